@@ -1,0 +1,92 @@
+# Build rules shared by every folder.
+
+set(SQLGATE_WARNINGS -Wall -Wextra)
+
+if(SQLGATE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(SQLGATE_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+if(SQLGATE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+  add_custom_target(fuzzers)
+endif()
+
+# Adds every immediate sub-folder of DIR that holds a CMakeLists.txt.
+function(sqlgate_add_subdirs dir)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/${dir}
+       ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*/CMakeLists.txt)
+  list(SORT children)
+  foreach(c IN LISTS children)
+    get_filename_component(sub ${c} DIRECTORY)
+    add_subdirectory(${dir}/${sub})
+  endforeach()
+endfunction()
+
+# sqlgate_library(name SOURCES ... [DEPS ...] [PUBLIC_INCLUDE dir])
+# A static library of one folder, with our warnings and the project's include roots.
+function(sqlgate_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+  if(A_DEPS)
+    target_link_libraries(${name} PUBLIC ${A_DEPS})
+  endif()
+endfunction()
+
+# sqlgate_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s] [ENV VAR=val ...])
+# A GoogleTest program; each test case becomes a CTest test with the labels given.
+function(sqlgate_test name)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
+  if(NOT SQLGATE_TESTS)
+    return()
+  endif()
+  if(NOT A_LABELS)
+    set(A_LABELS unit)
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
+                             ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(props LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
+  if(A_ENV)
+    list(APPEND props ENVIRONMENT "${A_ENV}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+endfunction()
+
+# sqlgate_fuzzer(name SOURCES ... [DEPS ...]): a libFuzzer target, built only with SQLGATE_FUZZ.
+function(sqlgate_fuzzer name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT SQLGATE_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
+                             ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzzers)
+  add_dependencies(fuzzers ${name})
+endfunction()
+
+# sqlgate_bench(name SOURCES ... [DEPS ...]): a Google Benchmark program (not a test).
+function(sqlgate_bench name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
+                             ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+endfunction()
