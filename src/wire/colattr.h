@@ -1,0 +1,35 @@
+// Column attributes: one ODBC column attribute value per entry, packed for the wire
+// so that a value shared by all columns travels once. Filled by the backend's
+// description call, sent in the column-attribute replies.
+#pragma once
+
+#include "wire/errcode.h"
+#include "wire/types.h"
+
+typedef enum attrType_t { ATTR_STRING = 0, ATTR_SGN32 = 1, ATTR_UNS32 = 2, ATTR_FLT64 = 3 } attrType_t;
+
+struct colattrib {
+  sgn16 attribType;  // attrType_t
+  union {
+    String s;
+    sgn32 l;
+    uns32 lu;
+    flt64 f;
+  } u;
+};
+
+struct ColAttrib {
+  uns16 col;       // 1-based; 0 = the value for all columns
+  sgn16 attribId;  // negative: the entry carries no attribute
+  colattrib attribVal;
+};
+
+typedef sgn32 colAttribKey_t;  // attribId << 16 | col
+
+errcode_t ColAttribPack(uns16 nAttribs, ColAttrib* rAttrib, uns16* pnPackedAttribs, ColAttrib** prPackedAttrib,
+                        int fCopyType);
+uns16 ColAttribPack_Scan(uns16 nAttribs, ColAttrib* rAttrib, uns16 nPackedAttribs, ColAttrib* rPackedAttrib,
+                         int fCopyType);
+ColAttrib* ColAttribCopy(ColAttrib* pDst, ColAttrib* pSrc, int fCopyType);
+int ColAttribEqual(ColAttrib* pA1, ColAttrib* pA2);
+void ColAttribFree(ColAttrib* pColAttrib);
