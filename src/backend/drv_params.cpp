@@ -1,0 +1,478 @@
+// Driver parameters: the get and set operations behind RPC procedures 1 and 2,
+// the agent's fixed answers about its cursors, the negotiation of cursor type
+// and concurrency, and the table of parameter conversions.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "backend/backend.h"
+#include "sqlucode.h"
+#include "util/unicode.h"
+
+namespace {
+
+constexpr int END = -999;
+
+const int rCursTypPrecedence[] = {2, 1, 3, 1, END};
+const int rConcurPrecedence[] = {2, 3, 4, 3, END};
+const int rSimCursPrecedence[] = {2, 1, 0, END};
+const int rCursTypeBM_OV[][2] = {{1, 0}, {2, 1}, {4, 2}, {16, 3}, {END, END}};
+const int rConcurBM_OV[][2] = {{1, 1}, {2, 2}, {4, 3}, {8, 4}, {END, END}};
+
+ParameterConversion ODBCParameterConversions[8] = {
+    {ctype_t(1), 32767, 0x2a31ec}, {ctype_t(5), 0, 0x2821ec}, {ctype_t(4), 0, 0x2821ec},
+    {ctype_t(7), 0, 0x2821ec},     {ctype_t(8), 0, 0x2821ec}, {ctype_t(9), 0, 0x282200},
+    {ctype_t(11), 0, 0x282800},    {ctype_t(-2), 65533, 0x2a3000},
+};
+
+unsigned Scope(uns32 code) { return code >> 28; }
+unsigned Kind(uns32 code) { return (code >> 24) & 0xF; }
+unsigned Class(uns32 code) { return (code >> 16) & 0xFF; }
+unsigned Item(uns32 code) { return code & 0xFFFF; }
+
+errcode_t PutInt(void* buf, uns16 size, uns16* pLen, sgn32 v) {
+  if (buf && size >= 4) memcpy(buf, &v, 4);
+  if (pLen) *pLen = 4;
+  return ER_SUCCESS;
+}
+
+errcode_t PutText(void* buf, uns16 size, uns16* pLen, const char* text) {
+  if (!buf || size == 0) return ER_SUCCESS;
+  StrCopyOut(text, static_cast<uns8*>(buf), size, pLen);
+  return ER_SUCCESS;
+}
+
+// The agent's own answers to information requests about its cursors; -1 when
+// the item is asked of the driver.
+long FixedInfo(const _Connect* c, unsigned item) {
+  switch (item) {
+    case 8: return 191;
+    case 43: return 11;
+    case 44: return GetScrollOptions(c);
+    case 78: return 1;
+    case 79: return 31;
+    case 82: return 74;
+    case 144: return 7749;
+    case 145: return 24827;
+    case 146: return 7745;
+    case 147: return 20611;
+    case 150: return 7759;
+    case 151: return 20715;
+    case 167: return 1615;
+    case 168: return 20619;
+    case 169: return 64;
+    case 10001: return 0;
+    default: return -1;
+  }
+}
+
+bool IsShortInfo(unsigned item) {
+  static const unsigned shorts[] = {0,  9,  12, 15, 22, 23, 24, 28, 30, 31, 32, 33, 34, 35, 46, 74,
+                                    75, 84, 85, 88, 93, 97, 98, 99, 100, 101, 106, 107, 114};
+  for (unsigned s : shorts)
+    if (s == item) return true;
+  return false;
+}
+
+errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pLen) {
+  unsigned kind = Kind(code), cls = Class(code), item = Item(code);
+  if (cls == 0x01) {
+    switch (code) {
+      case 0x2101000d: {
+        if (c->unicode) {
+          wchar_t w[1024] = {0};
+          errcode_t e = CheckConnErrors(c, "SQLGetConnectOptionW", SQLGetConnectOptionW(c->hDbc, SQL_CURRENT_QUALIFIER, w));
+          if (e != ER_SUCCESS) return e;
+          w[1023] = 0;
+          if (buf && size) StrCopyOut_WtoU8(w, static_cast<char*>(buf), size, pLen);
+          return ER_SUCCESS;
+        }
+        char q[4096] = {0};
+        errcode_t e = CheckConnErrors(c, "SQLGetConnectOption", SQLGetConnectOption(c->hDbc, SQL_CURRENT_QUALIFIER, q));
+        if (e != ER_SUCCESS) return e;
+        q[sizeof q - 1] = 0;
+        return PutText(buf, size, pLen, q);
+      }
+      case 0x22010002: case 0x22010003: case 0x22010004: case 0x22010005:
+      case 0x22010006: case 0x22010007: case 0x2201000a: case 0x2201000e:
+        return PutInt(buf, size, pLen, 1);
+      case 0x22010008:
+        c->bClntXFetch2 = 1;
+        return PutInt(buf, size, pLen, 1);
+      case 0x2201000b:
+        return PutInt(buf, size, pLen, c->SessFlags.f_useRVC == 1 ? 1 : 0);
+      case 0x22010011:
+        c->bClntXFetch2 = 1;
+        return PutInt(buf, size, pLen, c->SessFlags.f_noautocommit ? 5887 : 6143);
+      case 0x22010013:
+        return PutInt(buf, size, pLen, c->unicode ? 1 : 0);
+      default:
+        return ER_DRV_NO_SUPPORT;
+    }
+  }
+  if (cls == 0x03) {
+    SQLUSMALLINT opt;
+    switch (code) {
+      case 0x22030000: opt = SQL_AUTOCOMMIT; break;
+      case 0x22030001: opt = SQL_ACCESS_MODE; break;
+      case 0x2203006c: opt = SQL_TXN_ISOLATION; break;
+      default: return ER_DRV_NO_SUPPORT;
+    }
+    SQLULEN v = 0;  // 8-byte zeroed temporary, narrowed below
+    errcode_t e = CheckConnErrors(c, "SQLGetConnectOption", SQLGetConnectOption(c->hDbc, opt, &v));
+    if (e != ER_SUCCESS) return e;
+    return PutInt(buf, size, pLen, sgn32(uns32(v)));
+  }
+  if (cls == 0x04) {
+    long fixed = FixedInfo(c, item);
+    if (fixed >= 0) {
+      if (kind == 1) return PutText(buf, size, pLen, "");
+      if (kind == 2) return PutInt(buf, size, pLen, sgn32(fixed));
+      return ER_DRV_NO_SUPPORT;
+    }
+    if (kind == 1) {
+      if (item == SQL_DBMS_NAME && c->SessFlags.f_SqlDbmsName) return PutText(buf, size, pLen, c->SessFlags.f_SqlDbmsName);
+      SQLSMALLINT len = 0;
+      if (c->unicode) {
+        wchar_t w[1025] = {0};
+        errcode_t e = CheckConnErrors(c, "SQLGetInfoW", SQLGetInfoW(c->hDbc, item, w, 4096, &len));
+        if (e != ER_SUCCESS) return e;
+        w[1024] = 0;
+        if (buf && size) StrCopyOut_WtoU8(w, static_cast<char*>(buf), size, pLen);
+        return ER_SUCCESS;
+      }
+      char t[1025] = {0};
+      errcode_t e = CheckConnErrors(c, "SQLGetInfo", SQLGetInfo(c->hDbc, item, t, 1024, &len));
+      if (e != ER_SUCCESS) return e;
+      t[1024] = 0;
+      return PutText(buf, size, pLen, t);
+    }
+    if (kind == 2) {
+      if (item == 1 && c->bMultipleActiveStmtsEmul) return PutInt(buf, size, pLen, 0);
+      if (item == SQL_PARAM_ARRAY_ROW_COUNTS) return PutInt(buf, size, pLen, 1);
+      unsigned char raw[8] = {0};  // zeroed, wider than any integer answer
+      SQLSMALLINT len = 0;
+      errcode_t e = CheckConnErrors(c, "SQLGetInfo", SQLGetInfo(c->hDbc, item, raw, 4, &len));
+      if (e != ER_SUCCESS) return e;
+      sgn32 v;
+      if (item == 1 || IsShortInfo(item)) {
+        uns16 s;
+        memcpy(&s, raw, 2);
+        v = s;
+      } else {
+        memcpy(&v, raw, 4);
+      }
+      return PutInt(buf, size, pLen, v);
+    }
+    return ER_DRV_NO_SUPPORT;
+  }
+  return ER_DRV_NO_SUPPORT;
+}
+
+errcode_t GetStmtParam(_Cursor* pc, uns32 code, void* buf, uns16 size, uns16* pLen) {
+  TSCCL& s = pc->st_sccl;
+  switch (code) {
+    case 0x32010000: {
+      SQLLEN n = -1;
+      errcode_t e = CheckStmtErrors(pc, "SQLRowCount", SQLRowCount(pc->hStmt, &n));
+      if (e != ER_SUCCESS) return e;
+      if (Kind(code) == 1) return PutText(buf, size, pLen, "");
+      return PutInt(buf, size, pLen, sgn32(n));
+    }
+    case 0x32030000:
+    case 0x32030002: {
+      SQLULEN v = 0;
+      errcode_t e = CheckStmtErrors(pc, "SQLGetStmtOption",
+                                    SQLGetStmtOption(pc->hStmt, code == 0x32030000 ? SQL_QUERY_TIMEOUT : SQL_NOSCAN, &v));
+      if (e != ER_SUCCESS) return e;
+      if (Kind(code) == 1) return PutText(buf, size, pLen, "");
+      return PutInt(buf, size, pLen, sgn32(uns32(v)));
+    }
+    case 0x32030001: return PutInt(buf, size, pLen, sgn32(pc->maxrows));
+    case 0x32030003: return PutInt(buf, size, pLen, sgn32(pc->maxDataLen));
+    case 0x32030004: return PutInt(buf, size, pLen, 0);
+    case 0x32030006: return PutInt(buf, size, pLen, s.CursType);
+    case 0x32030007: return PutInt(buf, size, pLen, s.ConcType);
+    case 0x32030008: return PutInt(buf, size, pLen, s.KSSize);
+    case 0x32030009: return PutInt(buf, size, pLen, s.RSSize);
+    case 0x3203000a: return PutInt(buf, size, pLen, s.SimulatCurs);
+    case 0x3203000b: return PutInt(buf, size, pLen, s.bRetrieveData);
+    case 0x3203000c: return PutInt(buf, size, pLen, s.bUseBookMarks);
+    case 0x3203000d: return ER_DRV_NOT_CAPABLE;
+    case 0x3203000e: return PutInt(buf, size, pLen, 0);
+    case 0x3203041a: return PutInt(buf, size, pLen, s.fOptConcValExtent);
+    case 0x3203041c: return PutInt(buf, size, pLen, s.bParsFwdOnlyReq);
+    case 0x3203041e: return PutInt(buf, size, pLen, s.bSelectAppendKeys);
+    default: return ER_DRV_NO_SUPPORT;
+  }
+}
+
+errcode_t SetConnParam(_Connect* c, uns32 code, void* value) {
+  switch (code) {
+    case 0x2103006d: {
+      const char* text = static_cast<const char*>(value);
+      if (!text) return ER_INVALID_ARGUMENT;
+      return CheckConnErrors(c, "SQLSetConnectOption",
+                             SQLSetConnectOption(c->hDbc, SQL_CURRENT_QUALIFIER, (SQLULEN)(uintptr_t)text));
+    }
+    default:
+      break;
+  }
+  if (Kind(code) != 2) return ER_DRV_NOT_CAPABLE;
+  if (!value) return ER_INVALID_ARGUMENT;
+  sgn32 v;
+  memcpy(&v, value, 4);
+  switch (code) {
+    case 0x2201000f: c->bDeferLongData = v; return ER_SUCCESS;
+    case 0x22010016: c->bMultipleActiveStmtsEmul = v; return ER_SUCCESS;
+    case 0x22030000:
+      return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_AUTOCOMMIT, v ? 1 : 0));
+    case 0x22030001:
+      return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_ACCESS_MODE, v ? 1 : 0));
+    case 0x2203006c:
+      return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_TXN_ISOLATION, (SQLULEN)uns32(v)));
+    default: return ER_DRV_NOT_CAPABLE;
+  }
+}
+
+errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
+  if (Kind(code) != 2) return ER_DRV_NOT_CAPABLE;
+  if (!value) return ER_INVALID_ARGUMENT;
+  sgn32 v;
+  memcpy(&v, value, 4);
+  TSCCL& s = pc->st_sccl;
+  _Connect* c = pc->pConnect;
+  switch (code) {
+    case 0x32030000:
+      return CheckStmtErrors(pc, "SQLSetStmtOption", SQLSetStmtOption(pc->hStmt, SQL_QUERY_TIMEOUT, (SQLULEN)uns32(v)));
+    case 0x32030001: {
+      uns32 cap = c->SessFlags.f_maxrows;
+      uns32 want = uns32(v);
+      if (cap && (want == 0 || want > cap)) {
+        pc->maxrows = cap;
+        return ER_OPT_VAL_CHANGED;
+      }
+      pc->maxrows = want;
+      return ER_SUCCESS;
+    }
+    case 0x32030002:
+      return CheckStmtErrors(pc, "SQLSetStmtOption", SQLSetStmtOption(pc->hStmt, SQL_NOSCAN, (SQLULEN)uns32(v)));
+    case 0x32030003: {
+      pc->maxDataLen = uns32(v);
+      uint64_t drv = uint64_t(uns32(v)) * (c->unicode ? 4 : 1);
+      SQLRETURN r = SQLSetStmtOption(pc->hStmt, SQL_MAX_LENGTH, (SQLULEN)drv);
+      if (r == SQL_SUCCESS) return ER_SUCCESS;
+      if (r == SQL_SUCCESS_WITH_INFO) {
+        SQLULEN back = 0;
+        SQLRETURN g = SQLGetStmtOption(pc->hStmt, SQL_MAX_LENGTH, &back);
+        if (g != SQL_SUCCESS && g != SQL_SUCCESS_WITH_INFO) back = 0;
+        if (c->unicode) back /= 4;
+        pc->maxDataLen = back > 0xFFFFFFFFull ? 0xFFFFFFFFu : precision_t(back);
+        return ER_OPT_VAL_CHANGED;
+      }
+      return CheckStmtErrors(pc, "SQLSetStmtOption", r);
+    }
+    case 0x32030004: return v ? ER_OPT_VAL_CHANGED : ER_SUCCESS;
+    case 0x32030006: {
+      sgn32 t = v;
+      errcode_t e = IsSupported(&s, SQL_CURSOR_TYPE, &t);
+      if (e != ER_SUCCESS && e != ER_OPT_VAL_CHANGED) return e;
+      if (t == 2 && !c->bClntXFetch2) {
+        t = 1;
+        e = ER_OPT_VAL_CHANGED;
+      }
+      s.CursType = t;
+      s.f_state |= SCCL_CURSTYPE_SET;
+      return e;
+    }
+    case 0x32030007: {
+      sgn32 t = v;
+      errcode_t e = IsSupported(&s, SQL_CONCURRENCY, &t);
+      if (e != ER_SUCCESS && e != ER_OPT_VAL_CHANGED) return e;
+      s.ConcType = t;
+      return e;
+    }
+    case 0x32030008:
+      if (c->bClntXFetch2) {
+        errcode_t e = ER_SUCCESS;
+        sgn32 k = v;
+        if (k > 5000) {
+          k = 5000;
+          e = ER_OPT_VAL_CHANGED;
+        }
+        s.KSSize = k;
+        s.f_state |= SCCL_KSSIZE_SET;
+        return e;
+      }
+      if (v != 0) return ER_OPT_VAL_CHANGED;
+      s.KSSize = 0;
+      s.f_state |= SCCL_KSSIZE_SET;
+      return ER_SUCCESS;
+    case 0x32030009: {
+      errcode_t e = ER_SUCCESS;
+      sgn32 r = v;
+      if (r > 100 && !c->SessFlags.f_norowsetsizelimit) {
+        r = 100;
+        e = ER_OPT_VAL_CHANGED;
+      }
+      s.RSSize = r;
+      s.f_state |= SCCL_RSSIZE_SET;
+      s.f_stateAux2 &= ~0x30;
+      return e;
+    }
+    case 0x3203000a: s.SimulatCurs = v; return ER_SUCCESS;
+    case 0x3203000b: s.bRetrieveData = v; return ER_SUCCESS;
+    case 0x3203000c: s.bUseBookMarks = v; return ER_SUCCESS;
+    case 0x3203000f:
+      if (v && !pc->bParamsAnalysed) return FillParamDesc(pc);
+      return ER_SUCCESS;
+    case 0x3203041a:
+      if (v != 1 && v != 2) return ER_INVALID_ARGUMENT;
+      s.fOptConcValExtent = v;
+      return ER_SUCCESS;
+    case 0x3203041c: s.bParsFwdOnlyReq = v; return ER_SUCCESS;
+    case 0x3203041e: s.bSelectAppendKeys = v; return ER_SUCCESS;
+    default: return ER_DRV_NOT_CAPABLE;
+  }
+}
+
+}  // namespace
+
+errcode_t ODBC_GetDrvParameter(handle_t h, uns32 code, void* buf, uns16 size, uns16* pLen) {
+  switch (Scope(code)) {
+    case 1:
+      if (!ODBC_ServerRec(h)) return ER_INVALID_ARGUMENT;
+      if (code != 0x11010000) return ER_DRV_NO_SUPPORT;
+      agent_version_set = 1;
+      return PutText(buf, size, pLen, "odbc");
+    case 2: {
+      _Connect* c = ODBC_ConnectRec(h);
+      if (!c) return ER_INVALID_ARGUMENT;
+      return GetConnParam(c, code, buf, size, pLen);
+    }
+    case 3: {
+      _Cursor* pc = ODBC_CursorRec(h);
+      if (!pc) return ER_INVALID_ARGUMENT;
+      return GetStmtParam(pc, code, buf, size, pLen);
+    }
+    default:
+      return ER_DRV_NO_SUPPORT;
+  }
+}
+
+errcode_t ODBC_SetDrvParameter(handle_t h, uns32 code, void* value) {
+  switch (Scope(code)) {
+    case 1:
+      return ODBC_ServerRec(h) ? ER_DRV_NOT_CAPABLE : ER_INVALID_ARGUMENT;
+    case 2: {
+      _Connect* c = ODBC_ConnectRec(h);
+      if (!c) return ER_INVALID_ARGUMENT;
+      return SetConnParam(c, code, value);
+    }
+    case 3: {
+      _Cursor* pc = ODBC_CursorRec(h);
+      if (!pc) return ER_INVALID_ARGUMENT;
+      return SetStmtParam(pc, code, value);
+    }
+    default:
+      return ER_DRV_NO_SUPPORT;
+  }
+}
+
+errcode_t ODBC_GetOpTable(handle_t hConnect, OpTable* t) {
+  if (!ODBC_ConnectRec(hConnect) || !t) return ER_INVALID_ARGUMENT;
+  if (t->type != 1) return ER_DRV_NOT_CAPABLE;
+  t->numElem = 8;
+  t->values = ODBCParameterConversions;
+  return ER_SUCCESS;
+}
+
+int Option2InfoType(int option, const int** ppPrecedence, const int (**ppMap)[2]) {
+  if (option == SQL_CONCURRENCY) {
+    *ppPrecedence = rConcurPrecedence;
+    *ppMap = rConcurBM_OV;
+    return SQL_SCROLL_CONCURRENCY;
+  }
+  if (option == SQL_CURSOR_TYPE) {
+    *ppPrecedence = rCursTypPrecedence;
+    *ppMap = rCursTypeBM_OV;
+    return SQL_SCROLL_OPTIONS;
+  }
+  *ppPrecedence = rSimCursPrecedence;
+  *ppMap = nullptr;
+  return 0;
+}
+
+int GetSurrogateOptn(int value, const int* precedence, int* pPos) {
+  int i = *pPos;
+  while (precedence[i] != END && precedence[i] != value) i++;
+  if (precedence[i] == END || precedence[i + 1] == END) {
+    *pPos = i;
+    return END;
+  }
+  *pPos = i + 1;
+  return precedence[i + 1];
+}
+
+int MapBitMskOptnVal(int key, const int (*map)[2], int toBit) {
+  int i = 0;
+  for (; map[i][0] != END; i++) {
+    if (toBit ? map[i][1] == key : map[i][0] == key) break;
+  }
+  return toBit ? map[i][0] : map[i][1];
+}
+
+errcode_t IsSupported(PSCCL pState, int option, sgn32* pValue) {
+  const int* prec = nullptr;
+  const int(*map)[2] = nullptr;
+  int info = Option2InfoType(option, &prec, &map);
+  int value = *pValue;
+  if (!info || !prec || !map) return value == END ? ER_DRV_NOT_CAPABLE : ER_SUCCESS;
+  sgn32 offered = 0;
+  if (SC_GetInfo_hook) {
+    if (SC_GetInfo_hook(pState, info, &offered) != ER_SUCCESS) return value == END ? ER_DRV_NOT_CAPABLE : ER_SUCCESS;
+  } else {
+    // No engine in front: the agent's own fixed answers stand in.
+    _Cursor* pc = ODBC_CursorRec(pState->hCursor);
+    long f = FixedInfo(pc ? pc->pConnect : nullptr, unsigned(info));
+    if (f < 0) return ER_SUCCESS;
+    offered = sgn32(f);
+  }
+  if (value == END) return ER_DRV_NOT_CAPABLE;
+  int bit = MapBitMskOptnVal(value, map, 1);
+  if (bit == END) return ER_DRV_NOT_CAPABLE;
+  if (offered & bit) return ER_SUCCESS;
+  int pos = 0;
+  for (;;) {
+    int next = GetSurrogateOptn(value, prec, &pos);
+    if (next == END) return ER_DRV_NOT_CAPABLE;
+    // Later entries are tried in order after the first occurrence of the value.
+    int b = MapBitMskOptnVal(next, map, 1);
+    if (b != END && (offered & b)) {
+      *pValue = next;
+      return next == value ? ER_SUCCESS : ER_OPT_VAL_CHANGED;
+    }
+    value = next;
+  }
+}
+
+int GetScrollOptions(const _Connect* c) {
+  int sens = c ? c->SessFlags.f_useRVC : f_useRVC;
+  return sens == 2 ? 17 : 31;
+}
+
+int ParseSensitivity(const char* text) {
+  if (!text) return 0;
+  if (text[0] == 'D' || text[0] == 'd') return 2;
+  if (text[0] == 'H' || text[0] == 'h') return 1;
+  return 0;
+}
+
+const char* PrintSensitivity(int v) {
+  switch (v) {
+    case 0: return "LOW";
+    case 1: return "HIGH";
+    case 2: return "DISABLED";
+    default: return nullptr;
+  }
+}
