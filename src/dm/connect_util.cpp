@@ -1,0 +1,47 @@
+// Helpers shared by the connect functions.
+
+#include "dm/connect_util.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "odbcconfig/conversions.h"
+#include "odbcinst.h"
+
+void _zolandm_profile_read(const char* section, const char* key, char* buf, int size) {
+  buf[0] = '\0';
+  SQLSetConfigMode(ODBC_BOTH_DSN);
+  SQLGetPrivateProfileString(section, key, "", buf, size, "odbc.ini");
+}
+
+bool _zolandm_is_on(const char* value) {
+  return strcasecmp(value, "on") == 0 || strcasecmp(value, "yes") == 0 || std::strcmp(value, "1") == 0;
+}
+
+int _zolandm_is_on_or_1(const char* value) {
+  return strcasecmp(value, "on") == 0 || std::strcmp(value, "1") == 0 ? 1 : 0;
+}
+
+int _zolandm_thread_safe(const char* thread_manager) { return _zolandm_is_on_or_1(thread_manager) ? 0 : 1; }
+
+void _zolandm_convert_out(const void* src, char src_width, void* dst, char dst_width, int dst_max) {
+  if (src == nullptr || dst == nullptr || dst_max <= 0) return;
+  SQLSMALLINT size = static_cast<SQLSMALLINT>(dst_max > 32767 ? 32767 : dst_max);
+  if (src_width == dst_width) {
+    if (dst_width == 'W') {
+      const auto* s = static_cast<const SQLWCHAR*>(src);
+      auto* d = static_cast<SQLWCHAR*>(dst);
+      int i = 0;
+      for (; i < dst_max - 1 && s[i] != 0; ++i) d[i] = s[i];
+      d[i] = 0;
+    } else {
+      std::snprintf(static_cast<char*>(dst), static_cast<size_t>(dst_max), "%s", static_cast<const char*>(src));
+    }
+  } else if (dst_width == 'W') {
+    _zolandm_mbs_to_wcs_buf(static_cast<const char*>(src), static_cast<SQLWCHAR*>(dst), size, nullptr);
+  } else {
+    _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(src), static_cast<char*>(dst), size, nullptr);
+  }
+}

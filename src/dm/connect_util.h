@@ -1,0 +1,22 @@
+// Small helpers shared by the connect functions: ini reads, switch values, connection-string
+// lookups and copying a driver's output string into the caller's width.
+#pragma once
+
+#include <string>
+
+#include "sqltypes.h"
+
+// Reads key of section from odbc.ini (user file first, then the system file), empty default.
+void _zolandm_profile_read(const char* section, const char* key, char* buf, int size);
+
+// "on", "yes" or "1" without regard to case (the Trace key).
+bool _zolandm_is_on(const char* value);
+// "on" or "1" without regard to case (ThreadManager, UnloadSafe).
+int _zolandm_is_on_or_1(const char* value);
+// thread_safe for a driver record from a ThreadManager value: 0 when calls must be serialised.
+int _zolandm_thread_safe(const char* thread_manager);
+
+// Converts a NUL-terminated string of width src_width ('A' or 'W') into dst of width
+// dst_width, bounded by dst_max (bytes for 'A', characters for 'W'), always terminated when
+// dst_max > 0.
+void _zolandm_convert_out(const void* src, char src_width, void* dst, char dst_width, int dst_max);

@@ -1,0 +1,383 @@
+// Internal interface of the driver manager: the four handle records, the driver and library
+// records, the process-wide globals, the entry protocol and the driver-call helpers. Every
+// source file of src/dm includes this; nothing outside the driver manager does.
+//
+// Locks: _zolandm_global_lock guards every handle's bookkeeping, the handle lists, the
+// library list and the environment count. Diagnostics lists have their own leaf mutex
+// (diag.h). A driver record's mutex serialises calls into one driver library when its data
+// source asks for it; it is always taken after the global lock, never before.
+#pragma once
+
+#include <pthread.h>
+
+#include <cstdint>
+#include <ctime>
+
+#include "dm/diag.h"
+#include "dm/function_ids.h"
+#include "sqltypes.h"
+
+// Return codes, handle types and lengths the manager works with (the same numbers as the
+// public headers; kept here so that internal code reads the same everywhere).
+enum : int {
+  ZOLANDM_ENV = 1,
+  ZOLANDM_DBC = 2,
+  ZOLANDM_STMT = 3,
+  ZOLANDM_DESC = 4,
+};
+
+constexpr SQLRETURN ZOLANDM_OK = 0;
+constexpr SQLRETURN ZOLANDM_OK_INFO = 1;
+constexpr SQLRETURN ZOLANDM_NEED_DATA = 99;
+constexpr SQLRETURN ZOLANDM_NO_DATA = 100;
+constexpr SQLRETURN ZOLANDM_ERROR = -1;
+constexpr SQLRETURN ZOLANDM_INVALID = -2;
+constexpr int ZOLANDM_NTS = -3;
+
+inline bool zolandm_succeeded(SQLRETURN rc) { return rc == 0 || rc == 1; }
+
+struct zolandm_env;
+struct zolandm_dbc;
+struct zolandm_stmt;
+struct zolandm_desc;
+struct zolandm_driver;
+struct zolandm_param;  // bound-parameter row, defined with the binding code
+
+// The three fields every handle record begins with, in this order.
+struct zolandm_hdr {
+  int handle_type;  // 1..4; 0 once released
+  zolandm_err* diag;
+  SQLSMALLINT last_rc;
+};
+
+// A connection attribute above 999 set before connecting. The value is kept exactly as the
+// application passed it: for a string attribute that is the application's pointer, not a
+// copy, so the application must keep the string alive until the next connect.
+struct zolandm_saved_attr {
+  uint16_t attr;
+  SQLULEN value;
+  char width;  // 'A' or 'W'
+  zolandm_saved_attr* next;
+};
+
+struct zolandm_tmpbuf {
+  void* data;
+  int size;
+};
+
+// A column bound as SQL_C_WCHAR on a driver without wide entry points.
+struct zolandm_boundcol {
+  zolandm_boundcol* next;
+  uint16_t column;
+  int16_t c_type;
+  void* buffer;
+  int64_t buffer_length;
+  SQLLEN* indicator;
+};
+
+struct zolandm_env {
+  int handle_type;
+  zolandm_err* diag;
+  SQLSMALLINT last_rc;
+  zolandm_driver* drivers;
+  zolandm_dbc* dbcs;
+  int odbc_version;
+  int pooling;
+  int cp_match;
+  zolandm_dbc* pool;  // idle pooled connections (the pool record is a connection record)
+  uint16_t diag_read_count;
+};
+
+struct zolandm_dbc {
+  int handle_type;
+  zolandm_err* diag;
+  SQLSMALLINT last_rc;
+  zolandm_dbc* next;
+  zolandm_env* env;
+  SQLHDBC drv_dbc;
+  zolandm_driver* driver;
+  zolandm_stmt* stmts;
+  zolandm_desc* descs;
+  zolandm_dbc* pool_entry;
+  int cp_in_use;
+  int64_t cp_timeout;
+  time_t cp_expiry;
+  time_t cp_retry_until;
+  char* cp_probe;
+  char* conn_dsn;
+  char* conn_uid;
+  char* conn_pwd;
+  char* conn_string;
+  int state;  // 0 allocated, 1 browsing, 2 connected, 3 connected with statements
+  SQLULEN access_mode;
+  SQLULEN autocommit;
+  SQLULEN login_timeout;
+  SQLULEN odbc_cursors;
+  SQLULEN packet_size;
+  SQLULEN quiet_mode;
+  SQLULEN txn_isolation;
+  SQLSMALLINT commit_behavior;
+  SQLSMALLINT rollback_behavior;
+  void* qualifier;  // narrow or wide copy, see qualifier_width
+  char qualifier_width;
+  SQLSMALLINT busy;
+  zolandm_saved_attr* saved_attrs;
+  uint16_t diag_read_count;
+};
+
+struct zolandm_stmt {
+  int handle_type;
+  zolandm_err* diag;
+  SQLSMALLINT last_rc;
+  zolandm_stmt* next;
+  zolandm_dbc* dbc;
+  SQLHSTMT drv_stmt;
+  int state;         // 0..9
+  int cursor_state;  // 0..4
+  int prepared;
+  int async_func;
+  int need_data_func;
+  int busy;
+  int rowset_size;
+  int bind_type;
+  zolandm_desc* imp_desc[4];  // ARD, APD, IRD, IPD
+  zolandm_desc* app_desc[4];
+  int row_array_size;
+  SQLPOINTER fetch_bookmark_ptr;
+  SQLPOINTER params_processed_ptr;
+  int paramset_size;
+  SQLUSMALLINT* row_status_ptr;
+  SQLPOINTER rows_fetched_ptr;
+  SQLSMALLINT row_status_owned;
+  uint16_t diag_read_count;
+  zolandm_tmpbuf tmpbuf[8];
+  int tmpbuf_in_use;
+  zolandm_boundcol* wide_cols;
+  zolandm_param* params;
+  SQLSMALLINT params_alloc;
+};
+
+struct zolandm_desc {
+  int handle_type;
+  zolandm_err* diag;
+  SQLSMALLINT last_rc;
+  zolandm_desc* next;
+  zolandm_dbc* dbc;
+  SQLHDESC drv_desc;
+  zolandm_stmt* owner_stmt;
+  SQLSMALLINT busy;
+  uint16_t diag_read_count;
+};
+
+// One record per driver library and environment.
+struct zolandm_driver {
+  zolandm_driver* next;
+  int conn_count;
+  void* entries[ZOLANDM_FN_COUNT];
+  SQLHENV drv_env;
+  void* lib;
+  int16_t thread_safe;  // 0: every driver call holds mutex
+  int16_t unicode;      // 1: the library has its own SQLConnectW; called through W names only
+  pthread_mutex_t mutex;
+  int drv_version;  // 3 when the driver accepted SQL_ATTR_ODBC_VERSION, else 2
+};
+
+// One node per library path ever opened; never freed.
+struct zolandm_lib {
+  char* path;
+  void* lib;
+  int refs;
+  int unload_safe;
+  zolandm_lib* next;
+};
+
+// ---- process-wide globals -------------------------------------------------------------
+
+extern "C" {
+extern pthread_mutex_t _zolandm_global_lock;
+extern int _zolandm_trace_enabled;  // owned by the tracing code
+extern int64_t _zolandm_env_count;
+extern int _zolandm_initialised;
+extern int _zolandm_default_pooling;
+extern zolandm_lib* _zolandm_lib_list;
+}
+
+// ---- entry protocol -------------------------------------------------------------------
+
+// One entry call on a handle: takes the global lock, validates the handle, refuses a busy
+// handle with "S1010", sets busy and clears the handle's diagnostics. The destructor clears
+// busy and releases the lock. rc() is 0 when the call may go on, else the entry's result.
+class zolandm_entry {
+ public:
+  zolandm_entry(void* handle, int type);
+  ~zolandm_entry();
+  zolandm_entry(const zolandm_entry&) = delete;
+  zolandm_entry& operator=(const zolandm_entry&) = delete;
+
+  bool ok() const { return rc_ == 0; }
+  SQLRETURN rc() const { return rc_; }
+  // The unlocked-worker variant: release the global lock for the worker, take it back after.
+  void unlock();
+  void relock();
+  // The record was released by the call: the end of the entry must not touch it.
+  void forget_handle() { busy_set_ = false; hdr_ = nullptr; }
+
+ private:
+  zolandm_hdr* hdr_ = nullptr;
+  SQLRETURN rc_ = ZOLANDM_INVALID;
+  bool locked_ = false;
+  bool busy_set_ = false;
+};
+
+// Scoped global lock for entries that do not follow the ordinary protocol.
+class zolandm_global_guard {
+ public:
+  zolandm_global_guard() { pthread_mutex_lock(&_zolandm_global_lock); }
+  ~zolandm_global_guard() { pthread_mutex_unlock(&_zolandm_global_lock); }
+  zolandm_global_guard(const zolandm_global_guard&) = delete;
+  zolandm_global_guard& operator=(const zolandm_global_guard&) = delete;
+};
+
+// Handle checks (step 3 of the protocol): non-null, the right type, and for statements and
+// descriptors an owning connection.
+bool _zolandm_valid_handle(const void* handle, int type);
+
+// Diagnostics of one handle, under the leaf mutex.
+void _zolandm_diag_add(void* handle, int code, const char* message = nullptr);
+void _zolandm_diag_clear(void* handle);  // frees diag, zeroes last_rc and diag_read_count
+int _zolandm_diag_count(const void* handle);
+
+// Pushes code on the handle and returns SQL_ERROR, the common tail of a refused call.
+SQLRETURN _zolandm_fail(void* handle, int code);
+
+// Statement gates shared by connection-level calls: any statement of the connection in
+// states 7..9 or with an asynchronous call pending.
+bool _zolandm_dbc_has_pending_stmt(const zolandm_dbc* dbc);
+
+// ---- driver loading and calls ---------------------------------------------------------
+
+// The driver's entry point for a function id, looked up once and cached; null when the id
+// is out of range, the connection has no driver or the library lacks the name.
+void* _zolandm_driver_entry(zolandm_dbc* dbc, int id);
+void* _zolandm_driver_record_entry(zolandm_driver* drv, int id);
+
+int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc, int thread_safe,
+                           int unload_safe, char width);
+int _zolandm_driver_release(zolandm_dbc* dbc, int mode);
+int _zolandm_conn_option_to_driver(zolandm_dbc* dbc, uint16_t option, SQLULEN value, char width);
+
+// Frees every driver record still listed in an environment (its driver environment and its
+// library reference); used when the environment itself is freed.
+void _zolandm_env_free_drivers(zolandm_env* env);
+
+void* _zolandm_lib_open(const char* path);
+int _zolandm_lib_close(void* lib);
+void _zolandm_lib_mark_unload_safe(void* lib);
+void* _zolandm_lib_symbol(void* lib, const char* name);
+const char* _zolandm_lib_error();
+// References held on a path (0 when never opened); for tests.
+int _zolandm_lib_refs(const char* path);
+
+// Holds a driver record's mutex for one driver call when the record asks for it.
+class zolandm_driver_call {
+ public:
+  explicit zolandm_driver_call(zolandm_driver* drv) : drv_(drv) {
+    if (drv_ != nullptr && drv_->thread_safe == 0) pthread_mutex_lock(&drv_->mutex);
+  }
+  ~zolandm_driver_call() {
+    if (drv_ != nullptr && drv_->thread_safe == 0) pthread_mutex_unlock(&drv_->mutex);
+  }
+  zolandm_driver_call(const zolandm_driver_call&) = delete;
+  zolandm_driver_call& operator=(const zolandm_driver_call&) = delete;
+
+ private:
+  zolandm_driver* drv_;
+};
+
+// Calls a driver entry point of type Fn under the driver mutex and stores the result in
+// *last_rc (when given).
+template <typename Fn, typename... Args>
+SQLRETURN _zolandm_call(zolandm_driver* drv, SQLSMALLINT* last_rc, void* entry, Args... args) {
+  SQLRETURN rc;
+  {
+    zolandm_driver_call guard(drv);
+    rc = reinterpret_cast<Fn>(entry)(args...);
+  }
+  if (last_rc != nullptr) *last_rc = rc;
+  return rc;
+}
+
+// The ODBC 2/3 choice between a function and its counterpart, given the driver's entry
+// points for each (null when missing). Returns the one to call (null when the chosen one is
+// missing too) and sets *odbc3 to whether it is the ODBC 3 function.
+void* _zolandm_pick_2_or_3(const zolandm_dbc* dbc, void* f2, void* f3, bool* odbc3);
+void* _zolandm_choose_2_or_3(zolandm_dbc* dbc, int id2, int id3, bool* odbc3);
+// The entry of a function in the driver's own width: its W name (w_id) for a Unicode driver,
+// otherwise its plain name, else its A name (a_id; 0 when it has none). For a function
+// without string arguments pass the plain id as w_id.
+void* _zolandm_driver_entry_width(zolandm_dbc* dbc, int plain_id, int w_id, int a_id);
+// The application's ODBC version (2 when unknown) and the driver's (the application's when
+// no driver is loaded).
+int _zolandm_app_version(const zolandm_dbc* dbc);
+int _zolandm_drv_version(const zolandm_dbc* dbc);
+
+// ---- environments, connections, statements --------------------------------------------
+
+SQLRETURN SQLAllocEnv_Internal(SQLHENV* out, int odbc_version);
+SQLRETURN SQLFreeEnv_Internal(zolandm_env* env);
+SQLRETURN SQLAllocConnect_Internal(zolandm_env* env, SQLHDBC* out);
+SQLRETURN SQLFreeConnect_Internal(zolandm_dbc* dbc);
+SQLRETURN SQLSetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, char width);
+SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLPOINTER value, char width);
+SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type);
+SQLRETURN _zolandm_conn_transact(zolandm_dbc* dbc, SQLUSMALLINT type);
+void _zolandm_trace_global_setup();
+void _zolandm_set_initialised();
+
+// Releases a statement record (global lock held): unlinks it from its connection and frees it
+// with its implicit descriptors and buffers. The driver's statement is not touched.
+int _zolandm_stmt_release(zolandm_stmt* stmt);
+void _zolandm_stmt_free_tmpbufs(zolandm_stmt* stmt);
+// Releases every statement of a connection.
+void _zolandm_dbc_release_stmts(zolandm_dbc* dbc);
+
+// ---- connect ----------------------------------------------------------------------------
+
+int _zolandm_dsn_trace_setup(const char* dsn);
+int _zolandm_conn_options_replay(zolandm_dbc* dbc, char width);
+SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn_len, const void* uid,
+                              SQLSMALLINT uid_len, const void* pwd, SQLSMALLINT pwd_len, char width);
+SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len,
+                                    void* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
+                                    SQLUSMALLINT completion, char width);
+SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLINT in_len, void* out,
+                                    SQLSMALLINT out_max, SQLSMALLINT* out_len, char width);
+SQLRETURN SQLNativeSql_Internal(zolandm_dbc* dbc, const void* text, SQLINTEGER text_len, void* out,
+                                SQLINTEGER out_max, SQLINTEGER* out_len, char width);
+
+// Name of the dialog library opened when a driver connect must prompt.
+#define ZOLANDM_DIALOG_LIBRARY "libzolanadm.so.2"
+
+// ---- pool (switched off until pooling is built: nothing is ever found or kept) ----------
+
+int _zolandm_pool_find_conn(zolandm_dbc* dbc, const char* dsn, const char* uid, const char* pwd,
+                            const char* connstr);
+int _zolandm_pool_return_conn(zolandm_dbc* dbc);
+
+// ---- tracing (provided by the tracing code; inert until it is built) -------------------
+
+extern "C" {
+void _zolandm_trace_set_filename(const char* name_template);
+void _zolandm_trace_start(void);
+void _zolandm_trace_stop(void);
+char* _zolandm_trace_get_filename(void);  // caller frees; may be null
+}
+
+// ---- diagnostics -------------------------------------------------------------------------
+
+SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sqlstate,
+                            SQLINTEGER* native, void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len,
+                            int remove, char width);
+// Reports one manager record into the application's buffers (shared with SQLGetDiagRec).
+SQLRETURN _zolandm_report_record(const zolandm_err* rec, void* sqlstate, void* msg, SQLSMALLINT msg_max,
+                                 SQLSMALLINT* msg_len, char width);

@@ -1,0 +1,101 @@
+// Ending transactions on one connection or on every connection of an environment, and
+// rewinding the connection's statements by the data source's cursor behaviours.
+
+#include "dm/dm_internal.h"
+#include "sqlext.h"
+
+namespace {
+
+using TransactFn = SQLRETURN (*)(SQLHENV, SQLHDBC, SQLUSMALLINT);
+using EndTranFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT);
+
+// Where a statement stands after a transaction ends; commit and rollback behaviour taken
+// together whatever the completion type.
+void rewind_statement(zolandm_stmt* s, int commit, int rollback) {
+  bool either_delete = commit == SQL_CB_DELETE || rollback == SQL_CB_DELETE;
+  bool either_close = commit == SQL_CB_CLOSE || rollback == SQL_CB_CLOSE;
+  bool either_preserve = commit == SQL_CB_PRESERVE || rollback == SQL_CB_PRESERVE;
+  if (s->state == 1) {
+    if (either_delete) {
+      s->state = 0;
+      s->prepared = 0;
+    }
+    return;
+  }
+  if (s->state < 2 || s->state > 6) return;
+  if (s->prepared) {
+    if (either_delete) {
+      s->state = 0;
+      s->prepared = 0;
+      s->cursor_state = 0;
+    } else if (either_close) {
+      s->state = 1;
+      s->cursor_state = 0;
+    }
+  } else if (!either_preserve) {
+    s->state = 0;
+    s->prepared = 0;
+    s->cursor_state = 0;
+  }
+}
+
+// The statement check and the driver call of a transaction end on a connection in state 3.
+SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type) {
+  if (_zolandm_dbc_has_pending_stmt(dbc)) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
+  bool odbc3 = false;
+  void* f = _zolandm_choose_2_or_3(dbc, ZOLANDM_FN_SQLTransact, ZOLANDM_FN_SQLEndTran, &odbc3);
+  if (f == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);
+  SQLRETURN rc;
+  if (odbc3) {
+    rc = _zolandm_call<EndTranFn>(dbc->driver, &dbc->last_rc, f, SQLSMALLINT(SQL_HANDLE_DBC), SQLHANDLE(dbc->drv_dbc),
+                                  SQLSMALLINT(type));
+  } else {
+    rc = _zolandm_call<TransactFn>(dbc->driver, &dbc->last_rc, f, SQLHENV(nullptr), dbc->drv_dbc, type);
+  }
+  if (!zolandm_succeeded(rc)) return rc;
+  dbc->state = 3;
+  for (zolandm_stmt* s = dbc->stmts; s != nullptr; s = s->next) {
+    rewind_statement(s, dbc->commit_behavior, dbc->rollback_behavior);
+  }
+  return rc;
+}
+
+}  // namespace
+
+SQLRETURN _zolandm_conn_transact(zolandm_dbc* dbc, SQLUSMALLINT type) {
+  if (dbc->state == 0 || dbc->state == 1) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == 2) return ZOLANDM_OK;
+  return end_on_driver(dbc, type);
+}
+
+SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
+  if (hdbc != nullptr && static_cast<zolandm_hdr*>(hdbc)->handle_type == ZOLANDM_DBC) {
+    auto* dbc = static_cast<zolandm_dbc*>(hdbc);
+    _zolandm_diag_clear(dbc);
+    if (type != SQL_COMMIT && type != SQL_ROLLBACK) return _zolandm_fail(dbc, ZOLANDM_E_S1012);
+    SQLRETURN rc = _zolandm_conn_transact(dbc, type);
+    return zolandm_succeeded(rc) ? rc : ZOLANDM_ERROR;
+  }
+  if (hdbc != nullptr || !_zolandm_valid_handle(henv, ZOLANDM_ENV)) return ZOLANDM_INVALID;
+  auto* env = static_cast<zolandm_env*>(henv);
+  _zolandm_diag_clear(env);
+  if (type != SQL_COMMIT && type != SQL_ROLLBACK) return _zolandm_fail(env, ZOLANDM_E_S1012);
+  bool failed = false;
+  bool info = false;
+  for (zolandm_dbc* dbc = env->dbcs; dbc != nullptr; dbc = dbc->next) {
+    if (dbc->state == 0 || dbc->state == 1) {
+      _zolandm_diag_add(dbc, ZOLANDM_E_08003);
+      failed = true;
+    } else if (dbc->state == 3) {
+      SQLRETURN rc = end_on_driver(dbc, type);
+      if (rc == ZOLANDM_OK_INFO) info = true;
+      else if (rc != ZOLANDM_OK) failed = true;
+    }
+  }
+  return failed ? ZOLANDM_ERROR : info ? ZOLANDM_OK_INFO : ZOLANDM_OK;
+}
+
+extern "C" SQLRETURN SQL_API SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
+  zolandm_global_guard lock;
+  return SQLTransact_Internal(henv, hdbc, type);
+}

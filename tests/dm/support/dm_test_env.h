@@ -1,0 +1,80 @@
+// Helpers for the driver manager tests: a temporary folder holding the ini files (with the
+// six location variables pointed at it), paths of the fake drivers, the fake drivers' call
+// logs, and reading diagnostics with SQLError until it stops answering SQL_SUCCESS.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sql.h"
+#include "sqlext.h"
+#include "sqlucode.h"
+
+namespace dmtest {
+
+// A temporary folder for one test; HOME, ODBCINI, ODBCINSTINI, SYSODBCINI, SYSODBCINSTINI and
+// FILEDSNPATH point into it while the object lives.
+class TempOdbcEnv {
+ public:
+  TempOdbcEnv();
+  ~TempOdbcEnv();
+  TempOdbcEnv(const TempOdbcEnv&) = delete;
+  TempOdbcEnv& operator=(const TempOdbcEnv&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  void write(const std::string& name, const std::string& text) const;
+  std::string read(const std::string& name) const;
+  void odbc_ini(const std::string& text) const { write("odbc.ini", text); }
+  void odbcinst_ini(const std::string& text) const { write("odbcinst.ini", text); }
+
+ private:
+  std::string dir_;
+};
+
+// Absolute path of a fake driver library, e.g. fake_driver("odbc3").
+std::string fake_driver(const std::string& variant);
+
+// The call log of a loaded fake driver (empty when it is not loaded).
+std::vector<std::string> fake_log(const std::string& variant);
+void fake_log_clear(const std::string& variant);
+// Lines of the log that start with prefix.
+std::vector<std::string> fake_calls(const std::string& variant, const std::string& prefix);
+// Live environments (0) or connections (1) of a loaded fake driver; -1 when not loaded.
+int fake_live(const std::string& variant, int what);
+// True when the library is loaded in the process.
+bool library_loaded(const std::string& path);
+
+struct Diag {
+  SQLRETURN rc;
+  std::string state;
+  SQLINTEGER native;
+  std::string text;
+  SQLSMALLINT length;
+};
+
+// SQLError (narrow, or SQLErrorW when wide) until it stops answering SQL_SUCCESS; the answer
+// that ended the loop is not included.
+std::vector<Diag> errors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wide = false);
+// The SQLSTATEs of errors(), in order.
+std::vector<std::string> states(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wide = false);
+
+// Wide text from ASCII, and back.
+std::wstring W(const std::string& s);
+std::string N(const std::wstring& s);
+
+// Sets or clears (value null) an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool had_;
+};
+
+}  // namespace dmtest
