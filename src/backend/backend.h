@@ -163,15 +163,14 @@ extern int f_useRVC;
 extern int f_extendedFetch;
 extern int agent_version_set;
 
-// The agent's option variables (set by the program's option table).
-extern "C" {
+// The agent's option variables (set by the program's option table) and its
+// termination hook; defined by the program.
 extern int f_noautocommit;
 extern unsigned int f_maxrows;
 extern char* f_initSQL;
 extern int f_jetfix;
 extern int f_norowsetsizelimit;
 extern int (*sigterm_hook)(int);
-}
 
 extern drv_ops odbc_ops;
 

@@ -621,9 +621,12 @@ errcode_t BindAllParameters(_Cursor* pc, int rowCount, int row) {
   if (!ds) return ER_SUCCESS;
   if (row < 0 || row >= ds->nRows) return ER_MISMATCH_PARAMS;
   if (rowCount < 1) rowCount = 1;
-  e = EnsureParamInds(pc, uint64_t(ds->nCols) * uint64_t(rowCount) + uint64_t(row) + 1);
+  // Only the statement's own markers are bound when the driver counts them.
+  uns16 nParams = ds->nCols;
+  if (GetCap(pc->pConnect, CAP_NUMPARAMS) && pc->nPardesc < nParams) nParams = pc->nPardesc;
+  e = EnsureParamInds(pc, uint64_t(nParams) * uint64_t(rowCount) + uint64_t(row) + 1);
   if (e != ER_SUCCESS) return e;
-  for (uns16 i = 0; i < ds->nCols; i++) {
+  for (uns16 i = 0; i < nParams; i++) {
     const Coldata* col = &ds->col[i];
     if (pc->rIntermBuffer && i < pc->nPardesc) {
       free(pc->rIntermBuffer[i]);

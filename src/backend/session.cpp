@@ -444,6 +444,8 @@ errcode_t ODBC_Cursor(handle_t hConnect, handle_t* phCursor) {
     return e;
   }
   pc->hCursor = *phCursor;
+  pc->st_sccl.hCursor = *phCursor;
+  pc->st_sccl.hConnect = hConnect;
   if (c->bMultipleActiveStmtsEmul) pc->st_sccl.bMultipleActiveStmtsEmul = 1;
   return ER_SUCCESS;
 }
