@@ -19,6 +19,7 @@ struct HandleArray {
   HandleItem* handleArray;
   int enableLocking;
   pthread_mutex_t spinLock;
+  uns16 firstFree;  // no slot below this one is free (keeps registration linear)
 };
 
 constexpr uns32 HANDLE_MAGIC_SERVER = 0xAAAA;

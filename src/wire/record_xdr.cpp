@@ -1,0 +1,658 @@
+// XDR routines of the request and reply records.
+#include "wire/record_xdr.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "rpc/xdr_call.h"
+#include "util/unicode.h"
+
+namespace {
+// A plain XDR string without a maximum; null travels as the empty string.
+int xdr_plain_string(XDR* x, char** s) {
+  if (x->x_op == XDR_ENCODE && !*s) {
+    char empty[1] = {0};
+    char* p = empty;
+    return VYRRPC_xdr_wrapstring(x, &p);
+  }
+  if (x->x_op == XDR_DECODE) {
+    // Read the length first: 0xFFFFFFFF and lengths past the budget are refused.
+    uint32_t len;
+    if (!VYRRPC_xdr_u_int(x, &len)) return FALSE;
+    if (len == 0xFFFFFFFFu || !wire_decode_charge(uint64_t(len) + 1)) return FALSE;
+    std::free(*s);
+    *s = static_cast<char*>(std::malloc(uint64_t(len) + 1));
+    if (!*s) return FALSE;
+    (*s)[len] = 0;
+    return len == 0 || VYRRPC_xdr_opaque(x, *s, len);
+  }
+  return VYRRPC_xdr_wrapstring(x, s);
+}
+}  // namespace
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_getdrvparameter(XDR* x, call_getdrvparameter* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_uns32(x, &r->opcode);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_setdrvparameter(XDR* x, call_setdrvparameter* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_uns32(x, &r->opcode) &&
+         VYRXDR_paramval(x, &r->value);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_getoptable(XDR* x, call_getoptable* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_uns16(x, &r->type);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_Server(XDR* x, Server* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->serverOptions) &&
+         VYRXDR_String(x, &r->serverType);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_Connect(XDR* x, Connect* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->svHost) &&
+         VYRXDR_String(x, &r->svOptions) &&
+         VYRXDR_String(x, &r->dbType) &&
+         VYRXDR_String(x, &r->dbPath) &&
+         VYRXDR_String(x, &r->dbName) &&
+         VYRXDR_String(x, &r->dbOptions) &&
+         VYRRPC_xdr_bool(x, &r->readOnly) &&
+         VYRXDR_String(x, &r->userName) &&
+         VYRXDR_String(x, &r->password) &&
+         VYRXDR_uns16(x, &r->loginTimeout) &&
+         VYRXDR_String(x, &r->protocol) &&
+         VYRXDR_uns16(x, &r->spare) &&
+         xdr_localBool(x, &r->useSSL) &&
+         VYRXDR_localString(x, &r->application);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_connect(XDR* x, call_connect* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_Connect));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_setcursorname(XDR* x, call_setcursorname* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         xdr_plain_string(x, &r->newName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_prepare(XDR* x, call_prepare* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         xdr_plain_string(x, &r->request);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_nativesql(XDR* x, call_nativesql* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         xdr_plain_string(x, &r->sql);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_parameters(XDR* x, call_parameters* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_executen(XDR* x, call_executen* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_uns16(x, &r->offset) &&
+         VYRXDR_uns16(x, &r->count);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_bind(XDR* x, call_bind* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_execute2(XDR* x, call_execute2* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_String(x, &r->request) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_executej(XDR* x, call_executej* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hStmt) &&
+         VYRXDR_String(x, &r->request) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc)) &&
+         VYRXDR_sgn32(x, &r->rowSetSize);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_preparej(XDR* x, call_preparej* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRXDR_String(x, &r->request) &&
+         VYRXDR_sgn32(x, &r->cursConcurrency) &&
+         VYRXDR_sgn32(x, &r->cursType);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_Batch(XDR* x, Batch* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->request) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc)) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_executebatch(XDR* x, call_executebatch* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hStmt) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->calls.calls_val), &r->calls.calls_len, UINT_MAX, sizeof(*r->calls.calls_val), reinterpret_cast<xdrproc_t>(VYRXDR_Batch));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_savepoint(XDR* x, call_savepoint* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRXDR_savePntCmd_t(x, &r->cmd) &&
+         VYRXDR_String(x, &r->name);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_execute2x(XDR* x, call_execute2x* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_String(x, &r->request) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(xdr_BindescX));
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_bindx(XDR* x, call_bindx* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(xdr_BindescX));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_fetch(XDR* x, call_fetch* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_uns16(x, &r->maxRows);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_extendedfetch(XDR* x, call_extendedfetch* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_sgn32(x, &r->irow);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_extendedfetch2(XDR* x, call_extendedfetch2* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_sgn32(x, &r->irow) &&
+         VYRXDR_sgn32(x, &r->fetchtype);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_setpos(XDR* x, call_setpos* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_sgn32(x, &r->irow) &&
+         VYRXDR_uns16(x, &r->fOption) &&
+         VYRXDR_uns16(x, &r->fLock) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pDS), sizeof(*r->pDS), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_bulkoperations(XDR* x, call_bulkoperations* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_uns16(x, &r->fOperation) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rBookMarks.rBookMarks_val), &r->rBookMarks.rBookMarks_len, UINT_MAX, sizeof(*r->rBookMarks.rBookMarks_val), reinterpret_cast<xdrproc_t>(VYRXDR_bookmark_t)) &&
+         VYRXDR_uns16(x, &r->cRows) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pDS), sizeof(*r->pDS), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16)) &&
+         VYRXDR_uns16(x, &r->cCols);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_getdata(XDR* x, call_getdata* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_sgn32(x, &r->iCol) &&
+         VYRXDR_sgn32(x, &r->iRow) &&
+         VYRXDR_uns32(x, &r->cbWanted);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_typeinfo(XDR* x, call_typeinfo* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_sgn16(x, &r->arg);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_xaclose(XDR* x, call_xaclose* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRXDR_String(x, &r->xaInfo) &&
+         VYRXDR_sgn32(x, &r->rmId) &&
+         VYRXDR_sgn32(x, &r->flags);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_xa(XDR* x, call_xa* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->xId), sizeof(*r->xId), reinterpret_cast<xdrproc_t>(xdr_XID_t)) &&
+         VYRXDR_sgn32(x, &r->rmId) &&
+         VYRXDR_sgn32(x, &r->flags);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_xacomplete(XDR* x, call_xacomplete* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->hTmAsyncFunc), sizeof(*r->hTmAsyncFunc), reinterpret_cast<xdrproc_t>(VYRXDR_sgn32)) &&
+         VYRXDR_sgn32(x, &r->rmId) &&
+         VYRXDR_sgn32(x, &r->flags);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_xaopen(XDR* x, call_xaopen* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRRPC_xdr_bool(x, &r->bUseProxying) &&
+         VYRXDR_String(x, &r->xaInfo) &&
+         VYRXDR_sgn32(x, &r->rmId) &&
+         VYRXDR_sgn32(x, &r->flags);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_call_xarecover(XDR* x, call_xarecover* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->hConn) &&
+         VYRXDR_sgn32(x, &r->count) &&
+         VYRXDR_sgn32(x, &r->rmId) &&
+         VYRXDR_sgn32(x, &r->flags);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_Request(XDR* x, Request* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->original) &&
+         VYRXDR_String(x, &r->translated) &&
+         VYRXDR_uns16(x, &r->numOutput) &&
+         VYRXDR_uns16(x, &r->numInput) &&
+         VYRXDR_uns16(x, &r->numInputOutput) &&
+         VYRXDR_uns16(x, &r->reqType) &&
+         VYRXDR_uns16(x, &r->flags);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_getdrvparameterres(XDR* x, getdrvparameterres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_paramval(x, &r->value);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_errinfores(XDR* x, errinfores* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_ErrInfo(x, &r->info);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_handleres(XDR* x, handleres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_handle_t(x, &r->handle);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_connectres(XDR* x, connectres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_handle_t(x, &r->handle) &&
+         VYRXDR_String(x, &r->fail);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_cursorname(XDR* x, cursorname* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         xdr_plain_string(x, &r->name);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_executenres(XDR* x, executenres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_uns16(x, &r->count);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_coldescres(XDR* x, coldescres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_nativesqlres(XDR* x, nativesqlres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         xdr_plain_string(x, &r->translated);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_datasetres(XDR* x, datasetres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_Dataset(x, &r->desc);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_getoptableres(XDR* x, getoptableres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->table), sizeof(*r->table), reinterpret_cast<xdrproc_t>(VYRXDR_OpTable));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_xfetchres(XDR* x, xfetchres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pRowSet), sizeof(*r->pRowSet), reinterpret_cast<xdrproc_t>(VYRXDR_RowSet)) &&
+         VYRXDR_uns32(x, &r->crow) &&
+         VYRXDR_sgn32(x, &r->RsltSetSize);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_setposres(XDR* x, setposres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_paramdatares(XDR* x, paramdatares* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_sgn32(x, &r->iCol) &&
+         VYRXDR_sgn32(x, &r->iRow) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_bulkopres(XDR* x, bulkopres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16)) &&
+         VYRXDR_uns16(x, &r->cRowsAffected) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pRowSet), sizeof(*r->pRowSet), reinterpret_cast<xdrproc_t>(VYRXDR_RowSet));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_executejres(XDR* x, executejres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_sgn32(x, &r->rowSetSize) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRXDR_sgn32(x, &r->rowsProcessed);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_preparejres(XDR* x, preparejres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_handle_t(x, &r->hStmt);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_fetchprocjres(XDR* x, fetchprocjres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRXDR_Dataset(x, &r->fetchdata);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_executebatchres(XDR* x, executebatchres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->batchError) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->results.results_val), &r->results.results_len, UINT_MAX, sizeof(*r->results.results_val), reinterpret_cast<xdrproc_t>(VYRXDR_sgn32));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_colattribsres(XDR* x, colattribsres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_uns16(x, &r->nCols) &&
+         VYRXDR_uns16(x, &r->nAttribs) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(VYRXDR_ColAttrib));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_executej2res(XDR* x, executej2res* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_sgn32(x, &r->rowSetSize) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRXDR_sgn32(x, &r->rowsProcessed) &&
+         VYRXDR_uns16(x, &r->nAttribs) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(VYRXDR_ColAttrib));
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_xacmpltres(XDR* x, xacmpltres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_sgn32(x, &r->xarc) &&
+         VYRXDR_sgn32(x, &r->retVal);
+}
+
+VYRRPC_CALLS_FILTERS
+int xdr_xarcvrres(XDR* x, xarcvrres* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_sgn32(x, &r->xarc) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->xIds.xIds_val), &r->xIds.xIds_len, UINT_MAX, sizeof(*r->xIds.xIds_val), reinterpret_cast<xdrproc_t>(xdr_XID_t));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDColumnPrivileges(XDR* x, DDColumnPrivileges* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName) &&
+         VYRXDR_String(x, &r->columnName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDColumns(XDR* x, DDColumns* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName) &&
+         VYRXDR_String(x, &r->columnName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDForeignKeys(XDR* x, DDForeignKeys* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->pkTableQualifier) &&
+         VYRXDR_String(x, &r->pkTableOwner) &&
+         VYRXDR_String(x, &r->pkTableName) &&
+         VYRXDR_String(x, &r->fkTableQualifier) &&
+         VYRXDR_String(x, &r->fkTableOwner) &&
+         VYRXDR_String(x, &r->fkTableName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDPrimaryKeys(XDR* x, DDPrimaryKeys* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDProcedureColumns(XDR* x, DDProcedureColumns* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->procQualifier) &&
+         VYRXDR_String(x, &r->procOwner) &&
+         VYRXDR_String(x, &r->procName) &&
+         VYRXDR_String(x, &r->columnName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDProcedures(XDR* x, DDProcedures* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->procQualifier) &&
+         VYRXDR_String(x, &r->procOwner) &&
+         VYRXDR_String(x, &r->procName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDSpecialColumns(XDR* x, DDSpecialColumns* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName) &&
+         VYRXDR_uns16(x, &r->colType) &&
+         VYRXDR_uns16(x, &r->scope) &&
+         VYRXDR_uns16(x, &r->nullable);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDStatistics(XDR* x, DDStatistics* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName) &&
+         VYRXDR_uns16(x, &r->unique) &&
+         VYRXDR_uns16(x, &r->accuracy);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDTablePrivileges(XDR* x, DDTablePrivileges* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_DDTables(XDR* x, DDTables* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName) &&
+         VYRXDR_String(x, &r->tableType);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_columnprivileges(XDR* x, call_columnprivileges* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDColumnPrivileges));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_columns(XDR* x, call_columns* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDColumns));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_foreignkeys(XDR* x, call_foreignkeys* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDForeignKeys));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_primarykeys(XDR* x, call_primarykeys* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDPrimaryKeys));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_procedurecolumns(XDR* x, call_procedurecolumns* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDProcedureColumns));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_procedures(XDR* x, call_procedures* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDProcedures));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_specialcolumns(XDR* x, call_specialcolumns* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDSpecialColumns));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_statistics(XDR* x, call_statistics* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDStatistics));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_tableprivileges(XDR* x, call_tableprivileges* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDTablePrivileges));
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_call_tables(XDR* x, call_tables* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) &&
+         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDTables));
+}
+
+int xdr_call_xacommit(XDR* x, call_xacommit* r) { return xdr_call_xa(x, r); }
+int xdr_call_xaend(XDR* x, call_xaend* r) { return xdr_call_xa(x, r); }
+int xdr_call_xaforget(XDR* x, call_xaforget* r) { return xdr_call_xa(x, r); }
+int xdr_call_xaprepare(XDR* x, call_xaprepare* r) { return xdr_call_xa(x, r); }
+int xdr_call_xarollback(XDR* x, call_xarollback* r) { return xdr_call_xa(x, r); }
+int xdr_call_xastart(XDR* x, call_xastart* r) { return xdr_call_xa(x, r); }
+int VYRXDR_call_executej2(XDR* x, call_executej2* r) { return VYRXDR_call_executej(x, r); }

@@ -1,0 +1,92 @@
+// XDR routines of the request and reply records: one routine per record encodes,
+// decodes and frees it field after field, failing at the first field that fails.
+// Used by the dispatcher (wire/services.h names them per procedure) and the wire client.
+#pragma once
+
+#include "wire/wire_xdr.h"
+
+int VYRXDR_call_getdrvparameter(XDR*, call_getdrvparameter*);
+int VYRXDR_call_setdrvparameter(XDR*, call_setdrvparameter*);
+int VYRXDR_call_getoptable(XDR*, call_getoptable*);
+int VYRXDR_Server(XDR*, Server*);
+int VYRXDR_Connect(XDR*, Connect*);
+int VYRXDR_call_connect(XDR*, call_connect*);
+int VYRXDR_call_setcursorname(XDR*, call_setcursorname*);
+int VYRXDR_call_prepare(XDR*, call_prepare*);
+int VYRXDR_call_nativesql(XDR*, call_nativesql*);
+int VYRXDR_call_parameters(XDR*, call_parameters*);
+int VYRXDR_call_executen(XDR*, call_executen*);
+int VYRXDR_call_bind(XDR*, call_bind*);
+int VYRXDR_call_execute2(XDR*, call_execute2*);
+int VYRXDR_call_executej(XDR*, call_executej*);
+int VYRXDR_call_preparej(XDR*, call_preparej*);
+int VYRXDR_Batch(XDR*, Batch*);
+int VYRXDR_call_executebatch(XDR*, call_executebatch*);
+int VYRXDR_call_savepoint(XDR*, call_savepoint*);
+int xdr_call_execute2x(XDR*, call_execute2x*);
+int xdr_call_bindx(XDR*, call_bindx*);
+int VYRXDR_call_fetch(XDR*, call_fetch*);
+int VYRXDR_call_extendedfetch(XDR*, call_extendedfetch*);
+int VYRXDR_call_extendedfetch2(XDR*, call_extendedfetch2*);
+int VYRXDR_call_setpos(XDR*, call_setpos*);
+int VYRXDR_call_bulkoperations(XDR*, call_bulkoperations*);
+int VYRXDR_call_getdata(XDR*, call_getdata*);
+int VYRXDR_call_typeinfo(XDR*, call_typeinfo*);
+int xdr_call_xaclose(XDR*, call_xaclose*);
+int xdr_call_xa(XDR*, call_xa*);
+int xdr_call_xacomplete(XDR*, call_xacomplete*);
+int xdr_call_xaopen(XDR*, call_xaopen*);
+int xdr_call_xarecover(XDR*, call_xarecover*);
+int VYRXDR_Request(XDR*, Request*);
+int VYRXDR_getdrvparameterres(XDR*, getdrvparameterres*);
+int VYRXDR_errinfores(XDR*, errinfores*);
+int VYRXDR_handleres(XDR*, handleres*);
+int VYRXDR_connectres(XDR*, connectres*);
+int VYRXDR_cursorname(XDR*, cursorname*);
+int VYRXDR_executenres(XDR*, executenres*);
+int VYRXDR_coldescres(XDR*, coldescres*);
+int VYRXDR_nativesqlres(XDR*, nativesqlres*);
+int VYRXDR_datasetres(XDR*, datasetres*);
+int VYRXDR_getoptableres(XDR*, getoptableres*);
+int VYRXDR_xfetchres(XDR*, xfetchres*);
+int VYRXDR_setposres(XDR*, setposres*);
+int VYRXDR_paramdatares(XDR*, paramdatares*);
+int VYRXDR_bulkopres(XDR*, bulkopres*);
+int VYRXDR_executejres(XDR*, executejres*);
+int VYRXDR_preparejres(XDR*, preparejres*);
+int VYRXDR_fetchprocjres(XDR*, fetchprocjres*);
+int VYRXDR_executebatchres(XDR*, executebatchres*);
+int VYRXDR_colattribsres(XDR*, colattribsres*);
+int VYRXDR_executej2res(XDR*, executej2res*);
+int xdr_xacmpltres(XDR*, xacmpltres*);
+int xdr_xarcvrres(XDR*, xarcvrres*);
+int VYRXDR_DDColumnPrivileges(XDR*, DDColumnPrivileges*);
+int VYRXDR_DDColumns(XDR*, DDColumns*);
+int VYRXDR_DDForeignKeys(XDR*, DDForeignKeys*);
+int VYRXDR_DDPrimaryKeys(XDR*, DDPrimaryKeys*);
+int VYRXDR_DDProcedureColumns(XDR*, DDProcedureColumns*);
+int VYRXDR_DDProcedures(XDR*, DDProcedures*);
+int VYRXDR_DDSpecialColumns(XDR*, DDSpecialColumns*);
+int VYRXDR_DDStatistics(XDR*, DDStatistics*);
+int VYRXDR_DDTablePrivileges(XDR*, DDTablePrivileges*);
+int VYRXDR_DDTables(XDR*, DDTables*);
+int VYRXDR_call_columnprivileges(XDR*, call_columnprivileges*);
+int VYRXDR_call_columns(XDR*, call_columns*);
+int VYRXDR_call_foreignkeys(XDR*, call_foreignkeys*);
+int VYRXDR_call_primarykeys(XDR*, call_primarykeys*);
+int VYRXDR_call_procedurecolumns(XDR*, call_procedurecolumns*);
+int VYRXDR_call_procedures(XDR*, call_procedures*);
+int VYRXDR_call_specialcolumns(XDR*, call_specialcolumns*);
+int VYRXDR_call_statistics(XDR*, call_statistics*);
+int VYRXDR_call_tableprivileges(XDR*, call_tableprivileges*);
+int VYRXDR_call_tables(XDR*, call_tables*);
+int xdr_call_xacommit(XDR*, call_xacommit*);
+int xdr_call_xaend(XDR*, call_xaend*);
+int xdr_call_xaforget(XDR*, call_xaforget*);
+int xdr_call_xaprepare(XDR*, call_xaprepare*);
+int xdr_call_xarollback(XDR*, call_xarollback*);
+int xdr_call_xastart(XDR*, call_xastart*);
+int VYRXDR_call_executej2(XDR*, call_executej2*);
+// Long data: wide text (cell type 24) travels as UTF-8.
+int VYRXDR_call_putdata(XDR*, call_putdata*);
+int VYRXDR_getdatares(XDR*, getdatares*);

@@ -1,0 +1,760 @@
+// Wire encoding of scalars, strings, cells, datasets and descriptor records.
+#include "wire/wire_xdr.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "rpc/xdr_call.h"
+#include "util/unicode.h"
+#include "wire/dataset_util.h"
+#include "wire/wire_alloc.h"
+
+// ---------------------------------------------------------------------------
+// Decode budget
+
+namespace {
+thread_local int budget_depth = 0;
+thread_local uint64_t budget_left = 0;
+}  // namespace
+
+WireDecodeScope::WireDecodeScope(XDR* xdrs) : active_(xdrs && xdrs->x_op == XDR_DECODE) {
+  if (!active_) return;
+  if (budget_depth++ == 0) budget_left = VYR_MAX_DECODE_BYTES;
+}
+
+WireDecodeScope::~WireDecodeScope() {
+  if (active_) --budget_depth;
+}
+
+bool wire_decode_charge(uint64_t bytes) {
+  if (budget_depth == 0) return bytes <= VYR_MAX_DECODE_BYTES;  // a routine called on its own
+  if (bytes > budget_left) return false;
+  budget_left -= bytes;
+  return true;
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+int put_raw(XDR* x, const char* p, unsigned n) { return n == 0 || x->x_ops->x_putbytes(x, p, n); }
+int get_raw(XDR* x, char* p, unsigned n) { return n == 0 || x->x_ops->x_getbytes(x, p, n); }
+
+int pad_bytes(XDR* x, uint64_t n) {
+  static const char zeros[4] = {0, 0, 0, 0};
+  char sink[4];
+  unsigned pad = unsigned((4 - n % 4) % 4);
+  if (pad == 0) return TRUE;
+  return x->x_op == XDR_ENCODE ? put_raw(x, zeros, pad) : get_raw(x, sink, pad);
+}
+
+template <typename E>
+int xdr_enum_of(XDR* x, E* e) {
+  enum_t v = static_cast<enum_t>(*e);
+  if (!VYRRPC_xdr_enum(x, &v)) return FALSE;
+  if (x->x_op == XDR_DECODE) *e = static_cast<E>(v);
+  return TRUE;
+}
+
+// A length unit followed by that many bytes (the long-cell and plain-string form).
+int xdr_counted(XDR* x, uint32_t* len) { return VYRRPC_xdr_u_int(x, len); }
+
+bool fits_in(uint64_t need, uint64_t room) { return need <= room; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Scalars
+
+int VYRXDR_sgn8(XDR* x, sgn8* v) { return VYRRPC_xdr_char(x, reinterpret_cast<char*>(v)); }
+int VYRXDR_uns8(XDR* x, uns8* v) { return VYRRPC_xdr_u_char(x, v); }
+int VYRXDR_sgn16(XDR* x, sgn16* v) { return VYRRPC_xdr_short(x, v); }
+int VYRXDR_dbtype_t(XDR* x, dbtype_t* v) { return VYRRPC_xdr_short(x, v); }
+int VYRXDR_indicator_t(XDR* x, indicator_t* v) { return VYRRPC_xdr_short(x, v); }
+int VYRXDR_uns16(XDR* x, uns16* v) { return VYRRPC_xdr_u_short(x, v); }
+int VYRXDR_scale_t(XDR* x, scale_t* v) { return VYRRPC_xdr_u_short(x, v); }
+int VYRXDR_sgn32(XDR* x, sgn32* v) { return VYRRPC_xdr_int(x, v); }
+int VYRXDR_colAttribKey_t(XDR* x, colAttribKey_t* v) { return VYRRPC_xdr_int(x, v); }
+int VYRXDR_uns32(XDR* x, uns32* v) { return VYRRPC_xdr_u_int(x, v); }
+int VYRXDR_precision_t(XDR* x, precision_t* v) { return VYRRPC_xdr_u_int(x, v); }
+int VYRXDR_bookmark_t(XDR* x, bookmark_t* v) { return VYRRPC_xdr_u_int(x, v); }
+int VYRXDR_handle_t(XDR* x, handle_t* v) { return VYRRPC_xdr_u_int(x, v); }
+int VYRXDR_flt32(XDR* x, flt32* v) { return xdr_float(x, v); }
+int VYRXDR_flt64(XDR* x, flt64* v) { return xdr_double(x, v); }
+int VYRXDR_errcode_t(XDR* x, errcode_t* v) { return xdr_enum_of(x, v); }
+int VYRXDR_ctype_t(XDR* x, ctype_t* v) { return xdr_enum_of(x, v); }
+int VYRXDR_sqltype_t(XDR* x, sqltype_t* v) { return xdr_enum_of(x, v); }
+int VYRXDR_nullable_t(XDR* x, nullable_t* v) { return xdr_enum_of(x, v); }
+int VYRXDR_savePntCmd_t(XDR* x, savePntCmd_t* v) { return xdr_enum_of(x, v); }
+int VYRXDR_attrType_t(XDR* x, attrType_t* v) { return xdr_enum_of(x, v); }
+
+// ---------------------------------------------------------------------------
+// Strings
+
+int VYRXDR_String(XDR* x, String* s) {
+  switch (x->x_op) {
+    case XDR_FREE:
+      std::free(*s);
+      *s = nullptr;
+      return TRUE;
+    case XDR_ENCODE: {
+      uint64_t len = *s ? std::strlen(*s) : 0;
+      if (*s && len >= INT32_MAX) return FALSE;
+      sgn32 n = *s ? sgn32(len + 1) : 0;
+      if (!VYRRPC_xdr_int(x, &n)) return FALSE;
+      return n <= 1 || VYRRPC_xdr_opaque(x, *s, unsigned(n - 1));
+    }
+    case XDR_DECODE: {
+      sgn32 n;
+      if (!VYRRPC_xdr_int(x, &n)) return FALSE;
+      if (n < 0) return FALSE;
+      std::free(*s);
+      *s = nullptr;
+      if (n == 0) return TRUE;
+      if (!wire_decode_charge(uint64_t(n))) return FALSE;
+      char* p = static_cast<char*>(wire_malloc(uint64_t(n)));
+      if (!p) return FALSE;
+      p[n - 1] = 0;
+      *s = p;
+      return n == 1 || VYRRPC_xdr_opaque(x, p, unsigned(n - 1));
+    }
+  }
+  return FALSE;
+}
+
+int VYRXDR_localString(XDR* x, localString* s) {
+  if (x->x_op == XDR_DECODE) *s = nullptr;
+  if (x->x_op == XDR_FREE) {
+    std::free(*s);
+    *s = nullptr;
+  }
+  return TRUE;
+}
+
+int xdr_localBool(XDR*, localBool*) { return TRUE; }
+
+// ---------------------------------------------------------------------------
+// Wide text
+
+int VYRXDR_c_wchr(XDR* x, wchar_t* wstr, unsigned int size) {
+  constexpr unsigned kBuf = 512;
+  char buf[kBuf];
+  if (x->x_op == XDR_FREE) return TRUE;
+  if (x->x_op == XDR_ENCODE) {
+    uint32_t u = size ? uint32_t(calc_len_for_utf8(wstr, ssize_t(size))) : 0;
+    if (!VYRRPC_xdr_u_int(x, &u)) return FALSE;
+    if (u == 0) return TRUE;
+    uint64_t sent = 0;
+    unsigned done = 0;
+    while (done < size) {
+      unsigned short conv = 0;
+      size_t n = wcsntoutf8(wstr + done, buf, size - done, kBuf, &conv);
+      if (conv == 0) return FALSE;
+      if (!put_raw(x, buf, unsigned(n))) return FALSE;
+      sent += n;
+      done += conv;
+    }
+    if (sent != u) return FALSE;
+    return pad_bytes(x, u);
+  }
+  if (x->x_op != XDR_DECODE) return FALSE;
+  uint32_t u;
+  if (!VYRRPC_xdr_u_int(x, &u)) return FALSE;
+  if (u == 0) return TRUE;
+  if (size == 0) return FALSE;
+  uint64_t unread = u;
+  unsigned have = 0;
+  unsigned got = 0;
+  while (got < size) {
+    unsigned want = unsigned(std::min<uint64_t>(kBuf - have, unread));
+    if (want > 0) {
+      if (!get_raw(x, buf + have, want)) return FALSE;
+      have += want;
+      unread -= want;
+    }
+    if (have == 0) return FALSE;  // bytes used up before the characters
+    unsigned short consumed = 0;
+    size_t k = utf8ntowcs(buf, wstr + got, have, size - got, &consumed);
+    if (k == 0) return FALSE;  // a full buffer, or the last bytes, that make no character
+    got += unsigned(k);
+    std::memmove(buf, buf + consumed, have - consumed);
+    have -= consumed;
+  }
+  // The last character must end exactly where the bytes end.
+  if (have != 0 || unread != 0) return FALSE;
+  return pad_bytes(x, u);
+}
+
+int VYRXDR_c_wvchr(XDR* x, wchar_t** wstr, unsigned int maxsize) {
+  if (x->x_op == XDR_FREE) {
+    std::free(*wstr);
+    *wstr = nullptr;
+    return TRUE;
+  }
+  uint32_t count = 0;
+  if (x->x_op == XDR_ENCODE && *wstr) count = uint32_t(std::wcslen(*wstr));
+  if (!VYRRPC_xdr_u_int(x, &count)) return FALSE;
+  if (count > maxsize) return FALSE;
+  if (x->x_op == XDR_DECODE && !*wstr) {
+    uint64_t bytes = (uint64_t(count) + 1) * 4;
+    if (!wire_decode_charge(bytes)) return FALSE;
+    *wstr = static_cast<wchar_t*>(wire_calloc(uint64_t(count) + 1, 4));
+    if (!*wstr) return FALSE;
+  }
+  if (count == 0) return TRUE;
+  if (!*wstr) return FALSE;
+  if (!VYRXDR_c_wchr(x, *wstr, count)) return FALSE;
+  if (x->x_op == XDR_DECODE) (*wstr)[count] = 0;
+  return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Cells
+
+namespace {
+
+// Long cells: length unit, then the data. chars: the length counts 4-byte characters
+// that travel as UTF-8; text: one spare byte for a terminator.
+int xdr_long_cell(XDR* x, uint32_t* length, void** data, bool wide, bool text) {
+  if (x->x_op == XDR_FREE) {
+    std::free(*data);
+    *data = nullptr;
+    return TRUE;
+  }
+  uint32_t len = *length;
+  if (x->x_op == XDR_ENCODE && !*data) len = 0;  // a moved-out cell has nothing to send
+  if (!xdr_counted(x, &len)) return FALSE;
+  if (x->x_op == XDR_DECODE) {
+    *length = len;
+    if (!*data && (len != 0 || text || wide)) {
+      uint64_t bytes = wide ? (uint64_t(len) + 1) * 4 : uint64_t(len) + (text ? 1 : 0);
+      if (!wire_decode_charge(bytes)) return FALSE;
+      *data = wire_calloc(bytes, 1);
+      if (!*data) return FALSE;
+    }
+  }
+  if (len == 0) return TRUE;
+  if (wide) return VYRXDR_c_wchr(x, static_cast<wchar_t*>(*data), len);
+  return VYRRPC_xdr_opaque(x, static_cast<char*>(*data), len);
+}
+
+// Variable cells with a length prefix of pre bytes inside a cell of width bytes.
+int xdr_prefixed_cell(XDR* x, char* cell, uint64_t width, unsigned pre, bool wide) {
+  if (x->x_op == XDR_FREE) return TRUE;
+  if (width < pre) return FALSE;
+  uint64_t room = wide ? (width - pre) / 4 : width - pre;
+  uint32_t len = 0;
+  if (x->x_op == XDR_ENCODE) {
+    uint64_t v = 0;
+    if (pre == 1) v = static_cast<uns8>(cell[0]);
+    if (pre == 2) {
+      uns16 s;
+      std::memcpy(&s, cell, 2);
+      v = s;
+    }
+    if (pre == 4) {
+      uns32 l;
+      std::memcpy(&l, cell, 4);
+      v = l;
+    }
+    len = uint32_t(std::min(v, room));  // never read past the cell
+  }
+  if (!xdr_counted(x, &len)) return FALSE;
+  if (x->x_op == XDR_DECODE) {
+    uint64_t maxPrefix = pre == 1 ? 0xFF : pre == 2 ? 0xFFFF : 0xFFFFFFFFull;
+    if (!fits_in(len, room) || len > maxPrefix) return FALSE;
+    if (pre == 1) cell[0] = char(uns8(len));
+    if (pre == 2) {
+      uns16 s = uns16(len);
+      std::memcpy(cell, &s, 2);
+    }
+    if (pre == 4) std::memcpy(cell, &len, 4);
+  }
+  if (len == 0) return TRUE;
+  if (!wide) return VYRRPC_xdr_opaque(x, cell + pre, len);
+  // The characters are unaligned inside the cell: convert through an aligned copy.
+  std::vector<wchar_t> tmp(len);
+  if (x->x_op == XDR_ENCODE) std::memcpy(tmp.data(), cell + pre, uint64_t(len) * 4);
+  if (!VYRXDR_c_wchr(x, tmp.data(), len)) return FALSE;
+  if (x->x_op == XDR_DECODE) std::memcpy(cell + pre, tmp.data(), uint64_t(len) * 4);
+  return TRUE;
+}
+
+}  // namespace
+
+int VYRXDR_c_lchr(XDR* x, c_lchr* c) {
+  void* d = c->data;
+  int ok = xdr_long_cell(x, &c->length, &d, false, true);
+  c->data = static_cast<char*>(d);
+  return ok;
+}
+
+int VYRXDR_c_lbin(XDR* x, c_lbin* c) {
+  void* d = c->data;
+  int ok = xdr_long_cell(x, &c->length, &d, false, false);
+  c->data = static_cast<unsigned char*>(d);
+  return ok;
+}
+
+int VYRXDR_c_wlchr(XDR* x, c_wlchr* c) {
+  void* d = c->data;
+  int ok = xdr_long_cell(x, &c->length, &d, true, false);
+  c->data = static_cast<wchar_t*>(d);
+  return ok;
+}
+
+int VYRXDR_c_date(XDR* x, c_date* d) {
+  return VYRRPC_xdr_short(x, &d->year) && VYRRPC_xdr_u_short(x, &d->month) && VYRRPC_xdr_u_short(x, &d->day);
+}
+
+int VYRXDR_c_time(XDR* x, c_time* t) {
+  return VYRRPC_xdr_u_short(x, &t->hour) && VYRRPC_xdr_u_short(x, &t->minute) &&
+         VYRRPC_xdr_u_short(x, &t->second);
+}
+
+int VYRXDR_c_timestamp(XDR* x, c_timestamp* t) {
+  return VYRRPC_xdr_short(x, &t->year) && VYRRPC_xdr_u_short(x, &t->month) && VYRRPC_xdr_u_short(x, &t->day) &&
+         VYRRPC_xdr_u_short(x, &t->hour) && VYRRPC_xdr_u_short(x, &t->minute) &&
+         VYRRPC_xdr_u_short(x, &t->second) && VYRRPC_xdr_u_int(x, &t->fraction);
+}
+
+int VYRXDR_c_vchr8(XDR* x, c_vchr8* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 1, false);
+}
+int VYRXDR_c_vchr16(XDR* x, c_vchr16* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 2, false);
+}
+int VYRXDR_c_vchr32(XDR* x, c_vchr32* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 4, false);
+}
+int VYRXDR_c_vbin8(XDR* x, c_vbin8* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 1, false);
+}
+int VYRXDR_c_vbin16(XDR* x, c_vbin16* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 2, false);
+}
+int VYRXDR_c_vbin32(XDR* x, c_vbin32* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 4, false);
+}
+int VYRXDR_c_wvchr32(XDR* x, c_wvchr32* c, precision_t w) {
+  return xdr_prefixed_cell(x, reinterpret_cast<char*>(c), w, 4, true);
+}
+
+// ---------------------------------------------------------------------------
+// Datasets
+
+namespace {
+
+// Smallest cell of each fixed-size type; 0 for the others.
+uint64_t fixed_cell_size(int t) {
+  switch (t) {
+    case CTYPE_BIT1:
+    case CTYPE_SGN8:
+    case CTYPE_UNS8:
+      return 1;
+    case CTYPE_SGN16:
+    case CTYPE_UNS16:
+      return 2;
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      return 4;
+    case CTYPE_FLT64:
+      return 8;
+    case CTYPE_DATE:
+    case CTYPE_TIME:
+      return 6;
+    case CTYPE_TIMESTAMP:
+      return 16;
+    default:
+      return 0;
+  }
+}
+
+template <typename T, typename F>
+int xdr_cell_scalar(XDR* x, char* cell, F filter) {
+  T v;
+  std::memcpy(&v, cell, sizeof v);
+  if (!filter(x, &v)) return FALSE;
+  if (x->x_op == XDR_DECODE) std::memcpy(cell, &v, sizeof v);
+  return TRUE;
+}
+
+// One cell of column c at `cell`, by the column's type (in memory when encoding, as
+// decoded from the wire when decoding).
+int xdr_cell(XDR* x, const Coldata* c, char* cell) {
+  uint64_t w = c->width;
+  switch (c->cType) {
+    case CTYPE_VOID:
+      return TRUE;
+    case CTYPE_CHR:
+    case CTYPE_BIN:
+      if (w > UINT_MAX) return FALSE;
+      return VYRRPC_xdr_opaque(x, cell, unsigned(w));
+    case CTYPE_BIT1:
+    case CTYPE_UNS8:
+      return VYRRPC_xdr_u_char(x, reinterpret_cast<unsigned char*>(cell));
+    case CTYPE_SGN8:
+      return VYRRPC_xdr_char(x, cell);
+    case CTYPE_SGN16:
+      return xdr_cell_scalar<short>(x, cell, VYRRPC_xdr_short);
+    case CTYPE_SGN32:
+      return xdr_cell_scalar<int>(x, cell, VYRRPC_xdr_int);
+    case CTYPE_UNS16:
+      return xdr_cell_scalar<unsigned short>(x, cell, VYRRPC_xdr_u_short);
+    case CTYPE_UNS32:
+      return xdr_cell_scalar<unsigned int>(x, cell, VYRRPC_xdr_u_int);
+    case CTYPE_FLT32:
+      return xdr_cell_scalar<float>(x, cell, xdr_float);
+    case CTYPE_FLT64:
+      return xdr_cell_scalar<double>(x, cell, xdr_double);
+    case CTYPE_DATE:
+      return xdr_cell_scalar<c_date>(x, cell, VYRXDR_c_date);
+    case CTYPE_TIME:
+      return xdr_cell_scalar<c_time>(x, cell, VYRXDR_c_time);
+    case CTYPE_TIMESTAMP:
+      return xdr_cell_scalar<c_timestamp>(x, cell, VYRXDR_c_timestamp);
+    case CTYPE_LCHR:
+    case CTYPE_LBIN:
+    case CTYPE_WLCHR: {
+      if (w < 16) return FALSE;
+      uint32_t len;
+      void* data;
+      std::memcpy(&len, cell, 4);
+      std::memcpy(&data, cell + 8, sizeof data);
+      int ok = xdr_long_cell(x, &len, &data, c->cType == CTYPE_WLCHR, c->cType == CTYPE_LCHR);
+      if (x->x_op == XDR_DECODE) {
+        // Whatever was allocated goes into the cell at once, where the free pass finds it.
+        std::memcpy(cell, &len, 4);
+        std::memcpy(cell + 8, &data, sizeof data);
+      }
+      return ok;
+    }
+    case CTYPE_VCHR: {
+      // Sent as a long text: at most width - 1 characters, never scanning past the cell.
+      if (w == 0) return FALSE;
+      uint32_t len = 0;
+      if (x->x_op == XDR_ENCODE) {
+        const void* z = std::memchr(cell, 0, w - 1);
+        len = uint32_t(z ? static_cast<const char*>(z) - cell : w - 1);
+      }
+      if (!xdr_counted(x, &len)) return FALSE;
+      if (x->x_op == XDR_DECODE) {
+        if (len > w - 1) return FALSE;
+        cell[len] = 0;
+      }
+      return len == 0 || VYRRPC_xdr_opaque(x, cell, len);
+    }
+    case CTYPE_VCHR8:
+    case CTYPE_VBIN8:
+      return xdr_prefixed_cell(x, cell, w, 1, false);
+    case CTYPE_VCHR16:
+    case CTYPE_VBIN16:
+      return xdr_prefixed_cell(x, cell, w, 2, false);
+    case CTYPE_VCHR32:
+    case CTYPE_VBIN32:
+      return xdr_prefixed_cell(x, cell, w, 4, false);
+    case CTYPE_WVCHR32:
+      return xdr_prefixed_cell(x, cell, w, 4, true);
+    case CTYPE_WCHR: {
+      uint64_t n = w / 4;
+      if (n == 0) {
+        uint32_t u = 0;
+        return VYRRPC_xdr_u_int(x, &u) && u == 0;
+      }
+      std::vector<wchar_t> tmp(n);
+      if (x->x_op == XDR_ENCODE) std::memcpy(tmp.data(), cell, n * 4);
+      if (!VYRXDR_c_wchr(x, tmp.data(), unsigned(n))) return FALSE;
+      if (x->x_op == XDR_DECODE) std::memcpy(cell, tmp.data(), n * 4);
+      return TRUE;
+    }
+    case CTYPE_WVCHR: {
+      // A character count, at most one less than the cell holds (room for the NUL).
+      uint64_t cap = w / 4;
+      if (cap == 0) return FALSE;
+      uint32_t count = 0;
+      if (x->x_op == XDR_ENCODE) {
+        while (count < cap - 1) {
+          wchar_t ch;
+          std::memcpy(&ch, cell + uint64_t(count) * 4, 4);
+          if (ch == 0) break;
+          ++count;
+        }
+      }
+      if (!VYRRPC_xdr_u_int(x, &count)) return FALSE;
+      if (count > cap - 1) return FALSE;
+      if (count == 0) return TRUE;
+      std::vector<wchar_t> tmp(count);
+      if (x->x_op == XDR_ENCODE) std::memcpy(tmp.data(), cell, uint64_t(count) * 4);
+      if (!VYRXDR_c_wchr(x, tmp.data(), count)) return FALSE;
+      if (x->x_op == XDR_DECODE) {
+        std::memcpy(cell, tmp.data(), uint64_t(count) * 4);
+        std::memset(cell + uint64_t(count) * 4, 0, 4);
+      }
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+// Wire type and width of an in-memory column.
+void wire_shape(const Coldata* c, uint32_t* type, uint32_t* width) {
+  *type = c->cType;
+  *width = c->width;
+  switch (c->cType) {
+    case CTYPE_VCHR:
+    case CTYPE_VCHR8:
+    case CTYPE_VCHR16:
+    case CTYPE_VCHR32:
+      *type = CTYPE_LCHR;
+      break;
+    case CTYPE_VBIN8:
+    case CTYPE_VBIN16:
+    case CTYPE_VBIN32:
+      *type = CTYPE_LBIN;
+      break;
+    case CTYPE_WCHR:
+      *width = c->width / 4;
+      break;
+    case CTYPE_WVCHR:
+      *type = CTYPE_WLCHR;
+      *width = c->width / 4;
+      break;
+    case CTYPE_WVCHR32:
+      *type = CTYPE_WLCHR;
+      *width = c->width / 4 >= 1 ? c->width / 4 - 1 : 0;
+      break;
+    default:
+      break;
+  }
+}
+
+int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
+  if (x->x_op == XDR_FREE) {
+    Coldata_Done(c, nRows);
+    return TRUE;
+  }
+  uint32_t type, width;
+  if (x->x_op == XDR_ENCODE) {
+    wire_shape(c, &type, &width);
+    if (!VYRRPC_xdr_enum(x, reinterpret_cast<enum_t*>(&type)) || !VYRRPC_xdr_u_int(x, &width)) return FALSE;
+    if (nRows > 0 && (!c->values || !c->indicators)) return FALSE;
+    for (sgn32 r = 0; r < nRows; ++r) {
+      indicator_t ind = c->indicators[r];
+      if (!VYRRPC_xdr_short(x, &ind)) return FALSE;
+      if (ind == 0 && !xdr_cell(x, c, Coldata_Cell(c, r))) return FALSE;
+    }
+    return TRUE;
+  }
+  if (x->x_op != XDR_DECODE) return FALSE;
+  if (!VYRRPC_xdr_enum(x, reinterpret_cast<enum_t*>(&type)) || !VYRRPC_xdr_u_int(x, &width)) return FALSE;
+  if (type > CTYPE_WVCHR32) return FALSE;
+  uint64_t w = width;
+  if (type == CTYPE_LCHR || type == CTYPE_LBIN || type == CTYPE_WLCHR) w = 16;
+  if (type == CTYPE_WCHR) w = uint64_t(width) * 4;
+  if (w > UINT32_MAX) return FALSE;
+  if (w < fixed_cell_size(int(type))) return FALSE;
+  c->cType = ctype_t(type);
+  c->width = precision_t(w);
+  if (nRows <= 0) return nRows == 0;
+  uint64_t bytes = wire_column_bytes(uint64_t(nRows), w);
+  if (bytes == UINT64_MAX || !wire_decode_charge(bytes + uint64_t(nRows) * sizeof(indicator_t))) return FALSE;
+  if (Coldata_Init(c, nRows) != ER_SUCCESS) return FALSE;
+  for (sgn32 r = 0; r < nRows; ++r) {
+    indicator_t ind;
+    if (!VYRRPC_xdr_short(x, &ind)) return FALSE;
+    c->indicators[r] = ind;
+    if (ind == 0 && !xdr_cell(x, c, Coldata_Cell(c, r))) return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int VYRXDR_Coldata(XDR* x, Coldata* c, sgn32 nRows) {
+  WireDecodeScope scope(x);
+  return xdr_column(x, c, nRows);
+}
+
+int VYRXDR_Dataset(XDR* x, Dataset* ds) {
+  WireDecodeScope scope(x);
+  if (x->x_op == XDR_FREE) {
+    Dataset_Done(ds);
+    return TRUE;
+  }
+  uns16 nCols = ds->nCols;
+  sgn32 nRows = ds->nRows;
+  if (x->x_op == XDR_ENCODE && (nCols == 0 || nRows <= 0)) {
+    // Nothing follows when either count is 0.
+    if (nRows < 0) nRows = 0;
+    return VYRRPC_xdr_u_short(x, &nCols) && VYRRPC_xdr_int(x, &nRows);
+  }
+  if (!VYRRPC_xdr_u_short(x, &nCols) || !VYRRPC_xdr_int(x, &nRows)) return FALSE;
+  if (x->x_op == XDR_ENCODE) {
+    if (!ds->col || ds->allocCols < nCols) return FALSE;
+    for (uns16 i = 0; i < nCols; ++i)
+      if (!xdr_column(x, &ds->col[i], nRows)) return FALSE;
+    return TRUE;
+  }
+  if (nRows < 0) return FALSE;
+  if (nCols == 0 || nRows == 0) {
+    // An empty dataset: no counts without data, no column array.
+    Dataset_Done(ds);
+    return TRUE;
+  }
+  Dataset_Done(ds);
+  if (!wire_decode_charge(uint64_t(nCols) * sizeof(Coldata))) return FALSE;
+  if (Dataset_Init(ds, nCols) != ER_SUCCESS) return FALSE;
+  ds->nCols = nCols;
+  ds->nRows = nRows;
+  ds->allocRows = nRows;
+  for (uns16 i = 0; i < nCols; ++i)
+    if (!xdr_column(x, &ds->col[i], nRows)) return FALSE;
+  return TRUE;
+}
+
+int VYRXDR_RowSet(XDR* x, RowSet* rs) {
+  WireDecodeScope scope(x);
+  if (x->x_op == XDR_FREE) {
+    RS_Done(rs);
+    return TRUE;
+  }
+  sgn32 size = rs->RSSize;
+  if (!VYRRPC_xdr_int(x, &size)) return FALSE;
+  if (size == 0) return TRUE;
+  if (size < 0) return FALSE;
+  if (x->x_op == XDR_DECODE) {
+    if (!wire_decode_charge(uint64_t(size) * sizeof(uns16) + sizeof(Dataset))) return FALSE;
+    if (RS_Alloc(rs, size) != ER_SUCCESS) return FALSE;
+    if (!VYRXDR_Dataset(x, rs->pDataset)) return FALSE;
+    for (sgn32 i = 0; i < size; ++i)
+      if (!VYRRPC_xdr_u_short(x, &rs->rgfRowStatus[i])) return FALSE;
+    return TRUE;
+  }
+  if (x->x_op != XDR_ENCODE) return FALSE;
+  Dataset empty{};
+  if (!VYRXDR_Dataset(x, rs->pDataset ? rs->pDataset : &empty)) return FALSE;
+  for (sgn32 i = 0; i < size; ++i) {
+    uns16 st = rs->rgfRowStatus ? rs->rgfRowStatus[i] : 3;
+    if (!VYRRPC_xdr_u_short(x, &st)) return FALSE;
+  }
+  return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+// Descriptors and small records
+
+int VYRXDR_Coldesc(XDR* x, Coldesc* d) {
+  WireDecodeScope scope(x);
+  if (x->x_op != XDR_FREE) {
+    // The label lives in the record: a plain string of at most 40 characters.
+    uint32_t len = x->x_op == XDR_ENCODE ? uint32_t(strnlen(d->label, 40)) : 0;
+    if (!VYRRPC_xdr_u_int(x, &len)) return FALSE;
+    if (len > 40) return FALSE;
+    if (len > 0 && !VYRRPC_xdr_opaque(x, d->label, len)) return FALSE;
+    if (x->x_op == XDR_DECODE) d->label[len] = 0;
+  }
+  return VYRXDR_String(x, &d->qualifierName) && VYRXDR_String(x, &d->ownerName) &&
+         VYRXDR_String(x, &d->tableName) && VYRXDR_String(x, &d->columnName) && VYRXDR_dbtype_t(x, &d->dbType) &&
+         VYRXDR_sqltype_t(x, &d->sqlType) && VYRXDR_nullable_t(x, &d->nullable) &&
+         VYRXDR_precision_t(x, &d->precision) && VYRXDR_scale_t(x, &d->scale) &&
+         VYRXDR_precision_t(x, &d->display) && VYRXDR_ctype_t(x, &d->fetchType) &&
+         VYRXDR_precision_t(x, &d->fetchLength);
+}
+
+int VYRXDR_Bindesc(XDR* x, Bindesc* b) {
+  return VYRXDR_sqltype_t(x, &b->sqlType) && VYRXDR_ctype_t(x, &b->cType) && VYRXDR_precision_t(x, &b->precision) &&
+         VYRXDR_scale_t(x, &b->scale) && VYRXDR_sgn16(x, &b->usage);
+}
+
+int xdr_BindescX(XDR* x, BindescX* b) {
+  WireDecodeScope scope(x);
+  return VYRXDR_sqltype_t(x, &b->sqlType) && VYRXDR_ctype_t(x, &b->cType) && VYRXDR_precision_t(x, &b->precision) &&
+         VYRXDR_scale_t(x, &b->scale) && VYRXDR_sgn16(x, &b->usage) && VYRXDR_String(x, &b->name);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_ErrInfo(XDR* x, ErrInfo* e) {
+  WireDecodeScope scope(x);
+  return VYRXDR_sgn32(x, &e->nativeError) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&e->messages), &e->messageCount, ERRINFO_MAX_MESSAGES,
+                          sizeof(String), reinterpret_cast<xdrproc_t>(VYRXDR_String));
+}
+
+namespace {
+int xdr_attr_value(XDR* x, sgn16 type, colattrib* v) {
+  switch (type) {
+    case ATTR_STRING:
+      return VYRXDR_String(x, &v->u.s);
+    case ATTR_SGN32:
+      return VYRXDR_sgn32(x, &v->u.l);
+    case ATTR_UNS32:
+      return VYRXDR_uns32(x, &v->u.lu);
+    case ATTR_FLT64:
+      return VYRXDR_flt64(x, &v->u.f);
+    default:
+      return x->x_op == XDR_FREE;  // nothing to free in an unknown arm
+  }
+}
+}  // namespace
+
+int VYRXDR_colattrib(XDR* x, colattrib* v) {
+  WireDecodeScope scope(x);
+  return VYRXDR_sgn16(x, &v->attribType) && xdr_attr_value(x, v->attribType, v);
+}
+
+int VYRXDR_ColAttrib(XDR* x, ColAttrib* a) {
+  WireDecodeScope scope(x);
+  return VYRXDR_uns16(x, &a->col) && VYRXDR_sgn16(x, &a->attribId) && VYRXDR_colattrib(x, &a->attribVal);
+}
+
+int VYRXDR_paramval(XDR* x, paramval* p) {
+  WireDecodeScope scope(x);
+  if (!VYRXDR_sgn16(x, &p->type)) return FALSE;
+  switch (p->type) {
+    case 0:
+      return TRUE;
+    case 1:
+      return VYRXDR_String(x, &p->paramval_u.s);
+    case 2:
+      return VYRXDR_sgn32(x, &p->paramval_u.l);
+    default:
+      return x->x_op == XDR_FREE;
+  }
+}
+
+int VYRXDR_ParameterConversion(XDR* x, ParameterConversion* p) {
+  return VYRXDR_ctype_t(x, &p->cType) && VYRXDR_uns32(x, &p->maxPrecision) && VYRXDR_uns32(x, &p->conversionMask);
+}
+
+VYRRPC_CALLS_FILTERS
+int VYRXDR_OpTable(XDR* x, OpTable* t) {
+  WireDecodeScope scope(x);
+  if (!VYRXDR_uns16(x, &t->type)) return FALSE;
+  if (x->x_op != XDR_FREE && t->type != 1) return FALSE;
+  return VYRRPC_xdr_array(x, reinterpret_cast<char**>(&t->values), &t->numElem, UINT_MAX,
+                          sizeof(ParameterConversion), reinterpret_cast<xdrproc_t>(VYRXDR_ParameterConversion));
+}
+
+int xdr_XID_t(XDR* x, XID_t* id) {
+  if (x->x_op == XDR_FREE) return TRUE;
+  long* fields[3] = {&id->formatID, &id->gtrid_length, &id->bqual_length};
+  for (long* f : fields) {
+    int v = int(*f);
+    if (!VYRRPC_xdr_int(x, &v)) return FALSE;
+    if (x->x_op == XDR_DECODE) {
+      // Only the low 32 bits are written.
+      unsigned long keep = static_cast<unsigned long>(*f) & ~0xFFFFFFFFul;
+      *f = static_cast<long>(keep | static_cast<uint32_t>(v));
+    }
+  }
+  for (char& c : id->data)
+    if (!VYRRPC_xdr_char(x, &c)) return FALSE;
+  if (x->x_op == XDR_DECODE && !XID_t_Valid(id)) return FALSE;
+  return TRUE;
+}
