@@ -1,0 +1,30 @@
+// Entry point of the SQL scanner and parser. The scanner (scsql.l) and the
+// LALR(1) parser (scsql.y) are generated at build time; both are re-entrant,
+// but every parse still runs under scrs_mtx so that the analysis keeps one
+// parse at a time, as the cursor engine expects.
+//
+// Parse results: 0 accepted (the tree is returned), 1 syntax error, 2 memory
+// exhausted (parser stack above 10000 states, or a node that could not be
+// made). After a failure no tree is returned (every node built is freed) and
+// the report is the text read so far followed by "^", with one of the messages
+// "syntax error", "memory exhausted" or "Unterminated string literal.".
+#pragma once
+
+#include <mutex>
+
+#include "sql/parse_tree.h"
+
+// Owned here and statically initialised, so that they work before (and
+// without) the cursor engine: scrs_mtx around every parse, scrs_spl around
+// every tree expansion.
+extern std::mutex scrs_mtx;
+extern std::mutex scrs_spl;
+
+// Parses text (NUL-terminated) into *ppTree. On failure *ppTree is NULL and
+// *ppszParsed / *ppszErrMsg receive heap copies (free) of the report and the
+// message; on success both are NULL. Takes scrs_mtx.
+int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, char **ppszErrMsg);
+
+// Called by the node constructors: during a parse, the node is remembered so
+// that a failed parse can free it.
+void scsql_NodeMade(PRSTR_NODE *node);

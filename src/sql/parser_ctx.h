@@ -1,0 +1,33 @@
+// State of one parse, shared by the generated scanner and parser (internal).
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "sql/parse_tree.h"
+
+struct ScsqlCtx {
+  const char *in = nullptr;   // next byte not yet handed to the scanner
+  const char *end = nullptr;  // one past the last byte
+  std::string saved;          // normalised text read since the last statement opener
+  int escapeNestLevel = 0;
+  bool atLink = false;        // the next "@" follows a name directly: table link
+  bool lexFailed = false;     // the scanner made a report that ends the parse
+  bool noMemory = false;
+  std::unordered_map<std::string, symbol_t> symbols;  // interned token texts, exact
+  std::vector<PRSTR_NODE *> nodes;                    // every node built by this parse
+  PRSTR_NODE *root = nullptr;                         // the node built last
+  char *parsed = nullptr;                             // report: saved text and "^"
+  char *errMsg = nullptr;
+};
+
+// The interned entry of a token text; NULL when memory fails.
+symbol_t *scsql_Intern(ScsqlCtx *ctx, const char *text, size_t len);
+// Records a report (replacing an earlier one, which is freed).
+void scsql_Report(ScsqlCtx *ctx, const char *msg);
+// Frees a node built by the parse that the tree does not keep.
+void scsql_DropNode(ScsqlCtx *ctx, PRSTR_NODE *node);
+// The subquery of an expression that is nothing but a subquery (its wrapper
+// nodes are dropped), or the expression itself.
+PRSTR_NODE *scsql_BareSubquery(ScsqlCtx *ctx, PRSTR_NODE *expr);
