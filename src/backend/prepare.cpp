@@ -15,6 +15,7 @@
 #include "util/options.h"
 #include "util/log.h"
 #include "util/unicode.h"
+#include "sql/param_analysis.h"
 
 namespace {
 
@@ -417,10 +418,44 @@ errcode_t FillParamDesc(_Cursor* pc) {
     logit(LOG_WARNING, nullptr, 0, "Describe params work only before Execute");
     return ER_SUCCESS;
   }
-  // Refining by probe queries needs the SQL analysis; without it the driver's
-  // own descriptions stand.
-  pc->bParamsAnalysed = 1;
-  return ER_SUCCESS;
+  if (pc->request.numInput == 0 || pc->nPardesc == 0) return ER_SUCCESS;
+  SP_Request spr;
+  SPR_Init(&spr, "cast (NULL as CHAR)");
+  struct Done {
+    SP_Request* r;
+    ~Done() { SPR_Destroy(r); }
+  } done{&spr};
+  if (SPR_AnalyseSQL(&spr, pc->request.original) != ER_SUCCESS ||
+      (!spr.paramsMask && spr.nCountParams != pc->request.numInput)) {
+    pc->bParamsAnalysed = 1;
+    return ER_SUCCESS;
+  }
+  handle_t hProbe = 0;
+  errcode_t e = ODBC_Cursor(pc->pConnect->hConnect, &hProbe);
+  if (e != ER_SUCCESS) return e;
+  _Cursor* probe = ODBC_CursorRec(hProbe);
+  uns16 j = 0;
+  for (int q = 0; q < spr.nQueries && spr.pszQueries && spr.pszQueries[q] && spr.pszQueries[q][0]; q++) {
+    e = ODBC_Prepare(hProbe, spr.pszQueries[q]);
+    if (e != ER_SUCCESS) break;
+    size_t maskLen = spr.paramsMask ? strlen(spr.paramsMask) : 0;
+    for (uns16 k = 0; k < probe->nColdesc && j < pc->nPardesc; k++) {
+      if (spr.paramsMask && (k >= maskLen || spr.paramsMask[k] != '?')) continue;
+      const Coldesc& s = probe->pColdesc[k];
+      Coldesc& d = pc->pPardesc[j++];
+      d.dbType = s.dbType;
+      d.sqlType = s.sqlType;
+      d.display = s.display;
+      d.fetchType = s.fetchType;
+      d.fetchLength = s.fetchLength;
+      d.precision = s.precision;
+      d.scale = s.scale;
+      d.nullable = nullable_t(s.nullable & 0xF);
+    }
+  }
+  ODBC_EndCursor(hProbe);
+  if (e == ER_SUCCESS) pc->bParamsAnalysed = 1;
+  return e;
 }
 
 errcode_t ODBC_Parameters(handle_t hCursor, Dataset* pDS) {
