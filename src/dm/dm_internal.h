@@ -155,6 +155,12 @@ struct zolandm_stmt {
   zolandm_boundcol* wide_cols;
   zolandm_param* params;
   SQLSMALLINT params_alloc;
+  int param_bind_type;  // SQL_ATTR_PARAM_BIND_TYPE, apart from the row bind type
+  // SQLGetData of SQL_C_WCHAR on a narrow driver: bytes of a multibyte character that the
+  // driver's last piece cut, handed out with the next piece of the same column.
+  uint16_t gd_column;
+  uint8_t gd_carry_len;
+  char gd_carry[8];
 };
 
 struct zolandm_desc {
