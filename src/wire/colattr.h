@@ -6,7 +6,7 @@
 #include "wire/errcode.h"
 #include "wire/types.h"
 
-typedef enum attrType_t { ATTR_STRING = 0, ATTR_SGN32 = 1, ATTR_UNS32 = 2, ATTR_FLT64 = 3 } attrType_t;
+typedef enum attrType_t : int { ATTR_STRING = 0, ATTR_SGN32 = 1, ATTR_UNS32 = 2, ATTR_FLT64 = 3 } attrType_t;
 
 struct colattrib {
   sgn16 attribType;  // attrType_t

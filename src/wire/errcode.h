@@ -2,7 +2,7 @@
 // of the SQLSTATE-and-text table kept by the server. Shared by every layer above wire.
 #pragma once
 
-typedef enum errcode_t {
+typedef enum errcode_t : int {
   ER_SUCCESS = 0,
   ER_DRV_NO_SUPPORT = 1,
   ER_DRV_NOT_FOUND = 2,

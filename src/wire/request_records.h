@@ -16,7 +16,7 @@ struct paramval {
   } paramval_u;
 };
 
-typedef enum savePntCmd_t { SVPNT_SET = 0, SVPNT_ROLLBACK = 1, SVPNT_RELEASE = 2 } savePntCmd_t;
+typedef enum savePntCmd_t : int { SVPNT_SET = 0, SVPNT_ROLLBACK = 1, SVPNT_RELEASE = 2 } savePntCmd_t;
 
 struct call_connect {
   handle_t handle;

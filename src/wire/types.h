@@ -27,7 +27,7 @@ typedef char* localString;
 typedef int localBool;
 
 // Cell types: they fix a cell's width, layout and wire encoding.
-typedef enum ctype_t {
+typedef enum ctype_t : int {
   CTYPE_VOID = 0,
   CTYPE_CHR = 1,
   CTYPE_BIT1 = 2,
@@ -59,7 +59,7 @@ typedef enum ctype_t {
 } ctype_t;
 
 // SQL data types in the ODBC 2 numbering.
-typedef enum sqltype_t {
+typedef enum sqltype_t : int {
   SQLTYPE_CHAR = 1,
   SQLTYPE_VARCHAR = 12,
   SQLTYPE_LONGVARCHAR = -1,
@@ -86,7 +86,7 @@ typedef enum sqltype_t {
 } sqltype_t;
 
 // Nullability in the low bits, updatability in the same value.
-typedef enum nullable_t {
+typedef enum nullable_t : int {
   CON_NO_NULLS = 0,
   CON_NULLABLE = 1,
   CON_NULLABLE_UNKNOWN = 2,

@@ -54,6 +54,7 @@ int pad_bytes(XDR* x, uint64_t n) {
 
 template <typename E>
 int xdr_enum_of(XDR* x, E* e) {
+  if (x->x_op == XDR_FREE) return TRUE;
   enum_t v = static_cast<enum_t>(*e);
   if (!VYRRPC_xdr_enum(x, &v)) return FALSE;
   if (x->x_op == XDR_DECODE) *e = static_cast<E>(v);
