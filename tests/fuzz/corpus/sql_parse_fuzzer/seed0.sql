@@ -1,0 +1,1 @@
+SELECT a, b FROM t x, u WHERE a != b AND c IN (1, 2) ORDER BY 2 DESC

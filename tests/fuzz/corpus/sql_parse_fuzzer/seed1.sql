@@ -1,0 +1,1 @@
+SELECT [x y], 'it''s' FROM t WHERE d LIKE 'a!%' ESCAPE '!' GROUP BY a HAVING COUNT(*) > 1 UNION ALL SELECT a, b FROM u

@@ -1,0 +1,1 @@
+SELECT {fn UCASE(a)} FROM {oj t LEFT OUTER JOIN u ON t.a = u.a} WHERE d > {ts '2020-01-01 10:00:00.5'}
