@@ -45,7 +45,7 @@ struct pgm_info {
 
 // Supplied by the program.
 extern pgm_info program_info;
-void terminate(int n);
+[[noreturn]] void terminate(int n);
 
 // setlocale(LC_CTYPE, LC_MESSAGES) from the environment; binds `domain` to
 // $VYR_LOCALEDIR (default ".") and makes it the current text domain.
