@@ -11,7 +11,7 @@
 #include <stddef.h> /* wchar_t */
 
 #ifndef ODBCVER
-#define ODBCVER 0x0380
+#define ODBCVER 0x0351
 #endif
 
 #ifdef __cplusplus
