@@ -23,6 +23,32 @@ char *dupOrNull(const char *s) {
 
 bool isLeaf(const PRSTR_NODE *n) { return n->symbl.cArgs <= 0 || !n->left; }
 
+// A node's first string (a leaf's label or an inner node's format) is stored
+// in the node's own block: one allocation per node instead of two.
+bool isInline(const PRSTR_NODE *n, const char *s) {
+  return s == reinterpret_cast<const char *>(n + 1);
+}
+
+void freeString(PRSTR_NODE *n, char *&s) {
+  if (s && !isInline(n, s)) free(s);
+  s = nullptr;
+}
+
+// A zeroed node with room for a copy of text after it, pointed to by *slot.
+PRSTR_NODE *newNode(const char *text, bool asLabel) {
+  size_t len = strlen(text);
+  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(malloc(sizeof(PRSTR_NODE) + len + 1));
+  if (!n) return nullptr;
+  memset(n, 0, sizeof(PRSTR_NODE));
+  char *copy = reinterpret_cast<char *>(n + 1);
+  memcpy(copy, text, len + 1);
+  if (asLabel)
+    n->symbl.szLabel = copy;
+  else
+    n->symbl.szFormat = copy;
+  return n;
+}
+
 bool hasConditions(const char *fmt) {
   const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
   for (; *p; p++)
@@ -96,7 +122,7 @@ bool emit(PRSTR_NODE *root, std::string &out, bool keep) {
         size_t start = f.start;
         stack.pop_back();
         if (keep && (n == root || out.size() - start <= PT_LABEL_KEEP)) {
-          free(n->symbl.szLabel);
+          freeString(n, n->symbl.szLabel);
           n->symbl.szLabel = dupOrNull(out.c_str() + start);
           if (!n->symbl.szLabel) return false;
         }
@@ -132,10 +158,7 @@ void forget(PRSTR_NODE *root) {
       root,
       [](void *v, int, void *) -> int {
         PRSTR_NODE *n = static_cast<PRSTR_NODE *>(v);
-        if (!isLeaf(n) && n->symbl.szLabel) {
-          free(n->symbl.szLabel);
-          n->symbl.szLabel = nullptr;
-        }
+        if (!isLeaf(n) && n->symbl.szLabel) freeString(n, n->symbl.szLabel);
         return 1;
       },
       0, nullptr);
@@ -144,15 +167,10 @@ void forget(PRSTR_NODE *root) {
 }  // namespace
 
 PRSTR_NODE *pt_node(expr_t eExprType, const char *szFormat, int cChildren, ...) {
-  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(calloc(1, sizeof(PRSTR_NODE)));
+  PRSTR_NODE *n = newNode(szFormat ? szFormat : "", false);
   if (!n) return nullptr;
   n->symbl.nType = eExprType;
   n->symbl.cArgs = cChildren;
-  n->symbl.szFormat = dupOrNull(szFormat ? szFormat : "");
-  if (!n->symbl.szFormat) {
-    free(n);
-    return nullptr;
-  }
   va_list ap;
   va_start(ap, cChildren);
   PRSTR_NODE *prev = nullptr;
@@ -174,14 +192,9 @@ PRSTR_NODE *pt_unary(expr_t eExprType, const char *szFormat, PRSTR_NODE *pChild)
 }
 
 PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel) {
-  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(calloc(1, sizeof(PRSTR_NODE)));
+  PRSTR_NODE *n = newNode(szLabel ? szLabel : "", true);
   if (!n) return nullptr;
   n->symbl.nType = eExprType;
-  n->symbl.szLabel = dupOrNull(szLabel ? szLabel : "");
-  if (!n->symbl.szLabel) {
-    free(n);
-    return nullptr;
-  }
   scsql_NodeMade(n);
   return n;
 }
@@ -189,10 +202,8 @@ PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel) {
 void pt_nodeDestroy(void *node) {
   if (!node) return;
   PRSTR_NODE *n = static_cast<PRSTR_NODE *>(node);
-  free(n->symbl.szLabel);
-  free(n->symbl.szFormat);
-  n->symbl.szLabel = nullptr;
-  n->symbl.szFormat = nullptr;
+  freeString(n, n->symbl.szLabel);
+  freeString(n, n->symbl.szFormat);
 }
 
 void pt_treeFree(PRSTR_NODE **ppRoot) { tr_close(ppRoot, pt_nodeDestroy); }
@@ -230,8 +241,17 @@ int pt_SetLabel(PRSTR_NODE *node, const char *text) {
   if (!node || !text) return 0;
   char *d = dupOrNull(text);
   if (!d) return 0;
-  free(node->symbl.szLabel);
+  freeString(node, node->symbl.szLabel);
   node->symbl.szLabel = d;
+  return 1;
+}
+
+int pt_SetFormat(PRSTR_NODE *node, const char *format) {
+  if (!node || !format) return 0;
+  char *d = dupOrNull(format);
+  if (!d) return 0;
+  freeString(node, node->symbl.szFormat);
+  node->symbl.szFormat = d;
   return 1;
 }
 
@@ -244,9 +264,8 @@ int pt_MakeLeaf(PRSTR_NODE *node, const char *label) {
   // sibling chain, which starts at node->right, not below: cut the children.
   node->left = nullptr;
   pt_treeFree(&kids);
-  free(node->symbl.szFormat);
-  node->symbl.szFormat = nullptr;
-  free(node->symbl.szLabel);
+  freeString(node, node->symbl.szFormat);
+  freeString(node, node->symbl.szLabel);
   node->symbl.szLabel = d;
   node->symbl.cArgs = 0;
   return 1;

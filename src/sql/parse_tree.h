@@ -155,8 +155,11 @@ int pt_Expand(PRSTR_NODE *pt);
 // The text of a node: a leaf's label, or the inner node's rebuilt text (built
 // and kept on first use). Never NULL for a node; "" when memory fails.
 const char *pt_Label(PRSTR_NODE *node);
-// Replaces a node's label by a copy of text (1), or leaves it (0 when memory fails).
+// Replace a node's label or format by a copy of text (1), or leave it (0 when
+// memory fails). A node's strings may live in the node's own block: change
+// them only through these functions, never free them directly.
 int pt_SetLabel(PRSTR_NODE *node, const char *text);
+int pt_SetFormat(PRSTR_NODE *node, const char *format);
 // Turns an inner node into a leaf with the given label (children freed).
 int pt_MakeLeaf(PRSTR_NODE *node, const char *label);
 // Child i (1-based) of a node, or NULL.

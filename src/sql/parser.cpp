@@ -47,10 +47,20 @@ void scsql_NodeMade(PRSTR_NODE *node) {
 
 symbol_t *scsql_Intern(ScsqlCtx *ctx, const char *text, size_t len) {
   try {
-    auto r = ctx->symbols.try_emplace(std::string(text, len));
-    symbol_t &sym = r.first->second;
-    if (r.second) sym.szLabel = const_cast<char *>(r.first->first.c_str());
-    return &sym;
+    if (len + 1 > ctx->chunkLeft) {
+      size_t size = len + 1 > 65536 ? len + 1 : 65536;
+      ctx->textChunks.emplace_back(new char[size]);
+      ctx->chunkNext = ctx->textChunks.back().get();
+      ctx->chunkLeft = size;
+    }
+    char *copy = ctx->chunkNext;
+    memcpy(copy, text, len);
+    copy[len] = 0;
+    ctx->chunkNext += len + 1;
+    ctx->chunkLeft -= len + 1;
+    ctx->symbols.push_back(symbol_t{});
+    ctx->symbols.back().szLabel = copy;
+    return &ctx->symbols.back();
   } catch (const std::bad_alloc &) {
     return nullptr;
   }

@@ -1,8 +1,9 @@
 // State of one parse, shared by the generated scanner and parser (internal).
 #pragma once
 
+#include <deque>
+#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "sql/parse_tree.h"
@@ -15,14 +16,20 @@ struct ScsqlCtx {
   bool atLink = false;        // the next "@" follows a name directly: table link
   bool lexFailed = false;     // the scanner made a report that ends the parse
   bool noMemory = false;
-  std::unordered_map<std::string, symbol_t> symbols;  // interned token texts, exact
+  // Token entries of this parse. Each token gets its own entry with an exact
+  // copy of its text (no two spellings are ever merged); entries and texts
+  // live in chunks freed with the parse.
+  std::deque<symbol_t> symbols;
+  std::vector<std::unique_ptr<char[]>> textChunks;
+  size_t chunkLeft = 0;
+  char *chunkNext = nullptr;
   std::vector<PRSTR_NODE *> nodes;                    // every node built by this parse
   PRSTR_NODE *root = nullptr;                         // the node built last
   char *parsed = nullptr;                             // report: saved text and "^"
   char *errMsg = nullptr;
 };
 
-// The interned entry of a token text; NULL when memory fails.
+// The entry of a token text; NULL when memory fails.
 symbol_t *scsql_Intern(ScsqlCtx *ctx, const char *text, size_t len);
 // Records a report (replacing an earlier one, which is freed).
 void scsql_Report(ScsqlCtx *ctx, const char *msg);

@@ -485,10 +485,7 @@ errcode_t SCR_TagWhereClause(SC_Request *me) {
   if (isInner(w)) {
     PRSTR_NODE *wc = w->left;
     if (wc->symbl.nType != EXPR_WHERE_CLAUSE) return ER_GENERAL_ERROR;
-    char *fmt = dupStr(std::string("WHERE " SCR_TAG_MARKER " AND (\xff\x01\x01)"));
-    if (!fmt) return ER_NO_MEMORY;
-    free(wc->symbl.szFormat);
-    wc->symbl.szFormat = fmt;
+    if (!pt_SetFormat(wc, "WHERE " SCR_TAG_MARKER " AND (\xff\x01\x01)")) return ER_NO_MEMORY;
     setFlag(me, SCR_F_WHERE, true);
   } else {
     if (!pt_SetLabel(w, SCR_TAG_MARKER)) return ER_NO_MEMORY;
@@ -504,10 +501,8 @@ errcode_t SCR_TagOrderByClause(SC_Request *me) {
   if (isInner(ob)) {
     PRSTR_NODE *clause = ob->left;
     if (clause->symbl.nType != EXPR_ORDER_BY_CLAUSE) return ER_GENERAL_ERROR;
-    char *fmt = dupStr(std::string(clause->symbl.szFormat ? clause->symbl.szFormat : "") + SCR_TAG_MARKER);
-    if (!fmt) return ER_NO_MEMORY;
-    free(clause->symbl.szFormat);
-    clause->symbl.szFormat = fmt;
+    std::string fmt = std::string(clause->symbl.szFormat ? clause->symbl.szFormat : "") + SCR_TAG_MARKER;
+    if (!pt_SetFormat(clause, fmt.c_str())) return ER_NO_MEMORY;
     setFlag(me, SCR_F_ORDER_BY, true);
   } else {
     if (!pt_SetLabel(ob, SCR_TAG_MARKER)) return ER_NO_MEMORY;

@@ -1,9 +1,9 @@
-// Search tree and the symbol entries of the scanner. The scanner interns each
-// token text once per parse and compares texts exactly: 'abc' and 'ABC', or
-// "Name" and "NAME", stay distinct. (The parser itself keeps its entries in a
-// hash table, so that a statement with a long sorted list, such as an IN list
-// of 100,000 numbers, is interned in linear time; this tree, unbalanced,
-// would degrade to a list there.)
+// Search tree with symbol entries compared exactly: 'abc' and 'ABC', or
+// "Name" and "NAME", stay distinct. The parser itself does not intern its
+// tokens in this tree: every token gets its own exact entry from a per-parse
+// arena, so that a statement with a long sorted list (an IN list of 100,000
+// numbers) is read in linear time, where this unbalanced tree would degrade to
+// a list. Labels are copies either way, so nothing observable differs.
 #pragma once
 
 typedef int (*bst_comp_fun)(void *pDataItem, void *pToMatch);
