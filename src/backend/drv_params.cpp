@@ -174,8 +174,13 @@ errcode_t GetStmtParam(_Cursor* pc, uns32 code, void* buf, uns16 size, uns16* pL
   switch (code) {
     case 0x32010000: {
       SQLLEN n = -1;
-      errcode_t e = CheckStmtErrors(pc, "SQLRowCount", SQLRowCount(pc->hStmt, &n));
-      if (e != ER_SUCCESS) return e;
+      if (pc->bRowCountSum) {
+        // Parameter rows run one after another: their counts were summed.
+        n = pc->rowCountSum;
+      } else {
+        errcode_t e = CheckStmtErrors(pc, "SQLRowCount", SQLRowCount(pc->hStmt, &n));
+        if (e != ER_SUCCESS) return e;
+      }
       if (Kind(code) == 1) return PutText(buf, size, pLen, "");
       return PutInt(buf, size, pLen, sgn32(n));
     }

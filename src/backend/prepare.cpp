@@ -338,9 +338,19 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
                 {1055, ATTR_SGN32, 0, 0}};
   size_t total = size_t(n + 1) * 10;
   if (total > 0xFFFF) return ER_GENERAL_ERROR;
-  std::vector<ColAttrib> work(total);
-  std::vector<std::string> strings;
-  strings.reserve(total);
+  // The working array and its strings are handed to the packing, which frees them.
+  ColAttrib* work = static_cast<ColAttrib*>(calloc(total, sizeof(ColAttrib)));
+  if (!work) {
+    FreeColdesc(*ppDesc, *pnCols);
+    *ppDesc = nullptr;
+    *pnCols = 0;
+    return ER_NO_MEMORY;
+  }
+  auto dropWork = [&]() {
+    for (size_t i = 0; i < total; i++)
+      if (work[i].attribVal.attribType == ATTR_STRING) free(work[i].attribVal.u.s);
+    free(work);
+  };
   size_t k = 0;
   for (auto& t : tmpl) {
     ColAttrib& base = work[k++];
@@ -363,6 +373,7 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
                           : SQLColAttributes(pc->hStmt, col, SQLUSMALLINT(t.odbcId), nullptr, 0, nullptr, &v);
         e = CheckStmtErrors(pc, "SQLColAttributes", r);
         if (e != ER_SUCCESS) {
+          dropWork();
           FreeColdesc(*ppDesc, *pnCols);
           *ppDesc = nullptr;
           *pnCols = 0;
@@ -378,6 +389,13 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
             s = t.id == 14 ? it->second.typeName : t.id == 27 ? it->second.literalPrefix : it->second.literalSuffix;
         }
         a.attribVal.u.s = strdup(s);
+        if (!a.attribVal.u.s) {
+          dropWork();
+          FreeColdesc(*ppDesc, *pnCols);
+          *ppDesc = nullptr;
+          *pnCols = 0;
+          return ER_NO_MEMORY;
+        }
       } else {
         a.attribVal.u.l = 0;
         if (t.id == 1053 || t.id == 1055) a.attribId = sgn16(-t.id);
@@ -385,19 +403,11 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
     }
   }
   if ((pc->st_sccl.f_state & SCCL_ANALYSED) && scs_p_ColGetInfo_hook) {
-    for (uns16 col = 1; col <= n; col++) scs_p_ColGetInfo_hook(pc, col, work.data(), int(total));
+    for (uns16 col = 1; col <= n; col++) scs_p_ColGetInfo_hook(pc, col, work, int(total));
   }
   uns16 nPacked = 0;
   ColAttrib* packed = nullptr;
-  e = ColAttribPack(uns16(total), work.data(), &nPacked, &packed, 1);
-  // Strings the packed array did not take over are freed here.
-  for (auto& a : work) {
-    if (a.attribVal.attribType != ATTR_STRING || !a.attribVal.u.s) continue;
-    bool taken = false;
-    for (uns16 i = 0; i < nPacked && !taken; i++)
-      taken = packed[i].attribVal.attribType == ATTR_STRING && packed[i].attribVal.u.s == a.attribVal.u.s;
-    if (!taken) free(a.attribVal.u.s);
-  }
+  e = ColAttribPack(uns16(total), work, &nPacked, &packed, 1);
   if (e != ER_SUCCESS) {
     FreeColdesc(*ppDesc, *pnCols);
     *ppDesc = nullptr;

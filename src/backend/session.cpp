@@ -458,6 +458,7 @@ errcode_t ODBC_EndCursor(handle_t hCursor) {
 }
 
 void CloseCursor(_Cursor* pc) {
+  pc->bRowCountSum = 0;
   pc->rowsParProcessed = 0;
   pc->rowsFetched = 0;
   pc->rowsProcessed = 0;
