@@ -248,3 +248,15 @@ TEST(Log, StrerrorKnownAndUnknown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Log, SyslogSinkOpensAndCloses) {
+  LOG *s = log_open_syslog("sqlgate-test", LOG_PID, LOG_USER, 0, -1, 0);
+  ASSERT_NE(s, nullptr);
+  logit(7, nullptr, 0, "filtered out by the level");
+  log_close(s);
+  free(s);
+}
+
+}  // namespace

@@ -303,3 +303,21 @@ TEST_F(ProgramTest, UsageWrapsBeforeColumn78) {
 }
 
 }  // namespace
+
+#include <libintl.h>
+
+namespace {
+
+TEST(Locale, BindsTheTextDomain) {
+  setenv("VYR_LOCALEDIR", "/tmp/sqlgate-locale", 1);
+  initialize_locale("tarnwell");
+  EXPECT_STREQ(textdomain(nullptr), "tarnwell");
+  EXPECT_STREQ(bindtextdomain("tarnwell", nullptr), "/tmp/sqlgate-locale");
+  unsetenv("VYR_LOCALEDIR");
+  initialize_locale("other");
+  EXPECT_STREQ(textdomain(nullptr), "other");
+  EXPECT_STREQ(bindtextdomain("other", nullptr), ".");
+  textdomain("messages");
+}
+
+}  // namespace
