@@ -153,6 +153,9 @@ int write_file_atomically(const char *path, const char *data, size_t size) {
   struct stat st;
   bool exists = stat(target.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) return write_in_place(path, data, size);
+  // A file we may not write stays as it is, though its directory would let
+  // us replace it.
+  if (exists && access(target.c_str(), W_OK) != 0) return -1;
   std::string dir = directory_of(target);
   if (access(dir.c_str(), W_OK | X_OK) != 0) return write_in_place(path, data, size);
 

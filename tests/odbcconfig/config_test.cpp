@@ -398,6 +398,34 @@ TEST_F(ConfigFile, FailedSaveLeavesTheOriginal) {
   EXPECT_EQ(files, 1u);
 }
 
+TEST_F(ConfigFile, ReadOnlyFileIsNotReplaced) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  // A directory anyone may write, holding a file only its owner may.
+  std::string open_dir = path("open");
+  ASSERT_EQ(mkdir(open_dir.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(open_dir.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+  std::string file = open_dir + "/ro.ini";
+  write_text(file, "[A]\nk=v\n");
+  ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+  zolandm_config *c = nullptr;
+  ASSERT_EQ(_zolandm_cfg_open(&c, file.c_str(), 0), 0);
+  ASSERT_EQ(_zolandm_cfg_set(c, "A", "k", "changed"), 0);
+  fflush(nullptr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    _exit(_zolandm_cfg_save(c) == -1 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  _zolandm_cfg_free(c);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(read_text(file), "[A]\nk=v\n");
+}
+
 TEST_F(ConfigFile, GrowsPastTheFirstArray) {
   std::string text = "[S]\n";
   for (int i = 0; i < 400; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
