@@ -10,6 +10,7 @@
 #include "sql/parser.h"
 #include "sql/sql_template.h"
 #include "sql/tree_walk.h"
+#include "util/fault.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ void freeString(PRSTR_NODE *n, char *&s) {
 // A zeroed node with room for a copy of text after it, pointed to by *slot.
 PRSTR_NODE *newNode(const char *text, bool asLabel) {
   size_t len = strlen(text);
+  if (vyr_fault_alloc()) return nullptr;  // tests make node allocations fail
   PRSTR_NODE *n = static_cast<PRSTR_NODE *>(malloc(sizeof(PRSTR_NODE) + len + 1));
   if (!n) return nullptr;
   memset(n, 0, sizeof(PRSTR_NODE));

@@ -8,6 +8,20 @@
 // made). After a failure no tree is returned (every node built is freed) and
 // the report is the text read so far followed by "^", with one of the messages
 // "syntax error", "memory exhausted" or "Unterminated string literal.".
+//
+// Language notes (where the rebuilt text must mean exactly what was written):
+// - No character is dropped: "!=" is a comparison, [name] keeps its brackets,
+//   bytes 0x80..0xFF are name characters, and any other character that starts
+//   no token fails the parse there. Quoted names ("..", `..`, [..]) may hold
+//   any character but their closing quote and newline (doubled to escape).
+// - Strings may span lines; comments (-- to the end of the line, /* */) read
+//   as one blank, also before the first word of a statement.
+// - Table links: a name directly followed by "@" and a name character is a
+//   table link (t@lnk, o.t@lnk, a@b:c.d), so that the rebuilt text, which has
+//   no blanks around "@", reads the same when parsed again. "@v" after a blank
+//   or an operator is a variable name, and x@12 is one name.
+// - Token texts are compared exactly: two spellings are never merged.
+// - A node that cannot be allocated ends the parse as "memory exhausted".
 #pragma once
 
 #include <mutex>

@@ -8,6 +8,7 @@
 
 #include "sql/parser.h"
 #include "sql_test_util.h"
+#include "util/fault.h"
 
 using sqltest::Parsed;
 using sqltest::squeeze;
@@ -244,6 +245,25 @@ TEST(Parser, FailedParseOfLongStatementFreesItsNodes) {
   EXPECT_EQ(p.rc, 1);
   EXPECT_EQ(p.tree, nullptr);
   EXPECT_EQ(p.report.substr(p.report.size() - 6), "AND %^");
+}
+
+TEST(Parser, NodeAllocationFailureIsMemoryExhausted) {
+  const std::string sql = "SELECT a, b FROM t WHERE c IN (1, 2, 3) ORDER BY a";
+  int failures = 0;
+  for (long k = 0; k < 1000; k++) {
+    vyr_fault_inject(k);
+    Parsed p(sql);
+    vyr_fault_inject(-1);
+    if (p.rc == 0) {
+      EXPECT_EQ(squeeze(p.text()), "SELECT a, b FROM t WHERE c IN ( 1, 2, 3 ) ORDER BY a");
+      break;
+    }
+    failures++;
+    EXPECT_EQ(p.rc, 2);
+    EXPECT_EQ(p.message, "memory exhausted");
+    EXPECT_EQ(p.tree, nullptr);  // and, under the sanitizer, nothing leaks
+  }
+  EXPECT_GT(failures, 20);
 }
 
 TEST(Parser, ConcurrentParsesAreSerialised) {
