@@ -10,13 +10,13 @@
 namespace {
 
 // One read for a null file name: odbc.ini of the current scope.
+// A missing path reads as an empty result.
 int read_once(const char *section, const char *key, const char *default_value, char *buffer,
-              int size, const char *file_name, bool *no_path) {
+              int size, const char *file_name) {
   if (file_name)
     return _zolandm_profile_read_file(section, key, default_value, buffer, size, file_name);
   char path[1024];
   if (!_zolandm_locate_ini_file(path, sizeof path, ZOLANDM_ODBC_INI, 0)) {
-    if (no_path) *no_path = true;
     buffer[0] = '\0';
     return 0;
   }
@@ -121,16 +121,16 @@ int INSTAPI SQLGetPrivateProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPC
     case ODBC_SYSTEM_DSN:
       _zolandm_config_scope = _zolandm_config_mode == ODBC_USER_DSN ? 0 : 1;
       return read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer,
-                       lpszFilename, nullptr);
+                       lpszFilename);
     case ODBC_BOTH_DSN: {
       _zolandm_config_scope = 0;
       int length = read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer,
-                             lpszFilename, nullptr);
+                             lpszFilename);
       if (length != 0) return length;
       _zolandm_inst_err_clear();
       _zolandm_config_scope = 1;
       return read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer,
-                       lpszFilename, nullptr);
+                       lpszFilename);
     }
     default:
       _zolandm_inst_err_set(ODBC_ERROR_GENERAL_ERR);
