@@ -220,6 +220,16 @@ TEST_F(ConfigFile, SetDoesNotStripQuotes) {
   EXPECT_STREQ(c->value, "double");  // the first match wins
 }
 
+TEST_F(ConfigFile, OnlyTheFirstOfTwoSectionsIsSeen) {
+  zolandm_config *c = open_text("[dup]\na=1\n[DUP]\nb=2\n");
+  ASSERT_EQ(_zolandm_cfg_set(c, "Dup", "c", "3"), 0);
+  ASSERT_EQ(_zolandm_cfg_set(c, "DUP", "b", nullptr), 0);  // not in the first: nothing to delete
+  char buf[32];
+  EXPECT_EQ(_zolandm_cfg_list_keys(c, "DUP", buf, sizeof buf), 4);
+  EXPECT_EQ(std::string(buf, 5), std::string("a\0c\0\0", 5));
+  EXPECT_EQ(saved(c), "[dup]\na = 1\nc = 3\n\n[DUP]\nb = 2\n");
+}
+
 TEST_F(ConfigFile, EditsLeaveNothingChangedWhenNothingMatches) {
   zolandm_config *c = open_text("[A]\nk=v\n");
   EXPECT_EQ(_zolandm_cfg_set(c, "A", "missing", nullptr), 0);
