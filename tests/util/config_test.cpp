@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -315,6 +316,27 @@ TEST_F(ConfigTest, StoreEntry) {
   for (int i = 0; i < 300; ++i) ASSERT_EQ(VYR_Cfg_storeentry(p, nullptr, id, value, nullptr, 0), 0);
   EXPECT_GE(p->maxEntries, 302u);
   EXPECT_EQ(p->maxEntries, 350u);  // 103, 155, 233, 350: max + max / 2 + 1
+}
+
+// Each open file has its own lock: edits and lookups from two threads do not
+// corrupt the entries.
+TEST_F(ConfigTest, ConcurrentEditsAndLookups) {
+  PCONFIG p = open("[S]\nk = v\n");
+  auto writer = [p](const char *prefix) {
+    for (int i = 0; i < 200; ++i) {
+      std::string key = prefix + std::to_string(i % 20);
+      VYR_Cfg_write(p, "S", key.c_str(), "x");
+      VYR_Cfg_find(p, "S", "k");
+      if (i % 50 == 0) VYR_Cfg_write(p, "S", key.c_str(), nullptr);
+    }
+  };
+  std::thread a(writer, "a"), b(writer, "b");
+  a.join();
+  b.join();
+  EXPECT_EQ(find(p, "S", "k"), "v");
+  EXPECT_EQ(find(p, "S", "a19"), "x");
+  EXPECT_EQ(find(p, "S", "b19"), "x");
+  EXPECT_EQ(VYR_Cfg_commit(p), 0);
 }
 
 }  // namespace
