@@ -153,7 +153,8 @@ void pt_treeFree(PRSTR_NODE **ppRoot);
 // siblings). 1 when done, 0 for a NULL node or when memory fails.
 int pt_Expand(PRSTR_NODE *pt);
 // The text of a node: a leaf's label, or the inner node's rebuilt text (built
-// and kept on first use). Never NULL for a node; "" when memory fails.
+// and kept on first use). Never NULL for a node; "" when memory fails. The
+// pointer stays valid until the node is changed or the tree expanded again.
 const char *pt_Label(PRSTR_NODE *node);
 // Replace a node's label or format by a copy of text (1), or leave it (0 when
 // memory fails). A node's strings may live in the node's own block: change

@@ -217,9 +217,16 @@ errcode_t SCR_FlagJoin(SC_Request *me, int bKeepQual) {
 }
 
 errcode_t SCR_FlagScalarAggregate(SC_Request *me) {
+  // The statement's own select list and HAVING clause: an aggregate inside a
+  // subquery or a derived table does not make the statement an aggregate.
+  static const int fences[] = {EXPR_SUB_QUERY, EXPR_JOINED_TABLE, -1};
   PRSTR_NODE *sel = scr_OuterSelectExp(rootSelect(me));
-  if (!sel) return ER_GENERAL_ERROR;
-  setFlag(me, SCR_F_AGGREGATE, pt_FindFirst(sel, EXPR_SET_FUNCTION_REF, nullptr) != nullptr);
+  PRSTR_NODE *list = pt_Child(sel, 2);
+  if (!list) return ER_GENERAL_ERROR;
+  PRSTR_NODE *having = scr_TableExpPart(scr_TableExp(sel), EXPR_OPT_HAVING_CLAUSE);
+  bool found = pt_FindFirst(list, EXPR_SET_FUNCTION_REF, fences) != nullptr ||
+               (having && pt_FindFirst(having, EXPR_SET_FUNCTION_REF, fences) != nullptr);
+  setFlag(me, SCR_F_AGGREGATE, found);
   return ER_SUCCESS;
 }
 

@@ -7,7 +7,9 @@
 // GROUP BY, HAVING and UNION are the children of its table expression, its
 // ORDER BY is the one of the last SELECT of a union chain, and no search
 // enters a subquery or a derived table (the table list includes the tables of
-// derived tables, not those of subqueries).
+// derived tables, not those of subqueries). The aggregate flag looks at the
+// statement's own select list and HAVING clause; the outer-join flag at the
+// whole statement.
 //
 // Tagging puts the marker bytes 01 01 01 where new text goes; SCR_TagSplice
 // replaces the marker of the rebuilt text by the new text (a plain splice: the

@@ -95,6 +95,10 @@ TEST(StatementAnalysis, Flags) {
       {"SELECT a FROM (SELECT b FROM t) x ORDER BY a", 0},
       {"SELECT a FROM t WHERE EXISTS (SELECT 1 FROM u, v)", 0},
       {"SELECT 1", 0},
+      {"SELECT a FROM t WHERE b > (SELECT AVG(b) FROM t)", 0},
+      {"SELECT (SELECT MAX(b) FROM u) FROM t", 0},
+      {"SELECT a FROM t GROUP BY a HAVING COUNT(*) > 1", SCR_F_GROUP_BY | SCR_F_AGGREGATE},
+      {"SELECT SUM(a) + 1 FROM t", SCR_F_AGGREGATE},
   };
   for (const auto &c : cases) {
     Request q(c.sql);
