@@ -18,11 +18,16 @@
 namespace {
 thread_local int budget_depth = 0;
 thread_local uint64_t budget_left = 0;
+uint64_t budget_limit = VYR_MAX_DECODE_BYTES;
 }  // namespace
+
+void wire_set_decode_limit(uint64_t bytes) {
+  budget_limit = bytes < VYR_MAX_DECODE_BYTES ? bytes : VYR_MAX_DECODE_BYTES;
+}
 
 WireDecodeScope::WireDecodeScope(XDR* xdrs) : active_(xdrs && xdrs->x_op == XDR_DECODE) {
   if (!active_) return;
-  if (budget_depth++ == 0) budget_left = VYR_MAX_DECODE_BYTES;
+  if (budget_depth++ == 0) budget_left = budget_limit;
 }
 
 WireDecodeScope::~WireDecodeScope() {
@@ -30,7 +35,7 @@ WireDecodeScope::~WireDecodeScope() {
 }
 
 bool wire_decode_charge(uint64_t bytes) {
-  if (budget_depth == 0) return bytes <= VYR_MAX_DECODE_BYTES;  // a routine called on its own
+  if (budget_depth == 0) return bytes <= budget_limit;  // a routine called on its own
   if (bytes > budget_left) return false;
   budget_left -= bytes;
   return true;
@@ -503,6 +508,24 @@ int xdr_cell(XDR* x, const Coldata* c, char* cell) {
   }
 }
 
+constexpr uint64_t kGrowBytes = 64 * 1024;
+
+// Doubles a column's rows (at most to `want`); new rows are NULL.
+bool grow_column(Coldata* c, uint64_t* cap, uint64_t want) {
+  uint64_t n = std::min(want, *cap * 2);
+  uint64_t bytes = wire_column_bytes(n, c->width);
+  void* v = std::realloc(c->values, bytes);
+  if (!v) return false;
+  c->values = v;
+  std::memset(static_cast<char*>(v) + *cap * c->width, 0, bytes - *cap * c->width);
+  void* ind = std::realloc(c->indicators, n * sizeof(indicator_t));
+  if (!ind) return false;
+  c->indicators = static_cast<indicator_t*>(ind);
+  for (uint64_t i = *cap; i < n; ++i) c->indicators[i] = -1;
+  *cap = n;
+  return true;
+}
+
 // Wire type and width of an in-memory column.
 void wire_shape(const Coldata* c, uint32_t* type, uint32_t* width) {
   *type = c->cType;
@@ -565,12 +588,26 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   if (nRows <= 0) return nRows == 0;
   uint64_t bytes = wire_column_bytes(uint64_t(nRows), w);
   if (bytes == UINT64_MAX || !wire_decode_charge(bytes + uint64_t(nRows) * sizeof(indicator_t))) return FALSE;
-  if (Coldata_Init(c, nRows) != ER_SUCCESS) return FALSE;
+  // The column grows with the rows that actually arrive, so that a count the data
+  // does not back costs little.
+  uint64_t cap = std::min<uint64_t>(uint64_t(nRows), std::max<uint64_t>(1, kGrowBytes / std::max<uint64_t>(w, 1)));
+  if (Coldata_Init(c, sgn32(cap)) != ER_SUCCESS) return FALSE;
   for (sgn32 r = 0; r < nRows; ++r) {
+    if (uint64_t(r) == cap && !grow_column(c, &cap, uint64_t(nRows))) {
+      Coldata_Done(c, sgn32(cap));
+      return FALSE;
+    }
     indicator_t ind;
-    if (!VYRRPC_xdr_short(x, &ind)) return FALSE;
-    c->indicators[r] = ind;
-    if (ind == 0 && !xdr_cell(x, c, Coldata_Cell(c, r))) return FALSE;
+    bool ok = VYRRPC_xdr_short(x, &ind);
+    if (ok) {
+      c->indicators[r] = ind;
+      ok = ind != 0 || xdr_cell(x, c, Coldata_Cell(c, r));
+    }
+    if (!ok) {
+      // A part-grown column is released here: the free pass walks full columns only.
+      Coldata_Done(c, sgn32(cap));
+      return FALSE;
+    }
   }
   return TRUE;
 }

@@ -91,5 +91,8 @@ class WireDecodeScope {
   bool active_;
 };
 
+// Lowers the budget of every later record (tests and fuzzing); never above the constant.
+void wire_set_decode_limit(uint64_t bytes);
+
 // Takes bytes from the current budget; false (nothing taken) when they do not fit.
 bool wire_decode_charge(uint64_t bytes);
