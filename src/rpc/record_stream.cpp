@@ -1,0 +1,337 @@
+// Record-marking stream: fragments with 4-byte marks, optionally scrambled.
+#include "rpc/record_stream.h"
+
+#include <arpa/inet.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr uint32_t LAST_FRAG = 0x80000000u;
+constexpr uint32_t CRYPT_FRAG = 0x40000000u;
+
+rec_strm* rs(XDR* xdrs) { return reinterpret_cast<rec_strm*>(xdrs->x_private); }
+
+unsigned int fix_buf_size(unsigned int s) {
+  if (s < 100) return 4000;
+  if (s > 0xFFFFFFFCu) return 0xFFFFFFFCu;
+  return (s + 3) / 4 * 4;
+}
+
+void put_be32(char* p, uint32_t v) {
+  v = htonl(v);
+  memcpy(p, &v, 4);
+}
+
+uint32_t get_be32(const char* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return ntohl(v);
+}
+
+unsigned int next_state(unsigned int s) {
+  uint32_t t = static_cast<uint32_t>(s) * 24298u + 99991u;  // wraps at 2^32 on purpose
+  return t % 199017u;
+}
+
+// --- output ---
+
+void begin_fragment(rec_strm* r, char* p) {
+  r->frag_header = p;
+  r->out_finger = p + 4;
+  r->out_crypted = VYRRPC__xdr_crypt != 0;
+  if (r->out_crypted) {
+    r->crypto = VYRRPC__xdrrec_seed();
+    put_be32(p + 4, r->crypto);
+    r->out_finger = p + 8;
+  }
+}
+
+void complete_fragment(rec_strm* r, bool eor) {
+  uint32_t len = static_cast<uint32_t>(r->out_finger - r->frag_header - 4);
+  uint32_t mark = len | (eor ? LAST_FRAG : 0) | (r->out_crypted ? CRYPT_FRAG : 0);
+  put_be32(r->frag_header, mark);
+  if (r->out_crypted)
+    VYRRPC__xdrrec_scramble(r->crypto, r->frag_header + 8, r->out_finger - (r->frag_header + 8));
+}
+
+int flush_out(rec_strm* r, bool eor) {
+  complete_fragment(r, eor);
+  unsigned int len = static_cast<unsigned int>(r->out_finger - r->out_base);
+  int n = r->writeit(r->tcp_handle, r->out_base, len);
+  begin_fragment(r, r->out_base);
+  return static_cast<unsigned int>(n) == len && n >= 0;
+}
+
+int xdrrec_putlong(XDR* xdrs, const int* lp) {
+  rec_strm* r = rs(xdrs);
+  if (r->out_boundry - r->out_finger < 4) {
+    r->frag_sent = 1;
+    if (!flush_out(r, false)) return FALSE;
+  }
+  put_be32(r->out_finger, static_cast<uint32_t>(*lp));
+  r->out_finger += 4;
+  return TRUE;
+}
+
+int xdrrec_putbytes(XDR* xdrs, const char* addr, unsigned int len) {
+  rec_strm* r = rs(xdrs);
+  while (len > 0) {
+    size_t room = r->out_boundry - r->out_finger;
+    size_t n = len < room ? len : room;
+    memcpy(r->out_finger, addr, n);
+    r->out_finger += n;
+    addr += n;
+    len -= static_cast<unsigned int>(n);
+    if (r->out_finger == r->out_boundry) {
+      r->frag_sent = 1;
+      if (!flush_out(r, false)) return FALSE;
+    }
+  }
+  return TRUE;
+}
+
+// --- input ---
+
+int fill_input_buf(rec_strm* r) {
+  if (r->broken) return FALSE;
+  size_t k = static_cast<size_t>(r->in_boundry - r->in_base) % 4;
+  char* where = r->in_base + k;
+  int n = r->readit(r->tcp_handle, where, static_cast<unsigned int>(r->in_size - k));
+  if (n <= 0) return FALSE;
+  r->in_finger = where;
+  r->in_boundry = where + n;
+  return TRUE;
+}
+
+int get_input_bytes(rec_strm* r, char* addr, unsigned long len) {
+  while (len > 0) {
+    size_t avail = r->in_boundry - r->in_finger;
+    if (avail == 0) {
+      if (!fill_input_buf(r)) return FALSE;
+      continue;
+    }
+    size_t n = len < avail ? len : avail;
+    memcpy(addr, r->in_finger, n);
+    if (r->crypted) r->crypti = VYRRPC__xdrrec_scramble(r->crypti, addr, n);
+    r->in_finger += n;
+    addr += n;
+    len -= n;
+  }
+  return TRUE;
+}
+
+int set_input_fragment(rec_strm* r) {
+  if (r->broken) return FALSE;
+  r->crypted = 0;
+  char hdr[4];
+  if (!get_input_bytes(r, hdr, 4)) return FALSE;
+  uint32_t mark = get_be32(hdr);
+  r->last_frag = (mark & LAST_FRAG) != 0;
+  r->fbtbc = mark & ~LAST_FRAG;
+  if (mark & CRYPT_FRAG) {
+    uint32_t len = mark & 0x3FFFFFFFu;
+    // A scrambled fragment too short to hold its seed cannot be framed.
+    if (len < 4) {
+      r->broken = 1;
+      r->fbtbc = 0;
+      return FALSE;
+    }
+    char seed[4];
+    if (!get_input_bytes(r, seed, 4)) return FALSE;
+    r->crypted = 1;
+    r->crypti = get_be32(seed);
+    r->fbtbc = len - 4;
+  }
+  return TRUE;
+}
+
+int skip_input_bytes(rec_strm* r, long cnt) {
+  while (cnt > 0) {
+    size_t avail = r->in_boundry - r->in_finger;
+    if (avail == 0) {
+      if (!fill_input_buf(r)) return FALSE;
+      continue;
+    }
+    size_t n = static_cast<uint64_t>(cnt) < avail ? static_cast<size_t>(cnt) : avail;
+    r->in_finger += n;
+    cnt -= static_cast<long>(n);
+  }
+  return TRUE;
+}
+
+int xdrrec_getbytes(XDR* xdrs, char* addr, unsigned int len) {
+  rec_strm* r = rs(xdrs);
+  while (len > 0) {
+    if (r->fbtbc == 0) {
+      if (r->last_frag) return FALSE;
+      if (!set_input_fragment(r)) return FALSE;
+      continue;
+    }
+    unsigned int n = static_cast<uint64_t>(r->fbtbc) < len ? static_cast<unsigned int>(r->fbtbc) : len;
+    if (!get_input_bytes(r, addr, n)) return FALSE;
+    r->fbtbc -= n;
+    addr += n;
+    len -= n;
+  }
+  return TRUE;
+}
+
+int xdrrec_getlong(XDR* xdrs, int* lp) {
+  rec_strm* r = rs(xdrs);
+  if (!r->crypted && r->fbtbc >= 4 && r->in_boundry - r->in_finger >= 4) {
+    *lp = static_cast<int>(get_be32(r->in_finger));
+    r->in_finger += 4;
+    r->fbtbc -= 4;
+    return TRUE;
+  }
+  char b[4];
+  if (!xdrrec_getbytes(xdrs, b, 4)) return FALSE;
+  *lp = static_cast<int>(get_be32(b));
+  return TRUE;
+}
+
+unsigned int xdrrec_getpos(XDR*) { return 0xFFFFFFFFu; }
+int xdrrec_setpos(XDR*, unsigned int) { return FALSE; }
+
+char* xdrrec_inline(XDR* xdrs, unsigned int len) {
+  rec_strm* r = rs(xdrs);
+  if (xdrs->x_op == XDR_ENCODE) {
+    if (static_cast<size_t>(r->out_boundry - r->out_finger) < len) return nullptr;
+    char* p = r->out_finger;
+    r->out_finger += len;
+    return p;
+  }
+  if (xdrs->x_op == XDR_DECODE) {
+    if (r->crypted || static_cast<uint64_t>(r->fbtbc) < len ||
+        static_cast<size_t>(r->in_boundry - r->in_finger) < len)
+      return nullptr;
+    char* p = r->in_finger;
+    r->in_finger += len;
+    r->fbtbc -= len;
+    return p;
+  }
+  return nullptr;
+}
+
+void xdrrec_destroy(XDR* xdrs) {
+  rec_strm* r = rs(xdrs);
+  if (r) {
+    free(r->the_buffer);
+    free(r);
+  }
+  xdrs->x_private = nullptr;
+  xdrs->x_ops = nullptr;
+}
+
+const xdr_ops xdrrec_ops = {xdrrec_getlong, xdrrec_putlong, xdrrec_getbytes, xdrrec_putbytes,
+                            xdrrec_getpos,  xdrrec_setpos,  xdrrec_inline,   xdrrec_destroy};
+
+}  // namespace
+
+unsigned int VYRRPC__xdrrec_scramble(unsigned int state, char* data, unsigned long len) {
+  for (unsigned long i = 0; i < len; i++) {
+    data[i] = static_cast<char>(static_cast<unsigned char>(data[i]) ^ (state & 0xFF));
+    state = next_state(state);
+  }
+  return state;
+}
+
+unsigned int VYRRPC__xdrrec_seed(void) {
+  return static_cast<uint32_t>(time(nullptr)) ^ 0xDEADC0DEu;
+}
+
+int VYRRPC_xdrrec_create(XDR* xdrs, unsigned int sendsize, unsigned int recvsize, char* tcp_handle,
+                         xdrrecproc_t readit, xdrrecproc_t writeit) {
+  xdrs->x_ops = nullptr;
+  xdrs->x_private = nullptr;
+  rec_strm* r = static_cast<rec_strm*>(calloc(1, sizeof(rec_strm)));
+  if (!r) return FALSE;
+  sendsize = fix_buf_size(sendsize);
+  recvsize = fix_buf_size(recvsize);
+  uint64_t total = static_cast<uint64_t>(sendsize) + recvsize + 4;
+  r->the_buffer = total <= SIZE_MAX ? static_cast<char*>(calloc(total, 1)) : nullptr;
+  if (!r->the_buffer) {
+    free(r);
+    return FALSE;
+  }
+  xdrs->x_ops = &xdrrec_ops;
+  xdrs->x_private = reinterpret_cast<char*>(r);
+  r->tcp_handle = tcp_handle;
+  r->readit = readit;
+  r->writeit = writeit;
+  r->sendsize = sendsize;
+  r->recvsize = recvsize;
+  r->out_base = r->the_buffer;
+  r->out_boundry = r->the_buffer + sendsize;
+  r->frag_sent = 0;
+  begin_fragment(r, r->out_base);
+  r->in_base = r->out_boundry;
+  r->in_size = recvsize;
+  r->in_finger = r->in_boundry = r->in_base + recvsize;
+  r->fbtbc = 0;
+  r->last_frag = 1;
+  r->crypted = 0;
+  return TRUE;
+}
+
+int VYRRPC_xdrrec_skiprecord(XDR* xdrs) {
+  rec_strm* r = rs(xdrs);
+  if (r->broken) return FALSE;
+  while (r->fbtbc > 0 || !r->last_frag) {
+    if (!skip_input_bytes(r, r->fbtbc)) return FALSE;
+    r->fbtbc = 0;
+    if (!r->last_frag && !set_input_fragment(r)) return FALSE;
+  }
+  r->last_frag = 0;
+  return TRUE;
+}
+
+int VYRRPC_xdrrec_eof(XDR* xdrs) {
+  rec_strm* r = rs(xdrs);
+  if (r->broken) return TRUE;
+  while (r->fbtbc > 0 || !r->last_frag) {
+    if (!skip_input_bytes(r, r->fbtbc)) return TRUE;
+    r->fbtbc = 0;
+    if (!r->last_frag && !set_input_fragment(r)) return TRUE;
+  }
+  return r->in_finger == r->in_boundry;
+}
+
+int VYRRPC_xdrrec_endofrecord(XDR* xdrs, int sendnow) {
+  rec_strm* r = rs(xdrs);
+  long header = r->out_crypted ? 8 : 4;
+  if (sendnow || r->frag_sent || r->out_boundry - r->out_finger <= header) {
+    r->frag_sent = 0;
+    return flush_out(r, true);
+  }
+  complete_fragment(r, true);
+  begin_fragment(r, r->out_finger);
+  return TRUE;
+}
+
+int VYRRPC_xdrrec_broken(XDR* xdrs) {
+  rec_strm* r = rs(xdrs);
+  return r == nullptr || r->broken;
+}
+
+int VYRRPC_xdrrec_discard(XDR* xdrs) {
+  rec_strm* r = rs(xdrs);
+  if (r->frag_sent) return FALSE;
+  begin_fragment(r, r->frag_header);
+  return TRUE;
+}
+
+int VYRRPC_xdrrec_skiprest(XDR* xdrs) {
+  rec_strm* r = rs(xdrs);
+  if (r->broken) return FALSE;
+  while (r->fbtbc > 0 || !r->last_frag) {
+    if (!skip_input_bytes(r, r->fbtbc)) return FALSE;
+    r->fbtbc = 0;
+    if (!r->last_frag && !set_input_fragment(r)) return FALSE;
+  }
+  return TRUE;
+}
