@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "odbcconfig/config.h"
 #include "odbcconfig/conversions.h"
 #include "odbcinst.h"
 
@@ -25,6 +26,11 @@ int _zolandm_is_on_or_1(const char* value) {
 }
 
 int _zolandm_thread_safe(const char* thread_manager) { return _zolandm_is_on_or_1(thread_manager) ? 0 : 1; }
+
+std::string _zolandm_connstr_value(zolandm_config* cfg, const char* key) {
+  if (cfg == nullptr || _zolandm_cfg_find(cfg, "ODBC", key) != 0 || cfg->value == nullptr) return {};
+  return cfg->value;
+}
 
 void _zolandm_convert_out(const void* src, char src_width, void* dst, char dst_width, int dst_max) {
   if (src == nullptr || dst == nullptr || dst_max <= 0) return;

@@ -6,6 +6,8 @@
 
 #include "sqltypes.h"
 
+struct zolandm_config;
+
 // Reads key of section from odbc.ini (user file first, then the system file), empty default.
 void _zolandm_profile_read(const char* section, const char* key, char* buf, int size);
 
@@ -15,6 +17,9 @@ bool _zolandm_is_on(const char* value);
 int _zolandm_is_on_or_1(const char* value);
 // thread_safe for a driver record from a ThreadManager value: 0 when calls must be serialised.
 int _zolandm_thread_safe(const char* thread_manager);
+
+// Value of a key of section "ODBC" of a parsed connection string; empty when absent.
+std::string _zolandm_connstr_value(zolandm_config* cfg, const char* key);
 
 // Converts a NUL-terminated string of width src_width ('A' or 'W') into dst of width
 // dst_width, bounded by dst_max (bytes for 'A', characters for 'W'), always terminated when

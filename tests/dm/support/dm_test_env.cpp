@@ -157,4 +157,31 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
+void DmTest::SetUp() {
+  ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
+}
+
+void DmTest::TearDown() {
+  if (dbc != nullptr) {
+    SQLDisconnect(dbc);
+    EXPECT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
+  }
+  if (env != nullptr) {
+    EXPECT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
+  }
+}
+
+void DmTest::fake_dsn(const std::string& name, const std::string& variant, const std::string& extra) {
+  fake_log_clear(variant);
+  odbc_ini_text += "[" + name + "]\nDriver = " + fake_driver(variant) + "\n" + extra + "\n";
+  ini.odbc_ini(odbc_ini_text);
+}
+
+SQLRETURN DmTest::connect(const std::string& dsn, const char* uid, const char* pwd) {
+  return SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>(dsn.c_str())), SQL_NTS,
+                    reinterpret_cast<SQLCHAR*>(const_cast<char*>(uid)), SQL_NTS,
+                    reinterpret_cast<SQLCHAR*>(const_cast<char*>(pwd)), SQL_NTS);
+}
+
 }  // namespace dmtest

@@ -3,6 +3,8 @@
 // logs, and reading diagnostics with SQLError until it stops answering SQL_SUCCESS.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -59,6 +61,11 @@ std::vector<Diag> errors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wide = fa
 // The SQLSTATEs of errors(), in order.
 std::vector<std::string> states(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wide = false);
 
+// A narrow string argument as the ODBC API spells it.
+inline SQLCHAR* U(const char* s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s)); }
+inline SQLCHAR* U(const std::string& s) { return U(s.c_str()); }
+inline SQLWCHAR* U(const std::wstring& s) { return const_cast<SQLWCHAR*>(s.c_str()); }
+
 // Wide text from ASCII, and back.
 std::wstring W(const std::string& s);
 std::string N(const std::wstring& s);
@@ -75,6 +82,22 @@ class ScopedEnv {
   std::string name_;
   std::string old_;
   bool had_;
+};
+
+// A test with its own ini folder, one environment and one connection, freed afterwards.
+class DmTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Adds data source `name` using the fake driver `variant` to odbc.ini (replacing the
+  // file's earlier text when `reset`); `extra` lines go into its section.
+  void fake_dsn(const std::string& name, const std::string& variant, const std::string& extra = "");
+  SQLRETURN connect(const std::string& dsn, const char* uid = "user", const char* pwd = "secret");
+
+  TempOdbcEnv ini;
+  std::string odbc_ini_text;
+  SQLHENV env = nullptr;
+  SQLHDBC dbc = nullptr;
 };
 
 }  // namespace dmtest
