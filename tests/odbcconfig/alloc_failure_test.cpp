@@ -30,7 +30,7 @@ namespace {
 using odbcconfig_test::read_text;
 using odbcconfig_test::write_text;
 
-class AllocFailure : public odbcconfig_test::OdbcEnv {
+class OdbcAllocFailure : public odbcconfig_test::OdbcEnv {
  protected:
   void TearDown() override {
     fail_countdown = 0;
@@ -40,7 +40,7 @@ class AllocFailure : public odbcconfig_test::OdbcEnv {
   zolandm_config *config_ = nullptr;
 };
 
-TEST_F(AllocFailure, FailedCopyKeepsTheOldValue) {
+TEST_F(OdbcAllocFailure, FailedCopyKeepsTheOldValue) {
   write_text(user_ini_, "[A]\nk=old\n");
   ASSERT_EQ(_zolandm_cfg_open(&config_, user_ini_.c_str(), 0), 0);
   fail_countdown = 1;
@@ -49,7 +49,7 @@ TEST_F(AllocFailure, FailedCopyKeepsTheOldValue) {
   EXPECT_STREQ(config_->value, "old");
 }
 
-TEST_F(AllocFailure, FailedInsertLeavesTheList) {
+TEST_F(OdbcAllocFailure, FailedInsertLeavesTheList) {
   write_text(user_ini_, "[A]\nk=v\n[B]\n");
   ASSERT_EQ(_zolandm_cfg_open(&config_, user_ini_.c_str(), 0), 0);
   for (int n : {1, 2}) {
@@ -65,7 +65,7 @@ TEST_F(AllocFailure, FailedInsertLeavesTheList) {
   EXPECT_EQ(config_->numEntries, 3u);
 }
 
-TEST_F(AllocFailure, WriteIsNotReportedAsDone) {
+TEST_F(OdbcAllocFailure, WriteIsNotReportedAsDone) {
   write_text(user_ini_, "[A]\nk=old\n");
   ASSERT_TRUE(SQLSetConfigMode(ODBC_USER_DSN));  // one attempt, no retry in the system scope
   fail_countdown = 2;  // the file name's copy, then the new value's

@@ -42,7 +42,7 @@ std::string dump(const zolandm_config *c) {
   return out;
 }
 
-class ConfigFile : public odbcconfig_test::OdbcEnv {
+class OdbcConfigFile : public odbcconfig_test::OdbcEnv {
  protected:
   void TearDown() override {
     _zolandm_cfg_free(config_);
@@ -64,7 +64,7 @@ class ConfigFile : public odbcconfig_test::OdbcEnv {
   zolandm_config *config_ = nullptr;
 };
 
-TEST_F(ConfigFile, ParseLineKinds) {
+TEST_F(OdbcConfigFile, ParseLineKinds) {
   struct Case {
     const char *name;
     std::string text;
@@ -112,7 +112,7 @@ TEST_F(ConfigFile, ParseLineKinds) {
   }
 }
 
-TEST_F(ConfigFile, OpenFailures) {
+TEST_F(OdbcConfigFile, OpenFailures) {
   zolandm_config *c = reinterpret_cast<zolandm_config *>(1);
   EXPECT_EQ(_zolandm_cfg_open(&c, path("missing.ini").c_str(), 0), -1);
   EXPECT_EQ(c, nullptr);
@@ -130,7 +130,7 @@ TEST_F(ConfigFile, OpenFailures) {
   EXPECT_EQ(_zolandm_cfg_free(nullptr), 0);
 }
 
-TEST_F(ConfigFile, ReloadOnlyWhenChanged) {
+TEST_F(OdbcConfigFile, ReloadOnlyWhenChanged) {
   zolandm_config *c = open_text("[A]\nk=1\n");
   EXPECT_EQ(_zolandm_cfg_load(c), 0);
   write_text(c->fileName, "[A]\nk=22\n");  // another size
@@ -149,7 +149,7 @@ TEST_F(ConfigFile, ReloadOnlyWhenChanged) {
   EXPECT_EQ(_zolandm_cfg_find(c, "A", "k"), 0);
 }
 
-TEST_F(ConfigFile, WalkAndEnd) {
+TEST_F(OdbcConfigFile, WalkAndEnd) {
   zolandm_config *c = open_text("top=1\n[A]\nk=v\n  more\n; note\n[B]\n");
   struct Step {
     unsigned kind;
@@ -184,7 +184,7 @@ TEST_F(ConfigFile, WalkAndEnd) {
   EXPECT_EQ(_zolandm_cfg_save(&empty), -1);
 }
 
-TEST_F(ConfigFile, FindKeys) {
+TEST_F(OdbcConfigFile, FindKeys) {
   zolandm_config *c = open_text(
       "[one]\n=empty\n\"\"=quotes\n'Driver'=single\nport=1\n"
       "[ONE]\nother=2\n"
@@ -212,7 +212,7 @@ TEST_F(ConfigFile, FindKeys) {
   EXPECT_EQ(_zolandm_cfg_find(c, nullptr, nullptr), -1);
 }
 
-TEST_F(ConfigFile, SetDoesNotStripQuotes) {
+TEST_F(OdbcConfigFile, SetDoesNotStripQuotes) {
   zolandm_config *c = open_text("[two]\n\"Driver\"=double\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "two", "Driver", "/x.so"), 0);
   EXPECT_EQ(dump(c), "S[two]\nK[\"Driver\"]=[double]\nK[Driver]=[/x.so]\n");
@@ -220,7 +220,7 @@ TEST_F(ConfigFile, SetDoesNotStripQuotes) {
   EXPECT_STREQ(c->value, "double");  // the first match wins
 }
 
-TEST_F(ConfigFile, OnlyTheFirstOfTwoSectionsIsSeen) {
+TEST_F(OdbcConfigFile, OnlyTheFirstOfTwoSectionsIsSeen) {
   zolandm_config *c = open_text("[dup]\na=1\n[DUP]\nb=2\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "Dup", "c", "3"), 0);
   ASSERT_EQ(_zolandm_cfg_set(c, "DUP", "b", nullptr), 0);  // not in the first: nothing to delete
@@ -230,7 +230,7 @@ TEST_F(ConfigFile, OnlyTheFirstOfTwoSectionsIsSeen) {
   EXPECT_EQ(saved(c), "[dup]\na = 1\nc = 3\n\n[DUP]\nb = 2\n");
 }
 
-TEST_F(ConfigFile, EditsLeaveNothingChangedWhenNothingMatches) {
+TEST_F(OdbcConfigFile, EditsLeaveNothingChangedWhenNothingMatches) {
   zolandm_config *c = open_text("[A]\nk=v\n");
   EXPECT_EQ(_zolandm_cfg_set(c, "A", "missing", nullptr), 0);
   EXPECT_EQ(_zolandm_cfg_set(c, "B", nullptr, nullptr), 0);
@@ -241,7 +241,7 @@ TEST_F(ConfigFile, EditsLeaveNothingChangedWhenNothingMatches) {
 }
 
 // The written layout of the example in the documentation of the format.
-TEST_F(ConfigFile, GoldenExample) {
+TEST_F(OdbcConfigFile, GoldenExample) {
   zolandm_config *c = open_text(
       "[ODBC]\nTrace = 1\nTraceFile=/tmp/x.log\n; data sources\n[ODBC Data Sources]\n"
       "test=Test driver\n");
@@ -268,7 +268,7 @@ const char kRich[] =
     "Key1=v1\n"
     "; trailing\n";
 
-TEST_F(ConfigFile, GoldenEdits) {
+TEST_F(OdbcConfigFile, GoldenEdits) {
   struct Edit {
     const char *section, *key, *value;
   };
@@ -323,13 +323,13 @@ TEST_F(ConfigFile, GoldenEdits) {
   }
 }
 
-TEST_F(ConfigFile, GoldenHashCommentAboveDeletedHeaderStays) {
+TEST_F(OdbcConfigFile, GoldenHashCommentAboveDeletedHeaderStays) {
   zolandm_config *c = open_text("[A]\na=1\n#keep me\n;; drop me\n# drop me too\n[B]\nb=2\n[C]\nc=3\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "B", nullptr, nullptr), 0);
   EXPECT_EQ(saved(c), "[A]\na = 1\n;keep me\n\n[C]\nc = 3\n");
 }
 
-TEST_F(ConfigFile, GoldenLayoutDetails) {
+TEST_F(OdbcConfigFile, GoldenLayoutDetails) {
   zolandm_config *c = open_text(
       "a=1\nlonger_top=2\n[ODBC] # trace\n  cont ;c\nk=v\n[S]\n#x\n[T]\n\n\n[U]\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "U", "key", "value with ; inside"), 0);
@@ -338,7 +338,7 @@ TEST_F(ConfigFile, GoldenLayoutDetails) {
             "key = value with ; inside\n");
 }
 
-TEST_F(ConfigFile, SaveOnlyWhenDirty) {
+TEST_F(OdbcConfigFile, SaveOnlyWhenDirty) {
   const std::string odd = "[A]\n  k=v   ; odd spacing\n";
   zolandm_config *c = open_text(odd);
   EXPECT_EQ(_zolandm_cfg_save(c), 0);
@@ -349,7 +349,7 @@ TEST_F(ConfigFile, SaveOnlyWhenDirty) {
   EXPECT_EQ(read_text(c->fileName), odd);
 }
 
-TEST_F(ConfigFile, SaveKeepsPermissionsAndFollowsLinks) {
+TEST_F(OdbcConfigFile, SaveKeepsPermissionsAndFollowsLinks) {
   zolandm_config *c = open_text("[A]\nk=v\n");
   std::string file = c->fileName;
   ASSERT_EQ(chmod(file.c_str(), 0600), 0);
@@ -374,7 +374,7 @@ TEST_F(ConfigFile, SaveKeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(names, (std::vector<std::string>{"link.ini", "test.ini"}));
 }
 
-TEST_F(ConfigFile, SaveReportsWriteErrorsInPlace) {
+TEST_F(OdbcConfigFile, SaveReportsWriteErrorsInPlace) {
   // A device is rewritten in place; /dev/full fails every write.
   zolandm_config *c = nullptr;
   ASSERT_EQ(_zolandm_cfg_open(&c, "/dev/full", 0), 0);
@@ -384,7 +384,7 @@ TEST_F(ConfigFile, SaveReportsWriteErrorsInPlace) {
   _zolandm_cfg_free(c);
 }
 
-TEST_F(ConfigFile, FailedSaveLeavesTheOriginal) {
+TEST_F(OdbcConfigFile, FailedSaveLeavesTheOriginal) {
   const std::string original = "[A]\nk=v\n";
   zolandm_config *c = open_text(original);
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "big", std::string(8192, 'x').c_str()), 0);
@@ -408,7 +408,7 @@ TEST_F(ConfigFile, FailedSaveLeavesTheOriginal) {
   EXPECT_EQ(files, 1u);
 }
 
-TEST_F(ConfigFile, ReadOnlyFileIsNotReplaced) {
+TEST_F(OdbcConfigFile, ReadOnlyFileIsNotReplaced) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
   // A directory anyone may write, holding a file only its owner may.
   std::string open_dir = path("open");
@@ -436,7 +436,7 @@ TEST_F(ConfigFile, ReadOnlyFileIsNotReplaced) {
   EXPECT_EQ(read_text(file), "[A]\nk=v\n");
 }
 
-TEST_F(ConfigFile, GrowsPastTheFirstArray) {
+TEST_F(OdbcConfigFile, GrowsPastTheFirstArray) {
   std::string text = "[S]\n";
   for (int i = 0; i < 400; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
   zolandm_config *c = open_text(text);
@@ -446,7 +446,7 @@ TEST_F(ConfigFile, GrowsPastTheFirstArray) {
   EXPECT_STREQ(c->value, "399");
 }
 
-TEST_F(ConfigFile, Lists) {
+TEST_F(OdbcConfigFile, Lists) {
   zolandm_config *c = open_text("[A]\nk1=1\n'q'=2\n  v\n[B]\n[a]\nz=1\n");
   char buf[64];
   EXPECT_EQ(_zolandm_cfg_list_sections(c, buf, sizeof buf), 6);
@@ -461,7 +461,7 @@ TEST_F(ConfigFile, Lists) {
   EXPECT_EQ(buf[0], 'x');
 }
 
-TEST_F(ConfigFile, ListsThatDoNotFitStayTerminated) {
+TEST_F(OdbcConfigFile, ListsThatDoNotFitStayTerminated) {
   zolandm_config *c = open_text("[alpha]\n[beta]\n[gamma]\n");
   struct Case {
     int size;
@@ -484,7 +484,7 @@ TEST_F(ConfigFile, ListsThatDoNotFitStayTerminated) {
   }
 }
 
-TEST(BoundedStrings, CopyAndAppend) {
+TEST(OdbcBoundedStrings, CopyAndAppend) {
   char buf[8];
   std::memset(buf, 'z', sizeof buf);
   EXPECT_EQ(_zolandm_copy_bounded(buf, "abc", 0), 3u);
@@ -500,7 +500,7 @@ TEST(BoundedStrings, CopyAndAppend) {
   EXPECT_EQ(std::string(buf, 8), "12345678");
 }
 
-TEST(BoundedStrings, UnquoteAndMatch) {
+TEST(OdbcBoundedStrings, UnquoteAndMatch) {
   struct Case {
     const char *in;
     const char *want;
@@ -521,7 +521,7 @@ TEST(BoundedStrings, UnquoteAndMatch) {
   EXPECT_EQ(_zolandm_list_match(text, "cd", 0), nullptr);
 }
 
-class IniLocation : public odbcconfig_test::OdbcEnv {
+class OdbcIniLocation : public odbcconfig_test::OdbcEnv {
  protected:
   std::string locate(int which, int create, size_t size = 1024) {
     char buf[1024];
@@ -529,7 +529,7 @@ class IniLocation : public odbcconfig_test::OdbcEnv {
   }
 };
 
-TEST_F(IniLocation, LookupOrder) {
+TEST_F(OdbcIniLocation, LookupOrder) {
   EXPECT_EQ(locate(ZOLANDM_ODBC_INI, 0), user_ini_);
   EXPECT_EQ(locate(ZOLANDM_ODBCINST_INI, 0), user_inst_);
 
@@ -556,7 +556,7 @@ TEST_F(IniLocation, LookupOrder) {
   _zolandm_config_scope = 0;
 }
 
-TEST_F(IniLocation, SmallBuffers) {
+TEST_F(OdbcIniLocation, SmallBuffers) {
   EXPECT_EQ(locate(ZOLANDM_ODBC_INI, 0, 9), "<null>");
   EXPECT_EQ(locate(ZOLANDM_ODBCINST_INI, 0, 13), "<null>");
   // A path that does not fit is not taken in part.
@@ -564,7 +564,7 @@ TEST_F(IniLocation, SmallBuffers) {
   EXPECT_EQ(locate(ZOLANDM_ODBC_INI, 0, user_ini_.size() + 1), user_ini_);
 }
 
-TEST_F(IniLocation, OpenNamedUsesTheScopeFile) {
+TEST_F(OdbcIniLocation, OpenNamedUsesTheScopeFile) {
   write_text(user_ini_, "[u]\n");
   write_text(sys_ini_, "[s]\n");
   zolandm_config *c = nullptr;

@@ -29,7 +29,7 @@ struct Config {
   ~Config() { _zolandm_cfg_free(c); }
 };
 
-TEST(ConnectionString, Parse) {
+TEST(OdbcConnectionString, Parse) {
   struct Case {
     const char *text;
     std::string want;
@@ -55,14 +55,14 @@ TEST(ConnectionString, Parse) {
   }
 }
 
-TEST(ConnectionString, LookupsSeeTheFirstKey) {
+TEST(OdbcConnectionString, LookupsSeeTheFirstKey) {
   Config cfg;
   ASSERT_EQ(_zolandm_cfg_new_from_connstr(&cfg.c, "dsn=a;DSN=b", SQL_NTS, 0), 0);
   ASSERT_EQ(_zolandm_cfg_find(cfg.c, "ODBC", "DSN"), 0);
   EXPECT_STREQ(cfg.c->value, "a");
 }
 
-TEST(ConnectionString, BackToText) {
+TEST(OdbcConnectionString, BackToText) {
   const char text[] = "DSN=x;UID=y;PWD={a;b}";
   ASSERT_EQ(sizeof text - 1, 21u);
   Config cfg;
@@ -85,7 +85,7 @@ TEST(ConnectionString, BackToText) {
   EXPECT_EQ(_zolandm_cfg_section_to_connstr(&empty, "ODBC", buf, 64), -1);
 }
 
-TEST(ConnectionString, LengthsAndWideText) {
+TEST(OdbcConnectionString, LengthsAndWideText) {
   ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
   Config narrow;
   ASSERT_EQ(_zolandm_cfg_new_from_connstr(&narrow.c, "DSN=abc;UID=u", 7, 0), 0);

@@ -19,7 +19,7 @@ using CharPtr = std::unique_ptr<char, FreeDeleter>;
 using WidePtr = std::unique_ptr<SQLWCHAR, FreeDeleter>;
 
 // Wide-string tests run in the C.UTF-8 locale.
-class Conversions : public ::testing::Test {
+class OdbcConversions : public ::testing::Test {
  protected:
   void SetUp() override {
     const char *old = std::setlocale(LC_CTYPE, nullptr);
@@ -30,7 +30,7 @@ class Conversions : public ::testing::Test {
   std::string saved_;
 };
 
-TEST_F(Conversions, WideToMultibyteDup) {
+TEST_F(OdbcConversions, WideToMultibyteDup) {
   struct Case {
     std::wstring in;
     int64_t length;
@@ -52,7 +52,7 @@ TEST_F(Conversions, WideToMultibyteDup) {
   EXPECT_EQ(_zolandm_wcs_to_mbs_dup(nullptr, SQL_NTS), nullptr);
 }
 
-TEST_F(Conversions, MultibyteToWideDup) {
+TEST_F(OdbcConversions, MultibyteToWideDup) {
   struct Case {
     std::string in;
     int64_t length;
@@ -73,7 +73,7 @@ TEST_F(Conversions, MultibyteToWideDup) {
   EXPECT_EQ(_zolandm_mbs_to_wcs_dup(nullptr, SQL_NTS), nullptr);
 }
 
-TEST_F(Conversions, WideToMultibyteBuffer) {
+TEST_F(OdbcConversions, WideToMultibyteBuffer) {
   char buf[16];
   SQLSMALLINT len = -1;
   EXPECT_EQ(_zolandm_wcs_to_mbs_buf(L"abcde", buf, 6, &len), 0);
@@ -102,7 +102,7 @@ TEST_F(Conversions, WideToMultibyteBuffer) {
   EXPECT_EQ(_zolandm_wcs_to_mbs_buf(nullptr, buf, 16, &len), -1);
 }
 
-TEST_F(Conversions, MultibyteToWideBuffer) {
+TEST_F(OdbcConversions, MultibyteToWideBuffer) {
   SQLWCHAR buf[8];
   SQLSMALLINT len = -1;
   buf[0] = L'z';
@@ -125,7 +125,7 @@ TEST_F(Conversions, MultibyteToWideBuffer) {
   EXPECT_EQ(_zolandm_mbs_to_wcs_buf(nullptr, buf, 8, &len), -1);
 }
 
-TEST_F(Conversions, CopyFunctions) {
+TEST_F(OdbcConversions, CopyFunctions) {
   SQLWCHAR wide[8];
   EXPECT_EQ(_zolandm_mbs_to_wcs_copy(wide, "h\xC3\xA9"), wide);
   EXPECT_EQ(std::wstring(wide), L"h\u00e9");
@@ -136,7 +136,7 @@ TEST_F(Conversions, CopyFunctions) {
   EXPECT_EQ(_zolandm_wcs_to_mbs_copy(narrow, nullptr), narrow);
 }
 
-TEST(Utf8, EncodeTable) {
+TEST(OdbcUtf8, EncodeTable) {
   struct Case {
     uint32_t value;
     std::string want;
@@ -163,7 +163,7 @@ TEST(Utf8, EncodeTable) {
   }
 }
 
-TEST(Utf8, EncodeCounts) {
+TEST(OdbcUtf8, EncodeCounts) {
   CharPtr empty(_zolandm_ucs4_to_utf8_dup(L"", SQL_NTS));
   EXPECT_EQ(std::string(empty.get()), "");
   CharPtr two(_zolandm_ucs4_to_utf8_dup(L"abc", 2));
@@ -175,7 +175,7 @@ TEST(Utf8, EncodeCounts) {
   EXPECT_EQ(_zolandm_ucs4_to_utf8_dup(nullptr, SQL_NTS), nullptr);
 }
 
-TEST(Utf8, DecodeDup) {
+TEST(OdbcUtf8, DecodeDup) {
   struct Case {
     std::string in;
     SQLSMALLINT length;
@@ -202,7 +202,7 @@ TEST(Utf8, DecodeDup) {
   EXPECT_EQ(_zolandm_utf8_to_ucs4_dup(nullptr, SQL_NTS), nullptr);
 }
 
-TEST(Utf8, DecodeBuffer) {
+TEST(OdbcUtf8, DecodeBuffer) {
   SQLWCHAR buf[8];
   SQLSMALLINT count = -1;
   EXPECT_EQ(_zolandm_utf8_to_ucs4_buf("abc", buf, 3, &count), -1);
@@ -229,7 +229,7 @@ TEST(Utf8, DecodeBuffer) {
   EXPECT_EQ(_zolandm_utf8_to_ucs4_buf(nullptr, buf, 8, &count), -1);
 }
 
-TEST(Utf8, RoundTrip) {
+TEST(OdbcUtf8, RoundTrip) {
   std::wstring text = L"pa\u00dfw\u00f6rd \u20ac \U0001F600";
   CharPtr utf8(_zolandm_ucs4_to_utf8_dup(text.c_str(), SQL_NTS));
   WidePtr back(_zolandm_utf8_to_ucs4_dup(utf8.get(), SQL_NTS));

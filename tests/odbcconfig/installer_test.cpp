@@ -28,7 +28,7 @@ std::vector<int> errors() {
   return out;
 }
 
-class Installer : public odbcconfig_test::OdbcEnv {
+class OdbcInstaller : public odbcconfig_test::OdbcEnv {
  protected:
   void SetUp() override {
     OdbcEnv::SetUp();
@@ -50,7 +50,7 @@ class Installer : public odbcconfig_test::OdbcEnv {
   }
 };
 
-TEST_F(Installer, UserFileHidesSystemFile) {
+TEST_F(OdbcInstaller, UserFileHidesSystemFile) {
   write_text(user_ini_, "[pg]\nDriver=/user/drv.so\n");
   write_text(sys_ini_, "[pg]\nDriver=/sys/drv.so\nPort=5432\n");
   EXPECT_EQ(get("pg", "Driver"), "/user/drv.so");
@@ -59,13 +59,13 @@ TEST_F(Installer, UserFileHidesSystemFile) {
   EXPECT_EQ(get("pg", "Missing"), "");
 }
 
-TEST_F(Installer, NonEmptyDefaultKeepsTheSystemFileUnread) {
+TEST_F(OdbcInstaller, NonEmptyDefaultKeepsTheSystemFileUnread) {
   write_text(user_ini_, "[pg]\n");
   write_text(sys_ini_, "[pg]\nPort=5432\n");
   EXPECT_EQ(get("pg", "Port", "x"), "x");
 }
 
-TEST_F(Installer, Defaults) {
+TEST_F(OdbcInstaller, Defaults) {
   write_text(user_ini_, "[s]\nk=v\nempty=\n");
   struct Case {
     const char *key;
@@ -83,7 +83,7 @@ TEST_F(Installer, Defaults) {
   }
 }
 
-TEST_F(Installer, ReadArgumentErrors) {
+TEST_F(OdbcInstaller, ReadArgumentErrors) {
   char buf[8];
   EXPECT_EQ(SQLGetPrivateProfileString("s", "k", "", nullptr, 8, nullptr), 0);
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_INVALID_BUFF_LEN});
@@ -99,7 +99,7 @@ TEST_F(Installer, ReadArgumentErrors) {
   EXPECT_EQ(_zolandm_config_mode, ODBC_BOTH_DSN);  // always put back
 }
 
-TEST_F(Installer, ResultThatFillsTheBuffer) {
+TEST_F(OdbcInstaller, ResultThatFillsTheBuffer) {
   write_text(user_ini_, "[s]\nk=abcdefg\n");
   int n = 0;
   EXPECT_EQ(get("s", "k", "", 8, nullptr, &n), "abcdefg");
@@ -111,14 +111,14 @@ TEST_F(Installer, ResultThatFillsTheBuffer) {
   EXPECT_EQ(errors(), std::vector<int>{});
 }
 
-TEST_F(Installer, MissingFileGivesTheDefault) {
+TEST_F(OdbcInstaller, MissingFileGivesTheDefault) {
   int n = 0;
   EXPECT_EQ(get("s", "k", "dflt", 64, path("nowhere.ini").c_str(), &n), "dflt");
   EXPECT_EQ(n, 4);
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_INVALID_PATH});
 }
 
-TEST_F(Installer, FileNamesThatMeanOdbcIni) {
+TEST_F(OdbcInstaller, FileNamesThatMeanOdbcIni) {
   write_text(user_ini_, "[s]\nk=user\n");
   write_text(path("elsewhere.ini"), "[s]\nk=other\n");
   EXPECT_EQ(get("s", "k", "", 64, "/no/such/dir/odbc.ini"), "user");
@@ -127,7 +127,7 @@ TEST_F(Installer, FileNamesThatMeanOdbcIni) {
   EXPECT_EQ(get("drv", "Driver", "", 64, "ODBCINST.INI"), "/d.so");
 }
 
-TEST_F(Installer, Lists) {
+TEST_F(OdbcInstaller, Lists) {
   write_text(user_ini_, "[ODBC Data Sources]\na=A driver\nbb=B driver\n[a]\n[bb]\n");
   int n = 0;
   EXPECT_EQ(get(nullptr, nullptr, "", 64, nullptr, &n), std::string("ODBC Data Sources\0a\0bb\0", 23));
@@ -147,7 +147,7 @@ TEST_F(Installer, Lists) {
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_INVALID_BUFF_LEN});
 }
 
-TEST_F(Installer, ModesAndScopes) {
+TEST_F(OdbcInstaller, ModesAndScopes) {
   write_text(user_ini_, "[s]\nk=user\n");
   write_text(sys_ini_, "[s]\nk=system\n");
   ASSERT_TRUE(SQLSetConfigMode(ODBC_SYSTEM_DSN));
@@ -170,7 +170,7 @@ TEST_F(Installer, ModesAndScopes) {
   EXPECT_EQ(_zolandm_config_scope, 0);
 }
 
-TEST_F(Installer, NoUserPathReadsTheSystemFile) {
+TEST_F(OdbcInstaller, NoUserPathReadsTheSystemFile) {
   unsetenv("ODBCINI");
   write_text(sys_ini_, "[s]\nk=system\n");
   EXPECT_EQ(get("s", "k"), "system");
@@ -178,7 +178,7 @@ TEST_F(Installer, NoUserPathReadsTheSystemFile) {
   EXPECT_EQ(get("s", "k", "d"), "");
 }
 
-TEST_F(Installer, WriteGoesToTheUserFile) {
+TEST_F(OdbcInstaller, WriteGoesToTheUserFile) {
   unsetenv("ODBCINI");
   umask(022);
   std::string home_ini = path("home/.odbc.ini");
@@ -194,7 +194,7 @@ TEST_F(Installer, WriteGoesToTheUserFile) {
   EXPECT_EQ(read_text(sys_ini_), "[pg]\nDriver = /sys.so\n");
 }
 
-TEST_F(Installer, WriteEdits) {
+TEST_F(OdbcInstaller, WriteEdits) {
   write_text(user_ini_, "[a]\nk=1\nj=2\n[b]\nx=y\n");
   ASSERT_TRUE(SQLWritePrivateProfileString("a", "k", nullptr, nullptr));
   EXPECT_EQ(read_text(user_ini_), "[a]\nj = 2\n\n[b]\nx = y\n");
@@ -209,7 +209,7 @@ TEST_F(Installer, WriteEdits) {
   EXPECT_EQ(_zolandm_config_mode, ODBC_BOTH_DSN);
 }
 
-TEST_F(Installer, WriteFailureIsReported) {
+TEST_F(OdbcInstaller, WriteFailureIsReported) {
   // Every write to /dev/full fails; the save says so and the call fails.
   EXPECT_FALSE(SQLWritePrivateProfileString("a", "k", "v", "/dev/full"));
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_REQUEST_FAILED});
@@ -217,7 +217,7 @@ TEST_F(Installer, WriteFailureIsReported) {
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_GENERAL_ERR});
 }
 
-TEST_F(Installer, ErrorStackHoldsEight) {
+TEST_F(OdbcInstaller, ErrorStackHoldsEight) {
   _zolandm_inst_err_clear();
   for (int i = 1; i <= 9; ++i) _zolandm_inst_err_push(i);
   EXPECT_EQ(errors(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
@@ -226,7 +226,7 @@ TEST_F(Installer, ErrorStackHoldsEight) {
   EXPECT_EQ(_zolandm_inst_err_msgs[0], nullptr);
 }
 
-TEST_F(Installer, FileDsnPaths) {
+TEST_F(OdbcInstaller, FileDsnPaths) {
   char buf[1024];
   std::string dsn_dir = path("dsn");
   struct Case {
@@ -249,7 +249,7 @@ TEST_F(Installer, FileDsnPaths) {
   EXPECT_STREQ(_zolandm_file_dsn_path("x", buf, 8), "/srv/ds");
 }
 
-TEST_F(Installer, FileDataSources) {
+TEST_F(OdbcInstaller, FileDataSources) {
   ASSERT_TRUE(SQLWriteFileDSN("pg", "ODBC", "DRIVER", "/lib/psql.so"));
   ASSERT_TRUE(SQLWriteFileDSN("pg", "ODBC", "UID", "me"));
   EXPECT_EQ(read_text(path("dsn/pg.dsn")), "[ODBC]\nDRIVER = /lib/psql.so\nUID    = me\n");
@@ -272,7 +272,7 @@ TEST_F(Installer, FileDataSources) {
   EXPECT_EQ(read_text(path("dsn/pg.dsn")), "");
 }
 
-TEST_F(Installer, FileDataSourceErrors) {
+TEST_F(OdbcInstaller, FileDataSourceErrors) {
   write_text(path("dsn/pg.dsn"), "[ODBC]\nDRIVER=/lib/psql.so\n");
   char buf[64];
   WORD len = 77;
@@ -312,7 +312,7 @@ TEST_F(Installer, FileDataSourceErrors) {
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_INVALID_PATH});
 }
 
-TEST_F(Installer, ValidDsn) {
+TEST_F(OdbcInstaller, ValidDsn) {
   struct Case {
     std::string name;
     BOOL valid;
@@ -346,19 +346,19 @@ TEST_F(Installer, ValidDsn) {
 }
 
 // Wide-string tests run in the C.UTF-8 locale.
-class InstallerWide : public Installer {
+class OdbcInstallerWide : public OdbcInstaller {
  protected:
   void SetUp() override {
-    Installer::SetUp();
+    OdbcInstaller::SetUp();
     ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
   }
   void TearDown() override {
     std::setlocale(LC_CTYPE, "C");
-    Installer::TearDown();
+    OdbcInstaller::TearDown();
   }
 };
 
-TEST_F(InstallerWide, GetAndWrite) {
+TEST_F(OdbcInstallerWide, GetAndWrite) {
   ASSERT_TRUE(SQLWritePrivateProfileStringW(L"caf\u00e9", L"Name", L"\u20ac5", nullptr));
   EXPECT_EQ(read_text(user_ini_), "[caf\xC3\xA9]\nName = \xE2\x82\xAC" "5\n");
   SQLWCHAR buf[16];
@@ -374,7 +374,7 @@ TEST_F(InstallerWide, GetAndWrite) {
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_INVALID_BUFF_LEN});
 }
 
-TEST_F(InstallerWide, Lists) {
+TEST_F(OdbcInstallerWide, Lists) {
   write_text(user_ini_, "[\xC3\xA9t\xC3\xA9]\n[b]\n");
   SQLWCHAR buf[16];
   EXPECT_EQ(SQLGetPrivateProfileStringW(nullptr, nullptr, L"", buf, 16, nullptr), 5);
@@ -387,7 +387,7 @@ TEST_F(InstallerWide, Lists) {
   EXPECT_EQ(small[4], 1);
 }
 
-TEST_F(InstallerWide, FileDataSources) {
+TEST_F(OdbcInstallerWide, FileDataSources) {
   ASSERT_TRUE(SQLWriteFileDSNW(L"w\u00e9", L"ODBC", L"UID", L"j\u00fcrgen"));
   EXPECT_EQ(read_text(path("dsn/w\xC3\xA9.dsn")), "[ODBC]\nUID = j\xC3\xBCrgen\n");
   SQLWCHAR buf[16];
@@ -402,7 +402,7 @@ TEST_F(InstallerWide, FileDataSources) {
   EXPECT_EQ(errors().back(), ODBC_ERROR_OUTPUT_STRING_TRUNCATED);
 }
 
-TEST_F(InstallerWide, OdbcIniShortcuts) {
+TEST_F(OdbcInstallerWide, OdbcIniShortcuts) {
   ASSERT_TRUE(zolandm_set_dsn_value("pg", "Port", "5432"));
   char nbuf[16];
   int len = 0;
@@ -420,7 +420,7 @@ TEST_F(InstallerWide, OdbcIniShortcuts) {
 
 // The process-wide state is guarded: a second thread waits while one holds
 // the installer lock, and the holder may call the functions itself.
-TEST_F(Installer, StateIsGuarded) {
+TEST_F(OdbcInstaller, StateIsGuarded) {
   _zolandm_installer_lock();
   ASSERT_TRUE(SQLSetConfigMode(ODBC_USER_DSN));  // recursive for the holder
   std::atomic<bool> done{false};
@@ -440,7 +440,7 @@ TEST_F(Installer, StateIsGuarded) {
   EXPECT_EQ(mode, ODBC_SYSTEM_DSN);
 }
 
-TEST_F(Installer, ConcurrentReadsAndWrites) {
+TEST_F(OdbcInstaller, ConcurrentReadsAndWrites) {
   write_text(user_ini_, "[s]\nk=v\n");
   std::vector<std::thread> threads;
   std::atomic<int> bad{0};

@@ -11,7 +11,7 @@ namespace {
 using odbcconfig_test::read_text;
 using odbcconfig_test::write_text;
 
-class Registration : public odbcconfig_test::OdbcEnv {
+class OdbcRegistration : public odbcconfig_test::OdbcEnv {
  protected:
   void SetUp() override {
     OdbcEnv::SetUp();
@@ -31,7 +31,7 @@ class Registration : public odbcconfig_test::OdbcEnv {
   zolandm_config *ini_ = nullptr;
 };
 
-TEST_F(Registration, FromKeyValues) {
+TEST_F(OdbcRegistration, FromKeyValues) {
   const char spec[] = "PgDrv\0Driver=/lib/pg.so\0Setup=/lib/pgs.so\0CreateDSN=pg1,pg2\0\0";
   ASSERT_TRUE(_zolandm_install_from_keyvalues(inst_, ini_, spec, 1));
   EXPECT_EQ(text_of(inst_),
@@ -41,7 +41,7 @@ TEST_F(Registration, FromKeyValues) {
             "Driver = /lib/pg.so\n");
 }
 
-TEST_F(Registration, FromKeyValuesFailures) {
+TEST_F(OdbcRegistration, FromKeyValuesFailures) {
   EXPECT_FALSE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Setup=/x\0\0", 0));  // no library
   EXPECT_FALSE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Translator\0\0", 0));  // no '='
   EXPECT_TRUE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Translator=/t.so\0\0", 0));
@@ -49,7 +49,7 @@ TEST_F(Registration, FromKeyValuesFailures) {
   EXPECT_FALSE(_zolandm_install_from_keyvalues(inst_, ini_, "D\0Driver=/d.so\0CreateDSN=bad;name\0\0", 1));
 }
 
-TEST_F(Registration, FromSetupFile) {
+TEST_F(OdbcRegistration, FromSetupFile) {
   std::string setup = path("setup.ini");
   write_text(setup,
              "[ODBC Drivers]\nPgDrv=Installed\n"
@@ -63,7 +63,7 @@ TEST_F(Registration, FromSetupFile) {
   EXPECT_EQ(text_of(ini_), "[ODBC Data Sources]\npgdsn = PgDrv\n\n[pgdsn]\nDriver = /lib/pg.so\n");
 }
 
-TEST_F(Registration, FromSetupFileFailures) {
+TEST_F(OdbcRegistration, FromSetupFileFailures) {
   std::string setup = path("setup.ini");
   struct Case {
     const char *name;
