@@ -1,6 +1,7 @@
 // Process-wide state of the installer functions: configuration mode, scope,
 // error stack, and the recursive mutex that guards them.
 #include "odbcconfig/installer.h"
+#include "odbcconfig/config_internal.h"
 
 #include <mutex>
 
@@ -69,8 +70,6 @@ BOOL INSTAPI SQLSetConfigMode(UWORD wConfigMode) {
 }
 
 }  // extern "C"
-
-#include "odbcconfig/config_internal.h"
 
 namespace odbcconfig {
 
