@@ -72,11 +72,12 @@ TEST_F(Busy, RefusedCallerAndRunningWorkerPushTogether) {
   // refused as busy pushes its S1010 under the lock at the same time.
   auto hammer = [&] {
     SQLUINTEGER value = 0;
-    for (int i = 0; i < 300; ++i) EXPECT_EQ(SQLGetConnectOption(dbc, 4, &value), SQL_ERROR);
+    for (int i = 0; i < 2000; ++i) EXPECT_EQ(SQLGetConnectOption(dbc, 4, &value), SQL_ERROR);
   };
-  std::thread a(hammer), b(hammer);
+  std::thread a(hammer), b(hammer), c(hammer);
   a.join();
   b.join();
+  c.join();
   std::vector<std::string> got = states(nullptr, dbc, nullptr);
   ASSERT_FALSE(got.empty());
   EXPECT_LE(got.size(), 64u);
