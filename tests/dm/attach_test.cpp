@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "dm/dm_internal.h"
 #include "dm/support/dm_test_env.h"
 
@@ -252,6 +254,45 @@ TEST_F(Attach, LoginTimeoutAndItsRefusal) {
   ScopedEnv refuse("FAKEDRV_SETATTR_RC", "-1");
   EXPECT_EQ(connect("fake"), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(states(nullptr, dbc, nullptr), std::vector<std::string>{"IM006"});
+}
+
+TEST_F(Attach, ThreadManagerSerialisesDriverCalls) {
+  fake_dsn("serial", "odbc3", "ThreadManager = On");
+  ASSERT_EQ(connect("serial"), SQL_SUCCESS);
+  EXPECT_EQ(conn()->driver->thread_safe, 0);
+  SQLCHAR out[64];
+  SQLINTEGER len = 0;
+  EXPECT_EQ(SQLNativeSql(dbc, U("select 1"), SQL_NTS, out, sizeof out, &len), SQL_SUCCESS);
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
+  fake_dsn("free", "odbc2", "ThreadManager = no");
+  ASSERT_EQ(connect("free"), SQL_SUCCESS);
+  EXPECT_EQ(conn()->driver->thread_safe, 1);
+}
+
+TEST_F(Attach, ReleasingTheDriverReleasesStatementsStillListed) {
+  fake_dsn("fake", "odbc3");
+  ASSERT_EQ(connect("fake"), SQL_SUCCESS);
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  // Statements left on the connection (as a pooled connection may hold them).
+  for (int i = 0; i < 2; ++i) {
+    auto* s = static_cast<zolandm_stmt*>(std::calloc(1, sizeof(zolandm_stmt)));
+    s->handle_type = ZOLANDM_STMT;
+    s->dbc = conn();
+    s->tmpbuf[0].data = std::malloc(16);
+    s->tmpbuf[0].size = 16;
+    s->tmpbuf_in_use = 1;
+    s->next = conn()->stmts;
+    conn()->stmts = s;
+  }
+  {
+    zolandm_global_guard lock;
+    EXPECT_EQ(_zolandm_driver_release(conn(), 3), 0);
+  }
+  EXPECT_EQ(conn()->stmts, nullptr);  // freed, not just forgotten (the leak checker watches)
+  EXPECT_EQ(conn()->driver, nullptr);
+  EXPECT_EQ(fake_live("odbc3", 1), 0);
 }
 
 TEST_F(Attach, DriverEntryLookups) {

@@ -184,6 +184,44 @@ TEST_F(Options, OdbcTwoDriverGetsTheOptionFunctions) {
   EXPECT_EQ(value, 0u);
 }
 
+TEST_F(Options, WideDriverGetsConvertedStrings) {
+  fake_dsn("wfake", "wide");
+  ASSERT_EQ(connect("wfake"), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>("ncat")), SQL_SUCCESS);
+  EXPECT_EQ(fake_calls("wide", "SetConnectAttrW attr=109 value=ncat len=-3").size(), 1u);
+  char cat[SQL_MAX_OPTION_STRING_LENGTH + 1];
+  EXPECT_EQ(SQLGetConnectOption(dbc, SQL_CURRENT_QUALIFIER, cat), SQL_SUCCESS);
+  EXPECT_STREQ(cat, "ncat");
+  SQLWCHAR wcat[SQL_MAX_OPTION_STRING_LENGTH + 1];
+  EXPECT_EQ(SQLGetConnectOptionW(dbc, SQL_CURRENT_QUALIFIER, wcat), SQL_SUCCESS);
+  EXPECT_STREQ(wcat, L"ncat");
+  EXPECT_EQ(fake_calls("wide", "GetConnectAttrW attr=109 max=256").size(), 2u);
+}
+
+TEST_F(Options, TraceSettingsAreReadFromTheIniFiles) {
+  // The first environment reads the "ODBC" section; this fixture's environment is the only one.
+  ASSERT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeEnv(env), SQL_SUCCESS);
+  ini.odbc_ini("[ODBC]\nTraceFile = /tmp/dm-global.log\n\n[fake]\nDriver = " + fake_driver("odbc3") +
+               "\n\n[traced]\nDriver = " + fake_driver("odbc3") + "\nTraceFile = /tmp/dm-dsn.log\n");
+  ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
+  char name[SQL_MAX_OPTION_STRING_LENGTH + 1];
+  EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACEFILE, name), SQL_SUCCESS);
+  EXPECT_STREQ(name, "/tmp/dm-global.log");
+  // A data source without its own keys sets the default name; one with them, its own.
+  ASSERT_EQ(connect("fake"), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACEFILE, name), SQL_SUCCESS);
+  EXPECT_STREQ(name, "/tmp/odbc.log");
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  ASSERT_EQ(connect("traced"), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACEFILE, name), SQL_SUCCESS);
+  EXPECT_STREQ(name, "/tmp/dm-dsn.log");
+  SQLUINTEGER on = 7;
+  EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACE, &on), SQL_SUCCESS);
+  EXPECT_EQ(on, 0u);  // tracing stays off
+}
+
 TEST_F(Options, OptionsSetBeforeConnectAreReplayed) {
   fake_dsn("fake", "odbc3");
   ASSERT_EQ(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
