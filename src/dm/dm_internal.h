@@ -333,6 +333,11 @@ SQLRETURN SQLAllocEnv_Internal(SQLHENV* out, int odbc_version);
 SQLRETURN SQLFreeEnv_Internal(zolandm_env* env);
 SQLRETURN SQLAllocConnect_Internal(zolandm_env* env, SQLHDBC* out);
 SQLRETURN SQLFreeConnect_Internal(zolandm_dbc* dbc);
+// The connection-option workers run without the global lock (the connection's busy flag
+// guards it); they take the lock themselves only around the process-wide trace state.
+// Integer options the manager answers itself are written as 32-bit values (SQLUINTEGER),
+// the width these options have in ODBC 2 and the width drivers write; string options are
+// cut to SQL_MAX_OPTION_STRING_LENGTH characters plus the terminator.
 SQLRETURN SQLSetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, char width);
 SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLPOINTER value, char width);
 SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type);
