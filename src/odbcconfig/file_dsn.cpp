@@ -73,15 +73,25 @@ BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpsz
   // What the lookup of the directory recorded is not this call's error.
   _zolandm_inst_err_clear();
 
+  // Zeroed first: a list cut by the buffer reports the buffer's size, not
+  // where its names end, and the bytes after them must read as the end.
+  std::memset(lpszString, 0, cbString);
   int length = _zolandm_profile_read_file(lpszAppName, lpszKeyName, "", lpszString, cbString, path);
   BOOL ok = _zolandm_inst_err_index < 0 ? TRUE : FALSE;
   // A list comes back with ';' after each name; the closing NUL stays.
-  int limit = length < cbString - 1 ? length : cbString - 1;
-  for (int i = 0; i < limit; ++i) {
-    if (lpszString[i] != '\0') continue;
-    lpszString[i] = ';';
-    if (lpszString[i + 1] == '\0') break;
+  int limit = length;
+  if (length >= cbString) {
+    // Cut list: it ends with the NUL after its last non-empty name.
+    limit = 0;
+    for (int i = cbString - 1; i > 0; --i) {
+      if (lpszString[i - 1] != '\0') {
+        limit = i + 1 < cbString ? i + 1 : cbString - 1;
+        break;
+      }
+    }
   }
+  for (int i = 0; i < limit; ++i)
+    if (lpszString[i] == '\0') lpszString[i] = ';';
   if (pcbString) *pcbString = static_cast<WORD>(length);
   if (length >= cbString - 1) {
     _zolandm_inst_err_push(ODBC_ERROR_OUTPUT_STRING_TRUNCATED);

@@ -117,8 +117,9 @@ BOOL INSTAPI SQLReadFileDSNW(LPCWSTR lpszFileName, LPCWSTR lpszAppName, LPCWSTR 
   Utf8 narrow(static_cast<char *>(std::malloc(bytes + 1)));
   if (!narrow) return out_of_memory();
   narrow.get()[0] = '\0';
-  // The narrow size is 16 bits wide.
-  WORD narrow_size = static_cast<WORD>(bytes % 16384);
+  // The narrow size is 16 bits wide: capped rather than wrapped, so that a
+  // large wide buffer never turns into a tiny or empty narrow one.
+  WORD narrow_size = static_cast<WORD>(bytes < 0xFFFF ? bytes : 0xFFFF);
   WORD narrow_length = 0;
   BOOL ok = SQLReadFileDSN(a[0], a[1], a[2], narrow.get(), narrow_size, &narrow_length);
   if (!ok) {

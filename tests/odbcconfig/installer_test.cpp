@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <clocale>
+#include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -312,6 +314,34 @@ TEST_F(OdbcInstaller, FileDataSourceErrors) {
   EXPECT_EQ(errors(), std::vector<int>{ODBC_ERROR_INVALID_PATH});
 }
 
+// A key list cut by the buffer: whatever fits, ';' after each name, and the
+// terminating NUL inside the buffer even when no name fits at all.
+TEST_F(OdbcInstaller, FileDataSourceListsThatDoNotFit) {
+  write_text(path("dsn/keys.dsn"), "[ODBC]\nalpha=1\nbeta=2\n");
+  struct Case {
+    WORD size;
+    BOOL ok;
+    WORD length;
+    std::string want;
+  } cases[] = {
+      {1, FALSE, 1, ""},
+      {6, FALSE, 6, ""},
+      {7, FALSE, 7, "alpha;"},
+      {11, FALSE, 11, "alpha;"},
+      {12, FALSE, 11, "alpha;beta;"},  // fills the buffer exactly: counts as cut
+      {13, TRUE, 11, "alpha;beta;"},
+  };
+  for (const Case &c : cases) {
+    std::vector<char> buf(static_cast<size_t>(c.size) + 1, '#');
+    WORD len = 0;
+    EXPECT_EQ(SQLReadFileDSN("keys", "ODBC", nullptr, buf.data(), c.size, &len), c.ok) << c.size;
+    EXPECT_EQ(len, c.length) << c.size;
+    ASSERT_LT(strnlen(buf.data(), c.size), c.size) << "not terminated, size " << c.size;
+    EXPECT_EQ(std::string(buf.data()), c.want) << c.size;
+    EXPECT_EQ(buf[c.size], '#') << c.size;
+  }
+}
+
 TEST_F(OdbcInstaller, ValidDsn) {
   struct Case {
     std::string name;
@@ -400,6 +430,34 @@ TEST_F(OdbcInstallerWide, FileDataSources) {
   EXPECT_EQ(std::wstring(buf), L"j\u00fcr");
   EXPECT_EQ(len, 6);
   EXPECT_EQ(errors().back(), ODBC_ERROR_OUTPUT_STRING_TRUNCATED);
+}
+
+// Large wide buffers: four bytes per character no longer fit the narrow
+// call's 16-bit size, which must not wrap to a small or empty buffer.
+TEST_F(OdbcInstallerWide, FileDataSourceLargeBuffers) {
+  std::string value(5000, 'v');
+  write_text(path("dsn/big.dsn"), "[ODBC]\nshort=abc\nlong=" + value + "\n");
+  struct Case {
+    const char *key;
+    WORD size;
+    BOOL ok;
+    size_t chars;
+  } cases[] = {
+      {"short", 4096, TRUE, 3},  {"short", 4097, TRUE, 3},  {"long", 4097, FALSE, 0},
+      {"long", 5001, TRUE, 5000}, {"long", 16384, TRUE, 5000}, {"long", 65535, TRUE, 5000},
+  };
+  for (const Case &c : cases) {
+    std::vector<SQLWCHAR> buf(c.size, L'#');
+    WORD len = 0;
+    EXPECT_EQ(SQLReadFileDSNW(L"big", L"ODBC", std::wstring(c.key, c.key + strlen(c.key)).c_str(),
+                              buf.data(), c.size, &len),
+              c.ok)
+        << c.key << " " << c.size;
+    if (c.ok) {
+      EXPECT_EQ(len, c.chars) << c.key << " " << c.size;
+      EXPECT_EQ(std::wcslen(buf.data()), c.chars) << c.key << " " << c.size;
+    }
+  }
 }
 
 TEST_F(OdbcInstallerWide, OdbcIniShortcuts) {
