@@ -1,0 +1,114 @@
+// Internal interface of the statement side of the driver manager: the parameter table, the
+// conversion slots and the wide-bound column list of a statement, the date/time type-code
+// mapping, and the workers that other entries reuse (execution settles its state through
+// SQLNumResultCols_Internal; the pool probe and the ODBC 3 entries call the fetch, execute
+// and option workers). Included by the statement sources of src/dm only.
+//
+// Workers run without the global lock on a statement the calling entry has marked busy.
+#pragma once
+
+#include <cstdint>
+
+#include "dm/dm_internal.h"
+
+// One bound parameter (row n-1 describes parameter n). The trailing conv_* fields are the
+// manager's own narrow copy of a SQL_C_WCHAR parameter bound on a driver without wide
+// entry points: the driver is bound to them, never to the application's buffers.
+struct zolandm_param {
+  uint16_t param_no;
+  int16_t c_type;
+  int16_t app_c_type;
+  int64_t fixed_len;
+  int16_t sql_type;
+  uint64_t column_size;
+  int16_t decimal_digits;
+  void* value_ptr;
+  SQLLEN* ind_ptr;
+  SQLLEN* len_ptr;
+  int64_t buffer_len;
+  uint16_t io_type;
+  // manager-owned conversion copy (see above)
+  char* conv_value;
+  SQLLEN* conv_len;
+  int64_t conv_elem;   // bytes per row in conv_value (column-wise binding)
+  int64_t conv_rows;   // rows the copy was made for
+};
+
+constexpr int ZOLANDM_MAX_PARAMS = 1024;
+
+// ---- conversion slots and wide-bound columns -------------------------------------------
+
+void* _zolandm_stmt_tmpbuf(zolandm_stmt* stmt, int slot, int size);
+// Narrow (length in bytes or SQL_NTS) into a NUL-terminated wide copy held in a slot, and
+// the reverse (length in characters). Null for a null text, and also when the text cannot
+// be converted (no memory, or a character the locale cannot represent): callers that were
+// given a non-null text treat that as an error (see _zolandm_stmt_conv_failed).
+SQLWCHAR* _zolandm_stmt_arg_to_wide(zolandm_stmt* stmt, int slot, const char* text, int64_t length);
+char* _zolandm_stmt_arg_to_narrow(zolandm_stmt* stmt, int slot, const SQLWCHAR* text, int64_t length);
+// Converts one string argument for the driver's width: returns the pointer to pass and sets
+// *len to the length to pass. *failed is set when a non-null text could not be converted.
+const void* _zolandm_stmt_arg_for_driver(zolandm_stmt* stmt, int slot, const void* text, int64_t* len,
+                                         char width, bool* failed);
+// A text the manager's own conversion had to cut is reported like a driver's truncation:
+// "01004" and SQL_SUCCESS_WITH_INFO. Returns the code to give back.
+SQLRETURN _zolandm_report_cut(zolandm_stmt* stmt, SQLRETURN rc, bool cut);
+// Pushes the diagnostic of a failed argument conversion and returns SQL_ERROR.
+SQLRETURN _zolandm_stmt_conv_failed(zolandm_stmt* stmt);
+
+int _zolandm_stmt_free_paramtab(zolandm_stmt* stmt);
+int _zolandm_boundcol_add(zolandm_stmt* stmt, const zolandm_boundcol* image);
+int _zolandm_boundcol_remove(zolandm_stmt* stmt, const zolandm_boundcol* image);
+void _zolandm_boundcol_free_all(zolandm_stmt* stmt);
+// Widens the wide-bound columns of the first `rows` rows of the rowset in place.
+void _zolandm_boundcol_widen_rows(zolandm_stmt* stmt, int64_t rows, const SQLUSMALLINT* status);
+void _zolandm_boundcol_widen(zolandm_stmt* stmt);
+
+// Narrow text (NUL-terminated, at most max_in bytes read) into a wide buffer of cap_chars
+// characters including the terminator; whole characters only. Returns the number of wide
+// characters written (without the terminator); *complete tells whether all of the text
+// fitted. Invalid bytes end the text.
+int64_t _zolandm_narrow_to_wide_bounded(const char* in, int64_t max_in, SQLWCHAR* out, int64_t cap_chars,
+                                        bool* complete);
+
+// ---- type codes ---------------------------------------------------------------------------
+
+int _zolandm_map_sqltype(int type, int version);
+int _zolandm_map_ctype(int type, int version);
+bool _zolandm_valid_ctype(int type);
+
+// ---- workers shared with other entries ---------------------------------------------------
+
+SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out);
+SQLRETURN SQLFreeStmt_Internal(zolandm_stmt* stmt, SQLUSMALLINT option);
+SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLULEN value);
+SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLPOINTER value);
+SQLRETURN SQLNumResultCols_Internal(zolandm_stmt* stmt, SQLSMALLINT* count);
+SQLRETURN SQLExecDirect_Internal(zolandm_stmt* stmt, const void* text, SQLINTEGER length, char width);
+SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt);
+SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation, SQLLEN offset,
+                                    SQLULEN* row_count, SQLUSMALLINT* row_status);
+SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                             SQLUSMALLINT lock_type);
+void _zolandm_stmt_result_state(zolandm_stmt* stmt);
+
+// ---- entry helper ----------------------------------------------------------------------------
+
+// The statement-entry protocol with the worker run outside the global lock.
+template <typename Worker>
+SQLRETURN _zolandm_stmt_entry(SQLHSTMT handle, Worker worker) {
+  zolandm_entry entry(handle, ZOLANDM_STMT);
+  if (!entry.ok()) return entry.rc();
+  entry.unlock();
+  SQLRETURN rc = worker(static_cast<zolandm_stmt*>(handle));
+  entry.relock();
+  return rc;
+}
+
+inline zolandm_driver* _zolandm_stmt_driver(const zolandm_stmt* stmt) { return stmt->dbc->driver; }
+inline bool _zolandm_stmt_unicode(const zolandm_stmt* stmt) {
+  return stmt->dbc->driver != nullptr && stmt->dbc->driver->unicode != 0;
+}
+// Records a pending asynchronous call's completion: with async_func == id, a completing code
+// clears it (returns true: go on); any other code returns false (return at once).
+bool _zolandm_async_complete(zolandm_stmt* stmt, int id, SQLRETURN rc, bool need_data_completes,
+                             bool no_data_completes);
