@@ -82,10 +82,14 @@ int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
     return chars > INT_MAX ? INT_MAX : static_cast<int>(chars);
   }
   // A list: each name into the space left, keeping room for the closing NUL.
-  const char *end = narrow.get() + narrow_size;
+  // A whole list ends after `length` bytes (a key may be empty); one that was
+  // cut reports the buffer's size and ends at its first empty name.
+  bool whole = length < narrow_size;
+  const char *end = narrow.get() + (whole ? length : narrow_size);
   size_t pos = 0;
   int64_t total = 0;
-  for (const char *name = narrow.get(); name < end && *name; name += std::strlen(name) + 1) {
+  for (const char *name = narrow.get(); name < end && (whole || *name);
+       name += std::strlen(name) + 1) {
     size_t left = static_cast<size_t>(size) - pos - 1;
     if (left == 0) break;
     int64_t chars = utf8_chars(name);

@@ -415,6 +415,10 @@ TEST_F(OdbcInstallerWide, Lists) {
   SQLGetPrivateProfileStringW(nullptr, nullptr, L"", small, 4, nullptr);
   EXPECT_EQ(std::wstring(small, 4), std::wstring(L"\u00e9t\0\0", 4));
   EXPECT_EQ(small[4], 1);
+  // An empty key ("=x") is a name of the list like any other.
+  write_text(user_ini_, "[k]\n=x\nb=2\n");
+  EXPECT_EQ(SQLGetPrivateProfileStringW(L"k", nullptr, L"", buf, 16, nullptr), 2);
+  EXPECT_EQ(std::wstring(buf, 4), std::wstring(L"\0b\0\0", 4));
 }
 
 TEST_F(OdbcInstallerWide, FileDataSources) {
