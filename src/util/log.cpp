@@ -59,7 +59,12 @@ void fix_format(char *out, const char *format, const char *file, int line, int s
     } else if (c == 'F') {
       if (file != nullptr) append_literal(out, pos, limit, file);
       ++p;
-    } else if (c == '\0') {
+    } else if (c == '\0' || c == '\n') {
+      // A lone "%" at the end of the first line is text: doubled, printf
+      // prints it as one "%" instead of reading a conversion out of the
+      // newline that follows (and the line still ends there).
+      if (pos + 2 > limit) break;
+      out[pos++] = '%';
       out[pos++] = '%';
     } else {
       if (pos + 2 > limit) break;  // never split a conversion

@@ -137,6 +137,52 @@ TEST(Log, StyleThreeBannerOncePerDay) {
   EXPECT_TRUE(matches(lines[2].second, "##:##:## two\n")) << lines[2].second;
 }
 
+TEST(Log, BannerAgainWhenTheDateChanges) {
+  Sink s(7, -1, 3);
+  logit(6, nullptr, 0, "one");
+  s.get()->day = 0;  // as if the last line had been written on another day
+  logit(6, nullptr, 0, "two");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_TRUE(matches(lines[2].second, "\n\t\t@@@ @@@ ## ####\n")) << lines[2].second;
+  EXPECT_TRUE(matches(lines[3].second, "##:##:## two\n")) << lines[3].second;
+}
+
+TEST(Log, LevelFunctionsUseTheirLevelAndNoPosition) {
+  Sink s(7, -1, 0x14);
+  struct Case {
+    int (*fn)(const char *, ...);
+    int level;
+    const char *want;
+  } cases[] = {{log_error, 3, "ERROR: x 1\n"},
+               {log_warning, 4, "WARNING: x 1\n"},
+               {log_info, 6, "INFO: x 1\n"},
+               {log_debug, 7, "DEBUG: x 1\n"}};
+  for (const auto &c : cases) {
+    lines.clear();
+    EXPECT_EQ(c.fn("x %d", 1), 0);
+    ASSERT_EQ(lines.size(), 1u) << c.want;
+    EXPECT_EQ(lines[0], std::make_pair(c.level, std::string(c.want)));
+  }
+  for (int &m : s.get()->mask) m = 1 << 3;  // no category 1: the level functions log with mask 1
+  lines.clear();
+  log_error("dropped");
+  EXPECT_TRUE(lines.empty());
+}
+
+TEST(Log, LonePercentAtTheEndOfTheLineIsText) {
+  Sink s(7, -1, 0);
+  struct Case {
+    const char *format;
+    const char *want;
+  } cases[] = {{"50%", "50%\n"}, {"50%\nsecond line", "50%\n"}, {"a%%", "a%\n"}, {"%", "%\n"}};
+  for (const auto &c : cases) {
+    lines.clear();
+    logit(1, nullptr, 0, c.format);
+    ASSERT_EQ(lines.size(), 1u) << c.format;
+    EXPECT_EQ(lines[0].second, c.want);
+  }
+}
+
 TEST(Log, LevelNamesClampOutOfRange) {
   Sink s(7, -1, 0x04);
   logit(12, nullptr, 0, "a");
