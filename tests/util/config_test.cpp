@@ -318,6 +318,42 @@ TEST_F(ConfigTest, StoreEntry) {
   EXPECT_EQ(p->maxEntries, 350u);  // 103, 155, 233, 350: max + max / 2 + 1
 }
 
+// Memory running out in the middle of an edit: the edit answers -1, what was
+// there before stays, and nothing leaks (the sanitizer build checks).
+TEST_F(ConfigTest, EditsReportMemoryShortage) {
+  TempDir other;
+  ASSERT_TRUE(write_file(other.file("src.ini"), "[S]\nj = 2\n  j-cont\n[U]\nu = 1\n"));
+  PCONFIG src = nullptr;
+  ASSERT_EQ(VYR_Cfg_init(&src, other.file("src.ini").c_str()), 0);
+  static char sect[] = "T", id[] = "t", value[] = "tv";
+  struct Case {
+    const char *name;
+    int (*edit)(PCONFIG p, PCONFIG src);
+  } cases[] = {
+      {"set", [](PCONFIG p, PCONFIG) { return VYR_Cfg_write(p, "S", "k", "new"); }},
+      {"add key", [](PCONFIG p, PCONFIG) { return VYR_Cfg_write(p, "S", "j", "v"); }},
+      {"add section", [](PCONFIG p, PCONFIG) { return VYR_Cfg_write(p, "T", "t", "v"); }},
+      {"store", [](PCONFIG p, PCONFIG) { return VYR_Cfg_storeentry(p, sect, id, value, nullptr, 1); }},
+      {"merge", [](PCONFIG p, PCONFIG s) { return cfg_merge(p, s); }},
+  };
+  for (const auto &c : cases) {
+    long n = 0;
+    for (;; ++n) {
+      ASSERT_LT(n, 50) << c.name;
+      PCONFIG p = open("[S]\nk = v\n");
+      vyr_fault_inject(n);
+      int rc = c.edit(p, src);
+      vyr_fault_inject(-1);
+      if (rc == 0) break;
+      EXPECT_EQ(rc, -1) << c.name << " " << n;
+      EXPECT_EQ(find(p, "S", "k"), "v") << c.name << " " << n;
+      EXPECT_EQ(VYR_Cfg_commit(p), 0) << c.name << " " << n;
+    }
+    EXPECT_GT(n, 0) << c.name << ": no allocation to fail";
+  }
+  VYR_Cfg_done(src);
+}
+
 // Each open file has its own lock: edits and lookups from two threads do not
 // corrupt the entries.
 TEST_F(ConfigTest, ConcurrentEditsAndLookups) {
