@@ -109,6 +109,27 @@ PRSTR_NODE *scsql_BareSubquery(ScsqlCtx *ctx, PRSTR_NODE *expr) {
   return sub;
 }
 
+PRSTR_NODE *scsql_HoistOrderBy(PRSTR_NODE *refs, PRSTR_NODE *where, PRSTR_NODE *group,
+                               PRSTR_NODE *having, PRSTR_NODE *unionClause, PRSTR_NODE *order) {
+  auto empty = [](const PRSTR_NODE *n) { return n && n->symbl.cArgs == 0; };
+  if (!refs || !empty(where) || !empty(group) || !empty(having) || !empty(unionClause) ||
+      !empty(order) || order->symbl.nType != EXPR_OPT_ORDER_BY_CLAUSE)
+    return order;
+  // The last reference of the list ("a, b" nodes grow to the left).
+  PRSTR_NODE *ref = refs->symbl.cArgs >= 2 ? refs->left->right : refs->left;
+  PRSTR_NODE *jt = ref && ref->symbl.nType == EXPR_TABLE_REF ? ref->left : nullptr;
+  if (!jt || jt->symbl.nType != EXPR_JOINED_TABLE || jt->symbl.cArgs != 4 || !jt->left ||
+      jt->left->symbl.nType != EXPR_SELECT_EXP)
+    return order;
+  PRSTR_NODE *corr = jt->left->right ? jt->left->right->right : nullptr;
+  PRSTR_NODE *own = corr ? corr->right : nullptr;
+  if (!own || own->symbl.nType != EXPR_OPT_ORDER_BY_CLAUSE || own->symbl.cArgs == 0) return order;
+  corr->right = order;
+  order->right = nullptr;
+  own->right = nullptr;
+  return own;
+}
+
 int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, char **ppszErrMsg) {
   *ppTree = nullptr;
   *ppszParsed = nullptr;

@@ -38,3 +38,11 @@ void scsql_DropNode(ScsqlCtx *ctx, PRSTR_NODE *node);
 // The subquery of an expression that is nothing but a subquery (its wrapper
 // nodes are dropped), or the expression itself.
 PRSTR_NODE *scsql_BareSubquery(ScsqlCtx *ctx, PRSTR_NODE *expr);
+// The ORDER BY clause of a table expression "FROM refs where group having
+// union order". When all its own clauses are empty and the last table
+// reference is a derived table followed by ORDER BY ("FROM (SELECT ...) x
+// ORDER BY a"), that clause orders this query: it is unlinked from the derived
+// table, whose slot takes the empty `order` leaf, and returned. Otherwise
+// `order` itself. The text rebuilds the same either way.
+PRSTR_NODE *scsql_HoistOrderBy(PRSTR_NODE *refs, PRSTR_NODE *where, PRSTR_NODE *group,
+                               PRSTR_NODE *having, PRSTR_NODE *unionClause, PRSTR_NODE *order);

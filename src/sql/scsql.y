@@ -6,8 +6,12 @@
    - ORDER after the last clause of a SELECT expression (3 states: after the
      HAVING, UNION or WHERE part of a table expression, and after a derived
      table's correlation name): ORDER BY belongs to the table expression it
-     ends, which after a UNION is the last SELECT's, or to the derived table it
-     follows; the statement-level ORDER BY clause therefore stays empty.
+     ends, which after a UNION is the last SELECT's; the statement-level ORDER
+     BY clause therefore stays empty. After a derived table's correlation name
+     the parser puts it in the derived table's own slot; when that derived
+     table ends the FROM list of a table expression with no clause of its own,
+     the action of the table expression moves the clause to the table
+     expression (scsql_HoistOrderBy), since that is the query it orders.
    - ',' after a derived table's ORDER BY list: the list goes on.
    Reduce/reduce: none. (A subquery right after a comparison operator could be
    reduced either as the comparison's operand or as a primary; the grammar has
@@ -217,7 +221,10 @@ table_exp
       { MK($$, ND(EXPR_TABLE_EXP, A1 " " A2 " " A3 " " A4 " " A5, 5, $1, $2, $3, $4, $5)); }
   | FROM table_reference_list opt_where_clause opt_group_by_clause opt_having_clause
     opt_union_clause opt_order_by_clause
-      { MK($$, ND(EXPR_TABLE_EXP, "FROM " A1 " " A2 " " A3 " " A4 " " A5 " " A6, 6, $2, $3, $4, $5, $6, $7)); }
+      {
+        PRSTR_NODE *order = scsql_HoistOrderBy($2, $3, $4, $5, $6, $7);
+        MK($$, ND(EXPR_TABLE_EXP, "FROM " A1 " " A2 " " A3 " " A4 " " A5 " " A6, 6, $2, $3, $4, $5, $6, order));
+      }
   ;
 
 table_reference_list

@@ -7,7 +7,9 @@
 // GROUP BY, HAVING and UNION are the children of its table expression, its
 // ORDER BY is the one of the last SELECT of a union chain, and no search
 // enters a subquery or a derived table (the table list includes the tables of
-// derived tables, not those of subqueries). The aggregate flag looks at the
+// derived tables, not those of subqueries). An ORDER BY right after a derived
+// table that ends the FROM list ("FROM (SELECT ...) x ORDER BY a") is the
+// statement's own (the parser puts it there). The aggregate flag looks at the
 // statement's own select list and HAVING clause; the outer-join flag at the
 // whole statement.
 //

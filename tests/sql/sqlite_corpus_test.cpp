@@ -52,6 +52,7 @@ const char *kCorpus[] = {
     "SELECT e.id, d.title FROM emp e LEFT OUTER JOIN dept d ON e.dept = d.id",
     "SELECT e.id, d.title FROM emp e INNER JOIN dept d ON e.dept = d.id AND d.id > 10",
     "SELECT x.n FROM (SELECT name AS n FROM emp WHERE dept = 20) x",
+    "SELECT x.n FROM (SELECT name AS n FROM emp) x ORDER BY x.n DESC",
     "SELECT DISTINCT dept FROM emp",
     "SELECT id, salary * 2 + 1, -salary, name || '!' FROM emp",
     "SELECT id FROM emp WHERE note IS NULL OR dept IS NOT NULL",

@@ -92,7 +92,11 @@ TEST(StatementAnalysis, Flags) {
       {"SELECT a FROM t UNION SELECT b FROM u ORDER BY 1", SCR_F_UNION | SCR_F_ORDER_BY},
       // clauses of derived tables and subqueries are not the statement's own
       {"SELECT a FROM (SELECT b FROM t GROUP BY b) x", 0},
-      {"SELECT a FROM (SELECT b FROM t) x ORDER BY a", 0},
+      {"SELECT a FROM (SELECT b FROM t ORDER BY b) x", 0},
+      // ORDER BY after a derived table that ends the FROM list orders the statement
+      {"SELECT a FROM (SELECT b FROM t) x ORDER BY a", SCR_F_ORDER_BY},
+      {"SELECT a FROM u, (SELECT b FROM t) AS x ORDER BY a, 2", SCR_F_ORDER_BY | SCR_F_JOIN},
+      {"SELECT a FROM t UNION SELECT a FROM (SELECT b FROM u) x ORDER BY 1", SCR_F_UNION | SCR_F_ORDER_BY},
       {"SELECT a FROM t WHERE EXISTS (SELECT 1 FROM u, v)", 0},
       {"SELECT 1", 0},
       {"SELECT a FROM t WHERE b > (SELECT AVG(b) FROM t)", 0},
@@ -302,6 +306,14 @@ TEST(StatementAnalysis, Tags) {
       {"SELECT a FROM t", SCR_TagOrderByClause, "SELECT a FROM t " + M, 0},
       {"SELECT a FROM t UNION SELECT b FROM u", SCR_TagOrderByClause,
        "SELECT a FROM t UNION SELECT b FROM u " + M, SCR_F_UNION},
+      // the marker of an absent WHERE goes before the statement's ORDER BY,
+      // also when that follows a derived table
+      {"SELECT a FROM (SELECT a FROM t) x ORDER BY a", SCR_TagWhereClause,
+       "SELECT a FROM ( SELECT a FROM t ) x " + M + " ORDER BY a", SCR_F_ORDER_BY},
+      {"SELECT a FROM (SELECT a FROM t) x ORDER BY a", SCR_TagOrderByClause,
+       "SELECT a FROM ( SELECT a FROM t ) x ORDER BY a " + M, SCR_F_ORDER_BY},
+      {"SELECT a FROM (SELECT a FROM t ORDER BY a) x", SCR_TagOrderByClause,
+       "SELECT a FROM ( SELECT a FROM t ORDER BY a ) x " + M, 0},
   };
   for (const auto &c : cases) {
     Request q(c.sql);
