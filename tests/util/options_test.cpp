@@ -84,6 +84,11 @@ TEST_F(GetoptTest, LongAndShortForms) {
       {{"p", "-x"}, "? |"},
       {{"p", "-:"}, "? |"},
       {{"p", "-d", "-", "+"}, "d | - +"},    // "-" and "+" alone are non-options
+      {{"p", "-dm5"}, "d m=5 |"},            // a value inside a cluster, after a flag
+      {{"p", "-dm", "5"}, "d m=5 |"},
+      {{"p", "-m", "-d"}, "m=-d |"},         // the next argument is the value, whatever it is
+      {{"p", "--maxrows="}, "L0= |"},        // an empty value
+      {{"p", "+initsql", "--debug"}, "L4=--debug |"},
   };
   for (const auto &c : cases) {
     std::string joined;
@@ -99,6 +104,7 @@ TEST_F(GetoptTest, PermutationAndOrdering) {
     const char *want;
   } cases[] = {
       {{"p", "file1", "-d", "file2", "+max", "file3"}, "d", "d L1 | file1 file2 file3"},
+      {{"p", "f1", "+maxrows", "5", "f2", "-d"}, "d", "L0=5 d | f1 f2"},  // values stay with their options
       {{"p", "-d", "--", "+max", "x"}, "d", "d | +max x"},
       {{"p", "a", "--", "-d"}, "d", " | a -d"},
       {{"p", "file1", "-d"}, "+d", " | file1 -d"},
