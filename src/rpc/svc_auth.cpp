@@ -72,7 +72,7 @@ auth_stat VYRRPC__svcauth_unix(svc_req* rqst, rpc_msg* msg) {
   aup->aup_gid = gid;
   aup->aup_len = ngids;
   for (uint32_t i = 0; i < ngids; i++) {
-    uint32_t g;
+    uint32_t g = 0;
     c.unit(&g);
     ar->area_gids[i] = g;
   }

@@ -200,10 +200,10 @@ TEST(RecordStream, BatchedRecordsScrambledFromTheirOwnSeeds) {
 }
 
 Bytes Fragment(bool last, const Bytes& data) {
-  Bytes b(4);
-  uint32_t m = htonl(static_cast<uint32_t>(data.size()) | (last ? 0x80000000u : 0));
-  memcpy(b.data(), &m, 4);
-  b.insert(b.end(), data.begin(), data.end());
+  uint32_t m = static_cast<uint32_t>(data.size()) | (last ? 0x80000000u : 0);
+  Bytes b = {static_cast<unsigned char>(m >> 24), static_cast<unsigned char>(m >> 16),
+             static_cast<unsigned char>(m >> 8), static_cast<unsigned char>(m)};
+  for (unsigned char c : data) b.push_back(c);
   return b;
 }
 

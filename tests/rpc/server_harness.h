@@ -1,0 +1,232 @@
+// Test helpers: a server started through the launcher, and raw sockets that
+// speak record marking by hand.
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "rpc/record_stream.h"
+
+namespace rpctest {
+
+using Bytes = std::vector<unsigned char>;
+using Clock = std::chrono::steady_clock;
+
+inline long MsSince(Clock::time_point t) {
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+inline void Unit(Bytes& b, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
+}
+
+inline uint32_t GetUnit(const Bytes& b, size_t at) {
+  return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) | b[at + 3];
+}
+
+// A call message: header with the given credential, null verifier, then args.
+inline Bytes CallMsg(uint32_t xid, uint32_t prog, uint32_t vers, uint32_t proc, const Bytes& args = {},
+                     int flavor = 0, const Bytes& cred = {}, uint32_t rpcvers = 2) {
+  Bytes b;
+  for (uint32_t v : {xid, 0u, rpcvers, prog, vers, proc, static_cast<uint32_t>(flavor),
+                     static_cast<uint32_t>(cred.size())})
+    Unit(b, v);
+  b.insert(b.end(), cred.begin(), cred.end());
+  b.resize(b.size() + ((4 - cred.size() % 4) % 4), 0);
+  Unit(b, 0);
+  Unit(b, 0);
+  b.insert(b.end(), args.begin(), args.end());
+  return b;
+}
+
+// One record as a single last fragment.
+inline Bytes Record(const Bytes& msg) {
+  Bytes b;
+  Unit(b, 0x80000000u | static_cast<uint32_t>(msg.size()));
+  b.insert(b.end(), msg.begin(), msg.end());
+  return b;
+}
+
+// A server run by the launcher; stopped with SIGTERM when the object goes.
+class Server {
+ public:
+  explicit Server(std::vector<std::string> extra = {}, std::string transports = "",
+                  std::string program = TEST_SERVER_PATH) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      std::vector<std::string> args = {LAUNCH_PATH};
+      if (!transports.empty()) {
+        args.push_back("-t");
+        args.push_back(transports);
+      }
+      args.push_back(program);
+      for (auto& e : extra) args.push_back(e);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    std::string line;
+    char c;
+    pollfd p{out[0], POLLIN, 0};
+    while (poll(&p, 1, 10000) == 1 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);
+    port_ = atoi(line.c_str());
+  }
+  ~Server() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      int st;
+      waitpid(pid_, &st, 0);
+    }
+  }
+  int port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  sockaddr_in addr() const {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<unsigned short>(port_));
+    return a;
+  }
+  // True while the launcher (and so the server) still runs.
+  bool alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// A raw TCP connection.
+class Conn {
+ public:
+  explicit Conn(int port) {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<unsigned short>(port));
+    int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~Conn() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int fd() const { return fd_; }
+  bool Send(const Bytes& b) {
+    size_t off = 0;
+    while (off < b.size()) {
+      ssize_t n = send(fd_, b.data() + off, b.size() - off, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      off += n;
+    }
+    return true;
+  }
+  // Reads exactly n bytes within ms; false on EOF, error or timeout.
+  bool ReadN(unsigned char* buf, size_t n, int ms) {
+    auto start = Clock::now();
+    size_t got = 0;
+    while (got < n) {
+      long left = ms - MsSince(start);
+      if (left <= 0) return false;
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) != 1) return false;
+      ssize_t r = recv(fd_, buf + got, n - got, 0);
+      if (r <= 0) return false;
+      got += r;
+    }
+    return true;
+  }
+  // Reads one record, descrambling scrambled fragments; empty on failure.
+  // *scrambled tells whether any fragment was scrambled.
+  bool ReadRecord(Bytes* out, int ms = 5000, bool* scrambled = nullptr) {
+    out->clear();
+    for (;;) {
+      unsigned char m[4];
+      if (!ReadN(m, 4, ms)) return false;
+      uint32_t mark = (uint32_t(m[0]) << 24) | (uint32_t(m[1]) << 16) | (uint32_t(m[2]) << 8) | m[3];
+      bool crypted = mark & 0x40000000u;
+      uint32_t len = crypted ? (mark & 0x3FFFFFFFu) : (mark & 0x7FFFFFFFu);
+      Bytes frag(len);
+      if (len && !ReadN(frag.data(), len, ms)) return false;
+      if (crypted) {
+        if (scrambled) *scrambled = true;
+        uint32_t seed = GetUnit(frag, 0);
+        VYRRPC__xdrrec_scramble(seed, reinterpret_cast<char*>(frag.data() + 4), len - 4);
+        out->insert(out->end(), frag.begin() + 4, frag.end());
+      } else {
+        out->insert(out->end(), frag.begin(), frag.end());
+      }
+      if (mark & 0x80000000u) return true;
+    }
+  }
+  // True when the server closed the connection within ms (EOF or reset).
+  bool ClosedWithin(int ms) {
+    auto start = Clock::now();
+    unsigned char buf[65536];
+    while (MsSince(start) < ms) {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, 50) != 1) continue;
+      ssize_t r = recv(fd_, buf, sizeof buf, 0);
+      if (r <= 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+// A raw UDP socket talking to one port.
+class Dgram {
+ public:
+  explicit Dgram(int port) {
+    fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    to_.sin_family = AF_INET;
+    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to_.sin_port = htons(static_cast<unsigned short>(port));
+  }
+  ~Dgram() { close(fd_); }
+  void Send(const Bytes& b) {
+    sendto(fd_, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
+  }
+  bool Recv(Bytes* out, int ms) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, ms) != 1) return false;
+    out->resize(65536);
+    ssize_t n = recv(fd_, out->data(), out->size(), 0);
+    if (n < 0) return false;
+    out->resize(n);
+    return true;
+  }
+
+ private:
+  int fd_;
+  sockaddr_in to_{};
+};
+
+}  // namespace rpctest
