@@ -31,6 +31,7 @@ const char *kCorpus[] = {
     "SELECT id FROM emp WHERE name IN ('abc', 'Abc')",
     "SELECT id -- the key\nFROM emp /* all of them */ WHERE dept = 10 -- done",
     "/* lead */ SELECT name FROM emp WHERE note = 'multi\nline'",
+    "SELECT id FROM emp WHERE salary > dept * 3 --(*2\n",
     "SELECT id, CASE WHEN salary > 150 THEN 'high' WHEN salary IS NULL THEN 'none' ELSE 'low' END FROM emp",
     "SELECT id, CASE dept WHEN 10 THEN 'ten' ELSE 'other' END AS d FROM emp",
     "SELECT id FROM emp WHERE dept IN (SELECT id FROM dept WHERE title LIKE 'S%')",
