@@ -26,9 +26,10 @@ std::string parse(const Args &args, const char *optstring, const option *longopt
   std::string out;
   for (;;) {
     int index = -1;
-    int c = long_only ? VYR_getopt_long_only(int(args.size()), argv.data(), optstring, longopts,
-                                             &index)
-                      : VYR_getopt_long(int(args.size()), argv.data(), optstring, longopts, &index);
+    int c = longopts == nullptr ? VYR_getopt(int(args.size()), argv.data(), optstring)
+            : long_only ? VYR_getopt_long_only(int(args.size()), argv.data(), optstring, longopts,
+                                               &index)
+                        : VYR_getopt_long(int(args.size()), argv.data(), optstring, longopts, &index);
     if (c == -1) break;
     if (!out.empty()) out += ' ';
     if (c == 0)
@@ -113,6 +114,23 @@ TEST_F(GetoptTest, PermutationAndOrdering) {
       {{"p", "-ovalue", "-o"}, "o::", "o=value o |"},
   };
   for (const auto &c : cases) EXPECT_EQ(parse(c.args, c.optstring, longopts), c.want);
+}
+
+// Without a long-option table "+" starts no option.
+TEST_F(GetoptTest, ShortOptionsOnly) {
+  struct Case {
+    Args args;
+    const char *optstring;
+    const char *want;
+  } cases[] = {
+      {{"p", "-ab", "+x", "-c", "v"}, "abc:", "a b c=v | +x"},
+      {{"p", "-cv", "-a"}, "abc:", "c=v a |"},
+      {{"p", "-a", "--", "-b"}, "ab", "a | -b"},
+      {{"p", "-z", "-a"}, "ab", "? a |"},
+      {{"p", "-c"}, ":c:", ": |"},
+      {{"p", "x", "-a"}, "+ab", " | x -a"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(parse(c.args, c.optstring, nullptr), c.want) << c.args[1];
 }
 
 TEST_F(GetoptTest, PosixlyCorrectStopsAtFirstNonOption) {
