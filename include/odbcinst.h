@@ -93,6 +93,116 @@ BOOL INSTAPI SQLWriteFileDSNW(LPCWSTR lpszFileName, LPCWSTR lpszAppName, LPCWSTR
 BOOL INSTAPI SQLValidDSN(LPCSTR lpszDSN);
 BOOL INSTAPI SQLValidDSNW(LPCWSTR lpszDSN);
 
+/*
+ * The rest of the installer API, declared as the standard has it for code
+ * that compiles against these headers. This program itself provides only
+ * the functions above.
+ */
+BOOL INSTAPI SQLInstallODBC(HWND hwndParent, LPCSTR lpszInfFile, LPCSTR lpszSrcPath,
+                            LPCSTR lpszDrivers);
+BOOL INSTAPI SQLManageDataSources(HWND hwndParent);
+BOOL INSTAPI SQLCreateDataSource(HWND hwndParent, LPCSTR lpszDSN);
+BOOL INSTAPI SQLGetTranslator(HWND hwnd, LPSTR lpszName, WORD cbNameMax, WORD *pcbNameOut,
+                              LPSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut, DWORD *pvOption);
+BOOL INSTAPI SQLInstallDriver(LPCSTR lpszInfFile, LPCSTR lpszDriver, LPSTR lpszPath,
+                              WORD cbPathMax, WORD *pcbPathOut);
+BOOL INSTAPI SQLInstallDriverManager(LPSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut);
+BOOL INSTAPI SQLGetInstalledDrivers(LPSTR lpszBuf, WORD cbBufMax, WORD *pcbBufOut);
+BOOL INSTAPI SQLGetAvailableDrivers(LPCSTR lpszInfFile, LPSTR lpszBuf, WORD cbBufMax,
+                                    WORD *pcbBufOut);
+BOOL INSTAPI SQLConfigDataSource(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver,
+                                 LPCSTR lpszAttributes);
+BOOL INSTAPI SQLRemoveDefaultDataSource(void);
+BOOL INSTAPI SQLWriteDSNToIni(LPCSTR lpszDSN, LPCSTR lpszDriver);
+BOOL INSTAPI SQLRemoveDSNFromIni(LPCSTR lpszDSN);
+BOOL INSTAPI SQLRemoveDriverManager(LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLInstallTranslator(LPCSTR lpszInfFile, LPCSTR lpszTranslator, LPCSTR lpszPathIn,
+                                  LPSTR lpszPathOut, WORD cbPathOutMax, WORD *pcbPathOut,
+                                  WORD fRequest, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLRemoveTranslator(LPCSTR lpszTranslator, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLRemoveDriver(LPCSTR lpszDriver, BOOL fRemoveDSN, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
+                             LPSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
+RETCODE INSTAPI SQLInstallerError(WORD iError, DWORD *pfErrorCode, LPSTR lpszErrorMsg,
+                                  WORD cbErrorMsgMax, WORD *pcbErrorMsg);
+RETCODE INSTAPI SQLPostInstallerError(DWORD dwErrorCode, LPCSTR lpszErrMsg);
+BOOL INSTAPI SQLInstallDriverEx(LPCSTR lpszDriver, LPCSTR lpszPathIn, LPSTR lpszPathOut,
+                                WORD cbPathOutMax, WORD *pcbPathOut, WORD fRequest,
+                                LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLInstallTranslatorEx(LPCSTR lpszTranslator, LPCSTR lpszPathIn, LPSTR lpszPathOut,
+                                    WORD cbPathOutMax, WORD *pcbPathOut, WORD fRequest,
+                                    LPDWORD lpdwUsageCount);
+
+BOOL INSTAPI SQLInstallODBCW(HWND hwndParent, LPCWSTR lpszInfFile, LPCWSTR lpszSrcPath,
+                             LPCWSTR lpszDrivers);
+BOOL INSTAPI SQLCreateDataSourceW(HWND hwndParent, LPCWSTR lpszDSN);
+BOOL INSTAPI SQLGetTranslatorW(HWND hwnd, LPWSTR lpszName, WORD cbNameMax, WORD *pcbNameOut,
+                               LPWSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut,
+                               DWORD *pvOption);
+BOOL INSTAPI SQLInstallDriverW(LPCWSTR lpszInfFile, LPCWSTR lpszDriver, LPWSTR lpszPath,
+                               WORD cbPathMax, WORD *pcbPathOut);
+BOOL INSTAPI SQLInstallDriverManagerW(LPWSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut);
+BOOL INSTAPI SQLGetInstalledDriversW(LPWSTR lpszBuf, WORD cbBufMax, WORD *pcbBufOut);
+BOOL INSTAPI SQLGetAvailableDriversW(LPCWSTR lpszInfFile, LPWSTR lpszBuf, WORD cbBufMax,
+                                     WORD *pcbBufOut);
+BOOL INSTAPI SQLConfigDataSourceW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
+                                  LPCWSTR lpszAttributes);
+BOOL INSTAPI SQLWriteDSNToIniW(LPCWSTR lpszDSN, LPCWSTR lpszDriver);
+BOOL INSTAPI SQLRemoveDSNFromIniW(LPCWSTR lpszDSN);
+BOOL INSTAPI SQLInstallTranslatorW(LPCWSTR lpszInfFile, LPCWSTR lpszTranslator,
+                                   LPCWSTR lpszPathIn, LPWSTR lpszPathOut, WORD cbPathOutMax,
+                                   WORD *pcbPathOut, WORD fRequest, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLRemoveTranslatorW(LPCWSTR lpszTranslator, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLRemoveDriverW(LPCWSTR lpszDriver, BOOL fRemoveDSN, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLConfigDriverW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
+                              LPCWSTR lpszArgs, LPWSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
+RETCODE INSTAPI SQLInstallerErrorW(WORD iError, DWORD *pfErrorCode, LPWSTR lpszErrorMsg,
+                                   WORD cbErrorMsgMax, WORD *pcbErrorMsg);
+RETCODE INSTAPI SQLPostInstallerErrorW(DWORD dwErrorCode, LPCWSTR lpszErrorMsg);
+BOOL INSTAPI SQLInstallDriverExW(LPCWSTR lpszDriver, LPCWSTR lpszPathIn, LPWSTR lpszPathOut,
+                                 WORD cbPathOutMax, WORD *pcbPathOut, WORD fRequest,
+                                 LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLInstallTranslatorExW(LPCWSTR lpszTranslator, LPCWSTR lpszPathIn,
+                                     LPWSTR lpszPathOut, WORD cbPathOutMax, WORD *pcbPathOut,
+                                     WORD fRequest, LPDWORD lpdwUsageCount);
+
+/* Set-up entry points that a driver's or translator's set-up library exports */
+BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes);
+BOOL INSTAPI ConfigDSNW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
+                        LPCWSTR lpszAttributes);
+BOOL INSTAPI ConfigTranslator(HWND hwndParent, DWORD *pvOption);
+BOOL INSTAPI ConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
+                          LPSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
+BOOL INSTAPI ConfigDriverW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, LPCWSTR lpszArgs,
+                           LPWSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
+
+/* With UNICODE defined, an application's plain names mean the wide forms. */
+#if defined(UNICODE) && !defined(SQL_NOUNICODEMAP)
+#define SQLInstallODBC SQLInstallODBCW
+#define SQLCreateDataSource SQLCreateDataSourceW
+#define SQLGetTranslator SQLGetTranslatorW
+#define SQLInstallDriver SQLInstallDriverW
+#define SQLInstallDriverManager SQLInstallDriverManagerW
+#define SQLGetInstalledDrivers SQLGetInstalledDriversW
+#define SQLGetAvailableDrivers SQLGetAvailableDriversW
+#define SQLConfigDataSource SQLConfigDataSourceW
+#define SQLWriteDSNToIni SQLWriteDSNToIniW
+#define SQLRemoveDSNFromIni SQLRemoveDSNFromIniW
+#define SQLValidDSN SQLValidDSNW
+#define SQLWritePrivateProfileString SQLWritePrivateProfileStringW
+#define SQLGetPrivateProfileString SQLGetPrivateProfileStringW
+#define SQLInstallTranslator SQLInstallTranslatorW
+#define SQLRemoveTranslator SQLRemoveTranslatorW
+#define SQLRemoveDriver SQLRemoveDriverW
+#define SQLConfigDriver SQLConfigDriverW
+#define SQLInstallerError SQLInstallerErrorW
+#define SQLPostInstallerError SQLPostInstallerErrorW
+#define SQLReadFileDSN SQLReadFileDSNW
+#define SQLWriteFileDSN SQLWriteFileDSNW
+#define SQLInstallDriverEx SQLInstallDriverExW
+#define SQLInstallTranslatorEx SQLInstallTranslatorExW
+#endif
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,6 +14,22 @@
 extern "C" {
 #endif
 
+/* Version of the ODBC specification these headers follow */
+#define SQL_SPEC_MAJOR 3
+#if (ODBCVER >= 0x0380)
+#define SQL_SPEC_MINOR 80
+#define SQL_SPEC_STRING "03.80"
+#elif (ODBCVER >= 0x0352)
+#define SQL_SPEC_MINOR 52
+#define SQL_SPEC_STRING "03.52"
+#elif (ODBCVER >= 0x0351)
+#define SQL_SPEC_MINOR 51
+#define SQL_SPEC_STRING "03.51"
+#else
+#define SQL_SPEC_MINOR 0
+#define SQL_SPEC_STRING "03.00"
+#endif
+
 /* Buffer sizes and lengths */
 #define SQL_SQLSTATE_SIZE 5
 #define SQL_MAX_DSN_LENGTH 32

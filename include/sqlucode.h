@@ -27,6 +27,12 @@ extern "C" {
 #define SQL_C_TCHAR SQL_C_CHAR
 #endif
 
+/* ODBC 2 names of the Unicode SQL types */
+#define SQL_UNICODE SQL_WCHAR
+#define SQL_UNICODE_VARCHAR SQL_WVARCHAR
+#define SQL_UNICODE_LONGVARCHAR SQL_WLONGVARCHAR
+#define SQL_UNICODE_CHAR SQL_WCHAR
+
 #define SQL_SQLSTATE_SIZEW 10
 
 /* Wide forms */
