@@ -131,6 +131,12 @@ TEST_F(Connect, DriverConnectWithDsnAndDriver) {
   EXPECT_EQ(first_state(), "IM002");
 }
 
+TEST_F(Connect, DriverOnlyStringReadsTheDefaultSection) {
+  ini.odbc_ini("[default]\nThreadManager = 1\n");
+  ASSERT_EQ(driver_connect("DRIVER=" + fake_driver("odbc3")), SQL_SUCCESS);
+  EXPECT_EQ(conn()->driver->thread_safe, 0);
+}
+
 TEST_F(Connect, DriverConnectWideOutputLengthCountsCharacters) {
   fake_dsn("fake", "odbc3");
   fake_dsn("wfake", "wide");

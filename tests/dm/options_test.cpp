@@ -239,6 +239,13 @@ TEST_F(Options, OptionsSetBeforeConnectAreReplayed) {
   EXPECT_EQ(conn()->rollback_behavior, 2);
 }
 
+TEST_F(Options, WideQualifierSetBeforeConnectReachesANarrowDriverNarrowed) {
+  fake_dsn("fake", "odbc2");
+  ASSERT_EQ(SQLSetConnectOptionW(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(L"wq")), SQL_SUCCESS);
+  ASSERT_EQ(connect("fake"), SQL_SUCCESS);
+  EXPECT_EQ(fake_calls("odbc2", "SetConnectOption attr=109 value=wq").size(), 1u);
+}
+
 TEST_F(Options, RefusedReplayStillConnects) {
   fake_dsn("fake", "odbc3");
   ASSERT_EQ(SQLSetConnectOption(dbc, SQL_AUTOCOMMIT, 0), SQL_SUCCESS);
