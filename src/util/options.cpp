@@ -45,13 +45,15 @@ bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n'; }
 // Appends the words of a response file; blanks, tabs and newlines separate
 // words, a word may be quoted with ' or " (up to the same quote, a newline
 // or the end of the file).
+[[noreturn]] void unreadable_response_file(const char *name) {
+  logit(LOG_ERR, __FILE__, __LINE__, "unable to open response file %s", name);
+  terminate(1);
+  abort();
+}
+
 void read_response_file(const char *name, ArgVector &out) {
   FILE *fp = fopen(name, "r");
-  if (fp == nullptr) {
-    logit(LOG_ERR, __FILE__, __LINE__, "unable to open response file %s", name);
-    terminate(1);
-    abort();
-  }
+  if (fp == nullptr) unreadable_response_file(name);
   int c = getc(fp);
   for (;;) {
     while (c != EOF && is_blank(c)) c = getc(fp);
@@ -69,6 +71,9 @@ void read_response_file(const char *name, ArgVector &out) {
     }
     out.push(s_strdup(word.c_str()));
   }
+  // A file that opens but cannot be read (a directory, an I/O error) must not
+  // pass for a short list of options.
+  if (ferror(fp)) unreadable_response_file(name);
   fclose(fp);
 }
 

@@ -285,8 +285,11 @@ TEST_F(ProgramTest, ResponseFileOnlyWhenFlagged) {
 
 TEST_F(ProgramTest, UnreadableResponseFileTerminates) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(run({"prog", "@/no/such/file"}), testing::ExitedWithCode(1),
-              "unable to open response file /no/such/file\nserver shutting down\n");
+  // A directory opens for reading but cannot be read.
+  for (const char *name : {"/no/such/file", "/"}) {
+    EXPECT_EXIT(run({"prog", std::string("@") + name}), testing::ExitedWithCode(1),
+                std::string("^unable to open response file ") + name + "\nserver shutting down\n$");
+  }
 }
 
 TEST_F(ProgramTest, UsageText) {
