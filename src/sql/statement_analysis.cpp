@@ -446,7 +446,7 @@ errcode_t SCR_RelabelNumericOrdrCols(SC_Request *me, alist_t *pOrdrCols) {
   if (!pOrdrCols) return ER_GENERAL_ERROR;
   if (pOrdrCols->cUsed == 0) return ER_SUCCESS;
   PRSTR_NODE *ob = orderByNode(rootSelect(me));
-  if (!ob) return ER_GENERAL_ERROR;
+  if (!ob || !isInner(ob)) return ER_GENERAL_ERROR;  // no ORDER BY clause
   for (PRSTR_NODE *s : sortSpecs(ob)) {
     PRSTR_NODE *what = s ? s->left : nullptr;
     if (!what || what->symbl.nType != EXPR_UNS_INT) continue;

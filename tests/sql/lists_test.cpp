@@ -52,6 +52,22 @@ TEST(AList, AppendCases) {
 int destroyed;
 void countDestroy(void *) { destroyed++; }
 
+TEST(AList, NullArgumentsAreRefused) {
+  int v = 1;
+  alist_t *l = alist_Alloc(sizeof(int));
+  EXPECT_EQ(alist_Grow(nullptr), 0);
+  EXPECT_EQ(alist_Append(nullptr, l), 0);
+  EXPECT_EQ(alist_Append(l, nullptr), 0);
+  EXPECT_EQ(alist_Delete(nullptr, 0, nullptr), 0);
+  EXPECT_EQ(alist_Delete(l, 0, nullptr), 0);  // empty list
+  alist_Dealloc(nullptr, nullptr);
+  alist_t *none = nullptr;
+  alist_Dealloc(&none, nullptr);
+  ASSERT_EQ(alist_Add(l, &v), 1);
+  EXPECT_EQ(l->cUsed, 1u);
+  alist_Dealloc(&l, nullptr);
+}
+
 TEST(AList, DeleteAndDestructor) {
   alist_t *l = alist_Alloc(sizeof(int));
   for (int i = 0; i < 5; i++) alist_Add(l, &i);
@@ -127,6 +143,65 @@ TEST(TreeWalk, PreorderAndStops) {
   EXPECT_STREQ(pt_Label(t.b), "b");
 }
 
+// A tree whose matches nest: r(m1(x m2(y)) m3), kinds 1 for m*, 2 for the rest.
+TEST(TreeWalk, SearchStepsOnNestedMatches) {
+  PRSTR_NODE *y = pt_leaf(EXPR_AMMSC, "y");
+  PRSTR_NODE *m2 = pt_unary(EXPR_OTHER, "\xff\x01\x01", y);
+  PRSTR_NODE *x = pt_leaf(EXPR_AMMSC, "x");
+  PRSTR_NODE *m1 = pt_node(EXPR_OTHER, "\xff\x01\x01\xff\x01\x02", 2, x, m2);
+  PRSTR_NODE *m3 = pt_leaf(EXPR_OTHER, "m3");
+  PRSTR_NODE *r = pt_node(EXPR_ANY_ALL, "\xff\x01\x01\xff\x01\x02", 2, m1, m3);
+  struct Case {
+    const char *what;
+    bool twoId;
+    int kind, endId;
+    std::vector<PRSTR_NODE *> want;
+  } cases[] = {
+      // a match's own subtree is searched too
+      {"all", false, EXPR_OTHER, 0, {m1, m2, m3}},
+      // the end kind is neither matched nor entered, and ends its sibling chain
+      // (x stops the walk before its sibling m2)
+      {"all2", true, EXPR_OTHER, EXPR_AMMSC, {m1, m3}},
+      {"all2 stop at x", true, EXPR_AMMSC, EXPR_OTHER, {}},
+      {"all2 stop below", true, EXPR_OTHER, EXPR_OTHER, {}},
+  };
+  for (const auto &c : cases) {
+    alist_t *l = alist_Alloc(sizeof(void *));
+    if (c.twoId)
+      tr_preorder2Id(r, ptn_FindAll2Id, c.kind, c.endId, l);
+    else
+      tr_preorder(r, ptn_FindAll, c.kind, l);
+    std::vector<PRSTR_NODE *> got;
+    for (unsigned i = 0; i < l->cUsed; i++) got.push_back(*static_cast<PRSTR_NODE **>(alist_At(l, i)));
+    EXPECT_EQ(got, c.want) << c.what;
+    alist_Dealloc(&l, nullptr);
+  }
+  // tr_preorderLeft: the node itself and its children, never its siblings
+  void *found = nullptr;
+  tr_preorderLeft(m1, ptn_FindFirst, EXPR_OTHER, &found);
+  EXPECT_EQ(found, m1);
+  found = nullptr;
+  tr_preorderLeft(x, ptn_FindFirst, EXPR_OTHER, &found);
+  EXPECT_EQ(found, nullptr);  // m2, x's sibling, is not visited
+  found = nullptr;
+  tr_preorderLeft(m2, ptn_FindFirst, EXPR_AMMSC, &found);
+  EXPECT_EQ(found, y);
+  visited.clear();
+  tr_preorderLeft(m1, record, EXPR_OTHER, nullptr);  // a stop at the node itself ends the walk
+  EXPECT_EQ(visited.size(), 1u);
+  // search steps refuse missing arguments and a filled result
+  found = m3;
+  EXPECT_EQ(ptn_FindFirst(m1, EXPR_OTHER, &found), 0);
+  EXPECT_EQ(found, m3);
+  EXPECT_EQ(ptn_FindFirst(nullptr, EXPR_OTHER, &found), 0);
+  EXPECT_EQ(ptn_FindFirst(m1, EXPR_OTHER, nullptr), 0);
+  EXPECT_EQ(ptn_FindAll(m1, EXPR_OTHER, nullptr), 0);
+  EXPECT_EQ(ptn_FindAll2Id(nullptr, EXPR_OTHER, 0, nullptr), 0);
+  tr_preorder(nullptr, ptn_FindFirst, 0, &found);
+  pt_treeFree(&r);
+  EXPECT_EQ(r, nullptr);
+}
+
 TEST(TreeWalk, ConditionalFormatsAndMissingArguments) {
   PRSTR_NODE *x = pt_leaf(EXPR_LITERAL, "   ");
   PRSTR_NODE *n = pt_unary(EXPR_EXPRESSION, "<\xff\x02\x01\x01\x01" "blank\xff\x04\x01" "text\xff\x05\x01|\xff\x01\x05>", x);
@@ -164,6 +239,13 @@ TEST(SearchTree, InsertFindWalkDestroy) {
   BST_inOrder(t, [](void *d) { order += static_cast<symbol_t *>(d)->szLabel; });
   EXPECT_EQ(order.size(), 4u);
   BST_destroy(t);
+  BST_destroy(nullptr);
+  EXPECT_EQ(BST_insert(nullptr, m), nullptr);
+  EXPECT_EQ(BST_find(nullptr, m), nullptr);
+  void *clone = &order;
+  EXPECT_EQ(symblClone(&clone, nullptr), 0);
+  EXPECT_EQ(symblClone(nullptr, m), 0);
+  EXPECT_EQ(symblComp(nullptr, m), 0);
 }
 
 }  // namespace

@@ -49,6 +49,21 @@ inline std::vector<ParamCase> paramCases() {
        {"SELECT a, b FROM t WHERE 1=0 ", "SELECT d FROM u WHERE 1=0 "}, 3, nullptr},
       {"INSERT INTO t (a, b, c) SELECT a, (b + ?) * 2, ? FROM u",
        {"SELECT b, c FROM t WHERE 1=0 "}, 2, nullptr},
+      {"UPDATE t SET a = ? FROM u WHERE u.b = ? AND c = ?", {"SELECT t.a, u.b, t.c FROM t, u WHERE 1=0 "}, 3,
+       nullptr},
+      {"UPDATE t FROM u SET a = b + ?", {"SELECT t.a FROM t, u WHERE 1=0 "}, 1, nullptr},
+      {"UPDATE t SET a = NULL, b = ? WHERE CURRENT OF k", {"SELECT t.b FROM t WHERE 1=0 "}, 1, nullptr},
+      {"SELECT a FROM t WHERE a IN (1, ?, ?)", {"SELECT a, a FROM t WHERE 1=0 "}, 2, nullptr},
+      {"SELECT a FROM t WHERE x NOT LIKE ?", {"SELECT x FROM t WHERE 1=0 "}, 1, nullptr},
+      {"SELECT a FROM t WHERE a + ? > b", {"SELECT b FROM t WHERE 1=0 "}, 1, nullptr},
+      {"DELETE FROM t WHERE a = ? AND b IS NOT NULL", {"SELECT a FROM t WHERE 1=0 "}, 1, nullptr},
+      // a parameter on both sides leaves both without context: nothing is described
+      {"SELECT a FROM t WHERE ? = ?", {}, 0, nullptr},
+      {"SELECT a FROM t WHERE ? LIKE ?", {}, 0, nullptr},
+      {"SELECT a FROM t WHERE ? BETWEEN ? AND ?", {}, 0, nullptr},
+      {"SELECT a FROM t WHERE ? IN (?, 1)", {}, 0, nullptr},
+      // predicates inside subqueries are not entered
+      {"SELECT a FROM t WHERE EXISTS (SELECT 1 FROM u WHERE u.a = ?)", {}, 0, nullptr},
       // nothing to describe
       {"SELECT a FROM t", {}, 0, nullptr},
       {"DELETE FROM t", {}, 0, nullptr},

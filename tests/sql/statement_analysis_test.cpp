@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -357,6 +359,114 @@ TEST(StatementAnalysis, AnalysingAgainReplacesEverything) {
   EXPECT_EQ(r.reqType, -1);
   SCR_Destroy(&r);
   SCR_Destroy(nullptr);
+}
+
+// Every query and edit answers 15 when the request holds no SELECT tree.
+TEST(StatementAnalysis, FunctionsRefuseRequestsWithoutSelect) {
+  alist_t *tablesList = alist_Alloc(sizeof(TableDesc));
+  alist_t *cols = alist_Alloc(sizeof(SCColDesc));
+  alist_t *sorts = alist_Alloc(sizeof(SCOrdrColDesc));
+  using Call = std::function<errcode_t(SC_Request *)>;
+  const std::pair<const char *, Call> calls[] = {
+      {"TablesGet", [&](SC_Request *r) { return SCR_TablesGet(r, tablesList, 1); }},
+      {"SelectColsGet", [&](SC_Request *r) { return SCR_SelectColsGet(r, cols); }},
+      {"OrderingColsGet", [&](SC_Request *r) { return SCR_OrderingColsGet(r, sorts); }},
+      {"InvertSortOrder", SCR_InvertSortOrder},
+      {"TagSelectList", SCR_TagSelectList},
+      {"TagWhereClause", SCR_TagWhereClause},
+      {"TagOrderByClause", SCR_TagOrderByClause},
+      {"FlagOrderByClause", [](SC_Request *r) { return SCR_FlagOrderByClause(r, nullptr); }},
+      {"FlagGroupByClause", SCR_FlagGroupByClause},
+      {"FlagUnionClause", SCR_FlagUnionClause},
+      {"FlagJoin", [](SC_Request *r) { return SCR_FlagJoin(r, 1); }},
+      {"FlagScalarAggregate", SCR_FlagScalarAggregate},
+  };
+  Request update("UPDATE t SET a = 1 WHERE b = 2");
+  Request failed("SELECT a FROM");
+  SC_Request empty;
+  SCR_Init(&empty);
+  for (const auto &[name, call] : calls) {
+    EXPECT_EQ(call(nullptr), ER_GENERAL_ERROR) << name;
+    EXPECT_EQ(call(&empty), ER_GENERAL_ERROR) << name;
+    EXPECT_EQ(call(&failed.r), ER_GENERAL_ERROR) << name;
+    EXPECT_EQ(call(&update.r), ER_GENERAL_ERROR) << name;
+  }
+  EXPECT_EQ(SCR_FlagOuterJoin(&empty), ER_GENERAL_ERROR);
+  EXPECT_EQ(tablesList->cUsed + cols->cUsed + sorts->cUsed, 0u);
+  EXPECT_EQ(update.text(), "UPDATE t SET a = 1 WHERE b = 2");  // untouched
+  alist_Dealloc(&tablesList, TableDescDestroy);
+  alist_Dealloc(&cols, SCColDescDestroy);
+  alist_Dealloc(&sorts, nullptr);
+}
+
+TEST(StatementAnalysis, FlagOrderByClauseGivesItsNode) {
+  Request q("SELECT a FROM t UNION SELECT a FROM u ORDER BY a");
+  PRSTR_NODE *node = nullptr;
+  q.r.flags = 0;
+  ASSERT_EQ(SCR_FlagOrderByClause(&q.r, &node), ER_SUCCESS);
+  EXPECT_EQ(q.r.flags, SCR_F_ORDER_BY);
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(node->symbl.nType, EXPR_OPT_ORDER_BY_CLAUSE);
+  EXPECT_EQ(squeeze(pt_Label(node)), "ORDER BY a");
+
+  Request none("SELECT a FROM t");
+  none.r.flags = SCR_F_ORDER_BY;
+  ASSERT_EQ(SCR_FlagOrderByClause(&none.r, &node), ER_SUCCESS);
+  EXPECT_EQ(none.r.flags, 0);  // cleared
+  EXPECT_EQ(node->symbl.cArgs, 0);
+}
+
+TEST(StatementAnalysis, TableListWithoutTables) {
+  // the FROM list of a derived table without FROM names no table at all
+  Request q("SELECT a FROM (SELECT 1 AS a) x");
+  EXPECT_EQ(q.rc, ER_GENERAL_ERROR);
+  EXPECT_EQ(q.r.reqType, EXPR_SELECT_STATEMENT);
+  EXPECT_EQ(q.r.flags & SCR_F_JOIN, 0);
+  errcode_t rc;
+  auto v = tables(q, 1, &rc);
+  EXPECT_EQ(rc, ER_GENERAL_ERROR);
+  EXPECT_TRUE(v.empty());
+
+  Request oj("SELECT a FROM {oj t LEFT OUTER JOIN u ON t.a = u.a}, v");
+  ASSERT_EQ(oj.rc, ER_SUCCESS);
+  EXPECT_EQ(oj.r.flags, SCR_F_JOIN | SCR_F_OUTER_JOIN);
+  auto w = tables(oj, 1);
+  ASSERT_EQ(w.size(), 3u);
+  EXPECT_STREQ(w[2].pszName, "v");
+  freeTables(w);
+}
+
+TEST(StatementAnalysis, RelabelNeedsAnEntryForEveryPosition) {
+  struct Case {
+    const char *sql;
+    std::vector<std::pair<int, const char *>> entries;  // nColIndx, orig_name
+    bool nullList;
+    errcode_t rc;
+    const char *rebuilt;  // squeezed; nullptr: unchanged
+  } cases[] = {
+      {"SELECT a, b FROM t ORDER BY 2, 1 DESC", {{1, "t.a"}, {2, "t.b"}}, false, ER_SUCCESS,
+       "SELECT a, b FROM t ORDER BY t.b , t.a DESC"},
+      {"SELECT a, b FROM t ORDER BY 2", {{1, "t.a"}}, false, ER_GENERAL_ERROR, nullptr},
+      {"SELECT a, b FROM t ORDER BY 2", {}, false, ER_SUCCESS, nullptr},
+      {"SELECT a, b FROM t ORDER BY 2", {}, true, ER_GENERAL_ERROR, nullptr},
+      {"SELECT a, b FROM t ORDER BY a", {{1, "x"}}, false, ER_SUCCESS, nullptr},
+      {"SELECT a, b FROM t", {{1, "x"}}, false, ER_GENERAL_ERROR, nullptr},
+  };
+  for (const auto &c : cases) {
+    Request q(c.sql);
+    std::string before = squeeze(q.text());
+    alist_t *l = alist_Alloc(sizeof(SCOrdrColDesc));
+    for (const auto &[pos, name] : c.entries) {
+      SCOrdrColDesc o;
+      memset(&o, 0, sizeof o);
+      o.nColIndx = static_cast<uns8>(pos);
+      strcpy(o.orig_name, name);
+      alist_Add(l, &o);
+    }
+    EXPECT_EQ(SCR_RelabelNumericOrdrCols(&q.r, c.nullList ? nullptr : l), c.rc) << c.sql;
+    EXPECT_EQ(squeeze(q.text()), c.rebuilt ? c.rebuilt : before) << c.sql;
+    alist_Dealloc(&l, nullptr);
+  }
 }
 
 }  // namespace
