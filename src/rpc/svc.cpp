@@ -200,32 +200,32 @@ void VYRRPC_svc_getreqset(fd_set* readfds) {
     if (FD_ISSET(fd, readfds)) VYRRPC_svc_getreq(fd);
 }
 
+int VYRRPC_svc_poll_once(const sigset_t* sigmask) {
+  if (poll_set_dirty) {
+    poll_set.clear();
+    for (int fd = 0; fd < _maxfds; fd++)
+      if (xports[fd]) poll_set.push_back(pollfd{fd, POLLIN, 0});
+    poll_set_dirty = false;
+  }
+  int n = ppoll(poll_set.data(), poll_set.size(), nullptr, sigmask);
+  if (n <= 0) return n;
+  std::vector<int> ready;
+  for (const pollfd& p : poll_set) {
+    if (p.revents & POLLNVAL) {
+      // select() fails on a descriptor that is not open; so does the loop.
+      errno = EBADF;
+      return -1;
+    }
+    if (p.revents) ready.push_back(p.fd);
+  }
+  for (int fd : ready) VYRRPC_svc_getreq(fd);
+  return n;
+}
+
 // poll() in place of select(): same semantics, and descriptors of 1024 and
 // above are served too.
 void VYRRPC_svc_run(void) {
-  std::vector<int> ready;
   for (;;) {
-    if (poll_set_dirty) {
-      poll_set.clear();
-      for (int fd = 0; fd < _maxfds; fd++)
-        if (xports[fd]) poll_set.push_back(pollfd{fd, POLLIN, 0});
-      poll_set_dirty = false;
-    }
-    int n = poll(poll_set.data(), poll_set.size(), -1);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (n == 0) continue;
-    ready.clear();
-    for (const pollfd& p : poll_set) {
-      if (p.revents & POLLNVAL) {
-        // select() fails on a descriptor that is not open; so does the loop.
-        errno = EBADF;
-        return;
-      }
-      if (p.revents) ready.push_back(p.fd);
-    }
-    for (int fd : ready) VYRRPC_svc_getreq(fd);
+    if (VYRRPC_svc_poll_once(nullptr) < 0 && errno != EINTR) return;
   }
 }

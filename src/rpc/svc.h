@@ -9,6 +9,7 @@
 // arguments with VYRRPC_svc_freeargs.
 #pragma once
 
+#include <signal.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 
@@ -100,6 +101,12 @@ void VYRRPC_svc_getreq(int fd);
 // Waits on every registered transport and serves the readable ones; returns
 // only when the wait fails.
 void VYRRPC_svc_run(void);
+// One pass of the service loop, for a caller that runs its own loop: waits
+// without timeout on every registered transport (any descriptor number) with
+// the given signal mask in force during the wait (null: the current one),
+// then serves the ready ones. The number of ready descriptors, or -1 with
+// errno (EINTR when a signal came).
+int VYRRPC_svc_poll_once(const sigset_t* sigmask);
 
 // Called with a gone transport's address when a connection thread ends.
 extern void (*_svc_threadterm_hook)(SVCXPRT*);
