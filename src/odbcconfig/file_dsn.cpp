@@ -59,7 +59,7 @@ BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpsz
   int code = 0;
   if (!lpszString || cbString == 0)
     code = ODBC_ERROR_INVALID_BUFF_LEN;
-  else if (lpszKeyName && *lpszKeyName && (!lpszAppName || !*lpszAppName))
+  else if (lpszKeyName && !lpszAppName)
     code = ODBC_ERROR_INVALID_REQUEST_TYPE;
   else if (!lpszFileName)
     code = ODBC_ERROR_INVALID_PATH;

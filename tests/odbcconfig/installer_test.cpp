@@ -266,6 +266,9 @@ TEST_F(OdbcInstaller, FileDataSources) {
   EXPECT_EQ(len, 11);
   ASSERT_TRUE(SQLReadFileDSN(path("dsn/pg").c_str(), nullptr, nullptr, buf, sizeof buf, nullptr));
   EXPECT_STREQ(buf, "ODBC;");
+  // An empty section asks for the section list, whatever the key.
+  ASSERT_TRUE(SQLReadFileDSN("pg", "", "DRIVER", buf, sizeof buf, &len));
+  EXPECT_STREQ(buf, "ODBC;");
 
   // Deleting a key, then the whole section.
   ASSERT_TRUE(SQLWriteFileDSN("pg", "ODBC", "UID", nullptr));
@@ -287,6 +290,7 @@ TEST_F(OdbcInstaller, FileDataSourceErrors) {
       {"pg", "ODBC", "DRIVER", nullptr, 64, ODBC_ERROR_INVALID_BUFF_LEN},
       {"pg", "ODBC", "DRIVER", buf, 0, ODBC_ERROR_INVALID_BUFF_LEN},
       {"pg", nullptr, "DRIVER", buf, 64, ODBC_ERROR_INVALID_REQUEST_TYPE},
+      {"pg", nullptr, "", buf, 64, ODBC_ERROR_INVALID_REQUEST_TYPE},
       {nullptr, "ODBC", "DRIVER", buf, 64, ODBC_ERROR_INVALID_PATH},
   };
   for (const Case &c : cases) {
