@@ -120,8 +120,10 @@ void default_usage(void) {
     count += bracket.size() + 1;
   }
 
-  auto place = [&](const std::string &item) {
-    if (count + item.size() + 1 > 78) {
+  // Breaks the line before an item that would pass column 78; `measured` is
+  // the length the test counts (the extra text's leading blank is not counted).
+  auto place = [&](const std::string &item, size_t measured) {
+    if (count + measured + 1 > 78) {
       fprintf(stderr, "\n%*s", static_cast<int>(indent), "");
       count = indent;
     }
@@ -138,11 +140,11 @@ void default_usage(void) {
     else if (r->arg_type != OPT_FLAG)
       item += " arg";
     item += "]";
-    place(item);
+    place(item, item.size());
     longest = std::max(longest, strlen(r->long_opt));
   }
   if (program_info.extra_usage != nullptr && *program_info.extra_usage != '\0')
-    place(std::string(" ") + program_info.extra_usage);
+    place(std::string(" ") + program_info.extra_usage, strlen(program_info.extra_usage));
   fputc('\n', stderr);
 
   for (const pgm_option *r = rows; r != nullptr && r->long_opt != nullptr; ++r) {

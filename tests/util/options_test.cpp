@@ -329,6 +329,30 @@ TEST_F(ProgramTest, UsageWrapsBeforeColumn78) {
       << text;
 }
 
+// The extra text is measured without its leading blank, like the test of an
+// item: 2 + 24 for "  p [+aaaaaaaaaaaaaaaaaaaa]", so 51 characters still fit.
+TEST_F(ProgramTest, ExtraUsageWrapsAtColumn78) {
+  static pgm_option one[] = {{"aaaaaaaaaaaaaaaaaaaa", 0, OPT_FLAG, nullptr, "a"},
+                             {nullptr, 0, 0, nullptr, nullptr}};
+  program_info.program_options = one;
+  program_info.program_name = const_cast<char *>("p");
+  program_info.program_version = "V";
+  struct Case {
+    size_t length;
+    const char *between;
+  } cases[] = {{51, " "}, {52, "\n    "}};
+  for (const auto &c : cases) {
+    std::string extra(c.length, 'x');
+    program_info.extra_usage = extra.c_str();
+    testing::internal::CaptureStderr();
+    default_usage();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "V\nUsage:\n  p [+aaaaaaaaaaaaaaaaaaaa]" + std::string(c.between) + extra +
+                  "\n  +aaaaaaaaaaaaaaaaaaaa   a\n")
+        << c.length;
+  }
+}
+
 }  // namespace
 
 #include <libintl.h>
