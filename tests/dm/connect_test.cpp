@@ -224,6 +224,29 @@ TEST_F(Connect, SaveFile) {
   EXPECT_EQ(driver_connect("FILEDSN=" + file), SQL_SUCCESS);
 }
 
+TEST_F(Connect, FileDataSourcesInWideCalls) {
+  std::string file = ini.path("w.dsn");
+  ini.write("w.dsn", "[ODBC]\nDRIVER = " + fake_driver("wide") + "\nUID = fileuser\n");
+  std::wstring in = W("FILEDSN=" + file);
+  SQLWCHAR out[512];
+  SQLSMALLINT out_len = 0;
+  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 512, &out_len, SQL_DRIVER_NOPROMPT), SQL_SUCCESS);
+  EXPECT_EQ(fake_calls("wide", "DriverConnectW in=DRIVER=" + fake_driver("wide") + ";UID=fileuser il=-3").size(), 1u);
+  std::wstring text = out;
+  EXPECT_EQ(text.substr(text.size() - file.size() - 9), W(";FILEDSN=" + file));
+  EXPECT_EQ(out_len, static_cast<SQLSMALLINT>(text.size()));
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+
+  fake_dsn("fake", "odbc3");
+  std::string saved = ini.path("wsaved.dsn");
+  std::wstring save_in = W("DSN=fake;UID=w;PWD=pw;SAVEFILE=" + saved);
+  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(save_in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS);
+  std::string written = ini.read("wsaved.dsn");
+  EXPECT_NE(written.find("UID"), std::string::npos) << written;
+  EXPECT_EQ(written.find("pw"), std::string::npos) << written;
+}
+
 TEST_F(Connect, SaveFileThatCannotBeWrittenIsAWarning) {
   fake_dsn("fake", "odbc3");
   EXPECT_EQ(driver_connect("DSN=fake;SAVEFILE=" + ini.path("no/such/dir/x.dsn")), SQL_SUCCESS_WITH_INFO);
