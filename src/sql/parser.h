@@ -16,7 +16,7 @@
 //   any character but their closing quote and newline (doubled to escape).
 // - Strings may span lines; comments (-- to the end of the line, /* */) read
 //   as one blank, also before the first word of a statement.
-// - Table links: a name directly followed by "@" and a name character is a
+// - Table links: a name (plain or quoted) directly followed by "@" and a name character is a
 //   table link (t@lnk, o.t@lnk, a@b:c.d), so that the rebuilt text, which has
 //   no blanks around "@", reads the same when parsed again. "@v" after a blank
 //   or an operator is a variable name, and x@12 is one name.

@@ -135,6 +135,9 @@ TEST(StatementAnalysis, TableDescriptions) {
       {"a@b:c.d", 1, "a@b", "c", "d", ""},
       {"a@b:c.d", 0, "", "c", "d", ""},
       {"[my t] z", 1, "", "", "[my t]", "z"},
+      // a quoted name directly followed by "@" is on a link too, not an alias
+      {"\"my t\"@lnk", 1, "", "", "\"my t\"", ""},
+      {"[t]@lnk z", 1, "", "", "[t]", "z"},
   };
   for (const auto &c : cases) {
     Request q(std::string("SELECT a FROM ") + c.from, c.keepQual);
