@@ -254,6 +254,19 @@ TEST_F(ProgramTest, NonOptionsAreLeftInPlace) {
   EXPECT_EQ(VYR_optind, 2);
 }
 
+TEST_F(ProgramTest, OrderingFlags) {
+  program_info.flags = PGM_EXPAND_ARGV | PGM_REQUIRE_ORDER;  // stop at the first non-option
+  Args rest = run({"prog", "-m", "4", "file", "-C"});
+  EXPECT_EQ(o_num, 4);
+  EXPECT_EQ(o_flag, 0);
+  EXPECT_EQ(rest, (Args{"prog", "-m", "4", "file", "-C"}));
+  EXPECT_EQ(VYR_optind, 3);
+
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  program_info.flags = PGM_EXPAND_ARGV | PGM_RETURN_IN_ORDER;  // a non-option matches no row
+  EXPECT_EXIT(run({"prog", "-C", "file"}), testing::ExitedWithCode(1), "Usage:");
+}
+
 TEST_F(ProgramTest, ResponseFile) {
   test_support::TempDir dir;
   std::string path = dir.file("args");
