@@ -29,6 +29,11 @@ void fuzz_file(const uint8_t *data, size_t size) {
   if (_zolandm_cfg_open(&c, in.c_str(), 0) == 0) {
     char buf[256];
     _zolandm_cfg_list_sections(c, buf, sizeof buf);
+    // Lists cut by a small buffer must stay terminated inside it.
+    int small = static_cast<int>(size % 16) + 1;
+    std::memset(buf, 'x', sizeof buf);
+    _zolandm_cfg_list_sections(c, buf, small);
+    if (!std::memchr(buf, '\0', static_cast<size_t>(small))) std::abort();
     if (c->numEntries > 0 && _zolandm_cfg_next_section(c) == 0) {
       std::string section = c->section ? c->section : "";
       _zolandm_cfg_list_keys(c, section.c_str(), buf, sizeof buf);
