@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "dm/dm_internal.h"
+#include "dm/stmt_internal.h"
 #include "sql.h"
 
 void _zolandm_stmt_free_tmpbufs(zolandm_stmt* stmt) {
@@ -40,9 +41,7 @@ int _zolandm_stmt_release(zolandm_stmt* stmt) {
     std::free(stmt->wide_cols);
     stmt->wide_cols = next;
   }
-  std::free(stmt->params);
-  stmt->params = nullptr;
-  stmt->params_alloc = 0;
+  _zolandm_stmt_free_paramtab(stmt);  // with the narrow copies of wide parameters
   stmt->handle_type = 0;
   std::free(stmt);
   return 0;
