@@ -694,6 +694,19 @@ TEST_F(Fake, WideParametersOnANarrowDriver) {
   EXPECT_EQ(fake->last("BindParameter"), "BindParameter ipar=3 io=1 c=-8 sql=12 size=8 digits=0 len=32 own=set");
 }
 
+TEST_F(Fake, DisconnectReleasesTheNarrowCopies) {
+  open_fake("odbc2");
+  SQLWCHAR in[4] = {'a'};
+  SQLLEN len = SQL_NTS;
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 4, 0, in, sizeof in, &len),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(stmt, S("INSERT ?"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_NE(rec()->params[0].conv_value, nullptr);
+  // The statement goes with the connection (the leak check of the sanitizer build sees it).
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  stmt = nullptr;
+}
+
 TEST_F(Fake, WideParameterRowsFollowTheParameterBindType) {
   open_fake("odbc2");
   ASSERT_EQ(SQLPrepare(stmt, S("INSERT ?"), SQL_NTS), SQL_SUCCESS);
