@@ -5,17 +5,13 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <cstring>
-#include <strings.h>
 
+#include "dm/connect_util.h"
 #include "dm/dm_internal.h"
 #include "odbcinst.h"
 #include "sql.h"
 
 namespace {
-
-bool is_on(const char* value) {
-  return strcasecmp(value, "on") == 0 || strcasecmp(value, "yes") == 0 || std::strcmp(value, "1") == 0;
-}
 
 void free_saved_attrs(zolandm_dbc* dbc) {
   while (dbc->saved_attrs != nullptr) {
@@ -42,7 +38,7 @@ void _zolandm_trace_global_setup() {
   char trace[1024] = "";
   SQLSetConfigMode(ODBC_BOTH_DSN);
   n = SQLGetPrivateProfileString("ODBC", "Trace", "", trace, sizeof trace, "odbc.ini");
-  if (n != 0 && is_on(trace)) _zolandm_trace_start();
+  if (n != 0 && _zolandm_is_on(trace)) _zolandm_trace_start();
 }
 
 SQLRETURN SQLAllocEnv_Internal(SQLHENV* out, int odbc_version) {
