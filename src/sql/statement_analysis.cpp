@@ -255,6 +255,95 @@ errcode_t SCR_TablesGet(SC_Request *me, alist_t *pRefdTables, int bKeepQual) {
   return rc;
 }
 
+namespace {
+
+// A table name as a shape: every name of it becomes the byte 02 and the
+// separators (".", "..", "@", ":") stay, so that splitting the shape never cuts
+// inside a quoted name such as [my.table] or "a@b".
+void tableShape(PRSTR_NODE *node, std::string &shape, std::vector<std::string> &names) {
+  if (!isInner(node) || !node->symbl.szFormat) {
+    shape.push_back('\x02');
+    names.emplace_back(pt_Label(node));
+    return;
+  }
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(node->symbl.szFormat);
+  while (*p) {
+    if (*p != 0xFF) {
+      shape.push_back(static_cast<char>(*p++));
+    } else if (p[1] == 1 && p[2]) {
+      PRSTR_NODE *c = pt_Child(node, p[2]);
+      if (c) tableShape(c, shape, names);
+      p += 3;
+    } else {
+      break;
+    }
+  }
+}
+
+struct Span {
+  size_t pos = 0, len = 0;
+};
+
+// Splits the shape of a table name into qualifier, owner and name.
+void splitTableShape(const std::string &t, int bKeepQual, Span &qual, Span &owner, Span &name) {
+  const size_t npos = std::string::npos;
+  auto span = [](size_t from, size_t to) { return Span{from, to - from}; };
+  size_t at = t.find('@');
+  size_t colon = at == npos ? npos : t.find(':', at);
+  if (at != npos && colon != npos) {
+    // a@b:c and a@b:c.d: the link belongs to the qualifier.
+    if (bKeepQual) qual = span(0, colon);
+    size_t dot = t.find('.', colon + 1);
+    if (dot != npos) {
+      owner = span(colon + 1, dot);
+      name = span(dot + 1, t.size());
+    } else {
+      name = span(colon + 1, t.size());
+    }
+  } else if (at != npos) {
+    size_t dot = t.find('.');
+    if (dot != npos && dot < at) {
+      owner = span(0, dot);
+      name = span(dot + 1, at);
+    } else {
+      name = span(0, at);
+    }
+  } else if (t.find('.') != npos) {
+    size_t last = t.rfind('.');
+    name = span(last + 1, t.size());
+    size_t sep = t.find('.');
+    if (sep == last) sep = t.find(':');
+    if (sep != npos && sep < last) {
+      if (bKeepQual) qual = span(0, sep);
+      owner = span(sep + 1, last);
+    } else {
+      owner = span(0, last);
+    }
+  } else if ((colon = t.find(':')) != npos) {
+    name = span(colon + 1, t.size());
+    if (bKeepQual) qual = span(0, colon);
+  } else {
+    name = span(0, t.size());
+  }
+}
+
+// The text of a span of the shape, with the names put back.
+std::string unshape(const std::string &shape, const std::vector<std::string> &names, Span s) {
+  size_t k = 0;
+  for (size_t i = 0; i < s.pos; i++)
+    if (shape[i] == '\x02') k++;
+  std::string out;
+  for (size_t i = s.pos; i < s.pos + s.len; i++) {
+    if (shape[i] == '\x02')
+      out += k < names.size() ? names[k++] : std::string();
+    else
+      out.push_back(shape[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
 errcode_t scr_GetTblRefDetails(alist_t *pNodes, unsigned int index, alist_t *pRefdTables,
                                int bKeepQual) {
   if (!pNodes || index >= pNodes->cUsed || !pRefdTables) return ER_GENERAL_ERROR;
@@ -263,48 +352,13 @@ errcode_t scr_GetTblRefDetails(alist_t *pNodes, unsigned int index, alist_t *pRe
   PRSTR_NODE *tn = pt_FindFirst(n, EXPR_TABLE_NAME, kNoSubqueries);
   if (!tn) return ER_GENERAL_ERROR;
   std::string alias = corr ? pt_Label(corr) : "";
-  std::string t = pt_Label(tn);
-  std::string qual, owner, name;
-  size_t at = t.find('@');
-  size_t colon = at == std::string::npos ? std::string::npos : t.find(':', at);
-  if (at != std::string::npos && colon != std::string::npos) {
-    // a@b:c and a@b:c.d: the link belongs to the qualifier.
-    if (bKeepQual) qual = t.substr(0, colon);
-    std::string rest = t.substr(colon + 1);
-    size_t dot = rest.find('.');
-    if (dot != std::string::npos) {
-      owner = rest.substr(0, dot);
-      name = rest.substr(dot + 1);
-    } else {
-      name = rest;
-    }
-  } else if (at != std::string::npos) {
-    std::string before = t.substr(0, at);
-    size_t dot = before.find('.');
-    if (dot != std::string::npos) {
-      owner = before.substr(0, dot);
-      name = before.substr(dot + 1);
-    } else {
-      name = before;
-    }
-  } else if (t.find('.') != std::string::npos) {
-    size_t last = t.rfind('.');
-    name = t.substr(last + 1);
-    std::string r = t.substr(0, last);
-    size_t sep = r.find('.');
-    if (sep == std::string::npos) sep = r.find(':');
-    if (sep != std::string::npos) {
-      if (bKeepQual) qual = r.substr(0, sep);
-      owner = r.substr(sep + 1);
-    } else {
-      owner = r;
-    }
-  } else if ((colon = t.find(':')) != std::string::npos) {
-    name = t.substr(colon + 1);
-    if (bKeepQual) qual = t.substr(0, colon);
-  } else {
-    name = t;
-  }
+  std::string shape;
+  std::vector<std::string> names;
+  tableShape(tn, shape, names);
+  Span q, o, nm;
+  splitTableShape(shape, bKeepQual, q, o, nm);
+  std::string qual = unshape(shape, names, q), owner = unshape(shape, names, o),
+              name = unshape(shape, names, nm);
   TableDesc d;
   d.pszQualifier = dupStr(qual);
   d.pszOwner = dupStr(owner);

@@ -13,6 +13,10 @@
 // statement's own select list and HAVING clause; the outer-join flag at the
 // whole statement.
 //
+// A table's text is split into qualifier, owner and name at the separators
+// between its names (".", ":", "@"), never inside a quoted name ([my.t]);
+// a@b:c gives qualifier "a@b" and name "c", o.t@lnk owner "o" and name "t".
+//
 // Tagging puts the marker bytes 01 01 01 where new text goes; SCR_TagSplice
 // replaces the marker of the rebuilt text by the new text (a plain splice: the
 // statement's own text is never expanded as a template). A statement whose

@@ -138,6 +138,12 @@ TEST(StatementAnalysis, TableDescriptions) {
       // a quoted name directly followed by "@" is on a link too, not an alias
       {"\"my t\"@lnk", 1, "", "", "\"my t\"", ""},
       {"[t]@lnk z", 1, "", "", "[t]", "z"},
+      // separators inside quoted names do not split them
+      {"[my.t]", 1, "", "", "[my.t]", ""},
+      {"[o.x].[t@y] AS z", 1, "", "[o.x]", "[t@y]", "z"},
+      {"\"q:x\":t", 1, "\"q:x\"", "", "t", ""},
+      {"`a@b`@lnk:o.t", 1, "`a@b`@lnk", "o", "t", ""},
+      {"q..t", 1, "q", "", "t", ""},
   };
   for (const auto &c : cases) {
     Request q(std::string("SELECT a FROM ") + c.from, c.keepQual);
