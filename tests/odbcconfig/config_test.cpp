@@ -436,6 +436,42 @@ TEST_F(OdbcConfigFile, ReadOnlyFileIsNotReplaced) {
   EXPECT_EQ(read_text(file), "[A]\nk=v\n");
 }
 
+TEST_F(OdbcConfigFile, FileInAClosedDirectoryIsRewrittenInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  // A directory only its owner may write, holding a file anyone may.
+  std::string closed_dir = path("closed");
+  ASSERT_EQ(mkdir(closed_dir.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+  std::string file = closed_dir + "/rw.ini";
+  write_text(file, "[A]\nk=v\n");
+  ASSERT_EQ(chmod(file.c_str(), 0666), 0);
+  struct stat before;
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  zolandm_config *c = nullptr;
+  ASSERT_EQ(_zolandm_cfg_open(&c, file.c_str(), 0), 0);
+  ASSERT_EQ(_zolandm_cfg_set(c, "A", "k", "changed"), 0);
+  fflush(nullptr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    _exit(_zolandm_cfg_save(c) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  _zolandm_cfg_free(c);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(read_text(file), "[A]\nk = changed\n");
+  struct stat after;
+  ASSERT_EQ(stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, not a replacement
+  EXPECT_EQ(after.st_mode & 07777, 0666u);
+  size_t files = 0;
+  for (auto &entry : std::filesystem::directory_iterator(closed_dir)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1u);
+}
+
 TEST_F(OdbcConfigFile, GrowsPastTheFirstArray) {
   std::string text = "[S]\n";
   for (int i = 0; i < 400; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
