@@ -319,13 +319,31 @@ errcode_t SPR_FromTablesGet(PRSTR_NODE *node, alist_t *tables) {
   if (!refs && node->symbl.nType == EXPR_TABLE_EXP) refs = scr_TableExpPart(node, EXPR_TABLE_REFERENCE_LIST);
   else if (!refs) refs = pt_FindFirst(node, EXPR_TABLE_REFERENCE_LIST, kNoUnionsOrSubqueries);
   if (!refs) return ER_SUCCESS;
+  // A derived table is a table of its own, written as it stands: the tables
+  // inside it could name other columns under the same names. One that holds
+  // a parameter cannot be put into a probe query.
+  static const int fences[] = {EXPR_SUB_QUERY, EXPR_SELECT_EXP, -1};
   alist_t *corr = alist_Alloc(sizeof(PRSTR_NODE *));
-  if (!corr) return ER_NO_MEMORY;
-  errcode_t rc = pt_FindAll(refs, EXPR_OPT_CORR_NAME, kNoSubqueries, corr) ? ER_SUCCESS : ER_NO_MEMORY;
-  if (rc == ER_SUCCESS && corr->cUsed == 0) rc = ER_GENERAL_ERROR;
+  alist_t *joined = alist_Alloc(sizeof(PRSTR_NODE *));
+  errcode_t rc = corr && joined ? ER_SUCCESS : ER_NO_MEMORY;
+  if (rc == ER_SUCCESS && (!pt_FindAll(refs, EXPR_OPT_CORR_NAME, fences, corr) ||
+                           !pt_FindAll(refs, EXPR_JOINED_TABLE, fences, joined)))
+    rc = ER_NO_MEMORY;
+  std::vector<PRSTR_NODE *> derived;
+  for (unsigned i = 0; rc == ER_SUCCESS && i < joined->cUsed; i++) {
+    PRSTR_NODE *j = *static_cast<PRSTR_NODE **>(alist_At(joined, i));
+    if (j->left && j->left->symbl.nType == EXPR_SELECT_EXP) {
+      if (hasParam(j)) rc = ER_GENERAL_ERROR;
+      derived.push_back(j);
+    }
+  }
+  if (rc == ER_SUCCESS && corr->cUsed == 0 && derived.empty()) rc = ER_GENERAL_ERROR;
   for (unsigned i = 0; rc == ER_SUCCESS && i < corr->cUsed; i++)
     if (!addTable(tables, pt_Label(*static_cast<PRSTR_NODE **>(alist_At(corr, i))))) rc = ER_NO_MEMORY;
+  for (size_t i = 0; rc == ER_SUCCESS && i < derived.size(); i++)
+    if (!addTable(tables, pt_Label(derived[i]))) rc = ER_NO_MEMORY;
   alist_Dealloc(&corr, nullptr);
+  alist_Dealloc(&joined, nullptr);
   return rc;
 }
 

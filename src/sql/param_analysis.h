@@ -8,6 +8,11 @@
 // would describe parameters wrongly: when a parameter's context is a subquery,
 // when a SELECT whose parameters have contexts has no table list, or when an
 // INSERT's values or select items cannot be paired with its columns.
+//
+// The FROM list of a probe query names the statement's tables as written; a
+// derived table is written whole ("( SELECT ... ) x", never the tables inside
+// it, whose columns may differ under the same names), and one that holds a
+// parameter ends the analysis.
 #pragma once
 
 #include "sql/alist.h"

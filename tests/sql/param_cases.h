@@ -64,6 +64,12 @@ inline std::vector<ParamCase> paramCases() {
       {"SELECT a FROM t WHERE ? IN (?, 1)", {}, 0, nullptr},
       // predicates inside subqueries are not entered
       {"SELECT a FROM t WHERE EXISTS (SELECT 1 FROM u WHERE u.a = ?)", {}, 0, nullptr},
+      // a derived table is a table of the probe query as written
+      {"SELECT a FROM (SELECT b AS a, a AS b FROM u) x WHERE a = ?",
+       {"SELECT a FROM ( SELECT  b AS a, a AS b FROM u      )  x  WHERE 1=0 "}, 1, nullptr},
+      {"SELECT a FROM t, (SELECT c FROM u) AS x WHERE x.c = ?",
+       {"SELECT x.c FROM t, ( SELECT  c FROM u      ) AS x  WHERE 1=0 "}, 1, nullptr},
+      {"SELECT a FROM (SELECT b FROM u WHERE c = ?) x WHERE b = ?", {}, 0, nullptr},
       // nothing to describe
       {"SELECT a FROM t", {}, 0, nullptr},
       {"DELETE FROM t", {}, 0, nullptr},
