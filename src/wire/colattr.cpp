@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "util/hashtab.h"
 #include "wire/wire_alloc.h"
 
 ColAttrib* ColAttribCopy(ColAttrib* pDst, ColAttrib* pSrc, int fCopyType) {
@@ -124,4 +125,41 @@ errcode_t ColAttribPack(uns16 nAttribs, ColAttrib* rAttrib, uns16* pnPackedAttri
     *prPackedAttrib = packed;
   }
   return rc;
+}
+
+int ColAttribLookup(HTTABLE* pHt, uns16 AttribId, uns16 iCol, sgn32* pInt32, char** ppStr, flt64* pFlt64) {
+  if (!pHt) return 0;
+  colAttribKey_t key = colAttribKey_t((uint32_t(AttribId) << 16) | iCol);
+  ColAttrib* e = static_cast<ColAttrib*>(VYR_htgetdata(pHt, &key));
+  if (!e) {
+    key = colAttribKey_t(uint32_t(AttribId) << 16);  // the value for all columns
+    e = static_cast<ColAttrib*>(VYR_htgetdata(pHt, &key));
+  }
+  if (!e || (e->col != iCol && e->col != 0) || e->attribId < 0 || uns16(e->attribId) != AttribId) return 0;
+  switch (e->attribVal.attribType) {
+    case ATTR_STRING:
+      if (!ppStr) return 0;
+      *ppStr = e->attribVal.u.s;
+      return 1;
+    case ATTR_SGN32:
+    case ATTR_UNS32:
+      if (!pInt32) return 0;
+      *pInt32 = e->attribVal.u.l;
+      return 1;
+    case ATTR_FLT64:
+      if (!pFlt64) return 0;
+      *pFlt64 = e->attribVal.u.f;
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+int ColAttribHtEntryDestroy(void* data, void*, void*) {
+  ColAttrib* e = static_cast<ColAttrib*>(data);
+  if (e) {
+    ColAttribFree(e);
+    std::free(e);
+  }
+  return 0;
 }

@@ -37,3 +37,11 @@ uns16 ColAttribPack_Scan(uns16 nAttribs, ColAttrib* rAttrib, uns16 nPackedAttrib
 ColAttrib* ColAttribCopy(ColAttrib* pDst, ColAttrib* pSrc, int fCopyType);
 int ColAttribEqual(ColAttrib* pA1, ColAttrib* pA2);
 void ColAttribFree(ColAttrib* pColAttrib);
+
+// Attributes kept in a hash table (util/hashtab.h) whose keys are colAttribKey_t
+// values (4-byte keys) and whose data are heap ColAttrib entries.
+struct _httable;
+typedef struct _httable HTTABLE;
+int ColAttribLookup(HTTABLE* pHt, uns16 AttribId, uns16 iCol, sgn32* pInt32, char** ppStr, flt64* pFlt64);
+// The table's entry destructor: frees a string value, then the entry; returns 0.
+int ColAttribHtEntryDestroy(void* data, void* key, void* usr);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/hashtab.h"
 #include "wire/colattr.h"
 #include "wire/records.h"
 
@@ -151,4 +152,32 @@ TEST(ColAttrib, ScanCountsAndCopyAndEqual) {
   EXPECT_EQ(ColAttribPack(0, nullptr, &n, &p, 1), ER_SUCCESS);
   EXPECT_EQ(n, 0);
   EXPECT_EQ(p, nullptr);
+}
+
+TEST(ColAttrib, LookupInAHashTable) {
+  HTTABLE* ht = VYR_htinit(31, sizeof(colAttribKey_t));
+  ASSERT_NE(ht, nullptr);
+  auto add = [&](ColAttrib a) {
+    ColAttrib* e = static_cast<ColAttrib*>(calloc(1, sizeof(ColAttrib)));
+    *e = a;
+    colAttribKey_t key = colAttribKey_t((uint32_t(uns16(a.attribId)) << 16) | a.col);
+    VYR_htadd(ht, &key, e);
+  };
+  add(num(0, 12, 3));
+  add(num(2, 12, 8));
+  add(str(0, 14, strdup("label")));
+  sgn32 v = 0;
+  char* s = nullptr;
+  flt64 f = 0;
+  EXPECT_EQ(ColAttribLookup(ht, 12, 2, &v, &s, &f), 1);
+  EXPECT_EQ(v, 8);
+  EXPECT_EQ(ColAttribLookup(ht, 12, 5, &v, &s, &f), 1);  // the all-columns value
+  EXPECT_EQ(v, 3);
+  EXPECT_EQ(ColAttribLookup(ht, 14, 1, &v, &s, &f), 1);
+  EXPECT_STREQ(s, "label");
+  EXPECT_EQ(ColAttribLookup(ht, 14, 1, &v, nullptr, &f), 0);  // no place for a string
+  EXPECT_EQ(ColAttribLookup(ht, 99, 1, &v, &s, &f), 0);
+  EXPECT_EQ(ColAttribLookup(nullptr, 12, 1, &v, &s, &f), 0);
+  VYR_htmap(ht, ColAttribHtEntryDestroy, nullptr);
+  VYR_htfree(ht);
 }
