@@ -1,0 +1,2 @@
+SELECT "my t".a FROM "my t"@lnk, [o.x].[t@y] z WHERE a = b --(*c
+ AND d = ?

@@ -1,0 +1,1 @@
+UPDATE t SET a = ? FROM u, (SELECT b FROM v) w WHERE u.b = ? AND c = ?
