@@ -100,6 +100,36 @@ std::vector<unsigned char> sample(const RecordKind& k) {
   return bytes;
 }
 
+// A stream over a buffer that, like a record stream, has no position and no inline
+// access: decoding through it takes the unit-by-unit path.
+struct PlainStream {
+  XDR inner;
+  static XDR* in(XDR* x) { return &reinterpret_cast<PlainStream*>(x->x_public)->inner; }
+  static int getlong(XDR* x, int* v) { return in(x)->x_ops->x_getlong(in(x), v); }
+  static int getbytes(XDR* x, char* p, unsigned n) { return in(x)->x_ops->x_getbytes(in(x), p, n); }
+  static int putlong(XDR*, const int*) { return FALSE; }
+  static int putbytes(XDR*, const char*, unsigned) { return FALSE; }
+  static unsigned getpos(XDR*) { return 0xFFFFFFFFu; }
+  static int setpos(XDR*, unsigned) { return FALSE; }
+  static char* inl(XDR*, unsigned) { return nullptr; }
+  static void destroy(XDR*) {}
+};
+const xdr_ops plain_ops = {PlainStream::getlong, PlainStream::putlong, PlainStream::getbytes, PlainStream::putbytes,
+                           PlainStream::getpos,  PlainStream::setpos,  PlainStream::inl,      PlainStream::destroy};
+
+// Decodes a dataset through the unit-by-unit path.
+bool decode_plain(const std::vector<unsigned char>& in, Dataset* ds) {
+  std::vector<unsigned char> copy(in);
+  copy.push_back(0);
+  PlainStream s;
+  VYRRPC_xdrmem_create(&s.inner, reinterpret_cast<char*>(copy.data()), unsigned(in.size()), XDR_DECODE);
+  XDR x{};
+  x.x_op = XDR_DECODE;
+  x.x_ops = &plain_ops;
+  x.x_public = reinterpret_cast<char*>(&s);
+  return VYRXDR_Dataset(&x, ds) != 0;
+}
+
 }  // namespace
 
 TEST(RecordRoundTrip, EveryRecordDecodesEncodesAndFreesClean) {
@@ -167,14 +197,24 @@ TEST(RecordRoundTrip, MalformedDatasetsOfEveryCellType) {
     decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), {bytes.begin(), bytes.begin() + cut}, &got);
     Dataset_Done(&got);
   }
+  // Both decoding paths (in place over a buffer, unit by unit over a stream) accept
+  // and refuse the same inputs and decode the same values.
   for (size_t at = 0; at + 4 <= bytes.size(); at += 4)
     for (uint32_t m : mutations) {
       auto in = bytes;
       auto u = units({m});
       std::copy(u.begin(), u.end(), in.begin() + at);
-      Dataset got{};
-      decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), in, &got);
-      Dataset_Done(&got);
+      Dataset fast{}, slow{};
+      bool a = decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), in, &fast);
+      bool b = decode_plain(in, &slow);
+      EXPECT_EQ(a, b) << "unit " << at / 4 << " = " << m;
+      if (a && b) {
+        bool ea = false, eb = false;
+        EXPECT_EQ(encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), &fast, &ea),
+                  encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), &slow, &eb));
+      }
+      Dataset_Done(&fast);
+      Dataset_Done(&slow);
     }
 }
 
