@@ -47,7 +47,10 @@ struct value_check {
   int code;
 };
 
-int catalog_state_check(zolandm_stmt* stmt, int id) {
+}  // namespace
+
+// 0 when the call may go on, else SQL_ERROR with one diagnostic pushed.
+int _zolandm_catalog_state_check(zolandm_stmt* stmt, int id) {
   if (stmt->async_func != 0) {
     if (stmt->async_func == id) return 0;
     return _zolandm_fail(stmt, ZOLANDM_E_S1010);
@@ -56,6 +59,8 @@ int catalog_state_check(zolandm_stmt* stmt, int id) {
   if (stmt->state >= 7 && stmt->state <= 9) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   return 0;
 }
+
+namespace {
 
 template <typename Call>
 SQLRETURN catalog(zolandm_stmt* stmt, const catalog_ids& ids, names& n, std::initializer_list<value_check> checks,
@@ -73,7 +78,7 @@ SQLRETURN catalog(zolandm_stmt* stmt, const catalog_ids& ids, names& n, std::ini
       return _zolandm_fail(stmt, c.code);
     }
   }
-  if (catalog_state_check(stmt, ids.plain) != 0) return ZOLANDM_ERROR;
+  if (_zolandm_catalog_state_check(stmt, ids.plain) != 0) return ZOLANDM_ERROR;
   for (int i = 0; i < n.count; ++i) {
     bool failed = false;
     int64_t len = n.len[i];

@@ -30,10 +30,14 @@ struct name_list {
   int cursor = -1;
 };
 
-name_list g_datasources;
-name_list g_drivers;
+}  // namespace
 
-int name_casecmp(const std::string& a, const std::string& b) {
+// The lists are shared by all environments.
+name_list _zolandm_datasources_list;
+name_list _zolandm_drivers_list;
+
+// Character by character after toupper; a prefix sorts first.
+int _zolandm_name_casecmp(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
     int x = std::toupper(static_cast<unsigned char>(a[i]));
@@ -42,6 +46,8 @@ int name_casecmp(const std::string& a, const std::string& b) {
   }
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
+
+namespace {
 
 bool equals_nocase(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -99,7 +105,7 @@ SQLRETURN list_worker(zolandm_env* env, name_list& list, bool drivers, SQLUSMALL
     if (system) read_source(list, drivers, ODBC_SYSTEM_DSN, direction == SQL_FETCH_FIRST, user_count);
     if (list.pairs.size() > 1) {
       std::stable_sort(list.pairs.begin(), list.pairs.end(),
-                       [](const auto& a, const auto& b) { return name_casecmp(a.first, b.first) < 0; });
+                       [](const auto& a, const auto& b) { return _zolandm_name_casecmp(a.first, b.first) < 0; });
     }
   }
   if (list.cursor >= static_cast<int>(list.pairs.size())) {
@@ -117,12 +123,12 @@ using ListWorker = SQLRETURN (*)(zolandm_env*, SQLUSMALLINT, SQLCHAR*, SQLSMALLI
 
 SQLRETURN datasources_worker(zolandm_env* env, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                              SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
-  return list_worker(env, g_datasources, false, dir, n, nm, nl, d, dm, dl);
+  return list_worker(env, _zolandm_datasources_list, false, dir, n, nm, nl, d, dm, dl);
 }
 
 SQLRETURN drivers_worker(zolandm_env* env, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl, SQLCHAR* d,
                          SQLSMALLINT dm, SQLSMALLINT* dl) {
-  return list_worker(env, g_drivers, true, dir, n, nm, nl, d, dm, dl);
+  return list_worker(env, _zolandm_drivers_list, true, dir, n, nm, nl, d, dm, dl);
 }
 
 SQLRETURN list_narrow(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
@@ -179,23 +185,27 @@ SQLRETURN list_wide(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLWCHAR*
 
 // ---- SQLGetFunctions ---------------------------------------------------------------------------
 
-// SQL_API_ numbers of the manager's function ids.
-int api_number(int id) {
-  static const int odbc2[57] = {0,  2,  1,  7,  41, 55, 57, 71, 45, 44, 47, 50, 42, 51, 46, 3,  19, 72, 64,
-                                17, 21, 69, 22, 12, 11, 62, 58, 63, 48, 49, 20, 18, 8,  6,  4,  13, 59, 43,
-                                68, 61, 10, 56, 40, 60, 65, 66, 67, 52, 53, 70, 54, 16, 5,  23, 9,  14, 15};
-  static const int odbc3[21] = {1001, 1002, 24,   1003, 6,    1004, 1005, 1021, 1006, 1007, 1008,
-                                1009, 1010, 1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020};
-  static const int string_plain[37] = {3,  4,  5,  6,  7,  8,  10, 11, 12, 16, 19, 20, 24, 25, 32, 33, 40, 41, 42,
-                                       43, 44, 45, 46, 47, 48, 49, 50, 61, 66, 67, 68, 69, 70, 72, 73, 74, 77};
-  if (id >= 1 && id <= 56) return odbc2[id];
-  if (id >= 57 && id <= 77) return odbc3[id - 57];
-  if (id >= 78 && id <= 114) return api_number(string_plain[id - 78]);
-  if (id == 115) return api_number(13);
-  if (id == 116) return api_number(14);
-  if (id >= 117 && id <= 153) return api_number(string_plain[id - 117]);
-  return 0;
-}
+
+}  // namespace
+
+// The SQL_API_ number of each function id (0 for id 0); W and A forms have their plain
+// function's number, SQLColAttribute that of SQLColAttributes.
+extern "C" const int _zolandm_function_api_ids[ZOLANDM_FN_COUNT];
+const int _zolandm_function_api_ids[ZOLANDM_FN_COUNT] = {
+    0, 2, 1, 7, 41, 55, 57, 71, 45, 44, 47, 50, 42, 51,
+    46, 3, 19, 72, 64, 17, 21, 69, 22, 12, 11, 62, 58, 63,
+    48, 49, 20, 18, 8, 6, 4, 13, 59, 43, 68, 61, 10, 56,
+    40, 60, 65, 66, 67, 52, 53, 70, 54, 16, 5, 23, 9, 14,
+    15, 1001, 1002, 24, 1003, 6, 1004, 1005, 1021, 1006, 1007, 1008, 1009, 1010,
+    1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020, 7, 41, 55, 57, 71, 45,
+    47, 50, 42, 19, 17, 21, 11, 62, 8, 6, 10, 56, 40, 60,
+    65, 66, 67, 52, 53, 70, 54, 6, 1007, 1008, 1009, 1010, 1011, 1014,
+    1016, 1017, 1020, 51, 46, 7, 41, 55, 57, 71, 45, 47, 50, 42,
+    19, 17, 21, 11, 62, 8, 6, 10, 56, 40, 60, 65, 66, 67,
+    52, 53, 70, 54, 6, 1007, 1008, 1009, 1010, 1011, 1014, 1016, 1017, 1020,
+};
+
+namespace {
 
 SQLRETURN get_functions(zolandm_dbc* dbc, SQLUSMALLINT fn, SQLUSMALLINT* out) {
   if (dbc->state == 0 || dbc->state == 1 || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
@@ -225,7 +235,7 @@ SQLRETURN get_functions(zolandm_dbc* dbc, SQLUSMALLINT fn, SQLUSMALLINT* out) {
   SQLUSMALLINT bitmap[250] = {0};
   for (int id = 1; id < ZOLANDM_FN_COUNT; ++id) {
     if (_zolandm_driver_entry(dbc, id) == nullptr) continue;
-    int n = api_number(id);
+    int n = _zolandm_function_api_ids[id];
     if (n <= 0) continue;
     if (n <= 99) flags[n] = 1;
     if (n < 4000) bitmap[n / 16] = static_cast<SQLUSMALLINT>(bitmap[n / 16] | (1u << (n % 16)));

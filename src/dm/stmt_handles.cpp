@@ -23,7 +23,12 @@ using SetStmtOptionFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLULEN);
 using GetStmtOptionFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLPOINTER);
 using CancelFn = SQLRETURN (*)(SQLHSTMT);
 
-const SQLINTEGER implicit_desc_attrs[4] = {10010, 10011, 10012, 10013};
+}  // namespace
+
+extern "C" const SQLINTEGER _zolandm_implicit_desc_attrs[4];
+const SQLINTEGER _zolandm_implicit_desc_attrs[4] = {10010, 10011, 10012, 10013};
+
+namespace {
 
 zolandm_desc* make_desc(zolandm_stmt* stmt) {
   auto* d = static_cast<zolandm_desc*>(_zolandm_calloc(1, sizeof(zolandm_desc)));
@@ -143,7 +148,7 @@ SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out) {
         break;
       }
       SQLRETURN drc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt,
-                                                   implicit_desc_attrs[i], static_cast<SQLPOINTER>(&d->drv_desc),
+                                                   _zolandm_implicit_desc_attrs[i], static_cast<SQLPOINTER>(&d->drv_desc),
                                                    SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
       if (!zolandm_succeeded(drc) || d->drv_desc == nullptr) {
         std::free(d);
