@@ -201,6 +201,97 @@ TEST(Parser, SubqueriesAndUnionOrderBy) {
   EXPECT_STREQ(pt_Label(pt_Child(pt_Child(sel3, 3), 6)), "ORDER BY 1 ");
 }
 
+// Tree shapes: kinds (numbers of expr_t) and leaf labels of the first node
+// of a kind. Primaries are written P(...) for short: 23(91(24(60(...)))).
+TEST(Parser, TreeShapes) {
+  struct Case {
+    const char *sql;
+    int kind;
+    const char *shape;
+  } cases[] = {
+      // table names: a.b has a as qualifier, a.b@c has a as owner
+      {"SELECT x FROM a", EXPR_TABLE_NAME, "88(87:a)"},
+      {"SELECT x FROM a.b", EXPR_TABLE_NAME, "88(63:a 87:b)"},
+      {"SELECT x FROM a..b", EXPR_TABLE_NAME, "88(63:a 87:b)"},
+      {"SELECT x FROM a.b.c", EXPR_TABLE_NAME, "88(63:a 57:b 87:c)"},
+      {"SELECT x FROM a@b", EXPR_TABLE_NAME, "88(87:a 63:b)"},
+      {"SELECT x FROM a.b@c", EXPR_TABLE_NAME, "88(57:a 87:b 63:c)"},
+      {"SELECT x FROM a:b", EXPR_TABLE_NAME, "88(63:a 87:b)"},
+      {"SELECT x FROM a@b:c", EXPR_TABLE_NAME, "88(63(64:a 64:b) 87:c)"},
+      {"SELECT x FROM a:b.c", EXPR_TABLE_NAME, "88(63:a 57:b 87:c)"},
+      {"SELECT x FROM a@b:c.d", EXPR_TABLE_NAME, "88(63(64:a 64:b) 57:c 87:d)"},
+      // all columns of a table: in a.b.* the a is the owner
+      {"SELECT a.* FROM t", EXPR_SELECT_SUBLIST, "75(88(87:a))"},
+      {"SELECT a.b.* FROM t", EXPR_SELECT_SUBLIST, "75(88(57:a 87:b))"},
+      {"SELECT a.b.c.* FROM t", EXPR_SELECT_SUBLIST, "75(88(63:a 57:b 87:c))"},
+      {"SELECT a..b.* FROM t", EXPR_SELECT_SUBLIST, "75(88(63:a 88:b))"},
+      {"SELECT a:b.* FROM t", EXPR_SELECT_SUBLIST, "75(88(63:a 88:b))"},
+      {"SELECT a:b.c.* FROM t", EXPR_SELECT_SUBLIST, "75(88(63:a 57:b 87:c))"},
+      {"SELECT a@b:c.* FROM t", EXPR_SELECT_SUBLIST, "75(88(63(64:a 64:b) 87:c))"},
+      {"SELECT a@b:c.d.* FROM t", EXPR_SELECT_SUBLIST, "75(88(63(64:a 64:b) 57:c 87:d))"},
+      {"SELECT a.b.c", EXPR_COLUMN_NAME, "11(57:a 87:b 10:c)"},
+      {"SELECT a.b", EXPR_COLUMN_NAME, "11(87:a 10:b)"},
+      // select options
+      {"SELECT DISTINCT TOP 5, 10 PERCENT WITH TIES a FROM t", EXPR_OPT_TOP,
+       "53(42:DISTINCT 95:5 95:10 53:PERCENT 53:WITH TIES)"},
+      {"SELECT ALL TOP (1, 2) a FROM t", EXPR_OPT_TOP,
+       "53(42:ALL 23(91(24(60(32(95:1))))) 23(91(24(60(32(95:2))))) 53: 53:)"},
+      // predicates
+      {"SELECT a FROM t WHERE a LIKE 'x' {escape '!'}", EXPR_LIKE_PREDICATE,
+       "31(23(91(24(60(11(10:a))))) 58:'x' 49(36:{ 21:escape '!' 37:}))"},
+      {"SELECT a FROM t WHERE a NOT IN (1, ?, USER)", EXPR_IN_PREDICATE,
+       "26(23(91(24(60(11(10:a))))) 99(99(99(98(32(95:1))) 98(20:?)) 98:USER))"},
+      {"SELECT a FROM t WHERE a >= ALL (SELECT b FROM u)", EXPR_QUANTIFIED_PREDICATE,
+       "66(23(91(24(60(11(10:a))))) 13:>= 2:ALL 85(42: 73(75(23(91(24(60(11(10:b))))))) "
+       "90(89(46(88(87:u)))) 54: 47: 48:))"},
+      {"SELECT a FROM t WHERE a *= b", EXPR_SQLSERVER_OLD_OUTER_JOIN, "84(11(10:a) 56:*= 11(10:b))"},
+      {"SELECT a FROM t WHERE ? IS NOT NULL", EXPR_NULL_PREDICATE, "33(98(20:?))"},
+      // functions, literals, CASE
+      {"SELECT COUNT(DISTINCT a) FROM t", EXPR_SET_FUNCTION_REF, "76(1:COUNT 11(10:a))"},
+      {"SELECT {fn SUBSTRING(a FROM 1)} FROM t", EXPR_ODBC_SCALAR_FN_EXT,
+       "39(36:{ 67(25:SUBSTRING 3(23(91(24(60(11(10:a))))) 23(91(24(60(32(95:1))))))) 37:})"},
+      {"SELECT {fn NOW()} FROM t", EXPR_SCALAR_FN, "67(25:NOW 3:)"},
+      {"SELECT {ts '2020-01-01 10:00:00.5'} FROM t", EXPR_LITERAL,
+       "32(35(41(36:{ 93:ts '2020-01-01 10:00:00.5' 37:})))"},
+      {"SELECT 0x1F FROM t", EXPR_PRIMARY, "60(7:0x1F)"},
+      {"SELECT CASE a WHEN 1 THEN 2 ELSE 3 END FROM t", EXPR_SIMPLE_CASE,
+       "77(23(91(24(60(11(10:a))))) 78(78(79(23(91(24(60(32(95:1))))) 23(91(24(60(32(95:2))))))) "
+       "79(23(91(24(60(32(95:3))))))))"},
+      // statements and clauses
+      {"INSERT INTO t (a) SELECT b FROM u", EXPR_INSERT_STATEMENT,
+       "28(88(87:t) 45(12(11(10:a))) 100(72(53(42:) 73(75(23(91(24(60(11(10:b))))))) "
+       "86(90(89(46(88(87:u)))) 54: 47: 48: 52: 50:))))"},
+      {"UPDATE t FROM u SET a = NULL", EXPR_UPDATE_STATEMENT_SEARCHED,
+       "97(88(87:t) 90(89(46(88(87:u)))) 5(4(10:a)) 54:)"},
+      // a parenthesised join takes no correlation name
+      {"SELECT a FROM (t RIGHT JOIN u ON t.a = u.a) x", EXPR_TABLE_REFERENCE_LIST, nullptr},
+      {"SELECT a FROM (t RIGHT JOIN u ON t.a = u.a)", EXPR_JOINED_TABLE,
+       "29(29(62(89(46(88(87:t))) 30(56:RIGHT 51:) 89(46(88(87:u))) "
+       "68(59(14(23(91(24(60(11(87:t 10:a))))) 13:= 23(91(24(60(11(87:u 10:a)))))))))))"},
+      {"SELECT a FROM t ORDER BY a DESC, 2", EXPR_ORDER_BY_CLAUSE,
+       "55(81(81(80(11(10:a) 44:DESC)) 80(95:2 44:)))"},
+      // a derived table's ORDER BY inside its parentheses stays its own; one
+      // after it that ends the FROM list is the statement's
+      {"SELECT a FROM (SELECT a FROM t ORDER BY a) AS x", EXPR_JOINED_TABLE,
+       "29(72(53(42:) 73(75(23(91(24(60(11(10:a))))))) 86(90(89(46(88(87:t)))) 54: 47: 48: 52: "
+       "50(55(81(80(11(10:a) 44:)))))) 43:AS 15:x 50:)"},
+      {"SELECT a FROM (SELECT a FROM t) x ORDER BY a", EXPR_TABLE_EXP,
+       "86(90(89(29(72(53(42:) 73(75(23(91(24(60(11(10:a))))))) 86(90(89(46(88(87:t)))) 54: 47: 48: 52: 50:)) "
+       "43: 15:x 50:))) 54: 47: 48: 52: 50(55(81(80(11(10:a) 44:)))))"},
+  };
+  for (const auto &c : cases) {
+    Parsed p(c.sql);
+    if (!c.shape) {
+      EXPECT_NE(p.rc, 0) << c.sql;
+      continue;
+    }
+    ASSERT_EQ(p.rc, 0) << c.sql << ": " << p.report;
+    PRSTR_NODE *n = sqltest::firstOfKind(p.tree, c.kind);
+    ASSERT_NE(n, nullptr) << c.sql;
+    EXPECT_EQ(sqltest::labelledShape(n), c.shape) << c.sql;
+  }
+}
+
 TEST(Parser, ThousandNestedParenthesesParse) {
   std::string sql = "SELECT a FROM t WHERE ";
   for (int i = 0; i < 1000; i++) sql += "(";

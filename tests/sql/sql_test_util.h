@@ -42,6 +42,28 @@ inline std::string shape(PRSTR_NODE *n) {
   return s;
 }
 
+// The tree with leaf labels, e.g. "88(63:a 87:b)" for a table name a.b.
+inline std::string labelledShape(PRSTR_NODE *n) {
+  std::string s = std::to_string(n->symbl.nType);
+  if (n->symbl.cArgs > 0 && n->left) {
+    s += "(";
+    for (PRSTR_NODE *c = n->left; c; c = c->right) {
+      if (c != n->left) s += " ";
+      s += labelledShape(c);
+    }
+    return s + ")";
+  }
+  return s + ":" + (n->symbl.szLabel ? n->symbl.szLabel : "");
+}
+
+// The first node of a kind in pre-order, or NULL.
+inline PRSTR_NODE *firstOfKind(PRSTR_NODE *n, int kind) {
+  if (!n || n->symbl.nType == kind) return n;
+  for (PRSTR_NODE *c = n->left; c; c = c->right)
+    if (PRSTR_NODE *f = firstOfKind(c, kind)) return f;
+  return nullptr;
+}
+
 // Collapses runs of blanks, and trims, to compare rebuilt texts loosely.
 inline std::string squeeze(const std::string &in) {
   std::string out;
