@@ -204,6 +204,29 @@ TEST(Encoding, LyingDatasetSizesAreRefused) {
   }
 }
 
+TEST(Encoding, OneBudgetForTheWholeRecord) {
+  // Two text columns of 300 bytes per row over 2 rows: each column alone fits a
+  // 1000-byte budget, both together do not.
+  Dataset ds = make_dataset({{CTYPE_CHR, 300}, {CTYPE_CHR, 300}}, 2);
+  for (int c = 0; c < 2; ++c)
+    for (int r = 0; r < 2; ++r) {
+      std::memset(Coldata_Cell(&ds.col[c], r), 'x', 300);
+      ds.col[c].indicators[r] = 0;
+    }
+  ds.nRows = 2;
+  auto enc = encode(VYRXDR_Dataset, &ds);
+  Dataset_Done(&ds);
+  wire_set_decode_limit(1000);
+  Dataset got{};
+  EXPECT_FALSE(decode(VYRXDR_Dataset, enc, &got));
+  free_with(VYRXDR_Dataset, &got);
+  wire_set_decode_limit(2000);
+  EXPECT_TRUE(decode(VYRXDR_Dataset, enc, &got));
+  free_with(VYRXDR_Dataset, &got);
+  wire_set_decode_limit(VYR_MAX_DECODE_BYTES);
+  EXPECT_EQ(VYR_MAX_DECODE_BYTES, 256u * 1024 * 1024);
+}
+
 TEST(Encoding, RowSet) {
   RowSet rs{};
   EXPECT_EQ(encode(VYRXDR_RowSet, &rs), units({0}));
