@@ -26,6 +26,12 @@ SQLUSMALLINT to_odbc3_identifier(SQLUSMALLINT id) {
   }
 }
 
+// The conversion slot of a description: slot 0, unless another function's call is pending
+// (SQLDescribeCol makes no pending check), whose slots must stay as they are.
+int name_slot(const zolandm_stmt* stmt, int id) {
+  return stmt->async_func == 0 || stmt->async_func == id ? 0 : 7;
+}
+
 // Pending-call bookkeeping shared by both functions.
 bool settle_pending(zolandm_stmt* stmt, int id, SQLRETURN rc) {
   if (rc == SQL_STILL_EXECUTING) {
@@ -34,7 +40,8 @@ bool settle_pending(zolandm_stmt* stmt, int id, SQLRETURN rc) {
     }
     return false;
   }
-  _zolandm_stmt_free_tmpbufs(stmt);
+  // Another function's pending call keeps its buffers (ours is freed with them later).
+  if (stmt->async_func == 0 || stmt->async_func == id) _zolandm_stmt_free_tmpbufs(stmt);
   if (stmt->async_func == id && (rc == ZOLANDM_OK || rc == ZOLANDM_OK_INFO || rc == ZOLANDM_ERROR)) {
     stmt->async_func = 0;
   }
@@ -54,14 +61,14 @@ SQLRETURN describe_col(zolandm_stmt* stmt, SQLUSMALLINT column, void* name, SQLS
   bool converted = false;
   if (name != nullptr && buf_len > 0 && unicode != app_wide) {
     int bytes = unicode ? buf_len * static_cast<int>(sizeof(SQLWCHAR)) : buf_len;
-    drv_name = _zolandm_stmt_tmpbuf(stmt, 0, bytes);
+    drv_name = _zolandm_stmt_tmpbuf(stmt, name_slot(stmt, ZOLANDM_FN_SQLDescribeCol), bytes);
     if (drv_name == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_HY001);
     converted = true;
   }
   void* f = _zolandm_driver_entry_width(stmt->dbc, ZOLANDM_FN_SQLDescribeCol, ZOLANDM_FN_SQLDescribeColW,
                                         ZOLANDM_FN_SQLDescribeColA);
   if (f == nullptr) {
-    _zolandm_stmt_free_tmpbufs(stmt);
+    if (name_slot(stmt, ZOLANDM_FN_SQLDescribeCol) == 0) _zolandm_stmt_free_tmpbufs(stmt);
     return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   }
   SQLRETURN rc = _zolandm_call<DescribeColFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, column,

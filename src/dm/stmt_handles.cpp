@@ -327,12 +327,11 @@ extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT hstmt) {
   // A running call owns the statement's diagnostics: clearing them under it would race
   // with its pushes and lose what it reported.
   if (!running) _zolandm_diag_clear(stmt);
-  zolandm_dbc* dbc = stmt->dbc;
-  zolandm_driver* drv = dbc->driver;
+  zolandm_driver* drv = stmt->dbc->driver;
   SQLHSTMT drv_stmt = stmt->drv_stmt;
   pthread_mutex_unlock(&_zolandm_global_lock);
 
-  void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLCancel);
+  void* f = _zolandm_driver_record_entry(drv, ZOLANDM_FN_SQLCancel);
   if (f == nullptr) {
     if (running) return ZOLANDM_ERROR;  // nothing may be pushed under the running call
     return _zolandm_fail(stmt, ZOLANDM_E_IM001);

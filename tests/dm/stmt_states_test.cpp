@@ -459,6 +459,10 @@ TEST_F(Fake, PendingCallKeepsItsConversionBuffers) {
   // A refused catalog call (bad length) must not free the pending call's text.
   EXPECT_EQ(SQLTables(stmt, nullptr, -1, nullptr, 0, nullptr, 0, nullptr, 0), SQL_ERROR);
   EXPECT_EQ(rec()->tmpbuf[0].data, text);
+  // Nor does a column description, which may run meanwhile.
+  SQLWCHAR name[8];
+  EXPECT_EQ(SQLDescribeColW(stmt, 1, name, 8, nullptr, nullptr, nullptr, nullptr, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(rec()->tmpbuf[0].data, text);
   EXPECT_STREQ(static_cast<char*>(text), "SELECT \xc3\xa9");
   ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"SELECT \u00e9")), SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(fake->last("ExecDirect"), "ExecDirect text=SELECT \xc3\xa9 len=-3");
