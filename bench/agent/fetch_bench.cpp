@@ -1,0 +1,168 @@
+// 1,000,000 rows of (INTEGER, VARCHAR(20), DOUBLE) from SQLite, fetched
+// (a) in-process through our driver manager with bound columns and block fetch,
+// (b) through the agent over loopback TCP with the wire client, in blocks.
+// The agent's peak resident memory while serving (b) is reported as a counter
+// (agent_peak_MB).
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "inprocess_fetch.h"
+#include "util/options.h"
+#include "wire/client.h"
+
+namespace {
+pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
+char bench_name[] = "agent_fetch_bench";
+}  // namespace
+
+// What the foundation library asks of its program.
+pgm_info program_info = {bench_name, "agent_fetch_bench\n", "", 0, no_options};
+void terminate(int n) { std::exit(n); }
+
+namespace {
+
+std::string BenchDir() {
+  const char* d = getenv("SQLGATE_BENCH_DIR");
+  static std::string dir = d ? d : "/tmp/sqlgate-bench";
+  return dir;
+}
+
+long Rows() {
+  const char* r = getenv("SQLGATE_BENCH_ROWS");
+  return r ? atol(r) : 1000000;
+}
+
+bool Prepared() {
+  static int ok = -1;
+  if (ok < 0) {
+    std::string dir = BenchDir();
+    ok = system(("mkdir -p " + dir).c_str()) == 0 && agent_bench::MakeDatabase(dir, Rows());
+  }
+  return ok == 1;
+}
+
+void BM_InProcessBlockFetch(benchmark::State& state) {
+  if (!Prepared()) {
+    state.SkipWithError("cannot make the database");
+    return;
+  }
+  for (auto _ : state) {
+    long n = agent_bench::FetchInProcess(BenchDir() + "/bench.db", int(state.range(0)));
+    if (n != Rows()) state.SkipWithError("wrong row count");
+  }
+  state.counters["rows"] = double(Rows());
+}
+BENCHMARK(BM_InProcessBlockFetch)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The agent, started through the launcher on a port the kernel chooses.
+struct Agent {
+  pid_t launcher = 0;
+  int port = 0;
+  Agent() {
+    int out[2];
+    if (pipe(out) != 0) return;
+    launcher = fork();
+    if (launcher == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      execl(LAUNCH_BINARY, LAUNCH_BINARY, "--", SQLGATE_BINARY, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    char buf[32] = {0};
+    ssize_t n = read(out[0], buf, sizeof buf - 1);
+    close(out[0]);
+    if (n > 0) port = atoi(buf);
+  }
+  ~Agent() {
+    if (launcher > 0) {
+      kill(launcher, SIGTERM);
+      waitpid(launcher, nullptr, 0);
+    }
+  }
+  // Peak resident memory of the agent (the launcher's child), in MB.
+  double PeakMB() const {
+    std::ifstream kids("/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children");
+    int child = 0;
+    kids >> child;
+    std::ifstream st("/proc/" + std::to_string(child) + "/status");
+    std::string line;
+    while (std::getline(st, line))
+      if (line.rfind("VmHWM:", 0) == 0) return atof(line.c_str() + 6) / 1024.0;
+    return -1;
+  }
+};
+
+long FetchThroughAgent(WireClient* c, const std::string& dbFile, uns16 block) {
+  Server s{};
+  handleres hs{};
+  if (dbsvc_server(c, &s, &hs) != RPC_SUCCESS || hs.error) return -1;
+  handle_t hServer = hs.handle;
+  call_getdrvparameter gp{hServer, 0x11010000};
+  getdrvparameterres gr{};
+  dbsvc_getdrvparameter(c, &gp, &gr);
+  dbsvc_getdrvparameter_free(&gr);
+  std::string cs = std::string("DRIVER=") + agent_bench::kSqliteDriver + ";Database=" + dbFile + ";StepAPI=1";
+  Connect rec{};
+  rec.dbOptions = const_cast<char*>(cs.c_str());
+  call_connect ca{hServer, &rec};
+  connectres cr{};
+  if (dbsvc_connect(c, &ca, &cr) != RPC_SUCCESS || cr.error) return -1;
+  handle_t hConn = cr.handle;
+  dbsvc_connect_free(&cr);
+  handleres hc{};
+  dbsvc_cursor(c, &hConn, &hc);
+  handle_t h = hc.handle;
+  call_prepare pa{h, const_cast<char*>("SELECT i, s, d FROM big")};
+  errcode_t e = ER_SUCCESS;
+  dbsvc_prepare(c, &pa, &e);
+  dbsvc_execute(c, &h, &e);
+  if (e) return -1;
+  long seen = 0;
+  for (;;) {
+    call_fetch fa{h, block};
+    datasetres fr{};
+    if (dbsvc_fetch(c, &fa, &fr) != RPC_SUCCESS || fr.error) return -1;
+    int n = fr.desc.nRows;
+    dbsvc_fetch_free(&fr);
+    if (n <= 0) break;
+    seen += n;
+  }
+  dbsvc_endcursor(c, &h, &e);
+  dbsvc_endconnect(c, &hConn, &e);
+  dbsvc_endserver(c, &hServer, &e);
+  return seen;
+}
+
+void BM_AgentBlockFetch(benchmark::State& state) {
+  if (!Prepared()) {
+    state.SkipWithError("cannot make the database");
+    return;
+  }
+  Agent agent;
+  std::string err;
+  WireClient* c = agent.port ? wire_client_create("127.0.0.1", uns16(agent.port), false, 120, &err) : nullptr;
+  if (!c) {
+    state.SkipWithError(("agent not reachable: " + err).c_str());
+    return;
+  }
+  for (auto _ : state) {
+    long n = FetchThroughAgent(c, BenchDir() + "/bench.db", uns16(state.range(0)));
+    if (n != Rows()) state.SkipWithError("wrong row count");
+  }
+  state.counters["rows"] = double(Rows());
+  state.counters["agent_peak_MB"] = agent.PeakMB();
+  wire_client_destroy(c);
+}
+BENCHMARK(BM_AgentBlockFetch)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,7 @@
+// The signal hooks of the agent: consulted when a recorded termination or
+// hang-up signal is acted on. The backend installs its shutdown procedure as
+// the termination hook at the first connect request; nothing sets the other.
+#include "server/signals.h"
+
+int (*sigterm_hook)(int);
+int (*sighup_hook)(int);

@@ -1,0 +1,59 @@
+#include "server/signals.h"
+
+#include <signal.h>
+
+#include <initializer_list>
+
+#include "util/log.h"
+#include "util/options.h"
+#include "util/signame.h"
+
+namespace {
+
+volatile sig_atomic_t g_termSignal;
+volatile sig_atomic_t g_hangUp;
+
+void term_handler(int sig) { g_termSignal = sig; }
+void hup_handler(int) { g_hangUp = 1; }
+
+void set_handler(int sig, void (*fn)(int)) {
+  struct sigaction sa {};
+  sa.sa_handler = fn;
+  sigemptyset(&sa.sa_mask);
+  sigaction(sig, &sa, nullptr);
+}
+
+}  // namespace
+
+void install_signal_handlers(void) {
+  for (int s : {SIGINT, SIGTERM, SIGQUIT}) set_handler(s, term_handler);
+  set_handler(SIGHUP, hup_handler);
+  signal(SIGABRT, SIG_DFL);
+  signal(SIGSEGV, SIG_DFL);
+}
+
+void agent_signal_set(void *p) {
+  sigset_t *set = static_cast<sigset_t *>(p);
+  sigemptyset(set);
+  for (int s : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) sigaddset(set, s);
+}
+
+void handle_pending_signals(void) {
+  if (g_hangUp) {
+    g_hangUp = 0;
+    logit(LOG_DEBUG, nullptr, 0, "got SIGHUP");
+    if (sighup_hook && sighup_hook(SIGHUP) == 0) terminate(0);
+  }
+  int sig = g_termSignal;
+  if (!sig) return;
+  g_termSignal = 0;
+  if (sig == SIGTERM) {
+    logit(LOG_DEBUG, nullptr, 0, "got SIGTERM");
+  } else if (const char *ab = sig_abbrev(sig)) {
+    logit(LOG_INFO, nullptr, 0, "got SIG%s", ab);
+  } else {
+    logit(LOG_INFO, nullptr, 0, "got signal %d", sig);
+  }
+  if (sigterm_hook && sigterm_hook(sig) == 1) return;
+  terminate(0);
+}

@@ -1,0 +1,174 @@
+// A backend session against a real driver: temporary ini files and database,
+// a server session, one connection, and helpers that run SQL and read results
+// through the backend's operations.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "backend/backend.h"
+#include "fixtures/support/support.h"
+
+namespace backend_test {
+
+constexpr const char* kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+constexpr const char* kPgDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+
+// Points every configuration path of the driver manager at a temporary folder.
+inline void UseTempConfig(const test_support::TempDir& dir) {
+  setenv("HOME", dir.path().c_str(), 1);
+  for (const char* v : {"ODBCINI", "SYSODBCINI"}) setenv(v, dir.file("odbc.ini").c_str(), 1);
+  for (const char* v : {"ODBCINSTINI", "SYSODBCINSTINI"}) setenv(v, dir.file("odbcinst.ini").c_str(), 1);
+  setenv("FILEDSNPATH", dir.path().c_str(), 1);
+  test_support::write_file(dir.file("odbcinst.ini"),
+                           std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n\n[PostgreSQL]\nDriver=" + kPgDriver + "\n");
+}
+
+// A cell as text, for comparisons ("NULL" for a NULL cell).
+inline std::string CellString(const Dataset& ds, int col, int row) {
+  const Coldata& c = ds.col[col];
+  if (c.indicators[row] == -1) return "NULL";
+  if (c.indicators[row] == -3) return "LONG";
+  const char* cell = Coldata_Cell(&c, uint64_t(row));
+  switch (c.cType) {
+    case CTYPE_SGN32: {
+      sgn32 v;
+      memcpy(&v, cell, 4);
+      return std::to_string(v);
+    }
+    case CTYPE_SGN16: {
+      sgn16 v;
+      memcpy(&v, cell, 2);
+      return std::to_string(v);
+    }
+    case CTYPE_FLT64: {
+      double v;
+      memcpy(&v, cell, 8);
+      char b[64];
+      snprintf(b, sizeof b, "%.17g", v);
+      return b;
+    }
+    case CTYPE_VCHR:
+      return std::string(cell, strnlen(cell, c.width));
+    case CTYPE_VCHR32:
+    case CTYPE_VBIN32: {
+      uns32 n;
+      memcpy(&n, cell, 4);
+      return std::string(cell + 4, n);
+    }
+    default:
+      return "?";
+  }
+}
+
+class BackendSession : public ::testing::Test {
+ protected:
+  test_support::TempDir dir;
+  handle_t hServer = 0;
+  handle_t hConn = 0;
+
+  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
+
+  void SetUp() override {
+    UseTempConfig(dir);
+    ASSERT_EQ(ODBC_Server(nullptr, &hServer), ER_SUCCESS);
+    char buf[16];
+    ASSERT_EQ(ODBC_GetDrvParameter(hServer, 0x11010000, buf, sizeof buf, nullptr), ER_SUCCESS);
+    ASSERT_EQ(Connect(ConnStr(), &hConn), ER_SUCCESS) << ServerErrors();
+  }
+  void TearDown() override {
+    while (numServers > 0) ODBC_EndServer(hServer);
+  }
+
+  errcode_t Connect(const std::string& connStr, handle_t* ph, const char* dsn = nullptr, int readOnly = 0) {
+    ::Connect rec{};
+    rec.dbOptions = connStr.empty() ? nullptr : strdup(connStr.c_str());
+    rec.dbPath = dsn ? strdup(dsn) : nullptr;
+    rec.readOnly = readOnly;
+    errcode_t e = ODBC_Connect(hServer, &rec, ph);
+    Connect_Done(&rec);
+    return e;
+  }
+
+  std::string Errors(handle_t h) {
+    std::string out;
+    ErrInfo info{};
+    if (ODBC_ErrInfo(h, &info) != ER_SUCCESS) return out;
+    for (unsigned i = 0; i < info.messageCount; i++) out += std::string(info.messages[i] ? info.messages[i] : "") + "\n";
+    ErrInfo_Done(&info);
+    return out;
+  }
+  std::string ServerErrors() { return Errors(hServer); }
+
+  handle_t NewCursor(handle_t conn = 0) {
+    handle_t h = 0;
+    EXPECT_EQ(ODBC_Cursor(conn ? conn : hConn, &h), ER_SUCCESS);
+    return h;
+  }
+
+  errcode_t Exec(const std::string& sql, handle_t conn = 0) {
+    handle_t h = NewCursor(conn);
+    errcode_t e = ODBC_Prepare(h, const_cast<char*>(sql.c_str()));
+    if (e == ER_SUCCESS) e = ODBC_Execute(h);
+    ODBC_EndCursor(h);
+    return e;
+  }
+
+  // Every row of the cursor's result, fetched maxRows at a time, as text.
+  std::vector<std::vector<std::string>> FetchAll(handle_t h, uns16 maxRows = 100) {
+    std::vector<std::vector<std::string>> rows;
+    for (int guard = 0; guard < 100000; guard++) {
+      Dataset ds{};
+      errcode_t e = ODBC_Fetch(h, maxRows, &ds);
+      EXPECT_EQ(e, ER_SUCCESS);
+      if (e != ER_SUCCESS || ds.nRows == 0) {
+        Dataset_Done(&ds);
+        break;
+      }
+      for (int r = 0; r < ds.nRows; r++) {
+        std::vector<std::string> row;
+        for (int c = 0; c < ds.nCols; c++) row.push_back(CellString(ds, c, r));
+        rows.push_back(row);
+      }
+      Dataset_Done(&ds);
+    }
+    return rows;
+  }
+
+  std::vector<std::vector<std::string>> Query(const std::string& sql, uns16 maxRows = 100, handle_t conn = 0) {
+    handle_t h = NewCursor(conn);
+    EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>(sql.c_str())), ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+    auto rows = FetchAll(h, maxRows);
+    ODBC_EndCursor(h);
+    return rows;
+  }
+};
+
+// A heap dataset of one SGN32 column and one VCHR column, for parameters.
+inline Dataset* IntTextParams(const std::vector<std::pair<int, const char*>>& rows, precision_t textLen = 20) {
+  Dataset* ds = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
+  Dataset_Init(ds, 2);
+  ds->nCols = 2;
+  ds->col[0].cType = CTYPE_SGN32;
+  ds->col[0].width = 4;
+  ds->col[1].cType = CTYPE_VCHR;
+  ds->col[1].width = Dataset_SizeCol(CTYPE_VCHR, textLen);
+  Dataset_AllocColumns(ds, sgn32(rows.size()));
+  for (size_t r = 0; r < rows.size(); r++) {
+    memcpy(Coldata_Cell(&ds->col[0], r), &rows[r].first, 4);
+    ds->col[0].indicators[r] = 0;
+    if (rows[r].second) {
+      strncpy(Coldata_Cell(&ds->col[1], r), rows[r].second, textLen);
+      ds->col[1].indicators[r] = 0;
+    }
+  }
+  ds->nRows = sgn32(rows.size());
+  return ds;
+}
+
+}  // namespace backend_test

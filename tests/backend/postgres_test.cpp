@@ -1,0 +1,81 @@
+// The backend against a PostgreSQL server through psqlodbca.so and our driver
+// manager (every ODBC 2 call reaches the driver through the 2-to-3 mapping).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "backend_fixture.h"
+
+using namespace backend_test;
+
+namespace {
+
+std::string PgConnStr() {
+  const char* port = getenv("SQLGATE_PG_PORT");
+  const char* user = getenv("SQLGATE_PG_USER");
+  const char* db = getenv("SQLGATE_PG_DB");
+  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + port + ";Database=" + (db ? db : "sqlgate") +
+         ";Username=" + (user ? user : "postgres") + ";Password=";
+}
+
+class BackendPostgres : public BackendSession {
+ protected:
+  handle_t hPg = 0;
+  void SetUp() override {
+    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+    BackendSession::SetUp();
+    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << ServerErrors();
+    Exec("DROP TABLE IF EXISTS bt", hPg);
+    ASSERT_EQ(Exec("CREATE TABLE bt (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)", hPg), ER_SUCCESS);
+  }
+  void TearDown() override {
+    if (hPg) Exec("DROP TABLE IF EXISTS bt", hPg);
+    BackendSession::TearDown();
+  }
+};
+
+TEST_F(BackendPostgres, ParametersFetchAndTransactions) {
+  handle_t h = NewCursor(hPg);
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO bt (i, s) VALUES (?, ?)")), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{1, "one"}, {2, nullptr}, {3, "three"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  ODBC_EndCursor(h);
+  auto rows = Query("SELECT i, s FROM bt ORDER BY i", 2, hPg);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "one"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "NULL"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"3", "three"}));
+
+  f_noautocommit = 1;
+  handle_t a = 0;
+  ASSERT_EQ(Connect(PgConnStr(), &a), ER_SUCCESS) << ServerErrors();
+  f_noautocommit = 0;
+  ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (10)", a), ER_SUCCESS);
+  EXPECT_EQ(Query("SELECT count(*) FROM bt", 10, hPg)[0][0], "3");
+  ASSERT_EQ(ODBC_Rollback(a), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (11)", a), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Commit(a), ER_SUCCESS);
+  EXPECT_EQ(Query("SELECT max(i) FROM bt", 10, hPg)[0][0], "11");
+}
+
+TEST_F(BackendPostgres, BadSqlAnswers68) {
+  handle_t h = NewCursor(hPg);
+  errcode_t e = ODBC_Prepare(h, const_cast<char*>("SELEC 1"));
+  if (e == ER_SUCCESS) e = ODBC_Execute(h);
+  EXPECT_EQ(e == ER_SYNTAXIS || e == ER_ACCESS, true) << e;
+  EXPECT_NE(Errors(h).find("syntax error"), std::string::npos);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendPostgres, ManyRowsInBlocks) {
+  ASSERT_EQ(Exec("INSERT INTO bt SELECT g, 'r' || g, g * 0.5 FROM generate_series(1, 2000) g", hPg), ER_SUCCESS);
+  auto rows = Query("SELECT i, s, d FROM bt ORDER BY i", 100, hPg);
+  ASSERT_EQ(rows.size(), 2000u);
+  for (int r = 0; r < 2000; r += 123) {
+    EXPECT_EQ(rows[r][0], std::to_string(r + 1));
+    EXPECT_EQ(rows[r][1], "r" + std::to_string(r + 1));
+  }
+}
+
+}  // namespace

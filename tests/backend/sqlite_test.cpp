@@ -1,0 +1,457 @@
+// The backend against the SQLite ODBC driver through our driver manager.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "backend_fixture.h"
+
+using namespace backend_test;
+
+namespace {
+
+class BackendSqlite : public BackendSession {
+ protected:
+  void MakeTable(int rows) {
+    ASSERT_EQ(Exec("CREATE TABLE t (i INTEGER, s VARCHAR(20), d DOUBLE)"), ER_SUCCESS);
+    if (rows == 0) return;
+    std::string sql = "INSERT INTO t VALUES ";
+    // Built with SQLite's recursive common table expression: one statement.
+    sql = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < " + std::to_string(rows) +
+          ") INSERT INTO t SELECT x, 'row' || x, x * 0.5 FROM c";
+    ASSERT_EQ(Exec(sql), ER_SUCCESS);
+  }
+};
+
+// A SELECT must never come back empty when rows exist, whatever set-up step
+// of the block fetch the driver refuses; 32-bit integers come back right on
+// every row of a block.
+TEST_F(BackendSqlite, BlockFetchReturnsEveryRowExactly) {
+  MakeTable(1000);
+  for (uns16 block : {1, 7, 100, 1000}) {
+    auto rows = Query("SELECT i, s, d FROM t ORDER BY i", block);
+    ASSERT_EQ(rows.size(), 1000u) << "block " << block;
+    for (int r = 0; r < 1000; r++) {
+      ASSERT_EQ(rows[r][0], std::to_string(r + 1)) << "block " << block << " row " << r;
+      ASSERT_EQ(rows[r][1], "row" + std::to_string(r + 1));
+      char d[64];
+      snprintf(d, sizeof d, "%.17g", (r + 1) * 0.5);
+      ASSERT_EQ(rows[r][2], d);
+    }
+  }
+}
+
+TEST_F(BackendSqlite, NullsAndRowByRowPath) {
+  ASSERT_EQ(Exec("CREATE TABLE n (a INTEGER, b VARCHAR(10))"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO n VALUES (1, NULL)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO n VALUES (NULL, 'x')"), ER_SUCCESS);
+  auto rows = Query("SELECT a, b FROM n ORDER BY a", 1);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"NULL", "x"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "NULL"}));
+  setenv("USE_EXTENDED_FETCH", "no", 1);
+  handle_t h2 = 0;
+  // The switch is read when the server record is made.
+  ODBC_EndServer(hServer);
+  ASSERT_EQ(ODBC_Server(nullptr, &hServer), ER_SUCCESS);
+  ASSERT_EQ(Connect(ConnStr(), &h2), ER_SUCCESS);
+  unsetenv("USE_EXTENDED_FETCH");
+  rows = Query("SELECT a, b FROM n ORDER BY a", 10, h2);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1][0], "1");
+}
+
+TEST_F(BackendSqlite, DescribeColumns) {
+  MakeTable(0);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT i, s, d FROM t")), ER_SUCCESS);
+  uns16 n = 0;
+  Coldesc* cd = nullptr;
+  ASSERT_EQ(ODBC_DescribeColumns(h, &n, &cd), ER_SUCCESS);
+  ASSERT_EQ(n, 3);
+  EXPECT_STREQ(cd[0].label, "i");
+  EXPECT_EQ(cd[0].sqlType, SQLTYPE_INTEGER);
+  EXPECT_EQ(cd[0].fetchType, CTYPE_SGN32);
+  EXPECT_EQ(cd[1].sqlType, SQLTYPE_VARCHAR);
+  EXPECT_EQ(cd[1].precision, 20u);
+  EXPECT_EQ(cd[2].sqlType, SQLTYPE_DOUBLE);
+  EXPECT_EQ(cd[0].nullable & 0xF, 1);
+  FreeColdesc(cd, n);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, MaxRowsBelowRowsFetchedGivesNoMore) {
+  MakeTable(20);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT i FROM t ORDER BY i")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+  sgn32 cap = 10;
+  ASSERT_EQ(ODBC_SetDrvParameter(h, 0x32030001, &cap), ER_SUCCESS);
+  std::vector<int> got;
+  for (int call = 0; call < 4; call++) {
+    Dataset ds{};
+    ASSERT_EQ(ODBC_Fetch(h, 6, &ds), ER_SUCCESS);
+    got.push_back(ds.nRows);
+    Dataset_Done(&ds);
+  }
+  EXPECT_EQ(got, (std::vector<int>{6, 4, 0, 0}));
+  // A cap lowered below what was already fetched leaves nothing, not a wrap.
+  cap = 3;
+  ASSERT_EQ(ODBC_SetDrvParameter(h, 0x32030001, &cap), ER_SUCCESS);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 6, &ds), ER_SUCCESS);
+  EXPECT_EQ(ds.nRows, 0);
+  Dataset_Done(&ds);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, LongTextInPiecesWithinBudget) {
+  ASSERT_EQ(Exec("CREATE TABLE l (id INTEGER, body TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO l VALUES (1, printf('%.*c', 100000, 'x') || 'END')"), ER_SUCCESS);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT id, body FROM l")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 10, &ds), ER_SUCCESS);
+  ASSERT_EQ(ds.nRows, 1);  // a long column is fetched one row per call
+  Dataset_Done(&ds);
+  // Bad column numbers are refused before use.
+  char* data = nullptr;
+  precision_t len = 0;
+  ctype_t ct;
+  sgn32 remain = 0;
+  for (sgn32 bad : {0, -1, 3, 70000}) EXPECT_EQ(ODBC_GetData(h, bad, 0, 10, &data, &len, &ct, &remain), ER_INVALID_COLUMN);
+  EXPECT_EQ(ODBC_GetData(h, 1, 0, 10, &data, &len, &ct, &remain), ER_GENERAL_ERROR);  // not a long column
+  std::string all;
+  for (int guard = 0; guard < 100; guard++) {
+    data = nullptr;
+    ASSERT_EQ(ODBC_GetData(h, 2, 0, 30000, &data, &len, &ct, &remain), ER_SUCCESS) << Errors(h);
+    if (len == 0) break;
+    EXPECT_EQ(ct, CTYPE_CHR);
+    all.append(data, len);
+    free(data);
+  }
+  EXPECT_EQ(all.size(), 100003u);
+  EXPECT_EQ(all.substr(all.size() - 3), "END");
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, LongDataBudgetCapsThePieces) {
+  ASSERT_EQ(Exec("CREATE TABLE l (body TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO l VALUES (printf('%.*c', 300, 'y'))"), ER_SUCCESS);
+  handle_t h = NewCursor();
+  // SQLite keeps its own maximum length (it answers "option value changed" with
+  // 1,000,000,000); the client's budget is set on the record itself here.
+  sgn32 maxLen = 100;
+  errcode_t setRc = ODBC_SetDrvParameter(h, 0x32030003, &maxLen);
+  EXPECT_TRUE(setRc == ER_SUCCESS || setRc == ER_OPT_VAL_CHANGED) << setRc;
+  ODBC_CursorRec(h)->maxDataLen = 100;
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT body FROM l")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 1, &ds), ER_SUCCESS);
+  Dataset_Done(&ds);
+  uint64_t total = 0;
+  for (int call = 0; call < 5; call++) {
+    char* data = nullptr;
+    precision_t len = 0;
+    ctype_t ct;
+    sgn32 remain = 0;
+    ASSERT_EQ(ODBC_GetData(h, 1, 0, 70, &data, &len, &ct, &remain), ER_SUCCESS);
+    EXPECT_LE(len, 70u);
+    total += len;
+    free(data);
+  }
+  EXPECT_EQ(total, 100u);
+  ODBC_EndCursor(h);
+}
+
+// SQLite has no SQLParamOptions: every parameter row runs in turn and the row
+// counts add up.
+TEST_F(BackendSqlite, ParameterRowsRunInTurn) {
+  MakeTable(0);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO t (i, s) VALUES (?, ?)")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{1, "one"}, {2, nullptr}, {3, "three"}, {70000, "big"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  char buf[8];
+  sgn32 count = 0;
+  ASSERT_EQ(ODBC_GetDrvParameter(h, 0x32010000, buf, sizeof buf, nullptr), ER_SUCCESS);
+  memcpy(&count, buf, 4);
+  EXPECT_EQ(count, 4);
+  ODBC_EndCursor(h);
+  auto rows = Query("SELECT i, s FROM t ORDER BY i");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "NULL"}));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{"70000", "big"}));
+}
+
+TEST_F(BackendSqlite, ParameterRowsStopAtFirstFailure) {
+  ASSERT_EQ(Exec("CREATE TABLE u (i INTEGER PRIMARY KEY, s VARCHAR(20))"), ER_SUCCESS);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO u VALUES (?, ?)")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{1, "a"}, {1, "dup"}, {2, "never"}})), ER_SUCCESS);
+  EXPECT_NE(ODBC_Execute(h), ER_SUCCESS);
+  EXPECT_NE(Errors(h).find("UNIQUE"), std::string::npos);
+  ODBC_EndCursor(h);
+  EXPECT_EQ(Query("SELECT count(*) FROM u")[0][0], "1");
+}
+
+TEST_F(BackendSqlite, ParametersWithoutDatasetAnswer48) {
+  MakeTable(0);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO t (i) VALUES (?)")), ER_SUCCESS);
+  EXPECT_EQ(ODBC_Execute(h), ER_MISMATCH_PARAMS);
+  EXPECT_NE(Errors(h).find("Wrong number of parameters"), std::string::npos);
+  ODBC_EndCursor(h);
+}
+
+// A fixed-width text cell has no terminator: it is measured within the cell.
+TEST_F(BackendSqlite, FixedWidthTextParameter) {
+  MakeTable(0);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO t (s) VALUES (?)")), ER_SUCCESS);
+  Dataset* ds = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
+  Dataset_Init(ds, 1);
+  ds->nCols = 1;
+  ds->col[0].cType = CTYPE_CHR;
+  ds->col[0].width = 4;
+  Dataset_AllocColumns(ds, 1);
+  memcpy(ds->col[0].values, "abcd", 4);  // fills the cell; the spare byte follows
+  static_cast<char*>(ds->col[0].values)[4] = 'Z';
+  ds->col[0].indicators[0] = 0;
+  ds->nRows = 1;
+  ASSERT_EQ(ODBC_Parameters(h, ds), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  ODBC_EndCursor(h);
+  EXPECT_EQ(Query("SELECT s FROM t")[0][0], "abcd");
+}
+
+TEST_F(BackendSqlite, QueryWithParameterRowsMoreResults) {
+  MakeTable(5);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT s FROM t WHERE i = ?")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{2, ""}, {4, ""}})), ER_SUCCESS);
+  // Only the first column is a parameter: the dataset's second is ignored by the driver count.
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  auto first = FetchAll(h);
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0][0], "row2");
+  ASSERT_EQ(ODBC_MoreResults(h), ER_SUCCESS) << Errors(h);
+  auto second = FetchAll(h);
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_EQ(second[0][0], "row4");
+  EXPECT_EQ(ODBC_MoreResults(h), ER_NO_MORE_RESULTS);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, BadSqlAnswers68WithTexts) {
+  handle_t h = NewCursor();
+  errcode_t e = ODBC_Prepare(h, const_cast<char*>("SELEC 1"));
+  if (e == ER_SUCCESS) e = ODBC_Execute(h);
+  EXPECT_EQ(e, ER_SYNTAXIS);
+  std::string texts = Errors(h);
+  EXPECT_NE(texts.find("[ODBC Server]"), std::string::npos) << texts;
+  EXPECT_NE(texts.find("syntax error"), std::string::npos) << texts;
+  EXPECT_EQ(Errors(h), "");  // delivered once
+  EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT * FROM nosuch")), ER_SYNTAXIS);
+  EXPECT_NE(Errors(h).find("no such table"), std::string::npos);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, CursorBeforeAgentParameterAnswers152) {
+  agent_version_set = 0;
+  handle_t h = 0;
+  EXPECT_EQ(ODBC_Cursor(hConn, &h), ER_NEED_UPGRADE_BROKER);
+  EXPECT_NE(Errors(hConn).find("Agent needs a newer broker[SQLSTATE:IM927]"), std::string::npos);
+  char buf[16];
+  ASSERT_EQ(ODBC_GetDrvParameter(hServer, 0x11010000, buf, sizeof buf, nullptr), ER_SUCCESS);
+  EXPECT_EQ(ODBC_Cursor(hConn, &h), ER_SUCCESS);
+}
+
+TEST_F(BackendSqlite, ConnectFailureTextsGoToTheServer) {
+  handle_t h = 0;
+  EXPECT_EQ(Connect("", &h, "nosuchdsn"), ER_DRV_NOT_FOUND) << ServerErrors();
+  EXPECT_EQ(h, 0u);
+  std::string texts = ServerErrors();
+  EXPECT_NE(texts.find("IM002"), std::string::npos) << texts;
+}
+
+TEST_F(BackendSqlite, SaveFileIsRefused) {
+  handle_t h = 0;
+  for (std::string extra : std::vector<std::string>{";SAVEFILE=" + dir.file("x.dsn"), "; savefile = {a;b}", ";SaveFile="}) {
+    EXPECT_EQ(Connect(ConnStr() + extra, &h), ER_INVALID_CONNSTR) << extra;
+    EXPECT_NE(ServerErrors().find("SAVEFILE"), std::string::npos);
+  }
+  EXPECT_FALSE(std::ifstream(dir.file("x.dsn")).good());
+  // A value that merely mentions the word is not the key.
+  EXPECT_EQ(Connect(ConnStr() + ";Description={SAVEFILE=no}", &h), ER_SUCCESS) << ServerErrors();
+}
+
+TEST_F(BackendSqlite, EndingAConnectionEndsItsCursors) {
+  MakeTable(3);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT i FROM t")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 1, &ds), ER_SUCCESS);  // leaves the result open
+  Dataset_Done(&ds);
+  ASSERT_EQ(ODBC_EndConnect(hConn), ER_SUCCESS);
+  EXPECT_EQ(ODBC_CursorRec(h), nullptr);
+  EXPECT_EQ(ODBC_Execute(h), ER_INVALID_ARGUMENT);
+  EXPECT_EQ(ODBC_Commit(hConn), ER_INVALID_ARGUMENT);
+}
+
+TEST_F(BackendSqlite, LastServerEndEndsEveryConnection) {
+  handle_t h2 = 0, c = NewCursor();
+  ASSERT_EQ(Connect(ConnStr(), &h2), ER_SUCCESS);
+  ASSERT_EQ(ODBC_EndServer(hServer), ER_SUCCESS);
+  EXPECT_EQ(numServers, 0u);
+  // The tables are gone; nothing stays connected or allocated (the leak
+  // checker of the sanitizer build watches the records).
+  EXPECT_EQ(ODBC_ConnectRec(hConn), nullptr);
+  EXPECT_EQ(ODBC_CursorRec(c), nullptr);
+}
+
+TEST_F(BackendSqlite, CommitAndRollbackSeenFromSecondConnection) {
+  MakeTable(0);
+  f_noautocommit = 1;
+  handle_t a = 0, b = 0;
+  ASSERT_EQ(Connect(ConnStr(), &a), ER_SUCCESS);
+  f_noautocommit = 0;
+  ASSERT_EQ(Connect(ConnStr(), &b), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO t (i) VALUES (1)", a), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Rollback(a), ER_SUCCESS);
+  EXPECT_EQ(Query("SELECT count(*) FROM t", 10, b)[0][0], "0");
+  ASSERT_EQ(Exec("INSERT INTO t (i) VALUES (2)", a), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Commit(a), ER_SUCCESS);
+  EXPECT_EQ(Query("SELECT i FROM t", 10, b)[0][0], "2");
+}
+
+TEST_F(BackendSqlite, InitialSqlReadsLongLinesAndClosesEachResult) {
+  MakeTable(0);
+  std::string longText(3000, 'q');
+  test_support::write_file(dir.file("init.sql"), "# comment\n  SELECT 1;\nSELECT 2\n;\nINSERT INTO t (s) VALUES ('" +
+                                                     longText + "');\n");
+  f_initSQL = strdup(dir.file("init").c_str());  // ".sql" is appended
+  handle_t h = 0;
+  errcode_t e = Connect(ConnStr(), &h);
+  free(f_initSQL);
+  f_initSQL = nullptr;
+  ASSERT_EQ(e, ER_SUCCESS);
+  auto rows = Query("SELECT length(s) FROM t", 10, h);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "3000");
+}
+
+TEST_F(BackendSqlite, TypeInfoCacheKeepsTheFirstRowOfAType) {
+  MakeTable(0);
+  _Connect* c = ODBC_ConnectRec(hConn);
+  ASSERT_NE(c->ht_typeinfo, nullptr);
+  ASSERT_FALSE(c->ht_typeinfo->empty());
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_DDTypeInfo(h, SQL_VARCHAR), ER_SUCCESS);
+  auto rows = FetchAll(h);
+  ODBC_EndCursor(h);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(std::string(c->ht_typeinfo->at(SQL_VARCHAR).typeName), rows[0][0]);
+  // The column attributes answer the type name from the cache.
+  h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT s FROM t")), ER_SUCCESS);
+  uns16 nc = 0, na = 0;
+  Coldesc* cd = nullptr;
+  ColAttrib* attrs = nullptr;
+  ASSERT_EQ(ODBC_ColAttributes(h, &nc, &na, &cd, &attrs), ER_SUCCESS);
+  bool found = false;
+  for (uns16 i = 0; i < na; i++) {
+    if (attrs[i].attribId == 14 && attrs[i].attribVal.u.s) found = rows[0][0] == attrs[i].attribVal.u.s;
+    if (attrs[i].attribVal.attribType == ATTR_STRING) free(attrs[i].attribVal.u.s);
+  }
+  EXPECT_TRUE(found);
+  free(attrs);
+  FreeColdesc(cd, nc);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, CatalogCalls) {
+  MakeTable(0);
+  handle_t h = NewCursor();
+  DDTables tables{};
+  ASSERT_EQ(ODBC_DDTables(h, &tables), ER_SUCCESS) << Errors(h);
+  auto rows = FetchAll(h);
+  bool found = false;
+  for (auto& r : rows) found = found || r[2] == "t";
+  EXPECT_TRUE(found);
+  DDColumns cols{};
+  cols.tableName = strdup("t");
+  ASSERT_EQ(ODBC_DDColumns(h, &cols), ER_SUCCESS) << Errors(h);
+  rows = FetchAll(h);
+  free(cols.tableName);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][3], "i");
+  EXPECT_EQ(rows[0][4], "4");
+  // SQLite lacks SQLColumnPrivileges: 43, and the cursor is left unprepared.
+  DDColumnPrivileges cp{};
+  EXPECT_EQ(ODBC_DDColumnPrivileges(h, &cp), ER_DRV_NOT_CAPABLE);
+  EXPECT_FALSE(ODBC_CursorRec(h)->flags & CURSF_EXECUTED);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, StatementParameters) {
+  handle_t h = NewCursor();
+  sgn32 v = 500;
+  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030009, &v), ER_OPT_VAL_CHANGED);
+  char buf[8];
+  ASSERT_EQ(ODBC_GetDrvParameter(h, 0x32030009, buf, sizeof buf, nullptr), ER_SUCCESS);
+  memcpy(&v, buf, 4);
+  EXPECT_EQ(v, 100);
+  v = 10;
+  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030008, &v), ER_OPT_VAL_CHANGED);  // keyset sizes need the second fetch
+  ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x22010008, buf, sizeof buf, nullptr), ER_SUCCESS);
+  v = 7000;
+  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030008, &v), ER_OPT_VAL_CHANGED);
+  v = 3;
+  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x3203041a, &v), ER_INVALID_ARGUMENT);
+  v = 2;
+  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030006, &v), ER_SUCCESS);  // dynamic, with the second fetch
+  ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x22010013, buf, sizeof buf, nullptr), ER_SUCCESS);
+  memcpy(&v, buf, 4);
+  EXPECT_EQ(v, 0);
+  ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x2204001c, buf, sizeof buf, nullptr), ER_SUCCESS);  // identifier case
+  memcpy(&v, buf, 4);
+  EXPECT_GT(v, 0);
+  EXPECT_LT(v, 5);
+  // A text parameter without its text is refused.
+  EXPECT_EQ(ODBC_SetDrvParameter(hConn, 0x2103006d, nullptr), ER_INVALID_ARGUMENT);
+  OpTable t{};
+  t.type = 1;
+  ASSERT_EQ(ODBC_GetOpTable(hConn, &t), ER_SUCCESS);
+  EXPECT_EQ(t.numElem, 8u);
+  t.type = 2;
+  EXPECT_EQ(ODBC_GetOpTable(hConn, &t), ER_DRV_NOT_CAPABLE);
+  ODBC_EndCursor(h);
+}
+
+TEST_F(BackendSqlite, ParameterDescriptionsByProbeQueries) {
+  MakeTable(0);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO t (i, s) VALUES (?, ?)")), ER_SUCCESS);
+  uns16 n = 0;
+  Coldesc* pd = nullptr;
+  ASSERT_EQ(ODBC_DescribeParams(h, &n, &pd), ER_SUCCESS);
+  ASSERT_EQ(n, 2);
+  EXPECT_STREQ(pd[0].label, "*U");
+  FreeColdesc(pd, n);
+  sgn32 on = 1;
+  ASSERT_EQ(ODBC_SetDrvParameter(h, 0x3203000f, &on), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_DescribeParams(h, &n, &pd), ER_SUCCESS);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(pd[0].sqlType, SQLTYPE_INTEGER);
+  EXPECT_EQ(pd[1].sqlType, SQLTYPE_VARCHAR);
+  EXPECT_EQ(pd[1].precision, 20u);
+  FreeColdesc(pd, n);
+  ODBC_EndCursor(h);
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// A test's view of a running agent: the real sqlgate started through the
+// launcher, a wire client on it, and short helpers for the common calls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "agent_process.h"
+#include "fixtures/support/support.h"
+#include "wire/client.h"
+
+namespace agent_test {
+
+constexpr const char* kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+constexpr const char* kPgDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+
+// The ini files of the agent's driver manager, in the test's own folder.
+inline void WriteConfig(const test_support::TempDir& dir) {
+  setenv("HOME", dir.path().c_str(), 1);
+  for (const char* v : {"ODBCINI", "SYSODBCINI"}) setenv(v, dir.file("odbc.ini").c_str(), 1);
+  for (const char* v : {"ODBCINSTINI", "SYSODBCINSTINI"}) setenv(v, dir.file("odbcinst.ini").c_str(), 1);
+  setenv("FILEDSNPATH", dir.path().c_str(), 1);
+  test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n");
+  test_support::write_file(dir.file("odbc.ini"), "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
+}
+
+inline std::string Cell(const Dataset& ds, int col, int row) {
+  const Coldata& c = ds.col[col];
+  if (c.indicators[row] == -1) return "NULL";
+  if (c.indicators[row] == -3) return "LONG";
+  const char* cell = Coldata_Cell(&c, uint64_t(row));
+  char b[64];
+  switch (c.cType) {
+    case CTYPE_SGN32: {
+      sgn32 v;
+      memcpy(&v, cell, 4);
+      return std::to_string(v);
+    }
+    case CTYPE_SGN16: {
+      sgn16 v;
+      memcpy(&v, cell, 2);
+      return std::to_string(v);
+    }
+    case CTYPE_FLT64: {
+      double v;
+      memcpy(&v, cell, 8);
+      snprintf(b, sizeof b, "%.17g", v);
+      return b;
+    }
+    case CTYPE_VCHR:
+    case CTYPE_CHR:
+      return std::string(cell, strnlen(cell, c.width));
+    case CTYPE_LCHR: {
+      c_lchr l;
+      memcpy(&l, cell, sizeof l);
+      return l.data ? std::string(l.data, l.length) : "";
+    }
+    case CTYPE_VCHR8:
+      return std::string(cell + 1, std::min<uns32>(uns8(cell[0]), c.width - 1));
+    case CTYPE_VCHR16: {
+      uns16 n;
+      memcpy(&n, cell, 2);
+      return std::string(cell + 2, std::min<uns32>(n, c.width > 2 ? c.width - 2 : 0));
+    }
+    case CTYPE_VCHR32:
+    case CTYPE_VBIN32: {
+      uns32 n;
+      memcpy(&n, cell, 4);
+      return std::string(cell + 4, std::min<uns32>(n, c.width > 4 ? c.width - 4 : 0));
+    }
+    default:
+      return "?";
+  }
+}
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class AgentClient {
+ public:
+  WireClient* c = nullptr;
+  explicit AgentClient(int port, bool udp = false) {
+    std::string err;
+    c = wire_client_create("127.0.0.1", static_cast<unsigned short>(port), udp, 60, &err);
+    EXPECT_NE(c, nullptr) << err;
+  }
+  ~AgentClient() { wire_client_destroy(c); }
+
+  handle_t Server() {
+    ::Server s{};
+    handleres r{};
+    EXPECT_EQ(dbsvc_server(c, &s, &r), RPC_SUCCESS);
+    EXPECT_EQ(r.error, ER_SUCCESS);
+    handle_t h = r.handle;
+    dbsvc_server_free(&r);
+    return h;
+  }
+  // The agent-identifying parameter, which cursors need.
+  std::string AgentName(handle_t hServer) {
+    call_getdrvparameter a{hServer, 0x11010000};
+    getdrvparameterres r{};
+    EXPECT_EQ(dbsvc_getdrvparameter(c, &a, &r), RPC_SUCCESS);
+    std::string v = r.value.type == 1 && r.value.paramval_u.s ? r.value.paramval_u.s : "";
+    dbsvc_getdrvparameter_free(&r);
+    return v;
+  }
+  // Connects; returns the error and fills *ph and *fail.
+  errcode_t Connect(handle_t hServer, const char* dsn, const char* connStr, handle_t* ph, std::string* fail = nullptr,
+                    const std::string& svOptions = "") {
+    ::Connect rec{};
+    rec.dbPath = const_cast<char*>(dsn);
+    rec.dbOptions = const_cast<char*>(connStr);
+    rec.svOptions = svOptions.empty() ? nullptr : const_cast<char*>(svOptions.c_str());
+    call_connect a{hServer, &rec};
+    connectres r{};
+    EXPECT_EQ(dbsvc_connect(c, &a, &r), RPC_SUCCESS);
+    *ph = r.handle;
+    if (fail) *fail = r.fail ? r.fail : "";
+    errcode_t e = r.error;
+    dbsvc_connect_free(&r);
+    return e;
+  }
+  handle_t Cursor(handle_t hConn, errcode_t* pe = nullptr) {
+    handleres r{};
+    EXPECT_EQ(dbsvc_cursor(c, &hConn, &r), RPC_SUCCESS);
+    if (pe) *pe = r.error;
+    handle_t h = r.handle;
+    dbsvc_cursor_free(&r);
+    return h;
+  }
+  errcode_t Simple(clnt_stat (*fn)(WireClient*, handle_t*, errcode_t*), handle_t h) {
+    errcode_t r = ER_SUCCESS;
+    EXPECT_EQ(fn(c, &h, &r), RPC_SUCCESS);
+    return r;
+  }
+  errcode_t Prepare(handle_t h, const std::string& sql) {
+    call_prepare a{h, const_cast<char*>(sql.c_str())};
+    errcode_t r = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_prepare(c, &a, &r), RPC_SUCCESS);
+    return r;
+  }
+  errcode_t Execute(handle_t h) { return Simple(dbsvc_execute, h); }
+  errcode_t Exec(handle_t hConn, const std::string& sql) {
+    handle_t h = Cursor(hConn);
+    errcode_t e = Prepare(h, sql);
+    if (e == ER_SUCCESS) e = Execute(h);
+    Simple(dbsvc_endcursor, h);
+    return e;
+  }
+  // One fetch call; appends its rows and returns how many came.
+  int Fetch(handle_t h, uns16 maxRows, Rows* out, errcode_t* pe = nullptr) {
+    call_fetch a{h, maxRows};
+    datasetres r{};
+    EXPECT_EQ(dbsvc_fetch(c, &a, &r), RPC_SUCCESS);
+    if (pe) *pe = r.error;
+    int n = r.desc.nRows;
+    for (int row = 0; row < n; row++) {
+      std::vector<std::string> v;
+      for (int col = 0; col < r.desc.nCols; col++) v.push_back(Cell(r.desc, col, row));
+      out->push_back(v);
+    }
+    dbsvc_fetch_free(&r);
+    return n;
+  }
+  Rows FetchAll(handle_t h, uns16 maxRows) {
+    Rows rows;
+    for (int guard = 0; guard < 1000000 && Fetch(h, maxRows, &rows) > 0; guard++) {
+    }
+    return rows;
+  }
+  Rows Query(handle_t hConn, const std::string& sql, uns16 maxRows = 100) {
+    handle_t h = Cursor(hConn);
+    EXPECT_EQ(Prepare(h, sql), ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(Execute(h), ER_SUCCESS) << Errors(h);
+    Rows rows = FetchAll(h, maxRows);
+    Simple(dbsvc_endcursor, h);
+    return rows;
+  }
+  std::vector<std::string> ErrorTexts(handle_t h) {
+    errinfores r{};
+    EXPECT_EQ(dbsvc_errinfo(c, &h, &r), RPC_SUCCESS);
+    std::vector<std::string> out;
+    for (unsigned i = 0; i < r.info.messageCount; i++) out.push_back(r.info.messages[i] ? r.info.messages[i] : "");
+    dbsvc_errinfo_free(&r);
+    return out;
+  }
+  std::string Errors(handle_t h) {
+    std::string s;
+    for (auto& t : ErrorTexts(h)) s += t + "\n";
+    return s;
+  }
+  sgn32 GetInt(handle_t h, uns32 code, errcode_t* pe = nullptr) {
+    call_getdrvparameter a{h, code};
+    getdrvparameterres r{};
+    EXPECT_EQ(dbsvc_getdrvparameter(c, &a, &r), RPC_SUCCESS);
+    if (pe) *pe = r.error;
+    sgn32 v = r.value.type == 2 ? r.value.paramval_u.l : -12345;
+    dbsvc_getdrvparameter_free(&r);
+    return v;
+  }
+  errcode_t SetInt(handle_t h, uns32 code, sgn32 v) {
+    call_setdrvparameter a{};
+    a.handle = h;
+    a.opcode = code;
+    a.value.type = 2;
+    a.value.paramval_u.l = v;
+    errcode_t r = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_setdrvparameter(c, &a, &r), RPC_SUCCESS);
+    return r;
+  }
+};
+
+}  // namespace agent_test

@@ -1,0 +1,390 @@
+// End to end: the real sqlgate started through the launcher, the wire client
+// over loopback TCP (and UDP), our driver manager and the SQLite driver.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "agent_client.h"
+
+using namespace agent_test;
+
+namespace {
+
+class AgentE2E : public ::testing::Test {
+ protected:
+  test_support::TempDir dir;
+  std::unique_ptr<AgentProcess> proc;
+  std::unique_ptr<AgentClient> cl;
+  handle_t hServer = 0, hConn = 0;
+
+  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
+
+  void Start(std::vector<std::string> args = {}) {
+    WriteConfig(dir);
+    args.insert(args.begin(), {"+loglevel", "7", "+logfile", dir.file("agent.log")});
+    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, args, dir.file("stderr"));
+    ASSERT_GT(proc->port(), 0) << test_support::read_file(dir.file("stderr"));
+    cl = std::make_unique<AgentClient>(proc->port());
+    ASSERT_NE(cl->c, nullptr);
+    hServer = cl->Server();
+  }
+  void StartConnected(std::vector<std::string> args = {}) {
+    Start(args);
+    ASSERT_EQ(cl->AgentName(hServer), "odbc");
+    std::string fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+  }
+  void TearDown() override {
+    if (restoreAsan) setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
+    cl.reset();
+    if (proc) {
+      proc->signal(SIGTERM);
+      EXPECT_EQ(proc->wait(), 0) << test_support::read_file(dir.file("stderr"));
+    }
+  }
+  std::string Log() { return test_support::read_file(dir.file("agent.log")); }
+
+  // With several connections the SQLite driver's installer library leaks a few
+  // of its own records and is unloaded before the leak check runs, so the check
+  // cannot tell them from ours. For the agents of those tests it is switched
+  // off; our own records are checked by every other test.
+  void ToleratePluginLeaks() {
+    const char* a = getenv("ASAN_OPTIONS");
+    savedAsan = a ? a : "";
+    restoreAsan = true;
+    setenv("ASAN_OPTIONS", (savedAsan + (savedAsan.empty() ? "" : ":") + "detect_leaks=0").c_str(), 1);
+  }
+  std::string savedAsan;
+  bool restoreAsan = false;
+};
+
+TEST(AgentE2EProgram, UsageAndExitCodes) {
+  test_support::TempDir dir;
+  EXPECT_EQ(RunToEnd({SQLGATE_BINARY}, dir.file("err")), 1);
+  EXPECT_NE(test_support::read_file(dir.file("err")).find("Usage:"), std::string::npos);
+  EXPECT_EQ(RunToEnd({SQLGATE_BINARY, "+nosuch", "+internal="}, dir.file("err")), 1);
+  EXPECT_EQ(RunToEnd({SQLGATE_BINARY, "+internal=tcp=x"}, dir.file("err")), 1);
+  EXPECT_NE(test_support::read_file(dir.file("err")).find("unable to install tcp=x protocol"), std::string::npos);
+}
+
+TEST_F(AgentE2E, SigtermEndsWithZeroAfterClosingConnections) {
+  StartConnected();
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT 1"), ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
+  cl.reset();
+  proc->signal(SIGTERM);
+  EXPECT_EQ(proc->wait(), 0);
+  std::string log = Log();
+  EXPECT_NE(log.find("server starting"), std::string::npos) << log;
+  EXPECT_NE(log.find("got SIGTERM"), std::string::npos) << log;
+  EXPECT_NE(log.find("server shutting down"), std::string::npos) << log;
+}
+
+TEST_F(AgentE2E, SighupLeavesTheAgentRunning) {
+  StartConnected();
+  int agent = proc->agentPid();
+  ASSERT_GT(agent, 0);
+  for (int i = 0; i < 2; i++) {
+    kill(agent, SIGHUP);  // straight to the agent: the launcher passes on only SIGINT and SIGTERM
+    usleep(100000);
+    EXPECT_EQ(cl->Query(hConn, "SELECT 7")[0][0], "7");
+  }
+  EXPECT_NE(Log().find("got SIGHUP"), std::string::npos);
+}
+
+TEST_F(AgentE2E, CursorBeforeAgentParameterAnswers152) {
+  Start();
+  std::string fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+  errcode_t e = ER_SUCCESS;
+  cl->Cursor(hConn, &e);
+  EXPECT_EQ(e, ER_NEED_UPGRADE_BROKER);
+  EXPECT_NE(cl->Errors(hConn).find("Agent needs a newer broker[SQLSTATE:IM927]"), std::string::npos);
+  ASSERT_EQ(cl->AgentName(hServer), "odbc");
+  cl->Cursor(hConn, &e);
+  EXPECT_EQ(e, ER_SUCCESS);
+}
+
+TEST_F(AgentE2E, ConnectByNameStringAndUnicode) {
+  ToleratePluginLeaks();
+  Start();
+  ASSERT_EQ(cl->AgentName(hServer), "odbc");
+  handle_t byName = 0, byString = 0, wide = 0;
+  std::string fail;
+  ASSERT_EQ(cl->Connect(hServer, "testdb", nullptr, &byName, &fail), ER_SUCCESS) << fail;
+  ASSERT_EQ(cl->Exec(byName, "CREATE TABLE t (a INTEGER, b VARCHAR(10))"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(byName, "INSERT INTO t VALUES (1, 'caf\xC3\xA9')"), ER_SUCCESS);
+  ASSERT_EQ(cl->Connect(hServer, "", ConnStr().c_str(), &byString, &fail), ER_SUCCESS) << fail;
+  EXPECT_EQ(cl->Query(byString, "SELECT b FROM t")[0][0], "caf\xC3\xA9");
+  ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
+            ER_SUCCESS)
+      << fail;
+  EXPECT_EQ(cl->GetInt(wide, 0x22010013), 1);
+  EXPECT_EQ(cl->GetInt(byString, 0x22010013), 0);
+  Rows rows = cl->Query(wide, "SELECT a, b FROM t");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "1");
+}
+
+TEST_F(AgentE2E, MissingDataSourceTextsInTheReply) {
+  Start();
+  handle_t h = 0;
+  std::string fail;
+  EXPECT_EQ(cl->Connect(hServer, "nosuchdsn", nullptr, &h, &fail), ER_DRV_NOT_FOUND);
+  EXPECT_EQ(h, 0u);
+  EXPECT_NE(fail.find("[ODBC Server]"), std::string::npos) << fail;
+  EXPECT_NE(fail.find("IM002"), std::string::npos) << fail;
+  EXPECT_TRUE(cl->ErrorTexts(hServer).empty());  // handed over with the reply
+  EXPECT_EQ(cl->Connect(hServer, nullptr, (ConnStr() + ";SAVEFILE=" + dir.file("x")).c_str(), &h, &fail),
+            ER_INVALID_CONNSTR);
+  EXPECT_NE(fail.find("SAVEFILE"), std::string::npos) << fail;
+}
+
+TEST_F(AgentE2E, DescribeFetchAndExactValues) {
+  StartConnected();
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE t (i INTEGER NOT NULL, s VARCHAR(20), d DOUBLE)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hConn, "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < 2500) "
+                            "INSERT INTO t SELECT x, CASE WHEN x % 10 = 0 THEN NULL ELSE 'v' || x END, x / 4.0 FROM c"),
+            ER_SUCCESS);
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT i, s, d FROM t ORDER BY i"), ER_SUCCESS);
+  coldescres cd{};
+  ASSERT_EQ(dbsvc_describecolumns(cl->c, &h, &cd), RPC_SUCCESS);
+  ASSERT_EQ(cd.error, ER_SUCCESS);
+  ASSERT_EQ(cd.desc.desc_len, 3u);
+  EXPECT_STREQ(cd.desc.desc_val[0].label, "i");
+  EXPECT_STREQ(cd.desc.desc_val[1].columnName, "s");
+  EXPECT_EQ(cd.desc.desc_val[0].sqlType, SQLTYPE_INTEGER);
+  EXPECT_EQ(cd.desc.desc_val[1].sqlType, SQLTYPE_VARCHAR);
+  EXPECT_EQ(cd.desc.desc_val[2].sqlType, SQLTYPE_DOUBLE);
+  EXPECT_EQ(cd.desc.desc_val[1].nullable & 0xF, 1);
+  dbsvc_describecolumns_free(&cd);
+  for (uns16 block : {1, 100}) {
+    ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
+    Rows rows = cl->FetchAll(h, block);
+    ASSERT_EQ(rows.size(), 2500u) << "block " << block;
+    for (int r = 0; r < 2500; r++) {
+      int x = r + 1;
+      ASSERT_EQ(rows[r][0], std::to_string(x));
+      ASSERT_EQ(rows[r][1], x % 10 == 0 ? "NULL" : "v" + std::to_string(x));
+      char d[64];
+      snprintf(d, sizeof d, "%.17g", x / 4.0);
+      ASSERT_EQ(rows[r][2], d);
+    }
+  }
+}
+
+TEST_F(AgentE2E, LongTextReadInPieces) {
+  StartConnected();
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE l (id INTEGER, body TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO l VALUES (1, printf('%.*c', 102400, 'z'))"), ER_SUCCESS);
+  ASSERT_EQ(cl->SetInt(hConn, 0x2201000f, 1), ER_SUCCESS);  // long values come later, in pieces
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT id, body FROM l"), ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
+  Rows rows;
+  ASSERT_EQ(cl->Fetch(h, 10, &rows), 1);
+  EXPECT_EQ(rows[0][0], "1");
+  EXPECT_EQ(rows[0][1], "LONG");
+  std::string all;
+  for (int guard = 0; guard < 100; guard++) {
+    call_getdata a{h, 2, 0, 10000};
+    getdatares r{};
+    ASSERT_EQ(dbsvc_getdata(cl->c, &a, &r), RPC_SUCCESS);
+    ASSERT_EQ(r.error, ER_SUCCESS);
+    size_t n = r.RcvBuff.RcvBuff_len;
+    if (n) all.append(r.RcvBuff.RcvBuff_val, n);
+    dbsvc_getdata_free(&r);
+    if (n == 0) break;
+  }
+  EXPECT_EQ(all, std::string(102400, 'z'));
+  call_getdata bad{h, 9, 0, 10};
+  getdatares br{};
+  ASSERT_EQ(dbsvc_getdata(cl->c, &bad, &br), RPC_SUCCESS);
+  EXPECT_EQ(br.error, ER_INVALID_COLUMN);
+  dbsvc_getdata_free(&br);
+}
+
+TEST_F(AgentE2E, ParametersRowCountsAndMoreResults) {
+  StartConnected();
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE p (i INTEGER, s VARCHAR(20))"), ER_SUCCESS);
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "INSERT INTO p VALUES (?, ?)"), ER_SUCCESS);
+  Dataset ds{};
+  Dataset_Init(&ds, 2);
+  ds.nCols = 2;
+  ds.col[0].cType = CTYPE_SGN32;
+  ds.col[0].width = 4;
+  ds.col[1].cType = CTYPE_VCHR;
+  ds.col[1].width = 21;
+  Dataset_AllocColumns(&ds, 3);
+  for (int r = 0; r < 3; r++) {
+    sgn32 v = 100 + r;
+    memcpy(Coldata_Cell(&ds.col[0], r), &v, 4);
+    ds.col[0].indicators[r] = 0;
+    if (r != 1) {
+      snprintf(Coldata_Cell(&ds.col[1], r), 21, "p%d", r);
+      ds.col[1].indicators[r] = 0;
+    }
+  }
+  ds.nRows = 3;
+  call_parameters pa{h, &ds};
+  errcode_t e = ER_SUCCESS;
+  ASSERT_EQ(dbsvc_parameters(cl->c, &pa, &e), RPC_SUCCESS);
+  Dataset_Done(&ds);
+  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(cl->GetInt(h, 0x32010000), 3);
+  Rows rows = cl->Query(hConn, "SELECT i, s FROM p ORDER BY i");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"101", "NULL"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"102", "p2"}));
+  // A query with two parameter rows: one result per row.
+  ASSERT_EQ(cl->Prepare(h, "SELECT s FROM p WHERE i = ?"), ER_SUCCESS);
+  Dataset q{};
+  Dataset_Init(&q, 1);
+  q.nCols = 1;
+  q.col[0].cType = CTYPE_SGN32;
+  q.col[0].width = 4;
+  Dataset_AllocColumns(&q, 2);
+  for (int r = 0; r < 2; r++) {
+    sgn32 v = r == 0 ? 100 : 102;
+    memcpy(Coldata_Cell(&q.col[0], r), &v, 4);
+    q.col[0].indicators[r] = 0;
+  }
+  q.nRows = 2;
+  call_execute2 ex{};
+  ex.handle = h;
+  ex.parameters = &q;
+  ASSERT_EQ(dbsvc_execute2(cl->c, &ex, &e), RPC_SUCCESS);
+  Dataset_Done(&q);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"p0"}}));
+  EXPECT_EQ(cl->Simple(dbsvc_moreresults, h), ER_SUCCESS);
+  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"p2"}}));
+  EXPECT_EQ(cl->Simple(dbsvc_moreresults, h), ER_NO_MORE_RESULTS);
+}
+
+TEST_F(AgentE2E, CatalogCalls) {
+  StartConnected();
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE cat1 (k INTEGER PRIMARY KEY, v VARCHAR(5))"), ER_SUCCESS);
+  handle_t h = cl->Cursor(hConn);
+  DDTables t{};
+  t.tableName = const_cast<char*>("cat%");
+  call_tables ta{h, &t};
+  errcode_t e = ER_SUCCESS;
+  ASSERT_EQ(dbsvc_tables(cl->c, &ta, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  Rows rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][2], "cat1");
+  DDColumns c{};
+  c.tableName = const_cast<char*>("cat1");
+  call_columns ca{h, &c};
+  ASSERT_EQ(dbsvc_columns(cl->c, &ca, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][3], "k");
+  EXPECT_EQ(rows[1][3], "v");
+  DDPrimaryKeys pk{};
+  pk.tableName = const_cast<char*>("cat1");
+  call_primarykeys pa{h, &pk};
+  ASSERT_EQ(dbsvc_primarykeys(cl->c, &pa, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][3], "k");
+  call_typeinfo ti{h, 0};
+  ASSERT_EQ(dbsvc_typeinfo(cl->c, &ti, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS);
+  EXPECT_GT(cl->FetchAll(h, 100).size(), 5u);
+}
+
+TEST_F(AgentE2E, CommitAndRollbackSeenFromSecondConnection) {
+  ToleratePluginLeaks();
+  StartConnected({"+noautocommit"});
+  handle_t other = 0;
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE tx (i INTEGER)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Simple(dbsvc_commit, hConn), ER_SUCCESS);
+  std::string fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &other, &fail), ER_SUCCESS) << fail;
+  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO tx VALUES (1)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Simple(dbsvc_rollback, hConn), ER_SUCCESS);
+  EXPECT_EQ(cl->Query(other, "SELECT count(*) FROM tx")[0][0], "0");
+  ASSERT_EQ(cl->Simple(dbsvc_commit, other), ER_SUCCESS);  // ends the reader's transaction
+  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO tx VALUES (2)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Simple(dbsvc_commit, hConn), ER_SUCCESS);
+  EXPECT_EQ(cl->Query(other, "SELECT i FROM tx")[0][0], "2");
+}
+
+TEST_F(AgentE2E, InitialSql) {
+  WriteConfig(dir);
+  test_support::write_file(dir.file("init.sql"), "CREATE TABLE IF NOT EXISTS boot (x INTEGER);\n"
+                                                 "INSERT INTO boot VALUES\n (42);\n");
+  StartConnected({"+initsql", dir.file("init")});
+  EXPECT_EQ(cl->Query(hConn, "SELECT x FROM boot"), (Rows{{"42"}}));
+}
+
+TEST_F(AgentE2E, BadSqlAnswers68WithReadableTexts) {
+  StartConnected();
+  handle_t h = cl->Cursor(hConn);
+  errcode_t e = cl->Prepare(h, "SELEC 1");
+  if (e == ER_SUCCESS) e = cl->Execute(h);
+  EXPECT_EQ(e, ER_SYNTAXIS);
+  auto texts = cl->ErrorTexts(h);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts[0].rfind("[ODBC Server]", 0), 0u) << texts[0];
+  EXPECT_NE(texts[0].find("syntax error"), std::string::npos) << texts[0];
+  EXPECT_NE(texts[0].find("[SQLSTATE:"), std::string::npos) << texts[0];
+}
+
+TEST_F(AgentE2E, InvalidHandlesAnswer21) {
+  StartConnected();
+  handle_t bogus = 0xCCCC0077;
+  EXPECT_EQ(cl->Simple(dbsvc_execute, bogus), ER_INVALID_ARGUMENT);
+  EXPECT_EQ(cl->Simple(dbsvc_endconnect, bogus), ER_INVALID_ARGUMENT);
+  EXPECT_EQ(cl->Prepare(hConn, "SELECT 1"), ER_INVALID_ARGUMENT);  // a connection is not a cursor
+  errcode_t e = ER_SUCCESS;
+  cl->Cursor(hServer, &e);
+  EXPECT_EQ(e, ER_INVALID_ARGUMENT);
+  errinfores r{};
+  ASSERT_EQ(dbsvc_errinfo(cl->c, &bogus, &r), RPC_SUCCESS);
+  EXPECT_EQ(r.error, ER_INVALID_ARGUMENT);
+  dbsvc_errinfo_free(&r);
+  // Procedures no layer offers answer "not capable" rather than fail.
+  call_savepoint sp{hConn, SVPNT_SET, const_cast<char*>("s")};
+  ASSERT_EQ(dbsvc_savepointj(cl->c, &sp, &e), RPC_SUCCESS);
+  EXPECT_EQ(e, ER_DRV_NOT_CAPABLE);
+  call_getoptable ot{hConn, 2};
+  getoptableres otr{};
+  ASSERT_EQ(dbsvc_getoptable(cl->c, &ot, &otr), RPC_SUCCESS);
+  EXPECT_EQ(otr.error, ER_DRV_NOT_CAPABLE);
+  dbsvc_getoptable_free(&otr);
+}
+
+TEST_F(AgentE2E, CallOverUdp) {
+  StartConnected();
+  AgentClient udp(proc->port(), true);
+  ASSERT_NE(udp.c, nullptr);
+  // Handles are the agent's, whatever the transport.
+  EXPECT_EQ(udp.Query(hConn, "SELECT 40 + 2"), (Rows{{"42"}}));
+}
+
+TEST_F(AgentE2E, EndingTheSessionEndsEverything) {
+  StartConnected();
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT 1"), ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
+  EXPECT_EQ(cl->Simple(dbsvc_endserver, hServer), ER_SUCCESS);
+  EXPECT_EQ(cl->Execute(h), ER_INVALID_ARGUMENT);
+  hServer = cl->Server();
+  EXPECT_NE(hServer, 0u);
+}
+
+}  // namespace

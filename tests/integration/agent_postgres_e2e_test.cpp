@@ -1,0 +1,91 @@
+// End to end against PostgreSQL: the real sqlgate through the launcher, the wire
+// client, our driver manager and psqlodbca.so on the test command's server.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include "agent_client.h"
+
+using namespace agent_test;
+
+namespace {
+
+std::string PgConnStr() {
+  const char* user = getenv("SQLGATE_PG_USER");
+  const char* db = getenv("SQLGATE_PG_DB");
+  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + getenv("SQLGATE_PG_PORT") +
+         ";Database=" + (db ? db : "sqlgate") + ";Username=" + (user ? user : "postgres") + ";Password=";
+}
+
+class AgentPgE2E : public ::testing::Test {
+ protected:
+  test_support::TempDir dir;
+  std::unique_ptr<AgentProcess> proc;
+  std::unique_ptr<AgentClient> cl;
+  handle_t hServer = 0, hConn = 0;
+
+  void SetUp() override {
+    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+    WriteConfig(dir);
+    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, std::vector<std::string>{}, dir.file("stderr"));
+    ASSERT_GT(proc->port(), 0);
+    cl = std::make_unique<AgentClient>(proc->port());
+    hServer = cl->Server();
+    ASSERT_EQ(cl->AgentName(hServer), "odbc");
+    std::string fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+    cl->Exec(hConn, "DROP TABLE IF EXISTS e2e");
+    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)"), ER_SUCCESS);
+  }
+  void TearDown() override {
+    if (!proc) return;
+    cl->Exec(hConn, "DROP TABLE IF EXISTS e2e");
+    cl.reset();
+    proc->signal(SIGTERM);
+    EXPECT_EQ(proc->wait(), 0);
+  }
+};
+
+TEST_F(AgentPgE2E, RowsParametersAndResults) {
+  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO e2e SELECT g, CASE WHEN g % 7 = 0 THEN NULL ELSE 'r' || g END, g * 0.5 "
+                            "FROM generate_series(1, 1500) g"),
+            ER_SUCCESS);
+  Rows rows = cl->Query(hConn, "SELECT i, s, d FROM e2e ORDER BY i", 100);
+  ASSERT_EQ(rows.size(), 1500u);
+  for (int r = 0; r < 1500; r++) {
+    int x = r + 1;
+    ASSERT_EQ(rows[r][0], std::to_string(x));
+    ASSERT_EQ(rows[r][1], x % 7 == 0 ? "NULL" : "r" + std::to_string(x));
+  }
+  // Two statements in one text: two results.
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT 1; SELECT 'two'"), ER_SUCCESS) << cl->Errors(h);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"1"}}));
+  ASSERT_EQ(cl->Simple(dbsvc_moreresults, h), ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"two"}}));
+  EXPECT_EQ(cl->Simple(dbsvc_moreresults, h), ER_NO_MORE_RESULTS);
+}
+
+TEST_F(AgentPgE2E, CommitAndRollback) {
+  handle_t writer = 0;
+  std::string fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &writer, &fail), ER_SUCCESS) << fail;
+  ASSERT_EQ(cl->SetInt(writer, 0x22030000, 0), ER_SUCCESS);  // autocommit off
+  ASSERT_EQ(cl->Exec(writer, "INSERT INTO e2e (i) VALUES (1)"), ER_SUCCESS);
+  EXPECT_EQ(cl->Query(hConn, "SELECT count(*) FROM e2e")[0][0], "0");
+  ASSERT_EQ(cl->Simple(dbsvc_rollback, writer), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(writer, "INSERT INTO e2e (i) VALUES (2)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Simple(dbsvc_commit, writer), ER_SUCCESS);
+  EXPECT_EQ(cl->Query(hConn, "SELECT i FROM e2e")[0][0], "2");
+}
+
+TEST_F(AgentPgE2E, BadSqlTexts) {
+  handle_t h = cl->Cursor(hConn);
+  errcode_t e = cl->Prepare(h, "SELEC 1");
+  if (e == ER_SUCCESS) e = cl->Execute(h);
+  EXPECT_NE(e, ER_SUCCESS);
+  EXPECT_NE(cl->Errors(h).find("syntax error"), std::string::npos);
+}
+
+}  // namespace
