@@ -14,6 +14,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   SC_Request r;
   SCR_Init(&r);
+  errcode_t rc = SCR_AnalyseSQL(&r, text.c_str(), 1, 1);
+  // An INSERT ... VALUES rebuilds without its VALUES keyword; every other
+  // statement's rebuilt text reads back as the same statement: it parses again
+  // and rebuilds to itself.
+  PRSTR_NODE *values = rc == ER_SUCCESS ? pt_Child(r.pParsTree, 3) : nullptr;
+  bool insertValues = r.reqType == EXPR_INSERT_STATEMENT && values && values->left &&
+                      values->left->symbl.nType == EXPR_VALUE_COMMALIST;
+  if (rc == ER_SUCCESS && r.reqType != EXPR_OTHER && r.reqType != EXPR_PROCCALL && !insertValues) {
+    std::string once = pt_Label(r.pParsTree);
+    SC_Request again;
+    SCR_Init(&again);
+    if (SCR_AnalyseSQL(&again, once.c_str(), 1, 1) != ER_SUCCESS || again.reqType != r.reqType)
+      abort();
+    if (once != pt_Label(again.pParsTree)) abort();
+    SCR_Destroy(&again);
+  }
   if (SCR_AnalyseSQL(&r, text.c_str(), 0, 1) == ER_SUCCESS && r.reqType == EXPR_SELECT_STATEMENT) {
     alist_t *tables = alist_Alloc(sizeof(TableDesc));
     SCR_TablesGet(&r, tables, 1);
