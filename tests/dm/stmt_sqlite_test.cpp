@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <functional>
 
 #include "dm/stmt_test_util.h"
 
@@ -274,6 +275,73 @@ TEST_F(Sqlite, ConnectExecuteFetchAndErrorLoop) {
     EXPECT_TRUE(dmtest::errors(env, dbc, s).empty());
     ASSERT_EQ(SQLFreeStmt(s, SQL_DROP), SQL_SUCCESS);
   }
+}
+
+TEST_F(Sqlite, EveryCatalogCallInBothWidthsWithANonAsciiTable) {
+  ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"CREATE TABLE \u00e9l\u00e8ve (id INTEGER PRIMARY KEY, nom TEXT)")),
+                           SQL_NTS),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"CREATE INDEX ix ON \u00e9l\u00e8ve (nom)")), SQL_NTS), SQL_SUCCESS);
+  const std::wstring wt = L"\u00e9l\u00e8ve";
+  const std::string nt = "\xc3\xa9l\xc3\xa8ve";
+  SQLWCHAR* w = S(wt);
+  SQLCHAR* n = S(nt);
+  struct Call {
+    const char* what;
+    std::function<SQLRETURN()> run;
+    int min_rows;
+  };
+  std::vector<Call> calls = {
+      {"TablesW", [&] { return SQLTablesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0); }, 1},
+      {"Tables", [&] { return SQLTables(stmt, nullptr, 0, nullptr, 0, n, SQL_NTS, nullptr, 0); }, 1},
+      {"ColumnsW", [&] { return SQLColumnsW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0); }, 2},
+      {"Columns", [&] { return SQLColumns(stmt, nullptr, 0, nullptr, 0, n, SQL_NTS, nullptr, 0); }, 2},
+      {"PrimaryKeysW", [&] { return SQLPrimaryKeysW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS); }, 1},
+      {"SpecialColumnsW", [&] { return SQLSpecialColumnsW(stmt, 1, nullptr, 0, nullptr, 0, w, SQL_NTS, 0, 1); }, 1},
+      {"StatisticsW", [&] { return SQLStatisticsW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, SQL_INDEX_ALL, 0); }, 1},
+      {"ForeignKeysW", [&] {
+         return SQLForeignKeysW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0);
+       }, 0},
+      {"TablePrivilegesW", [&] { return SQLTablePrivilegesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS); }, 0},
+      {"ProceduresW", [&] { return SQLProceduresW(stmt, nullptr, 0, nullptr, 0, nullptr, 0); }, 0},
+      {"ProcedureColumnsW", [&] { return SQLProcedureColumnsW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); },
+       0},
+      {"ColumnPrivilegesW", [&] { return SQLColumnPrivilegesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0); },
+       0},
+      {"GetTypeInfo", [&] { return SQLGetTypeInfo(stmt, SQL_VARCHAR); }, 1},
+  };
+  for (const Call& c : calls) {
+    SCOPED_TRACE(c.what);
+    SQLRETURN rc = c.run();
+    ASSERT_EQ(rc, SQL_SUCCESS) << first_state();
+    EXPECT_EQ(rec()->state, 4);
+    int rows = 0;
+    while (SQLFetch(stmt) == SQL_SUCCESS) ++rows;
+    EXPECT_GE(rows, c.min_rows);
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+  }
+  // The table name comes back whole in both widths.
+  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  SQLWCHAR got[16];
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLGetData(stmt, 3, SQL_C_WCHAR, got, sizeof got, &ind), SQL_SUCCESS);
+  EXPECT_EQ(std::wstring(got), wt);
+  EXPECT_EQ(ind, 20);
+}
+
+TEST_F(Sqlite, CursorNamesInBothWidths) {
+  EXPECT_EQ(SQLGetCursorName(stmt, nullptr, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(first_state(), "S1015");
+  ASSERT_EQ(SQLSetCursorNameW(stmt, S(std::wstring(L"curs\u00e9")), SQL_NTS), SQL_SUCCESS) << first_state();
+  EXPECT_EQ(rec()->cursor_state, 1);
+  SQLWCHAR wide[16];
+  SQLSMALLINT len = 0;
+  ASSERT_EQ(SQLGetCursorNameW(stmt, wide, 16, &len), SQL_SUCCESS);
+  EXPECT_EQ(std::wstring(wide), L"curs\u00e9");
+  char narrow[16];
+  ASSERT_EQ(SQLGetCursorName(stmt, S(narrow), sizeof narrow, &len), SQL_SUCCESS);
+  EXPECT_STREQ(narrow, "curs\xc3\xa9");
 }
 
 }  // namespace
