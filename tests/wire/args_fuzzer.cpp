@@ -1,6 +1,7 @@
-// Fuzzes the argument decoders of every procedure: the first byte picks the
-// procedure, the rest is its argument record. Each decode, successful or not, is
-// followed by the free pass, as the dispatcher does.
+// Fuzzes the argument decoders of every procedure (and, above them, the result
+// decoders that the wire client runs on an agent's replies): the first byte picks the
+// record, the rest is its bytes. Each decode, successful or not, is followed by the
+// free pass, as the dispatcher does.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,9 +16,12 @@ struct Proc {
   xdrproc_t routine;
   size_t size;
 };
-#define FUZZ_ITEM(n, name, A, R, xa, xr) v[n] = Proc{reinterpret_cast<xdrproc_t>(xa), sizeof(A)};
+constexpr unsigned kResults = DBSV_MAXPROC + 2;  // result record of procedure n at kResults + n
+#define FUZZ_ITEM(n, name, A, R, xa, xr)                                    \
+  v[n] = Proc{reinterpret_cast<xdrproc_t>(xa), sizeof(A)}; \
+  v[kResults + n] = Proc{reinterpret_cast<xdrproc_t>(xr), sizeof(R)};
 std::vector<Proc> table() {
-  std::vector<Proc> v(DBSV_MAXPROC + 2, Proc{nullptr, 0});
+  std::vector<Proc> v(2 * kResults, Proc{nullptr, 0});
   DBSV_PROCEDURES(FUZZ_ITEM)
   v[DBSV_MAXPROC + 1] = Proc{reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), sizeof(Dataset)};
   return v;
@@ -39,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<char> obj(p.size, 0);
   XDR x;
   VYRRPC_xdrmem_create(&x, in.data(), unsigned(size - 1), XDR_DECODE);
-  if (p.routine(&x, obj.data())) (void)dbsv_check_args(data[0] % procs.size(), obj.data());
+  unsigned index = data[0] % procs.size();
+  if (p.routine(&x, obj.data()) && index <= DBSV_MAXPROC) (void)dbsv_check_args(index, obj.data());
   VYRRPC_xdr_free(p.routine, obj.data());
   return 0;
 }
