@@ -55,43 +55,44 @@ bool wait_sock(ct_data* ct, short events) {
   return false;
 }
 
+// Tries the read first; only a read that finds nothing waits, within the
+// call's time.
 int readtcp(char* handle, char* buf, unsigned int len) {
   ct_data* ct = reinterpret_cast<ct_data*>(handle);
   if (len == 0) return 0;
-  bool must_wait = !(ct->ct_ssl && (SSL_pending(ct->ct_ssl) > 0 || SSL_has_pending(ct->ct_ssl)));
-  short want = POLLIN;
   for (;;) {
-    if (must_wait && !wait_sock(ct, want)) return -1;
-    must_wait = true;
-    want = POLLIN;
+    short want = POLLIN;
     if (ct->ct_ssl) {
       ERR_clear_error();
       int r = SSL_read(ct->ct_ssl, buf, static_cast<int>(len));
       if (r > 0) return r;
       int err = SSL_get_error(ct->ct_ssl, r);
-      if (err == SSL_ERROR_WANT_READ) continue;
       if (err == SSL_ERROR_WANT_WRITE) {
         want = POLLOUT;
-        continue;
+      } else if (err != SSL_ERROR_WANT_READ) {
+        ERR_clear_error();
+        ct->ct_error.re_status = RPC_CANTRECV;
+        ct->ct_error.re_errno = r == 0 ? ECONNRESET : errno;
+        ct->ct_died = 1;
+        return -1;
       }
-      ERR_clear_error();
-      ct->ct_error.re_status = RPC_CANTRECV;
-      ct->ct_error.re_errno = r == 0 ? ECONNRESET : errno;
-      ct->ct_died = 1;
-      return -1;
+    } else {
+      ssize_t r = recv(ct->ct_sock, buf, len, 0);
+      if (r > 0) return static_cast<int>(r);
+      if (r == 0) {
+        ct->ct_error.re_status = RPC_CANTRECV;
+        ct->ct_error.re_errno = ECONNRESET;
+        ct->ct_died = 1;
+        return -1;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        ct->ct_error.re_status = RPC_CANTRECV;
+        ct->ct_error.re_errno = errno;
+        return -1;
+      }
     }
-    ssize_t r = recv(ct->ct_sock, buf, len, 0);
-    if (r > 0) return static_cast<int>(r);
-    if (r == 0) {
-      ct->ct_error.re_status = RPC_CANTRECV;
-      ct->ct_error.re_errno = ECONNRESET;
-      ct->ct_died = 1;
-      return -1;
-    }
-    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-    ct->ct_error.re_status = RPC_CANTRECV;
-    ct->ct_error.re_errno = errno;
-    return -1;
+    if (!wait_sock(ct, want)) return -1;
   }
 }
 

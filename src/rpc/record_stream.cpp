@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t LAST_FRAG = 0x80000000u;
 constexpr uint32_t CRYPT_FRAG = 0x40000000u;
+constexpr unsigned int OUT_AREA = 64 * 1024;
 
 rec_strm* rs(XDR* xdrs) { return reinterpret_cast<rec_strm*>(xdrs->x_private); }
 
@@ -42,6 +43,8 @@ unsigned int next_state(unsigned int s) {
 void begin_fragment(rec_strm* r, char* p) {
   r->frag_header = p;
   r->out_finger = p + 4;
+  size_t room = static_cast<size_t>(r->out_end - p);
+  r->out_boundry = p + (room < r->sendsize ? room : r->sendsize);
   r->out_crypted = VYRRPC__xdr_crypt != 0;
   if (r->out_crypted) {
     r->crypto = VYRRPC__xdrrec_seed();
@@ -58,20 +61,34 @@ void complete_fragment(rec_strm* r, bool eor) {
     VYRRPC__xdrrec_scramble(r->crypto, r->frag_header + 8, r->out_finger - (r->frag_header + 8));
 }
 
+// Sends everything buffered: closed records, fragments completed in place and
+// the fragment being built, which is completed first.
 int flush_out(rec_strm* r, bool eor) {
   complete_fragment(r, eor);
   unsigned int len = static_cast<unsigned int>(r->out_finger - r->out_base);
   int n = r->writeit(r->tcp_handle, r->out_base, len);
   begin_fragment(r, r->out_base);
+  r->rec_start = r->out_base;
+  r->rec_sent = !eor;
   return static_cast<unsigned int>(n) == len && n >= 0;
+}
+
+// The fragment being built is full: a non-last fragment of the record. It is
+// completed in place while the output area has room for another whole
+// fragment, so that one write carries several fragments; else all goes out.
+int next_fragment(rec_strm* r) {
+  r->frag_sent = 1;
+  if (r->out_end - r->out_finger >= static_cast<long>(r->sendsize)) {
+    complete_fragment(r, false);
+    begin_fragment(r, r->out_finger);
+    return TRUE;
+  }
+  return flush_out(r, false);
 }
 
 int xdrrec_putlong(XDR* xdrs, const int* lp) {
   rec_strm* r = rs(xdrs);
-  if (r->out_boundry - r->out_finger < 4) {
-    r->frag_sent = 1;
-    if (!flush_out(r, false)) return FALSE;
-  }
+  if (r->out_boundry - r->out_finger < 4 && !next_fragment(r)) return FALSE;
   put_be32(r->out_finger, static_cast<uint32_t>(*lp));
   r->out_finger += 4;
   return TRUE;
@@ -86,10 +103,7 @@ int xdrrec_putbytes(XDR* xdrs, const char* addr, unsigned int len) {
     r->out_finger += n;
     addr += n;
     len -= static_cast<unsigned int>(n);
-    if (r->out_finger == r->out_boundry) {
-      r->frag_sent = 1;
-      if (!flush_out(r, false)) return FALSE;
-    }
+    if (r->out_finger == r->out_boundry && !next_fragment(r)) return FALSE;
   }
   return TRUE;
 }
@@ -252,7 +266,10 @@ int VYRRPC_xdrrec_create(XDR* xdrs, unsigned int sendsize, unsigned int recvsize
   if (!r) return FALSE;
   sendsize = fix_buf_size(sendsize);
   recvsize = fix_buf_size(recvsize);
-  uint64_t total = static_cast<uint64_t>(sendsize) + recvsize + 4;
+  // Fragments are sendsize bytes; the output area holds several of them so
+  // that a long record goes out in few writes (same fragments on the wire).
+  uint64_t outcap = sendsize >= OUT_AREA ? sendsize : static_cast<uint64_t>(OUT_AREA / sendsize) * sendsize;
+  uint64_t total = outcap + recvsize + 4;
   r->the_buffer = total <= SIZE_MAX ? static_cast<char*>(calloc(total, 1)) : nullptr;
   if (!r->the_buffer) {
     free(r);
@@ -266,10 +283,12 @@ int VYRRPC_xdrrec_create(XDR* xdrs, unsigned int sendsize, unsigned int recvsize
   r->sendsize = sendsize;
   r->recvsize = recvsize;
   r->out_base = r->the_buffer;
-  r->out_boundry = r->the_buffer + sendsize;
+  r->out_end = r->the_buffer + outcap;
   r->frag_sent = 0;
   begin_fragment(r, r->out_base);
-  r->in_base = r->out_boundry;
+  r->rec_start = r->out_base;
+  r->rec_sent = 0;
+  r->in_base = r->out_end;
   r->in_size = recvsize;
   r->in_finger = r->in_boundry = r->in_base + recvsize;
   r->fbtbc = 0;
@@ -310,6 +329,7 @@ int VYRRPC_xdrrec_endofrecord(XDR* xdrs, int sendnow) {
   }
   complete_fragment(r, true);
   begin_fragment(r, r->out_finger);
+  r->rec_start = r->frag_header;
   return TRUE;
 }
 
@@ -320,8 +340,9 @@ int VYRRPC_xdrrec_broken(XDR* xdrs) {
 
 int VYRRPC_xdrrec_discard(XDR* xdrs) {
   rec_strm* r = rs(xdrs);
-  if (r->frag_sent) return FALSE;
-  begin_fragment(r, r->frag_header);
+  if (r->rec_sent) return FALSE;
+  begin_fragment(r, r->rec_start);
+  r->frag_sent = 0;
   return TRUE;
 }
 

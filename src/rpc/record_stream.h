@@ -19,11 +19,14 @@ typedef int (*xdrrecproc_t)(char* handle, char* buf, unsigned int len);
 // State of a record stream, held in XDR.x_private.
 struct rec_strm {
   char* tcp_handle;
-  char* the_buffer;  // output buffer, input buffer, 4 spare bytes
+  char* the_buffer;  // output area, input buffer, 4 spare bytes
   xdrrecproc_t writeit;
   char* out_base;
   char* out_finger;
-  char* out_boundry;
+  char* out_boundry;  // end of the fragment being built
+  char* out_end;      // end of the output area (a whole number of fragments)
+  char* rec_start;    // where the output record being built begins
+  int rec_sent;       // part of that record has already been written
   char* frag_header;
   int frag_sent;
   xdrrecproc_t readit;

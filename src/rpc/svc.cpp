@@ -209,7 +209,8 @@ int VYRRPC_svc_poll_once(const sigset_t* sigmask) {
   }
   int n = ppoll(poll_set.data(), poll_set.size(), nullptr, sigmask);
   if (n <= 0) return n;
-  std::vector<int> ready;
+  static std::vector<int> ready;
+  ready.clear();
   for (const pollfd& p : poll_set) {
     if (p.revents & POLLNVAL) {
       // select() fails on a descriptor that is not open; so does the loop.

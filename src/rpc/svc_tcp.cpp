@@ -2,6 +2,7 @@
 // transport per connection with its record stream, optionally inside TLS.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -63,36 +64,35 @@ void mark_dead(SVCXPRT* x) { conn_of(x)->strm_stat = XPRT_DIED; }
 
 bool tls_has_input(SSL* ssl) { return ssl && (SSL_pending(ssl) > 0 || SSL_has_pending(ssl)); }
 
-// The record stream's read function. Every wait for bytes is bounded; a
-// silent peer, a failed read or a closed connection kills the connection.
+// The record stream's read function. The socket is non-blocking: a read is
+// tried first and only a read that finds nothing waits, for at most the
+// record wait; a silent peer, a failed read or a closed connection kills the
+// connection. Bytes TLS has already taken off the socket are read at once.
 int readtcp(char* handle, char* buf, unsigned int len) {
   SVCXPRT* x = reinterpret_cast<SVCXPRT*>(handle);
   tcp_conn* cd = conn_of(x);
   int sock = x->xp_sock;
-  short want = POLLIN;
-  // Bytes TLS has already taken off the socket are read without waiting.
-  bool must_wait = !tls_has_input(cd->ssl);
   for (;;) {
-    if (must_wait && VYRRPC__wait_fd(sock, want, VYRRPC__svc_wait_ms) != 1) break;
-    must_wait = true;
-    want = POLLIN;
+    short want = POLLIN;
     if (cd->ssl) {
       ERR_clear_error();
       int r = SSL_read(cd->ssl, buf, static_cast<int>(len));
       if (r > 0) return r;
       int err = SSL_get_error(cd->ssl, r);
-      if (err == SSL_ERROR_WANT_READ) continue;
-      if (err == SSL_ERROR_WANT_WRITE) {
+      if (err == SSL_ERROR_WANT_WRITE)
         want = POLLOUT;
-        continue;
+      else if (err != SSL_ERROR_WANT_READ) {
+        ERR_clear_error();
+        break;
       }
-      ERR_clear_error();
-      break;
+    } else {
+      ssize_t r = recv(sock, buf, len, 0);
+      if (r > 0) return static_cast<int>(r);
+      if (r == 0) break;
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) break;
     }
-    ssize_t r = recv(sock, buf, len, 0);
-    if (r > 0) return static_cast<int>(r);
-    if (r < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    break;
+    if (VYRRPC__wait_fd(sock, want, VYRRPC__svc_wait_ms) != 1) break;
   }
   mark_dead(x);
   return -1;
@@ -195,6 +195,10 @@ int rendezvous_recv(SVCXPRT* x, rpc_msg*) {
     fd = accept4(x->xp_sock, reinterpret_cast<sockaddr*>(&addr), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return FALSE;
+  // Replies go out as soon as they are written, not when the peer's
+  // acknowledgement of an earlier segment comes back.
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   SSL* ssl = nullptr;
   if (r->ssl_ctx) {
     ssl = VYRRPC__tls_new(r->ssl_ctx, fd, true);

@@ -30,11 +30,19 @@ inline long MsSince(Clock::time_point t) {
 }
 
 inline void Unit(Bytes& b, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
+  size_t at = b.size();
+  b.resize(at + 4);
+  for (int i = 0; i < 4; i++) b[at + i] = static_cast<unsigned char>(v >> (24 - 8 * i));
 }
 
 inline uint32_t GetUnit(const Bytes& b, size_t at) {
   return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) | b[at + 3];
+}
+
+inline void Append(Bytes& b, const Bytes& more) {
+  size_t at = b.size();
+  b.resize(at + more.size());
+  if (!more.empty()) memcpy(b.data() + at, more.data(), more.size());
 }
 
 // A call message: header with the given credential, null verifier, then args.
@@ -44,11 +52,11 @@ inline Bytes CallMsg(uint32_t xid, uint32_t prog, uint32_t vers, uint32_t proc, 
   for (uint32_t v : {xid, 0u, rpcvers, prog, vers, proc, static_cast<uint32_t>(flavor),
                      static_cast<uint32_t>(cred.size())})
     Unit(b, v);
-  b.insert(b.end(), cred.begin(), cred.end());
+  Append(b, cred);
   b.resize(b.size() + ((4 - cred.size() % 4) % 4), 0);
   Unit(b, 0);
   Unit(b, 0);
-  b.insert(b.end(), args.begin(), args.end());
+  Append(b, args);
   return b;
 }
 
@@ -56,7 +64,8 @@ inline Bytes CallMsg(uint32_t xid, uint32_t prog, uint32_t vers, uint32_t proc, 
 inline Bytes Record(const Bytes& msg) {
   Bytes b;
   Unit(b, 0x80000000u | static_cast<uint32_t>(msg.size()));
-  b.insert(b.end(), msg.begin(), msg.end());
+  b.resize(4 + msg.size());
+  if (!msg.empty()) memcpy(b.data() + 4, msg.data(), msg.size());
   return b;
 }
 

@@ -284,7 +284,8 @@ TEST(TcpServer, MalformedScrambledFragmentDropsOnlyThatConnection) {
   Conn bad(s.port());
   Bytes b;
   Unit(b, 0xC0000002u);
-  b.insert(b.end(), {1, 2, 3, 4, 5, 6, 7, 8});
+  Unit(b, 0x01020304u);
+  Unit(b, 0x05060708u);
   ASSERT_TRUE(bad.Send(b));
   EXPECT_TRUE(bad.ClosedWithin(3000));
   EXPECT_TRUE(Serving(s));
