@@ -62,6 +62,12 @@ const char *kCorpus[] = {
     "SELECT id FROM emp ORDER\nBY salary DESC, id",
     "SELECT emp.* FROM emp WHERE id = 2",
     "SELECT id FROM emp WHERE dept IN (SELECT id FROM dept WHERE title != 'Ops')",
+    "SELECT id FROM emp WHERE name = 'a--b' OR note = '/* x */' OR id = 1",
+    "SELECT \"id\", [name] FROM emp WHERE \"dept\" = 10",
+    "SELECT id FROM emp WHERE NOT EXISTS (SELECT 1 FROM dept WHERE dept.id = emp.dept)",
+    "SELECT id FROM emp WHERE id IN (1, 2) AND name LIKE 'a%' OR salary BETWEEN 0 AND 80",
+    "SELECT d.id, COUNT(*) FROM emp e INNER JOIN dept d ON e.dept = d.id WHERE d.title != 'Ops' "
+    "GROUP BY d.id HAVING COUNT(*) >= 1",
 };
 
 std::vector<std::string> rows(sqlite3 *db, const std::string &sql, std::string *err) {
