@@ -441,10 +441,11 @@ errcode_t SCR_SelectColsGet(SC_Request *me, alist_t *pSelectCols) {
       if (col && col->symbl.nType == EXPR_COLUMN_NAME) {
         c.selectItemType = SIT_COL_NAME;
         if (scr_ColNameDecompose(col, &c) != ER_SUCCESS) return ER_GENERAL_ERROR;
-      } else {
-        c.pszText = dupStr(text, len);
-        if (!c.pszText) return ER_NO_MEMORY;
       }
+      // The item as written, alias included: a column renamed by its alias
+      // must keep that name when the list is written again.
+      c.pszText = dupStr(text, len);
+      if (!c.pszText) return ER_NO_MEMORY;
     }
     if (!alist_Add(pSelectCols, &c)) {
       SCColDescDestroy(&c);

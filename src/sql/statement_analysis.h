@@ -79,9 +79,13 @@ typedef enum sort_dirctn_t : int { SORT_ASC = 0, SORT_DESC = 1 } sort_dirctn_t;
 enum { SCR_NAME_MAX = 508 };
 
 // One select item. Names longer than SCR_NAME_MAX are refused (a cut name
-// would name another column). An expression's full text is in pszText (heap,
-// owned by the element: free lists with SCColDescDestroy; a copy of an element
-// must take or duplicate it); col_name holds at most its first 508 bytes.
+// would name another column). pszText holds the full text of an expression or
+// column item as written, its alias included ("a + 1 AS x", "t.a x"); NULL for
+// the wildcards. It is heap, owned by the element: free lists with
+// SCColDescDestroy; a copy of an element must take or duplicate it. An
+// expression's col_name holds at most the first 508 bytes of that text. A
+// column item with an alias is to be written again with its alias (its
+// pszText), or the result column loses its name.
 struct _SCColDesc {
   char col_name[SCR_NAME_MAX + 1];
   char tbl_name[SCR_NAME_MAX + 1];

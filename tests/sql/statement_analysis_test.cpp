@@ -210,6 +210,20 @@ TEST(StatementAnalysis, SelectItemsByShape) {
   EXPECT_STREQ(v[3].tbl_name, "u");
   EXPECT_STREQ(v[3].col_name, "d");
   EXPECT_EQ(texts[7], "'z.*'");
+  EXPECT_EQ(texts[1], "c");
+  EXPECT_EQ(texts[2], "");  // a wildcard has no text
+
+  // a column keeps its alias in the item's text
+  Request aliased("SELECT t.a AS x, b y FROM t ORDER BY x");
+  texts.clear();
+  auto al = items(aliased, &rc, &texts);
+  ASSERT_EQ(al.size(), 2u);
+  EXPECT_EQ(al[0].selectItemType, SIT_COL_NAME);
+  EXPECT_STREQ(al[0].tbl_name, "t");
+  EXPECT_STREQ(al[0].col_name, "a");
+  EXPECT_EQ(texts[0], "t.a AS x");
+  EXPECT_EQ(al[1].selectItemType, SIT_COL_NAME);
+  EXPECT_EQ(texts[1], "b  y");
 
   Request star("SELECT * FROM t");
   auto s = items(star);
