@@ -256,6 +256,34 @@ TEST_F(Fake, FailedAllocationLeavesNothing) {
   EXPECT_EQ(rec()->next, nullptr);
 }
 
+TEST_F(Fake, AllocationFailuresOfTheStatementParts) {
+  open_fake("odbc2", 3);
+  SQLHSTMT s = reinterpret_cast<SQLHSTMT>(1);
+  // The second allocation is the row-status array of an ODBC 3 application on an ODBC 2 driver.
+  _zolandm_fail_alloc_after(2);
+  EXPECT_EQ(SQLAllocStmt(dbc, &s), SQL_ERROR);
+  _zolandm_fail_alloc_after(0);
+  EXPECT_EQ(s, nullptr);
+  EXPECT_EQ(dmtest::states(nullptr, dbc, nullptr), std::vector<std::string>{"HY001"});
+  // A descriptor record: the driver's statement is dropped again.
+  _zolandm_fail_alloc_after(4);
+  EXPECT_EQ(SQLAllocStmt(dbc, &s), SQL_ERROR);
+  _zolandm_fail_alloc_after(0);
+  EXPECT_EQ(dmtest::states(nullptr, dbc, nullptr), std::vector<std::string>{"HY001"});
+  EXPECT_EQ(fake->calls("AllocStmt").size(), fake->calls("DropStmt").size() + 1);
+  // The parameter table keeps its rows when it cannot grow.
+  SQLINTEGER v = 0;
+  ASSERT_EQ(SQLBindParameter(stmt, 1, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr), SQL_SUCCESS);
+  zolandm_param* table = rec()->params;
+  _zolandm_fail_alloc_after(1);
+  EXPECT_EQ(SQLBindParameter(stmt, 40, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr), SQL_ERROR);
+  _zolandm_fail_alloc_after(0);
+  EXPECT_EQ(first_state(), "S1001");
+  EXPECT_EQ(rec()->params, table);
+  EXPECT_EQ(rec()->params_alloc, 11);
+  EXPECT_EQ(rec()->params[0].param_no, 1);
+}
+
 TEST_F(Fake, CloseReturnsToPreparedOrAllocated) {
   open_fake("odbc2");
   ASSERT_EQ(SQLPrepare(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
