@@ -721,6 +721,99 @@ int fast_column(XDR* x, Coldata* c, sgn32 nRows) {
   return 1;
 }
 
+// Wire bytes of a non-NULL cell of a fixed-size type, 0 for the other types.
+unsigned fixed_wire_bytes(int t) {
+  switch (t) {
+    case CTYPE_BIT1:
+    case CTYPE_SGN8:
+    case CTYPE_UNS8:
+    case CTYPE_SGN16:
+    case CTYPE_UNS16:
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      return 4;
+    case CTYPE_FLT64:
+      return 8;
+    case CTYPE_DATE:
+    case CTYPE_TIME:
+      return 12;
+    case CTYPE_TIMESTAMP:
+      return 28;
+    default:
+      return 0;
+  }
+}
+
+inline void put_be32(char* p, uint32_t v) {
+  p[0] = char(v >> 24);
+  p[1] = char(v >> 16);
+  p[2] = char(v >> 8);
+  p[3] = char(v);
+}
+
+// Writes a fixed-size cell in its wire form, as the unit filters would.
+void put_fixed(char* p, int t, const char* cell) {
+  auto s16 = [&](int off) {
+    int16_t v;
+    std::memcpy(&v, cell + off, 2);
+    return uint32_t(int32_t(v));
+  };
+  auto u16 = [&](int off) {
+    uint16_t v;
+    std::memcpy(&v, cell + off, 2);
+    return uint32_t(v);
+  };
+  switch (t) {
+    case CTYPE_BIT1:
+    case CTYPE_UNS8:
+      put_be32(p, uint8_t(cell[0]));
+      break;
+    case CTYPE_SGN8:
+      put_be32(p, uint32_t(int32_t(static_cast<signed char>(cell[0]))));
+      break;
+    case CTYPE_SGN16:
+      put_be32(p, s16(0));
+      break;
+    case CTYPE_UNS16:
+      put_be32(p, u16(0));
+      break;
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32: {
+      uint32_t v;
+      std::memcpy(&v, cell, 4);
+      put_be32(p, v);
+      break;
+    }
+    case CTYPE_FLT64: {
+      uint64_t v;
+      std::memcpy(&v, cell, 8);
+      put_be32(p, uint32_t(v >> 32));
+      put_be32(p + 4, uint32_t(v));
+      break;
+    }
+    case CTYPE_DATE:
+      put_be32(p, s16(0));
+      put_be32(p + 4, u16(2));
+      put_be32(p + 8, u16(4));
+      break;
+    case CTYPE_TIME:
+      for (int i = 0; i < 3; ++i) put_be32(p + 4 * i, u16(2 * i));
+      break;
+    case CTYPE_TIMESTAMP: {
+      put_be32(p, s16(0));
+      for (int i = 1; i < 6; ++i) put_be32(p + 4 * i, u16(2 * i));
+      uint32_t f;
+      std::memcpy(&f, cell + 12, 4);
+      put_be32(p + 24, f);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
 int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   if (x->x_op == XDR_FREE) {
     Coldata_Done(c, nRows);
@@ -731,8 +824,32 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
     wire_shape(c, &type, &width);
     if (!VYRRPC_xdr_enum(x, reinterpret_cast<enum_t*>(&type)) || !VYRRPC_xdr_u_int(x, &width)) return FALSE;
     if (nRows > 0 && (!c->values || !c->indicators)) return FALSE;
+    // Fixed-size cells go straight into the stream's buffer when it has room; the
+    // unit filters write the same bytes otherwise.
+    unsigned fw = c->width >= fixed_cell_size(c->cType) ? fixed_wire_bytes(c->cType) : 0;
     for (sgn32 r = 0; r < nRows; ++r) {
       indicator_t ind = c->indicators[r];
+      char* p = (ind != 0 || fw) ? VYRRPC_xdr_inline(x, ind != 0 ? 4 : 4 + fw) : nullptr;
+      if (p) {
+        put_be32(p, uint32_t(int32_t(ind)));
+        if (ind == 0) put_fixed(p + 4, c->cType, Coldata_Cell(c, r));
+        continue;
+      }
+      if (ind == 0 && c->cType == CTYPE_VCHR && c->width > 0) {
+        // Text: indicator, length and characters in one step, at most width - 1 of them.
+        const char* cell = Coldata_Cell(c, r);
+        const void* z = std::memchr(cell, 0, c->width - 1);
+        uint32_t len = uint32_t(z ? static_cast<const char*>(z) - cell : c->width - 1);
+        uint64_t padded = (uint64_t(len) + 3) & ~uint64_t(3);
+        char* q = padded + 8 <= UINT_MAX ? VYRRPC_xdr_inline(x, unsigned(padded + 8)) : nullptr;
+        if (q) {
+          put_be32(q, 0);
+          put_be32(q + 4, len);
+          std::memcpy(q + 8, cell, len);
+          std::memset(q + 8 + len, 0, padded - len);
+          continue;
+        }
+      }
       if (!VYRRPC_xdr_short(x, &ind)) return FALSE;
       if (ind == 0 && !xdr_cell(x, c, Coldata_Cell(c, r))) return FALSE;
     }
@@ -752,6 +869,7 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   uint64_t bytes = wire_column_bytes(uint64_t(nRows), w);
   if (bytes == UINT64_MAX || !wire_decode_charge(bytes + uint64_t(nRows) * sizeof(indicator_t))) return FALSE;
   if (fast_column(x, c, nRows)) return TRUE;
+  unsigned fw = fixed_wire_bytes(c->cType);
   // The column grows with the rows that actually arrive, so that a count the data
   // does not back costs little.
   uint64_t cap = std::min<uint64_t>(uint64_t(nRows), std::max<uint64_t>(1, kGrowBytes / std::max<uint64_t>(w, 1)));
@@ -762,10 +880,19 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
       return FALSE;
     }
     indicator_t ind;
-    bool ok = VYRRPC_xdr_short(x, &ind);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, 4));
+    bool ok = true;
+    if (p)
+      ind = indicator_t(be32(p));
+    else
+      ok = VYRRPC_xdr_short(x, &ind);
     if (ok) {
       c->indicators[r] = ind;
-      ok = ind != 0 || xdr_cell(x, c, Coldata_Cell(c, r));
+      if (ind == 0) {
+        // A fixed-size cell read from the stream's buffer in one step when it is there.
+        const unsigned char* q = fw ? reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, fw)) : nullptr;
+        ok = q ? fast_cell(c, Coldata_Cell(c, r), q, fw) == fw : xdr_cell(x, c, Coldata_Cell(c, r));
+      }
     }
     if (!ok) {
       // A part-grown column is released here: the free pass walks full columns only.
