@@ -88,6 +88,11 @@ const std::string& database() {
   static std::string path = [] {
     std::string dir = std::filesystem::temp_directory_path() / ("sqlgate-dm-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
+    static std::string remove_at_exit = dir;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(remove_at_exit, ec);
+    });
     for (const char* var : {"HOME", "ODBCINI", "ODBCINSTINI", "SYSODBCINI", "SYSODBCINSTINI", "FILEDSNPATH"}) {
       std::string v = std::string(var) == "HOME" || std::string(var) == "FILEDSNPATH" ? dir : dir + "/" + var;
       setenv(var, v.c_str(), 1);
