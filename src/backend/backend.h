@@ -150,6 +150,7 @@ struct _Cursor {
   handle_t hCursor;
   int bBlockStarted;   // the current result has had its first SQLExtendedFetch
   int bRowPath;        // the current result is fetched row by row
+  int bXFetchUsed;     // SQLExtendedFetch ran since the statement was last closed
   int bRowCountSum;    // rowCountSum holds the rows of a row-by-row execution
   SQLLEN rowCountSum;
 };

@@ -290,6 +290,9 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
   const sgn32 nr = ds->allocRows;
   std::vector<SQLLEN> ind(size_t(std::max<uns16>(nc, 1)) * size_t(std::max(nr, 1)), 0);
   if (CheckStmtErrors(pc, "SQLFreeStmt(UNBIND)", SQLFreeStmt(pc->hStmt, SQL_UNBIND)) != ER_SUCCESS) return ER_SUCCESS;
+  if (pc->bXFetchUsed &&
+      CheckStmtErrors(pc, "SQLSetStmtOption(ROWSET_SIZE)", SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, 1)) != ER_SUCCESS)
+    return ER_SUCCESS;
   const bool deferLong = pc->st_sccl.bDeferLongData && CursorHasLongColumn(pc);
   for (sgn32 r = 0; r < nr; r++) {
     std::vector<char> bound(nc, 0);
@@ -305,12 +308,22 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
       if (CheckStmtErrors(pc, "SQLBindCol", br) != ER_SUCCESS) return ER_SUCCESS;
       bound[i] = 1;
     }
-    SQLRETURN fr = SQLFetch(pc->hStmt);
+    SQLRETURN fr;
+    if (pc->bXFetchUsed) {
+      // A statement that has fetched in blocks goes on with SQLExtendedFetch
+      // until it is closed (SQLFetch would be out of sequence): one row at a time.
+      SQLULEN got = 0;
+      SQLUSMALLINT st = SQL_ROW_NOROW;
+      fr = SQLExtendedFetch(pc->hStmt, SQL_FETCH_NEXT, 0, &got, &st);
+      if ((fr == SQL_SUCCESS || fr == SQL_SUCCESS_WITH_INFO) && (got == 0 || st == SQL_ROW_NOROW)) fr = SQL_NO_DATA;
+    } else {
+      fr = SQLFetch(pc->hStmt);
+    }
     if (fr == SQL_NO_DATA) {
       pc->flags |= CURSF_NO_MORE;
       break;
     }
-    if (CheckStmtErrors(pc, "SQLFetch", fr) != ER_SUCCESS) break;
+    if (CheckStmtErrors(pc, pc->bXFetchUsed ? "SQLExtendedFetch" : "SQLFetch", fr) != ER_SUCCESS) break;
     pc->rowsProcessed++;
     for (uns16 i = 0; i < nc; i++) {
       Coldata* col = &ds->col[i];
@@ -374,6 +387,7 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
   }
   SQLULEN fetched = 0;  // full width
   pc->bBlockStarted = 1;
+  pc->bXFetchUsed = 1;
   SQLRETURN fr = SQLExtendedFetch(pc->hStmt, SQL_FETCH_NEXT, 0, &fetched, status.data());
   if (fr == SQL_NO_DATA) {
     pc->flags |= CURSF_NO_MORE;

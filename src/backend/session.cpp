@@ -464,6 +464,7 @@ void CloseCursor(_Cursor* pc) {
   pc->rowsProcessed = 0;
   pc->flags &= ~(CURSF_EXECUTED | CURSF_NO_MORE);
   if (pc->flags & CURSF_OPEN) {
+    pc->bXFetchUsed = 0;
     CheckStmtErrors(pc, "SQLFreeStmt(CLOSE)", SQLFreeStmt(pc->hStmt, SQL_CLOSE));
     pc->flags &= ~(CURSF_OPEN | CURSF_CATALOG);
   }

@@ -79,3 +79,18 @@ TEST_F(BackendPostgres, ManyRowsInBlocks) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(BackendPostgres, MultipleResults) {
+  handle_t h = NewCursor(hPg);
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT 1; SELECT 'two'")), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  auto first = FetchAll(h, 10);
+  EXPECT_EQ(first, (std::vector<std::vector<std::string>>{{"1"}})) << Errors(h);
+  ASSERT_EQ(ODBC_MoreResults(h), ER_SUCCESS) << Errors(h);
+  auto second = FetchAll(h, 10);
+  EXPECT_EQ(second, (std::vector<std::vector<std::string>>{{"two"}})) << Errors(h);
+  EXPECT_EQ(ODBC_MoreResults(h), ER_NO_MORE_RESULTS);
+  ODBC_EndCursor(h);
+}
+}  // namespace

@@ -63,7 +63,7 @@ TEST_F(AgentPgE2E, RowsParametersAndResults) {
   ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
   EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"1"}}));
   ASSERT_EQ(cl->Simple(dbsvc_moreresults, h), ER_SUCCESS) << cl->Errors(h);
-  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"two"}}));
+  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"two"}})) << cl->Errors(h);
   EXPECT_EQ(cl->Simple(dbsvc_moreresults, h), ER_NO_MORE_RESULTS);
 }
 
