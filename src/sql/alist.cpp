@@ -50,23 +50,19 @@ void alist_Dealloc(alist_t **ppList, alist_destroy_fun destroy) {
 
 int alist_Add(alist_t *pList, const void *pElement) {
   if (!pList || !pElement) return 0;
+  const void *src = pElement;
   if (pList->cUsed >= pList->cAllocated) {
     // The element may live inside the array being replaced (a list appended
-    // to itself): copy it out first.
-    const char *base = static_cast<const char *>(pList->rElemnts);
-    const char *e = static_cast<const char *>(pElement);
+    // to itself): find it again in the new array by its offset.
+    uintptr_t base = reinterpret_cast<uintptr_t>(pList->rElemnts);
+    uintptr_t e = reinterpret_cast<uintptr_t>(pElement);
     size_t bytes = static_cast<size_t>(pList->cAllocated) * pList->ElemntSize;
-    if (base && e >= base && e < base + bytes) {
-      size_t off = static_cast<size_t>(e - base);
-      if (!regrow(pList, pList->cUsed)) return 0;
-      memcpy(alist_At(pList, pList->cUsed), static_cast<char *>(pList->rElemnts) + off,
-             pList->ElemntSize);
-      pList->cUsed++;
-      return 1;
-    }
+    bool inside = base && e >= base && e - base < bytes;
+    size_t off = inside ? static_cast<size_t>(e - base) : 0;
     if (!regrow(pList, pList->cUsed)) return 0;
+    if (inside) src = static_cast<char *>(pList->rElemnts) + off;
   }
-  memcpy(alist_At(pList, pList->cUsed), pElement, pList->ElemntSize);
+  memcpy(alist_At(pList, pList->cUsed), src, pList->ElemntSize);
   pList->cUsed++;
   return 1;
 }

@@ -26,10 +26,24 @@ std::string expand(const std::string &tmpl, std::vector<const char *> args, unsi
   return out;
 }
 
-#define IF(id, kind, n) std::string("\xff\x02") + char(id) + char(kind) + char(n)
-#define ELIF(id, kind, n) std::string("\xff\x03") + char(id) + char(kind) + char(n)
-#define ELSE(id) std::string("\xff\x04") + char(id)
-#define END(id) std::string("\xff\x05") + char(id)
+// Escape codes of the template language.
+std::string esc(std::initializer_list<int> bytes) {
+  std::string out("\xff");
+  for (int b : bytes) out.push_back(static_cast<char>(b));
+  return out;
+}
+std::string IF(int id, int kind, int n) { return esc({2, id, kind, n}); }
+std::string ELIF(int id, int kind, int n) { return esc({3, id, kind, n}); }
+std::string ELSE(int id) { return esc({4, id}); }
+std::string END(int id) { return esc({5, id}); }
+
+// Concatenation by appending (the + chains of std::string trip a false
+// -Wrestrict warning of g++ 12 at -O2).
+std::string T(std::initializer_list<std::string> parts) {
+  std::string out;
+  for (const auto &p : parts) out.append(p);
+  return out;
+}
 
 struct Case {
   std::string tmpl;
@@ -41,28 +55,28 @@ struct Case {
 TEST(Template, Expansion) {
   const std::string arg1 = "\xff\x01\x01";
   const Case cases[] = {
-      {"a" + arg1 + "b", {nullptr}, 1, "ab"},
-      {"a" + arg1 + "b", {}, 0, "aNULLb"},
-      {std::string("x\xff\x01") + '\0', {"v"}, 1, "x"},
+      {T({"a", arg1, "b"}), {nullptr}, 1, "ab"},
+      {T({"a", arg1, "b"}), {}, 0, "aNULLb"},
+      {T({"x\xff\x01", std::string(1, '\0')}), {"v"}, 1, "x"},  // a placeholder cut off by the end
       {"x\xff", {"v"}, 1, "x"},  // cut off escape
-      {"[" + IF(1, 1, 1) + "blank" + END(1) + "]", {"   "}, 1, "[blank]"},
-      {"[" + IF(1, 1, 1) + "blank" + END(1) + "]", {"%"}, 1, "[blank]"},
-      {"[" + IF(1, 1, 1) + "blank" + END(1) + "]", {"%a"}, 1, "[]"},
-      {"[" + IF(1, 1, 1) + "blank" + END(1) + "]", {nullptr}, 1, "[blank]"},
-      {"[" + IF(1, 2, 1) + "text" + END(1) + "]", {"%a"}, 1, "[text]"},
-      {"[" + IF(1, 3, 1) + "wild" + ELSE(1) + "none:" + arg1 + END(1) + "]", {"a\\%b"}, 1, "[none:a%b]"},
-      {"[" + IF(1, 4, 1) + "none:" + arg1 + END(1) + "]", {"a\\%b"}, 1, "[none:a%b]"},
-      {"[" + IF(1, 3, 1) + "wild" + END(1) + "]", {"_x"}, 1, "[wild]"},
-      {"[" + IF(1, 4, 1) + "none" + END(1) + "]", {""}, 1, "[none]"},
-      {IF(1, 1, 1) + "A" + ELIF(1, 2, 2) + "B" + ELSE(1) + "C" + END(1), {"", "x"}, 2, "A"},
-      {IF(1, 2, 1) + "A" + ELIF(1, 2, 2) + "B" + ELSE(1) + "C" + END(1), {"", "x"}, 2, "B"},
-      {IF(1, 2, 1) + "A" + ELIF(1, 2, 2) + "B" + ELSE(1) + "C" + END(1), {"", ""}, 2, "C"},
+      {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {"   "}, 1, "[blank]"},
+      {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {"%"}, 1, "[blank]"},
+      {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {"%a"}, 1, "[]"},
+      {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {nullptr}, 1, "[blank]"},
+      {T({"[", IF(1, 2, 1), "text", END(1), "]"}), {"%a"}, 1, "[text]"},
+      {T({"[", IF(1, 3, 1), "wild", ELSE(1), "none:", arg1, END(1), "]"}), {"a\\%b"}, 1, "[none:a%b]"},
+      {T({"[", IF(1, 4, 1), "none:", arg1, END(1), "]"}), {"a\\%b"}, 1, "[none:a%b]"},
+      {T({"[", IF(1, 3, 1), "wild", END(1), "]"}), {"_x"}, 1, "[wild]"},
+      {T({"[", IF(1, 4, 1), "none", END(1), "]"}), {""}, 1, "[none]"},
+      {T({IF(1, 1, 1), "A", ELIF(1, 2, 2), "B", ELSE(1), "C", END(1)}), {"", "x"}, 2, "A"},
+      {T({IF(1, 2, 1), "A", ELIF(1, 2, 2), "B", ELSE(1), "C", END(1)}), {"", "x"}, 2, "B"},
+      {T({IF(1, 2, 1), "A", ELIF(1, 2, 2), "B", ELSE(1), "C", END(1)}), {"", ""}, 2, "C"},
       // an inner block in a skipped branch is passed over
-      {IF(1, 2, 1) + IF(2, 1, 1) + "in" + END(2) + "A" + ELSE(1) + "C" + END(1), {""}, 1, "C"},
-      {IF(1, 9, 1) + "never" + END(1) + "ok", {"x"}, 1, "ok"},
+      {T({IF(1, 2, 1), IF(2, 1, 1), "in", END(2), "A", ELSE(1), "C", END(1)}), {""}, 1, "C"},
+      {T({IF(1, 9, 1), "never", END(1), "ok"}), {"x"}, 1, "ok"},
       // unterminated blocks and truncated escapes end the expansion
-      {"pre" + IF(1, 2, 1) + "A", {""}, 1, "pre"},
-      {"pre" + IF(1, 1, 1) + "A" + ELSE(1) + "B", {""}, 1, "preA"},
+      {T({"pre", IF(1, 2, 1), "A"}), {""}, 1, "pre"},
+      {T({"pre", IF(1, 1, 1), "A", ELSE(1), "B"}), {""}, 1, "preA"},
       {"pre\xff\x02\x01", {""}, 1, "pre"},
       {"a\xff\x07" "b", {}, 0, "ab"},
   };
