@@ -21,11 +21,10 @@ void unescapeWild(char *p) {
 }
 
 bool condition(int kind, int n, char **vect, unsigned int numElem) {
-  static char empty[1];
+  char empty[1] = {0};  // per call: the expander has no shared state
   char *arg;
   bool isNull = false;
   if (n == 0 || static_cast<unsigned>(n) > numElem) {
-    empty[0] = 0;
     arg = empty;
   } else {
     arg = vect ? vect[n - 1] : nullptr;
