@@ -452,7 +452,15 @@ errcode_t SPR_AnalyseSQL(SP_Request *me, const char *request) {
   bool giveUp = false;
   errcode_t rc = ER_SUCCESS;
   try {
-    switch (root->symbl.nType) {
+    // A parameter inside a subquery has no context the probe queries could
+    // give (its predicate is not the statement's): describing the others
+    // would pair the queries' columns with the wrong parameters.
+    alist_t *subs = alist_Alloc(sizeof(PRSTR_NODE *));
+    if (!subs || !pt_FindAll(root, EXPR_SUB_QUERY, kNoSubqueries, subs)) giveUp = true;
+    for (unsigned i = 0; !giveUp && i < subs->cUsed; i++)
+      if (hasParam(*static_cast<PRSTR_NODE **>(alist_At(subs, i)))) giveUp = true;
+    alist_Dealloc(&subs, nullptr);
+    if (!giveUp) switch (root->symbl.nType) {
       case EXPR_SELECT_STATEMENT:
         rc = analyseSelect(me, root, &giveUp);
         break;

@@ -5,7 +5,8 @@
 // backend when the driver cannot describe parameters itself.
 //
 // The analysis gives up (no query, count 0) rather than build a query that
-// would describe parameters wrongly: when a parameter's context is a subquery,
+// would describe parameters wrongly: when a parameter's context is a subquery
+// or a parameter stands inside a subquery,
 // when a SELECT whose parameters have contexts has no table list, or when an
 // INSERT's values or select items cannot be paired with its columns.
 //

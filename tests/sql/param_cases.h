@@ -79,6 +79,10 @@ inline std::vector<ParamCase> paramCases() {
       {"SELECT a FROM t WHERE ? IN (SELECT b FROM u)", {}, 0, nullptr},
       {"SELECT a FROM t WHERE ? > ANY (SELECT b FROM u)", {}, 0, nullptr},
       {"SELECT a FROM t WHERE b = ? UNION SELECT a FROM u WHERE ? IN (SELECT b FROM t)", {}, 0, nullptr},
+      // a parameter inside a subquery: the others are not described either
+      {"SELECT a FROM t WHERE a + (SELECT MAX(b) FROM u WHERE c = ?) > d", {}, 0, nullptr},
+      {"INSERT INTO t (a) SELECT (SELECT b FROM u WHERE c = ?) FROM u", {}, 0, nullptr},
+      {"SELECT a FROM t WHERE b = ? AND c IN (SELECT d FROM u WHERE x = ?)", {}, 0, nullptr},
       // no table list, or values that cannot be paired with columns
       {"SELECT 1 WHERE 2 = ?", {}, 0, nullptr},
       {"INSERT INTO t (a) VALUES (1, ?)", {}, 0, nullptr},
