@@ -454,4 +454,34 @@ TEST_F(BackendSqlite, ParameterDescriptionsByProbeQueries) {
   ODBC_EndCursor(h);
 }
 
+// The driver refuses SQLSetStmtOption(SQL_BIND_TYPE) with IM001 although it
+// fetches in blocks: a refused set-up step before a result's first block fetch
+// leaves no diagnostics behind and the rows still come.
+TEST_F(BackendSqlite, RefusedBlockSetUpLeavesNoDiagnostics) {
+  MakeTable(50);
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT i FROM t ORDER BY i")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+  auto rows = FetchAll(h, 20);
+  ASSERT_EQ(rows.size(), 50u);
+  EXPECT_EQ(rows[49][0], "50");
+  EXPECT_EQ(Errors(h), "");
+  ODBC_EndCursor(h);
+}
+
+// Labels hold at most 39 bytes and are never cut inside a UTF-8 sequence.
+TEST_F(BackendSqlite, LabelsAreCutAtCharacterBoundaries) {
+  std::string name = std::string(38, 'a') + "\xC3\xA9" + "tail";
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>(("SELECT 1 AS \"" + name + "\"").c_str())), ER_SUCCESS);
+  uns16 n = 0;
+  Coldesc* cd = nullptr;
+  ASSERT_EQ(ODBC_DescribeColumns(h, &n, &cd), ER_SUCCESS);
+  ASSERT_EQ(n, 1);
+  EXPECT_EQ(std::string(cd[0].label), std::string(38, 'a'));
+  EXPECT_EQ(std::string(cd[0].columnName), name);
+  FreeColdesc(cd, n);
+  ODBC_EndCursor(h);
+}
+
 }  // namespace

@@ -365,6 +365,15 @@ TEST_F(AgentE2E, InvalidHandlesAnswer21) {
   getoptableres otr{};
   ASSERT_EQ(dbsvc_getoptable(cl->c, &ot, &otr), RPC_SUCCESS);
   EXPECT_EQ(otr.error, ER_DRV_NOT_CAPABLE);
+  ASSERT_NE(otr.table, nullptr);  // an empty table of the one type that travels
+  EXPECT_EQ(otr.table->type, 1);
+  EXPECT_EQ(otr.table->numElem, 0u);
+  dbsvc_getoptable_free(&otr);
+  call_getoptable ok{hConn, 1};
+  ASSERT_EQ(dbsvc_getoptable(cl->c, &ok, &otr), RPC_SUCCESS);
+  EXPECT_EQ(otr.error, ER_SUCCESS);
+  ASSERT_NE(otr.table, nullptr);
+  EXPECT_EQ(otr.table->numElem, 8u);
   dbsvc_getoptable_free(&otr);
 }
 
