@@ -18,6 +18,7 @@ errcode_t HandleInit(HandleArray* me, uns32 magicToCheck) {
   if (!me->handleArray) return ER_NO_MEMORY;
   me->numAllocated = kGrowBy;
   me->numFree = kGrowBy;
+  me->capacity = kGrowBy;
   me->magicToCheck = (magicToCheck & 0xFFFF) ? (magicToCheck & 0xFFFF) : 0xFFFFFFFFu;
   return ER_SUCCESS;
 }
@@ -58,14 +59,21 @@ errcode_t HandleRegister(HandleArray* me, handle_t* pHandle, void* datum) {
       return ER_HANDLE_OVERFLOW;
     }
     unsigned n = me->numAllocated + kGrowBy;
-    // realloc lets large tables grow in place instead of copying every time.
-    HandleItem* grown = static_cast<HandleItem*>(std::realloc(me->handleArray, n * sizeof(HandleItem)));
-    if (!grown) {
-      HandleUnLock(me);
-      return ER_NO_MEMORY;
+    if (n > me->capacity) {
+      // The array doubles underneath, so a full table costs a few reallocations
+      // instead of one per five handles; slots past numAllocated stay zeroed.
+      unsigned cap = me->capacity * 2u;
+      if (cap < n) cap = n;
+      if (cap > 65535u) cap = 65535u;
+      HandleItem* grown = static_cast<HandleItem*>(std::realloc(me->handleArray, cap * sizeof(HandleItem)));
+      if (!grown) {
+        HandleUnLock(me);
+        return ER_NO_MEMORY;
+      }
+      std::memset(grown + me->capacity, 0, (cap - me->capacity) * sizeof(HandleItem));
+      me->handleArray = grown;
+      me->capacity = cap;
     }
-    std::memset(grown + me->numAllocated, 0, kGrowBy * sizeof(HandleItem));
-    me->handleArray = grown;
     slot = me->numAllocated;
     me->numAllocated = static_cast<uns16>(n);
     me->numFree = kGrowBy;

@@ -20,6 +20,7 @@ struct HandleArray {
   int enableLocking;
   pthread_mutex_t spinLock;
   uns16 firstFree;  // no slot below this one is free (keeps registration linear)
+  uns32 capacity;   // slots behind handleArray; grows by doubling, numAllocated by 5
 };
 
 constexpr uns32 HANDLE_MAGIC_SERVER = 0xAAAA;

@@ -59,8 +59,12 @@ TEST(HandleTable, MagicZeroAndOverflow) {
   EXPECT_EQ(h, 0xFFFF0001u);
   for (int i = 2; i < 65535; ++i) ASSERT_EQ(HandleRegister(&t, &h, &rec), ER_SUCCESS);
   EXPECT_EQ(h & 0xFFFF, 65534u);
+  EXPECT_EQ(t.numAllocated, 65535);
+  EXPECT_EQ(t.numFree, 0);
   EXPECT_EQ(HandleRegister(&t, &h, &rec), ER_HANDLE_OVERFLOW);
   EXPECT_EQ(h, 0u);
+  EXPECT_EQ(t.numAllocated, 65535);
+  EXPECT_EQ(HandleValidate(&t, 0xFFFF0000u | 65534), &rec);
   HandleUnregister(&t, 0xFFFF0000u | 77);
   ASSERT_EQ(HandleRegister(&t, &h, &rec), ER_SUCCESS);
   EXPECT_EQ(h & 0xFFFF, 77u);
