@@ -264,12 +264,7 @@ int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc
       return 1;
     }
   }
-  // The list is newest first; hand the attributes over in the order they were first set.
-  int count = 0;
-  for (zolandm_saved_attr* a = dbc->saved_attrs; a != nullptr; a = a->next) count++;
-  for (int i = count - 1; i >= 0; --i) {
-    zolandm_saved_attr* a = dbc->saved_attrs;
-    for (int k = 0; k < i; ++k) a = a->next;
+  for (zolandm_saved_attr* a = dbc->saved_attrs; a != nullptr; a = a->next) {
     int rc = _zolandm_conn_option_to_driver(dbc, a->attr, a->value, a->width);
     if (a->attr < 1000 && rc == ZOLANDM_ERROR) {
       _zolandm_diag_add(dbc, ZOLANDM_E_IM006);
@@ -347,7 +342,12 @@ int _zolandm_conn_option_to_driver(zolandm_dbc* dbc, uint16_t option, SQLULEN va
     } else {
       converted = _zolandm_wcs_to_mbs_dup(reinterpret_cast<const SQLWCHAR*>(value), SQL_NTS);
     }
-    if (converted != nullptr) value = reinterpret_cast<SQLULEN>(converted);
+    // Never hand the driver a string of the other width.
+    if (converted == nullptr) {
+      _zolandm_diag_add(dbc, ZOLANDM_E_S1001);
+      return ZOLANDM_ERROR;
+    }
+    value = reinterpret_cast<SQLULEN>(converted);
   }
   // Attribute functions get SQL_NTS for every string option (whatever its width), 0 otherwise.
   SQLINTEGER length = is_string ? SQL_NTS : 0;

@@ -119,6 +119,44 @@ TEST_F(Options, AttributeSetWhileDisconnectedReachesTheNextConnect) {
   EXPECT_EQ(fake_calls("odbc3", "SetConnectAttr attr=1501 value=9").size(), 1u);
 }
 
+TEST_F(Options, RememberedAttributesReachTheDriverNewestFirstInTheirOwnWidth) {
+  // Set in this order; 1500 set again keeps its place in the list.
+  struct Set {
+    SQLUSMALLINT attr;
+    SQLULEN value;
+    char width;
+  } sets[] = {
+      {1500, 1, 'A'},
+      {1051, reinterpret_cast<SQLULEN>(L"wide-dtc"), 'W'},
+      {1501, 7, 'A'},
+      {1500, 2, 'W'},
+  };
+  for (const Set& s : sets) {
+    ASSERT_EQ(s.width == 'W' ? SQLSetConnectOptionW(dbc, s.attr, s.value) : SQLSetConnectOption(dbc, s.attr, s.value),
+              SQL_SUCCESS);
+  }
+  struct Expected {
+    const char* variant;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"odbc3",
+       {"SetConnectAttr attr=1501 value=7 len=0", "SetConnectAttr attr=1051 value=wide-dtc len=-3",
+        "SetConnectAttr attr=1500 value=2 len=0"}},
+      {"wide",
+       {"SetConnectAttrW attr=1501 value=7 len=0", "SetConnectAttrW attr=1051 value=wide-dtc len=-3",
+        "SetConnectAttrW attr=1500 value=2 len=0"}},
+  };
+  for (const Expected& c : cases) {
+    SCOPED_TRACE(c.variant);
+    odbc_ini_text.clear();
+    fake_dsn("fake", c.variant);
+    fake_log_clear(c.variant);
+    ASSERT_EQ(connect("fake"), SQL_SUCCESS);
+    EXPECT_EQ(fake_calls(c.variant, "SetConnectAttr"), c.calls);
+    ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  }
+}
+
 TEST_F(Options, RememberingWithoutMemoryIsAnError) {
   _zolandm_fail_alloc_after(1);
   SQLRETURN rc = SQLSetConnectOption(dbc, 1600, 1);
