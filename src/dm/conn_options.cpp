@@ -232,7 +232,7 @@ SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
   char driver_width = drv->unicode ? 'W' : 'A';
   void* tmp = nullptr;
   if ((option == SQL_TRANSLATE_DLL || option == SQL_CURRENT_QUALIFIER) && width != driver_width) {
-    tmp = std::calloc(1, driver_width == 'W' ? 1024 : 256);
+    tmp = _zolandm_calloc(1, driver_width == 'W' ? 1024 : 256);
     if (tmp == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_HY001);
   }
   SQLPOINTER target = tmp != nullptr ? tmp : value;

@@ -31,7 +31,7 @@ SQLRETURN ask_driver(zolandm_dbc* dbc, zolandm_stmt* stmt, void* sqlstate, SQLIN
     if (msg != nullptr && msg_max > 0) {
       size_t units = static_cast<size_t>(msg_max) + 1;
       size_t bytes = driver_width == 'W' ? units * sizeof(SQLWCHAR) : units;
-      tmp = std::calloc(1, bytes);
+      tmp = _zolandm_calloc(1, bytes);
       if (tmp == nullptr) return ZOLANDM_ERROR;
     }
     drv_msg = tmp;

@@ -173,4 +173,39 @@ TEST_F(Errors, WidthsAcrossTheDriver) {
   EXPECT_EQ(len, 21);
 }
 
+TEST_F(Errors, NoMemoryForTheConversionBufferLeavesTheDriversRecordsUnread) {
+  struct Case {
+    const char* variant;
+    bool wide_call;
+    const char* diag_call;  // the driver's reader, as its log names it
+  } cases[] = {
+      {"wide", false, "GetDiagRecW"},
+      {"odbc3", true, "GetDiagRec"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variant);
+    odbc_ini_text.clear();
+    fake_dsn("fake", c.variant);
+    static_cast<zolandm_env*>(env)->odbc_version = 3;
+    refused_connect("fake");
+    fake_log_clear(c.variant);
+    SQLWCHAR wtext[64];
+    SQLCHAR text[64];
+    void* buffer = c.wide_call ? static_cast<void*>(wtext) : static_cast<void*>(text);
+    _zolandm_fail_alloc_after(1);
+    SQLRETURN rc = c.wide_call ? SQLErrorW(nullptr, dbc, nullptr, nullptr, nullptr, static_cast<SQLWCHAR*>(buffer), 64,
+                                           nullptr)
+                               : SQLError(nullptr, dbc, nullptr, nullptr, nullptr, static_cast<SQLCHAR*>(buffer), 64,
+                                          nullptr);
+    _zolandm_fail_alloc_after(0);
+    EXPECT_EQ(rc, SQL_ERROR);
+    EXPECT_EQ(conn()->diag_read_count, 0);
+    EXPECT_TRUE(fake_calls(c.variant, c.diag_call).empty());
+    // The next read starts at the driver's first record.
+    std::vector<Diag> read = errors(nullptr, dbc, nullptr, c.wide_call);
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0].state, "08001");
+  }
+}
+
 }  // namespace

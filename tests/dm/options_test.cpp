@@ -236,6 +236,20 @@ TEST_F(Options, WideDriverGetsConvertedStrings) {
   EXPECT_EQ(fake_calls("wide", "GetConnectAttrW attr=109 max=256").size(), 2u);
 }
 
+TEST_F(Options, NoMemoryForTheConversionBufferIsReportedBeforeTheDriverIsAsked) {
+  fake_dsn("wfake", "wide");
+  ASSERT_EQ(connect("wfake"), SQL_SUCCESS);
+  fake_log_clear("wide");
+  char cat[SQL_MAX_OPTION_STRING_LENGTH + 1] = "untouched";
+  _zolandm_fail_alloc_after(1);
+  SQLRETURN rc = SQLGetConnectOption(dbc, SQL_CURRENT_QUALIFIER, cat);
+  _zolandm_fail_alloc_after(0);
+  EXPECT_EQ(rc, SQL_ERROR);
+  EXPECT_EQ(states(nullptr, dbc, nullptr), std::vector<std::string>{"HY001"});
+  EXPECT_TRUE(fake_calls("wide", "GetConnectAttrW").empty());
+  EXPECT_STREQ(cat, "untouched");
+}
+
 TEST_F(Options, TraceSettingsAreReadFromTheIniFiles) {
   // The first environment reads the "ODBC" section; this fixture's environment is the only one.
   ASSERT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);
