@@ -30,7 +30,8 @@ std::string Script(const std::string& body) {
 // Runs the launcher on a script; returns its exit code and output.
 int Launch(const std::string& args, const std::string& body, std::string* out) {
   std::string script = Script(body);
-  std::string cmd = std::string(LAUNCH_PATH) + " " + args + " -- " + script + " 2>&1";
+  // Started with SIGPIPE ignored: the program must get it back at default.
+  std::string cmd = "trap '' PIPE; " + std::string(LAUNCH_PATH) + " " + args + " -- " + script + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   out->clear();
   char buf[512];

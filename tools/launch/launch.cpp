@@ -138,6 +138,9 @@ int main(int argc, char** argv) {
       long maxfd = getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY ? rl.rlim_cur : 65536;
       for (long fd = 5; fd < maxfd; fd++) close(static_cast<int>(fd));
     }
+    // The program starts with default signal handling whatever the launcher
+    // inherited: in particular SIGPIPE is not ignored.
+    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(sig, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
