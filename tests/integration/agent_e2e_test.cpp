@@ -8,7 +8,10 @@
 #include <fstream>
 #include <string>
 
+#include <openssl/ssl.h>
+
 #include "agent_client.h"
+#include "rpc/svc.h"
 
 using namespace agent_test;
 
@@ -394,6 +397,37 @@ TEST_F(AgentE2E, EndingTheSessionEndsEverything) {
   EXPECT_EQ(cl->Execute(h), ER_INVALID_ARGUMENT);
   hServer = cl->Server();
   EXPECT_NE(hServer, 0u);
+}
+
+// TLS is started in band: the key file makes the process's one context (over
+// TCP only, once), the switch parameter moves the calling connection to TLS
+// after its clear reply.
+TEST_F(AgentE2E, TlsThroughDriverParameters) {
+  StartConnected();
+  std::string key = std::string(TLS_DIR) + "/server.pem";
+  auto set = [&](AgentClient& c, uns32 code, const char* text) {
+    call_setdrvparameter a{};
+    a.handle = hServer;
+    a.opcode = code;
+    a.value.type = text ? 1 : 0;
+    a.value.paramval_u.s = const_cast<char*>(text);
+    errcode_t r = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_setdrvparameter(c.c, &a, &r), RPC_SUCCESS);
+    return r;
+  };
+  EXPECT_EQ(set(*cl, 0x10030002, nullptr), ER_DRV_NO_SUPPORT);  // no context yet
+  AgentClient udp(proc->port(), true);
+  EXPECT_EQ(set(udp, 0x11030001, key.c_str()), ER_DRV_NO_SUPPORT);  // datagrams carry no TLS
+  EXPECT_EQ(set(*cl, 0x11030001, (dir.file("missing.pem")).c_str()), ER_GENERAL_ERROR);
+  EXPECT_EQ(set(*cl, 0x11030001, key.c_str()), ER_SUCCESS);
+  EXPECT_EQ(set(*cl, 0x11030001, key.c_str()), ER_FUNCTION_SEQ);
+  ASSERT_EQ(set(*cl, 0x10030002, nullptr), ER_SUCCESS);
+  SSL_CTX* ctx = static_cast<SSL_CTX*>(VYRRPC_new_ssl_ctx(0, nullptr));
+  ASSERT_NE(ctx, nullptr);
+  ASSERT_TRUE(VYRRPC_clnt_control(cl->c->clnt, CLSET_START_TLS, reinterpret_cast<char*>(ctx)));
+  EXPECT_EQ(cl->Query(hConn, "SELECT 'secret'"), (Rows{{"secret"}}));
+  cl.reset();
+  VYRRPC_free_ssl_ctx(ctx);
 }
 
 }  // namespace
