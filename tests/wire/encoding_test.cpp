@@ -2,6 +2,7 @@
 // records with special rules; refusals of lying sizes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -139,6 +140,68 @@ TEST(Encoding, DatasetWithNullsAndEveryFixedType) {
   EXPECT_EQ(encode(VYRXDR_Dataset, &got), enc);
   free_with(VYRXDR_Dataset, &got);
   Dataset_Done(&ds);
+}
+
+// One non-NULL cell of each type whose layout has no test of its own above: the
+// column's wire type and width, the indicator and the cell, as the peer sees them.
+TEST(Encoding, EveryCellTypeGolden) {
+  auto le = [](std::initializer_list<unsigned> bs) { return std::vector<unsigned char>(bs.begin(), bs.end()); };
+  struct Case {
+    const char* what;
+    ctype_t type;
+    precision_t width;
+    std::vector<unsigned char> cell;  // in-memory cell bytes (little-endian)
+    std::string longData;             // for 15 and 16
+    std::vector<unsigned char> wire;  // after the counts nCols 1, nRows 1
+  } cases[] = {
+      {"void", CTYPE_VOID, 1, {}, "", units({0, 1, 0})},
+      {"bit", CTYPE_BIT1, 1, le({1}), "", units({2, 1, 0, 1})},
+      {"sgn8", CTYPE_SGN8, 1, le({0xFE}), "", units({3, 1, 0, 0xFFFFFFFE})},
+      {"sgn16", CTYPE_SGN16, 2, le({0xFD, 0xFF}), "", units({4, 2, 0, 0xFFFFFFFD})},
+      {"uns16", CTYPE_UNS16, 2, le({0xFF, 0xFF}), "", units({7, 2, 0, 0xFFFF})},
+      {"uns32", CTYPE_UNS32, 4, le({0xEF, 0xBE, 0xAD, 0xDE}), "", units({8, 4, 0, 0xDEADBEEF})},
+      {"flt32 1.5", CTYPE_FLT32, 4, le({0, 0, 0xC0, 0x3F}), "", units({9, 4, 0, 0x3FC00000})},
+      {"time 13:45:59", CTYPE_TIME, 6, le({13, 0, 45, 0, 59, 0}), "", units({12, 6, 0, 13, 45, 59})},
+      {"timestamp", CTYPE_TIMESTAMP, 16,
+       le({0xCF, 0x07, 12, 0, 31, 0, 23, 0, 59, 0, 58, 0, 0x15, 0xCD, 0x5B, 0x07}), "",
+       units({13, 16, 0, 1999, 12, 31, 23, 59, 58, 123456789})},
+      {"bin with a zero byte", CTYPE_BIN, 5, le({'a', 'b', 0, 'c', 'd'}), "",
+       cat({units({14, 5, 0}), le({'a', 'b', 0, 'c', 'd', 0, 0, 0})})},
+      {"long text", CTYPE_LCHR, 16, {}, "xyz", cat({units({15, 16, 0, 3}), bytes("xyz"), {0}})},
+      {"long binary", CTYPE_LBIN, 16, {}, std::string("\x01\x02", 2), cat({units({16, 16, 0, 2}), le({1, 2, 0, 0})})},
+      {"empty long binary", CTYPE_LBIN, 16, {}, "", units({16, 16, 0, 0})},
+      {"vchr8", CTYPE_VCHR8, 5, le({2, 'h', 'i'}), "", cat({units({15, 5, 0, 2}), bytes("hi"), {0, 0}})},
+      {"vchr16", CTYPE_VCHR16, 6, le({2, 0, 'h', 'i'}), "", cat({units({15, 6, 0, 2}), bytes("hi"), {0, 0}})},
+      {"vchr32", CTYPE_VCHR32, 8, le({2, 0, 0, 0, 'h', 'i'}), "", cat({units({15, 8, 0, 2}), bytes("hi"), {0, 0}})},
+      {"vbin8", CTYPE_VBIN8, 5, le({3, 9, 8, 7}), "", cat({units({16, 5, 0, 3}), le({9, 8, 7, 0})})},
+      {"vbin16", CTYPE_VBIN16, 6, le({3, 0, 9, 8, 7}), "", cat({units({16, 6, 0, 3}), le({9, 8, 7, 0})})},
+      {"vbin32", CTYPE_VBIN32, 8, le({3, 0, 0, 0, 9, 8, 7}), "", cat({units({16, 8, 0, 3}), le({9, 8, 7, 0})})},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Dataset ds = make_dataset({{c.type, c.width}}, 1);
+    if (!c.cell.empty()) std::memcpy(Coldata_Cell(&ds.col[0], 0), c.cell.data(), c.cell.size());
+    ds.col[0].indicators[0] = 0;
+    if (c.type == CTYPE_LCHR || c.type == CTYPE_LBIN) {
+      if (c.longData.empty())
+        set_long_raw(&ds, 0, 0, 0, nullptr);
+      else
+        set_long(&ds, 0, 0, c.longData);
+    }
+    ds.nRows = 1;
+    auto want = cat({units({1, 1}), c.wire});
+    EXPECT_EQ(encode(VYRXDR_Dataset, &ds), want);
+    Dataset_Done(&ds);
+    // The peer decodes the wire type; long types take their 16-byte in-memory cell.
+    Dataset got{};
+    ASSERT_TRUE(decode(VYRXDR_Dataset, want, &got));
+    bool isLong = got.col[0].cType == CTYPE_LCHR || got.col[0].cType == CTYPE_LBIN;
+    EXPECT_EQ(got.col[0].width, isLong ? 16u : c.width);
+    auto again = encode(VYRXDR_Dataset, &got);
+    if (isLong) std::copy_n(units({16}).begin(), 4, want.begin() + 12);
+    EXPECT_EQ(again, want);
+    free_with(VYRXDR_Dataset, &got);
+  }
 }
 
 TEST(Encoding, WideColumns) {
