@@ -94,3 +94,15 @@ TEST_F(BackendPostgres, MultipleResults) {
   ODBC_EndCursor(h);
 }
 }  // namespace
+
+namespace {
+TEST_F(BackendPostgres, NativeSql) {
+  char buf[256] = {0};
+  uns16 len = 0;
+  ASSERT_EQ(ODBC_NativeSQL(hPg, const_cast<char*>("SELECT {fn UCASE('a')}"), buf, sizeof buf, &len), ER_SUCCESS)
+      << Errors(hPg);
+  EXPECT_GT(len, 0);
+  EXPECT_EQ(std::string(buf).rfind("SELECT", 0), 0u) << buf;  // the driver's translation comes back
+  EXPECT_EQ(ODBC_NativeSQL(hServer, const_cast<char*>("SELECT 1"), buf, sizeof buf, &len), ER_INVALID_ARGUMENT);
+}
+}  // namespace

@@ -484,4 +484,16 @@ TEST_F(BackendSqlite, LabelsAreCutAtCharacterBoundaries) {
   ODBC_EndCursor(h);
 }
 
+TEST_F(BackendSqlite, CursorNames) {
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_SetCursorName(h, const_cast<char*>("mycursor")), ER_SUCCESS) << Errors(h);
+  char buf[64] = {0};
+  uns16 len = 0;
+  ASSERT_EQ(ODBC_GetCursorName(h, buf, sizeof buf, &len), ER_SUCCESS);
+  EXPECT_STREQ(buf, "mycursor");
+  EXPECT_EQ(len, 8);
+  EXPECT_EQ(ODBC_SetCursorName(h, nullptr), ER_INVALID_ARGUMENT);
+  ODBC_EndCursor(h);
+}
+
 }  // namespace
