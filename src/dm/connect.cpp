@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "dm/connect_util.h"
 #include "dm/dm_internal.h"
@@ -113,13 +114,41 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   }
   _zolandm_dsn_trace_setup(name.c_str());
 
-  if (dbc->env->pooling != 0) {
-    int found = _zolandm_pool_find_conn(dbc, name.c_str(), nullptr, nullptr, nullptr);
+  bool pooled = dbc->env->pooling != 0;
+  if (pooled) {
+    // User and password as NUL-terminated narrow texts for matching (UTF-8 for a wide call).
+    std::string user_text, password_text;
+    for (auto [text, len, out] : {std::tuple{uid, uid_len, &user_text}, std::tuple{pwd, pwd_len, &password_text}}) {
+      if (text == nullptr) continue;
+      if (width == 'W') {
+        char* utf8 = _zolandm_ucs4_to_utf8_dup(static_cast<const SQLWCHAR*>(text), len);
+        if (utf8 == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_S1001);
+        *out = utf8;
+        std::free(utf8);
+      } else if (len == SQL_NTS) {
+        *out = static_cast<const char*>(text);
+      } else {
+        out->assign(static_cast<const char*>(text), strnlen(static_cast<const char*>(text), len));
+      }
+    }
+    const char* user = uid != nullptr ? user_text.c_str() : nullptr;
+    const char* password = pwd != nullptr ? password_text.c_str() : nullptr;
+    int found = _zolandm_pool_find_conn(dbc, name.c_str(), user, password, nullptr);
     if (found == 0 || found == 1) {
       dbc->state = 2;
       return static_cast<SQLRETURN>(found);
     }
+    if (dbc->pool_entry == nullptr) {
+      // Kept for matching when the connection goes back to the pool.
+      if (!_zolandm_replace_owned(&dbc->conn_dsn, name.c_str()) || !_zolandm_replace_owned(&dbc->conn_uid, user) ||
+          !_zolandm_replace_owned(&dbc->conn_pwd, password)) {
+        return _zolandm_fail(dbc, ZOLANDM_E_S1001);
+      }
+    } else if (dbc->pool_entry->cp_retry_until != 0) {
+      return _zolandm_connect_failure_exit(dbc, true, _zolandm_fail(dbc, ZOLANDM_E_08004));
+    }
   }
+  auto failed = [&](SQLRETURN rc) { return _zolandm_connect_failure_exit(dbc, pooled, rc); };
 
   char thread_manager[256];
   char unload_safe[256];
@@ -127,7 +156,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   _zolandm_profile_read(name.c_str(), "ThreadManager", thread_manager, sizeof thread_manager);
   _zolandm_profile_read(name.c_str(), "UnloadSafe", unload_safe, sizeof unload_safe);
   _zolandm_profile_read(name.c_str(), "Driver", driver, sizeof driver);
-  if (driver[0] == '\0') return _zolandm_fail(dbc, ZOLANDM_E_IM002);
+  if (driver[0] == '\0') return failed(_zolandm_fail(dbc, ZOLANDM_E_IM002));
 
   int attached = _zolandm_driver_attach(name.c_str(), driver, dbc, _zolandm_thread_safe(thread_manager),
                                         _zolandm_is_on_or_1(unload_safe), width);
@@ -138,18 +167,18 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   if (!to_driver_width(a_dsn, dsn, dsn_len, width, driver_width) ||
       !to_driver_width(a_uid, uid, uid_len, width, driver_width) ||
       !to_driver_width(a_pwd, pwd, pwd_len, width, driver_width)) {
-    return _zolandm_fail(dbc, ZOLANDM_E_S1001);
+    return failed(_zolandm_fail(dbc, ZOLANDM_E_S1001));
   }
   void* f = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLConnect, ZOLANDM_FN_SQLConnectW, ZOLANDM_FN_SQLConnectA);
   if (f == nullptr) {
     _zolandm_driver_release(dbc, 3);
-    return _zolandm_fail(dbc, ZOLANDM_E_IM001);
+    return failed(_zolandm_fail(dbc, ZOLANDM_E_IM001));
   }
   pthread_mutex_unlock(&_zolandm_global_lock);
   SQLRETURN rc = _zolandm_call<ConnectFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, a_dsn.ptr, a_dsn.len,
                                           a_uid.ptr, a_uid.len, a_pwd.ptr, a_pwd.len);
   pthread_mutex_lock(&_zolandm_global_lock);
-  if (!zolandm_succeeded(rc)) return rc;
+  if (!zolandm_succeeded(rc)) return failed(rc);
 
   dbc->state = 2;
   if (_zolandm_conn_options_replay(dbc, width) != 0 || attached == 1) rc = ZOLANDM_OK_INFO;

@@ -5,8 +5,11 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
+#include "dm/dm_internal.h"
 #include "odbcconfig/config.h"
 #include "odbcconfig/conversions.h"
 #include "odbcinst.h"
@@ -50,4 +53,23 @@ void _zolandm_convert_out(const void* src, char src_width, void* dst, char dst_w
   } else {
     _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(src), static_cast<char*>(dst), size, nullptr);
   }
+}
+
+bool _zolandm_replace_owned(char** field, const char* text) {
+  char* copy = nullptr;
+  if (text != nullptr && (copy = _zolandm_strdup(text)) == nullptr) return false;
+  std::free(*field);
+  *field = copy;
+  return true;
+}
+
+SQLRETURN _zolandm_connect_failure_exit(zolandm_dbc* dbc, bool consulted_pool, SQLRETURN rc) {
+  if (!consulted_pool || dbc->pool_entry == nullptr) return rc;
+  char wait[1024] = "";
+  SQLSetConfigMode(ODBC_BOTH_DSN);
+  SQLGetPrivateProfileString("ODBC Connection Pooling", "Retry Wait", "", wait, sizeof wait, "odbcinst.ini");
+  long seconds = wait[0] != '\0' ? std::strtol(wait, nullptr, 10) : 0;
+  dbc->cp_retry_until = std::time(nullptr) + seconds;
+  _zolandm_pool_return_conn(dbc);
+  return rc;
 }

@@ -7,6 +7,7 @@
 #include "sqltypes.h"
 
 struct zolandm_config;
+struct zolandm_dbc;
 
 // Reads key of section from odbc.ini (user file first, then the system file), empty default.
 void _zolandm_profile_read(const char* section, const char* key, char* buf, int size);
@@ -20,6 +21,15 @@ int _zolandm_thread_safe(const char* thread_manager);
 
 // Value of a key of section "ODBC" of a parsed connection string; empty when absent.
 std::string _zolandm_connstr_value(zolandm_config* cfg, const char* key);
+
+// Replaces an owned string field of a connection by a copy of text (null stays null).
+// false when the copy cannot be had; the field is then left as it was.
+bool _zolandm_replace_owned(char** field, const char* text);
+
+// The failure exit of a connect that consulted the pool: a connection that holds a pool
+// record starts that record's retry wait ("Retry Wait" of "ODBC Connection Pooling" in
+// odbcinst.ini) and goes back to the pool. Returns rc.
+SQLRETURN _zolandm_connect_failure_exit(zolandm_dbc* dbc, bool consulted_pool, SQLRETURN rc);
 
 // Converts a NUL-terminated string of width src_width ('A' or 'W') into dst of width
 // dst_width, bounded by dst_max (bytes for 'A', characters for 'W'), always terminated when

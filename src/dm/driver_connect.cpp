@@ -152,8 +152,12 @@ SQLRETURN save_file_dsn(zolandm_dbc* dbc, const std::string& file, const text_bu
 
 }  // namespace
 
-SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len, void* out,
-                                    SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion, char width) {
+namespace {
+
+// The driver connect up to its failure exit; *consulted_pool tells whether the pool was asked.
+SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len, void* out,
+                         SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion, char width,
+                         bool* consulted_pool) {
   if ((in_len < 0 && in_len != SQL_NTS) || (out_max < 0 && out_max != SQL_NTS)) {
     return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   }
@@ -187,11 +191,18 @@ SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* 
                                 : std::string(static_cast<const char*>(in), in_len);
     }
     int found = _zolandm_pool_find_conn(dbc, nullptr, nullptr, nullptr, match.c_str());
+    *consulted_pool = true;
     if (found == 0 || found == 1) {
       if (out != nullptr) _zolandm_convert_out(in, width, out, width, out_max);
       if (out != nullptr && out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(text_length(out, width));
       dbc->state = 2;
       return static_cast<SQLRETURN>(found);
+    }
+    if (dbc->pool_entry == nullptr) {
+      // Kept for matching when the connection goes back to the pool.
+      if (!_zolandm_replace_owned(&dbc->conn_string, match.c_str())) return _zolandm_fail(dbc, ZOLANDM_E_HY001);
+    } else if (dbc->pool_entry->cp_retry_until != 0) {
+      return _zolandm_fail(dbc, ZOLANDM_E_08004);
     }
   }
 
@@ -405,6 +416,15 @@ SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* 
   if (_zolandm_conn_options_replay(dbc, width) != 0 || attached == 1) rc = ZOLANDM_OK_INFO;
   if (have_savefile && save_file_dsn(dbc, savefile, saved_out) != ZOLANDM_OK) rc = ZOLANDM_OK_INFO;
   return rc;
+}
+
+}  // namespace
+
+SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len, void* out,
+                                    SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion, char width) {
+  bool consulted_pool = false;
+  SQLRETURN rc = driver_connect(dbc, hwnd, in, in_len, out, out_max, out_len, completion, width, &consulted_pool);
+  return zolandm_succeeded(rc) ? rc : _zolandm_connect_failure_exit(dbc, consulted_pool, rc);
 }
 
 extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,

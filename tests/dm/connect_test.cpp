@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <cwchar>
+#include <functional>
 
 #include "dm/dm_internal.h"
 #include "dm/support/dm_test_env.h"
@@ -358,6 +360,102 @@ TEST_F(Connect, NativeSql) {
   EXPECT_EQ(SQLNativeSql(dbc, U("select 3"), SQL_NTS, out, sizeof out, &len), SQL_SUCCESS);
   EXPECT_STREQ(reinterpret_cast<char*>(out), "native:select 3");
   EXPECT_EQ(fake_calls("wide", "NativeSqlW in=select 3 il=-3").size(), 1u);
+}
+
+// With pooling on, a connect that finds nothing in the pool keeps what the pool will match the
+// connection by; without pooling nothing is kept.
+TEST_F(Connect, PooledConnectKeepsItsMatchingKeys) {
+  fake_dsn("fake", "odbc3");
+  const std::wstring wdsn = W("fake"), wuid = W("user"), wpwd = W("secret");
+  const std::wstring wconn = W("DSN=fake;UID=w");
+  struct Case {
+    const char* name;
+    int pooling;
+    std::function<SQLRETURN(SQLHDBC)> call;
+    const char *dsn, *uid, *pwd, *connstr;  // expected copies (null: none)
+  } cases[] = {
+      {"narrow", 1, [](SQLHDBC h) { return SQLConnect(h, U("fake"), SQL_NTS, U("user"), SQL_NTS, U("secret"), SQL_NTS); },
+       "fake", "user", "secret", nullptr},
+      {"lengths", 1, [](SQLHDBC h) { return SQLConnect(h, U("fakeXX"), 4, U("userX"), 4, nullptr, 0); },
+       "fake", "user", nullptr, nullptr},
+      {"wide", 1,
+       [&](SQLHDBC h) { return SQLConnectW(h, U(wdsn), SQL_NTS, U(wuid), SQL_NTS, U(wpwd), SQL_NTS); },
+       "fake", "user", "secret", nullptr},
+      {"driver connect", 1,
+       [](SQLHDBC h) {
+         return SQLDriverConnect(h, nullptr, U("DSN=fake;UID=n"), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+       },
+       nullptr, nullptr, nullptr, "DSN=fake;UID=n"},
+      {"wide driver connect", 1,
+       [&](SQLHDBC h) {
+         return SQLDriverConnectW(h, nullptr, U(wconn), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+       },
+       nullptr, nullptr, nullptr, "DSN=fake;UID=w"},
+      {"no pooling", 0, [](SQLHDBC h) { return SQLConnect(h, U("fake"), SQL_NTS, U("user"), SQL_NTS, nullptr, 0); },
+       nullptr, nullptr, nullptr, nullptr},
+  };
+  auto expect_text = [](const char* got, const char* want) {
+    if (want == nullptr) {
+      EXPECT_EQ(got, nullptr);
+    } else {
+      ASSERT_NE(got, nullptr);
+      EXPECT_STREQ(got, want);
+    }
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    static_cast<zolandm_env*>(env)->pooling = c.pooling;
+    SQLHDBC h = nullptr;
+    ASSERT_EQ(SQLAllocConnect(env, &h), SQL_SUCCESS);
+    ASSERT_EQ(c.call(h), SQL_SUCCESS);
+    auto* d = static_cast<zolandm_dbc*>(h);
+    expect_text(d->conn_dsn, c.dsn);
+    expect_text(d->conn_uid, c.uid);
+    expect_text(d->conn_pwd, c.pwd);
+    expect_text(d->conn_string, c.connstr);
+    EXPECT_EQ(SQLDisconnect(h), SQL_SUCCESS);
+    EXPECT_EQ(SQLFreeConnect(h), SQL_SUCCESS);
+  }
+}
+
+TEST_F(Connect, PooledDriverConnectMustNotPrompt) {
+  fake_dsn("fake", "odbc3");
+  static_cast<zolandm_env*>(env)->pooling = 1;
+  for (SQLUSMALLINT mode : {SQL_DRIVER_COMPLETE, SQL_DRIVER_PROMPT, SQL_DRIVER_COMPLETE_REQUIRED}) {
+    EXPECT_EQ(driver_connect("DSN=fake", mode), SQL_ERROR) << mode;
+    EXPECT_EQ(first_state(), "HY110");
+  }
+  // A file data source to save keeps the connection out of the pool: prompting is allowed.
+  EXPECT_EQ(driver_connect("DSN=fake;SAVEFILE=" + ini.path("kept.dsn"), SQL_DRIVER_COMPLETE), SQL_SUCCESS);
+}
+
+// A connection holding a pool record in its retry wait is refused, and the wait starts again.
+TEST_F(Connect, PooledRecordInItsRetryWaitIsRefused) {
+  fake_dsn("fake", "odbc3");
+  ini.odbcinst_ini("[ODBC Connection Pooling]\nRetry Wait = 120\n");
+  static_cast<zolandm_env*>(env)->pooling = 1;
+  zolandm_dbc record{};
+  record.cp_retry_until = 1;
+  struct Case {
+    const char* name;
+    std::function<SQLRETURN()> call;
+  } cases[] = {
+      {"SQLConnect", [&] { return connect("fake"); }},
+      {"SQLDriverConnect", [&] { return driver_connect("DSN=fake"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    conn()->pool_entry = &record;
+    conn()->cp_retry_until = 0;
+    time_t before = std::time(nullptr);
+    EXPECT_EQ(c.call(), SQL_ERROR);
+    EXPECT_EQ(first_state(), "08004");
+    EXPECT_EQ(conn()->state, 0);
+    EXPECT_GE(conn()->cp_retry_until, before + 120);
+    EXPECT_LE(conn()->cp_retry_until, std::time(nullptr) + 120);
+    EXPECT_EQ(conn()->driver, nullptr) << "no driver was loaded";
+  }
+  conn()->pool_entry = nullptr;
 }
 
 }  // namespace
