@@ -321,12 +321,28 @@ TEST(WireCli, PrintsTableOrErrors) {
     usleep(100000);
   }
   EXPECT_EQ(st, 0) << out;
-  EXPECT_EQ(out, "id | name\n---+-----\n0  | row0\n1  | NULL\n(2 rows)\n");
-  out = run_cli("127.0.0.1 " + port + " nope 'select 1'", &st);
-  EXPECT_EQ(st, 1);
-  EXPECT_EQ(out, "[ODBC Server]no such data source[SQLSTATE:08004]\n[ODBC Server]second line[SQLSTATE:08004]\n");
+  const std::string table = "id | name\n---+-----\n0  | row0\n1  | NULL\n(2 rows)\n";
+  EXPECT_EQ(out, table);
+  struct Case {
+    std::string args;
+    int status;
+    std::string out;  // empty: not compared
+  } cases[] = {
+      {"nope 'select 1'", 1,
+       "[ODBC Server]no such data source[SQLSTATE:08004]\n[ODBC Server]second line[SQLSTATE:08004]\n"},
+      {"-c 'DSN=good;UID=u' 'select id, name from t'", 0, table},
+      {"good 'update t set name = 1'", 0, "3 rows\n"},
+  };
+  for (const Case& c : cases) {
+    out = run_cli("127.0.0.1 " + port + " " + c.args, &st);
+    EXPECT_EQ(st, c.status) << c.args << "\n" << out;
+    if (!c.out.empty()) {
+      EXPECT_EQ(out, c.out) << c.args;
+    }
+  }
   out = run_cli("-u 127.0.0.1 " + port + " good 'select id, name from t'", &st);
   EXPECT_EQ(st, 0) << out;
+  EXPECT_EQ(out, table);
   out = run_cli("127.0.0.1", &st);
   EXPECT_EQ(st, 2);
   EXPECT_EQ(server.stop(), 0);

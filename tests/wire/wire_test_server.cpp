@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 #include "rpc/svc.h"
@@ -21,8 +22,14 @@ namespace {
 char* dup(const char* s) { return strdup(s); }
 
 bool fetched = false;  // the one result set has been handed out
+bool noResult = false;  // the prepared statement is an update: no columns, a row count
 
 void s_getdrvparameter(svc_req*, call_getdrvparameter* a, getdrvparameterres* r) {
+  if (a->opcode == 0x32010000) {  // the statement's row count
+    r->value.type = 2;
+    r->value.paramval_u.l = 3;
+    return;
+  }
   r->error = a->opcode == 0x11010000 ? ER_SUCCESS : ER_DRV_NO_SUPPORT;
   r->value.type = 1;
   r->value.paramval_u.s = dup(a->opcode == 0x11010000 ? "odbc" : "");
@@ -41,7 +48,9 @@ void s_server(svc_req*, Server*, handleres* r) {
   r->handle = 0xAAAA0000;
 }
 void s_connect(svc_req*, call_connect* a, connectres* r) {
-  if (a->arg->dbPath && std::strcmp(a->arg->dbPath, "good") == 0) {
+  bool byName = a->arg->dbPath && std::strcmp(a->arg->dbPath, "good") == 0;
+  bool byString = a->arg->dbOptions && std::strstr(a->arg->dbOptions, "DSN=good");
+  if (byName || byString) {
     r->handle = 0xBBBB0000;
     return;
   }
@@ -52,6 +61,7 @@ void s_cursor(svc_req*, handle_t*, handleres* r) { r->handle = 0xCCCC0000; }
 void s_errcode_ok(svc_req*, handle_t*, errcode_t* r) { *r = ER_SUCCESS; }
 void s_prepare(svc_req*, call_prepare* a, errcode_t* r) {
   fetched = false;
+  noResult = a->request && strncasecmp(a->request, "update", 6) == 0;
   *r = a->handle == 0xCCCC0000 ? ER_SUCCESS : ER_INVALID_ARGUMENT;
 }
 void s_parameters(svc_req*, call_parameters* a, errcode_t* r) {
@@ -65,6 +75,7 @@ void s_parameters(svc_req*, call_parameters* a, errcode_t* r) {
   }
 }
 void s_describecolumns(svc_req*, handle_t*, coldescres* r) {
+  if (noResult) return;
   r->desc.desc_len = 2;
   r->desc.desc_val = AllocColdesc(2);
   std::strcpy(r->desc.desc_val[0].label, "id");
