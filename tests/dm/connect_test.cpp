@@ -31,6 +31,10 @@ class Connect : public DmTest {
 TEST_F(Connect, ArgumentChecks) {
   fake_dsn("fake", "odbc3");
   std::string name33(33, 'd');
+  // A file data source whose keys do not fit one connection string.
+  std::string big_file = "[ODBC]\nDRIVER = " + fake_driver("odbc3") + "\n";
+  for (char k = 'A'; k <= 'J'; ++k) big_file += std::string("KEY") + k + " = " + std::string(1000, k) + "\n";
+  ini.write("big.dsn", big_file);
   struct Case {
     const char* what;
     SQLRETURN rc;
@@ -51,6 +55,11 @@ TEST_F(Connect, ArgumentChecks) {
       {"no DSN nor DRIVER", SQL_ERROR, "IM007", [&] { return driver_connect("UID=u"); }},
       {"completion mode", SQL_ERROR, "S1110", [&] { return driver_connect("DSN=fake", 7); }},
       {"DSN longer than 32", SQL_ERROR, "IM010", [&] { return driver_connect("DSN=" + name33); }},
+      {"null connection string", SQL_ERROR, "HY001",
+       [&] { return SQLDriverConnect(dbc, nullptr, nullptr, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT); }},
+      {"file data source too big", SQL_ERROR, "IM015", [&] { return driver_connect("FILEDSN=" + ini.path("big.dsn")); }},
+      {"browse without a driver", SQL_ERROR, "IM002",
+       [&] { return SQLBrowseConnect(dbc, U("UID=u"), SQL_NTS, nullptr, 0, nullptr); }},
       {"browse output length", SQL_ERROR, "S1090",
        [&] { return SQLBrowseConnect(dbc, U("DSN=fake"), SQL_NTS, nullptr, -1, nullptr); }},
   };
