@@ -188,6 +188,99 @@ TEST_F(Fake, RefusalsInTheOrderOfTheirChecks) {
   rec()->state = 0;
 }
 
+// ---- SQLSetScrollOptions: the driver's own, or set through statement attributes -----------
+
+struct ScrollCase {
+  const char* what;
+  const char* variant;
+  int app;
+  SQLUSMALLINT concurrency;
+  SQLLEN keyset;
+  SQLUSMALLINT rowset;
+  std::vector<std::pair<const char*, long>> controls;  // fake driver settings
+  SQLRETURN rc;
+  const char* sqlstate;                 // "" when the manager reports nothing
+  std::vector<std::string> driver_calls;  // GetInfo, SetStmtAttr and SetScrollOptions lines, in order
+};
+
+std::vector<ScrollCase> scroll_cases() {
+  auto attrs = [](std::initializer_list<std::pair<int, long>> l) {
+    std::vector<std::string> out;
+    for (auto [a, v] : l) out.push_back("SetStmtAttr attr=" + std::to_string(a) + " value=" + std::to_string(v) + " len=0");
+    return out;
+  };
+  auto with_info = [](const char* info, std::vector<std::string> rest) {
+    rest.insert(rest.begin(), std::string("GetInfo info=") + info);
+    return rest;
+  };
+  return {
+      {"rowset 0 before concurrency", "odbc2", 2, 9, 0, 0, {}, SQL_ERROR, "S1107", {}},
+      {"keyset below rowset", "odbc3", 3, 4, 5, 10, {}, SQL_ERROR, "S1107", {}},
+      {"keyset -4", "odbc3", 3, 1, -4, 1, {}, SQL_ERROR, "S1107", {}},
+      {"concurrency 0", "odbc3", 3, 0, 0, 1, {}, SQL_ERROR, "S1108", {}},
+      {"concurrency 5", "odbc2", 2, 5, -1, 1, {}, SQL_ERROR, "S1108", {}},
+      {"ODBC 2 driver's own function", "odbc2", 2, 4, 100, 10, {}, SQL_SUCCESS, "",
+       {"SetScrollOptions concurrency=4 keyset=100 rowset=10"}},
+      {"keyset size", "odbc3", 3, 4, 100, 10, {{"info:151", 8}}, SQL_SUCCESS, "",
+       with_info("151", attrs({{6, 1}, {7, 4}, {8, 100}, {9, 10}}))},
+      {"ODBC 2 application on a driver without the function", "odbc3", 2, 1, 0, 5, {{"info:147", 1}}, SQL_SUCCESS, "",
+       with_info("147", attrs({{6, 0}, {7, 1}, {9, 5}}))},
+      {"keyset driven", "odbc3", 3, 2, -1, 3, {{"info:151", 2}}, SQL_SUCCESS, "",
+       with_info("151", attrs({{6, 1}, {7, 2}, {9, 3}}))},
+      {"dynamic", "odbc3", 3, 3, -2, 3, {{"info:145", 4}}, SQL_SUCCESS, "",
+       with_info("145", attrs({{6, 2}, {7, 3}, {9, 3}}))},
+      {"static", "odbc3", 3, 1, -3, 2, {{"info:168", 1}}, SQL_SUCCESS, "",
+       with_info("168", attrs({{6, 3}, {7, 1}, {9, 2}}))},
+      {"concurrency the cursor type lacks", "odbc3", 3, 4, -3, 2, {{"info:168", 7}}, SQL_ERROR, "S1C00",
+       {"GetInfo info=168"}},
+      {"driver's information refused", "odbc3", 3, 1, 0, 1, {}, SQL_ERROR, "", {"GetInfo info=147"}},
+      {"information with a warning stops", "odbc3", 3, 1, 0, 1, {{"info:147", 1}, {"rc:GetInfo", 1}},
+       SQL_SUCCESS_WITH_INFO, "", {"GetInfo info=147"}},
+      {"first refused attribute stops", "odbc3", 3, 1, 0, 1, {{"info:147", 1}, {"rc:SetStmtAttr", -1}}, SQL_ERROR, "",
+       with_info("147", attrs({{6, 0}}))},
+      {"no state check", "odbc3", 3, 1, 0, 1, {{"info:147", 1}}, SQL_SUCCESS, "",
+       with_info("147", attrs({{6, 0}, {7, 1}, {9, 1}}))},
+  };
+}
+
+TEST_F(Fake, ScrollOptionsByDriverFunctionOrAttributes) {
+  for (const ScrollCase& c : scroll_cases()) {
+    SCOPED_TRACE(c.what);
+    // Each case connects by the driver's path: the cases switch drivers within one test.
+    open_env(c.app);
+    if (HasFatalFailure()) return;
+    std::string in = "DRIVER=" + dmtest::fake_driver(c.variant) + ";UID=u;PWD=p";
+    SQLRETURN crc = SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    ASSERT_TRUE(crc == SQL_SUCCESS || crc == SQL_SUCCESS_WITH_INFO) << crc;
+    fake = std::make_unique<FakeStmt>(c.variant);
+    fake->reset();
+    ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);
+    if (std::string(c.what) == "no state check") rec()->state = 7;
+    for (auto [k, v] : c.controls) fake->set(k, v);
+    SQLRETURN rc = SQLSetScrollOptions(stmt, c.concurrency, c.keyset, c.rowset);
+    EXPECT_EQ(rc, c.rc) << first_state();
+    std::vector<std::string> calls;
+    for (const std::string& l : fake->log()) {
+      if (l.rfind("GetInfo", 0) == 0 || l.rfind("SetStmtAttr", 0) == 0 || l.rfind("SetScrollOptions", 0) == 0) {
+        calls.push_back(l);
+      }
+    }
+    EXPECT_EQ(calls, c.driver_calls) << ::testing::PrintToString(fake->log());
+    if (c.sqlstate[0] != '\0') {
+      EXPECT_EQ(st(), std::vector<std::string>{c.sqlstate});
+    }
+    if (c.driver_calls.size() == 1 && c.driver_calls.front().rfind("GetInfo", 0) == 0 && c.sqlstate[0] == '\0') {
+      // The information call's code belongs to the connection.
+      EXPECT_EQ(static_cast<zolandm_dbc*>(dbc)->last_rc, c.rc);
+    }
+    rec()->state = 0;
+    TearDown();
+    stmt = nullptr;
+    dbc = nullptr;
+    env = nullptr;
+  }
+}
+
 TEST_F(Fake, InvalidHandles) {
   open_fake("odbc2");
   EXPECT_EQ(SQLExecute(nullptr), SQL_INVALID_HANDLE);
