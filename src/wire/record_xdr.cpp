@@ -125,7 +125,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_call_bind(XDR* x, call_bind* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -134,7 +134,7 @@ int VYRXDR_call_execute2(XDR* x, call_execute2* r) {
   return VYRXDR_handle_t(x, &r->handle) &&
          VYRXDR_String(x, &r->request) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -143,7 +143,7 @@ int VYRXDR_call_executej(XDR* x, call_executej* r) {
   return VYRXDR_handle_t(x, &r->hStmt) &&
          VYRXDR_String(x, &r->request) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>)) &&
          VYRXDR_sgn32(x, &r->rowSetSize);
 }
 
@@ -160,7 +160,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_Batch(XDR* x, Batch* r) {
   WireDecodeScope scope(x);
   return VYRXDR_String(x, &r->request) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Bindesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>)) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset));
 }
 
@@ -168,7 +168,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_call_executebatch(XDR* x, call_executebatch* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->hStmt) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->calls.calls_val), &r->calls.calls_len, UINT_MAX, sizeof(*r->calls.calls_val), reinterpret_cast<xdrproc_t>(VYRXDR_Batch));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->calls.calls_val), &r->calls.calls_len, UINT_MAX, sizeof(*r->calls.calls_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Batch>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -185,14 +185,14 @@ int xdr_call_execute2x(XDR* x, call_execute2x* r) {
   return VYRXDR_handle_t(x, &r->handle) &&
          VYRXDR_String(x, &r->request) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(xdr_BindescX));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<xdr_BindescX>));
 }
 
 VYRRPC_CALLS_FILTERS
 int xdr_call_bindx(XDR* x, call_bindx* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(xdr_BindescX));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<xdr_BindescX>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -225,7 +225,7 @@ int VYRXDR_call_setpos(XDR* x, call_setpos* r) {
          VYRXDR_uns16(x, &r->fOption) &&
          VYRXDR_uns16(x, &r->fLock) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pDS), sizeof(*r->pDS), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -233,10 +233,10 @@ int VYRXDR_call_bulkoperations(XDR* x, call_bulkoperations* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
          VYRXDR_uns16(x, &r->fOperation) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rBookMarks.rBookMarks_val), &r->rBookMarks.rBookMarks_len, UINT_MAX, sizeof(*r->rBookMarks.rBookMarks_val), reinterpret_cast<xdrproc_t>(VYRXDR_bookmark_t)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rBookMarks.rBookMarks_val), &r->rBookMarks.rBookMarks_len, UINT_MAX, sizeof(*r->rBookMarks.rBookMarks_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_bookmark_t>)) &&
          VYRXDR_uns16(x, &r->cRows) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pDS), sizeof(*r->pDS), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>)) &&
          VYRXDR_uns16(x, &r->cCols);
 }
 
@@ -361,7 +361,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_coldescres(XDR* x, coldescres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -398,7 +398,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_setposres(XDR* x, setposres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -407,14 +407,14 @@ int VYRXDR_paramdatares(XDR* x, paramdatares* r) {
   return VYRXDR_errcode_t(x, &r->error) &&
          VYRXDR_sgn32(x, &r->iCol) &&
          VYRXDR_sgn32(x, &r->iRow) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>));
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_bulkopres(XDR* x, bulkopres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(VYRXDR_uns16)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>)) &&
          VYRXDR_uns16(x, &r->cRowsAffected) &&
          VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pRowSet), sizeof(*r->pRowSet), reinterpret_cast<xdrproc_t>(VYRXDR_RowSet));
 }
@@ -424,8 +424,8 @@ int VYRXDR_executejres(XDR* x, executejres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
          VYRXDR_sgn32(x, &r->rowSetSize) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
          VYRXDR_sgn32(x, &r->rowsProcessed);
 }
 
@@ -440,7 +440,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_fetchprocjres(XDR* x, fetchprocjres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
          VYRXDR_Dataset(x, &r->fetchdata);
 }
 
@@ -448,7 +448,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_executebatchres(XDR* x, executebatchres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->batchError) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->results.results_val), &r->results.results_len, UINT_MAX, sizeof(*r->results.results_val), reinterpret_cast<xdrproc_t>(VYRXDR_sgn32));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->results.results_val), &r->results.results_len, UINT_MAX, sizeof(*r->results.results_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_sgn32>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -457,8 +457,8 @@ int VYRXDR_colattribsres(XDR* x, colattribsres* r) {
   return VYRXDR_errcode_t(x, &r->error) &&
          VYRXDR_uns16(x, &r->nCols) &&
          VYRXDR_uns16(x, &r->nAttribs) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(VYRXDR_ColAttrib));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ColAttrib>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -466,11 +466,11 @@ int VYRXDR_executej2res(XDR* x, executej2res* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
          VYRXDR_sgn32(x, &r->rowSetSize) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(VYRXDR_Coldesc)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
          VYRXDR_sgn32(x, &r->rowsProcessed) &&
          VYRXDR_uns16(x, &r->nAttribs) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(VYRXDR_ColAttrib));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ColAttrib>));
 }
 
 VYRRPC_CALLS_FILTERS
@@ -484,7 +484,7 @@ VYRRPC_CALLS_FILTERS
 int xdr_xarcvrres(XDR* x, xarcvrres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_sgn32(x, &r->xarc) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->xIds.xIds_val), &r->xIds.xIds_len, UINT_MAX, sizeof(*r->xIds.xIds_val), reinterpret_cast<xdrproc_t>(xdr_XID_t));
+         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->xIds.xIds_val), &r->xIds.xIds_len, UINT_MAX, sizeof(*r->xIds.xIds_val), reinterpret_cast<xdrproc_t>(wire_charged<xdr_XID_t>));
 }
 
 VYRRPC_CALLS_FILTERS

@@ -1012,7 +1012,7 @@ int VYRXDR_ErrInfo(XDR* x, ErrInfo* e) {
   WireDecodeScope scope(x);
   return VYRXDR_sgn32(x, &e->nativeError) &&
          VYRRPC_xdr_array(x, reinterpret_cast<char**>(&e->messages), &e->messageCount, ERRINFO_MAX_MESSAGES,
-                          sizeof(String), reinterpret_cast<xdrproc_t>(VYRXDR_String));
+                          sizeof(String), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_String>));
 }
 
 namespace {
@@ -1067,7 +1067,7 @@ int VYRXDR_OpTable(XDR* x, OpTable* t) {
   if (!VYRXDR_uns16(x, &t->type)) return FALSE;
   if (x->x_op != XDR_FREE && t->type != 1) return FALSE;
   return VYRRPC_xdr_array(x, reinterpret_cast<char**>(&t->values), &t->numElem, UINT_MAX,
-                          sizeof(ParameterConversion), reinterpret_cast<xdrproc_t>(VYRXDR_ParameterConversion));
+                          sizeof(ParameterConversion), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ParameterConversion>));
 }
 
 int xdr_XID_t(XDR* x, XID_t* id) {

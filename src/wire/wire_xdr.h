@@ -96,3 +96,17 @@ void wire_set_decode_limit(uint64_t bytes);
 
 // Takes bytes from the current budget; false (nothing taken) when they do not fit.
 bool wire_decode_charge(uint64_t bytes);
+
+// Element routine of a decoded array that charges each element's in-memory size to
+// the record's budget before decoding it, so arrays count towards the same total.
+template <typename T>
+struct WireElementOf;
+template <typename T>
+struct WireElementOf<int (*)(XDR*, T*)> {
+  using type = T;
+};
+template <auto F>
+int wire_charged(XDR* x, typename WireElementOf<decltype(F)>::type* p) {
+  if (x->x_op == XDR_DECODE && !wire_decode_charge(sizeof *p)) return 0;
+  return F(x, p);
+}

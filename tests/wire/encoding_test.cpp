@@ -290,6 +290,25 @@ TEST(Encoding, OneBudgetForTheWholeRecord) {
   EXPECT_EQ(VYR_MAX_DECODE_BYTES, 256u * 1024 * 1024);
 }
 
+TEST(Encoding, ArraysCountTowardsTheRecordBudget) {
+  // 100 bind descriptors need 100 * sizeof(Bindesc) bytes in memory.
+  std::vector<Bindesc> descs(100);
+  call_bind b{0xCCCC0000, {unsigned(descs.size()), descs.data()}};
+  auto enc = encode(VYRXDR_call_bind, &b);
+  ASSERT_FALSE(enc.empty());
+  struct Case {
+    uint64_t limit;
+    bool decodes;
+  } cases[] = {{sizeof(Bindesc) * 100 - 1, false}, {sizeof(Bindesc) * 100, true}};
+  for (const Case& c : cases) {
+    wire_set_decode_limit(c.limit);
+    call_bind got{};
+    EXPECT_EQ(decode(VYRXDR_call_bind, enc, &got), c.decodes) << c.limit;
+    free_with(VYRXDR_call_bind, &got);
+  }
+  wire_set_decode_limit(VYR_MAX_DECODE_BYTES);
+}
+
 TEST(Encoding, RowSet) {
   RowSet rs{};
   EXPECT_EQ(encode(VYRXDR_RowSet, &rs), units({0}));
