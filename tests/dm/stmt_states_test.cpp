@@ -281,6 +281,55 @@ TEST_F(Fake, ScrollOptionsByDriverFunctionOrAttributes) {
   }
 }
 
+// ---- state moves of the catalog functions -------------------------------------------------------
+
+struct CatalogMove {
+  int state, prepared, async_func;
+  SQLRETURN driver_rc;
+  int state_after, prepared_after, async_after;
+};
+
+TEST_F(Fake, CatalogStateMoves) {
+  const int T = ZOLANDM_FN_SQLTables;
+  const std::vector<CatalogMove> moves = {
+      {1, 1, 0, SQL_SUCCESS, 4, 1, 0},
+      {2, 1, 0, SQL_SUCCESS_WITH_INFO, 4, 1, 0},
+      {3, 0, 0, SQL_ERROR, 0, 0, 0},
+      {1, 1, 0, SQL_ERROR, 0, 0, 0},
+      {0, 0, 0, SQL_STILL_EXECUTING, 0, 0, T},
+      {3, 1, 0, SQL_STILL_EXECUTING, 3, 1, T},
+      {0, 0, T, SQL_SUCCESS, 4, 0, 0},
+      {1, 1, T, SQL_ERROR, 0, 0, 0},
+      {0, 0, T, SQL_STILL_EXECUTING, 0, 0, T},
+      {0, 0, T, SQL_NO_DATA, 0, 0, T},
+      {2, 1, 0, SQL_NO_DATA, 2, 1, 0},
+      {2, 1, 0, SQL_NEED_DATA, 2, 1, 0},
+      {4, 1, 0, SQL_ERROR, 4, 1, 0},
+      {4, 1, 0, SQL_STILL_EXECUTING, 4, 1, 0},
+      {4, 0, 0, SQL_SUCCESS, 4, 0, 0},
+  };
+  open_fake("odbc3");
+  for (const CatalogMove& m : moves) {
+    SCOPED_TRACE(::testing::Message() << "state " << m.state << " async " << m.async_func << " driver " << m.driver_rc);
+    for (int width = 0; width < 2; ++width) {
+      rec()->state = m.state;
+      rec()->prepared = m.prepared;
+      rec()->async_func = m.async_func;
+      rec()->cursor_state = 3;
+      fake->set("rc:Catalog", m.driver_rc);
+      SQLRETURN rc = width == 0 ? SQLTables(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0)
+                                : SQLTablesW(stmt, none_w, 0, none_w, 0, none_w, 0, none_w, 0);
+      EXPECT_EQ(rc, m.driver_rc) << first_state();
+      EXPECT_EQ(rec()->state, m.state_after);
+      EXPECT_EQ(rec()->prepared, m.prepared_after);
+      EXPECT_EQ(rec()->async_func, m.async_after);
+      EXPECT_EQ(rec()->cursor_state, 3);
+    }
+  }
+  rec()->state = 0;
+  rec()->async_func = 0;
+}
+
 TEST_F(Fake, InvalidHandles) {
   open_fake("odbc2");
   EXPECT_EQ(SQLExecute(nullptr), SQL_INVALID_HANDLE);
