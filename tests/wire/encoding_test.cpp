@@ -77,6 +77,73 @@ TEST(Encoding, WideText) {
                       four));
 }
 
+namespace {
+// A stream that records the size of every byte write or read it is asked for.
+struct PieceStream {
+  std::vector<unsigned char> data;
+  size_t at = 0;
+  std::vector<unsigned> pieces;
+  static PieceStream* of(XDR* x) { return reinterpret_cast<PieceStream*>(x->x_public); }
+  static int putlong(XDR* x, const int* v) {
+    auto u = units({uint32_t(*v)});
+    of(x)->data.insert(of(x)->data.end(), u.begin(), u.end());
+    return TRUE;
+  }
+  static int putbytes(XDR* x, const char* p, unsigned n) {
+    of(x)->pieces.push_back(n);
+    of(x)->data.insert(of(x)->data.end(), p, p + n);
+    return TRUE;
+  }
+  static int getlong(XDR* x, int* v) {
+    PieceStream* s = of(x);
+    if (s->at + 4 > s->data.size()) return FALSE;
+    const unsigned char* p = &s->data[s->at];
+    *v = int(uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
+    s->at += 4;
+    return TRUE;
+  }
+  static int getbytes(XDR* x, char* p, unsigned n) {
+    PieceStream* s = of(x);
+    if (s->at + n > s->data.size()) return FALSE;
+    s->pieces.push_back(n);
+    std::memcpy(p, &s->data[s->at], n);
+    s->at += n;
+    return TRUE;
+  }
+  static unsigned getpos(XDR* x) { return unsigned(of(x)->data.size()); }
+  static int setpos(XDR*, unsigned) { return FALSE; }
+  static char* inl(XDR*, unsigned) { return nullptr; }
+  static void destroy(XDR*) {}
+  XDR stream(xdr_op op) {
+    static const xdr_ops ops = {getlong, putlong, getbytes, putbytes, getpos, setpos, inl, destroy};
+    XDR x{};
+    x.x_op = op;
+    x.x_ops = &ops;
+    x.x_public = reinterpret_cast<char*>(this);
+    return x;
+  }
+};
+}  // namespace
+
+TEST(Encoding, WideTextGoesThroughASmallBuffer) {
+  // 300 euro signs are 900 UTF-8 bytes: 170 whole characters (510 bytes) fill the
+  // 512-byte buffer, the other 130 (390 bytes) follow; 900 is a multiple of 4.
+  std::vector<wchar_t> euro(300, 0x20AC);
+  PieceStream s;
+  XDR out = s.stream(XDR_ENCODE);
+  ASSERT_TRUE(VYRXDR_c_wchr(&out, euro.data(), 300));
+  EXPECT_EQ(s.pieces, (std::vector<unsigned>{510, 390}));
+  ASSERT_EQ(s.data.size(), 904u);
+  // Reading back never asks for more than the buffer holds.
+  s.pieces.clear();
+  XDR in = s.stream(XDR_DECODE);
+  std::vector<wchar_t> back(300);
+  ASSERT_TRUE(VYRXDR_c_wchr(&in, back.data(), 300));
+  EXPECT_EQ(back, euro);
+  for (unsigned n : s.pieces) EXPECT_LE(n, 512u);
+  EXPECT_EQ(s.at, 904u);
+}
+
 TEST(Encoding, VchrColumnTravelsAsLongText) {
   Dataset ds = make_dataset({{CTYPE_VCHR, 11}}, 1);
   set_text(&ds, 0, 0, "hello");
