@@ -433,6 +433,54 @@ TEST_F(BackendSqlite, StatementParameters) {
   ODBC_EndCursor(h);
 }
 
+// Row cap, rowset and keyset sizes against the agent's own limits: what is
+// stored and whether the client is told it changed.
+TEST_F(BackendSqlite, StatementSizesAgainstAgentLimits) {
+  struct {
+    unsigned agentMaxRows;
+    int noRowsetLimit;
+    bool readsXFetch2;  // the client read the second-fetch parameter first
+    uns32 code;
+    sgn32 value;
+    errcode_t answer;
+    sgn32 stored;
+  } cases[] = {
+      {1000, 0, false, 0x32030001, 0, ER_OPT_VAL_CHANGED, 1000},
+      {1000, 0, false, 0x32030001, 2000, ER_OPT_VAL_CHANGED, 1000},
+      {1000, 0, false, 0x32030001, 500, ER_SUCCESS, 500},
+      {0, 0, false, 0x32030001, 2000, ER_SUCCESS, 2000},
+      {0, 0, false, 0x32030009, 500, ER_OPT_VAL_CHANGED, 100},
+      {0, 0, false, 0x32030009, 100, ER_SUCCESS, 100},
+      {0, 1, false, 0x32030009, 500, ER_SUCCESS, 500},
+      {0, 0, true, 0x32030008, 7000, ER_OPT_VAL_CHANGED, 5000},
+      {0, 0, true, 0x32030008, 10, ER_SUCCESS, 10},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.code << std::dec << " = " << c.value << ", cap "
+                                    << c.agentMaxRows << ", norowsetlimit " << c.noRowsetLimit);
+    // The agent's options are copied into each connection when it is made.
+    f_maxrows = c.agentMaxRows;
+    f_norowsetsizelimit = c.noRowsetLimit;
+    handle_t conn = 0;
+    errcode_t e = Connect(ConnStr(), &conn);
+    f_maxrows = 0;
+    f_norowsetsizelimit = 0;
+    ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
+    char buf[8];
+    if (c.readsXFetch2) {
+      ASSERT_EQ(ODBC_GetDrvParameter(conn, 0x22010008, buf, sizeof buf, nullptr), ER_SUCCESS);
+    }
+    handle_t h = NewCursor(conn);
+    sgn32 v = c.value;
+    EXPECT_EQ(ODBC_SetDrvParameter(h, c.code, &v), c.answer);
+    ASSERT_EQ(ODBC_GetDrvParameter(h, c.code, buf, sizeof buf, nullptr), ER_SUCCESS);
+    memcpy(&v, buf, 4);
+    EXPECT_EQ(v, c.stored);
+    ODBC_EndCursor(h);
+    ODBC_EndConnect(conn);
+  }
+}
+
 TEST_F(BackendSqlite, ParameterDescriptionsByProbeQueries) {
   MakeTable(0);
   handle_t h = NewCursor();
