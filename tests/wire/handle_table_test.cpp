@@ -48,6 +48,22 @@ TEST(HandleTable, ForgedHandlesNeverMatchFreeSlots) {
   HandleDone(&t);
 }
 
+TEST(HandleTable, IndicesPastTheTableNeverMatch) {
+  HandleArray t{};
+  ASSERT_EQ(HandleInit(&t, 0xCCCC), ER_SUCCESS);
+  int rec;
+  handle_t h;
+  for (int i = 0; i < 11; ++i) ASSERT_EQ(HandleRegister(&t, &h, &rec), ER_SUCCESS);
+  ASSERT_EQ(t.numAllocated, 15);
+  uns16 freeBefore = t.numFree;
+  for (handle_t idx : {15u, 17u, 19u, 0xFFFFu}) {
+    EXPECT_EQ(HandleValidate(&t, 0xCCCC0000u | idx), nullptr) << idx;
+    HandleUnregister(&t, 0xCCCC0000u | idx);
+    EXPECT_EQ(t.numFree, freeBefore) << idx;
+  }
+  HandleDone(&t);
+}
+
 TEST(HandleTable, MagicZeroAndOverflow) {
   HandleArray t{};
   ASSERT_EQ(HandleInit(&t, 0), ER_SUCCESS);
