@@ -48,6 +48,19 @@ size_t text_length(const void* text, char width) {
   return width == 'W' ? std::wcslen(static_cast<const SQLWCHAR*>(text)) : std::strlen(static_cast<const char*>(text));
 }
 
+// Length of what the caller's output buffer holds, never looking past its max units (a buffer
+// of size 0 was not written at all).
+size_t out_length(const void* out, char width, int max) {
+  size_t n = 0;
+  if (width == 'W') {
+    const auto* w = static_cast<const SQLWCHAR*>(out);
+    while (n < static_cast<size_t>(max > 0 ? max : 0) && w[n] != 0) ++n;
+  } else {
+    n = strnlen(static_cast<const char*>(out), static_cast<size_t>(max > 0 ? max : 0));
+  }
+  return n;
+}
+
 // Appends a narrow ASCII text to a string of the caller's width, bounded by max units.
 void append_out(void* out, char width, int max, const char* text) {
   if (out == nullptr || max <= 0) return;
@@ -194,7 +207,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     *consulted_pool = true;
     if (found == 0 || found == 1) {
       if (out != nullptr) _zolandm_convert_out(in, width, out, width, out_max);
-      if (out != nullptr && out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(text_length(out, width));
+      if (out != nullptr && out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(out_length(out, width, out_max));
       dbc->state = 2;
       return static_cast<SQLRETURN>(found);
     }
@@ -406,7 +419,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     }
     // Lengths count bytes for a narrow call and characters for a wide one.
     if (out_len != nullptr) {
-      *out_len = rewritten ? static_cast<SQLSMALLINT>(text_length(out, width)) : driver_len;
+      *out_len = rewritten ? static_cast<SQLSMALLINT>(out_length(out, width, out_max)) : driver_len;
     }
   } else if (out_len != nullptr) {
     *out_len = driver_len;

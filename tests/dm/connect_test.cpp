@@ -7,6 +7,7 @@
 #include <ctime>
 #include <cwchar>
 #include <functional>
+#include <memory>
 
 #include "dm/dm_internal.h"
 #include "dm/support/dm_test_env.h"
@@ -465,6 +466,40 @@ TEST_F(Connect, PooledRecordInItsRetryWaitIsRefused) {
     EXPECT_EQ(conn()->driver, nullptr) << "no driver was loaded";
   }
   conn()->pool_entry = nullptr;
+}
+
+// An output buffer of size 0 is never written nor read, whatever the manager would add to it.
+TEST_F(Connect, DriverConnectWithAnOutputBufferOfSizeZero) {
+  fake_dsn("fake", "odbc3");
+  fake_dsn("wfake", "wide");
+  std::string file = ini.path("zero.dsn");
+  ini.write("zero.dsn", "[ODBC]\nDRIVER = " + fake_driver("odbc3") + "\nUID = fileuser\n");
+  struct Case {
+    const char* what;
+    bool wide_call;
+    std::string in;
+  } cases[] = {
+      {"file data source, narrow", false, "FILEDSN=" + file},
+      {"file data source, wide", true, "FILEDSN=" + file},
+      {"narrow call, wide driver", false, "DSN=wfake"},
+      {"wide call, narrow driver", true, "DSN=fake"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // One unit on the heap, not terminated: reading it as a string would run past it.
+    std::unique_ptr<SQLWCHAR[]> wout(new SQLWCHAR[1]{L'Z'});
+    std::unique_ptr<SQLCHAR[]> out(new SQLCHAR[1]{'Z'});
+    SQLSMALLINT len = -1;
+    std::wstring win = W(c.in);
+    SQLRETURN rc = c.wide_call
+                       ? SQLDriverConnectW(dbc, nullptr, U(win), SQL_NTS, wout.get(), 0, &len, SQL_DRIVER_NOPROMPT)
+                       : SQLDriverConnect(dbc, nullptr, U(c.in), SQL_NTS, out.get(), 0, &len, SQL_DRIVER_NOPROMPT);
+    EXPECT_EQ(rc, SQL_SUCCESS);
+    EXPECT_EQ(len, 0);
+    EXPECT_EQ(out[0], 'Z');
+    EXPECT_EQ(wout[0], L'Z');
+    ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  }
 }
 
 }  // namespace
