@@ -330,6 +330,67 @@ TEST_F(Fake, CatalogStateMoves) {
   rec()->async_func = 0;
 }
 
+// ---- which states record a pending call --------------------------------------------------------
+
+struct PendingCase {
+  const char* fake_name;  // the fake driver's name for the call
+  int state;
+  int recorded;           // function id left in async_func, 0 when none
+  std::function<SQLRETURN(SQLHSTMT)> call;
+};
+
+std::vector<PendingCase> pending_cases() {
+  static char buf[16];
+  static SQLLEN ind;
+  static SQLSMALLINT n;
+  auto execute = [](SQLHSTMT h) { return SQLExecute(h); };
+  auto exec_direct = [](SQLHSTMT h) { return SQLExecDirect(h, S("SELECT a"), SQL_NTS); };
+  auto put = [](SQLHSTMT h) { return SQLPutData(h, buf, 1); };
+  auto param_data = [](SQLHSTMT h) { return SQLParamData(h, nullptr); };
+  auto num_params = [](SQLHSTMT h) { return SQLNumParams(h, &n); };
+  auto describe_param = [](SQLHSTMT h) { return SQLDescribeParam(h, 1, &n, nullptr, nullptr, nullptr); };
+  auto fetch = [](SQLHSTMT h) { return SQLFetch(h); };
+  auto ext_fetch = [](SQLHSTMT h) { return SQLExtendedFetch(h, SQL_FETCH_NEXT, 0, nullptr, nullptr); };
+  auto get_data = [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, sizeof buf, &ind); };
+  auto more = [](SQLHSTMT h) { return SQLMoreResults(h); };
+  auto set_pos = [](SQLHSTMT h) { return SQLSetPos(h, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE); };
+  return {
+      {"Execute", 1, 23, execute},          {"Execute", 3, 23, execute},
+      {"Execute", 2, 0, execute},           {"Execute", 4, 0, execute},
+      {"ExecDirect", 0, 24, exec_direct},   {"ExecDirect", 3, 24, exec_direct},
+      {"ExecDirect", 4, 0, exec_direct},    {"PutData", 7, 29, put},
+      {"PutData", 9, 29, put},              {"ParamData", 8, 0, param_data},
+      {"NumParams", 1, 27, num_params},     {"NumParams", 6, 27, num_params},
+      {"DescribeParam", 2, 26, describe_param}, {"DescribeParam", 5, 26, describe_param},
+      {"Fetch", 4, 35, fetch},              {"Fetch", 5, 35, fetch},
+      {"Fetch", 3, 0, fetch},               {"ExtendedFetch", 4, 36, ext_fetch},
+      {"ExtendedFetch", 6, 36, ext_fetch},  {"ExtendedFetch", 3, 0, ext_fetch},
+      {"GetData", 5, 37, get_data},         {"GetData", 6, 37, get_data},
+      {"MoreResults", 4, 39, more},         {"MoreResults", 6, 39, more},
+      {"MoreResults", 1, 0, more},          {"MoreResults", 0, 0, more},
+      {"SetPos", 5, 38, set_pos},           {"SetPos", 6, 38, set_pos},
+  };
+}
+
+TEST_F(Fake, StatesThatRecordAPendingCall) {
+  open_fake("odbc2");
+  for (const PendingCase& c : pending_cases()) {
+    SCOPED_TRACE(::testing::Message() << c.fake_name << " in state " << c.state);
+    rec()->state = c.state;
+    rec()->prepared = 1;
+    rec()->async_func = 0;
+    rec()->need_data_func = c.state >= 7 ? ZOLANDM_FN_SQLExecute : 0;
+    fake->set((std::string("rc:") + c.fake_name).c_str(), SQL_STILL_EXECUTING);
+    EXPECT_EQ(c.call(stmt), SQL_STILL_EXECUTING) << first_state();
+    EXPECT_EQ(rec()->async_func, c.recorded);
+    EXPECT_EQ(rec()->state, c.state);
+    fake->reset();
+  }
+  rec()->state = 0;
+  rec()->async_func = 0;
+  rec()->need_data_func = 0;
+}
+
 TEST_F(Fake, InvalidHandles) {
   open_fake("odbc2");
   EXPECT_EQ(SQLExecute(nullptr), SQL_INVALID_HANDLE);
