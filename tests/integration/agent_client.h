@@ -201,6 +201,30 @@ class AgentClient {
     dbsvc_getdrvparameter_free(&r);
     return v;
   }
+  // Reads a long column of the current row in pieces of `piece` bytes until an
+  // empty piece; `*pe` gets the first error.
+  std::string GetLong(handle_t h, sgn32 col, precision_t piece, errcode_t* pe) {
+    std::string all;
+    *pe = ER_SUCCESS;
+    for (int guard = 0; guard < 100000; guard++) {
+      call_getdata a{h, col, 0, piece};
+      getdatares r{};
+      EXPECT_EQ(dbsvc_getdata(c, &a, &r), RPC_SUCCESS);
+      *pe = r.error;
+      size_t n = r.error == ER_SUCCESS ? r.RcvBuff.RcvBuff_len : 0;
+      if (n) all.append(r.RcvBuff.RcvBuff_val, n);
+      dbsvc_getdata_free(&r);
+      if (n == 0) break;
+    }
+    return all;
+  }
+  // Sends `ds` as the cursor's parameter rows.
+  errcode_t Parameters(handle_t h, Dataset* ds) {
+    call_parameters a{h, ds};
+    errcode_t e = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_parameters(c, &a, &e), RPC_SUCCESS);
+    return e;
+  }
   errcode_t SetInt(handle_t h, uns32 code, sgn32 v) {
     call_setdrvparameter a{};
     a.handle = h;

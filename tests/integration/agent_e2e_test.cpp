@@ -194,23 +194,11 @@ TEST_F(AgentE2E, LongTextReadInPieces) {
   ASSERT_EQ(cl->Fetch(h, 10, &rows), 1);
   EXPECT_EQ(rows[0][0], "1");
   EXPECT_EQ(rows[0][1], "LONG");
-  std::string all;
-  for (int guard = 0; guard < 100; guard++) {
-    call_getdata a{h, 2, 0, 10000};
-    getdatares r{};
-    ASSERT_EQ(dbsvc_getdata(cl->c, &a, &r), RPC_SUCCESS);
-    ASSERT_EQ(r.error, ER_SUCCESS);
-    size_t n = r.RcvBuff.RcvBuff_len;
-    if (n) all.append(r.RcvBuff.RcvBuff_val, n);
-    dbsvc_getdata_free(&r);
-    if (n == 0) break;
-  }
-  EXPECT_EQ(all, std::string(102400, 'z'));
-  call_getdata bad{h, 9, 0, 10};
-  getdatares br{};
-  ASSERT_EQ(dbsvc_getdata(cl->c, &bad, &br), RPC_SUCCESS);
-  EXPECT_EQ(br.error, ER_INVALID_COLUMN);
-  dbsvc_getdata_free(&br);
+  errcode_t e = ER_SUCCESS;
+  EXPECT_EQ(cl->GetLong(h, 2, 10000, &e), std::string(102400, 'z'));
+  EXPECT_EQ(e, ER_SUCCESS);
+  EXPECT_EQ(cl->GetLong(h, 9, 10, &e), "");
+  EXPECT_EQ(e, ER_INVALID_COLUMN);
 }
 
 TEST_F(AgentE2E, ParametersRowCountsAndMoreResults) {
@@ -236,9 +224,7 @@ TEST_F(AgentE2E, ParametersRowCountsAndMoreResults) {
     }
   }
   ds.nRows = 3;
-  call_parameters pa{h, &ds};
-  errcode_t e = ER_SUCCESS;
-  ASSERT_EQ(dbsvc_parameters(cl->c, &pa, &e), RPC_SUCCESS);
+  errcode_t e = cl->Parameters(h, &ds);
   Dataset_Done(&ds);
   ASSERT_EQ(e, ER_SUCCESS);
   ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);

@@ -88,4 +88,127 @@ TEST_F(AgentPgE2E, BadSqlTexts) {
   EXPECT_NE(cl->Errors(h).find("syntax error"), std::string::npos);
 }
 
+TEST_F(AgentPgE2E, DescribeAndExactValuesOneByOneAndInBlocks) {
+  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO e2e SELECT g, CASE WHEN g % 9 = 0 THEN NULL ELSE 'v' || g END, g / 4.0 "
+                            "FROM generate_series(1, 700) g"),
+            ER_SUCCESS);
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT i, s, d FROM e2e ORDER BY i"), ER_SUCCESS) << cl->Errors(h);
+  coldescres cd{};
+  ASSERT_EQ(dbsvc_describecolumns(cl->c, &h, &cd), RPC_SUCCESS);
+  ASSERT_EQ(cd.error, ER_SUCCESS);
+  ASSERT_EQ(cd.desc.desc_len, 3u);
+  EXPECT_STREQ(cd.desc.desc_val[0].label, "i");
+  EXPECT_STREQ(cd.desc.desc_val[1].label, "s");
+  EXPECT_STREQ(cd.desc.desc_val[2].label, "d");
+  EXPECT_EQ(cd.desc.desc_val[0].sqlType, SQLTYPE_INTEGER);
+  EXPECT_EQ(cd.desc.desc_val[1].sqlType, SQLTYPE_VARCHAR);
+  EXPECT_EQ(cd.desc.desc_val[1].nullable & 0xF, 1);
+  dbsvc_describecolumns_free(&cd);
+  for (uns16 block : {1, 64}) {
+    ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+    Rows rows = cl->FetchAll(h, block);
+    ASSERT_EQ(rows.size(), 700u) << "block " << block;
+    for (int r = 0; r < 700; r++) {
+      int x = r + 1;
+      ASSERT_EQ(rows[r][0], std::to_string(x)) << "block " << block;
+      ASSERT_EQ(rows[r][1], x % 9 == 0 ? "NULL" : "v" + std::to_string(x));
+      char d[64];
+      snprintf(d, sizeof d, "%.17g", x / 4.0);
+      ASSERT_EQ(rows[r][2], d);
+    }
+  }
+}
+
+TEST_F(AgentPgE2E, LongTextReadInPieces) {
+  cl->Exec(hConn, "DROP TABLE IF EXISTS e2e_long");
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e_long (id INTEGER, body TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO e2e_long VALUES (1, repeat('z', 102400))"), ER_SUCCESS);
+  ASSERT_EQ(cl->SetInt(hConn, 0x2201000f, 1), ER_SUCCESS);  // long values come later, in pieces
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT id, body FROM e2e_long"), ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  Rows rows;
+  ASSERT_EQ(cl->Fetch(h, 10, &rows), 1);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "LONG"}));
+  errcode_t e = ER_SUCCESS;
+  EXPECT_EQ(cl->GetLong(h, 2, 7000, &e), std::string(102400, 'z'));
+  EXPECT_EQ(e, ER_SUCCESS);
+  EXPECT_EQ(cl->GetLong(h, 3, 10, &e), "");
+  EXPECT_EQ(e, ER_INVALID_COLUMN);
+  cl->Simple(dbsvc_endcursor, h);
+  cl->Exec(hConn, "DROP TABLE e2e_long");
+}
+
+TEST_F(AgentPgE2E, ParameterArraysAndRowCounts) {
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "INSERT INTO e2e (i, s) VALUES (?, ?)"), ER_SUCCESS);
+  Dataset ds{};
+  Dataset_Init(&ds, 2);
+  ds.nCols = 2;
+  ds.col[0].cType = CTYPE_SGN32;
+  ds.col[0].width = 4;
+  ds.col[1].cType = CTYPE_VCHR;
+  ds.col[1].width = 21;
+  const int kRows = 5;
+  Dataset_AllocColumns(&ds, kRows);
+  for (int r = 0; r < kRows; r++) {
+    sgn32 v = 100 + r;
+    memcpy(Coldata_Cell(&ds.col[0], r), &v, 4);
+    ds.col[0].indicators[r] = 0;
+    if (r != 1) {
+      snprintf(Coldata_Cell(&ds.col[1], r), 21, "p%d", r);
+      ds.col[1].indicators[r] = 0;
+    }
+  }
+  ds.nRows = kRows;
+  errcode_t e = cl->Parameters(h, &ds);
+  Dataset_Done(&ds);
+  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(cl->GetInt(h, 0x32010000), kRows);
+  Rows rows = cl->Query(hConn, "SELECT i, s FROM e2e ORDER BY i");
+  ASSERT_EQ(rows.size(), size_t(kRows));
+  for (int r = 0; r < kRows; r++)
+    EXPECT_EQ(rows[r], (std::vector<std::string>{std::to_string(100 + r), r == 1 ? "NULL" : "p" + std::to_string(r)}));
+}
+
+TEST_F(AgentPgE2E, CatalogCalls) {
+  cl->Exec(hConn, "DROP TABLE IF EXISTS e2e_cat");
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e_cat (k INTEGER PRIMARY KEY, v VARCHAR(5))"), ER_SUCCESS);
+  handle_t h = cl->Cursor(hConn);
+  errcode_t e = ER_SUCCESS;
+  DDTables t{};
+  t.tableName = const_cast<char*>("e2e_cat");
+  call_tables ta{h, &t};
+  ASSERT_EQ(dbsvc_tables(cl->c, &ta, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  Rows rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][2], "e2e_cat");
+  DDColumns c{};
+  c.tableName = const_cast<char*>("e2e_cat");
+  call_columns ca{h, &c};
+  ASSERT_EQ(dbsvc_columns(cl->c, &ca, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][3], "k");
+  EXPECT_EQ(rows[1][3], "v");
+  DDPrimaryKeys pk{};
+  pk.tableName = const_cast<char*>("e2e_cat");
+  call_primarykeys pa{h, &pk};
+  ASSERT_EQ(dbsvc_primarykeys(cl->c, &pa, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][3], "k");
+  call_typeinfo ti{h, 0};
+  ASSERT_EQ(dbsvc_typeinfo(cl->c, &ti, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_GT(cl->FetchAll(h, 100).size(), 5u);
+  cl->Simple(dbsvc_endcursor, h);
+  cl->Exec(hConn, "DROP TABLE e2e_cat");
+}
+
 }  // namespace
