@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "rpc/xdr_call.h"
+#include "wire/wire_alloc.h"
 #include "util/unicode.h"
 
 namespace {
@@ -21,7 +22,7 @@ int xdr_plain_string(XDR* x, char** s) {
     if (!VYRRPC_xdr_u_int(x, &len)) return FALSE;
     if (len == 0xFFFFFFFFu || !wire_decode_charge(uint64_t(len) + 1)) return FALSE;
     std::free(*s);
-    *s = static_cast<char*>(std::malloc(uint64_t(len) + 1));
+    *s = static_cast<char*>(wire_malloc(uint64_t(len) + 1));
     if (!*s) return FALSE;
     (*s)[len] = 0;
     return len == 0 || VYRRPC_xdr_opaque(x, *s, len);
