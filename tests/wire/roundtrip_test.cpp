@@ -10,6 +10,7 @@
 #include <string>
 
 #include "rpc/xdr_call.h"
+#include "util/fault.h"
 #include "wire/record_xdr.h"
 #include "wire/services.h"
 #include "wire_test_util.h"
@@ -159,6 +160,22 @@ TEST(RecordRoundTrip, EveryRecordDecodesEncodesAndFreesClean) {
     VYRRPC_xdr_free(k.routine, obj.data());
     // After the free pass every pointer is null: a second pass frees nothing.
     VYRRPC_xdr_free(k.routine, obj.data());
+  }
+}
+
+TEST(RecordRoundTrip, AllocationFailuresWhileDecodingAreRefusedCleanly) {
+  for (const RecordKind& k : all_records()) {
+    auto bytes = sample(k);
+    bool decoded = false;
+    // The n-th allocation of the decode fails, for every n until the decode succeeds.
+    for (long n = 0; n < 1000 && !decoded; ++n) {
+      std::vector<char> obj(k.size, 0);
+      vyr_fault_inject(n);
+      decoded = decode_any(k.routine, bytes, obj.data());
+      vyr_fault_inject(-1);
+      VYRRPC_xdr_free(k.routine, obj.data());
+    }
+    EXPECT_TRUE(decoded) << k.name;
   }
 }
 
