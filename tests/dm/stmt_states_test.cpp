@@ -715,6 +715,39 @@ TEST_F(Fake, MoreResultsLeavesUnexecutedStatementsAlone) {
   EXPECT_EQ(rec()->state, 1);
 }
 
+struct MoreResultsMove {
+  int state, prepared;
+  SQLRETURN driver_rc;
+  int state_after, async_after;
+};
+
+TEST_F(Fake, MoreResultsStateMoves) {
+  const int M = ZOLANDM_FN_SQLMoreResults;
+  const std::vector<MoreResultsMove> moves = {
+      {0, 0, SQL_NO_DATA, 0, 0},         {1, 1, SQL_SUCCESS, 1, 0},      {1, 1, SQL_NO_DATA, 1, 0},
+      {3, 1, SQL_NO_DATA, 1, 0},         {3, 0, SQL_NO_DATA, 0, 0},      {3, 1, SQL_STILL_EXECUTING, 3, M},
+      {3, 1, SQL_SUCCESS, 3, 0},         {4, 0, SQL_NO_DATA, 0, 0},      {5, 1, SQL_NO_DATA, 1, 0},
+      {6, 1, SQL_SUCCESS, 6, 0},         {4, 1, SQL_ERROR, 4, 0},        {6, 0, SQL_STILL_EXECUTING, 6, M},
+  };
+  open_fake("odbc2");
+  for (const MoreResultsMove& m : moves) {
+    SCOPED_TRACE(::testing::Message() << "state " << m.state << " prepared " << m.prepared << " driver "
+                                      << m.driver_rc);
+    rec()->state = m.state;
+    rec()->prepared = m.prepared;
+    rec()->async_func = 0;
+    rec()->cursor_state = 3;
+    fake->set("rc:MoreResults", m.driver_rc);
+    EXPECT_EQ(SQLMoreResults(stmt), m.driver_rc) << first_state();
+    EXPECT_EQ(rec()->state, m.state_after);
+    EXPECT_EQ(rec()->async_func, m.async_after);
+    // Only the end of the results closes the cursor.
+    EXPECT_EQ(rec()->cursor_state, m.driver_rc == SQL_NO_DATA && m.state >= 3 ? 0 : 3);
+  }
+  rec()->state = 0;
+  rec()->async_func = 0;
+}
+
 // ---- widths and versions ------------------------------------------------------------------------
 
 TEST_F(Fake, NarrowCallsOnAUnicodeDriver) {
