@@ -42,7 +42,7 @@ SQLRETURN SQLNativeSql_Internal(zolandm_dbc* dbc, const void* text, SQLINTEGER t
     if (out != nullptr) {
       size_t bytes = driver_width == 'W' ? (static_cast<size_t>(out_max) + 1) * sizeof(SQLWCHAR)
                                          : static_cast<size_t>(out_max) + 1;
-      tmp = std::calloc(1, bytes);
+      tmp = _zolandm_calloc(1, bytes);
       if (tmp == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_HY001);
       drv_out = tmp;
     }

@@ -502,4 +502,40 @@ TEST_F(Connect, DriverConnectWithAnOutputBufferOfSizeZero) {
   }
 }
 
+// A narrow call on a wide driver needs an output buffer of the driver's width; without memory
+// for it the call fails before the driver is asked.
+TEST_F(Connect, NoMemoryForTheDriversOutputBuffer) {
+  fake_dsn("wfake", "wide");
+  ScopedEnv steps("FAKEDRV_BROWSE_STEPS", "2");
+  SQLCHAR out[128];
+  SQLSMALLINT len = 0;
+  SQLINTEGER ilen = 0;
+  struct Case {
+    const char* what;
+    const char* driver_call;  // as the fake's log names it
+    std::function<void()> before;
+    std::function<SQLRETURN()> call;
+  } cases[] = {
+      {"browse", "BrowseConnectW",
+       [&] { ASSERT_EQ(SQLBrowseConnect(dbc, U("DSN=wfake"), SQL_NTS, out, sizeof out, &len), SQL_NEED_DATA); },
+       [&] { return SQLBrowseConnect(dbc, U("UID=u"), SQL_NTS, out, sizeof out, &len); }},
+      {"native SQL", "NativeSqlW", [&] { ASSERT_EQ(connect("wfake"), SQL_SUCCESS); },
+       [&] { return SQLNativeSql(dbc, U("select 1"), SQL_NTS, out, sizeof out, &ilen); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.before();
+    fake_log_clear("wide");
+    int state = conn()->state;
+    _zolandm_fail_alloc_after(1);
+    SQLRETURN rc = c.call();
+    _zolandm_fail_alloc_after(0);
+    EXPECT_EQ(rc, SQL_ERROR);
+    EXPECT_EQ(first_state(), "HY001");
+    EXPECT_TRUE(fake_calls("wide", c.driver_call).empty());
+    EXPECT_EQ(conn()->state, state);
+    ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  }
+}
+
 }  // namespace
