@@ -366,6 +366,62 @@ TEST_F(AgentE2E, InvalidHandlesAnswer21) {
   dbsvc_getoptable_free(&otr);
 }
 
+// Procedures the agent cannot carry out still send a reply that travels.
+TEST_F(AgentE2E, ProceduresWithoutAnOperationReply) {
+  StartConnected();
+  struct {
+    uns16 type;
+    errcode_t error;
+    unsigned rows;
+  } tables[] = {{1, ER_SUCCESS, 8}, {2, ER_DRV_NOT_CAPABLE, 0}, {0, ER_DRV_NOT_CAPABLE, 0}};
+  for (auto& t : tables) {
+    call_getoptable a{hConn, t.type};
+    getoptableres r{};
+    ASSERT_EQ(dbsvc_getoptable(cl->c, &a, &r), RPC_SUCCESS) << "type " << t.type;
+    EXPECT_EQ(r.error, t.error) << "type " << t.type;
+    ASSERT_NE(r.table, nullptr);
+    EXPECT_EQ(r.table->type, 1);
+    EXPECT_EQ(r.table->numElem, t.rows) << "type " << t.type;
+    dbsvc_getoptable_free(&r);
+  }
+  call_savepoint sp{};
+  sp.hConn = hConn;
+  sp.name = const_cast<char*>("sp1");
+  errcode_t e = ER_SUCCESS;
+  ASSERT_EQ(dbsvc_savepointj(cl->c, &sp, &e), RPC_SUCCESS);
+  EXPECT_EQ(e, ER_DRV_NOT_CAPABLE);
+  XID_t xid{};
+  call_xacommit xa{hConn, &xid, 0, 0};
+  sgn32 xr = 0;
+  ASSERT_EQ(dbsvc_xacommit(cl->c, &xa, &xr), RPC_SUCCESS);
+  EXPECT_EQ(xr, -3);
+  // The extended bind reaches the plain one: the statement still runs with it.
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT ? + 1"), ER_SUCCESS);
+  BindescX d{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1, const_cast<char*>("p")};
+  call_bindx b{};
+  b.handle = h;
+  b.desc.desc_len = 1;
+  b.desc.desc_val = &d;
+  ASSERT_EQ(dbsvc_bindx(cl->c, &b, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS);
+  Dataset ds{};
+  Dataset_Init(&ds, 1);
+  ds.nCols = 1;
+  ds.col[0].cType = CTYPE_SGN32;
+  ds.col[0].width = 4;
+  Dataset_AllocColumns(&ds, 1);
+  sgn32 v = 41;
+  memcpy(Coldata_Cell(&ds.col[0], 0), &v, 4);
+  ds.col[0].indicators[0] = 0;
+  ds.nRows = 1;
+  e = cl->Parameters(h, &ds);
+  Dataset_Done(&ds);
+  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(cl->FetchAll(h, 10), (Rows{{"42"}}));
+}
+
 TEST_F(AgentE2E, CallOverUdp) {
   StartConnected();
   AgentClient udp(proc->port(), true);
