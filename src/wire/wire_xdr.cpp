@@ -925,7 +925,8 @@ int VYRXDR_Dataset(XDR* x, Dataset* ds) {
   }
   if (!VYRRPC_xdr_u_short(x, &nCols) || !VYRRPC_xdr_int(x, &nRows)) return FALSE;
   if (x->x_op == XDR_ENCODE) {
-    if (!ds->col || ds->allocCols < nCols) return FALSE;
+    // Rows past the allocation would be read from beyond the columns.
+    if (!ds->col || ds->allocCols < nCols || nRows > ds->allocRows) return FALSE;
     for (uns16 i = 0; i < nCols; ++i)
       if (!xdr_column(x, &ds->col[i], nRows)) return FALSE;
     return TRUE;

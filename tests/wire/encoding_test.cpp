@@ -310,6 +310,20 @@ TEST(Encoding, EmptyDatasets) {
   }
 }
 
+TEST(Encoding, RowsPastTheAllocationAreNotSent) {
+  Dataset ds = make_dataset({{CTYPE_SGN32, 4}}, 2);
+  set_int(&ds, 0, 0, 1);
+  set_int(&ds, 0, 1, 2);
+  ds.nRows = 3;  // one more than every column holds
+  bool ok = true;
+  encode(VYRXDR_Dataset, &ds, &ok);
+  EXPECT_FALSE(ok);
+  ds.nRows = 2;
+  encode(VYRXDR_Dataset, &ds, &ok);
+  EXPECT_TRUE(ok);
+  Dataset_Done(&ds);
+}
+
 TEST(Encoding, LyingDatasetSizesAreRefused) {
   struct Case {
     const char* what;
