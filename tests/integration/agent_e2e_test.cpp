@@ -74,18 +74,35 @@ TEST(AgentE2EProgram, UsageAndExitCodes) {
   EXPECT_NE(test_support::read_file(dir.file("err")).find("unable to install tcp=x protocol"), std::string::npos);
 }
 
-TEST_F(AgentE2E, SigtermEndsWithZeroAfterClosingConnections) {
-  StartConnected();
-  handle_t h = cl->Cursor(hConn);
-  ASSERT_EQ(cl->Prepare(h, "SELECT 1"), ER_SUCCESS);
-  ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
-  cl.reset();
-  proc->signal(SIGTERM);
-  EXPECT_EQ(proc->wait(), 0);
-  std::string log = Log();
-  EXPECT_NE(log.find("server starting"), std::string::npos) << log;
-  EXPECT_NE(log.find("got SIGTERM"), std::string::npos) << log;
-  EXPECT_NE(log.find("server shutting down"), std::string::npos) << log;
+// Every termination signal ends the agent with code 0 after its connections
+// are closed, and names itself in the log.
+TEST_F(AgentE2E, TerminationSignalsEndWithZero) {
+  struct {
+    int sig;
+    bool viaLauncher;  // the launcher passes on only SIGINT and SIGTERM
+    const char* logLine;
+  } cases[] = {{SIGTERM, true, "got SIGTERM"}, {SIGINT, true, "got SIGINT"}, {SIGQUIT, false, "got SIGQUIT"}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.logLine);
+    unlink(dir.file("agent.log").c_str());
+    StartConnected();
+    handle_t h = cl->Cursor(hConn);
+    ASSERT_EQ(cl->Prepare(h, "SELECT 1"), ER_SUCCESS);
+    ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
+    cl.reset();
+    if (c.viaLauncher) {
+      proc->signal(c.sig);
+    } else {
+      ASSERT_GT(proc->agentPid(), 0);
+      kill(proc->agentPid(), c.sig);
+    }
+    EXPECT_EQ(proc->wait(), 0) << test_support::read_file(dir.file("stderr"));
+    proc.reset();
+    std::string log = Log();
+    EXPECT_NE(log.find("server starting"), std::string::npos) << log;
+    EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+    EXPECT_NE(log.find("server shutting down"), std::string::npos) << log;
+  }
 }
 
 TEST_F(AgentE2E, SighupLeavesTheAgentRunning) {
