@@ -33,11 +33,23 @@ TEST_F(AgentServices, SavepointAndXaNeverCallAnEmptySlot) {
   EXPECT_EQ(e, ER_DRV_NOT_CAPABLE);
   sgn32 xa = 0;
   call_xa x{};
-  dbsv_xacommit_2_serv(nullptr, &x, &xa);
-  EXPECT_EQ(xa, -3);
-  dbsv_xastart_2_serv(nullptr, &x, &xa);
+  struct {
+    const char* name;
+    void (*serv)(svc_req*, call_xa*, sgn32*);
+  } onXid[] = {{"commit", dbsv_xacommit_2_serv}, {"end", dbsv_xaend_2_serv},
+               {"forget", dbsv_xaforget_2_serv}, {"prepare", dbsv_xaprepare_2_serv},
+               {"rollback", dbsv_xarollback_2_serv}, {"start", dbsv_xastart_2_serv}};
+  for (auto& c : onXid) {
+    xa = 0;
+    c.serv(nullptr, &x, &xa);
+    EXPECT_EQ(xa, -3) << c.name;
+  }
+  call_xaclose cl{};
+  xa = 0;
+  dbsv_xaclose_2_serv(nullptr, &cl, &xa);
   EXPECT_EQ(xa, -3);
   call_xaopen o{};
+  xa = 0;
   dbsv_xaopen_2_serv(nullptr, &o, &xa);
   EXPECT_EQ(xa, -3);
   xarcvrres rr{};
