@@ -81,6 +81,34 @@ TEST_F(BackendSqlite, DescribeColumns) {
   ODBC_EndCursor(h);
 }
 
+// With the Jet compatibility option a BIGINT column is described as NUMERIC,
+// keeps its driver type, and its values still arrive whole.
+TEST_F(BackendSqlite, JetFixDescribesBigintAsNumeric) {
+  ASSERT_EQ(Exec("CREATE TABLE big (b BIGINT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO big VALUES (9000000001)"), ER_SUCCESS);
+  for (int jet : {0, 1}) {
+    SCOPED_TRACE(jet);
+    f_jetfix = jet;
+    handle_t conn = 0;
+    errcode_t e = Connect(ConnStr(), &conn);
+    f_jetfix = 0;
+    ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
+    handle_t h = NewCursor(conn);
+    ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT b FROM big")), ER_SUCCESS);
+    uns16 n = 0;
+    Coldesc* cd = nullptr;
+    ASSERT_EQ(ODBC_DescribeColumns(h, &n, &cd), ER_SUCCESS);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(cd[0].sqlType, jet ? SQLTYPE_NUMERIC : SQL_BIGINT);
+    EXPECT_EQ(cd[0].dbType, SQL_BIGINT);
+    FreeColdesc(cd, n);
+    ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+    EXPECT_EQ(FetchAll(h), (std::vector<std::vector<std::string>>{{"9000000001"}}));
+    ODBC_EndCursor(h);
+    ODBC_EndConnect(conn);
+  }
+}
+
 TEST_F(BackendSqlite, MaxRowsBelowRowsFetchedGivesNoMore) {
   MakeTable(20);
   handle_t h = NewCursor();
