@@ -58,6 +58,8 @@ typedef struct zolandm_config {
   char *image;           // owned text, cut in place by the parse
   int64_t size;          // file size at the last read
   time_t mtime;          // file modification time (seconds) at the last read
+  long mtimeNsec;        // ... and its nanoseconds, and the file's inode: a same-size
+  uint64_t inode;        // rewrite within one second, or a file renamed over it, is a change
   uint32_t numEntries;   // entries in use
   uint32_t maxEntries;   // entries allocated
   zolandm_cfg_entry *entries;

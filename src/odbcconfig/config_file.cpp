@@ -272,7 +272,9 @@ int _zolandm_cfg_load(zolandm_config *config) {
   struct stat st;
   if (stat(config->fileName, &st) != 0) return -1;
   if (config->dirty) _zolandm_cfg_clear(config);
-  if (config->image && st.st_size == config->size && st.st_mtime == config->mtime) return 0;
+  if (config->image && st.st_size == config->size && st.st_mtime == config->mtime &&
+      st.st_mtim.tv_nsec == config->mtimeNsec && static_cast<uint64_t>(st.st_ino) == config->inode)
+    return 0;
 
   // Non-blocking, so that a FIFO named as a file cannot hang the caller.
   int fd = open(config->fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -296,6 +298,8 @@ int _zolandm_cfg_load(zolandm_config *config) {
   config->image = image;
   config->size = st.st_size;
   config->mtime = st.st_mtime;
+  config->mtimeNsec = st.st_mtim.tv_nsec;
+  config->inode = static_cast<uint64_t>(st.st_ino);
   if (parse_image(config) < 0) {
     _zolandm_cfg_clear(config);
     return -1;

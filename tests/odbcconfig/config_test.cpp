@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -137,12 +139,29 @@ TEST_F(OdbcConfigFile, ReloadOnlyWhenChanged) {
   EXPECT_EQ(_zolandm_cfg_load(c), 1);
   ASSERT_EQ(_zolandm_cfg_find(c, "A", "k"), 0);
   EXPECT_STREQ(c->value, "22");
+  // The same size within the same second is a change too; so is a file renamed over it.
+  write_text(c->fileName, "[A]\nk=33\n");
+  EXPECT_EQ(_zolandm_cfg_load(c), 1);
+  ASSERT_EQ(_zolandm_cfg_find(c, "A", "k"), 0);
+  EXPECT_STREQ(c->value, "33");
+  {
+    std::string other = std::string(c->fileName) + ".new";
+    write_text(other.c_str(), "[A]\nk=44\n");
+    struct stat before;
+    ASSERT_EQ(stat(c->fileName, &before), 0);
+    struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, other.c_str(), times, 0), 0);  // same size and time
+    ASSERT_EQ(std::rename(other.c_str(), c->fileName), 0);
+  }
+  EXPECT_EQ(_zolandm_cfg_load(c), 1);
+  ASSERT_EQ(_zolandm_cfg_find(c, "A", "k"), 0);
+  EXPECT_STREQ(c->value, "44");
   // Unsaved edits are dropped by a load.
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "k", "3"), 0);
   EXPECT_EQ(_zolandm_cfg_load(c), 1);
   EXPECT_EQ(c->dirty, 0);
   ASSERT_EQ(_zolandm_cfg_find(c, "A", "k"), 0);
-  EXPECT_STREQ(c->value, "22");
+  EXPECT_STREQ(c->value, "44");
   // A file that went away keeps what was read.
   std::filesystem::remove(c->fileName);
   EXPECT_EQ(_zolandm_cfg_load(c), -1);
