@@ -84,8 +84,10 @@ class BackendSession : public ::testing::Test {
     while (numServers > 0) ODBC_EndServer(hServer);
   }
 
-  errcode_t Connect(const std::string& connStr, handle_t* ph, const char* dsn = nullptr, int readOnly = 0) {
+  errcode_t Connect(const std::string& connStr, handle_t* ph, const char* dsn = nullptr, int readOnly = 0,
+                    const char* svOptions = nullptr) {
     ::Connect rec{};
+    rec.svOptions = svOptions ? strdup(svOptions) : nullptr;
     rec.dbOptions = connStr.empty() ? nullptr : strdup(connStr.c_str());
     rec.dbPath = dsn ? strdup(dsn) : nullptr;
     rec.readOnly = readOnly;

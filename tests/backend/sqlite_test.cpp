@@ -306,6 +306,24 @@ TEST_F(BackendSqlite, ConnectFailureTextsGoToTheServer) {
   EXPECT_NE(texts.find("IM002"), std::string::npos) << texts;
 }
 
+// The server options that ask for a Unicode session.
+TEST_F(BackendSqlite, UnicodeSessionMarker) {
+  struct {
+    const char* svOptions;
+    int unicode;
+  } cases[] = {
+      {"W\x7F\x01\x01", 1}, {"W\x7F\x01\x01more", 1}, {"W\x7F\x01", 0},
+      {"W\x7F\x01\x02", 0}, {"w\x7F\x01\x01", 0},     {"", 0},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.svOptions)));
+    handle_t h = 0;
+    ASSERT_EQ(Connect(ConnStr(), &h, nullptr, 0, c.svOptions), ER_SUCCESS) << ServerErrors();
+    EXPECT_EQ(ODBC_ConnectRec(h)->unicode, c.unicode);
+    ODBC_EndConnect(h);
+  }
+}
+
 // Present only in sanitizer builds.
 extern "C" void __lsan_disable() __attribute__((weak));
 extern "C" void __lsan_enable() __attribute__((weak));
