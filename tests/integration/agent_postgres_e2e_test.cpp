@@ -207,7 +207,54 @@ TEST_F(AgentPgE2E, CatalogCalls) {
   ASSERT_EQ(dbsvc_typeinfo(cl->c, &ti, &e), RPC_SUCCESS);
   ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
   EXPECT_GT(cl->FetchAll(h, 100).size(), 5u);
+  // The remaining catalog calls, each with the column that names what it found.
+  cl->Exec(hConn, "DROP TABLE IF EXISTS e2e_ref");
+  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e_ref (r INTEGER REFERENCES e2e_cat (k))"), ER_SUCCESS);
+  char cat[] = "e2e_cat", ref[] = "e2e_ref";
+  DDStatistics st{};
+  st.tableName = cat;
+  st.unique = 1;  // unique indexes only
+  call_statistics sa{h, &st};
+  ASSERT_EQ(dbsvc_statistics(cl->c, &sa, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  bool pkIndexed = false;
+  for (auto& r : cl->FetchAll(h, 50)) pkIndexed = pkIndexed || r[8] == "k";
+  EXPECT_TRUE(pkIndexed);
+  DDSpecialColumns sc{};
+  sc.tableName = cat;
+  sc.colType = 2;  // row version: PostgreSQL's xmin
+  sc.scope = 0;
+  sc.nullable = 1;
+  call_specialcolumns sca{h, &sc};
+  ASSERT_EQ(dbsvc_specialcolumns(cl->c, &sca, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1], "xmin");
+  DDForeignKeys fk{};
+  fk.fkTableName = ref;
+  call_foreignkeys fa{h, &fk};
+  ASSERT_EQ(dbsvc_foreignkeys(cl->c, &fa, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][2], "e2e_cat");
+  EXPECT_EQ(rows[0][7], "r");
+  DDTablePrivileges tp{};
+  tp.tableName = cat;
+  call_tableprivileges ta2{h, &tp};
+  ASSERT_EQ(dbsvc_tableprivileges(cl->c, &ta2, &e), RPC_SUCCESS);
+  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  rows = cl->FetchAll(h, 50);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0][2], "e2e_cat");
+  DDProcedures pr{};
+  call_procedures pra{h, &pr};
+  ASSERT_EQ(dbsvc_procedures(cl->c, &pra, &e), RPC_SUCCESS);
+  EXPECT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  cl->FetchAll(h, 100);
   cl->Simple(dbsvc_endcursor, h);
+  cl->Exec(hConn, "DROP TABLE e2e_ref");
   cl->Exec(hConn, "DROP TABLE e2e_cat");
 }
 
