@@ -67,6 +67,21 @@ TEST_F(AgentPgE2E, RowsParametersAndResults) {
   EXPECT_EQ(cl->Simple(dbsvc_moreresults, h), ER_NO_MORE_RESULTS);
 }
 
+TEST_F(AgentPgE2E, UnicodeConnection) {
+  handle_t wide = 0;
+  std::string fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
+            ER_SUCCESS)
+      << fail;
+  EXPECT_EQ(cl->GetInt(wide, 0x22010013), 1);
+  ASSERT_EQ(cl->Exec(wide, "INSERT INTO e2e (i, s) VALUES (1, 'caf\xC3\xA9 \xE2\x82\xAC')"), ER_SUCCESS);
+  EXPECT_EQ(cl->Query(hConn, "SELECT s FROM e2e"), (Rows{{"caf\xC3\xA9 \xE2\x82\xAC"}}));
+  Rows rows = cl->Query(wide, "SELECT i, s FROM e2e");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][0], "1");
+  EXPECT_EQ(cl->Simple(dbsvc_endconnect, wide), ER_SUCCESS);
+}
+
 TEST_F(AgentPgE2E, CommitAndRollback) {
   handle_t writer = 0;
   std::string fail;
