@@ -14,7 +14,7 @@
 extern "C" {
 #endif
 
-/* Version of the ODBC specification these headers follow */
+/* The ODBC version these headers follow */
 #define SQL_SPEC_MAJOR 3
 #if (ODBCVER >= 0x0380)
 #define SQL_SPEC_MINOR 80
