@@ -1,21 +1,20 @@
 // Datasets, descriptors and rowsets: making, sizing, emptying and freeing.
 #include "wire/dataset.h"
 
+#include <malloc.h>
+
 #include <cstring>
 
 #include "wire/wire_alloc.h"
 
 namespace {
 
-// A long cell owns its buffer whenever the pointer is set (a decoded empty text
-// still has its terminator allocated).
-void free_long_cell(char* cell) {
+void* long_data(const char* cell) {
   void* data;
   std::memcpy(&data, cell + 8, sizeof data);
-  std::free(data);
-  data = nullptr;
-  std::memcpy(cell + 8, &data, sizeof data);
+  return data;
 }
+
 
 }  // namespace
 
@@ -40,15 +39,57 @@ int Coldata_Init(Coldata* me, sgn32 nRows) {
   return ER_SUCCESS;
 }
 
+// A long cell owns its buffer whenever the pointer is set (a decoded empty text
+// still has its terminator allocated), unless the buffer is in the column's block.
 void Coldata_Done(Coldata* me, sgn32 nRows) {
   if (!me) return;
   if (me->values && ctype_is_long(me->cType) && me->width >= 16) {
-    for (sgn32 i = 0; i < nRows; ++i) free_long_cell(Coldata_Cell(me, i));
+    auto b = reinterpret_cast<uintptr_t>(me->values);
+    size_t usable = malloc_usable_size(me->values);
+    for (sgn32 i = 0; i < nRows; ++i) {
+      void* data = long_data(Coldata_Cell(me, i));
+      auto q = reinterpret_cast<uintptr_t>(data);
+      if (q - b >= usable) std::free(data);  // not in the block (null included)
+    }
   }
   std::free(me->values);
   std::free(me->indicators);
   me->values = nullptr;
   me->indicators = nullptr;
+}
+
+bool Coldata_InBlock(const Coldata* me, const void* p) {
+  if (!me->values || !p) return false;
+  // No buffer of its own can start inside the live block, so the block's bounds
+  // tell the two kinds apart without a mark in the record.
+  auto b = reinterpret_cast<uintptr_t>(me->values);
+  auto q = reinterpret_cast<uintptr_t>(p);
+  return q >= b && q - b < malloc_usable_size(me->values);
+}
+
+errcode_t Coldata_DetachLongData(Coldata* me, sgn32 nRows) {
+  if (!me || !me->values || !ctype_is_long(me->cType) || me->width < 16 || nRows <= 0) return ER_SUCCESS;
+  void** fresh = static_cast<void**>(wire_calloc(uint64_t(nRows), sizeof(void*)));
+  if (!fresh) return ER_NO_MEMORY;
+  for (sgn32 r = 0; r < nRows; ++r) {
+    const char* cell = Coldata_Cell(me, r);
+    void* data = long_data(cell);
+    if (!Coldata_InBlock(me, data)) continue;
+    uns32 len;
+    std::memcpy(&len, cell, 4);
+    uint64_t n = me->cType == CTYPE_WLCHR ? uint64_t(len) * 4 + 4 : me->cType == CTYPE_LCHR ? uint64_t(len) + 1 : len;
+    fresh[r] = wire_malloc(n);
+    if (!fresh[r]) {
+      for (sgn32 i = 0; i < r; ++i) std::free(fresh[i]);
+      std::free(fresh);
+      return ER_NO_MEMORY;
+    }
+    std::memcpy(fresh[r], data, n);
+  }
+  for (sgn32 r = 0; r < nRows; ++r)
+    if (fresh[r]) std::memcpy(Coldata_Cell(me, r) + 8, &fresh[r], sizeof(void*));
+  std::free(fresh);
+  return ER_SUCCESS;
 }
 
 int Dataset_Init(Dataset* me, uns16 nCols) {

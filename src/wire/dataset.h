@@ -70,6 +70,15 @@ typedef RowSet* PRSET;
 int Coldata_Init(Coldata* me, sgn32 nRows);
 void Coldata_Done(Coldata* me, sgn32 nRows);
 
+// A long column decoded from a buffer keeps its cells' data in the same block as the
+// cells (one allocation for the whole column); such data is never freed on its own.
+// Free or hand over a long cell's buffer only when Coldata_InBlock says it is not in
+// the block, or detach the column first.
+bool Coldata_InBlock(const Coldata* me, const void* p);
+// Gives every long cell whose data lies in the block a buffer of its own; all or
+// nothing (ER_NO_MEMORY leaves the column as it was).
+errcode_t Coldata_DetachLongData(Coldata* me, sgn32 nRows);
+
 int Dataset_Init(Dataset* me, uns16 nCols);
 int Dataset_AllocColumns(Dataset* me, sgn32 nRows);
 void Dataset_Done(Dataset* me);

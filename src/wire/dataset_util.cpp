@@ -50,9 +50,9 @@ bool dup_long_data(int type, const LongCell& src, void** out) {
 bool same_shape(const Coldata* a, const Coldata* b) { return a->cType == b->cType && a->width == b->width; }
 
 // Frees a long cell's buffer and leaves it empty.
-void clear_long(char* cell) {
+void clear_long(const Coldata* col, char* cell) {
   LongCell c = long_get(cell);
-  std::free(c.data);
+  if (!Coldata_InBlock(col, c.data)) std::free(c.data);
   long_set(cell, 0, nullptr);
 }
 
@@ -188,7 +188,7 @@ errcode_t Dataset_EmptyRowInsert(Dataset* pDS, uns32 irow) {
     Coldata* c = &pDS->col[i];
     uint64_t n = uns32(pDS->nRows);
     // The spare row at nRows may still hold an old long buffer: it is overwritten below.
-    if (is_long_col(c)) clear_long(Coldata_Cell(c, n));
+    if (is_long_col(c)) clear_long(c, Coldata_Cell(c, n));
     if (irow < n) {
       std::memmove(Coldata_Cell(c, irow + 1), Coldata_Cell(c, irow), (n - irow) * c->width);
       std::memmove(&c->indicators[irow + 1], &c->indicators[irow], (n - irow) * sizeof(indicator_t));
@@ -292,13 +292,13 @@ errcode_t Dataset_CopyRow(Dataset* pDest, Dataset* pSrc, uns32 iDestRow, uns32 i
     char* dc = Coldata_Cell(d, iDestRow);
     char* sc = Coldata_Cell(s, iSrcRow);
     if (is_long_col(d)) {
-      clear_long(dc);
+      clear_long(d, dc);
       d->indicators[iDestRow] = -1;
     }
     std::memcpy(dc, sc, d->width);
     d->indicators[iDestRow] = s->indicators[iSrcRow];
     if (is_long_col(d)) {
-      if (bXfer) {
+      if (bXfer && !Coldata_InBlock(s, long_get(sc).data)) {
         long_set_data(sc, nullptr);
       } else {
         // Never share the source's buffer: a copy gets its own, or none.
@@ -309,6 +309,8 @@ errcode_t Dataset_CopyRow(Dataset* pDest, Dataset* pSrc, uns32 iDestRow, uns32 i
           return ER_NO_MEMORY;
         }
         long_set_data(dc, p);
+        // Data in the source's block stays there; the source cell lets go of it.
+        if (bXfer) long_set_data(sc, nullptr);
       }
     }
   }
@@ -326,6 +328,11 @@ errcode_t Dataset_Grow(Dataset* dest, Dataset* src) {
     if (!same_shape(&dest->col[i], &src->col[i]) || !src->col[i].values ||
         (dest->nRows > 0 && !dest->col[i].values))
       return ER_GENERAL_ERROR;
+  // Cells move to new columns below: data kept in an old column's block must not.
+  for (uns16 i = 0; i < dest->nCols; ++i)
+    if (Coldata_DetachLongData(&dest->col[i], dest->nRows) != ER_SUCCESS ||
+        Coldata_DetachLongData(&src->col[i], src->nRows) != ER_SUCCESS)
+      return ER_NO_MEMORY;
   // Make every new column first, so that a failure leaves dest as it was.
   Coldata* fresh = static_cast<Coldata*>(wire_calloc(dest->nCols, sizeof(Coldata)));
   if (!fresh) return ER_NO_MEMORY;
@@ -368,6 +375,11 @@ errcode_t Dataset_Prepend(Dataset* pDest, Dataset* pSrc) {
   // allocRows rows.
   bool resize = pSrc->allocRows != pDest->allocRows;
   if (resize) {
+    for (uns16 i = 0; i < pSrc->nCols; ++i)
+      if (Coldata_DetachLongData(&pSrc->col[i], pSrc->nRows) != ER_SUCCESS) {
+        std::free(cols);
+        return ER_NO_MEMORY;
+      }
     for (uns16 i = 0; i < pSrc->nCols; ++i) {
       cols[i].cType = pSrc->col[i].cType;
       cols[i].width = pSrc->col[i].width;
@@ -585,7 +597,7 @@ errcode_t Dataset_ColRealloc(Dataset* pDS, uns16 iCol, size_t reqLength, int bCT
         void* p = wire_calloc(m + 4, 1);
         if (!p) return ER_NO_MEMORY;
         if (c->indicators[r] != -1 && lc.length != 0 && lc.data) std::memcpy(p, lc.data, have);
-        std::free(lc.data);
+        if (!Coldata_InBlock(c, lc.data)) std::free(lc.data);
         long_set_data(cell, p);
       }
       return ER_SUCCESS;

@@ -43,6 +43,11 @@ bool wire_decode_charge(uint64_t bytes) {
 
 namespace {
 
+// Gives back what was charged for room that turned out not to be needed.
+void wire_decode_refund(uint64_t bytes) {
+  if (budget_depth > 0) budget_left = std::min(budget_limit, budget_left + bytes);
+}
+
 // ---------------------------------------------------------------------------
 // Helpers
 
@@ -682,6 +687,267 @@ uint64_t fast_cell(const Coldata* c, char* cell, const unsigned char* p, uint64_
   }
 }
 
+inline uint32_t load_be32(const unsigned char* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return __builtin_bswap32(v);
+}
+
+inline uint64_t load_be64(const unsigned char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return __builtin_bswap64(v);
+}
+
+// Cell writers of the fixed-size types that travel as one unit or as two; `size` is
+// the bytes a cell takes in memory, `wire` the bytes its value takes on the wire.
+struct Put8 {
+  static constexpr unsigned size = 1, wire = 4;
+  static void put(char* cell, const unsigned char* p) { cell[0] = char(p[3]); }
+};
+struct Put16 {
+  static constexpr unsigned size = 2, wire = 4;
+  static void put(char* cell, const unsigned char* p) {
+    uint16_t v = uint16_t(load_be32(p));
+    std::memcpy(cell, &v, 2);
+  }
+};
+struct Put32 {
+  static constexpr unsigned size = 4, wire = 4;
+  static void put(char* cell, const unsigned char* p) {
+    uint32_t v = load_be32(p);
+    std::memcpy(cell, &v, 4);
+  }
+};
+struct Put64 {
+  static constexpr unsigned size = 8, wire = 8;
+  static void put(char* cell, const unsigned char* p) {
+    uint64_t v = load_be64(p);
+    std::memcpy(cell, &v, 8);
+  }
+};
+
+// The rows of a fixed-size column; the bytes used, or 0 when the data runs out.
+// A branch rather than a select on the indicator: the next row's place then does not
+// wait for this row's indicator to load, and NULLs are rare enough to predict.
+template <class P>
+uint64_t fixed_rows(const unsigned char* p, uint64_t avail, Coldata* c, sgn32 n) {
+  indicator_t* ind = c->indicators;
+  char* v = static_cast<char*>(c->values);
+  const uint64_t w = c->width;
+  const unsigned char* q = p;
+  const unsigned char* end = p + avail;
+  // Where every row fits even when none is NULL, no bound is checked per row.
+  const bool room = avail / (4 + P::wire) >= uint64_t(n);
+  for (sgn32 r = 0; r < n; ++r) {
+    if (!room && end - q < 4) return 0;
+    indicator_t i = indicator_t(load_be32(q));
+    ind[r] = i;
+    char* cell = v + uint64_t(r) * w;
+    if (__builtin_expect(i == 0, 1)) {
+      if (!room && uint64_t(end - q) < 4 + P::wire) return 0;
+      P::put(cell, q + 4);
+      q += 4 + P::wire;
+    } else {
+      std::memset(cell, 0, P::size);
+      q += 4;
+    }
+  }
+  return uint64_t(q - p);
+}
+
+// A column's cells and indicators without the zeroing of Coldata_Init: the fast
+// loops write every cell (NULL ones as zeros) and every indicator.
+bool alloc_column(Coldata* c, sgn32 n, uint64_t extra) {
+  uint64_t bytes = wire_column_bytes(uint64_t(n), c->width);
+  if (bytes == UINT64_MAX || bytes > UINT64_MAX - extra - 8) return false;
+  c->values = wire_malloc(((bytes + 7) & ~uint64_t(7)) + extra);
+  c->indicators = c->values ? static_cast<indicator_t*>(wire_malloc(uint64_t(n) * sizeof(indicator_t))) : nullptr;
+  if (!c->indicators) {
+    std::free(c->values);
+    c->values = nullptr;
+    return false;
+  }
+  static_cast<char*>(c->values)[bytes - 1] = 0;  // the spare byte
+  return true;
+}
+
+void drop_column(Coldata* c) {
+  std::free(c->values);
+  std::free(c->indicators);
+  c->values = nullptr;
+  c->indicators = nullptr;
+}
+
+template <class P>
+uint64_t fast_fixed_column(const unsigned char* p, uint64_t avail, Coldata* c, sgn32 n) {
+  if (c->width < P::size || !alloc_column(c, n, 0)) return 0;
+  // Wider cells than the value keep their other bytes zero, as Coldata_Init leaves them.
+  if (c->width != P::size) std::memset(c->values, 0, uint64_t(n) * c->width);
+  uint64_t used = fixed_rows<P>(p, avail, c, n);
+  if (used == 0) drop_column(c);
+  return used;
+}
+
+// The wire bytes of a long value of len bytes after its indicator. Values of one
+// column often share a length: when this one has the last one's, the step is known
+// before the length is loaded, so the walk does not wait for every length in turn
+// (the asm keeps the compiler from turning the branch back into a select).
+struct LongStep {
+  uint32_t last = 0;
+  uint64_t step = 8;
+  uint64_t operator()(uint32_t len) {
+    if (__builtin_expect(len != last, 0)) {
+      asm volatile("");
+      last = len;
+      step = 8 + ((uint64_t(len) + 3) & ~uint64_t(3));
+    }
+    return step;
+  }
+};
+
+// Copies a long value's bytes; short ones in one whole 16- or 32-byte move where both
+// sides have the room (the block keeps kSlack spare bytes at its end).
+constexpr uint64_t kSlack = 32;
+inline void copy_value(char* d, const unsigned char* src, uint32_t len, const unsigned char* end) {
+  if (len <= 16 && end - src >= 16)
+    std::memcpy(d, src, 16);
+  else if (len <= 32 && end - src >= 32)
+    std::memcpy(d, src, 32);
+  else
+    std::memcpy(d, src, len);
+}
+
+// Fills a long cell whose value is at src; returns where the next value's data goes.
+inline char* put_long(char* cell, char* d, const unsigned char* src, uint32_t len, uint64_t extra,
+                      const unsigned char* end) {
+  copy_value(d, src, len, end);
+  uint64_t head = len;
+  char* ptr = d;
+  if (extra) d[len] = 0;
+  if (!extra && len == 0) ptr = nullptr;  // empty binary has no buffer
+  std::memcpy(cell, &head, 8);
+  std::memcpy(cell + 8, &ptr, 8);
+  return d + len + extra;
+}
+
+// Past this many bytes in the buffer, long columns are walked twice rather than
+// given room for all of them.
+constexpr uint64_t kOnePassBytes = 16u << 20;
+
+// Long text and binary: the cells and all their data take one block. The data of a
+// row never takes more room than its wire bytes, so where the buffer is small the
+// block gets room for all of it, is filled in one walk and then cut to size; on a
+// larger buffer a first walk checks every length and bound and adds up the data.
+uint64_t fast_long_column(const unsigned char* p, uint64_t avail, Coldata* c, sgn32 n) {
+  if (c->width != 16) return 0;
+  const uint64_t extra = c->cType == CTYPE_LCHR ? 1 : 0;
+  const unsigned char* end = p + avail;
+  const uint64_t cellBytes = (wire_column_bytes(uint64_t(n), 16) + 7) & ~uint64_t(7);
+  const unsigned char* q = p;
+  uint64_t data = 0;
+  const bool onePass = avail <= kOnePassBytes;
+  if (!onePass) {
+    LongStep walk;
+    for (sgn32 r = 0; r < n; ++r) {
+      if (end - q < 8) {
+        // Room for a NULL's indicator only.
+        if (end - q < 4 || indicator_t(load_be32(q)) == 0) return 0;
+        q += 4;
+        continue;
+      }
+      if (__builtin_expect(indicator_t(load_be32(q)) != 0, 0)) {
+        q += 4;
+        continue;
+      }
+      uint32_t len = load_be32(q + 4);
+      uint64_t step = walk(len);
+      if (uint64_t(end - q) < step) return 0;
+      data += len + extra;
+      q += step;
+    }
+  }
+  const uint64_t room = onePass ? avail : data;
+  if (!wire_decode_charge(room)) return 0;
+  if (!alloc_column(c, n, room + kSlack)) {
+    wire_decode_refund(room);
+    return 0;
+  }
+  indicator_t* ind = c->indicators;
+  char* cells = static_cast<char*>(c->values);
+  char* const base = cells + cellBytes;
+  char* d = base;
+  q = p;
+  LongStep fill;
+  for (sgn32 r = 0; r < n; ++r) {
+    char* cell = cells + uint64_t(r) * 16;
+    if (onePass && end - q < 8) {
+      if (end - q < 4 || indicator_t(load_be32(q)) == 0) {
+        drop_column(c);
+        wire_decode_refund(room);
+        return 0;
+      }
+    }
+    indicator_t i = indicator_t(load_be32(q));
+    ind[r] = i;
+    if (__builtin_expect(i != 0, 0)) {
+      std::memset(cell, 0, 16);
+      q += 4;
+      continue;
+    }
+    uint32_t len = load_be32(q + 4);
+    uint64_t step = fill(len);
+    if (onePass && uint64_t(end - q) < step) {
+      drop_column(c);
+      wire_decode_refund(room);
+      return 0;
+    }
+    d = put_long(cell, d, q + 8, len, extra, end);
+    q += step;
+  }
+  if (onePass) {
+    // Cut the block to what the data took; should it move, the cells follow it.
+    data = uint64_t(d - base);
+    wire_decode_refund(room - data);
+    void* cut = std::realloc(c->values, cellBytes + data);
+    if (cut && cut != c->values) {
+      auto from = reinterpret_cast<uintptr_t>(c->values);
+      auto to = reinterpret_cast<uintptr_t>(cut);
+      for (sgn32 r = 0; r < n; ++r) {
+        char* cell = static_cast<char*>(cut) + uint64_t(r) * 16;
+        uintptr_t ptr;
+        std::memcpy(&ptr, cell + 8, 8);
+        if (ptr) ptr = ptr - from + to;
+        std::memcpy(cell + 8, &ptr, 8);
+      }
+    }
+    if (cut) c->values = cut;
+  }
+  return uint64_t(q - p);
+}
+
+// Any other type the fast path knows: cell by cell.
+uint64_t fast_cells(const unsigned char* p, uint64_t avail, Coldata* c, sgn32 n) {
+  if (Coldata_Init(c, n) != ER_SUCCESS) return 0;
+  uint64_t used = 0;
+  for (sgn32 r = 0; r < n; ++r) {
+    uint64_t k = 0;
+    if (avail - used >= 4) {
+      indicator_t ind = indicator_t(be32(p + used));
+      used += 4;
+      c->indicators[r] = ind;
+      if (ind != 0) continue;
+      k = fast_cell(c, Coldata_Cell(c, r), p + used, avail - used);
+    }
+    if (k == 0) {
+      Coldata_Done(c, n);
+      return 0;
+    }
+    used += k;
+  }
+  return used;
+}
+
 // 1: the column was decoded; 0: not applicable, the stream is where it was.
 int fast_column(XDR* x, Coldata* c, sgn32 nRows) {
   if (!fast_type(c->cType) || !x->x_ops->x_inline) return 0;
@@ -694,27 +960,35 @@ int fast_column(XDR* x, Coldata* c, sgn32 nRows) {
     VYRRPC_xdr_setpos(x, pos);
     return 0;
   }
-  if (Coldata_Init(c, nRows) != ER_SUCCESS) {
-    VYRRPC_xdr_setpos(x, pos);
-    return 0;
-  }
-  uint64_t used = 0;
-  bool ok = true;
-  for (sgn32 r = 0; r < nRows && ok; ++r) {
-    if (avail - used < 4) {
-      ok = false;
+  uint64_t used;
+  switch (c->cType) {
+    case CTYPE_BIT1:
+    case CTYPE_SGN8:
+    case CTYPE_UNS8:
+      used = fast_fixed_column<Put8>(p, avail, c, nRows);
       break;
-    }
-    indicator_t ind = indicator_t(be32(p + used));
-    used += 4;
-    c->indicators[r] = ind;
-    if (ind != 0) continue;
-    uint64_t k = fast_cell(c, Coldata_Cell(c, r), p + used, avail - used);
-    if (k == 0) ok = false;
-    used += k;
+    case CTYPE_SGN16:
+    case CTYPE_UNS16:
+      used = fast_fixed_column<Put16>(p, avail, c, nRows);
+      break;
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      used = fast_fixed_column<Put32>(p, avail, c, nRows);
+      break;
+    case CTYPE_FLT64:
+      used = fast_fixed_column<Put64>(p, avail, c, nRows);
+      break;
+    case CTYPE_LCHR:
+    case CTYPE_LBIN:
+      used = fast_long_column(p, avail, c, nRows);
+      break;
+    default:
+      used = fast_cells(p, avail, c, nRows);
+      break;
   }
-  if (!ok || !VYRRPC_xdr_setpos(x, pos + unsigned(used))) {
-    Coldata_Done(c, nRows);
+  if (used == 0 || !VYRRPC_xdr_setpos(x, pos + unsigned(used))) {
+    if (used != 0) Coldata_Done(c, nRows);
     VYRRPC_xdr_setpos(x, pos);
     return 0;
   }

@@ -8,6 +8,7 @@
 #include "util/fault.h"
 #include "wire/dataset.h"
 #include "wire/dataset_util.h"
+#include "wire/wire_xdr.h"
 #include "wire_test_util.h"
 
 using namespace wire_test;
@@ -382,4 +383,103 @@ TEST(DatasetUtil, ConvertWideToNarrow) {
   EXPECT_EQ(ds.col[1].cType, CTYPE_LCHR);
   EXPECT_EQ(std::string(static_cast<char*>(long_ptr(&ds, 1, 0)), 3), "xyz");
   Dataset_Done(&ds);
+}
+
+// A long column decoded in place keeps its data in the column's own block: the
+// utilities that free, replace or hand over long cells must never free that data
+// on its own nor leave another column pointing into the block (AddressSanitizer
+// checks both when the datasets are freed).
+Dataset decoded_texts(std::initializer_list<const char*> texts) {
+  Dataset ds = make_dataset({{CTYPE_SGN32, 4}, {CTYPE_LCHR, 16}}, sgn32(texts.size()));
+  int r = 0;
+  for (const char* t : texts) {
+    set_int(&ds, 0, r, r);
+    if (t) set_long(&ds, 1, r, t);
+    ++r;
+  }
+  ds.nRows = r;
+  auto bytes = encode(VYRXDR_Dataset, &ds);
+  Dataset_Done(&ds);
+  Dataset out{};
+  EXPECT_TRUE(decode(VYRXDR_Dataset, bytes, &out));
+  for (r = 0; r < out.nRows; ++r) {
+    if (out.col[1].indicators[r] == 0) {
+      EXPECT_TRUE(Coldata_InBlock(&out.col[1], long_ptr(&out, 1, r)));
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> texts_of(Dataset* ds) {
+  std::vector<std::string> v;
+  for (sgn32 r = 0; r < ds->nRows; ++r)
+    v.push_back(ds->col[1].indicators[r] == 0 ? get_long(ds, 1, r) : "<null>");
+  return v;
+}
+
+TEST(DatasetBlock, UtilitiesOnDecodedLongColumns) {
+  using V = std::vector<std::string>;
+  {  // Copy: the copy's cells have buffers of their own.
+    Dataset src = decoded_texts({"alpha", nullptr, ""});
+    Dataset* copy = nullptr;
+    ASSERT_EQ(Dataset_Copy(&copy, &src), ER_SUCCESS);
+    EXPECT_EQ(texts_of(copy), (V{"alpha", "<null>", ""}));
+    EXPECT_FALSE(Coldata_InBlock(&copy->col[1], long_ptr(copy, 1, 0)));
+    Dataset_Done(&src);
+    EXPECT_EQ(get_long(copy, 1, 0), "alpha");
+    free_dataset(copy);
+  }
+  {  // Handing a row over copies data out of the source's block.
+    Dataset src = decoded_texts({"one", "two"});
+    Dataset dst = make_dataset({{CTYPE_SGN32, 4}, {CTYPE_LCHR, 16}}, 2);
+    ASSERT_EQ(Dataset_CopyRow(&dst, &src, 0, 1, 1), ER_SUCCESS);
+    EXPECT_EQ(long_ptr(&src, 1, 1), nullptr);
+    Dataset_Done(&src);
+    EXPECT_EQ(texts_of(&dst), (V{"two"}));
+    // And overwriting a decoded row frees nothing in the block.
+    Dataset again = decoded_texts({"x", "y"});
+    ASSERT_EQ(Dataset_CopyRow(&again, &dst, 0, 0, 0), ER_SUCCESS);
+    EXPECT_EQ(texts_of(&again), (V{"two", "y"}));
+    Dataset_Done(&again);
+    Dataset_Done(&dst);
+  }
+  {  // Grow moves rows of decoded columns into new blocks.
+    Dataset a = decoded_texts({"a1", "a2"});
+    Dataset b = decoded_texts({"b1", nullptr, "b3"});
+    ASSERT_EQ(Dataset_Grow(&a, &b), ER_SUCCESS);
+    EXPECT_EQ(texts_of(&a), (V{"a1", "a2", "b1", "<null>", "b3"}));
+    Dataset_Done(&b);
+    EXPECT_EQ(texts_of(&a), (V{"a1", "a2", "b1", "<null>", "b3"}));
+    Dataset_Done(&a);
+  }
+  {  // Prepend into a dataset of another allocation moves the cells out.
+    Dataset src = decoded_texts({"p", "q"});
+    Dataset dst = make_dataset({{CTYPE_SGN32, 4}}, 5);
+    set_int(&dst, 0, 0, 7);
+    set_int(&dst, 0, 1, 8);
+    dst.nRows = 2;
+    ASSERT_EQ(Dataset_Prepend(&dst, &src), ER_SUCCESS);
+    Dataset_Done(&src);
+    ASSERT_EQ(dst.nCols, 3);
+    EXPECT_EQ(texts_of(&dst), (V{"p", "q"}));
+    Dataset_Done(&dst);
+  }
+  {  // Reallocating a decoded long column for longer values.
+    Dataset ds = decoded_texts({"short", nullptr});
+    ASSERT_EQ(Dataset_ColRealloc(&ds, 1, 100, 0), ER_SUCCESS);
+    EXPECT_EQ(texts_of(&ds), (V{"short", "<null>"}));
+    EXPECT_FALSE(Coldata_InBlock(&ds.col[1], long_ptr(&ds, 1, 0)));
+    Dataset_Done(&ds);
+  }
+  {  // Detaching is all or nothing.
+    Dataset ds = decoded_texts({"k1", "k2", "k3"});
+    vyr_fault_inject(2);
+    EXPECT_EQ(Coldata_DetachLongData(&ds.col[1], ds.nRows), ER_NO_MEMORY);
+    vyr_fault_inject(-1);
+    for (sgn32 r = 0; r < 3; ++r) EXPECT_TRUE(Coldata_InBlock(&ds.col[1], long_ptr(&ds, 1, r)));
+    ASSERT_EQ(Coldata_DetachLongData(&ds.col[1], ds.nRows), ER_SUCCESS);
+    for (sgn32 r = 0; r < 3; ++r) EXPECT_FALSE(Coldata_InBlock(&ds.col[1], long_ptr(&ds, 1, r)));
+    EXPECT_EQ(texts_of(&ds), (V{"k1", "k2", "k3"}));
+    Dataset_Done(&ds);
+  }
 }
