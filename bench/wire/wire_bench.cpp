@@ -43,6 +43,18 @@ Dataset make_fixed() {
   return ds;
 }
 
+Dataset make_col(int keep) {
+  Dataset ds = make_rows();
+  for (int c = 0; c < 3; ++c) if (c != keep) Coldata_Done(&ds.col[c], ds.allocRows);
+  ds.col[0] = ds.col[keep];
+  if (keep != 0) ds.col[keep] = Coldata{};
+  ds.nCols = 1;
+  return ds;
+}
+Dataset make_int() { return make_col(0); }
+Dataset make_text() { return make_col(1); }
+Dataset make_dbl() { return make_col(2); }
+
 Dataset make_long() {
   Dataset ds{};
   Dataset_Init(&ds, 1);
@@ -119,6 +131,9 @@ BENCHMARK_CAPTURE(Memcpy, rows10000, make_rows, kRows);
 BENCHMARK_CAPTURE(Encode, fixed10000, make_fixed, kRows);
 BENCHMARK_CAPTURE(Decode, fixed10000, make_fixed, kRows);
 BENCHMARK_CAPTURE(Memcpy, fixed10000, make_fixed, kRows);
+BENCHMARK_CAPTURE(Decode, int10000, make_int, kRows);
+BENCHMARK_CAPTURE(Decode, text10000, make_text, kRows);
+BENCHMARK_CAPTURE(Decode, dbl10000, make_dbl, kRows);
 BENCHMARK_CAPTURE(Encode, long1MiB, make_long, 1);
 BENCHMARK_CAPTURE(Decode, long1MiB, make_long, 1);
 BENCHMARK_CAPTURE(Memcpy, long1MiB, make_long, 1);

@@ -44,12 +44,15 @@ int Coldata_Init(Coldata* me, sgn32 nRows) {
 void Coldata_Done(Coldata* me, sgn32 nRows) {
   if (!me) return;
   if (me->values && ctype_is_long(me->cType) && me->width >= 16) {
-    auto b = reinterpret_cast<uintptr_t>(me->values);
-    size_t usable = malloc_usable_size(me->values);
+    const char* v = static_cast<const char*>(me->values);
+    const uint64_t w = me->width;
+    const auto b = reinterpret_cast<uintptr_t>(v);
+    const size_t usable = malloc_usable_size(me->values);
     for (sgn32 i = 0; i < nRows; ++i) {
-      void* data = long_data(Coldata_Cell(me, i));
-      auto q = reinterpret_cast<uintptr_t>(data);
-      if (q - b >= usable) std::free(data);  // not in the block (null included)
+      uintptr_t q;
+      std::memcpy(&q, v + uint64_t(i) * w + 8, sizeof q);
+      // Null, or in the block: nothing of its own to free.
+      if (__builtin_expect(q - b >= usable && q != 0, 0)) std::free(reinterpret_cast<void*>(q));
     }
   }
   std::free(me->values);

@@ -806,48 +806,73 @@ struct LongStep {
   }
 };
 
-// Copies a long value's bytes; short ones in one whole 16- or 32-byte move where both
-// sides have the room (the block keeps kSlack spare bytes at its end).
+// Copies a long value's bytes; short ones in one whole 32-byte move where both sides
+// have the room (the block keeps kSlack spare bytes at its end).
 constexpr uint64_t kSlack = 32;
 inline void copy_value(char* d, const unsigned char* src, uint32_t len, const unsigned char* end) {
-  if (len <= 16 && end - src >= 16)
-    std::memcpy(d, src, 16);
-  else if (len <= 32 && end - src >= 32)
+  if (len <= 32 && end - src >= 32)
     std::memcpy(d, src, 32);
   else
     std::memcpy(d, src, len);
-}
-
-// Fills a long cell whose value is at src; returns where the next value's data goes.
-inline char* put_long(char* cell, char* d, const unsigned char* src, uint32_t len, uint64_t extra,
-                      const unsigned char* end) {
-  copy_value(d, src, len, end);
-  uint64_t head = len;
-  char* ptr = d;
-  if (extra) d[len] = 0;
-  if (!extra && len == 0) ptr = nullptr;  // empty binary has no buffer
-  std::memcpy(cell, &head, 8);
-  std::memcpy(cell + 8, &ptr, 8);
-  return d + len + extra;
 }
 
 // Past this many bytes in the buffer, long columns are walked twice rather than
 // given room for all of them.
 constexpr uint64_t kOnePassBytes = 16u << 20;
 
+// Fills the cells and indicators of a long column from p, the data going to d on;
+// the end of the data, or null when the rows do not fit before end (checked only
+// when the first walk has not done so already).
+template <bool Text, bool Check>
+char* fill_long_rows(const unsigned char* p, const unsigned char* end, Coldata* c, sgn32 n, char* d,
+                     const unsigned char** stop) {
+  indicator_t* ind = c->indicators;
+  char* cells = static_cast<char*>(c->values);
+  const unsigned char* q = p;
+  LongStep fill;
+  for (sgn32 r = 0; r < n; ++r) {
+    char* cell = cells + uint64_t(r) * 16;
+    if (Check && end - q < 8 && (end - q < 4 || indicator_t(load_be32(q)) == 0)) return nullptr;
+    indicator_t i = indicator_t(load_be32(q));
+    ind[r] = i;
+    if (__builtin_expect(i != 0, 0)) {
+      std::memset(cell, 0, 16);
+      q += 4;
+      continue;
+    }
+    uint32_t len = load_be32(q + 4);
+    uint64_t step = fill(len);
+    if (Check && uint64_t(end - q) < step) return nullptr;
+    copy_value(d, q + 8, len, end);
+    uint64_t head = len;
+    char* ptr = d;
+    if (Text)
+      d[len] = 0;
+    else if (len == 0)
+      ptr = nullptr;  // empty binary has no buffer
+    std::memcpy(cell, &head, 8);
+    std::memcpy(cell + 8, &ptr, 8);
+    d += len + (Text ? 1 : 0);
+    q += step;
+  }
+  *stop = q;
+  return d;
+}
+
 // Long text and binary: the cells and all their data take one block. The data of a
 // row never takes more room than its wire bytes, so where the buffer is small the
 // block gets room for all of it, is filled in one walk and then cut to size; on a
 // larger buffer a first walk checks every length and bound and adds up the data.
+template <bool Text>
 uint64_t fast_long_column(const unsigned char* p, uint64_t avail, Coldata* c, sgn32 n) {
   if (c->width != 16) return 0;
-  const uint64_t extra = c->cType == CTYPE_LCHR ? 1 : 0;
+  constexpr uint64_t extra = Text ? 1 : 0;
   const unsigned char* end = p + avail;
   const uint64_t cellBytes = (wire_column_bytes(uint64_t(n), 16) + 7) & ~uint64_t(7);
-  const unsigned char* q = p;
   uint64_t data = 0;
   const bool onePass = avail <= kOnePassBytes;
   if (!onePass) {
+    const unsigned char* q = p;
     LongStep walk;
     for (sgn32 r = 0; r < n; ++r) {
       if (end - q < 8) {
@@ -873,37 +898,14 @@ uint64_t fast_long_column(const unsigned char* p, uint64_t avail, Coldata* c, sg
     wire_decode_refund(room);
     return 0;
   }
-  indicator_t* ind = c->indicators;
-  char* cells = static_cast<char*>(c->values);
-  char* const base = cells + cellBytes;
-  char* d = base;
-  q = p;
-  LongStep fill;
-  for (sgn32 r = 0; r < n; ++r) {
-    char* cell = cells + uint64_t(r) * 16;
-    if (onePass && end - q < 8) {
-      if (end - q < 4 || indicator_t(load_be32(q)) == 0) {
-        drop_column(c);
-        wire_decode_refund(room);
-        return 0;
-      }
-    }
-    indicator_t i = indicator_t(load_be32(q));
-    ind[r] = i;
-    if (__builtin_expect(i != 0, 0)) {
-      std::memset(cell, 0, 16);
-      q += 4;
-      continue;
-    }
-    uint32_t len = load_be32(q + 4);
-    uint64_t step = fill(len);
-    if (onePass && uint64_t(end - q) < step) {
-      drop_column(c);
-      wire_decode_refund(room);
-      return 0;
-    }
-    d = put_long(cell, d, q + 8, len, extra, end);
-    q += step;
+  char* const base = static_cast<char*>(c->values) + cellBytes;
+  const unsigned char* stop = nullptr;
+  char* d = onePass ? fill_long_rows<Text, true>(p, end, c, n, base, &stop)
+                    : fill_long_rows<Text, false>(p, end, c, n, base, &stop);
+  if (!d) {
+    drop_column(c);
+    wire_decode_refund(room);
+    return 0;
   }
   if (onePass) {
     // Cut the block to what the data took; should it move, the cells follow it.
@@ -923,7 +925,7 @@ uint64_t fast_long_column(const unsigned char* p, uint64_t avail, Coldata* c, sg
     }
     if (cut) c->values = cut;
   }
-  return uint64_t(q - p);
+  return uint64_t(stop - p);
 }
 
 // Any other type the fast path knows: cell by cell.
@@ -980,8 +982,10 @@ int fast_column(XDR* x, Coldata* c, sgn32 nRows) {
       used = fast_fixed_column<Put64>(p, avail, c, nRows);
       break;
     case CTYPE_LCHR:
+      used = fast_long_column<true>(p, avail, c, nRows);
+      break;
     case CTYPE_LBIN:
-      used = fast_long_column(p, avail, c, nRows);
+      used = fast_long_column<false>(p, avail, c, nRows);
       break;
     default:
       used = fast_cells(p, avail, c, nRows);
