@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "rpc/xdr_call.h"
+#include "util/fault.h"
 #include "util/unicode.h"
 #include "wire/dataset_util.h"
 #include "wire/wire_alloc.h"
@@ -1092,6 +1093,56 @@ void put_fixed(char* p, int t, const char* cell) {
   }
 }
 
+// Long cells read unit by unit (a record stream): their data is gathered in one
+// buffer while the rows arrive, and joins the column's block once all are there.
+// Until then a cell holds the offset of its data plus one (0: no buffer).
+struct LongData {
+  char* buf = nullptr;
+  uint64_t size = 0, cap = 0;
+  ~LongData() { std::free(buf); }
+};
+
+bool read_long_cell(XDR* x, char* cell, LongData* side, bool text) {
+  uint32_t len;
+  if (!VYRRPC_xdr_u_int(x, &len)) return false;
+  std::memcpy(cell, &len, 4);
+  uint64_t bytes = uint64_t(len) + (text ? 1 : 0);
+  if (bytes == 0) return true;  // empty binary: no buffer
+  if (!wire_decode_charge(bytes)) return false;
+  if (bytes > side->cap - side->size) {
+    uint64_t cap = std::max<uint64_t>({side->cap * 2, side->size + bytes, 4096});
+    void* grown = vyr_fault_alloc() ? nullptr : std::realloc(side->buf, cap);
+    if (!grown) return false;
+    side->buf = static_cast<char*>(grown);
+    side->cap = cap;
+  }
+  if (len != 0 && !VYRRPC_xdr_opaque(x, side->buf + side->size, len)) return false;
+  if (text) side->buf[side->size + len] = 0;
+  uint64_t slot = side->size + 1;
+  std::memcpy(cell + 8, &slot, 8);
+  side->size += bytes;
+  return true;
+}
+
+// Moves the gathered data behind the cells and turns the offsets into pointers.
+bool settle_long_column(Coldata* c, sgn32 n, LongData* side) {
+  if (side->size == 0) return true;
+  const uint64_t cellBytes = (wire_column_bytes(uint64_t(n), 16) + 7) & ~uint64_t(7);
+  void* v = vyr_fault_alloc() ? nullptr : std::realloc(c->values, cellBytes + side->size);
+  if (!v) return false;
+  c->values = v;
+  char* base = static_cast<char*>(v) + cellBytes;
+  std::memcpy(base, side->buf, side->size);
+  for (sgn32 r = 0; r < n; ++r) {
+    char* cell = static_cast<char*>(v) + uint64_t(r) * 16;
+    uint64_t slot;
+    std::memcpy(&slot, cell + 8, 8);
+    char* ptr = slot ? base + slot - 1 : nullptr;
+    std::memcpy(cell + 8, &ptr, 8);
+  }
+  return true;
+}
+
 int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   if (x->x_op == XDR_FREE) {
     Coldata_Done(c, nRows);
@@ -1152,11 +1203,19 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   // does not back costs little.
   uint64_t cap = std::min<uint64_t>(uint64_t(nRows), std::max<uint64_t>(1, kGrowBytes / std::max<uint64_t>(w, 1)));
   if (Coldata_Init(c, sgn32(cap)) != ER_SUCCESS) return FALSE;
+  const bool longCol = (c->cType == CTYPE_LCHR || c->cType == CTYPE_LBIN) && c->width == 16;
+  const bool text = c->cType == CTYPE_LCHR;
+  LongData side;
+  // A part-grown column is released here: the free pass walks full columns only.
+  // Its long cells hold offsets, not buffers of their own.
+  auto fail = [&]() {
+    if (longCol)
+      for (uint64_t r = 0; r < cap; ++r) std::memset(Coldata_Cell(c, r) + 8, 0, 8);
+    Coldata_Done(c, sgn32(cap));
+    return FALSE;
+  };
   for (sgn32 r = 0; r < nRows; ++r) {
-    if (uint64_t(r) == cap && !grow_column(c, &cap, uint64_t(nRows))) {
-      Coldata_Done(c, sgn32(cap));
-      return FALSE;
-    }
+    if (uint64_t(r) == cap && !grow_column(c, &cap, uint64_t(nRows))) return fail();
     indicator_t ind;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, 4));
     bool ok = true;
@@ -1169,15 +1228,17 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
       if (ind == 0) {
         // A fixed-size cell read from the stream's buffer in one step when it is there.
         const unsigned char* q = fw ? reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, fw)) : nullptr;
-        ok = q ? fast_cell(c, Coldata_Cell(c, r), q, fw) == fw : xdr_cell(x, c, Coldata_Cell(c, r));
+        if (q)
+          ok = fast_cell(c, Coldata_Cell(c, r), q, fw) == fw;
+        else if (longCol)
+          ok = read_long_cell(x, Coldata_Cell(c, r), &side, text);
+        else
+          ok = xdr_cell(x, c, Coldata_Cell(c, r));
       }
     }
-    if (!ok) {
-      // A part-grown column is released here: the free pass walks full columns only.
-      Coldata_Done(c, sgn32(cap));
-      return FALSE;
-    }
+    if (!ok) return fail();
   }
+  if (longCol && !settle_long_column(c, nRows, &side)) return fail();
   return TRUE;
 }
 
