@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <type_traits>
 
 #include "rpc/xdr_call.h"
 #include "wire/wire_alloc.h"
@@ -28,6 +29,60 @@ int xdr_plain_string(XDR* x, char** s) {
     return len == 0 || VYRRPC_xdr_opaque(x, *s, len);
   }
   return VYRRPC_xdr_wrapstring(x, s);
+}
+
+// An optional record: a presence flag, then the record through F when present.
+template <auto F, typename T>
+VYRRPC_CALLS_FILTERS int xdr_optional(XDR* x, T** p) {
+  static_assert(std::is_same_v<typename WireElementOf<decltype(F)>::type, T>, "routine of another record");
+  return VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(p), sizeof(T), reinterpret_cast<xdrproc_t>(F));
+}
+
+// A counted array (a record's {name_len, name_val} pair): the count, then each element
+// through F, charged to the record's budget before it is decoded.
+template <auto F, typename Array>
+VYRRPC_CALLS_FILTERS int xdr_counted(XDR* x, Array& a) {
+  auto& [len, val] = a;
+  using T = typename WireElementOf<decltype(F)>::type;
+  static_assert(std::is_same_v<decltype(len), unsigned int> && std::is_same_v<decltype(val), T*>,
+                "not a counted array of F's elements");
+  return VYRRPC_xdr_array(x, reinterpret_cast<char**>(&val), &len, UINT_MAX, sizeof(T),
+                          reinterpret_cast<xdrproc_t>(wire_charged<F>));
+}
+
+// The statement handle and one optional record: the connect and catalog calls.
+template <auto F, typename C>
+VYRRPC_CALLS_FILTERS int xdr_handle_and_arg(XDR* x, C* r) {
+  WireDecodeScope scope(x);
+  return VYRXDR_handle_t(x, &r->handle) && xdr_optional<F>(x, &r->arg);
+}
+
+// What every execute call starts with: handle, statement text, optional parameters
+// and the bind descriptions.
+template <auto F, typename C>
+VYRRPC_CALLS_FILTERS int xdr_execute_args(XDR* x, handle_t* handle, C* r) {
+  return VYRXDR_handle_t(x, handle) &&
+         VYRXDR_String(x, &r->request) &&
+         xdr_optional<VYRXDR_Dataset>(x, &r->parameters) &&
+         xdr_counted<F>(x, r->desc);
+}
+
+// The first three fields of the catalog records that name a table.
+template <typename D>
+int xdr_table_name(XDR* x, D* r) {
+  return VYRXDR_String(x, &r->tableQualifier) &&
+         VYRXDR_String(x, &r->tableOwner) &&
+         VYRXDR_String(x, &r->tableName);
+}
+
+// The reply of an execute that reports columns and parameters (executej, executej2).
+template <typename R>
+VYRRPC_CALLS_FILTERS int xdr_executej_reply(XDR* x, R* r) {
+  return VYRXDR_errcode_t(x, &r->error) &&
+         VYRXDR_sgn32(x, &r->rowSetSize) &&
+         xdr_counted<VYRXDR_Coldesc>(x, r->colDesc) &&
+         xdr_counted<VYRXDR_Coldesc>(x, r->parDesc) &&
+         VYRXDR_sgn32(x, &r->rowsProcessed);
 }
 }  // namespace
 
@@ -80,11 +135,7 @@ int VYRXDR_Connect(XDR* x, Connect* r) {
 }
 
 VYRRPC_CALLS_FILTERS
-int VYRXDR_call_connect(XDR* x, call_connect* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_Connect));
-}
+int VYRXDR_call_connect(XDR* x, call_connect* r) { return xdr_handle_and_arg<VYRXDR_Connect>(x, r); }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_call_setcursorname(XDR* x, call_setcursorname* r) {
@@ -111,7 +162,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_call_parameters(XDR* x, call_parameters* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset));
+         xdr_optional<VYRXDR_Dataset>(x, &r->parameters);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -126,25 +177,19 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_call_bind(XDR* x, call_bind* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>));
+         xdr_counted<VYRXDR_Bindesc>(x, r->desc);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_call_execute2(XDR* x, call_execute2* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRXDR_String(x, &r->request) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>));
+  return xdr_execute_args<VYRXDR_Bindesc>(x, &r->handle, r);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_call_executej(XDR* x, call_executej* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->hStmt) &&
-         VYRXDR_String(x, &r->request) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>)) &&
+  return xdr_execute_args<VYRXDR_Bindesc>(x, &r->hStmt, r) &&
          VYRXDR_sgn32(x, &r->rowSetSize);
 }
 
@@ -161,15 +206,15 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_Batch(XDR* x, Batch* r) {
   WireDecodeScope scope(x);
   return VYRXDR_String(x, &r->request) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Bindesc>)) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset));
+         xdr_counted<VYRXDR_Bindesc>(x, r->desc) &&
+         xdr_optional<VYRXDR_Dataset>(x, &r->parameters);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_call_executebatch(XDR* x, call_executebatch* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->hStmt) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->calls.calls_val), &r->calls.calls_len, UINT_MAX, sizeof(*r->calls.calls_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Batch>));
+         xdr_counted<VYRXDR_Batch>(x, r->calls);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -183,17 +228,14 @@ int VYRXDR_call_savepoint(XDR* x, call_savepoint* r) {
 VYRRPC_CALLS_FILTERS
 int xdr_call_execute2x(XDR* x, call_execute2x* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRXDR_String(x, &r->request) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->parameters), sizeof(*r->parameters), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<xdr_BindescX>));
+  return xdr_execute_args<xdr_BindescX>(x, &r->handle, r);
 }
 
 VYRRPC_CALLS_FILTERS
 int xdr_call_bindx(XDR* x, call_bindx* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<xdr_BindescX>));
+         xdr_counted<xdr_BindescX>(x, r->desc);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -225,8 +267,8 @@ int VYRXDR_call_setpos(XDR* x, call_setpos* r) {
          VYRXDR_sgn32(x, &r->irow) &&
          VYRXDR_uns16(x, &r->fOption) &&
          VYRXDR_uns16(x, &r->fLock) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pDS), sizeof(*r->pDS), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>));
+         xdr_optional<VYRXDR_Dataset>(x, &r->pDS) &&
+         xdr_counted<VYRXDR_uns16>(x, r->rgiCol);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -234,10 +276,10 @@ int VYRXDR_call_bulkoperations(XDR* x, call_bulkoperations* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->handle) &&
          VYRXDR_uns16(x, &r->fOperation) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rBookMarks.rBookMarks_val), &r->rBookMarks.rBookMarks_len, UINT_MAX, sizeof(*r->rBookMarks.rBookMarks_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_bookmark_t>)) &&
+         xdr_counted<VYRXDR_bookmark_t>(x, r->rBookMarks) &&
          VYRXDR_uns16(x, &r->cRows) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pDS), sizeof(*r->pDS), reinterpret_cast<xdrproc_t>(VYRXDR_Dataset)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgiCol.rgiCol_val), &r->rgiCol.rgiCol_len, UINT_MAX, sizeof(*r->rgiCol.rgiCol_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>)) &&
+         xdr_optional<VYRXDR_Dataset>(x, &r->pDS) &&
+         xdr_counted<VYRXDR_uns16>(x, r->rgiCol) &&
          VYRXDR_uns16(x, &r->cCols);
 }
 
@@ -270,7 +312,7 @@ VYRRPC_CALLS_FILTERS
 int xdr_call_xa(XDR* x, call_xa* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->hConn) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->xId), sizeof(*r->xId), reinterpret_cast<xdrproc_t>(xdr_XID_t)) &&
+         xdr_optional<xdr_XID_t>(x, &r->xId) &&
          VYRXDR_sgn32(x, &r->rmId) &&
          VYRXDR_sgn32(x, &r->flags);
 }
@@ -279,7 +321,7 @@ VYRRPC_CALLS_FILTERS
 int xdr_call_xacomplete(XDR* x, call_xacomplete* r) {
   WireDecodeScope scope(x);
   return VYRXDR_handle_t(x, &r->hConn) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->hTmAsyncFunc), sizeof(*r->hTmAsyncFunc), reinterpret_cast<xdrproc_t>(VYRXDR_sgn32)) &&
+         xdr_optional<VYRXDR_sgn32>(x, &r->hTmAsyncFunc) &&
          VYRXDR_sgn32(x, &r->rmId) &&
          VYRXDR_sgn32(x, &r->flags);
 }
@@ -362,7 +404,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_coldescres(XDR* x, coldescres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>));
+         xdr_counted<VYRXDR_Coldesc>(x, r->desc);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -383,14 +425,14 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_getoptableres(XDR* x, getoptableres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->table), sizeof(*r->table), reinterpret_cast<xdrproc_t>(VYRXDR_OpTable));
+         xdr_optional<VYRXDR_OpTable>(x, &r->table);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_xfetchres(XDR* x, xfetchres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pRowSet), sizeof(*r->pRowSet), reinterpret_cast<xdrproc_t>(VYRXDR_RowSet)) &&
+         xdr_optional<VYRXDR_RowSet>(x, &r->pRowSet) &&
          VYRXDR_uns32(x, &r->crow) &&
          VYRXDR_sgn32(x, &r->RsltSetSize);
 }
@@ -399,7 +441,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_setposres(XDR* x, setposres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>));
+         xdr_counted<VYRXDR_uns16>(x, r->rgfRowStatus);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -408,26 +450,22 @@ int VYRXDR_paramdatares(XDR* x, paramdatares* r) {
   return VYRXDR_errcode_t(x, &r->error) &&
          VYRXDR_sgn32(x, &r->iCol) &&
          VYRXDR_sgn32(x, &r->iRow) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>));
+         xdr_counted<VYRXDR_uns16>(x, r->rgfRowStatus);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_bulkopres(XDR* x, bulkopres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->rgfRowStatus.rgfRowStatus_val), &r->rgfRowStatus.rgfRowStatus_len, UINT_MAX, sizeof(*r->rgfRowStatus.rgfRowStatus_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_uns16>)) &&
+         xdr_counted<VYRXDR_uns16>(x, r->rgfRowStatus) &&
          VYRXDR_uns16(x, &r->cRowsAffected) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->pRowSet), sizeof(*r->pRowSet), reinterpret_cast<xdrproc_t>(VYRXDR_RowSet));
+         xdr_optional<VYRXDR_RowSet>(x, &r->pRowSet);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_executejres(XDR* x, executejres* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_errcode_t(x, &r->error) &&
-         VYRXDR_sgn32(x, &r->rowSetSize) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
-         VYRXDR_sgn32(x, &r->rowsProcessed);
+  return xdr_executej_reply(x, r);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -441,7 +479,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_fetchprocjres(XDR* x, fetchprocjres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->error) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
+         xdr_counted<VYRXDR_Coldesc>(x, r->desc) &&
          VYRXDR_Dataset(x, &r->fetchdata);
 }
 
@@ -449,7 +487,7 @@ VYRRPC_CALLS_FILTERS
 int VYRXDR_executebatchres(XDR* x, executebatchres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_errcode_t(x, &r->batchError) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->results.results_val), &r->results.results_len, UINT_MAX, sizeof(*r->results.results_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_sgn32>));
+         xdr_counted<VYRXDR_sgn32>(x, r->results);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -458,20 +496,16 @@ int VYRXDR_colattribsres(XDR* x, colattribsres* r) {
   return VYRXDR_errcode_t(x, &r->error) &&
          VYRXDR_uns16(x, &r->nCols) &&
          VYRXDR_uns16(x, &r->nAttribs) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->desc.desc_val), &r->desc.desc_len, UINT_MAX, sizeof(*r->desc.desc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ColAttrib>));
+         xdr_counted<VYRXDR_Coldesc>(x, r->desc) &&
+         xdr_counted<VYRXDR_ColAttrib>(x, r->attrib);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_executej2res(XDR* x, executej2res* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_errcode_t(x, &r->error) &&
-         VYRXDR_sgn32(x, &r->rowSetSize) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->colDesc.colDesc_val), &r->colDesc.colDesc_len, UINT_MAX, sizeof(*r->colDesc.colDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->parDesc.parDesc_val), &r->parDesc.parDesc_len, UINT_MAX, sizeof(*r->parDesc.parDesc_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_Coldesc>)) &&
-         VYRXDR_sgn32(x, &r->rowsProcessed) &&
+  return xdr_executej_reply(x, r) &&
          VYRXDR_uns16(x, &r->nAttribs) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->attrib.attrib_val), &r->attrib.attrib_len, UINT_MAX, sizeof(*r->attrib.attrib_val), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ColAttrib>));
+         xdr_counted<VYRXDR_ColAttrib>(x, r->attrib);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -485,24 +519,20 @@ VYRRPC_CALLS_FILTERS
 int xdr_xarcvrres(XDR* x, xarcvrres* r) {
   WireDecodeScope scope(x);
   return VYRXDR_sgn32(x, &r->xarc) &&
-         VYRRPC_xdr_array(x, reinterpret_cast<char**>(&r->xIds.xIds_val), &r->xIds.xIds_len, UINT_MAX, sizeof(*r->xIds.xIds_val), reinterpret_cast<xdrproc_t>(wire_charged<xdr_XID_t>));
+         xdr_counted<xdr_XID_t>(x, r->xIds);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDColumnPrivileges(XDR* x, DDColumnPrivileges* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName) &&
+  return xdr_table_name(x, r) &&
          VYRXDR_String(x, &r->columnName);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDColumns(XDR* x, DDColumns* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName) &&
+  return xdr_table_name(x, r) &&
          VYRXDR_String(x, &r->columnName);
 }
 
@@ -520,9 +550,7 @@ int VYRXDR_DDForeignKeys(XDR* x, DDForeignKeys* r) {
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDPrimaryKeys(XDR* x, DDPrimaryKeys* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName);
+  return xdr_table_name(x, r);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -545,9 +573,7 @@ int VYRXDR_DDProcedures(XDR* x, DDProcedures* r) {
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDSpecialColumns(XDR* x, DDSpecialColumns* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName) &&
+  return xdr_table_name(x, r) &&
          VYRXDR_uns16(x, &r->colType) &&
          VYRXDR_uns16(x, &r->scope) &&
          VYRXDR_uns16(x, &r->nullable);
@@ -556,9 +582,7 @@ int VYRXDR_DDSpecialColumns(XDR* x, DDSpecialColumns* r) {
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDStatistics(XDR* x, DDStatistics* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName) &&
+  return xdr_table_name(x, r) &&
          VYRXDR_uns16(x, &r->unique) &&
          VYRXDR_uns16(x, &r->accuracy);
 }
@@ -566,88 +590,46 @@ int VYRXDR_DDStatistics(XDR* x, DDStatistics* r) {
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDTablePrivileges(XDR* x, DDTablePrivileges* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName);
+  return xdr_table_name(x, r);
 }
 
 VYRRPC_CALLS_FILTERS
 int VYRXDR_DDTables(XDR* x, DDTables* r) {
   WireDecodeScope scope(x);
-  return VYRXDR_String(x, &r->tableQualifier) &&
-         VYRXDR_String(x, &r->tableOwner) &&
-         VYRXDR_String(x, &r->tableName) &&
+  return xdr_table_name(x, r) &&
          VYRXDR_String(x, &r->tableType);
 }
 
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_columnprivileges(XDR* x, call_columnprivileges* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDColumnPrivileges));
+// The catalog calls: the statement handle and the catalog arguments.
+VYRRPC_CALLS_FILTERS int VYRXDR_call_columnprivileges(XDR* x, call_columnprivileges* r) {
+  return xdr_handle_and_arg<VYRXDR_DDColumnPrivileges>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_columns(XDR* x, call_columns* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDColumns));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_columns(XDR* x, call_columns* r) {
+  return xdr_handle_and_arg<VYRXDR_DDColumns>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_foreignkeys(XDR* x, call_foreignkeys* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDForeignKeys));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_foreignkeys(XDR* x, call_foreignkeys* r) {
+  return xdr_handle_and_arg<VYRXDR_DDForeignKeys>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_primarykeys(XDR* x, call_primarykeys* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDPrimaryKeys));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_primarykeys(XDR* x, call_primarykeys* r) {
+  return xdr_handle_and_arg<VYRXDR_DDPrimaryKeys>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_procedurecolumns(XDR* x, call_procedurecolumns* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDProcedureColumns));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_procedurecolumns(XDR* x, call_procedurecolumns* r) {
+  return xdr_handle_and_arg<VYRXDR_DDProcedureColumns>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_procedures(XDR* x, call_procedures* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDProcedures));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_procedures(XDR* x, call_procedures* r) {
+  return xdr_handle_and_arg<VYRXDR_DDProcedures>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_specialcolumns(XDR* x, call_specialcolumns* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDSpecialColumns));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_specialcolumns(XDR* x, call_specialcolumns* r) {
+  return xdr_handle_and_arg<VYRXDR_DDSpecialColumns>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_statistics(XDR* x, call_statistics* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDStatistics));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_statistics(XDR* x, call_statistics* r) {
+  return xdr_handle_and_arg<VYRXDR_DDStatistics>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_tableprivileges(XDR* x, call_tableprivileges* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDTablePrivileges));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_tableprivileges(XDR* x, call_tableprivileges* r) {
+  return xdr_handle_and_arg<VYRXDR_DDTablePrivileges>(x, r);
 }
-
-VYRRPC_CALLS_FILTERS
-int VYRXDR_call_tables(XDR* x, call_tables* r) {
-  WireDecodeScope scope(x);
-  return VYRXDR_handle_t(x, &r->handle) &&
-         VYRRPC_xdr_pointer(x, reinterpret_cast<char**>(&r->arg), sizeof(*r->arg), reinterpret_cast<xdrproc_t>(VYRXDR_DDTables));
+VYRRPC_CALLS_FILTERS int VYRXDR_call_tables(XDR* x, call_tables* r) {
+  return xdr_handle_and_arg<VYRXDR_DDTables>(x, r);
 }
 
 int xdr_call_xacommit(XDR* x, call_xacommit* r) { return xdr_call_xa(x, r); }
