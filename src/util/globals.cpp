@@ -86,7 +86,8 @@ std::string effective_text(unsigned short id, bool *has_text) {
     snprintf(buf, sizeof buf, "%lu", v);
     out = buf;
   } else if (row->type == GV_TYPE_YESNO) {
-    out = text != nullptr && (text[0] == 'Y' || text[0] == 'y' || text[0] == '1') ? "1" : "0";
+    const bool yes = text != nullptr && (text[0] == 'Y' || text[0] == 'y' || text[0] == '1');
+    out.assign(1, yes ? '1' : '0');
     *has_text = true;
   }
   return out;
