@@ -6,6 +6,7 @@
 #include <string>
 
 #include "backend_fixture.h"
+#include "catalog_cases.h"
 
 using namespace backend_test;
 
@@ -19,7 +20,7 @@ std::string PgConnStr() {
          ";Username=" + (user ? user : "postgres") + ";Password=";
 }
 
-class BackendPostgres : public BackendSession {
+class BackendPostgres : public CatalogSession {
  protected:
   handle_t hPg = 0;
   void SetUp() override {
@@ -104,5 +105,19 @@ TEST_F(BackendPostgres, NativeSql) {
   EXPECT_GT(len, 0);
   EXPECT_EQ(std::string(buf).rfind("SELECT", 0), 0u) << buf;  // the driver's translation comes back
   EXPECT_EQ(ODBC_NativeSQL(hServer, const_cast<char*>("SELECT 1"), buf, sizeof buf, &len), ER_INVALID_ARGUMENT);
+}
+}  // namespace
+
+namespace {
+// The plain and the Unicode connection answer every catalog call alike.
+TEST_F(BackendPostgres, CatalogCallsAnswerAlikeNarrowAndWide) {
+  ASSERT_EQ(Exec("ALTER TABLE bt ADD PRIMARY KEY (i)", hPg), ER_SUCCESS) << ServerErrors();
+  handle_t wide = 0;
+  ASSERT_EQ(Connect(PgConnStr(), &wide, nullptr, 0, kUnicodeSession), ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(ODBC_ConnectRec(wide)->unicode, 1);
+  for (const CatalogCase& c : kCatalogCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CatalogAnswer(c, "bt", hPg), CatalogAnswer(c, "bt", wide));
+  }
 }
 }  // namespace

@@ -6,12 +6,13 @@
 #include <string>
 
 #include "backend_fixture.h"
+#include "catalog_cases.h"
 
 using namespace backend_test;
 
 namespace {
 
-class BackendSqlite : public BackendSession {
+class BackendSqlite : public CatalogSession {
  protected:
   void MakeTable(int rows) {
     ASSERT_EQ(Exec("CREATE TABLE t (i INTEGER, s VARCHAR(20), d DOUBLE)"), ER_SUCCESS);
@@ -483,6 +484,18 @@ TEST_F(BackendSqlite, CatalogCalls) {
   EXPECT_EQ(ODBC_DDColumnPrivileges(h, &cp), ER_DRV_NOT_CAPABLE);
   EXPECT_FALSE(ODBC_CursorRec(h)->flags & CURSF_EXECUTED);
   ODBC_EndCursor(h);
+}
+
+// The plain and the Unicode connection answer every catalog call alike.
+TEST_F(BackendSqlite, CatalogCallsAnswerAlikeNarrowAndWide) {
+  MakeTable(0);
+  handle_t wide = 0;
+  ASSERT_EQ(Connect(ConnStr(), &wide, nullptr, 0, kUnicodeSession), ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(ODBC_ConnectRec(wide)->unicode, 1);
+  for (const CatalogCase& c : kCatalogCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CatalogAnswer(c, "t"), CatalogAnswer(c, "t", wide));
+  }
 }
 
 TEST_F(BackendSqlite, StatementParameters) {
