@@ -811,7 +811,7 @@ struct LongStep {
 // have the room (the block keeps kSlack spare bytes at its end).
 constexpr uint64_t kSlack = 32;
 inline void copy_value(char* d, const unsigned char* src, uint32_t len, const unsigned char* end) {
-  if (len <= 32 && end - src >= 32)
+  if (__builtin_expect(len <= 32 && end - src >= 32, 1))
     std::memcpy(d, src, 32);
   else
     std::memcpy(d, src, len);
