@@ -11,19 +11,17 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "fixtures/support/odbc_config.h"
 #include "fixtures/support/support.h"
 
 namespace backend_test {
 
-constexpr const char* kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
-constexpr const char* kPgDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+using test_support::kPgDriver;
+using test_support::kSqliteDriver;
 
 // Points every configuration path of the driver manager at a temporary folder.
 inline void UseTempConfig(const test_support::TempDir& dir) {
-  setenv("HOME", dir.path().c_str(), 1);
-  for (const char* v : {"ODBCINI", "SYSODBCINI"}) setenv(v, dir.file("odbc.ini").c_str(), 1);
-  for (const char* v : {"ODBCINSTINI", "SYSODBCINSTINI"}) setenv(v, dir.file("odbcinst.ini").c_str(), 1);
-  setenv("FILEDSNPATH", dir.path().c_str(), 1);
+  test_support::set_odbc_config_in(dir.path());
   test_support::write_file(dir.file("odbcinst.ini"),
                            std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n\n[PostgreSQL]\nDriver=" + kPgDriver + "\n");
 }

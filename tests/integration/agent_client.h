@@ -10,20 +10,18 @@
 #include <vector>
 
 #include "agent_process.h"
+#include "fixtures/support/odbc_config.h"
 #include "fixtures/support/support.h"
 #include "wire/client.h"
 
 namespace agent_test {
 
-constexpr const char* kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
-constexpr const char* kPgDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+using test_support::kPgDriver;
+using test_support::kSqliteDriver;
 
 // The ini files of the agent's driver manager, in the test's own folder.
 inline void WriteConfig(const test_support::TempDir& dir) {
-  setenv("HOME", dir.path().c_str(), 1);
-  for (const char* v : {"ODBCINI", "SYSODBCINI"}) setenv(v, dir.file("odbc.ini").c_str(), 1);
-  for (const char* v : {"ODBCINSTINI", "SYSODBCINSTINI"}) setenv(v, dir.file("odbcinst.ini").c_str(), 1);
-  setenv("FILEDSNPATH", dir.path().c_str(), 1);
+  test_support::set_odbc_config_in(dir.path());
   test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n");
   test_support::write_file(dir.file("odbc.ini"), "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
 }
@@ -223,6 +221,31 @@ class AgentClient {
     call_parameters a{h, ds};
     errcode_t e = ER_SUCCESS;
     EXPECT_EQ(dbsvc_parameters(c, &a, &e), RPC_SUCCESS);
+    return e;
+  }
+  // Sends n parameter rows of (INTEGER, VARCHAR(20)): row r is 100 + r and
+  // "p<r>", except that row 1's text is NULL.
+  errcode_t NumberedParameters(handle_t h, int n) {
+    Dataset ds{};
+    Dataset_Init(&ds, 2);
+    ds.nCols = 2;
+    ds.col[0].cType = CTYPE_SGN32;
+    ds.col[0].width = 4;
+    ds.col[1].cType = CTYPE_VCHR;
+    ds.col[1].width = 21;
+    Dataset_AllocColumns(&ds, n);
+    for (int r = 0; r < n; r++) {
+      sgn32 v = 100 + r;
+      memcpy(Coldata_Cell(&ds.col[0], r), &v, 4);
+      ds.col[0].indicators[r] = 0;
+      if (r != 1) {
+        snprintf(Coldata_Cell(&ds.col[1], r), 21, "p%d", r);
+        ds.col[1].indicators[r] = 0;
+      }
+    }
+    ds.nRows = n;
+    errcode_t e = Parameters(h, &ds);
+    Dataset_Done(&ds);
     return e;
   }
   errcode_t SetInt(handle_t h, uns32 code, sgn32 v) {

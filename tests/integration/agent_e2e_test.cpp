@@ -223,27 +223,7 @@ TEST_F(AgentE2E, ParametersRowCountsAndMoreResults) {
   ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE p (i INTEGER, s VARCHAR(20))"), ER_SUCCESS);
   handle_t h = cl->Cursor(hConn);
   ASSERT_EQ(cl->Prepare(h, "INSERT INTO p VALUES (?, ?)"), ER_SUCCESS);
-  Dataset ds{};
-  Dataset_Init(&ds, 2);
-  ds.nCols = 2;
-  ds.col[0].cType = CTYPE_SGN32;
-  ds.col[0].width = 4;
-  ds.col[1].cType = CTYPE_VCHR;
-  ds.col[1].width = 21;
-  Dataset_AllocColumns(&ds, 3);
-  for (int r = 0; r < 3; r++) {
-    sgn32 v = 100 + r;
-    memcpy(Coldata_Cell(&ds.col[0], r), &v, 4);
-    ds.col[0].indicators[r] = 0;
-    if (r != 1) {
-      snprintf(Coldata_Cell(&ds.col[1], r), 21, "p%d", r);
-      ds.col[1].indicators[r] = 0;
-    }
-  }
-  ds.nRows = 3;
-  errcode_t e = cl->Parameters(h, &ds);
-  Dataset_Done(&ds);
-  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->NumberedParameters(h, 3), ER_SUCCESS);
   ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
   EXPECT_EQ(cl->GetInt(h, 0x32010000), 3);
   Rows rows = cl->Query(hConn, "SELECT i, s FROM p ORDER BY i");
@@ -264,6 +244,7 @@ TEST_F(AgentE2E, ParametersRowCountsAndMoreResults) {
     q.col[0].indicators[r] = 0;
   }
   q.nRows = 2;
+  errcode_t e = ER_SUCCESS;
   call_execute2 ex{};
   ex.handle = h;
   ex.parameters = &q;

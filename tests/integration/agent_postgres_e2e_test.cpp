@@ -158,28 +158,8 @@ TEST_F(AgentPgE2E, LongTextReadInPieces) {
 TEST_F(AgentPgE2E, ParameterArraysAndRowCounts) {
   handle_t h = cl->Cursor(hConn);
   ASSERT_EQ(cl->Prepare(h, "INSERT INTO e2e (i, s) VALUES (?, ?)"), ER_SUCCESS);
-  Dataset ds{};
-  Dataset_Init(&ds, 2);
-  ds.nCols = 2;
-  ds.col[0].cType = CTYPE_SGN32;
-  ds.col[0].width = 4;
-  ds.col[1].cType = CTYPE_VCHR;
-  ds.col[1].width = 21;
   const int kRows = 5;
-  Dataset_AllocColumns(&ds, kRows);
-  for (int r = 0; r < kRows; r++) {
-    sgn32 v = 100 + r;
-    memcpy(Coldata_Cell(&ds.col[0], r), &v, 4);
-    ds.col[0].indicators[r] = 0;
-    if (r != 1) {
-      snprintf(Coldata_Cell(&ds.col[1], r), 21, "p%d", r);
-      ds.col[1].indicators[r] = 0;
-    }
-  }
-  ds.nRows = kRows;
-  errcode_t e = cl->Parameters(h, &ds);
-  Dataset_Done(&ds);
-  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->NumberedParameters(h, kRows), ER_SUCCESS);
   ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
   EXPECT_EQ(cl->GetInt(h, 0x32010000), kRows);
   Rows rows = cl->Query(hConn, "SELECT i, s FROM e2e ORDER BY i");

@@ -15,6 +15,8 @@
 #include <sstream>
 #include <string>
 
+#include "fixtures/support/odbc_config.h"
+
 namespace odbcconfig_test {
 
 inline void write_text(const std::string &path, const std::string &text) {
@@ -31,11 +33,8 @@ inline std::string read_text(const std::string &path) {
 
 class OdbcEnv : public ::testing::Test {
  protected:
-  static constexpr const char *kVariables[] = {"HOME",       "ODBCINI",        "ODBCINSTINI",
-                                               "SYSODBCINI", "SYSODBCINSTINI", "FILEDSNPATH"};
-
   void SetUp() override {
-    for (const char *v : kVariables) {
+    for (const char *v : test_support::kOdbcConfigVars) {
       const char *old = std::getenv(v);
       saved_[v] = old ? std::optional<std::string>(old) : std::nullopt;
     }
@@ -49,12 +48,7 @@ class OdbcEnv : public ::testing::Test {
     sys_ini_ = dir_ + "/sys/odbc.ini";
     sys_inst_ = dir_ + "/sys/odbcinst.ini";
     for (const std::string *f : {&user_ini_, &user_inst_, &sys_ini_, &sys_inst_}) write_text(*f, "");
-    setenv("HOME", (dir_ + "/home").c_str(), 1);
-    setenv("ODBCINI", user_ini_.c_str(), 1);
-    setenv("ODBCINSTINI", user_inst_.c_str(), 1);
-    setenv("SYSODBCINI", sys_ini_.c_str(), 1);
-    setenv("SYSODBCINSTINI", sys_inst_.c_str(), 1);
-    setenv("FILEDSNPATH", (dir_ + "/dsn").c_str(), 1);
+    test_support::set_odbc_config({dir_ + "/home", user_ini_, user_inst_, sys_ini_, sys_inst_, dir_ + "/dsn"});
   }
 
   void TearDown() override {

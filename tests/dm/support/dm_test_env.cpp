@@ -10,11 +10,11 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "fixtures/support/odbc_config.h"
+
 namespace dmtest {
 
 namespace {
-
-const char* const kLocationVars[] = {"HOME", "ODBCINI", "ODBCINSTINI", "SYSODBCINI", "SYSODBCINSTINI", "FILEDSNPATH"};
 
 // Opens an already loaded library without loading it; null when it is not loaded.
 void* loaded_handle(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD); }
@@ -25,22 +25,15 @@ TempOdbcEnv::TempOdbcEnv() {
   char templ[] = "/tmp/sqlgate-dm-XXXXXX";
   if (mkdtemp(templ) == nullptr) throw std::runtime_error("mkdtemp failed");
   dir_ = templ;
-  setenv("HOME", dir_.c_str(), 1);
-  setenv("ODBCINI", path("odbc.ini").c_str(), 1);
-  setenv("ODBCINSTINI", path("odbcinst.ini").c_str(), 1);
-  setenv("SYSODBCINI", path("sys-odbc.ini").c_str(), 1);
-  setenv("SYSODBCINSTINI", path("sys-odbcinst.ini").c_str(), 1);
-  setenv("FILEDSNPATH", dir_.c_str(), 1);
-  write("odbc.ini", "");
-  write("odbcinst.ini", "");
-  write("sys-odbc.ini", "");
-  write("sys-odbcinst.ini", "");
+  test_support::set_odbc_config(
+      {dir_, path("odbc.ini"), path("odbcinst.ini"), path("sys-odbc.ini"), path("sys-odbcinst.ini"), dir_});
+  for (const char* name : {"odbc.ini", "odbcinst.ini", "sys-odbc.ini", "sys-odbcinst.ini"}) write(name, "");
 }
 
 TempOdbcEnv::~TempOdbcEnv() {
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
-  for (const char* var : kLocationVars) unsetenv(var);
+  for (const char* var : test_support::kOdbcConfigVars) unsetenv(var);
 }
 
 void TempOdbcEnv::write(const std::string& name, const std::string& text) const {
