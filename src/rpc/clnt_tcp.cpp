@@ -17,6 +17,7 @@
 #include "rpc/svc.h"
 #include "rpc/tls.h"
 #include "rpc/xdr_call.h"
+#include "rpc/xprt_common.h"
 #include "util/log.h"
 
 namespace {
@@ -199,15 +200,13 @@ clnt_stat clnttcp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
       reply.acpted_rply.ar_results.proc = reinterpret_cast<xdrproc_t>(VYRRPC_xdr_void);
       if (!VYRRPC_xdrrec_skiprecord(xdrs)) return static_cast<clnt_stat>(ct->ct_error.re_status);
       if (!VYRRPC_xdr_replymsg(xdrs, &reply)) {
-        xdrs->x_op = XDR_FREE;
-        VYRRPC_xdr_opaque_auth(xdrs, &reply.acpted_rply.ar_verf);
+        VYRRPC__free_verifier(xdrs, &reply.acpted_rply.ar_verf);
         xdrs->x_op = XDR_DECODE;
         if (ct->ct_error.re_status == RPC_SUCCESS) continue;
         return static_cast<clnt_stat>(ct->ct_error.re_status);
       }
       if (reply.rm_xid == x_id) break;
-      xdrs->x_op = XDR_FREE;
-      VYRRPC_xdr_opaque_auth(xdrs, &reply.acpted_rply.ar_verf);
+      VYRRPC__free_verifier(xdrs, &reply.acpted_rply.ar_verf);
       xdrs->x_op = XDR_DECODE;
     }
     VYRRPC__seterr_reply(&reply, &ct->ct_error);
@@ -221,10 +220,7 @@ clnt_stat clnttcp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
         // The reply's record never arrived whole: the server gave up on it.
         if (ct->ct_error.re_status == RPC_SUCCESS) ct->ct_error.re_status = RPC_CANTRECV;
       }
-      if (reply.acpted_rply.ar_verf.oa_base) {
-        xdrs->x_op = XDR_FREE;
-        VYRRPC_xdr_opaque_auth(xdrs, &reply.acpted_rply.ar_verf);
-      }
+      VYRRPC__free_verifier(xdrs, &reply.acpted_rply.ar_verf);
     } else if (refreshes-- > 0 && h->cl_auth->ah_ops->ah_refresh(h->cl_auth)) {
       continue;
     }
@@ -234,11 +230,8 @@ clnt_stat clnttcp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
 
 void clnttcp_geterr(CLIENT* h, rpc_err* e) { *e = ct_of(h)->ct_error; }
 
-VYRRPC_CALLS_FILTERS
 int clnttcp_freeres(CLIENT* h, xdrproc_t xres, char* resp) {
-  XDR* xdrs = &ct_of(h)->ct_xdrs;
-  xdrs->x_op = XDR_FREE;
-  return xres(xdrs, resp);
+  return VYRRPC__free_with(&ct_of(h)->ct_xdrs, xres, resp);
 }
 
 void clnttcp_abort(CLIENT*) {}

@@ -15,6 +15,7 @@
 #include "rpc/clnt.h"
 #include "rpc/tls.h"
 #include "rpc/xdr_call.h"
+#include "rpc/xprt_common.h"
 
 unsigned int VYRRPC__clnt_xid_seed(void);
 
@@ -117,10 +118,7 @@ clnt_stat clntudp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
       cu->cu_error.re_status = RPC_AUTHERROR;
       cu->cu_error.re_why = AUTH_INVALIDRESP;
     }
-    if (reply.acpted_rply.ar_verf.oa_base) {
-      in.x_op = XDR_FREE;
-      VYRRPC_xdr_opaque_auth(&in, &reply.acpted_rply.ar_verf);
-    }
+    VYRRPC__free_verifier(&in, &reply.acpted_rply.ar_verf);
   } else {
     cu->cu_error.re_status = RPC_CANTDECODERES;
   }
@@ -129,11 +127,8 @@ clnt_stat clntudp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
 
 void clntudp_geterr(CLIENT* h, rpc_err* e) { *e = cu_of(h)->cu_error; }
 
-VYRRPC_CALLS_FILTERS
 int clntudp_freeres(CLIENT* h, xdrproc_t xres, char* resp) {
-  XDR* xdrs = &cu_of(h)->cu_outxdrs;
-  xdrs->x_op = XDR_FREE;
-  return xres(xdrs, resp);
+  return VYRRPC__free_with(&cu_of(h)->cu_outxdrs, xres, resp);
 }
 
 void clntudp_abort(CLIENT*) {}

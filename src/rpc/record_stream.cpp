@@ -177,6 +177,18 @@ int skip_input_bytes(rec_strm* r, long cnt) {
   return TRUE;
 }
 
+// Skips what is left of the current record, fragment by fragment; false when
+// the stream is broken or a read fails.
+bool skip_rest_of_record(rec_strm* r) {
+  if (r->broken) return false;
+  while (r->fbtbc > 0 || !r->last_frag) {
+    if (!skip_input_bytes(r, r->fbtbc)) return false;
+    r->fbtbc = 0;
+    if (!r->last_frag && !set_input_fragment(r)) return false;
+  }
+  return true;
+}
+
 int xdrrec_getbytes(XDR* xdrs, char* addr, unsigned int len) {
   rec_strm* r = rs(xdrs);
   while (len > 0) {
@@ -299,24 +311,14 @@ int VYRRPC_xdrrec_create(XDR* xdrs, unsigned int sendsize, unsigned int recvsize
 
 int VYRRPC_xdrrec_skiprecord(XDR* xdrs) {
   rec_strm* r = rs(xdrs);
-  if (r->broken) return FALSE;
-  while (r->fbtbc > 0 || !r->last_frag) {
-    if (!skip_input_bytes(r, r->fbtbc)) return FALSE;
-    r->fbtbc = 0;
-    if (!r->last_frag && !set_input_fragment(r)) return FALSE;
-  }
+  if (!skip_rest_of_record(r)) return FALSE;
   r->last_frag = 0;
   return TRUE;
 }
 
 int VYRRPC_xdrrec_eof(XDR* xdrs) {
   rec_strm* r = rs(xdrs);
-  if (r->broken) return TRUE;
-  while (r->fbtbc > 0 || !r->last_frag) {
-    if (!skip_input_bytes(r, r->fbtbc)) return TRUE;
-    r->fbtbc = 0;
-    if (!r->last_frag && !set_input_fragment(r)) return TRUE;
-  }
+  if (!skip_rest_of_record(r)) return TRUE;
   return r->in_finger == r->in_boundry;
 }
 
@@ -346,13 +348,4 @@ int VYRRPC_xdrrec_discard(XDR* xdrs) {
   return TRUE;
 }
 
-int VYRRPC_xdrrec_skiprest(XDR* xdrs) {
-  rec_strm* r = rs(xdrs);
-  if (r->broken) return FALSE;
-  while (r->fbtbc > 0 || !r->last_frag) {
-    if (!skip_input_bytes(r, r->fbtbc)) return FALSE;
-    r->fbtbc = 0;
-    if (!r->last_frag && !set_input_fragment(r)) return FALSE;
-  }
-  return TRUE;
-}
+int VYRRPC_xdrrec_skiprest(XDR* xdrs) { return skip_rest_of_record(rs(xdrs)) ? TRUE : FALSE; }

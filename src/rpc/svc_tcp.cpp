@@ -17,6 +17,7 @@
 #include "rpc/svc.h"
 #include "rpc/tls.h"
 #include "rpc/xdr_call.h"
+#include "rpc/xprt_common.h"
 #include "util/log.h"
 #include "util/thread.h"
 
@@ -256,11 +257,8 @@ xprt_stat svctcp_stat(SVCXPRT* x) {
 VYRRPC_CALLS_FILTERS
 int svctcp_getargs(SVCXPRT* x, xdrproc_t proc, char* args) { return proc(&conn_of(x)->xdrs, args); }
 
-VYRRPC_CALLS_FILTERS
 int svctcp_freeargs(SVCXPRT* x, xdrproc_t proc, char* args) {
-  XDR* xdrs = &conn_of(x)->xdrs;
-  xdrs->x_op = XDR_FREE;
-  return proc(xdrs, args);
+  return VYRRPC__free_with(&conn_of(x)->xdrs, proc, args);
 }
 
 int svctcp_reply(SVCXPRT* x, rpc_msg* msg) {
@@ -276,12 +274,7 @@ int svctcp_reply(SVCXPRT* x, rpc_msg* msg) {
     if (!VYRRPC_xdrrec_discard(xdrs)) {
       cd->strm_stat = XPRT_DIED;
     } else {
-      rpc_msg err{};
-      err.rm_xid = cd->x_id;
-      err.rm_direction = REPLY;
-      err.rm_reply.rp_stat = MSG_ACCEPTED;
-      err.acpted_rply.ar_verf = x->xp_verf;
-      err.acpted_rply.ar_stat = SYSTEM_ERR;
+      rpc_msg err = VYRRPC__system_err_reply(cd->x_id, x->xp_verf);
       if (!VYRRPC_xdr_replymsg(xdrs, &err)) cd->strm_stat = XPRT_DIED;
     }
   }

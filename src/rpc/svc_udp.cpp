@@ -12,6 +12,7 @@
 
 #include "rpc/svc.h"
 #include "rpc/xdr_call.h"
+#include "rpc/xprt_common.h"
 #include "util/log.h"
 
 namespace {
@@ -140,11 +141,8 @@ xprt_stat svcudp_stat(SVCXPRT*) { return XPRT_IDLE; }
 VYRRPC_CALLS_FILTERS
 int svcudp_getargs(SVCXPRT* x, xdrproc_t proc, char* args) { return proc(&su_data(x)->su_xdrs, args); }
 
-VYRRPC_CALLS_FILTERS
 int svcudp_freeargs(SVCXPRT* x, xdrproc_t proc, char* args) {
-  XDR* xdrs = &su_data(x)->su_xdrs;
-  xdrs->x_op = XDR_FREE;
-  return proc(xdrs, args);
+  return VYRRPC__free_with(&su_data(x)->su_xdrs, proc, args);
 }
 
 int svcudp_reply(SVCXPRT* x, rpc_msg* msg) {
@@ -156,12 +154,7 @@ int svcudp_reply(SVCXPRT* x, rpc_msg* msg) {
   if (!stat) {
     // Never send a truncated reply: answer with a system error instead.
     logit(LOG_ERR, __FILE__, __LINE__, "unable to encode the reply to call %u", su->su_xid);
-    rpc_msg err{};
-    err.rm_xid = su->su_xid;
-    err.rm_direction = REPLY;
-    err.rm_reply.rp_stat = MSG_ACCEPTED;
-    err.acpted_rply.ar_verf = x->xp_verf;
-    err.acpted_rply.ar_stat = SYSTEM_ERR;
+    rpc_msg err = VYRRPC__system_err_reply(su->su_xid, x->xp_verf);
     VYRRPC_xdrmem_create(xdrs, x->xp_p1, su->su_iosz, XDR_ENCODE);
     if (!VYRRPC_xdr_replymsg(xdrs, &err)) return FALSE;
   }
