@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "bench_servers.h"
 #include "rpc/clnt.h"
 #include "rpc/test_protocol.h"
-#include "spawn.h"
 #include "util/options.h"
 
 namespace {
@@ -72,17 +72,5 @@ pgm_info program_info = {name, "", "", 0, no_options};
 void terminate(int n) { exit(n); }
 
 int main(int argc, char** argv) {
-  SpawnedServer ours({OUR_SERVER_PATH});
-  SpawnedServer ours64k({OUR_SERVER_PATH, "65536"});
-  SpawnedServer rpcgen({RPCGEN_SERVER_PATH});
-  benchmark::RegisterBenchmark("OurClient/SmallCall/OurServer", SmallCall, &ours)->UseRealTime();
-  benchmark::RegisterBenchmark("OurClient/SmallCall/OurServer64K", SmallCall, &ours64k)->UseRealTime();
-  benchmark::RegisterBenchmark("OurClient/SmallCall/RpcgenServer", SmallCall, &rpcgen)->UseRealTime();
-  benchmark::RegisterBenchmark("OurClient/Reply1MiB/OurServer", Reply1MiB, &ours)->UseRealTime();
-  benchmark::RegisterBenchmark("OurClient/Reply1MiB/OurServer64K", Reply1MiB, &ours64k)->UseRealTime();
-  benchmark::RegisterBenchmark("OurClient/Reply1MiB/RpcgenServer", Reply1MiB, &rpcgen)->UseRealTime();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunAgainstServers("OurClient", {{"SmallCall", SmallCall}, {"Reply1MiB", Reply1MiB}}, argc, argv);
 }

@@ -19,19 +19,8 @@ char name[] = "rpc_bench_our_server";
 std::vector<char> big;
 
 void dispatch(svc_req* rq, SVCXPRT* x) {
+  if (serve_common(rq, x)) return;
   switch (rq->rq_proc) {
-    case TP_NULL:
-      VYRRPC_svc_sendreply(x, XP(VYRRPC_xdr_void), nullptr);
-      return;
-    case TP_ECHO_INT: {
-      int v = 0;
-      if (!VYRRPC_svc_getargs(x, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&v))) {
-        VYRRPC_svcerr_decode(x);
-        return;
-      }
-      VYRRPC_svc_sendreply(x, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&v));
-      return;
-    }
     case TP_BIG: {
       unsigned int n = 0;
       if (!VYRRPC_svc_getargs(x, XP(VYRRPC_xdr_u_int), reinterpret_cast<char*>(&n)) || n > big.size()) {

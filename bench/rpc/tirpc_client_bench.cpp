@@ -6,8 +6,8 @@
 
 #include <memory>
 
+#include "bench_servers.h"
 #include "interop.h"
-#include "spawn.h"
 
 namespace {
 
@@ -65,17 +65,5 @@ void Reply1MiB(benchmark::State& state, SpawnedServer* server) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  SpawnedServer ours({OUR_SERVER_PATH});
-  SpawnedServer ours64k({OUR_SERVER_PATH, "65536"});
-  SpawnedServer rpcgen({RPCGEN_SERVER_PATH});
-  benchmark::RegisterBenchmark("TirpcClient/SmallCall/OurServer", SmallCall, &ours)->UseRealTime();
-  benchmark::RegisterBenchmark("TirpcClient/SmallCall/OurServer64K", SmallCall, &ours64k)->UseRealTime();
-  benchmark::RegisterBenchmark("TirpcClient/SmallCall/RpcgenServer", SmallCall, &rpcgen)->UseRealTime();
-  benchmark::RegisterBenchmark("TirpcClient/Reply1MiB/OurServer", Reply1MiB, &ours)->UseRealTime();
-  benchmark::RegisterBenchmark("TirpcClient/Reply1MiB/OurServer64K", Reply1MiB, &ours64k)->UseRealTime();
-  benchmark::RegisterBenchmark("TirpcClient/Reply1MiB/RpcgenServer", Reply1MiB, &rpcgen)->UseRealTime();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return RunAgainstServers("TirpcClient", {{"SmallCall", SmallCall}, {"Reply1MiB", Reply1MiB}}, argc, argv);
 }

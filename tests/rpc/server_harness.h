@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/support/spawned_server.h"
 #include "rpc/record_stream.h"
 
 namespace rpctest {
@@ -69,61 +70,56 @@ inline Bytes Record(const Bytes& msg) {
   return b;
 }
 
+// 127.0.0.1:port.
+inline sockaddr_in Loopback(int port = 0) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<unsigned short>(port));
+  return a;
+}
+
+// A socket of `type` bound to a port the kernel picks on 127.0.0.1 (and
+// listening, for a stream); *a gets its address. -1 when none can be had.
+inline int LoopbackSocket(int type, sockaddr_in* a) {
+  int s = socket(AF_INET, type, 0);
+  if (s < 0) return -1;
+  *a = Loopback();
+  socklen_t len = sizeof *a;
+  if (bind(s, reinterpret_cast<sockaddr*>(a), sizeof *a) != 0 || (type == SOCK_STREAM && listen(s, 4) != 0) ||
+      getsockname(s, reinterpret_cast<sockaddr*>(a), &len) != 0) {
+    close(s);
+    return -1;
+  }
+  return s;
+}
+
 // A server run by the launcher; stopped with SIGTERM when the object goes.
 class Server {
  public:
   explicit Server(std::vector<std::string> extra = {}, std::string transports = "",
-                  std::string program = TEST_SERVER_PATH) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      std::vector<std::string> args = {LAUNCH_PATH};
-      if (!transports.empty()) {
-        args.push_back("-t");
-        args.push_back(transports);
-      }
-      args.push_back(program);
-      for (auto& e : extra) args.push_back(e);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    std::string line;
-    char c;
-    pollfd p{out[0], POLLIN, 0};
-    while (poll(&p, 1, 10000) == 1 && read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    close(out[0]);
-    port_ = atoi(line.c_str());
-  }
-  ~Server() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int st;
-      waitpid(pid_, &st, 0);
-    }
-  }
-  int port() const { return port_; }
-  pid_t pid() const { return pid_; }
-  sockaddr_in addr() const {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<unsigned short>(port_));
-    return a;
-  }
+                  std::string program = TEST_SERVER_PATH)
+      : proc_(LaunchArgs(extra, transports, program)) {}
+  int port() const { return proc_.port(); }
+  pid_t pid() const { return proc_.pid(); }
+  sockaddr_in addr() const { return Loopback(port()); }
   // True while the launcher (and so the server) still runs.
-  bool alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+  bool alive() const { return pid() > 0 && waitpid(pid(), nullptr, WNOHANG) == 0; }
 
  private:
-  pid_t pid_ = -1;
-  int port_ = 0;
+  static std::vector<std::string> LaunchArgs(const std::vector<std::string>& extra, const std::string& transports,
+                                             const std::string& program) {
+    std::vector<std::string> args = {LAUNCH_PATH};
+    if (!transports.empty()) {
+      args.push_back("-t");
+      args.push_back(transports);
+    }
+    args.push_back(program);
+    for (auto& e : extra) args.push_back(e);
+    return args;
+  }
+
+  test_support::SpawnedServer proc_;
 };
 
 // A raw TCP connection.
@@ -131,10 +127,7 @@ class Conn {
  public:
   explicit Conn(int port) {
     fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<unsigned short>(port));
+    sockaddr_in a = Loopback(port);
     int one = 1;
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -215,9 +208,7 @@ class Dgram {
  public:
   explicit Dgram(int port) {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    to_.sin_family = AF_INET;
-    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to_.sin_port = htons(static_cast<unsigned short>(port));
+    to_ = Loopback(port);
   }
   ~Dgram() { close(fd_); }
   void Send(const Bytes& b) {

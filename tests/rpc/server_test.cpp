@@ -540,14 +540,9 @@ TEST(UdpServer, ReplyCache) {
 // --- clients ---
 
 TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
-  int l = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  listen(l, 4);
-  socklen_t len = sizeof a;
-  getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+  sockaddr_in a;
+  int l = LoopbackSocket(SOCK_STREAM, &a);
+  ASSERT_GE(l, 0);
   int sock = -1;
   CLIENT* c = VYRRPC_clnttcp_create(&a, TESTPROG, TESTVERS, &sock, 0, 0);
   ASSERT_NE(c, nullptr);
@@ -563,13 +558,9 @@ TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
   VYRRPC_clnt_destroy(c);
 
   // UDP: resent every interval until the total time is spent.
-  int u = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in ua{};
-  ua.sin_family = AF_INET;
-  ua.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(u, reinterpret_cast<sockaddr*>(&ua), sizeof ua);
-  len = sizeof ua;
-  getsockname(u, reinterpret_cast<sockaddr*>(&ua), &len);
+  sockaddr_in ua;
+  int u = LoopbackSocket(SOCK_DGRAM, &ua);
+  ASSERT_GE(u, 0);
   sock = -1;
   CLIENT* uc = VYRRPC_clntudp_create(&ua, TESTPROG, TESTVERS, timeval{0, 100000}, &sock);
   ASSERT_NE(uc, nullptr);
@@ -593,14 +584,9 @@ TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
 // Each TCP call's xid starts one lower in its first byte, each UDP call's one
 // higher (host-order arithmetic on the first word or half-word).
 TEST(Client, XidsStepByOne) {
-  int l = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  listen(l, 4);
-  socklen_t len = sizeof a;
-  getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+  sockaddr_in a;
+  int l = LoopbackSocket(SOCK_STREAM, &a);
+  ASSERT_GE(l, 0);
   int sock = -1;
   CLIENT* c = VYRRPC_clnttcp_create(&a, TESTPROG, TESTVERS, &sock, 0, 0);
   ASSERT_NE(c, nullptr);
@@ -618,13 +604,9 @@ TEST(Client, XidsStepByOne) {
   close(peer);
   close(l);
 
-  int u = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in ua{};
-  ua.sin_family = AF_INET;
-  ua.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(u, reinterpret_cast<sockaddr*>(&ua), sizeof ua);
-  len = sizeof ua;
-  getsockname(u, reinterpret_cast<sockaddr*>(&ua), &len);
+  sockaddr_in ua;
+  int u = LoopbackSocket(SOCK_DGRAM, &ua);
+  ASSERT_GE(u, 0);
   sock = -1;
   CLIENT* uc = VYRRPC_clntudp_create(&ua, TESTPROG, TESTVERS, timeval{1, 0}, &sock);
   ASSERT_NE(uc, nullptr);
@@ -640,14 +622,9 @@ TEST(Client, XidsStepByOne) {
 }
 
 TEST(Client, FailedTlsHandshakeGivesNoHandleAndPrintsNothing) {
-  int l = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  listen(l, 4);
-  socklen_t len = sizeof a;
-  getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+  sockaddr_in a;
+  int l = LoopbackSocket(SOCK_STREAM, &a);
+  ASSERT_GE(l, 0);
   std::thread closer([l] {
     int c = accept(l, nullptr, nullptr);
     char junk[16] = "not tls at all!";
@@ -668,9 +645,7 @@ TEST(Client, FailedTlsHandshakeGivesNoHandleAndPrintsNothing) {
 }
 
 TEST(Client, ConnectWithoutPortFails) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in a = Loopback();
   int sock = -1;
   EXPECT_EQ(VYRRPC_clnttcp_create(&a, TESTPROG, TESTVERS, &sock, 0, 0), nullptr);
   EXPECT_EQ(VYRRPC__rpc_createerr.cf_stat, RPC_SYSTEMERROR);

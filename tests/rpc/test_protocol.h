@@ -2,6 +2,7 @@
 // benchmarks: plain XDR types only.
 #pragma once
 
+#include "rpc/svc.h"
 #include "rpc/xdr.h"
 
 constexpr unsigned int TESTPROG = 0x20000001;
@@ -30,3 +31,23 @@ inline xdrproc_t XP(int (*f)(XDR*, Blob*)) { return reinterpret_cast<xdrproc_t>(
 inline xdrproc_t XP(int (*f)(XDR*, int*)) { return reinterpret_cast<xdrproc_t>(f); }
 inline xdrproc_t XP(int (*f)(XDR*, unsigned int*)) { return reinterpret_cast<xdrproc_t>(f); }
 inline xdrproc_t XP(int (*f)(XDR*, void*)) { return reinterpret_cast<xdrproc_t>(f); }
+
+// Answers TP_NULL and TP_ECHO_INT, which every test server serves alike;
+// false for any other procedure.
+inline bool serve_common(svc_req* rq, SVCXPRT* x) {
+  switch (rq->rq_proc) {
+    case TP_NULL:
+      VYRRPC_svc_sendreply(x, XP(VYRRPC_xdr_void), nullptr);
+      return true;
+    case TP_ECHO_INT: {
+      int v = 0;
+      if (VYRRPC_svc_getargs(x, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&v)))
+        VYRRPC_svc_sendreply(x, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&v));
+      else
+        VYRRPC_svcerr_decode(x);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
