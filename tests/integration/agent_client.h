@@ -140,6 +140,13 @@ class AgentClient {
     EXPECT_EQ(dbsvc_prepare(c, &a, &r), RPC_SUCCESS);
     return r;
   }
+  // A call answered with an error code only, such as the catalog calls.
+  template <class Args>
+  errcode_t Call(clnt_stat (*fn)(WireClient*, Args*, errcode_t*), Args args) {
+    errcode_t e = ER_SUCCESS;
+    EXPECT_EQ(fn(c, &args, &e), RPC_SUCCESS);
+    return e;
+  }
   errcode_t Execute(handle_t h) { return Simple(dbsvc_execute, h); }
   errcode_t Exec(handle_t hConn, const std::string& sql) {
     handle_t h = Cursor(hConn);

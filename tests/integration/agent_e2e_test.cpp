@@ -263,33 +263,24 @@ TEST_F(AgentE2E, CatalogCalls) {
   handle_t h = cl->Cursor(hConn);
   DDTables t{};
   t.tableName = const_cast<char*>("cat%");
-  call_tables ta{h, &t};
-  errcode_t e = ER_SUCCESS;
-  ASSERT_EQ(dbsvc_tables(cl->c, &ta, &e), RPC_SUCCESS);
-  ASSERT_EQ(e, ER_SUCCESS) << cl->Errors(h);
+  ASSERT_EQ(cl->Call(dbsvc_tables, call_tables{h, &t}), ER_SUCCESS) << cl->Errors(h);
   Rows rows = cl->FetchAll(h, 50);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][2], "cat1");
   DDColumns c{};
   c.tableName = const_cast<char*>("cat1");
-  call_columns ca{h, &c};
-  ASSERT_EQ(dbsvc_columns(cl->c, &ca, &e), RPC_SUCCESS);
-  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->Call(dbsvc_columns, call_columns{h, &c}), ER_SUCCESS);
   rows = cl->FetchAll(h, 50);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][3], "k");
   EXPECT_EQ(rows[1][3], "v");
   DDPrimaryKeys pk{};
   pk.tableName = const_cast<char*>("cat1");
-  call_primarykeys pa{h, &pk};
-  ASSERT_EQ(dbsvc_primarykeys(cl->c, &pa, &e), RPC_SUCCESS);
-  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->Call(dbsvc_primarykeys, call_primarykeys{h, &pk}), ER_SUCCESS);
   rows = cl->FetchAll(h, 50);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][3], "k");
-  call_typeinfo ti{h, 0};
-  ASSERT_EQ(dbsvc_typeinfo(cl->c, &ti, &e), RPC_SUCCESS);
-  ASSERT_EQ(e, ER_SUCCESS);
+  ASSERT_EQ(cl->Call(dbsvc_typeinfo, call_typeinfo{h, 0}), ER_SUCCESS);
   EXPECT_GT(cl->FetchAll(h, 100).size(), 5u);
 }
 

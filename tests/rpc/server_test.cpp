@@ -30,9 +30,9 @@ CLIENT* Udp(const Server& s, unsigned int prog = TESTPROG, unsigned int vers = T
   return VYRRPC_clntudp_create(&a, prog, vers, timeval{1, 0}, &sock);
 }
 
-clnt_stat EchoInt(CLIENT* c, int in, int* out) {
+clnt_stat EchoInt(CLIENT* c, int in, int* out, timeval timeout = kTimeout) {
   return VYRRPC_clnt_call(c, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                          reinterpret_cast<char*>(out), kTimeout);
+                          reinterpret_cast<char*>(out), timeout);
 }
 
 // The server still answers a fresh client.
@@ -549,9 +549,7 @@ TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
   int out;
   auto start = Clock::now();
   int in = 1;
-  EXPECT_EQ(VYRRPC_clnt_call(c, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                             reinterpret_cast<char*>(&out), timeval{0, 300000}),
-            RPC_TIMEDOUT);
+  EXPECT_EQ(EchoInt(c, in, &out, timeval{0, 300000}), RPC_TIMEDOUT);
   long ms = MsSince(start);
   EXPECT_GE(ms, 250);
   EXPECT_LT(ms, 2000);  // not the whole seconds a coarser clock would wait
@@ -565,9 +563,7 @@ TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
   CLIENT* uc = VYRRPC_clntudp_create(&ua, TESTPROG, TESTVERS, timeval{0, 100000}, &sock);
   ASSERT_NE(uc, nullptr);
   start = Clock::now();
-  EXPECT_EQ(VYRRPC_clnt_call(uc, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                             reinterpret_cast<char*>(&out), timeval{0, 450000}),
-            RPC_TIMEDOUT);
+  EXPECT_EQ(EchoInt(uc, in, &out, timeval{0, 450000}), RPC_TIMEDOUT);
   ms = MsSince(start);
   EXPECT_GE(ms, 400);
   EXPECT_LT(ms, 2000);
@@ -593,8 +589,7 @@ TEST(Client, XidsStepByOne) {
   int peer = accept(l, nullptr, nullptr);
   int in = 1, out;
   for (int i = 0; i < 2; i++)
-    VYRRPC_clnt_call(c, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                     reinterpret_cast<char*>(&out), timeval{0, 50000});
+    EchoInt(c, in, &out, timeval{0, 50000});
   unsigned char buf[2 * (4 + 44)];
   ssize_t n = recv(peer, buf, sizeof buf, MSG_WAITALL);
   ASSERT_EQ(n, static_cast<ssize_t>(sizeof buf));
@@ -612,8 +607,7 @@ TEST(Client, XidsStepByOne) {
   ASSERT_NE(uc, nullptr);
   unsigned char d1[200], d2[200];
   for (unsigned char* d : {d1, d2}) {
-    VYRRPC_clnt_call(uc, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                     reinterpret_cast<char*>(&out), timeval{0, 50000});
+    EchoInt(uc, in, &out, timeval{0, 50000});
     ASSERT_GT(recv(u, d, 200, 0), 4);
   }
   EXPECT_EQ(static_cast<uint16_t>((d1[0] | (d1[1] << 8)) + 1), static_cast<uint16_t>(d2[0] | (d2[1] << 8)));
