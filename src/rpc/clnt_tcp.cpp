@@ -267,15 +267,8 @@ void clnttcp_destroy(CLIENT* h) {
 const clnt_ops tcp_ops = {clnttcp_call,    clnttcp_abort,   clnttcp_geterr,
                           clnttcp_freeres, clnttcp_destroy, clnttcp_control};
 
-void set_createerr(clnt_stat st, int err) {
-  VYRRPC__rpc_createerr.cf_stat = st;
-  VYRRPC__rpc_createerr.cf_error.re_status = st;
-  VYRRPC__rpc_createerr.cf_error.re_errno = err;
-}
-
 }  // namespace
 
-// xid seed shared with the UDP handles: process id ^ seconds ^ microseconds.
 unsigned int VYRRPC__clnt_xid_seed(void) {
   timeval now;
   gettimeofday(&now, nullptr);
@@ -287,13 +280,13 @@ CLIENT* VYRRPC_clntssl_create(void* ctx, sockaddr_in* raddr, unsigned int prog, 
   CLIENT* h = static_cast<CLIENT*>(calloc(1, sizeof(CLIENT)));
   ct_data* ct = static_cast<ct_data*>(calloc(1, sizeof(ct_data)));
   if (!h || !ct) {
-    set_createerr(RPC_SYSTEMERROR, errno);
+    VYRRPC__set_createerr(RPC_SYSTEMERROR, errno);
     free(h);
     free(ct);
     return nullptr;
   }
   auto fail = [&](clnt_stat st, int err) -> CLIENT* {
-    set_createerr(st, err);
+    VYRRPC__set_createerr(st, err);
     if (ct->ct_ssl) SSL_free(ct->ct_ssl);
     if (ct->ct_closeit) close(ct->ct_sock);
     free(ct);
@@ -316,13 +309,9 @@ CLIENT* VYRRPC_clntssl_create(void* ctx, sockaddr_in* raddr, unsigned int prog, 
   ct->ct_waitset = 0;
   ct->ct_died = 0;
   ct->ct_addr = *raddr;
-  rpc_msg call{};
-  call.rm_xid = VYRRPC__clnt_xid_seed();
-  call.rm_call.cb_prog = prog;
-  call.rm_call.cb_vers = vers;
   XDR x;
   VYRRPC_xdrmem_create(&x, ct->ct_mcall, sizeof ct->ct_mcall, XDR_ENCODE);
-  if (!VYRRPC_xdr_callhdr(&x, &call)) return fail(RPC_SYSTEMERROR, 0);
+  if (!VYRRPC__put_call_header(&x, prog, vers)) return fail(RPC_SYSTEMERROR, 0);
   ct->ct_mpos = VYRRPC_xdr_getpos(&x);
   if (!VYRRPC_xdrrec_create(&ct->ct_xdrs, sendsz, recvsz, reinterpret_cast<char*>(ct), readtcp, writetcp))
     return fail(RPC_SYSTEMERROR, ENOMEM);

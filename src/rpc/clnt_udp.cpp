@@ -17,8 +17,6 @@
 #include "rpc/xdr_call.h"
 #include "rpc/xprt_common.h"
 
-unsigned int VYRRPC__clnt_xid_seed(void);
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -156,12 +154,6 @@ void clntudp_destroy(CLIENT* h) {
 const clnt_ops udp_ops = {clntudp_call,    clntudp_abort,   clntudp_geterr,
                           clntudp_freeres, clntudp_destroy, clntudp_control};
 
-void set_createerr(clnt_stat st, int err) {
-  VYRRPC__rpc_createerr.cf_stat = st;
-  VYRRPC__rpc_createerr.cf_error.re_status = st;
-  VYRRPC__rpc_createerr.cf_error.re_errno = err;
-}
-
 }  // namespace
 
 CLIENT* VYRRPC_clntudp_bufcreate(sockaddr_in* raddr, unsigned int program, unsigned int version, timeval wait,
@@ -169,13 +161,13 @@ CLIENT* VYRRPC_clntudp_bufcreate(sockaddr_in* raddr, unsigned int program, unsig
   uint64_t s4 = (static_cast<uint64_t>(sendsz) + 3) / 4 * 4;
   uint64_t r4 = (static_cast<uint64_t>(recvsz) + 3) / 4 * 4;
   if (s4 < 4 || r4 < 4 || s4 > 0xFFFFFFFCu || r4 > 0xFFFFFFFCu) {
-    set_createerr(RPC_SYSTEMERROR, EINVAL);
+    VYRRPC__set_createerr(RPC_SYSTEMERROR, EINVAL);
     return nullptr;
   }
   CLIENT* h = static_cast<CLIENT*>(calloc(1, sizeof(CLIENT)));
   cu_data* cu = static_cast<cu_data*>(calloc(1, sizeof(cu_data) + r4 + s4));
   if (!h || !cu) {
-    set_createerr(RPC_SYSTEMERROR, errno);
+    VYRRPC__set_createerr(RPC_SYSTEMERROR, errno);
     free(h);
     free(cu);
     return nullptr;
@@ -199,13 +191,9 @@ CLIENT* VYRRPC_clntudp_bufcreate(sockaddr_in* raddr, unsigned int program, unsig
   cu->cu_total.tv_usec = -1;
   cu->cu_sendsz = static_cast<unsigned int>(s4);
   cu->cu_recvsz = static_cast<unsigned int>(r4);
-  rpc_msg call{};
-  call.rm_xid = VYRRPC__clnt_xid_seed();
-  call.rm_call.cb_prog = program;
-  call.rm_call.cb_vers = version;
   VYRRPC_xdrmem_create(&cu->cu_outxdrs, cu->cu_outbuf, cu->cu_sendsz, XDR_ENCODE);
-  if (!VYRRPC_xdr_callhdr(&cu->cu_outxdrs, &call)) {
-    set_createerr(RPC_SYSTEMERROR, 0);
+  if (!VYRRPC__put_call_header(&cu->cu_outxdrs, program, version)) {
+    VYRRPC__set_createerr(RPC_SYSTEMERROR, 0);
     free(cu);
     free(h);
     return nullptr;
@@ -214,7 +202,7 @@ CLIENT* VYRRPC_clntudp_bufcreate(sockaddr_in* raddr, unsigned int program, unsig
   if (*sockp < 0) {
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_UDP);
     if (s < 0) {
-      set_createerr(RPC_SYSTEMERROR, errno);
+      VYRRPC__set_createerr(RPC_SYSTEMERROR, errno);
       free(cu);
       free(h);
       return nullptr;

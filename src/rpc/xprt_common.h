@@ -2,6 +2,7 @@
 // take alike.
 #pragma once
 
+#include "rpc/clnt.h"
 #include "rpc/rpc_msg.h"
 #include "rpc/xdr_call.h"
 
@@ -20,6 +21,27 @@ inline void VYRRPC__free_verifier(XDR* xdrs, opaque_auth* verf) {
     xdrs->x_op = XDR_FREE;
     VYRRPC_xdr_opaque_auth(xdrs, verf);
   }
+}
+
+// Where the xids of a new client handle start: process id ^ seconds ^
+// microseconds (defined with the TCP handles).
+unsigned int VYRRPC__clnt_xid_seed(void);
+
+// Records why a client handle could not be made.
+inline void VYRRPC__set_createerr(clnt_stat st, int err) {
+  VYRRPC__rpc_createerr.cf_stat = st;
+  VYRRPC__rpc_createerr.cf_error.re_status = st;
+  VYRRPC__rpc_createerr.cf_error.re_errno = err;
+}
+
+// Encodes the start every call of a new client handle shares: a fresh xid,
+// the RPC version, program and version.
+inline int VYRRPC__put_call_header(XDR* xdrs, unsigned int prog, unsigned int vers) {
+  rpc_msg call{};
+  call.rm_xid = VYRRPC__clnt_xid_seed();
+  call.rm_call.cb_prog = prog;
+  call.rm_call.cb_vers = vers;
+  return VYRRPC_xdr_callhdr(xdrs, &call);
 }
 
 // The reply sent instead of one that could not be encoded whole: accepted,
