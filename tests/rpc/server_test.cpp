@@ -18,16 +18,23 @@ namespace {
 const timeval kTimeout = {5, 0};
 const std::string kKey = std::string(TLS_DIR) + "/server.pem";
 
-CLIENT* Tcp(const Server& s, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
-  sockaddr_in a = s.addr();
+CLIENT* TcpAt(sockaddr_in a, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
   int sock = -1;
   return VYRRPC_clnttcp_create(&a, prog, vers, &sock, 0, 0);
 }
 
-CLIENT* Udp(const Server& s, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
-  sockaddr_in a = s.addr();
+// A UDP handle that resends every `wait`.
+CLIENT* UdpAt(sockaddr_in a, timeval wait = {1, 0}, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
   int sock = -1;
-  return VYRRPC_clntudp_create(&a, prog, vers, timeval{1, 0}, &sock);
+  return VYRRPC_clntudp_create(&a, prog, vers, wait, &sock);
+}
+
+CLIENT* Tcp(const Server& s, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
+  return TcpAt(s.addr(), prog, vers);
+}
+
+CLIENT* Udp(const Server& s, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
+  return UdpAt(s.addr(), {1, 0}, prog, vers);
 }
 
 clnt_stat EchoInt(CLIENT* c, int in, int* out, timeval timeout = kTimeout) {
@@ -543,8 +550,7 @@ TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
   sockaddr_in a;
   int l = LoopbackSocket(SOCK_STREAM, &a);
   ASSERT_GE(l, 0);
-  int sock = -1;
-  CLIENT* c = VYRRPC_clnttcp_create(&a, TESTPROG, TESTVERS, &sock, 0, 0);
+  CLIENT* c = TcpAt(a);
   ASSERT_NE(c, nullptr);
   int out;
   auto start = Clock::now();
@@ -559,8 +565,7 @@ TEST(Client, TimeoutsBelowOneSecondAreHonoured) {
   sockaddr_in ua;
   int u = LoopbackSocket(SOCK_DGRAM, &ua);
   ASSERT_GE(u, 0);
-  sock = -1;
-  CLIENT* uc = VYRRPC_clntudp_create(&ua, TESTPROG, TESTVERS, timeval{0, 100000}, &sock);
+  CLIENT* uc = UdpAt(ua, timeval{0, 100000});
   ASSERT_NE(uc, nullptr);
   start = Clock::now();
   EXPECT_EQ(EchoInt(uc, in, &out, timeval{0, 450000}), RPC_TIMEDOUT);
@@ -583,13 +588,11 @@ TEST(Client, XidsStepByOne) {
   sockaddr_in a;
   int l = LoopbackSocket(SOCK_STREAM, &a);
   ASSERT_GE(l, 0);
-  int sock = -1;
-  CLIENT* c = VYRRPC_clnttcp_create(&a, TESTPROG, TESTVERS, &sock, 0, 0);
+  CLIENT* c = TcpAt(a);
   ASSERT_NE(c, nullptr);
   int peer = accept(l, nullptr, nullptr);
   int in = 1, out;
-  for (int i = 0; i < 2; i++)
-    EchoInt(c, in, &out, timeval{0, 50000});
+  for (int i = 0; i < 2; i++) EchoInt(c, in, &out, timeval{0, 50000});
   unsigned char buf[2 * (4 + 44)];
   ssize_t n = recv(peer, buf, sizeof buf, MSG_WAITALL);
   ASSERT_EQ(n, static_cast<ssize_t>(sizeof buf));
@@ -602,8 +605,7 @@ TEST(Client, XidsStepByOne) {
   sockaddr_in ua;
   int u = LoopbackSocket(SOCK_DGRAM, &ua);
   ASSERT_GE(u, 0);
-  sock = -1;
-  CLIENT* uc = VYRRPC_clntudp_create(&ua, TESTPROG, TESTVERS, timeval{1, 0}, &sock);
+  CLIENT* uc = UdpAt(ua);
   ASSERT_NE(uc, nullptr);
   unsigned char d1[200], d2[200];
   for (unsigned char* d : {d1, d2}) {
@@ -639,9 +641,7 @@ TEST(Client, FailedTlsHandshakeGivesNoHandleAndPrintsNothing) {
 }
 
 TEST(Client, ConnectWithoutPortFails) {
-  sockaddr_in a = Loopback();
-  int sock = -1;
-  EXPECT_EQ(VYRRPC_clnttcp_create(&a, TESTPROG, TESTVERS, &sock, 0, 0), nullptr);
+  EXPECT_EQ(TcpAt(Loopback()), nullptr);
   EXPECT_EQ(VYRRPC__rpc_createerr.cf_stat, RPC_SYSTEMERROR);
 }
 
