@@ -1,9 +1,10 @@
 // Catalog calls: run the ODBC catalog functions on a cursor and leave their
 // result sets to be fetched like a query's; native SQL translation.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "backend/backend.h"
@@ -12,19 +13,53 @@
 
 namespace {
 
-void EmptyToNull(String* s) {
-  if (*s && !**s) {
-    free(*s);
-    *s = nullptr;
+// Empty texts pass to the driver as null.
+void EmptyToNull(std::initializer_list<String*> texts) {
+  for (String* s : texts) {
+    if (*s && !**s) {
+      free(*s);
+      *s = nullptr;
+    }
   }
 }
 
 bool IsEmpty(const char* s) { return !s || !*s; }
 
-// Wide copies of catalog arguments for a Unicode connection, freed with the set.
-struct WideArgs {
+SQLSMALLINT L(const char* s) { return s ? SQL_NTS : 0; }
+
+// The narrow and the wide forms of the catalog functions. A form also turns a
+// text argument into its character type, so each catalog call is written once
+// and runs in whichever form the connection uses.
+struct NarrowForm {
+  static constexpr auto ColumnPrivileges = SQLColumnPrivileges;
+  static constexpr auto Columns = SQLColumns;
+  static constexpr auto ForeignKeys = SQLForeignKeys;
+  static constexpr auto GetTypeInfo = SQLGetTypeInfo;
+  static constexpr auto PrimaryKeys = SQLPrimaryKeys;
+  static constexpr auto ProcedureColumns = SQLProcedureColumns;
+  static constexpr auto Procedures = SQLProcedures;
+  static constexpr auto SpecialColumns = SQLSpecialColumns;
+  static constexpr auto Statistics = SQLStatistics;
+  static constexpr auto TablePrivileges = SQLTablePrivileges;
+  static constexpr auto Tables = SQLTables;
+  SQLCHAR* operator()(const char* s) { return (SQLCHAR*)s; }
+};
+
+// Its wide copies of the text arguments live as long as the form.
+struct WideForm {
+  static constexpr auto ColumnPrivileges = SQLColumnPrivilegesW;
+  static constexpr auto Columns = SQLColumnsW;
+  static constexpr auto ForeignKeys = SQLForeignKeysW;
+  static constexpr auto GetTypeInfo = SQLGetTypeInfoW;
+  static constexpr auto PrimaryKeys = SQLPrimaryKeysW;
+  static constexpr auto ProcedureColumns = SQLProcedureColumnsW;
+  static constexpr auto Procedures = SQLProceduresW;
+  static constexpr auto SpecialColumns = SQLSpecialColumnsW;
+  static constexpr auto Statistics = SQLStatisticsW;
+  static constexpr auto TablePrivileges = SQLTablePrivilegesW;
+  static constexpr auto Tables = SQLTablesW;
   std::vector<wchar_t*> owned;
-  ~WideArgs() {
+  ~WideForm() {
     for (auto* w : owned) free(w);
   }
   SQLWCHAR* operator()(const char* s) {
@@ -35,8 +70,19 @@ struct WideArgs {
   }
 };
 
-SQLCHAR* N(const char* s) { return (SQLCHAR*)s; }
-SQLSMALLINT L(const char* s) { return s ? SQL_NTS : 0; }
+// Runs `call` with the connection's form and opens the result set it leaves.
+// `name` is the narrow function's; the wide one's ends in "W".
+template <class Call>
+errcode_t RunCatalog(_Cursor* pc, const char* name, Call call) {
+  if (pc->pConnect->unicode) {
+    WideForm w;
+    char label[40];
+    snprintf(label, sizeof label, "%sW", name);
+    return FinishCatView(pc, label, call(w));
+  }
+  NarrowForm n;
+  return FinishCatView(pc, name, call(n));
+}
 
 // Common start: look the cursor up, unprepare it and check the driver's function.
 _Cursor* Begin(handle_t h, int cap, errcode_t* pErr) {
@@ -54,9 +100,26 @@ _Cursor* Begin(handle_t h, int cap, errcode_t* pErr) {
   return pc;
 }
 
+// The same for a call with an argument record, which must be there.
+_Cursor* Begin(handle_t h, int cap, const void* args, errcode_t* pErr) {
+  _Cursor* pc = Begin(h, cap, pErr);
+  if (pc && !args) {
+    *pErr = ER_INVALID_ARGUMENT;
+    return nullptr;
+  }
+  return pc;
+}
+
 // Owner rule: with no owner usage, an owner of exactly "%" passes as null.
-bool NullOwner(const _Cursor* pc, const char* owner) {
-  return GetCap(pc->pConnect, CAP_OWNER_USAGE) == 0 && owner && strcmp(owner, "%") == 0;
+const char* PassedOwner(const _Cursor* pc, const char* owner) {
+  if (GetCap(pc->pConnect, CAP_OWNER_USAGE) == 0 && owner && strcmp(owner, "%") == 0) return nullptr;
+  return owner;
+}
+
+// A result set whose rows are adjusted on their way to the client.
+errcode_t WithPostFetch(_Cursor* pc, errcode_t e, fetchProc_t proc, uns16 virtParam) {
+  if (e == ER_SUCCESS) pc->fetchProc = proc, pc->virtParam = virtParam;
+  return e;
 }
 
 }  // namespace
@@ -72,228 +135,137 @@ errcode_t FinishCatView(_Cursor* pc, const char* label, int rc) {
 
 errcode_t ODBC_DDColumnPrivileges(handle_t h, DDColumnPrivileges* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_COLUMNPRIVILEGES, &e);
+  _Cursor* pc = Begin(h, CAP_COLUMNPRIVILEGES, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLColumnPrivilegesW(pc->hStmt, w(a->tableQualifier), L(a->tableQualifier), w(a->tableOwner), L(a->tableOwner),
-                             w(a->tableName), L(a->tableName), w(a->columnName), L(a->columnName));
-    return FinishCatView(pc, "SQLColumnPrivilegesW", r);
-  }
-  r = SQLColumnPrivileges(pc->hStmt, N(a->tableQualifier), L(a->tableQualifier), N(a->tableOwner), L(a->tableOwner),
-                          N(a->tableName), L(a->tableName), N(a->columnName), L(a->columnName));
-  return FinishCatView(pc, "SQLColumnPrivileges", r);
+  EmptyToNull({&a->tableQualifier, &a->tableOwner});
+  return RunCatalog(pc, "SQLColumnPrivileges", [&](auto& f) {
+    return f.ColumnPrivileges(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
+                              L(a->tableOwner), f(a->tableName), L(a->tableName), f(a->columnName), L(a->columnName));
+  });
 }
 
 errcode_t ODBC_DDColumns(handle_t h, DDColumns* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, -1, &e);
+  _Cursor* pc = Begin(h, -1, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  EmptyToNull(&a->columnName);
-  const char* owner = NullOwner(pc, a->tableOwner) ? nullptr : a->tableOwner;
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLColumnsW(pc->hStmt, w(a->tableQualifier), L(a->tableQualifier), w(owner), L(owner), w(a->tableName),
-                    L(a->tableName), w(a->columnName), L(a->columnName));
-    e = FinishCatView(pc, "SQLColumnsW", r);
-  } else {
-    r = SQLColumns(pc->hStmt, N(a->tableQualifier), L(a->tableQualifier), N(owner), L(owner), N(a->tableName),
-                   L(a->tableName), N(a->columnName), L(a->columnName));
-    e = FinishCatView(pc, "SQLColumns", r);
-  }
-  if (e == ER_SUCCESS) pc->fetchProc = ColumnsPostFetch, pc->virtParam = 0;
-  return e;
+  EmptyToNull({&a->tableQualifier, &a->tableOwner, &a->columnName});
+  const char* owner = PassedOwner(pc, a->tableOwner);
+  e = RunCatalog(pc, "SQLColumns", [&](auto& f) {
+    return f.Columns(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(owner), L(owner), f(a->tableName),
+                     L(a->tableName), f(a->columnName), L(a->columnName));
+  });
+  return WithPostFetch(pc, e, ColumnsPostFetch, 0);
 }
 
 errcode_t ODBC_DDForeignKeys(handle_t h, DDForeignKeys* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_FOREIGNKEYS, &e);
+  _Cursor* pc = Begin(h, CAP_FOREIGNKEYS, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->pkTableQualifier);
-  EmptyToNull(&a->pkTableOwner);
-  EmptyToNull(&a->fkTableQualifier);
-  EmptyToNull(&a->fkTableOwner);
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLForeignKeysW(pc->hStmt, w(a->pkTableQualifier), L(a->pkTableQualifier), w(a->pkTableOwner),
-                        L(a->pkTableOwner), w(a->pkTableName), L(a->pkTableName), w(a->fkTableQualifier),
-                        L(a->fkTableQualifier), w(a->fkTableOwner), L(a->fkTableOwner), w(a->fkTableName),
-                        L(a->fkTableName));
-    return FinishCatView(pc, "SQLForeignKeysW", r);
-  }
-  r = SQLForeignKeys(pc->hStmt, N(a->pkTableQualifier), L(a->pkTableQualifier), N(a->pkTableOwner), L(a->pkTableOwner),
-                     N(a->pkTableName), L(a->pkTableName), N(a->fkTableQualifier), L(a->fkTableQualifier),
-                     N(a->fkTableOwner), L(a->fkTableOwner), N(a->fkTableName), L(a->fkTableName));
-  return FinishCatView(pc, "SQLForeignKeys", r);
+  EmptyToNull({&a->pkTableQualifier, &a->pkTableOwner, &a->fkTableQualifier, &a->fkTableOwner});
+  return RunCatalog(pc, "SQLForeignKeys", [&](auto& f) {
+    return f.ForeignKeys(pc->hStmt, f(a->pkTableQualifier), L(a->pkTableQualifier), f(a->pkTableOwner),
+                         L(a->pkTableOwner), f(a->pkTableName), L(a->pkTableName), f(a->fkTableQualifier),
+                         L(a->fkTableQualifier), f(a->fkTableOwner), L(a->fkTableOwner), f(a->fkTableName),
+                         L(a->fkTableName));
+  });
 }
 
 errcode_t ODBC_DDPrimaryKeys(handle_t h, DDPrimaryKeys* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_PRIMARYKEYS, &e);
+  _Cursor* pc = Begin(h, CAP_PRIMARYKEYS, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLPrimaryKeysW(pc->hStmt, w(a->tableQualifier), L(a->tableQualifier), w(a->tableOwner), L(a->tableOwner),
-                        w(a->tableName), L(a->tableName));
-    return FinishCatView(pc, "SQLPrimaryKeysW", r);
-  }
-  r = SQLPrimaryKeys(pc->hStmt, N(a->tableQualifier), L(a->tableQualifier), N(a->tableOwner), L(a->tableOwner),
-                     N(a->tableName), L(a->tableName));
-  return FinishCatView(pc, "SQLPrimaryKeys", r);
+  EmptyToNull({&a->tableQualifier, &a->tableOwner});
+  return RunCatalog(pc, "SQLPrimaryKeys", [&](auto& f) {
+    return f.PrimaryKeys(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner), L(a->tableOwner),
+                         f(a->tableName), L(a->tableName));
+  });
 }
 
 errcode_t ODBC_DDProcedureColumns(handle_t h, DDProcedureColumns* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_PROCEDURECOLUMNS, &e);
+  _Cursor* pc = Begin(h, CAP_PROCEDURECOLUMNS, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->procQualifier);
-  EmptyToNull(&a->procOwner);
-  const char* owner = NullOwner(pc, a->procOwner) ? nullptr : a->procOwner;
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLProcedureColumnsW(pc->hStmt, w(a->procQualifier), L(a->procQualifier), w(owner), L(owner), w(a->procName),
-                             L(a->procName), w(a->columnName), L(a->columnName));
-    e = FinishCatView(pc, "SQLProcedureColumnsW", r);
-  } else {
-    r = SQLProcedureColumns(pc->hStmt, N(a->procQualifier), L(a->procQualifier), N(owner), L(owner), N(a->procName),
-                            L(a->procName), N(a->columnName), L(a->columnName));
-    e = FinishCatView(pc, "SQLProcedureColumns", r);
-  }
-  if (e == ER_SUCCESS) pc->fetchProc = ColumnsPostFetch, pc->virtParam = 1;
-  return e;
+  EmptyToNull({&a->procQualifier, &a->procOwner});
+  const char* owner = PassedOwner(pc, a->procOwner);
+  e = RunCatalog(pc, "SQLProcedureColumns", [&](auto& f) {
+    return f.ProcedureColumns(pc->hStmt, f(a->procQualifier), L(a->procQualifier), f(owner), L(owner), f(a->procName),
+                              L(a->procName), f(a->columnName), L(a->columnName));
+  });
+  return WithPostFetch(pc, e, ColumnsPostFetch, 1);
 }
 
 errcode_t ODBC_DDProcedures(handle_t h, DDProcedures* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_PROCEDURES, &e);
+  _Cursor* pc = Begin(h, CAP_PROCEDURES, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->procQualifier);
-  EmptyToNull(&a->procOwner);
-  const char* owner = NullOwner(pc, a->procOwner) ? nullptr : a->procOwner;
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLProceduresW(pc->hStmt, w(a->procQualifier), L(a->procQualifier), w(owner), L(owner), w(a->procName),
-                       L(a->procName));
-    return FinishCatView(pc, "SQLProceduresW", r);
-  }
-  r = SQLProcedures(pc->hStmt, N(a->procQualifier), L(a->procQualifier), N(owner), L(owner), N(a->procName),
-                    L(a->procName));
-  return FinishCatView(pc, "SQLProcedures", r);
+  EmptyToNull({&a->procQualifier, &a->procOwner});
+  const char* owner = PassedOwner(pc, a->procOwner);
+  return RunCatalog(pc, "SQLProcedures", [&](auto& f) {
+    return f.Procedures(pc->hStmt, f(a->procQualifier), L(a->procQualifier), f(owner), L(owner), f(a->procName),
+                        L(a->procName));
+  });
 }
 
 errcode_t ODBC_DDSpecialColumns(handle_t h, DDSpecialColumns* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_SPECIALCOLUMNS, &e);
+  _Cursor* pc = Begin(h, CAP_SPECIALCOLUMNS, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLSpecialColumnsW(pc->hStmt, a->colType, w(a->tableQualifier), L(a->tableQualifier), w(a->tableOwner),
-                           L(a->tableOwner), w(a->tableName), L(a->tableName), a->scope, a->nullable);
-    e = FinishCatView(pc, "SQLSpecialColumnsW", r);
-  } else {
-    r = SQLSpecialColumns(pc->hStmt, a->colType, N(a->tableQualifier), L(a->tableQualifier), N(a->tableOwner),
-                          L(a->tableOwner), N(a->tableName), L(a->tableName), a->scope, a->nullable);
-    e = FinishCatView(pc, "SQLSpecialColumns", r);
-  }
-  if (e == ER_SUCCESS) pc->fetchProc = SpecialColumnsPostFetch, pc->virtParam = 0;
-  return e;
+  EmptyToNull({&a->tableQualifier, &a->tableOwner});
+  e = RunCatalog(pc, "SQLSpecialColumns", [&](auto& f) {
+    return f.SpecialColumns(pc->hStmt, a->colType, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
+                            L(a->tableOwner), f(a->tableName), L(a->tableName), a->scope, a->nullable);
+  });
+  return WithPostFetch(pc, e, SpecialColumnsPostFetch, 0);
 }
 
 errcode_t ODBC_DDStatistics(handle_t h, DDStatistics* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_STATISTICS, &e);
+  _Cursor* pc = Begin(h, CAP_STATISTICS, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLStatisticsW(pc->hStmt, w(a->tableQualifier), L(a->tableQualifier), w(a->tableOwner), L(a->tableOwner),
-                       w(a->tableName), L(a->tableName), a->unique, a->accuracy);
-    return FinishCatView(pc, "SQLStatisticsW", r);
-  }
-  r = SQLStatistics(pc->hStmt, N(a->tableQualifier), L(a->tableQualifier), N(a->tableOwner), L(a->tableOwner),
-                    N(a->tableName), L(a->tableName), a->unique, a->accuracy);
-  return FinishCatView(pc, "SQLStatistics", r);
+  EmptyToNull({&a->tableQualifier, &a->tableOwner});
+  return RunCatalog(pc, "SQLStatistics", [&](auto& f) {
+    return f.Statistics(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner), L(a->tableOwner),
+                        f(a->tableName), L(a->tableName), a->unique, a->accuracy);
+  });
 }
 
 errcode_t ODBC_DDTablePrivileges(handle_t h, DDTablePrivileges* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, CAP_TABLEPRIVILEGES, &e);
+  _Cursor* pc = Begin(h, CAP_TABLEPRIVILEGES, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  SQLRETURN r;
-  if (pc->pConnect->unicode) {
-    WideArgs w;
-    r = SQLTablePrivilegesW(pc->hStmt, w(a->tableQualifier), L(a->tableQualifier), w(a->tableOwner), L(a->tableOwner),
-                            w(a->tableName), L(a->tableName));
-    return FinishCatView(pc, "SQLTablePrivilegesW", r);
-  }
-  r = SQLTablePrivileges(pc->hStmt, N(a->tableQualifier), L(a->tableQualifier), N(a->tableOwner), L(a->tableOwner),
-                         N(a->tableName), L(a->tableName));
-  return FinishCatView(pc, "SQLTablePrivileges", r);
+  EmptyToNull({&a->tableQualifier, &a->tableOwner});
+  return RunCatalog(pc, "SQLTablePrivileges", [&](auto& f) {
+    return f.TablePrivileges(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
+                             L(a->tableOwner), f(a->tableName), L(a->tableName));
+  });
 }
 
 errcode_t ODBC_DDTables(handle_t h, DDTables* a) {
   errcode_t e;
-  _Cursor* pc = Begin(h, -1, &e);
+  _Cursor* pc = Begin(h, -1, a, &e);
   if (!pc) return e;
-  if (!a) return ER_INVALID_ARGUMENT;
-  const bool uni = pc->pConnect->unicode;
-  auto call = [&](const char* q, SQLSMALLINT ql, const char* o, SQLSMALLINT ol, const char* n, SQLSMALLINT nl,
-                  const char* t, SQLSMALLINT tl) -> errcode_t {
-    if (uni) {
-      WideArgs w;
-      return FinishCatView(pc, "SQLTablesW", SQLTablesW(pc->hStmt, w(q), ql, w(o), ol, w(n), nl, w(t), tl));
-    }
-    return FinishCatView(pc, "SQLTables", SQLTables(pc->hStmt, N(q), ql, N(o), ol, N(n), nl, N(t), tl));
+  auto call = [&](const char* q, const char* o, const char* n, const char* t) {
+    return RunCatalog(pc, "SQLTables", [&](auto& f) {
+      return f.Tables(pc->hStmt, f(q), L(q), f(o), L(o), f(n), L(n), f(t), L(t));
+    });
   };
   const char *Q = a->tableQualifier, *O = a->tableOwner, *Nm = a->tableName, *T = a->tableType;
   auto isPct = [](const char* s) { return s && strcmp(s, "%") == 0; };
-  if (isPct(Q) && IsEmpty(O) && IsEmpty(Nm) && !isPct(T)) return call("%", SQL_NTS, "", SQL_NTS, "", SQL_NTS, nullptr, 0);
-  if (isPct(O) && IsEmpty(Q) && IsEmpty(Nm) && !isPct(T)) return call("", SQL_NTS, "%", SQL_NTS, "", SQL_NTS, nullptr, 0);
-  if (isPct(T) && IsEmpty(Q) && IsEmpty(O) && IsEmpty(Nm)) return call("", SQL_NTS, "", SQL_NTS, "", SQL_NTS, "%", SQL_NTS);
-  EmptyToNull(&a->tableQualifier);
-  EmptyToNull(&a->tableOwner);
-  EmptyToNull(&a->tableName);
-  EmptyToNull(&a->tableType);
+  // The three list requests: qualifiers, owners, table types.
+  if (isPct(Q) && IsEmpty(O) && IsEmpty(Nm) && !isPct(T)) return call("%", "", "", nullptr);
+  if (isPct(O) && IsEmpty(Q) && IsEmpty(Nm) && !isPct(T)) return call("", "%", "", nullptr);
+  if (isPct(T) && IsEmpty(Q) && IsEmpty(O) && IsEmpty(Nm)) return call("", "", "", "%");
+  EmptyToNull({&a->tableQualifier, &a->tableOwner, &a->tableName, &a->tableType});
   Q = a->tableQualifier, O = a->tableOwner, Nm = a->tableName, T = a->tableType;
-  if (!Q && !O && !Nm && !T) return call(nullptr, 0, nullptr, 0, "%", SQL_NTS, nullptr, 0);
-  if (NullOwner(pc, O)) O = nullptr;
-  return call(Q, L(Q), O, L(O), Nm, L(Nm), T, L(T));
+  if (!Q && !O && !Nm && !T) return call(nullptr, nullptr, "%", nullptr);
+  return call(Q, PassedOwner(pc, O), Nm, T);
 }
 
 errcode_t ODBC_DDTypeInfo(handle_t h, sgn16 sqlType) {
   errcode_t e;
   _Cursor* pc = Begin(h, -1, &e);
   if (!pc) return e;
-  if (pc->pConnect->unicode) return FinishCatView(pc, "SQLGetTypeInfoW", SQLGetTypeInfoW(pc->hStmt, sqlType));
-  return FinishCatView(pc, "SQLGetTypeInfo", SQLGetTypeInfo(pc->hStmt, sqlType));
+  return RunCatalog(pc, "SQLGetTypeInfo", [&](auto& f) { return f.GetTypeInfo(pc->hStmt, sqlType); });
 }
 
 errcode_t ColumnsPostFetch(_Cursor* pc, Dataset* ds) {
