@@ -50,6 +50,18 @@ errcode_t TlsParameter(svc_req* rq, uns32 opcode, const char* keyFile) {
   return ER_SUCCESS;
 }
 
+// The plain form of named parameter descriptions, for a layer without the named
+// operation: null for none, else a copy the caller frees. n is at most 0xFFFF.
+errcode_t PlainBindesc(const BindescX* x, unsigned n, Bindesc** out) {
+  *out = nullptr;
+  if (n == 0) return ER_SUCCESS;
+  Bindesc* d = AllocBindesc(uns16(n));
+  if (!d) return ER_NO_MEMORY;
+  for (unsigned i = 0; i < n; i++) d[i] = Bindesc{x[i].sqlType, x[i].cType, x[i].precision, x[i].scale, x[i].usage};
+  *out = d;
+  return ER_SUCCESS;
+}
+
 }  // namespace
 
 void dbsv_getdrvparameter_2_serv(svc_req*, call_getdrvparameter* a, getdrvparameterres* res) {
@@ -498,15 +510,9 @@ void dbsv_execute2x_2_serv(svc_req*, call_execute2x* a, errcode_t* res) {
     *res = ER_DRV_NOT_CAPABLE;
     return;
   }
-  Bindesc* d = a->desc.desc_len ? AllocBindesc(uns16(a->desc.desc_len)) : nullptr;
-  if (a->desc.desc_len && !d) {
-    *res = ER_NO_MEMORY;
-    return;
-  }
-  for (unsigned i = 0; i < a->desc.desc_len; i++) {
-    const BindescX& x = a->desc.desc_val[i];
-    d[i] = Bindesc{x.sqlType, x.cType, x.precision, x.scale, x.usage};
-  }
+  Bindesc* d = nullptr;
+  *res = PlainBindesc(a->desc.desc_val, a->desc.desc_len, &d);
+  if (*res != ER_SUCCESS) return;
   Dataset* ds = a->parameters;
   a->parameters = nullptr;
   *res = op(a->handle, a->request, ds, uns16(a->desc.desc_len), d);
@@ -572,15 +578,9 @@ void dbsv_bindx_2_serv(svc_req*, call_bindx* a, errcode_t* res) {
     *res = ER_DRV_NOT_CAPABLE;
     return;
   }
-  Bindesc* d = a->desc.desc_len ? AllocBindesc(uns16(a->desc.desc_len)) : nullptr;
-  if (a->desc.desc_len && !d) {
-    *res = ER_NO_MEMORY;
-    return;
-  }
-  for (unsigned i = 0; i < a->desc.desc_len; i++) {
-    const BindescX& x = a->desc.desc_val[i];
-    d[i] = Bindesc{x.sqlType, x.cType, x.precision, x.scale, x.usage};
-  }
+  Bindesc* d = nullptr;
+  *res = PlainBindesc(a->desc.desc_val, a->desc.desc_len, &d);
+  if (*res != ER_SUCCESS) return;
   *res = op(a->handle, uns16(a->desc.desc_len), d);
   free(d);
 }

@@ -82,6 +82,34 @@ TEST_F(AgentServices, BindXConvertsItsDescriptions) {
   EXPECT_EQ(e, ER_INVALID_ARGUMENT);  // reached the backend's bind, which checked the handle
 }
 
+// Without its own operation the extended combined execute converts the named
+// descriptions and hands the parameters to the plain one, which checks the
+// handle; too many descriptions are refused before any operation runs.
+TEST_F(AgentServices, Execute2XFallsBackToThePlainExecute) {
+  BindescX d[2] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1, nullptr}, {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 1, nullptr}};
+  struct {
+    unsigned descs;
+    bool reachesExecute;
+  } cases[] = {{0, true}, {2, true}, {0x10000, false}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.descs);
+    call_execute2x a{};
+    a.handle = 0x12340000;  // no such cursor
+    a.parameters = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
+    Dataset_Init(a.parameters, 1);
+    a.desc.desc_len = c.descs;
+    a.desc.desc_val = c.descs ? d : nullptr;
+    errcode_t e = ER_SUCCESS;
+    dbsv_execute2x_2_serv(nullptr, &a, &e);
+    EXPECT_EQ(e, ER_INVALID_ARGUMENT);
+    EXPECT_EQ(a.parameters == nullptr, c.reachesExecute);  // the operation took the parameters
+    if (a.parameters) {
+      Dataset_Done(a.parameters);
+      free(a.parameters);
+    }
+  }
+}
+
 TEST_F(AgentServices, OptionTableOfAnotherTypeIsEmptyTypeOne) {
   // A connection handle is needed for the table; an invalid one answers 21 with
   // a table that still encodes.
