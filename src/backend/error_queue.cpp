@@ -222,76 +222,60 @@ errcode_t ODBC_ErrInfo(handle_t h, ErrInfo* pInfo) {
 }
 
 ctype_t GetVYRCTypeFromSQLType(int sqlType, precision_t p, precision_t* pFetchLen, precision_t* pDispLen) {
-  ctype_t t = CTYPE_VCHR;
-  precision_t fetch = 0, disp = p;
   auto add = [](precision_t a, precision_t b) -> precision_t {
     uint64_t s = uint64_t(a) + b;
     return s > 0xFFFFFFFFull ? 0xFFFFFFFFu : precision_t(s);
+  };
+  auto answer = [&](ctype_t t, precision_t fetch, precision_t disp) {
+    if (pFetchLen) *pFetchLen = fetch;
+    if (pDispLen) *pDispLen = disp;
+    return t;
   };
   switch (static_cast<sgn16>(sqlType)) {
     case SQL_CHAR:
     case SQL_VARCHAR:
     case SQL_GUID:
-      t = CTYPE_VCHR, fetch = add(p, 1), disp = p;
-      break;
+      return answer(CTYPE_VCHR, add(p, 1), p);
     case SQL_NUMERIC:
     case SQL_DECIMAL:
     case SQL_BIGINT:
-      t = CTYPE_VCHR, fetch = add(p, 2), disp = add(p, 2);
-      break;
+      return answer(CTYPE_VCHR, add(p, 2), add(p, 2));
     case SQL_INTEGER:
-      t = CTYPE_SGN32, fetch = 4, disp = 11;
-      break;
+      return answer(CTYPE_SGN32, 4, 11);
     case SQL_SMALLINT:
-      t = CTYPE_SGN16, fetch = 2, disp = 6;
-      break;
+      return answer(CTYPE_SGN16, 2, 6);
     case SQL_FLOAT:
     case SQL_DOUBLE:
-      t = CTYPE_FLT64, fetch = 8, disp = 15;
-      break;
+      return answer(CTYPE_FLT64, 8, 15);
     case SQL_REAL:
-      t = CTYPE_FLT32, fetch = 4, disp = 13;
-      break;
+      return answer(CTYPE_FLT32, 4, 13);
     case SQL_DATE:
     case SQL_TYPE_DATE:
-      t = CTYPE_DATE, fetch = 6, disp = p;
-      break;
+      return answer(CTYPE_DATE, 6, p);
     case SQL_TIME:
     case SQL_TYPE_TIME:
-      t = CTYPE_TIME, fetch = 6, disp = p;
-      break;
+      return answer(CTYPE_TIME, 6, p);
     case SQL_TIMESTAMP:
     case SQL_TYPE_TIMESTAMP:
-      t = CTYPE_TIMESTAMP, fetch = 16, disp = p;
-      break;
+      return answer(CTYPE_TIMESTAMP, 16, p);
     case SQL_WLONGVARCHAR:
-      t = CTYPE_WVCHR32, fetch = add(p, 5), disp = p;
-      break;
+      return answer(CTYPE_WVCHR32, add(p, 5), p);
     case SQL_WVARCHAR:
     case SQL_WCHAR:
-      t = CTYPE_WVCHR, fetch = add(p, 1), disp = p;
-      break;
+      return answer(CTYPE_WVCHR, add(p, 1), p);
     case SQL_BIT:
-      t = CTYPE_SGN8, fetch = 1, disp = 3;
-      break;
+      return answer(CTYPE_SGN8, 1, 3);
     case SQL_TINYINT:
-      t = CTYPE_SGN8, fetch = 1, disp = 4;
-      break;
+      return answer(CTYPE_SGN8, 1, 4);
     case SQL_LONGVARBINARY:
     case SQL_VARBINARY:
     case SQL_BINARY:
-      t = CTYPE_VBIN32, fetch = add(p, 4), disp = add(p, p);
-      break;
+      return answer(CTYPE_VBIN32, add(p, 4), add(p, p));
     case SQL_LONGVARCHAR:
-      t = CTYPE_VCHR32, fetch = add(p, 5), disp = p;
-      break;
+      return answer(CTYPE_VCHR32, add(p, 5), p);
     default:
-      t = CTYPE_VCHR, fetch = 0, disp = p;
-      break;
+      return answer(CTYPE_VCHR, 0, p);
   }
-  if (pFetchLen) *pFetchLen = fetch;
-  if (pDispLen) *pDispLen = disp;
-  return t;
 }
 
 int DB_IsLongType(int sqlType) {

@@ -113,6 +113,11 @@ TEST(BackendTypeMapping, CellTypesOfSqlTypes) {
       {SQL_BIT, 1, CTYPE_SGN8, 1, 3},            {SQL_TINYINT, 3, CTYPE_SGN8, 1, 4},
       {SQL_VARBINARY, 16, CTYPE_VBIN32, 20, 32}, {SQL_LONGVARCHAR, 60000, CTYPE_VCHR32, 60005, 60000},
       {1234, 9, CTYPE_VCHR, 0, 9},               {SQL_VARCHAR, 0xFFFFFFFFu, CTYPE_VCHR, 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {SQL_GUID, 36, CTYPE_VCHR, 37, 36},        {SQL_DECIMAL, 8, CTYPE_VCHR, 10, 10},
+      {SQL_FLOAT, 15, CTYPE_FLT64, 8, 15},       {SQL_DATE, 10, CTYPE_DATE, 6, 10},
+      {SQL_TIME, 8, CTYPE_TIME, 6, 8},           {SQL_TYPE_TIME, 8, CTYPE_TIME, 6, 8},
+      {SQL_TYPE_TIMESTAMP, 23, CTYPE_TIMESTAMP, 16, 23}, {SQL_WCHAR, 4, CTYPE_WVCHR, 5, 4},
+      {SQL_BINARY, 4, CTYPE_VBIN32, 8, 8},       {SQL_LONGVARBINARY, 100, CTYPE_VBIN32, 104, 200},
   };
   for (auto& c : cases) {
     precision_t f = 1, d = 1;
