@@ -3,6 +3,8 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -338,6 +340,16 @@ int VYRRPC_xdrrec_endofrecord(XDR* xdrs, int sendnow) {
 int VYRRPC_xdrrec_broken(XDR* xdrs) {
   rec_strm* r = rs(xdrs);
   return r == nullptr || r->broken;
+}
+
+char* VYRRPC_xdrrec_peek(XDR* xdrs, unsigned int* avail) {
+  *avail = 0;
+  if (!xdrs || xdrs->x_ops != &xdrrec_ops || xdrs->x_op != XDR_DECODE) return nullptr;
+  rec_strm* r = rs(xdrs);
+  if (!r || r->crypted || r->fbtbc <= 0 || r->in_boundry <= r->in_finger) return nullptr;
+  uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(r->fbtbc), static_cast<uint64_t>(r->in_boundry - r->in_finger));
+  *avail = static_cast<unsigned int>(std::min<uint64_t>(n, UINT_MAX));
+  return r->in_finger;
 }
 
 int VYRRPC_xdrrec_discard(XDR* xdrs) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "rpc/record_stream.h"
 #include "rpc/xdr_call.h"
 #include "util/fault.h"
 #include "util/unicode.h"
@@ -1100,6 +1101,29 @@ struct LongData {
   char* buf = nullptr;
   uint64_t size = 0, cap = 0;
   ~LongData() { std::free(buf); }
+  // Room for bytes more, charged to the decode budget.
+  bool reserve(uint64_t bytes) {
+    if (!wire_decode_charge(bytes)) return false;
+    if (bytes <= cap - size) return true;
+    uint64_t want = std::max<uint64_t>({cap * 2, size + bytes, 4096});
+    void* grown = vyr_fault_alloc() ? nullptr : std::realloc(buf, want);
+    if (!grown) return false;
+    buf = static_cast<char*>(grown);
+    cap = want;
+    return true;
+  }
+  // Records a value of len bytes at src for a cell (its data read from src).
+  void put(char* cell, const unsigned char* src, uint32_t len, bool text) {
+    if (len != 0) std::memcpy(buf + size, src, len);
+    settle(cell, len, text);
+  }
+  // The value's bytes are in place at buf + size: terminate and point the cell at them.
+  void settle(char* cell, uint32_t len, bool text) {
+    if (text) buf[size + len] = 0;
+    uint64_t slot = size + 1;
+    std::memcpy(cell + 8, &slot, 8);
+    size += uint64_t(len) + (text ? 1 : 0);
+  }
 };
 
 bool read_long_cell(XDR* x, char* cell, LongData* side, bool text) {
@@ -1108,20 +1132,101 @@ bool read_long_cell(XDR* x, char* cell, LongData* side, bool text) {
   std::memcpy(cell, &len, 4);
   uint64_t bytes = uint64_t(len) + (text ? 1 : 0);
   if (bytes == 0) return true;  // empty binary: no buffer
-  if (!wire_decode_charge(bytes)) return false;
-  if (bytes > side->cap - side->size) {
-    uint64_t cap = std::max<uint64_t>({side->cap * 2, side->size + bytes, 4096});
-    void* grown = vyr_fault_alloc() ? nullptr : std::realloc(side->buf, cap);
-    if (!grown) return false;
-    side->buf = static_cast<char*>(grown);
-    side->cap = cap;
-  }
+  if (!side->reserve(bytes)) return false;
   if (len != 0 && !VYRRPC_xdr_opaque(x, side->buf + side->size, len)) return false;
-  if (text) side->buf[side->size + len] = 0;
-  uint64_t slot = side->size + 1;
-  std::memcpy(cell + 8, &slot, 8);
-  side->size += bytes;
+  side->settle(cell, len, text);
   return true;
+}
+
+// Whole rows from r0 on (below rEnd) that lie in the n bytes at p, the input a
+// record stream already holds: the rows done, *used the bytes they took; a row
+// cut by the end of those bytes is left to the unit-by-unit path. -1 when a long
+// value's buffer cannot be had.
+template <class P>
+sgn32 fixed_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32 rEnd, uint64_t* used) {
+  const unsigned char* q = p;
+  const unsigned char* end = p + n;
+  sgn32 r = r0;
+  for (; r < rEnd && end - q >= 4; ++r) {
+    indicator_t i = indicator_t(load_be32(q));
+    if (i == 0) {
+      if (uint64_t(end - q) < 4 + P::wire) break;
+      P::put(Coldata_Cell(c, uint64_t(r)), q + 4);
+      q += 4 + P::wire;
+    } else {
+      q += 4;
+    }
+    c->indicators[r] = i;
+  }
+  *used = uint64_t(q - p);
+  return r - r0;
+}
+
+sgn32 long_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32 rEnd, LongData* side, bool text,
+                 uint64_t* used) {
+  const unsigned char* q = p;
+  const unsigned char* end = p + n;
+  sgn32 r = r0;
+  for (; r < rEnd && end - q >= 4; ++r) {
+    indicator_t i = indicator_t(load_be32(q));
+    if (i == 0) {
+      if (end - q < 8) break;
+      uint32_t len = load_be32(q + 4);
+      uint64_t need = 8 + ((uint64_t(len) + 3) & ~uint64_t(3));
+      if (uint64_t(end - q) < need) break;
+      char* cell = Coldata_Cell(c, uint64_t(r));
+      std::memcpy(cell, &len, 4);
+      uint64_t bytes = uint64_t(len) + (text ? 1 : 0);
+      if (bytes != 0) {
+        if (!side->reserve(bytes)) return -1;
+        side->put(cell, q + 8, len, text);
+      }
+      q += need;
+    } else {
+      q += 4;
+    }
+    c->indicators[r] = i;
+  }
+  *used = uint64_t(q - p);
+  return r - r0;
+}
+
+// Decodes what it can of rows [r, rEnd) from the record stream's buffered input;
+// the rows done (0: none whole there, or not a record stream), -1 on failure.
+sgn32 chunk_rows(XDR* x, Coldata* c, sgn32 r, sgn32 rEnd, LongData* side) {
+  unsigned n = 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(VYRRPC_xdrrec_peek(x, &n));
+  if (!p || n < 4) return 0;
+  uint64_t used = 0;
+  sgn32 k;
+  switch (c->cType) {
+    case CTYPE_BIT1:
+    case CTYPE_SGN8:
+    case CTYPE_UNS8:
+      k = fixed_chunk<Put8>(p, n, c, r, rEnd, &used);
+      break;
+    case CTYPE_SGN16:
+    case CTYPE_UNS16:
+      k = fixed_chunk<Put16>(p, n, c, r, rEnd, &used);
+      break;
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      k = fixed_chunk<Put32>(p, n, c, r, rEnd, &used);
+      break;
+    case CTYPE_FLT64:
+      k = fixed_chunk<Put64>(p, n, c, r, rEnd, &used);
+      break;
+    case CTYPE_LCHR:
+    case CTYPE_LBIN:
+      if (c->width != 16) return 0;
+      k = long_chunk(p, n, c, r, rEnd, side, c->cType == CTYPE_LCHR, &used);
+      break;
+    default:
+      return 0;
+  }
+  if (k > 0 && !VYRRPC_xdr_inline(x, unsigned(used))) return -1;  // cannot happen: the bytes were there
+  return k;
 }
 
 // Moves the gathered data behind the cells and turns the offsets into pointers.
@@ -1216,6 +1321,13 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   };
   for (sgn32 r = 0; r < nRows; ++r) {
     if (uint64_t(r) == cap && !grow_column(c, &cap, uint64_t(nRows))) return fail();
+    // On a record stream, the rows its buffer already holds are read in place.
+    sgn32 k = chunk_rows(x, c, r, sgn32(std::min<uint64_t>(cap, uint64_t(nRows))), &side);
+    if (k < 0) return fail();
+    if (k > 0) {
+      r += k - 1;
+      continue;
+    }
     indicator_t ind;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, 4));
     bool ok = true;
