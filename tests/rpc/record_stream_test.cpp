@@ -298,6 +298,46 @@ TEST(RecordStream, InlineOnlyOutsideScrambledFragments) {
   EXPECT_EQ(u, 6);
 }
 
+// Peeking shows the buffered rest of the current fragment and consumes nothing;
+// scrambled fragments, encoding streams and other streams show nothing.
+TEST(RecordStream, PeekShowsBufferedFragmentBytes) {
+  Stream s;
+  Bytes in = Fragment(false, {0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7});
+  Bytes tail = Fragment(true, {0, 0, 0, 8});
+  Bytes sc = ScrambledFragment(true, 77, {0, 0, 0, 9, 0, 0, 0, 10});
+  in.insert(in.end(), tail.begin(), tail.end());
+  in.insert(in.end(), sc.begin(), sc.end());
+  s.pipe.in = in;
+  unsigned n = 99;
+  s.x.x_op = XDR_ENCODE;
+  EXPECT_EQ(VYRRPC_xdrrec_peek(&s.x, &n), nullptr);
+  EXPECT_EQ(n, 0u);
+  s.x.x_op = XDR_DECODE;
+  ASSERT_TRUE(VYRRPC_xdrrec_skiprecord(&s.x));
+  int u;
+  ASSERT_TRUE(VYRRPC_xdr_int(&s.x, &u));  // reads the mark, fills the buffer
+  char* p = VYRRPC_xdrrec_peek(&s.x, &n);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(n, 8u);  // the rest of this fragment only, though more is buffered
+  EXPECT_EQ(p[3], 6);
+  EXPECT_EQ(VYRRPC_xdrrec_peek(&s.x, &n), p);
+  ASSERT_TRUE(VYRRPC_xdr_int(&s.x, &u));
+  EXPECT_EQ(u, 6);
+  ASSERT_TRUE(VYRRPC_xdr_int(&s.x, &u));
+  EXPECT_EQ(VYRRPC_xdrrec_peek(&s.x, &n), nullptr);  // fragment used up
+  ASSERT_TRUE(VYRRPC_xdr_int(&s.x, &u));
+  EXPECT_EQ(u, 8);
+  ASSERT_TRUE(VYRRPC_xdrrec_skiprecord(&s.x));
+  ASSERT_TRUE(VYRRPC_xdr_int(&s.x, &u));
+  EXPECT_EQ(u, 9);
+  EXPECT_EQ(VYRRPC_xdrrec_peek(&s.x, &n), nullptr);
+  EXPECT_EQ(n, 0u);
+  XDR mem;
+  char buf[8] = {};
+  VYRRPC_xdrmem_create(&mem, buf, sizeof buf, XDR_DECODE);
+  EXPECT_EQ(VYRRPC_xdrrec_peek(&mem, &n), nullptr);
+}
+
 // A scrambled fragment too short for its seed breaks the framing for good.
 TEST(RecordStream, ShortScrambledFragmentIsAFramingError) {
   for (uint32_t len : {0u, 3u}) {
