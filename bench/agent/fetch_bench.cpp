@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "fixtures/support/spawned_server.h"
 #include "inprocess_fetch.h"
 #include "util/options.h"
 #include "wire/client.h"
@@ -63,30 +64,9 @@ BENCHMARK(BM_InProcessBlockFetch)->Arg(100)->Unit(benchmark::kMillisecond)->Iter
 
 // The agent, started through the launcher on a port the kernel chooses.
 struct Agent {
-  pid_t launcher = 0;
-  int port = 0;
-  Agent() {
-    int out[2];
-    if (pipe(out) != 0) return;
-    launcher = fork();
-    if (launcher == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      execl(LAUNCH_BINARY, LAUNCH_BINARY, "--", SQLGATE_BINARY, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    char buf[32] = {0};
-    ssize_t n = read(out[0], buf, sizeof buf - 1);
-    close(out[0]);
-    if (n > 0) port = atoi(buf);
-  }
-  ~Agent() {
-    if (launcher > 0) {
-      kill(launcher, SIGTERM);
-      waitpid(launcher, nullptr, 0);
-    }
-  }
+  test_support::SpawnedServer server{{LAUNCH_BINARY, "--", SQLGATE_BINARY}};
+  const pid_t launcher = server.pid();
+  const int port = server.port();
   // Peak resident memory of the agent (the launcher's child), in MB.
   double PeakMB() const {
     std::ifstream kids("/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children");

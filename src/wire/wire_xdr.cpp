@@ -729,6 +729,33 @@ struct Put64 {
   }
 };
 
+// Calls f with the cell writer of a fixed-size type that travels as one unit or
+// two (an object of that writer's type); false for the other types.
+template <class F>
+bool with_put(int t, F&& f) {
+  switch (t) {
+    case CTYPE_BIT1:
+    case CTYPE_SGN8:
+    case CTYPE_UNS8:
+      f(Put8{});
+      return true;
+    case CTYPE_SGN16:
+    case CTYPE_UNS16:
+      f(Put16{});
+      return true;
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      f(Put32{});
+      return true;
+    case CTYPE_FLT64:
+      f(Put64{});
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The rows of a fixed-size column; the bytes used, or 0 when the data runs out.
 // A branch rather than a select on the indicator: the next row's place then does not
 // wait for this row's indicator to load, and NULLs are rare enough to predict.
@@ -964,34 +991,15 @@ int fast_column(XDR* x, Coldata* c, sgn32 nRows) {
     VYRRPC_xdr_setpos(x, pos);
     return 0;
   }
-  uint64_t used;
-  switch (c->cType) {
-    case CTYPE_BIT1:
-    case CTYPE_SGN8:
-    case CTYPE_UNS8:
-      used = fast_fixed_column<Put8>(p, avail, c, nRows);
-      break;
-    case CTYPE_SGN16:
-    case CTYPE_UNS16:
-      used = fast_fixed_column<Put16>(p, avail, c, nRows);
-      break;
-    case CTYPE_SGN32:
-    case CTYPE_UNS32:
-    case CTYPE_FLT32:
-      used = fast_fixed_column<Put32>(p, avail, c, nRows);
-      break;
-    case CTYPE_FLT64:
-      used = fast_fixed_column<Put64>(p, avail, c, nRows);
-      break;
-    case CTYPE_LCHR:
+  uint64_t used = 0;
+  auto fixed = [&](auto put) { used = fast_fixed_column<decltype(put)>(p, avail, c, nRows); };
+  if (!with_put(c->cType, fixed)) {
+    if (c->cType == CTYPE_LCHR)
       used = fast_long_column<true>(p, avail, c, nRows);
-      break;
-    case CTYPE_LBIN:
+    else if (c->cType == CTYPE_LBIN)
       used = fast_long_column<false>(p, avail, c, nRows);
-      break;
-    default:
+    else
       used = fast_cells(p, avail, c, nRows);
-      break;
   }
   if (used == 0 || !VYRRPC_xdr_setpos(x, pos + unsigned(used))) {
     if (used != 0) Coldata_Done(c, nRows);
@@ -1198,32 +1206,11 @@ sgn32 chunk_rows(XDR* x, Coldata* c, sgn32 r, sgn32 rEnd, LongData* side) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(VYRRPC_xdrrec_peek(x, &n));
   if (!p || n < 4) return 0;
   uint64_t used = 0;
-  sgn32 k;
-  switch (c->cType) {
-    case CTYPE_BIT1:
-    case CTYPE_SGN8:
-    case CTYPE_UNS8:
-      k = fixed_chunk<Put8>(p, n, c, r, rEnd, &used);
-      break;
-    case CTYPE_SGN16:
-    case CTYPE_UNS16:
-      k = fixed_chunk<Put16>(p, n, c, r, rEnd, &used);
-      break;
-    case CTYPE_SGN32:
-    case CTYPE_UNS32:
-    case CTYPE_FLT32:
-      k = fixed_chunk<Put32>(p, n, c, r, rEnd, &used);
-      break;
-    case CTYPE_FLT64:
-      k = fixed_chunk<Put64>(p, n, c, r, rEnd, &used);
-      break;
-    case CTYPE_LCHR:
-    case CTYPE_LBIN:
-      if (c->width != 16) return 0;
-      k = long_chunk(p, n, c, r, rEnd, side, c->cType == CTYPE_LCHR, &used);
-      break;
-    default:
-      return 0;
+  sgn32 k = 0;
+  auto fixed = [&](auto put) { k = fixed_chunk<decltype(put)>(p, n, c, r, rEnd, &used); };
+  if (!with_put(c->cType, fixed)) {
+    if ((c->cType != CTYPE_LCHR && c->cType != CTYPE_LBIN) || c->width != 16) return 0;
+    k = long_chunk(p, n, c, r, rEnd, side, c->cType == CTYPE_LCHR, &used);
   }
   if (k > 0 && !VYRRPC_xdr_inline(x, unsigned(used))) return -1;  // cannot happen: the bytes were there
   return k;

@@ -10,46 +10,18 @@
 #include <cstring>
 #include <string>
 
+#include "fixtures/support/spawned_server.h"
 #include "wire/client.h"
 #include "wire/dispatcher.h"
 #include "wire_test_util.h"
 
 namespace {
 
-class TestServer {
+// The test server under the launcher.
+class TestServer : public test_support::SpawnedServer {
  public:
-  TestServer() {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      execl(WIRE_LAUNCH_PATH, "launch", "--", WIRE_TEST_SERVER_PATH, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    FILE* f = fdopen(out[0], "r");
-    int p = 0;
-    if (f && std::fscanf(f, "%d", &p) == 1) port_ = static_cast<unsigned short>(p);
-    if (f) std::fclose(f);
-  }
-  // Stops the server; its exit status tells whether LeakSanitizer found anything.
-  int stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  ~TestServer() { stop(); }
-  unsigned short port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  unsigned short port_ = 0;
+  TestServer() : SpawnedServer({WIRE_LAUNCH_PATH, "--", WIRE_TEST_SERVER_PATH}) {}
+  unsigned short port() const { return static_cast<unsigned short>(SpawnedServer::port()); }
 };
 
 class DispatcherTest : public ::testing::Test {

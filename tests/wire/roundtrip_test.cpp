@@ -264,6 +264,35 @@ TEST(RecordRoundTrip, MalformedDatasetsOfEveryCellType) {
 }
 
 
+// Two decodings are the same when they encode to the same bytes.
+bool same_decoding(Dataset* a, Dataset* b) {
+  bool ea = false, eb = false;
+  return encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), a, &ea) ==
+         encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), b, &eb);
+}
+
+// Every unit of bytes replaced by each lying value in turn: decode(in, ds) refuses
+// and accepts what the unit-by-unit path does, and decodes the same values.
+template <class Decode>
+void expect_mutations_agree(const std::vector<unsigned char>& bytes, std::initializer_list<uint32_t> mutations,
+                            Decode decode) {
+  for (size_t at = 0; at + 4 <= bytes.size(); at += 4)
+    for (uint32_t m : mutations) {
+      auto in = bytes;
+      auto u = units({m});
+      std::copy(u.begin(), u.end(), in.begin() + long(at));
+      Dataset a{}, b{};
+      bool fa = decode(in, &a);
+      bool fb = decode_plain(in, &b);
+      EXPECT_EQ(fa, fb) << "unit " << at / 4 << " = " << m;
+      if (fa && fb) {
+        EXPECT_TRUE(same_decoding(&a, &b)) << "unit " << at / 4 << " = " << m;
+      }
+      Dataset_Done(&a);
+      Dataset_Done(&b);
+    }
+}
+
 // Many rows of every type the in-place path treats on its own: lengths that repeat
 // and lengths that change, empty values, NULL runs, cells wider than their value.
 Dataset varied_rows(sgn32 n) {
@@ -311,12 +340,7 @@ TEST(RecordRoundTrip, InPlaceDecodeOfManyRowsMatchesUnitByUnit) {
   auto bytes = encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), &ds, &ok);
   ASSERT_TRUE(ok);
   std::vector<unsigned char> big((17u << 20) + 4096);
-  auto same = [&](Dataset* a, Dataset* b) {
-    bool ea = false, eb = false;
-    auto x = encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), a, &ea);
-    auto y = encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), b, &eb);
-    return x == y;
-  };
+  auto same = same_decoding;
   {
     Dataset fast{}, slow{}, wide{};
     ASSERT_TRUE(decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), bytes, &fast));
@@ -360,22 +384,9 @@ TEST(RecordRoundTrip, InPlaceDecodeOfManyRowsMatchesUnitByUnit) {
     Dataset_Done(&b);
   }
   // A lying unit anywhere: the paths agree on refusal and on what they decode.
-  const uint32_t mutations[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x10000, 0, 3, 41, 1000};
-  for (size_t at = 0; at + 4 <= bytes.size(); at += 4)
-    for (uint32_t m : mutations) {
-      auto in = bytes;
-      auto u = units({m});
-      std::copy(u.begin(), u.end(), in.begin() + long(at));
-      Dataset a{}, b{};
-      bool fa = decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), in, &a);
-      bool fb = decode_plain(in, &b);
-      EXPECT_EQ(fa, fb) << "unit " << at / 4 << " = " << m;
-      if (fa && fb) {
-        EXPECT_TRUE(same(&a, &b)) << "unit " << at / 4 << " = " << m;
-      }
-      Dataset_Done(&a);
-      Dataset_Done(&b);
-    }
+  expect_mutations_agree(bytes, {0xFFFFFFFF, 0x7FFFFFFF, 0x10000, 0, 3, 41, 1000}, [](auto& in, Dataset* ds) {
+    return decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), in, ds);
+  });
   // The two-walk path on a large buffer agrees with the unit-by-unit one over the
   // same buffer (the counts are left alone: the filler after the data would back
   // millions of rows).
@@ -452,11 +463,7 @@ TEST(RecordRoundTrip, DecodeThroughRecordStreamsMatchesEveryOtherPath) {
   auto bytes = encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), &ds, &ok);
   ASSERT_TRUE(ok);
   Dataset_Done(&ds);
-  auto same = [](Dataset* a, Dataset* b) {
-    bool ea = false, eb = false;
-    return encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), a, &ea) ==
-           encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), b, &eb);
-  };
+  auto same = same_decoding;
   Dataset ref{};
   ASSERT_TRUE(decode_plain(bytes, &ref));
   // Fragment and buffer sizes that cut rows anywhere, data arriving whole or in
@@ -479,22 +486,9 @@ TEST(RecordRoundTrip, DecodeThroughRecordStreamsMatchesEveryOtherPath) {
   }
   Dataset_Done(&ref);
   // Lying units: the record stream refuses and accepts what the other paths do.
-  const uint32_t mutations[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x10000, 0, 3, 41};
-  for (size_t at = 0; at + 4 <= bytes.size(); at += 4)
-    for (uint32_t m : mutations) {
-      auto in = bytes;
-      auto u = units({m});
-      std::copy(u.begin(), u.end(), in.begin() + long(at));
-      Dataset a{}, b{};
-      bool fa = decode_through_records(in, 100, 128, {7, 64}, &a);
-      bool fb = decode_plain(in, &b);
-      EXPECT_EQ(fa, fb) << "unit " << at / 4 << " = " << m;
-      if (fa && fb) {
-        EXPECT_TRUE(same(&a, &b)) << "unit " << at / 4 << " = " << m;
-      }
-      Dataset_Done(&a);
-      Dataset_Done(&b);
-    }
+  expect_mutations_agree(bytes, {0xFFFFFFFF, 0x7FFFFFFF, 0x10000, 0, 3, 41}, [](auto& in, Dataset* ds) {
+    return decode_through_records(in, 100, 128, {7, 64}, ds);
+  });
 }
 
 int main(int argc, char** argv) {
