@@ -9,22 +9,15 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "backend/keywords.h"
 #include "sqlucode.h"
 #include "util/log.h"
 #include "util/unicode.h"
 
 namespace {
 
-bool MatchKeyword(const char* p, const char* kw) {
-  size_t n = strlen(kw);
-  if (strncasecmp(p, kw, n) != 0) return false;
-  return p[n] == 0 || isspace(static_cast<unsigned char>(p[n]));
-}
-
-const char* SkipBlanks(const char* p) {
-  while (*p && isspace(static_cast<unsigned char>(*p))) p++;
-  return p;
-}
+using backend_text::MatchKeyword;
+using backend_text::SkipBlanks;
 
 bool UseArrays(const _Cursor* pc) {
   const _Connect* c = pc->pConnect;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "backend/keywords.h"
 #include "sqlucode.h"
 #include "util/alloc.h"
 #include "util/options.h"
@@ -22,16 +23,8 @@ namespace {
 constexpr precision_t LONGDATA_CAP = 60000;
 constexpr precision_t LONGDATA_CAP_DEFERRED = 2147483643u;
 
-bool MatchKeyword(const char* p, const char* kw) {
-  size_t n = strlen(kw);
-  if (strncasecmp(p, kw, n) != 0) return false;
-  return p[n] == 0 || isspace(static_cast<unsigned char>(p[n]));
-}
-
-const char* SkipBlanks(const char* p) {
-  while (*p && isspace(static_cast<unsigned char>(*p))) p++;
-  return p;
-}
+using backend_text::MatchKeyword;
+using backend_text::SkipBlanks;
 
 // Copies at most n bytes of a UTF-8 text, never splitting a character.
 void CutUtf8(char* dst, const char* src, size_t n) {
