@@ -9,12 +9,13 @@
 
 #include "dm/dm_internal.h"
 #include "dm/support/dm_test_env.h"
+#include "fixtures/support/odbc_config.h"
 
 namespace {
 
 using namespace dmtest;
 
-const char* const kPgDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+using test_support::kPgDriver;
 const char* const kPgWideDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so";
 
 std::string env_or(const char* name, const char* fallback) {

@@ -8,6 +8,7 @@
 
 #include "dm/dm_internal.h"
 #include "dm/support/dm_test_env.h"
+#include "fixtures/support/odbc_config.h"
 
 // The SQLite driver opens and closes an installer library of its own while it reads a data
 // source; what that library leaks is only traced back to the driver (whose leaks are
@@ -18,7 +19,7 @@ namespace {
 
 using namespace dmtest;
 
-const char* const kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+using test_support::kSqliteDriver;
 
 class Sqlite : public DmTest {
  protected:

@@ -7,12 +7,13 @@
 #include <cwchar>
 
 #include "dm/stmt_test_util.h"
+#include "fixtures/support/odbc_config.h"
 
 namespace {
 
 using namespace stmttest;
 
-const char* const kPgDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+using test_support::kPgDriver;
 
 std::string env_or(const char* name, const char* fallback) {
   const char* v = std::getenv(name);

@@ -14,6 +14,7 @@
 
 #include "dm/stmt_internal.h"
 #include "dm/support/dm_test_env.h"
+#include "fixtures/support/odbc_config.h"
 #include "sql.h"
 #include "sqlext.h"
 #include "sqlucode.h"
@@ -24,7 +25,7 @@ inline SQLCHAR* S(const char* s) { return reinterpret_cast<SQLCHAR*>(const_cast<
 inline SQLCHAR* S(const std::string& s) { return S(s.c_str()); }
 inline SQLWCHAR* S(const std::wstring& s) { return const_cast<SQLWCHAR*>(s.c_str()); }
 
-const char* const kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+using test_support::kSqliteDriver;
 
 // The fake driver's statement log and controls, reached in the loaded library.
 class FakeStmt {
