@@ -344,9 +344,15 @@ int VYRRPC_xdrrec_broken(XDR* xdrs) {
 
 char* VYRRPC_xdrrec_peek(XDR* xdrs, unsigned int* avail) {
   *avail = 0;
-  if (!xdrs || xdrs->x_ops != &xdrrec_ops || xdrs->x_op != XDR_DECODE) return nullptr;
+  if (!xdrs || xdrs->x_ops != &xdrrec_ops) return nullptr;
   rec_strm* r = rs(xdrs);
-  if (!r || r->crypted || r->fbtbc <= 0 || r->in_boundry <= r->in_finger) return nullptr;
+  if (r && xdrs->x_op == XDR_ENCODE) {
+    // Fragments are scrambled when they go out, so the room can be written in place.
+    if (r->out_boundry <= r->out_finger) return nullptr;
+    *avail = static_cast<unsigned int>(r->out_boundry - r->out_finger);
+    return r->out_finger;
+  }
+  if (!r || xdrs->x_op != XDR_DECODE || r->crypted || r->fbtbc <= 0 || r->in_boundry <= r->in_finger) return nullptr;
   uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(r->fbtbc), static_cast<uint64_t>(r->in_boundry - r->in_finger));
   *avail = static_cast<unsigned int>(std::min<uint64_t>(n, UINT_MAX));
   return r->in_finger;

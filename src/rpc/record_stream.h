@@ -64,9 +64,10 @@ int VYRRPC_xdrrec_endofrecord(XDR* xdrs, int sendnow);
 // longer be framed and the connection must be dropped.
 int VYRRPC_xdrrec_broken(XDR* xdrs);
 
-// The bytes of the current input fragment that are already buffered, without
-// consuming them (x_inline consumes them); null with *avail 0 when there are
-// none, on a scrambled fragment, or when xdrs is not a decoding record stream.
+// Decoding: the bytes of the current input fragment that are already buffered;
+// encoding: the room left in the output fragment being built. Nothing is
+// consumed (x_inline consumes). Null with *avail 0 when there are none, on a
+// scrambled input fragment, or when xdrs is not a record stream.
 char* VYRRPC_xdrrec_peek(XDR* xdrs, unsigned int* avail);
 
 // The scrambling keystream: XORs len bytes with the stream that starts at

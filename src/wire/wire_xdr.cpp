@@ -1235,6 +1235,76 @@ bool settle_long_column(Coldata* c, sgn32 n, LongData* side) {
   return true;
 }
 
+// The length of the text at p, at most max bytes: eight bytes at a time (the
+// lowest byte flagged is the first NUL; flags above it may be false).
+inline uint64_t text_length(const char* p, uint64_t max) {
+  uint64_t i = 0;
+  for (; i + 8 <= max; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, p + i, 8);
+    uint64_t z = (v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull;
+    if (z) return i + uint64_t(__builtin_ctzll(z) >> 3);
+  }
+  for (; i < max; ++i)
+    if (p[i] == 0) return i;
+  return max;
+}
+
+// Where rows can be written straight into the stream: the room of a buffer
+// stream, or what is left of a record stream's output fragment. Nothing is
+// consumed; x_inline consumes what was written. Null when the stream has none.
+char* out_window(XDR* x, uint64_t* room) {
+  unsigned n = 0;
+  if (char* p = VYRRPC_xdrrec_peek(x, &n)) {
+    *room = n;
+    return p;
+  }
+  if (!x->x_ops->x_inline) return nullptr;
+  unsigned pos = VYRRPC_xdr_getpos(x);
+  if (pos == 0xFFFFFFFFu || !VYRRPC_xdr_setpos(x, pos)) return nullptr;  // not a buffer stream
+  *room = x->x_handy;
+  return VYRRPC_xdr_inline(x, 0);
+}
+
+// Writes rows from r0 on (below n) into the room at p while whole rows fit: NULLs,
+// fixed-size cells and text; the rows written, *used their bytes. Any other cell,
+// or a row that does not fit, is left to the unit filters.
+sgn32 put_rows(char* p, uint64_t room, const Coldata* c, sgn32 r0, sgn32 n, uint64_t* used) {
+  const unsigned fw = c->width >= fixed_cell_size(c->cType) ? fixed_wire_bytes(c->cType) : 0;
+  const bool text = c->cType == CTYPE_VCHR && c->width > 0;
+  char* q = p;
+  char* const end = p + room;
+  sgn32 r = r0;
+  for (; r < n; ++r) {
+    indicator_t ind = c->indicators[r];
+    const char* cell = Coldata_Cell(c, uint64_t(r));
+    if (ind != 0) {
+      if (end - q < 4) break;
+      put_be32(q, uint32_t(int32_t(ind)));
+      q += 4;
+    } else if (fw) {
+      if (uint64_t(end - q) < 4 + fw) break;
+      put_be32(q, 0);
+      put_fixed(q + 4, c->cType, cell);
+      q += 4 + fw;
+    } else if (text) {
+      // Indicator, length and characters, at most width - 1 of them.
+      uint32_t len = uint32_t(text_length(cell, c->width - 1));
+      uint64_t padded = (uint64_t(len) + 3) & ~uint64_t(3);
+      if (uint64_t(end - q) < 8 + padded) break;
+      put_be32(q, 0);
+      put_be32(q + 4, len);
+      if (padded) std::memset(q + 4 + padded, 0, 4);  // the pad, before the characters cover the rest
+      std::memcpy(q + 8, cell, len);
+      q += 8 + padded;
+    } else {
+      break;
+    }
+  }
+  *used = uint64_t(q - p);
+  return r - r0;
+}
+
 int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   if (x->x_op == XDR_FREE) {
     Coldata_Done(c, nRows);
@@ -1245,32 +1315,18 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
     wire_shape(c, &type, &width);
     if (!VYRRPC_xdr_enum(x, reinterpret_cast<enum_t*>(&type)) || !VYRRPC_xdr_u_int(x, &width)) return FALSE;
     if (nRows > 0 && (!c->values || !c->indicators)) return FALSE;
-    // Fixed-size cells go straight into the stream's buffer when it has room; the
-    // unit filters write the same bytes otherwise.
-    unsigned fw = c->width >= fixed_cell_size(c->cType) ? fixed_wire_bytes(c->cType) : 0;
+    // Rows go straight into the stream's buffer while it has room for them; the
+    // unit filters write the same bytes otherwise (and move to the next fragment).
     for (sgn32 r = 0; r < nRows; ++r) {
-      indicator_t ind = c->indicators[r];
-      char* p = (ind != 0 || fw) ? VYRRPC_xdr_inline(x, ind != 0 ? 4 : 4 + fw) : nullptr;
-      if (p) {
-        put_be32(p, uint32_t(int32_t(ind)));
-        if (ind == 0) put_fixed(p + 4, c->cType, Coldata_Cell(c, r));
+      uint64_t room = 0, used = 0;
+      char* w = out_window(x, &room);
+      sgn32 k = w ? put_rows(w, room, c, r, nRows, &used) : 0;
+      if (k > 0) {
+        if (!VYRRPC_xdr_inline(x, unsigned(used))) return FALSE;  // cannot happen: the room was there
+        r += k - 1;
         continue;
       }
-      if (ind == 0 && c->cType == CTYPE_VCHR && c->width > 0) {
-        // Text: indicator, length and characters in one step, at most width - 1 of them.
-        const char* cell = Coldata_Cell(c, r);
-        const void* z = std::memchr(cell, 0, c->width - 1);
-        uint32_t len = uint32_t(z ? static_cast<const char*>(z) - cell : c->width - 1);
-        uint64_t padded = (uint64_t(len) + 3) & ~uint64_t(3);
-        char* q = padded + 8 <= UINT_MAX ? VYRRPC_xdr_inline(x, unsigned(padded + 8)) : nullptr;
-        if (q) {
-          put_be32(q, 0);
-          put_be32(q + 4, len);
-          std::memcpy(q + 8, cell, len);
-          std::memset(q + 8 + len, 0, padded - len);
-          continue;
-        }
-      }
+      indicator_t ind = c->indicators[r];
       if (!VYRRPC_xdr_short(x, &ind)) return FALSE;
       if (ind == 0 && !xdr_cell(x, c, Coldata_Cell(c, r))) return FALSE;
     }

@@ -298,8 +298,25 @@ TEST(RecordStream, InlineOnlyOutsideScrambledFragments) {
   EXPECT_EQ(u, 6);
 }
 
-// Peeking shows the buffered rest of the current fragment and consumes nothing;
-// scrambled fragments, encoding streams and other streams show nothing.
+// Encoding, peeking shows the room left in the fragment being built; what is
+// written there goes out once x_inline has taken it.
+TEST(RecordStream, PeekShowsTheOutputFragmentsRoom) {
+  Stream s;
+  s.x.x_op = XDR_ENCODE;
+  unsigned n = 0;
+  char* p = VYRRPC_xdrrec_peek(&s.x, &n);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(n, 3996u);  // a 4000-byte fragment less its mark
+  memcpy(p, "\0\0\0\x2a", 4);
+  EXPECT_EQ(VYRRPC_xdr_inline(&s.x, 4), p);
+  EXPECT_EQ(VYRRPC_xdrrec_peek(&s.x, &n), p + 4);
+  EXPECT_EQ(n, 3992u);
+  ASSERT_TRUE(VYRRPC_xdrrec_endofrecord(&s.x, 1));
+  EXPECT_EQ(s.pipe.out, Fragment(true, {0, 0, 0, 42}));
+}
+
+// Decoding, peeking shows the buffered rest of the current fragment and consumes
+// nothing; scrambled fragments and other streams show nothing.
 TEST(RecordStream, PeekShowsBufferedFragmentBytes) {
   Stream s;
   Bytes in = Fragment(false, {0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7});
@@ -309,9 +326,6 @@ TEST(RecordStream, PeekShowsBufferedFragmentBytes) {
   in.insert(in.end(), sc.begin(), sc.end());
   s.pipe.in = in;
   unsigned n = 99;
-  s.x.x_op = XDR_ENCODE;
-  EXPECT_EQ(VYRRPC_xdrrec_peek(&s.x, &n), nullptr);
-  EXPECT_EQ(n, 0u);
   s.x.x_op = XDR_DECODE;
   ASSERT_TRUE(VYRRPC_xdrrec_skiprecord(&s.x));
   int u;
