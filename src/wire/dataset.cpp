@@ -15,7 +15,6 @@ void* long_data(const char* cell) {
   return data;
 }
 
-
 }  // namespace
 
 int Coldata_Init(Coldata* me, sgn32 nRows) {
@@ -80,14 +79,16 @@ errcode_t Coldata_DetachLongData(Coldata* me, sgn32 nRows) {
     if (!Coldata_InBlock(me, data)) continue;
     uns32 len;
     std::memcpy(&len, cell, 4);
-    uint64_t n = me->cType == CTYPE_WLCHR ? uint64_t(len) * 4 + 4 : me->cType == CTYPE_LCHR ? uint64_t(len) + 1 : len;
-    fresh[r] = wire_malloc(n);
+    // The copy ends with a terminator of its own: the length may have been cut since.
+    uint64_t bytes = me->cType == CTYPE_WLCHR ? uint64_t(len) * 4 : len;
+    uint64_t term = me->cType == CTYPE_WLCHR ? 4 : me->cType == CTYPE_LCHR ? 1 : 0;
+    fresh[r] = wire_calloc(bytes + term, 1);
     if (!fresh[r]) {
       for (sgn32 i = 0; i < r; ++i) std::free(fresh[i]);
       std::free(fresh);
       return ER_NO_MEMORY;
     }
-    std::memcpy(fresh[r], data, n);
+    std::memcpy(fresh[r], data, bytes);
   }
   for (sgn32 r = 0; r < nRows; ++r)
     if (fresh[r]) std::memcpy(Coldata_Cell(me, r) + 8, &fresh[r], sizeof(void*));

@@ -482,4 +482,11 @@ TEST(DatasetBlock, UtilitiesOnDecodedLongColumns) {
     EXPECT_EQ(texts_of(&ds), (V{"k1", "k2", "k3"}));
     Dataset_Done(&ds);
   }
+  {  // A copy detached after the length was cut is terminated at the new length.
+    Dataset ds = decoded_texts({"abcdef"});
+    ASSERT_EQ(Dataset_Truncate(&ds, 3), ER_SUCCESS);
+    ASSERT_EQ(Coldata_DetachLongData(&ds.col[1], ds.nRows), ER_SUCCESS);
+    EXPECT_STREQ(static_cast<const char*>(long_ptr(&ds, 1, 0)), "abc");
+    Dataset_Done(&ds);
+  }
 }
