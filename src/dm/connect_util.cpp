@@ -73,3 +73,25 @@ SQLRETURN _zolandm_connect_failure_exit(zolandm_dbc* dbc, bool consulted_pool, S
   _zolandm_pool_return_conn(dbc);
   return rc;
 }
+
+int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver, char width) {
+  std::string section = dsn;
+  if (section.empty())
+    section = "default";
+  else
+    _zolandm_dsn_trace_setup(section.c_str());
+  char thread_manager[1024];
+  char unload_safe[1024];
+  _zolandm_profile_read(section.c_str(), "ThreadManager", thread_manager, sizeof thread_manager);
+  _zolandm_profile_read(section.c_str(), "UnloadSafe", unload_safe, sizeof unload_safe);
+  std::string name = driver;
+  if (name.empty()) {
+    char buf[1024];
+    _zolandm_profile_read(section.c_str(), "Driver", buf, sizeof buf);
+    name = buf;
+  }
+  if (name.empty()) return -1;
+  int attached = _zolandm_driver_attach(section.c_str(), name.c_str(), dbc, _zolandm_thread_safe(thread_manager),
+                                        _zolandm_is_on_or_1(unload_safe), width);
+  return attached == 0 || attached == 1 ? attached : -2;
+}

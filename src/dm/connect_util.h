@@ -19,6 +19,13 @@ int _zolandm_is_on_or_1(const char* value);
 // thread_safe for a driver record from a ThreadManager value: 0 when calls must be serialised.
 int _zolandm_thread_safe(const char* thread_manager);
 
+// Attaches the driver a connection string names: its DRIVER keyword, else the data
+// source's Driver key, with the data source's ThreadManager and UnloadSafe settings.
+// No data source reads the "default" section; one turns its tracing on. 0 or 1 as
+// _zolandm_driver_attach; -1 when no driver is named (nothing posted); -2 when the
+// attach failed.
+int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver, char width);
+
 // Value of a key of section "ODBC" of a parsed connection string; empty when absent.
 std::string _zolandm_connstr_value(zolandm_config* cfg, const char* key);
 

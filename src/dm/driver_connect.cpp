@@ -316,25 +316,9 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     return _zolandm_fail(dbc, known ? dialog_error : ZOLANDM_E_IM008);
   }
 
-  if (dsn.empty()) {
-    dsn = "default";
-  } else {
-    _zolandm_dsn_trace_setup(dsn.c_str());
-  }
-  char thread_manager[1024];
-  char unload_safe[1024];
-  _zolandm_profile_read(dsn.c_str(), "ThreadManager", thread_manager, sizeof thread_manager);
-  _zolandm_profile_read(dsn.c_str(), "UnloadSafe", unload_safe, sizeof unload_safe);
-  if (driver.empty()) {
-    char buf[1024];
-    _zolandm_profile_read(dsn.c_str(), "Driver", buf, sizeof buf);
-    driver = buf;
-  }
-  if (driver.empty()) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
-
-  int attached = _zolandm_driver_attach(dsn.c_str(), driver.c_str(), dbc, _zolandm_thread_safe(thread_manager),
-                                        _zolandm_is_on_or_1(unload_safe), width);
-  if (attached != 0 && attached != 1) return ZOLANDM_ERROR;
+  int attached = _zolandm_attach_named_driver(dbc, dsn, driver, width);
+  if (attached == -1) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
+  if (attached < 0) return ZOLANDM_ERROR;
   if (have_savefile) dbc->cp_timeout = 0;
 
   // Strings in the driver's width.
