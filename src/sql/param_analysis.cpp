@@ -15,8 +15,6 @@ namespace {
 const int kNoSubqueries[] = {EXPR_SUB_QUERY, -1};
 const int kNoUnionsOrSubqueries[] = {EXPR_OPT_UNION_CLAUSE, EXPR_SUB_QUERY, -1};
 
-bool isInner(const PRSTR_NODE *n) { return n && n->symbl.cArgs > 0 && n->left; }
-
 bool hasParam(PRSTR_NODE *n) {
   if (!n) return false;
   return n->symbl.nType == EXPR_DYNAMIC_PARAMETER ||
@@ -37,21 +35,6 @@ char *dupStr(const std::string &s) {
   char *d = static_cast<char *>(malloc(s.size() + 1));
   if (d) memcpy(d, s.c_str(), s.size() + 1);
   return d;
-}
-
-std::vector<PRSTR_NODE *> listItems(PRSTR_NODE *list, int listKind) {
-  std::vector<PRSTR_NODE *> rev;
-  PRSTR_NODE *n = list;
-  while (n && n->symbl.nType == listKind && isInner(n)) {
-    if (n->symbl.cArgs >= 2) {
-      rev.push_back(pt_Child(n, 2));
-      n = n->left;
-    } else {
-      rev.push_back(n->left);
-      n = nullptr;
-    }
-  }
-  return std::vector<PRSTR_NODE *>(rev.rbegin(), rev.rend());
 }
 
 bool addCtx(alist_t *contexts, PRSTR_NODE *n) { return alist_Add(contexts, &n) != 0; }
@@ -113,7 +96,7 @@ errcode_t conditionParams(PRSTR_NODE *cond, alist_t *contexts) {
         if (b->symbl.nType == EXPR_SUB_QUERY) {
           if (aH) ok = addCtx(contexts, b);
         } else {
-          std::vector<PRSTR_NODE *> values = listItems(b, EXPR_VALUE_COMMALIST);
+          std::vector<PRSTR_NODE *> values = pt_ListItems(b, EXPR_VALUE_COMMALIST);
           if (aH) {
             if (!values.empty() && !hasParam(values[0])) ok = addCtx(contexts, values[0]);
           } else {
@@ -189,7 +172,7 @@ errcode_t analyseSelect(SP_Request *me, PRSTR_NODE *start, bool *giveUp) {
     rc = SPR_GetWhereParams(te, l.contexts);
     if (rc != ER_SUCCESS) return rc;
     PRSTR_NODE *having = scr_TableExpPart(te, EXPR_OPT_HAVING_CLAUSE);
-    if (isInner(having)) {
+    if (pt_IsInner(having)) {
       rc = conditionParams(having->left, l.contexts);
       if (rc != ER_SUCCESS) return rc;
     }
@@ -231,14 +214,14 @@ errcode_t analyseInsert(SP_Request *me, PRSTR_NODE *root, bool *giveUp) {
   PRSTR_NODE *table = pt_Child(root, 1), *cols = pt_Child(root, 2), *voq = pt_Child(root, 3);
   if (!table || !cols || !voq || !voq->left) return ER_GENERAL_ERROR;
   std::vector<PRSTR_NODE *> columns;
-  if (isInner(cols)) columns = listItems(cols->left, EXPR_COLUMN_REF_COMMALIST);
+  if (pt_IsInner(cols)) columns = pt_ListItems(cols->left, EXPR_COLUMN_REF_COMMALIST);
   Lists l;
   if (!l.ok()) return ER_NO_MEMORY;
   if (!addTable(l.tables, pt_Label(table))) return ER_NO_MEMORY;
   PRSTR_NODE *src = voq->left;
   if (src->symbl.nType == EXPR_VALUE_COMMALIST) {
-    std::vector<PRSTR_NODE *> values = listItems(src, EXPR_VALUE_COMMALIST);
-    if (!isInner(cols)) {
+    std::vector<PRSTR_NODE *> values = pt_ListItems(src, EXPR_VALUE_COMMALIST);
+    if (!pt_IsInner(cols)) {
       std::string mask;
       for (PRSTR_NODE *v : values) mask.push_back(hasParam(v) ? '?' : 'X');
       free(me->paramsMask);
@@ -261,7 +244,7 @@ errcode_t analyseInsert(SP_Request *me, PRSTR_NODE *root, bool *giveUp) {
   // One expression per top-level select item, paired with the columns in order.
   PRSTR_NODE *list = pt_Child(src, 2);
   std::vector<PRSTR_NODE *> items;
-  if (isInner(list)) items = listItems(list, EXPR_SELECT_LIST);
+  if (pt_IsInner(list)) items = pt_ListItems(list, EXPR_SELECT_LIST);
   bool wildcardSeen = false;
   for (size_t i = 0; i < items.size(); i++) {
     PRSTR_NODE *item = items[i];
@@ -353,7 +336,7 @@ errcode_t SPR_GetAssigmentParams(PRSTR_NODE *node, alist_t *contexts) {
                          ? node
                          : pt_FindFirst(node, EXPR_ASSIGNMENT_COMMALIST, kNoSubqueries);
   if (!list) return ER_GENERAL_ERROR;
-  for (PRSTR_NODE *a : listItems(list, EXPR_ASSIGNMENT_COMMALIST)) {
+  for (PRSTR_NODE *a : pt_ListItems(list, EXPR_ASSIGNMENT_COMMALIST)) {
     if (!a || a->symbl.nType != EXPR_ASSIGNMENT) return ER_GENERAL_ERROR;
     PRSTR_NODE *value = pt_Child(a, 2);
     if (value && hasParam(value) && !addCtx(contexts, a->left)) return ER_NO_MEMORY;
@@ -366,10 +349,10 @@ errcode_t SPR_GetWhereParams(PRSTR_NODE *node, alist_t *contexts) {
   PRSTR_NODE *w = nullptr;
   switch (node->symbl.nType) {
     case EXPR_WHERE_CLAUSE: w = node; break;
-    case EXPR_OPT_WHERE_CLAUSE: w = isInner(node) ? node->left : nullptr; break;
+    case EXPR_OPT_WHERE_CLAUSE: w = pt_IsInner(node) ? node->left : nullptr; break;
     case EXPR_TABLE_EXP: {
       PRSTR_NODE *o = scr_TableExpPart(node, EXPR_OPT_WHERE_CLAUSE);
-      w = isInner(o) ? o->left : nullptr;
+      w = pt_IsInner(o) ? o->left : nullptr;
       break;
     }
     default: {
@@ -407,7 +390,7 @@ errcode_t SPR_AddToQuery(SP_Request *me, alist_t *tables, alist_t *contexts) {
       pre = prefix;
     PRSTR_NODE *agg = contexts->cUsed >= 2 ? containsNode(c, EXPR_SET_FUNCTION_REF) : nullptr;
     if (agg) {
-      const char *word = isInner(agg) ? pt_Label(agg->left) : "COUNT";
+      const char *word = pt_IsInner(agg) ? pt_Label(agg->left) : "COUNT";
       if (!stricmp(word, "SUM") || !stricmp(word, "AVG") || !stricmp(word, "MAX") || !stricmp(word, "MIN")) {
         q += "(" + pre + pt_Label(pt_Child(agg, 2)) + ")";
       } else if (!stricmp(word, "COUNT")) {

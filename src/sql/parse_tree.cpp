@@ -217,6 +217,23 @@ PRSTR_NODE *pt_Child(const PRSTR_NODE *node, int i) {
   return c;
 }
 
+bool pt_IsInner(const PRSTR_NODE *node) { return node && node->symbl.cArgs > 0 && node->left; }
+
+std::vector<PRSTR_NODE *> pt_ListItems(PRSTR_NODE *list, int listKind) {
+  std::vector<PRSTR_NODE *> rev;
+  PRSTR_NODE *n = list;
+  while (n && n->symbl.nType == listKind && pt_IsInner(n)) {
+    if (n->symbl.cArgs >= 2) {
+      rev.push_back(pt_Child(n, 2));
+      n = n->left;
+    } else {
+      rev.push_back(n->left);
+      n = nullptr;
+    }
+  }
+  return std::vector<PRSTR_NODE *>(rev.rbegin(), rev.rend());
+}
+
 int pt_Expand(PRSTR_NODE *pt) {
   if (!pt) return 0;
   std::lock_guard<std::mutex> lock(scrs_spl);

@@ -13,6 +13,8 @@
 // list, since each list node's text holds all the items before it.)
 #pragma once
 
+#include <vector>
+
 #include "sql/alist.h"
 
 // Node kinds; the same values serve as the statement type of an analysed request.
@@ -165,6 +167,11 @@ int pt_SetFormat(PRSTR_NODE *node, const char *format);
 int pt_MakeLeaf(PRSTR_NODE *node, const char *label);
 // Child i (1-based) of a node, or NULL.
 PRSTR_NODE *pt_Child(const PRSTR_NODE *node, int i);
+// True for a node with children.
+bool pt_IsInner(const PRSTR_NODE *node);
+// Items of a left-deep comma list (kind listKind, "a, b" nodes of two children),
+// in order.
+std::vector<PRSTR_NODE *> pt_ListItems(PRSTR_NODE *list, int listKind);
 
 // Search steps for tr_preorder and friends (tree_walk.h).
 int ptn_Expand(void *node, int differentiator, void *yourPtr);

@@ -23,8 +23,6 @@ char *dupStr(const char *s, size_t n) {
 
 char *dupStr(const std::string &s) { return dupStr(s.data(), s.size()); }
 
-bool isInner(const PRSTR_NODE *n) { return n && n->symbl.cArgs > 0 && n->left; }
-
 // Copies text into a fixed field of SCR_NAME_MAX + 1 bytes; false when it is longer.
 bool putName(char *field, const char *text) {
   size_t n = strlen(text);
@@ -50,27 +48,10 @@ PRSTR_NODE *orderByNode(PRSTR_NODE *root) {
     last = scr_TableExpPart(te, EXPR_OPT_ORDER_BY_CLAUSE);
     sel = scr_UnionMember(scr_TableExpPart(te, EXPR_OPT_UNION_CLAUSE));
   }
-  if (last && isInner(last)) return last;
+  if (last && pt_IsInner(last)) return last;
   PRSTR_NODE *stmt = pt_Child(root, 2);
-  if (stmt && stmt->symbl.nType == EXPR_OPT_ORDER_BY_CLAUSE && isInner(stmt)) return stmt;
+  if (stmt && stmt->symbl.nType == EXPR_OPT_ORDER_BY_CLAUSE && pt_IsInner(stmt)) return stmt;
   return stmt && stmt->symbl.nType == EXPR_OPT_ORDER_BY_CLAUSE ? stmt : last;
-}
-
-// Items of a left-deep comma list (kind listKind, "a, b" nodes of two children),
-// in order.
-std::vector<PRSTR_NODE *> listItems(PRSTR_NODE *list, int listKind) {
-  std::vector<PRSTR_NODE *> rev;
-  PRSTR_NODE *n = list;
-  while (n && n->symbl.nType == listKind && isInner(n)) {
-    if (n->symbl.cArgs >= 2) {
-      rev.push_back(pt_Child(n, 2));
-      n = n->left;
-    } else {
-      rev.push_back(n->left);
-      n = nullptr;
-    }
-  }
-  return std::vector<PRSTR_NODE *>(rev.rbegin(), rev.rend());
 }
 
 bool holdsMarker(PRSTR_NODE *root) { return strstr(pt_Label(root), SCR_TAG_MARKER) != nullptr; }
@@ -87,10 +68,10 @@ void setFlag(SC_Request *me, unsigned bit, bool on) {
 }
 
 std::vector<PRSTR_NODE *> sortSpecs(PRSTR_NODE *optOrder) {
-  if (!isInner(optOrder)) return {};
+  if (!pt_IsInner(optOrder)) return {};
   PRSTR_NODE *clause = optOrder->left;  // EXPR_ORDER_BY_CLAUSE
   if (!clause || clause->symbl.nType != EXPR_ORDER_BY_CLAUSE || !clause->left) return {};
-  return listItems(clause->left, EXPR_SORT_SPEC_COMMALIST);
+  return pt_ListItems(clause->left, EXPR_SORT_SPEC_COMMALIST);
 }
 
 }  // namespace
@@ -118,7 +99,7 @@ PRSTR_NODE *scr_TableExpPart(PRSTR_NODE *tableExp, int kind) {
 }
 
 PRSTR_NODE *scr_UnionMember(PRSTR_NODE *optUnion) {
-  if (!isInner(optUnion)) return nullptr;
+  if (!pt_IsInner(optUnion)) return nullptr;
   PRSTR_NODE *u = optUnion->left;
   if (!u || u->symbl.nType != EXPR_UNION_CLAUSE || !u->left) return nullptr;
   return u->left->symbl.nType == EXPR_SELECT_EXP ? u->left : nullptr;
@@ -185,7 +166,7 @@ errcode_t SCR_AnalyseSQL(SC_Request *me, const char *request, int bRebuildOnly, 
 errcode_t SCR_FlagOrderByClause(SC_Request *me, PRSTR_NODE **ppOrderBy) {
   PRSTR_NODE *ob = orderByNode(rootSelect(me));
   if (!ob) return ER_GENERAL_ERROR;
-  setFlag(me, SCR_F_ORDER_BY, isInner(ob));
+  setFlag(me, SCR_F_ORDER_BY, pt_IsInner(ob));
   if (ppOrderBy) *ppOrderBy = ob;
   return ER_SUCCESS;
 }
@@ -194,7 +175,7 @@ errcode_t SCR_FlagGroupByClause(SC_Request *me) {
   PRSTR_NODE *g = scr_TableExpPart(scr_TableExp(scr_OuterSelectExp(rootSelect(me))),
                                    EXPR_OPT_GROUP_BY_CLAUSE);
   if (!g) return ER_GENERAL_ERROR;
-  setFlag(me, SCR_F_GROUP_BY, isInner(g));
+  setFlag(me, SCR_F_GROUP_BY, pt_IsInner(g));
   return ER_SUCCESS;
 }
 
@@ -202,7 +183,7 @@ errcode_t SCR_FlagUnionClause(SC_Request *me) {
   PRSTR_NODE *u =
       scr_TableExpPart(scr_TableExp(scr_OuterSelectExp(rootSelect(me))), EXPR_OPT_UNION_CLAUSE);
   if (!u) return ER_GENERAL_ERROR;
-  setFlag(me, SCR_F_UNION, isInner(u));
+  setFlag(me, SCR_F_UNION, pt_IsInner(u));
   return ER_SUCCESS;
 }
 
@@ -261,7 +242,7 @@ namespace {
 // separators (".", "..", "@", ":") stay, so that splitting the shape never cuts
 // inside a quoted name such as [my.table] or "a@b".
 void tableShape(PRSTR_NODE *node, std::string &shape, std::vector<std::string> &names) {
-  if (!isInner(node) || !node->symbl.szFormat) {
+  if (!pt_IsInner(node) || !node->symbl.szFormat) {
     shape.push_back('\x02');
     names.emplace_back(pt_Label(node));
     return;
@@ -398,14 +379,14 @@ errcode_t SCR_SelectColsGet(SC_Request *me, alist_t *pSelectCols) {
   PRSTR_NODE *sel = scr_OuterSelectExp(rootSelect(me));
   PRSTR_NODE *list = pt_Child(sel, 2);
   if (!list || list->symbl.nType != EXPR_SELECT_LIST || !pSelectCols) return ER_GENERAL_ERROR;
-  if (!isInner(list)) {
+  if (!pt_IsInner(list)) {
     if (strcmp(pt_Label(list), "*") != 0) return ER_GENERAL_ERROR;
     SCColDesc c;
     memset(&c, 0, sizeof c);
     c.selectItemType = SIT_ALL_COLS;
     return alist_Add(pSelectCols, &c) ? ER_SUCCESS : ER_NO_MEMORY;
   }
-  std::vector<PRSTR_NODE *> items = listItems(list, EXPR_SELECT_LIST);
+  std::vector<PRSTR_NODE *> items = pt_ListItems(list, EXPR_SELECT_LIST);
   if (items.empty()) return ER_GENERAL_ERROR;
   for (PRSTR_NODE *item : items) {
     if (!item || item->symbl.nType != EXPR_SELECT_SUBLIST || !item->left) return ER_GENERAL_ERROR;
@@ -501,7 +482,7 @@ errcode_t SCR_RelabelNumericOrdrCols(SC_Request *me, alist_t *pOrdrCols) {
   if (!pOrdrCols) return ER_GENERAL_ERROR;
   if (pOrdrCols->cUsed == 0) return ER_SUCCESS;
   PRSTR_NODE *ob = orderByNode(rootSelect(me));
-  if (!ob || !isInner(ob)) return ER_GENERAL_ERROR;  // no ORDER BY clause
+  if (!ob || !pt_IsInner(ob)) return ER_GENERAL_ERROR;  // no ORDER BY clause
   for (PRSTR_NODE *s : sortSpecs(ob)) {
     PRSTR_NODE *what = s ? s->left : nullptr;
     if (!what || what->symbl.nType != EXPR_UNS_INT) continue;
@@ -544,7 +525,7 @@ errcode_t SCR_TagWhereClause(SC_Request *me) {
   PRSTR_NODE *root = rootSelect(me);
   PRSTR_NODE *w = scr_TableExpPart(scr_TableExp(scr_OuterSelectExp(root)), EXPR_OPT_WHERE_CLAUSE);
   if (!w || holdsMarker(root)) return ER_GENERAL_ERROR;
-  if (isInner(w)) {
+  if (pt_IsInner(w)) {
     PRSTR_NODE *wc = w->left;
     if (wc->symbl.nType != EXPR_WHERE_CLAUSE) return ER_GENERAL_ERROR;
     if (!pt_SetFormat(wc, "WHERE " SCR_TAG_MARKER " AND (\xff\x01\x01)")) return ER_NO_MEMORY;
@@ -560,7 +541,7 @@ errcode_t SCR_TagOrderByClause(SC_Request *me) {
   PRSTR_NODE *root = rootSelect(me);
   PRSTR_NODE *ob = orderByNode(root);
   if (!ob || holdsMarker(root)) return ER_GENERAL_ERROR;
-  if (isInner(ob)) {
+  if (pt_IsInner(ob)) {
     PRSTR_NODE *clause = ob->left;
     if (clause->symbl.nType != EXPR_ORDER_BY_CLAUSE) return ER_GENERAL_ERROR;
     std::string fmt = std::string(clause->symbl.szFormat ? clause->symbl.szFormat : "") + SCR_TAG_MARKER;
