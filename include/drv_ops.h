@@ -11,7 +11,7 @@
 #ifndef DRV_OPS_H
 #define DRV_OPS_H
 
-#include "wire/reply_records.h"
+#include "model/reply_records.h"
 
 struct drv_ops {
   errcode_t (*getDrvParameter)(handle_t h, uns32 opcode, void* buf, uns16 size, uns16* pLen);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "rpc/record_stream.h"
-#include "wire/dataset.h"
+#include "model/dataset.h"
 #include "wire/wire_xdr.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include "drv_ops.h"
 #include "sql.h"
 #include "sqlext.h"
-#include "wire/dataset.h"
-#include "wire/handle_table.h"
-#include "wire/colattr.h"
-#include "wire/records.h"
-#include "wire/reply_records.h"
+#include "model/dataset.h"
+#include "model/handle_table.h"
+#include "model/colattr.h"
+#include "model/records.h"
+#include "model/reply_records.h"
 
 // Statement state bits of _Cursor.flags.
 enum {

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 struct errxlat {
   char sqlstate[5];  // no terminating NUL

@@ -4,7 +4,7 @@
 // record; until it is built in front of the backend only these fields exist.
 #pragma once
 
-#include "wire/types.h"
+#include "model/types.h"
 
 struct SSCCL {
   sgn32 RSSize;

@@ -18,8 +18,8 @@
 
 #include "sql/alist.h"
 #include "sql/parse_tree.h"
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 struct _SP_Request {
   // The same six fields as SC_Request.

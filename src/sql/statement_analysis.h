@@ -29,8 +29,8 @@
 
 #include "sql/alist.h"
 #include "sql/parse_tree.h"
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 // Flag bits of SC_Request.flags.
 enum {

@@ -6,7 +6,7 @@
 
 #include "util/unicode.h"
 #include "wire/record_xdr.h"
-#include "wire/wire_alloc.h"
+#include "model/wire_alloc.h"
 
 namespace {
 

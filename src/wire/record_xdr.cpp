@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "rpc/xdr_call.h"
-#include "wire/wire_alloc.h"
+#include "model/wire_alloc.h"
 #include "util/unicode.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // hands the dispatcher a table of them with dbsv_set_services().
 #pragma once
 
-#include "wire/reply_records.h"
+#include "model/reply_records.h"
 
 struct svc_req;
 struct SVCXPRT;

@@ -11,8 +11,8 @@
 #include "rpc/xdr_call.h"
 #include "util/fault.h"
 #include "util/unicode.h"
-#include "wire/dataset_util.h"
-#include "wire/wire_alloc.h"
+#include "model/dataset_util.h"
+#include "model/wire_alloc.h"
 
 // ---------------------------------------------------------------------------
 // Decode budget

@@ -9,8 +9,8 @@
 #pragma once
 
 #include "rpc/xdr.h"
-#include "wire/colattr.h"
-#include "wire/reply_records.h"
+#include "model/colattr.h"
+#include "model/reply_records.h"
 
 // Scalars.
 int VYRXDR_sgn8(XDR*, sgn8*);

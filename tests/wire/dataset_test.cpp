@@ -6,8 +6,8 @@
 #include <string>
 
 #include "util/fault.h"
-#include "wire/dataset.h"
-#include "wire/dataset_util.h"
+#include "model/dataset.h"
+#include "model/dataset_util.h"
 #include "wire/wire_xdr.h"
 #include "wire_test_util.h"
 

@@ -1,7 +1,7 @@
 // Handle tables.
 #include <gtest/gtest.h>
 
-#include "wire/handle_table.h"
+#include "model/handle_table.h"
 
 TEST(HandleTable, MagicSlotsAndGrowth) {
   HandleArray t{};

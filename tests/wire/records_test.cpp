@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "util/hashtab.h"
-#include "wire/colattr.h"
-#include "wire/records.h"
+#include "model/colattr.h"
+#include "model/records.h"
 
 TEST(StrCopyOut, CutsAndReports) {
   uns8 buf[8];

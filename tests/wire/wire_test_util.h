@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "rpc/xdr.h"
-#include "wire/dataset.h"
+#include "model/dataset.h"
 
 namespace wire_test {
 

@@ -3,7 +3,7 @@
 // into the reply and freed by the dispatcher; decoded by the wire client.
 #pragma once
 
-#include "wire/request_records.h"
+#include "model/request_records.h"
 
 struct ParameterConversion {
   ctype_t cType;

@@ -1,6 +1,6 @@
 // Handle tables: a growable array of slots; a handle is the table's magic in the
 // upper 16 bits and the slot index in the lower 16.
-#include "wire/handle_table.h"
+#include "model/handle_table.h"
 
 #include <cstdlib>
 #include <cstring>

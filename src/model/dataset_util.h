@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "wire/dataset.h"
+#include "model/dataset.h"
 
 errcode_t Dataset_EmptyRowInsert(Dataset* pDS, uns32 irow);
 errcode_t Dataset_CompareRows(Dataset* pDS1, uns32 rDS1, Dataset* pDS2, uns32 rDS2, int* pbMatch);

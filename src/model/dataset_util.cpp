@@ -1,5 +1,5 @@
 // Dataset utilities of the cursor engine.
-#include "wire/dataset_util.h"
+#include "model/dataset_util.h"
 
 #include <algorithm>
 #include <climits>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "wire/wire_alloc.h"
+#include "model/wire_alloc.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // Used by the wire records, the backend and the cursor engine.
 #pragma once
 
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 // One column of a dataset.
 struct Coldata {

@@ -1,5 +1,6 @@
 // Error codes of the agent. Every operation answers one; the value is also the row
-// of the SQLSTATE-and-text table kept by the server. Shared by every layer above wire.
+// of the SQLSTATE-and-text table kept by the server. Shared by every layer from the
+// data model up.
 #pragma once
 
 typedef enum errcode_t : int {

@@ -3,8 +3,8 @@
 // Filled by the wire decoders, read by the service procedures and the backend.
 #pragma once
 
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 struct Server {
   String serverOptions;

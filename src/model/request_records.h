@@ -3,9 +3,9 @@
 // Arrays are (count, pointer) pairs; optional records are pointers (null when absent).
 #pragma once
 
-#include "wire/colattr.h"
-#include "wire/dataset.h"
-#include "wire/records.h"
+#include "model/colattr.h"
+#include "model/dataset.h"
+#include "model/records.h"
 
 // Value of a driver parameter: type 0 none, 1 text, 2 integer.
 struct paramval {

@@ -3,8 +3,8 @@
 // description call, sent in the column-attribute replies.
 #pragma once
 
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 typedef enum attrType_t : int { ATTR_STRING = 0, ATTR_SGN32 = 1, ATTR_UNS32 = 2, ATTR_FLT64 = 3 } attrType_t;
 

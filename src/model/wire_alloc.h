@@ -1,6 +1,6 @@
-// Allocation inside the wire module: plain C heap (records are released with
-// free() by the XDR free pass), with the foundation library's fault injection so
-// that tests can reach every out-of-memory path.
+// Allocation inside the data model and the wire protocol: plain C heap (records
+// are released with free() by the XDR free pass), with the foundation library's
+// fault injection so that tests can reach every out-of-memory path.
 #pragma once
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 
 #include <pthread.h>
 
-#include "wire/errcode.h"
-#include "wire/types.h"
+#include "model/errcode.h"
+#include "model/types.h"
 
 struct HandleItem {
   uns16 version;  // the table's magic while in use, 0 when free

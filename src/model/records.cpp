@@ -1,5 +1,5 @@
 // Companions of the small wire records and string copy-outs.
-#include "wire/records.h"
+#include "model/records.h"
 
 #include <cstdlib>
 #include <cstring>

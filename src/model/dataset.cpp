@@ -1,11 +1,11 @@
 // Datasets, descriptors and rowsets: making, sizing, emptying and freeing.
-#include "wire/dataset.h"
+#include "model/dataset.h"
 
 #include <malloc.h>
 
 #include <cstring>
 
-#include "wire/wire_alloc.h"
+#include "model/wire_alloc.h"
 
 namespace {
 

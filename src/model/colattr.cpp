@@ -1,5 +1,5 @@
 // Column attributes: copy, compare, free and pack for the wire.
-#include "wire/colattr.h"
+#include "model/colattr.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "util/hashtab.h"
-#include "wire/wire_alloc.h"
+#include "model/wire_alloc.h"
 
 ColAttrib* ColAttribCopy(ColAttrib* pDst, ColAttrib* pSrc, int fCopyType) {
   *pDst = *pSrc;
