@@ -15,17 +15,7 @@
 
 #include "fixtures/support/spawned_server.h"
 #include "inprocess_fetch.h"
-#include "util/options.h"
 #include "wire/client.h"
-
-namespace {
-pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
-char bench_name[] = "agent_fetch_bench";
-}  // namespace
-
-// What the foundation library asks of its program.
-pgm_info program_info = {bench_name, "agent_fetch_bench\n", "", 0, no_options};
-void terminate(int n) { std::exit(n); }
 
 namespace {
 

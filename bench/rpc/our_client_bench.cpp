@@ -11,11 +11,8 @@
 #include "bench_servers.h"
 #include "rpc/clnt.h"
 #include "rpc/test_protocol.h"
-#include "util/options.h"
 
 namespace {
-pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
-char name[] = "rpc_bench";
 
 CLIENT* Connect(int port, unsigned int bufsize) {
   sockaddr_in a{};
@@ -67,9 +64,6 @@ void Reply1MiB(benchmark::State& state, SpawnedServer* server) {
 }
 
 }  // namespace
-
-pgm_info program_info = {name, "", "", 0, no_options};
-void terminate(int n) { exit(n); }
 
 int main(int argc, char** argv) {
   return RunAgainstServers("OurClient", {{"SmallCall", SmallCall}, {"Reply1MiB", Reply1MiB}}, argc, argv);

@@ -11,11 +11,8 @@
 #include "rpc/svc.h"
 #include "rpc/test_protocol.h"
 #include "util/log.h"
-#include "util/options.h"
 
 namespace {
-pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
-char name[] = "rpc_bench_our_server";
 std::vector<char> big;
 
 void dispatch(svc_req* rq, SVCXPRT* x) {
@@ -36,9 +33,6 @@ void dispatch(svc_req* rq, SVCXPRT* x) {
   }
 }
 }  // namespace
-
-pgm_info program_info = {name, "", "", 0, no_options};
-void terminate(int n) { exit(n); }
 
 int main(int argc, char** argv) {
   unsigned int bufsize = argc > 1 ? static_cast<unsigned int>(atoi(argv[1])) : 0;

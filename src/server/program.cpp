@@ -1,10 +1,10 @@
-// What the foundation library needs from the program: its description
-// (program_info, with the version banner and the option table) and terminate.
+// What the agent registers with the foundation library at start-up: its
+// description (the version banner and the option table) and what terminate does
+// first.
 #include <csignal>
-#include <cstdlib>
 
 #include "server/agent_options.h"
-#include "util/log.h"
+#include "server/startup.h"
 
 #ifndef SQLGATE_VERSION
 #define SQLGATE_VERSION "0.1"
@@ -16,10 +16,14 @@ const char version[] =
     "for Linux x86-64\n"
     "Serves the ODBC data sources of this host over ONC RPC program 300272 version 2\n";
 
-pgm_info program_info = {nullptr, version, "", PGM_RESPONSE_FILE, options};
+namespace {
 
-void terminate(int n) {
-  signal(SIGHUP, SIG_IGN);
-  logit(LOG_DEBUG, __FILE__, __LINE__, "server shutting down");
-  exit(n);
+// A hang-up while the agent shuts down must not cut the shutdown short.
+void ignore_hangup(int) { signal(SIGHUP, SIG_IGN); }
+
+}  // namespace
+
+void agent_register_program(void) {
+  const pgm_info agent = {nullptr, version, "", PGM_RESPONSE_FILE, options};
+  register_program(&agent, ignore_hangup);
 }

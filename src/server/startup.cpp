@@ -47,6 +47,7 @@ void start_log(void) {
 }
 
 void agent_startup(int *argc, char ***argv) {
+  agent_register_program();
   f_loglevel = -1;
   initialize_locale(AGENT_TEXT_DOMAIN);
   initialize_program(argc, argv);

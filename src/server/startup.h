@@ -1,12 +1,12 @@
 // The agent's start-up up to the service loop, and its orderly exit.
-// terminate() and program_info are in program.cpp: the foundation library
-// calls terminate too, when memory runs out.
 #pragma once
 
 #include "util/options.h"
 
-// terminate(n) (declared in util/options.h) ignores SIGHUP, logs "server
-// shutting down" at level 7 and exits with code n.
+// Registers the agent's description (program.cpp) with the foundation library;
+// from then on terminate(n) (util/options.h) ignores SIGHUP, logs "server
+// shutting down" at level 7 and exits with code n. agent_startup calls it first.
+void agent_register_program(void);
 
 // Opens the log sinks from f_loglevel, f_logfile and f_debug.
 void start_log(void);

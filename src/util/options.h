@@ -1,10 +1,11 @@
 // Program start-up: locale and message catalogue, response-file expansion,
 // option parsing driven by the program's option table, and the usage text.
 //
-// The program that links this library supplies two things: the global
-// description `program_info` and the function `terminate`, which ends the
-// process (the library calls it when memory runs out or a response file is
-// unreadable).
+// The library holds the program's description `program_info` and the function
+// `terminate`, which ends the process (the library calls it when memory runs
+// out or a response file is unreadable). Both have safe defaults; a program, a
+// test or a benchmark that wants its own registers them once at start-up with
+// register_program, before anything else of the library runs.
 #pragma once
 
 // Argument types of an option row.
@@ -43,9 +44,15 @@ struct pgm_info {
   pgm_option *program_options;
 };
 
-// Supplied by the program.
+// The registered description; by default no name (taken from argv[0] at
+// start-up), an empty banner and no options.
 extern pgm_info program_info;
+// Runs the registered function, if any (it may end the process itself), then
+// logs "server shutting down" at level 7 and exits with code n.
 [[noreturn]] void terminate(int n);
+// Copies *info into program_info (null keeps it) and makes fn the function
+// terminate runs first (null: none).
+void register_program(const pgm_info *info, void (*fn)(int n));
 
 // setlocale(LC_CTYPE, LC_MESSAGES) from the environment; binds `domain` to
 // $VYR_LOCALEDIR (default ".") and makes it the current text domain.

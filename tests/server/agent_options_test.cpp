@@ -5,9 +5,13 @@
 #include <vector>
 
 #include "server/agent_options.h"
+#include "server/startup.h"
 #include "util/getopt.h"
 
 namespace {
+
+// The agent's description, registered as its start-up does.
+const bool registered = (agent_register_program(), true);
 
 void reset() {
   f_noautocommit = f_jetfix = f_norowsetsizelimit = f_debug = 0;

@@ -17,15 +17,9 @@
 #include "wire/client.h"
 
 namespace {
+
 pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
 char program_name[] = "wirecli";
-}  // namespace
-
-// The foundation library asks the program for its description and its way out.
-pgm_info program_info = {program_name, "wirecli\n", "", 0, no_options};
-void terminate(int n) { std::exit(n); }
-
-namespace {
 
 constexpr uns32 kAgentIdentity = 0x11010000;  // server scope, text: who the agent is
 constexpr uns32 kRowCount = 0x32010000;       // statement scope, integer: the row count
@@ -166,6 +160,8 @@ std::string cell_text(const Coldata* c, sgn32 row) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const pgm_info info = {program_name, "wirecli\n", "", 0, no_options};
+  register_program(&info, nullptr);
   bool udp = false;
   const char* user = nullptr;
   const char* password = nullptr;
