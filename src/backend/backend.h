@@ -164,14 +164,22 @@ extern int f_useRVC;
 extern int f_extendedFetch;
 extern int agent_version_set;
 
-// The agent's option variables (set by the program's option table) and its
-// termination hook; defined by the program.
-extern int f_noautocommit;
-extern unsigned int f_maxrows;
-extern char* f_initSQL;
-extern int f_jetfix;
-extern int f_norowsetsizelimit;
-extern int (*sigterm_hook)(int);
+// What the program hands the backend at start-up: the agent's options, copied
+// into every new connection, and how the program installs its termination hook.
+struct AgentOptions {
+  int f_noautocommit;          // new connections switch autocommit off
+  unsigned int f_maxrows;      // agent-wide cap on fetched rows; 0: none
+  const char* f_initSQL;       // initial-SQL file run on every new connection; borrowed
+  int f_jetfix;                // BIGINT columns reported as NUMERIC
+  int f_norowsetsizelimit;     // the rowset size is not capped at 100
+  // Called with ODBC_ShutdownProc at every connect, once the connection's
+  // handles exist; the program makes it its termination hook. Null: none.
+  void (*installShutdownHook)(int (*shutdown)(int sig));
+};
+
+// Replaces the options the next connections read (null: all zero). The record
+// is copied; f_initSQL must outlive every later connect.
+void ODBC_SetAgentOptions(const AgentOptions* options);
 
 extern drv_ops odbc_ops;
 

@@ -21,6 +21,13 @@ int f_useRVC;
 int f_extendedFetch = 1;
 int agent_version_set;
 
+namespace {
+// The program's options, as handed over at start-up.
+AgentOptions g_agentOptions{};
+}  // namespace
+
+void ODBC_SetAgentOptions(const AgentOptions* options) { g_agentOptions = options ? *options : AgentOptions{}; }
+
 _Server* ODBC_ServerRec(handle_t h) { return static_cast<_Server*>(HandleValidate(&srvHandles, h)); }
 _Connect* ODBC_ConnectRec(handle_t h) { return static_cast<_Connect*>(HandleValidate(&conHandles, h)); }
 _Cursor* ODBC_CursorRec(handle_t h) { return static_cast<_Cursor*>(HandleValidate(&crsHandles, h)); }
@@ -295,12 +302,13 @@ errcode_t ODBC_Connect(handle_t hServer, Connect* req, handle_t* phConnect) {
   _Connect* c = new (std::nothrow) _Connect{};
   if (!c) return ER_NO_MEMORY;
   c->SessFlags.f_useRVC = f_useRVC;
-  c->SessFlags.f_noautocommit = f_noautocommit;
-  c->SessFlags.f_maxrows = f_maxrows;
-  c->SessFlags.f_norowsetsizelimit = f_norowsetsizelimit;
-  c->SessFlags.f_initSQL = DupOrNull(f_initSQL);
+  const AgentOptions& opt = g_agentOptions;
+  c->SessFlags.f_noautocommit = opt.f_noautocommit;
+  c->SessFlags.f_maxrows = opt.f_maxrows;
+  c->SessFlags.f_norowsetsizelimit = opt.f_norowsetsizelimit;
+  c->SessFlags.f_initSQL = DupOrNull(opt.f_initSQL);
   c->SessFlags.f_extendedFetch = f_extendedFetch;
-  c->SessFlags.f_jetfix = f_jetfix;
+  c->SessFlags.f_jetfix = opt.f_jetfix;
   c->SessFlags.f_SqlDbmsName = DupOrNull(f_SqlDbmsName);
 
   const char* so = req->svOptions;
@@ -329,7 +337,7 @@ errcode_t ODBC_Connect(handle_t hServer, Connect* req, handle_t* phConnect) {
     c->hEnv = SQL_NULL_HENV;
     return fail(e == ER_GENERAL_ERROR ? ER_DRV_FAIL_ALLOCCON : e);
   }
-  sigterm_hook = ODBC_ShutdownProc;
+  if (opt.installShutdownHook) opt.installShutdownHook(ODBC_ShutdownProc);
 
   const char* dbPath = req->dbPath;
   const char* dbOptions = req->dbOptions;

@@ -1,6 +1,7 @@
 // The agent's command line: its option variables, the option table the
 // foundation library parses, and the program description with its version
-// banner. Start-up (startup.h) fills the variables; the backend reads them.
+// banner. Start-up (startup.h) fills the variables; DRV_Init hands the
+// backend its share of them.
 #pragma once
 
 #include "util/options.h"

@@ -48,10 +48,12 @@ TEST_F(BackendPostgres, ParametersFetchAndTransactions) {
   EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "NULL"}));
   EXPECT_EQ(rows[2], (std::vector<std::string>{"3", "three"}));
 
-  f_noautocommit = 1;
+  AgentOptions noAutocommit{};
+  noAutocommit.f_noautocommit = 1;
+  ODBC_SetAgentOptions(&noAutocommit);
   handle_t a = 0;
   ASSERT_EQ(Connect(PgConnStr(), &a), ER_SUCCESS) << ServerErrors();
-  f_noautocommit = 0;
+  ODBC_SetAgentOptions(nullptr);
   ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (10)", a), ER_SUCCESS);
   EXPECT_EQ(Query("SELECT count(*) FROM bt", 10, hPg)[0][0], "3");
   ASSERT_EQ(ODBC_Rollback(a), ER_SUCCESS);

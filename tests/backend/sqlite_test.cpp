@@ -89,10 +89,12 @@ TEST_F(BackendSqlite, JetFixDescribesBigintAsNumeric) {
   ASSERT_EQ(Exec("INSERT INTO big VALUES (9000000001)"), ER_SUCCESS);
   for (int jet : {0, 1}) {
     SCOPED_TRACE(jet);
-    f_jetfix = jet;
+    AgentOptions options{};
+    options.f_jetfix = jet;
+    ODBC_SetAgentOptions(&options);
     handle_t conn = 0;
     errcode_t e = Connect(ConnStr(), &conn);
-    f_jetfix = 0;
+    ODBC_SetAgentOptions(nullptr);
     ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
     handle_t h = NewCursor(conn);
     ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT b FROM big")), ER_SUCCESS);
@@ -404,10 +406,12 @@ TEST_F(BackendSqlite, LastServerEndEndsEveryConnection) {
 
 TEST_F(BackendSqlite, CommitAndRollbackSeenFromSecondConnection) {
   MakeTable(0);
-  f_noautocommit = 1;
+  AgentOptions noAutocommit{};
+  noAutocommit.f_noautocommit = 1;
+  ODBC_SetAgentOptions(&noAutocommit);
   handle_t a = 0, b = 0;
   ASSERT_EQ(Connect(ConnStr(), &a), ER_SUCCESS);
-  f_noautocommit = 0;
+  ODBC_SetAgentOptions(nullptr);
   ASSERT_EQ(Connect(ConnStr(), &b), ER_SUCCESS);
   ASSERT_EQ(Exec("INSERT INTO t (i) VALUES (1)", a), ER_SUCCESS);
   ASSERT_EQ(ODBC_Rollback(a), ER_SUCCESS);
@@ -422,11 +426,13 @@ TEST_F(BackendSqlite, InitialSqlReadsLongLinesAndClosesEachResult) {
   std::string longText(3000, 'q');
   test_support::write_file(dir.file("init.sql"), "# comment\n  SELECT 1;\nSELECT 2\n;\nINSERT INTO t (s) VALUES ('" +
                                                      longText + "');\n");
-  f_initSQL = strdup(dir.file("init").c_str());  // ".sql" is appended
+  const std::string initSQL = dir.file("init");  // ".sql" is appended
+  AgentOptions options{};
+  options.f_initSQL = initSQL.c_str();
+  ODBC_SetAgentOptions(&options);
   handle_t h = 0;
   errcode_t e = Connect(ConnStr(), &h);
-  free(f_initSQL);
-  f_initSQL = nullptr;
+  ODBC_SetAgentOptions(nullptr);
   ASSERT_EQ(e, ER_SUCCESS);
   auto rows = Query("SELECT length(s) FROM t", 10, h);
   ASSERT_EQ(rows.size(), 1u);
@@ -559,12 +565,13 @@ TEST_F(BackendSqlite, StatementSizesAgainstAgentLimits) {
     SCOPED_TRACE(testing::Message() << std::hex << c.code << std::dec << " = " << c.value << ", cap "
                                     << c.agentMaxRows << ", norowsetlimit " << c.noRowsetLimit);
     // The agent's options are copied into each connection when it is made.
-    f_maxrows = c.agentMaxRows;
-    f_norowsetsizelimit = c.noRowsetLimit;
+    AgentOptions options{};
+    options.f_maxrows = c.agentMaxRows;
+    options.f_norowsetsizelimit = c.noRowsetLimit;
+    ODBC_SetAgentOptions(&options);
     handle_t conn = 0;
     errcode_t e = Connect(ConnStr(), &conn);
-    f_maxrows = 0;
-    f_norowsetsizelimit = 0;
+    ODBC_SetAgentOptions(nullptr);
     ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
     char buf[8];
     if (c.readsXFetch2) {
