@@ -15,6 +15,7 @@
 
 #include "fixtures/support/spawned_server.h"
 #include "inprocess_fetch.h"
+#include "model/drv_param_codes.h"
 #include "wire/client.h"
 
 namespace {
@@ -75,7 +76,7 @@ long FetchThroughAgent(WireClient* c, const std::string& dbFile, uns16 block) {
   handleres hs{};
   if (dbsvc_server(c, &s, &hs) != RPC_SUCCESS || hs.error) return -1;
   handle_t hServer = hs.handle;
-  call_getdrvparameter gp{hServer, 0x11010000};
+  call_getdrvparameter gp{hServer, DRVP_SRV_AGENT_NAME};
   getdrvparameterres gr{};
   dbsvc_getdrvparameter(c, &gp, &gr);
   dbsvc_getdrvparameter_free(&gr);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "backend/backend.h"
+#include "model/drv_param_codes.h"
 #include "sqlucode.h"
 #include "util/unicode.h"
 
@@ -25,10 +26,22 @@ ParameterConversion ODBCParameterConversions[8] = {
     {ctype_t(11), 0, 0x282800},    {ctype_t(-2), 65533, 0x2a3000},
 };
 
-unsigned Scope(uns32 code) { return code >> 28; }
-unsigned Kind(uns32 code) { return (code >> 24) & 0xF; }
-unsigned Class(uns32 code) { return (code >> 16) & 0xFF; }
-unsigned Item(uns32 code) { return code & 0xFFFF; }
+// The statement option items are the ODBC option numbers.
+static_assert(DrvParamItem(DRVP_STMT_QUERY_TIMEOUT) == SQL_QUERY_TIMEOUT &&
+              DrvParamItem(DRVP_STMT_MAX_ROWS) == SQL_MAX_ROWS && DrvParamItem(DRVP_STMT_NOSCAN) == SQL_NOSCAN &&
+              DrvParamItem(DRVP_STMT_MAX_LENGTH) == SQL_MAX_LENGTH &&
+              DrvParamItem(DRVP_STMT_ASYNC_ENABLE) == SQL_ASYNC_ENABLE &&
+              DrvParamItem(DRVP_STMT_CURSOR_TYPE) == SQL_CURSOR_TYPE &&
+              DrvParamItem(DRVP_STMT_CONCURRENCY) == SQL_CONCURRENCY &&
+              DrvParamItem(DRVP_STMT_KEYSET_SIZE) == SQL_KEYSET_SIZE &&
+              DrvParamItem(DRVP_STMT_ROWSET_SIZE) == SQL_ROWSET_SIZE &&
+              DrvParamItem(DRVP_STMT_SIMULATE_CURSOR) == SQL_SIMULATE_CURSOR &&
+              DrvParamItem(DRVP_STMT_RETRIEVE_DATA) == SQL_RETRIEVE_DATA &&
+              DrvParamItem(DRVP_STMT_USE_BOOKMARKS) == SQL_USE_BOOKMARKS &&
+              DrvParamItem(DRVP_STMT_GET_BOOKMARK) == SQL_GET_BOOKMARK &&
+              DrvParamItem(DRVP_STMT_ROW_NUMBER) == SQL_ROW_NUMBER &&
+              DrvParamItem(DRVP_CONN_TXN_ISOLATION) == SQL_TXN_ISOLATION &&
+              DrvParamItem(DRVP_CONN_SET_QUALIFIER) == SQL_CURRENT_QUALIFIER);
 
 errcode_t PutInt(void* buf, uns16 size, uns16* pLen, sgn32 v) {
   if (buf && size >= 4) memcpy(buf, &v, 4);
@@ -46,39 +59,48 @@ errcode_t PutText(void* buf, uns16 size, uns16* pLen, const char* text) {
 // the item is asked of the driver.
 long FixedInfo(const _Connect* c, unsigned item) {
   switch (item) {
-    case 8: return 191;
-    case 43: return 11;
-    case 44: return GetScrollOptions(c);
-    case 78: return 1;
-    case 79: return 31;
-    case 82: return 74;
-    case 144: return 7749;
-    case 145: return 24827;
-    case 146: return 7745;
-    case 147: return 20611;
-    case 150: return 7759;
-    case 151: return 20715;
-    case 167: return 1615;
-    case 168: return 20619;
-    case 169: return 64;
-    case 10001: return 0;
+    case SQL_FETCH_DIRECTION: return 191;
+    case SQL_SCROLL_CONCURRENCY: return 11;
+    case SQL_SCROLL_OPTIONS: return GetScrollOptions(c);
+    case SQL_LOCK_TYPES: return 1;
+    case SQL_POS_OPERATIONS: return 31;
+    case SQL_BOOKMARK_PERSISTENCE: return 74;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: return 7749;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2: return 24827;
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: return 7745;
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2: return 20611;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1: return 7759;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES2: return 20715;
+    case SQL_STATIC_CURSOR_ATTRIBUTES1: return 1615;
+    case SQL_STATIC_CURSOR_ATTRIBUTES2: return 20619;
+    case SQL_AGGREGATE_FUNCTIONS: return 64;
+    case SQL_CURSOR_SENSITIVITY: return 0;
     default: return -1;
   }
 }
 
 bool IsShortInfo(unsigned item) {
-  static const unsigned shorts[] = {0,  9,  12, 15, 22, 23, 24, 28, 30, 31, 32, 33, 34, 35, 46, 74,
-                                    75, 84, 85, 88, 93, 97, 98, 99, 100, 101, 106, 107, 114};
+  static const unsigned shorts[] = {
+      SQL_ACTIVE_CONNECTIONS,      SQL_ODBC_API_CONFORMANCE,    SQL_ODBC_SAG_CLI_CONFORMANCE,
+      SQL_ODBC_SQL_CONFORMANCE,    SQL_CONCAT_NULL_BEHAVIOR,    SQL_CURSOR_COMMIT_BEHAVIOR,
+      SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_IDENTIFIER_CASE,        SQL_MAX_COLUMN_NAME_LEN,
+      SQL_MAX_CURSOR_NAME_LEN,     SQL_MAX_OWNER_NAME_LEN,      SQL_MAX_PROCEDURE_NAME_LEN,
+      SQL_MAX_QUALIFIER_NAME_LEN,  SQL_MAX_TABLE_NAME_LEN,      SQL_TXN_CAPABLE,
+      SQL_CORRELATION_NAME,        SQL_NON_NULLABLE_COLUMNS,    SQL_FILE_USAGE,
+      SQL_NULL_COLLATION,          SQL_GROUP_BY,                SQL_QUOTED_IDENTIFIER_CASE,
+      SQL_MAX_COLUMNS_IN_GROUP_BY, SQL_MAX_COLUMNS_IN_INDEX,    SQL_MAX_COLUMNS_IN_ORDER_BY,
+      SQL_MAX_COLUMNS_IN_SELECT,   SQL_MAX_COLUMNS_IN_TABLE,    SQL_MAX_TABLES_IN_SELECT,
+      SQL_MAX_USER_NAME_LEN,       SQL_QUALIFIER_LOCATION};
   for (unsigned s : shorts)
     if (s == item) return true;
   return false;
 }
 
 errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pLen) {
-  unsigned kind = Kind(code), cls = Class(code), item = Item(code);
-  if (cls == 0x01) {
+  unsigned kind = DrvParamKind(code), cls = DrvParamClass(code), item = DrvParamItem(code);
+  if (cls == DRVP_CLASS_AGENT) {
     switch (code) {
-      case 0x2101000d: {
+      case DRVP_CONN_QUALIFIER: {
         if (c->unicode) {
           wchar_t w[1024] = {0};
           errcode_t e = CheckConnErrors(c, "SQLGetConnectOptionW", SQLGetConnectOptionW(c->hDbc, SQL_CURRENT_QUALIFIER, w));
@@ -93,29 +115,30 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
         q[sizeof q - 1] = 0;
         return PutText(buf, size, pLen, q);
       }
-      case 0x22010002: case 0x22010003: case 0x22010004: case 0x22010005:
-      case 0x22010006: case 0x22010007: case 0x2201000a: case 0x2201000e:
+      case DRVP_CONN_NEED_BIND: case DRVP_CONN_FEATURE_03: case DRVP_CONN_PARAM_OP:
+      case DRVP_CONN_FEATURE_05: case DRVP_CONN_FEATURE_06: case DRVP_CONN_LOCK_BY_UPDATE:
+      case DRVP_CONN_FEATURE_0A: case DRVP_CONN_FEATURE_0E:
         return PutInt(buf, size, pLen, 1);
-      case 0x22010008:
+      case DRVP_CONN_XFETCH2:
         c->bClntXFetch2 = 1;
         return PutInt(buf, size, pLen, 1);
-      case 0x2201000b:
+      case DRVP_CONN_ROW_VERSIONS:
         return PutInt(buf, size, pLen, c->SessFlags.f_useRVC == 1 ? 1 : 0);
-      case 0x22010011:
+      case DRVP_CONN_CAPABILITIES:
         c->bClntXFetch2 = 1;
         return PutInt(buf, size, pLen, c->SessFlags.f_noautocommit ? 5887 : 6143);
-      case 0x22010013:
+      case DRVP_CONN_UNICODE:
         return PutInt(buf, size, pLen, c->unicode ? 1 : 0);
       default:
         return ER_DRV_NO_SUPPORT;
     }
   }
-  if (cls == 0x03) {
+  if (cls == DRVP_CLASS_OPTION) {
     SQLUSMALLINT opt;
     switch (code) {
-      case 0x22030000: opt = SQL_AUTOCOMMIT; break;
-      case 0x22030001: opt = SQL_ACCESS_MODE; break;
-      case 0x2203006c: opt = SQL_TXN_ISOLATION; break;
+      case DRVP_CONN_AUTOCOMMIT: opt = SQL_AUTOCOMMIT; break;
+      case DRVP_CONN_ACCESS_MODE: opt = SQL_ACCESS_MODE; break;
+      case DRVP_CONN_TXN_ISOLATION: opt = SQL_TXN_ISOLATION; break;
       default: return ER_DRV_NO_SUPPORT;
     }
     SQLULEN v = 0;  // 8-byte zeroed temporary, narrowed below
@@ -123,14 +146,14 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
     if (e != ER_SUCCESS) return e;
     return PutInt(buf, size, pLen, sgn32(uns32(v)));
   }
-  if (cls == 0x04) {
+  if (cls == DRVP_CLASS_INFO) {
     long fixed = FixedInfo(c, item);
     if (fixed >= 0) {
-      if (kind == 1) return PutText(buf, size, pLen, "");
-      if (kind == 2) return PutInt(buf, size, pLen, sgn32(fixed));
+      if (kind == DRVP_KIND_TEXT) return PutText(buf, size, pLen, "");
+      if (kind == DRVP_KIND_INT) return PutInt(buf, size, pLen, sgn32(fixed));
       return ER_DRV_NO_SUPPORT;
     }
-    if (kind == 1) {
+    if (kind == DRVP_KIND_TEXT) {
       if (item == SQL_DBMS_NAME && c->SessFlags.f_SqlDbmsName) return PutText(buf, size, pLen, c->SessFlags.f_SqlDbmsName);
       SQLSMALLINT len = 0;
       if (c->unicode) {
@@ -147,15 +170,15 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
       t[1024] = 0;
       return PutText(buf, size, pLen, t);
     }
-    if (kind == 2) {
-      if (item == 1 && c->bMultipleActiveStmtsEmul) return PutInt(buf, size, pLen, 0);
+    if (kind == DRVP_KIND_INT) {
+      if (item == SQL_ACTIVE_STATEMENTS && c->bMultipleActiveStmtsEmul) return PutInt(buf, size, pLen, 0);
       if (item == SQL_PARAM_ARRAY_ROW_COUNTS) return PutInt(buf, size, pLen, 1);
       unsigned char raw[8] = {0};  // zeroed, wider than any integer answer
       SQLSMALLINT len = 0;
       errcode_t e = CheckConnErrors(c, "SQLGetInfo", SQLGetInfo(c->hDbc, item, raw, 4, &len));
       if (e != ER_SUCCESS) return e;
       sgn32 v;
-      if (item == 1 || IsShortInfo(item)) {
+      if (item == SQL_ACTIVE_STATEMENTS || IsShortInfo(item)) {
         uns16 s;
         memcpy(&s, raw, 2);
         v = s;
@@ -172,7 +195,7 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
 errcode_t GetStmtParam(_Cursor* pc, uns32 code, void* buf, uns16 size, uns16* pLen) {
   TSCCL& s = pc->st_sccl;
   switch (code) {
-    case 0x32010000: {
+    case DRVP_STMT_ROW_COUNT: {
       SQLLEN n = -1;
       if (pc->bRowCountSum) {
         // Parameter rows run one after another: their counts were summed.
@@ -181,40 +204,41 @@ errcode_t GetStmtParam(_Cursor* pc, uns32 code, void* buf, uns16 size, uns16* pL
         errcode_t e = CheckStmtErrors(pc, "SQLRowCount", SQLRowCount(pc->hStmt, &n));
         if (e != ER_SUCCESS) return e;
       }
-      if (Kind(code) == 1) return PutText(buf, size, pLen, "");
+      if (DrvParamKind(code) == DRVP_KIND_TEXT) return PutText(buf, size, pLen, "");
       return PutInt(buf, size, pLen, sgn32(n));
     }
-    case 0x32030000:
-    case 0x32030002: {
+    case DRVP_STMT_QUERY_TIMEOUT:
+    case DRVP_STMT_NOSCAN: {
       SQLULEN v = 0;
-      errcode_t e = CheckStmtErrors(pc, "SQLGetStmtOption",
-                                    SQLGetStmtOption(pc->hStmt, code == 0x32030000 ? SQL_QUERY_TIMEOUT : SQL_NOSCAN, &v));
+      errcode_t e = CheckStmtErrors(
+          pc, "SQLGetStmtOption",
+          SQLGetStmtOption(pc->hStmt, code == DRVP_STMT_QUERY_TIMEOUT ? SQL_QUERY_TIMEOUT : SQL_NOSCAN, &v));
       if (e != ER_SUCCESS) return e;
-      if (Kind(code) == 1) return PutText(buf, size, pLen, "");
+      if (DrvParamKind(code) == DRVP_KIND_TEXT) return PutText(buf, size, pLen, "");
       return PutInt(buf, size, pLen, sgn32(uns32(v)));
     }
-    case 0x32030001: return PutInt(buf, size, pLen, sgn32(pc->maxrows));
-    case 0x32030003: return PutInt(buf, size, pLen, sgn32(pc->maxDataLen));
-    case 0x32030004: return PutInt(buf, size, pLen, 0);
-    case 0x32030006: return PutInt(buf, size, pLen, s.CursType);
-    case 0x32030007: return PutInt(buf, size, pLen, s.ConcType);
-    case 0x32030008: return PutInt(buf, size, pLen, s.KSSize);
-    case 0x32030009: return PutInt(buf, size, pLen, s.RSSize);
-    case 0x3203000a: return PutInt(buf, size, pLen, s.SimulatCurs);
-    case 0x3203000b: return PutInt(buf, size, pLen, s.bRetrieveData);
-    case 0x3203000c: return PutInt(buf, size, pLen, s.bUseBookMarks);
-    case 0x3203000d: return ER_DRV_NOT_CAPABLE;
-    case 0x3203000e: return PutInt(buf, size, pLen, 0);
-    case 0x3203041a: return PutInt(buf, size, pLen, s.fOptConcValExtent);
-    case 0x3203041c: return PutInt(buf, size, pLen, s.bParsFwdOnlyReq);
-    case 0x3203041e: return PutInt(buf, size, pLen, s.bSelectAppendKeys);
+    case DRVP_STMT_MAX_ROWS: return PutInt(buf, size, pLen, sgn32(pc->maxrows));
+    case DRVP_STMT_MAX_LENGTH: return PutInt(buf, size, pLen, sgn32(pc->maxDataLen));
+    case DRVP_STMT_ASYNC_ENABLE: return PutInt(buf, size, pLen, 0);
+    case DRVP_STMT_CURSOR_TYPE: return PutInt(buf, size, pLen, s.CursType);
+    case DRVP_STMT_CONCURRENCY: return PutInt(buf, size, pLen, s.ConcType);
+    case DRVP_STMT_KEYSET_SIZE: return PutInt(buf, size, pLen, s.KSSize);
+    case DRVP_STMT_ROWSET_SIZE: return PutInt(buf, size, pLen, s.RSSize);
+    case DRVP_STMT_SIMULATE_CURSOR: return PutInt(buf, size, pLen, s.SimulatCurs);
+    case DRVP_STMT_RETRIEVE_DATA: return PutInt(buf, size, pLen, s.bRetrieveData);
+    case DRVP_STMT_USE_BOOKMARKS: return PutInt(buf, size, pLen, s.bUseBookMarks);
+    case DRVP_STMT_GET_BOOKMARK: return ER_DRV_NOT_CAPABLE;
+    case DRVP_STMT_ROW_NUMBER: return PutInt(buf, size, pLen, 0);
+    case DRVP_STMT_CONC_VALUE_EXTENT: return PutInt(buf, size, pLen, s.fOptConcValExtent);
+    case DRVP_STMT_PARSE_FORWARD_ONLY: return PutInt(buf, size, pLen, s.bParsFwdOnlyReq);
+    case DRVP_STMT_SELECT_APPEND_KEYS: return PutInt(buf, size, pLen, s.bSelectAppendKeys);
     default: return ER_DRV_NO_SUPPORT;
   }
 }
 
 errcode_t SetConnParam(_Connect* c, uns32 code, void* value) {
   switch (code) {
-    case 0x2103006d: {
+    case DRVP_CONN_SET_QUALIFIER: {
       const char* text = static_cast<const char*>(value);
       if (!text) return ER_INVALID_ARGUMENT;
       return CheckConnErrors(c, "SQLSetConnectOption",
@@ -223,34 +247,34 @@ errcode_t SetConnParam(_Connect* c, uns32 code, void* value) {
     default:
       break;
   }
-  if (Kind(code) != 2) return ER_DRV_NOT_CAPABLE;
+  if (DrvParamKind(code) != DRVP_KIND_INT) return ER_DRV_NOT_CAPABLE;
   if (!value) return ER_INVALID_ARGUMENT;
   sgn32 v;
   memcpy(&v, value, 4);
   switch (code) {
-    case 0x2201000f: c->bDeferLongData = v; return ER_SUCCESS;
-    case 0x22010016: c->bMultipleActiveStmtsEmul = v; return ER_SUCCESS;
-    case 0x22030000:
+    case DRVP_CONN_DEFER_LONG_DATA: c->bDeferLongData = v; return ER_SUCCESS;
+    case DRVP_CONN_MULTI_STMT_EMUL: c->bMultipleActiveStmtsEmul = v; return ER_SUCCESS;
+    case DRVP_CONN_AUTOCOMMIT:
       return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_AUTOCOMMIT, v ? 1 : 0));
-    case 0x22030001:
+    case DRVP_CONN_ACCESS_MODE:
       return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_ACCESS_MODE, v ? 1 : 0));
-    case 0x2203006c:
+    case DRVP_CONN_TXN_ISOLATION:
       return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_TXN_ISOLATION, (SQLULEN)uns32(v)));
     default: return ER_DRV_NOT_CAPABLE;
   }
 }
 
 errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
-  if (Kind(code) != 2) return ER_DRV_NOT_CAPABLE;
+  if (DrvParamKind(code) != DRVP_KIND_INT) return ER_DRV_NOT_CAPABLE;
   if (!value) return ER_INVALID_ARGUMENT;
   sgn32 v;
   memcpy(&v, value, 4);
   TSCCL& s = pc->st_sccl;
   _Connect* c = pc->pConnect;
   switch (code) {
-    case 0x32030000:
+    case DRVP_STMT_QUERY_TIMEOUT:
       return CheckStmtErrors(pc, "SQLSetStmtOption", SQLSetStmtOption(pc->hStmt, SQL_QUERY_TIMEOUT, (SQLULEN)uns32(v)));
-    case 0x32030001: {
+    case DRVP_STMT_MAX_ROWS: {
       uns32 cap = c->SessFlags.f_maxrows;
       uns32 want = uns32(v);
       if (cap && (want == 0 || want > cap)) {
@@ -260,9 +284,9 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       pc->maxrows = want;
       return ER_SUCCESS;
     }
-    case 0x32030002:
+    case DRVP_STMT_NOSCAN:
       return CheckStmtErrors(pc, "SQLSetStmtOption", SQLSetStmtOption(pc->hStmt, SQL_NOSCAN, (SQLULEN)uns32(v)));
-    case 0x32030003: {
+    case DRVP_STMT_MAX_LENGTH: {
       pc->maxDataLen = uns32(v);
       uint64_t drv = uint64_t(uns32(v)) * (c->unicode ? 4 : 1);
       SQLRETURN r = SQLSetStmtOption(pc->hStmt, SQL_MAX_LENGTH, (SQLULEN)drv);
@@ -277,8 +301,8 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       }
       return CheckStmtErrors(pc, "SQLSetStmtOption", r);
     }
-    case 0x32030004: return v ? ER_OPT_VAL_CHANGED : ER_SUCCESS;
-    case 0x32030006: {
+    case DRVP_STMT_ASYNC_ENABLE: return v ? ER_OPT_VAL_CHANGED : ER_SUCCESS;
+    case DRVP_STMT_CURSOR_TYPE: {
       sgn32 t = v;
       errcode_t e = IsSupported(&s, SQL_CURSOR_TYPE, &t);
       if (e != ER_SUCCESS && e != ER_OPT_VAL_CHANGED) return e;
@@ -290,14 +314,14 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       s.f_state |= SCCL_CURSTYPE_SET;
       return e;
     }
-    case 0x32030007: {
+    case DRVP_STMT_CONCURRENCY: {
       sgn32 t = v;
       errcode_t e = IsSupported(&s, SQL_CONCURRENCY, &t);
       if (e != ER_SUCCESS && e != ER_OPT_VAL_CHANGED) return e;
       s.ConcType = t;
       return e;
     }
-    case 0x32030008:
+    case DRVP_STMT_KEYSET_SIZE:
       if (c->bClntXFetch2) {
         errcode_t e = ER_SUCCESS;
         sgn32 k = v;
@@ -313,7 +337,7 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       s.KSSize = 0;
       s.f_state |= SCCL_KSSIZE_SET;
       return ER_SUCCESS;
-    case 0x32030009: {
+    case DRVP_STMT_ROWSET_SIZE: {
       errcode_t e = ER_SUCCESS;
       sgn32 r = v;
       if (r > 100 && !c->SessFlags.f_norowsetsizelimit) {
@@ -325,18 +349,18 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       s.f_stateAux2 &= ~0x30;
       return e;
     }
-    case 0x3203000a: s.SimulatCurs = v; return ER_SUCCESS;
-    case 0x3203000b: s.bRetrieveData = v; return ER_SUCCESS;
-    case 0x3203000c: s.bUseBookMarks = v; return ER_SUCCESS;
-    case 0x3203000f:
+    case DRVP_STMT_SIMULATE_CURSOR: s.SimulatCurs = v; return ER_SUCCESS;
+    case DRVP_STMT_RETRIEVE_DATA: s.bRetrieveData = v; return ER_SUCCESS;
+    case DRVP_STMT_USE_BOOKMARKS: s.bUseBookMarks = v; return ER_SUCCESS;
+    case DRVP_STMT_DESCRIBE_PARAMS:
       if (v && !pc->bParamsAnalysed) return FillParamDesc(pc);
       return ER_SUCCESS;
-    case 0x3203041a:
+    case DRVP_STMT_CONC_VALUE_EXTENT:
       if (v != 1 && v != 2) return ER_INVALID_ARGUMENT;
       s.fOptConcValExtent = v;
       return ER_SUCCESS;
-    case 0x3203041c: s.bParsFwdOnlyReq = v; return ER_SUCCESS;
-    case 0x3203041e: s.bSelectAppendKeys = v; return ER_SUCCESS;
+    case DRVP_STMT_PARSE_FORWARD_ONLY: s.bParsFwdOnlyReq = v; return ER_SUCCESS;
+    case DRVP_STMT_SELECT_APPEND_KEYS: s.bSelectAppendKeys = v; return ER_SUCCESS;
     default: return ER_DRV_NOT_CAPABLE;
   }
 }
@@ -344,18 +368,18 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
 }  // namespace
 
 errcode_t ODBC_GetDrvParameter(handle_t h, uns32 code, void* buf, uns16 size, uns16* pLen) {
-  switch (Scope(code)) {
-    case 1:
+  switch (DrvParamScope(code)) {
+    case DRVP_SCOPE_SERVER:
       if (!ODBC_ServerRec(h)) return ER_INVALID_ARGUMENT;
-      if (code != 0x11010000) return ER_DRV_NO_SUPPORT;
+      if (code != DRVP_SRV_AGENT_NAME) return ER_DRV_NO_SUPPORT;
       agent_version_set = 1;
       return PutText(buf, size, pLen, "odbc");
-    case 2: {
+    case DRVP_SCOPE_CONNECT: {
       _Connect* c = ODBC_ConnectRec(h);
       if (!c) return ER_INVALID_ARGUMENT;
       return GetConnParam(c, code, buf, size, pLen);
     }
-    case 3: {
+    case DRVP_SCOPE_STMT: {
       _Cursor* pc = ODBC_CursorRec(h);
       if (!pc) return ER_INVALID_ARGUMENT;
       return GetStmtParam(pc, code, buf, size, pLen);
@@ -366,15 +390,15 @@ errcode_t ODBC_GetDrvParameter(handle_t h, uns32 code, void* buf, uns16 size, un
 }
 
 errcode_t ODBC_SetDrvParameter(handle_t h, uns32 code, void* value) {
-  switch (Scope(code)) {
-    case 1:
+  switch (DrvParamScope(code)) {
+    case DRVP_SCOPE_SERVER:
       return ODBC_ServerRec(h) ? ER_DRV_NOT_CAPABLE : ER_INVALID_ARGUMENT;
-    case 2: {
+    case DRVP_SCOPE_CONNECT: {
       _Connect* c = ODBC_ConnectRec(h);
       if (!c) return ER_INVALID_ARGUMENT;
       return SetConnParam(c, code, value);
     }
-    case 3: {
+    case DRVP_SCOPE_STMT: {
       _Cursor* pc = ODBC_CursorRec(h);
       if (!pc) return ER_INVALID_ARGUMENT;
       return SetStmtParam(pc, code, value);

@@ -8,6 +8,7 @@
 
 #include "backend/errors.h"
 #include "drv_ops.h"
+#include "model/drv_param_codes.h"
 #include "rpc/svc.h"
 #include "util/log.h"
 #include "wire/services.h"
@@ -20,8 +21,6 @@ namespace {
 
 constexpr sgn32 XAER_RMERR = -3;
 
-unsigned Kind(uns32 code) { return (code >> 24) & 0xF; }
-
 // The process's one server TLS context, made on a client's request.
 void* g_sslCtx = nullptr;
 
@@ -29,7 +28,7 @@ void* g_sslCtx = nullptr;
 // switch the calling connection to TLS after this reply.
 errcode_t TlsParameter(svc_req* rq, uns32 opcode, const char* keyFile) {
   SVCXPRT* x = rq ? rq->rq_xprt : nullptr;
-  if (opcode == 0x11030001) {
+  if (opcode == DRVP_SRV_TLS_KEY_FILE) {
     if (!keyFile || !*keyFile) {
       logit(LOG_ERR, nullptr, 0, "no SSLKeyFile specified");
       return ER_INVALID_ARGUMENT;
@@ -71,12 +70,12 @@ void dbsv_getdrvparameter_2_serv(svc_req*, call_getdrvparameter* a, getdrvparame
   auto op = OP(getDrvParameter);
   res->error = op ? op(a->handle, a->opcode, buf, sizeof buf, nullptr) : ER_DRV_NOT_CAPABLE;
   buf[sizeof buf - 1] = 0;
-  switch (Kind(a->opcode)) {
-    case 1:
+  switch (DrvParamKind(a->opcode)) {
+    case DRVP_KIND_TEXT:
       res->value.type = 1;
       res->value.paramval_u.s = strdup(buf);
       break;
-    case 2:
+    case DRVP_KIND_INT:
       res->value.type = 2;
       memcpy(&res->value.paramval_u.l, buf, 4);
       break;
@@ -87,7 +86,7 @@ void dbsv_getdrvparameter_2_serv(svc_req*, call_getdrvparameter* a, getdrvparame
 }
 
 void dbsv_setdrvparameter_2_serv(svc_req* rq, call_setdrvparameter* a, errcode_t* res) {
-  if (a->opcode == 0x11030001 || a->opcode == 0x10030002) {
+  if (a->opcode == DRVP_SRV_TLS_KEY_FILE || a->opcode == DRVP_SRV_TLS_START) {
     *res = TlsParameter(rq, a->opcode, a->value.type == 1 ? a->value.paramval_u.s : nullptr);
     return;
   }
@@ -96,8 +95,8 @@ void dbsv_setdrvparameter_2_serv(svc_req* rq, call_setdrvparameter* a, errcode_t
     *res = ER_DRV_NOT_CAPABLE;
     return;
   }
-  switch (Kind(a->opcode)) {
-    case 1:
+  switch (DrvParamKind(a->opcode)) {
+    case DRVP_KIND_TEXT:
       // A text parameter needs its text.
       if (a->value.type != 1 || !a->value.paramval_u.s) {
         *res = ER_INVALID_ARGUMENT;
@@ -105,7 +104,7 @@ void dbsv_setdrvparameter_2_serv(svc_req* rq, call_setdrvparameter* a, errcode_t
       }
       *res = op(a->handle, a->opcode, a->value.paramval_u.s);
       return;
-    case 2:
+    case DRVP_KIND_INT:
       if (a->value.type != 2) {
         *res = ER_INVALID_ARGUMENT;
         return;

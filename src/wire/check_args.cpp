@@ -1,6 +1,7 @@
 // Arguments that decode but that no operation may be given.
 #include <algorithm>
 
+#include "model/drv_param_codes.h"
 #include "wire/dispatcher.h"
 
 namespace {
@@ -13,14 +14,14 @@ bool valid_columns(const uns16* cols, unsigned n) {
 }  // namespace
 
 errcode_t dbsv_check_args(unsigned int proc, const void* argp) {
-  constexpr uns32 kKeyFileOpcode = 0x11030001;  // the server reports its own missing name
   switch (proc) {
     case DBSV_PROC_setdrvparameter: {
       auto* a = static_cast<const call_setdrvparameter*>(argp);
-      unsigned kind = (a->opcode >> 24) & 0xF;
-      if (a->opcode == kKeyFileOpcode) return ER_SUCCESS;
-      if (kind == 1 && (a->value.type != 1 || !a->value.paramval_u.s)) return ER_INVALID_ARGUMENT;
-      if (kind == 2 && a->value.type != 2) return ER_INVALID_ARGUMENT;
+      unsigned kind = DrvParamKind(a->opcode);
+      // The server reports a missing key file name itself.
+      if (a->opcode == DRVP_SRV_TLS_KEY_FILE) return ER_SUCCESS;
+      if (kind == DRVP_KIND_TEXT && (a->value.type != 1 || !a->value.paramval_u.s)) return ER_INVALID_ARGUMENT;
+      if (kind == DRVP_KIND_INT && a->value.type != 2) return ER_INVALID_ARGUMENT;
       return ER_SUCCESS;
     }
     case DBSV_PROC_connect:

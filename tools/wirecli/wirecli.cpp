@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "model/drv_param_codes.h"
 #include "util/options.h"
 #include "util/unicode.h"
 #include "wire/client.h"
@@ -20,9 +21,6 @@ namespace {
 
 pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
 char program_name[] = "wirecli";
-
-constexpr uns32 kAgentIdentity = 0x11010000;  // server scope, text: who the agent is
-constexpr uns32 kRowCount = 0x32010000;       // statement scope, integer: the row count
 
 int cli_usage() {
   std::fprintf(stderr, "usage: wirecli [-u] [-U user] [-P password] host port (dsn | -c connection-string) sql\n");
@@ -210,7 +208,7 @@ int main(int argc, char** argv) {
       break;
     }
     hServer = hs.handle;
-    call_getdrvparameter gp{hServer, kAgentIdentity};
+    call_getdrvparameter gp{hServer, DRVP_SRV_AGENT_NAME};
     getdrvparameterres gr{};
     if (!rpc_ok(dbsvc_getdrvparameter(c, &gp, &gr), "driver parameter")) break;
     dbsvc_getdrvparameter_free(&gr);
@@ -254,7 +252,7 @@ int main(int argc, char** argv) {
     if (cd.error != ER_SUCCESS || cd.desc.desc_len == 0) {
       // No result set: the statement's row count.
       dbsvc_describecolumns_free(&cd);
-      call_getdrvparameter rq{hCursor, kRowCount};
+      call_getdrvparameter rq{hCursor, DRVP_STMT_ROW_COUNT};
       getdrvparameterres rr{};
       if (dbsvc_getdrvparameter(c, &rq, &rr) == RPC_SUCCESS && rr.error == ER_SUCCESS && rr.value.type == 2)
         std::printf("%d rows\n", int(rr.value.paramval_u.l));
