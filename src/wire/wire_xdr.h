@@ -97,6 +97,9 @@ void wire_set_decode_limit(uint64_t bytes);
 // Takes bytes from the current budget; false (nothing taken) when they do not fit.
 bool wire_decode_charge(uint64_t bytes);
 
+// Gives back what was charged for room that turned out not to be needed.
+void wire_decode_refund(uint64_t bytes);
+
 // Element routine of a decoded array that charges each element's in-memory size to
 // the record's budget before decoding it, so arrays count towards the same total.
 template <typename T>
