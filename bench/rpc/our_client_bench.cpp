@@ -10,7 +10,7 @@
 
 #include "bench_servers.h"
 #include "rpc/clnt.h"
-#include "rpc/test_protocol.h"
+#include "fixtures/rpc_server/test_protocol.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "rpc/svc.h"
-#include "rpc/test_protocol.h"
+#include "fixtures/rpc_server/test_protocol.h"
 #include "util/log.h"
 
 namespace {

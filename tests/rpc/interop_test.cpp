@@ -6,8 +6,8 @@
 #include <string>
 
 #include "rpc/clnt.h"
-#include "server_harness.h"
-#include "test_protocol.h"
+#include "fixtures/rpc_server/server_harness.h"
+#include "fixtures/rpc_server/test_protocol.h"
 
 using namespace rpctest;
 

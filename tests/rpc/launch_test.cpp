@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "server_harness.h"
+#include "fixtures/rpc_server/server_harness.h"
 
 using namespace rpctest;
 

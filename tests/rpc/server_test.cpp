@@ -8,8 +8,8 @@
 
 #include "rpc/clnt.h"
 #include "rpc/svc.h"
-#include "server_harness.h"
-#include "test_protocol.h"
+#include "fixtures/rpc_server/server_harness.h"
+#include "fixtures/rpc_server/test_protocol.h"
 
 using namespace rpctest;
 

@@ -2,8 +2,8 @@
 // after its last byte, and no sooner.
 #include <gtest/gtest.h>
 
-#include "server_harness.h"
-#include "test_protocol.h"
+#include "fixtures/rpc_server/server_harness.h"
+#include "fixtures/rpc_server/test_protocol.h"
 
 using namespace rpctest;
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "rpc/svc.h"
-#include "server_harness.h"
-#include "test_protocol.h"
+#include "fixtures/rpc_server/server_harness.h"
+#include "fixtures/rpc_server/test_protocol.h"
 #include "util/log.h"
 
 using namespace rpctest;
