@@ -10,19 +10,14 @@
 #include <cstring>
 #include <string>
 
-#include "fixtures/support/spawned_server.h"
+#include "fixtures/wire_server/wire_test_server.h"
 #include "wire/client.h"
 #include "wire/dispatcher.h"
 #include "wire_test_util.h"
 
 namespace {
 
-// The test server under the launcher.
-class TestServer : public test_support::SpawnedServer {
- public:
-  TestServer() : SpawnedServer({WIRE_LAUNCH_PATH, "--", WIRE_TEST_SERVER_PATH}) {}
-  unsigned short port() const { return static_cast<unsigned short>(SpawnedServer::port()); }
-};
+using test_support::WireTestServer;
 
 class DispatcherTest : public ::testing::Test {
  protected:
@@ -40,7 +35,7 @@ class DispatcherTest : public ::testing::Test {
     wire_client_destroy(c_);
     EXPECT_EQ(server_.stop(), 0) << "the server leaked or crashed";
   }
-  TestServer server_;
+  WireTestServer server_;
   WireClient* c_ = nullptr;
 };
 
@@ -248,7 +243,7 @@ TEST_F(DispatcherTest, ArgumentsNoOperationMayBeGiven) {
 }
 
 TEST(DispatcherUdp, CallsOverDatagrams) {
-  TestServer server;
+  WireTestServer server;
   ASSERT_NE(server.port(), 0);
   WireClient* c = nullptr;
   std::string err;
@@ -282,7 +277,7 @@ std::string run_cli(const std::string& args, int* status) {
 }  // namespace
 
 TEST(WireCli, PrintsTableOrErrors) {
-  TestServer server;
+  WireTestServer server;
   ASSERT_NE(server.port(), 0);
   std::string port = std::to_string(server.port());
   int st = -1;
