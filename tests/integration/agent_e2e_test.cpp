@@ -11,6 +11,7 @@
 #include <openssl/ssl.h>
 
 #include "agent_client.h"
+#include "catalog_cases.h"
 #include "rpc/svc.h"
 
 using namespace agent_test;
@@ -259,29 +260,8 @@ TEST_F(AgentE2E, ParametersRowCountsAndMoreResults) {
 
 TEST_F(AgentE2E, CatalogCalls) {
   StartConnected();
-  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE cat1 (k INTEGER PRIMARY KEY, v VARCHAR(5))"), ER_SUCCESS);
-  handle_t h = cl->Cursor(hConn);
-  DDTables t{};
-  t.tableName = const_cast<char*>("cat%");
-  ASSERT_EQ(cl->Call(dbsvc_tables, call_tables{h, &t}), ER_SUCCESS) << cl->Errors(h);
-  Rows rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][2], "cat1");
-  DDColumns c{};
-  c.tableName = const_cast<char*>("cat1");
-  ASSERT_EQ(cl->Call(dbsvc_columns, call_columns{h, &c}), ER_SUCCESS);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0][3], "k");
-  EXPECT_EQ(rows[1][3], "v");
-  DDPrimaryKeys pk{};
-  pk.tableName = const_cast<char*>("cat1");
-  ASSERT_EQ(cl->Call(dbsvc_primarykeys, call_primarykeys{h, &pk}), ER_SUCCESS);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][3], "k");
-  ASSERT_EQ(cl->Call(dbsvc_typeinfo, call_typeinfo{h, 0}), ER_SUCCESS);
-  EXPECT_GT(cl->FetchAll(h, 100).size(), 5u);
+  for (const char* sql : kCatalogTables) ASSERT_EQ(cl->Exec(hConn, sql), ER_SUCCESS) << sql;
+  RunCatalogCases(*cl, hConn, CatalogDriver::kSqlite);
 }
 
 TEST_F(AgentE2E, CommitAndRollbackSeenFromSecondConnection) {

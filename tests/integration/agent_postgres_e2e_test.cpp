@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include "agent_client.h"
+#include "catalog_cases.h"
 
 using namespace agent_test;
 
@@ -169,67 +170,10 @@ TEST_F(AgentPgE2E, ParameterArraysAndRowCounts) {
 }
 
 TEST_F(AgentPgE2E, CatalogCalls) {
-  cl->Exec(hConn, "DROP TABLE IF EXISTS e2e_cat");
-  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e_cat (k INTEGER PRIMARY KEY, v VARCHAR(5))"), ER_SUCCESS);
-  handle_t h = cl->Cursor(hConn);
-  DDTables t{};
-  t.tableName = const_cast<char*>("e2e_cat");
-  ASSERT_EQ(cl->Call(dbsvc_tables, call_tables{h, &t}), ER_SUCCESS) << cl->Errors(h);
-  Rows rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][2], "e2e_cat");
-  DDColumns c{};
-  c.tableName = const_cast<char*>("e2e_cat");
-  ASSERT_EQ(cl->Call(dbsvc_columns, call_columns{h, &c}), ER_SUCCESS) << cl->Errors(h);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0][3], "k");
-  EXPECT_EQ(rows[1][3], "v");
-  DDPrimaryKeys pk{};
-  pk.tableName = const_cast<char*>("e2e_cat");
-  ASSERT_EQ(cl->Call(dbsvc_primarykeys, call_primarykeys{h, &pk}), ER_SUCCESS) << cl->Errors(h);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][3], "k");
-  ASSERT_EQ(cl->Call(dbsvc_typeinfo, call_typeinfo{h, 0}), ER_SUCCESS) << cl->Errors(h);
-  EXPECT_GT(cl->FetchAll(h, 100).size(), 5u);
-  // The remaining catalog calls, each with the column that names what it found.
   cl->Exec(hConn, "DROP TABLE IF EXISTS e2e_ref");
-  ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e_ref (r INTEGER REFERENCES e2e_cat (k))"), ER_SUCCESS);
-  char cat[] = "e2e_cat", ref[] = "e2e_ref";
-  DDStatistics st{};
-  st.tableName = cat;
-  st.unique = 1;  // unique indexes only
-  ASSERT_EQ(cl->Call(dbsvc_statistics, call_statistics{h, &st}), ER_SUCCESS) << cl->Errors(h);
-  bool pkIndexed = false;
-  for (auto& r : cl->FetchAll(h, 50)) pkIndexed = pkIndexed || r[8] == "k";
-  EXPECT_TRUE(pkIndexed);
-  DDSpecialColumns sc{};
-  sc.tableName = cat;
-  sc.colType = 2;  // row version: PostgreSQL's xmin
-  sc.scope = 0;
-  sc.nullable = 1;
-  ASSERT_EQ(cl->Call(dbsvc_specialcolumns, call_specialcolumns{h, &sc}), ER_SUCCESS) << cl->Errors(h);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][1], "xmin");
-  DDForeignKeys fk{};
-  fk.fkTableName = ref;
-  ASSERT_EQ(cl->Call(dbsvc_foreignkeys, call_foreignkeys{h, &fk}), ER_SUCCESS) << cl->Errors(h);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][2], "e2e_cat");
-  EXPECT_EQ(rows[0][7], "r");
-  DDTablePrivileges tp{};
-  tp.tableName = cat;
-  ASSERT_EQ(cl->Call(dbsvc_tableprivileges, call_tableprivileges{h, &tp}), ER_SUCCESS) << cl->Errors(h);
-  rows = cl->FetchAll(h, 50);
-  ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows[0][2], "e2e_cat");
-  DDProcedures pr{};
-  EXPECT_EQ(cl->Call(dbsvc_procedures, call_procedures{h, &pr}), ER_SUCCESS) << cl->Errors(h);
-  cl->FetchAll(h, 100);
-  cl->Simple(dbsvc_endcursor, h);
+  cl->Exec(hConn, "DROP TABLE IF EXISTS e2e_cat");
+  for (const char* sql : kCatalogTables) ASSERT_EQ(cl->Exec(hConn, sql), ER_SUCCESS) << sql;
+  RunCatalogCases(*cl, hConn, CatalogDriver::kPostgres);
   cl->Exec(hConn, "DROP TABLE e2e_ref");
   cl->Exec(hConn, "DROP TABLE e2e_cat");
 }
