@@ -3,6 +3,7 @@
 //
 // Options after the transport list:
 //   --wait-ms N     record, write and handshake wait (default 35000)
+//   --max-record N  longest record a connection may send
 //   --cache N       reply cache of N entries on UDP transports
 //   --crypt         scramble records sent
 //   --tls-key FILE  key file for TP_START_TLS
@@ -113,6 +114,8 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "--wait-ms" && i + 1 < argc)
       VYRRPC__svc_wait_ms = atoi(argv[++i]);
+    else if (a == "--max-record" && i + 1 < argc)
+      VYRRPC__svc_max_record = strtoull(argv[++i], nullptr, 10);
     else if (a == "--cache" && i + 1 < argc)
       cache = static_cast<unsigned int>(atoi(argv[++i]));
     else if (a == "--crypt")
