@@ -239,7 +239,10 @@ void EndConnectCursors(_Connect* pConn) {
 errcode_t ODBC_Server(Server* /*pServer*/, handle_t* phServer) {
   if (!phServer) return ER_INVALID_ARGUMENT;
   *phServer = 0;
-  if (numServers > 0 && ODBC_ServerRec(ghServer)) {
+  if (numServers > 0) {
+    // Another session on the one server record: its caller holds it too.
+    errcode_t rc = HandleHold(&srvHandles, ghServer);
+    if (rc != ER_SUCCESS) return rc;
     numServers++;
     *phServer = ghServer;
     return ER_SUCCESS;
@@ -270,6 +273,7 @@ errcode_t ODBC_EndServer(handle_t hServer) {
   _Server* s = ODBC_ServerRec(hServer);
   if (!s) return ER_INVALID_ARGUMENT;
   if (numServers > 1) {
+    HandleRelease(&srvHandles, hServer);
     numServers--;
     return ER_SUCCESS;
   }
