@@ -4,6 +4,7 @@
 
 #include <openssl/ssl.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "rpc/clnt.h"
@@ -268,16 +269,19 @@ TEST(TcpServer, PeerResetDuringALargeReply) {
 }
 
 TEST(TcpServer, ClientThatNeverReads) {
-  Server s({"--wait-ms", "3000"});
+  Server s({"--wait-ms", "6000"});
   Conn stuck(s.port());
   Bytes arg;
   Unit(arg, 32u << 20);
+  auto sent = Clock::now();
   ASSERT_TRUE(stuck.Send(Record(CallMsg(1, TESTPROG, TESTVERS, TP_BIG, arg))));
   usleep(200000);
+  // Served once the reply is made (which keeps the one thread busy for a
+  // while), long before the unread reply's deadline.
   auto start = Clock::now();
-  EXPECT_TRUE(Serving(s));  // the unread reply waits in its own queue
-  EXPECT_LT(MsSince(start), 1500);
-  usleep(3500000);  // past the reply's deadline without reading
+  EXPECT_TRUE(Serving(s));
+  EXPECT_LT(MsSince(start), 4000);
+  usleep(static_cast<useconds_t>(std::max(0L, 6500 - MsSince(sent))) * 1000);  // unread past the deadline
   EXPECT_TRUE(stuck.ClosedWithin(5000));
 }
 
