@@ -67,8 +67,11 @@ void end_what_the_connection_opened(SVCXPRT *x) {
     for (handle_t h : made_over(&crsHandles, x->xp_serial))
       if (ops->endCursor(h) == ER_SUCCESS) cursors++;
   if (ops->endConnect)
-    for (handle_t h : made_over(&conHandles, x->xp_serial))
+    for (handle_t h : made_over(&conHandles, x->xp_serial)) {
+      // Work the client left uncommitted is not committed for it.
+      if (ops->rollback) ops->rollback(h);
       if (ops->endConnect(h) == ER_SUCCESS) connections++;
+    }
   if (ops->endServer) {
     for (uint32_t n = HandleHoldsFrom(&srvHandles, ghServer, x->xp_serial); n > 0 && numServers > 0; n--)
       if (ops->endServer(ghServer) == ER_SUCCESS) sessions++;
