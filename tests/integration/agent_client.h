@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,10 +25,12 @@ namespace agent_test {
 using test_support::kPgDriver;
 using test_support::kSqliteDriver;
 
-// The ini files of the agent's driver manager, in the test's own folder.
+// The ini files of the agent's driver manager, in the test's own folder. A
+// client may name only the drivers registered here.
 inline void WriteConfig(const test_support::TempDir& dir) {
   test_support::set_odbc_config_in(dir.path());
-  test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n");
+  test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver +
+                                                         "\n\n[PostgreSQL ANSI]\nDriver=" + kPgDriver + "\n");
   test_support::write_file(dir.file("odbc.ini"), "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
 }
 
@@ -85,7 +93,34 @@ class AgentClient {
     c = wire_client_create("127.0.0.1", static_cast<unsigned short>(port), udp, 60, &err);
     EXPECT_NE(c, nullptr) << err;
   }
-  ~AgentClient() { wire_client_destroy(c); }
+  // A client whose socket is bound to the loopback address `source` (such as
+  // 127.0.0.2), so that the agent sees it as another host.
+  AgentClient(int port, bool udp, const char* source) {
+    int s = socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
+    sockaddr_in from{}, to{};
+    from.sin_family = to.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &from.sin_addr);
+    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    to.sin_port = htons(static_cast<unsigned short>(port));
+    bool ok = s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+              (udp || connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0);
+    EXPECT_TRUE(ok) << source << ": " << strerror(errno);
+    if (!ok) {
+      if (s >= 0) close(s);
+      return;
+    }
+    ownSock_ = s;
+    CLIENT* clnt = udp ? VYRRPC_clntudp_bufcreate(&to, DBSVPROG, DBSVVERS, timeval{1, 0}, &s, 65000, 65000)
+                       : VYRRPC_clnttcp_create(&to, DBSVPROG, DBSVVERS, &s, 0, 0);
+    EXPECT_NE(clnt, nullptr);
+    if (clnt) c = new WireClient{clnt, s, {60, 0}};
+  }
+  ~AgentClient() {
+    wire_client_destroy(c);
+    if (ownSock_ >= 0) close(ownSock_);
+  }
+  AgentClient(const AgentClient&) = delete;
+  AgentClient& operator=(const AgentClient&) = delete;
 
   handle_t Server() {
     ::Server s{};
@@ -255,6 +290,16 @@ class AgentClient {
     Dataset_Done(&ds);
     return e;
   }
+  errcode_t SetText(handle_t h, uns32 code, const std::string& v) {
+    call_setdrvparameter a{};
+    a.handle = h;
+    a.opcode = code;
+    a.value.type = 1;
+    a.value.paramval_u.s = const_cast<char*>(v.c_str());
+    errcode_t r = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_setdrvparameter(c, &a, &r), RPC_SUCCESS);
+    return r;
+  }
   errcode_t SetInt(handle_t h, uns32 code, sgn32 v) {
     call_setdrvparameter a{};
     a.handle = h;
@@ -265,6 +310,9 @@ class AgentClient {
     EXPECT_EQ(dbsvc_setdrvparameter(c, &a, &r), RPC_SUCCESS);
     return r;
   }
+
+ private:
+  int ownSock_ = -1;
 };
 
 }  // namespace agent_test
