@@ -25,7 +25,7 @@
 #include <thread>
 
 #include "agent_client.h"
-#include "rpc/record_stream.h"
+#include "fixtures/support/raw_conn.h"
 #include "rpc/xdr.h"
 #include "rpc/xdr_call.h"
 #include "wire/handle_table.h"
@@ -35,20 +35,24 @@ using namespace agent_test;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using test_support::Bytes;
+using test_support::RawConn;
 
 long MsSince(Clock::time_point t) {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
-std::string Be32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; i++) s[size_t(i)] = static_cast<char>(v >> (24 - 8 * i));
-  return s;
+Bytes Be32(uint32_t v) {
+  Bytes b(4);
+  for (int i = 0; i < 4; i++) b[size_t(i)] = static_cast<unsigned char>(v >> (24 - 8 * i));
+  return b;
 }
+
+void Append(Bytes& to, const Bytes& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 // One call of the agent's program as a whole record: header and arguments.
 template <class A>
-std::string CallRecord(uint32_t xid, unsigned proc, int (*xargs)(XDR*, A*), A* args) {
+Bytes CallRecord(uint32_t xid, unsigned proc, int (*xargs)(XDR*, A*), A* args) {
   std::vector<char> buf(1 << 16);
   XDR x;
   VYRRPC_xdrmem_create(&x, buf.data(), static_cast<unsigned>(buf.size()), XDR_ENCODE);
@@ -61,88 +65,14 @@ std::string CallRecord(uint32_t xid, unsigned proc, int (*xargs)(XDR*, A*), A* a
   call.rm_call.cb_proc = proc;
   EXPECT_TRUE(VYRRPC_xdr_callmsg(&x, &call));
   EXPECT_TRUE(xargs(&x, args));
-  std::string body(buf.data(), VYRRPC_xdr_getpos(&x));
-  return Be32(0x80000000u | static_cast<uint32_t>(body.size())) + body;
+  unsigned len = VYRRPC_xdr_getpos(&x);
+  Bytes rec = Be32(0x80000000u | len);
+  rec.insert(rec.end(), buf.begin(), buf.begin() + len);
+  return rec;
 }
 
-// A raw TCP connection to the agent from a loopback source address.
-class RawConn {
- public:
-  RawConn(int port, const char* source = "127.0.0.1") {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in from{}, to{};
-    from.sin_family = to.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &from.sin_addr);
-    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-    to.sin_port = htons(static_cast<unsigned short>(port));
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~RawConn() {
-    if (fd_ >= 0) close(fd_);
-  }
-  RawConn(const RawConn&) = delete;
-  RawConn& operator=(const RawConn&) = delete;
-  int fd() const { return fd_; }
-  bool Send(const std::string& b) {
-    size_t off = 0;
-    while (off < b.size()) {
-      ssize_t n = send(fd_, b.data() + off, b.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      off += size_t(n);
-    }
-    return true;
-  }
-  bool ReadN(char* buf, size_t n, int ms) {
-    auto start = Clock::now();
-    size_t got = 0;
-    while (got < n) {
-      long left = ms - MsSince(start);
-      pollfd p{fd_, POLLIN, 0};
-      if (left <= 0 || poll(&p, 1, int(left)) != 1) return false;
-      ssize_t r = recv(fd_, buf + got, n - got, 0);
-      if (r <= 0) return false;
-      got += size_t(r);
-    }
-    return true;
-  }
-  // One reply record (plain fragments); false on close or time-out.
-  bool ReadRecord(std::string* out, int ms = 10000) {
-    out->clear();
-    for (;;) {
-      char m[4];
-      if (!ReadN(m, 4, ms)) return false;
-      uint32_t mark = (uint32_t(uint8_t(m[0])) << 24) | (uint32_t(uint8_t(m[1])) << 16) |
-                      (uint32_t(uint8_t(m[2])) << 8) | uint8_t(m[3]);
-      std::string frag(mark & 0x7FFFFFFFu, '\0');
-      if (!frag.empty() && !ReadN(frag.data(), frag.size(), ms)) return false;
-      *out += frag;
-      if (mark & 0x80000000u) return true;
-    }
-  }
-  // True when the agent closed the connection within ms (what came first is read and dropped).
-  bool ClosedWithin(int ms) {
-    auto start = Clock::now();
-    char buf[65536];
-    while (MsSince(start) < ms) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 50) != 1) continue;
-      ssize_t r = recv(fd_, buf, sizeof buf, 0);
-      if (r <= 0) return true;
-    }
-    return false;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-uint32_t Unit(const std::string& b, size_t at) {
-  return (uint32_t(uint8_t(b[at])) << 24) | (uint32_t(uint8_t(b[at + 1])) << 16) |
-         (uint32_t(uint8_t(b[at + 2])) << 8) | uint8_t(b[at + 3]);
+uint32_t Unit(const Bytes& b, size_t at) {
+  return (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) | b[at + 3];
 }
 
 int CountFds(int pid) {
@@ -173,48 +103,32 @@ long CpuMs(int pid) {
 
 std::string Maps(int pid) { return test_support::read_file("/proc/" + std::to_string(pid) + "/maps"); }
 
-class AgentRobust : public ::testing::Test {
+class AgentRobust : public AgentTest {
  protected:
-  test_support::TempDir dir;
-  std::unique_ptr<AgentProcess> proc;
-  std::unique_ptr<AgentClient> cl;
-  handle_t hServer = 0, hConn = 0;
-
-  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
-
-  // Tests that connect many times start the agent with the leak check off:
-  // the SQLite driver's installer library leaks a few records of its own per
-  // connection and is unloaded before the check runs, so the check cannot
-  // tell them from ours (every other test checks ours).
+  // Tests that connect many times have the agent's leak check off (see
+  // ToleratePluginLeaks).
   void Start(std::vector<std::string> args = {}, bool manyConnects = false) {
-    if (manyConnects) {
-      const char* a = getenv("ASAN_OPTIONS");
-      savedAsan = a ? a : "";
-      restoreAsan = true;
-      setenv("ASAN_OPTIONS", (savedAsan + (savedAsan.empty() ? "" : ":") + "detect_leaks=0").c_str(), 1);
-    }
-    WriteConfig(dir);
-    args.insert(args.begin(), {"+loglevel", "7", "+logfile", dir.file("agent.log")});
-    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, args, dir.file("stderr"));
-    ASSERT_GT(proc->port(), 0) << test_support::read_file(dir.file("stderr"));
-    cl = std::make_unique<AgentClient>(proc->port());
-    ASSERT_NE(cl->c, nullptr);
-    hServer = cl->Server();
-    ASSERT_EQ(cl->AgentName(hServer), "odbc");
+    if (manyConnects) ToleratePluginLeaks();
+    StartConnected(args);
+  }
+
+  // A client's connection string: an allowed one connects (and is ended
+  // again), a refused one answers "invalid connection string" with `why` in
+  // its texts.
+  void ExpectConnect(const std::string& connStr, bool allowed, const char* why, const std::string& svOptions = "") {
+    handle_t h = 0;
     std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
-  }
-  void TearDown() override {
-    if (restoreAsan) setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
-    cl.reset();
-    if (proc) {
-      proc->signal(SIGTERM);
-      EXPECT_EQ(proc->wait(), 0) << test_support::read_file(dir.file("stderr"));
+    errcode_t e = cl->Connect(hServer, nullptr, connStr.c_str(), &h, &fail, svOptions);
+    if (allowed) {
+      EXPECT_EQ(e, ER_SUCCESS) << fail;
+      if (e == ER_SUCCESS) {
+        EXPECT_EQ(cl->Simple(dbsvc_endconnect, h), ER_SUCCESS);
+      }
+    } else {
+      EXPECT_EQ(e, ER_INVALID_CONNSTR) << fail;
+      EXPECT_NE(fail.find(why), std::string::npos) << fail;
     }
   }
-  std::string savedAsan;
-  bool restoreAsan = false;
-  std::string Log() { return test_support::read_file(dir.file("agent.log")); }
 
   // A session of its own on a client: server, agent parameter, connection.
   handle_t Open(AgentClient& c, handle_t* hSrv = nullptr) {
@@ -255,7 +169,7 @@ TEST_F(AgentRobust, NoClientHoldsUpTheOthers) {
   long baseline = WorstRoundMs(good, goodConn, 1000);
 
   call_getdrvparameter param{hServer, 0x11010000};
-  std::string call = CallRecord(1, 1, VYRXDR_call_getdrvparameter, &param);
+  Bytes call = CallRecord(1, 1, VYRXDR_call_getdrvparameter, &param);
   std::atomic<bool> stop{false};
   std::vector<std::unique_ptr<AgentClient>> staleTls;
   struct Case {
@@ -266,7 +180,7 @@ TEST_F(AgentRobust, NoClientHoldsUpTheOthers) {
       {"half a record, then silence",
        [&](auto& conns, auto&) {
          conns.push_back(std::make_unique<RawConn>(proc->port()));
-         conns.back()->Send(call.substr(0, call.size() / 2));
+         conns.back()->Send(Bytes(call.begin(), call.begin() + long(call.size() / 2)));
        }},
       {"a record dripping a byte every 200 ms",
        [&](auto& conns, auto& threads) {
@@ -274,7 +188,7 @@ TEST_F(AgentRobust, NoClientHoldsUpTheOthers) {
          RawConn* c = conns.back().get();
          threads.emplace_back([c, &call, &stop] {
            for (size_t i = 0; i + 1 < call.size() && !stop; i++) {
-             c->Send(call.substr(i, 1));
+             c->Send(Bytes{call[i]});
              for (int k = 0; k < 20 && !stop; k++) usleep(10000);
            }
          });
@@ -313,7 +227,7 @@ TEST_F(AgentRobust, NoClientHoldsUpTheOthers) {
          RawConn* c = conns.back().get();
          c->Send(Be32(0x80000000u | (1u << 30)));
          threads.emplace_back([c, &stop] {
-           std::string chunk(1 << 16, 'q');
+           Bytes chunk(1 << 16, 'q');
            while (!stop && c->Send(chunk)) {
            }
          });
@@ -487,18 +401,7 @@ TEST_F(AgentRobust, ClientsNameOnlyRegisteredDrivers) {
     std::string wide = unicode ? std::string("W\x7F\x01\x01", 4) : "";
     for (auto& c : cases) {
       SCOPED_TRACE(c.connStr + (unicode ? " (Unicode)" : ""));
-      handle_t h = 0;
-      std::string fail;
-      errcode_t e = cl->Connect(hServer, nullptr, c.connStr.c_str(), &h, &fail, wide);
-      if (c.allowed) {
-        EXPECT_EQ(e, ER_SUCCESS) << fail;
-        if (e == ER_SUCCESS) {
-          EXPECT_EQ(cl->Simple(dbsvc_endconnect, h), ER_SUCCESS);
-        }
-      } else {
-        EXPECT_EQ(e, ER_INVALID_CONNSTR) << fail;
-        EXPECT_NE(fail.find("[SQLSTATE:01S00]"), std::string::npos) << fail;
-      }
+      ExpectConnect(c.connStr, c.allowed, "[SQLSTATE:01S00]", wide);
     }
   }
   EXPECT_EQ(Maps(pid).find("fakedrv"), std::string::npos) << "a client's library was loaded";
@@ -531,18 +434,7 @@ TEST_F(AgentRobust, ClientsNameFileDataSourcesOnlyByName) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    handle_t h = 0;
-    std::string fail;
-    errcode_t e = cl->Connect(hServer, nullptr, ("FILEDSN=" + c.name).c_str(), &h, &fail);
-    if (c.allowed) {
-      EXPECT_EQ(e, ER_SUCCESS) << fail;
-      if (e == ER_SUCCESS) {
-        EXPECT_EQ(cl->Simple(dbsvc_endconnect, h), ER_SUCCESS);
-      }
-    } else {
-      EXPECT_EQ(e, ER_INVALID_CONNSTR) << fail;
-      EXPECT_NE(fail.find("FILEDSN must name a file data source"), std::string::npos) << fail;
-    }
+    ExpectConnect("FILEDSN=" + c.name, c.allowed, "FILEDSN must name a file data source");
   }
   char events[4096];
   EXPECT_LT(read(watch, events, sizeof events), 0) << "the agent opened a file outside the directory";
@@ -578,14 +470,14 @@ TEST_F(AgentRobust, NoHostFillsTheCursorTable) {
   RawConn raw(proc->port());
   ASSERT_GE(raw.fd(), 0);
   handle_t conn = hConn;
-  std::string batch;
-  for (int i = 0; i < 1000; i++) batch += CallRecord(uint32_t(i), 8, VYRXDR_handle_t, &conn);
+  Bytes batch;
+  for (int i = 0; i < 1000; i++) Append(batch, CallRecord(uint32_t(i), 8, VYRXDR_handle_t, &conn));
   unsigned made = 0;
   errcode_t last = ER_SUCCESS;
   for (int round = 0; round < 40 && last == ER_SUCCESS; round++) {
     ASSERT_TRUE(raw.Send(batch));
     for (int i = 0; i < 1000; i++) {
-      std::string reply;
+      Bytes reply;
       ASSERT_TRUE(raw.ReadRecord(&reply, 60000)) << made;
       errcode_t e = static_cast<errcode_t>(Unit(reply, 24));
       if (e == ER_SUCCESS) {
@@ -621,11 +513,11 @@ TEST_F(AgentRobust, OutOfDescriptorsRefusesWithoutSpinning) {
   std::vector<std::unique_ptr<RawConn>> clients;
   int refused = 0, served = 0;
   call_getdrvparameter param{hServer, 0x11010000};
-  std::string call = CallRecord(9, 1, VYRXDR_call_getdrvparameter, &param);
+  Bytes call = CallRecord(9, 1, VYRXDR_call_getdrvparameter, &param);
   for (int i = 0; i < 60; i++) {
     auto c = std::make_unique<RawConn>(proc->port());
     ASSERT_GE(c->fd(), 0);
-    std::string reply;
+    Bytes reply;
     c->Send(call);
     // Every client hears at once: an answer or a refusal, never silence.
     pollfd p{c->fd(), POLLIN, 0};
@@ -663,7 +555,7 @@ TEST_F(AgentRobust, OutOfDescriptorsRefusesWithoutSpinning) {
   bool again = false;
   while (!again && MsSince(start) < 5000) {
     RawConn c(proc->port());
-    std::string reply;
+    Bytes reply;
     again = c.Send(call) && c.ReadRecord(&reply, 2000);
   }
   EXPECT_TRUE(again);

@@ -116,6 +116,14 @@ struct AsCaller {
   ~AsCaller() { HandleSetCaller(nullptr); }
 };
 
+// A record made by a call of `by`.
+handle_t RegisterAs(HandleArray* t, const HandleCaller& by, int* rec) {
+  AsCaller as(by);
+  handle_t h = 0;
+  EXPECT_EQ(HandleRegister(t, &h, rec), ER_SUCCESS);
+  return h;
+}
+
 }  // namespace
 
 // A record answers only to the host whose call made it, over any of its
@@ -124,11 +132,7 @@ TEST(HandleTable, RecordsBelongToTheHostThatMadeThem) {
   HandleArray t{};
   ASSERT_EQ(HandleInit(&t, 0xCCCC), ER_SUCCESS);
   int rec;
-  handle_t h;
-  {
-    AsCaller a(Peer(1, 7));
-    ASSERT_EQ(HandleRegister(&t, &h, &rec), ER_SUCCESS);
-  }
+  handle_t h = RegisterAs(&t, Peer(1, 7), &rec);
   struct {
     HandleCaller who;
     bool answers;
@@ -181,11 +185,7 @@ TEST(HandleTable, HoldsOfASharedRecord) {
   HandleArray t{};
   ASSERT_EQ(HandleInit(&t, 0xAAAA), ER_SUCCESS);
   int rec;
-  handle_t h;
-  {
-    AsCaller a(Peer(1, 10));
-    ASSERT_EQ(HandleRegister(&t, &h, &rec), ER_SUCCESS);
-  }
+  handle_t h = RegisterAs(&t, Peer(1, 10), &rec);
   {
     AsCaller b(Peer(2, 20));
     EXPECT_EQ(HandleValidate(&t, h), nullptr);
@@ -226,10 +226,7 @@ TEST(HandleTable, RecordsMadeOverOneConnection) {
   int rec;
   handle_t h[6];
   uint64_t origins[6] = {5, 6, 5, 0, 5, 6};
-  for (int i = 0; i < 6; i++) {
-    AsCaller c(Peer(1, origins[i]));
-    ASSERT_EQ(HandleRegister(&t, &h[i], &rec), ER_SUCCESS);
-  }
+  for (int i = 0; i < 6; i++) h[i] = RegisterAs(&t, Peer(1, origins[i]), &rec);
   HandleUnregister(&t, h[2]);
   handle_t out[8];
   ASSERT_EQ(HandleListFrom(&t, 5, out, 8), 2u);
