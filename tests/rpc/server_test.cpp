@@ -509,6 +509,28 @@ TEST(TlsServer, HandshakeFailureAndStall) {
   EXPECT_TRUE(stall.ClosedWithin(3000));
 }
 
+// A listener with a context: TLS from the first byte; a client that never
+// starts its handshake holds nobody up and is dropped at its deadline.
+TEST(TlsServer, TlsAtAccept) {
+  Server s({"--tls-key", kKey, "--tls-accept", "--wait-ms", "1000"});
+  Conn stall(s.port());
+  usleep(100000);
+  SSL_CTX* ctx = ClientCtx();
+  ASSERT_NE(ctx, nullptr);
+  sockaddr_in a = s.addr();
+  int sock = -1;
+  auto start = Clock::now();
+  CLIENT* c = VYRRPC_clntssl_create(ctx, &a, TESTPROG, TESTVERS, &sock, 0, 0);
+  ASSERT_NE(c, nullptr);
+  int out = 0;
+  EXPECT_EQ(EchoInt(c, 5, &out), RPC_SUCCESS);
+  EXPECT_EQ(out, 5);
+  EXPECT_LT(MsSince(start), 500);
+  VYRRPC_clnt_destroy(c);
+  SSL_CTX_free(ctx);
+  EXPECT_TRUE(stall.ClosedWithin(3000));
+}
+
 TEST(TlsServer, NoKeyFileNoSwitch) {
   Server s({"--tls-key", std::string(TLS_DIR) + "/server_nodh.pem"});
   CLIENT* c = Tcp(s);
