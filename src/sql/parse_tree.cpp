@@ -107,7 +107,10 @@ PRSTR_NODE *newArenaNode(PtArena *arena, const char *text, size_t len, bool asLa
   return n;
 }
 
-void linkChildren(PRSTR_NODE *n, int cChildren, va_list ap) {
+// Gives a new node (or NULL) its kind and children; returns it.
+PRSTR_NODE *withChildren(PRSTR_NODE *n, expr_t eExprType, int cChildren, va_list ap) {
+  if (!n) return nullptr;
+  n->symbl.nType = eExprType;
   n->symbl.cArgs = cChildren;
   PRSTR_NODE *prev = nullptr;
   for (int i = 0; i < cChildren; i++) {
@@ -118,6 +121,7 @@ void linkChildren(PRSTR_NODE *n, int cChildren, va_list ap) {
       prev->right = c;
     prev = c;
   }
+  return n;
 }
 
 // Frees what the subtree at root (with its later siblings) holds on the heap:
@@ -280,12 +284,9 @@ constexpr size_t kExpandTextKeep = 65536;
 }  // namespace
 
 PRSTR_NODE *pt_node(expr_t eExprType, const char *szFormat, int cChildren, ...) {
-  PRSTR_NODE *n = newNode(szFormat ? szFormat : "", false);
-  if (!n) return nullptr;
-  n->symbl.nType = eExprType;
   va_list ap;
   va_start(ap, cChildren);
-  linkChildren(n, cChildren, ap);
+  PRSTR_NODE *n = withChildren(newNode(szFormat ? szFormat : "", false), eExprType, cChildren, ap);
   va_end(ap);
   return n;
 }
@@ -303,12 +304,10 @@ PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel) {
 
 PRSTR_NODE *pt_arenaNode(PtArena *arena, expr_t eExprType, const char *szFormat, size_t formatLen,
                          int cChildren, ...) {
-  PRSTR_NODE *n = newArenaNode(arena, szFormat, formatLen, false);
-  if (!n) return nullptr;
-  n->symbl.nType = eExprType;
   va_list ap;
   va_start(ap, cChildren);
-  linkChildren(n, cChildren, ap);
+  PRSTR_NODE *n =
+      withChildren(newArenaNode(arena, szFormat, formatLen, false), eExprType, cChildren, ap);
   va_end(ap);
   return n;
 }
