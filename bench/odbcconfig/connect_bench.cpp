@@ -4,8 +4,6 @@
 // asked of the file system per connect (status requests and file reads); the
 // driver's own installer library, which it loads itself, is not counted.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,7 +12,6 @@
 #include <string>
 
 #include "fixtures/support/odbc_config.h"
-#include "odbcconfig/config.h"
 #include "sql.h"
 #include "sqlext.h"
 
@@ -36,11 +33,7 @@ const std::string &setup() {
                                        << test_support::kSqliteDriver << "\n";
     test_support::set_odbc_config_in(d);
     // Files an administrator left a while ago, as on a running system.
-    struct timespec old[2];
-    clock_gettime(CLOCK_REALTIME, &old[0]);
-    old[0].tv_sec -= 3600;
-    old[1] = old[0];
-    for (const char *f : {"/odbc.ini", "/odbcinst.ini"}) utimensat(AT_FDCWD, (d + f).c_str(), old, 0);
+    for (const char *f : {"/odbc.ini", "/odbcinst.ini"}) test_support::age_file(d + f);
     return d;
   }();
   return dir;
@@ -75,13 +68,12 @@ void BM_ConnectDisconnect(benchmark::State &state) {
   }
   setup();
   connectOnce();  // the first connect loads the driver and reads the files
-  uint64_t stats0, reads0, stats1, reads1;
-  _zolandm_cfg_io_counts(&stats0, &reads0);
+  test_support::IniIo before = test_support::ini_io();
   for (auto _ : state) connectOnce();
-  _zolandm_cfg_io_counts(&stats1, &reads1);
+  test_support::IniIo after = test_support::ini_io();
   double n = static_cast<double>(state.iterations());
-  state.counters["ini_stats"] = static_cast<double>(stats1 - stats0) / n;
-  state.counters["ini_reads"] = static_cast<double>(reads1 - reads0) / n;
+  state.counters["ini_stats"] = static_cast<double>(after.stats - before.stats) / n;
+  state.counters["ini_reads"] = static_cast<double>(after.reads - before.reads) / n;
 }
 BENCHMARK(BM_ConnectDisconnect)->Unit(benchmark::kMicrosecond);
 

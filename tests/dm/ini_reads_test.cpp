@@ -4,13 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <string>
 
 #include "dm/support/dm_test_env.h"
-#include "odbcconfig/config.h"
+#include "fixtures/support/odbc_config.h"
 
 namespace {
 
@@ -18,32 +15,21 @@ using namespace dmtest;
 
 const char* const kFiles[] = {"odbc.ini", "odbcinst.ini", "sys-odbc.ini", "sys-odbcinst.ini"};
 
-struct Io {
-  uint64_t stats = 0, reads = 0;
-};
-
-Io io() {
-  Io c;
-  _zolandm_cfg_io_counts(&c.stats, &c.reads);
-  return c;
-}
+using Io = test_support::IniIo;
+using test_support::ini_io;
 
 class IniReads : public DmTest {
  protected:
   // The files as an administrator left them an hour ago.
   void age_files() {
-    timespec old[2];
-    clock_gettime(CLOCK_REALTIME, &old[0]);
-    old[0].tv_sec -= 3600;
-    old[1] = old[0];
-    for (const char* f : kFiles) ASSERT_EQ(utimensat(AT_FDCWD, ini.path(f).c_str(), old, 0), 0) << f;
+    for (const char* f : kFiles) ASSERT_TRUE(test_support::age_file(ini.path(f))) << f;
   }
   // Connects to `dsn` and disconnects; what that cost.
   Io connect_once(const char* dsn) {
-    Io before = io();
+    Io before = ini_io();
     EXPECT_EQ(connect(dsn), SQL_SUCCESS);
     EXPECT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
-    Io after = io();
+    Io after = ini_io();
     return {after.stats - before.stats, after.reads - before.reads};
   }
 };

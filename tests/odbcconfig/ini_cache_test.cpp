@@ -18,15 +18,8 @@ namespace {
 
 using odbcconfig_test::write_text;
 
-struct Io {
-  uint64_t stats = 0, reads = 0;
-};
-
-Io io() {
-  Io c;
-  _zolandm_cfg_io_counts(&c.stats, &c.reads);
-  return c;
-}
+using Io = test_support::IniIo;
+using test_support::ini_io;
 
 class IniCache : public odbcconfig_test::OdbcEnv {
  protected:
@@ -41,24 +34,18 @@ class IniCache : public odbcconfig_test::OdbcEnv {
     int n = SQLGetPrivateProfileString(section, key, def, buf, sizeof buf, "odbc.ini");
     return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
   }
-  void age(const std::string &path) {
-    timespec old[2];
-    clock_gettime(CLOCK_REALTIME, &old[0]);
-    old[0].tv_sec -= 3600;
-    old[1] = old[0];
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
-  }
+  void age(const std::string &path) { ASSERT_TRUE(test_support::age_file(path)); }
 };
 
 TEST_F(IniCache, UnchangedFileIsReadOnceAndCheckedAtEachRead) {
   write_text(user_ini_, "[pg]\nDriver = /a.so\nPort = 5432\n");
   age(user_ini_);
-  Io before = io();
+  Io before = ini_io();
   for (int i = 0; i < 10; i++) {
     EXPECT_EQ(get("pg", "Driver"), "/a.so");
     EXPECT_EQ(get("pg", "Port"), "5432");
   }
-  Io after = io();
+  Io after = ini_io();
   EXPECT_EQ(after.reads - before.reads, 1u);
   EXPECT_EQ(after.stats - before.stats, 20u);
 }
@@ -68,7 +55,7 @@ TEST_F(IniCache, LookupSequenceChecksEachFileOnce) {
   write_text(sys_ini_, "[pg]\nPort = 5432\n");
   age(user_ini_);
   age(sys_ini_);
-  Io before = io();
+  Io before = ini_io();
   {
     odbcconfig::LookupSequence outer;
     odbcconfig::LookupSequence inner;  // sequences nest
@@ -77,12 +64,12 @@ TEST_F(IniCache, LookupSequenceChecksEachFileOnce) {
       EXPECT_EQ(get("pg", "Port"), "5432");  // the user file lacks it: the system file
     }
   }
-  Io after = io();
+  Io after = ini_io();
   EXPECT_EQ(after.reads - before.reads, 2u);
   EXPECT_EQ(after.stats - before.stats, 2u);
   // After the sequence every read checks again.
   EXPECT_EQ(get("pg", "Driver"), "/a.so");
-  EXPECT_EQ(io().stats - after.stats, 1u);
+  EXPECT_EQ(ini_io().stats - after.stats, 1u);
 }
 
 TEST_F(IniCache, ChangesAreSeen) {
