@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "dm/stmt_internal.h"
+#include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
 
@@ -71,7 +72,7 @@ int64_t narrow_into(const SQLWCHAR* in, int64_t n, char* out, int64_t cap) {
   char tmp[MB_LEN_MAX];
   int64_t pos = 0;
   for (int64_t i = 0; i < n && in[i] != 0; ++i) {
-    size_t r = std::wcrtomb(tmp, in[i], &st);
+    size_t r = _zolandm_wide_char_to_mb(tmp, in[i], &st);
     if (r == static_cast<size_t>(-1)) return -1;
     if (pos + static_cast<int64_t>(r) + 1 > cap) break;
     if (out != nullptr) std::memcpy(out + pos, tmp, r);

@@ -141,6 +141,11 @@ char *encode_utf8(uint32_t v, char *out) {
 
 extern "C" {
 
+size_t _zolandm_wide_char_to_mb(char *out, SQLWCHAR c, mbstate_t *state) {
+  if (!is_scalar_value(static_cast<uint32_t>(c))) return static_cast<size_t>(-1);
+  return wcrtomb(out, c, state);
+}
+
 char *_zolandm_wcs_to_mbs_dup(const SQLWCHAR *text, int64_t length) {
   if (!text) return nullptr;
   int64_t count = wide_length(text, length);

@@ -15,6 +15,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <wchar.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -41,6 +42,11 @@ int _zolandm_mbs_to_wcs_buf(const char *text, SQLWCHAR *buffer, SQLSMALLINT size
 // characters only. Results as for _zolandm_mbs_to_wcs_buf.
 int _zolandm_wcs_to_mbs_buf(const SQLWCHAR *text, char *buffer, SQLSMALLINT size,
                             SQLSMALLINT *length);
+
+// One wide character in the locale's multibyte form, as wcrtomb; (size_t)-1
+// also for a value that is no character (a surrogate or above 0x10FFFF), to
+// which the C library would give 5- and 6-byte forms.
+size_t _zolandm_wide_char_to_mb(char *out, SQLWCHAR c, mbstate_t *state);
 
 // Unbounded conversions: the destination must hold the whole result (one
 // wide character per input byte plus one; four bytes per character plus one).

@@ -55,6 +55,19 @@ TEST_F(OdbcConversions, WideToMultibyteDup) {
   EXPECT_EQ(_zolandm_wcs_to_mbs_dup(nullptr, SQL_NTS), nullptr);
 }
 
+// Text for a driver: a value that is no character has no multibyte form.
+TEST_F(OdbcConversions, OneWideCharacterForTheDriver) {
+  struct Case {
+    uint32_t value;
+    size_t want;
+  } cases[] = {{'a', 1}, {0xE9, 2}, {0x10FFFF, 4}, {0xD800, size_t(-1)}, {0x110000, size_t(-1)}, {0x7FFFFFFF, size_t(-1)}};
+  for (const Case &c : cases) {
+    char out[MB_LEN_MAX];
+    mbstate_t st{};
+    EXPECT_EQ(_zolandm_wide_char_to_mb(out, static_cast<SQLWCHAR>(c.value), &st), c.want) << std::hex << c.value;
+  }
+}
+
 TEST_F(OdbcConversions, MultibyteToWideDup) {
   struct Case {
     std::string in;
