@@ -139,6 +139,29 @@ class BackendSession : public ::testing::Test {
     return rows;
   }
 
+  // A Unicode connection (the client's 'W', 0x7F, 0x01, 0x01 server options).
+  errcode_t ConnectUnicode(const std::string& connStr, handle_t* ph) {
+    return Connect(connStr, ph, nullptr, 0, "W\x7F\x01\x01u");
+  }
+
+  // Reads a column of the current row through the long-data call in pieces
+  // until an empty one; *firstRemain gets the first call's remaining length.
+  std::string GetLong(handle_t h, sgn32 col, precision_t piece, sgn32* firstRemain = nullptr) {
+    std::string all;
+    for (int call = 0; call < 100000; call++) {
+      char* data = nullptr;
+      precision_t len = 0;
+      ctype_t ct;
+      sgn32 remain = 0;
+      EXPECT_EQ(ODBC_GetData(h, col, 0, piece, &data, &len, &ct, &remain), ER_SUCCESS) << Errors(h);
+      if (call == 0 && firstRemain) *firstRemain = remain;
+      if (len) all.append(data, len);
+      free(data);
+      if (len == 0) break;
+    }
+    return all;
+  }
+
   std::vector<std::vector<std::string>> Query(const std::string& sql, uns16 maxRows = 100, handle_t conn = 0) {
     handle_t h = NewCursor(conn);
     EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>(sql.c_str())), ER_SUCCESS) << Errors(h);
