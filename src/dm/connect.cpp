@@ -11,6 +11,7 @@
 #include "dm/dm_internal.h"
 #include "odbcconfig/config.h"
 #include "odbcconfig/conversions.h"
+#include "odbcconfig/installer.h"
 #include "odbcinst.h"
 #include "sqlext.h"
 #include "sqlucode.h"
@@ -94,6 +95,7 @@ int _zolandm_conn_options_replay(zolandm_dbc* dbc, char width) {
 
 SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn_len, const void* uid,
                               SQLSMALLINT uid_len, const void* pwd, SQLSMALLINT pwd_len, char width) {
+  odbcconfig::LookupSequence lookups;  // the keys of one connect: each file checked once
   if (bad_length(dsn_len) || bad_length(uid_len) || bad_length(pwd_len) || dsn_len > 32) {
     return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   }
@@ -156,7 +158,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   _zolandm_profile_read(name.c_str(), "ThreadManager", thread_manager, sizeof thread_manager);
   _zolandm_profile_read(name.c_str(), "UnloadSafe", unload_safe, sizeof unload_safe);
   _zolandm_profile_read(name.c_str(), "Driver", driver, sizeof driver);
-  if (driver[0] == '\0') return failed(_zolandm_fail(dbc, ZOLANDM_E_IM002));
+  if (driver[0] == '\0') return failed(_zolandm_fail_no_driver(dbc));
 
   int attached = _zolandm_driver_attach(name.c_str(), driver, dbc, _zolandm_thread_safe(thread_manager),
                                         _zolandm_is_on_or_1(unload_safe), width);
@@ -187,6 +189,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
 
 SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLINT in_len, void* out,
                                     SQLSMALLINT out_max, SQLSMALLINT* out_len, char width) {
+  odbcconfig::LookupSequence lookups;
   if (bad_length(in_len) || out_max < 0) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   if (dbc->state != 0 && dbc->state != 1) return _zolandm_fail(dbc, ZOLANDM_E_08002);
 
@@ -199,7 +202,7 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
     std::string driver = _zolandm_connstr_value(cfg, "DRIVER");
     _zolandm_cfg_free(cfg);
     int attached = _zolandm_attach_named_driver(dbc, dsn, driver, width);
-    if (attached == -1) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
+    if (attached == -1) return _zolandm_fail_no_driver(dbc);
     if (attached < 0) return ZOLANDM_ERROR;
   }
   if (dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);

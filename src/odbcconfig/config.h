@@ -78,6 +78,10 @@ int _zolandm_cfg_clear(zolandm_config *config);
 int _zolandm_cfg_free(zolandm_config *config);
 int _zolandm_cfg_save(zolandm_config *config);
 
+// File-system calls made by loads so far in the process: status requests
+// (stat) and reads (open and read); for tests and diagnostics.
+void _zolandm_cfg_io_counts(uint64_t *stats, uint64_t *reads);
+
 // Entries, walk and lookup.
 int _zolandm_cfg_append_entry(zolandm_config *config, const char *section, const char *id,
                               const char *value, const char *comment, int owned);
@@ -100,6 +104,12 @@ int _zolandm_cfg_list_keys(zolandm_config *config, const char *section, char *bu
 // Path of odbc.ini (ZOLANDM_ODBC_INI) or odbcinst.ini (ZOLANDM_ODBCINST_INI)
 // for the current scope (_zolandm_config_scope); the buffer, or null.
 char *_zolandm_locate_ini_file(char *buffer, size_t size, int which, int create);
+
+// Why the ini files cannot be read when one of them (odbc.ini or odbcinst.ini,
+// user's or system's) is there but cannot be opened: that errno (EMFILE, EACCES,
+// ...); 0 when each of them can be opened or is absent. A lookup that found
+// nothing tells with it whether the files said so or could not be read.
+int _zolandm_ini_open_errno(void);
 
 // Connection strings, held as a configuration with the one section "ODBC".
 int _zolandm_cfg_parse_connstr(zolandm_config *config, const char *text);
