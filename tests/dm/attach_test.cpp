@@ -335,7 +335,7 @@ TEST_F(Attach, TwoByteWideDriversAreRefusedReadably) {
       EXPECT_EQ(envr()->drivers, nullptr);
       std::vector<Diag> got = errors(nullptr, dbc, nullptr, wide);
       ASSERT_FALSE(got.empty());
-      EXPECT_EQ(got[0].state, "IM003");
+      EXPECT_EQ(got[0].state, "S1C00");
       EXPECT_EQ(got[0].text,
                 "[Zolan][Driver Manager]Driver's wide characters (SQLWCHAR) are 2 bytes, this driver manager's 4: use "
                 "its ANSI library");

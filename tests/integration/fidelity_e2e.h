@@ -215,8 +215,9 @@ class FidelityCases {
   // After the writer's connection ended: the table is free and holds no row of it.
   void CheckNothingLeftBehind(const std::string& table) {
     handle_t other = Connect(db_.connStrPatient);
-    if (db_.alterChecksLock)
+    if (db_.alterChecksLock) {
       EXPECT_EQ(cl_.Exec(other, "ALTER TABLE " + table + " ADD COLUMN x INTEGER"), ER_SUCCESS) << cl_.Errors(other);
+    }
     EXPECT_EQ(cl_.Exec(other, "INSERT INTO " + table + " VALUES (2)"), ER_SUCCESS) << cl_.Errors(other);
     EXPECT_EQ(cl_.Query(other, "SELECT i FROM " + table), (Rows{{"2"}}));
     cl_.Simple(dbsvc_endconnect, other);
