@@ -194,6 +194,21 @@ errcode_t CheckStmtErrors(_Cursor* pCurs, const char* /*func*/, int rc) {
   return mapped == ER_SUCCESS ? ER_GENERAL_ERROR : mapped;
 }
 
+void QueueTruncationWarning(_Cursor* pCurs) {
+  if (!pCurs || !pCurs->hStmt) return;
+  errcode_t mapped = ER_SUCCESS;
+  int unicode = pCurs->pConnect ? pCurs->pConnect->unicode : 0;
+  pCurs->pendingError.bNoFlush = 0;
+  ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, pCurs->hDbc, pCurs->hStmt, &mapped);
+  // Whatever was read is this fetch's (bNoFlush set); without the driver's own
+  // word on the cut, the agent's is added.
+  if (pCurs->pendingError.bNoFlush)
+    for (const ErrorMsg* m = pCurs->pendingError.pFirstMsg; m; m = m->pNextMsg)
+      if (m->szSQLSTATE && strcmp(m->szSQLSTATE, "01004") == 0) return;
+  SetVYRErrorMsg(&pCurs->pendingError, ER_DATA_TRUNCATED);
+  pCurs->pendingError.bNoFlush = 1;
+}
+
 errcode_t ODBC_ErrInfo(handle_t h, ErrInfo* pInfo) {
   ErrorQ* q = nullptr;
   if (_Cursor* c = ODBC_CursorRec(h)) {
@@ -305,4 +320,9 @@ int DB_IsLongType(int sqlType) {
   return t == SQL_LONGVARCHAR || t == SQL_LONGVARBINARY || t == SQL_WLONGVARCHAR;
 }
 
-int DB_IsDeferableType(int sqlType) { return DB_IsLongType(sqlType); }
+int DB_IsDeferableType(int sqlType) {
+  // Binary values are opaque: a cut one is of no use, and drivers declare
+  // sizes for them that their values exceed (a SQLite BLOB is BINARY(255)).
+  sgn16 t = static_cast<sgn16>(sqlType);
+  return DB_IsLongType(sqlType) || t == SQL_BINARY || t == SQL_VARBINARY;
+}

@@ -49,6 +49,10 @@ errcode_t ErrorFromSQLState(const char* sqlstate);
 
 errcode_t CheckConnErrors(_Connect* pConn, const char* func, int rc);
 errcode_t CheckStmtErrors(_Cursor* pCurs, const char* func, int rc);
+// A fetch cut a value to fit its cell: queues the statement's diagnostics (the
+// driver's "data truncated" warning) on the cursor in place of what it held, or
+// the agent's own 01004 when the driver gave none.
+void QueueTruncationWarning(_Cursor* pCurs);
 
 struct ErrInfo;
 errcode_t ODBC_ErrInfo(handle_t h, ErrInfo* pInfo);
@@ -56,4 +60,7 @@ errcode_t ODBC_ErrInfo(handle_t h, ErrInfo* pInfo);
 ctype_t GetVYRCTypeFromSQLType(int sqlType, precision_t precision, precision_t* pFetchLen,
                                precision_t* pDispLen);
 int DB_IsLongType(int sqlType);
+// Types fetched later by the long-data call when the client defers long data:
+// the long types, and BINARY and VARBINARY, whose values may exceed the size
+// the driver declares.
 int DB_IsDeferableType(int sqlType);

@@ -267,40 +267,105 @@ SQLSMALLINT BindCType(const _Cursor* pc, const Coldesc& d) {
 
 bool IsPrefixed(ctype_t t) { return t == CTYPE_VCHR32 || t == CTYPE_VBIN32 || t == CTYPE_WVCHR32; }
 
-// Writes the length prefix of a received prefixed cell.
-void FinishCell(Coldata* col, uint64_t row, SQLLEN received) {
-  if (!IsPrefixed(col->cType)) return;
-  uint64_t room = col->width > 4 ? col->width - 4 : 0;
-  uint64_t len = received < 0 ? room : std::min<uint64_t>(uint64_t(received), room);
-  if (col->cType == CTYPE_WVCHR32) len /= 4;
-  uns32 v = uns32(len);
-  memcpy(Coldata_Cell(col, row), &v, 4);
+// A column left for the long-data call: not bound, indicator -3.
+bool IsDeferred(const _Cursor* pc, const Coldesc& d) {
+  return pc->st_sccl.bDeferLongData && DB_IsDeferableType(d.dbType);
 }
 
-// Row by row: SQLFetch into each row's cells.
+// How a bound column's value lands in its cell: the bytes the driver may write
+// (its buffer length) and the bytes of value the cell keeps.
+struct CellRoom {
+  SQLLEN bufLen;   // the buffer length given to the driver
+  uint64_t data;   // value bytes the cell holds, without a terminator
+  int unit;        // 1 for bytes, 4 for wide characters
+  bool text;       // the driver ends the value with a terminator
+};
+
+// rows > 1: a block, whose cells are bound with the cell width as the stride.
+// Its prefixed cells get their values four bytes in, so the value may run into
+// the next cell's prefix, which is written afterwards: only width - 4 bytes stay.
+CellRoom RoomOf(const Coldata* col, SQLSMALLINT cType, sgn32 rows) {
+  CellRoom r{};
+  const uint64_t w = col->width;
+  r.unit = cType == SQL_C_WCHAR ? 4 : 1;
+  r.text = cType == SQL_C_CHAR || cType == SQL_C_WCHAR;
+  if (IsPrefixed(col->cType)) {
+    const uint64_t room = w > 4 ? w - 4 : 0;
+    r.bufLen = SQLLEN(rows > 1 ? w : room);
+    uint64_t afterTerm = r.text ? (uint64_t(r.bufLen) >= uint64_t(r.unit) ? uint64_t(r.bufLen) - r.unit : 0) : uint64_t(r.bufLen);
+    r.data = std::min(room, afterTerm);
+  } else {
+    r.bufLen = SQLLEN(w);
+    r.data = r.text ? (w >= uint64_t(r.unit) ? w - r.unit : 0) : w;
+  }
+  if (r.unit == 4) r.data &= ~uint64_t(3);
+  return r;
+}
+
+// Completes a received non-NULL cell: a value longer than the cell is cut to
+// whole characters and its terminator is not counted; prefixed cells get their
+// length. Returns true when the value was cut.
+bool FinishCell(Coldata* col, uint64_t row, SQLLEN received, const CellRoom& room) {
+  if (!IsPrefixed(col->cType) && !room.text) return false;  // fixed-size cells
+  const bool cut = received == SQL_NO_TOTAL || (received >= 0 && uint64_t(received) > room.data);
+  uint64_t len = cut || received < 0 ? room.data : uint64_t(received);
+  char* cell = Coldata_Cell(col, row);
+  char* value = IsPrefixed(col->cType) ? cell + 4 : cell;
+  if (cut && room.text && room.unit == 1) len = utf8_whole_prefix(value, size_t(len));
+  if (IsPrefixed(col->cType)) {
+    uns32 v = uns32(room.unit == 4 ? len / 4 : len);
+    memcpy(cell, &v, 4);
+  } else if (cut && room.text) {
+    memset(value + len, 0, size_t(room.unit));
+  }
+  return cut;
+}
+
+// The bytes of a received value in a row-path buffer: what is copied into the cell.
+uint64_t CopyLength(const Coldata* col, SQLLEN received, const CellRoom& room) {
+  if (!IsPrefixed(col->cType) && !room.text) return col->width;  // fixed-size cells
+  uint64_t len = received < 0 || uint64_t(received) > room.data ? room.data : uint64_t(received);
+  return (IsPrefixed(col->cType) ? 4 : 0) + len + (room.text ? uint64_t(room.unit) : 0);
+}
+
+// Row by row: SQLFetch into one row's buffers, bound once for the dataset, and
+// each row copied into its cells.
 errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
   const uns16 nc = pc->nColdesc;
   const sgn32 nr = ds->allocRows;
-  std::vector<SQLLEN> ind(size_t(std::max<uns16>(nc, 1)) * size_t(std::max(nr, 1)), 0);
+  struct Bound {
+    bool bound = false;
+    bool deferred = false;
+    size_t offset = 0;  // of the column's buffer in the row buffer
+    CellRoom room{};
+  };
+  std::vector<Bound> cols(nc);
+  size_t rowBytes = 0;
+  for (uns16 i = 0; i < nc; i++) {
+    const Coldesc& d = pc->pColdesc[i];
+    cols[i].deferred = IsDeferred(pc, d);
+    if (cols[i].deferred || d.fetchLength == 0) continue;
+    cols[i].bound = true;
+    cols[i].offset = rowBytes;
+    cols[i].room = RoomOf(&ds->col[i], BindCType(pc, d), 1);
+    rowBytes += (size_t(ds->col[i].width) + 7) & ~size_t(7);
+  }
+  std::vector<char> rowBuf(rowBytes + 8);
+  std::vector<SQLLEN> ind(std::max<size_t>(nc, 1), 0);
   if (CheckStmtErrors(pc, "SQLFreeStmt(UNBIND)", SQLFreeStmt(pc->hStmt, SQL_UNBIND)) != ER_SUCCESS) return ER_SUCCESS;
   if (pc->bXFetchUsed &&
       CheckStmtErrors(pc, "SQLSetStmtOption(ROWSET_SIZE)", SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, 1)) != ER_SUCCESS)
     return ER_SUCCESS;
-  const bool deferLong = pc->st_sccl.bDeferLongData && CursorHasLongColumn(pc);
+  for (uns16 i = 0; i < nc; i++) {
+    if (!cols[i].bound) continue;
+    char* buf = rowBuf.data() + cols[i].offset;
+    if (IsPrefixed(ds->col[i].cType)) buf += 4;
+    SQLRETURN br =
+        SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, pc->pColdesc[i]), buf, cols[i].room.bufLen, &ind[i]);
+    if (CheckStmtErrors(pc, "SQLBindCol", br) != ER_SUCCESS) return ER_SUCCESS;
+  }
+  bool warned = false;
   for (sgn32 r = 0; r < nr; r++) {
-    std::vector<char> bound(nc, 0);
-    for (uns16 i = 0; i < nc; i++) {
-      const Coldesc& d = pc->pColdesc[i];
-      Coldata* col = &ds->col[i];
-      if ((deferLong && DB_IsLongType(d.dbType)) || d.fetchLength == 0) continue;
-      char* cell = Coldata_Cell(col, uint64_t(r));
-      SQLLEN blen = SQLLEN(col->width);
-      void* ptr = cell;
-      if (IsPrefixed(col->cType)) ptr = cell + 4, blen = col->width > 4 ? SQLLEN(col->width - 4) : 0;
-      SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, d), ptr, blen, &ind[size_t(r) * nc + i]);
-      if (CheckStmtErrors(pc, "SQLBindCol", br) != ER_SUCCESS) return ER_SUCCESS;
-      bound[i] = 1;
-    }
     SQLRETURN fr;
     if (pc->bXFetchUsed) {
       // A statement that has fetched in blocks goes on with SQLExtendedFetch
@@ -318,16 +383,19 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
     }
     if (CheckStmtErrors(pc, pc->bXFetchUsed ? "SQLExtendedFetch" : "SQLFetch", fr) != ER_SUCCESS) break;
     pc->rowsProcessed++;
+    bool cut = false;
     for (uns16 i = 0; i < nc; i++) {
       Coldata* col = &ds->col[i];
-      if (!bound[i]) {
-        if (deferLong && DB_IsLongType(pc->pColdesc[i].dbType)) col->indicators[r] = -3;
-        continue;
-      }
-      SQLLEN v = ind[size_t(r) * nc + i];
-      if (v == SQL_NULL_DATA) continue;
+      if (cols[i].deferred) col->indicators[r] = -3;
+      if (!cols[i].bound || ind[i] == SQL_NULL_DATA) continue;
       col->indicators[r] = 0;
-      FinishCell(col, uint64_t(r), v);
+      memcpy(Coldata_Cell(col, uint64_t(r)), rowBuf.data() + cols[i].offset,
+             size_t(CopyLength(col, ind[i], cols[i].room)));
+      cut |= FinishCell(col, uint64_t(r), ind[i], cols[i].room);
+    }
+    if (cut && !warned) {
+      QueueTruncationWarning(pc);
+      warned = true;
     }
   }
   SQLFreeStmt(pc->hStmt, SQL_UNBIND);
@@ -342,6 +410,7 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
   const sgn32 nr = ds->allocRows;
   std::vector<SQLLEN> ind(size_t(std::max<uns16>(nc, 1)) * size_t(nr), 0);
   std::vector<SQLUSMALLINT> status(size_t(nr), SQL_ROW_NOROW);
+  std::vector<CellRoom> rooms(nc);
   auto setupFailed = [&](const char* what, SQLRETURN r) {
     if (CheckStmtErrors(pc, what, r) == ER_SUCCESS) return false;
     return true;
@@ -357,22 +426,20 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     Coldata* col = &ds->col[i];
     if (d.fetchLength == 0) continue;
     void* ptr = col->values;
-    SQLLEN blen = SQLLEN(col->width);
     if (IsPrefixed(col->cType)) {
       if (nr > 1) {
-        // Each row's text lands four bytes into its cell; the spare bytes at the
-        // end take the last row's overhang.
+        // Each row's value lands four bytes into its cell; the spare bytes at
+        // the end take the last row's overhang.
         uint64_t bytes = uint64_t(nr) * col->width + 5;
         void* p = realloc(col->values, size_t(bytes));
         if (!p) return true;
         col->values = p;
-        blen = SQLLEN(col->width);
-      } else {
-        blen = col->width > 4 ? SQLLEN(col->width - 4) : 0;
       }
       ptr = static_cast<char*>(col->values) + 4;
     }
-    SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, d), ptr, blen, &ind[size_t(i) * nr]);
+    const SQLSMALLINT cType = BindCType(pc, d);
+    rooms[i] = RoomOf(col, cType, nr);
+    SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), cType, ptr, rooms[i].bufLen, &ind[size_t(i) * nr]);
     if (setupFailed("SQLBindCol", br)) {
       if (!pc->bBlockStarted) return false;
       return true;
@@ -396,6 +463,7 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     // Rows land in order, so the counted ones are the first rowsProcessed.
     pc->rowsProcessed++;
   }
+  bool cut = false;
   for (uns16 i = 0; i < nc; i++) {
     Coldata* col = &ds->col[i];
     if (pc->pColdesc[i].fetchLength == 0) continue;
@@ -405,9 +473,10 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
       SQLLEN v = ind[size_t(i) * nr + size_t(r)];
       if (v == SQL_NULL_DATA) continue;
       col->indicators[r] = 0;
-      FinishCell(col, uint64_t(r), v);
+      cut |= FinishCell(col, uint64_t(r), v, rooms[i]);
     }
   }
+  if (cut) QueueTruncationWarning(pc);
   // A row in error leaves a gap: move the counted rows together.
   sgn32 w = 0;
   for (sgn32 r = 0; r < nr && uint64_t(r) < fetched; r++) {
@@ -484,9 +553,10 @@ errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbW
   *pcbData = 0;
   if (iCol < 1 || iCol > pc->nColdesc) return ER_INVALID_COLUMN;
   const Coldesc& d = pc->pColdesc[iCol - 1];
-  if (!DB_IsLongType(d.dbType)) return ER_GENERAL_ERROR;
+  if (!DB_IsLongType(d.dbType) && !IsDeferred(pc, d)) return ER_GENERAL_ERROR;
   const bool uni = pc->pConnect->unicode;
   const bool wideCol = d.sqlType == SQLTYPE_WLONGVARCHAR && uni;
+  const bool binary = d.dbType == SQL_LONGVARBINARY || d.dbType == SQL_VARBINARY || d.dbType == SQL_BINARY;
   uint64_t wanted = cbWanted;
   if (pc->maxDataLen) {
     if (pc->iGDRow != iRow || pc->iGDCol != iCol) {
@@ -497,14 +567,14 @@ errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbW
     }
     if (pc->cbGDRemain <= 0) {
       *pcbRemain = 0;
-      *pCType = wideCol ? CTYPE_WCHR : (d.dbType == SQL_LONGVARBINARY ? CTYPE_BIN : CTYPE_CHR);
+      *pCType = wideCol ? CTYPE_WCHR : (binary ? CTYPE_BIN : CTYPE_CHR);
       return ER_SUCCESS;
     }
     wanted = std::min<uint64_t>(wanted, uint64_t(pc->cbGDRemain));
   }
   SQLSMALLINT cType;
   uint64_t bufLen, askLen;
-  if (d.dbType == SQL_LONGVARBINARY) {
+  if (binary) {
     cType = SQL_C_BINARY, askLen = wanted, bufLen = wanted;
     *pCType = CTYPE_BIN;
   } else if (wideCol) {
@@ -534,8 +604,9 @@ errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbW
   uint64_t got = 0;
   sgn32 remain;
   if (avail == SQL_NULL_DATA) {
+    // NULL, whatever the budget; nothing more is read for the cell.
     remain = -1;
-    if (pc->maxDataLen) remain = 0, pc->cbGDRemain = 0;
+    if (pc->maxDataLen) pc->cbGDRemain = 0;
   } else if (avail == SQL_NO_TOTAL) {
     remain = -4;
     got = wanted;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <langinfo.h>
 #include <string>
 #include <vector>
 
@@ -37,17 +38,37 @@ void CutUtf8(char* dst, const char* src, size_t n) {
   dst[len] = 0;
 }
 
+// A precision of 0 means the driver does not know the size: such a column
+// gets the cap too, not an empty cell.
 precision_t LongPrecision(const _Cursor* pc, precision_t p) {
-  if (p == 0) return 0;
   precision_t cap = pc->st_sccl.bDeferLongData ? LONGDATA_CAP_DEFERRED : LONGDATA_CAP;
-  precision_t r = std::min(p, cap);
+  precision_t r = p == 0 ? cap : std::min(p, cap);
   if (pc->maxDataLen) r = std::min(r, pc->maxDataLen);
   return r;
 }
 
+// The bytes one character of narrow text may take: the locale's maximum; 4 in
+// UTF-8, whose longest valid character has 4 bytes. The C locale's ASCII holds
+// none of what drivers hand out beyond it (SQLite's text is UTF-8 whatever the
+// locale): there narrow text is taken to be UTF-8, the wire's encoding.
+precision_t NarrowCharBytes() {
+  const char* codeset = nl_langinfo(CODESET);
+  if (strcmp(codeset, "UTF-8") == 0 || strcmp(codeset, "ANSI_X3.4-1968") == 0) return 4;
+  size_t n = MB_CUR_MAX;
+  return precision_t(n < 1 ? 1 : n);
+}
+
+// Characters to bytes, saturating.
+precision_t CharsToBytes(precision_t chars, precision_t perChar) {
+  uint64_t b = uint64_t(chars) * perChar;
+  return b > 0xFFFFFFF0ull ? 0xFFFFFFF0u : precision_t(b);
+}
+
 bool HasLongColumn(const _Cursor* pc) {
-  for (uns16 i = 0; i < pc->nColdesc; i++)
-    if (DB_IsLongType(pc->pColdesc[i].dbType)) return true;
+  for (uns16 i = 0; i < pc->nColdesc; i++) {
+    const sgn16 t = pc->pColdesc[i].dbType;
+    if (DB_IsLongType(t) || (pc->st_sccl.bDeferLongData && DB_IsDeferableType(t))) return true;
+  }
   return false;
 }
 
@@ -172,6 +193,7 @@ errcode_t GetColdesc(_Cursor* pc) {
   Coldesc* cd = AllocColdesc(uns16(n));
   if (!cd) terminate(1);
   int maxVarchar = GetCap(c, CAP_MAX_VARCHAR);
+  const precision_t charBytes = NarrowCharBytes();
   for (SQLSMALLINT i = 0; i < n; i++) {
     Coldesc& d = cd[i];
     SQLSMALLINT type = 0, scale = 0, nullable = 0, nameLen = 0;
@@ -223,17 +245,21 @@ errcode_t GetColdesc(_Cursor* pc) {
 
     int mapType = type;
     precision_t mapPrec = prec;
+    // Narrow text cells hold the bytes of the characters the driver declares,
+    // in the encoding they arrive in; 0 when the cell is sized in characters.
+    precision_t fetchPrec = 0;
     bool mapped = true;
     switch (type) {
       case SQL_CHAR:
       case SQL_VARCHAR:
         if (maxVarchar > 0 && mapPrec > precision_t(maxVarchar)) mapPrec = precision_t(maxVarchar);
+        fetchPrec = CharsToBytes(mapPrec, charBytes);
         break;
       case SQL_WCHAR:
-        if (!c->unicode) mapType = SQL_CHAR, d.sqlType = SQLTYPE_CHAR;
+        if (!c->unicode) mapType = SQL_CHAR, d.sqlType = SQLTYPE_CHAR, fetchPrec = CharsToBytes(mapPrec, charBytes);
         break;
       case SQL_WVARCHAR:
-        if (!c->unicode) mapType = SQL_VARCHAR, d.sqlType = SQLTYPE_VARCHAR;
+        if (!c->unicode) mapType = SQL_VARCHAR, d.sqlType = SQLTYPE_VARCHAR, fetchPrec = CharsToBytes(mapPrec, charBytes);
         break;
       case SQL_WLONGVARCHAR:
         if (c->unicode) {
@@ -241,9 +267,13 @@ errcode_t GetColdesc(_Cursor* pc) {
         } else {
           mapType = SQL_LONGVARCHAR, d.sqlType = SQLTYPE_LONGVARCHAR;
           mapPrec = LongPrecision(pc, prec);
+          fetchPrec = LongPrecision(pc, CharsToBytes(prec, charBytes));
         }
         break;
       case SQL_LONGVARCHAR:
+        mapPrec = LongPrecision(pc, prec);
+        fetchPrec = LongPrecision(pc, CharsToBytes(prec, charBytes));
+        break;
       case SQL_BINARY:
       case SQL_VARBINARY:
       case SQL_LONGVARBINARY:
@@ -260,12 +290,13 @@ errcode_t GetColdesc(_Cursor* pc) {
     }
     if (mapped) {
       d.fetchType = GetVYRCTypeFromSQLType(mapType, mapPrec, &d.fetchLength, &d.display);
+      if (fetchPrec > mapPrec) GetVYRCTypeFromSQLType(mapType, fetchPrec, &d.fetchLength, nullptr);
     } else {
       d.display = prec;
       d.fetchLength = 0;
       d.fetchType = CTYPE_VCHR;
     }
-    if (DB_IsLongType(type) && pc->st_sccl.bDeferLongData) d.fetchLength = 0;
+    if (DB_IsDeferableType(type) && pc->st_sccl.bDeferLongData) d.fetchLength = 0;
   }
   FreeColdesc(pc->pColdesc, pc->nColdesc);
   pc->pColdesc = cd;

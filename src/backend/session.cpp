@@ -77,11 +77,35 @@ void DestroyCursor(_Cursor* pCurs, handle_t h) {
   delete pCurs;
 }
 
-// Disconnects and frees the driver handles of a connection (results not examined).
+bool Succeeded(SQLRETURN r) { return r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO; }
+
+// Logs every diagnostic of the connection's driver handles, emptying them.
+void LogConnDiagnostics(_Connect* c, const char* what) {
+  for (int guard = 0; guard < 100; guard++) {
+    SQLCHAR state[6] = {0}, text[512] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (SQLError(c->hEnv, c->hDbc, SQL_NULL_HSTMT, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
+    logit(LOG_ERR, nullptr, 0, "%s: [%s] %s", what, reinterpret_cast<char*>(state), reinterpret_cast<char*>(text));
+  }
+}
+
+// Ends the data-source connection and frees its driver handles. Work not
+// committed is rolled back first: a driver refuses to disconnect inside a
+// transaction, and its connection (with its locks) would outlive the record.
 void ReleaseDriverConnection(_Connect* c) {
   if (c->hDbc) {
-    SQLDisconnect(c->hDbc);
-    SQLFreeConnect(c->hDbc);
+    SQLRETURN r = SQLTransact(c->hEnv, c->hDbc, SQL_ROLLBACK);
+    if (r == SQL_ERROR) LogConnDiagnostics(c, "rollback before disconnect failed");
+    r = SQLDisconnect(c->hDbc);
+    if (!Succeeded(r)) {
+      LogConnDiagnostics(c, "disconnect failed");
+      // Once more after a second rollback; what still refuses is logged, and
+      // the handles that cannot be freed stay with the driver manager.
+      SQLTransact(c->hEnv, c->hDbc, SQL_ROLLBACK);
+      if (!Succeeded(SQLDisconnect(c->hDbc))) LogConnDiagnostics(c, "disconnect failed again");
+    }
+    if (!Succeeded(SQLFreeConnect(c->hDbc))) LogConnDiagnostics(c, "cannot free the connection handle");
     c->hDbc = SQL_NULL_HDBC;
   }
   if (c->hEnv) {

@@ -270,6 +270,9 @@ void* _zolandm_driver_record_entry(zolandm_driver* drv, int id);
 int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc, int thread_safe,
                            int unload_safe, char width);
 int _zolandm_driver_release(zolandm_dbc* dbc, int mode);
+// 1 when a Unicode driver shows, by the first text it writes on its (unconnected)
+// connection handle, that its wide characters are 2 bytes; 0 otherwise.
+int _zolandm_driver_two_byte_wide(zolandm_driver* drv, SQLHDBC drv_dbc);
 int _zolandm_conn_option_to_driver(zolandm_dbc* dbc, uint16_t option, SQLULEN value, char width);
 
 // Frees every driver record still listed in an environment (its driver environment and its

@@ -261,6 +261,15 @@ int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc
     }
     drv->conn_count++;
   }
+  // A driver built for 2-byte wide characters would read every connection string in
+  // halves: it is refused before one reaches it ("driver not capable": the library
+  // loaded, and the message is no loader text).
+  if (_zolandm_driver_two_byte_wide(drv, dbc->drv_dbc)) {
+    _zolandm_driver_release(dbc, 3);
+    _zolandm_diag_add(dbc, ZOLANDM_E_S1C00,
+                      "Driver's wide characters (SQLWCHAR) are 2 bytes, this driver manager's 4: use its ANSI library");
+    return -1;
+  }
 
   if (dbc->login_timeout != 0) {
     if (_zolandm_conn_option_to_driver(dbc, SQL_LOGIN_TIMEOUT, dbc->login_timeout, width) == ZOLANDM_ERROR) {

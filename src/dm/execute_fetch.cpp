@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "dm/stmt_internal.h"
+#include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
 
@@ -64,19 +65,20 @@ bool converts(const zolandm_param& p) {
 }
 
 // Narrows n wide characters into out (cap bytes, terminator included), whole characters
-// only. Returns the bytes written, or -1 when a character has no multibyte form.
+// only; a null out only counts. Returns the bytes, or -1 when a character has no
+// multibyte form.
 int64_t narrow_into(const SQLWCHAR* in, int64_t n, char* out, int64_t cap) {
   std::mbstate_t st{};
   char tmp[MB_LEN_MAX];
   int64_t pos = 0;
   for (int64_t i = 0; i < n && in[i] != 0; ++i) {
-    size_t r = std::wcrtomb(tmp, in[i], &st);
+    size_t r = _zolandm_wide_char_to_mb(tmp, in[i], &st);
     if (r == static_cast<size_t>(-1)) return -1;
     if (pos + static_cast<int64_t>(r) + 1 > cap) break;
-    std::memcpy(out + pos, tmp, r);
+    if (out != nullptr) std::memcpy(out + pos, tmp, r);
     pos += static_cast<int64_t>(r);
   }
-  if (cap > 0) out[pos] = '\0';
+  if (out != nullptr && cap > 0) out[pos] = '\0';
   return pos;
 }
 
@@ -90,7 +92,43 @@ SQLRETURN narrow_params(zolandm_stmt* stmt) {
   for (int i = 0; i < static_cast<uint16_t>(stmt->params_alloc); ++i) {
     zolandm_param& p = stmt->params[i];
     if (!converts(p)) continue;
-    const int64_t elem = element_size(p);
+    // Rows of the application's buffer lie app_elem bytes apart (column-wise).
+    const int64_t app_elem = element_size(p);
+    // An input value bound without a buffer length is converted by its own
+    // length, whatever the column size says (0 when the caller gave none).
+    const bool own_length = p.buffer_len <= 0 && stride == 0 && p.io_type == SQL_PARAM_INPUT;
+    auto row_len = [&](int64_t j) {
+      SQLLEN len = SQL_NTS;
+      if (p.len_ptr != nullptr)
+        len = *reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(p.len_ptr) + j * (stride != 0 ? stride : 8));
+      return len;
+    };
+    auto row_value = [&](int64_t j) {
+      return reinterpret_cast<const SQLWCHAR*>(static_cast<const char*>(p.value_ptr) +
+                                               j * (stride != 0 ? stride : app_elem));
+    };
+    auto row_chars = [&](int64_t j, SQLLEN len) {
+      const SQLWCHAR* src = row_value(j);
+      if (own_length)
+        return len == SQL_NTS ? static_cast<int64_t>(wcslen(src)) : len / static_cast<int64_t>(sizeof(SQLWCHAR));
+      int64_t max_chars = app_elem / static_cast<int64_t>(sizeof(SQLWCHAR));
+      int64_t n = len == SQL_NTS ? static_cast<int64_t>(wcsnlen(src, static_cast<size_t>(max_chars)))
+                                 : len / static_cast<int64_t>(sizeof(SQLWCHAR));
+      return n > max_chars ? max_chars : n;
+    };
+    // The narrow copy's element: the application's, or the longest narrow value.
+    int64_t elem = app_elem;
+    if (own_length) {
+      elem = 1;
+      for (int64_t j = 0; j < rows; ++j) {
+        SQLLEN len = row_len(j);
+        if (len < 0 && len != SQL_NTS) continue;
+        int64_t bytes = narrow_into(row_value(j), row_chars(j, len), nullptr, INT64_MAX);
+        if (bytes < 0) return _zolandm_fail(stmt, ZOLANDM_E_22005);
+        if (bytes >= INT_MAX) return _zolandm_fail(stmt, ZOLANDM_E_S1001);
+        if (bytes + 1 > elem) elem = bytes + 1;
+      }
+    }
     const int64_t value_bytes = stride != 0 ? (rows - 1) * stride + elem : rows * elem;
     const int64_t len_bytes = stride != 0 ? (rows - 1) * stride + 8 : rows * 8;
     if (rows > (int64_t{1} << 30) / (elem > 8 ? elem : 8) || value_bytes <= 0) return _zolandm_fail(stmt, ZOLANDM_E_S1001);
@@ -111,8 +149,7 @@ SQLRETURN narrow_params(zolandm_stmt* stmt) {
       int64_t voff = j * (stride != 0 ? stride : elem);
       int64_t loff = j * (stride != 0 ? stride : 8);
       auto* dst_len = reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(p.conv_len) + loff);
-      SQLLEN len = SQL_NTS;
-      if (p.len_ptr != nullptr) len = *reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(p.len_ptr) + loff);
+      SQLLEN len = row_len(j);
       if (p.io_type == SQL_PARAM_OUTPUT) {
         *dst_len = 0;
         continue;
@@ -121,12 +158,7 @@ SQLRETURN narrow_params(zolandm_stmt* stmt) {
         *dst_len = len;  // NULL, default, data at execution: passed as they are
         continue;
       }
-      const auto* src = reinterpret_cast<const SQLWCHAR*>(static_cast<const char*>(p.value_ptr) + voff);
-      int64_t max_chars = elem / static_cast<int64_t>(sizeof(SQLWCHAR));
-      int64_t n = len == SQL_NTS ? static_cast<int64_t>(wcsnlen(src, static_cast<size_t>(max_chars)))
-                                 : len / static_cast<int64_t>(sizeof(SQLWCHAR));
-      if (n > max_chars) n = max_chars;
-      int64_t bytes = narrow_into(src, n, p.conv_value + voff, elem);
+      int64_t bytes = narrow_into(row_value(j), row_chars(j, len), p.conv_value + voff, elem);
       if (bytes < 0) return _zolandm_fail(stmt, ZOLANDM_E_22005);
       *dst_len = bytes;
     }

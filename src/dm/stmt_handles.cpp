@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "dm/stmt_internal.h"
+#include "odbcconfig/conversions.h"
 #include "sqlext.h"
 
 namespace {
@@ -449,7 +450,7 @@ char* _zolandm_stmt_arg_to_narrow(zolandm_stmt* stmt, int slot, const SQLWCHAR* 
   int64_t bytes = 0;
   int64_t chars = 0;
   for (; chars < n && text[chars] != 0; ++chars) {
-    size_t r = std::wcrtomb(tmp, text[chars], &st);
+    size_t r = _zolandm_wide_char_to_mb(tmp, text[chars], &st);
     if (r == static_cast<size_t>(-1)) return nullptr;  // not representable in the locale
     bytes += static_cast<int64_t>(r);
     if (bytes > INT_MAX / 2) return nullptr;
@@ -458,7 +459,7 @@ char* _zolandm_stmt_arg_to_narrow(zolandm_stmt* stmt, int slot, const SQLWCHAR* 
   if (out == nullptr) return nullptr;
   st = std::mbstate_t{};
   int64_t pos = 0;
-  for (int64_t i = 0; i < chars; ++i) pos += static_cast<int64_t>(std::wcrtomb(out + pos, text[i], &st));
+  for (int64_t i = 0; i < chars; ++i) pos += static_cast<int64_t>(_zolandm_wide_char_to_mb(out + pos, text[i], &st));
   out[pos] = '\0';
   return out;
 }

@@ -114,7 +114,9 @@ uint64_t wide_to_narrow(const char* wide, uint64_t nChars, char* out, uint64_t m
     wchar_t c;
     std::memcpy(&c, wide + i * 4, 4);
     if (c == 0) break;
-    size_t k = std::wcrtomb(tmp, c, &st);
+    // Surrogates and values above U+10FFFF are no characters: '?' as well.
+    const uint32_t u = static_cast<uint32_t>(c);
+    size_t k = u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF) ? std::wcrtomb(tmp, c, &st) : static_cast<size_t>(-1);
     if (k == static_cast<size_t>(-1)) {
       st = std::mbstate_t{};
       tmp[0] = '?';

@@ -18,6 +18,11 @@ int64_t wide_length(const SQLWCHAR *text, int64_t length) {
   return length < 0 ? 0 : length;
 }
 
+// Surrogates and values above U+10FFFF are no characters (a driver built for
+// 2-byte wide characters leaves such values in a 4-byte buffer); they become
+// "?", since the C library would write 5- and 6-byte forms for some of them.
+bool is_scalar_value(uint32_t v) { return v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF); }
+
 // Walks the locale multibyte form of text[0..count), calling emit(bytes, n)
 // for each character until emit refuses or a character cannot be converted.
 template <typename Emit>
@@ -25,7 +30,7 @@ void each_multibyte(const SQLWCHAR *text, int64_t count, Emit emit) {
   std::mbstate_t state{};
   char tmp[MB_LEN_MAX];
   for (int64_t i = 0; i < count && text[i] != 0; ++i) {
-    size_t n = wcrtomb(tmp, text[i], &state);
+    size_t n = is_scalar_value(static_cast<uint32_t>(text[i])) ? wcrtomb(tmp, text[i], &state) : (tmp[0] = '?', 1);
     if (n == static_cast<size_t>(-1)) return;
     if (!emit(tmp, n)) return;
   }
@@ -106,13 +111,15 @@ int64_t decode_into(const char *text, size_t bytes, SQLWCHAR *out, int64_t max) 
 size_t utf8_size(uint32_t v) {
   if (v < 0x80) return 1;
   if (v < 0x800) return 2;
+  if (!is_scalar_value(v)) return 1;  // '?'
   if (v < 0x10000) return 3;
-  if (v <= 0x1FFFFF) return 4;
-  return 1;  // '?'
+  return 4;
 }
 
 char *encode_utf8(uint32_t v, char *out) {
-  if (v < 0x80) {
+  if (!is_scalar_value(v)) {
+    *out++ = '?';
+  } else if (v < 0x80) {
     *out++ = static_cast<char>(v);
   } else if (v < 0x800) {
     *out++ = static_cast<char>(0xC0 | (v >> 6));
@@ -121,13 +128,11 @@ char *encode_utf8(uint32_t v, char *out) {
     *out++ = static_cast<char>(0xE0 | (v >> 12));
     *out++ = static_cast<char>(0x80 | ((v >> 6) & 0x3F));
     *out++ = static_cast<char>(0x80 | (v & 0x3F));
-  } else if (v <= 0x1FFFFF) {
+  } else {
     *out++ = static_cast<char>(0xF0 | (v >> 18));
     *out++ = static_cast<char>(0x80 | ((v >> 12) & 0x3F));
     *out++ = static_cast<char>(0x80 | ((v >> 6) & 0x3F));
     *out++ = static_cast<char>(0x80 | (v & 0x3F));
-  } else {
-    *out++ = '?';
   }
   return out;
 }
@@ -135,6 +140,11 @@ char *encode_utf8(uint32_t v, char *out) {
 }  // namespace
 
 extern "C" {
+
+size_t _zolandm_wide_char_to_mb(char *out, SQLWCHAR c, mbstate_t *state) {
+  if (!is_scalar_value(static_cast<uint32_t>(c))) return static_cast<size_t>(-1);
+  return wcrtomb(out, c, state);
+}
 
 char *_zolandm_wcs_to_mbs_dup(const SQLWCHAR *text, int64_t length) {
   if (!text) return nullptr;

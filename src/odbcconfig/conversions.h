@@ -15,6 +15,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <wchar.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -22,7 +23,8 @@ extern "C" {
 
 // Wide to locale multibyte: a new string (four bytes per character are
 // reserved), or null for a null text or a failed allocation. A character the
-// locale cannot represent ends the result.
+// locale cannot represent ends the result; a value that is no character
+// (a surrogate or above 0x10FFFF) becomes '?'.
 char *_zolandm_wcs_to_mbs_dup(const SQLWCHAR *text, int64_t length);
 
 // Locale multibyte to wide: a new string, or null.
@@ -41,13 +43,18 @@ int _zolandm_mbs_to_wcs_buf(const char *text, SQLWCHAR *buffer, SQLSMALLINT size
 int _zolandm_wcs_to_mbs_buf(const SQLWCHAR *text, char *buffer, SQLSMALLINT size,
                             SQLSMALLINT *length);
 
+// One wide character in the locale's multibyte form, as wcrtomb; (size_t)-1
+// also for a value that is no character (a surrogate or above 0x10FFFF), to
+// which the C library would give 5- and 6-byte forms.
+size_t _zolandm_wide_char_to_mb(char *out, SQLWCHAR c, mbstate_t *state);
+
 // Unbounded conversions: the destination must hold the whole result (one
 // wide character per input byte plus one; four bytes per character plus one).
 SQLWCHAR *_zolandm_mbs_to_wcs_copy(SQLWCHAR *destination, const char *text);
 char *_zolandm_wcs_to_mbs_copy(char *destination, const SQLWCHAR *text);
 
-// UCS-4 to UTF-8: a new string sized exactly, or null. Values above 0x1FFFFF
-// become '?'. With a count, exactly that many values are converted.
+// UCS-4 to UTF-8: a new string sized exactly, or null. Surrogates and values
+// above 0x10FFFF become '?'. With a count, exactly that many values are converted.
 char *_zolandm_ucs4_to_utf8_dup(const SQLWCHAR *text, int64_t count);
 
 // UTF-8 to UCS-4: a new string, or null. With an explicit byte length only

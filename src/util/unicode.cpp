@@ -18,16 +18,25 @@ T *alloc_units(size_t n) {
 
 // ---- encoder --------------------------------------------------------------
 
+// Surrogates and values above U+10FFFF (what a driver built for 2-byte wide
+// characters leaves in a 4-byte buffer) have no valid UTF-8 form: they are
+// written as "?", so that text on the wire is always valid UTF-8.
+bool is_scalar_value(uint32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
 size_t enc_len(uint32_t c) {
   if (c < 0x80) return 1;
   if (c < 0x800) return 2;
+  if (!is_scalar_value(c)) return 1;  // written as "?"
   if (c < 0x10000) return 3;
-  if (c <= 0x1FFFFF) return 4;
-  return 1;  // written as "?"
+  return 4;
 }
 
 size_t encode(uint32_t c, char *out) {
   unsigned char *o = reinterpret_cast<unsigned char *>(out);
+  if (!is_scalar_value(c)) {
+    o[0] = '?';
+    return 1;
+  }
   if (c < 0x80) {
     o[0] = static_cast<unsigned char>(c);
     return 1;
@@ -43,15 +52,11 @@ size_t encode(uint32_t c, char *out) {
     o[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
     return 3;
   }
-  if (c <= 0x1FFFFF) {
-    o[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
-    o[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-    o[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-    o[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 4;
-  }
-  o[0] = '?';
-  return 1;
+  o[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
+  o[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+  o[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+  o[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+  return 4;
 }
 
 uint32_t unit(wchar_t c) { return static_cast<uint32_t>(c); }
@@ -192,10 +197,11 @@ size_t locale_to_wide(const char *in, size_t inlen, wchar_t *out, size_t max) {
   return n;
 }
 
-// One wide character in the locale's encoding ("?" when it has none).
+// One wide character in the locale's encoding ("?" when it has none; the C
+// library would write 5- and 6-byte forms for values above U+10FFFF).
 size_t wide_char_to_locale(wchar_t wc, char *buf) {
   mbstate_t st{};
-  size_t r = wcrtomb(buf, wc, &st);
+  size_t r = is_scalar_value(static_cast<uint32_t>(wc)) ? wcrtomb(buf, wc, &st) : static_cast<size_t>(-1);
   if (r == static_cast<size_t>(-1)) {
     buf[0] = '?';
     return 1;
@@ -240,6 +246,18 @@ size_t utf8_len(const char *in, ssize_t size) {
   for (size_t i = 0; i < limit && in[i] != '\0'; ++i)
     if (!is_cont(static_cast<unsigned char>(in[i]))) ++n;
   return n;
+}
+
+size_t utf8_whole_prefix(const char *in, size_t len) {
+  if (in == nullptr) return 0;
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(in);
+  // The lead byte of the last character: at most three continuation bytes back.
+  size_t i = len;
+  while (i > 0 && len - i < 4 && is_cont(p[i - 1])) --i;
+  if (i == 0 || len - i >= 4) return len;
+  unsigned char lead = p[i - 1];
+  size_t need = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC0 && lead < 0xE0 ? 2 : 1;
+  return (i - 1) + need > len ? i - 1 : len;
 }
 
 size_t ucs2len(const ucs2_text *in) { return in != nullptr ? units_len(in) : 0; }

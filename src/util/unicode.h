@@ -53,6 +53,10 @@ size_t calc_len_for_utf8(const wchar_t *in, ssize_t size);
 size_t ucs2_calc_len_for_utf8(const ucs2_text *in, ssize_t size);
 size_t utf8_len(const char *in, ssize_t size);
 size_t ucs2len(const ucs2_text *in);
+// The length of the longest prefix of the len bytes at in that does not end
+// inside a UTF-8 character: len less the bytes of a last character that was
+// cut short. Bytes that are not UTF-8 are left as they are.
+size_t utf8_whole_prefix(const char *in, size_t len);
 size_t wcstoutf8(const wchar_t *in, char *out, size_t size);
 size_t wcsntoutf8(const wchar_t *in, char *out, size_t wlen, size_t size,
                   unsigned short *converted);

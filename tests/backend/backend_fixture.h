@@ -139,6 +139,46 @@ class BackendSession : public ::testing::Test {
     return rows;
   }
 
+  // A Unicode connection (the client's 'W', 0x7F, 0x01, 0x01 server options).
+  errcode_t ConnectUnicode(const std::string& connStr, handle_t* ph) {
+    return Connect(connStr, ph, nullptr, 0, "W\x7F\x01\x01u");
+  }
+
+  // Reads a column of the current row through the long-data call in pieces
+  // until an empty one; *firstRemain gets the first call's remaining length.
+  std::string GetLong(handle_t h, sgn32 col, precision_t piece, sgn32* firstRemain = nullptr) {
+    std::string all;
+    for (int call = 0; call < 100000; call++) {
+      char* data = nullptr;
+      precision_t len = 0;
+      ctype_t ct;
+      sgn32 remain = 0;
+      EXPECT_EQ(ODBC_GetData(h, col, 0, piece, &data, &len, &ct, &remain), ER_SUCCESS) << Errors(h);
+      if (call == 0 && firstRemain) *firstRemain = remain;
+      if (len) all.append(data, len);
+      free(data);
+      if (len == 0) break;
+    }
+    return all;
+  }
+
+  // The query's rows on each connection, fetched one row at a time and in
+  // blocks, are `want`, and no diagnostic waits on the cursor.
+  void ExpectRowsEverywhere(const std::string& sql, const std::vector<handle_t>& conns,
+                            const std::vector<std::vector<std::string>>& want) {
+    for (handle_t conn : conns) {
+      for (uns16 block : {1, 100}) {
+        SCOPED_TRACE("connection " + std::to_string(conn) + ", block " + std::to_string(block));
+        handle_t h = NewCursor(conn);
+        ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>(sql.c_str())), ER_SUCCESS) << Errors(h);
+        ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+        EXPECT_EQ(FetchAll(h, block), want);
+        EXPECT_EQ(Errors(h), "");
+        ODBC_EndCursor(h);
+      }
+    }
+  }
+
   std::vector<std::vector<std::string>> Query(const std::string& sql, uns16 maxRows = 100, handle_t conn = 0) {
     handle_t h = NewCursor(conn);
     EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>(sql.c_str())), ER_SUCCESS) << Errors(h);
@@ -148,6 +188,12 @@ class BackendSession : public ::testing::Test {
     return rows;
   }
 };
+
+inline std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; i++) out += s;
+  return out;
+}
 
 // A heap dataset of one SGN32 column and one VCHR column, for parameters.
 inline Dataset* IntTextParams(const std::vector<std::pair<int, const char*>>& rows, precision_t textLen = 20) {

@@ -123,3 +123,81 @@ TEST_F(BackendPostgres, CatalogCallsAnswerAlikeNarrowAndWide) {
   }
 }
 }  // namespace
+
+namespace {
+// Values as inserted, cell by cell: multibyte text at its declared size, a CHAR
+// with its pad blanks, plain and Unicode connections, row by row and in blocks.
+TEST_F(BackendPostgres, TextCellsHoldEveryCharacter) {
+  const std::string tokyo = Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 20);
+  const std::string umlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
+  const std::string gruss = "Gr\xC3\xBC\xC3\x9F      ";  // CHAR(10): four characters and six blanks
+  Exec("DROP TABLE IF EXISTS bm", hPg);
+  ASSERT_EQ(Exec("CREATE TABLE bm (v VARCHAR(40), c CHAR(10), g CHAR(10))", hPg), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO bm VALUES ('" + tokyo + "', '" + umlauts + "', 'Gr\xC3\xBC\xC3\x9F')", hPg), ER_SUCCESS);
+  handle_t uni = 0;
+  ASSERT_EQ(ConnectUnicode(PgConnStr(), &uni), ER_SUCCESS) << ServerErrors();
+  ExpectRowsEverywhere("SELECT v, c, g FROM bm", {hPg, uni}, {{tokyo, umlauts, gruss}});
+  Exec("DROP TABLE bm", hPg);
+}
+
+// A varchar without a limit is declared VARCHAR(255): a longer value is cut
+// before a character and said so. A BYTEA of unknown size gets the long-data
+// cap without deferral and comes whole through the long-data call with it; a
+// NULL one is NULL there.
+TEST_F(BackendPostgres, UnderDeclaredAndUnknownSizes) {
+  Exec("DROP TABLE IF EXISTS bb", hPg);
+  ASSERT_EQ(Exec("CREATE TABLE bb (u VARCHAR, x BYTEA, n BYTEA)", hPg), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO bb VALUES (repeat('\xE6\x9D\xB1', 400), decode(repeat('ab', 300000), 'hex'), NULL)", hPg),
+            ER_SUCCESS);
+  const std::string bytes(300000, '\xAB');
+  handle_t h = NewCursor(hPg);
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT u, x, n FROM bb")), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 10, &ds), ER_SUCCESS);
+  ASSERT_EQ(ds.nRows, 1);
+  EXPECT_EQ(CellString(ds, 0, 0), Repeat("\xE6\x9D\xB1", 340));  // 1020 bytes of room
+  // Cut at the long-data cap (the cell's room rounds it up by a few bytes).
+  std::string cut = CellString(ds, 1, 0);
+  EXPECT_GE(cut.size(), 60000u);
+  EXPECT_LT(cut.size(), 60008u);
+  EXPECT_TRUE(cut == bytes.substr(0, cut.size()));
+  EXPECT_EQ(CellString(ds, 2, 0), "NULL");
+  Dataset_Done(&ds);
+  EXPECT_NE(Errors(h).find("[SQLSTATE:01004]"), std::string::npos);
+  ODBC_EndCursor(h);
+
+  int on = 1;
+  ASSERT_EQ(ODBC_SetDrvParameter(hPg, 0x2201000f, &on), ER_SUCCESS);
+  h = NewCursor(hPg);
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT x, n FROM bb")), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_Fetch(h, 10, &ds), ER_SUCCESS);
+  ASSERT_EQ(ds.nRows, 1);
+  EXPECT_EQ(CellString(ds, 0, 0), "LONG");
+  Dataset_Done(&ds);
+  sgn32 remain = 0;
+  std::string whole = GetLong(h, 1, 65536, &remain);
+  EXPECT_EQ(whole.size(), bytes.size());
+  EXPECT_TRUE(whole == bytes);
+  EXPECT_EQ(remain, 300000);
+  EXPECT_EQ(GetLong(h, 2, 100, &remain), "");
+  EXPECT_EQ(remain, -1);
+  ODBC_EndCursor(h);
+  Exec("DROP TABLE bb", hPg);
+}
+
+// Ending a connection with uncommitted work rolls it back; no lock is left.
+TEST_F(BackendPostgres, EndingAConnectionInsideATransactionRollsBack) {
+  f_noautocommit = 1;
+  handle_t writer = 0;
+  errcode_t e = Connect(PgConnStr(), &writer);
+  f_noautocommit = 0;
+  ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (1)", writer), ER_SUCCESS);
+  ASSERT_EQ(ODBC_EndConnect(writer), ER_SUCCESS);
+  ASSERT_EQ(Exec("SET lock_timeout = '2s'", hPg), ER_SUCCESS);
+  EXPECT_EQ(Exec("ALTER TABLE bt ADD COLUMN extra INTEGER", hPg), ER_SUCCESS) << Errors(hPg);
+  EXPECT_EQ(Query("SELECT count(*) FROM bt", 10, hPg)[0][0], "0");
+}
+}  // namespace

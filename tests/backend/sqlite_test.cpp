@@ -651,4 +651,148 @@ TEST_F(BackendSqlite, CursorNames) {
   ODBC_EndCursor(h);
 }
 
+// ---- data fidelity ----
+
+const std::string kTokyo40 = Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 20);  // 40 characters, 120 bytes
+const std::string kUmlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
+
+// Declared sizes count characters: every character arrives, on plain and
+// Unicode connections, row by row and in blocks, and nothing is reported cut.
+TEST_F(BackendSqlite, TextCellsHoldEveryCharacter) {
+  ASSERT_EQ(Exec("CREATE TABLE m (v VARCHAR(40), c CHAR(10), t TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO m VALUES ('" + kTokyo40 + "', '" + kUmlauts + "', '" + kTokyo40 + "')"), ER_SUCCESS);
+  handle_t uni = 0;
+  ASSERT_EQ(ConnectUnicode(ConnStr(), &uni), ER_SUCCESS) << ServerErrors();
+  ExpectRowsEverywhere("SELECT v, c, t FROM m", {hConn, uni}, {{kTokyo40, kUmlauts, kTokyo40}});
+  // The description still counts characters; the cell counts their bytes.
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT v, c FROM m")), ER_SUCCESS);
+  uns16 n = 0;
+  Coldesc* cd = nullptr;
+  ASSERT_EQ(ODBC_DescribeColumns(h, &n, &cd), ER_SUCCESS);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(cd[0].precision, 40u);
+  EXPECT_EQ(cd[0].display, 40u);
+  EXPECT_EQ(cd[0].fetchLength, 40u * 4 + 1);
+  EXPECT_EQ(cd[1].fetchLength, 10u * 4 + 1);
+  FreeColdesc(cd, n);
+  ODBC_EndCursor(h);
+}
+
+// A value longer than its cell (SQLite keeps what it is given, whatever the
+// declared size) is cut before a character, without its terminator, and the
+// driver's "data truncated" waits on the cursor; the fetch still succeeds.
+TEST_F(BackendSqlite, CutValuesKeepWholeCharactersAndWarn) {
+  const std::string e = "\xC3\xA9";
+  ASSERT_EQ(Exec("CREATE TABLE cut (v VARCHAR(2), t TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO cut VALUES ('a" + Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 2) + "', '" + Repeat(e, 40000) + "')"),
+            ER_SUCCESS);
+  for (uns16 block : {1, 100}) {
+    handle_t h = NewCursor();
+    ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT v FROM cut")), ER_SUCCESS);
+    ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+    Dataset ds{};
+    ASSERT_EQ(ODBC_Fetch(h, block, &ds), ER_SUCCESS);
+    ASSERT_EQ(ds.nRows, 1);
+    EXPECT_EQ(CellString(ds, 0, 0), "a\xE6\x9D\xB1\xE4\xBA\xAC");  // 9 bytes of room: no half of the third
+    Dataset_Done(&ds);
+    std::string errs = Errors(h);
+    EXPECT_NE(errs.find("[SQLSTATE:01004]"), std::string::npos) << errs;
+    ODBC_EndCursor(h);
+  }
+  // A long column at its long-data cap: whole characters, no terminator counted.
+  handle_t h = NewCursor();
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT t FROM cut")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 1, &ds), ER_SUCCESS);
+  std::string got = CellString(ds, 0, 0);
+  Dataset_Done(&ds);
+  EXPECT_GE(got.size(), 59998u);
+  EXPECT_LT(got.size(), 80000u);
+  EXPECT_EQ(got.size() % 2, 0u);
+  EXPECT_EQ(got, Repeat(e, int(got.size() / 2)));
+  EXPECT_NE(Errors(h).find("[SQLSTATE:01004]"), std::string::npos);
+  ODBC_EndCursor(h);
+}
+
+// A BLOB is described as BINARY(255) whatever it holds: with long data deferred
+// it is read whole through the long-data call; without, it is cut and said so.
+// A NULL long value read in pieces is NULL (remaining -1), not empty.
+TEST_F(BackendSqlite, BinaryAndNullValuesThroughTheLongDataCall) {
+  ASSERT_EQ(Exec("CREATE TABLE b (id INTEGER, x BLOB, t TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO b VALUES (1, zeroblob(300), NULL)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("UPDATE b SET x = CAST(printf('%.*c', 300, 'b') AS BLOB)"), ER_SUCCESS);
+  const std::string blob(300, 'b');
+  auto open = [&]() {
+    handle_t h = NewCursor();
+    EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT id, x, t FROM b")), ER_SUCCESS);
+    EXPECT_EQ(ODBC_Execute(h), ER_SUCCESS);
+    return h;
+  };
+  handle_t h = open();
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 10, &ds), ER_SUCCESS);
+  ASSERT_EQ(ds.nRows, 1);
+  std::string cut = CellString(ds, 1, 0);
+  EXPECT_LT(cut.size(), 300u);
+  EXPECT_EQ(cut, blob.substr(0, cut.size()));
+  EXPECT_EQ(CellString(ds, 2, 0), "NULL");
+  Dataset_Done(&ds);
+  EXPECT_NE(Errors(h).find("[SQLSTATE:01004]"), std::string::npos);
+  ODBC_EndCursor(h);
+
+  int on = 1;
+  ASSERT_EQ(ODBC_SetDrvParameter(hConn, 0x2201000f, &on), ER_SUCCESS);
+  h = open();
+  ASSERT_EQ(ODBC_Fetch(h, 10, &ds), ER_SUCCESS);
+  ASSERT_EQ(ds.nRows, 1);
+  EXPECT_EQ(CellString(ds, 0, 0), "1");
+  EXPECT_EQ(CellString(ds, 1, 0), "LONG");
+  EXPECT_EQ(CellString(ds, 2, 0), "LONG");
+  Dataset_Done(&ds);
+  sgn32 remain = 0;
+  EXPECT_EQ(GetLong(h, 2, 128, &remain), blob);
+  EXPECT_EQ(remain, 300);
+  EXPECT_EQ(GetLong(h, 3, 128, &remain), "");
+  EXPECT_EQ(remain, -1);
+  // The budget of the NULL cell is spent: nothing more comes.
+  EXPECT_EQ(GetLong(h, 3, 128, &remain), "");
+  EXPECT_EQ(remain, 0);
+  ODBC_EndCursor(h);
+}
+
+// Ending a connection with uncommitted work rolls it back and lets the driver
+// go: the database is not left locked for the other writers, whether the
+// connection ends on its own or with the last server session.
+TEST_F(BackendSqlite, EndingAConnectionInsideATransactionRollsBack) {
+  ASSERT_EQ(Exec("CREATE TABLE tx (i INTEGER)"), ER_SUCCESS);
+  for (bool endServer : {false, true}) {
+    SCOPED_TRACE(endServer ? "end server" : "end connection");
+    f_noautocommit = 1;
+    handle_t writer = 0;
+    errcode_t e = Connect(ConnStr(), &writer);
+    f_noautocommit = 0;
+    ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
+    ASSERT_EQ(Exec("INSERT INTO tx VALUES (1)", writer), ER_SUCCESS);
+    if (endServer) {
+      ASSERT_EQ(ODBC_EndServer(hServer), ER_SUCCESS);
+      ASSERT_EQ(numServers, 0u);
+      ASSERT_EQ(ODBC_Server(nullptr, &hServer), ER_SUCCESS);
+      char buf[16];
+      ASSERT_EQ(ODBC_GetDrvParameter(hServer, 0x11010000, buf, sizeof buf, nullptr), ER_SUCCESS);
+      ASSERT_EQ(Connect(ConnStr(), &hConn), ER_SUCCESS) << ServerErrors();
+    } else {
+      ASSERT_EQ(ODBC_EndConnect(writer), ER_SUCCESS);
+    }
+    // Another writer waits at most two seconds for a lock left behind.
+    handle_t other = 0;
+    ASSERT_EQ(Connect(ConnStr() + ";Timeout=2000", &other), ER_SUCCESS) << ServerErrors();
+    EXPECT_EQ(Exec("INSERT INTO tx VALUES (2)", other), ER_SUCCESS) << Errors(other);
+    EXPECT_EQ(Query("SELECT i FROM tx", 100, other), (std::vector<std::vector<std::string>>{{"2"}}));
+    ASSERT_EQ(Exec("DELETE FROM tx", other), ER_SUCCESS);
+    ODBC_EndConnect(other);
+  }
+}
+
 }  // namespace

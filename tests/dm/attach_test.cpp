@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "dm/dm_internal.h"
@@ -305,6 +307,41 @@ TEST_F(Attach, DriverEntryLookups) {
   EXPECT_NE(_zolandm_driver_entry(conn(), ZOLANDM_FN_SQLConnect), nullptr);
   EXPECT_EQ(_zolandm_driver_entry(conn(), ZOLANDM_FN_SQLConnectW), nullptr);
   EXPECT_EQ(_zolandm_driver_entry(conn(), ZOLANDM_FN_SQLAllocEnv), nullptr);
+}
+
+// Debian's Unicode drivers are built for 2-byte wide characters: refused before a
+// connection string reaches them, with a message that says why, in both widths,
+// and nothing of the driver is kept.
+TEST_F(Attach, TwoByteWideDriversAreRefusedReadably) {
+  const char* drivers[] = {"/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so",
+                           "/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so"};
+  int tried = 0;
+  for (const char* path : drivers) {
+    if (access(path, R_OK) != 0) continue;
+    tried++;
+    for (bool wide : {false, true}) {
+      SCOPED_TRACE(std::string(path) + (wide ? " wide" : " narrow"));
+      std::string in = std::string("DRIVER=") + path + ";Server=127.0.0.1;Servername=127.0.0.1;Port=1;Database=x";
+      SQLRETURN rc;
+      if (wide) {
+        std::wstring w = W(in);
+        rc = SQLDriverConnectW(dbc, nullptr, U(w), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+      } else {
+        rc = SQLDriverConnect(dbc, nullptr, U(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+      }
+      EXPECT_EQ(rc, SQL_ERROR);
+      EXPECT_EQ(conn()->driver, nullptr);
+      EXPECT_EQ(conn()->drv_dbc, nullptr);
+      EXPECT_EQ(envr()->drivers, nullptr);
+      std::vector<Diag> got = errors(nullptr, dbc, nullptr, wide);
+      ASSERT_FALSE(got.empty());
+      EXPECT_EQ(got[0].state, "S1C00");
+      EXPECT_EQ(got[0].text,
+                "[Zolan][Driver Manager]Driver's wide characters (SQLWCHAR) are 2 bytes, this driver manager's 4: use "
+                "its ANSI library");
+    }
+  }
+  if (tried == 0) GTEST_SKIP() << "no driver built for 2-byte wide characters installed";
 }
 
 }  // namespace

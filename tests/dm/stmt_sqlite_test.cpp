@@ -150,6 +150,35 @@ TEST_F(Sqlite, WideParameterIsConvertedInTheManagersBuffer) {
   }
 }
 
+// Bound without a buffer length or a column size (as the agent binds a wide text
+// cell that came without a description): each value is converted by its own length.
+TEST_F(Sqlite, WideParameterWithoutSizesKeepsEveryCharacter) {
+  exec("CREATE TABLE t (name TEXT)");
+  const std::wstring value = L"Gr\u00fc\u00dfe, \u6771\u4eac wide";
+  const char* narrow = "Gr\xc3\xbc\xc3\x9f" "e, \xe6\x9d\xb1\xe4\xba\xac wide";
+  struct Case {
+    SQLLEN len;
+  } cases[] = {{SQL_NTS}, {static_cast<SQLLEN>(value.size() * sizeof(SQLWCHAR))}};
+  for (const Case& c : cases) {
+    exec("DELETE FROM t");
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+    ASSERT_EQ(SQLPrepare(stmt, S("INSERT INTO t VALUES (?)"), SQL_NTS), SQL_SUCCESS);
+    std::wstring buf = value;
+    SQLLEN len = c.len;
+    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 0, 0, buf.data(), 0, &len),
+              SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << first_state();
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_RESET_PARAMS), SQL_SUCCESS);
+    exec("SELECT name FROM t");
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    char got[64];
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, got, sizeof got, &ind), SQL_SUCCESS);
+    EXPECT_STREQ(got, narrow) << "length " << c.len;
+    ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
+  }
+}
+
 TEST_F(Sqlite, ExplicitLengthsAreReadWithinTheirBounds) {
   // Neither text ends in a NUL inside its array: the conversion must stop at the length.
   const SQLWCHAR create[] = {'C', 'R', 'E', 'A', 'T', 'E', ' ', 'T', 'A', 'B', 'L', 'E', ' ', 't', '(', 'a', ')'};

@@ -65,6 +65,11 @@ inline std::string Cell(const Dataset& ds, int col, int row) {
       memcpy(&l, cell, sizeof l);
       return l.data ? std::string(l.data, l.length) : "";
     }
+    case CTYPE_LBIN: {
+      c_lbin l;
+      memcpy(&l, cell, sizeof l);
+      return l.data ? std::string(reinterpret_cast<const char*>(l.data), l.length) : "";
+    }
     case CTYPE_VCHR8:
       return std::string(cell + 1, std::min<uns32>(uns8(cell[0]), c.width - 1));
     case CTYPE_VCHR16: {
@@ -243,7 +248,8 @@ class AgentClient {
   }
   // Reads a long column of the current row in pieces of `piece` bytes until an
   // empty piece; `*pe` gets the first error.
-  std::string GetLong(handle_t h, sgn32 col, precision_t piece, errcode_t* pe) {
+  // *firstRemain, when given, gets the first piece's remaining length.
+  std::string GetLong(handle_t h, sgn32 col, precision_t piece, errcode_t* pe, sgn32* firstRemain = nullptr) {
     std::string all;
     *pe = ER_SUCCESS;
     for (int guard = 0; guard < 100000; guard++) {
@@ -251,6 +257,7 @@ class AgentClient {
       getdatares r{};
       EXPECT_EQ(dbsvc_getdata(c, &a, &r), RPC_SUCCESS);
       *pe = r.error;
+      if (guard == 0 && firstRemain) *firstRemain = r.cbRemaining;
       size_t n = r.error == ER_SUCCESS ? r.RcvBuff.RcvBuff_len : 0;
       if (n) all.append(r.RcvBuff.RcvBuff_val, n);
       dbsvc_getdata_free(&r);

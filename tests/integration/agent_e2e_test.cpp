@@ -12,6 +12,7 @@
 
 #include "agent_client.h"
 #include "catalog_cases.h"
+#include "fidelity_e2e.h"
 #include "rpc/svc.h"
 
 using namespace agent_test;
@@ -394,6 +395,70 @@ TEST_F(AgentE2E, TlsThroughDriverParameters) {
   EXPECT_EQ(cl->Query(hConn, "SELECT 'secret'"), (Rows{{"secret"}}));
   cl.reset();
   VYRRPC_free_ssl_ctx(ctx);
+}
+
+// ---- data fidelity: the same cases as on PostgreSQL ----
+
+class AgentFidelity : public AgentE2E {
+ protected:
+  FidelityDb db;
+  void SetUp() override {
+    ToleratePluginLeaks();  // several SQLite connections
+    StartConnected();
+    db.connStr = ConnStr();
+    db.connStrPatient = ConnStr() + ";Timeout=2000";
+    db.gruss = kGruss;  // SQLite keeps CHAR values as they are
+    db.overlongType = "VARCHAR(2)";  // 9 bytes of room; SQLite keeps the whole value
+    db.overlongSql = "'a" + Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 2) + "'";
+    db.overlongCut = "a\xE6\x9D\xB1\xE4\xBA\xAC";
+    db.blobType = "BLOB";  // described as BINARY(255)
+    db.blobSql = "CAST(printf('%.*c', 300, 'b') AS BLOB)";
+    db.blob = std::string(300, 'b');
+    db.blobCutAtLeast = 255;
+    db.alterChecksLock = false;  // a locked database refuses the insert
+  }
+  FidelityCases Cases() { return FidelityCases(*cl, hServer, hConn, db); }
+};
+
+TEST_F(AgentFidelity, TextCellsHoldEveryCharacter) { Cases().TextCellsHoldEveryCharacter(); }
+TEST_F(AgentFidelity, CutValuesAreWholeAndTold) { Cases().CutValuesAreWholeAndTold(); }
+TEST_F(AgentFidelity, BinaryAndNullLongValues) { Cases().BinaryAndNullLongValues(); }
+TEST_F(AgentFidelity, WideParameterWithoutBinding) { Cases().WideParameterWithoutBinding(); }
+TEST_F(AgentFidelity, EndingAConnectionRollsBack) { Cases().EndingAConnectionRollsBack(); }
+TEST_F(AgentFidelity, LastSessionEndRollsBack) {
+  ASSERT_EQ(cl->Simple(dbsvc_endconnect, hConn), ER_SUCCESS);
+  LastSessionEndRollsBack(*cl, &hServer, db);
+}
+
+// Drivers built for 2-byte wide characters (Debian's psqlodbcw.so and, when
+// installed, MariaDB's libmaodbc.so) are refused with a readable message on
+// plain and Unicode connections, and the agent serves on.
+TEST_F(AgentFidelity, TwoByteWideDriversFailReadably) {
+  const char* drivers[] = {"/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so",
+                           "/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so"};
+  // Registered, as a client's connection string may name only registered drivers.
+  std::string inst = test_support::read_file(dir.file("odbcinst.ini"));
+  for (const char* path : drivers) inst += std::string("\n[") + path + "]\nDriver=" + path + "\n";
+  test_support::write_file(dir.file("odbcinst.ini"), inst);
+  int tried = 0;
+  for (const char* path : drivers) {
+    if (access(path, R_OK) != 0) continue;
+    tried++;
+    for (const std::string& sv : {std::string(), kUnicodeSession}) {
+      SCOPED_TRACE(std::string(path) + (sv.empty() ? " plain" : " unicode"));
+      std::string cs = std::string("DRIVER=") + path + ";Server=127.0.0.1;Servername=127.0.0.1;Port=1;Database=x";
+      handle_t h = 0;
+      std::string fail;
+      EXPECT_NE(cl->Connect(hServer, nullptr, cs.c_str(), &h, &fail, sv), ER_SUCCESS);
+      EXPECT_TRUE(IsUtf8(fail));
+      EXPECT_NE(fail.find("wide characters (SQLWCHAR) are 2 bytes"), std::string::npos) << fail << cl->Errors(hServer);
+      EXPECT_NE(fail.find("[SQLSTATE:S1C00]"), std::string::npos) << fail;
+      std::string server = cl->Errors(hServer);
+      EXPECT_TRUE(IsUtf8(server));
+    }
+  }
+  EXPECT_EQ(cl->Query(hConn, "SELECT 'still here'"), (Rows{{"still here"}}));
+  if (tried == 0) GTEST_SKIP() << "no driver built for 2-byte wide characters installed";
 }
 
 }  // namespace

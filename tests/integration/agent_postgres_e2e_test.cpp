@@ -6,6 +6,7 @@
 
 #include "agent_client.h"
 #include "catalog_cases.h"
+#include "fidelity_e2e.h"
 
 using namespace agent_test;
 
@@ -176,6 +177,41 @@ TEST_F(AgentPgE2E, CatalogCalls) {
   RunCatalogCases(*cl, hConn, CatalogDriver::kPostgres);
   cl->Exec(hConn, "DROP TABLE e2e_ref");
   cl->Exec(hConn, "DROP TABLE e2e_cat");
+}
+
+// ---- data fidelity: the same cases as on SQLite ----
+
+class AgentPgFidelity : public AgentPgE2E {
+ protected:
+  FidelityDb db;
+  void SetUp() override {
+    AgentPgE2E::SetUp();
+    if (IsSkipped()) return;
+    db.connStr = PgConnStr();
+    db.connStrPatient = PgConnStr() + ";ConnSettings={SET lock_timeout = 2000}";
+    db.gruss = kGruss + "      ";  // CHAR(10) comes back with its pad blanks
+    db.overlongType = "VARCHAR";  // described as VARCHAR(255): 1020 bytes of room
+    db.overlongSql = "repeat('\xE6\x9D\xB1', 400)";
+    db.overlongCut = Repeat("\xE6\x9D\xB1", 340);
+    db.blobType = "BYTEA";  // LONGVARBINARY of unknown size
+    db.blobSql = "decode(repeat('ab', 300000), 'hex')";
+    db.blob = std::string(300000, '\xAB');
+    db.blobCutAtLeast = 60000;
+    db.alterChecksLock = true;
+  }
+  FidelityCases Cases() { return FidelityCases(*cl, hServer, hConn, db); }
+};
+
+TEST_F(AgentPgFidelity, TextCellsHoldEveryCharacter) { Cases().TextCellsHoldEveryCharacter(); }
+TEST_F(AgentPgFidelity, CutValuesAreWholeAndTold) { Cases().CutValuesAreWholeAndTold(); }
+TEST_F(AgentPgFidelity, BinaryAndNullLongValues) { Cases().BinaryAndNullLongValues(); }
+TEST_F(AgentPgFidelity, WideParameterWithoutBinding) { Cases().WideParameterWithoutBinding(); }
+TEST_F(AgentPgFidelity, EndingAConnectionRollsBack) { Cases().EndingAConnectionRollsBack(); }
+TEST_F(AgentPgFidelity, LastSessionEndRollsBack) {
+  ASSERT_EQ(cl->Simple(dbsvc_endconnect, hConn), ER_SUCCESS);
+  LastSessionEndRollsBack(*cl, &hServer, db);
+  std::string fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;  // for TearDown
 }
 
 }  // namespace

@@ -42,7 +42,10 @@ TEST_F(OdbcConversions, WideToMultibyteDup) {
       {L"", SQL_NTS, ""},
       {L"\u00e9", SQL_NTS, "\xC3\xA9"},
       {L"x\u20acy", SQL_NTS, "x\xE2\x82\xAC" "y"},
-      {std::wstring(L"a") + wchar_t(0xD800) + L"b", SQL_NTS, "a"},  // unrepresentable ends it
+      // Values that are no characters become '?' (the C library would end the
+      // text at a surrogate and write 5- and 6-byte forms above U+10FFFF).
+      {std::wstring(L"a") + wchar_t(0xD800) + L"b", SQL_NTS, "a?b"},
+      {std::wstring(L"a") + wchar_t(0x00420041) + L"b", SQL_NTS, "a?b"},
   };
   for (const Case &c : cases) {
     CharPtr out(_zolandm_wcs_to_mbs_dup(c.in.c_str(), c.length));
@@ -50,6 +53,19 @@ TEST_F(OdbcConversions, WideToMultibyteDup) {
     EXPECT_EQ(std::string(out.get()), c.want);
   }
   EXPECT_EQ(_zolandm_wcs_to_mbs_dup(nullptr, SQL_NTS), nullptr);
+}
+
+// Text for a driver: a value that is no character has no multibyte form.
+TEST_F(OdbcConversions, OneWideCharacterForTheDriver) {
+  struct Case {
+    uint32_t value;
+    size_t want;
+  } cases[] = {{'a', 1}, {0xE9, 2}, {0x10FFFF, 4}, {0xD800, size_t(-1)}, {0x110000, size_t(-1)}, {0x7FFFFFFF, size_t(-1)}};
+  for (const Case &c : cases) {
+    char out[MB_LEN_MAX];
+    mbstate_t st{};
+    EXPECT_EQ(_zolandm_wide_char_to_mb(out, static_cast<SQLWCHAR>(c.value), &st), c.want) << std::hex << c.value;
+  }
 }
 
 TEST_F(OdbcConversions, MultibyteToWideDup) {
@@ -146,12 +162,12 @@ TEST(OdbcUtf8, EncodeTable) {
       {0x80, "\xC2\x80"},
       {0x7FF, "\xDF\xBF"},
       {0x800, "\xE0\xA0\x80"},
-      {0xD800, "\xED\xA0\x80"},  // surrogates are encoded like any value
+      {0xD800, "?"},  // surrogates and values above 0x10FFFF are no characters
       {0xFFFF, "\xEF\xBF\xBF"},
       {0x10000, "\xF0\x90\x80\x80"},
       {0x10FFFF, "\xF4\x8F\xBF\xBF"},
-      {0x110000, "\xF4\x90\x80\x80"},
-      {0x1FFFFF, "\xF7\xBF\xBF\xBF"},
+      {0x110000, "?"},
+      {0x1FFFFF, "?"},
       {0x200000, "?"},
       {0xFFFFFFFF, "?"},
   };

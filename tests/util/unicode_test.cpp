@@ -21,8 +21,14 @@ TEST(Unicode, EncodeLengths) {
                {0xE9, "\xC3\xA9"},
                {0x20AC, "\xE2\x82\xAC"},
                {0x10400, "\xF0\x90\x90\x80"},
-               {0xD800, "\xED\xA0\x80"},  // surrogates encode like any other value
-               {0x1FFFFF, "\xF7\xBF\xBF\xBF"},
+               {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+               // No characters (a 2-byte wide driver's halves): never a sequence
+               // that a client cannot read.
+               {0xD800, "?"},
+               {0xDFFF, "?"},
+               {0x110000, "?"},
+               {0x1FFFFF, "?"},
+               {0x00420041, "?"},
                {0x200000, "?"},
                {-1, "?"}};
   for (const auto &c : cases) {
@@ -33,8 +39,8 @@ TEST(Unicode, EncodeLengths) {
     EXPECT_EQ(calc_len_for_utf8(w, SQL_NTS), strlen(c.utf8));
     free(u);
   }
-  ucs2_text s[] = {0xD801, 0xDC00, 0};  // a pair is two separate three-byte sequences
-  EXPECT_EQ(ucs2_calc_len_for_utf8(s, SQL_NTS), 6u);
+  ucs2_text s[] = {0xD801, 0xDC00, 0};  // the halves of a pair are no characters on their own
+  EXPECT_EQ(ucs2_calc_len_for_utf8(s, SQL_NTS), 2u);
   EXPECT_EQ(calc_len_for_utf8(nullptr, SQL_NTS), 0u);
   EXPECT_EQ(calc_len_for_utf8(L"abc", 0), 0u);
   EXPECT_EQ(calc_len_for_utf8(L"abc", 2), 2u);
@@ -347,3 +353,26 @@ TEST(UnicodeCase, Utf8UpperLower) {
 }
 
 }  // namespace
+
+// A value cut to fit a cell keeps whole characters only.
+TEST(Unicode, WholePrefix) {
+  struct Case {
+    const char *in;
+    size_t len;
+    size_t want;
+  } cases[] = {
+      {"abc", 3, 3},
+      {"", 0, 0},
+      {"\xE6\x9D\xB1", 3, 3},           // 東 whole
+      {"\xE6\x9D\xB1", 2, 0},           // its first two bytes
+      {"\xE6\x9D\xB1", 1, 0},           // its lead byte
+      {"a\xC3\xA4", 2, 1},              // ä cut after its lead byte
+      {"a\xC3\xA4", 3, 3},
+      {"\xF0\x90\x90\x80x", 3, 0},      // a 4-byte character cut
+      {"\xF0\x90\x90\x80x", 4, 4},
+      {"\x80\x80\x80\x80\x80", 5, 5},   // no lead byte: not UTF-8, left alone
+      {"a\xFF", 2, 2},
+  };
+  for (const auto &c : cases) EXPECT_EQ(utf8_whole_prefix(c.in, c.len), c.want) << c.in << " " << c.len;
+  EXPECT_EQ(utf8_whole_prefix(nullptr, 4), 0u);
+}

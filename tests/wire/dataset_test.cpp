@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -383,6 +384,23 @@ TEST(DatasetUtil, ConvertWideToNarrow) {
   EXPECT_EQ(ds.col[1].cType, CTYPE_LCHR);
   EXPECT_EQ(std::string(static_cast<char*>(long_ptr(&ds, 1, 0)), 3), "xyz");
   Dataset_Done(&ds);
+}
+
+// A value that is no character (a 2-byte wide driver's halves) becomes '?', never
+// a 4- to 6-byte form that no client can read.
+TEST(DatasetUtil, ConvertWideToNarrowReplacesNonCharacters) {
+  const char* old = std::setlocale(LC_CTYPE, nullptr);
+  std::string saved = old ? old : "C";
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  Dataset ds = make_dataset({{CTYPE_WVCHR, 16}}, 1);
+  const wchar_t text[] = {L'a', wchar_t(0x110000), L'b', 0};
+  std::memcpy(Coldata_Cell(&ds.col[0], 0), text, sizeof text);
+  ds.col[0].indicators[0] = 0;
+  ds.nRows = 1;
+  ASSERT_EQ(Dataset_ConvertW2A(&ds), ER_SUCCESS);
+  EXPECT_STREQ(Coldata_Cell(&ds.col[0], 0), "a?b");
+  Dataset_Done(&ds);
+  std::setlocale(LC_CTYPE, saved.c_str());
 }
 
 // A long column decoded in place keeps its data in the column's own block: the
