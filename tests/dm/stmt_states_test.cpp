@@ -878,6 +878,7 @@ TEST_F(Fake, FetchOfAnOdbc3ApplicationOnAnOdbc2Driver) {
 
 TEST_F(Fake, ExtendedFetchPassesNoOffsetForRelativeMoves) {
   open_fake("odbc2");
+  fake->set("rows", 10);  // row 7 exists
   exec("SELECT a");
   ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_FIRST, 7, nullptr, nullptr), SQL_SUCCESS);
   EXPECT_EQ(fake->last("ExtendedFetch"), "ExtendedFetch orientation=2 offset=0 count=null");
