@@ -20,6 +20,8 @@ using GetAttrFn = SQLRETURN (*)(SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER, SQL
 
 // Longest option text the option worker hands back, without its terminator.
 constexpr int kOptionText = 256;
+// Largest conversion buffer made for an attribute text, in bytes.
+constexpr int64_t kMaxAttrBuffer = 1 << 20;
 
 bool string_attr(SQLINTEGER attr) {
   return attr == SQL_ATTR_TRACEFILE || attr == SQL_ATTR_TRANSLATE_LIB || attr == SQL_ATTR_CURRENT_CATALOG;
@@ -94,27 +96,32 @@ SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
     SQLINTEGER drv_len = buf_len;
     if (string_attr(attr) && width != driver_width) {
       if (buf_len < 0) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
-      // Four bytes per character for a wide driver, clamped to what the length can say.
+      // Four bytes per character for a wide driver; no attribute text comes near the cap,
+      // which keeps a huge stated length from becoming a huge buffer.
       int64_t bytes = driver_width == 'W' ? int64_t{buf_len} * 4 : buf_len / 4;
-      if (bytes > INT_MAX - 8) bytes = (INT_MAX - 8) / 4 * 4;
+      if (bytes > kMaxAttrBuffer) bytes = kMaxAttrBuffer;
       drv_len = static_cast<SQLINTEGER>(bytes);
       tmp = _zolandm_calloc(1, static_cast<size_t>(bytes) + sizeof(SQLWCHAR));
       if (tmp == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_HY001);
     }
+    SQLINTEGER drv_str_len = -1;
     SQLRETURN rc = _zolandm_call<GetAttrFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, attr,
-                                            tmp != nullptr ? tmp : value, drv_len, str_len);
+                                            tmp != nullptr ? tmp : value, drv_len, tmp != nullptr ? &drv_str_len : str_len);
     if (tmp != nullptr && zolandm_succeeded(rc)) {
       SQLSMALLINT cap = static_cast<SQLSMALLINT>(std::min<int64_t>(width == 'W' ? buf_len / 4 : buf_len, SHRT_MAX));
       SQLSMALLINT n = 0;
       if (width == 'W') {
         _zolandm_mbs_to_wcs_buf(static_cast<const char*>(tmp), static_cast<SQLWCHAR*>(value), value != nullptr ? cap : 0,
                                 &n);
-        if (str_len != nullptr) *str_len = SQLINTEGER{n} * 4;
       } else {
         _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(tmp), static_cast<char*>(value), value != nullptr ? cap : 0,
                                 &n);
-        if (str_len != nullptr) *str_len = n;
       }
+      // A text the driver cut to its buffer is as long as the driver says, in characters.
+      int64_t chars = n;
+      int64_t told = driver_width == 'W' ? drv_str_len / 4 : drv_str_len;
+      if (told > chars) chars = told;
+      if (str_len != nullptr) *str_len = static_cast<SQLINTEGER>(width == 'W' ? chars * 4 : chars);
     }
     std::free(tmp);
     return rc;

@@ -3,6 +3,7 @@
 // checks the handle, picks the driver's entry and converts the string fields between the
 // caller's width and the driver's.
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -49,8 +50,10 @@ void* desc_entry(zolandm_desc* d, int plain_id, int w_id, int a_id) {
   return f;
 }
 
-// Four times a length, kept within a 32-bit length.
-SQLINTEGER times4(SQLINTEGER n) { return n > (INT_MAX - 8) / 4 ? (INT_MAX - 8) / 4 * 4 : n * 4; }
+// Four times a length for a wide driver's buffer, never overflowed: no descriptor text comes
+// near the cap, which keeps a huge stated length from becoming a huge buffer.
+constexpr SQLINTEGER kMaxFieldBuffer = 1 << 20;
+SQLINTEGER times4(SQLINTEGER n) { return n > kMaxFieldBuffer / 4 ? kMaxFieldBuffer : n * 4; }
 
 template <typename Worker>
 SQLRETURN desc_entry_call(SQLHDESC h, Worker worker) {
@@ -69,7 +72,7 @@ SQLRETURN SQLGetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT
     return _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, value, buf_len, str_len);
   }
   if (buf_len < 0) return _zolandm_fail(d, ZOLANDM_E_S1090);
-  SQLINTEGER drv_len = unicode ? times4(buf_len) : buf_len / 4;
+  SQLINTEGER drv_len = unicode ? times4(buf_len) : std::min(buf_len / 4, kMaxFieldBuffer);
   void* tmp = _zolandm_calloc(1, static_cast<size_t>(drv_len) + sizeof(SQLWCHAR));
   if (tmp == nullptr) return _zolandm_fail(d, ZOLANDM_E_HY001);
   SQLRETURN rc = _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, tmp, drv_len, str_len);
