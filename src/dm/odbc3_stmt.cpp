@@ -137,7 +137,10 @@ SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id
     // the ODBC 3 path without a conversion the driver judges it itself.
     if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   }
-  if (convert) {
+  if (convert && text == nullptr) {
+    // Only the length is wanted: the driver tells it, in its own units.
+    drv_len = 0;
+  } else if (convert) {
     // Lengths are 16-bit: a fourfold that does not fit is clamped.
     drv_len = unicode ? static_cast<SQLSMALLINT>(buf_len > (SHRT_MAX - 4) / 4 ? (SHRT_MAX - 4) / 4 * 4 : buf_len * 4)
                       : static_cast<SQLSMALLINT>(buf_len / 4);
@@ -155,15 +158,19 @@ SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id
     if (convert) {
       // The length is reported also when the caller gave no buffer.
       SQLSMALLINT n = 0;
-      int cut;
-      if (width == 'W') {
+      int cut = 0;
+      if (tmp != nullptr && width == 'W') {
         SQLSMALLINT cap = static_cast<SQLSMALLINT>(text != nullptr ? buf_len / 4 : 0);
         cut = _zolandm_mbs_to_wcs_buf(static_cast<char*>(tmp), static_cast<SQLWCHAR*>(text), cap, &n);
         n = static_cast<SQLSMALLINT>(n > SHRT_MAX / 4 ? SHRT_MAX / 4 * 4 : n * 4);
-      } else {
+      } else if (tmp != nullptr) {
         cut = _zolandm_wcs_to_mbs_buf(static_cast<SQLWCHAR*>(tmp), static_cast<char*>(text),
                                       text != nullptr ? buf_len : 0, &n);
       }
+      // A text the driver cut itself is as long as the driver says.
+      SQLSMALLINT told = unicode ? static_cast<SQLSMALLINT>(drv_str_len / 4) : drv_str_len;
+      if (width == 'W') told = static_cast<SQLSMALLINT>(told > SHRT_MAX / 4 ? SHRT_MAX / 4 * 4 : told * 4);
+      if (told > n) n = told;
       if (str_len != nullptr) *str_len = n;
       rc = _zolandm_report_cut(stmt, rc, text != nullptr && cut != 0);
     }
