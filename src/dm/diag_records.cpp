@@ -212,10 +212,12 @@ SQLRETURN manager_field(SQLSMALLINT type, const diag_target& t, int code, const 
     case SQL_DIAG_SUBCLASS_ORIGIN: return put_text(origin_of_code(code), value, buf_len, str_len, width);
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME: return connection_name(t.dbc, value, buf_len, str_len, width);
-    case SQL_DIAG_ROW_NUMBER: {
+    case SQL_DIAG_ROW_NUMBER:
+      // The manager's own records are about no row (the driver's record of the same number
+      // is another record).
       if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
-      return ZOLANDM_NO_DATA;  // replaced by the caller, which knows the record number
-    }
+      if (value != nullptr) *static_cast<SQLLEN*>(value) = SQL_ROW_NUMBER_UNKNOWN;
+      return ZOLANDM_OK;
     case SQL_DIAG_COLUMN_NUMBER:
       if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
       if (value != nullptr) *static_cast<SQLINTEGER*>(value) = SQL_COLUMN_NUMBER_UNKNOWN;
@@ -281,7 +283,8 @@ SQLRETURN field_through_error(SQLSMALLINT type, const diag_target& t, SQLSMALLIN
       return rc;
     }
     default: {
-      if (rc != ZOLANDM_OK) return ZOLANDM_NO_DATA;
+      // Without a message buffer a driver may well call its record cut: it was read all the same.
+      if (!zolandm_succeeded(rc)) return ZOLANDM_NO_DATA;
       char cls[3];
       if (width == 'W') {
         cls[0] = static_cast<char>(state[0]);
@@ -355,20 +358,15 @@ SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT re
     if (code < 0) return ZOLANDM_NO_DATA;
     SQLRETURN rc = manager_field(type, t, code, message, id, value, buf_len, str_len, width);
     std::free(message);
-    if (id == SQL_DIAG_ROW_NUMBER && rc == ZOLANDM_NO_DATA) {
-      if (void* f = diag_field_entry(t.dbc)) {
-        return _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, SQLSMALLINT(SQL_HANDLE_STMT),
-                                          t.drv_handle, rec, id, value, buf_len, str_len);
-      }
-      if (value != nullptr) *static_cast<SQLLEN*>(value) = SQL_ROW_NUMBER_UNKNOWN;
-      return ZOLANDM_OK;
-    }
     return rc;
   }
-  if (type == SQL_HANDLE_ENV) return ZOLANDM_NO_DATA;
-  if (t.dbc->driver == nullptr || t.drv_handle == nullptr) return ZOLANDM_NO_DATA;
+  if (type == SQL_HANDLE_ENV || t.dbc->driver == nullptr) return ZOLANDM_NO_DATA;
   const SQLSMALLINT d = static_cast<SQLSMALLINT>(rec - n);
-  if (void* f = diag_field_entry(t.dbc)) return driver_field(t, f, type, d, id, value, buf_len, str_len, width);
+  if (void* f = diag_field_entry(t.dbc)) {
+    // A descriptor the driver never handed out has no records in the driver.
+    if (t.drv_handle == nullptr) return ZOLANDM_NO_DATA;
+    return driver_field(t, f, type, d, id, value, buf_len, str_len, width);
+  }
   return field_through_error(type, t, d, id, value, buf_len, str_len, width);
 }
 
