@@ -72,22 +72,34 @@ SQLRETURN SQLGetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT
     return _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, value, buf_len, str_len);
   }
   if (buf_len < 0) return _zolandm_fail(d, ZOLANDM_E_S1090);
-  SQLINTEGER drv_len = unicode ? times4(buf_len) : std::min(buf_len / 4, kMaxFieldBuffer);
-  void* tmp = _zolandm_calloc(1, static_cast<size_t>(drv_len) + sizeof(SQLWCHAR));
-  if (tmp == nullptr) return _zolandm_fail(d, ZOLANDM_E_HY001);
-  SQLRETURN rc = _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, tmp, drv_len, str_len);
-  if (value != nullptr && zolandm_succeeded(rc)) {
+  // Without a buffer only the length is wanted, which the driver gives unconverted.
+  SQLINTEGER drv_len = value == nullptr ? 0 : unicode ? times4(buf_len) : std::min(buf_len / 4, kMaxFieldBuffer);
+  void* tmp = nullptr;
+  if (value != nullptr) {
+    tmp = _zolandm_calloc(1, static_cast<size_t>(drv_len) + sizeof(SQLWCHAR));
+    if (tmp == nullptr) return _zolandm_fail(d, ZOLANDM_E_HY001);
+  }
+  SQLINTEGER drv_str_len = -1;
+  SQLRETURN rc =
+      _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, tmp, drv_len, &drv_str_len);
+  if (value == nullptr || !zolandm_succeeded(rc)) {
+    // Nothing converted: the length is the driver's.
+    if (str_len != nullptr) *str_len = drv_str_len;
+  } else {
     SQLSMALLINT n = 0;
     if (unicode) {
       SQLSMALLINT cap = static_cast<SQLSMALLINT>(buf_len > SHRT_MAX ? SHRT_MAX : buf_len);
       _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(tmp), static_cast<char*>(value), cap, &n);
-      if (str_len != nullptr) *str_len = n;
     } else {
       SQLINTEGER chars = buf_len / 4;
       SQLSMALLINT cap = static_cast<SQLSMALLINT>(chars > SHRT_MAX ? SHRT_MAX : chars);
       _zolandm_mbs_to_wcs_buf(static_cast<const char*>(tmp), static_cast<SQLWCHAR*>(value), cap, &n);
-      if (str_len != nullptr) *str_len = SQLINTEGER{n} * 4;
     }
+    // The whole text's length in characters, also when the driver cut it to its buffer.
+    SQLINTEGER chars = n;
+    SQLINTEGER told = unicode ? drv_str_len / 4 : drv_str_len;
+    if (told > chars) chars = told;
+    if (str_len != nullptr) *str_len = unicode ? chars : chars * 4;
   }
   std::free(tmp);
   return rc;
