@@ -120,7 +120,8 @@ SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
       // A text the driver cut to its buffer is as long as the driver says, in characters.
       int64_t chars = n;
       int64_t told = driver_width == 'W' ? drv_str_len / 4 : drv_str_len;
-      if (told > chars) chars = told;
+      int64_t room = driver_width == 'W' ? drv_len / 4 : drv_len;
+      if (told >= room && told > chars) chars = told;
       if (str_len != nullptr) *str_len = static_cast<SQLINTEGER>(width == 'W' ? chars * 4 : chars);
     }
     std::free(tmp);

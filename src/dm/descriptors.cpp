@@ -98,7 +98,8 @@ SQLRETURN SQLGetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT
     // The whole text's length in characters, also when the driver cut it to its buffer.
     SQLINTEGER chars = n;
     SQLINTEGER told = unicode ? drv_str_len / 4 : drv_str_len;
-    if (told > chars) chars = told;
+    SQLINTEGER room = unicode ? drv_len / 4 : drv_len;
+    if (told >= room && told > chars) chars = told;
     if (str_len != nullptr) *str_len = unicode ? chars : chars * 4;
   }
   std::free(tmp);

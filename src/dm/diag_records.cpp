@@ -160,15 +160,33 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
     case SQL_DIAG_NUMBER: {
       if (value == nullptr) return ZOLANDM_OK;
       auto* number = static_cast<SQLINTEGER*>(value);
-      *number = 0;
       const int n = _zolandm_diag_count(t.hdr);
       void* f = t.drv_handle != nullptr ? diag_field_entry(t.dbc) : nullptr;
       if (f != nullptr) {
+        // A driver that does not keep this header field leaves the value as it was.
+        SQLINTEGER drv = -1;
         SQLRETURN rc = _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle,
-                                                  SQLSMALLINT(0), id, value, buf_len, str_len);
-        if (rc != ZOLANDM_OK) return rc;
-        *number += n;
-        return ZOLANDM_OK;
+                                                  SQLSMALLINT(0), id, static_cast<SQLPOINTER>(&drv), buf_len, str_len);
+        if (rc == ZOLANDM_OK && drv >= 0) {
+          *number = n + drv;
+          return ZOLANDM_OK;
+        }
+        if (rc != ZOLANDM_OK && rc != ZOLANDM_NO_DATA) return rc;
+        // Then its records are counted as they are read, without removing any.
+        void* f_error;
+        void* f_diag;
+        _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
+        if (f_diag != nullptr) {
+          int count = 0;
+          SQLWCHAR state[6];
+          while (count < 64 && zolandm_succeeded(_zolandm_read_driver_record(
+                                   t.dbc, f_diag, false, type, t.drv_handle, static_cast<SQLSMALLINT>(count + 1),
+                                   nullptr, state, nullptr, nullptr, 0, nullptr, 'A', &t.hdr->last_rc))) {
+            ++count;
+          }
+          *number = n + count;
+          return ZOLANDM_OK;
+        }
       }
       bool odbc2_driver_spoke = t.dbc != nullptr && t.dbc->driver != nullptr && t.dbc->driver->drv_version == 2 &&
                                 t.hdr->last_rc != ZOLANDM_OK;
@@ -226,11 +244,13 @@ SQLRETURN manager_field(SQLSMALLINT type, const diag_target& t, int code, const 
   }
 }
 
-// The driver's first record read through its SQLError, for drivers without SQLGetDiagField.
-SQLRETURN field_through_error(SQLSMALLINT type, const diag_target& t, SQLSMALLINT d, SQLSMALLINT id, SQLPOINTER value,
-                              SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
-  if (d > 1) return ZOLANDM_NO_DATA;
-  if (type == SQL_HANDLE_DESC) return ZOLANDM_INVALID;
+// A field of the driver's record d read as a whole record: through its SQLError (only its
+// first record, which the read removes) for drivers without SQLGetDiagField, or through its
+// SQLGetDiagRec for the fields its SQLGetDiagField does not keep.
+SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT d, SQLSMALLINT id, SQLPOINTER value,
+                            SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width, bool via_error) {
+  if (via_error && d > 1) return ZOLANDM_NO_DATA;
+  if (via_error && type == SQL_HANDLE_DESC) return ZOLANDM_INVALID;
   switch (id) {
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME: return put_text("", value, buf_len, str_len, width);
@@ -252,21 +272,24 @@ SQLRETURN field_through_error(SQLSMALLINT type, const diag_target& t, SQLSMALLIN
   void* f_error;
   void* f_diag;
   _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
-  if (f_error == nullptr) return ZOLANDM_INVALID;
+  void* f = via_error ? f_error : f_diag;
+  if (f == nullptr) return via_error ? ZOLANDM_INVALID : ZOLANDM_NO_DATA;
   if (text_field(id) && value != nullptr && buf_len < 0) return ZOLANDM_ERROR;
-  // The record is read in the call's width; SQLError removes it from the driver.
+  // The record is read in the call's width.
   SQLWCHAR state[6] = {0, 0, 0, 0, 0, 0};
   SQLINTEGER native = 0;
   const bool message = id == SQL_DIAG_MESSAGE_TEXT;
   const SQLSMALLINT chars = static_cast<SQLSMALLINT>(width == 'W' ? buf_len / 4 : buf_len);
   SQLSMALLINT len = 0;
-  SQLRETURN rc = _zolandm_read_driver_record(t.dbc, f_error, true, type, t.drv_handle, 1, nullptr, state, &native,
+  SQLRETURN rc = _zolandm_read_driver_record(t.dbc, f, via_error, type, t.drv_handle, d, nullptr, state, &native,
                                              message ? value : nullptr, message ? chars : SQLSMALLINT(0),
                                              message ? &len : nullptr, width, &t.hdr->last_rc);
   switch (id) {
     case SQL_DIAG_NATIVE:
-      if (value != nullptr && zolandm_succeeded(rc)) *static_cast<SQLINTEGER*>(value) = native;
-      return rc;
+      // Read without a message buffer, a record may be called cut: the number is whole.
+      if (!zolandm_succeeded(rc)) return rc;
+      if (value != nullptr) *static_cast<SQLINTEGER*>(value) = native;
+      return ZOLANDM_OK;
     case SQL_DIAG_MESSAGE_TEXT:
       if (zolandm_succeeded(rc) && str_len != nullptr) *str_len = static_cast<SQLSMALLINT>(width == 'W' ? len * 4 : len);
       return rc;
@@ -279,8 +302,7 @@ SQLRETURN field_through_error(SQLSMALLINT type, const diag_target& t, SQLSMALLIN
         std::memcpy(narrow, state, 6);
       }
       narrow[5] = '\0';
-      put_text(narrow, value, buf_len, str_len, width);
-      return rc;
+      return put_text(narrow, value, buf_len, str_len, width);
     }
     default: {
       // Without a message buffer a driver may well call its record cut: it was read all the same.
@@ -365,9 +387,20 @@ SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT re
   if (void* f = diag_field_entry(t.dbc)) {
     // A descriptor the driver never handed out has no records in the driver.
     if (t.drv_handle == nullptr) return ZOLANDM_NO_DATA;
-    return driver_field(t, f, type, d, id, value, buf_len, str_len, width);
+    // What a whole record holds is read as a record where the driver can: some drivers keep
+    // these fields only there, and one drops its record when its message is asked as a field.
+    void* f_error;
+    void* f_diag;
+    _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
+    if (f_diag != nullptr && (id == SQL_DIAG_SQLSTATE || id == SQL_DIAG_NATIVE || id == SQL_DIAG_MESSAGE_TEXT)) {
+      return field_from_record(type, t, d, id, value, buf_len, str_len, width, false);
+    }
+    SQLRETURN rc = driver_field(t, f, type, d, id, value, buf_len, str_len, width);
+    // A driver whose SQLGetDiagField does not keep a field of a record it has.
+    if (rc == ZOLANDM_NO_DATA) rc = field_from_record(type, t, d, id, value, buf_len, str_len, width, false);
+    return rc;
   }
-  return field_through_error(type, t, d, id, value, buf_len, str_len, width);
+  return field_from_record(type, t, d, id, value, buf_len, str_len, width, true);
 }
 
 // ---- entries ----------------------------------------------------------------------------------

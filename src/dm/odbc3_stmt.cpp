@@ -167,10 +167,14 @@ SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id
         cut = _zolandm_wcs_to_mbs_buf(static_cast<SQLWCHAR*>(tmp), static_cast<char*>(text),
                                       text != nullptr ? buf_len : 0, &n);
       }
-      // A text the driver cut itself is as long as the driver says.
+      // A text the driver cut to its buffer is as long as the driver says (without a buffer,
+      // all the driver said is its length).
       SQLSMALLINT told = unicode ? static_cast<SQLSMALLINT>(drv_str_len / 4) : drv_str_len;
-      if (width == 'W') told = static_cast<SQLSMALLINT>(told > SHRT_MAX / 4 ? SHRT_MAX / 4 * 4 : told * 4);
-      if (told > n) n = told;
+      SQLSMALLINT room = unicode ? static_cast<SQLSMALLINT>(drv_len / 4) : drv_len;
+      if (told >= room) {
+        if (width == 'W') told = static_cast<SQLSMALLINT>(told > SHRT_MAX / 4 ? SHRT_MAX / 4 * 4 : told * 4);
+        if (told > n) n = told;
+      }
       if (str_len != nullptr) *str_len = n;
       rc = _zolandm_report_cut(stmt, rc, text != nullptr && cut != 0);
     }

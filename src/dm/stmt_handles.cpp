@@ -108,6 +108,22 @@ void* retry_entry(zolandm_stmt* stmt, SQLUSMALLINT option, SQLRETURN rc, int pla
   return f;
 }
 
+// After a retry that succeeded outright, whatever the driver still holds on the statement is
+// the refusal it was retried for (a driver need not clear its records at the next call):
+// read away through its SQLError, which removes each record it reports.
+void drop_refusal(zolandm_stmt* stmt) {
+  zolandm_dbc* dbc = stmt->dbc;
+  void* f_error;
+  void* f_diag;
+  _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
+  if (f_error == nullptr) return;
+  for (int i = 0; i < 64; ++i) {
+    SQLRETURN rc = _zolandm_read_driver_record(dbc, f_error, true, SQL_HANDLE_STMT, stmt->drv_stmt, 0, nullptr,
+                                               nullptr, nullptr, nullptr, 0, nullptr, 'A', nullptr);
+    if (!zolandm_succeeded(rc)) break;
+  }
+}
+
 }  // namespace
 
 // ---- allocation -------------------------------------------------------------------------
@@ -284,6 +300,7 @@ SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
                                ZOLANDM_FN_SQLGetStmtAttrA)) {
     rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, attr, stmt->drv_stmt, SQLINTEGER(option), value,
                                       len, static_cast<SQLINTEGER*>(nullptr));
+    if (rc == ZOLANDM_OK) drop_refusal(stmt);
   }
   return rc;
 }
@@ -321,6 +338,7 @@ SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
                                  ZOLANDM_FN_SQLSetStmtAttrA)) {
       rc = _zolandm_call<SetStmtAttrFn>(dbc->driver, &stmt->last_rc, attr, stmt->drv_stmt, SQLINTEGER(option),
                                         reinterpret_cast<SQLPOINTER>(value), SQLINTEGER(0));
+      if (rc == ZOLANDM_OK) drop_refusal(stmt);
     }
   }
   if (!zolandm_succeeded(rc)) return rc;
