@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "fixtures/support/odbc_config.h"
+#include "driver_symbols.h"
 #include "sql.h"
 #include "sqlext.h"
 
@@ -60,35 +61,22 @@ Api manager_api() {
              SQLFetch,       SQLGetData,    SQLCloseCursor,   SQLFreeStmt,   SQLDisconnect,  SQLFreeHandle};
 }
 
-template <typename T>
-void resolve(void* lib, T& f, const char* name) {
-  f = reinterpret_cast<T>(dlsym(lib, name));
-  if (f == nullptr) {
-    std::fprintf(stderr, "%s: %s missing\n", kDriver, name);
-    std::exit(1);
-  }
-}
-
 Api driver_api() {
-  void* lib = dlopen(kDriver, RTLD_NOW);
-  if (lib == nullptr) {
-    std::fprintf(stderr, "%s\n", dlerror());
-    std::exit(1);
-  }
+  void* lib = dmbench::open_driver(kDriver);
   Api a{};
-  resolve(lib, a.AllocHandle, "SQLAllocHandle");
-  resolve(lib, a.SetEnvAttr, "SQLSetEnvAttr");
-  resolve(lib, a.DriverConnect, "SQLDriverConnect");
-  resolve(lib, a.ExecDirect, "SQLExecDirect");
-  resolve(lib, a.SetStmtAttr, "SQLSetStmtAttr");
-  resolve(lib, a.BindCol, "SQLBindCol");
-  resolve(lib, a.FetchScroll, "SQLFetchScroll");
-  resolve(lib, a.Fetch, "SQLFetch");
-  resolve(lib, a.GetData, "SQLGetData");
-  resolve(lib, a.CloseCursor, "SQLCloseCursor");
-  resolve(lib, a.FreeStmt, "SQLFreeStmt");
-  resolve(lib, a.Disconnect, "SQLDisconnect");
-  resolve(lib, a.FreeHandle, "SQLFreeHandle");
+  dmbench::resolve(lib, a.AllocHandle, "SQLAllocHandle");
+  dmbench::resolve(lib, a.SetEnvAttr, "SQLSetEnvAttr");
+  dmbench::resolve(lib, a.DriverConnect, "SQLDriverConnect");
+  dmbench::resolve(lib, a.ExecDirect, "SQLExecDirect");
+  dmbench::resolve(lib, a.SetStmtAttr, "SQLSetStmtAttr");
+  dmbench::resolve(lib, a.BindCol, "SQLBindCol");
+  dmbench::resolve(lib, a.FetchScroll, "SQLFetchScroll");
+  dmbench::resolve(lib, a.Fetch, "SQLFetch");
+  dmbench::resolve(lib, a.GetData, "SQLGetData");
+  dmbench::resolve(lib, a.CloseCursor, "SQLCloseCursor");
+  dmbench::resolve(lib, a.FreeStmt, "SQLFreeStmt");
+  dmbench::resolve(lib, a.Disconnect, "SQLDisconnect");
+  dmbench::resolve(lib, a.FreeHandle, "SQLFreeHandle");
   return a;
 }
 

@@ -96,6 +96,19 @@ bool text_field(SQLSMALLINT id) {
   }
 }
 
+// The row or column of a record that names none: statements only. The row number is a
+// SQLLEN field, the column number a 32-bit one.
+SQLRETURN unknown_position(SQLSMALLINT type, SQLSMALLINT id, SQLPOINTER value) {
+  if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
+  if (value == nullptr) return ZOLANDM_OK;
+  if (id == SQL_DIAG_ROW_NUMBER) {
+    *static_cast<SQLLEN*>(value) = SQL_ROW_NUMBER_UNKNOWN;
+  } else {
+    *static_cast<SQLINTEGER*>(value) = SQL_COLUMN_NUMBER_UNKNOWN;
+  }
+  return ZOLANDM_OK;
+}
+
 const char* origin_of_code(int code) {
   return code >= ZOLANDM_E_HY001 && code <= ZOLANDM_E_IM015 ? "ODBC 3.0" : "ISO 9075";
 }
@@ -231,15 +244,10 @@ SQLRETURN manager_field(SQLSMALLINT type, const diag_target& t, int code, const 
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME: return connection_name(t.dbc, value, buf_len, str_len, width);
     case SQL_DIAG_ROW_NUMBER:
-      // The manager's own records are about no row (the driver's record of the same number
-      // is another record).
-      if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
-      if (value != nullptr) *static_cast<SQLLEN*>(value) = SQL_ROW_NUMBER_UNKNOWN;
-      return ZOLANDM_OK;
     case SQL_DIAG_COLUMN_NUMBER:
-      if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
-      if (value != nullptr) *static_cast<SQLINTEGER*>(value) = SQL_COLUMN_NUMBER_UNKNOWN;
-      return ZOLANDM_OK;
+      // The manager's own records are about no row or column (the driver's record of the
+      // same number is another record).
+      return unknown_position(type, id, value);
     default: return ZOLANDM_ERROR;
   }
 }
@@ -255,13 +263,7 @@ SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT 
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME: return put_text("", value, buf_len, str_len, width);
     case SQL_DIAG_ROW_NUMBER:
-      if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
-      if (value != nullptr) *static_cast<SQLLEN*>(value) = SQL_ROW_NUMBER_UNKNOWN;
-      return ZOLANDM_OK;
-    case SQL_DIAG_COLUMN_NUMBER:
-      if (type != SQL_HANDLE_STMT) return ZOLANDM_ERROR;
-      if (value != nullptr) *static_cast<SQLINTEGER*>(value) = SQL_COLUMN_NUMBER_UNKNOWN;
-      return ZOLANDM_OK;
+    case SQL_DIAG_COLUMN_NUMBER: return unknown_position(type, id, value);
     case SQL_DIAG_NATIVE:
     case SQL_DIAG_SQLSTATE:
     case SQL_DIAG_MESSAGE_TEXT:
