@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "dm/odbc3_test_util.h"
 
 namespace {
@@ -200,6 +203,28 @@ TEST_F(StmtAttr, DescriptorSlots) {
   EXPECT_EQ(now, apd);
   SQLDisconnect(other);
   SQLFreeHandle(SQL_HANDLE_DBC, other);
+}
+
+TEST_F(StmtAttr, SecondCallOnABusyStatementIsRefused) {
+  open_fake("odbc3");
+  ASSERT_EQ(SQLPrepare(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+  fake->set("block", 1);
+  SQLRETURN first = -99;
+  std::thread worker([&] { first = SQLExecute(stmt); });
+  for (int i = 0; i < 5000 && fake->calls("Execute").empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  SQLULEN n = 0;
+  EXPECT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, V(1), 0), SQL_ERROR);
+  EXPECT_EQ(SQLGetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &n, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_ERROR);
+  EXPECT_EQ(SQLCloseCursor(stmt), SQL_ERROR);
+  fake->set("gate", 1);
+  worker.join();
+  EXPECT_EQ(first, SQL_SUCCESS);
+  EXPECT_EQ(_zolandm_diag_count(stmt), 4);
+  EXPECT_EQ(stmt_states(), (std::vector<std::string>{"S1010", "S1010", "S1010", "S1010"}));
+  EXPECT_EQ(rec()->busy, 0);
 }
 
 // ---- ODBC 2 options an ODBC 3 driver takes only as attributes ---------------------------------
