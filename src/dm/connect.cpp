@@ -11,6 +11,7 @@
 #include "dm/dm_internal.h"
 #include "odbcconfig/config.h"
 #include "odbcconfig/conversions.h"
+#include "odbcconfig/installer.h"
 #include "odbcinst.h"
 #include "sqlext.h"
 #include "sqlucode.h"
@@ -94,6 +95,7 @@ int _zolandm_conn_options_replay(zolandm_dbc* dbc, char width) {
 
 SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn_len, const void* uid,
                               SQLSMALLINT uid_len, const void* pwd, SQLSMALLINT pwd_len, char width) {
+  odbcconfig::LookupSequence lookups;  // the keys of one connect: each file checked once
   if (bad_length(dsn_len) || bad_length(uid_len) || bad_length(pwd_len) || dsn_len > 32) {
     return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   }
@@ -187,6 +189,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
 
 SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLINT in_len, void* out,
                                     SQLSMALLINT out_max, SQLSMALLINT* out_len, char width) {
+  odbcconfig::LookupSequence lookups;
   if (bad_length(in_len) || out_max < 0) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   if (dbc->state != 0 && dbc->state != 1) return _zolandm_fail(dbc, ZOLANDM_E_08002);
 

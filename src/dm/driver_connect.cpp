@@ -15,6 +15,7 @@
 #include "dm/dm_internal.h"
 #include "odbcconfig/config.h"
 #include "odbcconfig/conversions.h"
+#include "odbcconfig/installer.h"
 #include "odbcinst.h"
 #include "sqlext.h"
 #include "sqlucode.h"
@@ -419,6 +420,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
 
 SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len, void* out,
                                     SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion, char width) {
+  odbcconfig::LookupSequence lookups;  // the keys of one connect: each file checked once
   bool consulted_pool = false;
   SQLRETURN rc = driver_connect(dbc, hwnd, in, in_len, out, out_max, out_len, completion, width, &consulted_pool);
   return zolandm_succeeded(rc) ? rc : _zolandm_connect_failure_exit(dbc, consulted_pool, rc);

@@ -78,6 +78,10 @@ int _zolandm_cfg_clear(zolandm_config *config);
 int _zolandm_cfg_free(zolandm_config *config);
 int _zolandm_cfg_save(zolandm_config *config);
 
+// File-system calls made by loads so far in the process: status requests
+// (stat) and reads (open and read); for tests and diagnostics.
+void _zolandm_cfg_io_counts(uint64_t *stats, uint64_t *reads);
+
 // Entries, walk and lookup.
 int _zolandm_cfg_append_entry(zolandm_config *config, const char *section, const char *id,
                               const char *value, const char *comment, int owned);

@@ -5,6 +5,7 @@
 #include "odbcconfig/config.h"
 #include "odbcconfig/config_internal.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -109,6 +110,9 @@ uint32_t next_header(const zolandm_config *config, uint32_t index) {
 namespace {
 
 using odbcconfig::is_blank;
+
+std::atomic<uint64_t> gStats{0};
+std::atomic<uint64_t> gReads{0};
 
 bool is_line_end(char c) { return c == '\n' || c == '\r' || c == '\x1A' || c == '\0'; }
 bool is_white(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -267,9 +271,15 @@ int _zolandm_cfg_free(zolandm_config *config) {
   return 0;
 }
 
+void _zolandm_cfg_io_counts(uint64_t *stats, uint64_t *reads) {
+  if (stats) *stats = gStats.load();
+  if (reads) *reads = gReads.load();
+}
+
 int _zolandm_cfg_load(zolandm_config *config) {
   if (!config || !config->fileName) return -1;
   struct stat st;
+  ++gStats;
   if (stat(config->fileName, &st) != 0) return -1;
   if (config->dirty) _zolandm_cfg_clear(config);
   if (config->image && st.st_size == config->size && st.st_mtime == config->mtime &&
@@ -277,6 +287,7 @@ int _zolandm_cfg_load(zolandm_config *config) {
     return 0;
 
   // Non-blocking, so that a FIFO named as a file cannot hang the caller.
+  ++gReads;
   int fd = open(config->fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   if (fstat(fd, &st) != 0 || st.st_size < 0 ||

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 namespace odbcconfig {
 
@@ -52,6 +53,32 @@ uint32_t next_header(const zolandm_config *config, uint32_t index);
 
 // Writes `data` to `path` safely; 0 or -1.
 int write_file_atomically(const char *path, const char *data, size_t size);
+
+// The parsed file at `path`, shared by every read of it (ini_cache.cpp): read
+// on first use, its status checked again at each later use (once per lookup
+// sequence within one), reloaded when it changed. config() is null when the
+// path is null or the file cannot be read. The copy is locked for the life of
+// the object: use it for one read and let it go.
+class CachedIni {
+ public:
+  explicit CachedIni(const char *path);
+  ~CachedIni();
+  CachedIni(const CachedIni &) = delete;
+  CachedIni &operator=(const CachedIni &) = delete;
+  zolandm_config *config() const { return config_; }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+  zolandm_config *config_ = nullptr;
+  zolandm_config *owned_ = nullptr;  // a copy that could not be kept
+};
+
+// Drops the shared copy of `path` (after this process wrote the file).
+void forget_cached_file(const char *path);
+
+// _zolandm_locate_ini_file without the create flag, answered once per
+// lookup sequence and scope.
+const char *locate_for_read(int which, char *buffer, size_t size);
 
 }  // namespace odbcconfig
 

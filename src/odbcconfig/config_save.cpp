@@ -187,6 +187,9 @@ int _zolandm_cfg_save(zolandm_config *config) {
   if (!config->dirty) return 0;
   if (!config->fileName) return -1;
   std::string text = render(config);
+  // The shared copy goes whether or not the write succeeded: the file may be
+  // half way to either text.
+  odbcconfig::forget_cached_file(config->fileName);
   if (write_file_atomically(config->fileName, text.data(), text.size()) < 0) return -1;
   config->dirty = 0;
   return 0;

@@ -39,8 +39,17 @@ void _zolandm_inst_err_clear(void);
 void _zolandm_inst_err_set(int code);
 void _zolandm_inst_err_push(int code);
 
+// A lookup sequence: the many reads of one connect. Within it (per thread;
+// sequences nest), a file already checked in the sequence is used as read,
+// without asking for its status again, and odbc.ini and odbcinst.ini are
+// located once. Outside a sequence every read checks its file. Files written
+// through this store are read anew either way.
+void _zolandm_lookup_sequence_begin(void);
+void _zolandm_lookup_sequence_end(void);
+
 // One file: the read returns the length written to the buffer; the write
-// returns TRUE or FALSE. Errors are pushed on the stack.
+// returns TRUE or FALSE. Errors are pushed on the stack. Reads share one
+// parsed copy of each file (see _zolandm_lookup_sequence_begin).
 int _zolandm_profile_read_file(const char *section, const char *key, const char *default_value,
                                char *buffer, int size, const char *file_name);
 BOOL _zolandm_profile_write_file(const char *section, const char *key, const char *value,
@@ -77,6 +86,19 @@ BOOL _zolandm_install_create_dsns(zolandm_config *odbcini, zolandm_config *odbci
 
 #ifdef __cplusplus
 }
+
+namespace odbcconfig {
+
+// A lookup sequence for the life of the object.
+class LookupSequence {
+ public:
+  LookupSequence() { _zolandm_lookup_sequence_begin(); }
+  ~LookupSequence() { _zolandm_lookup_sequence_end(); }
+  LookupSequence(const LookupSequence &) = delete;
+  LookupSequence &operator=(const LookupSequence &) = delete;
+};
+
+}  // namespace odbcconfig
 #endif
 
 #endif  // SQLGATE_ODBCCONFIG_INSTALLER_H

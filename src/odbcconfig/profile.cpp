@@ -16,7 +16,7 @@ int read_once(const char *section, const char *key, const char *default_value, c
   if (file_name)
     return _zolandm_profile_read_file(section, key, default_value, buffer, size, file_name);
   char path[1024];
-  if (!_zolandm_locate_ini_file(path, sizeof path, ZOLANDM_ODBC_INI, 0)) {
+  if (!odbcconfig::locate_for_read(ZOLANDM_ODBC_INI, path, sizeof path)) {
     buffer[0] = '\0';
     return 0;
   }
@@ -48,9 +48,18 @@ int _zolandm_profile_read_file(const char *section, const char *key, const char 
                                char *buffer, int size, const char *file_name) {
   if (!buffer || size <= 0) return 0;
   buffer[0] = '\0';
-  zolandm_config *config = nullptr;
+  // The file as _zolandm_cfg_open_named names it, without the create flag.
+  char located[1024];
+  const char *path = file_name;
+  if (file_name && (std::strstr(file_name, "odbc.ini") || std::strstr(file_name, "ODBC.INI")))
+    path = odbcconfig::locate_for_read(ZOLANDM_ODBC_INI, located, sizeof located);
+  else if (file_name &&
+           (std::strstr(file_name, "odbcinst.ini") || std::strstr(file_name, "ODBCINST.INI")))
+    path = odbcconfig::locate_for_read(ZOLANDM_ODBCINST_INI, located, sizeof located);
+  odbcconfig::CachedIni ini(path);
+  zolandm_config *config = ini.config();
   int length;
-  if (_zolandm_cfg_open_named(&config, file_name, 0) < 0) {
+  if (!config) {
     if (default_value) _zolandm_copy_bounded(buffer, default_value, static_cast<size_t>(size));
     _zolandm_inst_err_push(ODBC_ERROR_INVALID_PATH);
     length = static_cast<int>(std::strlen(buffer));
@@ -60,7 +69,6 @@ int _zolandm_profile_read_file(const char *section, const char *key, const char 
     length = _zolandm_cfg_list_keys(config, section, buffer, size);
   } else {
     const char *in_effect = default_value && *default_value ? default_value : " ";
-    _zolandm_cfg_load(config);  // an unchanged file is not read again
     const char *result;
     if (_zolandm_cfg_find(config, section, key) == 0 && config->value)
       result = config->value;
@@ -69,7 +77,6 @@ int _zolandm_profile_read_file(const char *section, const char *key, const char 
     _zolandm_copy_bounded(buffer, result, static_cast<size_t>(size));
     length = static_cast<int>(std::strlen(buffer));
   }
-  _zolandm_cfg_free(config);
   // A list that did not fit reports `size`: it is cut as well.
   if (length >= size - 1) _zolandm_inst_err_push(ODBC_ERROR_INVALID_BUFF_LEN);
   return length;

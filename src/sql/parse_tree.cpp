@@ -1,3 +1,4 @@
+// Parse-tree nodes: construction, storage, expansion and searches.
 #include "sql/parse_tree.h"
 
 #include <cstdarg>
@@ -8,34 +9,66 @@
 #include <vector>
 
 #include "sql/parser.h"
+#include "sql/small_stack.h"
 #include "sql/sql_template.h"
 #include "sql/tree_walk.h"
 #include "util/fault.h"
 
 namespace {
 
-char *dupOrNull(const char *s) {
-  if (!s) return nullptr;
-  size_t n = strlen(s) + 1;
-  char *d = static_cast<char *>(malloc(n));
-  if (d) memcpy(d, s, n);
+constexpr int kLabelShared = PT_STORE_LABEL_SHARED;
+constexpr int kFormatShared = PT_STORE_FORMAT_SHARED;
+
+char *heapCopy(const char *s, size_t n) {
+  char *d = static_cast<char *>(malloc(n + 1));
+  if (!d) return nullptr;
+  memcpy(d, s, n);
+  d[n] = 0;
   return d;
 }
 
 bool isLeaf(const PRSTR_NODE *n) { return n->symbl.cArgs <= 0 || !n->left; }
 
-// A node's first string (a leaf's label or an inner node's format) is stored
-// in the node's own block: one allocation per node instead of two.
-bool isInline(const PRSTR_NODE *n, const char *s) {
-  return s == reinterpret_cast<const char *>(n + 1);
+bool inArena(const PRSTR_NODE *n) { return (n->symbl.nStore & PT_STORE_ARENA) != 0; }
+
+// A node made in an arena is followed by the arena's address.
+PtArena *&arenaOf(PRSTR_NODE *n) { return *reinterpret_cast<PtArena **>(n + 1); }
+
+constexpr size_t kArenaNodeSize = sizeof(PRSTR_NODE) + sizeof(PtArena *);
+
+void dropLabel(PRSTR_NODE *n) {
+  if (n->symbl.szLabel && !(n->symbl.nStore & kLabelShared)) free(n->symbl.szLabel);
+  n->symbl.szLabel = nullptr;
+  n->symbl.nStore &= ~kLabelShared;
 }
 
-void freeString(PRSTR_NODE *n, char *&s) {
-  if (s && !isInline(n, s)) free(s);
-  s = nullptr;
+void dropFormat(PRSTR_NODE *n) {
+  if (n->symbl.szFormat && !(n->symbl.nStore & kFormatShared)) free(n->symbl.szFormat);
+  n->symbl.szFormat = nullptr;
+  n->symbl.nStore &= ~kFormatShared;
 }
 
-// A zeroed node with room for a copy of text after it, pointed to by *slot.
+// Replaces n's label by a copy of text[0, len): in the node's arena when it
+// has not had an arena label yet, else on the heap. false when memory fails
+// (the label is then unchanged).
+bool putLabel(PRSTR_NODE *n, const char *text, size_t len) {
+  if (inArena(n) && !(n->symbl.nStore & PT_STORE_LABEL_SPENT)) {
+    char *d = pta_Copy(arenaOf(n), text, len);
+    if (!d) return false;
+    dropLabel(n);
+    n->symbl.szLabel = d;
+    n->symbl.nStore |= kLabelShared | PT_STORE_LABEL_SPENT;
+    return true;
+  }
+  char *d = heapCopy(text, len);
+  if (!d) return false;
+  dropLabel(n);
+  n->symbl.szLabel = d;
+  return true;
+}
+
+// A zeroed node with room for a copy of text after it, pointed to by its label
+// (asLabel) or its format: one allocation per node.
 PRSTR_NODE *newNode(const char *text, bool asLabel) {
   size_t len = strlen(text);
   if (vyr_fault_alloc()) return nullptr;  // tests make node allocations fail
@@ -44,11 +77,85 @@ PRSTR_NODE *newNode(const char *text, bool asLabel) {
   memset(n, 0, sizeof(PRSTR_NODE));
   char *copy = reinterpret_cast<char *>(n + 1);
   memcpy(copy, text, len + 1);
-  if (asLabel)
+  if (asLabel) {
     n->symbl.szLabel = copy;
-  else
+    n->symbl.nStore = kLabelShared;
+  } else {
     n->symbl.szFormat = copy;
+    n->symbl.nStore = kFormatShared;
+  }
   return n;
+}
+
+// The same in an arena: the node, its arena's address and the copied text in
+// one allocation.
+PRSTR_NODE *newArenaNode(PtArena *arena, const char *text, size_t len, bool asLabel) {
+  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(pta_Alloc(arena, kArenaNodeSize + len + 1));
+  if (!n) return nullptr;
+  memset(n, 0, sizeof(PRSTR_NODE));
+  arenaOf(n) = arena;
+  char *copy = reinterpret_cast<char *>(n) + kArenaNodeSize;
+  memcpy(copy, text, len);
+  copy[len] = 0;
+  if (asLabel) {
+    n->symbl.szLabel = copy;
+    n->symbl.nStore = PT_STORE_ARENA | kLabelShared | PT_STORE_LABEL_SPENT;
+  } else {
+    n->symbl.szFormat = copy;
+    n->symbl.nStore = PT_STORE_ARENA | kFormatShared;
+  }
+  return n;
+}
+
+// Gives a new node (or NULL) its kind and children; returns it.
+PRSTR_NODE *withChildren(PRSTR_NODE *n, expr_t eExprType, int cChildren, va_list ap) {
+  if (!n) return nullptr;
+  n->symbl.nType = eExprType;
+  n->symbl.cArgs = cChildren;
+  PRSTR_NODE *prev = nullptr;
+  for (int i = 0; i < cChildren; i++) {
+    PRSTR_NODE *c = va_arg(ap, PRSTR_NODE *);
+    if (i == 0)
+      n->left = c;
+    else if (prev)
+      prev->right = c;
+    prev = c;
+  }
+  return n;
+}
+
+// Frees what the subtree at root (with its later siblings) holds on the heap:
+// heap strings, and nodes that are blocks of their own. The links are used up
+// (each left subtree is rotated onto the right chain, so no stack is needed).
+// Arenas owned by roots among the nodes are released at the end.
+void freeSubtree(PRSTR_NODE *root) {
+  PtArena *owned[4];
+  size_t nOwned = 0;
+  std::vector<PtArena *> moreOwned;
+  PRSTR_NODE *cur = root;
+  while (cur) {
+    if (cur->left) {
+      PRSTR_NODE *l = cur->left;
+      cur->left = l->right;
+      l->right = cur;
+      cur = l;
+      continue;
+    }
+    PRSTR_NODE *next = cur->right;
+    pt_nodeDestroy(cur);
+    if (!inArena(cur)) {
+      free(cur);
+    } else if (cur->symbl.nStore & PT_STORE_ARENA_OWNER) {
+      PtArena *a = arenaOf(cur);
+      if (nOwned < 4)
+        owned[nOwned++] = a;
+      else
+        moreOwned.push_back(a);  // trees grafted onto trees: not expected
+    }
+    cur = next;
+  }
+  for (size_t i = 0; i < nOwned; i++) pta_Destroy(owned[i]);
+  for (PtArena *a : moreOwned) pta_Destroy(a);
 }
 
 bool hasConditions(const char *fmt) {
@@ -62,57 +169,76 @@ bool hasConditions(const char *fmt) {
   return false;
 }
 
+bool emit(PRSTR_NODE *root, std::string &out, bool rebuild);
+
 // Text of an inner node whose format holds conditional blocks: the children's
-// texts are needed as separate strings for the template expander.
-std::string expandWithConditions(PRSTR_NODE *n) {
+// texts are needed as separate strings for the template expander. When
+// rebuilding, each child's text is rebuilt (and kept) first.
+bool expandWithConditions(PRSTR_NODE *n, std::string &out, bool rebuild) {
   std::vector<char *> args;
   std::vector<std::string> texts;
   texts.reserve(n->symbl.cArgs);
   PRSTR_NODE *c = n->left;
-  for (int i = 0; i < n->symbl.cArgs && c; i++, c = c->right) texts.emplace_back(pt_Label(c));
+  for (int i = 0; i < n->symbl.cArgs && c; i++, c = c->right) {
+    if (rebuild) {
+      texts.emplace_back();
+      if (!emit(c, texts.back(), true)) return false;
+    } else {
+      texts.emplace_back(pt_Label(c));
+    }
+  }
   for (auto &t : texts) args.push_back(t.data());
   MPL pool;
   mpl_init(&pool);
   BuildSQLDynamic(&pool, reinterpret_cast<const unsigned char *>(n->symbl.szFormat), args.data(),
                   static_cast<unsigned>(args.size()));
-  std::string out(reinterpret_cast<char *>(mpl_finish(&pool)));
+  out += reinterpret_cast<char *>(mpl_finish(&pool));
   mpl_destroy(&pool);
-  return out;
+  return true;
 }
 
 // Writes the text of the subtree at root into out, in one pass without
-// recursion. When keep is set, every inner node without a kept label whose
-// text is at most PT_LABEL_KEEP bytes gets one (and root always does).
-// false when memory fails.
-bool emit(PRSTR_NODE *root, std::string &out, bool keep) {
+// recursion. When rebuild is set (pt_Expand), every inner node's text is made
+// from its children whatever label it held, and kept when it is at most
+// PT_LABEL_KEEP bytes long (root's always); larger ones lose their label.
+// Otherwise (pt_Label) kept labels are used as they stand. false when memory
+// fails.
+bool emit(PRSTR_NODE *root, std::string &out, bool rebuild) {
   struct Frame {
     PRSTR_NODE *node;
     const unsigned char *pos;  // next format byte
     size_t start;              // offset of the node's text in out
   };
-  std::vector<Frame> stack;
-  auto append = [&](PRSTR_NODE *n) {
-    if (isLeaf(n) || n->symbl.szLabel) {
-      if (n->symbl.szLabel) out += n->symbl.szLabel;
-    } else if (!n->symbl.szFormat) {
-      // an inner node without format contributes nothing
-    } else if (hasConditions(n->symbl.szFormat)) {
-      size_t start = out.size();
-      out += expandWithConditions(n);
-      if (keep && (n == root || out.size() - start <= PT_LABEL_KEEP))
-        n->symbl.szLabel = dupOrNull(out.c_str() + start);
-    } else {
-      stack.push_back({n, reinterpret_cast<const unsigned char *>(n->symbl.szFormat), out.size()});
-    }
+  SmallStack<Frame, 64> stack;
+  auto keep = [&](PRSTR_NODE *n, size_t start) {
+    size_t len = out.size() - start;
+    if (n == root || len <= PT_LABEL_KEEP) return putLabel(n, out.data() + start, len);
+    dropLabel(n);
+    return true;
   };
-  try {
-    if (isLeaf(root) || root->symbl.szLabel) {
-      if (root->symbl.szLabel) out += root->symbl.szLabel;
+  // Appends n's text, or opens it on the stack.
+  auto append = [&](PRSTR_NODE *n) {
+    if (isLeaf(n) || (!rebuild && n->symbl.szLabel)) {
+      if (n->symbl.szLabel) out += n->symbl.szLabel;
       return true;
     }
-    append(root);
+    if (!n->symbl.szFormat) {
+      // an inner node without format contributes nothing
+      if (rebuild) dropLabel(n);
+      return true;
+    }
+    if (hasConditions(n->symbl.szFormat)) {
+      size_t start = out.size();
+      if (!expandWithConditions(n, out, rebuild)) return false;
+      return !rebuild || keep(n, start);
+    }
+    stack.push({n, reinterpret_cast<const unsigned char *>(n->symbl.szFormat), out.size()});
+    return true;
+  };
+  try {
+    if (!append(root)) return false;
     while (!stack.empty()) {
-      Frame &f = stack.back();
+      Frame &f = stack.top();
       const unsigned char *p = f.pos;
       // literal run
       const unsigned char *q = p;
@@ -122,12 +248,8 @@ bool emit(PRSTR_NODE *root, std::string &out, bool keep) {
       if (*p == 0 || p[1] == 0) {
         PRSTR_NODE *n = f.node;
         size_t start = f.start;
-        stack.pop_back();
-        if (keep && (n == root || out.size() - start <= PT_LABEL_KEEP)) {
-          freeString(n, n->symbl.szLabel);
-          n->symbl.szLabel = dupOrNull(out.c_str() + start);
-          if (!n->symbl.szLabel) return false;
-        }
+        stack.pop();
+        if (rebuild && !keep(n, start)) return false;
         continue;
       }
       int code = p[1];
@@ -142,7 +264,7 @@ bool emit(PRSTR_NODE *root, std::string &out, bool keep) {
           out += "NULL";
         } else {
           PRSTR_NODE *c = pt_Child(f.node, static_cast<int>(k));
-          if (c) append(c);  // may push: f is not used after this
+          if (c && !append(c)) return false;  // may push: f is not used after this
         }
       } else {
         f.pos = p + 2;  // FF 00 ends above; FF c >= 6 (and stray codes) are skipped
@@ -154,38 +276,18 @@ bool emit(PRSTR_NODE *root, std::string &out, bool keep) {
   return true;
 }
 
-// Drops the kept texts of every inner node below (and including) root.
-void forget(PRSTR_NODE *root) {
-  tr_preorderLeft(
-      root,
-      [](void *v, int, void *) -> int {
-        PRSTR_NODE *n = static_cast<PRSTR_NODE *>(v);
-        if (!isLeaf(n) && n->symbl.szLabel) freeString(n, n->symbl.szLabel);
-        return 1;
-      },
-      0, nullptr);
-}
+// The expansion's text buffer, kept between expansions (under scrs_spl) so
+// that a statement's text is not grown afresh each time.
+std::string gExpandText;
+constexpr size_t kExpandTextKeep = 65536;
 
 }  // namespace
 
 PRSTR_NODE *pt_node(expr_t eExprType, const char *szFormat, int cChildren, ...) {
-  PRSTR_NODE *n = newNode(szFormat ? szFormat : "", false);
-  if (!n) return nullptr;
-  n->symbl.nType = eExprType;
-  n->symbl.cArgs = cChildren;
   va_list ap;
   va_start(ap, cChildren);
-  PRSTR_NODE *prev = nullptr;
-  for (int i = 0; i < cChildren; i++) {
-    PRSTR_NODE *c = va_arg(ap, PRSTR_NODE *);
-    if (i == 0)
-      n->left = c;
-    else if (prev)
-      prev->right = c;
-    prev = c;
-  }
+  PRSTR_NODE *n = withChildren(newNode(szFormat ? szFormat : "", false), eExprType, cChildren, ap);
   va_end(ap);
-  scsql_NodeMade(n);
   return n;
 }
 
@@ -197,18 +299,55 @@ PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel) {
   PRSTR_NODE *n = newNode(szLabel ? szLabel : "", true);
   if (!n) return nullptr;
   n->symbl.nType = eExprType;
-  scsql_NodeMade(n);
   return n;
 }
+
+PRSTR_NODE *pt_arenaNode(PtArena *arena, expr_t eExprType, const char *szFormat, size_t formatLen,
+                         int cChildren, ...) {
+  va_list ap;
+  va_start(ap, cChildren);
+  PRSTR_NODE *n =
+      withChildren(newArenaNode(arena, szFormat, formatLen, false), eExprType, cChildren, ap);
+  va_end(ap);
+  return n;
+}
+
+PRSTR_NODE *pt_arenaLeaf(PtArena *arena, expr_t eExprType, const char *szLabel, size_t labelLen,
+                         bool borrow) {
+  PRSTR_NODE *n;
+  if (borrow) {
+    n = static_cast<PRSTR_NODE *>(pta_Alloc(arena, kArenaNodeSize));
+    if (!n) return nullptr;
+    memset(n, 0, sizeof(PRSTR_NODE));
+    arenaOf(n) = arena;
+    n->symbl.szLabel = const_cast<char *>(szLabel);
+    n->symbl.nStore = PT_STORE_ARENA | kLabelShared | PT_STORE_LABEL_SPENT;
+  } else {
+    n = newArenaNode(arena, szLabel, labelLen, true);
+    if (!n) return nullptr;
+  }
+  n->symbl.nType = eExprType;
+  return n;
+}
+
+void pt_arenaOwn(PRSTR_NODE *root) {
+  if (root && inArena(root)) root->symbl.nStore |= PT_STORE_ARENA_OWNER;
+}
+
+PtArena *pt_Arena(PRSTR_NODE *node) { return node && inArena(node) ? arenaOf(node) : nullptr; }
 
 void pt_nodeDestroy(void *node) {
   if (!node) return;
   PRSTR_NODE *n = static_cast<PRSTR_NODE *>(node);
-  freeString(n, n->symbl.szLabel);
-  freeString(n, n->symbl.szFormat);
+  dropLabel(n);
+  dropFormat(n);
 }
 
-void pt_treeFree(PRSTR_NODE **ppRoot) { tr_close(ppRoot, pt_nodeDestroy); }
+void pt_treeFree(PRSTR_NODE **ppRoot) {
+  if (!ppRoot || !*ppRoot) return;
+  freeSubtree(*ppRoot);
+  *ppRoot = nullptr;
+}
 
 PRSTR_NODE *pt_Child(const PRSTR_NODE *node, int i) {
   if (!node || i < 1) return nullptr;
@@ -237,12 +376,13 @@ std::vector<PRSTR_NODE *> pt_ListItems(PRSTR_NODE *list, int listKind) {
 int pt_Expand(PRSTR_NODE *pt) {
   if (!pt) return 0;
   std::lock_guard<std::mutex> lock(scrs_spl);
-  for (PRSTR_NODE *n = pt; n; n = n->right) {
-    forget(n);
-    std::string text;
-    if (!emit(n, text, true)) return 0;
+  int ok = 1;
+  for (PRSTR_NODE *n = pt; n && ok; n = n->right) {
+    gExpandText.clear();
+    if (!emit(n, gExpandText, true)) ok = 0;
   }
-  return 1;
+  if (gExpandText.capacity() > kExpandTextKeep) std::string().swap(gExpandText);
+  return ok;
 }
 
 const char *pt_Label(PRSTR_NODE *node) {
@@ -251,40 +391,39 @@ const char *pt_Label(PRSTR_NODE *node) {
   if (node->symbl.szLabel) return node->symbl.szLabel;
   if (isLeaf(node)) return empty;
   std::string text;
-  if (!emit(node, text, false)) return empty;
-  node->symbl.szLabel = dupOrNull(text.c_str());
-  return node->symbl.szLabel ? node->symbl.szLabel : empty;
+  if (!emit(node, text, false) || !putLabel(node, text.data(), text.size())) return empty;
+  return node->symbl.szLabel;
 }
 
 int pt_SetLabel(PRSTR_NODE *node, const char *text) {
   if (!node || !text) return 0;
-  char *d = dupOrNull(text);
+  char *d = heapCopy(text, strlen(text));
   if (!d) return 0;
-  freeString(node, node->symbl.szLabel);
+  dropLabel(node);
   node->symbl.szLabel = d;
   return 1;
 }
 
 int pt_SetFormat(PRSTR_NODE *node, const char *format) {
   if (!node || !format) return 0;
-  char *d = dupOrNull(format);
+  char *d = heapCopy(format, strlen(format));
   if (!d) return 0;
-  freeString(node, node->symbl.szFormat);
+  dropFormat(node);
   node->symbl.szFormat = d;
   return 1;
 }
 
 int pt_MakeLeaf(PRSTR_NODE *node, const char *label) {
   if (!node || !label) return 0;
-  char *d = dupOrNull(label);
+  char *d = heapCopy(label, strlen(label));
   if (!d) return 0;
   PRSTR_NODE *kids = node->left;
   // The last child's right link may not be NULL only for the node's own
   // sibling chain, which starts at node->right, not below: cut the children.
   node->left = nullptr;
   pt_treeFree(&kids);
-  freeString(node, node->symbl.szFormat);
-  freeString(node, node->symbl.szLabel);
+  dropFormat(node);
+  dropLabel(node);
   node->symbl.szLabel = d;
   node->symbl.cArgs = 0;
   return 1;
@@ -336,7 +475,7 @@ bool fenced(int kind, const int *fences) {
 template <typename Visit>
 void descendants(PRSTR_NODE *node, const int *fences, bool enterMatches, int kind, Visit visit) {
   if (!node) return;
-  std::vector<PRSTR_NODE *> resume;
+  SmallStack<PRSTR_NODE *, 64> resume;
   PRSTR_NODE *cur = node->left;
   for (;;) {
     while (cur) {
@@ -344,15 +483,15 @@ void descendants(PRSTR_NODE *node, const int *fences, bool enterMatches, int kin
       if (match && !visit(cur)) return;
       bool enter = cur->left && !fenced(cur->symbl.nType, fences) && (!match || enterMatches);
       if (enter) {
-        resume.push_back(cur->right);
+        if (cur->right) resume.push(cur->right);
         cur = cur->left;
       } else {
         cur = cur->right;
       }
     }
     if (resume.empty()) return;
-    cur = resume.back();
-    resume.pop_back();
+    cur = resume.top();
+    resume.pop();
   }
 }
 

@@ -11,11 +11,24 @@
 // with pt_Label, which builds and keeps it on demand. (Keeping every inner
 // node's text would cost time and memory quadratic in the length of a long
 // list, since each list node's text holds all the items before it.)
+//
+// Memory. A tree made by the parser lives in an arena of its own (see
+// tree_arena.h): its nodes, token texts, formats and the labels of its first
+// expansion are released at once when the tree is freed with pt_treeFree (the
+// parsed tree's root owns the arena; free a parsed tree only that way, never
+// with tr_close). Labels and formats set later are heap strings, freed with
+// their node, so that rewriting a tree again and again does not grow its arena.
+// A subtree may be freed on its own (pt_MakeLeaf does), but no node of a
+// parsed tree outlives its root. Nodes made by pt_node, pt_unary and pt_leaf
+// outside a parse are blocks of their own, as are records that callers make
+// themselves (zeroed: nStore 0, strings heap-owned).
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "sql/alist.h"
+#include "sql/tree_arena.h"
 
 // Node kinds; the same values serve as the statement type of an analysed request.
 typedef enum expr_t : int {
@@ -128,8 +141,18 @@ struct symbol_t {
   int nType;       // expr_t
   int cArgs;       // number of children; 0 for a leaf
   int nDepth;      // scratch of the expansion
+  int nStore;      // PT_STORE_* bits: where the node and its strings live (0: heap)
   char *szLabel;   // leaf: its text; inner node: its rebuilt text or NULL (see above)
   char *szFormat;  // inner node: its template; NULL for a leaf
+};
+
+// nStore bits, kept by the parse-tree functions only.
+enum {
+  PT_STORE_ARENA = 0x1,         // the node lives in an arena, whose address follows it
+  PT_STORE_ARENA_OWNER = 0x2,   // the parsed tree's root: freeing it releases the arena
+  PT_STORE_LABEL_SHARED = 0x4,  // szLabel is not a heap string of its own: never freed
+  PT_STORE_FORMAT_SHARED = 0x8, // the same for szFormat
+  PT_STORE_LABEL_SPENT = 0x10,  // the node has had its arena label; later ones are heap
 };
 
 struct _prstr_node {
@@ -146,10 +169,25 @@ enum { PT_LABEL_KEEP = 4096 };
 PRSTR_NODE *pt_node(expr_t eExprType, const char *szFormat, int cChildren, ...);
 PRSTR_NODE *pt_unary(expr_t eExprType, const char *szFormat, PRSTR_NODE *pChild);
 PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel);
-// Frees and clears the node's label and format (the record itself is freed by tr_close).
+// Frees and clears the node's label and format (the record itself is freed by
+// pt_treeFree, or by tr_close for a tree made without the parser).
 void pt_nodeDestroy(void *node);
-// Frees a whole tree and sets *ppRoot to NULL.
+// Frees the node, everything below it and its later siblings, releases the
+// arena of a parsed tree's root among them, and sets *ppRoot to NULL.
 void pt_treeFree(PRSTR_NODE **ppRoot);
+
+// The parser's construction: nodes in an arena. The format (formatLen bytes)
+// and a leaf's label are copied into the arena, except that a leaf made with
+// borrow set keeps the label pointer itself, which must live in the same
+// arena. NULL when memory fails.
+PRSTR_NODE *pt_arenaNode(PtArena *arena, expr_t eExprType, const char *szFormat, size_t formatLen,
+                         int cChildren, ...);
+PRSTR_NODE *pt_arenaLeaf(PtArena *arena, expr_t eExprType, const char *szLabel, size_t labelLen,
+                         bool borrow);
+// Makes root the owner of its arena (the parser's root, when the parse succeeds).
+void pt_arenaOwn(PRSTR_NODE *root);
+// The arena a node lives in, or NULL for a node of its own.
+PtArena *pt_Arena(PRSTR_NODE *node);
 
 // Rebuilds the text of pt and of every node below it (and of its later
 // siblings). 1 when done, 0 for a NULL node or when memory fails.

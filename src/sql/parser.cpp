@@ -13,12 +13,15 @@ std::mutex scrs_spl;
 
 typedef void *yyscan_t;
 int scsql_lex_init_extra(ScsqlCtx *user_defined, yyscan_t *scanner);
-int scsql_lex_destroy(yyscan_t scanner);
+void scsql_begin(yyscan_t scanner, ScsqlCtx *ctx);
 
 namespace {
 
-// The parse running on this thread, if any (nodes made elsewhere are not its).
-thread_local ScsqlCtx *tCurrent = nullptr;
+// The scanner and its buffers, and the saved text's buffer, are made once and
+// kept for every later parse (parses run one at a time, under scrs_mtx).
+yyscan_t gScanner = nullptr;
+std::string gSaved;
+constexpr size_t kSavedKeep = 65536;
 
 char *dup(const std::string &s) {
   char *d = static_cast<char *>(malloc(s.size() + 1));
@@ -35,35 +38,18 @@ bool plainUnary(const PRSTR_NODE *n, int kind) {
 
 }  // namespace
 
-void scsql_NodeMade(PRSTR_NODE *node) {
-  if (!tCurrent || !node) return;
-  try {
-    tCurrent->nodes.push_back(node);
-  } catch (const std::bad_alloc &) {
-    // Not tracked: on failure it would leak; treat as out of memory.
-    tCurrent->noMemory = true;
-  }
-}
-
 symbol_t *scsql_Intern(ScsqlCtx *ctx, const char *text, size_t len) {
-  try {
-    if (len + 1 > ctx->chunkLeft) {
-      size_t size = len + 1 > 65536 ? len + 1 : 65536;
-      ctx->textChunks.emplace_back(new char[size]);
-      ctx->chunkNext = ctx->textChunks.back().get();
-      ctx->chunkLeft = size;
-    }
-    char *copy = ctx->chunkNext;
-    memcpy(copy, text, len);
-    copy[len] = 0;
-    ctx->chunkNext += len + 1;
-    ctx->chunkLeft -= len + 1;
-    ctx->symbols.push_back(symbol_t{});
-    ctx->symbols.back().szLabel = copy;
-    return &ctx->symbols.back();
-  } catch (const std::bad_alloc &) {
-    return nullptr;
-  }
+  // The entry and its text in one piece; leaves of the token borrow the text.
+  if (len > SIZE_MAX - sizeof(symbol_t) - 1) return nullptr;
+  char *p = static_cast<char *>(pta_Alloc(ctx->arena, sizeof(symbol_t) + len + 1));
+  if (!p) return nullptr;
+  symbol_t *sym = reinterpret_cast<symbol_t *>(p);
+  memset(sym, 0, sizeof *sym);
+  char *copy = p + sizeof(symbol_t);
+  memcpy(copy, text, len);
+  copy[len] = 0;
+  sym->szLabel = copy;
+  return sym;
 }
 
 void scsql_Report(ScsqlCtx *ctx, const char *msg) {
@@ -81,15 +67,8 @@ void scsql_Report(ScsqlCtx *ctx, const char *msg) {
   ctx->errMsg = dup(msg);
 }
 
-void scsql_DropNode(ScsqlCtx *ctx, PRSTR_NODE *node) {
-  if (!node) return;
-  for (auto it = ctx->nodes.rbegin(); it != ctx->nodes.rend(); ++it)
-    if (*it == node) {
-      *it = nullptr;
-      break;
-    }
-  pt_nodeDestroy(node);
-  free(node);
+void scsql_DropNode(ScsqlCtx *, PRSTR_NODE *node) {
+  if (node) pt_nodeDestroy(node);
 }
 
 PRSTR_NODE *scsql_BareSubquery(ScsqlCtx *ctx, PRSTR_NODE *expr) {
@@ -139,21 +118,21 @@ int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, ch
   ScsqlCtx ctx;
   ctx.in = text;
   ctx.end = text + strlen(text);
-  yyscan_t scanner = nullptr;
+  ctx.saved.swap(gSaved);
+  ctx.arena = pta_Create();
   int rc;
-  if (scsql_lex_init_extra(&ctx, &scanner) != 0) {
+  if (!gScanner && scsql_lex_init_extra(&ctx, &gScanner) != 0) gScanner = nullptr;
+  if (!ctx.arena || !gScanner) {
     ctx.noMemory = true;
     rc = 2;
   } else {
-    tCurrent = &ctx;
     try {
-      rc = scsql_parse(scanner, &ctx);
+      scsql_begin(gScanner, &ctx);
+      rc = scsql_parse(gScanner, &ctx);
     } catch (const std::bad_alloc &) {
       rc = 2;
       ctx.noMemory = true;
     }
-    tCurrent = nullptr;
-    scsql_lex_destroy(scanner);
   }
   if (rc == 0 && (ctx.noMemory || ctx.lexFailed || !ctx.root)) rc = ctx.noMemory ? 2 : 1;
   if (rc != 0) {
@@ -166,19 +145,17 @@ int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, ch
     } else if (!ctx.errMsg) {
       scsql_Report(&ctx, "syntax error");
     }
-    // A failed parse keeps nothing: every node it built is freed on its own
-    // (links between them may be half made).
-    for (PRSTR_NODE *n : ctx.nodes)
-      if (n) {
-        pt_nodeDestroy(n);
-        free(n);
-      }
+    // A failed parse keeps nothing: everything it built goes with its arena.
+    pta_Destroy(ctx.arena);
     *ppszParsed = ctx.parsed;
     *ppszErrMsg = ctx.errMsg;
-    return rc;
+  } else {
+    free(ctx.parsed);
+    free(ctx.errMsg);
+    pt_arenaOwn(ctx.root);
+    *ppTree = ctx.root;
   }
-  free(ctx.parsed);
-  free(ctx.errMsg);
-  *ppTree = ctx.root;
-  return 0;
+  ctx.saved.clear();
+  if (ctx.saved.capacity() <= kSavedKeep) gSaved.swap(ctx.saved);
+  return rc;
 }

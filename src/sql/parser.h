@@ -1,7 +1,8 @@
 // Entry point of the SQL scanner and parser. The scanner (scsql.l) and the
-// LALR(1) parser (scsql.y) are generated at build time; both are re-entrant,
-// but every parse still runs under scrs_mtx so that the analysis keeps one
-// parse at a time, as the cursor engine expects.
+// LALR(1) parser (scsql.y) are generated at build time; every parse runs under
+// scrs_mtx, one at a time, with the one scanner kept from parse to parse.
+// The tree lives in an arena of its own (parse_tree.h): free it with
+// pt_treeFree.
 //
 // Parse results: 0 accepted (the tree is returned), 1 syntax error, 2 memory
 // exhausted (parser stack above 10000 states, or a node that could not be
@@ -38,7 +39,3 @@ extern std::mutex scrs_spl;
 // *ppszParsed / *ppszErrMsg receive heap copies (free) of the report and the
 // message; on success both are NULL. Takes scrs_mtx.
 int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, char **ppszErrMsg);
-
-// Called by the node constructors: during a parse, the node is remembered so
-// that a failed parse can free it.
-void scsql_NodeMade(PRSTR_NODE *node);

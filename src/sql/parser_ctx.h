@@ -1,10 +1,7 @@
 // State of one parse, shared by the generated scanner and parser (internal).
 #pragma once
 
-#include <deque>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "sql/parse_tree.h"
 
@@ -16,14 +13,9 @@ struct ScsqlCtx {
   bool atLink = false;        // the next "@" follows a name directly: table link
   bool lexFailed = false;     // the scanner made a report that ends the parse
   bool noMemory = false;
-  // Token entries of this parse. Each token gets its own entry with an exact
-  // copy of its text (no two spellings are ever merged); entries and texts
-  // live in chunks freed with the parse.
-  std::deque<symbol_t> symbols;
-  std::vector<std::unique_ptr<char[]>> textChunks;
-  size_t chunkLeft = 0;
-  char *chunkNext = nullptr;
-  std::vector<PRSTR_NODE *> nodes;                    // every node built by this parse
+  // Everything the parse makes (token entries and texts, nodes) lives here;
+  // a successful parse hands it over with its tree, a failed one releases it.
+  PtArena *arena = nullptr;
   PRSTR_NODE *root = nullptr;                         // the node built last
   char *parsed = nullptr;                             // report: saved text and "^"
   char *errMsg = nullptr;
@@ -33,7 +25,8 @@ struct ScsqlCtx {
 symbol_t *scsql_Intern(ScsqlCtx *ctx, const char *text, size_t len);
 // Records a report (replacing an earlier one, which is freed).
 void scsql_Report(ScsqlCtx *ctx, const char *msg);
-// Frees a node built by the parse that the tree does not keep.
+// A node built by the parse that the tree does not keep (its memory stays in
+// the arena until the tree is freed).
 void scsql_DropNode(ScsqlCtx *ctx, PRSTR_NODE *node);
 // The subquery of an expression that is nothing but a subquery (its wrapper
 // nodes are dropped), or the expression itself.

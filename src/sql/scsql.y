@@ -55,10 +55,13 @@ static void scsql_error(yyscan_t, ScsqlCtx *ctx, const char *msg) { scsql_Report
     if (!(lhs)) YYNOMEM;           \
     ctx->root = (lhs);             \
   } while (0)
-#define LEAF(k, s) pt_leaf(k, s)
-#define UN(k, f, c) pt_unary(k, f, c)
-#define ND pt_node
-#define TXT(sym) ((sym)->szLabel)
+/* Nodes live in the parse's arena. Formats and fixed labels are literals
+   (their length known here); a token's leaf borrows the token's text, which
+   the scanner put in the same arena. */
+#define LEAF(k, s) pt_arenaLeaf(ctx->arena, k, "" s, sizeof("" s) - 1, false)
+#define TLEAF(k, sym) pt_arenaLeaf(ctx->arena, k, (sym)->szLabel, 0, true)
+#define UN(k, f, c) pt_arenaNode(ctx->arena, k, "" f, sizeof("" f) - 1, 1, c)
+#define ND(k, f, n, ...) pt_arenaNode(ctx->arena, k, "" f, sizeof("" f) - 1, n, __VA_ARGS__)
 }
 
 %define api.pure full
@@ -354,7 +357,7 @@ old_outer_join
   : column_name OLD_OUTER_JOIN column_name
       {
         PRSTR_NODE *op;
-        MK(op, LEAF(EXPR_OUTER_JOIN_TYPE, TXT($2)));
+        MK(op, TLEAF(EXPR_OUTER_JOIN_TYPE, $2));
         MK($$, ND(EXPR_SQLSERVER_OLD_OUTER_JOIN, A1 " " A2 " " A3, 3, $1, op, $3));
       }
   ;
@@ -389,7 +392,7 @@ opt_odbc_like_escape
   | esc_open escape esc_close           { MK($$, ND(EXPR_OPT_ODBC_LIKE_ESCAPE, A1 " " A2 " " A3, 3, $1, $2, $3)); }
   ;
 
-escape : ESCAPE_CLAUSE  { MK($$, LEAF(EXPR_ESCAPE, TXT($1))); } ;
+escape : ESCAPE_CLAUSE  { MK($$, TLEAF(EXPR_ESCAPE, $1)); } ;
 
 null_predicate
   : column_name IS NOT NULL   { MK($$, UN(EXPR_NULL_PREDICATE, A1 " IS NOT NULL", $1)); }
@@ -476,63 +479,63 @@ qualifier_pair
   : NAME '@' NAME
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME_COMPONENT, TXT($1)));
-        MK(b, LEAF(EXPR_QUALIFIER_NAME_COMPONENT, TXT($3)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME_COMPONENT, $1));
+        MK(b, TLEAF(EXPR_QUALIFIER_NAME_COMPONENT, $3));
         MK($$, ND(EXPR_QUALIFIER_NAME, A1 "@" A2, 2, a, b));
       }
   ;
 
 wildcard_item
   : NAME '.' '*'
-      { PRSTR_NODE *a; MK(a, LEAF(EXPR_TABLE_IDENTIFIER, TXT($1))); MK($$, UN(EXPR_TABLE_NAME, A1, a)); }
+      { PRSTR_NODE *a; MK(a, TLEAF(EXPR_TABLE_IDENTIFIER, $1)); MK($$, UN(EXPR_TABLE_NAME, A1, a)); }
   | NAME '.' NAME '.' '*'
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_OWNER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
+        MK(a, TLEAF(EXPR_OWNER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 "." A2, 2, a, b));
       }
   | NAME '.' NAME '.' NAME '.' '*'
       {
         PRSTR_NODE *a, *b, *c;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_OWNER_NAME, TXT($3)));
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($5)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_OWNER_NAME, $3));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 "." A2 "." A3, 3, a, b, c));
       }
   | NAME '.' '.' NAME '.' '*'
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_NAME, TXT($4)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_NAME, $4));
         MK($$, ND(EXPR_TABLE_NAME, A1 ".." A2, 2, a, b));
       }
   | NAME ':' NAME '.' '*'
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_NAME, TXT($3)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_NAME, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2, 2, a, b));
       }
   | NAME ':' NAME '.' NAME '.' '*'
       {
         PRSTR_NODE *a, *b, *c;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_OWNER_NAME, TXT($3)));
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($5)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_OWNER_NAME, $3));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2 "." A3, 3, a, b, c));
       }
   | qualifier_pair ':' NAME '.' NAME '.' '*'
       {
         PRSTR_NODE *b, *c;
-        MK(b, LEAF(EXPR_OWNER_NAME, TXT($3)));
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($5)));
+        MK(b, TLEAF(EXPR_OWNER_NAME, $3));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2 "." A3, 3, $1, b, c));
       }
   | qualifier_pair ':' NAME '.' '*'
       {
         PRSTR_NODE *c;
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2, 2, $1, c));
       }
   ;
@@ -545,7 +548,7 @@ value
 
 pattern_value
   : dynamic_parameter   { MK($$, UN(EXPR_PATTERN_VALUE, A1, $1)); }
-  | STRING              { MK($$, LEAF(EXPR_PATTERN_VALUE, TXT($1))); }
+  | STRING              { MK($$, TLEAF(EXPR_PATTERN_VALUE, $1)); }
   | USER                { MK($$, LEAF(EXPR_PATTERN_VALUE, "USER")); }
   ;
 
@@ -559,12 +562,12 @@ set_function_ref
   ;
 
 literal
-  : STRING                { MK($$, LEAF(EXPR_LITERAL, TXT($1))); }
+  : STRING                { MK($$, TLEAF(EXPR_LITERAL, $1)); }
   | uns_int               { MK($$, UN(EXPR_LITERAL, A1, $1)); }
-  | DECNUM                { MK($$, LEAF(EXPR_LITERAL, TXT($1))); }
-  | APPROXNUM             { MK($$, LEAF(EXPR_LITERAL, TXT($1))); }
+  | DECNUM                { MK($$, TLEAF(EXPR_LITERAL, $1)); }
+  | APPROXNUM             { MK($$, TLEAF(EXPR_LITERAL, $1)); }
   | odbc_date_time_ext    { MK($$, UN(EXPR_LITERAL, A1, $1)); }
-  | HEXNUM                { MK($$, LEAF(EXPR_BINARY_LITERAL, TXT($1))); }
+  | HEXNUM                { MK($$, TLEAF(EXPR_BINARY_LITERAL, $1)); }
   ;
 
 table_name
@@ -572,66 +575,66 @@ table_name
   | NAME '.' NAME
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 "." A2, 2, a, b));
       }
   | NAME '.' '.' NAME
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_IDENTIFIER, TXT($4)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_IDENTIFIER, $4));
         MK($$, ND(EXPR_TABLE_NAME, A1 ".." A2, 2, a, b));
       }
   | NAME '.' NAME '.' NAME
       {
         PRSTR_NODE *a, *b, *c;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_OWNER_NAME, TXT($3)));
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($5)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_OWNER_NAME, $3));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 "." A2 "." A3, 3, a, b, c));
       }
   | NAME '@' NAME
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_TABLE_IDENTIFIER, TXT($1)));
-        MK(b, LEAF(EXPR_QUALIFIER_NAME, TXT($3)));
+        MK(a, TLEAF(EXPR_TABLE_IDENTIFIER, $1));
+        MK(b, TLEAF(EXPR_QUALIFIER_NAME, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 "@" A2, 2, a, b));
       }
   | NAME '.' NAME '@' NAME
       {
         PRSTR_NODE *a, *b, *c;
-        MK(a, LEAF(EXPR_OWNER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
-        MK(c, LEAF(EXPR_QUALIFIER_NAME, TXT($5)));
+        MK(a, TLEAF(EXPR_OWNER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
+        MK(c, TLEAF(EXPR_QUALIFIER_NAME, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 "." A2 "@" A3, 3, a, b, c));
       }
   | NAME ':' NAME
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2, 2, a, b));
       }
   | qualifier_pair ':' NAME
       {
         PRSTR_NODE *c;
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2, 2, $1, c));
       }
   | NAME ':' NAME '.' NAME
       {
         PRSTR_NODE *a, *b, *c;
-        MK(a, LEAF(EXPR_QUALIFIER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_OWNER_NAME, TXT($3)));
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($5)));
+        MK(a, TLEAF(EXPR_QUALIFIER_NAME, $1));
+        MK(b, TLEAF(EXPR_OWNER_NAME, $3));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2 "." A3, 3, a, b, c));
       }
   | qualifier_pair ':' NAME '.' NAME
       {
         PRSTR_NODE *b, *c;
-        MK(b, LEAF(EXPR_OWNER_NAME, TXT($3)));
-        MK(c, LEAF(EXPR_TABLE_IDENTIFIER, TXT($5)));
+        MK(b, TLEAF(EXPR_OWNER_NAME, $3));
+        MK(c, TLEAF(EXPR_TABLE_IDENTIFIER, $5));
         MK($$, ND(EXPR_TABLE_NAME, A1 ":" A2 "." A3, 3, $1, b, c));
       }
   ;
@@ -641,29 +644,29 @@ column_name
   | NAME '.' NAME
       {
         PRSTR_NODE *a, *b;
-        MK(a, LEAF(EXPR_TABLE_IDENTIFIER, TXT($1)));
-        MK(b, LEAF(EXPR_COLUMN_IDENTIFIER, TXT($3)));
+        MK(a, TLEAF(EXPR_TABLE_IDENTIFIER, $1));
+        MK(b, TLEAF(EXPR_COLUMN_IDENTIFIER, $3));
         MK($$, ND(EXPR_COLUMN_NAME, A1 "." A2, 2, a, b));
       }
   | NAME '.' NAME '.' NAME
       {
         PRSTR_NODE *a, *b, *c;
-        MK(a, LEAF(EXPR_OWNER_NAME, TXT($1)));
-        MK(b, LEAF(EXPR_TABLE_IDENTIFIER, TXT($3)));
-        MK(c, LEAF(EXPR_COLUMN_IDENTIFIER, TXT($5)));
+        MK(a, TLEAF(EXPR_OWNER_NAME, $1));
+        MK(b, TLEAF(EXPR_TABLE_IDENTIFIER, $3));
+        MK(c, TLEAF(EXPR_COLUMN_IDENTIFIER, $5));
         MK($$, ND(EXPR_COLUMN_NAME, A1 "." A2 "." A3, 3, a, b, c));
       }
   ;
 
-table_identifier : NAME   { MK($$, LEAF(EXPR_TABLE_IDENTIFIER, TXT($1))); } ;
-column_identifier : NAME  { MK($$, LEAF(EXPR_COLUMN_IDENTIFIER, TXT($1))); } ;
-column_alias : NAME       { MK($$, LEAF(EXPR_COLUMN_ALIAS, TXT($1))); } ;
-cursor_name : NAME        { MK($$, LEAF(EXPR_CURSOR_NAME, TXT($1))); } ;
+table_identifier : NAME   { MK($$, TLEAF(EXPR_TABLE_IDENTIFIER, $1)); } ;
+column_identifier : NAME  { MK($$, TLEAF(EXPR_COLUMN_IDENTIFIER, $1)); } ;
+column_alias : NAME       { MK($$, TLEAF(EXPR_COLUMN_ALIAS, $1)); } ;
+cursor_name : NAME        { MK($$, TLEAF(EXPR_CURSOR_NAME, $1)); } ;
 dynamic_parameter : PARAM { MK($$, LEAF(EXPR_DYNAMIC_PARAMETER, "?")); } ;
-correlation_name : NAME   { MK($$, LEAF(EXPR_CORRELATION_NAME, TXT($1))); } ;
-uns_int : INTNUM          { MK($$, LEAF(EXPR_UNS_INT, TXT($1))); } ;
-comparison : COMPARISON   { MK($$, LEAF(EXPR_COMPARISON, TXT($1))); } ;
-ammsc : AMMSC             { MK($$, LEAF(EXPR_AMMSC, TXT($1))); } ;
+correlation_name : NAME   { MK($$, TLEAF(EXPR_CORRELATION_NAME, $1)); } ;
+uns_int : INTNUM          { MK($$, TLEAF(EXPR_UNS_INT, $1)); } ;
+comparison : COMPARISON   { MK($$, TLEAF(EXPR_COMPARISON, $1)); } ;
+ammsc : AMMSC             { MK($$, TLEAF(EXPR_AMMSC, $1)); } ;
 
 odbc_date_time_ext
   : odbc_date_literal       { MK($$, UN(EXPR_ODBC_DATE_TIME_EXT, A1, $1)); }
@@ -686,9 +689,9 @@ odbc_timestamp_literal
   | esc_open timestamp_value esc_close        { MK($$, ND(EXPR_ODBC_TIMESTAMP_LITERAL, A1 " " A2 " " A3, 3, $1, $2, $3)); }
   ;
 
-date_value : DATE_LITERAL             { MK($$, LEAF(EXPR_DATE_VALUE, TXT($1))); } ;
-time_value : TIME_LITERAL             { MK($$, LEAF(EXPR_TIME_VALUE, TXT($1))); } ;
-timestamp_value : TIMESTAMP_LITERAL   { MK($$, LEAF(EXPR_TIMESTAMP_VALUE, TXT($1))); } ;
+date_value : DATE_LITERAL             { MK($$, TLEAF(EXPR_DATE_VALUE, $1)); } ;
+time_value : TIME_LITERAL             { MK($$, TLEAF(EXPR_TIME_VALUE, $1)); } ;
+timestamp_value : TIMESTAMP_LITERAL   { MK($$, TLEAF(EXPR_TIMESTAMP_VALUE, $1)); } ;
 
 odbc_join_ext
   : esc_open OJ qualified_join esc_close        { MK($$, ND(EXPR_ODBC_JOIN_EXT, A1 " oj " A2 " " A3, 3, $1, $3, $4)); }
@@ -704,7 +707,7 @@ scalar_fn
   : function_name '(' argument_list ')'  { MK($$, ND(EXPR_SCALAR_FN, A1 "( " A2 " )", 2, $1, $3)); }
   ;
 
-function_name : NAME  { MK($$, LEAF(EXPR_FUNCTION_NAME, TXT($1))); } ;
+function_name : NAME  { MK($$, TLEAF(EXPR_FUNCTION_NAME, $1)); } ;
 
 argument_list
   : %empty                          { MK($$, LEAF(EXPR_ARGUMENT_LIST, "")); }
