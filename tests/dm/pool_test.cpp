@@ -102,6 +102,23 @@ TEST_F(Pool, ReusedBySameKeysOnly) {
   EXPECT_EQ(driver_connects(), 3u);
 }
 
+TEST_F(Pool, AConnectionThatChangesDriverKeepsItsKeys) {
+  ini.odbc_ini("[ODBC Data Sources]\nfake = FakeDrv\n[fake]\nDriver = " + dmtest::fake_driver("odbc3") +
+               "\n[other]\nDriver = " + dmtest::fake_driver("odbc2") + "\n");
+  SQLHDBC a = connection();
+  ASSERT_EQ(SQLConnect(a, S("other"), SQL_NTS, S("u"), SQL_NTS, S("p"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLDisconnect(a), SQL_SUCCESS);  // not pooled: no time-out for that driver
+  // The next connect names another library: the old driver goes, the new keys stay.
+  ASSERT_EQ(connect(a), SQL_SUCCESS);
+  ASSERT_EQ(SQLDisconnect(a), SQL_SUCCESS);
+  ASSERT_EQ(pooled(), 1);
+  EXPECT_STREQ(first_record()->conn_dsn, "fake");
+  dmtest::fake_log_clear("odbc3");
+  SQLHDBC b = connection();
+  ASSERT_EQ(connect(b), SQL_SUCCESS);
+  EXPECT_EQ(driver_connects(), 0u);
+}
+
 TEST_F(Pool, ExpiredRecordsAreClosed) {
   SQLHDBC a = connection();
   ASSERT_EQ(connect(a), SQL_SUCCESS);
