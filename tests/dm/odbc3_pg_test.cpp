@@ -16,20 +16,13 @@ using test_support::kPgDriver;
 
 SQLPOINTER V(intptr_t v) { return reinterpret_cast<SQLPOINTER>(v); }
 
-std::string env_or(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : fallback;
-}
-
 class Odbc3Postgres : public Odbc3Test {
  protected:
   void SetUp() override {
     if (std::getenv("SQLGATE_PG_PORT") == nullptr) GTEST_SKIP() << "SQLGATE_PG_PORT is not set";
     if (access(kPgDriver, R_OK) != 0) GTEST_SKIP() << "PostgreSQL ODBC driver not installed";
     open_env(3);
-    std::string in = std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" +
-                     env_or("SQLGATE_PG_PORT", "5432") + ";Database=" + env_or("SQLGATE_PG_DB", "postgres") +
-                     ";Username=" + env_or("SQLGATE_PG_USER", "postgres") + ";Password=";
+    std::string in = std::string("DRIVER=") + kPgDriver + ";" + dmtest::pg_server_keys();
     ASSERT_TRUE(ok(SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
         << first_state(SQL_HANDLE_DBC, dbc);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
