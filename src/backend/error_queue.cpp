@@ -23,6 +23,27 @@ void CopyCut(char* dst, size_t n, const char* src) {
   dst[len] = 0;
 }
 
+// A driver that cannot be loaded: the client learns only that, never what
+// the system loader said about the host's files (that goes to the log).
+void HideLoaderText(char* text, size_t size) {
+  static const char kText[] = "Specified driver could not be loaded";
+  char* at = strstr(text, kText);
+  if (at && at[sizeof kText - 1] == 0) return;
+  logit(LOG_ERR, nullptr, 0, "driver not loaded: %s", text);
+  if (at) {
+    at[sizeof kText - 1] = 0;
+    return;
+  }
+  // Keep the bracketed origin the message begins with.
+  size_t keep = 0;
+  while (text[keep] == '[') {
+    const char* close = strchr(text + keep, ']');
+    if (!close) break;
+    keep = size_t(close - text) + 1;
+  }
+  snprintf(text + keep, size - keep, "%s", kText);
+}
+
 void TrimTrailingBlanks(char* s) {
   size_t n = strlen(s);
   while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t' || s[n - 1] == '\n' || s[n - 1] == '\r')) s[--n] = 0;
@@ -138,6 +159,7 @@ void ReadDiagnostics(ErrorQ* q, int unicode, SQLHENV env, SQLHDBC dbc, SQLHSTMT 
       text[511] = 0;
     }
     TrimTrailingBlanks(text);
+    if (strcmp(state, "IM003") == 0) HideLoaderText(text, sizeof text);
     ErrorMsg* m = DBErrMsgCreate(text, native, state);
     if (m) {
       if (!q->bNoFlush) FlushErrorMsgQ(q);

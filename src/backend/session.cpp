@@ -9,6 +9,7 @@
 #include <string>
 
 #include "backend/backend.h"
+#include "backend/client_connstr.h"
 #include "sqlucode.h"
 #include "util/log.h"
 #include "util/unicode.h"
@@ -98,31 +99,6 @@ void EndAllConnections() {
     handle_t h = (conHandles.magicToCheck << 16) | i;
     DestroyConnection(static_cast<_Connect*>(it.datum), h);
   }
-}
-
-// True when the connection string holds the key (case-insensitive), outside
-// any braced value.
-bool ConnStrHasKey(const char* s, const char* key) {
-  size_t klen = strlen(key);
-  const char* p = s;
-  while (*p) {
-    while (*p == ' ' || *p == ';') p++;
-    const char* k = p;
-    while (*p && *p != '=' && *p != ';') p++;
-    const char* kend = p;
-    while (kend > k && kend[-1] == ' ') kend--;
-    if (size_t(kend - k) == klen && strncasecmp(k, key, klen) == 0) return true;
-    if (*p == '=') {
-      p++;
-      while (*p == ' ') p++;
-      if (*p == '{') {
-        while (*p && *p != '}') p++;
-        if (*p) p++;
-      }
-      while (*p && *p != ';') p++;
-    }
-  }
-  return false;
 }
 
 SQLRETURN ConnectCall(_Connect* c, const char* dsn, const char* user, const char* pwd, const char* connStr) {
@@ -239,7 +215,10 @@ void EndConnectCursors(_Connect* pConn) {
 errcode_t ODBC_Server(Server* /*pServer*/, handle_t* phServer) {
   if (!phServer) return ER_INVALID_ARGUMENT;
   *phServer = 0;
-  if (numServers > 0 && ODBC_ServerRec(ghServer)) {
+  if (numServers > 0) {
+    // Another session on the one server record: its caller holds it too.
+    errcode_t rc = HandleHold(&srvHandles, ghServer);
+    if (rc != ER_SUCCESS) return rc;
     numServers++;
     *phServer = ghServer;
     return ER_SUCCESS;
@@ -270,6 +249,7 @@ errcode_t ODBC_EndServer(handle_t hServer) {
   _Server* s = ODBC_ServerRec(hServer);
   if (!s) return ER_INVALID_ARGUMENT;
   if (numServers > 1) {
+    HandleRelease(&srvHandles, hServer);
     numServers--;
     return ER_SUCCESS;
   }
@@ -342,9 +322,22 @@ errcode_t ODBC_Connect(handle_t hServer, Connect* req, handle_t* phConnect) {
   } else {
     dsn = dbPath;
   }
-  // A client's connection string must not make the agent write files on its host.
-  if (connStr && ConnStrHasKey(connStr, "SAVEFILE")) {
-    ErrorMsg* m = DBErrMsgCreate("SAVEFILE is not allowed in a client's connection string", 0, "01S00");
+  // A client's connection string names no library, file or file data source
+  // the host's ini files do not register. A Unicode session's string is
+  // checked as the driver manager will read it after widening.
+  const char* refusal = nullptr;
+  if (connStr && c->unicode) {
+    wchar_t* w = strdup_U8toW(connStr);
+    char* seen = w ? strdup_WtoU8(w) : nullptr;
+    refusal = seen ? ClientConnStrRefusal(seen) : "the connection string is not valid UTF-8";
+    free(seen);
+    free(w);
+  } else if (connStr) {
+    refusal = ClientConnStrRefusal(connStr);
+  }
+  if (refusal) {
+    logit(LOG_ERR, nullptr, 0, "connection string refused: %s", refusal);
+    ErrorMsg* m = DBErrMsgCreate(refusal, 0, "01S00");
     FlushErrorMsgQ(&c->pendingError);
     QErrorMsg(&c->pendingError, m);
     SQLFreeConnect(c->hDbc);

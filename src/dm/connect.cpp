@@ -158,7 +158,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   _zolandm_profile_read(name.c_str(), "ThreadManager", thread_manager, sizeof thread_manager);
   _zolandm_profile_read(name.c_str(), "UnloadSafe", unload_safe, sizeof unload_safe);
   _zolandm_profile_read(name.c_str(), "Driver", driver, sizeof driver);
-  if (driver[0] == '\0') return failed(_zolandm_fail(dbc, ZOLANDM_E_IM002));
+  if (driver[0] == '\0') return failed(_zolandm_fail_no_driver(dbc));
 
   int attached = _zolandm_driver_attach(name.c_str(), driver, dbc, _zolandm_thread_safe(thread_manager),
                                         _zolandm_is_on_or_1(unload_safe), width);
@@ -202,7 +202,7 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
     std::string driver = _zolandm_connstr_value(cfg, "DRIVER");
     _zolandm_cfg_free(cfg);
     int attached = _zolandm_attach_named_driver(dbc, dsn, driver, width);
-    if (attached == -1) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
+    if (attached == -1) return _zolandm_fail_no_driver(dbc);
     if (attached < 0) return ZOLANDM_ERROR;
   }
   if (dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);

@@ -30,6 +30,14 @@ int _zolandm_is_on_or_1(const char* value) {
 
 int _zolandm_thread_safe(const char* thread_manager) { return _zolandm_is_on_or_1(thread_manager) ? 0 : 1; }
 
+SQLRETURN _zolandm_fail_no_driver(zolandm_dbc* dbc) {
+  int err = _zolandm_ini_open_errno();
+  if (err == 0) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
+  std::string text = std::string("The ODBC configuration files could not be read: ") + std::strerror(err);
+  _zolandm_diag_add(dbc, ZOLANDM_E_08001, text.c_str());
+  return ZOLANDM_ERROR;
+}
+
 std::string _zolandm_connstr_value(zolandm_config* cfg, const char* key) {
   if (cfg == nullptr || _zolandm_cfg_find(cfg, "ODBC", key) != 0 || cfg->value == nullptr) return {};
   return cfg->value;

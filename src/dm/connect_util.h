@@ -26,6 +26,11 @@ int _zolandm_thread_safe(const char* thread_manager);
 // attach failed.
 int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver, char width);
 
+// The failure of a connect that found no driver for its data source: "IM002", or, when
+// an ini file is there but cannot be opened (no descriptor left, no permission), "08001"
+// with the reason, since the data source may well exist. Returns -1.
+SQLRETURN _zolandm_fail_no_driver(zolandm_dbc* dbc);
+
 // Value of a key of section "ODBC" of a parsed connection string; empty when absent.
 std::string _zolandm_connstr_value(zolandm_config* cfg, const char* key);
 

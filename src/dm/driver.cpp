@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <cstring>
+#include <string>
 
 #include "dm/dm_internal.h"
 #include "odbcconfig/conversions.h"
@@ -159,9 +160,12 @@ int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc
 
   void* lib = _zolandm_lib_open(path);
   if (lib == nullptr) {
+    // One record with a real SQLSTATE: the loader's reason follows the
+    // table's text in its message.
     const char* why = _zolandm_lib_error();
-    _zolandm_diag_add(dbc, ZOLANDM_E_00000, why != nullptr ? why : "");
-    _zolandm_diag_add(dbc, ZOLANDM_E_IM003);
+    std::string text = _zolandm_text_of(ZOLANDM_E_IM003);
+    if (why != nullptr && why[0] != '\0') text += std::string(": ") + why;
+    _zolandm_diag_add(dbc, ZOLANDM_E_IM003, text.c_str());
     return -1;
   }
   if (unload_safe) _zolandm_lib_mark_unload_safe(lib);

@@ -318,7 +318,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
   }
 
   int attached = _zolandm_attach_named_driver(dbc, dsn, driver, width);
-  if (attached == -1) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
+  if (attached == -1) return _zolandm_fail_no_driver(dbc);
   if (attached < 0) return ZOLANDM_ERROR;
   if (have_savefile) dbc->cp_timeout = 0;
 

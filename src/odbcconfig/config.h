@@ -105,6 +105,12 @@ int _zolandm_cfg_list_keys(zolandm_config *config, const char *section, char *bu
 // for the current scope (_zolandm_config_scope); the buffer, or null.
 char *_zolandm_locate_ini_file(char *buffer, size_t size, int which, int create);
 
+// Why the ini files cannot be read when one of them (odbc.ini or odbcinst.ini,
+// user's or system's) is there but cannot be opened: that errno (EMFILE, EACCES,
+// ...); 0 when each of them can be opened or is absent. A lookup that found
+// nothing tells with it whether the files said so or could not be read.
+int _zolandm_ini_open_errno(void);
+
 // Connection strings, held as a configuration with the one section "ODBC".
 int _zolandm_cfg_parse_connstr(zolandm_config *config, const char *text);
 // `text` is narrow (bytes) or, with `wide` set, SQLWCHAR characters; `length`

@@ -1,7 +1,9 @@
 // Where the user's and the system's odbc.ini and odbcinst.ini lie.
 #include "odbcconfig/config.h"
+#include "odbcconfig/config_internal.h"
 #include "odbcconfig/installer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,3 +79,23 @@ char *_zolandm_locate_ini_file(char *buffer, size_t size, int which, int create)
 }
 
 }  // extern "C"
+
+extern "C" int _zolandm_ini_open_errno(void) {
+  odbcconfig::InstallerGuard guard;
+  unsigned short scope = _zolandm_config_scope;
+  int found = 0;
+  for (unsigned short s : {0, 1}) {
+    for (int which : {ZOLANDM_ODBC_INI, ZOLANDM_ODBCINST_INI}) {
+      _zolandm_config_scope = s;
+      char path[1024];
+      if (found != 0 || !_zolandm_locate_ini_file(path, sizeof path, which, 0)) continue;
+      int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0)
+        close(fd);
+      else if (errno != ENOENT && errno != ENOTDIR)
+        found = errno;
+    }
+  }
+  _zolandm_config_scope = scope;
+  return found;
+}

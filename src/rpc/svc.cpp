@@ -3,6 +3,7 @@
 #include "rpc/svc.h"
 
 #include <poll.h>
+#include <time.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,7 +13,10 @@
 
 fd_set VYRRPC__svc_fdset;
 void (*_svc_threadterm_hook)(SVCXPRT*) = nullptr;
+void (*_svc_conn_closed_hook)(SVCXPRT*) = nullptr;
 int VYRRPC__svc_wait_ms = 35000;
+// Larger than any record the wire's own decode budget lets through.
+unsigned long long VYRRPC__svc_max_record = 256ull * 1024 * 1024 + 64 * 1024;
 
 namespace {
 
@@ -31,6 +35,10 @@ svc_callout* svc_head = nullptr;
 // Registered descriptors in ascending order, rebuilt when the registry changes.
 std::vector<pollfd> poll_set;
 bool poll_set_dirty = true;
+
+// A connection that pipelines many calls gets this many served in one pass;
+// the rest wait until the others had their turn.
+constexpr int kCallsPerPass = 16;
 
 svc_callout* svc_find(unsigned int prog, unsigned int vers) {
   for (svc_callout* s = svc_head; s; s = s->sc_next)
@@ -143,11 +151,18 @@ void VYRRPC_svcerr_auth(SVCXPRT* xprt, auth_stat why) {
 
 void VYRRPC_svcerr_weakauth(SVCXPRT* xprt) { VYRRPC_svcerr_auth(xprt, AUTH_TOOWEAK); }
 
+long long VYRRPC__svc_now_ms(void) {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 xprt_stat VYRRPC_svc_doreq(SVCXPRT* xprt) {
   // Credential body, verifier body and decoded credential of one call.
   alignas(8) char cred_area[2 * VYRRPC_MAX_AUTH_BYTES + 400];
   static_assert(sizeof(area) <= 400);
   xprt_stat stat;
+  int served = 0;
   do {
     rpc_msg msg{};
     msg.rm_call.cb_cred.oa_base = cred_area;
@@ -185,7 +200,7 @@ xprt_stat VYRRPC_svc_doreq(SVCXPRT* xprt) {
       xprt->xp_ops->xp_destroy(xprt);
       break;
     }
-  } while (stat == XPRT_MOREREQS);
+  } while (stat == XPRT_MOREREQS && ++served < kCallsPerPass);
   return stat;
 }
 
@@ -204,11 +219,28 @@ int VYRRPC_svc_poll_once(const sigset_t* sigmask) {
   if (poll_set_dirty) {
     poll_set.clear();
     for (int fd = 0; fd < _maxfds; fd++)
-      if (xports[fd]) poll_set.push_back(pollfd{fd, POLLIN, 0});
+      if (xports[fd]) poll_set.push_back(pollfd{fd, 0, 0});
     poll_set_dirty = false;
   }
-  int n = ppoll(poll_set.data(), poll_set.size(), nullptr, sigmask);
-  if (n <= 0) return n;
+  long long wake = 0;
+  for (pollfd& p : poll_set) {
+    const SVCXPRT* x = xports[p.fd];
+    p.events = x->xp_events;
+    p.revents = 0;
+    if (x->xp_wake_ms != 0 && (wake == 0 || x->xp_wake_ms < wake)) wake = x->xp_wake_ms;
+  }
+  timespec limit{};
+  timespec* timeout = nullptr;
+  if (wake != 0) {
+    long long ms = wake - VYRRPC__svc_now_ms();
+    if (ms < 0) ms = 0;
+    limit.tv_sec = static_cast<time_t>(ms / 1000);
+    limit.tv_nsec = static_cast<long>(ms % 1000) * 1000000;
+    timeout = &limit;
+  }
+  int n = ppoll(poll_set.data(), poll_set.size(), timeout, sigmask);
+  if (n < 0) return n;
+  long long now = VYRRPC__svc_now_ms();
   static std::vector<int> ready;
   ready.clear();
   for (const pollfd& p : poll_set) {
@@ -217,14 +249,15 @@ int VYRRPC_svc_poll_once(const sigset_t* sigmask) {
       errno = EBADF;
       return -1;
     }
-    if (p.revents) ready.push_back(p.fd);
+    const SVCXPRT* x = xports[p.fd];
+    if (p.revents || (x->xp_wake_ms != 0 && x->xp_wake_ms <= now)) ready.push_back(p.fd);
   }
   for (int fd : ready) VYRRPC_svc_getreq(fd);
   return n;
 }
 
-// poll() in place of select(): same semantics, and descriptors of 1024 and
-// above are served too.
+// poll() in place of select(): descriptors of 1024 and above are served too,
+// and a transport may wait for room to write or until a deadline.
 void VYRRPC_svc_run(void) {
   for (;;) {
     if (VYRRPC_svc_poll_once(nullptr) < 0 && errno != EINTR) return;

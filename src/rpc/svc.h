@@ -42,6 +42,15 @@ struct SVCXPRT {
   opaque_auth xp_verf;        // verifier of the next reply; body buffer of 400 bytes
   char* xp_p1;
   char* xp_p2;
+  // What the service loop waits for on xp_sock (POLLIN, POLLOUT; 0 for
+  // nothing), and when it calls the transport whether or not the socket is
+  // ready (VYRRPC__svc_now_ms time; 0: never). The transport keeps both up to
+  // date after each of its steps.
+  short xp_events;
+  long long xp_wake_ms;
+  // Tells accepted connections apart for the life of the process (never
+  // reused); 0 for listeners and datagram transports.
+  unsigned long long xp_serial;
 };
 
 // A received call, as the dispatch function sees it.
@@ -98,22 +107,38 @@ void VYRRPC_svcerr_weakauth(SVCXPRT*);
 xprt_stat VYRRPC_svc_doreq(SVCXPRT*);
 void VYRRPC_svc_getreqset(fd_set*);
 void VYRRPC_svc_getreq(int fd);
-// Waits on every registered transport and serves the readable ones; returns
+// Waits on every registered transport and serves the ready ones; returns
 // only when the wait fails.
 void VYRRPC_svc_run(void);
-// One pass of the service loop, for a caller that runs its own loop: waits
-// without timeout on every registered transport (any descriptor number) with
-// the given signal mask in force during the wait (null: the current one),
-// then serves the ready ones. The number of ready descriptors, or -1 with
+// One pass of the service loop, for a caller that runs its own loop: waits on
+// every registered transport (any descriptor number) for what it asked for,
+// until the earliest time a transport asked to be called, with the given
+// signal mask in force during the wait (null: the current one), then serves
+// the ready and the due ones. The number of ready descriptors, or -1 with
 // errno (EINTR when a signal came).
 int VYRRPC_svc_poll_once(const sigset_t* sigmask);
 
 // Called with a gone transport's address when a connection thread ends.
 extern void (*_svc_threadterm_hook)(SVCXPRT*);
 
-// How long a connection may keep the server waiting for the bytes of a record,
-// for room to write a reply, or for a TLS handshake, in milliseconds (35 s).
+// Called with a TCP connection transport that is about to be destroyed (its
+// peer closed it, it failed, or it ran past a deadline), while its address and
+// serial are still valid; null unless the program sets it.
+extern void (*_svc_conn_closed_hook)(SVCXPRT*);
+
+// The time a connection has for a whole record, for a whole reply to be taken
+// by its peer, and for a TLS handshake, in milliseconds (35 s). Each deadline
+// runs from the first byte of the record, the first byte of the reply that
+// could not be sent at once, and the start of the handshake; a connection past
+// any of them is dropped.
 extern int VYRRPC__svc_wait_ms;
+
+// The longest record a connection may send, fragment marks included; a
+// longer claim drops the connection.
+extern unsigned long long VYRRPC__svc_max_record;
+
+// A monotonic clock in milliseconds, the time base of xp_wake_ms.
+long long VYRRPC__svc_now_ms(void);
 
 // Authentication of a received call (rpc/svc_auth.cpp).
 auth_stat VYRRPC__authenticate(svc_req*, rpc_msg*);

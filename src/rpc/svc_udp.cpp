@@ -2,6 +2,7 @@
 // its sender; optional cache of sent replies for retransmitted calls.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -223,6 +224,7 @@ SVCXPRT* VYRRPC_svcudp_bufcreate(int sock, unsigned int sendsz, unsigned int rec
   su->su_cache = nullptr;
   x->xp_sock = sock;
   x->xp_kind = XPRT_DATAGRAM;
+  x->xp_events = POLLIN;
   x->xp_p1 = buf;
   x->xp_p2 = reinterpret_cast<char*>(su);
   x->xp_ops = &udp_ops;

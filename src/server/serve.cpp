@@ -5,10 +5,14 @@
 #include <initializer_list>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "backend/backend.h"
 #include "drv_ops.h"
 #include "rpc/svc.h"
 #include "server/signals.h"
@@ -43,9 +47,48 @@ int entry_descriptor(const std::string &entry) {
   _exit(1);
 }
 
+std::vector<handle_t> made_over(HandleArray *table, uint64_t origin) {
+  std::vector<handle_t> handles(HandleListFrom(table, origin, nullptr, 0));
+  HandleListFrom(table, origin, handles.data(), static_cast<unsigned>(handles.size()));
+  return handles;
+}
+
+// A TCP connection is gone: what its client opened over it is ended as the
+// client's own end calls would end it (cursors, connections with their
+// uncommitted work, server sessions), served as a call of that connection.
+void end_what_the_connection_opened(SVCXPRT *x) {
+  const drv_ops *ops = drv.ops;
+  if (!ops || x->xp_serial == 0 || numServers == 0) return;
+  HandleCaller caller;
+  dbsv_caller_of(x, &caller);
+  HandleSetCaller(&caller);
+  unsigned cursors = 0, connections = 0, sessions = 0;
+  if (ops->endCursor)
+    for (handle_t h : made_over(&crsHandles, x->xp_serial))
+      if (ops->endCursor(h) == ER_SUCCESS) cursors++;
+  if (ops->endConnect)
+    for (handle_t h : made_over(&conHandles, x->xp_serial)) {
+      // Work the client left uncommitted is not committed for it.
+      if (ops->rollback) ops->rollback(h);
+      if (ops->endConnect(h) == ER_SUCCESS) connections++;
+    }
+  if (ops->endServer) {
+    for (uint32_t n = HandleHoldsFrom(&srvHandles, ghServer, x->xp_serial); n > 0 && numServers > 0; n--)
+      if (ops->endServer(ghServer) == ER_SUCCESS) sessions++;
+  }
+  HandleSetCaller(nullptr);
+  if (cursors + connections + sessions > 0) {
+    char peer[INET6_ADDRSTRLEN] = "?";
+    inet_ntop(AF_INET6, caller.host, peer, sizeof peer);
+    logit(LOG_DEBUG, nullptr, 0, "connection from %s closed: ended %u cursors, %u connections, %u sessions", peer,
+          cursors, connections, sessions);
+  }
+}
+
 }  // namespace
 
 void agent_install_transports(const char *list) {
+  _svc_conn_closed_hook = end_what_the_connection_opened;
   int count = cslnumentries(list);
   if (count == 0) {
     list = "tcp=3,udp=4";

@@ -1,6 +1,8 @@
 // The dispatcher of RPC program 300272 version 2.
 #include "wire/dispatcher.h"
 
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -51,6 +53,21 @@ void dbsv_set_services(const dbsv_service_table* table) {
     services = dbsv_service_table{};
 }
 
+void dbsv_caller_of(const SVCXPRT* transp, HandleCaller* caller) {
+  std::memset(caller, 0, sizeof *caller);
+  if (!transp) return;
+  const sockaddr_storage& a = transp->xp_raddr;
+  if (transp->xp_addrlen >= sizeof(sockaddr_in) && a.ss_family == AF_INET) {
+    // IPv4 as an IPv4-mapped IPv6 address, as a dual-stack socket reports it.
+    const sockaddr_in* in = reinterpret_cast<const sockaddr_in*>(&a);
+    caller->host[10] = caller->host[11] = 0xFF;
+    std::memcpy(caller->host + 12, &in->sin_addr, 4);
+  } else if (transp->xp_addrlen >= sizeof(sockaddr_in6) && a.ss_family == AF_INET6) {
+    std::memcpy(caller->host, &reinterpret_cast<const sockaddr_in6*>(&a)->sin6_addr, 16);
+  }
+  caller->origin = transp->xp_kind == XPRT_CONNECTION ? transp->xp_serial : 0;
+}
+
 VYRRPC_CALLS_FILTERS
 void dbsvprog_2(svc_req* rqstp, SVCXPRT* transp) {
   unsigned proc = rqstp->rq_proc;
@@ -76,7 +93,11 @@ void dbsvprog_2(svc_req* rqstp, SVCXPRT* transp) {
     sgn32 err = ER_INVALID_ARGUMENT;
     std::memcpy(res, &err, sizeof err);
   } else {
+    HandleCaller caller;
+    dbsv_caller_of(transp, &caller);
+    HandleSetCaller(&caller);
     service(rqstp, args, res);
+    HandleSetCaller(nullptr);
   }
   VYRRPC_svc_sendreply(transp, info->xres, res);
   VYRRPC_svc_freeargs(transp, info->xarg, args);

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,10 +25,12 @@ namespace agent_test {
 using test_support::kPgDriver;
 using test_support::kSqliteDriver;
 
-// The ini files of the agent's driver manager, in the test's own folder.
+// The ini files of the agent's driver manager, in the test's own folder. A
+// client may name only the drivers registered here.
 inline void WriteConfig(const test_support::TempDir& dir) {
   test_support::set_odbc_config_in(dir.path());
-  test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n");
+  test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver +
+                                                         "\n\n[PostgreSQL ANSI]\nDriver=" + kPgDriver + "\n");
   test_support::write_file(dir.file("odbc.ini"), "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
 }
 
@@ -85,7 +93,34 @@ class AgentClient {
     c = wire_client_create("127.0.0.1", static_cast<unsigned short>(port), udp, 60, &err);
     EXPECT_NE(c, nullptr) << err;
   }
-  ~AgentClient() { wire_client_destroy(c); }
+  // A client whose socket is bound to the loopback address `source` (such as
+  // 127.0.0.2), so that the agent sees it as another host.
+  AgentClient(int port, bool udp, const char* source) {
+    int s = socket(AF_INET, (udp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
+    sockaddr_in from{}, to{};
+    from.sin_family = to.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &from.sin_addr);
+    inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+    to.sin_port = htons(static_cast<unsigned short>(port));
+    bool ok = s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+              (udp || connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0);
+    EXPECT_TRUE(ok) << source << ": " << strerror(errno);
+    if (!ok) {
+      if (s >= 0) close(s);
+      return;
+    }
+    ownSock_ = s;
+    CLIENT* clnt = udp ? VYRRPC_clntudp_bufcreate(&to, DBSVPROG, DBSVVERS, timeval{1, 0}, &s, 65000, 65000)
+                       : VYRRPC_clnttcp_create(&to, DBSVPROG, DBSVVERS, &s, 0, 0);
+    EXPECT_NE(clnt, nullptr);
+    if (clnt) c = new WireClient{clnt, s, {60, 0}};
+  }
+  ~AgentClient() {
+    wire_client_destroy(c);
+    if (ownSock_ >= 0) close(ownSock_);
+  }
+  AgentClient(const AgentClient&) = delete;
+  AgentClient& operator=(const AgentClient&) = delete;
 
   handle_t Server() {
     ::Server s{};
@@ -255,6 +290,16 @@ class AgentClient {
     Dataset_Done(&ds);
     return e;
   }
+  errcode_t SetText(handle_t h, uns32 code, const std::string& v) {
+    call_setdrvparameter a{};
+    a.handle = h;
+    a.opcode = code;
+    a.value.type = 1;
+    a.value.paramval_u.s = const_cast<char*>(v.c_str());
+    errcode_t r = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_setdrvparameter(c, &a, &r), RPC_SUCCESS);
+    return r;
+  }
   errcode_t SetInt(handle_t h, uns32 code, sgn32 v) {
     call_setdrvparameter a{};
     a.handle = h;
@@ -265,6 +310,59 @@ class AgentClient {
     EXPECT_EQ(dbsvc_setdrvparameter(c, &a, &r), RPC_SUCCESS);
     return r;
   }
+
+ private:
+  int ownSock_ = -1;
+};
+
+// A test with its own agent (started through the launcher with a debug log in
+// the test's folder) and a client on it.
+class AgentTest : public ::testing::Test {
+ protected:
+  test_support::TempDir dir;
+  std::unique_ptr<AgentProcess> proc;
+  std::unique_ptr<AgentClient> cl;
+  handle_t hServer = 0, hConn = 0;
+
+  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
+
+  void Start(std::vector<std::string> args = {}) {
+    WriteConfig(dir);
+    args.insert(args.begin(), {"+loglevel", "7", "+logfile", dir.file("agent.log")});
+    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, args, dir.file("stderr"));
+    ASSERT_GT(proc->port(), 0) << test_support::read_file(dir.file("stderr"));
+    cl = std::make_unique<AgentClient>(proc->port());
+    ASSERT_NE(cl->c, nullptr);
+    hServer = cl->Server();
+  }
+  void StartConnected(std::vector<std::string> args = {}) {
+    Start(args);
+    ASSERT_EQ(cl->AgentName(hServer), "odbc");
+    std::string fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+  }
+  void TearDown() override {
+    if (restoreAsan) setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
+    cl.reset();
+    if (proc) {
+      proc->signal(SIGTERM);
+      EXPECT_EQ(proc->wait(), 0) << test_support::read_file(dir.file("stderr"));
+    }
+  }
+  std::string Log() { return test_support::read_file(dir.file("agent.log")); }
+
+  // With several connections the SQLite driver's installer library leaks a few
+  // of its own records and is unloaded before the leak check runs, so the check
+  // cannot tell them from ours. For the agents of those tests it is switched
+  // off; our own records are checked by every other test.
+  void ToleratePluginLeaks() {
+    const char* a = getenv("ASAN_OPTIONS");
+    savedAsan = a ? a : "";
+    restoreAsan = true;
+    setenv("ASAN_OPTIONS", (savedAsan + (savedAsan.empty() ? "" : ":") + "detect_leaks=0").c_str(), 1);
+  }
+  std::string savedAsan;
+  bool restoreAsan = false;
 };
 
 }  // namespace agent_test

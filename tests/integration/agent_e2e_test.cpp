@@ -17,53 +17,8 @@ using namespace agent_test;
 
 namespace {
 
-class AgentE2E : public ::testing::Test {
- protected:
-  test_support::TempDir dir;
-  std::unique_ptr<AgentProcess> proc;
-  std::unique_ptr<AgentClient> cl;
-  handle_t hServer = 0, hConn = 0;
-
-  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
-
-  void Start(std::vector<std::string> args = {}) {
-    WriteConfig(dir);
-    args.insert(args.begin(), {"+loglevel", "7", "+logfile", dir.file("agent.log")});
-    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, args, dir.file("stderr"));
-    ASSERT_GT(proc->port(), 0) << test_support::read_file(dir.file("stderr"));
-    cl = std::make_unique<AgentClient>(proc->port());
-    ASSERT_NE(cl->c, nullptr);
-    hServer = cl->Server();
-  }
-  void StartConnected(std::vector<std::string> args = {}) {
-    Start(args);
-    ASSERT_EQ(cl->AgentName(hServer), "odbc");
-    std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
-  }
-  void TearDown() override {
-    if (restoreAsan) setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
-    cl.reset();
-    if (proc) {
-      proc->signal(SIGTERM);
-      EXPECT_EQ(proc->wait(), 0) << test_support::read_file(dir.file("stderr"));
-    }
-  }
-  std::string Log() { return test_support::read_file(dir.file("agent.log")); }
-
-  // With several connections the SQLite driver's installer library leaks a few
-  // of its own records and is unloaded before the leak check runs, so the check
-  // cannot tell them from ours. For the agents of those tests it is switched
-  // off; our own records are checked by every other test.
-  void ToleratePluginLeaks() {
-    const char* a = getenv("ASAN_OPTIONS");
-    savedAsan = a ? a : "";
-    restoreAsan = true;
-    setenv("ASAN_OPTIONS", (savedAsan + (savedAsan.empty() ? "" : ":") + "detect_leaks=0").c_str(), 1);
-  }
-  std::string savedAsan;
-  bool restoreAsan = false;
-};
+// Every test starts its own agent.
+class AgentE2E : public AgentTest {};
 
 TEST(AgentE2EProgram, UsageAndExitCodes) {
   test_support::TempDir dir;

@@ -18,12 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/support/raw_conn.h"
 #include "fixtures/support/spawned_server.h"
 #include "rpc/record_stream.h"
 
 namespace rpctest {
 
-using Bytes = std::vector<unsigned char>;
+using Bytes = test_support::Bytes;
 using Clock = std::chrono::steady_clock;
 
 inline long MsSince(Clock::time_point t) {
@@ -123,85 +124,7 @@ class Server {
 };
 
 // A raw TCP connection.
-class Conn {
- public:
-  explicit Conn(int port) {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = Loopback(port);
-    int one = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~Conn() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int fd() const { return fd_; }
-  bool Send(const Bytes& b) {
-    size_t off = 0;
-    while (off < b.size()) {
-      ssize_t n = send(fd_, b.data() + off, b.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      off += n;
-    }
-    return true;
-  }
-  // Reads exactly n bytes within ms; false on EOF, error or timeout.
-  bool ReadN(unsigned char* buf, size_t n, int ms) {
-    auto start = Clock::now();
-    size_t got = 0;
-    while (got < n) {
-      long left = ms - MsSince(start);
-      if (left <= 0) return false;
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left)) != 1) return false;
-      ssize_t r = recv(fd_, buf + got, n - got, 0);
-      if (r <= 0) return false;
-      got += r;
-    }
-    return true;
-  }
-  // Reads one record, descrambling scrambled fragments; empty on failure.
-  // *scrambled tells whether any fragment was scrambled.
-  bool ReadRecord(Bytes* out, int ms = 5000, bool* scrambled = nullptr) {
-    out->clear();
-    for (;;) {
-      unsigned char m[4];
-      if (!ReadN(m, 4, ms)) return false;
-      uint32_t mark = (uint32_t(m[0]) << 24) | (uint32_t(m[1]) << 16) | (uint32_t(m[2]) << 8) | m[3];
-      bool crypted = mark & 0x40000000u;
-      uint32_t len = crypted ? (mark & 0x3FFFFFFFu) : (mark & 0x7FFFFFFFu);
-      Bytes frag(len);
-      if (len && !ReadN(frag.data(), len, ms)) return false;
-      if (crypted) {
-        if (scrambled) *scrambled = true;
-        uint32_t seed = GetUnit(frag, 0);
-        VYRRPC__xdrrec_scramble(seed, reinterpret_cast<char*>(frag.data() + 4), len - 4);
-        out->insert(out->end(), frag.begin() + 4, frag.end());
-      } else {
-        out->insert(out->end(), frag.begin(), frag.end());
-      }
-      if (mark & 0x80000000u) return true;
-    }
-  }
-  // True when the server closed the connection within ms (EOF or reset).
-  bool ClosedWithin(int ms) {
-    auto start = Clock::now();
-    unsigned char buf[65536];
-    while (MsSince(start) < ms) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 50) != 1) continue;
-      ssize_t r = recv(fd_, buf, sizeof buf, 0);
-      if (r <= 0) return true;
-    }
-    return false;
-  }
-
- private:
-  int fd_ = -1;
-};
+using Conn = test_support::RawConn;
 
 // A raw UDP socket talking to one port.
 class Dgram {

@@ -3,9 +3,11 @@
 //
 // Options after the transport list:
 //   --wait-ms N     record, write and handshake wait (default 35000)
+//   --max-record N  longest record a connection may send
 //   --cache N       reply cache of N entries on UDP transports
 //   --crypt         scramble records sent
 //   --tls-key FILE  key file for TP_START_TLS
+//   --tls-accept    TCP connections start TLS at accept (with --tls-key)
 //   --threaded      one thread per TCP connection
 //   --high-fds      serve from descriptors above 1024
 //   --log           debug log on standard error
@@ -108,11 +110,13 @@ int main(int argc, char** argv) {
   std::string list = argv[2];
   if (list.empty()) list = "tcp=3,udp=4";
   unsigned int cache = 0;
-  bool threaded = false, high = false;
+  bool threaded = false, high = false, tls_accept = false;
   for (int i = 3; i < argc; i++) {
     std::string a = argv[i];
     if (a == "--wait-ms" && i + 1 < argc)
       VYRRPC__svc_wait_ms = atoi(argv[++i]);
+    else if (a == "--max-record" && i + 1 < argc)
+      VYRRPC__svc_max_record = strtoull(argv[++i], nullptr, 10);
     else if (a == "--cache" && i + 1 < argc)
       cache = static_cast<unsigned int>(atoi(argv[++i]));
     else if (a == "--crypt")
@@ -121,6 +125,8 @@ int main(int argc, char** argv) {
       tls_key = argv[++i];
     else if (a == "--threaded")
       threaded = true;
+    else if (a == "--tls-accept")
+      tls_accept = true;
     else if (a == "--high-fds")
       high = true;
     else if (a == "--log")
@@ -150,7 +156,9 @@ int main(int argc, char** argv) {
     }
     int fd = atoi(entry.c_str() + 4);
     if (high) fd = move_high(fd, high_fd++);
-    SVCXPRT* x = tcp ? VYRRPC_svctcp_create(fd, 0, 0) : VYRRPC_svcudp_create(fd);
+    if (tcp && tls_accept && !tls_ctx) tls_ctx = VYRRPC_new_ssl_ctx(1, tls_key.c_str());
+    SVCXPRT* x = tcp ? (tls_accept ? VYRRPC_svcssl_create(tls_ctx, fd, 0, 0) : VYRRPC_svctcp_create(fd, 0, 0))
+                     : VYRRPC_svcudp_create(fd);
     if (!x) {
       fprintf(stderr, "rpc_test_server: no transport on %d\n", fd);
       return 1;
