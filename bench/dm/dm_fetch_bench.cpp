@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "driver_symbols.h"
 #include "sql.h"
 #include "sqlext.h"
 
@@ -46,36 +47,23 @@ Api manager_api() {
              SQLFreeStmt,   SQLDisconnect,    SQLFreeConnect,   SQLFreeEnv};
 }
 
-template <typename T>
-void resolve(void* lib, T& f, const char* name) {
-  f = reinterpret_cast<T>(dlsym(lib, name));
-  if (f == nullptr) {
-    std::fprintf(stderr, "%s: %s missing\n", kDriver, name);
-    std::exit(1);
-  }
-}
-
 Api driver_api() {
-  void* lib = dlopen(kDriver, RTLD_NOW);
-  if (lib == nullptr) {
-    std::fprintf(stderr, "%s\n", dlerror());
-    std::exit(1);
-  }
+  void* lib = dmbench::open_driver(kDriver);
   Api a{};
-  resolve(lib, a.AllocEnv, "SQLAllocEnv");
-  resolve(lib, a.AllocConnect, "SQLAllocConnect");
-  resolve(lib, a.DriverConnect, "SQLDriverConnect");
-  resolve(lib, a.AllocStmt, "SQLAllocStmt");
-  resolve(lib, a.ExecDirect, "SQLExecDirect");
-  resolve(lib, a.BindCol, "SQLBindCol");
-  resolve(lib, a.SetStmtOption, "SQLSetStmtOption");
-  resolve(lib, a.ExtendedFetch, "SQLExtendedFetch");
-  resolve(lib, a.Fetch, "SQLFetch");
-  resolve(lib, a.GetData, "SQLGetData");
-  resolve(lib, a.FreeStmt, "SQLFreeStmt");
-  resolve(lib, a.Disconnect, "SQLDisconnect");
-  resolve(lib, a.FreeConnect, "SQLFreeConnect");
-  resolve(lib, a.FreeEnv, "SQLFreeEnv");
+  dmbench::resolve(lib, a.AllocEnv, "SQLAllocEnv");
+  dmbench::resolve(lib, a.AllocConnect, "SQLAllocConnect");
+  dmbench::resolve(lib, a.DriverConnect, "SQLDriverConnect");
+  dmbench::resolve(lib, a.AllocStmt, "SQLAllocStmt");
+  dmbench::resolve(lib, a.ExecDirect, "SQLExecDirect");
+  dmbench::resolve(lib, a.BindCol, "SQLBindCol");
+  dmbench::resolve(lib, a.SetStmtOption, "SQLSetStmtOption");
+  dmbench::resolve(lib, a.ExtendedFetch, "SQLExtendedFetch");
+  dmbench::resolve(lib, a.Fetch, "SQLFetch");
+  dmbench::resolve(lib, a.GetData, "SQLGetData");
+  dmbench::resolve(lib, a.FreeStmt, "SQLFreeStmt");
+  dmbench::resolve(lib, a.Disconnect, "SQLDisconnect");
+  dmbench::resolve(lib, a.FreeConnect, "SQLFreeConnect");
+  dmbench::resolve(lib, a.FreeEnv, "SQLFreeEnv");
   return a;
 }
 

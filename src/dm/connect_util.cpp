@@ -77,7 +77,7 @@ SQLRETURN _zolandm_connect_failure_exit(zolandm_dbc* dbc, bool consulted_pool, S
   SQLSetConfigMode(ODBC_BOTH_DSN);
   SQLGetPrivateProfileString("ODBC Connection Pooling", "Retry Wait", "", wait, sizeof wait, "odbcinst.ini");
   long seconds = wait[0] != '\0' ? std::strtol(wait, nullptr, 10) : 0;
-  dbc->cp_retry_until = std::time(nullptr) + seconds;
+  dbc->cp_retry_until = _zolandm_now() + seconds;
   _zolandm_pool_return_conn(dbc);
   return rc;
 }

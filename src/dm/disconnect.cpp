@@ -34,6 +34,8 @@ extern "C" SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
   entry.relock();
   if (!zolandm_succeeded(rc)) return rc;
   _zolandm_dbc_release_stmts(dbc);
+  // The driver frees a connection's descriptors when it disconnects.
+  _zolandm_dbc_release_descs(dbc, false);
   dbc->state = 0;
   return ZOLANDM_OK;
 }

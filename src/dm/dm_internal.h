@@ -235,6 +235,18 @@ class zolandm_entry {
   bool busy_set_ = false;
 };
 
+// The unlocked-worker variant of the protocol on a connection or a descriptor: the worker
+// runs with the global lock released, the handle kept by its busy flag.
+template <typename Record, typename Worker>
+SQLRETURN _zolandm_unlocked_entry(void* handle, int type, Worker worker) {
+  zolandm_entry entry(handle, type);
+  if (!entry.ok()) return entry.rc();
+  entry.unlock();
+  SQLRETURN rc = worker(static_cast<Record*>(handle));
+  entry.relock();
+  return rc;
+}
+
 // Scoped global lock for entries that do not follow the ordinary protocol.
 class zolandm_global_guard {
  public:
@@ -372,11 +384,28 @@ SQLRETURN SQLNativeSql_Internal(zolandm_dbc* dbc, const void* text, SQLINTEGER t
 // Name of the dialog library opened when a driver connect must prompt.
 #define ZOLANDM_DIALOG_LIBRARY "libzolanadm.so.2"
 
-// ---- pool (switched off until pooling is built: nothing is ever found or kept) ----------
+// ---- pool ------------------------------------------------------------------------------
 
+// All four run with the global lock held by their callers.
 int _zolandm_pool_find_conn(zolandm_dbc* dbc, const char* dsn, const char* uid, const char* pwd,
                             const char* connstr);
 int _zolandm_pool_return_conn(zolandm_dbc* dbc);
+// Closes and frees an idle pool record; `before` is the record before it in the pool (null
+// for the first). The global lock is released around the driver's disconnect.
+void _zolandm_pool_drop_conn(zolandm_dbc* record, zolandm_dbc* before);
+int _zolandm_pool_sync_options(zolandm_dbc* borrower, zolandm_dbc* record);
+
+// The clock of the pool's time-outs and retry waits, in seconds. Tests put their own in
+// place of the default (time(nullptr)); null restores it.
+extern "C" {
+typedef time_t (*zolandm_clock_fn)(void);
+void _zolandm_pool_set_clock(zolandm_clock_fn clock);
+}
+time_t _zolandm_now();
+
+// Explicit descriptors of a connection whose driver connection goes away or back to the
+// pool: the records are released, and with free_in_driver the driver's descriptors too.
+void _zolandm_dbc_release_descs(zolandm_dbc* dbc, bool free_in_driver);
 
 // ---- tracing (provided by the tracing code; inert until it is built) -------------------
 
@@ -395,3 +424,30 @@ SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sq
 // Reports one manager record into the application's buffers (shared with SQLGetDiagRec).
 SQLRETURN _zolandm_report_record(const zolandm_err* rec, void* sqlstate, void* msg, SQLSMALLINT msg_max,
                                  SQLSMALLINT* msg_len, char width);
+
+// The driver's record-reading functions in its own width: its SQLError and its SQLGetDiagRec
+// (either null when missing).
+void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_diag_rec);
+// Reads one record of the driver's own into the caller's buffers, converted between the
+// caller's width and the driver's: through its SQLError (record number ignored; the driver
+// removes what it reports) or its SQLGetDiagRec for record `recno`, or, with `counter`, the
+// record after the one *counter names (the counter is advanced only when the driver is
+// asked). The result goes to *last_rc when given.
+// SQL_ERROR without a driver call when a conversion buffer cannot be had.
+SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error, SQLSMALLINT type,
+                                      SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter,
+                                      void* sqlstate, SQLINTEGER* native, void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len,
+                                      char width, SQLSMALLINT* last_rc);
+
+// ---- ODBC 3 workers shared between entries ---------------------------------------------
+
+SQLRETURN SQLAllocHandle_Internal(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output);
+SQLRETURN SQLSetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length,
+                                     char width);
+SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                     SQLINTEGER* str_len, char width);
+SQLRETURN SQLGetInfo_Internal(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
+                              SQLSMALLINT* out_len, char width);
+// The shared bodies of SQLFreeEnv and SQLFreeConnect and their SQLFreeHandle forms.
+SQLRETURN _zolandm_free_env_entry(SQLHENV henv);
+SQLRETURN _zolandm_free_connect_entry(SQLHDBC hdbc);

@@ -178,7 +178,15 @@ int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc
       drv = dbc->driver;
       reuse_connection = dbc->drv_dbc != nullptr;
     } else {
+      // The pool keys were just stored by the connect under way: they belong to the new
+      // connection, not to the driver that goes.
+      char* keys[4] = {dbc->conn_dsn, dbc->conn_uid, dbc->conn_pwd, dbc->conn_string};
+      dbc->conn_dsn = dbc->conn_uid = dbc->conn_pwd = dbc->conn_string = nullptr;
       _zolandm_driver_release(dbc, 3);
+      dbc->conn_dsn = keys[0];
+      dbc->conn_uid = keys[1];
+      dbc->conn_pwd = keys[2];
+      dbc->conn_string = keys[3];
     }
   }
 

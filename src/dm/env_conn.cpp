@@ -65,13 +65,14 @@ extern "C" SQLRETURN SQL_API SQLAllocEnv(SQLHENV* out) {
 SQLRETURN SQLFreeEnv_Internal(zolandm_env* env) {
   _zolandm_diag_clear(env);
   if (env->dbcs != nullptr) return _zolandm_fail(env, ZOLANDM_E_S1010);
-  // Idle pooled connections would be dropped here; the pool keeps none yet.
+  // Without connections no pooled record is lent out: every one can be closed.
+  while (env->pool != nullptr) _zolandm_pool_drop_conn(env->pool, nullptr);
   _zolandm_env_free_drivers(env);
   env->handle_type = 0;
   return ZOLANDM_OK;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV henv) {
+SQLRETURN _zolandm_free_env_entry(SQLHENV henv) {
   zolandm_global_guard lock;
   if (!_zolandm_valid_handle(henv, ZOLANDM_ENV)) return ZOLANDM_INVALID;
   auto* env = static_cast<zolandm_env*>(henv);
@@ -83,6 +84,8 @@ extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV henv) {
   }
   return rc;
 }
+
+extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV henv) { return _zolandm_free_env_entry(henv); }
 
 SQLRETURN SQLAllocConnect_Internal(zolandm_env* env, SQLHDBC* out) {
   if (out == nullptr) return _zolandm_fail(env, ZOLANDM_E_S1009);
@@ -121,6 +124,8 @@ SQLRETURN SQLFreeConnect_Internal(zolandm_dbc* dbc) {
       break;
     }
   }
+  // Descriptors still listed went with the driver connection when it was disconnected.
+  _zolandm_dbc_release_descs(dbc, false);
   _zolandm_driver_release(dbc, 3);
   _zolandm_dbc_release_stmts(dbc);
   free_saved_attrs(dbc);
@@ -134,7 +139,7 @@ SQLRETURN SQLFreeConnect_Internal(zolandm_dbc* dbc) {
   return ZOLANDM_OK;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC hdbc) {
+SQLRETURN _zolandm_free_connect_entry(SQLHDBC hdbc) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   SQLRETURN rc = SQLFreeConnect_Internal(static_cast<zolandm_dbc*>(hdbc));
@@ -146,3 +151,5 @@ extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC hdbc) {
   }
   return rc;
 }
+
+extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC hdbc) { return _zolandm_free_connect_entry(hdbc); }

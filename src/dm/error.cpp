@@ -19,10 +19,40 @@ using DiagRecFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, void*, SQLI
 SQLRETURN ask_driver(zolandm_dbc* dbc, zolandm_stmt* stmt, void* sqlstate, SQLINTEGER* native, void* msg,
                      SQLSMALLINT msg_max, SQLSMALLINT* msg_len, char width) {
   int app_version = dbc->env != nullptr ? dbc->env->odbc_version : 2;
-  zolandm_driver* drv = dbc->driver;
-  int drv_version = drv != nullptr ? drv->drv_version : 2;
-  char driver_width = drv != nullptr && drv->unicode ? 'W' : 'A';
+  int drv_version = dbc->driver != nullptr ? dbc->driver->drv_version : 2;
+  void* f_error;
+  void* f_diag;
+  _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
+  bool use_error = (app_version == 2 && drv_version == 2) || (app_version == 2 && f_error != nullptr) ||
+                   f_diag == nullptr;
+  SQLSMALLINT type = stmt != nullptr ? SQLSMALLINT(SQL_HANDLE_STMT) : SQLSMALLINT(SQL_HANDLE_DBC);
+  SQLHANDLE handle = stmt != nullptr ? stmt->drv_stmt : dbc->drv_dbc;
+  if (use_error && f_error == nullptr) return ZOLANDM_NO_DATA;
+  uint16_t* count = stmt != nullptr ? &stmt->diag_read_count : &dbc->diag_read_count;
+  return _zolandm_read_driver_record(dbc, use_error ? f_error : f_diag, use_error, type, handle, 0,
+                                     use_error ? nullptr : count, sqlstate, native, msg, msg_max, msg_len, width,
+                                     nullptr);
+}
 
+}  // namespace
+
+void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_diag_rec) {
+  if (dbc->driver != nullptr && dbc->driver->unicode) {
+    *f_error = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLErrorW);
+    *f_diag_rec = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLGetDiagRecW);
+    return;
+  }
+  *f_error = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLError, ZOLANDM_FN_SQLError, ZOLANDM_FN_SQLErrorA);
+  *f_diag_rec = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetDiagRec, ZOLANDM_FN_SQLGetDiagRec,
+                                            ZOLANDM_FN_SQLGetDiagRecA);
+}
+
+SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error, SQLSMALLINT type,
+                                      SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter, void* sqlstate,
+                                      SQLINTEGER* native, void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len,
+                                      char width, SQLSMALLINT* last_rc) {
+  zolandm_driver* drv = dbc->driver;
+  char driver_width = drv != nullptr && drv->unicode ? 'W' : 'A';
   void* drv_msg = msg;
   void* drv_state = sqlstate;
   SQLWCHAR local_state[6] = {0, 0, 0, 0, 0, 0};
@@ -38,36 +68,16 @@ SQLRETURN ask_driver(zolandm_dbc* dbc, zolandm_stmt* stmt, void* sqlstate, SQLIN
     drv_state = sqlstate != nullptr ? local_state : nullptr;
   }
 
-  void* f_error;
-  void* f_diag;
-  if (driver_width == 'W') {
-    f_error = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLErrorW);
-    f_diag = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLGetDiagRecW);
-  } else {
-    f_error = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLError);
-    if (f_error == nullptr) f_error = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLErrorA);
-    f_diag = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLGetDiagRec);
-    if (f_diag == nullptr) f_diag = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLGetDiagRecA);
-  }
-  bool use_error = (app_version == 2 && drv_version == 2) || (app_version == 2 && f_error != nullptr) ||
-                   f_diag == nullptr;
-
   SQLRETURN rc;
-  if (use_error) {
-    if (f_error == nullptr) {
-      std::free(tmp);
-      return ZOLANDM_NO_DATA;
-    }
-    rc = _zolandm_call<ErrorFn>(drv, nullptr, f_error, SQLHENV(nullptr), stmt != nullptr ? SQLHDBC(nullptr) : dbc->drv_dbc,
-                                stmt != nullptr ? stmt->drv_stmt : SQLHSTMT(nullptr), drv_state, native, drv_msg,
-                                msg_max, msg_len);
+  if (via_error) {
+    rc = _zolandm_call<ErrorFn>(drv, last_rc, f, SQLHENV(nullptr),
+                                type == SQL_HANDLE_DBC ? SQLHDBC(drv_handle) : SQLHDBC(nullptr),
+                                type == SQL_HANDLE_STMT ? SQLHSTMT(drv_handle) : SQLHSTMT(nullptr), drv_state, native,
+                                drv_msg, msg_max, msg_len);
   } else {
-    uint16_t& count = stmt != nullptr ? stmt->diag_read_count : dbc->diag_read_count;
-    ++count;
-    SQLSMALLINT type = stmt != nullptr ? SQLSMALLINT(SQL_HANDLE_STMT) : SQLSMALLINT(SQL_HANDLE_DBC);
-    SQLHANDLE handle = stmt != nullptr ? stmt->drv_stmt : dbc->drv_dbc;
-    rc = _zolandm_call<DiagRecFn>(drv, nullptr, f_diag, type, handle, SQLSMALLINT(count), drv_state, native, drv_msg,
-                                  msg_max, msg_len);
+    if (counter != nullptr) recno = static_cast<SQLSMALLINT>(++*counter);
+    rc = _zolandm_call<DiagRecFn>(drv, last_rc, f, type, drv_handle, recno, drv_state, native, drv_msg, msg_max,
+                                  msg_len);
   }
 
   if (width != driver_width && zolandm_succeeded(rc)) {
@@ -91,8 +101,6 @@ SQLRETURN ask_driver(zolandm_dbc* dbc, zolandm_stmt* stmt, void* sqlstate, SQLIN
   std::free(tmp);
   return rc;
 }
-
-}  // namespace
 
 SQLRETURN _zolandm_report_record(const zolandm_err* rec, void* sqlstate, void* msg, SQLSMALLINT msg_max,
                                  SQLSMALLINT* msg_len, char width) {

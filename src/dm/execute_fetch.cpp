@@ -540,7 +540,7 @@ extern "C" SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQL
 
 // ---- fetching ------------------------------------------------------------------------------------
 
-SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt) {
+SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
   int pend = pending_check(stmt, ZOLANDM_FN_SQLFetch);
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
@@ -555,9 +555,14 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt) {
   if (_zolandm_drv_version(dbc) == 2 && _zolandm_app_version(dbc) == 3) {
     ext = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLExtendedFetch);
   }
+  if (rows != nullptr) *rows = 0;
   if (ext != nullptr) {
+    // The driver always gets somewhere to count the rows, also when the application gave none.
+    SQLULEN own_count = 0;
+    auto* count = stmt->rows_fetched_ptr != nullptr ? static_cast<SQLULEN*>(stmt->rows_fetched_ptr) : &own_count;
     rc = _zolandm_call<ExtendedFetchFn>(dbc->driver, &stmt->last_rc, ext, stmt->drv_stmt, SQLUSMALLINT(SQL_FETCH_NEXT),
-                                        SQLLEN(0), static_cast<SQLULEN*>(stmt->rows_fetched_ptr), stmt->row_status_ptr);
+                                        SQLLEN(0), count, stmt->row_status_ptr);
+    if (rows != nullptr && zolandm_succeeded(rc)) *rows = *count;
   } else {
     void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLFetch);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -580,16 +585,29 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt) {
 
 extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
-    SQLRETURN rc = SQLFetch_Internal(stmt);
-    if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) _zolandm_boundcol_widen_rows(stmt, 1, nullptr);
+    SQLULEN rows = 0;
+    SQLRETURN rc = SQLFetch_Internal(stmt, &rows);
+    if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) {
+      zolandm_dbc* dbc = stmt->dbc;
+      if (rows > 0) {
+        // Emulated through SQLExtendedFetch: the rows it filled.
+        int64_t n = rows > static_cast<SQLULEN>(stmt->rowset_size) ? stmt->rowset_size : static_cast<int64_t>(rows);
+        _zolandm_boundcol_widen_rows(stmt, n, stmt->row_status_ptr);
+      } else if (_zolandm_app_version(dbc) == 3 && _zolandm_drv_version(dbc) == 3) {
+        // An ODBC 3 driver fetches its row array size.
+        _zolandm_boundcol_widen_fetched(stmt);
+      } else {
+        _zolandm_boundcol_widen_rows(stmt, 1, nullptr);
+      }
+    }
     return rc;
   });
 }
 
 SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
-                                    SQLUSMALLINT* row_status) {
+                                    SQLUSMALLINT* row_status, int id) {
   if (orientation < 1 || orientation > 8) return _zolandm_fail(stmt, ZOLANDM_E_S1106);
-  int pend = pending_check(stmt, ZOLANDM_FN_SQLExtendedFetch);
+  int pend = pending_check(stmt, id);
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
@@ -601,10 +619,10 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   reset_getdata(stmt);
   SQLRETURN rc = _zolandm_call<ExtendedFetchFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
                                                 orientation, offset, row_count, row_status);
-  if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExtendedFetch, rc, false, true)) return rc;
+  if (pend == 1 && !_zolandm_async_complete(stmt, id, rc, false, true)) return rc;
   if (stmt->state == 4 || stmt->state == 6) {
     if (rc == SQL_STILL_EXECUTING) {
-      stmt->async_func = ZOLANDM_FN_SQLExtendedFetch;
+      stmt->async_func = id;
     } else if (zolandm_succeeded(rc) || rc == ZOLANDM_NO_DATA) {
       stmt->state = 6;
       stmt->cursor_state = 4;

@@ -373,6 +373,11 @@ SQLRETURN get_info_entry(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLI
 
 }  // namespace
 
+SQLRETURN SQLGetInfo_Internal(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
+                              SQLSMALLINT* out_len, char width) {
+  return get_info(dbc, type, buf, len, out_len, width);
+}
+
 extern "C" SQLRETURN SQL_API SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                                             SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, datasources_worker, dir, n, nm, nl, d, dm, dl);

@@ -330,8 +330,10 @@ extern "C" SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concur
     zolandm_dbc* dbc = stmt->dbc;
     void* sso = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLSetScrollOptions);
     if (sso != nullptr && !(_zolandm_app_version(dbc) == 3 && _zolandm_drv_version(dbc) == 3)) {
-      return _zolandm_call<SetScrollOptionsFn>(dbc->driver, &stmt->last_rc, sso, stmt->drv_stmt, concurrency, keyset,
-                                               rowset);
+      SQLRETURN rc = _zolandm_call<SetScrollOptionsFn>(dbc->driver, &stmt->last_rc, sso, stmt->drv_stmt, concurrency,
+                                                       keyset, rowset);
+      if (zolandm_succeeded(rc) && !_zolandm_stmt_rowset_changed(stmt, rowset)) return ZOLANDM_ERROR;
+      return rc;
     }
     void* ssa = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLSetStmtAttr);
     void* gi = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLGetInfo);
@@ -367,6 +369,7 @@ extern "C" SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concur
                                         reinterpret_cast<SQLPOINTER>(s.value), SQLINTEGER(0));
       if (rc != ZOLANDM_OK) return rc;
     }
+    if (!_zolandm_stmt_rowset_changed(stmt, rowset)) return ZOLANDM_ERROR;
     return rc;
   });
 }

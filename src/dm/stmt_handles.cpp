@@ -80,6 +80,51 @@ bool numeric_option(unsigned option) { return option <= 8 || (option >= 10 && op
 
 bool cursor_option(unsigned option) { return option == 6 || option == 7 || option == 10 || option == 12; }
 
+// An ODBC 2 statement option with an ODBC 3 attribute of the same number and meaning.
+bool has_attribute_twin(unsigned option) { return option <= 12 || option == 14; }
+
+// Whether the driver's first record of the statement says "not capable" of the call it
+// just refused.
+bool refused_as_not_capable(zolandm_stmt* stmt) {
+  zolandm_dbc* dbc = stmt->dbc;
+  void* f_error;
+  void* f_diag;
+  _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
+  // Only a reader that leaves the record in place: the application may still want it.
+  if (f_diag == nullptr) return false;
+  char state[6] = "";
+  SQLRETURN rc = _zolandm_read_driver_record(dbc, f_diag, false, SQL_HANDLE_STMT, stmt->drv_stmt, 1, nullptr, state,
+                                             nullptr, nullptr, 0, nullptr, 'A', nullptr);
+  if (!zolandm_succeeded(rc)) return false;
+  return std::strcmp(state, "IM001") == 0 || std::strcmp(state, "HYC00") == 0 || std::strcmp(state, "S1C00") == 0;
+}
+
+// An ODBC 3 driver that refused an ODBC 2 option call as "not capable" may still take the
+// same setting as an attribute: the attribute function to retry with, or null.
+void* retry_entry(zolandm_stmt* stmt, SQLUSMALLINT option, SQLRETURN rc, int plain_id, int w_id, int a_id) {
+  zolandm_dbc* dbc = stmt->dbc;
+  if (rc != ZOLANDM_ERROR || !has_attribute_twin(option) || _zolandm_drv_version(dbc) != 3) return nullptr;
+  void* f = _zolandm_driver_entry_width(dbc, plain_id, w_id, a_id);
+  if (f == nullptr || !refused_as_not_capable(stmt)) return nullptr;
+  return f;
+}
+
+// After a retry that succeeded outright, whatever the driver still holds on the statement is
+// the refusal it was retried for (a driver need not clear its records at the next call):
+// read away through its SQLError, which removes each record it reports.
+void drop_refusal(zolandm_stmt* stmt) {
+  zolandm_dbc* dbc = stmt->dbc;
+  void* f_error;
+  void* f_diag;
+  _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
+  if (f_error == nullptr) return;
+  for (int i = 0; i < 64; ++i) {
+    SQLRETURN rc = _zolandm_read_driver_record(dbc, f_error, true, SQL_HANDLE_STMT, stmt->drv_stmt, 0, nullptr,
+                                               nullptr, nullptr, nullptr, 0, nullptr, 'A', nullptr);
+    if (!zolandm_succeeded(rc)) break;
+  }
+}
+
 }  // namespace
 
 // ---- allocation -------------------------------------------------------------------------
@@ -216,7 +261,7 @@ SQLRETURN SQLFreeStmt_Internal(zolandm_stmt* stmt, SQLUSMALLINT option) {
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
+SQLRETURN _zolandm_free_stmt_entry(SQLHSTMT hstmt, SQLUSMALLINT option) {
   zolandm_entry entry(hstmt, ZOLANDM_STMT);
   if (!entry.ok()) return entry.rc();
   auto* stmt = static_cast<zolandm_stmt*>(hstmt);
@@ -230,6 +275,10 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
   return rc;
 }
 
+extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
+  return _zolandm_free_stmt_entry(hstmt, option);
+}
+
 // ---- statement options ---------------------------------------------------------------------
 
 SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLPOINTER value) {
@@ -241,13 +290,20 @@ SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
   bool odbc3 = false;
   void* f = _zolandm_choose_2_or_3(dbc, ZOLANDM_FN_SQLGetStmtOption, ZOLANDM_FN_SQLGetStmtAttr, &odbc3);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
+  SQLINTEGER len = numeric_option(option) ? 0 : 256;
   if (odbc3) {
     if (odbc3_only_attr(option)) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-    SQLINTEGER len = numeric_option(option) ? 0 : 256;
     return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLINTEGER(option), value,
                                         len, static_cast<SQLINTEGER*>(nullptr));
   }
-  return _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, option, value);
+  SQLRETURN rc = _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, option, value);
+  if (void* attr = retry_entry(stmt, option, rc, ZOLANDM_FN_SQLGetStmtAttr, ZOLANDM_FN_SQLGetStmtAttrW,
+                               ZOLANDM_FN_SQLGetStmtAttrA)) {
+    rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, attr, stmt->drv_stmt, SQLINTEGER(option), value,
+                                      len, static_cast<SQLINTEGER*>(nullptr));
+    if (rc == ZOLANDM_OK) drop_refusal(stmt);
+  }
+  return rc;
 }
 
 SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLULEN value) {
@@ -279,18 +335,17 @@ SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
                                       reinterpret_cast<SQLPOINTER>(value), len);
   } else {
     rc = _zolandm_call<SetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, option, value);
+    if (void* attr = retry_entry(stmt, option, rc, ZOLANDM_FN_SQLSetStmtAttr, ZOLANDM_FN_SQLSetStmtAttrW,
+                                 ZOLANDM_FN_SQLSetStmtAttrA)) {
+      rc = _zolandm_call<SetStmtAttrFn>(dbc->driver, &stmt->last_rc, attr, stmt->drv_stmt, SQLINTEGER(option),
+                                        reinterpret_cast<SQLPOINTER>(value), SQLINTEGER(0));
+      if (rc == ZOLANDM_OK) drop_refusal(stmt);
+    }
   }
   if (!zolandm_succeeded(rc)) return rc;
   if (option == SQL_ROWSET_SIZE || option == 27) {
-    stmt->rowset_size = static_cast<int>(value > INT_MAX ? INT_MAX : value);
-    if (rc == ZOLANDM_OK_INFO && option == SQL_ROWSET_SIZE) {
-      SQLULEN got = 0;
-      SQLSMALLINT saved = stmt->last_rc;
-      if (SQLGetStmtOption_Internal(stmt, SQL_ROWSET_SIZE, &got) == ZOLANDM_OK && got > 0) {
-        stmt->rowset_size = static_cast<int>(got > INT_MAX ? INT_MAX : got);
-      }
-      stmt->last_rc = saved;
-    }
+    SQLULEN rows = rc == ZOLANDM_OK_INFO && option == SQL_ROWSET_SIZE ? _zolandm_stmt_read_rowset(stmt, value) : value;
+    if (!_zolandm_stmt_rowset_changed(stmt, rows)) return ZOLANDM_ERROR;
   } else if (option == SQL_BIND_TYPE) {
     stmt->bind_type = static_cast<int>(value > INT_MAX ? INT_MAX : value);
   } else if (option == 18) {  // SQL_ATTR_PARAM_BIND_TYPE
@@ -583,3 +638,64 @@ void _zolandm_boundcol_widen_rows(zolandm_stmt* stmt, int64_t rows, const SQLUSM
 }
 
 void _zolandm_boundcol_widen(zolandm_stmt* stmt) { _zolandm_boundcol_widen_rows(stmt, stmt->rowset_size, nullptr); }
+
+// ---- rowset size ------------------------------------------------------------------------------
+
+bool _zolandm_stmt_rowset_changed(zolandm_stmt* stmt, SQLULEN rows) {
+  if (rows == 0) rows = 1;
+  int n = rows > static_cast<SQLULEN>(INT_MAX) ? INT_MAX : static_cast<int>(rows);
+  stmt->rowset_size = n;
+  // An ODBC 2 driver has one rowset size for both names.
+  if (_zolandm_drv_version(stmt->dbc) != 3) stmt->row_array_size = n;
+  if (!stmt->row_status_owned) return true;
+  // Four bytes per row, as many as the driver may fill.
+  auto* array = static_cast<SQLUSMALLINT*>(_zolandm_calloc(static_cast<size_t>(n), 4));
+  std::free(stmt->row_status_ptr);
+  stmt->row_status_ptr = array;
+  if (array == nullptr) {
+    stmt->row_status_owned = 0;
+    _zolandm_diag_add(stmt, ZOLANDM_E_HY001);
+    return false;
+  }
+  return true;
+}
+
+SQLULEN _zolandm_stmt_read_rowset(zolandm_stmt* stmt, SQLULEN fallback) {
+  zolandm_dbc* dbc = stmt->dbc;
+  SQLSMALLINT saved = stmt->last_rc;
+  SQLULEN got = 0;
+  SQLRETURN rc = ZOLANDM_ERROR;
+  bool odbc3 = false;
+  void* f = _zolandm_choose_2_or_3(dbc, ZOLANDM_FN_SQLGetStmtOption, ZOLANDM_FN_SQLGetStmtAttr, &odbc3);
+  if (f != nullptr && odbc3) {
+    rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLINTEGER(SQL_ROWSET_SIZE),
+                                      static_cast<SQLPOINTER>(&got), SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
+  } else if (f != nullptr) {
+    rc = _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLUSMALLINT(SQL_ROWSET_SIZE),
+                                        static_cast<SQLPOINTER>(&got));
+  }
+  stmt->last_rc = saved;
+  return rc == ZOLANDM_OK && got > 0 ? got : fallback;
+}
+
+void _zolandm_boundcol_widen_fetched(zolandm_stmt* stmt) {
+  zolandm_dbc* dbc = stmt->dbc;
+  SQLULEN size = static_cast<SQLULEN>(stmt->rowset_size);
+  SQLULEN* fetched = nullptr;
+  SQLUSMALLINT* status = nullptr;
+  SQLSMALLINT saved = stmt->last_rc;
+  if (void* get = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetStmtAttr, ZOLANDM_FN_SQLGetStmtAttrW,
+                                              ZOLANDM_FN_SQLGetStmtAttrA)) {
+    auto ask = [&](SQLINTEGER attr, void* out) {
+      return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt, attr, out, SQLINTEGER(0),
+                                          static_cast<SQLINTEGER*>(nullptr));
+    };
+    SQLULEN array_size = 0;
+    if (ask(SQL_ATTR_ROW_ARRAY_SIZE, &array_size) == ZOLANDM_OK && array_size > 0) size = array_size;
+    if (ask(SQL_ATTR_ROWS_FETCHED_PTR, static_cast<void*>(&fetched)) != ZOLANDM_OK) fetched = nullptr;
+    if (ask(SQL_ATTR_ROW_STATUS_PTR, static_cast<void*>(&status)) != ZOLANDM_OK) status = nullptr;
+  }
+  stmt->last_rc = saved;
+  SQLULEN rows = fetched != nullptr && *fetched < size ? *fetched : size;
+  _zolandm_boundcol_widen_rows(stmt, static_cast<int64_t>(rows > INT64_MAX ? INT64_MAX : rows), status);
+}

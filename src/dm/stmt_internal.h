@@ -84,12 +84,36 @@ SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
 SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLPOINTER value);
 SQLRETURN SQLNumResultCols_Internal(zolandm_stmt* stmt, SQLSMALLINT* count);
 SQLRETURN SQLExecDirect_Internal(zolandm_stmt* stmt, const void* text, SQLINTEGER length, char width);
-SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt);
+// *rows (when given) receives the number of rows the fetch filled, when known (else
+// the rowset size).
+SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows = nullptr);
+// `id` is the function the call is made for: SQLExtendedFetch, or SQLFetchScroll when it
+// emulates that call (its pending call is recorded and completed under that id).
 SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation, SQLLEN offset,
-                                    SQLULEN* row_count, SQLUSMALLINT* row_status);
+                                    SQLULEN* row_count, SQLUSMALLINT* row_status,
+                                    int id = ZOLANDM_FN_SQLExtendedFetch);
 SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation,
                              SQLUSMALLINT lock_type);
 void _zolandm_stmt_result_state(zolandm_stmt* stmt);
+SQLRETURN SQLGetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                  SQLINTEGER* str_len);
+SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len);
+// SQLFreeStmt's entry body, shared with SQLFreeHandle.
+SQLRETURN _zolandm_free_stmt_entry(SQLHSTMT hstmt, SQLUSMALLINT option);
+
+// ---- rowset size -----------------------------------------------------------------------------
+
+// The driver accepted a new rowset size (by either name, through an option or an attribute):
+// records it and keeps the manager's own row-status array as long as the rowset, so an ODBC 2
+// driver never writes past it. "HY001" (false) when the array cannot be had; the statement
+// then has none.
+bool _zolandm_stmt_rowset_changed(zolandm_stmt* stmt, SQLULEN rows);
+// The rowset size the driver reports, asked without a diagnostic of the manager's own;
+// `fallback` when it cannot be read. last_rc keeps its value.
+SQLULEN _zolandm_stmt_read_rowset(zolandm_stmt* stmt, SQLULEN fallback);
+// Widens the wide-bound columns after a fetch of an ODBC 3 driver that filled a row array the
+// manager does not hold: the driver's rows-fetched count or row statuses bound the pass.
+void _zolandm_boundcol_widen_fetched(zolandm_stmt* stmt);
 
 // ---- entry helper ----------------------------------------------------------------------------
 

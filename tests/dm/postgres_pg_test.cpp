@@ -31,8 +31,7 @@ class Postgres : public DmTest {
     DmTest::SetUp();
   }
   std::string server_keys() const {
-    return "Servername=127.0.0.1;Port=" + env_or("SQLGATE_PG_PORT", "5432") + ";Database=" +
-           env_or("SQLGATE_PG_DB", "postgres") + ";Username=" + env_or("SQLGATE_PG_USER", "postgres") + ";Password=";
+    return pg_server_keys();
   }
   zolandm_dbc* conn() const { return static_cast<zolandm_dbc*>(dbc); }
 };

@@ -15,20 +15,13 @@ using namespace stmttest;
 
 using test_support::kPgDriver;
 
-std::string env_or(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v != nullptr ? v : fallback;
-}
-
 class Postgres : public StmtTest {
  protected:
   void SetUp() override {
     if (std::getenv("SQLGATE_PG_PORT") == nullptr) GTEST_SKIP() << "SQLGATE_PG_PORT is not set";
     if (access(kPgDriver, R_OK) != 0) GTEST_SKIP() << "PostgreSQL ODBC driver not installed";
     open_env(2);
-    std::string in = std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" +
-                     env_or("SQLGATE_PG_PORT", "5432") + ";Database=" + env_or("SQLGATE_PG_DB", "postgres") +
-                     ";Username=" + env_or("SQLGATE_PG_USER", "postgres") + ";Password=";
+    std::string in = std::string("DRIVER=") + kPgDriver + ";" + dmtest::pg_server_keys();
     SQLRETURN rc = SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) << rc;
     ASSERT_EQ(SQLAllocStmt(dbc, &stmt), SQL_SUCCESS);

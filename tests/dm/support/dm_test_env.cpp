@@ -123,6 +123,15 @@ std::vector<std::string> states(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wi
   return out;
 }
 
+std::string pg_server_keys() {
+  auto env_or = [](const char* name, const char* fallback) {
+    const char* v = std::getenv(name);
+    return std::string(v != nullptr ? v : fallback);
+  };
+  return "Servername=127.0.0.1;Port=" + env_or("SQLGATE_PG_PORT", "5432") + ";Database=" +
+         env_or("SQLGATE_PG_DB", "postgres") + ";Username=" + env_or("SQLGATE_PG_USER", "postgres") + ";Password=";
+}
+
 std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 std::string N(const std::wstring& s) {

@@ -61,6 +61,10 @@ std::vector<Diag> errors(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wide = fa
 // The SQLSTATEs of errors(), in order.
 std::vector<std::string> states(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, bool wide = false);
 
+// The server keys of a connection string to the tests' PostgreSQL server (SQLGATE_PG_PORT,
+// SQLGATE_PG_DB, SQLGATE_PG_USER): "Servername=127.0.0.1;Port=...;Database=...;Username=...;Password=".
+std::string pg_server_keys();
+
 // A narrow string argument as the ODBC API spells it.
 inline SQLCHAR* U(const char* s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s)); }
 inline SQLCHAR* U(const std::string& s) { return U(s.c_str()); }
