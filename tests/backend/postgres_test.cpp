@@ -189,10 +189,12 @@ TEST_F(BackendPostgres, UnderDeclaredAndUnknownSizes) {
 
 // Ending a connection with uncommitted work rolls it back; no lock is left.
 TEST_F(BackendPostgres, EndingAConnectionInsideATransactionRollsBack) {
-  f_noautocommit = 1;
+  AgentOptions noAutocommit{};
+  noAutocommit.f_noautocommit = 1;
+  ODBC_SetAgentOptions(&noAutocommit);
   handle_t writer = 0;
   errcode_t e = Connect(PgConnStr(), &writer);
-  f_noautocommit = 0;
+  ODBC_SetAgentOptions(nullptr);
   ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
   ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (1)", writer), ER_SUCCESS);
   ASSERT_EQ(ODBC_EndConnect(writer), ER_SUCCESS);

@@ -769,10 +769,12 @@ TEST_F(BackendSqlite, EndingAConnectionInsideATransactionRollsBack) {
   ASSERT_EQ(Exec("CREATE TABLE tx (i INTEGER)"), ER_SUCCESS);
   for (bool endServer : {false, true}) {
     SCOPED_TRACE(endServer ? "end server" : "end connection");
-    f_noautocommit = 1;
+    AgentOptions noAutocommit{};
+    noAutocommit.f_noautocommit = 1;
+    ODBC_SetAgentOptions(&noAutocommit);
     handle_t writer = 0;
     errcode_t e = Connect(ConnStr(), &writer);
-    f_noautocommit = 0;
+    ODBC_SetAgentOptions(nullptr);
     ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
     ASSERT_EQ(Exec("INSERT INTO tx VALUES (1)", writer), ER_SUCCESS);
     if (endServer) {
