@@ -6,7 +6,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev openssl gettext bison flex
   libsqliteodbc libsqlite3-dev sqlite3
-  odbc-postgresql postgresql
+  odbc-postgresql odbc-mariadb postgresql
   libtirpc-dev rpcsvc-proto
   clang libclang-rt-14-dev
   procps iproute2
