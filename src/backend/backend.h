@@ -207,6 +207,7 @@ void FreeDriverCaps(_Connect* pConn);
 int GetCap(const _Connect* pConn, int index);
 int ODBC_ShutdownProc(int sig);
 int ExecuteSQLstatementsFromFile(_Connect* pConn, const char* path);
+void FillTypeInfoCache(_Connect* pConn, handle_t hConnect);
 // Ends every cursor of a connection (their handles become invalid).
 void EndConnectCursors(_Connect* pConn);
 
