@@ -249,6 +249,7 @@ errcode_t ODBC_Cancel(handle_t hCursor);
 errcode_t ExecuteComplete(_Cursor* pCurs);
 int SetIdentityInsertStmt(_Cursor* pCurs);
 int CursorHasLongColumn(const _Cursor* pCurs);
+bool IsDeferredColumn(const _Cursor* pCurs, const Coldesc& d);
 void CursorFreeParamInds(_Cursor* pCurs);
 
 // Catalog calls.
