@@ -9,6 +9,7 @@
 
 #include "backend/errors.h"
 #include "backend/sccl.h"
+#include "backend/sql_type_map.h"
 #include "drv_ops.h"
 #include "sql.h"
 #include "sqlext.h"
