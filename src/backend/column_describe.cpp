@@ -9,7 +9,6 @@
 
 #include "backend/backend.h"
 #include "sqlucode.h"
-#include "util/options.h"
 #include "util/unicode.h"
 
 namespace {
@@ -74,7 +73,7 @@ errcode_t GetColdesc(_Cursor* pc) {
     return ER_SUCCESS;
   }
   Coldesc* cd = AllocColdesc(uns16(n));
-  if (!cd) terminate(1);
+  if (!cd) return ER_NO_MEMORY;
   int maxVarchar = GetCap(c, CAP_MAX_VARCHAR);
   const precision_t charBytes = NarrowCharBytes();
   for (SQLSMALLINT i = 0; i < n; i++) {
@@ -116,7 +115,7 @@ errcode_t GetColdesc(_Cursor* pc) {
       return e;
     }
     CutUtf8(d.label, name.c_str(), 39);
-    d.columnName = strdup(name.c_str());
+    d.columnName = strdup(name.c_str());  // null when out of memory, as for a nameless column
     d.dbType = type;
     d.sqlType = sqltype_t(type);
     precision_t prec = size > 0xFFFFFFFFull ? 0xFFFFFFFFu : precision_t(size);
@@ -197,6 +196,8 @@ errcode_t CopyDescs(const Coldesc* src, uns16 n, uns16* pCount, Coldesc** ppDesc
     if (n > 0) {
       Coldesc* d = AllocColdesc(n);
       if (!d) return ER_NO_MEMORY;
+      // Out of memory for the array fails the call; a name that cannot be
+      // copied stays null, as a driver that gives none leaves it.
       for (uns16 i = 0; i < n; i++) {
         d[i] = src[i];
         d[i].qualifierName = src[i].qualifierName ? strdup(src[i].qualifierName) : nullptr;

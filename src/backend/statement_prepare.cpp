@@ -7,7 +7,6 @@
 #include "backend/backend.h"
 #include "backend/keywords.h"
 #include "util/log.h"
-#include "util/options.h"
 #include "util/unicode.h"
 #include "sql/param_analysis.h"
 
@@ -62,12 +61,13 @@ errcode_t ODBC_Prepare(handle_t hCursor, char* sql) {
   e = CheckStmtErrors(pc, c->unicode ? "SQLPrepareW" : "SQLPrepare", r);
   if (e != ER_SUCCESS) return e == ER_GENERAL_ERROR ? ER_SYNTAXIS : e;
 
-  bool numParams = GetCap(c, CAP_NUMPARAMS);
-  if (numParams) {
-    SQLSMALLINT n = 0;
+  // Without the driver's count the statement has no parameter descriptions.
+  SQLSMALLINT n = 0;
+  if (GetCap(c, CAP_NUMPARAMS)) {
     e = CheckStmtErrors(pc, "SQLNumParams", SQLNumParams(pc->hStmt, &n));
     if (e != ER_SUCCESS) return e;
-    pc->request.numInput = uns16(n < 0 ? 0 : n);
+    if (n < 0) n = 0;
+    pc->request.numInput = uns16(n);
     if (n > 0) pc->request.flags |= 2;
   }
   e = GetColdesc(pc);
@@ -75,10 +75,9 @@ errcode_t ODBC_Prepare(handle_t hCursor, char* sql) {
 
   pc->fetchProc = nullptr;
   pc->nPardesc = 0;
-  SQLSMALLINT n = 0;
-  if (numParams && SQLNumParams(pc->hStmt, &n) == SQL_SUCCESS && n > 0) {
+  if (n > 0) {
     Coldesc* pd = AllocColdesc(uns16(n));
-    if (!pd) terminate(1);
+    if (!pd) return ER_NO_MEMORY;
     for (SQLSMALLINT i = 0; i < n; i++) {
       Coldesc& d = pd[i];
       SQLSMALLINT type = 0, scale = 0, nullable = 0;
