@@ -90,104 +90,148 @@ uns32 PrefixLength(const char* cell, unsigned prefix, precision_t width) {
   return std::min(len, room);
 }
 
+// How the value of a client cell is found.
+enum class CellValue {
+  Fixed,         // the cell as it is
+  Widened8,      // an 8-bit value, bound as a 16-bit one from a buffer of ours
+  NulText,       // narrow text ended by a NUL within the cell
+  NulWide,       // wide text ended by a NUL within the cell
+  Counted,       // a length prefix or a long cell's length and pointer
+};
+
+// How the SQL type of a binding is chosen.
+enum class SqlKind { Given, Char, Binary, Wide };
+
+// One row per client cell type; it drives the single-row binding and the
+// column-wise arrays alike.
+struct CellBinding {
+  ctype_t type;
+  SQLSMALLINT cType;
+  CellValue value;
+  SqlKind kind;
+  SQLSMALLINT sqlType;       // SqlKind::Given: one row at a time
+  SQLSMALLINT arraySqlType;  // SqlKind::Given: as arrays
+  SQLLEN fixedLen;           // CellValue::Fixed: the indicator of one row; 0: the width
+  bool typeByWidth;          // NUL-ended text, one row: the SQL type follows the width, not the value
+};
+
+// SQL_C_LONG is 4 bytes on this platform: 32-bit cells are bound as they are.
+// REAL for 4-byte floats in arrays, FLOAT one row at a time, as clients know it.
+constexpr CellBinding kCellBindings[] = {
+    {CTYPE_CHR, SQL_C_CHAR, CellValue::NulText, SqlKind::Char, 0, 0, 0, false},
+    {CTYPE_VCHR, SQL_C_CHAR, CellValue::NulText, SqlKind::Char, 0, 0, 0, true},
+    {CTYPE_BIT1, SQL_C_SHORT, CellValue::Widened8, SqlKind::Given, SQL_SMALLINT, SQL_SMALLINT, 0, false},
+    {CTYPE_SGN8, SQL_C_SHORT, CellValue::Widened8, SqlKind::Given, SQL_SMALLINT, SQL_SMALLINT, 0, false},
+    {CTYPE_UNS8, SQL_C_SHORT, CellValue::Widened8, SqlKind::Given, SQL_SMALLINT, SQL_SMALLINT, 0, false},
+    {CTYPE_SGN16, SQL_C_SHORT, CellValue::Fixed, SqlKind::Given, SQL_SMALLINT, SQL_SMALLINT, 0, false},
+    {CTYPE_UNS16, SQL_C_USHORT, CellValue::Fixed, SqlKind::Given, SQL_SMALLINT, SQL_SMALLINT, 0, false},
+    {CTYPE_SGN32, SQL_C_LONG, CellValue::Fixed, SqlKind::Given, SQL_INTEGER, SQL_INTEGER, 4, false},
+    {CTYPE_UNS32, SQL_C_ULONG, CellValue::Fixed, SqlKind::Given, SQL_INTEGER, SQL_INTEGER, 4, false},
+    {CTYPE_FLT32, SQL_C_FLOAT, CellValue::Fixed, SqlKind::Given, SQL_FLOAT, SQL_REAL, 0, false},
+    {CTYPE_FLT64, SQL_C_DOUBLE, CellValue::Fixed, SqlKind::Given, SQL_DOUBLE, SQL_DOUBLE, 0, false},
+    {CTYPE_DATE, SQL_C_DATE, CellValue::Fixed, SqlKind::Given, SQL_DATE, SQL_DATE, 0, false},
+    {CTYPE_TIME, SQL_C_TIME, CellValue::Fixed, SqlKind::Given, SQL_TIME, SQL_TIME, 0, false},
+    {CTYPE_TIMESTAMP, SQL_C_TIMESTAMP, CellValue::Fixed, SqlKind::Given, SQL_TIMESTAMP, SQL_TIMESTAMP, 0, false},
+    {CTYPE_BIN, SQL_C_BINARY, CellValue::Fixed, SqlKind::Binary, 0, 0, 0, false},
+    {CTYPE_LCHR, SQL_C_CHAR, CellValue::Counted, SqlKind::Char, 0, 0, 0, false},
+    {CTYPE_LBIN, SQL_C_BINARY, CellValue::Counted, SqlKind::Binary, 0, 0, 0, false},
+    {CTYPE_WLCHR, SQL_C_WCHAR, CellValue::Counted, SqlKind::Wide, 0, 0, 0, false},
+    {CTYPE_VCHR8, SQL_C_CHAR, CellValue::Counted, SqlKind::Char, 0, 0, 0, false},
+    {CTYPE_VCHR16, SQL_C_CHAR, CellValue::Counted, SqlKind::Char, 0, 0, 0, false},
+    {CTYPE_VCHR32, SQL_C_CHAR, CellValue::Counted, SqlKind::Char, 0, 0, 0, false},
+    {CTYPE_VBIN8, SQL_C_BINARY, CellValue::Counted, SqlKind::Binary, 0, 0, 0, false},
+    {CTYPE_VBIN16, SQL_C_BINARY, CellValue::Counted, SqlKind::Binary, 0, 0, 0, false},
+    {CTYPE_VBIN32, SQL_C_BINARY, CellValue::Counted, SqlKind::Binary, 0, 0, 0, false},
+    {CTYPE_WCHR, SQL_C_WCHAR, CellValue::NulWide, SqlKind::Wide, 0, 0, 0, false},
+    {CTYPE_WVCHR, SQL_C_WCHAR, CellValue::NulWide, SqlKind::Wide, 0, 0, 0, true},
+    {CTYPE_WVCHR32, SQL_C_WCHAR, CellValue::Counted, SqlKind::Wide, 0, 0, 0, false},
+};
+
+// Null for a cell type that cannot be bound.
+const CellBinding* FindCellBinding(ctype_t type) {
+  for (const CellBinding& k : kCellBindings)
+    if (k.type == type) return &k;
+  return nullptr;
+}
+
+// size: bytes for text and binary kinds, characters for the wide kind.
+SQLSMALLINT SqlTypeOf(const _Connect* c, const CellBinding& k, uint64_t size, bool array) {
+  switch (k.kind) {
+    case SqlKind::Char: return CharSqlType(c, size);
+    case SqlKind::Binary: return BinSqlType(c, size);
+    case SqlKind::Wide: return WideSqlType(c, size);
+    default: return array ? k.arraySqlType : k.sqlType;
+  }
+}
+
+// A counted cell's value: where its bytes are and how many (a long cell's
+// stated length even when it has no data).
+struct CountedBytes {
+  const char* data;
+  uint64_t bytes;
+};
+
+CountedBytes CountedValue(const Coldata* col, const char* cell) {
+  if (ctype_is_long(col->cType)) {
+    c_lchr l;
+    memcpy(&l, cell, sizeof l);
+    return {l.data, uint64_t(l.length) * (col->cType == CTYPE_WLCHR ? 4 : 1)};
+  }
+  if (col->cType == CTYPE_WVCHR32) {
+    uns32 chars;
+    memcpy(&chars, cell, 4);
+    chars = std::min<uns32>(chars, col->width > 4 ? (col->width - 4) / 4 : 0);
+    return {cell + 4, uint64_t(chars) * 4};
+  }
+  unsigned prefix = ctype_prefix_size(col->cType);
+  return {cell + prefix, PrefixLength(cell, prefix, col->width)};
+}
+
 // Describes how one non-NULL cell is bound (single-row form). *pOwn receives a
 // buffer the caller keeps alive until the parameters are reset.
 errcode_t DescribeCell(const _Connect* c, const Coldata* col, int row, ParamBind* b, char** pOwn) {
+  const CellBinding* k = FindCellBinding(col->cType);
+  if (!k) return ER_DRV_NOT_CAPABLE;
   char* cell = Coldata_Cell(col, uint64_t(row));
-  unsigned prefix = ctype_prefix_size(col->cType);
-  switch (col->cType) {
-    case CTYPE_CHR: {
-      size_t len = strnlen(cell, col->width);
-      b->ind = SQLLEN(len), b->cType = SQL_C_CHAR, b->sqlType = CharSqlType(c, len), b->value = cell;
-      return ER_SUCCESS;
-    }
-    case CTYPE_BIT1:
-    case CTYPE_SGN8:
-    case CTYPE_UNS8: {
+  uint64_t size = col->width;
+  b->cType = k->cType;
+  b->value = cell;
+  switch (k->value) {
+    case CellValue::Fixed:
+      b->ind = k->fixedLen ? k->fixedLen : SQLLEN(col->width);
+      break;
+    case CellValue::Widened8: {
       char* buf = static_cast<char*>(calloc(1, 8));
       if (!buf) return ER_NO_MEMORY;
       sgn16 v = static_cast<uns8>(cell[0]);
       memcpy(buf, &v, 2);
       *pOwn = buf;
-      b->ind = 2, b->cType = SQL_C_SHORT, b->sqlType = SQL_SMALLINT, b->value = buf;
-      return ER_SUCCESS;
+      b->ind = 2, b->value = buf;
+      break;
     }
-    case CTYPE_SGN16: b->ind = col->width, b->cType = SQL_C_SHORT, b->sqlType = SQL_SMALLINT, b->value = cell; return ER_SUCCESS;
-    case CTYPE_UNS16: b->ind = col->width, b->cType = SQL_C_USHORT, b->sqlType = SQL_SMALLINT, b->value = cell; return ER_SUCCESS;
-    // SQL_C_LONG is 4 bytes on this platform: the cell is bound as it is.
-    case CTYPE_SGN32: b->ind = 4, b->cType = SQL_C_LONG, b->sqlType = SQL_INTEGER, b->value = cell; return ER_SUCCESS;
-    case CTYPE_UNS32: b->ind = 4, b->cType = SQL_C_ULONG, b->sqlType = SQL_INTEGER, b->value = cell; return ER_SUCCESS;
-    case CTYPE_FLT32: b->ind = col->width, b->cType = SQL_C_FLOAT, b->sqlType = SQL_FLOAT, b->value = cell; return ER_SUCCESS;
-    case CTYPE_FLT64: b->ind = col->width, b->cType = SQL_C_DOUBLE, b->sqlType = SQL_DOUBLE, b->value = cell; return ER_SUCCESS;
-    case CTYPE_DATE: b->ind = col->width, b->cType = SQL_C_DATE, b->sqlType = SQL_DATE, b->value = cell; return ER_SUCCESS;
-    case CTYPE_TIME: b->ind = col->width, b->cType = SQL_C_TIME, b->sqlType = SQL_TIME, b->value = cell; return ER_SUCCESS;
-    case CTYPE_TIMESTAMP: b->ind = col->width, b->cType = SQL_C_TIMESTAMP, b->sqlType = SQL_TIMESTAMP, b->value = cell; return ER_SUCCESS;
-    case CTYPE_BIN: b->ind = col->width, b->cType = SQL_C_BINARY, b->sqlType = BinSqlType(c, col->width), b->value = cell; return ER_SUCCESS;
-    case CTYPE_LCHR: {
-      c_lchr l;
-      memcpy(&l, cell, sizeof l);
-      b->ind = l.data ? SQLLEN(l.length) : 0, b->cType = SQL_C_CHAR, b->sqlType = CharSqlType(c, l.length);
-      b->value = l.data ? l.data : cell;
-      return ER_SUCCESS;
-    }
-    case CTYPE_LBIN: {
-      c_lbin l;
-      memcpy(&l, cell, sizeof l);
-      b->ind = l.data ? SQLLEN(l.length) : 0, b->cType = SQL_C_BINARY, b->sqlType = BinSqlType(c, l.length);
-      b->value = l.data ? static_cast<void*>(l.data) : cell;
-      return ER_SUCCESS;
-    }
-    case CTYPE_VCHR: {
-      size_t len = strnlen(cell, col->width);
+    case CellValue::NulText: {
       // The cell may arrive unterminated: its length is measured within the cell.
-      b->ind = SQLLEN(len), b->cType = SQL_C_CHAR;
-      b->sqlType = (col->width > 0 && uint64_t(col->width - 1) > uint64_t(std::max(0, GetCap(c, CAP_MAX_VARCHAR))))
-                       ? SQL_LONGVARCHAR
-                       : SQL_VARCHAR;
-      b->value = cell;
-      return ER_SUCCESS;
+      size_t len = strnlen(cell, col->width);
+      b->ind = SQLLEN(len);
+      size = k->typeByWidth ? (col->width > 0 ? col->width - 1 : 0) : len;
+      break;
     }
-    case CTYPE_VCHR8:
-    case CTYPE_VCHR16:
-    case CTYPE_VCHR32: {
-      uns32 len = PrefixLength(cell, prefix, col->width);
-      b->ind = len, b->cType = SQL_C_CHAR, b->sqlType = CharSqlType(c, len), b->value = cell + prefix;
-      return ER_SUCCESS;
-    }
-    case CTYPE_VBIN8:
-    case CTYPE_VBIN16:
-    case CTYPE_VBIN32: {
-      uns32 len = PrefixLength(cell, prefix, col->width);
-      b->ind = len, b->cType = SQL_C_BINARY, b->sqlType = BinSqlType(c, len), b->value = cell + prefix;
-      return ER_SUCCESS;
-    }
-    case CTYPE_WCHR: {
+    case CellValue::NulWide: {
       size_t chars = wcsnlen(reinterpret_cast<wchar_t*>(cell), col->width / 4);
-      b->ind = SQLLEN(chars * 4), b->cType = SQL_C_WCHAR, b->sqlType = WideSqlType(c, chars), b->value = cell;
-      return ER_SUCCESS;
+      b->ind = SQLLEN(chars * 4);
+      size = k->typeByWidth ? col->width / 4 : chars;
+      break;
     }
-    case CTYPE_WVCHR: {
-      size_t chars = wcsnlen(reinterpret_cast<wchar_t*>(cell), col->width / 4);
-      b->ind = SQLLEN(chars * 4), b->cType = SQL_C_WCHAR, b->sqlType = WideSqlType(c, col->width / 4), b->value = cell;
-      return ER_SUCCESS;
+    case CellValue::Counted: {
+      CountedBytes v = CountedValue(col, cell);
+      b->ind = v.data ? SQLLEN(v.bytes) : 0;
+      if (v.data) b->value = const_cast<char*>(v.data);
+      size = k->kind == SqlKind::Wide ? v.bytes / 4 : v.bytes;
+      break;
     }
-    case CTYPE_WLCHR: {
-      c_wlchr l;
-      memcpy(&l, cell, sizeof l);
-      b->ind = l.data ? SQLLEN(uint64_t(l.length) * 4) : 0, b->cType = SQL_C_WCHAR, b->sqlType = WideSqlType(c, l.length);
-      b->value = l.data ? static_cast<void*>(l.data) : cell;
-      return ER_SUCCESS;
-    }
-    case CTYPE_WVCHR32: {
-      uns32 chars;
-      memcpy(&chars, cell, 4);
-      chars = std::min<uns32>(chars, col->width > 4 ? (col->width - 4) / 4 : 0);
-      b->ind = SQLLEN(uint64_t(chars) * 4), b->cType = SQL_C_WCHAR, b->sqlType = WideSqlType(c, chars), b->value = cell + 4;
-      return ER_SUCCESS;
-    }
-    default:
-      return ER_DRV_NOT_CAPABLE;
   }
+  b->sqlType = SqlTypeOf(c, *k, size, false);
+  return ER_SUCCESS;
 }
 
 errcode_t EnsureParamInds(_Cursor* pc, uint64_t want) {
@@ -241,7 +285,7 @@ errcode_t BindAllParameters(_Cursor* pc, int rowCount, int row) {
         if (pc->rIntermBuffer && i < pc->nPardesc) {
           pc->rIntermBuffer[i] = own;
         } else {
-          // No slot to keep it in: keep the value in the indicator's neighbour instead.
+          // A parameter beyond the described ones has no slot to keep a buffer in.
           free(own);
           return ER_DRV_NOT_CAPABLE;
         }
@@ -274,27 +318,19 @@ errcode_t BindAllParametersRows(_Cursor* pc, int rowCount) {
     free(pc->rIntermBuffer[i]);
     pc->rIntermBuffer[i] = nullptr;
     SQLLEN* inds = &pc->pParamInds[uint64_t(i) * uint64_t(rowCount)];
-    SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
+    const CellBinding* k = FindCellBinding(col->cType);
+    if (!k) return ER_DRV_NOT_CAPABLE;
+    const SQLSMALLINT cType = k->cType;
+    SQLSMALLINT sqlType;
     void* base = col->values;
     SQLLEN stride = SQLLEN(col->width);
-    unsigned prefix = ctype_prefix_size(col->cType);
-    switch (col->cType) {
-      case CTYPE_CHR:
-      case CTYPE_VCHR: {
-        uint64_t longest = 0;
-        for (int r = 0; r < rowCount; r++) {
-          size_t len = strnlen(Coldata_Cell(col, r), col->width);
-          inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(len);
-          longest = std::max<uint64_t>(longest, len);
-        }
-        cType = SQL_C_CHAR;
-        sqlType = CharSqlType(c, col->width > 0 ? col->width - 1 : 0);
-        (void)longest;
+    switch (k->value) {
+      case CellValue::NulText:
+        for (int r = 0; r < rowCount; r++)
+          inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(strnlen(Coldata_Cell(col, r), col->width));
+        sqlType = SqlTypeOf(c, *k, col->width > 0 ? col->width - 1 : 0, true);
         break;
-      }
-      case CTYPE_BIT1:
-      case CTYPE_SGN8:
-      case CTYPE_UNS8: {
+      case CellValue::Widened8: {
         sgn16* buf = static_cast<sgn16*>(calloc(size_t(rowCount), sizeof(sgn16)));
         if (!buf) return ER_NO_MEMORY;
         for (int r = 0; r < rowCount; r++) {
@@ -302,69 +338,34 @@ errcode_t BindAllParametersRows(_Cursor* pc, int rowCount) {
           inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : 2;
         }
         pc->rIntermBuffer[i] = reinterpret_cast<char*>(buf);
-        base = buf, stride = 2, cType = SQL_C_SHORT, sqlType = SQL_SMALLINT;
+        base = buf, stride = 2;
+        sqlType = SqlTypeOf(c, *k, 2, true);
         break;
       }
-      case CTYPE_SGN16:
-      case CTYPE_UNS16:
-      case CTYPE_SGN32:
-      case CTYPE_UNS32:
-      case CTYPE_FLT32:
-      case CTYPE_FLT64:
-      case CTYPE_DATE:
-      case CTYPE_TIME:
-      case CTYPE_TIMESTAMP:
-      case CTYPE_BIN: {
+      case CellValue::Fixed:
         // Fixed cells are bound in place: their width is the C type's size, which
         // is the stride of column-wise parameter arrays (4 bytes for SQL_C_LONG).
-        static const struct {
-          ctype_t t;
-          SQLSMALLINT c, s;
-        } map[] = {{CTYPE_SGN16, SQL_C_SHORT, SQL_SMALLINT}, {CTYPE_UNS16, SQL_C_USHORT, SQL_SMALLINT},
-                   {CTYPE_SGN32, SQL_C_LONG, SQL_INTEGER},   {CTYPE_UNS32, SQL_C_ULONG, SQL_INTEGER},
-                   {CTYPE_FLT32, SQL_C_FLOAT, SQL_REAL},     {CTYPE_FLT64, SQL_C_DOUBLE, SQL_DOUBLE},
-                   {CTYPE_DATE, SQL_C_DATE, SQL_DATE},       {CTYPE_TIME, SQL_C_TIME, SQL_TIME},
-                   {CTYPE_TIMESTAMP, SQL_C_TIMESTAMP, SQL_TIMESTAMP}, {CTYPE_BIN, SQL_C_BINARY, SQL_VARBINARY}};
-        for (auto& m : map)
-          if (m.t == col->cType) cType = m.c, sqlType = m.s;
-        if (col->cType == CTYPE_BIN) sqlType = BinSqlType(c, col->width);
         for (int r = 0; r < rowCount; r++) inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(col->width);
+        sqlType = SqlTypeOf(c, *k, col->width, true);
         break;
-      }
-      case CTYPE_LCHR:
-      case CTYPE_LBIN:
-      case CTYPE_WLCHR:
-      case CTYPE_VCHR8:
-      case CTYPE_VCHR16:
-      case CTYPE_VCHR32:
-      case CTYPE_VBIN8:
-      case CTYPE_VBIN16:
-      case CTYPE_VBIN32:
-      case CTYPE_WVCHR32: {
-        const bool wide = col->cType == CTYPE_WLCHR || col->cType == CTYPE_WVCHR32;
-        const bool bin = col->cType == CTYPE_LBIN || (col->cType >= CTYPE_VBIN8 && col->cType <= CTYPE_VBIN32);
-        std::vector<std::pair<const char*, uint64_t>> rows(size_t(rowCount), {nullptr, 0});
+      case CellValue::NulWide:
+        for (int r = 0; r < rowCount; r++) {
+          size_t chars = wcsnlen(reinterpret_cast<const wchar_t*>(Coldata_Cell(col, r)), col->width / 4);
+          inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(chars * 4);
+        }
+        sqlType = SqlTypeOf(c, *k, col->width / 4, true);
+        break;
+      case CellValue::Counted: {
+        // Copied into an array of ours whose stride is the longest value.
+        const bool wide = k->kind == SqlKind::Wide;
+        std::vector<CountedBytes> rows(size_t(rowCount), CountedBytes{nullptr, 0});
         uint64_t longest = 0;
         for (int r = 0; r < rowCount; r++) {
           if (col->indicators[r] < 0) continue;
-          const char* cell = Coldata_Cell(col, r);
-          const char* data;
-          uint64_t bytes;
-          if (ctype_is_long(col->cType)) {
-            c_lchr l;
-            memcpy(&l, cell, sizeof l);
-            data = l.data;
-            bytes = l.data ? uint64_t(l.length) * (wide ? 4 : 1) : 0;
-          } else if (col->cType == CTYPE_WVCHR32) {
-            uns32 chars;
-            memcpy(&chars, cell, 4);
-            chars = std::min<uns32>(chars, col->width > 4 ? (col->width - 4) / 4 : 0);
-            data = cell + 4, bytes = uint64_t(chars) * 4;
-          } else {
-            data = cell + prefix, bytes = PrefixLength(cell, prefix, col->width);
-          }
-          rows[size_t(r)] = {data, bytes};
-          longest = std::max(longest, bytes);
+          CountedBytes v = CountedValue(col, Coldata_Cell(col, r));
+          if (!v.data) v.bytes = 0;
+          rows[size_t(r)] = v;
+          longest = std::max(longest, v.bytes);
         }
         if (col->cType == CTYPE_LBIN && pc->pParamInfo && i < pc->nParamInfo)
           longest = std::max<uint64_t>(longest, pc->pParamInfo[i].precision);
@@ -378,27 +379,13 @@ errcode_t BindAllParametersRows(_Cursor* pc, int rowCount) {
             inds[r] = SQL_NULL_DATA;
             continue;
           }
-          if (rows[size_t(r)].first && rows[size_t(r)].second)
-            memcpy(buf + uint64_t(r) * st, rows[size_t(r)].first, size_t(rows[size_t(r)].second));
-          inds[r] = SQLLEN(rows[size_t(r)].second);
+          if (rows[size_t(r)].data && rows[size_t(r)].bytes)
+            memcpy(buf + uint64_t(r) * st, rows[size_t(r)].data, size_t(rows[size_t(r)].bytes));
+          inds[r] = SQLLEN(rows[size_t(r)].bytes);
         }
         pc->rIntermBuffer[i] = buf;
         base = buf, stride = SQLLEN(st);
-        if (wide)
-          cType = SQL_C_WCHAR, sqlType = WideSqlType(c, longest / 4);
-        else if (bin)
-          cType = SQL_C_BINARY, sqlType = BinSqlType(c, longest);
-        else
-          cType = SQL_C_CHAR, sqlType = CharSqlType(c, longest);
-        break;
-      }
-      case CTYPE_WCHR:
-      case CTYPE_WVCHR: {
-        for (int r = 0; r < rowCount; r++) {
-          size_t chars = wcsnlen(reinterpret_cast<const wchar_t*>(Coldata_Cell(col, r)), col->width / 4);
-          inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(chars * 4);
-        }
-        cType = SQL_C_WCHAR, sqlType = WideSqlType(c, col->width / 4);
+        sqlType = SqlTypeOf(c, *k, wide ? longest / 4 : longest, true);
         break;
       }
       default:
