@@ -13,7 +13,7 @@
 
 #include "backend/sccl.h"
 
-enum { SCS_IDENT_MAX = 508 };
+constexpr size_t SCS_IDENT_MAX = 508;
 
 // Rewrites the identifier (a buffer of SCS_IDENT_MAX + 1 bytes) by the data
 // source's case rules, quoted when that keeps its meaning and canQuote is set.
