@@ -524,6 +524,12 @@ errcode_t SCs_Fetch(handle_t hCursor, uns16 DataSetSize, Dataset* pBind) {
   errcode_t rc;
   if (s.CursType == SQL_CURSOR_STATIC && DataSetSize >= 1 && s.pSnapShot && pBind) {
     rc = ER_SUCCESS;
+    // The snapshot's read closed the driver's cursor: open again means the
+    // client started a new result (execute, catalog call) without closing.
+    if ((s.f_state & SCCL_SNAPSHOT_READ) && s.ConcType != SQL_CONCUR_LOCK && (pc->flags & CURSF_OPEN)) {
+      s.f_state = uns16(s.f_state & ~SCCL_SNAPSHOT_READ);
+      SS_Close(s.pSnapShot);
+    }
     if (!(s.f_state & SCCL_SNAPSHOT_READ)) {
       rc = SS_GetRsltSet(s.pSnapShot, s.pDrv, hCursor, &s.RsltSetSize);
       if (rc == ER_SUCCESS) {

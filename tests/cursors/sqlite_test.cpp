@@ -63,6 +63,10 @@ TEST_F(EngineSqlite, StaticCursorReadsItsSnapshot) {
   ASSERT_EQ(engine.ops().close(h), ER_SUCCESS);
   ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
   EXPECT_EQ(FetchAll(h, 100).size(), 31u);
+  // Executed again without a close: the new result, not the old snapshot.
+  ASSERT_EQ(Exec(hConn2, "INSERT INTO t VALUES (100, 'later', 0)"), ER_SUCCESS);
+  ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(FetchAll(h, 100).size(), 32u);
   engine.ops().endCursor(h);
 }
 
