@@ -308,13 +308,8 @@ class AgentClient {
     return r;
   }
   errcode_t SetInt(handle_t h, uns32 code, sgn32 v) {
-    call_setdrvparameter a{};
-    a.handle = h;
-    a.opcode = code;
-    a.value.type = 2;
-    a.value.paramval_u.l = v;
     errcode_t r = ER_SUCCESS;
-    EXPECT_EQ(dbsvc_setdrvparameter(c, &a, &r), RPC_SUCCESS);
+    EXPECT_EQ(wire_client_set_int(c, h, code, v, &r), RPC_SUCCESS);
     return r;
   }
 
