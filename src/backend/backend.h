@@ -108,6 +108,7 @@ struct _Connect {
 };
 
 struct _Cursor;
+struct DAEData;
 typedef errcode_t (*fetchProc_t)(_Cursor* pCurs, Dataset* pDS);
 
 struct _Cursor {
@@ -141,6 +142,16 @@ struct _Cursor {
   SQLLEN* pParamInds;
   uns32 nParamInds;
   char** rIntermBuffer;
+  int iNextDAERow;  // data at execution: the next cell marked -2 (-2, -2: none)
+  int iNextDAECol;
+  int iDAERow;      // the cell the client is sending now
+  int iDAECol;
+  int cPutDataCalls;
+  int cDAERows;
+  DAEData* rDAEParamData;
+  uns32 cDAEParams;
+  DAEData* rDAEColData;
+  uns32 cDAECols;
   int bClntParDescs;
   Dataset* sp_RetData;
   int iGDRow;
@@ -247,6 +258,23 @@ errcode_t ODBC_MoreResults(handle_t hCursor);
 errcode_t ODBC_Cancel(handle_t hCursor);
 errcode_t ExecuteComplete(_Cursor* pCurs);
 int SetIdentityInsertStmt(_Cursor* pCurs);
+
+// Data at execution (data_at_exec.cpp).
+errcode_t ExecuteCheck4DAEParams(_Cursor* pCurs);
+// Asked by the cursor engine once a positioned update or add has stored its
+// option and column data (st_sccl.fOption, st_sccl.pdsSetPosParam).
+errcode_t SetPosCheck4DAECols(handle_t hCursor);
+errcode_t ODBC_ParamData(handle_t hCursor, sgn32* piCol, sgn32* piRow, uns16** prgfRowStatus, uns32* pnRowStatus);
+errcode_t ODBC_PutData(handle_t hCursor, ctype_t cType, indicator_t ind, char* data, precision_t len);
+// Frees both collections of a cursor and ends any dialogue.
+void DAEFreeCursor(_Cursor* pCurs);
+
+// Procedures with output parameters (out_params.cpp).
+errcode_t Check4OutParams(_Cursor* pCurs);
+errcode_t ProcExecute(_Cursor* pCurs);
+errcode_t BindProcParams(_Cursor* pCurs);
+errcode_t bindAllProcParameters(_Cursor* pCurs);
+errcode_t ProcHandleOutParams(_Cursor* pCurs);
 int CursorHasLongColumn(const _Cursor* pCurs);
 void CursorFreeParamInds(_Cursor* pCurs);
 
@@ -273,4 +301,6 @@ errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, un
 extern errcode_t (*SC_GetInfo_hook)(PSCCL pState, int infoType, sgn32* pValue);
 extern errcode_t (*scs_p_ColGetInfo_hook)(_Cursor* pCurs, uns16 iCol, ColAttrib* pAttribs,
                                           int nAttribs);
-extern errcode_t (*scs_p_SetPosComplete_hook)(_Cursor* pCurs);
+// Runs a positioned operation whose values came at execution time; fills the
+// row-status array (owned by the caller afterwards) and its length.
+extern errcode_t (*scs_p_SetPosComplete_hook)(PSCCL pState, uns16** prgfRowStatus, unsigned int* pcRows);

@@ -4,6 +4,7 @@
 // record; until it is built in front of the backend only these fields exist.
 #pragma once
 
+#include "model/dataset.h"
 #include "model/types.h"
 
 struct SSCCL {
@@ -26,6 +27,10 @@ struct SSCCL {
   int bSelectAppendKeys;
   int bDeferLongData;
   int bMultipleActiveStmtsEmul;
+  // The positioned operation in progress, kept for its completion after data
+  // at execution: its option (2 update, 4 add) and its column data.
+  uns16 fOption;
+  Dataset* pdsSetPosParam;
 };
 typedef SSCCL TSCCL;
 typedef SSCCL* PSCCL;

@@ -56,6 +56,7 @@ void FreeConnectRecord(_Connect* c) {
 // Releases a cursor record and its driver statement; the handle is unregistered.
 void DestroyCursor(_Cursor* pCurs, handle_t h) {
   UnPrepareCursor(pCurs);
+  DAEFreeCursor(pCurs);
   if (pCurs->parameters) {
     Dataset_Done(pCurs->parameters);
     free(pCurs->parameters);
