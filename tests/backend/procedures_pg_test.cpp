@@ -1,0 +1,178 @@
+// Procedures with output parameters against a PostgreSQL server through
+// psqlodbca.so: functions called with the ODBC call escape, their output
+// values handed over after the results as a one-row dataset.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "backend_fixture.h"
+#include "util/log.h"
+
+using namespace backend_test;
+
+namespace {
+
+std::string PgConnStr() {
+  const char* port = getenv("SQLGATE_PG_PORT");
+  const char* user = getenv("SQLGATE_PG_USER");
+  const char* db = getenv("SQLGATE_PG_DB");
+  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + port + ";Database=" + (db ? db : "sqlgate") +
+         ";Username=" + (user ? user : "postgres") + ";Password=";
+}
+
+// A parameter cell: its type and value ("NULL" for none).
+struct Param {
+  ctype_t type;
+  std::string value;
+};
+
+Dataset* ParamRow(const std::vector<Param>& cols) {
+  Dataset* ds = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
+  Dataset_Init(ds, uns16(cols.size()));
+  ds->nCols = uns16(cols.size());
+  for (size_t i = 0; i < cols.size(); i++) {
+    ds->col[i].cType = cols[i].type;
+    ds->col[i].width = Dataset_SizeCol(cols[i].type, 20);
+  }
+  Dataset_AllocColumns(ds, 1);
+  ds->nRows = 1;
+  for (size_t i = 0; i < cols.size(); i++) {
+    Coldata* c = &ds->col[i];
+    if (cols[i].value == "NULL") continue;
+    c->indicators[0] = 0;
+    char* cell = Coldata_Cell(c, 0);
+    switch (c->cType) {
+      case CTYPE_SGN32: {
+        sgn32 v = std::stoi(cols[i].value);
+        memcpy(cell, &v, 4);
+        break;
+      }
+      case CTYPE_SGN16: {
+        sgn16 v = sgn16(std::stoi(cols[i].value));
+        memcpy(cell, &v, 2);
+        break;
+      }
+      case CTYPE_SGN8:
+        cell[0] = char(std::stoi(cols[i].value));
+        break;
+      default:
+        strncpy(cell, cols[i].value.c_str(), c->width - 1);
+        break;
+    }
+  }
+  return ds;
+}
+
+std::string Text(const Dataset& ds, int col) {
+  const Coldata& c = ds.col[col];
+  if (c.indicators[0] == -1) return "NULL";
+  const char* cell = Coldata_Cell(&c, 0);
+  if (c.cType == CTYPE_SGN8) return std::to_string(int(static_cast<signed char>(cell[0])));
+  return CellString(ds, col, 0);
+}
+
+class ProceduresPg : public BackendSession {
+ protected:
+  handle_t hPg = 0;
+  void SetUp() override {
+    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+    BackendSession::SetUp();
+    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << ServerErrors();
+    ASSERT_EQ(Exec("CREATE OR REPLACE FUNCTION sg_proc(a integer, INOUT b varchar, OUT c numeric, OUT d integer, "
+                   "OUT e smallint, OUT f integer, OUT g smallint) AS $$ BEGIN b := b || '!'; c := a * 1.25; "
+                   "d := a * 100000; e := -a; f := NULL; g := a + 1; END $$ LANGUAGE plpgsql",
+                   hPg),
+              ER_SUCCESS)
+        << ServerErrors();
+    ASSERT_EQ(Exec("CREATE OR REPLACE FUNCTION sg_isnull(x smallint, OUT was_null integer) AS $$ "
+                   "BEGIN was_null := CASE WHEN x IS NULL THEN 1 ELSE 0 END; END $$ LANGUAGE plpgsql",
+                   hPg),
+              ER_SUCCESS);
+  }
+
+  handle_t Prepared(const char* sql) {
+    handle_t h = NewCursor(hPg);
+    EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>(sql)), ER_SUCCESS) << Errors(h);
+    return h;
+  }
+  // Executes, asks for more results until the output values are announced and
+  // takes them with a fetch of 0 rows.
+  std::vector<std::string> Outputs(handle_t h) {
+    std::vector<std::string> out;
+    errcode_t e = ODBC_Execute(h);
+    EXPECT_EQ(e, ER_SUCCESS) << Errors(h);
+    if (e != ER_SUCCESS) return out;
+    // The driver answers the call with the function's row first.
+    EXPECT_EQ(FetchAll(h, 10).size(), 1u);
+    EXPECT_EQ(ODBC_MoreResults(h), ER_HAVE_OUTPARAMS) << Errors(h);
+    Dataset ds{};
+    EXPECT_EQ(ODBC_Fetch(h, 0, &ds), ER_SUCCESS);
+    EXPECT_EQ(ds.nRows, 1);
+    for (int c = 0; ds.nRows == 1 && c < ds.nCols; c++) out.push_back(Text(ds, c));
+    Dataset_Done(&ds);
+    return out;
+  }
+};
+
+// Input, input/output and output parameters of integer, text and numeric
+// types, 32-, 16- and 8-bit integers and a NULL output; then the results end.
+TEST_F(ProceduresPg, OutputValuesAfterTheResults) {
+  handle_t h = Prepared("{call sg_proc(?, ?, ?, ?, ?, ?, ?)}");
+  ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN32, "4"}, {CTYPE_VCHR, "abc"}})), ER_SUCCESS);
+  Bindesc b[7] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1},  {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 2},
+                  {SQLTYPE_NUMERIC, CTYPE_VCHR, 10, 2, 4},   {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
+                  {SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 4},  {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
+                  {SQLTYPE_TINYINT, CTYPE_SGN8, 3, 0, 4}};
+  ASSERT_EQ(ODBC_Bind(h, 7, b), ER_SUCCESS);
+  EXPECT_EQ(Outputs(h), (std::vector<std::string>{"abc!", "5.00", "400000", "-4", "NULL", "5"}));
+  EXPECT_EQ(ODBC_MoreResults(h), ER_NO_MORE_RESULTS);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 0, &ds), ER_SUCCESS);
+  EXPECT_EQ(ds.nCols, 0);
+  Dataset_Done(&ds);
+
+  // Executed again with other inputs, the values come again.
+  ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN32, "-2"}, {CTYPE_VCHR, "NULL"}})), ER_SUCCESS);
+  EXPECT_EQ(Outputs(h), (std::vector<std::string>{"NULL", "-2.50", "-200000", "2", "NULL", "-1"}));
+  ODBC_EndCursor(h);
+}
+
+// An 8-bit NULL input stays NULL, an 8-bit value stays a value.
+TEST_F(ProceduresPg, EightBitInputKeepsNullApart) {
+  handle_t h = Prepared("{call sg_isnull(?, ?)}");
+  Bindesc b[2] = {{SQLTYPE_TINYINT, CTYPE_SGN8, 3, 0, 1}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4}};
+  ASSERT_EQ(ODBC_Bind(h, 2, b), ER_SUCCESS);
+  for (auto [in, want] : {std::pair<const char*, const char*>{"NULL", "1"}, {"3", "0"}, {"-3", "0"}}) {
+    SCOPED_TRACE(in);
+    ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN8, in}})), ER_SUCCESS);
+    EXPECT_EQ(Outputs(h), std::vector<std::string>{want});
+  }
+  ODBC_EndCursor(h);
+}
+
+// Bindings that do not match the statement's markers or the parameter
+// dataset's columns are refused before anything reaches the driver.
+TEST_F(ProceduresPg, MismatchedBindingsAnswer48) {
+  std::vector<std::string> log;
+  handle_t h = Prepared("{call sg_isnull(?, ?)}");
+  Bindesc three[3] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1},
+                      {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
+                      {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4}};
+  ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN16, "1"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Bind(h, 3, three), ER_SUCCESS);
+  EXPECT_EQ(ODBC_Execute(h), ER_MISMATCH_PARAMS);
+  EXPECT_NE(Errors(h).find("Wrong number of parameters"), std::string::npos);
+  // Two input/output parameters need two parameter columns.
+  Bindesc inOut[2] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 2}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 2}};
+  ASSERT_EQ(ODBC_Bind(h, 2, inOut), ER_SUCCESS);
+  EXPECT_EQ(ODBC_Execute(h), ER_MISMATCH_PARAMS);
+  // A direction that is none of the three.
+  Bindesc odd[2] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 3}};
+  ASSERT_EQ(ODBC_Bind(h, 2, odd), ER_SUCCESS);
+  EXPECT_EQ(ODBC_Execute(h), ER_GENERAL_ERROR);
+  ODBC_EndCursor(h);
+}
+
+}  // namespace
