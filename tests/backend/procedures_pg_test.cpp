@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "backend_fixture.h"
+#include "fixtures/support/param_rows.h"
 #include "util/log.h"
 
 using namespace backend_test;
+using test_support::ParamRows;
 
 namespace {
 
@@ -20,49 +22,6 @@ std::string PgConnStr() {
   const char* db = getenv("SQLGATE_PG_DB");
   return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + port + ";Database=" + (db ? db : "sqlgate") +
          ";Username=" + (user ? user : "postgres") + ";Password=";
-}
-
-// A parameter cell: its type and value ("NULL" for none).
-struct Param {
-  ctype_t type;
-  std::string value;
-};
-
-Dataset* ParamRow(const std::vector<Param>& cols) {
-  Dataset* ds = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
-  Dataset_Init(ds, uns16(cols.size()));
-  ds->nCols = uns16(cols.size());
-  for (size_t i = 0; i < cols.size(); i++) {
-    ds->col[i].cType = cols[i].type;
-    ds->col[i].width = Dataset_SizeCol(cols[i].type, 20);
-  }
-  Dataset_AllocColumns(ds, 1);
-  ds->nRows = 1;
-  for (size_t i = 0; i < cols.size(); i++) {
-    Coldata* c = &ds->col[i];
-    if (cols[i].value == "NULL") continue;
-    c->indicators[0] = 0;
-    char* cell = Coldata_Cell(c, 0);
-    switch (c->cType) {
-      case CTYPE_SGN32: {
-        sgn32 v = std::stoi(cols[i].value);
-        memcpy(cell, &v, 4);
-        break;
-      }
-      case CTYPE_SGN16: {
-        sgn16 v = sgn16(std::stoi(cols[i].value));
-        memcpy(cell, &v, 2);
-        break;
-      }
-      case CTYPE_SGN8:
-        cell[0] = char(std::stoi(cols[i].value));
-        break;
-      default:
-        strncpy(cell, cols[i].value.c_str(), c->width - 1);
-        break;
-    }
-  }
-  return ds;
 }
 
 std::string Text(const Dataset& ds, int col) {
@@ -120,7 +79,7 @@ class ProceduresPg : public BackendSession {
 // types, 32-, 16- and 8-bit integers and a NULL output; then the results end.
 TEST_F(ProceduresPg, OutputValuesAfterTheResults) {
   handle_t h = Prepared("{call sg_proc(?, ?, ?, ?, ?, ?, ?)}");
-  ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN32, "4"}, {CTYPE_VCHR, "abc"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR}}, {{"4", "abc"}})), ER_SUCCESS);
   Bindesc b[7] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1},  {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 2},
                   {SQLTYPE_NUMERIC, CTYPE_VCHR, 10, 2, 4},   {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
                   {SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 4},  {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
@@ -134,8 +93,14 @@ TEST_F(ProceduresPg, OutputValuesAfterTheResults) {
   Dataset_Done(&ds);
 
   // Executed again with other inputs, the values come again.
-  ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN32, "-2"}, {CTYPE_VCHR, "NULL"}})), ER_SUCCESS);
-  EXPECT_EQ(Outputs(h), (std::vector<std::string>{"NULL", "-2.50", "-200000", "2", "NULL", "-1"}));
+  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR}}, {{"-3", "NULL"}})), ER_SUCCESS);
+  EXPECT_EQ(Outputs(h), (std::vector<std::string>{"NULL", "-3.75", "-300000", "3", "NULL", "-2"}));
+
+  // A fixed-width text that fills its cell is measured within the cell.
+  Dataset* full = ParamRows({{CTYPE_SGN32}, {CTYPE_CHR, 3}}, {{"1", "abc"}});
+  static_cast<char*>(full->col[1].values)[3] = 'Z';  // the byte after the cell
+  ASSERT_EQ(ODBC_Parameters(h, full), ER_SUCCESS);
+  EXPECT_EQ(Outputs(h)[0], "abc!");
   ODBC_EndCursor(h);
 }
 
@@ -146,7 +111,7 @@ TEST_F(ProceduresPg, EightBitInputKeepsNullApart) {
   ASSERT_EQ(ODBC_Bind(h, 2, b), ER_SUCCESS);
   for (auto [in, want] : {std::pair<const char*, const char*>{"NULL", "1"}, {"3", "0"}, {"-3", "0"}}) {
     SCOPED_TRACE(in);
-    ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN8, in}})), ER_SUCCESS);
+    ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN8}}, {{in}})), ER_SUCCESS);
     EXPECT_EQ(Outputs(h), std::vector<std::string>{want});
   }
   ODBC_EndCursor(h);
@@ -160,7 +125,7 @@ TEST_F(ProceduresPg, MismatchedBindingsAnswer48) {
   Bindesc three[3] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1},
                       {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
                       {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4}};
-  ASSERT_EQ(ODBC_Parameters(h, ParamRow({{CTYPE_SGN16, "1"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN16}}, {{"1"}})), ER_SUCCESS);
   ASSERT_EQ(ODBC_Bind(h, 3, three), ER_SUCCESS);
   EXPECT_EQ(ODBC_Execute(h), ER_MISMATCH_PARAMS);
   EXPECT_NE(Errors(h).find("Wrong number of parameters"), std::string::npos);
