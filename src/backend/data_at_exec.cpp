@@ -300,7 +300,9 @@ void DAENextItemFind(const Dataset* ds, int* row, int* col) {
 }
 
 errcode_t DAEDatasetMerge(Dataset* ds, DAEData* data, uns32 cols, uns32 rows) {
-  if (!ds || !data || cols > ds->nCols || rows > uns32(std::max<sgn32>(ds->nRows, 0))) return ER_GENERAL_ERROR;
+  if (!ds || !data || cols > ds->nCols || rows > uns32(std::max<sgn32>(ds->nRows, 0)) ||
+      rows > uns32(std::max<sgn32>(ds->allocRows, 0)))
+    return ER_GENERAL_ERROR;
   for (uns32 c = 0; c < cols; c++) {
     const Coldata* col = &ds->col[c];
     if (!HasMarkedRow(col, rows)) continue;

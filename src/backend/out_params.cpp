@@ -138,9 +138,23 @@ char* ShortSlot(_Cursor* pc, uns16 i) {
   return pc->rIntermBuffer[i];
 }
 
+// Frees the return dataset; the statement's parameters, which may point into
+// it, are reset and bound again at the next execute.
+void DropReturnData(_Cursor* pc) {
+  if (!pc->sp_RetData) return;
+  SQLFreeStmt(pc->hStmt, SQL_RESET_PARAMS);
+  pc->flags |= CURSF_REBIND;
+  Dataset_Done(pc->sp_RetData);
+  free(pc->sp_RetData);
+  pc->sp_RetData = nullptr;
+}
+
 }  // namespace
 
 errcode_t Check4OutParams(_Cursor* pc) {
+  // Output values of an earlier call that were never fetched are not this
+  // execute's: a fetch of 0 rows must not hand them over.
+  DropReturnData(pc);
   pc->request.numOutput = 0;
   pc->request.numInputOutput = 0;
   pc->flags &= ~CURSF_OUTPARAMS;
@@ -195,10 +209,7 @@ errcode_t BindProcParams(_Cursor* pc) {
       logit(LOG_DEBUG, nullptr, 0, "Unexpected variable length CTYPE_xxx type: %d", int(src->cType));
     d.fetchType = GetVYRCTypeFromSQLType(b.sqlType, b.precision, &d.fetchLength, &d.display);
   }
-  if (pc->sp_RetData) {
-    Dataset_Done(pc->sp_RetData);
-    free(pc->sp_RetData);
-  }
+  DropReturnData(pc);
   pc->sp_RetData = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
   errcode_t e = pc->sp_RetData ? AllocDataset(desc, nOut, 1, pc->sp_RetData) : ER_NO_MEMORY;
   FreeColdesc(desc, nOut);
