@@ -117,6 +117,58 @@ TEST_F(ProceduresPg, EightBitInputKeepsNullApart) {
   ODBC_EndCursor(h);
 }
 
+// Output values announced but never fetched are gone after the next execute.
+TEST_F(ProceduresPg, UnfetchedOutputsGoWithTheNextExecute) {
+  handle_t h = Prepared("{call sg_isnull(?, ?)}");
+  Bindesc b[2] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4}};
+  ASSERT_EQ(ODBC_Bind(h, 2, b), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN16}}, {{"1"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  FetchAll(h, 10);
+  ASSERT_EQ(ODBC_MoreResults(h), ER_HAVE_OUTPARAMS);
+  ASSERT_EQ(ODBC_Bind(h, 0, nullptr), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT 1")), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  Dataset ds{};
+  ASSERT_EQ(ODBC_Fetch(h, 0, &ds), ER_SUCCESS);
+  EXPECT_EQ(ds.nCols, 0);
+  Dataset_Done(&ds);
+  EXPECT_EQ(FetchAll(h, 10), (std::vector<std::vector<std::string>>{{"1"}}));
+  ODBC_EndCursor(h);
+}
+
+// Output values are handed over only once announced, and only to the execute
+// that produced them.
+TEST_F(ProceduresPg, OutputValuesBelongToTheirExecute) {
+  handle_t h = Prepared("{call sg_isnull(?, ?)}");
+  Bindesc b[2] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4}};
+  ASSERT_EQ(ODBC_Bind(h, 2, b), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN16}}, {{"NULL"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  // Before more-results announces them a fetch of 0 rows takes nothing.
+  Dataset none{};
+  ASSERT_EQ(ODBC_Fetch(h, 0, &none), ER_SUCCESS);
+  EXPECT_EQ(none.nCols, 0);
+  Dataset_Done(&none);
+  EXPECT_EQ(FetchAll(h, 10).size(), 1u);
+  EXPECT_EQ(ODBC_MoreResults(h), ER_HAVE_OUTPARAMS) << Errors(h);
+
+  // Announced but never fetched: a plain statement on the same cursor does
+  // not hand them over.
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT CAST(? AS integer) + 1")), ER_SUCCESS) << Errors(h);
+  Bindesc in[1] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1}};
+  ASSERT_EQ(ODBC_Bind(h, 1, in), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN32}}, {{"41"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
+  Dataset stale{};
+  ASSERT_EQ(ODBC_Fetch(h, 0, &stale), ER_SUCCESS);
+  EXPECT_EQ(stale.nCols, 0);
+  Dataset_Done(&stale);
+  EXPECT_EQ(FetchAll(h, 10), (std::vector<std::vector<std::string>>{{"42"}}));
+  EXPECT_EQ(ODBC_MoreResults(h), ER_NO_MORE_RESULTS);
+  ODBC_EndCursor(h);
+}
+
 // Bindings that do not match the statement's markers or the parameter
 // dataset's columns are refused before anything reaches the driver.
 TEST_F(ProceduresPg, MismatchedBindingsAnswer48) {
