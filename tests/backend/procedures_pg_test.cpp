@@ -117,26 +117,6 @@ TEST_F(ProceduresPg, EightBitInputKeepsNullApart) {
   ODBC_EndCursor(h);
 }
 
-// Output values announced but never fetched are gone after the next execute.
-TEST_F(ProceduresPg, UnfetchedOutputsGoWithTheNextExecute) {
-  handle_t h = Prepared("{call sg_isnull(?, ?)}");
-  Bindesc b[2] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4}};
-  ASSERT_EQ(ODBC_Bind(h, 2, b), ER_SUCCESS);
-  ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN16}}, {{"1"}})), ER_SUCCESS);
-  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
-  FetchAll(h, 10);
-  ASSERT_EQ(ODBC_MoreResults(h), ER_HAVE_OUTPARAMS);
-  ASSERT_EQ(ODBC_Bind(h, 0, nullptr), ER_SUCCESS);
-  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT 1")), ER_SUCCESS);
-  ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
-  Dataset ds{};
-  ASSERT_EQ(ODBC_Fetch(h, 0, &ds), ER_SUCCESS);
-  EXPECT_EQ(ds.nCols, 0);
-  Dataset_Done(&ds);
-  EXPECT_EQ(FetchAll(h, 10), (std::vector<std::vector<std::string>>{{"1"}}));
-  ODBC_EndCursor(h);
-}
-
 // Output values are handed over only once announced, and only to the execute
 // that produced them.
 TEST_F(ProceduresPg, OutputValuesBelongToTheirExecute) {
