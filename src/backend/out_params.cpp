@@ -10,6 +10,7 @@
 
 #include "backend/backend.h"
 #include "backend/cell_value.h"
+#include "backend/sql_type_map.h"
 #include "util/log.h"
 
 namespace {
