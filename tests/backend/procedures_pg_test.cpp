@@ -16,14 +16,6 @@ using test_support::ParamRows;
 
 namespace {
 
-std::string PgConnStr() {
-  const char* port = getenv("SQLGATE_PG_PORT");
-  const char* user = getenv("SQLGATE_PG_USER");
-  const char* db = getenv("SQLGATE_PG_DB");
-  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + port + ";Database=" + (db ? db : "sqlgate") +
-         ";Username=" + (user ? user : "postgres") + ";Password=";
-}
-
 std::string Text(const Dataset& ds, int col) {
   const Coldata& c = ds.col[col];
   if (c.indicators[0] == -1) return "NULL";
@@ -38,7 +30,7 @@ class ProceduresPg : public BackendSession {
   void SetUp() override {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
     BackendSession::SetUp();
-    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << ServerErrors();
+    ASSERT_EQ(Connect(test_support::pg_conn_str(), &hPg), ER_SUCCESS) << ServerErrors();
     ASSERT_EQ(Exec("CREATE OR REPLACE FUNCTION sg_proc(a integer, INOUT b varchar, OUT c numeric, OUT d integer, "
                    "OUT e smallint, OUT f integer, OUT g smallint) AS $$ BEGIN b := b || '!'; c := a * 1.25; "
                    "d := a * 100000; e := -a; f := NULL; g := a + 1; END $$ LANGUAGE plpgsql",

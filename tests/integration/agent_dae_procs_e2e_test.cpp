@@ -89,13 +89,6 @@ TEST_F(AgentDaeE2E, SequenceAndTypeErrors) {
   EXPECT_EQ(Table(), Rows{});
 }
 
-std::string PgConnStr() {
-  const char* user = getenv("SQLGATE_PG_USER");
-  const char* db = getenv("SQLGATE_PG_DB");
-  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + getenv("SQLGATE_PG_PORT") +
-         ";Database=" + (db ? db : "sqlgate") + ";Username=" + (user ? user : "postgres") + ";Password=";
-}
-
 class AgentProcsE2E : public AgentTest {
  protected:
   void SetUp() override {
@@ -103,7 +96,7 @@ class AgentProcsE2E : public AgentTest {
     Start();
     ASSERT_EQ(cl->AgentName(hServer), "odbc");
     std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
     ASSERT_EQ(cl->Exec(hConn, "CREATE OR REPLACE FUNCTION sg_e2e(a integer, INOUT b varchar, OUT c numeric, "
                               "OUT d smallint, OUT e integer) AS $$ BEGIN b := upper(b); c := a * 0.125; d := a; "
                               "e := NULLIF(a, 0) * 1000000; END $$ LANGUAGE plpgsql"),
