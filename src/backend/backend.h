@@ -109,6 +109,7 @@ struct _Connect {
 };
 
 struct _Cursor;
+struct DAEData;
 typedef errcode_t (*fetchProc_t)(_Cursor* pCurs, Dataset* pDS);
 
 struct _Cursor {
@@ -142,6 +143,16 @@ struct _Cursor {
   SQLLEN* pParamInds;
   uns32 nParamInds;
   char** rIntermBuffer;
+  int iNextDAERow;  // data at execution: the next cell marked -2 (-2, -2: none)
+  int iNextDAECol;
+  int iDAERow;      // the cell the client is sending now
+  int iDAECol;
+  int cPutDataCalls;
+  int cDAERows;
+  DAEData* rDAEParamData;
+  uns32 cDAEParams;
+  DAEData* rDAEColData;
+  uns32 cDAECols;
   int bClntParDescs;
   Dataset* sp_RetData;
   int iGDRow;
@@ -310,6 +321,30 @@ int SetIdentityInsertStmt(_Cursor* pCurs);
 // A column left for the long-data call: not bound at fetch, indicator -3.
 bool IsDeferredColumn(const _Cursor* pCurs, const Coldesc& d);
 
+// Data at execution (data_at_exec.cpp).
+// Starts the dialogue when the parameters hold cells marked -2: ER_NEED_DATA.
+errcode_t ExecuteCheck4DAEParams(_Cursor* pCurs);
+// Asked by the cursor engine once a positioned update or add has stored its
+// option and column data (st_sccl.fOption, st_sccl.pdsSetPosParam).
+errcode_t SetPosCheck4DAECols(handle_t hCursor);
+// Names the next cell to send (ER_NEED_DATA), or completes the operation;
+// ER_FUNCTION_SEQ without a dialogue. *prgfRowStatus is the caller's.
+errcode_t ODBC_ParamData(handle_t hCursor, sgn32* piCol, sgn32* piRow, uns16** prgfRowStatus, uns32* pnRowStatus);
+// One piece of the current cell; ER_FUNCTION_SEQ without a current cell.
+errcode_t ODBC_PutData(handle_t hCursor, ctype_t cType, indicator_t ind, char* data, precision_t len);
+// Frees both collections of a cursor and ends any dialogue.
+void DAEFreeCursor(_Cursor* pCurs);
+
+// Procedures with output parameters (out_params.cpp).
+// Counts the bindings by direction; ER_MISMATCH_PARAMS when they do not match the markers.
+errcode_t Check4OutParams(_Cursor* pCurs);
+// Binds every parameter with its direction and executes.
+errcode_t ProcExecute(_Cursor* pCurs);
+errcode_t BindProcParams(_Cursor* pCurs);
+errcode_t bindAllProcParameters(_Cursor* pCurs);
+// Completes the return dataset at the end of the results: ER_HAVE_OUTPARAMS.
+errcode_t ProcHandleOutParams(_Cursor* pCurs);
+
 // Catalog calls (catalog.cpp): each opens the catalog's result on the cursor.
 errcode_t ODBC_DDColumnPrivileges(handle_t h, DDColumnPrivileges* a);
 errcode_t ODBC_DDColumns(handle_t h, DDColumns* a);
@@ -333,7 +368,9 @@ errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, un
 extern errcode_t (*SC_GetInfo_hook)(PSCCL pState, int infoType, sgn32* pValue);
 extern errcode_t (*scs_p_ColGetInfo_hook)(_Cursor* pCurs, uns16 iCol, ColAttrib* pAttribs,
                                           int nAttribs);
-extern errcode_t (*scs_p_SetPosComplete_hook)(_Cursor* pCurs);
+// Runs a positioned operation whose values came at execution time; fills the
+// row-status array (owned by the caller afterwards) and its length.
+extern errcode_t (*scs_p_SetPosComplete_hook)(PSCCL pState, uns16** prgfRowStatus, unsigned int* pcRows);
 // Called before a cursor or connection record is freed, whichever path ends it
 // (its own end call, its connection's, the last server session's, shutdown):
 // the engine releases the state it keeps for the record.

@@ -11,6 +11,6 @@
 
 errcode_t (*SC_GetInfo_hook)(PSCCL, int, sgn32*) = nullptr;
 errcode_t (*scs_p_ColGetInfo_hook)(_Cursor*, uns16, ColAttrib*, int) = nullptr;
-errcode_t (*scs_p_SetPosComplete_hook)(_Cursor*) = nullptr;
+errcode_t (*scs_p_SetPosComplete_hook)(PSCCL, uns16**, unsigned int*) = nullptr;
 void (*scs_CursorDone_hook)(_Cursor*) = nullptr;
 void (*scs_ConnectDone_hook)(_Connect*) = nullptr;

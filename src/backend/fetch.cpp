@@ -276,7 +276,8 @@ errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS) {
   pc->iGDRow = pc->iGDCol = -1;
   pc->rowsProcessed = 0;
   if (!(pc->flags & CURSF_EXECUTED)) return ER_FUNCTION_SEQ;
-  if (maxRows == 0 && pc->sp_RetData) {
+  // The output values are handed over once more-results has announced them.
+  if (maxRows == 0 && pc->sp_RetData && (pc->flags & CURSF_OUTPARAMS_SENT)) {
     *pDS = *pc->sp_RetData;
     free(pc->sp_RetData);
     pc->sp_RetData = nullptr;

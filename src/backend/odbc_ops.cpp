@@ -44,7 +44,8 @@ static drv_ops MakeOdbcOps() {
   t.execute2 = ODBC_Execute2;
   t.colAttributes = ODBC_ColAttributes;
   t.cancel = ODBC_Cancel;
-  // paramData and putData (values sent at execution time) are not offered yet.
+  t.paramData = ODBC_ParamData;
+  t.putData = ODBC_PutData;
   return t;
 }
 

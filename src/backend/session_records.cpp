@@ -56,6 +56,7 @@ void FreeConnectRecord(_Connect* c) {
 void DestroyCursor(_Cursor* pCurs, handle_t h) {
   if (scs_CursorDone_hook) scs_CursorDone_hook(pCurs);
   UnPrepareCursor(pCurs);
+  DAEFreeCursor(pCurs);
   if (pCurs->parameters) {
     Dataset_Done(pCurs->parameters);
     free(pCurs->parameters);

@@ -25,21 +25,6 @@ int ParamRows(const _Cursor* pc) {
   return pc->parameters->nRows;
 }
 
-bool HasDataAtExec(const _Cursor* pc) {
-  const Dataset* ds = pc->parameters;
-  if (!ds) return false;
-  for (uns16 i = 0; i < ds->nCols; i++)
-    for (sgn32 r = 0; r < ds->nRows; r++)
-      if (ds->col[i].indicators[r] == -2) return true;
-  return false;
-}
-
-bool HasOutputBindings(const _Cursor* pc) {
-  for (uns16 i = 0; i < pc->nParamInfo; i++)
-    if (pc->pParamInfo[i].usage == 2 || pc->pParamInfo[i].usage == 4) return true;
-  return false;
-}
-
 errcode_t RunStatement(_Cursor* pc) {
   SQLRETURN r;
   if (SetIdentityInsertStmt(pc)) {
@@ -87,12 +72,9 @@ int SetIdentityInsertStmt(_Cursor* pc) {
 }
 
 errcode_t ExecuteComplete(_Cursor* pc) {
-  if (HasOutputBindings(pc)) {
-    // Procedures with output parameters take their own execution path, which
-    // this agent does not offer yet.
-    SetVYRErrorMsg(&pc->pendingError, ER_DRV_NOT_CAPABLE);
-    return ER_DRV_NOT_CAPABLE;
-  }
+  errcode_t e = Check4OutParams(pc);
+  if (e != ER_SUCCESS) return e;
+  if (pc->flags & CURSF_OUTPARAMS) return ProcExecute(pc);
   // A statement with parameters cannot run without their values.
   if (pc->nPardesc > 0 && !pc->parameters) {
     SetVYRErrorMsg(&pc->pendingError, ER_MISMATCH_PARAMS);
@@ -114,7 +96,6 @@ errcode_t ExecuteComplete(_Cursor* pc) {
     pc->nParamInds = uns32(want);
   }
   pc->bRowCountSum = 0;
-  errcode_t e;
   NewResult(pc);
   if (arrays) {
     if (pc->flags & CURSF_REBIND) {
@@ -188,11 +169,8 @@ errcode_t ODBC_Execute(handle_t hCursor) {
     if (e != ER_SUCCESS) return e;
   }
   pc->fPassMode = 0;
-  if (HasDataAtExec(pc)) {
-    // Values sent at execution time are not taken by this agent yet.
-    SetVYRErrorMsg(&pc->pendingError, ER_DRV_NOT_CAPABLE);
-    return ER_DRV_NOT_CAPABLE;
-  }
+  errcode_t e = ExecuteCheck4DAEParams(pc);
+  if (e != ER_SUCCESS) return e;
   return ExecuteComplete(pc);
 }
 
@@ -244,6 +222,7 @@ errcode_t ODBC_MoreResults(handle_t hCursor) {
   }
   SQLRETURN r = SQLMoreResults(pc->hStmt);
   if (r == SQL_NO_DATA) {
+    if ((pc->flags & CURSF_OUTPARAMS) && !(pc->flags & CURSF_OUTPARAMS_SENT)) return ProcHandleOutParams(pc);
     pc->flags |= CURSF_NO_MORE;
     return ER_NO_MORE_RESULTS;
   }

@@ -12,21 +12,13 @@ using namespace backend_test;
 
 namespace {
 
-std::string PgConnStr() {
-  const char* port = getenv("SQLGATE_PG_PORT");
-  const char* user = getenv("SQLGATE_PG_USER");
-  const char* db = getenv("SQLGATE_PG_DB");
-  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + port + ";Database=" + (db ? db : "sqlgate") +
-         ";Username=" + (user ? user : "postgres") + ";Password=";
-}
-
 class BackendPostgres : public CatalogSession {
  protected:
   handle_t hPg = 0;
   void SetUp() override {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
     BackendSession::SetUp();
-    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << ServerErrors();
+    ASSERT_EQ(Connect(test_support::pg_conn_str(), &hPg), ER_SUCCESS) << ServerErrors();
     Exec("DROP TABLE IF EXISTS bt", hPg);
     ASSERT_EQ(Exec("CREATE TABLE bt (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)", hPg), ER_SUCCESS);
   }
@@ -52,7 +44,7 @@ TEST_F(BackendPostgres, ParametersFetchAndTransactions) {
   noAutocommit.f_noautocommit = 1;
   ODBC_SetAgentOptions(&noAutocommit);
   handle_t a = 0;
-  ASSERT_EQ(Connect(PgConnStr(), &a), ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(Connect(test_support::pg_conn_str(), &a), ER_SUCCESS) << ServerErrors();
   ODBC_SetAgentOptions(nullptr);
   ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (10)", a), ER_SUCCESS);
   EXPECT_EQ(Query("SELECT count(*) FROM bt", 10, hPg)[0][0], "3");
@@ -115,7 +107,7 @@ namespace {
 TEST_F(BackendPostgres, CatalogCallsAnswerAlikeNarrowAndWide) {
   ASSERT_EQ(Exec("ALTER TABLE bt ADD PRIMARY KEY (i)", hPg), ER_SUCCESS) << ServerErrors();
   handle_t wide = 0;
-  ASSERT_EQ(Connect(PgConnStr(), &wide, nullptr, 0, kUnicodeSession), ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(Connect(test_support::pg_conn_str(), &wide, nullptr, 0, kUnicodeSession), ER_SUCCESS) << ServerErrors();
   ASSERT_EQ(ODBC_ConnectRec(wide)->unicode, 1);
   for (const CatalogCase& c : kCatalogCases) {
     SCOPED_TRACE(c.name);
@@ -135,7 +127,7 @@ TEST_F(BackendPostgres, TextCellsHoldEveryCharacter) {
   ASSERT_EQ(Exec("CREATE TABLE bm (v VARCHAR(40), c CHAR(10), g CHAR(10))", hPg), ER_SUCCESS);
   ASSERT_EQ(Exec("INSERT INTO bm VALUES ('" + tokyo + "', '" + umlauts + "', 'Gr\xC3\xBC\xC3\x9F')", hPg), ER_SUCCESS);
   handle_t uni = 0;
-  ASSERT_EQ(ConnectUnicode(PgConnStr(), &uni), ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(ConnectUnicode(test_support::pg_conn_str(), &uni), ER_SUCCESS) << ServerErrors();
   ExpectRowsEverywhere("SELECT v, c, g FROM bm", {hPg, uni}, {{tokyo, umlauts, gruss}});
   Exec("DROP TABLE bm", hPg);
 }
@@ -193,7 +185,7 @@ TEST_F(BackendPostgres, EndingAConnectionInsideATransactionRollsBack) {
   noAutocommit.f_noautocommit = 1;
   ODBC_SetAgentOptions(&noAutocommit);
   handle_t writer = 0;
-  errcode_t e = Connect(PgConnStr(), &writer);
+  errcode_t e = Connect(test_support::pg_conn_str(), &writer);
   ODBC_SetAgentOptions(nullptr);
   ASSERT_EQ(e, ER_SUCCESS) << ServerErrors();
   ASSERT_EQ(Exec("INSERT INTO bt (i) VALUES (1)", writer), ER_SUCCESS);

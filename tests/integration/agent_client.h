@@ -46,6 +46,8 @@ inline std::string Cell(const Dataset& ds, int col, int row) {
       memcpy(&v, cell, 4);
       return std::to_string(v);
     }
+    case CTYPE_SGN8:
+      return std::to_string(int(static_cast<signed char>(cell[0])));
     case CTYPE_SGN16: {
       sgn16 v;
       memcpy(&v, cell, 2);
@@ -296,6 +298,41 @@ class AgentClient {
     errcode_t e = Parameters(h, &ds);
     Dataset_Done(&ds);
     return e;
+  }
+  errcode_t Bind(handle_t h, std::vector<Bindesc> descs) {
+    call_bind a{h, {unsigned(descs.size()), descs.data()}};
+    errcode_t e = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_bind(c, &a, &e), RPC_SUCCESS);
+    return e;
+  }
+  errcode_t MoreResults(handle_t h) { return Simple(dbsvc_moreresults, h); }
+  // One param-data call; *col and *row get the cell to send next.
+  errcode_t ParamData(handle_t h, sgn32* col = nullptr, sgn32* row = nullptr) {
+    paramdatares r{};
+    EXPECT_EQ(dbsvc_paramdata(c, &h, &r), RPC_SUCCESS);
+    if (col) *col = r.iCol;
+    if (row) *row = r.iRow;
+    errcode_t e = r.error;
+    dbsvc_paramdata_free(&r);
+    return e;
+  }
+  // One piece of the current cell's value.
+  errcode_t PutData(handle_t h, ctype_t type, const std::string& bytes, indicator_t ind = 0) {
+    call_putdata a{h, type, ind, {unsigned(bytes.size()), const_cast<char*>(bytes.data())}};
+    errcode_t e = ER_SUCCESS;
+    EXPECT_EQ(dbsvc_putdata(c, &a, &e), RPC_SUCCESS);
+    return e;
+  }
+  // A fetch of 0 rows, which hands over a procedure's output values; as text.
+  std::vector<std::string> FetchOutputs(handle_t h, errcode_t* pe = nullptr) {
+    call_fetch a{h, 0};
+    datasetres r{};
+    EXPECT_EQ(dbsvc_fetch(c, &a, &r), RPC_SUCCESS);
+    if (pe) *pe = r.error;
+    std::vector<std::string> out;
+    for (int col = 0; r.desc.nRows == 1 && col < r.desc.nCols; col++) out.push_back(Cell(r.desc, col, 0));
+    dbsvc_fetch_free(&r);
+    return out;
   }
   errcode_t SetText(handle_t h, uns32 code, const std::string& v) {
     call_setdrvparameter a{};

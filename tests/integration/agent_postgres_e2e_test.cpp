@@ -12,13 +12,6 @@ using namespace agent_test;
 
 namespace {
 
-std::string PgConnStr() {
-  const char* user = getenv("SQLGATE_PG_USER");
-  const char* db = getenv("SQLGATE_PG_DB");
-  return std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + getenv("SQLGATE_PG_PORT") +
-         ";Database=" + (db ? db : "sqlgate") + ";Username=" + (user ? user : "postgres") + ";Password=";
-}
-
 class AgentPgE2E : public ::testing::Test {
  protected:
   test_support::TempDir dir;
@@ -35,7 +28,7 @@ class AgentPgE2E : public ::testing::Test {
     hServer = cl->Server();
     ASSERT_EQ(cl->AgentName(hServer), "odbc");
     std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
     cl->Exec(hConn, "DROP TABLE IF EXISTS e2e");
     ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)"), ER_SUCCESS);
   }
@@ -72,7 +65,7 @@ TEST_F(AgentPgE2E, RowsParametersAndResults) {
 TEST_F(AgentPgE2E, UnicodeConnection) {
   handle_t wide = 0;
   std::string fail;
-  ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
+  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
             ER_SUCCESS)
       << fail;
   EXPECT_EQ(cl->GetInt(wide, 0x22010013), 1);
@@ -87,7 +80,7 @@ TEST_F(AgentPgE2E, UnicodeConnection) {
 TEST_F(AgentPgE2E, CommitAndRollback) {
   handle_t writer = 0;
   std::string fail;
-  ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &writer, &fail), ER_SUCCESS) << fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &writer, &fail), ER_SUCCESS) << fail;
   ASSERT_EQ(cl->SetInt(writer, 0x22030000, 0), ER_SUCCESS);  // autocommit off
   ASSERT_EQ(cl->Exec(writer, "INSERT INTO e2e (i) VALUES (1)"), ER_SUCCESS);
   EXPECT_EQ(cl->Query(hConn, "SELECT count(*) FROM e2e")[0][0], "0");
@@ -187,8 +180,8 @@ class AgentPgFidelity : public AgentPgE2E {
   void SetUp() override {
     AgentPgE2E::SetUp();
     if (IsSkipped()) return;
-    db.connStr = PgConnStr();
-    db.connStrPatient = PgConnStr() + ";ConnSettings={SET lock_timeout = 2000}";
+    db.connStr = test_support::pg_conn_str();
+    db.connStrPatient = test_support::pg_conn_str() + ";ConnSettings={SET lock_timeout = 2000}";
     db.gruss = kGruss + "      ";  // CHAR(10) comes back with its pad blanks
     db.overlongType = "VARCHAR";  // described as VARCHAR(255): 1020 bytes of room
     db.overlongSql = "repeat('\xE6\x9D\xB1', 400)";
@@ -211,7 +204,7 @@ TEST_F(AgentPgFidelity, LastSessionEndRollsBack) {
   ASSERT_EQ(cl->Simple(dbsvc_endconnect, hConn), ER_SUCCESS);
   LastSessionEndRollsBack(*cl, &hServer, db);
   std::string fail;
-  ASSERT_EQ(cl->Connect(hServer, nullptr, PgConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;  // for TearDown
+  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS) << fail;  // for TearDown
 }
 
 }  // namespace
