@@ -36,6 +36,37 @@ constexpr int ZOLANDM_NTS = -3;
 
 inline bool zolandm_succeeded(SQLRETURN rc) { return rc == 0 || rc == 1; }
 
+// Connection states (zolandm_dbc::state). Only a disconnect brings IN_USE back.
+enum zolandm_dbc_state : int {
+  ZOLANDM_DBC_ALLOCATED = 0,  // not connected
+  ZOLANDM_DBC_BROWSING = 1,   // SQLBrowseConnect answered SQL_NEED_DATA
+  ZOLANDM_DBC_CONNECTED = 2,  // connected, no statement allocated since
+  ZOLANDM_DBC_IN_USE = 3,     // connected; a statement allocated or a transaction ended since
+};
+
+// Statement states (zolandm_stmt::state). The checks compare ranges, so the order matters.
+enum zolandm_stmt_state : int {
+  ZOLANDM_STMT_ALLOCATED = 0,    // no prepared text, no result
+  ZOLANDM_STMT_PREPARED = 1,     // prepared, no result pending
+  ZOLANDM_STMT_EXECUTED = 2,     // never entered; the range checks treat it like NO_RESULT
+  ZOLANDM_STMT_NO_RESULT = 3,    // executed, no result set
+  ZOLANDM_STMT_CURSOR_OPEN = 4,  // executed, result set pending, not fetched yet
+  ZOLANDM_STMT_FETCHED = 5,      // positioned by SQLFetch
+  ZOLANDM_STMT_EXT_FETCHED = 6,  // positioned by SQLExtendedFetch or SQLFetchScroll
+  ZOLANDM_STMT_NEED_DATA = 7,    // a call returned SQL_NEED_DATA (need_data_func names it)
+  ZOLANDM_STMT_MUST_PUT = 8,     // SQLParamData named the next data-at-execution value
+  ZOLANDM_STMT_CAN_PUT = 9,      // SQLPutData has sent part of a value
+};
+
+// Cursor states (zolandm_stmt::cursor_state).
+enum zolandm_cursor_state : int {
+  ZOLANDM_CURSOR_NONE = 0,
+  ZOLANDM_CURSOR_NAMED = 1,        // SQLSetCursorName, no result yet
+  ZOLANDM_CURSOR_OPEN = 2,         // executed with result columns
+  ZOLANDM_CURSOR_FETCHED = 3,      // fetched with SQLFetch
+  ZOLANDM_CURSOR_EXT_FETCHED = 4,  // fetched with SQLExtendedFetch or SQLFetchScroll
+};
+
 struct zolandm_env;
 struct zolandm_dbc;
 struct zolandm_stmt;
@@ -108,7 +139,7 @@ struct zolandm_dbc {
   char* conn_uid;
   char* conn_pwd;
   char* conn_string;
-  int state;  // 0 allocated, 1 browsing, 2 connected, 3 connected with statements
+  int state;  // zolandm_dbc_state
   SQLULEN access_mode;
   SQLULEN autocommit;
   SQLULEN login_timeout;
@@ -132,8 +163,8 @@ struct zolandm_stmt {
   zolandm_stmt* next;
   zolandm_dbc* dbc;
   SQLHSTMT drv_stmt;
-  int state;         // 0..9
-  int cursor_state;  // 0..4
+  int state;         // zolandm_stmt_state
+  int cursor_state;  // zolandm_cursor_state
   int prepared;
   int async_func;
   int need_data_func;

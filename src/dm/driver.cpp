@@ -304,7 +304,7 @@ int _zolandm_driver_release(zolandm_dbc* dbc, int mode) {
   }
 
   dbc->driver = nullptr;
-  dbc->state = 0;
+  dbc->state = ZOLANDM_DBC_ALLOCATED;
   // Statements still listed die with the driver connection they belonged to.
   _zolandm_dbc_release_stmts(dbc);
   dbc->odbc_cursors = 2;

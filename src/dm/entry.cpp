@@ -67,7 +67,7 @@ SQLRETURN _zolandm_fail(void* handle, int code) {
 
 bool _zolandm_dbc_has_pending_stmt(const zolandm_dbc* dbc) {
   for (const zolandm_stmt* s = dbc->stmts; s != nullptr; s = s->next) {
-    if ((s->state >= 7 && s->state <= 9) || s->async_func != 0) return true;
+    if ((s->state >= ZOLANDM_STMT_NEED_DATA && s->state <= ZOLANDM_STMT_CAN_PUT) || s->async_func != 0) return true;
   }
   return false;
 }
