@@ -23,7 +23,7 @@ for f in "$out"/cg.*; do
 done
 
 echo "instructions per row (callgrind, $rows rows): the fetch loop alone, and the whole pass with the execution"
-for work in rowsets100 rowsets1000 getdata; do
+for work in rowsets100 rowsets1000 bound getdata; do
   for part in "" -pass; do
     d=${ir[$work-driver$part]}
     m=${ir[$work-manager$part]}

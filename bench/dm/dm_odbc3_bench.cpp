@@ -1,6 +1,6 @@
 // What the driver manager adds to an ODBC 3 application: rows of (INTEGER, VARCHAR(20), DOUBLE)
-// from the SQLite driver fetched with row arrays of 100 and 1000 through SQLFetchScroll, and
-// with SQLFetch and SQLGetData, once through the manager and once through the driver's own
+// from the SQLite driver fetched with row arrays of 100 and 1000 through SQLFetchScroll, one
+// row at a time with bound columns and SQLFetch, and with SQLFetch and SQLGetData, once through the manager and once through the driver's own
 // functions resolved with dlsym; and connect/disconnect cycles with and without pooling.
 //
 // Wall time: each pair (driver, manager) runs interleaved several times in one run; the ratios
@@ -182,6 +182,25 @@ int64_t fetch_rowsets(Session& s, int rows) {
   return got;
 }
 
+// One pass with bound columns, one row per SQLFetch: the call the manager's own cost shows in.
+int64_t fetch_bound(Session& s) {
+  SQLINTEGER id;
+  char name[21];
+  double v;
+  SQLLEN ind[3];
+  s.a.BindCol(s.st, 1, SQL_C_LONG, &id, 0, &ind[0]);
+  s.a.BindCol(s.st, 2, SQL_C_CHAR, name, sizeof name, &ind[1]);
+  s.a.BindCol(s.st, 3, SQL_C_DOUBLE, &v, 0, &ind[2]);
+  if (!ok(s.a.ExecDirect(s.st, S("SELECT id, name, v FROM t"), SQL_NTS))) return -1;
+  int64_t got = 0;
+  loop_starts();
+  while (ok(s.a.Fetch(s.st))) ++got;
+  loop_ends();
+  s.a.CloseCursor(s.st);
+  s.a.FreeStmt(s.st, SQL_UNBIND);
+  return got;
+}
+
 int64_t fetch_getdata(Session& s) {
   if (!ok(s.a.ExecDirect(s.st, S("SELECT id, name, v FROM t"), SQL_NTS))) return -1;
   int64_t got = 0;
@@ -224,13 +243,33 @@ struct Cycles {
 
 // ---- wall time -----------------------------------------------------------------------------
 
-enum class Work { rowsets100, rowsets1000, getdata };
+enum class Work { rowsets100, rowsets1000, bound, getdata };
+
+const char* work_name(Work w) {
+  switch (w) {
+    case Work::rowsets100: return "rowsets100";
+    case Work::rowsets1000: return "rowsets1000";
+    case Work::bound: return "bound";
+    case Work::getdata: return "getdata";
+  }
+  return "";
+}
+
+int64_t run_pass(Session& s, Work w) {
+  switch (w) {
+    case Work::rowsets100: return fetch_rowsets(s, 100);
+    case Work::rowsets1000: return fetch_rowsets(s, 1000);
+    case Work::bound: return fetch_bound(s);
+    case Work::getdata: return fetch_getdata(s);
+  }
+  return -1;
+}
 
 void fetch(benchmark::State& state, Work work, bool through_manager) {
   Session s(through_manager ? manager_api() : driver_api());
   int64_t rows = 0;
   for (auto _ : state) {
-    int64_t got = work == Work::getdata ? fetch_getdata(s) : fetch_rowsets(s, work == Work::rowsets100 ? 100 : 1000);
+    int64_t got = run_pass(s, work);
     if (got != row_count()) state.SkipWithError("wrong row count");
     rows += got;
   }
@@ -271,11 +310,10 @@ void count_instructions() {
   for (bool through_manager : {false, true}) {
     const char* who = through_manager ? "manager" : "driver";
     Session s(through_manager ? manager_api() : driver_api());
-    for (Work w : {Work::rowsets100, Work::rowsets1000, Work::getdata}) {
-      const char* what = w == Work::getdata ? "getdata" : w == Work::rowsets100 ? "rowsets100" : "rowsets1000";
-      std::string label = std::string(what) + "-" + who;
+    for (Work w : {Work::rowsets100, Work::rowsets1000, Work::bound, Work::getdata}) {
+      std::string label = std::string(work_name(w)) + "-" + who;
       // Once unmeasured: the first pass also loads the schema and looks entry points up.
-      auto pass = [&] { return w == Work::getdata ? fetch_getdata(s) : fetch_rowsets(s, w == Work::rowsets100 ? 100 : 1000); };
+      auto pass = [&] { return run_pass(s, w); };
       pass();
       // The fetch loop alone, then the whole pass with the statement's execution.
       counted_as = label.c_str();
@@ -314,6 +352,7 @@ int main(int argc, char** argv) {
     Work work;
   } fetch_pairs[] = {{"FetchScroll100", Work::rowsets100},
                      {"FetchScroll1000", Work::rowsets1000},
+                     {"FetchBound", Work::bound},
                      {"FetchGetData", Work::getdata}};
   for (const Pair& p : fetch_pairs) {
     for (int i = 0; i < pairs; ++i) {

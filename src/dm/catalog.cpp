@@ -55,8 +55,10 @@ int _zolandm_catalog_state_check(zolandm_stmt* stmt, int id) {
     if (stmt->async_func == id) return 0;
     return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
-  if (stmt->state == 5 || stmt->state == 6) return _zolandm_fail(stmt, ZOLANDM_E_24000);
-  if (stmt->state >= 7 && stmt->state <= 9) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  if (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED)
+    return _zolandm_fail(stmt, ZOLANDM_E_24000);
+  if (stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT)
+    return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   return 0;
 }
 
@@ -104,11 +106,11 @@ SQLRETURN catalog(zolandm_stmt* stmt, const catalog_ids& ids, names& n, std::ini
       stmt->async_func = 0;
     }
   }
-  if (stmt->state <= 3) {
+  if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
     if (zolandm_succeeded(rc)) {
-      stmt->state = 4;
+      stmt->state = ZOLANDM_STMT_CURSOR_OPEN;
     } else if (rc == ZOLANDM_ERROR) {
-      stmt->state = 0;
+      stmt->state = ZOLANDM_STMT_ALLOCATED;
       stmt->prepared = 0;
     } else if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = id;

@@ -56,7 +56,7 @@ int64_t text_units(const void* text, char width, int64_t max) {
 
 SQLRETURN SQLSetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length,
                                      char width) {
-  if (dbc->state == 1) return _zolandm_fail(dbc, ZOLANDM_E_HY010);
+  if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_HY010);
   void* f = odbc3_route(dbc, ZOLANDM_FN_SQLSetConnectOption, ZOLANDM_FN_SQLSetConnectOptionW,
                         ZOLANDM_FN_SQLSetConnectOptionA, ZOLANDM_FN_SQLSetConnectAttr, ZOLANDM_FN_SQLSetConnectAttrW,
                         ZOLANDM_FN_SQLSetConnectAttrA);
@@ -86,7 +86,7 @@ SQLRETURN SQLSetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
 
 SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                      SQLINTEGER* str_len, char width) {
-  if (dbc->state == 1) return _zolandm_fail(dbc, ZOLANDM_E_HY010);
+  if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_HY010);
   void* f = odbc3_route(dbc, ZOLANDM_FN_SQLGetConnectOption, ZOLANDM_FN_SQLGetConnectOptionW,
                         ZOLANDM_FN_SQLGetConnectOptionA, ZOLANDM_FN_SQLGetConnectAttr, ZOLANDM_FN_SQLGetConnectAttrW,
                         ZOLANDM_FN_SQLGetConnectAttrA);

@@ -173,14 +173,14 @@ void copy_trace_file(SQLPOINTER value, char width) {
 }  // namespace
 
 SQLRETURN SQLSetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, char width) {
-  if (dbc->state == 1) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
-  if (dbc->state == 0 && (option == SQL_TRANSLATE_DLL || option == SQL_TRANSLATE_OPTION)) {
+  if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED && (option == SQL_TRANSLATE_DLL || option == SQL_TRANSLATE_OPTION)) {
     return _zolandm_fail(dbc, ZOLANDM_E_08003);
   }
-  if (dbc->state >= 2 && option == SQL_ODBC_CURSORS) return _zolandm_fail(dbc, ZOLANDM_E_08002);
+  if (dbc->state >= ZOLANDM_DBC_CONNECTED && option == SQL_ODBC_CURSORS) return _zolandm_fail(dbc, ZOLANDM_E_08002);
   // Kept on every unconnected connection, with or without a driver still attached from an
   // earlier connect, and handed over at the next connect.
-  if (dbc->state == 0 && option > 999) return save_attr(dbc, option, value, width);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED && option > 999) return save_attr(dbc, option, value, width);
   if (_zolandm_dbc_has_pending_stmt(dbc)) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
 
   if (option == SQL_OPT_TRACE) {
@@ -200,13 +200,13 @@ SQLRETURN SQLSetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
     zolandm_global_guard lock;
     return set_trace_file(dbc, value, width);
   }
-  if (dbc->state == 0) return store_before_connect(dbc, option, value, width);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED) return store_before_connect(dbc, option, value, width);
   return set_on_driver(dbc, option, value, width);
 }
 
 SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLPOINTER value, char width) {
-  if (dbc->state == 1) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
-  if (dbc->state == 0 && (option < 101 || option > 105)) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED && (option < 101 || option > 105)) return _zolandm_fail(dbc, ZOLANDM_E_08003);
   // Integers are written as 32-bit values: the ODBC 2 width of these options, and what the
   // callers' buffers hold.
   if (option == SQL_OPT_TRACE) {
@@ -219,7 +219,7 @@ SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
     copy_trace_file(value, width);
     return ZOLANDM_OK;
   }
-  if (dbc->state == 0) {
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED) {
     SQLULEN v = option == SQL_ACCESS_MODE ? dbc->access_mode
                 : option == SQL_AUTOCOMMIT ? dbc->autocommit
                                            : dbc->login_timeout;

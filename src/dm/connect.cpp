@@ -100,7 +100,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
     return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   }
   if (dsn == nullptr || dsn_len == 0) return _zolandm_fail(dbc, ZOLANDM_E_IM002);
-  if (dbc->state != 0) return _zolandm_fail(dbc, ZOLANDM_E_08002);
+  if (dbc->state != ZOLANDM_DBC_ALLOCATED) return _zolandm_fail(dbc, ZOLANDM_E_08002);
 
   // The name as the ini files know it: UTF-8 for a wide call, NUL-terminated either way.
   std::string name;
@@ -137,7 +137,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
     const char* password = pwd != nullptr ? password_text.c_str() : nullptr;
     int found = _zolandm_pool_find_conn(dbc, name.c_str(), user, password, nullptr);
     if (found == 0 || found == 1) {
-      dbc->state = 2;
+      dbc->state = ZOLANDM_DBC_CONNECTED;
       return static_cast<SQLRETURN>(found);
     }
     if (dbc->pool_entry == nullptr) {
@@ -182,7 +182,7 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   pthread_mutex_lock(&_zolandm_global_lock);
   if (!zolandm_succeeded(rc)) return failed(rc);
 
-  dbc->state = 2;
+  dbc->state = ZOLANDM_DBC_CONNECTED;
   if (_zolandm_conn_options_replay(dbc, width) != 0 || attached == 1) rc = ZOLANDM_OK_INFO;
   return rc;
 }
@@ -191,9 +191,10 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
                                     SQLSMALLINT out_max, SQLSMALLINT* out_len, char width) {
   odbcconfig::LookupSequence lookups;
   if (bad_length(in_len) || out_max < 0) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
-  if (dbc->state != 0 && dbc->state != 1) return _zolandm_fail(dbc, ZOLANDM_E_08002);
+  if (dbc->state != ZOLANDM_DBC_ALLOCATED && dbc->state != ZOLANDM_DBC_BROWSING)
+    return _zolandm_fail(dbc, ZOLANDM_E_08002);
 
-  if (dbc->state == 0) {
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED) {
     zolandm_config* cfg = nullptr;
     if (_zolandm_cfg_new_from_connstr(&cfg, in, in_len, width == 'W') != 0 || cfg == nullptr) {
       return _zolandm_fail(dbc, ZOLANDM_E_HY001);
@@ -224,7 +225,7 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
   if (f == nullptr) {
     std::free(tmp);
     _zolandm_driver_release(dbc, 3);
-    dbc->state = 0;
+    dbc->state = ZOLANDM_DBC_ALLOCATED;
     return _zolandm_fail(dbc, ZOLANDM_E_IM001);
   }
   pthread_mutex_unlock(&_zolandm_global_lock);
@@ -238,12 +239,12 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
   std::free(tmp);
 
   if (zolandm_succeeded(rc)) {
-    dbc->state = 2;
+    dbc->state = ZOLANDM_DBC_CONNECTED;
     if (_zolandm_conn_options_replay(dbc, width) != 0) rc = ZOLANDM_OK_INFO;
   } else if (rc == ZOLANDM_NEED_DATA) {
-    dbc->state = 1;
+    dbc->state = ZOLANDM_DBC_BROWSING;
   } else if (rc == ZOLANDM_ERROR) {
-    dbc->state = 0;
+    dbc->state = ZOLANDM_DBC_ALLOCATED;
   }
   return rc;
 }

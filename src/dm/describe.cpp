@@ -35,7 +35,8 @@ int name_slot(const zolandm_stmt* stmt, int id) {
 // Pending-call bookkeeping shared by both functions.
 bool settle_pending(zolandm_stmt* stmt, int id, SQLRETURN rc) {
   if (rc == SQL_STILL_EXECUTING) {
-    if (stmt->async_func != id && (stmt->state == 1 || (stmt->state >= 4 && stmt->state <= 6))) {
+    if (stmt->async_func != id && (stmt->state == ZOLANDM_STMT_PREPARED || (stmt->state >= ZOLANDM_STMT_CURSOR_OPEN &&
+                                                                            stmt->state <= ZOLANDM_STMT_EXT_FETCHED))) {
       stmt->async_func = id;
     }
     return false;
@@ -95,7 +96,8 @@ SQLRETURN col_attributes(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT i
   if (stmt->async_func != 0 && stmt->async_func != ZOLANDM_FN_SQLColAttributes) {
     return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
-  if (stmt->async_func == 0 && (stmt->state == 0 || (stmt->state >= 7 && stmt->state <= 9))) {
+  if (stmt->async_func == 0 && (stmt->state == ZOLANDM_STMT_ALLOCATED ||
+                                (stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT))) {
     return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   zolandm_dbc* dbc = stmt->dbc;

@@ -116,7 +116,8 @@ const char* origin_of_code(int code) {
 // The data source name of the connection, read without a record of the manager's own on any
 // list: reading diagnostics must not add to them. An unconnected connection has none.
 SQLRETURN connection_name(zolandm_dbc* dbc, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
-  if (dbc == nullptr || dbc->state < 2 || dbc->driver == nullptr) return put_text("", value, buf_len, str_len, width);
+  if (dbc == nullptr || dbc->state < ZOLANDM_DBC_CONNECTED || dbc->driver == nullptr)
+    return put_text("", value, buf_len, str_len, width);
   zolandm_err* kept;
   _zolandm_diag_lock();
   kept = dbc->diag;
@@ -210,7 +211,8 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
     case SQL_DIAG_DYNAMIC_FUNCTION:
     case SQL_DIAG_DYNAMIC_FUNCTION_CODE:
     case SQL_DIAG_CURSOR_ROW_COUNT: {
-      if (type != SQL_HANDLE_STMT || t.stmt->state < 2 || t.stmt->state > 4) return ZOLANDM_ERROR;
+      if (type != SQL_HANDLE_STMT || t.stmt->state < ZOLANDM_STMT_EXECUTED || t.stmt->state > ZOLANDM_STMT_CURSOR_OPEN)
+        return ZOLANDM_ERROR;
       if (void* f = diag_field_entry(t.dbc)) {
         return driver_field(t, f, SQL_HANDLE_STMT, 0, id, value, buf_len, str_len, width);
       }

@@ -15,14 +15,14 @@ extern "C" SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
   if (!entry.ok()) return entry.rc();
   auto* dbc = static_cast<zolandm_dbc*>(hdbc);
 
-  if (dbc->state == 0) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED) return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (_zolandm_dbc_has_pending_stmt(dbc)) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
 
-  if ((dbc->state == 2 || dbc->state == 3) &&
+  if ((dbc->state == ZOLANDM_DBC_CONNECTED || dbc->state == ZOLANDM_DBC_IN_USE) &&
       (dbc->pool_entry != nullptr || (dbc->env->pooling != 0 && dbc->cp_timeout > 0))) {
     if (_zolandm_pool_return_conn(dbc) == 0) {
       _zolandm_dbc_release_stmts(dbc);
-      dbc->state = 0;
+      dbc->state = ZOLANDM_DBC_ALLOCATED;
       return ZOLANDM_OK;
     }
   }
@@ -36,6 +36,6 @@ extern "C" SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
   _zolandm_dbc_release_stmts(dbc);
   // The driver frees a connection's descriptors when it disconnects.
   _zolandm_dbc_release_descs(dbc, false);
-  dbc->state = 0;
+  dbc->state = ZOLANDM_DBC_ALLOCATED;
   return ZOLANDM_OK;
 }

@@ -36,6 +36,37 @@ constexpr int ZOLANDM_NTS = -3;
 
 inline bool zolandm_succeeded(SQLRETURN rc) { return rc == 0 || rc == 1; }
 
+// Connection states (zolandm_dbc::state). Only a disconnect brings IN_USE back.
+enum zolandm_dbc_state : int {
+  ZOLANDM_DBC_ALLOCATED = 0,  // not connected
+  ZOLANDM_DBC_BROWSING = 1,   // SQLBrowseConnect answered SQL_NEED_DATA
+  ZOLANDM_DBC_CONNECTED = 2,  // connected, no statement allocated since
+  ZOLANDM_DBC_IN_USE = 3,     // connected; a statement allocated or a transaction ended since
+};
+
+// Statement states (zolandm_stmt::state). The checks compare ranges, so the order matters.
+enum zolandm_stmt_state : int {
+  ZOLANDM_STMT_ALLOCATED = 0,    // no prepared text, no result
+  ZOLANDM_STMT_PREPARED = 1,     // prepared, no result pending
+  ZOLANDM_STMT_EXECUTED = 2,     // never entered; the range checks treat it like NO_RESULT
+  ZOLANDM_STMT_NO_RESULT = 3,    // executed, no result set
+  ZOLANDM_STMT_CURSOR_OPEN = 4,  // executed, result set pending, not fetched yet
+  ZOLANDM_STMT_FETCHED = 5,      // positioned by SQLFetch
+  ZOLANDM_STMT_EXT_FETCHED = 6,  // positioned by SQLExtendedFetch or SQLFetchScroll
+  ZOLANDM_STMT_NEED_DATA = 7,    // a call returned SQL_NEED_DATA (need_data_func names it)
+  ZOLANDM_STMT_MUST_PUT = 8,     // SQLParamData named the next data-at-execution value
+  ZOLANDM_STMT_CAN_PUT = 9,      // SQLPutData has sent part of a value
+};
+
+// Cursor states (zolandm_stmt::cursor_state).
+enum zolandm_cursor_state : int {
+  ZOLANDM_CURSOR_NONE = 0,
+  ZOLANDM_CURSOR_NAMED = 1,        // SQLSetCursorName, no result yet
+  ZOLANDM_CURSOR_OPEN = 2,         // executed with result columns
+  ZOLANDM_CURSOR_FETCHED = 3,      // fetched with SQLFetch
+  ZOLANDM_CURSOR_EXT_FETCHED = 4,  // fetched with SQLExtendedFetch or SQLFetchScroll
+};
+
 struct zolandm_env;
 struct zolandm_dbc;
 struct zolandm_stmt;
@@ -108,7 +139,7 @@ struct zolandm_dbc {
   char* conn_uid;
   char* conn_pwd;
   char* conn_string;
-  int state;  // 0 allocated, 1 browsing, 2 connected, 3 connected with statements
+  int state;  // zolandm_dbc_state
   SQLULEN access_mode;
   SQLULEN autocommit;
   SQLULEN login_timeout;
@@ -132,8 +163,8 @@ struct zolandm_stmt {
   zolandm_stmt* next;
   zolandm_dbc* dbc;
   SQLHSTMT drv_stmt;
-  int state;         // 0..9
-  int cursor_state;  // 0..4
+  int state;         // zolandm_stmt_state
+  int cursor_state;  // zolandm_cursor_state
   int prepared;
   int async_func;
   int need_data_func;
@@ -210,29 +241,111 @@ extern zolandm_lib* _zolandm_lib_list;
 
 // ---- entry protocol -------------------------------------------------------------------
 
+// Step 6 of the protocol on a record of any of the four types: frees its diagnostics and
+// zeroes last_rc and diag_read_count. Nearly every call finds the list empty; then nothing
+// is freed and the leaf mutex is not taken (a push racing with that read is a push made
+// after the clear, which the mutex would have allowed too).
+void _zolandm_diag_drop(zolandm_hdr* h);  // frees a list that was not empty, under the leaf mutex
+void _zolandm_stmt_free_tmpbufs(zolandm_stmt* stmt);
+template <typename Record>
+inline void _zolandm_diag_reset(Record* r) {
+  if (__atomic_load_n(&r->diag, __ATOMIC_ACQUIRE) != nullptr) _zolandm_diag_drop(reinterpret_cast<zolandm_hdr*>(r));
+  r->last_rc = 0;
+  r->diag_read_count = 0;
+}
+
 // One entry call on a handle: takes the global lock, validates the handle, refuses a busy
 // handle with "S1010", sets busy and clears the handle's diagnostics. The destructor clears
 // busy and releases the lock. rc() is 0 when the call may go on, else the entry's result.
+// Every call runs this: the global lock is taken once before the worker and once after it,
+// and the common path makes no other call (the type is known where the entry is made, so
+// the compiler keeps only its own branch).
 class zolandm_entry {
  public:
-  zolandm_entry(void* handle, int type);
-  ~zolandm_entry();
+  zolandm_entry(void* handle, int type) {
+    pthread_mutex_lock(&_zolandm_global_lock);
+    locked_ = true;
+    auto* h = static_cast<zolandm_hdr*>(handle);
+    if (h == nullptr || h->handle_type != type) return;
+    switch (type) {
+      case ZOLANDM_ENV: {
+        // The environment has no busy flag.
+        _zolandm_diag_reset(static_cast<zolandm_env*>(handle));
+        rc_ = 0;
+        break;
+      }
+      case ZOLANDM_DBC: {
+        auto* dbc = static_cast<zolandm_dbc*>(handle);
+        if (take(dbc, &dbc->busy)) busy_short_ = &dbc->busy;
+        break;
+      }
+      case ZOLANDM_STMT: {
+        auto* stmt = static_cast<zolandm_stmt*>(handle);
+        if (stmt->dbc != nullptr && take(stmt, &stmt->busy)) {
+          busy_int_ = &stmt->busy;
+          if (stmt->async_func == 0 && stmt->tmpbuf_in_use) _zolandm_stmt_free_tmpbufs(stmt);
+        }
+        break;
+      }
+      case ZOLANDM_DESC: {
+        auto* desc = static_cast<zolandm_desc*>(handle);
+        if (desc->dbc != nullptr && take(desc, &desc->busy)) busy_short_ = &desc->busy;
+        break;
+      }
+      default: break;
+    }
+  }
+  ~zolandm_entry() {
+    if (!locked_) pthread_mutex_lock(&_zolandm_global_lock);
+    if (busy_int_ != nullptr) *busy_int_ = 0;
+    if (busy_short_ != nullptr) *busy_short_ = 0;
+    pthread_mutex_unlock(&_zolandm_global_lock);
+  }
   zolandm_entry(const zolandm_entry&) = delete;
   zolandm_entry& operator=(const zolandm_entry&) = delete;
 
   bool ok() const { return rc_ == 0; }
   SQLRETURN rc() const { return rc_; }
   // The unlocked-worker variant: release the global lock for the worker, take it back after.
-  void unlock();
-  void relock();
+  void unlock() {
+    if (locked_) {
+      locked_ = false;
+      pthread_mutex_unlock(&_zolandm_global_lock);
+    }
+  }
+  void relock() {
+    if (!locked_) {
+      pthread_mutex_lock(&_zolandm_global_lock);
+      locked_ = true;
+    }
+  }
   // The record was released by the call: the end of the entry must not touch it.
-  void forget_handle() { busy_set_ = false; hdr_ = nullptr; }
+  void forget_handle() {
+    busy_int_ = nullptr;
+    busy_short_ = nullptr;
+  }
 
  private:
-  zolandm_hdr* hdr_ = nullptr;
+  // Busy check, busy set and diagnostics clear; false (and rc_ set) when refused.
+  template <typename Record, typename Flag>
+  bool take(Record* r, Flag* busy) {
+    if (*busy != 0) {
+      refuse(reinterpret_cast<zolandm_hdr*>(r));
+      return false;
+    }
+    *busy = 1;
+    _zolandm_diag_reset(r);
+    rc_ = 0;
+    return true;
+  }
+  // Refused as busy: the running call's records stay; "S1010" is added beside them.
+  void refuse(zolandm_hdr* h);
+
+  // The busy flag set by this call (statements have an int, the others a short).
+  int* busy_int_ = nullptr;
+  SQLSMALLINT* busy_short_ = nullptr;
   SQLRETURN rc_ = ZOLANDM_INVALID;
   bool locked_ = false;
-  bool busy_set_ = false;
 };
 
 // The unlocked-worker variant of the protocol on a connection or a descriptor: the worker
@@ -275,9 +388,18 @@ bool _zolandm_dbc_has_pending_stmt(const zolandm_dbc* dbc);
 // ---- driver loading and calls ---------------------------------------------------------
 
 // The driver's entry point for a function id, looked up once and cached; null when the id
-// is out of range, the connection has no driver or the library lacks the name.
-void* _zolandm_driver_entry(zolandm_dbc* dbc, int id);
-void* _zolandm_driver_record_entry(zolandm_driver* drv, int id);
+// is out of range, the connection has no driver or the library lacks the name. Every call
+// asks for one, so the cached case is inline and only the first lookup leaves it.
+void* _zolandm_driver_lookup(zolandm_driver* drv, int id);
+inline void* _zolandm_driver_record_entry(zolandm_driver* drv, int id) {
+  if (drv == nullptr || id < 1 || id >= ZOLANDM_FN_COUNT || drv->lib == nullptr) return nullptr;
+  // Lookups may run without the global lock; concurrent fills store the same value.
+  void* entry = __atomic_load_n(&drv->entries[id], __ATOMIC_RELAXED);
+  return entry != nullptr ? entry : _zolandm_driver_lookup(drv, id);
+}
+inline void* _zolandm_driver_entry(zolandm_dbc* dbc, int id) {
+  return dbc != nullptr ? _zolandm_driver_record_entry(dbc->driver, id) : nullptr;
+}
 
 int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc, int thread_safe,
                            int unload_safe, char width);
@@ -299,31 +421,14 @@ const char* _zolandm_lib_error();
 // References held on a path (0 when never opened); for tests.
 int _zolandm_lib_refs(const char* path);
 
-// Holds a driver record's mutex for one driver call when the record asks for it.
-class zolandm_driver_call {
- public:
-  explicit zolandm_driver_call(zolandm_driver* drv) : drv_(drv) {
-    if (drv_ != nullptr && drv_->thread_safe == 0) pthread_mutex_lock(&drv_->mutex);
-  }
-  ~zolandm_driver_call() {
-    if (drv_ != nullptr && drv_->thread_safe == 0) pthread_mutex_unlock(&drv_->mutex);
-  }
-  zolandm_driver_call(const zolandm_driver_call&) = delete;
-  zolandm_driver_call& operator=(const zolandm_driver_call&) = delete;
-
- private:
-  zolandm_driver* drv_;
-};
-
-// Calls a driver entry point of type Fn under the driver mutex and stores the result in
-// *last_rc (when given).
+// Calls a driver entry point of type Fn, under the driver record's mutex when the record
+// asks for serialised calls, and stores the result in *last_rc (when given).
 template <typename Fn, typename... Args>
-SQLRETURN _zolandm_call(zolandm_driver* drv, SQLSMALLINT* last_rc, void* entry, Args... args) {
-  SQLRETURN rc;
-  {
-    zolandm_driver_call guard(drv);
-    rc = reinterpret_cast<Fn>(entry)(args...);
-  }
+inline SQLRETURN _zolandm_call(zolandm_driver* drv, SQLSMALLINT* last_rc, void* entry, Args... args) {
+  const bool serialised = drv != nullptr && drv->thread_safe == 0;
+  if (serialised) pthread_mutex_lock(&drv->mutex);
+  SQLRETURN rc = reinterpret_cast<Fn>(entry)(args...);
+  if (serialised) pthread_mutex_unlock(&drv->mutex);
   if (last_rc != nullptr) *last_rc = rc;
   return rc;
 }
@@ -339,8 +444,12 @@ void* _zolandm_choose_2_or_3(zolandm_dbc* dbc, int id2, int id3, bool* odbc3);
 void* _zolandm_driver_entry_width(zolandm_dbc* dbc, int plain_id, int w_id, int a_id);
 // The application's ODBC version (2 when unknown) and the driver's (the application's when
 // no driver is loaded).
-int _zolandm_app_version(const zolandm_dbc* dbc);
-int _zolandm_drv_version(const zolandm_dbc* dbc);
+inline int _zolandm_app_version(const zolandm_dbc* dbc) {
+  return dbc->env != nullptr && dbc->env->odbc_version != 0 ? dbc->env->odbc_version : 2;
+}
+inline int _zolandm_drv_version(const zolandm_dbc* dbc) {
+  return dbc->driver != nullptr ? dbc->driver->drv_version : _zolandm_app_version(dbc);
+}
 
 // ---- environments, connections, statements --------------------------------------------
 
@@ -363,7 +472,6 @@ void _zolandm_set_initialised();
 // Releases a statement record (global lock held): unlinks it from its connection and frees it
 // with its implicit descriptors and buffers. The driver's statement is not touched.
 int _zolandm_stmt_release(zolandm_stmt* stmt);
-void _zolandm_stmt_free_tmpbufs(zolandm_stmt* stmt);
 // Releases every statement of a connection.
 void _zolandm_dbc_release_stmts(zolandm_dbc* dbc);
 

@@ -71,28 +71,10 @@ void free_driver_env(zolandm_env* env, zolandm_driver* drv, int mode) {
 
 }  // namespace
 
-void* _zolandm_driver_record_entry(zolandm_driver* drv, int id) {
-  if (drv == nullptr || id < 1 || id >= ZOLANDM_FN_COUNT || drv->lib == nullptr) return nullptr;
-  // Lookups may run without the global lock; concurrent fills store the same value.
-  void* entry = __atomic_load_n(&drv->entries[id], __ATOMIC_RELAXED);
-  if (entry == nullptr) {
-    entry = _zolandm_lib_symbol(drv->lib, _zolandm_function_names[id]);
-    __atomic_store_n(&drv->entries[id], entry, __ATOMIC_RELAXED);
-  }
+void* _zolandm_driver_lookup(zolandm_driver* drv, int id) {
+  void* entry = _zolandm_lib_symbol(drv->lib, _zolandm_function_names[id]);
+  __atomic_store_n(&drv->entries[id], entry, __ATOMIC_RELAXED);
   return entry;
-}
-
-void* _zolandm_driver_entry(zolandm_dbc* dbc, int id) {
-  if (dbc == nullptr) return nullptr;
-  return _zolandm_driver_record_entry(dbc->driver, id);
-}
-
-int _zolandm_app_version(const zolandm_dbc* dbc) {
-  return dbc->env != nullptr && dbc->env->odbc_version != 0 ? dbc->env->odbc_version : 2;
-}
-
-int _zolandm_drv_version(const zolandm_dbc* dbc) {
-  return dbc->driver != nullptr ? dbc->driver->drv_version : _zolandm_app_version(dbc);
 }
 
 void* _zolandm_pick_2_or_3(const zolandm_dbc* dbc, void* f2, void* f3, bool* odbc3) {
@@ -322,7 +304,7 @@ int _zolandm_driver_release(zolandm_dbc* dbc, int mode) {
   }
 
   dbc->driver = nullptr;
-  dbc->state = 0;
+  dbc->state = ZOLANDM_DBC_ALLOCATED;
   // Statements still listed die with the driver connection they belonged to.
   _zolandm_dbc_release_stmts(dbc);
   dbc->odbc_cursors = 2;

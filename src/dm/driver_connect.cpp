@@ -175,7 +175,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
   if ((in_len < 0 && in_len != SQL_NTS) || (out_max < 0 && out_max != SQL_NTS)) {
     return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   }
-  if (dbc->state != 0) return _zolandm_fail(dbc, ZOLANDM_E_08002);
+  if (dbc->state != ZOLANDM_DBC_ALLOCATED) return _zolandm_fail(dbc, ZOLANDM_E_08002);
   if (out_max < 0) out_max = 0;
 
   UWORD config_mode = ODBC_BOTH_DSN;
@@ -209,7 +209,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     if (found == 0 || found == 1) {
       if (out != nullptr) _zolandm_convert_out(in, width, out, width, out_max);
       if (out != nullptr && out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(out_length(out, width, out_max));
-      dbc->state = 2;
+      dbc->state = ZOLANDM_DBC_CONNECTED;
       return static_cast<SQLRETURN>(found);
     }
     if (dbc->pool_entry == nullptr) {
@@ -410,7 +410,7 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     *out_len = driver_len;
   }
 
-  dbc->state = 2;
+  dbc->state = ZOLANDM_DBC_CONNECTED;
   if (_zolandm_conn_options_replay(dbc, width) != 0 || attached == 1) rc = ZOLANDM_OK_INFO;
   if (have_savefile && save_file_dsn(dbc, savefile, saved_out) != ZOLANDM_OK) rc = ZOLANDM_OK_INFO;
   return rc;

@@ -116,7 +116,7 @@ extern "C" SQLRETURN SQL_API SQLAllocConnect(SQLHENV henv, SQLHDBC* out) {
 }
 
 SQLRETURN SQLFreeConnect_Internal(zolandm_dbc* dbc) {
-  if (dbc->state != 0) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
+  if (dbc->state != ZOLANDM_DBC_ALLOCATED) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
   zolandm_env* env = dbc->env;
   for (zolandm_dbc** link = &env->dbcs; *link != nullptr; link = &(*link)->next) {
     if (*link == dbc) {

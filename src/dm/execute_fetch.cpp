@@ -27,7 +27,9 @@ using SetPosFn = SQLRETURN (*)(SQLHSTMT, SQLSETPOSIROW, SQLUSMALLINT, SQLUSMALLI
 using BindParameterFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLULEN,
                                       SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
 
-bool need_data_state(const zolandm_stmt* s) { return s->state >= 7 && s->state <= 9; }
+bool need_data_state(const zolandm_stmt* s) {
+  return s->state >= ZOLANDM_STMT_NEED_DATA && s->state <= ZOLANDM_STMT_CAN_PUT;
+}
 
 // A pending call of another function refuses the call; one of our own skips the state check.
 // Returns 0 to check the state, 1 to skip it, -1 refused.
@@ -214,7 +216,8 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
   int pend = pending_check(stmt, ZOLANDM_FN_SQLExecDirect);
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
-    if (stmt->state == 5 || stmt->state == 6) return _zolandm_fail(stmt, ZOLANDM_E_24000);
+    if (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED)
+      return _zolandm_fail(stmt, ZOLANDM_E_24000);
     if (need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   bool failed = false;
@@ -238,26 +241,26 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
   SQLRETURN rc = _zolandm_call<ExecDirectFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, drv_text,
                                              static_cast<SQLINTEGER>(len));
   if (rc == SQL_STILL_EXECUTING) {
-    if (pend == 0 && stmt->state <= 3) stmt->async_func = ZOLANDM_FN_SQLExecDirect;
+    if (pend == 0 && stmt->state <= ZOLANDM_STMT_NO_RESULT) stmt->async_func = ZOLANDM_FN_SQLExecDirect;
     return rc;
   }
   _zolandm_stmt_free_tmpbufs(stmt);
   if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecDirect, rc, true, false)) return rc;
   if (zolandm_succeeded(rc)) {
     widen_params(stmt);
-    if (stmt->state <= 3) {
+    if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
       _zolandm_stmt_result_state(stmt);
       stmt->prepared = 1;
     }
     return ZOLANDM_OK;
   }
-  if (stmt->state <= 3) {
+  if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
     if (rc == ZOLANDM_NEED_DATA) {
-      stmt->state = 7;
+      stmt->state = ZOLANDM_STMT_NEED_DATA;
       stmt->need_data_func = ZOLANDM_FN_SQLExecDirect;
     } else if (rc == ZOLANDM_ERROR) {
-      stmt->state = 0;
-      stmt->cursor_state = 0;
+      stmt->state = ZOLANDM_STMT_ALLOCATED;
+      stmt->cursor_state = ZOLANDM_CURSOR_NONE;
       stmt->prepared = 0;
     }
   }
@@ -270,8 +273,8 @@ void end_need_data(zolandm_stmt* stmt) {
     case ZOLANDM_FN_SQLExecute:
     case ZOLANDM_FN_SQLExecDirect: _zolandm_stmt_result_state(stmt); break;
     case ZOLANDM_FN_SQLSetPos:
-      stmt->state = 6;
-      stmt->cursor_state = 4;
+      stmt->state = ZOLANDM_STMT_EXT_FETCHED;
+      stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
       break;
     default: _zolandm_stmt_result_state(stmt); break;
   }
@@ -280,13 +283,13 @@ void end_need_data(zolandm_stmt* stmt) {
 
 void fail_need_data(zolandm_stmt* stmt) {
   switch (stmt->need_data_func) {
-    case ZOLANDM_FN_SQLExecDirect: stmt->state = 0; break;
+    case ZOLANDM_FN_SQLExecDirect: stmt->state = ZOLANDM_STMT_ALLOCATED; break;
     case ZOLANDM_FN_SQLSetPos:
-      stmt->state = 6;
-      stmt->cursor_state = 4;
+      stmt->state = ZOLANDM_STMT_EXT_FETCHED;
+      stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
       break;
-    case ZOLANDM_FN_SQLExecute: stmt->state = stmt->prepared ? 1 : 0; break;
-    default: stmt->state = stmt->prepared ? 1 : 0; break;
+    case ZOLANDM_FN_SQLExecute: stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED; break;
+    default: stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED; break;
   }
   stmt->need_data_func = 0;
 }
@@ -364,7 +367,7 @@ SQLRETURN get_data_widened(zolandm_stmt* stmt, void* f, SQLUSMALLINT column, SQL
 }  // namespace
 
 void _zolandm_stmt_result_state(zolandm_stmt* stmt) {
-  stmt->state = 3;
+  stmt->state = ZOLANDM_STMT_NO_RESULT;
   SQLSMALLINT saved_rc = stmt->last_rc;
   int saved_async = stmt->async_func;
   stmt->async_func = 0;
@@ -389,11 +392,11 @@ void _zolandm_stmt_result_state(zolandm_stmt* stmt) {
   stmt->last_rc = saved_rc;
   if (zolandm_succeeded(rc)) {
     if (n != 0) {
-      stmt->state = 4;
-      stmt->cursor_state = 2;
+      stmt->state = ZOLANDM_STMT_CURSOR_OPEN;
+      stmt->cursor_state = ZOLANDM_CURSOR_OPEN;
     } else {
-      stmt->state = 3;
-      stmt->cursor_state = 0;
+      stmt->state = ZOLANDM_STMT_NO_RESULT;
+      stmt->cursor_state = ZOLANDM_CURSOR_NONE;
     }
   }
 }
@@ -406,9 +409,11 @@ extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT h) {
     if (pend < 0) return ZOLANDM_ERROR;
     if (pend == 0) {
       int s = stmt->state;
-      if (s == 0 || need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-      if (s >= 2 && s <= 4 && !stmt->prepared) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-      if (s == 5 || s == 6) return _zolandm_fail(stmt, stmt->prepared ? ZOLANDM_E_24000 : ZOLANDM_E_S1010);
+      if (s == ZOLANDM_STMT_ALLOCATED || need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+      if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN && !stmt->prepared)
+        return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+      if (s == ZOLANDM_STMT_FETCHED || s == ZOLANDM_STMT_EXT_FETCHED)
+        return _zolandm_fail(stmt, stmt->prepared ? ZOLANDM_E_24000 : ZOLANDM_E_S1010);
     }
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLExecute);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -424,17 +429,17 @@ extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT h) {
       rc = ZOLANDM_OK;
     }
     int s = stmt->state;
-    if (s == 1 || s == 3) {
+    if (s == ZOLANDM_STMT_PREPARED || s == ZOLANDM_STMT_NO_RESULT) {
       if (rc == SQL_STILL_EXECUTING) {
         stmt->async_func = ZOLANDM_FN_SQLExecute;
       } else if (rc == ZOLANDM_NEED_DATA) {
-        stmt->state = 7;
+        stmt->state = ZOLANDM_STMT_NEED_DATA;
         stmt->need_data_func = ZOLANDM_FN_SQLExecute;
-      } else if (rc == ZOLANDM_OK && s == 1) {
+      } else if (rc == ZOLANDM_OK && s == ZOLANDM_STMT_PREPARED) {
         _zolandm_stmt_result_state(stmt);
-      } else if (rc == ZOLANDM_ERROR && s == 3) {
-        stmt->state = 1;
-        stmt->cursor_state = 0;
+      } else if (rc == ZOLANDM_ERROR && s == ZOLANDM_STMT_NO_RESULT) {
+        stmt->state = ZOLANDM_STMT_PREPARED;
+        stmt->cursor_state = ZOLANDM_CURSOR_NONE;
       }
     }
     return rc;
@@ -468,7 +473,7 @@ extern "C" SQLRETURN SQL_API SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len)
     SQLRETURN rc = _zolandm_call<PutDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, data, len);
     if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLPutData, rc, false, false)) return rc;
     if (zolandm_succeeded(rc)) {
-      stmt->state = 9;
+      stmt->state = ZOLANDM_STMT_CAN_PUT;
     } else if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = ZOLANDM_FN_SQLPutData;
     } else if (rc == ZOLANDM_ERROR) {
@@ -488,7 +493,7 @@ extern "C" SQLRETURN SQL_API SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
     SQLRETURN rc = _zolandm_call<ParamDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, value);
     if (!need_data_state(stmt)) return rc;
     if (rc == ZOLANDM_NEED_DATA) {
-      stmt->state = 8;
+      stmt->state = ZOLANDM_STMT_MUST_PUT;
     } else if (zolandm_succeeded(rc)) {
       // The driver has all it needs, whichever step of the sequence this was: the
       // statement must not stay in a need-data state the driver has left.
@@ -508,7 +513,8 @@ extern "C" SQLRETURN SQL_API SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
     if (count == nullptr) return ZOLANDM_OK;
     int pend = pending_check(stmt, ZOLANDM_FN_SQLNumParams);
     if (pend < 0) return ZOLANDM_ERROR;
-    if (pend == 0 && (stmt->state == 0 || need_data_state(stmt))) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (pend == 0 && (stmt->state == ZOLANDM_STMT_ALLOCATED || need_data_state(stmt)))
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLNumParams);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
     SQLRETURN rc = _zolandm_call<NumParamsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, count);
@@ -524,7 +530,8 @@ extern "C" SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQL
     if (ipar == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1093);
     int pend = pending_check(stmt, ZOLANDM_FN_SQLDescribeParam);
     if (pend < 0) return ZOLANDM_ERROR;
-    if (pend == 0 && (stmt->state == 0 || need_data_state(stmt))) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (pend == 0 && (stmt->state == ZOLANDM_STMT_ALLOCATED || need_data_state(stmt)))
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLDescribeParam);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
     SQLRETURN rc = _zolandm_call<DescribeParamFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, ipar,
@@ -545,8 +552,8 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
-    if (s <= 1 || s >= 6) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-    if (s == 2) _zolandm_stmt_result_state(stmt);
+    if (s <= ZOLANDM_STMT_PREPARED || s >= ZOLANDM_STMT_EXT_FETCHED) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (s == ZOLANDM_STMT_EXECUTED) _zolandm_stmt_result_state(stmt);
   }
   zolandm_dbc* dbc = stmt->dbc;
   reset_getdata(stmt);
@@ -569,15 +576,15 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
     rc = _zolandm_call<FetchFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt);
   }
   if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLFetch, rc, false, true)) return rc;
-  if (stmt->state == 4 || stmt->state == 5) {
+  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_FETCHED) {
     if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = ZOLANDM_FN_SQLFetch;
     } else if (rc == ZOLANDM_NO_DATA) {
-      stmt->cursor_state = 0;
-      stmt->state = stmt->prepared ? 5 : 0;
+      stmt->cursor_state = ZOLANDM_CURSOR_NONE;
+      stmt->state = stmt->prepared ? ZOLANDM_STMT_FETCHED : ZOLANDM_STMT_ALLOCATED;
     } else if (zolandm_succeeded(rc)) {
-      stmt->state = 5;
-      stmt->cursor_state = 3;
+      stmt->state = ZOLANDM_STMT_FETCHED;
+      stmt->cursor_state = ZOLANDM_CURSOR_FETCHED;
     }
   }
   return rc;
@@ -611,7 +618,8 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
-    if (s <= 1 || s == 5 || s >= 7) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (s <= ZOLANDM_STMT_PREPARED || s == ZOLANDM_STMT_FETCHED || s >= ZOLANDM_STMT_NEED_DATA)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLExtendedFetch);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -620,12 +628,12 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   SQLRETURN rc = _zolandm_call<ExtendedFetchFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
                                                 orientation, offset, row_count, row_status);
   if (pend == 1 && !_zolandm_async_complete(stmt, id, rc, false, true)) return rc;
-  if (stmt->state == 4 || stmt->state == 6) {
+  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_EXT_FETCHED) {
     if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = id;
     } else if (zolandm_succeeded(rc) || rc == ZOLANDM_NO_DATA) {
-      stmt->state = 6;
-      stmt->cursor_state = 4;
+      stmt->state = ZOLANDM_STMT_EXT_FETCHED;
+      stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
     }
   }
   return rc;
@@ -658,8 +666,8 @@ extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMAL
     if (pend < 0) return ZOLANDM_ERROR;
     if (pend == 0) {
       int s = stmt->state;
-      if (s >= 2 && s <= 4) return _zolandm_fail(stmt, ZOLANDM_E_24000);
-      if (s != 5 && s != 6) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+      if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN) return _zolandm_fail(stmt, ZOLANDM_E_24000);
+      if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     }
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLGetData);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -673,7 +681,8 @@ extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMAL
                                     SQLSMALLINT(c_type), target, buf_len, ind);
     }
     if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLGetData, rc, false, true)) return rc;
-    if (rc == SQL_STILL_EXECUTING && (stmt->state == 5 || stmt->state == 6)) stmt->async_func = ZOLANDM_FN_SQLGetData;
+    if (rc == SQL_STILL_EXECUTING && (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED))
+      stmt->async_func = ZOLANDM_FN_SQLGetData;
     return rc;
   });
 }
@@ -689,12 +698,12 @@ extern "C" SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
     SQLRETURN rc = _zolandm_call<FetchFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt);
     if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLMoreResults, rc, false, true)) return rc;
     // States 0 and 1 have no result to move from: they stay as they are.
-    if (stmt->state == 2) _zolandm_stmt_result_state(stmt);
+    if (stmt->state == ZOLANDM_STMT_EXECUTED) _zolandm_stmt_result_state(stmt);
     int s = stmt->state;
-    if (s >= 3 && s <= 6) {
+    if (s >= ZOLANDM_STMT_NO_RESULT && s <= ZOLANDM_STMT_EXT_FETCHED) {
       if (rc == ZOLANDM_NO_DATA) {
-        stmt->state = stmt->prepared ? 1 : 0;
-        stmt->cursor_state = 0;
+        stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED;
+        stmt->cursor_state = ZOLANDM_CURSOR_NONE;
       } else if (rc == SQL_STILL_EXECUTING) {
         stmt->async_func = ZOLANDM_FN_SQLMoreResults;
       }
@@ -709,8 +718,8 @@ SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
-    if (s >= 2 && s <= 4) return _zolandm_fail(stmt, ZOLANDM_E_24000);
-    if (s != 5 && s != 6) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN) return _zolandm_fail(stmt, ZOLANDM_E_24000);
+    if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLSetPos);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -721,7 +730,7 @@ SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT
   if (rc == SQL_STILL_EXECUTING) {
     stmt->async_func = ZOLANDM_FN_SQLSetPos;
   } else if (rc == ZOLANDM_NEED_DATA) {
-    stmt->state = 7;
+    stmt->state = ZOLANDM_STMT_NEED_DATA;
     stmt->need_data_func = ZOLANDM_FN_SQLSetPos;
   }
   return rc;

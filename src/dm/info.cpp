@@ -208,7 +208,8 @@ const int _zolandm_function_api_ids[ZOLANDM_FN_COUNT] = {
 namespace {
 
 SQLRETURN get_functions(zolandm_dbc* dbc, SQLUSMALLINT fn, SQLUSMALLINT* out) {
-  if (dbc->state == 0 || dbc->state == 1 || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING || dbc->driver == nullptr)
+    return _zolandm_fail(dbc, ZOLANDM_E_S1010);
   if (out == nullptr) return ZOLANDM_OK;
   if (fn == SQL_API_SQLDATASOURCES || fn == SQL_API_SQLDRIVERS || fn == 1012 || fn == 1019) {
     *out = SQL_TRUE;
@@ -296,7 +297,8 @@ SQLRETURN get_info(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALL
   if (len < 0) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
   if (type == SQL_DM_VER) return own_text(dbc, "03.52.1015.0210", buf, len, out_len, width);
   if (type == SQL_ODBC_VER) return own_text(dbc, "03.52.0000", buf, len, out_len, width);
-  if (dbc->state == 0 || dbc->state == 1 || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING || dbc->driver == nullptr)
+    return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (type == SQL_DRIVER_HDBC || type == SQL_DRIVER_HENV || type == SQL_DRIVER_HLIB) {
     void* h = type == SQL_DRIVER_HDBC ? dbc->drv_dbc : (type == SQL_DRIVER_HENV ? dbc->driver->drv_env : dbc->driver->lib);
     if (buf != nullptr) std::memcpy(buf, &h, sizeof h);

@@ -29,7 +29,8 @@ SQLRETURN SQLNativeSql_Internal(zolandm_dbc* dbc, const void* text, SQLINTEGER t
                                 SQLINTEGER out_max, SQLINTEGER* out_len, char width) {
   if (text == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_S1009);
   if (text_len < 0 && text_len != SQL_NTS) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
-  if (dbc->state == 0 || dbc->state == 1 || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING || dbc->driver == nullptr)
+    return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (out_max < 0) return _zolandm_fail(dbc, ZOLANDM_E_S1090);
 
   char driver_width = dbc->driver->unicode ? 'W' : 'A';

@@ -95,7 +95,7 @@ void forget_desc_in_stmts(zolandm_dbc* dbc, const zolandm_desc* d) {
 
 SQLRETURN alloc_desc(zolandm_dbc* dbc, SQLHANDLE* out) {
   // The driver record tells the driver's version: there is none before a connect.
-  if (dbc->state < 2 || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state < ZOLANDM_DBC_CONNECTED || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (dbc->driver->drv_version != 3) return _zolandm_fail(dbc, ZOLANDM_E_HYC00);
   if (out == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_HY009);
   void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLAllocHandle);

@@ -193,7 +193,8 @@ SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offse
   if (!own_pending) {
     if (stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     int s = stmt->state;
-    if (s <= 1 || s == 5 || s >= 7) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (s <= ZOLANDM_STMT_PREPARED || s == ZOLANDM_STMT_FETCHED || s >= ZOLANDM_STMT_NEED_DATA)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   zolandm_dbc* dbc = stmt->dbc;
   void* f = odbc3_choice(dbc, _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLExtendedFetch),
@@ -222,14 +223,14 @@ SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offse
     if (!zolandm_succeeded(rc) && rc != ZOLANDM_NO_DATA && rc != ZOLANDM_ERROR) return rc;
     stmt->async_func = 0;
   }
-  if (stmt->state == 4 || stmt->state == 6) {
+  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_EXT_FETCHED) {
     if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = ZOLANDM_FN_SQLFetchScroll;
       return rc;
     }
     if (zolandm_succeeded(rc) || rc == ZOLANDM_NO_DATA) {
-      stmt->state = 6;
-      stmt->cursor_state = 4;
+      stmt->state = ZOLANDM_STMT_EXT_FETCHED;
+      stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
     }
   }
   if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) _zolandm_boundcol_widen_fetched(stmt);
@@ -253,7 +254,8 @@ SQLRETURN bulk_operations(zolandm_stmt* stmt, SQLSMALLINT operation) {
 }
 
 SQLRETURN close_cursor(zolandm_stmt* stmt) {
-  if ((stmt->state >= 7 && stmt->state <= 9) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  if ((stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT) || stmt->async_func != 0)
+    return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   zolandm_dbc* dbc = stmt->dbc;
   void* free_stmt = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLFreeStmt);
   void* f = odbc3_choice(dbc, free_stmt, _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLCloseCursor));
@@ -267,8 +269,9 @@ SQLRETURN close_cursor(zolandm_stmt* stmt) {
     return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   }
   if (zolandm_succeeded(rc)) {
-    stmt->cursor_state = 0;
-    if (stmt->state >= 2 && stmt->state <= 6) stmt->state = stmt->prepared ? 1 : 0;
+    stmt->cursor_state = ZOLANDM_CURSOR_NONE;
+    if (stmt->state >= ZOLANDM_STMT_EXECUTED && stmt->state <= ZOLANDM_STMT_EXT_FETCHED)
+      stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED;
     stmt->gd_column = 0;
     stmt->gd_carry_len = 0;
   }

@@ -68,14 +68,14 @@ void close_driver_connection(zolandm_dbc* rec) {
     void* f = _zolandm_driver_entry(rec, ZOLANDM_FN_SQLDisconnect);
     if (f == nullptr) {
       _zolandm_diag_add(rec, ZOLANDM_E_IM001);
-    } else if (rec->state >= 2) {
+    } else if (rec->state >= ZOLANDM_DBC_CONNECTED) {
       pthread_mutex_unlock(&_zolandm_global_lock);
       _zolandm_call<DisconnectFn>(rec->driver, &rec->last_rc, f, rec->drv_dbc);
       pthread_mutex_lock(&_zolandm_global_lock);
     }
   }
   _zolandm_dbc_release_stmts(rec);
-  rec->state = 0;
+  rec->state = ZOLANDM_DBC_ALLOCATED;
   _zolandm_driver_release(rec, 3);
 }
 
@@ -115,7 +115,7 @@ bool probe_says_dead(zolandm_dbc* rec) {
 }
 
 bool is_dead(zolandm_dbc* rec) {
-  if (rec->driver == nullptr || rec->drv_dbc == nullptr || rec->state < 2) return true;
+  if (rec->driver == nullptr || rec->drv_dbc == nullptr || rec->state < ZOLANDM_DBC_CONNECTED) return true;
   SQLULEN value = 0;
   SQLRETURN rc = ZOLANDM_ERROR;
   if (void* f = _zolandm_driver_entry_width(rec, ZOLANDM_FN_SQLGetConnectAttr, ZOLANDM_FN_SQLGetConnectAttrW,

@@ -27,7 +27,9 @@ using BindColFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER,
 using RowCountFn = SQLRETURN (*)(SQLHSTMT, SQLLEN*);
 using NumResultColsFn = SQLRETURN (*)(SQLHSTMT, SQLSMALLINT*);
 
-bool need_data_state(const zolandm_stmt* s) { return s->state >= 7 && s->state <= 9; }
+bool need_data_state(const zolandm_stmt* s) {
+  return s->state >= ZOLANDM_STMT_NEED_DATA && s->state <= ZOLANDM_STMT_CAN_PUT;
+}
 
 // Grows the parameter table to hold parameter number n; false (with "S1001") on failure.
 bool grow_params(zolandm_stmt* stmt, int n) {
@@ -101,32 +103,6 @@ SQLRETURN bind_parameter(zolandm_stmt* stmt, SQLUSMALLINT ipar, SQLSMALLINT io_t
 
 // ---- type codes ----------------------------------------------------------------------------
 
-int _zolandm_map_sqltype(int type, int version) {
-  switch (type) {
-    case 9:
-    case 91: return version == 3 ? 91 : 9;
-    case 10:
-    case 92: return version == 3 ? 92 : 10;
-    case 11:
-    case 93: return version == 3 ? 93 : 11;
-    default: return type;
-  }
-}
-
-int _zolandm_map_ctype(int type, int version) { return _zolandm_map_sqltype(type, version); }
-
-bool _zolandm_valid_ctype(int type) {
-  switch (type) {
-    case 1: case 2: case 4: case 5: case 7: case 8: case 9: case 10: case 11:
-    case 91: case 92: case 93: case 99:
-    case -28: case -27: case -26: case -25: case -18: case -17: case -16: case -15:
-    case -11: case -8: case -7: case -6: case -2:
-      return true;
-    default:
-      return type >= 101 && type <= 113;
-  }
-}
-
 bool _zolandm_async_complete(zolandm_stmt* stmt, int id, SQLRETURN rc, bool need_data_completes,
                              bool no_data_completes) {
   if (stmt->async_func != id) return true;
@@ -142,7 +118,8 @@ bool _zolandm_async_complete(zolandm_stmt* stmt, int id, SQLRETURN rc, bool need
 static SQLRETURN SQLPrepare_Internal(zolandm_stmt* stmt, const void* text, SQLINTEGER length, char width) {
   if (stmt->async_func != 0 && stmt->async_func != ZOLANDM_FN_SQLPrepare) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   if (stmt->async_func == 0) {
-    if (stmt->state == 5 || stmt->state == 6) return _zolandm_fail(stmt, ZOLANDM_E_24000);
+    if (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED)
+      return _zolandm_fail(stmt, ZOLANDM_E_24000);
     if (need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   if (text == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
@@ -167,10 +144,10 @@ static SQLRETURN SQLPrepare_Internal(zolandm_stmt* stmt, const void* text, SQLIN
   _zolandm_stmt_free_tmpbufs(stmt);
   if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLPrepare, rc, false, false)) return rc;
   if (zolandm_succeeded(rc)) {
-    stmt->state = 1;
+    stmt->state = ZOLANDM_STMT_PREPARED;
     stmt->prepared = 1;
-  } else if (rc == ZOLANDM_ERROR && stmt->state >= 1 && stmt->state <= 3) {
-    stmt->state = 0;
+  } else if (rc == ZOLANDM_ERROR && stmt->state >= ZOLANDM_STMT_PREPARED && stmt->state <= ZOLANDM_STMT_NO_RESULT) {
+    stmt->state = ZOLANDM_STMT_ALLOCATED;
     stmt->prepared = 0;
   }
   return rc;
@@ -190,7 +167,8 @@ static SQLRETURN SQLSetCursorName_Internal(zolandm_stmt* stmt, const void* name,
   if (name == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
   if (length < 0 && length != SQL_NTS) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   if (stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-  if (stmt->state >= 2 && stmt->state <= 6) return _zolandm_fail(stmt, ZOLANDM_E_24000);
+  if (stmt->state >= ZOLANDM_STMT_EXECUTED && stmt->state <= ZOLANDM_STMT_EXT_FETCHED)
+    return _zolandm_fail(stmt, ZOLANDM_E_24000);
   if (need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
 
   bool failed = false;
@@ -206,7 +184,7 @@ static SQLRETURN SQLSetCursorName_Internal(zolandm_stmt* stmt, const void* name,
   SQLRETURN rc = _zolandm_call<SetCursorNameFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
                                                 drv_name, static_cast<SQLSMALLINT>(len));
   _zolandm_stmt_free_tmpbufs(stmt);
-  if (zolandm_succeeded(rc)) stmt->cursor_state = 1;
+  if (zolandm_succeeded(rc)) stmt->cursor_state = ZOLANDM_CURSOR_NAMED;
   return rc;
 }
 
@@ -224,7 +202,8 @@ static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMA
                                            char width) {
   if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   if (need_data_state(stmt) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-  if (stmt->state <= 3 && stmt->cursor_state == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1015);
+  if (stmt->state <= ZOLANDM_STMT_NO_RESULT && stmt->cursor_state == ZOLANDM_CURSOR_NONE)
+    return _zolandm_fail(stmt, ZOLANDM_E_S1015);
 
   bool unicode = _zolandm_stmt_unicode(stmt);
   bool app_wide = width == 'W';
@@ -381,7 +360,8 @@ extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMAL
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (!_zolandm_valid_ctype(target_type)) return _zolandm_fail(stmt, ZOLANDM_E_S1003);
     if (buffer_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
-    if (stmt->state == 8 || stmt->state == 9 || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (stmt->state == ZOLANDM_STMT_MUST_PUT || stmt->state == ZOLANDM_STMT_CAN_PUT || stmt->async_func != 0)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     zolandm_dbc* dbc = stmt->dbc;
     int c_type = _zolandm_map_ctype(target_type, _zolandm_drv_version(dbc));
     void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLBindCol);
@@ -413,7 +393,8 @@ extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMAL
 
 extern "C" SQLRETURN SQL_API SQLRowCount(SQLHSTMT h, SQLLEN* count) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
-    if (stmt->state < 2 || stmt->state > 6 || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (stmt->state < ZOLANDM_STMT_EXECUTED || stmt->state > ZOLANDM_STMT_EXT_FETCHED || stmt->async_func != 0)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLRowCount);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
     return _zolandm_call<RowCountFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, count);
@@ -424,7 +405,8 @@ SQLRETURN SQLNumResultCols_Internal(zolandm_stmt* stmt, SQLSMALLINT* count) {
   if (stmt->async_func != 0 && stmt->async_func != ZOLANDM_FN_SQLNumResultCols) {
     return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
-  if (stmt->async_func == 0 && (stmt->state == 0 || need_data_state(stmt))) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  if (stmt->async_func == 0 && (stmt->state == ZOLANDM_STMT_ALLOCATED || need_data_state(stmt)))
+    return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLNumResultCols);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   SQLSMALLINT n = 0;

@@ -164,7 +164,7 @@ SQLRETURN SQLGetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
 }
 
 SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
-  if (stmt->state == 7) return _zolandm_fail(stmt, ZOLANDM_E_HY010);
+  if (stmt->state == ZOLANDM_STMT_NEED_DATA) return _zolandm_fail(stmt, ZOLANDM_E_HY010);
   const bool odbc3 = odbc3_driver(stmt);
   const auto v = reinterpret_cast<SQLULEN>(value);
   SQLRETURN rc;

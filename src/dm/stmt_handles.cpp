@@ -131,7 +131,7 @@ void drop_refusal(zolandm_stmt* stmt) {
 
 SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out) {
   if (out == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_S1009);
-  if (dbc->state == 0 || dbc->state == 1 || dbc->driver == nullptr) {
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING || dbc->driver == nullptr) {
     *out = nullptr;
     return _zolandm_fail(dbc, ZOLANDM_E_08003);
   }
@@ -214,7 +214,7 @@ SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out) {
   stmt->next = dbc->stmts;
   dbc->stmts = stmt;
   *out = stmt;
-  dbc->state = 3;
+  dbc->state = ZOLANDM_DBC_IN_USE;
   return ZOLANDM_OK;
 }
 
@@ -228,7 +228,8 @@ extern "C" SQLRETURN SQL_API SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* out) {
 
 SQLRETURN SQLFreeStmt_Internal(zolandm_stmt* stmt, SQLUSMALLINT option) {
   if (option > SQL_RESET_PARAMS) return _zolandm_fail(stmt, ZOLANDM_E_S1092);
-  if ((stmt->state >= 7 && stmt->state <= 9) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  if ((stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT) || stmt->async_func != 0)
+    return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   zolandm_dbc* dbc = stmt->dbc;
   SQLRETURN rc;
   if (option == SQL_DROP) {
@@ -246,8 +247,9 @@ SQLRETURN SQLFreeStmt_Internal(zolandm_stmt* stmt, SQLUSMALLINT option) {
   if (!zolandm_succeeded(rc)) return rc;
   switch (option) {
     case SQL_CLOSE:
-      stmt->cursor_state = 0;
-      if (stmt->state >= 2 && stmt->state <= 6) stmt->state = stmt->prepared ? 1 : 0;
+      stmt->cursor_state = ZOLANDM_CURSOR_NONE;
+      if (stmt->state >= ZOLANDM_STMT_EXECUTED && stmt->state <= ZOLANDM_STMT_EXT_FETCHED)
+        stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED;
       stmt->gd_column = 0;
       stmt->gd_carry_len = 0;
       break;
@@ -282,8 +284,9 @@ extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
 // ---- statement options ---------------------------------------------------------------------
 
 SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLPOINTER value) {
-  if ((stmt->state >= 7 && stmt->state <= 9) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-  if ((option == SQL_GET_BOOKMARK || option == SQL_ROW_NUMBER) && stmt->state <= 4) {
+  if ((stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT) || stmt->async_func != 0)
+    return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  if ((option == SQL_GET_BOOKMARK || option == SQL_ROW_NUMBER) && stmt->state <= ZOLANDM_STMT_CURSOR_OPEN) {
     return _zolandm_fail(stmt, ZOLANDM_E_24000);
   }
   zolandm_dbc* dbc = stmt->dbc;
@@ -307,13 +310,13 @@ SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
 }
 
 SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQLULEN value) {
-  bool need_data = stmt->state >= 7 && stmt->state <= 9;
+  bool need_data = stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT;
   if (cursor_option(option)) {
     if (stmt->async_func != 0) {
       if (stmt->prepared) return _zolandm_fail(stmt, ZOLANDM_E_S1011);
-    } else if (stmt->state == 1) {
+    } else if (stmt->state == ZOLANDM_STMT_PREPARED) {
       return _zolandm_fail(stmt, ZOLANDM_E_S1011);
-    } else if (stmt->state >= 2 && stmt->state <= 6) {
+    } else if (stmt->state >= ZOLANDM_STMT_EXECUTED && stmt->state <= ZOLANDM_STMT_EXT_FETCHED) {
       return _zolandm_fail(stmt, ZOLANDM_E_24000);
     } else if (need_data && stmt->prepared) {
       return _zolandm_fail(stmt, ZOLANDM_E_S1011);
@@ -398,16 +401,16 @@ extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT hstmt) {
     zolandm_global_guard lock;
     stmt->last_rc = rc_store;
     if (zolandm_succeeded(rc) && stmt->busy == 0) {
-      if (stmt->state >= 7 && stmt->state <= 9) {
+      if (stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT) {
         switch (stmt->need_data_func) {
-          case ZOLANDM_FN_SQLExecute: stmt->state = 1; break;
-          case ZOLANDM_FN_SQLExecDirect: stmt->state = 0; break;
-          case ZOLANDM_FN_SQLSetPos: stmt->state = 6; break;
+          case ZOLANDM_FN_SQLExecute: stmt->state = ZOLANDM_STMT_PREPARED; break;
+          case ZOLANDM_FN_SQLExecDirect: stmt->state = ZOLANDM_STMT_ALLOCATED; break;
+          case ZOLANDM_FN_SQLSetPos: stmt->state = ZOLANDM_STMT_EXT_FETCHED; break;
           default: break;
         }
         stmt->need_data_func = 0;
-      } else if (stmt->state >= 2 && stmt->state <= 6) {
-        stmt->state = stmt->prepared ? 1 : 0;
+      } else if (stmt->state >= ZOLANDM_STMT_EXECUTED && stmt->state <= ZOLANDM_STMT_EXT_FETCHED) {
+        stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED;
       }
     }
   }

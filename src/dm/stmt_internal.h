@@ -72,9 +72,32 @@ int64_t _zolandm_narrow_to_wide_bounded(const char* in, int64_t max_in, SQLWCHAR
 
 // ---- type codes ---------------------------------------------------------------------------
 
-int _zolandm_map_sqltype(int type, int version);
-int _zolandm_map_ctype(int type, int version);
-bool _zolandm_valid_ctype(int type);
+// Inline: SQLGetData and the binding calls ask on every call.
+inline int _zolandm_map_sqltype(int type, int version) {
+  switch (type) {
+    case 9:
+    case 91: return version == 3 ? 91 : 9;
+    case 10:
+    case 92: return version == 3 ? 92 : 10;
+    case 11:
+    case 93: return version == 3 ? 93 : 11;
+    default: return type;
+  }
+}
+
+inline int _zolandm_map_ctype(int type, int version) { return _zolandm_map_sqltype(type, version); }
+
+inline bool _zolandm_valid_ctype(int type) {
+  switch (type) {
+    case 1: case 2: case 4: case 5: case 7: case 8: case 9: case 10: case 11:
+    case 91: case 92: case 93: case 99:
+    case -28: case -27: case -26: case -25: case -18: case -17: case -16: case -15:
+    case -11: case -8: case -7: case -6: case -2:
+      return true;
+    default:
+      return type >= 101 && type <= 113;
+  }
+}
 
 // ---- workers shared with other entries ---------------------------------------------------
 

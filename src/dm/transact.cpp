@@ -15,27 +15,27 @@ void rewind_statement(zolandm_stmt* s, int commit, int rollback) {
   bool either_delete = commit == SQL_CB_DELETE || rollback == SQL_CB_DELETE;
   bool either_close = commit == SQL_CB_CLOSE || rollback == SQL_CB_CLOSE;
   bool either_preserve = commit == SQL_CB_PRESERVE || rollback == SQL_CB_PRESERVE;
-  if (s->state == 1) {
+  if (s->state == ZOLANDM_STMT_PREPARED) {
     if (either_delete) {
-      s->state = 0;
+      s->state = ZOLANDM_STMT_ALLOCATED;
       s->prepared = 0;
     }
     return;
   }
-  if (s->state < 2 || s->state > 6) return;
+  if (s->state < ZOLANDM_STMT_EXECUTED || s->state > ZOLANDM_STMT_EXT_FETCHED) return;
   if (s->prepared) {
     if (either_delete) {
-      s->state = 0;
+      s->state = ZOLANDM_STMT_ALLOCATED;
       s->prepared = 0;
-      s->cursor_state = 0;
+      s->cursor_state = ZOLANDM_CURSOR_NONE;
     } else if (either_close) {
-      s->state = 1;
-      s->cursor_state = 0;
+      s->state = ZOLANDM_STMT_PREPARED;
+      s->cursor_state = ZOLANDM_CURSOR_NONE;
     }
   } else if (!either_preserve) {
-    s->state = 0;
+    s->state = ZOLANDM_STMT_ALLOCATED;
     s->prepared = 0;
-    s->cursor_state = 0;
+    s->cursor_state = ZOLANDM_CURSOR_NONE;
   }
 }
 
@@ -53,7 +53,7 @@ SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type) {
     rc = _zolandm_call<TransactFn>(dbc->driver, &dbc->last_rc, f, SQLHENV(nullptr), dbc->drv_dbc, type);
   }
   if (!zolandm_succeeded(rc)) return rc;
-  dbc->state = 3;
+  dbc->state = ZOLANDM_DBC_IN_USE;
   for (zolandm_stmt* s = dbc->stmts; s != nullptr; s = s->next) {
     rewind_statement(s, dbc->commit_behavior, dbc->rollback_behavior);
   }
@@ -63,8 +63,9 @@ SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type) {
 }  // namespace
 
 SQLRETURN _zolandm_conn_transact(zolandm_dbc* dbc, SQLUSMALLINT type) {
-  if (dbc->state == 0 || dbc->state == 1) return _zolandm_fail(dbc, ZOLANDM_E_08003);
-  if (dbc->state == 2) return ZOLANDM_OK;
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING)
+    return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == ZOLANDM_DBC_CONNECTED) return ZOLANDM_OK;
   return end_on_driver(dbc, type);
 }
 
@@ -83,10 +84,10 @@ SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
   bool failed = false;
   bool info = false;
   for (zolandm_dbc* dbc = env->dbcs; dbc != nullptr; dbc = dbc->next) {
-    if (dbc->state == 0 || dbc->state == 1) {
+    if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING) {
       _zolandm_diag_add(dbc, ZOLANDM_E_08003);
       failed = true;
-    } else if (dbc->state == 3) {
+    } else if (dbc->state == ZOLANDM_DBC_IN_USE) {
       SQLRETURN rc = end_on_driver(dbc, type);
       if (rc == ZOLANDM_OK_INFO) info = true;
       else if (rc != ZOLANDM_OK) failed = true;
