@@ -180,7 +180,7 @@ void get_info_writer(int id, char width, int leaving, int rc, SQLHDBC dbc, SQLUS
                      SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
   auto f = _zolandm_tr_begin(id, leaving, rc);
   _zolandm_tr_arg_handle(2, dbc);
-  _zolandm_tr_arg_info_value(type, value, str_len, f.success, width);
+  _zolandm_tr_arg_info_value(type, value, buf_len, str_len, f.success, width);
   _zolandm_tr_arg_smallint(buf_len);
   _zolandm_tr_arg_smallint_ptr(str_len, f.success);
 }
