@@ -65,8 +65,10 @@ void _zolandm_trace_dump_hex(const void* data, SQLLEN length);
 
 // The information type of SQLGetInfo[W] with its name and, when output is non-zero (the exit
 // record of a successful call), the value decoded by the type's form. width is 'A' or 'W'.
-void _zolandm_tr_arg_info_value(SQLUSMALLINT info_type, SQLPOINTER value, SQLSMALLINT* length_ptr,
-                                int output, char width);
+// A returned text is read no further than buffer_length bytes (the call's own buffer length;
+// the lengths of the wide call count bytes too), whatever length the driver reports.
+void _zolandm_tr_arg_info_value(SQLUSMALLINT info_type, SQLPOINTER value, SQLSMALLINT buffer_length,
+                                SQLSMALLINT* length_ptr, int output, char width);
 
 // ---- test hooks -----------------------------------------------------------------------
 
