@@ -8,8 +8,7 @@
  * table, drv.ops, at the time of each call; an empty slot is an operation no
  * layer offers.
  */
-#ifndef DRV_OPS_H
-#define DRV_OPS_H
+#pragma once
 
 #include "model/reply_records.h"
 
@@ -106,5 +105,3 @@ extern DRV drv;
 /* Builds the active table at start-up: the backend's, with the cursor engine in
  * front once it is built. 0 on success. */
 int DRV_Init(DRV* pDrv);
-
-#endif

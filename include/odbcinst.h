@@ -7,8 +7,7 @@
  * ODBC diagnostics. Drivers may call them too, which is why the program
  * exports them.
  */
-#ifndef ODBCINST_H
-#define ODBCINST_H
+#pragma once
 
 #include "sqltypes.h"
 
@@ -206,5 +205,3 @@ BOOL INSTAPI ConfigDriverW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, L
 #ifdef __cplusplus
 }
 #endif
-
-#endif /* ODBCINST_H */

@@ -6,8 +6,7 @@
  * The values are those of the published ODBC 3.x standard, so that any ODBC
  * application or driver compiles against this header unchanged.
  */
-#ifndef SQL_H
-#define SQL_H
+#pragma once
 
 #include "sqltypes.h"
 
@@ -564,5 +563,3 @@ SQLRETURN SQL_API SQLTransact(SQLHENV EnvironmentHandle, SQLHDBC ConnectionHandl
 #ifdef __cplusplus
 }
 #endif
-
-#endif /* SQL_H */

@@ -5,8 +5,7 @@
  * SQLExtendedFetch values, and the prototypes of the extension entry points.
  * Includes sql.h and, at the end, sqlucode.h for the wide and narrow forms.
  */
-#ifndef SQLEXT_H
-#define SQLEXT_H
+#pragma once
 
 #include "sql.h"
 
@@ -1535,5 +1534,3 @@ SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency,
 #endif
 
 #include "sqlucode.h"
-
-#endif /* SQLEXT_H */

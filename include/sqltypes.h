@@ -5,8 +5,7 @@
  * compile against it, so the sizes below are part of the binary interface
  * and are checked at compile time at the end of this file.
  */
-#ifndef SQLTYPES_H
-#define SQLTYPES_H
+#pragma once
 
 #include <stddef.h> /* wchar_t */
 
@@ -231,5 +230,3 @@ SQLGATE_ABI_CHECK(sizeof(SQLGUID) == 16, "SQLGUID layout");
 #ifdef __cplusplus
 }
 #endif
-
-#endif /* SQLTYPES_H */

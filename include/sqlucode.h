@@ -5,8 +5,7 @@
  * SQLWCHAR is the platform's 4-byte wchar_t: one code point per element.
  * Included at the end of sqlext.h.
  */
-#ifndef SQLUCODE_H
-#define SQLUCODE_H
+#pragma once
 
 #include "sqlext.h"
 
@@ -260,5 +259,3 @@ SQLRETURN SQL_API SQLGetStmtOptionA(SQLHSTMT hstmt, SQLUSMALLINT fOption, SQLPOI
 #ifdef __cplusplus
 }
 #endif
-
-#endif /* SQLUCODE_H */

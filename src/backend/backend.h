@@ -9,6 +9,7 @@
 
 #include "backend/errors.h"
 #include "backend/sccl.h"
+#include "backend/sql_type_map.h"
 #include "drv_ops.h"
 #include "sql.h"
 #include "sqlext.h"
@@ -183,34 +184,61 @@ void ODBC_SetAgentOptions(const AgentOptions* options);
 
 extern drv_ops odbc_ops;
 
+// Contracts. Every ODBC_ operation taking a handle answers ER_INVALID_ARGUMENT
+// when it names no live record of its kind; a failure the driver reports is
+// mapped from its SQLSTATE (ER_GENERAL_ERROR when unknown) and its texts stay
+// queued on the handle. Arguments are borrowed unless a line says otherwise.
+
 // Handle look-ups: null when the handle names no live record.
 _Server* ODBC_ServerRec(handle_t h);
 _Connect* ODBC_ConnectRec(handle_t h);
 _Cursor* ODBC_CursorRec(handle_t h);
 
-// Sessions, connections and cursors.
+// Sessions, connections and cursors (session_records.cpp).
+// Opens a session on the one server record (held once more per session).
 errcode_t ODBC_Server(Server* pServer, handle_t* phServer);
+// Ends a session; the last one ends every connection and frees the handle tables.
 errcode_t ODBC_EndServer(handle_t hServer);
+// Connects to a data source and probes it; *phConnect: a new connection handle.
 errcode_t ODBC_Connect(handle_t hServer, Connect* pConnect, handle_t* phConnect);
+// Ends the connection's cursors, disconnects and frees the connection handle.
 errcode_t ODBC_EndConnect(handle_t hConnect);
 errcode_t ODBC_Commit(handle_t hConnect);
 errcode_t ODBC_Rollback(handle_t hConnect);
+// *phCursor: a new cursor handle with its own statement; ER_NO_MEMORY, or the driver's code.
 errcode_t ODBC_Cursor(handle_t hConnect, handle_t* phCursor);
+// Frees the cursor, its statement and everything it holds; the handle dies.
 errcode_t ODBC_EndCursor(handle_t hCursor);
+// Closes the open result, if any; the statement stays prepared.
 errcode_t ODBC_Close(handle_t hCursor);
+// Copies the name into buf (size bytes, NUL-ended); *pLen: its length;
+// ER_DATA_TRUNCATED when a wide name does not fit.
 errcode_t ODBC_GetCursorName(handle_t hCursor, char* buf, uns16 size, uns16* pLen);
 errcode_t ODBC_SetCursorName(handle_t hCursor, char* name);
+// Drops the prepared statement's descriptions, parameters and bindings.
 void UnPrepareCursor(_Cursor* pCurs);
+// Closes the statement's result and resets the fetch state.
 void CloseCursor(_Cursor* pCurs);
-errcode_t GetDriverCaps(_Connect* pConn);
-void FreeDriverCaps(_Connect* pConn);
-int GetCap(const _Connect* pConn, int index);
-int ODBC_ShutdownProc(int sig);
-int ExecuteSQLstatementsFromFile(_Connect* pConn, const char* path);
 // Ends every cursor of a connection (their handles become invalid).
 void EndConnectCursors(_Connect* pConn);
+// The termination hook: ends every connection. Always 0.
+int ODBC_ShutdownProc(int sig);
 
-// Driver parameters and options.
+// Capability probe (driver_caps.cpp), initial SQL (init_sql_file.cpp) and the
+// type-information cache (type_info_cache.cpp), run on every new connection.
+// Fills pConn->drvCaps (owned by the connection); ER_NO_MEMORY, or the driver's code.
+errcode_t GetDriverCaps(_Connect* pConn);
+void FreeDriverCaps(_Connect* pConn);
+// A CAP_ entry; 0 without a probe or for an index out of range.
+int GetCap(const _Connect* pConn, int index);
+// Runs the file's statements (".sql" added to a name without one); 0, or -1
+// when the file cannot be read, no statement handle is had, or it ends unterminated.
+int ExecuteSQLstatementsFromFile(_Connect* pConn, const char* path);
+// Creates pConn->ht_typeinfo (owned by the connection) from the driver's type
+// catalog, read through a cursor of hConnect; left empty when that fails.
+void FillTypeInfoCache(_Connect* pConn, handle_t hConnect);
+
+// Driver parameters and options (drv_params.cpp).
 errcode_t ODBC_GetDrvParameter(handle_t h, uns32 opcode, void* buf, uns16 size, uns16* pLen);
 errcode_t ODBC_SetDrvParameter(handle_t h, uns32 opcode, void* value);
 errcode_t ODBC_GetOpTable(handle_t hConnect, OpTable* pTable);
@@ -222,35 +250,67 @@ int GetScrollOptions(const _Connect* pConn);
 int ParseSensitivity(const char* text);
 const char* PrintSensitivity(int value);
 
-// Statements.
+// Preparation (statement_prepare.cpp).
+// Prepares sql on the cursor (after unpreparing it) and describes its columns
+// and parameter markers; a driver's general error becomes ER_SYNTAXIS.
 errcode_t ODBC_Prepare(handle_t hCursor, char* sql);
+// Fills a request record from sql (copied) and classifies it; ER_NO_MEMORY.
 errcode_t ODBC_Request(Request* pRequest, const char* sql);
+// Refines the parameter descriptions by preparing the analysed statement's
+// probe queries on a cursor of its own; ER_FUNCTION_SEQ before a prepare.
+errcode_t FillParamDesc(_Cursor* pCurs);
+
+// Description (column_describe.cpp).
+// Describes the result columns into pCurs->pColdesc (none without a result); ER_NO_MEMORY.
 errcode_t GetColdesc(_Cursor* pCurs);
+// *ppDesc: a copy the caller frees with FreeColdesc (null when ppDesc is null or none).
 errcode_t ODBC_DescribeColumns(handle_t hCursor, uns16* pCount, Coldesc** ppDesc);
 errcode_t ODBC_DescribeParams(handle_t hCursor, uns16* pCount, Coldesc** ppDesc);
+// Copies of the column descriptions and their packed attributes, both the caller's.
 errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs,
                              Coldesc** ppDesc, ColAttrib** ppAttrib);
-errcode_t FillParamDesc(_Cursor* pCurs);
-errcode_t ODBC_Parameters(handle_t hCursor, Dataset* pDS);
-errcode_t ODBC_Bind(handle_t hCursor, uns16 count, Bindesc* pDesc);
-errcode_t BindAllParameters(_Cursor* pCurs, int rowCount, int row);
-errcode_t BindAllParametersRows(_Cursor* pCurs, int rowCount);
-
-// Execution, fetch and long data.
-errcode_t ODBC_Execute(handle_t hCursor);
-errcode_t ODBC_Execute2(handle_t hCursor, char* sql, Dataset* pDS, uns16 count, Bindesc* pDesc);
-errcode_t ODBC_ExecuteN(handle_t hCursor, uns16 offset, uns16 count, uns16* pCount);
-errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS);
-errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbWanted,
-                       char** ppData, precision_t* pcbData, ctype_t* pCType, sgn32* pcbRemain);
-errcode_t ODBC_MoreResults(handle_t hCursor);
-errcode_t ODBC_Cancel(handle_t hCursor);
-errcode_t ExecuteComplete(_Cursor* pCurs);
-int SetIdentityInsertStmt(_Cursor* pCurs);
+// 1 when a column is long, or deferable while long data is deferred.
 int CursorHasLongColumn(const _Cursor* pCurs);
+
+// Parameter binding (param_binding.cpp).
+// Takes pDS (malloc'd; the cursor frees it) as the parameter rows; never fails on a live cursor.
+errcode_t ODBC_Parameters(handle_t hCursor, Dataset* pDS);
+// Copies count binding descriptions (pDesc needed when count > 0); ER_NO_MEMORY.
+errcode_t ODBC_Bind(handle_t hCursor, uns16 count, Bindesc* pDesc);
+// Binds parameter row `row` of rowCount; ER_MISMATCH_PARAMS for a row out of
+// range, ER_DRV_NOT_CAPABLE for a cell type that cannot be bound, ER_NO_MEMORY.
+errcode_t BindAllParameters(_Cursor* pCurs, int rowCount, int row);
+// Binds the first rowCount rows as column-wise arrays; same codes.
+errcode_t BindAllParametersRows(_Cursor* pCurs, int rowCount);
 void CursorFreeParamInds(_Cursor* pCurs);
 
-// Catalog calls.
+// Execution (statement_execute.cpp), fetch (fetch.cpp), long data (long_data.cpp).
+// Executes the prepared statement with its parameters; ER_FUNCTION_SEQ unprepared.
+errcode_t ODBC_Execute(handle_t hCursor);
+// Prepare (sql may be null), parameters and bindings, then execute; takes pDS
+// in every case (freed on failure before the cursor holds it).
+errcode_t ODBC_Execute2(handle_t hCursor, char* sql, Dataset* pDS, uns16 count, Bindesc* pDesc);
+// Not offered: ER_DRV_NOT_CAPABLE.
+errcode_t ODBC_ExecuteN(handle_t hCursor, uns16 offset, uns16 count, uns16* pCount);
+// Fills pDS (the caller's, freed with Dataset_Done) with up to maxRows rows;
+// ER_FUNCTION_SEQ before an execute, an empty dataset at the end.
+errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS);
+// The next piece of a long or deferred column; *ppData is the caller's to free;
+// ER_INVALID_COLUMN for a column out of range, ER_GENERAL_ERROR for a short one.
+errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbWanted,
+                       char** ppData, precision_t* pcbData, ctype_t* pCType, sgn32* pcbRemain);
+// Moves to the next result (or parameter row); ER_NO_MORE_RESULTS at the end.
+errcode_t ODBC_MoreResults(handle_t hCursor);
+// Nothing runs asynchronously: succeeds on a live cursor.
+errcode_t ODBC_Cancel(handle_t hCursor);
+// Binds and runs the statement for the parameter rows still to run.
+errcode_t ExecuteComplete(_Cursor* pCurs);
+// 1 when the statement is a SET IDENTITY_INSERT, run directly instead of executed.
+int SetIdentityInsertStmt(_Cursor* pCurs);
+// A column left for the long-data call: not bound at fetch, indicator -3.
+bool IsDeferredColumn(const _Cursor* pCurs, const Coldesc& d);
+
+// Catalog calls (catalog.cpp): each opens the catalog's result on the cursor.
 errcode_t ODBC_DDColumnPrivileges(handle_t h, DDColumnPrivileges* a);
 errcode_t ODBC_DDColumns(handle_t h, DDColumns* a);
 errcode_t ODBC_DDForeignKeys(handle_t h, DDForeignKeys* a);
@@ -265,6 +325,7 @@ errcode_t ODBC_DDTypeInfo(handle_t h, sgn16 sqlType);
 errcode_t FinishCatView(_Cursor* pCurs, const char* label, int rc);
 errcode_t ColumnsPostFetch(_Cursor* pCurs, Dataset* pDS);
 errcode_t SpecialColumnsPostFetch(_Cursor* pCurs, Dataset* pDS);
+// Copies the driver's form of sql into buf (size bytes); *pLen: its length.
 errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, uns16* pLen);
 
 // Calls into the cursor engine. The engine is not in front of the backend yet:

@@ -56,11 +56,3 @@ void QueueTruncationWarning(_Cursor* pCurs);
 
 struct ErrInfo;
 errcode_t ODBC_ErrInfo(handle_t h, ErrInfo* pInfo);
-
-ctype_t GetVYRCTypeFromSQLType(int sqlType, precision_t precision, precision_t* pFetchLen,
-                               precision_t* pDispLen);
-int DB_IsLongType(int sqlType);
-// Types fetched later by the long-data call when the client defers long data:
-// the long types, and BINARY and VARBINARY, whose values may exceed the size
-// the driver declares.
-int DB_IsDeferableType(int sqlType);

@@ -104,6 +104,9 @@ void move_rows(Coldata* to, Coldata* from, sgn32 n) {
     for (sgn32 r = 0; r < n; ++r) long_set_data(Coldata_Cell(from, r), nullptr);
 }
 
+// The most bytes one character takes in narrow text: 4 in UTF-8.
+constexpr uint64_t kNarrowCharBytes = 4;
+
 // Converts wide characters to the locale's multibyte text, at most max bytes; a
 // character the locale cannot represent becomes '?'. Returns the bytes written.
 uint64_t wide_to_narrow(const char* wide, uint64_t nChars, char* out, uint64_t max) {
@@ -666,10 +669,12 @@ errcode_t Dataset_ConvertW2A(Dataset* pDS) {
     for (sgn32 r = 0; c->values && r < pDS->nRows; ++r) {
       if (c->indicators[r] == -1) continue;
       char* cell = Coldata_Cell(c, r);
+      // Narrow text is sized for UTF-8: up to 4 bytes a character, within the
+      // bytes the wide value held (4 a character too).
       if (t == CTYPE_WCHR || t == CTYPE_WVCHR) {
         if (w == 0) continue;
         uint64_t chars = t == CTYPE_WCHR ? w / 4 : bounded_wcslen(cell, w / 4);
-        uint64_t room = t == CTYPE_WCHR ? w - 1 : std::min<uint64_t>(chars, w - 1);
+        uint64_t room = std::min<uint64_t>(chars * kNarrowCharBytes, w - 1);
         char* tmp = static_cast<char*>(wire_calloc(room + 1, 1));
         if (!tmp) return ER_NO_MEMORY;
         uint64_t n = wide_to_narrow(cell, chars, tmp, room);
@@ -680,23 +685,29 @@ errcode_t Dataset_ConvertW2A(Dataset* pDS) {
         if (w < 16) continue;
         LongCell lc = long_get(cell);
         if (!lc.data || lc.length == 0) continue;
-        char* tmp = static_cast<char*>(wire_calloc(uint64_t(lc.length) + 1, 1));
+        uint64_t bytes = uint64_t(lc.length) * 4;
+        char* tmp = static_cast<char*>(wire_calloc(bytes + 1, 1));
         if (!tmp) return ER_NO_MEMORY;
-        uint64_t n = wide_to_narrow(static_cast<char*>(lc.data), lc.length, tmp, lc.length);
-        // The buffer holds length * 4 bytes: the narrow text and its NUL fit.
-        std::memset(lc.data, 0, uint64_t(lc.length) * 4);
+        uint64_t n = wide_to_narrow(static_cast<char*>(lc.data), lc.length, tmp, bytes);
+        // The narrow text takes the wide value's buffer and counts bytes; it
+        // stays terminated unless it fills the buffer.
+        std::memset(lc.data, 0, bytes);
         std::memcpy(lc.data, tmp, n);
+        long_set(cell, uns32(n), lc.data);
         std::free(tmp);
       } else {
         if (w < 4) continue;
         uns32 len;
         std::memcpy(&len, cell, 4);
         uint64_t chars = std::min<uint64_t>(len, (w - 4) / 4);
-        char* tmp = static_cast<char*>(wire_calloc(chars + 1, 1));
+        uint64_t room = std::min<uint64_t>(chars * kNarrowCharBytes, w - 4);
+        char* tmp = static_cast<char*>(wire_calloc(room + 1, 1));
         if (!tmp) return ER_NO_MEMORY;
-        uint64_t n = wide_to_narrow(cell + 4, chars, tmp, chars);
+        uint64_t n = wide_to_narrow(cell + 4, chars, tmp, room);
         std::memset(cell + 4, 0, w - 4);
         std::memcpy(cell + 4, tmp, n);
+        uns32 narrowLen = uns32(n);
+        std::memcpy(cell, &narrowLen, 4);
         std::free(tmp);
       }
     }

@@ -10,8 +10,7 @@
 // writers of files; SQLDriverConnect works on the connection-string form.
 // Operations return 0 for success and -1 for failure unless said otherwise.
 // A configuration has no lock: it belongs to the call that made it.
-#ifndef SQLGATE_ODBCCONFIG_CONFIG_H
-#define SQLGATE_ODBCCONFIG_CONFIG_H
+#pragma once
 
 #include <stddef.h>
 #include <stdint.h>
@@ -131,5 +130,3 @@ const char *_zolandm_list_match(const char *text, const char *pattern, int subst
 #ifdef __cplusplus
 }
 #endif
-
-#endif  // SQLGATE_ODBCCONFIG_CONFIG_H

@@ -1,7 +1,6 @@
 // Helpers shared by the files of the configuration object; not for callers
 // outside src/odbcconfig.
-#ifndef SQLGATE_ODBCCONFIG_CONFIG_INTERNAL_H
-#define SQLGATE_ODBCCONFIG_CONFIG_INTERNAL_H
+#pragma once
 
 #include "odbcconfig/config.h"
 
@@ -81,8 +80,6 @@ void forget_cached_file(const char *path);
 const char *locate_for_read(int which, char *buffer, size_t size);
 
 }  // namespace odbcconfig
-
-#endif  // SQLGATE_ODBCCONFIG_CONFIG_INTERNAL_H
 
 namespace odbcconfig {
 

@@ -8,8 +8,7 @@
 // the caller releases with free(); none keeps any state. The locale functions
 // follow the process's LC_CTYPE; the UTF-8 ones do not depend on the locale.
 // Malformed input is not reported: the converted text simply ends there.
-#ifndef SQLGATE_ODBCCONFIG_CONVERSIONS_H
-#define SQLGATE_ODBCCONFIG_CONVERSIONS_H
+#pragma once
 
 #include <sqltypes.h>
 
@@ -69,5 +68,3 @@ int _zolandm_utf8_to_ucs4_buf(const char *text, SQLWCHAR *buffer, size_t size,
 #ifdef __cplusplus
 }
 #endif
-
-#endif  // SQLGATE_ODBCCONFIG_CONVERSIONS_H

@@ -8,8 +8,7 @@
 // The process-wide state is guarded by an internal recursive mutex, held for
 // the whole of every installer call: a loaded driver may call the installer
 // functions while the driver manager's global lock is released.
-#ifndef SQLGATE_ODBCCONFIG_INSTALLER_H
-#define SQLGATE_ODBCCONFIG_INSTALLER_H
+#pragma once
 
 #include "odbcconfig/config.h"
 
@@ -100,5 +99,3 @@ class LookupSequence {
 
 }  // namespace odbcconfig
 #endif
-
-#endif  // SQLGATE_ODBCCONFIG_INSTALLER_H

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "dm/dm_internal.h"
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 
 namespace {
 

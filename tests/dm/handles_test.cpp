@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "dm/dm_internal.h"
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 #include "fixtures/support/odbc_config.h"
 
 namespace {

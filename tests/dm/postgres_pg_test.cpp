@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "dm/dm_internal.h"
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 #include "fixtures/support/odbc_config.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <dlfcn.h>
 
 #include "dm/dm_internal.h"
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "dm/dm_internal.h"
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 #include "fixtures/support/odbc_config.h"
 
 // The SQLite driver opens and closes an installer library of its own while it reads a data

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dm/stmt_internal.h"
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 #include "fixtures/support/odbc_config.h"
 #include "sql.h"
 #include "sqlext.h"

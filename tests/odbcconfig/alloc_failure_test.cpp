@@ -2,7 +2,7 @@
 // chosen call fails, and checks that nothing is lost or reported as done.
 #include "odbcconfig/config.h"
 #include "odbcconfig/installer.h"
-#include "odbc_env.h"
+#include "fixtures/odbc_env/odbc_env.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // byte-exact write-back and where odbc.ini and odbcinst.ini are found.
 #include "odbcconfig/config.h"
 #include "odbcconfig/installer.h"
-#include "odbc_env.h"
+#include "fixtures/odbc_env/odbc_env.h"
 
 #include <gtest/gtest.h>
 

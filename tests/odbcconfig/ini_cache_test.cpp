@@ -4,7 +4,7 @@
 // same-size rewrite right after a read.
 #include "odbcconfig/config.h"
 #include "odbcconfig/installer.h"
-#include "odbc_env.h"
+#include "fixtures/odbc_env/odbc_env.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

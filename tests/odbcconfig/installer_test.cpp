@@ -2,7 +2,7 @@
 // of profile strings, file data sources, data source names, the error stack
 // and the wide forms.
 #include "odbcconfig/installer.h"
-#include "odbc_env.h"
+#include "fixtures/odbc_env/odbc_env.h"
 
 #include <odbcinst.h>
 

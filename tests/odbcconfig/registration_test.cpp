@@ -1,6 +1,6 @@
 // Registration of drivers and translators into odbcinst.ini and odbc.ini.
 #include "odbcconfig/installer.h"
-#include "odbc_env.h"
+#include "fixtures/odbc_env/odbc_env.h"
 
 #include <gtest/gtest.h>
 

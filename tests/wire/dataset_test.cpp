@@ -386,6 +386,53 @@ TEST(DatasetUtil, ConvertWideToNarrow) {
   Dataset_Done(&ds);
 }
 
+// Multibyte text keeps every character when narrowed: the narrow copy is sized
+// for UTF-8, not one byte a character, and lengths count the narrow bytes.
+TEST(DatasetUtil, ConvertWideToNarrowKeepsMultibyteText) {
+  const char* old = std::setlocale(LC_CTYPE, nullptr);
+  std::string saved = old ? old : "C";
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  const std::wstring wide = L"\u00e9t\u00e9 \u20ac \U0001F600";  // 2-, 3- and 4-byte characters
+  const std::string narrow = "\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80";
+  const uns32 chars = uns32(wide.size());
+  struct Case {
+    ctype_t type;
+    precision_t width;
+    ctype_t narrowType;
+  } cases[] = {{CTYPE_WCHR, precision_t(chars * 4), CTYPE_VCHR},
+               {CTYPE_WVCHR, precision_t((chars + 1) * 4), CTYPE_VCHR},
+               {CTYPE_WVCHR32, precision_t(4 + chars * 4), CTYPE_VCHR32},
+               {CTYPE_WLCHR, 16, CTYPE_LCHR}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(int(k.type));
+    Dataset ds = make_dataset({{k.type, k.width}}, 1);
+    char* cell = Coldata_Cell(&ds.col[0], 0);
+    if (k.type == CTYPE_WLCHR) {
+      set_wlong(&ds, 0, 0, wide);
+    } else if (k.type == CTYPE_WVCHR32) {
+      std::memcpy(cell, &chars, 4);
+      std::memcpy(cell + 4, wide.data(), chars * 4);
+    } else {
+      std::memcpy(cell, wide.data(), chars * 4);
+    }
+    ds.col[0].indicators[0] = 0;
+    ds.nRows = 1;
+    ASSERT_EQ(Dataset_ConvertW2A(&ds), ER_SUCCESS);
+    EXPECT_EQ(ds.col[0].cType, k.narrowType);
+    if (k.type == CTYPE_WLCHR) {
+      EXPECT_EQ(get_long(&ds, 0, 0), narrow);
+    } else if (k.type == CTYPE_WVCHR32) {
+      uns32 len;
+      std::memcpy(&len, cell, 4);
+      EXPECT_EQ(std::string(cell + 4, len), narrow);
+    } else {
+      EXPECT_STREQ(cell, narrow.c_str());
+    }
+    Dataset_Done(&ds);
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+}
+
 // A value that is no character (a 2-byte wide driver's halves) becomes '?', never
 // a 4- to 6-byte form that no client can read.
 TEST(DatasetUtil, ConvertWideToNarrowReplacesNonCharacters) {

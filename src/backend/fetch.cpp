@@ -1,242 +1,20 @@
-// Execution, fetch and long data: runs a prepared statement with the client's
-// parameters, fetches result rows into a dataset row by row or in blocks, serves
-// long values in pieces and moves to further results.
+// Fetch: fetches result rows into a dataset, row by row or in blocks bound
+// column-wise, cutting values to their cells and leaving deferred long
+// columns to the long-data call.
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <vector>
 
 #include "backend/backend.h"
-#include "backend/keywords.h"
 #include "sqlucode.h"
-#include "util/log.h"
 #include "util/unicode.h"
 
-namespace {
-
-using backend_text::MatchKeyword;
-using backend_text::SkipBlanks;
-
-bool UseArrays(const _Cursor* pc) {
-  const _Connect* c = pc->pConnect;
-  if (!GetCap(c, CAP_PARAMOPTIONS)) return false;
-  if (pc->request.reqType == 1 && !GetCap(c, CAP_PARAM_BATCH)) return false;
-  return true;
+// A column left for the long-data call: not bound, indicator -3.
+bool IsDeferredColumn(const _Cursor* pc, const Coldesc& d) {
+  return pc->st_sccl.bDeferLongData && DB_IsDeferableType(d.dbType);
 }
-
-int ParamRows(const _Cursor* pc) {
-  if (!pc->parameters || pc->parameters->nRows <= 0) return 1;
-  return pc->parameters->nRows;
-}
-
-bool HasDataAtExec(const _Cursor* pc) {
-  const Dataset* ds = pc->parameters;
-  if (!ds) return false;
-  for (uns16 i = 0; i < ds->nCols; i++)
-    for (sgn32 r = 0; r < ds->nRows; r++)
-      if (ds->col[i].indicators[r] == -2) return true;
-  return false;
-}
-
-bool HasOutputBindings(const _Cursor* pc) {
-  for (uns16 i = 0; i < pc->nParamInfo; i++)
-    if (pc->pParamInfo[i].usage == 2 || pc->pParamInfo[i].usage == 4) return true;
-  return false;
-}
-
-errcode_t RunStatement(_Cursor* pc) {
-  SQLRETURN r;
-  if (SetIdentityInsertStmt(pc)) {
-    if (pc->pConnect->unicode) {
-      wchar_t* w = strdup_U8toW(pc->request.translated);
-      if (!w) return ER_NO_MEMORY;
-      r = SQLExecDirectW(pc->hStmt, reinterpret_cast<SQLWCHAR*>(w), SQL_NTS);
-      free(w);
-    } else {
-      r = SQLExecDirect(pc->hStmt, (SQLCHAR*)pc->request.translated, SQL_NTS);
-    }
-  } else {
-    r = SQLExecute(pc->hStmt);
-  }
-  errcode_t e = CheckStmtErrors(pc, "SQLExecute", r);
-  return e == ER_GENERAL_ERROR ? ER_SYNTAXIS : e;
-}
-
-// The new result's state: fetched in blocks until a set-up step says otherwise.
-void NewResult(_Cursor* pc) {
-  pc->bBlockStarted = 0;
-  pc->bRowPath = 0;
-}
-
-}  // namespace
-
-int SetIdentityInsertStmt(_Cursor* pc) {
-  const char* text = pc->request.translated;
-  if (!text) return 0;
-  const char* p = SkipBlanks(text);
-  if (!MatchKeyword(p, "SET")) return 0;
-  p = SkipBlanks(p + 3);
-  if (!MatchKeyword(p, "IDENTITY_INSERT")) return 0;
-  char name[101] = {0}, ver[21] = {0};
-  SQLSMALLINT len = 0;
-  SQLRETURN r = SQLGetInfo(pc->hDbc, SQL_DBMS_NAME, name, 100, &len);
-  if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) return 0;
-  r = SQLGetInfo(pc->hDbc, SQL_DBMS_VER, ver, 20, &len);
-  if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) return 0;
-  if (strncasecmp(name, "Microsoft SQL Server", 20) != 0) return 0;
-  if (!isdigit(static_cast<unsigned char>(ver[0]))) return 0;
-  int major = ver[0] - '0';
-  if (isdigit(static_cast<unsigned char>(ver[1]))) major = major * 10 + (ver[1] - '0');
-  return major >= 7;
-}
-
-errcode_t ExecuteComplete(_Cursor* pc) {
-  if (HasOutputBindings(pc)) {
-    // Procedures with output parameters take their own execution path, which
-    // this agent does not offer yet.
-    SetVYRErrorMsg(&pc->pendingError, ER_DRV_NOT_CAPABLE);
-    return ER_DRV_NOT_CAPABLE;
-  }
-  // A statement with parameters cannot run without their values.
-  if (pc->nPardesc > 0 && !pc->parameters) {
-    SetVYRErrorMsg(&pc->pendingError, ER_MISMATCH_PARAMS);
-    return ER_MISMATCH_PARAMS;
-  }
-  if (pc->parameters && pc->nPardesc > pc->parameters->nCols) {
-    SetVYRErrorMsg(&pc->pendingError, ER_MISMATCH_PARAMS);
-    return ER_MISMATCH_PARAMS;
-  }
-  int rows = pc->nPardesc > 0 ? ParamRows(pc) : 1;
-  bool arrays = UseArrays(pc);
-  if (!arrays) rows = 1;
-  int nParams = pc->parameters ? pc->parameters->nCols : 0;
-  uint64_t want = uint64_t(std::max(nParams, 1)) * uint64_t(std::max(rows, 1));
-  if (pc->nParamInds < want) {
-    SQLLEN* p = static_cast<SQLLEN*>(realloc(pc->pParamInds, size_t(want) * sizeof(SQLLEN)));
-    if (!p) return ER_NO_MEMORY;
-    pc->pParamInds = p;
-    pc->nParamInds = uns32(want);
-  }
-  pc->bRowCountSum = 0;
-  errcode_t e;
-  NewResult(pc);
-  if (arrays) {
-    if (pc->flags & CURSF_REBIND) {
-      e = BindAllParametersRows(pc, rows);
-      if (e != ER_SUCCESS) return e;
-    }
-    e = RunStatement(pc);
-    if (e != ER_SUCCESS) return e;
-  } else if (pc->request.reqType == 1) {
-    if (pc->flags & CURSF_REBIND) {
-      int row = (pc->parameters && pc->nextParRow < pc->parameters->nRows) ? pc->nextParRow : 0;
-      e = BindAllParameters(pc, 1, row);
-      if (e != ER_SUCCESS) return e;
-    }
-    pc->nextParRow++;
-    pc->flags &= ~CURSF_REBIND;
-    e = RunStatement(pc);
-    if (e != ER_SUCCESS) return e;
-  } else {
-    // Every parameter row runs in turn; the first failure stops the sequence and
-    // the row counts are summed.
-    int total = (pc->nPardesc > 0 && pc->parameters) ? std::max(1, int(pc->parameters->nRows)) : 1;
-    SQLLEN sum = 0;
-    bool counted = false;
-    for (int r = 0; r < total; r++) {
-      if ((pc->flags & CURSF_REBIND) || r > 0) {
-        e = BindAllParameters(pc, 1, r);
-        if (e != ER_SUCCESS) return e;
-      }
-      if (r > 0) SQLFreeStmt(pc->hStmt, SQL_CLOSE);
-      e = RunStatement(pc);
-      if (e != ER_SUCCESS) {
-        if (r > 0) pc->rowCountSum = sum, pc->bRowCountSum = 1;
-        return e;
-      }
-      SQLLEN n = -1;
-      if (SQLRowCount(pc->hStmt, &n) == SQL_SUCCESS && n >= 0) sum += n, counted = true;
-    }
-    pc->flags &= ~CURSF_REBIND;
-    if (total > 1) {
-      pc->rowCountSum = counted ? sum : -1;
-      pc->bRowCountSum = 1;
-    }
-  }
-  if (pc->flags & CURSF_NEW_RESULT) {
-    FreeColdesc(pc->pColdesc, pc->nColdesc);
-    pc->pColdesc = nullptr;
-    pc->nColdesc = 0;
-    pc->flags &= ~(CURSF_NEW_RESULT | CURSF_DESCRIBED);
-  }
-  if (!(pc->flags & CURSF_DESCRIBED)) {
-    e = GetColdesc(pc);
-    if (e != ER_SUCCESS) return e;
-  }
-  pc->flags |= CURSF_EXECUTED | CURSF_OPEN;
-  return ER_SUCCESS;
-}
-
-errcode_t ODBC_Execute(handle_t hCursor) {
-  _Cursor* pc = ODBC_CursorRec(hCursor);
-  if (!pc) return ER_INVALID_ARGUMENT;
-  if (!(pc->flags & CURSF_PREPARED)) {
-    logit(LOG_WARNING, nullptr, 0, "execute without prior prepare");
-    return ER_FUNCTION_SEQ;
-  }
-  CloseCursor(pc);
-  pc->nextParRow = 0;
-  if (UseArrays(pc) && pc->parameters && pc->parameters->nRows > 1) {
-    errcode_t e = CheckStmtErrors(pc, "SQLParamOptions",
-                                  SQLParamOptions(pc->hStmt, SQLULEN(pc->parameters->nRows), &pc->rowsParProcessed));
-    if (e != ER_SUCCESS) return e;
-  }
-  pc->fPassMode = 0;
-  if (HasDataAtExec(pc)) {
-    // Values sent at execution time are not taken by this agent yet.
-    SetVYRErrorMsg(&pc->pendingError, ER_DRV_NOT_CAPABLE);
-    return ER_DRV_NOT_CAPABLE;
-  }
-  return ExecuteComplete(pc);
-}
-
-errcode_t ODBC_Execute2(handle_t hCursor, char* sql, Dataset* pDS, uns16 count, Bindesc* pDesc) {
-  _Cursor* pc = ODBC_CursorRec(hCursor);
-  if (!pc) {
-    if (pDS) {
-      Dataset_Done(pDS);
-      free(pDS);
-    }
-    return ER_INVALID_ARGUMENT;
-  }
-  errcode_t e;
-  if (sql) {
-    e = ODBC_Prepare(hCursor, sql);
-    if (e != ER_SUCCESS) {
-      if (pDS) {
-        Dataset_Done(pDS);
-        free(pDS);
-      }
-      return e;
-    }
-  }
-  if (pDS) ODBC_Parameters(hCursor, pDS);
-  if (count > 0) {
-    e = ODBC_Bind(hCursor, count, pDesc);
-    if (e != ER_SUCCESS) return e;
-  }
-  return ODBC_Execute(hCursor);
-}
-
-errcode_t ODBC_ExecuteN(handle_t hCursor, uns16, uns16, uns16*) {
-  return ODBC_CursorRec(hCursor) ? ER_DRV_NOT_CAPABLE : ER_INVALID_ARGUMENT;
-}
-
-errcode_t ODBC_Cancel(handle_t hCursor) { return ODBC_CursorRec(hCursor) ? ER_SUCCESS : ER_INVALID_ARGUMENT; }
-
-// ---- fetch ----
 
 namespace {
 
@@ -266,11 +44,6 @@ SQLSMALLINT BindCType(const _Cursor* pc, const Coldesc& d) {
 }
 
 bool IsPrefixed(ctype_t t) { return t == CTYPE_VCHR32 || t == CTYPE_VBIN32 || t == CTYPE_WVCHR32; }
-
-// A column left for the long-data call: not bound, indicator -3.
-bool IsDeferred(const _Cursor* pc, const Coldesc& d) {
-  return pc->st_sccl.bDeferLongData && DB_IsDeferableType(d.dbType);
-}
 
 // How a bound column's value lands in its cell: the bytes the driver may write
 // (its buffer length) and the bytes of value the cell keeps.
@@ -343,7 +116,7 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
   size_t rowBytes = 0;
   for (uns16 i = 0; i < nc; i++) {
     const Coldesc& d = pc->pColdesc[i];
-    cols[i].deferred = IsDeferred(pc, d);
+    cols[i].deferred = IsDeferredColumn(pc, d);
     if (cols[i].deferred || d.fetchLength == 0) continue;
     cols[i].bound = true;
     cols[i].offset = rowBytes;
@@ -543,123 +316,3 @@ errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS) {
   return ER_SUCCESS;
 }
 
-// ---- long data ----
-
-errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbWanted, char** ppData,
-                       precision_t* pcbData, ctype_t* pCType, sgn32* pcbRemain) {
-  _Cursor* pc = ODBC_CursorRec(hCursor);
-  if (!pc || !ppData || !pcbData || !pCType || !pcbRemain) return ER_INVALID_ARGUMENT;
-  *ppData = nullptr;
-  *pcbData = 0;
-  if (iCol < 1 || iCol > pc->nColdesc) return ER_INVALID_COLUMN;
-  const Coldesc& d = pc->pColdesc[iCol - 1];
-  if (!DB_IsLongType(d.dbType) && !IsDeferred(pc, d)) return ER_GENERAL_ERROR;
-  const bool uni = pc->pConnect->unicode;
-  const bool wideCol = d.sqlType == SQLTYPE_WLONGVARCHAR && uni;
-  const bool binary = d.dbType == SQL_LONGVARBINARY || d.dbType == SQL_VARBINARY || d.dbType == SQL_BINARY;
-  uint64_t wanted = cbWanted;
-  if (pc->maxDataLen) {
-    if (pc->iGDRow != iRow || pc->iGDCol != iCol) {
-      pc->iGDRow = iRow;
-      pc->iGDCol = iCol;
-      uint64_t budget = uint64_t(pc->maxDataLen) * (wideCol ? 4 : 1);
-      pc->cbGDRemain = sgn32(std::min<uint64_t>(budget, 0x7FFFFFFF));
-    }
-    if (pc->cbGDRemain <= 0) {
-      *pcbRemain = 0;
-      *pCType = wideCol ? CTYPE_WCHR : (binary ? CTYPE_BIN : CTYPE_CHR);
-      return ER_SUCCESS;
-    }
-    wanted = std::min<uint64_t>(wanted, uint64_t(pc->cbGDRemain));
-  }
-  SQLSMALLINT cType;
-  uint64_t bufLen, askLen;
-  if (binary) {
-    cType = SQL_C_BINARY, askLen = wanted, bufLen = wanted;
-    *pCType = CTYPE_BIN;
-  } else if (wideCol) {
-    uint64_t chars = wanted / 4 ? wanted / 4 : wanted;
-    cType = SQL_C_WCHAR, askLen = chars * 4 + 4, bufLen = askLen + 4;
-    wanted = chars * 4;
-    *pCType = CTYPE_WCHR;
-  } else {
-    cType = SQL_C_CHAR, askLen = wanted + 1, bufLen = wanted + 1;
-    *pCType = CTYPE_CHR;
-  }
-  if (bufLen > 0x7FFFFFFFull) return ER_NO_MEMORY;
-  char* buf = static_cast<char*>(calloc(size_t(bufLen) + 1, 1));
-  if (!buf) return ER_NO_MEMORY;
-  SQLLEN avail = 0;
-  SQLRETURN r = SQLGetData(pc->hStmt, SQLUSMALLINT(iCol), cType, buf, SQLLEN(askLen), &avail);
-  if (r == SQL_NO_DATA) {
-    free(buf);
-    *pcbRemain = 0;
-    return ER_SUCCESS;
-  }
-  errcode_t e = CheckStmtErrors(pc, "SQLGetData", r);
-  if (e != ER_SUCCESS) {
-    free(buf);
-    return e;
-  }
-  uint64_t got = 0;
-  sgn32 remain;
-  if (avail == SQL_NULL_DATA) {
-    // NULL, whatever the budget; nothing more is read for the cell.
-    remain = -1;
-    if (pc->maxDataLen) pc->cbGDRemain = 0;
-  } else if (avail == SQL_NO_TOTAL) {
-    remain = -4;
-    got = wanted;
-    if (r == SQL_SUCCESS) got = wideCol ? wcsnlen(reinterpret_cast<wchar_t*>(buf), size_t(bufLen / 4)) * 4
-                                        : (cType == SQL_C_CHAR ? strnlen(buf, size_t(bufLen)) : wanted);
-  } else {
-    remain = sgn32(std::min<uint64_t>(uint64_t(avail < 0 ? 0 : avail), 0x7FFFFFFF));
-    got = std::min<uint64_t>(uint64_t(avail < 0 ? 0 : avail), wanted);
-  }
-  if (pc->maxDataLen && avail != SQL_NULL_DATA) {
-    if (remain > pc->cbGDRemain || remain == -4) remain = std::min<sgn32>(remain == -4 ? pc->cbGDRemain : remain, pc->cbGDRemain);
-    pc->cbGDRemain -= sgn32(std::min<uint64_t>(got, uint64_t(pc->cbGDRemain)));
-  }
-  *pcbRemain = remain;
-  if (got == 0) {
-    free(buf);
-    return ER_SUCCESS;
-  }
-  char* shrunk = static_cast<char*>(realloc(buf, size_t(got)));
-  if (!shrunk) {
-    free(buf);
-    return ER_NO_MEMORY;
-  }
-  *ppData = shrunk;
-  *pcbData = precision_t(got);
-  return ER_SUCCESS;
-}
-
-errcode_t ODBC_MoreResults(handle_t hCursor) {
-  _Cursor* pc = ODBC_CursorRec(hCursor);
-  if (!pc) return ER_INVALID_ARGUMENT;
-  if (!(pc->flags & CURSF_EXECUTED)) return ER_NO_MORE_RESULTS;
-  pc->flags &= ~CURSF_NO_MORE;
-  pc->rowsProcessed = 0;
-  int rows = (pc->nPardesc > 0 && pc->parameters && pc->parameters->nRows > 0) ? pc->parameters->nRows : 1;
-  if (pc->request.reqType == 1 && !UseArrays(pc) && pc->nextParRow > 0 && pc->nextParRow < rows) {
-    CloseCursor(pc);
-    pc->flags |= CURSF_REBIND;
-    return ExecuteComplete(pc);
-  }
-  SQLRETURN r = SQLMoreResults(pc->hStmt);
-  if (r == SQL_NO_DATA) {
-    pc->flags |= CURSF_NO_MORE;
-    return ER_NO_MORE_RESULTS;
-  }
-  errcode_t e = CheckStmtErrors(pc, "SQLMoreResults", r);
-  if (e != ER_SUCCESS) return e;
-  NewResult(pc);
-  FreeColdesc(pc->pColdesc, pc->nColdesc);
-  pc->pColdesc = nullptr;
-  pc->nColdesc = 0;
-  pc->flags &= ~CURSF_DESCRIBED;
-  e = GetColdesc(pc);
-  if (pc->nColdesc > 0) pc->flags |= CURSF_NEW_RESULT;
-  return e;
-}
