@@ -8,6 +8,7 @@
 #include "dm/stmt_internal.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -161,6 +162,19 @@ SQLRETURN four_names(SQLHSTMT h, const catalog_ids& ids, const void* a, SQLSMALL
   });
 }
 
+// The catalog entries' bodies in the shape their trace wrapper calls.
+template <const catalog_ids& Ids, char Width>
+SQLRETURN cat3(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, SQLSMALLINT bl, const void* c,
+               SQLSMALLINT cl) {
+  return three_names(h, Ids, a, al, b, bl, c, cl, Width);
+}
+
+template <const catalog_ids& Ids, char Width>
+SQLRETURN cat4(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, SQLSMALLINT bl, const void* c,
+               SQLSMALLINT cl, const void* d, SQLSMALLINT dl) {
+  return four_names(h, Ids, a, al, b, bl, c, cl, d, dl, Width);
+}
+
 SQLRETURN foreign_keys(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, SQLSMALLINT bl, const void* c,
                        SQLSMALLINT cl, const void* d, SQLSMALLINT dl, const void* e, SQLSMALLINT el, const void* g,
                        SQLSMALLINT gl, char width) {
@@ -211,29 +225,29 @@ SQLRETURN statistics(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, S
 #define ZOLANDM_CAT3(NAME, IDS)                                                                                    \
   extern "C" SQLRETURN SQL_API NAME(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl, SQLCHAR* c, \
                                     SQLSMALLINT cl) {                                                              \
-    return three_names(h, IDS, a, al, b, bl, c, cl, 'A');                                                          \
+    return _zolandm_traced(cat3<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl);                                  \
   }                                                                                                                \
   extern "C" SQLRETURN SQL_API NAME##A(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,         \
                                        SQLCHAR* c, SQLSMALLINT cl) {                                               \
-    return three_names(h, IDS, a, al, b, bl, c, cl, 'A');                                                          \
+    return _zolandm_traced(cat3<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl);                                  \
   }                                                                                                                \
   extern "C" SQLRETURN SQL_API NAME##W(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,       \
                                        SQLWCHAR* c, SQLSMALLINT cl) {                                              \
-    return three_names(h, IDS, a, al, b, bl, c, cl, 'W');                                                          \
+    return _zolandm_traced(cat3<IDS, 'W'>, trace_##NAME##W, h, a, al, b, bl, c, cl);                               \
   }
 
 #define ZOLANDM_CAT4(NAME, IDS)                                                                                    \
   extern "C" SQLRETURN SQL_API NAME(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl, SQLCHAR* c, \
                                     SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl) {                                  \
-    return four_names(h, IDS, a, al, b, bl, c, cl, d, dl, 'A');                                                    \
+    return _zolandm_traced(cat4<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl, d, dl);                           \
   }                                                                                                                \
   extern "C" SQLRETURN SQL_API NAME##A(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,         \
                                        SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl) {                   \
-    return four_names(h, IDS, a, al, b, bl, c, cl, d, dl, 'A');                                                    \
+    return _zolandm_traced(cat4<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl, d, dl);                           \
   }                                                                                                                \
   extern "C" SQLRETURN SQL_API NAME##W(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,       \
                                        SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl) {                 \
-    return four_names(h, IDS, a, al, b, bl, c, cl, d, dl, 'W');                                                    \
+    return _zolandm_traced(cat4<IDS, 'W'>, trace_##NAME##W, h, a, al, b, bl, c, cl, d, dl);                        \
   }
 
 ZOLANDM_CAT3(SQLPrimaryKeys, kPrimaryKeys)
@@ -244,51 +258,102 @@ ZOLANDM_CAT4(SQLColumns, kColumns)
 ZOLANDM_CAT4(SQLColumnPrivileges, kColumnPrivileges)
 ZOLANDM_CAT4(SQLProcedureColumns, kProcedureColumns)
 
-extern "C" SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT h, SQLSMALLINT type) { return get_type_info(h, type, 'A'); }
-extern "C" SQLRETURN SQL_API SQLGetTypeInfoA(SQLHSTMT h, SQLSMALLINT type) { return get_type_info(h, type, 'A'); }
-extern "C" SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT h, SQLSMALLINT type) { return get_type_info(h, type, 'W'); }
+static SQLRETURN entry_SQLGetTypeInfo(SQLHSTMT h, SQLSMALLINT type) { return get_type_info(h, type, 'A'); }
+extern "C" SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT h, SQLSMALLINT type) {
+  return _zolandm_traced(entry_SQLGetTypeInfo, trace_SQLGetTypeInfo, h, type);
+}
+static SQLRETURN entry_SQLGetTypeInfoA(SQLHSTMT h, SQLSMALLINT type) { return get_type_info(h, type, 'A'); }
+extern "C" SQLRETURN SQL_API SQLGetTypeInfoA(SQLHSTMT h, SQLSMALLINT type) {
+  return _zolandm_traced(entry_SQLGetTypeInfoA, trace_SQLGetTypeInfo, h, type);
+}
+static SQLRETURN entry_SQLGetTypeInfoW(SQLHSTMT h, SQLSMALLINT type) { return get_type_info(h, type, 'W'); }
+extern "C" SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT h, SQLSMALLINT type) {
+  return _zolandm_traced(entry_SQLGetTypeInfoW, trace_SQLGetTypeInfoW, h, type);
+}
 
+static SQLRETURN entry_SQLForeignKeys(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
+                                            SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
+                                            SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
+  return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
                                             SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
                                             SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
+  return _zolandm_traced(entry_SQLForeignKeys, trace_SQLForeignKeys, h, a, al, b, bl, c, cl, d, dl, e, el, g, gl);
+}
+static SQLRETURN entry_SQLForeignKeysA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
+                                             SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
+                                             SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
   return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLForeignKeysA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
                                              SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
                                              SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
-  return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'A');
+  return _zolandm_traced(entry_SQLForeignKeysA, trace_SQLForeignKeys, h, a, al, b, bl, c, cl, d, dl, e, el, g, gl);
 }
-extern "C" SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
+static SQLRETURN entry_SQLForeignKeysW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
                                              SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl, SQLWCHAR* e,
                                              SQLSMALLINT el, SQLWCHAR* g, SQLSMALLINT gl) {
   return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'W');
 }
+extern "C" SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
+                                             SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl, SQLWCHAR* e,
+                                             SQLSMALLINT el, SQLWCHAR* g, SQLSMALLINT gl) {
+  return _zolandm_traced(entry_SQLForeignKeysW, trace_SQLForeignKeysW, h, a, al, b, bl, c, cl, d, dl, e, el, g, gl);
+}
 
+static SQLRETURN entry_SQLSpecialColumns(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
+                                               SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
+                                               SQLUSMALLINT nullable) {
+  return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
                                                SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
                                                SQLUSMALLINT nullable) {
+  return _zolandm_traced(entry_SQLSpecialColumns, trace_SQLSpecialColumns, h, t, a, al, b, bl, c, cl, scope, nullable);
+}
+static SQLRETURN entry_SQLSpecialColumnsA(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
+                                                SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
+                                                SQLUSMALLINT nullable) {
   return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLSpecialColumnsA(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
                                                 SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
                                                 SQLUSMALLINT nullable) {
-  return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'A');
+  return _zolandm_traced(entry_SQLSpecialColumnsA, trace_SQLSpecialColumns, h, t, a, al, b, bl, c, cl, scope, nullable);
 }
-extern "C" SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
+static SQLRETURN entry_SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
                                                 SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
                                                 SQLUSMALLINT nullable) {
   return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'W');
 }
+extern "C" SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
+                                                SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
+                                                SQLUSMALLINT nullable) {
+  return _zolandm_traced(entry_SQLSpecialColumnsW, trace_SQLSpecialColumnsW, h, t, a, al, b, bl, c, cl, scope, nullable);
+}
 
+static SQLRETURN entry_SQLStatistics(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
+                                           SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+  return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLStatistics(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
                                            SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+  return _zolandm_traced(entry_SQLStatistics, trace_SQLStatistics, h, a, al, b, bl, c, cl, unique, reserved);
+}
+static SQLRETURN entry_SQLStatisticsA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
+                                            SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
   return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLStatisticsA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
                                             SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
-  return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'A');
+  return _zolandm_traced(entry_SQLStatisticsA, trace_SQLStatistics, h, a, al, b, bl, c, cl, unique, reserved);
+}
+static SQLRETURN entry_SQLStatisticsW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
+                                            SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+  return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLStatisticsW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
                                             SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
-  return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'W');
+  return _zolandm_traced(entry_SQLStatisticsW, trace_SQLStatisticsW, h, a, al, b, bl, c, cl, unique, reserved);
 }

@@ -12,6 +12,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -176,29 +177,50 @@ SQLRETURN get_attr_entry(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGE
 
 }  // namespace
 
+static SQLRETURN entry_SQLSetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+  return set_attr_entry(h, attr, value, length, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
-  return set_attr_entry(h, attr, value, length, 'A');
+  return _zolandm_traced(entry_SQLSetConnectAttr, trace_SQLSetConnectAttr, h, attr, value, length);
 }
 
+static SQLRETURN entry_SQLSetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+  return set_attr_entry(h, attr, value, length, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLSetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
-  return set_attr_entry(h, attr, value, length, 'A');
+  return _zolandm_traced(entry_SQLSetConnectAttrA, trace_SQLSetConnectAttr, h, attr, value, length);
 }
 
-extern "C" SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+static SQLRETURN entry_SQLSetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
   return set_attr_entry(h, attr, value, length, 'W');
 }
+extern "C" SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+  return _zolandm_traced(entry_SQLSetConnectAttrW, trace_SQLSetConnectAttrW, h, attr, value, length);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+static SQLRETURN entry_SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                                SQLINTEGER* str_len) {
   return get_attr_entry(h, attr, value, buf_len, str_len, 'A');
 }
+extern "C" SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                               SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetConnectAttr, trace_SQLGetConnectAttr, h, attr, value, buf_len, str_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+static SQLRETURN entry_SQLGetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                                 SQLINTEGER* str_len) {
   return get_attr_entry(h, attr, value, buf_len, str_len, 'A');
 }
+extern "C" SQLRETURN SQL_API SQLGetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                                SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetConnectAttrA, trace_SQLGetConnectAttr, h, attr, value, buf_len, str_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+static SQLRETURN entry_SQLGetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                                 SQLINTEGER* str_len) {
   return get_attr_entry(h, attr, value, buf_len, str_len, 'W');
+}
+extern "C" SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                                SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetConnectAttrW, trace_SQLGetConnectAttrW, h, attr, value, buf_len, str_len);
 }

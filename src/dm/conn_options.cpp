@@ -10,6 +10,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -288,26 +289,44 @@ SQLRETURN get_option_entry(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value, 
 
 }  // namespace
 
+static SQLRETURN entry_SQLSetConnectOption(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
+  return set_option_entry(hdbc, option, value, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLSetConnectOption(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
-  return set_option_entry(hdbc, option, value, 'A');
+  return _zolandm_traced(entry_SQLSetConnectOption, trace_SQLSetConnectOption, hdbc, option, value);
 }
 
+static SQLRETURN entry_SQLSetConnectOptionA(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
+  return set_option_entry(hdbc, option, value, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLSetConnectOptionA(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
-  return set_option_entry(hdbc, option, value, 'A');
+  return _zolandm_traced(entry_SQLSetConnectOptionA, trace_SQLSetConnectOption, hdbc, option, value);
 }
 
-extern "C" SQLRETURN SQL_API SQLSetConnectOptionW(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
+static SQLRETURN entry_SQLSetConnectOptionW(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
   return set_option_entry(hdbc, option, value, 'W');
 }
+extern "C" SQLRETURN SQL_API SQLSetConnectOptionW(SQLHDBC hdbc, SQLUSMALLINT option, SQLULEN value) {
+  return _zolandm_traced(entry_SQLSetConnectOptionW, trace_SQLSetConnectOptionW, hdbc, option, value);
+}
 
+static SQLRETURN entry_SQLGetConnectOption(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
+  return get_option_entry(hdbc, option, value, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLGetConnectOption(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
-  return get_option_entry(hdbc, option, value, 'A');
+  return _zolandm_traced(entry_SQLGetConnectOption, trace_SQLGetConnectOption, hdbc, option, value);
 }
 
+static SQLRETURN entry_SQLGetConnectOptionA(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
+  return get_option_entry(hdbc, option, value, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLGetConnectOptionA(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
-  return get_option_entry(hdbc, option, value, 'A');
+  return _zolandm_traced(entry_SQLGetConnectOptionA, trace_SQLGetConnectOption, hdbc, option, value);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetConnectOptionW(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
+static SQLRETURN entry_SQLGetConnectOptionW(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
   return get_option_entry(hdbc, option, value, 'W');
+}
+extern "C" SQLRETURN SQL_API SQLGetConnectOptionW(SQLHDBC hdbc, SQLUSMALLINT option, SQLPOINTER value) {
+  return _zolandm_traced(entry_SQLGetConnectOptionW, trace_SQLGetConnectOptionW, hdbc, option, value);
 }

@@ -15,6 +15,7 @@
 #include "odbcinst.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -251,11 +252,15 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
 
 // ---- entries ----------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLConnect(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT dsn_len, SQLCHAR* uid,
+static SQLRETURN entry_SQLConnect(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT dsn_len, SQLCHAR* uid,
                                         SQLSMALLINT uid_len, SQLCHAR* pwd, SQLSMALLINT pwd_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLConnect_Internal(static_cast<zolandm_dbc*>(hdbc), dsn, dsn_len, uid, uid_len, pwd, pwd_len, 'A');
+}
+extern "C" SQLRETURN SQL_API SQLConnect(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT dsn_len, SQLCHAR* uid,
+                                        SQLSMALLINT uid_len, SQLCHAR* pwd, SQLSMALLINT pwd_len) {
+  return _zolandm_traced(entry_SQLConnect, trace_SQLConnect, hdbc, dsn, dsn_len, uid, uid_len, pwd, pwd_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLConnectA(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT dsn_len, SQLCHAR* uid,
@@ -263,18 +268,26 @@ extern "C" SQLRETURN SQL_API SQLConnectA(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT
   return SQLConnect(hdbc, dsn, dsn_len, uid, uid_len, pwd, pwd_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLConnectW(SQLHDBC hdbc, SQLWCHAR* dsn, SQLSMALLINT dsn_len, SQLWCHAR* uid,
+static SQLRETURN entry_SQLConnectW(SQLHDBC hdbc, SQLWCHAR* dsn, SQLSMALLINT dsn_len, SQLWCHAR* uid,
                                          SQLSMALLINT uid_len, SQLWCHAR* pwd, SQLSMALLINT pwd_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLConnect_Internal(static_cast<zolandm_dbc*>(hdbc), dsn, dsn_len, uid, uid_len, pwd, pwd_len, 'W');
 }
+extern "C" SQLRETURN SQL_API SQLConnectW(SQLHDBC hdbc, SQLWCHAR* dsn, SQLSMALLINT dsn_len, SQLWCHAR* uid,
+                                         SQLSMALLINT uid_len, SQLWCHAR* pwd, SQLSMALLINT pwd_len) {
+  return _zolandm_traced(entry_SQLConnectW, trace_SQLConnectW, hdbc, dsn, dsn_len, uid, uid_len, pwd, pwd_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
+static SQLRETURN entry_SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
                                               SQLSMALLINT out_max, SQLSMALLINT* out_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLBrowseConnect_Internal(static_cast<zolandm_dbc*>(hdbc), in, in_len, out, out_max, out_len, 'A');
+}
+extern "C" SQLRETURN SQL_API SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
+                                              SQLSMALLINT out_max, SQLSMALLINT* out_len) {
+  return _zolandm_traced(entry_SQLBrowseConnect, trace_SQLBrowseConnect, hdbc, in, in_len, out, out_max, out_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLBrowseConnectA(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
@@ -282,9 +295,13 @@ extern "C" SQLRETURN SQL_API SQLBrowseConnectA(SQLHDBC hdbc, SQLCHAR* in, SQLSMA
   return SQLBrowseConnect(hdbc, in, in_len, out, out_max, out_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR* in, SQLSMALLINT in_len, SQLWCHAR* out,
+static SQLRETURN entry_SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR* in, SQLSMALLINT in_len, SQLWCHAR* out,
                                                SQLSMALLINT out_max, SQLSMALLINT* out_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLBrowseConnect_Internal(static_cast<zolandm_dbc*>(hdbc), in, in_len, out, out_max, out_len, 'W');
+}
+extern "C" SQLRETURN SQL_API SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR* in, SQLSMALLINT in_len, SQLWCHAR* out,
+                                               SQLSMALLINT out_max, SQLSMALLINT* out_len) {
+  return _zolandm_traced(entry_SQLBrowseConnectW, trace_SQLBrowseConnectW, hdbc, in, in_len, out, out_max, out_len);
 }

@@ -7,6 +7,7 @@
 #include "dm/stmt_internal.h"
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -150,12 +151,17 @@ SQLRETURN col_attributes(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT i
 
 }  // namespace
 
-extern "C" SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buf_len,
+static SQLRETURN entry_SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buf_len,
                                             SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size,
                                             SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return describe_col(s, column, name, buf_len, name_len, type, size, digits, nullable, 'A');
   });
+}
+extern "C" SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buf_len,
+                                            SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size,
+                                            SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+  return _zolandm_traced(entry_SQLDescribeCol, trace_SQLDescribeCol, h, column, name, buf_len, name_len, type, size, digits, nullable);
 }
 
 extern "C" SQLRETURN SQL_API SQLDescribeColA(SQLHSTMT h, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT buf_len,
@@ -164,19 +170,28 @@ extern "C" SQLRETURN SQL_API SQLDescribeColA(SQLHSTMT h, SQLUSMALLINT column, SQ
   return SQLDescribeCol(h, column, name, buf_len, name_len, type, size, digits, nullable);
 }
 
-extern "C" SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT h, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT buf_len,
+static SQLRETURN entry_SQLDescribeColW(SQLHSTMT h, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT buf_len,
                                              SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size,
                                              SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return describe_col(s, column, name, buf_len, name_len, type, size, digits, nullable, 'W');
   });
 }
+extern "C" SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT h, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT buf_len,
+                                             SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size,
+                                             SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+  return _zolandm_traced(entry_SQLDescribeColW, trace_SQLDescribeColW, h, column, name, buf_len, name_len, type, size, digits, nullable);
+}
 
-extern "C" SQLRETURN SQL_API SQLColAttributes(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
+static SQLRETURN entry_SQLColAttributes(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
                                               SQLSMALLINT buf_max, SQLSMALLINT* out_len, SQLLEN* num) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return col_attributes(s, column, id, buf, buf_max, out_len, num, 'A');
   });
+}
+extern "C" SQLRETURN SQL_API SQLColAttributes(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
+                                              SQLSMALLINT buf_max, SQLSMALLINT* out_len, SQLLEN* num) {
+  return _zolandm_traced(entry_SQLColAttributes, trace_SQLColAttributes, h, column, id, buf, buf_max, out_len, num);
 }
 
 extern "C" SQLRETURN SQL_API SQLColAttributesA(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
@@ -184,9 +199,13 @@ extern "C" SQLRETURN SQL_API SQLColAttributesA(SQLHSTMT h, SQLUSMALLINT column, 
   return SQLColAttributes(h, column, id, buf, buf_max, out_len, num);
 }
 
-extern "C" SQLRETURN SQL_API SQLColAttributesW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
+static SQLRETURN entry_SQLColAttributesW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
                                                SQLSMALLINT buf_max, SQLSMALLINT* out_len, SQLLEN* num) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return col_attributes(s, column, id, buf, buf_max, out_len, num, 'W');
   });
+}
+extern "C" SQLRETURN SQL_API SQLColAttributesW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER buf,
+                                               SQLSMALLINT buf_max, SQLSMALLINT* out_len, SQLLEN* num) {
+  return _zolandm_traced(entry_SQLColAttributesW, trace_SQLColAttributesW, h, column, id, buf, buf_max, out_len, num);
 }

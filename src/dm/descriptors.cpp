@@ -11,6 +11,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -164,10 +165,14 @@ SQLRETURN SQLGetDescRec_Internal(zolandm_desc* d, SQLSMALLINT rec, void* name, S
 
 // ---- entries ----------------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLGetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+static SQLRETURN entry_SQLGetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return desc_entry_call(
       h, [&](zolandm_desc* d) { return SQLGetDescField_Internal(d, rec, field, value, buf_len, str_len, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLGetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                                             SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetDescField, trace_SQLGetDescField, h, rec, field, value, buf_len, str_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
@@ -175,16 +180,24 @@ extern "C" SQLRETURN SQL_API SQLGetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSM
   return SQLGetDescField(h, rec, field, value, buf_len, str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+static SQLRETURN entry_SQLGetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                               SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return desc_entry_call(
       h, [&](zolandm_desc* d) { return SQLGetDescField_Internal(d, rec, field, value, buf_len, str_len, 'W'); });
 }
+extern "C" SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetDescFieldW, trace_SQLGetDescFieldW, h, rec, field, value, buf_len, str_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLSetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+static SQLRETURN entry_SQLSetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                              SQLINTEGER buf_len) {
   return desc_entry_call(h,
                          [&](zolandm_desc* d) { return SQLSetDescField_Internal(d, rec, field, value, buf_len, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLSetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                                             SQLINTEGER buf_len) {
+  return _zolandm_traced(entry_SQLSetDescField, trace_SQLSetDescField, h, rec, field, value, buf_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLSetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
@@ -192,13 +205,17 @@ extern "C" SQLRETURN SQL_API SQLSetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSM
   return SQLSetDescField(h, rec, field, value, buf_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+static SQLRETURN entry_SQLSetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                               SQLINTEGER buf_len) {
   return desc_entry_call(h,
                          [&](zolandm_desc* d) { return SQLSetDescField_Internal(d, rec, field, value, buf_len, 'W'); });
 }
+extern "C" SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
+                                              SQLINTEGER buf_len) {
+  return _zolandm_traced(entry_SQLSetDescFieldW, trace_SQLSetDescFieldW, h, rec, field, value, buf_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
+static SQLRETURN entry_SQLGetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
                                            SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
                                            SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
                                            SQLSMALLINT* nullable) {
@@ -206,6 +223,12 @@ extern "C" SQLRETURN SQL_API SQLGetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLCHAR*
     return SQLGetDescRec_Internal(d, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable,
                                   'A');
   });
+}
+extern "C" SQLRETURN SQL_API SQLGetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
+                                           SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
+                                           SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                           SQLSMALLINT* nullable) {
+  return _zolandm_traced(entry_SQLGetDescRec, trace_SQLGetDescRec, h, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDescRecA(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
@@ -215,7 +238,7 @@ extern "C" SQLRETURN SQL_API SQLGetDescRecA(SQLHDESC h, SQLSMALLINT rec, SQLCHAR
   return SQLGetDescRec(h, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC h, SQLSMALLINT rec, SQLWCHAR* name, SQLSMALLINT buf_len,
+static SQLRETURN entry_SQLGetDescRecW(SQLHDESC h, SQLSMALLINT rec, SQLWCHAR* name, SQLSMALLINT buf_len,
                                             SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
                                             SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
                                             SQLSMALLINT* nullable) {
@@ -224,8 +247,14 @@ extern "C" SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC h, SQLSMALLINT rec, SQLWCHA
                                   'W');
   });
 }
+extern "C" SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC h, SQLSMALLINT rec, SQLWCHAR* name, SQLSMALLINT buf_len,
+                                            SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
+                                            SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                            SQLSMALLINT* nullable) {
+  return _zolandm_traced(entry_SQLGetDescRecW, trace_SQLGetDescRecW, h, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable);
+}
 
-extern "C" SQLRETURN SQL_API SQLSetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subtype,
+static SQLRETURN entry_SQLSetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subtype,
                                            SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
                                            SQLLEN* str_len, SQLLEN* indicator) {
   return desc_entry_call(h, [&](zolandm_desc* d) -> SQLRETURN {
@@ -235,8 +264,13 @@ extern "C" SQLRETURN SQL_API SQLSetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLSMALL
                                        precision, scale, data, str_len, indicator);
   });
 }
+extern "C" SQLRETURN SQL_API SQLSetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subtype,
+                                           SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
+                                           SQLLEN* str_len, SQLLEN* indicator) {
+  return _zolandm_traced(entry_SQLSetDescRec, trace_SQLSetDescRec, h, rec, type, subtype, length, precision, scale, data, str_len, indicator);
+}
 
-extern "C" SQLRETURN SQL_API SQLCopyDesc(SQLHDESC source, SQLHDESC target) {
+static SQLRETURN entry_SQLCopyDesc(SQLHDESC source, SQLHDESC target) {
   return desc_entry_call(source, [&](zolandm_desc* d) -> SQLRETURN {
     SQLHDESC drv_target;
     {
@@ -256,4 +290,7 @@ extern "C" SQLRETURN SQL_API SQLCopyDesc(SQLHDESC source, SQLHDESC target) {
     if (f == nullptr) return ZOLANDM_ERROR;
     return _zolandm_call<CopyDescFn>(d->dbc->driver, &d->last_rc, f, d->drv_desc, drv_target);
   });
+}
+extern "C" SQLRETURN SQL_API SQLCopyDesc(SQLHDESC source, SQLHDESC target) {
+  return _zolandm_traced(entry_SQLCopyDesc, trace_SQLCopyDesc, source, target);
 }

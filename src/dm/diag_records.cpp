@@ -10,6 +10,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -421,10 +422,15 @@ SQLRETURN diag_entry(Fn work) {
 
 }  // namespace
 
-extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
+static SQLRETURN entry_SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
                                            SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT buf_len,
                                            SQLSMALLINT* text_len) {
   return diag_entry([&] { return SQLGetDiagRec_Internal(type, h, rec, sqlstate, native, msg, buf_len, text_len, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
+                                           SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT buf_len,
+                                           SQLSMALLINT* text_len) {
+  return _zolandm_traced(entry_SQLGetDiagRec, trace_SQLGetDiagRec, type, h, rec, sqlstate, native, msg, buf_len, text_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDiagRecA(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
@@ -433,15 +439,24 @@ extern "C" SQLRETURN SQL_API SQLGetDiagRecA(SQLSMALLINT type, SQLHANDLE h, SQLSM
   return SQLGetDiagRec(type, h, rec, sqlstate, native, msg, buf_len, text_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLWCHAR* sqlstate,
+static SQLRETURN entry_SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLWCHAR* sqlstate,
                                             SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT buf_len,
                                             SQLSMALLINT* text_len) {
   return diag_entry([&] { return SQLGetDiagRec_Internal(type, h, rec, sqlstate, native, msg, buf_len, text_len, 'W'); });
 }
+extern "C" SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLWCHAR* sqlstate,
+                                            SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT buf_len,
+                                            SQLSMALLINT* text_len) {
+  return _zolandm_traced(entry_SQLGetDiagRecW, trace_SQLGetDiagRecW, type, h, rec, sqlstate, native, msg, buf_len, text_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
+static SQLRETURN entry_SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
                                              SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
   return diag_entry([&] { return SQLGetDiagField_Internal(type, h, rec, id, value, buf_len, str_len, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
+                                             SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
+  return _zolandm_traced(entry_SQLGetDiagField, trace_SQLGetDiagField, type, h, rec, id, value, buf_len, str_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDiagFieldA(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
@@ -449,7 +464,11 @@ extern "C" SQLRETURN SQL_API SQLGetDiagFieldA(SQLSMALLINT type, SQLHANDLE h, SQL
   return SQLGetDiagField(type, h, rec, id, value, buf_len, str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetDiagFieldW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
+static SQLRETURN entry_SQLGetDiagFieldW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
                                               SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
   return diag_entry([&] { return SQLGetDiagField_Internal(type, h, rec, id, value, buf_len, str_len, 'W'); });
+}
+extern "C" SQLRETURN SQL_API SQLGetDiagFieldW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
+                                              SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
+  return _zolandm_traced(entry_SQLGetDiagFieldW, trace_SQLGetDiagFieldW, type, h, rec, id, value, buf_len, str_len);
 }

@@ -3,6 +3,7 @@
 
 #include "dm/dm_internal.h"
 #include "sql.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ using DisconnectFn = SQLRETURN (*)(SQLHDBC);
 
 }  // namespace
 
-extern "C" SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
+static SQLRETURN entry_SQLDisconnect(SQLHDBC hdbc) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   auto* dbc = static_cast<zolandm_dbc*>(hdbc);
@@ -38,4 +39,7 @@ extern "C" SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
   _zolandm_dbc_release_descs(dbc, false);
   dbc->state = ZOLANDM_DBC_ALLOCATED;
   return ZOLANDM_OK;
+}
+extern "C" SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
+  return _zolandm_traced(entry_SQLDisconnect, trace_SQLDisconnect, hdbc);
 }

@@ -557,5 +557,7 @@ SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
 SQLRETURN SQLGetInfo_Internal(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
                               SQLSMALLINT* out_len, char width);
 // The shared bodies of SQLFreeEnv and SQLFreeConnect and their SQLFreeHandle forms.
-SQLRETURN _zolandm_free_env_entry(SQLHENV henv);
+// The last environment's exit record is written by last_exit_record (when given) before the
+// trace stops.
+SQLRETURN _zolandm_free_env_entry(SQLHENV henv, void (*last_exit_record)(SQLHENV) = nullptr);
 SQLRETURN _zolandm_free_connect_entry(SQLHDBC hdbc);

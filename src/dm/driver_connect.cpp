@@ -19,6 +19,7 @@
 #include "odbcinst.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -426,13 +427,18 @@ SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* 
   return zolandm_succeeded(rc) ? rc : _zolandm_connect_failure_exit(dbc, consulted_pool, rc);
 }
 
-extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
+static SQLRETURN entry_SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
                                               SQLCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
                                               SQLUSMALLINT completion) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLDriverConnect_Internal(static_cast<zolandm_dbc*>(hdbc), hwnd, in, in_len, out, out_max, out_len,
                                    completion, 'A');
+}
+extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
+                                              SQLCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
+                                              SQLUSMALLINT completion) {
+  return _zolandm_traced(entry_SQLDriverConnect, trace_SQLDriverConnect, hdbc, hwnd, in, in_len, out, out_max, out_len, completion);
 }
 
 extern "C" SQLRETURN SQL_API SQLDriverConnectA(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
@@ -441,11 +447,16 @@ extern "C" SQLRETURN SQL_API SQLDriverConnectA(SQLHDBC hdbc, SQLHWND hwnd, SQLCH
   return SQLDriverConnect(hdbc, hwnd, in, in_len, out, out_max, out_len, completion);
 }
 
-extern "C" SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* in, SQLSMALLINT in_len,
+static SQLRETURN entry_SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* in, SQLSMALLINT in_len,
                                                SQLWCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
                                                SQLUSMALLINT completion) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLDriverConnect_Internal(static_cast<zolandm_dbc*>(hdbc), hwnd, in, in_len, out, out_max, out_len,
                                    completion, 'W');
+}
+extern "C" SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* in, SQLSMALLINT in_len,
+                                               SQLWCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
+                                               SQLUSMALLINT completion) {
+  return _zolandm_traced(entry_SQLDriverConnectW, trace_SQLDriverConnectW, hdbc, hwnd, in, in_len, out, out_max, out_len, completion);
 }

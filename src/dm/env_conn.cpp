@@ -10,6 +10,7 @@
 #include "dm/dm_internal.h"
 #include "odbcinst.h"
 #include "sql.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -55,11 +56,14 @@ SQLRETURN SQLAllocEnv_Internal(SQLHENV* out, int odbc_version) {
   return ZOLANDM_OK;
 }
 
-extern "C" SQLRETURN SQL_API SQLAllocEnv(SQLHENV* out) {
+static SQLRETURN entry_SQLAllocEnv(SQLHENV* out) {
   _zolandm_set_initialised();
   zolandm_global_guard lock;
   if (out == nullptr) return ZOLANDM_ERROR;  // nowhere to put the handle
   return SQLAllocEnv_Internal(out, 2);
+}
+extern "C" SQLRETURN SQL_API SQLAllocEnv(SQLHENV* out) {
+  return _zolandm_traced_after(entry_SQLAllocEnv(out), trace_SQLAllocEnv, out);
 }
 
 SQLRETURN SQLFreeEnv_Internal(zolandm_env* env) {
@@ -72,7 +76,7 @@ SQLRETURN SQLFreeEnv_Internal(zolandm_env* env) {
   return ZOLANDM_OK;
 }
 
-SQLRETURN _zolandm_free_env_entry(SQLHENV henv) {
+SQLRETURN _zolandm_free_env_entry(SQLHENV henv, void (*last_exit_record)(SQLHENV)) {
   zolandm_global_guard lock;
   if (!_zolandm_valid_handle(henv, ZOLANDM_ENV)) return ZOLANDM_INVALID;
   auto* env = static_cast<zolandm_env*>(henv);
@@ -80,12 +84,21 @@ SQLRETURN _zolandm_free_env_entry(SQLHENV henv) {
   if (rc == ZOLANDM_OK) {
     _zolandm_diag_clear(env);
     std::free(env);
-    if (--_zolandm_env_count == 0) _zolandm_trace_stop();
+    if (--_zolandm_env_count == 0) {
+      // The last environment's exit record still goes into the file, before the trailer.
+      if (_zolandm_trace_enabled && last_exit_record != nullptr) last_exit_record(henv);
+      _zolandm_trace_stop();
+    }
   }
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV henv) { return _zolandm_free_env_entry(henv); }
+static SQLRETURN entry_SQLFreeEnv(SQLHENV henv) {
+  return _zolandm_free_env_entry(henv, [](SQLHENV h) { trace_SQLFreeEnv(1, ZOLANDM_OK, h); });
+}
+extern "C" SQLRETURN SQL_API SQLFreeEnv(SQLHENV henv) {
+  return _zolandm_traced(entry_SQLFreeEnv, trace_SQLFreeEnv, henv);
+}
 
 SQLRETURN SQLAllocConnect_Internal(zolandm_env* env, SQLHDBC* out) {
   if (out == nullptr) return _zolandm_fail(env, ZOLANDM_E_S1009);
@@ -112,7 +125,10 @@ extern "C" SQLRETURN SQL_API SQLAllocConnect(SQLHENV henv, SQLHDBC* out) {
   if (!_zolandm_valid_handle(henv, ZOLANDM_ENV)) return ZOLANDM_INVALID;
   auto* env = static_cast<zolandm_env*>(henv);
   _zolandm_diag_clear(env);
-  return SQLAllocConnect_Internal(env, out);
+  if (__builtin_expect(_zolandm_trace_enabled != 0, 0)) trace_SQLAllocConnect(0, 0, henv, out);
+  SQLRETURN rc = SQLAllocConnect_Internal(env, out);
+  if (__builtin_expect(_zolandm_trace_enabled != 0, 0)) trace_SQLAllocConnect(1, rc, henv, out);
+  return rc;
 }
 
 SQLRETURN SQLFreeConnect_Internal(zolandm_dbc* dbc) {
@@ -152,4 +168,7 @@ SQLRETURN _zolandm_free_connect_entry(SQLHDBC hdbc) {
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC hdbc) { return _zolandm_free_connect_entry(hdbc); }
+static SQLRETURN entry_SQLFreeConnect(SQLHDBC hdbc) { return _zolandm_free_connect_entry(hdbc); }
+extern "C" SQLRETURN SQL_API SQLFreeConnect(SQLHDBC hdbc) {
+  return _zolandm_traced(entry_SQLFreeConnect, trace_SQLFreeConnect, hdbc);
+}

@@ -8,6 +8,7 @@
 #include "odbcconfig/conversions.h"
 #include "sql.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -173,20 +174,32 @@ SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sq
   return ask_driver(dbc, stmt, sqlstate, native, msg, msg_max, msg_len, width);
 }
 
-extern "C" SQLRETURN SQL_API SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
+static SQLRETURN entry_SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
                                       SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
   zolandm_global_guard lock;
   return SQLError_Internal(henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len, 1, 'A');
 }
+extern "C" SQLRETURN SQL_API SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
+                                      SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+  return _zolandm_traced(entry_SQLError, trace_SQLError, henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLErrorA(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
+static SQLRETURN entry_SQLErrorA(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
                                        SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
   zolandm_global_guard lock;
   return SQLError_Internal(henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len, 1, 'A');
 }
+extern "C" SQLRETURN SQL_API SQLErrorA(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
+                                       SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+  return _zolandm_traced(entry_SQLErrorA, trace_SQLError, henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWCHAR* sqlstate,
+static SQLRETURN entry_SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWCHAR* sqlstate,
                                        SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
   zolandm_global_guard lock;
   return SQLError_Internal(henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len, 1, 'W');
+}
+extern "C" SQLRETURN SQL_API SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWCHAR* sqlstate,
+                                       SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+  return _zolandm_traced(entry_SQLErrorW, trace_SQLErrorW, henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len);
 }

@@ -11,6 +11,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -403,7 +404,7 @@ void _zolandm_stmt_result_state(zolandm_stmt* stmt) {
 
 // ---- execution ------------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT h) {
+static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     int pend = pending_check(stmt, ZOLANDM_FN_SQLExecute);
     if (pend < 0) return ZOLANDM_ERROR;
@@ -445,24 +446,33 @@ extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT h) {
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLExecute(SQLHSTMT h) {
+  return _zolandm_traced(entry_SQLExecute, trace_SQLExecute, h);
+}
 
 SQLRETURN SQLExecDirect_Internal(zolandm_stmt* stmt, const void* text, SQLINTEGER length, char width) {
   return exec_direct(stmt, text, length, width);
 }
 
-extern "C" SQLRETURN SQL_API SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+static SQLRETURN entry_SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return exec_direct(s, text, len, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+  return _zolandm_traced(entry_SQLExecDirect, trace_SQLExecDirect, h, text, len);
 }
 extern "C" SQLRETURN SQL_API SQLExecDirectA(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
   return SQLExecDirect(h, text, len);
 }
-extern "C" SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
+static SQLRETURN entry_SQLExecDirectW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return exec_direct(s, text, len, 'W'); });
+}
+extern "C" SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
+  return _zolandm_traced(entry_SQLExecDirectW, trace_SQLExecDirectW, h, text, len);
 }
 
 // ---- data at execution -------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len) {
+static SQLRETURN entry_SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (data == nullptr && len != SQL_NULL_DATA && len != SQL_DEFAULT_PARAM) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
     int pend = pending_check(stmt, ZOLANDM_FN_SQLPutData);
@@ -482,8 +492,11 @@ extern "C" SQLRETURN SQL_API SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len)
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len) {
+  return _zolandm_traced(entry_SQLPutData, trace_SQLPutData, h, data, len);
+}
 
-extern "C" SQLRETURN SQL_API SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
+static SQLRETURN entry_SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     int pend = pending_check(stmt, ZOLANDM_FN_SQLParamData);
     if (pend < 0) return ZOLANDM_ERROR;
@@ -505,10 +518,13 @@ extern "C" SQLRETURN SQL_API SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
+  return _zolandm_traced(entry_SQLParamData, trace_SQLParamData, h, value);
+}
 
 // ---- parameter descriptions --------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
+static SQLRETURN entry_SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (count == nullptr) return ZOLANDM_OK;
     int pend = pending_check(stmt, ZOLANDM_FN_SQLNumParams);
@@ -523,8 +539,11 @@ extern "C" SQLRETURN SQL_API SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
+  return _zolandm_traced(entry_SQLNumParams, trace_SQLNumParams, h, count);
+}
 
-extern "C" SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT* type, SQLULEN* size,
+static SQLRETURN entry_SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT* type, SQLULEN* size,
                                               SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (ipar == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1093);
@@ -543,6 +562,10 @@ extern "C" SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQL
     }
     return rc;
   });
+}
+extern "C" SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT* type, SQLULEN* size,
+                                              SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+  return _zolandm_traced(entry_SQLDescribeParam, trace_SQLDescribeParam, h, ipar, type, size, digits, nullable);
 }
 
 // ---- fetching ------------------------------------------------------------------------------------
@@ -590,7 +613,7 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
+static SQLRETURN entry_SQLFetch(SQLHSTMT h) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     SQLULEN rows = 0;
     SQLRETURN rc = SQLFetch_Internal(stmt, &rows);
@@ -609,6 +632,9 @@ extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
     }
     return rc;
   });
+}
+extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
+  return _zolandm_traced(entry_SQLFetch, trace_SQLFetch, h);
 }
 
 SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
@@ -639,7 +665,7 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
+static SQLRETURN entry_SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
                                               SQLUSMALLINT* row_status) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     // The widening needs the number of rows the fetch filled, also when the caller does not ask.
@@ -655,8 +681,12 @@ extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientati
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
+                                              SQLUSMALLINT* row_status) {
+  return _zolandm_traced(entry_SQLExtendedFetch, trace_SQLExtendedFetch, h, orientation, offset, row_count, row_status);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER target,
+static SQLRETURN entry_SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER target,
                                         SQLLEN buf_len, SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (target == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
@@ -686,8 +716,12 @@ extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMAL
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER target,
+                                        SQLLEN buf_len, SQLLEN* ind) {
+  return _zolandm_traced(entry_SQLGetData, trace_SQLGetData, h, column, target_type, target, buf_len, ind);
+}
 
-extern "C" SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
+static SQLRETURN entry_SQLMoreResults(SQLHSTMT h) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     int pend = pending_check(stmt, ZOLANDM_FN_SQLMoreResults);
     if (pend < 0) return ZOLANDM_ERROR;
@@ -710,6 +744,9 @@ extern "C" SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
     }
     return rc;
   });
+}
+extern "C" SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
+  return _zolandm_traced(entry_SQLMoreResults, trace_SQLMoreResults, h);
 }
 
 SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
@@ -736,6 +773,9 @@ SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
+static SQLRETURN entry_SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetPos_Internal(s, row, operation, lock_type); });
+}
+extern "C" SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
+  return _zolandm_traced(entry_SQLSetPos, trace_SQLSetPos, h, row, operation, lock_type);
 }

@@ -16,6 +16,7 @@
 #include "odbcinst.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -380,32 +381,56 @@ SQLRETURN SQLGetInfo_Internal(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER bu
   return get_info(dbc, type, buf, len, out_len, width);
 }
 
+static SQLRETURN entry_SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+                                            SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+  return list_narrow(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
+}
 extern "C" SQLRETURN SQL_API SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                                             SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+  return _zolandm_traced(entry_SQLDataSources, trace_SQLDataSources, h, dir, n, nm, nl, d, dm, dl);
+}
+static SQLRETURN entry_SQLDataSourcesA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+                                             SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
 }
 extern "C" SQLRETURN SQL_API SQLDataSourcesA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                                              SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
-  return list_narrow(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
+  return _zolandm_traced(entry_SQLDataSourcesA, trace_SQLDataSources, h, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDataSourcesW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
+static SQLRETURN entry_SQLDataSourcesW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
                                              SQLSMALLINT* nl, SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_wide(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
 }
+extern "C" SQLRETURN SQL_API SQLDataSourcesW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
+                                             SQLSMALLINT* nl, SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+  return _zolandm_traced(entry_SQLDataSourcesW, trace_SQLDataSourcesW, h, dir, n, nm, nl, d, dm, dl);
+}
+static SQLRETURN entry_SQLDrivers(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+                                        SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+  return list_narrow(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
+}
 extern "C" SQLRETURN SQL_API SQLDrivers(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                                         SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+  return _zolandm_traced(entry_SQLDrivers, trace_SQLDrivers, h, dir, n, nm, nl, d, dm, dl);
+}
+static SQLRETURN entry_SQLDriversA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+                                         SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
 }
 extern "C" SQLRETURN SQL_API SQLDriversA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                                          SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
-  return list_narrow(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
+  return _zolandm_traced(entry_SQLDriversA, trace_SQLDrivers, h, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDriversW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+static SQLRETURN entry_SQLDriversW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
                                          SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_wide(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
 }
+extern "C" SQLRETURN SQL_API SQLDriversW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+                                         SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+  return _zolandm_traced(entry_SQLDriversW, trace_SQLDriversW, h, dir, n, nm, nl, d, dm, dl);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetFunctions(SQLHDBC h, SQLUSMALLINT fn, SQLUSMALLINT* out) {
+static SQLRETURN entry_SQLGetFunctions(SQLHDBC h, SQLUSMALLINT fn, SQLUSMALLINT* out) {
   zolandm_entry entry(h, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   entry.unlock();
@@ -413,16 +438,31 @@ extern "C" SQLRETURN SQL_API SQLGetFunctions(SQLHDBC h, SQLUSMALLINT fn, SQLUSMA
   entry.relock();
   return rc;
 }
+extern "C" SQLRETURN SQL_API SQLGetFunctions(SQLHDBC h, SQLUSMALLINT fn, SQLUSMALLINT* out) {
+  return _zolandm_traced(entry_SQLGetFunctions, trace_SQLGetFunctions, h, fn, out);
+}
 
+static SQLRETURN entry_SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
+                                        SQLSMALLINT* out_len) {
+  return get_info_entry(h, type, buf, len, out_len, 'A');
+}
 extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
                                         SQLSMALLINT* out_len) {
+  return _zolandm_traced(entry_SQLGetInfo, trace_SQLGetInfo, h, type, buf, len, out_len);
+}
+static SQLRETURN entry_SQLGetInfoA(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
+                                         SQLSMALLINT* out_len) {
   return get_info_entry(h, type, buf, len, out_len, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLGetInfoA(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
                                          SQLSMALLINT* out_len) {
-  return get_info_entry(h, type, buf, len, out_len, 'A');
+  return _zolandm_traced(entry_SQLGetInfoA, trace_SQLGetInfo, h, type, buf, len, out_len);
+}
+static SQLRETURN entry_SQLGetInfoW(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
+                                         SQLSMALLINT* out_len) {
+  return get_info_entry(h, type, buf, len, out_len, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLGetInfoW(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
                                          SQLSMALLINT* out_len) {
-  return get_info_entry(h, type, buf, len, out_len, 'W');
+  return _zolandm_traced(entry_SQLGetInfoW, trace_SQLGetInfoW, h, type, buf, len, out_len);
 }

@@ -7,6 +7,7 @@
 #include "dm/dm_internal.h"
 #include "sql.h"
 #include "odbcconfig/conversions.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -74,17 +75,29 @@ SQLRETURN SQLNativeSql_Internal(zolandm_dbc* dbc, const void* text, SQLINTEGER t
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLNativeSql(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
+static SQLRETURN entry_SQLNativeSql(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
                                           SQLINTEGER out_max, SQLINTEGER* out_len) {
   return native_sql_entry(hdbc, text, text_len, out, out_max, out_len, 'A');
 }
+extern "C" SQLRETURN SQL_API SQLNativeSql(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
+                                          SQLINTEGER out_max, SQLINTEGER* out_len) {
+  return _zolandm_traced(entry_SQLNativeSql, trace_SQLNativeSql, hdbc, text, text_len, out, out_max, out_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLNativeSqlA(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
+static SQLRETURN entry_SQLNativeSqlA(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
                                            SQLINTEGER out_max, SQLINTEGER* out_len) {
   return native_sql_entry(hdbc, text, text_len, out, out_max, out_len, 'A');
 }
+extern "C" SQLRETURN SQL_API SQLNativeSqlA(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
+                                           SQLINTEGER out_max, SQLINTEGER* out_len) {
+  return _zolandm_traced(entry_SQLNativeSqlA, trace_SQLNativeSql, hdbc, text, text_len, out, out_max, out_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* text, SQLINTEGER text_len, SQLWCHAR* out,
+static SQLRETURN entry_SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* text, SQLINTEGER text_len, SQLWCHAR* out,
                                            SQLINTEGER out_max, SQLINTEGER* out_len) {
   return native_sql_entry(hdbc, text, text_len, out, out_max, out_len, 'W');
+}
+extern "C" SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* text, SQLINTEGER text_len, SQLWCHAR* out,
+                                           SQLINTEGER out_max, SQLINTEGER* out_len) {
+  return _zolandm_traced(entry_SQLNativeSqlW, trace_SQLNativeSqlW, hdbc, text, text_len, out, out_max, out_len);
 }

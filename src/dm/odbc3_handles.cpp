@@ -7,6 +7,7 @@
 
 #include "dm/stmt_internal.h"
 #include "sqlext.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -212,17 +213,31 @@ SQLRETURN SQLAllocHandle_Internal(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* 
 
 // ---- entries ----------------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
+static SQLRETURN entry_SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
   return alloc_handle(type, input, output, 0);
 }
-
-extern "C" SQLRETURN SQL_API SQLAllocHandleStd(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
-  return alloc_handle(type, input, output, 3);
+extern "C" SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
+  if (type == SQL_HANDLE_ENV) {
+    return _zolandm_traced_after(entry_SQLAllocHandle(type, input, output), trace_SQLAllocHandle, type, input, output);
+  }
+  return _zolandm_traced(entry_SQLAllocHandle, trace_SQLAllocHandle, type, input, output);
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
+static SQLRETURN entry_SQLAllocHandleStd(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
+  return alloc_handle(type, input, output, 3);
+}
+extern "C" SQLRETURN SQL_API SQLAllocHandleStd(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
+  if (type == SQL_HANDLE_ENV) {
+    return _zolandm_traced_after(entry_SQLAllocHandleStd(type, input, output), trace_SQLAllocHandle, type, input,
+                                 output);
+  }
+  return _zolandm_traced(entry_SQLAllocHandleStd, trace_SQLAllocHandle, type, input, output);
+}
+
+static SQLRETURN entry_SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
   switch (type) {
-    case SQL_HANDLE_ENV: return _zolandm_free_env_entry(h);
+    case SQL_HANDLE_ENV:
+      return _zolandm_free_env_entry(h, [](SQLHENV env) { trace_SQLFreeHandle(1, ZOLANDM_OK, SQL_HANDLE_ENV, env); });
     case SQL_HANDLE_DBC: return _zolandm_free_connect_entry(h);
     case SQL_HANDLE_STMT: return _zolandm_free_stmt_entry(h, SQL_DROP);
     case SQL_HANDLE_DESC: return free_desc(h);
@@ -232,13 +247,21 @@ extern "C" SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
     }
   }
 }
+extern "C" SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
+  // A call that names no kind of handle is refused untraced.
+  if (type < SQL_HANDLE_ENV || type > SQL_HANDLE_DESC) return entry_SQLFreeHandle(type, h);
+  return _zolandm_traced(entry_SQLFreeHandle, trace_SQLFreeHandle, type, h);
+}
 
-extern "C" SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+static SQLRETURN entry_SQLSetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
   (void)length;  // every environment attribute is an integer
   return envattr_entry(henv, attr, [&](zolandm_env* env) { return envattr_set(env, attr, value); });
 }
+extern "C" SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+  return _zolandm_traced(entry_SQLSetEnvAttr, trace_SQLSetEnvAttr, henv, attr, value, length);
+}
 
-extern "C" SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+static SQLRETURN entry_SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                            SQLINTEGER* str_len) {
   (void)buf_len;
   (void)str_len;
@@ -249,4 +272,8 @@ extern "C" SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOI
     }
     return envattr_get(env, attr, value);
   });
+}
+extern "C" SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                           SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetEnvAttr, trace_SQLGetEnvAttr, henv, attr, value, buf_len, str_len);
 }

@@ -11,6 +11,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -287,11 +288,15 @@ SQLRETURN SQLColAttribute_Internal(zolandm_stmt* stmt, SQLUSMALLINT column, SQLU
 
 // ---- entries ----------------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
+static SQLRETURN entry_SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
                                              SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return SQLColAttribute_Internal(s, column, id, text, buf_len, str_len, number, 'A');
   });
+}
+extern "C" SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
+                                             SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
+  return _zolandm_traced(entry_SQLColAttribute, trace_SQLColAttribute, h, column, id, text, buf_len, str_len, number);
 }
 
 extern "C" SQLRETURN SQL_API SQLColAttributeA(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
@@ -299,14 +304,18 @@ extern "C" SQLRETURN SQL_API SQLColAttributeA(SQLHSTMT h, SQLUSMALLINT column, S
   return SQLColAttribute(h, column, id, text, buf_len, str_len, number);
 }
 
-extern "C" SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
+static SQLRETURN entry_SQLColAttributeW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
                                               SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return SQLColAttribute_Internal(s, column, id, text, buf_len, str_len, number, 'W');
   });
 }
+extern "C" SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
+                                              SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
+  return _zolandm_traced(entry_SQLColAttributeW, trace_SQLColAttributeW, h, column, id, text, buf_len, str_len, number);
+}
 
-extern "C" SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT completion) {
+static SQLRETURN entry_SQLEndTran(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT completion) {
   // Held for the whole call, the drivers' commits included, as SQLTransact does.
   zolandm_global_guard lock;
   const auto c = static_cast<SQLUSMALLINT>(completion);
@@ -314,13 +323,22 @@ extern "C" SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE h, SQLSMALLI
   if (type == SQL_HANDLE_DBC) return SQLTransact_Internal(nullptr, h, c);
   return ZOLANDM_INVALID;
 }
-
-extern "C" SQLRETURN SQL_API SQLBulkOperations(SQLHSTMT h, SQLSMALLINT operation) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return bulk_operations(s, operation); });
+extern "C" SQLRETURN SQL_API SQLEndTran(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT completion) {
+  return _zolandm_traced(entry_SQLEndTran, trace_SQLEndTran, type, h, completion);
 }
 
-extern "C" SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN offset) {
+static SQLRETURN entry_SQLBulkOperations(SQLHSTMT h, SQLSMALLINT operation) {
+  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return bulk_operations(s, operation); });
+}
+extern "C" SQLRETURN SQL_API SQLBulkOperations(SQLHSTMT h, SQLSMALLINT operation) {
+  return _zolandm_traced(entry_SQLBulkOperations, trace_SQLBulkOperations, h, operation);
+}
+
+static SQLRETURN entry_SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN offset) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return fetch_scroll(s, orientation, offset); });
+}
+extern "C" SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN offset) {
+  return _zolandm_traced(entry_SQLFetchScroll, trace_SQLFetchScroll, h, orientation, offset);
 }
 
 extern "C" SQLRETURN SQL_API SQLBindParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT value_type, SQLSMALLINT param_type,
@@ -328,6 +346,9 @@ extern "C" SQLRETURN SQL_API SQLBindParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMAL
   return SQLBindParameter(h, ipar, SQL_PARAM_INPUT, value_type, param_type, column_size, digits, value, 256, ind);
 }
 
-extern "C" SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT h) {
+static SQLRETURN entry_SQLCloseCursor(SQLHSTMT h) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return close_cursor(s); });
+}
+extern "C" SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT h) {
+  return _zolandm_traced(entry_SQLCloseCursor, trace_SQLCloseCursor, h);
 }

@@ -9,6 +9,7 @@
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
 #include "sqlucode.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -153,12 +154,18 @@ static SQLRETURN SQLPrepare_Internal(zolandm_stmt* stmt, const void* text, SQLIN
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+static SQLRETURN entry_SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLPrepare_Internal(s, text, len, 'A'); });
 }
+extern "C" SQLRETURN SQL_API SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+  return _zolandm_traced(entry_SQLPrepare, trace_SQLPrepare, h, text, len);
+}
 extern "C" SQLRETURN SQL_API SQLPrepareA(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) { return SQLPrepare(h, text, len); }
-extern "C" SQLRETURN SQL_API SQLPrepareW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
+static SQLRETURN entry_SQLPrepareW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLPrepare_Internal(s, text, len, 'W'); });
+}
+extern "C" SQLRETURN SQL_API SQLPrepareW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
+  return _zolandm_traced(entry_SQLPrepareW, trace_SQLPrepareW, h, text, len);
 }
 
 // ---- cursor names --------------------------------------------------------------------------
@@ -188,14 +195,20 @@ static SQLRETURN SQLSetCursorName_Internal(zolandm_stmt* stmt, const void* name,
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT h, SQLCHAR* name, SQLSMALLINT len) {
+static SQLRETURN entry_SQLSetCursorName(SQLHSTMT h, SQLCHAR* name, SQLSMALLINT len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetCursorName_Internal(s, name, len, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT h, SQLCHAR* name, SQLSMALLINT len) {
+  return _zolandm_traced(entry_SQLSetCursorName, trace_SQLSetCursorName, h, name, len);
 }
 extern "C" SQLRETURN SQL_API SQLSetCursorNameA(SQLHSTMT h, SQLCHAR* name, SQLSMALLINT len) {
   return SQLSetCursorName(h, name, len);
 }
-extern "C" SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT h, SQLWCHAR* name, SQLSMALLINT len) {
+static SQLRETURN entry_SQLSetCursorNameW(SQLHSTMT h, SQLWCHAR* name, SQLSMALLINT len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetCursorName_Internal(s, name, len, 'W'); });
+}
+extern "C" SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT h, SQLWCHAR* name, SQLSMALLINT len) {
+  return _zolandm_traced(entry_SQLSetCursorNameW, trace_SQLSetCursorNameW, h, name, len);
 }
 
 static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMALLINT buf_len, SQLSMALLINT* out_len,
@@ -231,19 +244,25 @@ static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMA
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT h, SQLCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
+static SQLRETURN entry_SQLGetCursorName(SQLHSTMT h, SQLCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetCursorName_Internal(s, buf, len, out, 'A'); });
+}
+extern "C" SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT h, SQLCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
+  return _zolandm_traced(entry_SQLGetCursorName, trace_SQLGetCursorName, h, buf, len, out);
 }
 extern "C" SQLRETURN SQL_API SQLGetCursorNameA(SQLHSTMT h, SQLCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
   return SQLGetCursorName(h, buf, len, out);
 }
-extern "C" SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT h, SQLWCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
+static SQLRETURN entry_SQLGetCursorNameW(SQLHSTMT h, SQLWCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetCursorName_Internal(s, buf, len, out, 'W'); });
+}
+extern "C" SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT h, SQLWCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
+  return _zolandm_traced(entry_SQLGetCursorNameW, trace_SQLGetCursorNameW, h, buf, len, out);
 }
 
 // ---- parameters ------------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type, SQLSMALLINT c_type,
+static SQLRETURN entry_SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type, SQLSMALLINT c_type,
                                               SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits,
                                               SQLPOINTER value, SQLLEN buffer_len, SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
@@ -258,9 +277,14 @@ extern "C" SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQL
     return bind_parameter(stmt, ipar, io_type, c_type, sql_type, column_size, digits, value, buffer_len, ind, false);
   });
 }
+extern "C" SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type, SQLSMALLINT c_type,
+                                              SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits,
+                                              SQLPOINTER value, SQLLEN buffer_len, SQLLEN* ind) {
+  return _zolandm_traced(entry_SQLBindParameter, trace_SQLBindParameter, h, ipar, io_type, c_type, sql_type, column_size, digits, value, buffer_len, ind);
+}
 
-extern "C" SQLRETURN SQL_API SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type, SQLSMALLINT sql_type,
-                                         SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN* ind) {
+static SQLRETURN entry_SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type, SQLSMALLINT sql_type,
+                                   SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (ipar == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1093);
     if (value == nullptr && ind == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
@@ -271,7 +295,20 @@ extern "C" SQLRETURN SQL_API SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALL
   });
 }
 
-extern "C" SQLRETURN SQL_API SQLParamOptions(SQLHSTMT h, SQLULEN crow, SQLULEN* pirow) {
+// Traced as the SQLBindParameter it stands for.
+static void trace_SQLSetParam(int leaving, int rc, SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type,
+                              SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value,
+                              SQLLEN* ind) {
+  trace_SQLBindParameter(leaving, rc, h, ipar, SQL_PARAM_INPUT_OUTPUT, c_type, sql_type, column_size, digits, value, -1,
+                         ind);
+}
+extern "C" SQLRETURN SQL_API SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type, SQLSMALLINT sql_type,
+                                         SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN* ind) {
+  return _zolandm_traced(entry_SQLSetParam, trace_SQLSetParam, h, ipar, c_type, sql_type, column_size, digits, value,
+                         ind);
+}
+
+static SQLRETURN entry_SQLParamOptions(SQLHSTMT h, SQLULEN crow, SQLULEN* pirow) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (crow == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1107);
     if (need_data_state(stmt) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
@@ -296,8 +333,11 @@ extern "C" SQLRETURN SQL_API SQLParamOptions(SQLHSTMT h, SQLULEN crow, SQLULEN* 
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLParamOptions(SQLHSTMT h, SQLULEN crow, SQLULEN* pirow) {
+  return _zolandm_traced(entry_SQLParamOptions, trace_SQLParamOptions, h, crow, pirow);
+}
 
-extern "C" SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency, SQLLEN keyset,
+static SQLRETURN entry_SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency, SQLLEN keyset,
                                                  SQLUSMALLINT rowset) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (rowset == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1107);
@@ -352,10 +392,14 @@ extern "C" SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concur
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency, SQLLEN keyset,
+                                                 SQLUSMALLINT rowset) {
+  return _zolandm_traced(entry_SQLSetScrollOptions, trace_SQLSetScrollOptions, h, concurrency, keyset, rowset);
+}
 
 // ---- columns and counts ----------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER value,
+static SQLRETURN entry_SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER value,
                                         SQLLEN buffer_len, SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (!_zolandm_valid_ctype(target_type)) return _zolandm_fail(stmt, ZOLANDM_E_S1003);
@@ -390,8 +434,12 @@ extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMAL
     return rc;
   });
 }
+extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER value,
+                                        SQLLEN buffer_len, SQLLEN* ind) {
+  return _zolandm_traced(entry_SQLBindCol, trace_SQLBindCol, h, column, target_type, value, buffer_len, ind);
+}
 
-extern "C" SQLRETURN SQL_API SQLRowCount(SQLHSTMT h, SQLLEN* count) {
+static SQLRETURN entry_SQLRowCount(SQLHSTMT h, SQLLEN* count) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (stmt->state < ZOLANDM_STMT_EXECUTED || stmt->state > ZOLANDM_STMT_EXT_FETCHED || stmt->async_func != 0)
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
@@ -399,6 +447,9 @@ extern "C" SQLRETURN SQL_API SQLRowCount(SQLHSTMT h, SQLLEN* count) {
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
     return _zolandm_call<RowCountFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, count);
   });
+}
+extern "C" SQLRETURN SQL_API SQLRowCount(SQLHSTMT h, SQLLEN* count) {
+  return _zolandm_traced(entry_SQLRowCount, trace_SQLRowCount, h, count);
 }
 
 SQLRETURN SQLNumResultCols_Internal(zolandm_stmt* stmt, SQLSMALLINT* count) {
@@ -422,6 +473,9 @@ SQLRETURN SQLNumResultCols_Internal(zolandm_stmt* stmt, SQLSMALLINT* count) {
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT h, SQLSMALLINT* count) {
+static SQLRETURN entry_SQLNumResultCols(SQLHSTMT h, SQLSMALLINT* count) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) { return SQLNumResultCols_Internal(stmt, count); });
+}
+extern "C" SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT h, SQLSMALLINT* count) {
+  return _zolandm_traced(entry_SQLNumResultCols, trace_SQLNumResultCols, h, count);
 }

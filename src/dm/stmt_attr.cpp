@@ -8,6 +8,7 @@
 
 #include "dm/stmt_internal.h"
 #include "sqlext.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -242,9 +243,13 @@ SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
 
 // ---- entries ----------------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+static SQLRETURN entry_SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                             SQLINTEGER* str_len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetStmtAttr_Internal(s, attr, value, buf_len, str_len); });
+}
+extern "C" SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                            SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetStmtAttr, trace_SQLGetStmtAttr, h, attr, value, buf_len, str_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
@@ -252,19 +257,29 @@ extern "C" SQLRETURN SQL_API SQLGetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOI
   return SQLGetStmtAttr(h, attr, value, buf_len, str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+static SQLRETURN entry_SQLGetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                              SQLINTEGER* str_len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetStmtAttr_Internal(s, attr, value, buf_len, str_len); });
 }
+extern "C" SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                                             SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetStmtAttrW, trace_SQLGetStmtAttrW, h, attr, value, buf_len, str_len);
+}
 
-extern "C" SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+static SQLRETURN entry_SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetStmtAttr_Internal(s, attr, value, str_len); });
+}
+extern "C" SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+  return _zolandm_traced(entry_SQLSetStmtAttr, trace_SQLSetStmtAttr, h, attr, value, str_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLSetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
   return SQLSetStmtAttr(h, attr, value, str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+static SQLRETURN entry_SQLSetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetStmtAttr_Internal(s, attr, value, str_len); });
+}
+extern "C" SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+  return _zolandm_traced(entry_SQLSetStmtAttrW, trace_SQLSetStmtAttrW, h, attr, value, str_len);
 }

@@ -11,6 +11,7 @@
 #include "dm/stmt_internal.h"
 #include "odbcconfig/conversions.h"
 #include "sqlext.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -218,10 +219,13 @@ SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out) {
   return ZOLANDM_OK;
 }
 
-extern "C" SQLRETURN SQL_API SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* out) {
+static SQLRETURN entry_SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* out) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLAllocStmt_Internal(static_cast<zolandm_dbc*>(hdbc), out);
+}
+extern "C" SQLRETURN SQL_API SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* out) {
+  return _zolandm_traced(entry_SQLAllocStmt, trace_SQLAllocStmt, hdbc, out);
 }
 
 // ---- SQLFreeStmt -------------------------------------------------------------------------
@@ -277,8 +281,11 @@ SQLRETURN _zolandm_free_stmt_entry(SQLHSTMT hstmt, SQLUSMALLINT option) {
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
+static SQLRETURN entry_SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
   return _zolandm_free_stmt_entry(hstmt, option);
+}
+extern "C" SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT hstmt, SQLUSMALLINT option) {
+  return _zolandm_traced(entry_SQLFreeStmt, trace_SQLFreeStmt, hstmt, option);
 }
 
 // ---- statement options ---------------------------------------------------------------------
@@ -357,16 +364,22 @@ SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
   return rc;
 }
 
-extern "C" SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLULEN value) {
+static SQLRETURN entry_SQLSetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLULEN value) {
   return _zolandm_stmt_entry(hstmt, [&](zolandm_stmt* s) { return SQLSetStmtOption_Internal(s, option, value); });
+}
+extern "C" SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLULEN value) {
+  return _zolandm_traced(entry_SQLSetStmtOption, trace_SQLSetStmtOption, hstmt, option, value);
 }
 
 extern "C" SQLRETURN SQL_API SQLSetStmtOptionA(SQLHSTMT hstmt, SQLUSMALLINT option, SQLULEN value) {
   return SQLSetStmtOption(hstmt, option, value);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLPOINTER value) {
+static SQLRETURN entry_SQLGetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLPOINTER value) {
   return _zolandm_stmt_entry(hstmt, [&](zolandm_stmt* s) { return SQLGetStmtOption_Internal(s, option, value); });
+}
+extern "C" SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLPOINTER value) {
+  return _zolandm_traced(entry_SQLGetStmtOption, trace_SQLGetStmtOption, hstmt, option, value);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetStmtOptionA(SQLHSTMT hstmt, SQLUSMALLINT option, SQLPOINTER value) {
@@ -375,7 +388,7 @@ extern "C" SQLRETURN SQL_API SQLGetStmtOptionA(SQLHSTMT hstmt, SQLUSMALLINT opti
 
 // ---- SQLCancel -----------------------------------------------------------------------------
 
-extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT hstmt) {
+static SQLRETURN entry_SQLCancel(SQLHSTMT hstmt) {
   pthread_mutex_lock(&_zolandm_global_lock);
   if (!_zolandm_valid_handle(hstmt, ZOLANDM_STMT)) {
     pthread_mutex_unlock(&_zolandm_global_lock);
@@ -415,6 +428,9 @@ extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT hstmt) {
     }
   }
   return rc;
+}
+extern "C" SQLRETURN SQL_API SQLCancel(SQLHSTMT hstmt) {
+  return _zolandm_traced(entry_SQLCancel, trace_SQLCancel, hstmt);
 }
 
 // ---- conversion slots ----------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include "dm/dm_internal.h"
 #include "sqlext.h"
+#include "dm/trace_hook.h"
 
 namespace {
 
@@ -96,7 +97,10 @@ SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
   return failed ? ZOLANDM_ERROR : info ? ZOLANDM_OK_INFO : ZOLANDM_OK;
 }
 
-extern "C" SQLRETURN SQL_API SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
+static SQLRETURN entry_SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
   zolandm_global_guard lock;
   return SQLTransact_Internal(henv, hdbc, type);
+}
+extern "C" SQLRETURN SQL_API SQLTransact(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
+  return _zolandm_traced(entry_SQLTransact, trace_SQLTransact, henv, hdbc, type);
 }
