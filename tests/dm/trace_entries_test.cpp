@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 #include "dmtrace/trace.h"
 #include "sql.h"
 #include "sqlext.h"

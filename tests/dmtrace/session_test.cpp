@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "dm/support/dm_test_env.h"
+#include "fixtures/odbc_env/dm_test_env.h"
 #include "dmtrace/trace.h"
 #include "fixtures/support/odbc_config.h"
 #include "trace_capture.h"
