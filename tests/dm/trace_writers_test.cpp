@@ -195,6 +195,7 @@ TEST(TraceWriters, HandlesAndConnections) {
 TEST(TraceWriters, InformationAndDiagnostics) {
   Outputs o;
   SQLSMALLINT five = 5;
+  SQLSMALLINT twenty = 20;
   SQLINTEGER native = -42;
   const std::string out5 = L("SQLSMALLINT", " * @ (5)"), out_ = L("SQLSMALLINT", " * @");
   const std::string native_ = L("SQLINTEGER", " * @"), native42 = L("SQLINTEGER", " * @ (-42)");
@@ -205,10 +206,11 @@ TEST(TraceWriters, InformationAndDiagnostics) {
            L("SQLSMALLINT", " * 0x0"),
        HD + L("SQLUSMALLINT", "   46 (SQL_TXN_CAPABLE)") + L("SQLPOINTER", "   @ (2)") + R("SQL_TC_ALL") +
            L("SQLSMALLINT", "   2") + L("SQLSMALLINT", " * 0x0")},
-      {"SQLGetInfoW", [&](int l, int rc) { trace_SQLGetInfoW(l, rc, dbc, SQL_DBMS_NAME, o.wname, 24, &five); },
+      // The wide call's lengths count bytes.
+      {"SQLGetInfoW", [&](int l, int rc) { trace_SQLGetInfoW(l, rc, dbc, SQL_DBMS_NAME, o.wname, 24, &twenty); },
        HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   24") + out_,
        HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + R("col_a") +
-           L("SQLSMALLINT", "   24") + out5},
+           L("SQLSMALLINT", "   24") + L("SQLSMALLINT", " * @ (20)")},
       {"SQLError",
        [&](int l, int rc) { trace_SQLError(l, rc, env, dbc, stmt, S(o.state), &native, S(o.name), 6, &five); },
        HE + HD + HS + text("SQLCHAR", nullptr) + native_ + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
