@@ -194,8 +194,7 @@ TEST(TraceWriters, HandlesAndConnections) {
 
 TEST(TraceWriters, InformationAndDiagnostics) {
   Outputs o;
-  SQLSMALLINT five = 5;
-  SQLSMALLINT twenty = 20;
+  SQLSMALLINT five = 5, twenty = 20;
   SQLINTEGER native = -42;
   const std::string out5 = L("SQLSMALLINT", " * @ (5)"), out_ = L("SQLSMALLINT", " * @");
   const std::string native_ = L("SQLINTEGER", " * @"), native42 = L("SQLINTEGER", " * @ (-42)");
@@ -206,7 +205,7 @@ TEST(TraceWriters, InformationAndDiagnostics) {
            L("SQLSMALLINT", " * 0x0"),
        HD + L("SQLUSMALLINT", "   46 (SQL_TXN_CAPABLE)") + L("SQLPOINTER", "   @ (2)") + R("SQL_TC_ALL") +
            L("SQLSMALLINT", "   2") + L("SQLSMALLINT", " * 0x0")},
-      // The wide call's lengths count bytes.
+      // SQLGetInfoW counts its string lengths in bytes.
       {"SQLGetInfoW", [&](int l, int rc) { trace_SQLGetInfoW(l, rc, dbc, SQL_DBMS_NAME, o.wname, 24, &twenty); },
        HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   24") + out_,
        HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + R("col_a") +

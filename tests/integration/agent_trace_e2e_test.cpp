@@ -5,8 +5,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "agent_client.h"
 
@@ -18,6 +20,24 @@ int Count(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
   return n;
+}
+
+// The record headers of a trace, each without its application name and thread id:
+// "ENTER SQLPrepare", "EXIT  SQLPrepare with return code 0 (SQL_SUCCESS)".
+std::vector<std::string> Headers(const std::string& text) {
+  std::vector<std::string> headers;
+  size_t at = 0;
+  while ((at = text.find("\n[", at)) != std::string::npos) {
+    size_t line = text.find('\n', at + 1);
+    if (line == std::string::npos) break;
+    size_t end = text.find('\n', line + 1);
+    std::string header = text.substr(line + 1, end - line - 1);
+    size_t kind = header.find(" ENTER ");
+    if (kind == std::string::npos) kind = header.find(" EXIT  ");
+    if (kind != std::string::npos) headers.push_back(header.substr(kind + 1));
+    at = line;
+  }
+  return headers;
 }
 
 const std::string kBannerHead = "** Zolan Trace file\n** Trace started on ";
@@ -62,9 +82,18 @@ TEST_F(AgentTraceE2E, TraceFileFromTheOdbcSection) {
   Start();
   TraceConfig("Trace=Yes\nTraceFile=$H/agent.$P.$S.log\n");
   handle_t h = ConnectByName();
-  ASSERT_EQ(cl->Exec(h, "CREATE TABLE t (a INTEGER, b VARCHAR(10))"), ER_SUCCESS);
-  ASSERT_EQ(cl->Exec(h, "INSERT INTO t VALUES (1, 'one')"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(h, "CREATE TABLE t (a INTEGER, b VARCHAR(10), c TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(h, "INSERT INTO t VALUES (1, 'one', 'a long value')"), ER_SUCCESS);
   EXPECT_EQ(cl->Query(h, "SELECT a, b FROM t"), (Rows{{"1", "one"}}));
+  ASSERT_EQ(cl->SetInt(h, 0x2201000f, 1), ER_SUCCESS);  // long values come later, in pieces
+  handle_t cursor = cl->Cursor(h);
+  ASSERT_EQ(cl->Prepare(cursor, "SELECT c FROM t"), ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(cursor), ER_SUCCESS);
+  Rows rows;
+  ASSERT_EQ(cl->Fetch(cursor, 10, &rows), 1);
+  errcode_t e = ER_SUCCESS;
+  EXPECT_EQ(cl->GetLong(cursor, 1, 1000, &e), "a long value");
+  ASSERT_EQ(cl->Simple(dbsvc_endcursor, cursor), ER_SUCCESS);
   const std::string pid = std::to_string(proc->agentPid());
   ASSERT_NE(pid, "0");
   const std::string first = dir.file("agent." + pid + ".1.log");
@@ -77,9 +106,36 @@ TEST_F(AgentTraceE2E, TraceFileFromTheOdbcSection) {
   text = test_support::read_file(first);
   EXPECT_EQ(Count(text, kTrailerHead), 1) << text;
   EXPECT_EQ(text.rfind(kTrailerHead), text.size() - kTrailerHead.size() - 25) << text;
+  // One entry and one exit record for every call, in the one thread of the agent, from the
+  // first environment's allocation to its release.
+  std::vector<std::string> headers = Headers(text);
+  ASSERT_GE(headers.size(), 4u);
+  EXPECT_EQ(headers.front(), "ENTER SQLAllocEnv");
+  EXPECT_EQ(headers.back(), "EXIT  SQLFreeEnv with return code 0 (SQL_SUCCESS)");
+  for (size_t i = 0; i + 1 < headers.size(); i += 2) {
+    ASSERT_EQ(headers[i].substr(0, 6), "ENTER ") << i;
+    ASSERT_EQ(headers[i + 1].rfind("EXIT  " + headers[i].substr(6) + " with return code ", 0), 0u) << headers[i + 1];
+  }
+  for (const char* call : {"EXIT  SQLConnect with return code 0 (SQL_SUCCESS)",
+                           "EXIT  SQLFetch with return code 100 (SQL_NO_DATA_FOUND)",
+                           "EXIT  SQLGetData with return code 0 (SQL_SUCCESS)",
+                           "EXIT  SQLDisconnect with return code 0 (SQL_SUCCESS)"}) {
+    EXPECT_NE(std::find(headers.begin(), headers.end(), call), headers.end()) << call;
+  }
+  // The statement texts on entry, the data read on a successful exit.
+  EXPECT_NE(text.find(" ENTER SQLPrepare\n\t\tSQLHSTMT          0x"), std::string::npos);
+  EXPECT_NE(text.find("\t\t\t\t  | INSERT INTO t VALUES (1, 'one', 'a long  |\n"
+                      "\t\t\t\t  | value')                                  |\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\t\t\t\t  | a long value                             |\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nsqlgate         "), std::string::npos);
+
   struct stat st;
   ASSERT_EQ(stat(first.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  mode_t mask = umask(0);  // the agent's, inherited from this process
+  umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0644u & ~mask);
 
   h = ConnectByName();
   EXPECT_EQ(cl->Query(h, "SELECT a FROM t"), (Rows{{"1"}}));

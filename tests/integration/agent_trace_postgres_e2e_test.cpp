@@ -44,6 +44,9 @@ TEST(AgentTracePgE2E, TracedSession) {
   std::string text = test_support::read_file(dir.file("pg.1.log"));
   EXPECT_EQ(text.rfind("** Zolan Trace file\n** Trace started on ", 0), 0u) << text;
   EXPECT_NE(text.find("\n** Trace finished on "), std::string::npos) << text;
+  EXPECT_NE(text.find(" EXIT  SQLConnect with return code 0 (SQL_SUCCESS)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\t\t\t\t  | SELECT i, s FROM trace_e2e               |\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" EXIT  SQLFreeEnv with return code 0 (SQL_SUCCESS)\n"), std::string::npos) << text;
 }
 
 }  // namespace
