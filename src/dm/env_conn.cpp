@@ -83,12 +83,11 @@ SQLRETURN _zolandm_free_env_entry(SQLHENV henv, void (*last_exit_record)(SQLHENV
   SQLRETURN rc = SQLFreeEnv_Internal(env);
   if (rc == ZOLANDM_OK) {
     _zolandm_diag_clear(env);
+    bool last = --_zolandm_env_count == 0;
+    // The last environment's exit record still goes into the file, before the trailer.
+    if (last && _zolandm_trace_enabled && last_exit_record != nullptr) last_exit_record(henv);
     std::free(env);
-    if (--_zolandm_env_count == 0) {
-      // The last environment's exit record still goes into the file, before the trailer.
-      if (_zolandm_trace_enabled && last_exit_record != nullptr) last_exit_record(henv);
-      _zolandm_trace_stop();
-    }
+    if (last) _zolandm_trace_stop();
   }
   return rc;
 }

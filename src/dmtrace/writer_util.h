@@ -54,3 +54,17 @@ void _zolandm_tr_out_text(const C* text, SQLSMALLINT buf_len, const SQLSMALLINT*
   _zolandm_tr_arg_smallint(buf_len);
   _zolandm_tr_arg_smallint_ptr(len_ptr, success);
 }
+
+// The attribute calls of environments, connections and statements: the handle, the attribute
+// by its decoder, the value pointer and the length; the get calls (with_str_len) add the
+// returned length.
+inline void _zolandm_tr_attr_call(int id, int leaving, int rc, int kind, const void* handle,
+                                  void (*decode)(SQLINTEGER), SQLINTEGER attr, const void* value, SQLINTEGER length,
+                                  bool with_str_len = false, const SQLINTEGER* str_len = nullptr) {
+  auto f = _zolandm_tr_begin(id, leaving, rc);
+  _zolandm_tr_arg_handle(kind, handle);
+  decode(attr);
+  _zolandm_tr_arg_pointer(value);
+  _zolandm_tr_arg_attr_length(length);
+  if (with_str_len) _zolandm_tr_arg_integer_ptr(str_len, f.success);
+}

@@ -200,21 +200,12 @@ void get_option_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT op
 }
 
 void set_attr_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
-  _zolandm_tr_begin(id, leaving, rc);
-  _zolandm_tr_arg_handle(2, dbc);
-  _zolandm_tr_name_connect_attr(attr);
-  _zolandm_tr_arg_pointer(value);
-  _zolandm_tr_arg_attr_length(length);
+  _zolandm_tr_attr_call(id, leaving, rc, 2, dbc, _zolandm_tr_name_connect_attr, attr, value, length);
 }
 
 void get_attr_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                      SQLINTEGER* str_len) {
-  auto f = _zolandm_tr_begin(id, leaving, rc);
-  _zolandm_tr_arg_handle(2, dbc);
-  _zolandm_tr_name_connect_attr(attr);
-  _zolandm_tr_arg_pointer(value);
-  _zolandm_tr_arg_attr_length(buf_len);
-  _zolandm_tr_arg_integer_ptr(str_len, f.success);
+  _zolandm_tr_attr_call(id, leaving, rc, 2, dbc, _zolandm_tr_name_connect_attr, attr, value, buf_len, true, str_len);
 }
 
 void handle_only(int id, int kind, int leaving, int rc, const void* handle) {
@@ -308,21 +299,13 @@ void trace_SQLGetConnectAttrW(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr,
 }
 
 void trace_SQLSetEnvAttr(int leaving, int rc, SQLHENV env, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
-  _zolandm_tr_begin(ZOLANDM_FN_SQLSetEnvAttr, leaving, rc);
-  _zolandm_tr_arg_handle(1, env);
-  _zolandm_tr_name_env_attr(attr);
-  _zolandm_tr_arg_pointer(value);
-  _zolandm_tr_arg_attr_length(length);
+  _zolandm_tr_attr_call(ZOLANDM_FN_SQLSetEnvAttr, leaving, rc, 1, env, _zolandm_tr_name_env_attr, attr, value, length);
 }
 
 void trace_SQLGetEnvAttr(int leaving, int rc, SQLHENV env, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                          SQLINTEGER* str_len) {
-  auto f = _zolandm_tr_begin(ZOLANDM_FN_SQLGetEnvAttr, leaving, rc);
-  _zolandm_tr_arg_handle(1, env);
-  _zolandm_tr_name_env_attr(attr);
-  _zolandm_tr_arg_pointer(value);
-  _zolandm_tr_arg_attr_length(buf_len);
-  _zolandm_tr_arg_integer_ptr(str_len, f.success);
+  _zolandm_tr_attr_call(ZOLANDM_FN_SQLGetEnvAttr, leaving, rc, 1, env, _zolandm_tr_name_env_attr, attr, value, buf_len,
+                        true, str_len);
 }
 
 void trace_SQLGetFunctions(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT id, SQLUSMALLINT* supported) {

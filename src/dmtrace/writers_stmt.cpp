@@ -163,21 +163,12 @@ void set_cursor_name_writer(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMAL
 
 void get_stmt_attr_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
                           SQLINTEGER buf_len, SQLINTEGER* str_len) {
-  auto f = _zolandm_tr_begin(id, leaving, rc);
-  _zolandm_tr_arg_handle(3, stmt);
-  _zolandm_tr_name_stmt_attr(attr);
-  _zolandm_tr_arg_pointer(value);
-  _zolandm_tr_arg_attr_length(buf_len);
-  _zolandm_tr_arg_integer_ptr(str_len, f.success);
+  _zolandm_tr_attr_call(id, leaving, rc, 3, stmt, _zolandm_tr_name_stmt_attr, attr, value, buf_len, true, str_len);
 }
 
 void set_stmt_attr_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
                           SQLINTEGER length) {
-  _zolandm_tr_begin(id, leaving, rc);
-  _zolandm_tr_arg_handle(3, stmt);
-  _zolandm_tr_name_stmt_attr(attr);
-  _zolandm_tr_arg_pointer(value);
-  _zolandm_tr_arg_attr_length(length);
+  _zolandm_tr_attr_call(id, leaving, rc, 3, stmt, _zolandm_tr_name_stmt_attr, attr, value, length);
 }
 
 void type_info_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLSMALLINT type) {
