@@ -328,10 +328,14 @@ errcode_t SpecialColumnsPostFetch(_Cursor* pCurs, Dataset* pDS);
 // Copies the driver's form of sql into buf (size bytes); *pLen: its length.
 errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, uns16* pLen);
 
-// Calls into the cursor engine. The engine is not in front of the backend yet:
-// these hooks stay null until it installs itself, and the backend then does
-// without (see engine_hooks.cpp).
+// Calls into the cursor engine, null until it installs itself (see
+// engine_hooks.cpp).
 extern errcode_t (*SC_GetInfo_hook)(PSCCL pState, int infoType, sgn32* pValue);
 extern errcode_t (*scs_p_ColGetInfo_hook)(_Cursor* pCurs, uns16 iCol, ColAttrib* pAttribs,
                                           int nAttribs);
 extern errcode_t (*scs_p_SetPosComplete_hook)(_Cursor* pCurs);
+// Called before a cursor or connection record is freed, whichever path ends it
+// (its own end call, its connection's, the last server session's, shutdown):
+// the engine releases the state it keeps for the record.
+extern void (*scs_CursorDone_hook)(_Cursor* pCurs);
+extern void (*scs_ConnectDone_hook)(_Connect* pConn);

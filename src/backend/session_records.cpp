@@ -54,6 +54,7 @@ void FreeConnectRecord(_Connect* c) {
 
 // Releases a cursor record and its driver statement; the handle is unregistered.
 void DestroyCursor(_Cursor* pCurs, handle_t h) {
+  if (scs_CursorDone_hook) scs_CursorDone_hook(pCurs);
   UnPrepareCursor(pCurs);
   if (pCurs->parameters) {
     Dataset_Done(pCurs->parameters);
@@ -116,6 +117,7 @@ void ReleaseDriverConnection(_Connect* c) {
 // Ends a connection: its cursors, the data-source connection and the record.
 void DestroyConnection(_Connect* c, handle_t h) {
   EndConnectCursors(c);
+  if (scs_ConnectDone_hook) scs_ConnectDone_hook(c);
   ReleaseDriverConnection(c);
   HandleUnregister(&conHandles, h);
   FreeConnectRecord(c);

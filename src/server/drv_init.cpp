@@ -1,7 +1,8 @@
-// The process's driver record and its start-up: the backend's operation table,
-// with the scrollable cursor engine in front once that engine exists, and the
-// agent's options handed to the backend.
+// The process's driver record and its start-up: the backend's operation table
+// with the scrollable cursor engine in front, and the agent's options handed to
+// the backend.
 #include "backend/backend.h"
+#include "cursors/cursors.h"
 #include "server/agent_options.h"
 #include "server/signals.h"
 
@@ -20,7 +21,6 @@ int DRV_Init(DRV* pDrv) {
   ODBC_SetAgentOptions(&options);
   pDrv->ops = &odbc_ops;
   pDrv->drvFlags = 0;
-  // The cursor engine installs itself here when it is built; until then the
-  // backend's table is the active one.
-  return 0;
+  // The cursor engine puts itself in front of the backend.
+  return SCs_InitDRV(pDrv) == 0 ? 0 : 1;
 }

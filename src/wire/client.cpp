@@ -60,6 +60,45 @@ clnt_stat wire_client_call(WireClient* c, unsigned int proc, xdrproc_t xargs, vo
 DBSV_PROCEDURES(WIRE_CLIENT_DEF)
 #undef WIRE_CLIENT_DEF
 
+clnt_stat wire_client_set_int(WireClient* c, handle_t h, uns32 code, sgn32 value, errcode_t* pe) {
+  call_setdrvparameter a{};
+  a.handle = h;
+  a.opcode = code;
+  a.value.type = 2;
+  a.value.paramval_u.l = value;
+  errcode_t r = ER_SUCCESS;
+  clnt_stat st = dbsvc_setdrvparameter(c, &a, &r);
+  if (pe) *pe = r;
+  return st;
+}
+
+namespace {
+
+clnt_stat GetParam(WireClient* c, handle_t h, uns32 code, getdrvparameterres* r) {
+  call_getdrvparameter a{h, code};
+  return dbsvc_getdrvparameter(c, &a, r);
+}
+
+}  // namespace
+
+clnt_stat wire_client_get_text(WireClient* c, handle_t h, uns32 code, std::string* text, errcode_t* pe) {
+  getdrvparameterres r{};
+  clnt_stat st = GetParam(c, h, code, &r);
+  if (pe) *pe = r.error;
+  if (text) *text = (st == RPC_SUCCESS && r.value.type == 1 && r.value.paramval_u.s) ? r.value.paramval_u.s : "";
+  if (st == RPC_SUCCESS) dbsvc_getdrvparameter_free(&r);
+  return st;
+}
+
+clnt_stat wire_client_get_int(WireClient* c, handle_t h, uns32 code, sgn32* value, errcode_t* pe) {
+  getdrvparameterres r{};
+  clnt_stat st = GetParam(c, h, code, &r);
+  if (pe) *pe = r.error;
+  if (value) *value = (st == RPC_SUCCESS && r.value.type == 2) ? r.value.paramval_u.l : 0;
+  if (st == RPC_SUCCESS) dbsvc_getdrvparameter_free(&r);
+  return st;
+}
+
 const char* wire_client_status_text(clnt_stat st) {
   switch (st) {
     case RPC_SUCCESS:

@@ -38,5 +38,12 @@ DBSV_PROCEDURES(WIRE_CLIENT_DECL)
 DBSV_PROCEDURES(WIRE_CLIENT_FREE_DECL)
 #undef WIRE_CLIENT_FREE_DECL
 
+// Driver parameters by value: an integer option (cursor type, concurrency,
+// rowset size ...) set on a handle, and a text or integer parameter read. The
+// operation's code goes to *pe; the call's RPC status is returned.
+clnt_stat wire_client_set_int(WireClient* c, handle_t h, uns32 code, sgn32 value, errcode_t* pe);
+clnt_stat wire_client_get_text(WireClient* c, handle_t h, uns32 code, std::string* text, errcode_t* pe);
+clnt_stat wire_client_get_int(WireClient* c, handle_t h, uns32 code, sgn32* value, errcode_t* pe);
+
 // The text of an RPC status, for messages.
 const char* wire_client_status_text(clnt_stat st);
