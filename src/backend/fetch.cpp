@@ -79,8 +79,10 @@ CellRoom RoomOf(const Coldata* col, SQLSMALLINT cType, sgn32 rows) {
 // whole characters and its terminator is not counted; prefixed cells get their
 // length. Returns true when the value was cut.
 bool FinishCell(Coldata* col, uint64_t row, SQLLEN received, const CellRoom& room) {
-  if (!IsPrefixed(col->cType) && !room.text) return false;  // fixed-size cells
+  const bool prefixed = IsPrefixed(col->cType);
+  if (!prefixed && !room.text) return false;  // fixed-size cells
   const bool cut = received == SQL_NO_TOTAL || (received >= 0 && uint64_t(received) > room.data);
+  if (!prefixed && !cut) return false;  // the driver's terminator ends the text
   uint64_t len = cut || received < 0 ? room.data : uint64_t(received);
   char* cell = Coldata_Cell(col, row);
   char* value = IsPrefixed(col->cType) ? cell + 4 : cell;
@@ -227,12 +229,15 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     return true;
   }
   if (CheckStmtErrors(pc, "SQLExtendedFetch", fr) != ER_SUCCESS) return true;
+  auto counted = [&status](sgn32 r) { return status[size_t(r)] == SQL_ROW_SUCCESS || status[size_t(r)] == 6; };
+  bool gaps = false;  // a row below the fetched count that is not counted
   for (sgn32 r = 0; r < nr; r++) {
+    if (uint64_t(r) < fetched && !counted(r)) gaps = true;
     if (uint64_t(r) >= fetched || status[size_t(r)] == SQL_ROW_NOROW) {
       pc->flags |= CURSF_NO_MORE;
       continue;
     }
-    if (status[size_t(r)] != SQL_ROW_SUCCESS && status[size_t(r)] != 6) continue;
+    if (!counted(r)) continue;
     // Rows land in order, so the counted ones are the first rowsProcessed.
     pc->rowsProcessed++;
   }
@@ -240,21 +245,23 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
   for (uns16 i = 0; i < nc; i++) {
     Coldata* col = &ds->col[i];
     if (pc->pColdesc[i].fetchLength == 0) continue;
+    // Text the driver ended within its cell needs nothing more.
+    const bool prefixed = IsPrefixed(col->cType), text = rooms[i].text;
+    const uint64_t fits = rooms[i].data;
+    const SQLLEN* colInd = &ind[size_t(i) * nr];
     for (sgn32 r = 0; r < nr && uint64_t(r) < fetched; r++) {
-      uns16 st = status[size_t(r)];
-      if (st != SQL_ROW_SUCCESS && st != 6) continue;
-      SQLLEN v = ind[size_t(i) * nr + size_t(r)];
+      if (gaps && !counted(r)) continue;
+      SQLLEN v = colInd[r];
       if (v == SQL_NULL_DATA) continue;
       col->indicators[r] = 0;
-      cut |= FinishCell(col, uint64_t(r), v, rooms[i]);
+      if (prefixed || (text && (v < 0 || uint64_t(v) > fits))) cut |= FinishCell(col, uint64_t(r), v, rooms[i]);
     }
   }
   if (cut) QueueTruncationWarning(pc);
   // A row in error leaves a gap: move the counted rows together.
   sgn32 w = 0;
-  for (sgn32 r = 0; r < nr && uint64_t(r) < fetched; r++) {
-    uns16 st = status[size_t(r)];
-    if (st != SQL_ROW_SUCCESS && st != 6) continue;
+  for (sgn32 r = 0; gaps && r < nr && uint64_t(r) < fetched; r++) {
+    if (!counted(r)) continue;
     if (w != r) {
       for (uns16 i = 0; i < nc; i++) {
         Coldata* col = &ds->col[i];

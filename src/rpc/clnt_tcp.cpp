@@ -36,6 +36,7 @@ struct ct_data {
   XDR ct_xdrs;
   int ct_died;
   SSL* ct_ssl;
+  int ct_reply_due;  // a call went out and nothing of its reply was read yet
 };
 
 long to_ms(const timeval& t) { return t.tv_sec * 1000L + t.tv_usec / 1000; }
@@ -57,10 +58,15 @@ bool wait_sock(ct_data* ct, short events) {
 }
 
 // Tries the read first; only a read that finds nothing waits, within the
-// call's time.
+// call's time. The first read of a reply waits at once: the server has
+// hardly answered the moment its call went out.
 int readtcp(char* handle, char* buf, unsigned int len) {
   ct_data* ct = reinterpret_cast<ct_data*>(handle);
   if (len == 0) return 0;
+  if (ct->ct_reply_due) {
+    ct->ct_reply_due = 0;
+    if (!ct->ct_ssl && !wait_sock(ct, POLLIN)) return -1;
+  }
   for (;;) {
     short want = POLLIN;
     if (ct->ct_ssl) {
@@ -190,6 +196,7 @@ clnt_stat clnttcp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
     }
     if (!shipnow) return RPC_SUCCESS;
     if (timeout.tv_sec == 0 && timeout.tv_usec == 0) return ct->ct_error.re_status = RPC_TIMEDOUT, RPC_TIMEDOUT;
+    ct->ct_reply_due = 1;
 
     rpc_msg reply{};
     xdrs->x_op = XDR_DECODE;

@@ -252,6 +252,9 @@ bool read_input(SVCXPRT* x) {
     if (r > 0) {
       cd->in.len += static_cast<size_t>(r);
       budget -= static_cast<size_t>(r);
+      // A short read took all the socket held: what comes later makes it
+      // readable again, so another read now would only find nothing.
+      if (static_cast<size_t>(r) < want) break;
       continue;
     }
     if (r == 0) {

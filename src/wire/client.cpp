@@ -29,7 +29,9 @@ WireClient* wire_client_create(const char* host, unsigned short port, bool udp, 
     timeval retry{1, 0};
     c->clnt = VYRRPC_clntudp_bufcreate(&addr, DBSVPROG, DBSVVERS, retry, &c->sock, 65000, 65000);
   } else {
-    c->clnt = VYRRPC_clnttcp_create(&addr, DBSVPROG, DBSVVERS, &c->sock, 0, 0);
+    // Replies of block fetches run to tens of kilobytes: a receive buffer of
+    // that size takes one in a read or two. Calls keep the default fragments.
+    c->clnt = VYRRPC_clnttcp_create(&addr, DBSVPROG, DBSVVERS, &c->sock, 0, 64 * 1024);
   }
   if (!c->clnt) {
     if (error) *error = std::string("cannot reach the agent: ") + strerror(VYRRPC__rpc_createerr.cf_error.re_errno);

@@ -18,6 +18,8 @@
 // unit, with fragments and buffers that cut rows anywhere),
 // EncodingInPlaceMatchesUnitByUnit and TextLengthsInPlaceAndUnitByUnit (the two
 // encoders); the golden bytes of tests/wire/encoding_test.cpp fix the encoding.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -783,6 +785,10 @@ struct LongData {
   // Room for bytes more, charged to the decode budget.
   bool reserve(uint64_t bytes) {
     if (!wire_decode_charge(bytes)) return false;
+    return grow(bytes);
+  }
+  // Room for bytes more, not charged.
+  bool grow(uint64_t bytes) {
     if (bytes <= cap - size) return true;
     uint64_t want = std::max<uint64_t>({cap * 2, size + bytes, 4096});
     void* grown = vyr_fault_alloc() ? nullptr : std::realloc(buf, want);
@@ -845,6 +851,11 @@ sgn32 long_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32
                  uint64_t* used) {
   const unsigned char* q = p;
   const unsigned char* end = p + n;
+  // The data of the rows in these n bytes takes at most n bytes: charged and
+  // made room for at once (with the slack of whole 32-byte moves), the rest
+  // refunded at the end; cell by cell when the budget or memory is short.
+  const uint64_t before = side->size;
+  const bool bulk = wire_decode_charge(n) && (side->grow(n + kSlack) || (wire_decode_refund(n), false));
   sgn32 r = r0;
   for (; r < rEnd && end - q >= 4; ++r) {
     indicator_t i = indicator_t(load_be32(q));
@@ -857,8 +868,13 @@ sgn32 long_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32
       std::memcpy(cell, &len, 4);
       uint64_t bytes = uint64_t(len) + (text ? 1 : 0);
       if (bytes != 0) {
-        if (!side->reserve(bytes)) return -1;
-        side->put(cell, q + 8, len, text);
+        if (bulk) {
+          copy_value(side->buf + side->size, q + 8, len, end);  // the room ahead takes any overhang
+          side->settle(cell, len, text);
+        } else {
+          if (!side->reserve(bytes)) return -1;
+          side->put(cell, q + 8, len, text);
+        }
       }
       q += need;
     } else {
@@ -866,6 +882,7 @@ sgn32 long_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32
     }
     c->indicators[r] = i;
   }
+  if (bulk) wire_decode_refund(n - (side->size - before));
   *used = uint64_t(q - p);
   return r - r0;
 }
@@ -937,10 +954,125 @@ char* out_window(XDR* x, uint64_t* room) {
   return VYRRPC_xdr_inline(x, 0);
 }
 
+// Cell writers of the commonest fixed-size types for put_rows' own loops.
+struct Wire32 {
+  static constexpr unsigned wire = 4;
+  static void put(char* q, const char* cell) {
+    uint32_t v;
+    std::memcpy(&v, cell, 4);
+    v = __builtin_bswap32(v);
+    std::memcpy(q, &v, 4);
+  }
+};
+struct Wire64 {
+  static constexpr unsigned wire = 8;
+  static void put(char* q, const char* cell) {
+    uint64_t v;
+    std::memcpy(&v, cell, 8);
+    v = __builtin_bswap64(v);  // high word first, each word big-endian
+    std::memcpy(q, &v, 8);
+  }
+};
+
+// put_rows for a column of one of those types: where every row fits even when
+// none is NULL, no bound is checked per row.
+template <class W>
+sgn32 put_fixed_rows(char* p, uint64_t room, const Coldata* c, sgn32 r0, sgn32 n, uint64_t* used) {
+  const indicator_t* ind = c->indicators;
+  const char* v = static_cast<const char*>(c->values);
+  const uint64_t w = c->width;
+  char* q = p;
+  char* const end = p + room;
+  const bool fits = room / (4 + W::wire) >= uint64_t(n - r0);
+  sgn32 r = r0;
+  for (; r < n; ++r) {
+    const indicator_t i = ind[r];
+    if (__builtin_expect(i == 0, 1)) {
+      if (!fits && uint64_t(end - q) < 4 + W::wire) break;
+      std::memset(q, 0, 4);
+      W::put(q + 4, v + uint64_t(r) * w);
+      q += 4 + W::wire;
+    } else {
+      if (!fits && end - q < 4) break;
+      put_be32(q, uint32_t(int32_t(i)));
+      q += 4;
+    }
+  }
+  *used = uint64_t(q - p);
+  return r - r0;
+}
+
+// put_rows for a text column (CTYPE_VCHR of a width above 0). A short value is
+// moved as one 32-byte block where the column and the room both hold that many
+// bytes; what lands past its pad is covered by the next row or lies beyond what
+// is sent.
+sgn32 put_text_rows(char* p, uint64_t room, const Coldata* c, sgn32 r0, sgn32 n, uint64_t* used) {
+  const indicator_t* ind = c->indicators;
+  const char* v = static_cast<const char*>(c->values);
+  const uint64_t w = c->width;
+  const char* const colEnd = v + uint64_t(n) * w;
+  char* q = p;
+  char* const end = p + room;
+  sgn32 r = r0;
+  for (; r < n; ++r) {
+    const indicator_t i = ind[r];
+    if (i != 0) {
+      if (end - q < 4) break;
+      put_be32(q, uint32_t(int32_t(i)));
+      q += 4;
+      continue;
+    }
+    const char* cell = v + uint64_t(r) * w;
+    // Indicator, length and characters, at most width - 1 of them.
+    const bool whole = colEnd - cell >= 32;  // 32 bytes readable from the cell on
+    uint32_t len;
+    if (whole) {
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell));
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 16));
+      uint32_t nul = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, zero))) |
+                     (uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, zero))) << 16);
+      if (w - 1 < 32) nul |= 1u << (w - 1);  // the cap counts as the end
+      len = nul ? uint32_t(__builtin_ctz(nul)) : uint32_t(text_length(cell, w - 1));
+    } else {
+      len = uint32_t(text_length(cell, w - 1));
+    }
+    const uint64_t padded = (uint64_t(len) + 3) & ~uint64_t(3);
+    if (uint64_t(end - q) < 8 + padded) break;
+    std::memset(q, 0, 4);
+    put_be32(q + 4, len);
+    if (whole && len <= 32 && end - q >= 8 + 36) {
+      std::memcpy(q + 8, cell, 32);
+      std::memset(q + 8 + len, 0, 4);  // the pad
+    } else {
+      if (padded) std::memset(q + 4 + padded, 0, 4);  // the pad, before the characters cover the rest
+      std::memcpy(q + 8, cell, len);
+    }
+    q += 8 + padded;
+  }
+  *used = uint64_t(q - p);
+  return r - r0;
+}
+
 // Writes rows from r0 on (below n) into the room at p while whole rows fit: NULLs,
 // fixed-size cells and text; the rows written, *used their bytes. Any other cell,
 // or a row that does not fit, is left to the unit filters.
 sgn32 put_rows(char* p, uint64_t room, const Coldata* c, sgn32 r0, sgn32 n, uint64_t* used) {
+  switch (c->cType) {
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      if (c->width >= 4) return put_fixed_rows<Wire32>(p, room, c, r0, n, used);
+      break;
+    case CTYPE_FLT64:
+      if (c->width >= 8) return put_fixed_rows<Wire64>(p, room, c, r0, n, used);
+      break;
+    case CTYPE_VCHR:
+      if (c->width > 0) return put_text_rows(p, room, c, r0, n, used);
+      break;
+    default:
+      break;
+  }
   const unsigned fw = c->width >= fixed_cell_size(c->cType) ? fixed_wire_bytes(c->cType) : 0;
   const bool text = c->cType == CTYPE_VCHR && c->width > 0;
   char* q = p;

@@ -511,11 +511,13 @@ TEST(RecordRoundTrip, EncodingInPlaceMatchesUnitByUnit) {
   Dataset_Done(&ds);
 }
 
-// Text cells of every length around the 8-byte steps of the length scan, bytes
-// with the high bit set or 0x01 next to the NUL, a cell with no NUL at all, and
-// bytes after the NUL that must not be sent.
+// Text cells of every length around the 8-byte steps of the length scan and the
+// 32-byte blocks of the encoder, bytes with the high bit set or 0x01 next to the
+// NUL, cells with no NUL at all, and bytes after the NUL that must not be sent;
+// in columns narrower and wider than those blocks, whose last rows lie closer
+// than a block to the column's end.
 TEST(RecordRoundTrip, TextLengthsInPlaceAndUnitByUnit) {
-  const std::string cells[] = {"",
+  const std::string texts[] = {"",
                                "a",
                                "abcdefg",
                                "abcdefgh",
@@ -525,24 +527,82 @@ TEST(RecordRoundTrip, TextLengthsInPlaceAndUnitByUnit) {
                                "0123456789abcde",
                                "0123456789abcdef",
                                "0123456789abcdefghi",
-                               std::string(20, 'z')};
-  Dataset ds = make_dataset({{CTYPE_VCHR, 21}}, sgn32(std::size(cells)));
-  for (size_t r = 0; r < std::size(cells); ++r) {
-    char* cell = Coldata_Cell(&ds.col[0], r);
-    std::memset(cell, 0x01, 21);  // what follows the text is never sent
-    std::memcpy(cell, cells[r].data(), cells[r].size());
-    if (cells[r].size() < 20) cell[cells[r].size()] = 0;
-    ds.col[0].indicators[r] = 0;
+                               std::string(20, 'z'),
+                               std::string(31, 'y'),
+                               std::string(32, 'x'),
+                               std::string(33, 'w'),
+                               std::string(40, 'v'),
+                               std::string(79, 'u')};
+  for (precision_t width : {1u, 2u, 9u, 21u, 32u, 33u, 34u, 48u, 80u}) {
+    SCOPED_TRACE(width);
+    const size_t n = std::size(texts);
+    Dataset ds = make_dataset({{CTYPE_VCHR, width}}, sgn32(n));
+    std::vector<std::string> cells;
+    for (size_t r = 0; r < n; ++r) {
+      cells.push_back(texts[r].substr(0, width - 1));
+      char* cell = Coldata_Cell(&ds.col[0], r);
+      std::memset(cell, 0x01, width);  // what follows the text is never sent
+      std::memcpy(cell, cells[r].data(), cells[r].size());
+      if (cells[r].size() < width - 1) cell[cells[r].size()] = 0;
+      ds.col[0].indicators[r] = 0;
+    }
+    ds.nRows = sgn32(n);
+    bool ok = false;
+    auto bytes = encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), &ds, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(encode_plain(&ds), bytes);
+    Dataset back{};
+    ASSERT_TRUE(decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), bytes, &back));
+    for (size_t r = 0; r < n; ++r) EXPECT_EQ(get_long(&back, 0, int(r)), cells[r]) << r;
+    Dataset_Done(&back);
+    // Through a record stream, whose window ends anywhere in a row.
+    for (unsigned fragment : {100u, 4000u}) {
+      Dataset viaRecords{};
+      EXPECT_TRUE(encode_and_decode_through_records(&ds, fragment, false, &viaRecords)) << fragment;
+      for (size_t r = 0; r < n; ++r) EXPECT_EQ(get_long(&viaRecords, 0, int(r)), cells[r]) << fragment << " " << r;
+      Dataset_Done(&viaRecords);
+    }
+    Dataset_Done(&ds);
   }
-  ds.nRows = sgn32(std::size(cells));
+}
+
+// What a record may make the decoder allocate does not depend on how its bytes
+// arrive: long text read in whole buffered chunks needs the same budget as cell
+// by cell, down to the byte.
+TEST(RecordRoundTrip, LongTextBudgetIsTheSameInChunksAndCellByCell) {
+  const sgn32 n = 200;
+  Dataset ds = make_dataset({{CTYPE_VCHR, 41}}, n);
+  for (sgn32 r = 0; r < n; ++r) {
+    std::string t(size_t(r % 40), char('a' + r % 26));
+    std::memcpy(Coldata_Cell(&ds.col[0], uint64_t(r)), t.c_str(), t.size() + 1);
+    ds.col[0].indicators[r] = r % 7 == 3 ? -1 : 0;
+  }
+  ds.nRows = n;
   bool ok = false;
   auto bytes = encode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), &ds, &ok);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(encode_plain(&ds), bytes);
-  Dataset back{};
-  ASSERT_TRUE(decode_any(reinterpret_cast<xdrproc_t>(VYRXDR_Dataset), bytes, &back));
-  for (size_t r = 0; r < std::size(cells); ++r) EXPECT_EQ(get_long(&back, 0, int(r)), cells[r]) << r;
-  Dataset_Done(&back);
+  std::vector<unsigned char> payload(bytes.begin(), bytes.end());
+  auto decodes = [&](uint64_t limit, unsigned recvsize, std::vector<size_t> pieces) {
+    wire_set_decode_limit(limit);
+    Dataset back{};
+    bool done = decode_through_records(payload, 100000, recvsize, std::move(pieces), &back);
+    wire_set_decode_limit(VYR_MAX_DECODE_BYTES);
+    Dataset_Done(&back);
+    return done;
+  };
+  // The least budget that takes the record, read in 4-byte pieces (cell by cell).
+  uint64_t lo = 0, hi = 1 << 20;
+  while (lo < hi) {
+    uint64_t mid = (lo + hi) / 2;
+    if (decodes(mid, 100000, {4}))
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  for (unsigned recvsize : {100u, 4000u, 100000u}) {
+    EXPECT_TRUE(decodes(lo, recvsize, {})) << recvsize;
+    EXPECT_FALSE(decodes(lo - 1, recvsize, {})) << recvsize;
+  }
   Dataset_Done(&ds);
 }
 
