@@ -96,7 +96,9 @@ void ExpectSameDataset(const Dataset& a, const Dataset& b) {
       uint64_t la, lb;
       ASSERT_EQ(Dataset_CellValue(&a.col[c], uint64_t(r), &da, &la), Dataset_CellValue(&b.col[c], uint64_t(r), &db, &lb));
       ASSERT_EQ(la, lb) << r;
-      if (la) EXPECT_EQ(memcmp(da, db, la), 0) << r;
+      if (la) {
+        EXPECT_EQ(memcmp(da, db, la), 0) << r;
+      }
     }
   }
 }
