@@ -73,10 +73,11 @@ struct drv_ops {
                         precision_t* pcbData, ctype_t* pCType, sgn32* pcbRemain);
   errcode_t (*executeBatchJ)(handle_t h, uns16 count, Batch* calls, uns16* pnResults, sgn32** prResults);
   errcode_t (*savepointJ)(handle_t hConnect, savePntCmd_t cmd, char* name);
-  errcode_t (*colAttributes)(handle_t h, uns16* pnCols, uns16* pnAttribs, Coldesc** ppDesc, ColAttrib** ppAttrib);
+  errcode_t (*colAttributes)(handle_t h, uns16* pnCols, uns16* pnAttribs, Coldesc** ppDesc,
+                             ColAttrib** ppAttrib);
   errcode_t (*executeJ2)(handle_t h, char* sql, Dataset* pDS, uns16 count, Bindesc* pDesc, sgn32* pRowSetSize,
-                         uns16* pnCols, Coldesc** ppColDesc, uns16* pnPars, Coldesc** ppParDesc, uns16* pnAttribs,
-                         ColAttrib** ppAttrib, sgn32* pRowsProcessed);
+                         uns16* pnCols, Coldesc** ppColDesc, uns16* pnPars, Coldesc** ppParDesc,
+                         uns16* pnAttribs, ColAttrib** ppAttrib, sgn32* pRowsProcessed);
   errcode_t (*cancel)(handle_t h);
   errcode_t (*execute2X)(handle_t h, char* sql, Dataset* pDS, uns16 count, BindescX* pDesc);
   sgn32 (*xaClose)(handle_t h, char* xaInfo, sgn32 rmId, sgn32 flags);

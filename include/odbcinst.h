@@ -64,27 +64,25 @@ extern "C" {
 #define ODBC_ERROR_OUTPUT_STRING_TRUNCATED 22
 
 /* Configuration mode */
-BOOL INSTAPI SQLGetConfigMode(UWORD *pwConfigMode);
+BOOL INSTAPI SQLGetConfigMode(UWORD* pwConfigMode);
 BOOL INSTAPI SQLSetConfigMode(UWORD wConfigMode);
 
 /* Profile strings of odbc.ini, odbcinst.ini or any initialisation file */
 int INSTAPI SQLGetPrivateProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszDefault,
                                        LPSTR lpszRetBuffer, int cbRetBuffer, LPCSTR lpszFilename);
-int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
-                                        LPCWSTR lpszDefault, LPWSTR lpszRetBuffer,
-                                        int cbRetBuffer, LPCWSTR lpszFilename);
+int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry, LPCWSTR lpszDefault,
+                                        LPWSTR lpszRetBuffer, int cbRetBuffer, LPCWSTR lpszFilename);
 BOOL INSTAPI SQLWritePrivateProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszString,
                                           LPCSTR lpszFilename);
-BOOL INSTAPI SQLWritePrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
-                                           LPCWSTR lpszString, LPCWSTR lpszFilename);
+BOOL INSTAPI SQLWritePrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry, LPCWSTR lpszString,
+                                           LPCWSTR lpszFilename);
 
 /* File data sources */
-BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
-                            LPSTR lpszString, WORD cbString, WORD *pcbString);
+BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName, LPSTR lpszString,
+                            WORD cbString, WORD* pcbString);
 BOOL INSTAPI SQLReadFileDSNW(LPCWSTR lpszFileName, LPCWSTR lpszAppName, LPCWSTR lpszKeyName,
-                             LPWSTR lpszString, WORD cbString, WORD *pcbString);
-BOOL INSTAPI SQLWriteFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
-                             LPCSTR lpszString);
+                             LPWSTR lpszString, WORD cbString, WORD* pcbString);
+BOOL INSTAPI SQLWriteFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName, LPCSTR lpszString);
 BOOL INSTAPI SQLWriteFileDSNW(LPCWSTR lpszFileName, LPCWSTR lpszAppName, LPCWSTR lpszKeyName,
                               LPCWSTR lpszString);
 
@@ -97,83 +95,73 @@ BOOL INSTAPI SQLValidDSNW(LPCWSTR lpszDSN);
  * that compiles against these headers. This program itself provides only
  * the functions above.
  */
-BOOL INSTAPI SQLInstallODBC(HWND hwndParent, LPCSTR lpszInfFile, LPCSTR lpszSrcPath,
-                            LPCSTR lpszDrivers);
+BOOL INSTAPI SQLInstallODBC(HWND hwndParent, LPCSTR lpszInfFile, LPCSTR lpszSrcPath, LPCSTR lpszDrivers);
 BOOL INSTAPI SQLManageDataSources(HWND hwndParent);
 BOOL INSTAPI SQLCreateDataSource(HWND hwndParent, LPCSTR lpszDSN);
-BOOL INSTAPI SQLGetTranslator(HWND hwnd, LPSTR lpszName, WORD cbNameMax, WORD *pcbNameOut,
-                              LPSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut, DWORD *pvOption);
-BOOL INSTAPI SQLInstallDriver(LPCSTR lpszInfFile, LPCSTR lpszDriver, LPSTR lpszPath,
-                              WORD cbPathMax, WORD *pcbPathOut);
-BOOL INSTAPI SQLInstallDriverManager(LPSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut);
-BOOL INSTAPI SQLGetInstalledDrivers(LPSTR lpszBuf, WORD cbBufMax, WORD *pcbBufOut);
-BOOL INSTAPI SQLGetAvailableDrivers(LPCSTR lpszInfFile, LPSTR lpszBuf, WORD cbBufMax,
-                                    WORD *pcbBufOut);
-BOOL INSTAPI SQLConfigDataSource(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver,
-                                 LPCSTR lpszAttributes);
+BOOL INSTAPI SQLGetTranslator(HWND hwnd, LPSTR lpszName, WORD cbNameMax, WORD* pcbNameOut, LPSTR lpszPath,
+                              WORD cbPathMax, WORD* pcbPathOut, DWORD* pvOption);
+BOOL INSTAPI SQLInstallDriver(LPCSTR lpszInfFile, LPCSTR lpszDriver, LPSTR lpszPath, WORD cbPathMax,
+                              WORD* pcbPathOut);
+BOOL INSTAPI SQLInstallDriverManager(LPSTR lpszPath, WORD cbPathMax, WORD* pcbPathOut);
+BOOL INSTAPI SQLGetInstalledDrivers(LPSTR lpszBuf, WORD cbBufMax, WORD* pcbBufOut);
+BOOL INSTAPI SQLGetAvailableDrivers(LPCSTR lpszInfFile, LPSTR lpszBuf, WORD cbBufMax, WORD* pcbBufOut);
+BOOL INSTAPI SQLConfigDataSource(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes);
 BOOL INSTAPI SQLRemoveDefaultDataSource(void);
 BOOL INSTAPI SQLWriteDSNToIni(LPCSTR lpszDSN, LPCSTR lpszDriver);
 BOOL INSTAPI SQLRemoveDSNFromIni(LPCSTR lpszDSN);
 BOOL INSTAPI SQLRemoveDriverManager(LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLInstallTranslator(LPCSTR lpszInfFile, LPCSTR lpszTranslator, LPCSTR lpszPathIn,
-                                  LPSTR lpszPathOut, WORD cbPathOutMax, WORD *pcbPathOut,
-                                  WORD fRequest, LPDWORD lpdwUsageCount);
+                                  LPSTR lpszPathOut, WORD cbPathOutMax, WORD* pcbPathOut, WORD fRequest,
+                                  LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLRemoveTranslator(LPCSTR lpszTranslator, LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLRemoveDriver(LPCSTR lpszDriver, BOOL fRemoveDSN, LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
-                             LPSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
-RETCODE INSTAPI SQLInstallerError(WORD iError, DWORD *pfErrorCode, LPSTR lpszErrorMsg,
-                                  WORD cbErrorMsgMax, WORD *pcbErrorMsg);
+                             LPSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut);
+RETCODE INSTAPI SQLInstallerError(WORD iError, DWORD* pfErrorCode, LPSTR lpszErrorMsg, WORD cbErrorMsgMax,
+                                  WORD* pcbErrorMsg);
 RETCODE INSTAPI SQLPostInstallerError(DWORD dwErrorCode, LPCSTR lpszErrMsg);
-BOOL INSTAPI SQLInstallDriverEx(LPCSTR lpszDriver, LPCSTR lpszPathIn, LPSTR lpszPathOut,
-                                WORD cbPathOutMax, WORD *pcbPathOut, WORD fRequest,
-                                LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLInstallDriverEx(LPCSTR lpszDriver, LPCSTR lpszPathIn, LPSTR lpszPathOut, WORD cbPathOutMax,
+                                WORD* pcbPathOut, WORD fRequest, LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLInstallTranslatorEx(LPCSTR lpszTranslator, LPCSTR lpszPathIn, LPSTR lpszPathOut,
-                                    WORD cbPathOutMax, WORD *pcbPathOut, WORD fRequest,
+                                    WORD cbPathOutMax, WORD* pcbPathOut, WORD fRequest,
                                     LPDWORD lpdwUsageCount);
 
-BOOL INSTAPI SQLInstallODBCW(HWND hwndParent, LPCWSTR lpszInfFile, LPCWSTR lpszSrcPath,
-                             LPCWSTR lpszDrivers);
+BOOL INSTAPI SQLInstallODBCW(HWND hwndParent, LPCWSTR lpszInfFile, LPCWSTR lpszSrcPath, LPCWSTR lpszDrivers);
 BOOL INSTAPI SQLCreateDataSourceW(HWND hwndParent, LPCWSTR lpszDSN);
-BOOL INSTAPI SQLGetTranslatorW(HWND hwnd, LPWSTR lpszName, WORD cbNameMax, WORD *pcbNameOut,
-                               LPWSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut,
-                               DWORD *pvOption);
-BOOL INSTAPI SQLInstallDriverW(LPCWSTR lpszInfFile, LPCWSTR lpszDriver, LPWSTR lpszPath,
-                               WORD cbPathMax, WORD *pcbPathOut);
-BOOL INSTAPI SQLInstallDriverManagerW(LPWSTR lpszPath, WORD cbPathMax, WORD *pcbPathOut);
-BOOL INSTAPI SQLGetInstalledDriversW(LPWSTR lpszBuf, WORD cbBufMax, WORD *pcbBufOut);
-BOOL INSTAPI SQLGetAvailableDriversW(LPCWSTR lpszInfFile, LPWSTR lpszBuf, WORD cbBufMax,
-                                     WORD *pcbBufOut);
-BOOL INSTAPI SQLConfigDataSourceW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
-                                  LPCWSTR lpszAttributes);
+BOOL INSTAPI SQLGetTranslatorW(HWND hwnd, LPWSTR lpszName, WORD cbNameMax, WORD* pcbNameOut, LPWSTR lpszPath,
+                               WORD cbPathMax, WORD* pcbPathOut, DWORD* pvOption);
+BOOL INSTAPI SQLInstallDriverW(LPCWSTR lpszInfFile, LPCWSTR lpszDriver, LPWSTR lpszPath, WORD cbPathMax,
+                               WORD* pcbPathOut);
+BOOL INSTAPI SQLInstallDriverManagerW(LPWSTR lpszPath, WORD cbPathMax, WORD* pcbPathOut);
+BOOL INSTAPI SQLGetInstalledDriversW(LPWSTR lpszBuf, WORD cbBufMax, WORD* pcbBufOut);
+BOOL INSTAPI SQLGetAvailableDriversW(LPCWSTR lpszInfFile, LPWSTR lpszBuf, WORD cbBufMax, WORD* pcbBufOut);
+BOOL INSTAPI SQLConfigDataSourceW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, LPCWSTR lpszAttributes);
 BOOL INSTAPI SQLWriteDSNToIniW(LPCWSTR lpszDSN, LPCWSTR lpszDriver);
 BOOL INSTAPI SQLRemoveDSNFromIniW(LPCWSTR lpszDSN);
-BOOL INSTAPI SQLInstallTranslatorW(LPCWSTR lpszInfFile, LPCWSTR lpszTranslator,
-                                   LPCWSTR lpszPathIn, LPWSTR lpszPathOut, WORD cbPathOutMax,
-                                   WORD *pcbPathOut, WORD fRequest, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLInstallTranslatorW(LPCWSTR lpszInfFile, LPCWSTR lpszTranslator, LPCWSTR lpszPathIn,
+                                   LPWSTR lpszPathOut, WORD cbPathOutMax, WORD* pcbPathOut, WORD fRequest,
+                                   LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLRemoveTranslatorW(LPCWSTR lpszTranslator, LPDWORD lpdwUsageCount);
 BOOL INSTAPI SQLRemoveDriverW(LPCWSTR lpszDriver, BOOL fRemoveDSN, LPDWORD lpdwUsageCount);
-BOOL INSTAPI SQLConfigDriverW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
-                              LPCWSTR lpszArgs, LPWSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
-RETCODE INSTAPI SQLInstallerErrorW(WORD iError, DWORD *pfErrorCode, LPWSTR lpszErrorMsg,
-                                   WORD cbErrorMsgMax, WORD *pcbErrorMsg);
+BOOL INSTAPI SQLConfigDriverW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, LPCWSTR lpszArgs,
+                              LPWSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut);
+RETCODE INSTAPI SQLInstallerErrorW(WORD iError, DWORD* pfErrorCode, LPWSTR lpszErrorMsg, WORD cbErrorMsgMax,
+                                   WORD* pcbErrorMsg);
 RETCODE INSTAPI SQLPostInstallerErrorW(DWORD dwErrorCode, LPCWSTR lpszErrorMsg);
 BOOL INSTAPI SQLInstallDriverExW(LPCWSTR lpszDriver, LPCWSTR lpszPathIn, LPWSTR lpszPathOut,
-                                 WORD cbPathOutMax, WORD *pcbPathOut, WORD fRequest,
-                                 LPDWORD lpdwUsageCount);
-BOOL INSTAPI SQLInstallTranslatorExW(LPCWSTR lpszTranslator, LPCWSTR lpszPathIn,
-                                     LPWSTR lpszPathOut, WORD cbPathOutMax, WORD *pcbPathOut,
-                                     WORD fRequest, LPDWORD lpdwUsageCount);
+                                 WORD cbPathOutMax, WORD* pcbPathOut, WORD fRequest, LPDWORD lpdwUsageCount);
+BOOL INSTAPI SQLInstallTranslatorExW(LPCWSTR lpszTranslator, LPCWSTR lpszPathIn, LPWSTR lpszPathOut,
+                                     WORD cbPathOutMax, WORD* pcbPathOut, WORD fRequest,
+                                     LPDWORD lpdwUsageCount);
 
 /* Set-up entry points that a driver's or translator's set-up library exports */
 BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes);
-BOOL INSTAPI ConfigDSNW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,
-                        LPCWSTR lpszAttributes);
-BOOL INSTAPI ConfigTranslator(HWND hwndParent, DWORD *pvOption);
-BOOL INSTAPI ConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs,
-                          LPSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
+BOOL INSTAPI ConfigDSNW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, LPCWSTR lpszAttributes);
+BOOL INSTAPI ConfigTranslator(HWND hwndParent, DWORD* pvOption);
+BOOL INSTAPI ConfigDriver(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszArgs, LPSTR lpszMsg,
+                          WORD cbMsgMax, WORD* pcbMsgOut);
 BOOL INSTAPI ConfigDriverW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver, LPCWSTR lpszArgs,
-                           LPWSTR lpszMsg, WORD cbMsgMax, WORD *pcbMsgOut);
+                           LPWSTR lpszMsg, WORD cbMsgMax, WORD* pcbMsgOut);
 
 /* With UNICODE defined, an application's plain names mean the wide forms. */
 #if defined(UNICODE) && !defined(SQL_NOUNICODEMAP)

@@ -421,142 +421,108 @@ extern "C" {
 #define SQL_NC_LOW 1
 
 /* Core entry points */
-SQLRETURN SQL_API SQLAllocConnect(SQLHENV EnvironmentHandle, SQLHDBC *ConnectionHandle);
-SQLRETURN SQL_API SQLAllocEnv(SQLHENV *EnvironmentHandle);
-SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle,
-                                 SQLHANDLE *OutputHandle);
-SQLRETURN SQL_API SQLAllocStmt(SQLHDBC ConnectionHandle, SQLHSTMT *StatementHandle);
-SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                             SQLSMALLINT TargetType, SQLPOINTER TargetValue,
-                             SQLLEN BufferLength, SQLLEN *StrLen_or_Ind);
-SQLRETURN SQL_API SQLBindParam(SQLHSTMT StatementHandle, SQLUSMALLINT ParameterNumber,
-                               SQLSMALLINT ValueType, SQLSMALLINT ParameterType,
-                               SQLULEN LengthPrecision, SQLSMALLINT ParameterScale,
-                               SQLPOINTER ParameterValue, SQLLEN *StrLen_or_Ind);
+SQLRETURN SQL_API SQLAllocConnect(SQLHENV EnvironmentHandle, SQLHDBC* ConnectionHandle);
+SQLRETURN SQL_API SQLAllocEnv(SQLHENV* EnvironmentHandle);
+SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDLE* OutputHandle);
+SQLRETURN SQL_API SQLAllocStmt(SQLHDBC ConnectionHandle, SQLHSTMT* StatementHandle);
+SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
+                             SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
+SQLRETURN SQL_API SQLBindParam(SQLHSTMT StatementHandle, SQLUSMALLINT ParameterNumber, SQLSMALLINT ValueType,
+                               SQLSMALLINT ParameterType, SQLULEN LengthPrecision, SQLSMALLINT ParameterScale,
+                               SQLPOINTER ParameterValue, SQLLEN* StrLen_or_Ind);
 SQLRETURN SQL_API SQLCancel(SQLHSTMT StatementHandle);
 SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT StatementHandle);
 SQLRETURN SQL_API SQLColAttribute(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
                                   SQLUSMALLINT FieldIdentifier, SQLPOINTER CharacterAttribute,
-                                  SQLSMALLINT BufferLength, SQLSMALLINT *StringLength,
-                                  SQLLEN *NumericAttribute);
-SQLRETURN SQL_API SQLColumns(SQLHSTMT StatementHandle, SQLCHAR *CatalogName,
-                             SQLSMALLINT NameLength1, SQLCHAR *SchemaName,
-                             SQLSMALLINT NameLength2, SQLCHAR *TableName,
-                             SQLSMALLINT NameLength3, SQLCHAR *ColumnName,
-                             SQLSMALLINT NameLength4);
-SQLRETURN SQL_API SQLConnect(SQLHDBC ConnectionHandle, SQLCHAR *ServerName,
-                             SQLSMALLINT NameLength1, SQLCHAR *UserName, SQLSMALLINT NameLength2,
-                             SQLCHAR *Authentication, SQLSMALLINT NameLength3);
+                                  SQLSMALLINT BufferLength, SQLSMALLINT* StringLength,
+                                  SQLLEN* NumericAttribute);
+SQLRETURN SQL_API SQLColumns(SQLHSTMT StatementHandle, SQLCHAR* CatalogName, SQLSMALLINT NameLength1,
+                             SQLCHAR* SchemaName, SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                             SQLSMALLINT NameLength3, SQLCHAR* ColumnName, SQLSMALLINT NameLength4);
+SQLRETURN SQL_API SQLConnect(SQLHDBC ConnectionHandle, SQLCHAR* ServerName, SQLSMALLINT NameLength1,
+                             SQLCHAR* UserName, SQLSMALLINT NameLength2, SQLCHAR* Authentication,
+                             SQLSMALLINT NameLength3);
 SQLRETURN SQL_API SQLCopyDesc(SQLHDESC SourceDescHandle, SQLHDESC TargetDescHandle);
-SQLRETURN SQL_API SQLDataSources(SQLHENV EnvironmentHandle, SQLUSMALLINT Direction,
-                                 SQLCHAR *ServerName, SQLSMALLINT BufferLength1,
-                                 SQLSMALLINT *NameLength1, SQLCHAR *Description,
-                                 SQLSMALLINT BufferLength2, SQLSMALLINT *NameLength2);
-SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                                 SQLCHAR *ColumnName, SQLSMALLINT BufferLength,
-                                 SQLSMALLINT *NameLength, SQLSMALLINT *DataType,
-                                 SQLULEN *ColumnSize, SQLSMALLINT *DecimalDigits,
-                                 SQLSMALLINT *Nullable);
+SQLRETURN SQL_API SQLDataSources(SQLHENV EnvironmentHandle, SQLUSMALLINT Direction, SQLCHAR* ServerName,
+                                 SQLSMALLINT BufferLength1, SQLSMALLINT* NameLength1, SQLCHAR* Description,
+                                 SQLSMALLINT BufferLength2, SQLSMALLINT* NameLength2);
+SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLCHAR* ColumnName,
+                                 SQLSMALLINT BufferLength, SQLSMALLINT* NameLength, SQLSMALLINT* DataType,
+                                 SQLULEN* ColumnSize, SQLSMALLINT* DecimalDigits, SQLSMALLINT* Nullable);
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC ConnectionHandle);
-SQLRETURN SQL_API SQLEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle,
-                             SQLSMALLINT CompletionType);
-SQLRETURN SQL_API SQLError(SQLHENV EnvironmentHandle, SQLHDBC ConnectionHandle,
-                           SQLHSTMT StatementHandle, SQLCHAR *Sqlstate, SQLINTEGER *NativeError,
-                           SQLCHAR *MessageText, SQLSMALLINT BufferLength,
-                           SQLSMALLINT *TextLength);
-SQLRETURN SQL_API SQLExecDirect(SQLHSTMT StatementHandle, SQLCHAR *StatementText,
-                                SQLINTEGER TextLength);
+SQLRETURN SQL_API SQLEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT CompletionType);
+SQLRETURN SQL_API SQLError(SQLHENV EnvironmentHandle, SQLHDBC ConnectionHandle, SQLHSTMT StatementHandle,
+                           SQLCHAR* Sqlstate, SQLINTEGER* NativeError, SQLCHAR* MessageText,
+                           SQLSMALLINT BufferLength, SQLSMALLINT* TextLength);
+SQLRETURN SQL_API SQLExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength);
 SQLRETURN SQL_API SQLExecute(SQLHSTMT StatementHandle);
 SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle);
-SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchOrientation,
-                                 SQLLEN FetchOffset);
+SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchOrientation, SQLLEN FetchOffset);
 SQLRETURN SQL_API SQLFreeConnect(SQLHDBC ConnectionHandle);
 SQLRETURN SQL_API SQLFreeEnv(SQLHENV EnvironmentHandle);
 SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT HandleType, SQLHANDLE Handle);
 SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT StatementHandle, SQLUSMALLINT Option);
-SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
-                                    SQLPOINTER Value, SQLINTEGER BufferLength,
-                                    SQLINTEGER *StringLength);
-SQLRETURN SQL_API SQLGetConnectOption(SQLHDBC ConnectionHandle, SQLUSMALLINT Option,
-                                      SQLPOINTER Value);
-SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT StatementHandle, SQLCHAR *CursorName,
-                                   SQLSMALLINT BufferLength, SQLSMALLINT *NameLength);
-SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                             SQLSMALLINT TargetType, SQLPOINTER TargetValue,
-                             SQLLEN BufferLength, SQLLEN *StrLen_or_Ind);
+SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                    SQLINTEGER BufferLength, SQLINTEGER* StringLength);
+SQLRETURN SQL_API SQLGetConnectOption(SQLHDBC ConnectionHandle, SQLUSMALLINT Option, SQLPOINTER Value);
+SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT StatementHandle, SQLCHAR* CursorName, SQLSMALLINT BufferLength,
+                                   SQLSMALLINT* NameLength);
+SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
+                             SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
 SQLRETURN SQL_API SQLGetDescField(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
-                                  SQLSMALLINT FieldIdentifier, SQLPOINTER Value,
-                                  SQLINTEGER BufferLength, SQLINTEGER *StringLength);
-SQLRETURN SQL_API SQLGetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
-                                SQLCHAR *Name, SQLSMALLINT BufferLength,
-                                SQLSMALLINT *StringLength, SQLSMALLINT *Type,
-                                SQLSMALLINT *SubType, SQLLEN *Length, SQLSMALLINT *Precision,
-                                SQLSMALLINT *Scale, SQLSMALLINT *Nullable);
-SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT HandleType, SQLHANDLE Handle,
-                                  SQLSMALLINT RecNumber, SQLSMALLINT DiagIdentifier,
-                                  SQLPOINTER DiagInfo, SQLSMALLINT BufferLength,
-                                  SQLSMALLINT *StringLength);
+                                  SQLSMALLINT FieldIdentifier, SQLPOINTER Value, SQLINTEGER BufferLength,
+                                  SQLINTEGER* StringLength);
+SQLRETURN SQL_API SQLGetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber, SQLCHAR* Name,
+                                SQLSMALLINT BufferLength, SQLSMALLINT* StringLength, SQLSMALLINT* Type,
+                                SQLSMALLINT* SubType, SQLLEN* Length, SQLSMALLINT* Precision,
+                                SQLSMALLINT* Scale, SQLSMALLINT* Nullable);
+SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
+                                  SQLSMALLINT DiagIdentifier, SQLPOINTER DiagInfo, SQLSMALLINT BufferLength,
+                                  SQLSMALLINT* StringLength);
 SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
-                                SQLCHAR *Sqlstate, SQLINTEGER *NativeError, SQLCHAR *MessageText,
-                                SQLSMALLINT BufferLength, SQLSMALLINT *TextLength);
-SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute,
-                                SQLPOINTER Value, SQLINTEGER BufferLength,
-                                SQLINTEGER *StringLength);
-SQLRETURN SQL_API SQLGetFunctions(SQLHDBC ConnectionHandle, SQLUSMALLINT FunctionId,
-                                  SQLUSMALLINT *Supported);
-SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT InfoType,
-                             SQLPOINTER InfoValue, SQLSMALLINT BufferLength,
-                             SQLSMALLINT *StringLength);
-SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
-                                 SQLPOINTER Value, SQLINTEGER BufferLength,
-                                 SQLINTEGER *StringLength);
-SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT StatementHandle, SQLUSMALLINT Option,
-                                   SQLPOINTER Value);
+                                SQLCHAR* Sqlstate, SQLINTEGER* NativeError, SQLCHAR* MessageText,
+                                SQLSMALLINT BufferLength, SQLSMALLINT* TextLength);
+SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                SQLINTEGER BufferLength, SQLINTEGER* StringLength);
+SQLRETURN SQL_API SQLGetFunctions(SQLHDBC ConnectionHandle, SQLUSMALLINT FunctionId, SQLUSMALLINT* Supported);
+SQLRETURN SQL_API SQLGetInfo(SQLHDBC ConnectionHandle, SQLUSMALLINT InfoType, SQLPOINTER InfoValue,
+                             SQLSMALLINT BufferLength, SQLSMALLINT* StringLength);
+SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                 SQLINTEGER BufferLength, SQLINTEGER* StringLength);
+SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT StatementHandle, SQLUSMALLINT Option, SQLPOINTER Value);
 SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT StatementHandle, SQLSMALLINT DataType);
-SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT StatementHandle, SQLSMALLINT *ColumnCount);
-SQLRETURN SQL_API SQLParamData(SQLHSTMT StatementHandle, SQLPOINTER *Value);
-SQLRETURN SQL_API SQLPrepare(SQLHSTMT StatementHandle, SQLCHAR *StatementText,
-                             SQLINTEGER TextLength);
+SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT StatementHandle, SQLSMALLINT* ColumnCount);
+SQLRETURN SQL_API SQLParamData(SQLHSTMT StatementHandle, SQLPOINTER* Value);
+SQLRETURN SQL_API SQLPrepare(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength);
 SQLRETURN SQL_API SQLPutData(SQLHSTMT StatementHandle, SQLPOINTER Data, SQLLEN StrLen_or_Ind);
-SQLRETURN SQL_API SQLRowCount(SQLHSTMT StatementHandle, SQLLEN *RowCount);
-SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
-                                    SQLPOINTER Value, SQLINTEGER StringLength);
-SQLRETURN SQL_API SQLSetConnectOption(SQLHDBC ConnectionHandle, SQLUSMALLINT Option,
-                                      SQLULEN Value);
-SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT StatementHandle, SQLCHAR *CursorName,
-                                   SQLSMALLINT NameLength);
+SQLRETURN SQL_API SQLRowCount(SQLHSTMT StatementHandle, SQLLEN* RowCount);
+SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                    SQLINTEGER StringLength);
+SQLRETURN SQL_API SQLSetConnectOption(SQLHDBC ConnectionHandle, SQLUSMALLINT Option, SQLULEN Value);
+SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT StatementHandle, SQLCHAR* CursorName, SQLSMALLINT NameLength);
 SQLRETURN SQL_API SQLSetDescField(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
-                                  SQLSMALLINT FieldIdentifier, SQLPOINTER Value,
-                                  SQLINTEGER BufferLength);
-SQLRETURN SQL_API SQLSetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
-                                SQLSMALLINT Type, SQLSMALLINT SubType, SQLLEN Length,
-                                SQLSMALLINT Precision, SQLSMALLINT Scale, SQLPOINTER Data,
-                                SQLLEN *StringLength, SQLLEN *Indicator);
-SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute,
-                                SQLPOINTER Value, SQLINTEGER StringLength);
-SQLRETURN SQL_API SQLSetParam(SQLHSTMT StatementHandle, SQLUSMALLINT ParameterNumber,
-                              SQLSMALLINT ValueType, SQLSMALLINT ParameterType,
-                              SQLULEN LengthPrecision, SQLSMALLINT ParameterScale,
-                              SQLPOINTER ParameterValue, SQLLEN *StrLen_or_Ind);
-SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
-                                 SQLPOINTER Value, SQLINTEGER StringLength);
-SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT StatementHandle, SQLUSMALLINT Option,
-                                   SQLULEN Value);
+                                  SQLSMALLINT FieldIdentifier, SQLPOINTER Value, SQLINTEGER BufferLength);
+SQLRETURN SQL_API SQLSetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber, SQLSMALLINT Type,
+                                SQLSMALLINT SubType, SQLLEN Length, SQLSMALLINT Precision, SQLSMALLINT Scale,
+                                SQLPOINTER Data, SQLLEN* StringLength, SQLLEN* Indicator);
+SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                SQLINTEGER StringLength);
+SQLRETURN SQL_API SQLSetParam(SQLHSTMT StatementHandle, SQLUSMALLINT ParameterNumber, SQLSMALLINT ValueType,
+                              SQLSMALLINT ParameterType, SQLULEN LengthPrecision, SQLSMALLINT ParameterScale,
+                              SQLPOINTER ParameterValue, SQLLEN* StrLen_or_Ind);
+SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER Value,
+                                 SQLINTEGER StringLength);
+SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT StatementHandle, SQLUSMALLINT Option, SQLULEN Value);
 SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT StatementHandle, SQLUSMALLINT IdentifierType,
-                                    SQLCHAR *CatalogName, SQLSMALLINT NameLength1,
-                                    SQLCHAR *SchemaName, SQLSMALLINT NameLength2,
-                                    SQLCHAR *TableName, SQLSMALLINT NameLength3,
+                                    SQLCHAR* CatalogName, SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                    SQLSMALLINT NameLength2, SQLCHAR* TableName, SQLSMALLINT NameLength3,
                                     SQLUSMALLINT Scope, SQLUSMALLINT Nullable);
-SQLRETURN SQL_API SQLStatistics(SQLHSTMT StatementHandle, SQLCHAR *CatalogName,
-                                SQLSMALLINT NameLength1, SQLCHAR *SchemaName,
-                                SQLSMALLINT NameLength2, SQLCHAR *TableName,
-                                SQLSMALLINT NameLength3, SQLUSMALLINT Unique,
-                                SQLUSMALLINT Reserved);
-SQLRETURN SQL_API SQLTables(SQLHSTMT StatementHandle, SQLCHAR *CatalogName,
-                            SQLSMALLINT NameLength1, SQLCHAR *SchemaName,
-                            SQLSMALLINT NameLength2, SQLCHAR *TableName,
-                            SQLSMALLINT NameLength3, SQLCHAR *TableType,
-                            SQLSMALLINT NameLength4);
+SQLRETURN SQL_API SQLStatistics(SQLHSTMT StatementHandle, SQLCHAR* CatalogName, SQLSMALLINT NameLength1,
+                                SQLCHAR* SchemaName, SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                                SQLSMALLINT NameLength3, SQLUSMALLINT Unique, SQLUSMALLINT Reserved);
+SQLRETURN SQL_API SQLTables(SQLHSTMT StatementHandle, SQLCHAR* CatalogName, SQLSMALLINT NameLength1,
+                            SQLCHAR* SchemaName, SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                            SQLSMALLINT NameLength3, SQLCHAR* TableType, SQLSMALLINT NameLength4);
 SQLRETURN SQL_API SQLTransact(SQLHENV EnvironmentHandle, SQLHDBC ConnectionHandle,
                               SQLUSMALLINT CompletionType);
 

@@ -586,7 +586,6 @@ extern "C" {
 #define SQL_INITIALLY_IMMEDIATE 6
 #define SQL_NOT_DEFERRABLE 7
 
-
 /* SQLProcedures PROCEDURE_TYPE */
 #define SQL_PT_UNKNOWN 0
 #define SQL_PT_PROCEDURE 1
@@ -626,7 +625,7 @@ extern "C" {
 #define SQL_API_ODBC3_ALL_FUNCTIONS_SIZE 250
 
 #define SQL_FUNC_EXISTS(pfExists, uwAPI) \
-    ((*(((SQLUSMALLINT *)(pfExists)) + ((uwAPI) >> 4)) & (1 << ((uwAPI) & 0x000F))) ? SQL_TRUE : SQL_FALSE)
+  ((*(((SQLUSMALLINT*)(pfExists)) + ((uwAPI) >> 4)) & (1 << ((uwAPI)&0x000F))) ? SQL_TRUE : SQL_FALSE)
 
 /* SQLGetInfo items (ODBC 2 and 3 extensions) */
 #define SQL_INFO_FIRST 0
@@ -980,9 +979,9 @@ extern "C" {
 #define SQL_CA2_MAX_ROWS_DELETE 0x00000200L
 #define SQL_CA2_MAX_ROWS_UPDATE 0x00000400L
 #define SQL_CA2_MAX_ROWS_CATALOG 0x00000800L
-#define SQL_CA2_MAX_ROWS_AFFECTS_ALL \
-    (SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_MAX_ROWS_INSERT | SQL_CA2_MAX_ROWS_DELETE | \
-     SQL_CA2_MAX_ROWS_UPDATE | SQL_CA2_MAX_ROWS_CATALOG)
+#define SQL_CA2_MAX_ROWS_AFFECTS_ALL                                                                       \
+  (SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_MAX_ROWS_INSERT | SQL_CA2_MAX_ROWS_DELETE | SQL_CA2_MAX_ROWS_UPDATE | \
+   SQL_CA2_MAX_ROWS_CATALOG)
 #define SQL_CA2_CRC_EXACT 0x00001000L
 #define SQL_CA2_CRC_APPROXIMATE 0x00002000L
 #define SQL_CA2_SIMULATE_NON_UNIQUE 0x00004000L
@@ -1439,95 +1438,83 @@ extern "C" {
 #define SQL_ASYNC_NOTIFICATION_CAPABLE 0x00000001L
 
 /* SQLGetTypeInfo column values */
-#define SQL_ODBC_KEYWORDS \
-    "ABSOLUTE,ACTION,ADA,ADD,ALL,ALLOCATE,ALTER,AND,ANY,ARE,AS,ASC,ASSERTION,AT," \
-    "AUTHORIZATION,AVG,BEGIN,BETWEEN,BIT,BIT_LENGTH,BOTH,BY,CASCADE,CASCADED,CASE,CAST,CATALOG," \
-    "CHAR,CHAR_LENGTH,CHARACTER,CHARACTER_LENGTH,CHECK,CLOSE,COALESCE,COLLATE,COLLATION," \
-    "COLUMN,COMMIT,CONNECT,CONNECTION,CONSTRAINT,CONSTRAINTS,CONTINUE,CONVERT,CORRESPONDING," \
-    "COUNT,CREATE,CROSS,CURRENT,CURRENT_DATE,CURRENT_TIME,CURRENT_TIMESTAMP,CURRENT_USER," \
-    "CURSOR,DATE,DAY,DEALLOCATE,DEC,DECIMAL,DECLARE,DEFAULT,DEFERRABLE,DEFERRED,DELETE,DESC," \
-    "DESCRIBE,DESCRIPTOR,DIAGNOSTICS,DISCONNECT,DISTINCT,DOMAIN,DOUBLE,DROP,ELSE,END,END-EXEC," \
-    "ESCAPE,EXCEPT,EXCEPTION,EXEC,EXECUTE,EXISTS,EXTERNAL,EXTRACT,FALSE,FETCH,FIRST,FLOAT,FOR," \
-    "FOREIGN,FORTRAN,FOUND,FROM,FULL,GET,GLOBAL,GO,GOTO,GRANT,GROUP,HAVING,HOUR,IDENTITY," \
-    "IMMEDIATE,IN,INCLUDE,INDEX,INDICATOR,INITIALLY,INNER,INPUT,INSENSITIVE,INSERT,INT,INTEGER," \
-    "INTERSECT,INTERVAL,INTO,IS,ISOLATION,JOIN,KEY,LANGUAGE,LAST,LEADING,LEFT,LEVEL,LIKE,LOCAL," \
-    "LOWER,MATCH,MAX,MIN,MINUTE,MODULE,MONTH,NAMES,NATIONAL,NATURAL,NCHAR,NEXT,NO,NONE,NOT," \
-    "NULL,NULLIF,NUMERIC,OCTET_LENGTH,OF,ON,ONLY,OPEN,OPTION,OR,ORDER,OUTER,OUTPUT,OVERLAPS," \
-    "PAD,PARTIAL,PASCAL,PLI,POSITION,PRECISION,PREPARE,PRESERVE,PRIMARY,PRIOR,PRIVILEGES," \
-    "PROCEDURE,PUBLIC,READ,REAL,REFERENCES,RELATIVE,RESTRICT,REVOKE,RIGHT,ROLLBACK,ROWS," \
-    "SCHEMA,SCROLL,SECOND,SECTION,SELECT,SESSION,SESSION_USER,SET,SIZE,SMALLINT,SOME,SPACE," \
-    "SQL,SQLCA,SQLCODE,SQLERROR,SQLSTATE,SQLWARNING,SUBSTRING,SUM,SYSTEM_USER,TABLE,TEMPORARY," \
-    "THEN,TIME,TIMESTAMP,TIMEZONE_HOUR,TIMEZONE_MINUTE,TO,TRAILING,TRANSACTION,TRANSLATE," \
-    "TRANSLATION,TRIM,TRUE,UNION,UNIQUE,UNKNOWN,UPDATE,UPPER,USAGE,USER,USING,VALUE,VALUES," \
-    "VARCHAR,VARYING,VIEW,WHEN,WHENEVER,WHERE,WITH,WORK,WRITE,YEAR,ZONE"
-
+#define SQL_ODBC_KEYWORDS                                                                      \
+  "ABSOLUTE,ACTION,ADA,ADD,ALL,ALLOCATE,ALTER,AND,ANY,ARE,AS,ASC,ASSERTION,AT,"                \
+  "AUTHORIZATION,AVG,BEGIN,BETWEEN,BIT,BIT_LENGTH,BOTH,BY,CASCADE,CASCADED,CASE,CAST,CATALOG," \
+  "CHAR,CHAR_LENGTH,CHARACTER,CHARACTER_LENGTH,CHECK,CLOSE,COALESCE,COLLATE,COLLATION,"        \
+  "COLUMN,COMMIT,CONNECT,CONNECTION,CONSTRAINT,CONSTRAINTS,CONTINUE,CONVERT,CORRESPONDING,"    \
+  "COUNT,CREATE,CROSS,CURRENT,CURRENT_DATE,CURRENT_TIME,CURRENT_TIMESTAMP,CURRENT_USER,"       \
+  "CURSOR,DATE,DAY,DEALLOCATE,DEC,DECIMAL,DECLARE,DEFAULT,DEFERRABLE,DEFERRED,DELETE,DESC,"    \
+  "DESCRIBE,DESCRIPTOR,DIAGNOSTICS,DISCONNECT,DISTINCT,DOMAIN,DOUBLE,DROP,ELSE,END,END-EXEC,"  \
+  "ESCAPE,EXCEPT,EXCEPTION,EXEC,EXECUTE,EXISTS,EXTERNAL,EXTRACT,FALSE,FETCH,FIRST,FLOAT,FOR,"  \
+  "FOREIGN,FORTRAN,FOUND,FROM,FULL,GET,GLOBAL,GO,GOTO,GRANT,GROUP,HAVING,HOUR,IDENTITY,"       \
+  "IMMEDIATE,IN,INCLUDE,INDEX,INDICATOR,INITIALLY,INNER,INPUT,INSENSITIVE,INSERT,INT,INTEGER," \
+  "INTERSECT,INTERVAL,INTO,IS,ISOLATION,JOIN,KEY,LANGUAGE,LAST,LEADING,LEFT,LEVEL,LIKE,LOCAL," \
+  "LOWER,MATCH,MAX,MIN,MINUTE,MODULE,MONTH,NAMES,NATIONAL,NATURAL,NCHAR,NEXT,NO,NONE,NOT,"     \
+  "NULL,NULLIF,NUMERIC,OCTET_LENGTH,OF,ON,ONLY,OPEN,OPTION,OR,ORDER,OUTER,OUTPUT,OVERLAPS,"    \
+  "PAD,PARTIAL,PASCAL,PLI,POSITION,PRECISION,PREPARE,PRESERVE,PRIMARY,PRIOR,PRIVILEGES,"       \
+  "PROCEDURE,PUBLIC,READ,REAL,REFERENCES,RELATIVE,RESTRICT,REVOKE,RIGHT,ROLLBACK,ROWS,"        \
+  "SCHEMA,SCROLL,SECOND,SECTION,SELECT,SESSION,SESSION_USER,SET,SIZE,SMALLINT,SOME,SPACE,"     \
+  "SQL,SQLCA,SQLCODE,SQLERROR,SQLSTATE,SQLWARNING,SUBSTRING,SUM,SYSTEM_USER,TABLE,TEMPORARY,"  \
+  "THEN,TIME,TIMESTAMP,TIMEZONE_HOUR,TIMEZONE_MINUTE,TO,TRAILING,TRANSACTION,TRANSLATE,"       \
+  "TRANSLATION,TRIM,TRUE,UNION,UNIQUE,UNKNOWN,UPDATE,UPPER,USAGE,USER,USING,VALUE,VALUES,"     \
+  "VARCHAR,VARYING,VIEW,WHEN,WHENEVER,WHERE,WITH,WORK,WRITE,YEAR,ZONE"
 
 /* Extension entry points */
-SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR *szConnStrIn,
-                                   SQLSMALLINT cchConnStrIn, SQLCHAR *szConnStrOut,
-                                   SQLSMALLINT cchConnStrOutMax, SQLSMALLINT *pcchConnStrOut,
-                                   SQLUSMALLINT fDriverCompletion);
-SQLRETURN SQL_API SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR *szConnStrIn, SQLSMALLINT cchConnStrIn,
-                                   SQLCHAR *szConnStrOut, SQLSMALLINT cchConnStrOutMax,
-                                   SQLSMALLINT *pcchConnStrOut);
+SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* szConnStrIn, SQLSMALLINT cchConnStrIn,
+                                   SQLCHAR* szConnStrOut, SQLSMALLINT cchConnStrOutMax,
+                                   SQLSMALLINT* pcchConnStrOut, SQLUSMALLINT fDriverCompletion);
+SQLRETURN SQL_API SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* szConnStrIn, SQLSMALLINT cchConnStrIn,
+                                   SQLCHAR* szConnStrOut, SQLSMALLINT cchConnStrOutMax,
+                                   SQLSMALLINT* pcchConnStrOut);
 SQLRETURN SQL_API SQLBulkOperations(SQLHSTMT StatementHandle, SQLSMALLINT Operation);
 SQLRETURN SQL_API SQLColAttributes(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLUSMALLINT fDescType,
-                                   SQLPOINTER rgbDesc, SQLSMALLINT cbDescMax,
-                                   SQLSMALLINT *pcbDesc, SQLLEN *pfDesc);
-SQLRETURN SQL_API SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR *szCatalogName,
-                                      SQLSMALLINT cchCatalogName, SQLCHAR *szSchemaName,
-                                      SQLSMALLINT cchSchemaName, SQLCHAR *szTableName,
-                                      SQLSMALLINT cchTableName, SQLCHAR *szColumnName,
+                                   SQLPOINTER rgbDesc, SQLSMALLINT cbDescMax, SQLSMALLINT* pcbDesc,
+                                   SQLLEN* pfDesc);
+SQLRETURN SQL_API SQLColumnPrivileges(SQLHSTMT hstmt, SQLCHAR* szCatalogName, SQLSMALLINT cchCatalogName,
+                                      SQLCHAR* szSchemaName, SQLSMALLINT cchSchemaName, SQLCHAR* szTableName,
+                                      SQLSMALLINT cchTableName, SQLCHAR* szColumnName,
                                       SQLSMALLINT cchColumnName);
-SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT *pfSqlType,
-                                   SQLULEN *pcbParamDef, SQLSMALLINT *pibScale,
-                                   SQLSMALLINT *pfNullable);
-SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLLEN irow,
-                                   SQLULEN *pcrow, SQLUSMALLINT *rgfRowStatus);
-SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR *szPkCatalogName,
-                                 SQLSMALLINT cchPkCatalogName, SQLCHAR *szPkSchemaName,
-                                 SQLSMALLINT cchPkSchemaName, SQLCHAR *szPkTableName,
-                                 SQLSMALLINT cchPkTableName, SQLCHAR *szFkCatalogName,
-                                 SQLSMALLINT cchFkCatalogName, SQLCHAR *szFkSchemaName,
-                                 SQLSMALLINT cchFkSchemaName, SQLCHAR *szFkTableName,
+SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT* pfSqlType,
+                                   SQLULEN* pcbParamDef, SQLSMALLINT* pibScale, SQLSMALLINT* pfNullable);
+SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLLEN irow, SQLULEN* pcrow,
+                                   SQLUSMALLINT* rgfRowStatus);
+SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT hstmt, SQLCHAR* szPkCatalogName, SQLSMALLINT cchPkCatalogName,
+                                 SQLCHAR* szPkSchemaName, SQLSMALLINT cchPkSchemaName, SQLCHAR* szPkTableName,
+                                 SQLSMALLINT cchPkTableName, SQLCHAR* szFkCatalogName,
+                                 SQLSMALLINT cchFkCatalogName, SQLCHAR* szFkSchemaName,
+                                 SQLSMALLINT cchFkSchemaName, SQLCHAR* szFkTableName,
                                  SQLSMALLINT cchFkTableName);
 SQLRETURN SQL_API SQLMoreResults(SQLHSTMT hstmt);
-SQLRETURN SQL_API SQLNativeSql(SQLHDBC hdbc, SQLCHAR *szSqlStrIn, SQLINTEGER cchSqlStrIn,
-                               SQLCHAR *szSqlStr, SQLINTEGER cchSqlStrMax,
-                               SQLINTEGER *pcbSqlStr);
-SQLRETURN SQL_API SQLNumParams(SQLHSTMT hstmt, SQLSMALLINT *pcpar);
-SQLRETURN SQL_API SQLParamOptions(SQLHSTMT hstmt, SQLULEN crow, SQLULEN *pirow);
-SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR *szCatalogName,
-                                 SQLSMALLINT cchCatalogName, SQLCHAR *szSchemaName,
-                                 SQLSMALLINT cchSchemaName, SQLCHAR *szTableName,
+SQLRETURN SQL_API SQLNativeSql(SQLHDBC hdbc, SQLCHAR* szSqlStrIn, SQLINTEGER cchSqlStrIn, SQLCHAR* szSqlStr,
+                               SQLINTEGER cchSqlStrMax, SQLINTEGER* pcbSqlStr);
+SQLRETURN SQL_API SQLNumParams(SQLHSTMT hstmt, SQLSMALLINT* pcpar);
+SQLRETURN SQL_API SQLParamOptions(SQLHSTMT hstmt, SQLULEN crow, SQLULEN* pirow);
+SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT hstmt, SQLCHAR* szCatalogName, SQLSMALLINT cchCatalogName,
+                                 SQLCHAR* szSchemaName, SQLSMALLINT cchSchemaName, SQLCHAR* szTableName,
                                  SQLSMALLINT cchTableName);
-SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR *szCatalogName,
-                                      SQLSMALLINT cchCatalogName, SQLCHAR *szSchemaName,
-                                      SQLSMALLINT cchSchemaName, SQLCHAR *szProcName,
-                                      SQLSMALLINT cchProcName, SQLCHAR *szColumnName,
+SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT hstmt, SQLCHAR* szCatalogName, SQLSMALLINT cchCatalogName,
+                                      SQLCHAR* szSchemaName, SQLSMALLINT cchSchemaName, SQLCHAR* szProcName,
+                                      SQLSMALLINT cchProcName, SQLCHAR* szColumnName,
                                       SQLSMALLINT cchColumnName);
-SQLRETURN SQL_API SQLProcedures(SQLHSTMT hstmt, SQLCHAR *szCatalogName,
-                                SQLSMALLINT cchCatalogName, SQLCHAR *szSchemaName,
-                                SQLSMALLINT cchSchemaName, SQLCHAR *szProcName,
+SQLRETURN SQL_API SQLProcedures(SQLHSTMT hstmt, SQLCHAR* szCatalogName, SQLSMALLINT cchCatalogName,
+                                SQLCHAR* szSchemaName, SQLSMALLINT cchSchemaName, SQLCHAR* szProcName,
                                 SQLSMALLINT cchProcName);
-SQLRETURN SQL_API SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption,
-                            SQLUSMALLINT fLock);
-SQLRETURN SQL_API SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR *szCatalogName,
-                                     SQLSMALLINT cchCatalogName, SQLCHAR *szSchemaName,
-                                     SQLSMALLINT cchSchemaName, SQLCHAR *szTableName,
+SQLRETURN SQL_API SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption, SQLUSMALLINT fLock);
+SQLRETURN SQL_API SQLTablePrivileges(SQLHSTMT hstmt, SQLCHAR* szCatalogName, SQLSMALLINT cchCatalogName,
+                                     SQLCHAR* szSchemaName, SQLSMALLINT cchSchemaName, SQLCHAR* szTableName,
                                      SQLSMALLINT cchTableName);
-SQLRETURN SQL_API SQLDrivers(SQLHENV henv, SQLUSMALLINT fDirection, SQLCHAR *szDriverDesc,
-                             SQLSMALLINT cchDriverDescMax, SQLSMALLINT *pcchDriverDesc,
-                             SQLCHAR *szDriverAttributes, SQLSMALLINT cchDrvrAttrMax,
-                             SQLSMALLINT *pcchDrvrAttr);
+SQLRETURN SQL_API SQLDrivers(SQLHENV henv, SQLUSMALLINT fDirection, SQLCHAR* szDriverDesc,
+                             SQLSMALLINT cchDriverDescMax, SQLSMALLINT* pcchDriverDesc,
+                             SQLCHAR* szDriverAttributes, SQLSMALLINT cchDrvrAttrMax,
+                             SQLSMALLINT* pcchDrvrAttr);
 SQLRETURN SQL_API SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType,
                                    SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef,
                                    SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax,
-                                   SQLLEN *pcbValue);
-SQLRETURN SQL_API SQLAllocHandleStd(SQLSMALLINT fHandleType, SQLHANDLE hInput,
-                                    SQLHANDLE *phOutput);
-SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency,
-                                      SQLLEN crowKeyset, SQLUSMALLINT crowRowset);
+                                   SQLLEN* pcbValue);
+SQLRETURN SQL_API SQLAllocHandleStd(SQLSMALLINT fHandleType, SQLHANDLE hInput, SQLHANDLE* phOutput);
+SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT hstmt, SQLUSMALLINT fConcurrency, SQLLEN crowKeyset,
+                                      SQLUSMALLINT crowRowset);
 
 #ifdef __cplusplus
 }

@@ -35,17 +35,17 @@ typedef unsigned int UINT;
 typedef long LONG;
 typedef char CHAR;
 typedef wchar_t WCHAR;
-typedef char *LPSTR;
-typedef const char *LPCSTR;
-typedef wchar_t *LPWSTR;
-typedef const wchar_t *LPCWSTR;
-typedef DWORD *LPDWORD;
-typedef WORD *LPWORD;
-typedef void *LPVOID;
-typedef void *HANDLE;
-typedef void *HWND;
-typedef void *HINSTANCE;
-typedef void *HMODULE;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef wchar_t* LPWSTR;
+typedef const wchar_t* LPCWSTR;
+typedef DWORD* LPDWORD;
+typedef WORD* LPWORD;
+typedef void* LPVOID;
+typedef void* HANDLE;
+typedef void* HWND;
+typedef void* HINSTANCE;
+typedef void* HMODULE;
 #endif
 
 #ifndef TRUE
@@ -72,7 +72,7 @@ typedef SQLULEN SQLROWSETSIZE;
 typedef SQLULEN SQLTRANSID;
 typedef SQLLEN SQLROWOFFSET;
 typedef unsigned char SQLNUMERIC;
-typedef void *SQLPOINTER;
+typedef void* SQLPOINTER;
 typedef float SQLREAL;
 typedef short SQLSMALLINT;
 typedef unsigned short SQLUSMALLINT;
@@ -92,12 +92,12 @@ typedef SQLCHAR SQLTCHAR;
 #endif
 
 /* Handles */
-typedef void *SQLHANDLE;
+typedef void* SQLHANDLE;
 typedef SQLHANDLE SQLHENV;
 typedef SQLHANDLE SQLHDBC;
 typedef SQLHANDLE SQLHSTMT;
 typedef SQLHANDLE SQLHDESC;
-typedef void *SQLHWND;
+typedef void* SQLHWND;
 
 /* ODBC 2 names */
 typedef unsigned char UCHAR;
@@ -109,94 +109,94 @@ typedef unsigned short UWORD;
 typedef double SDOUBLE;
 typedef float SFLOAT;
 typedef double LDOUBLE;
-typedef void *PTR;
-typedef void *HENV;
-typedef void *HDBC;
-typedef void *HSTMT;
+typedef void* PTR;
+typedef void* HENV;
+typedef void* HDBC;
+typedef void* HSTMT;
 typedef signed short RETCODE;
 typedef SQLLEN SLEN;
 typedef SQLULEN ULEN;
 
 /* Date, time and timestamp */
 typedef struct tagDATE_STRUCT {
-    SQLSMALLINT year;
-    SQLUSMALLINT month;
-    SQLUSMALLINT day;
+  SQLSMALLINT year;
+  SQLUSMALLINT month;
+  SQLUSMALLINT day;
 } DATE_STRUCT;
 typedef DATE_STRUCT SQL_DATE_STRUCT;
 
 typedef struct tagTIME_STRUCT {
-    SQLUSMALLINT hour;
-    SQLUSMALLINT minute;
-    SQLUSMALLINT second;
+  SQLUSMALLINT hour;
+  SQLUSMALLINT minute;
+  SQLUSMALLINT second;
 } TIME_STRUCT;
 typedef TIME_STRUCT SQL_TIME_STRUCT;
 
 typedef struct tagTIMESTAMP_STRUCT {
-    SQLSMALLINT year;
-    SQLUSMALLINT month;
-    SQLUSMALLINT day;
-    SQLUSMALLINT hour;
-    SQLUSMALLINT minute;
-    SQLUSMALLINT second;
-    SQLUINTEGER fraction;
+  SQLSMALLINT year;
+  SQLUSMALLINT month;
+  SQLUSMALLINT day;
+  SQLUSMALLINT hour;
+  SQLUSMALLINT minute;
+  SQLUSMALLINT second;
+  SQLUINTEGER fraction;
 } TIMESTAMP_STRUCT;
 typedef TIMESTAMP_STRUCT SQL_TIMESTAMP_STRUCT;
 
 /* Intervals */
 typedef enum {
-    SQL_IS_YEAR = 1,
-    SQL_IS_MONTH = 2,
-    SQL_IS_DAY = 3,
-    SQL_IS_HOUR = 4,
-    SQL_IS_MINUTE = 5,
-    SQL_IS_SECOND = 6,
-    SQL_IS_YEAR_TO_MONTH = 7,
-    SQL_IS_DAY_TO_HOUR = 8,
-    SQL_IS_DAY_TO_MINUTE = 9,
-    SQL_IS_DAY_TO_SECOND = 10,
-    SQL_IS_HOUR_TO_MINUTE = 11,
-    SQL_IS_HOUR_TO_SECOND = 12,
-    SQL_IS_MINUTE_TO_SECOND = 13
+  SQL_IS_YEAR = 1,
+  SQL_IS_MONTH = 2,
+  SQL_IS_DAY = 3,
+  SQL_IS_HOUR = 4,
+  SQL_IS_MINUTE = 5,
+  SQL_IS_SECOND = 6,
+  SQL_IS_YEAR_TO_MONTH = 7,
+  SQL_IS_DAY_TO_HOUR = 8,
+  SQL_IS_DAY_TO_MINUTE = 9,
+  SQL_IS_DAY_TO_SECOND = 10,
+  SQL_IS_HOUR_TO_MINUTE = 11,
+  SQL_IS_HOUR_TO_SECOND = 12,
+  SQL_IS_MINUTE_TO_SECOND = 13
 } SQLINTERVAL;
 
 typedef struct tagSQL_YEAR_MONTH {
-    SQLUINTEGER year;
-    SQLUINTEGER month;
+  SQLUINTEGER year;
+  SQLUINTEGER month;
 } SQL_YEAR_MONTH_STRUCT;
 
 typedef struct tagSQL_DAY_SECOND {
-    SQLUINTEGER day;
-    SQLUINTEGER hour;
-    SQLUINTEGER minute;
-    SQLUINTEGER second;
-    SQLUINTEGER fraction;
+  SQLUINTEGER day;
+  SQLUINTEGER hour;
+  SQLUINTEGER minute;
+  SQLUINTEGER second;
+  SQLUINTEGER fraction;
 } SQL_DAY_SECOND_STRUCT;
 
 typedef struct tagSQL_INTERVAL_STRUCT {
-    SQLINTERVAL interval_type;
-    SQLSMALLINT interval_sign;
-    union {
-        SQL_YEAR_MONTH_STRUCT year_month;
-        SQL_DAY_SECOND_STRUCT day_second;
-    } intval;
+  SQLINTERVAL interval_type;
+  SQLSMALLINT interval_sign;
+  union {
+    SQL_YEAR_MONTH_STRUCT year_month;
+    SQL_DAY_SECOND_STRUCT day_second;
+  } intval;
 } SQL_INTERVAL_STRUCT;
 
 /* Exact numerics */
 #define SQL_MAX_NUMERIC_LEN 16
 typedef struct tagSQL_NUMERIC_STRUCT {
-    SQLCHAR precision;
-    SQLSCHAR scale;
-    SQLCHAR sign; /* 1 positive, 0 negative */
-    SQLCHAR val[SQL_MAX_NUMERIC_LEN]; /* little endian */
+  SQLCHAR precision;
+  SQLSCHAR scale;
+  SQLCHAR sign;                     /* 1 positive, 0 negative */
+  SQLCHAR val[SQL_MAX_NUMERIC_LEN]; /* little endian */
 } SQL_NUMERIC_STRUCT;
 
 /* GUID */
 typedef struct tagSQLGUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
 } SQLGUID;
 
 typedef SQLULEN BOOKMARK;
@@ -215,11 +215,11 @@ SQLGATE_ABI_CHECK(sizeof(SQLUINTEGER) == 4, "SQLUINTEGER must be 4 bytes");
 SQLGATE_ABI_CHECK(sizeof(SQLSMALLINT) == 2, "SQLSMALLINT must be 2 bytes");
 SQLGATE_ABI_CHECK(sizeof(SQLUSMALLINT) == 2, "SQLUSMALLINT must be 2 bytes");
 SQLGATE_ABI_CHECK(sizeof(SQLRETURN) == 2, "SQLRETURN must be 2 bytes");
-SQLGATE_ABI_CHECK(sizeof(SQLHANDLE) == sizeof(void *), "handles are pointers");
-SQLGATE_ABI_CHECK(sizeof(SQLHENV) == sizeof(void *), "handles are pointers");
-SQLGATE_ABI_CHECK(sizeof(SQLHDBC) == sizeof(void *), "handles are pointers");
-SQLGATE_ABI_CHECK(sizeof(SQLHSTMT) == sizeof(void *), "handles are pointers");
-SQLGATE_ABI_CHECK(sizeof(SQLHDESC) == sizeof(void *), "handles are pointers");
+SQLGATE_ABI_CHECK(sizeof(SQLHANDLE) == sizeof(void*), "handles are pointers");
+SQLGATE_ABI_CHECK(sizeof(SQLHENV) == sizeof(void*), "handles are pointers");
+SQLGATE_ABI_CHECK(sizeof(SQLHDBC) == sizeof(void*), "handles are pointers");
+SQLGATE_ABI_CHECK(sizeof(SQLHSTMT) == sizeof(void*), "handles are pointers");
+SQLGATE_ABI_CHECK(sizeof(SQLHDESC) == sizeof(void*), "handles are pointers");
 SQLGATE_ABI_CHECK(sizeof(SQLWCHAR) == 4, "SQLWCHAR is the 4-byte wchar_t");
 SQLGATE_ABI_CHECK(sizeof(SQLBIGINT) == 8, "SQLBIGINT must be 8 bytes");
 SQLGATE_ABI_CHECK(sizeof(DWORD) == 4, "DWORD must be 4 bytes");

@@ -8,7 +8,7 @@ packages=(
   libsqliteodbc libsqlite3-dev sqlite3
   odbc-postgresql odbc-mariadb postgresql
   libtirpc-dev rpcsvc-proto
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
   procps iproute2
 )
 missing=()

@@ -7,6 +7,10 @@ root=$(pwd)
 bash scripts/deps.sh
 jobs=$(nproc)
 
+# Layout: every C and C++ source as .clang-format lays it out.
+find src include tests bench tools \( -name '*.c' -o -name '*.cc' -o -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror
+
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSQLGATE_SANITIZE=ON -DSQLGATE_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 

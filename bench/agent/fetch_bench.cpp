@@ -60,7 +60,8 @@ struct Agent {
   const int port = server.port();
   // Peak resident memory of the agent (the launcher's child), in MB.
   double PeakMB() const {
-    std::ifstream kids("/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) + "/children");
+    std::ifstream kids("/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) +
+                       "/children");
     int child = 0;
     kids >> child;
     std::ifstream st("/proc/" + std::to_string(child) + "/status");

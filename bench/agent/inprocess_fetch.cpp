@@ -19,8 +19,10 @@ struct Conn {
   explicit Conn(const std::string& dbFile, bool stepApi = true) {
     if (SQLAllocEnv(&env) != SQL_SUCCESS) return;
     if (SQLAllocConnect(env, &dbc) != SQL_SUCCESS) return;
-    std::string cs = std::string("DRIVER=") + kSqliteDriver + ";Database=" + dbFile + (stepApi ? ";StepAPI=1" : "");
-    SQLRETURN r = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    std::string cs =
+        std::string("DRIVER=") + kSqliteDriver + ";Database=" + dbFile + (stepApi ? ";StepAPI=1" : "");
+    SQLRETURN r = SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                                   SQL_DRIVER_NOPROMPT);
     ok = r == SQL_SUCCESS || r == SQL_SUCCESS_WITH_INFO;
   }
   ~Conn() {
@@ -74,8 +76,8 @@ bool MakeDatabase(const std::string& dir, long rows) {
   if (CountRows(c.dbc) == rows) return true;
   ExecDirect(c.dbc, "DROP TABLE IF EXISTS big");
   if (!ExecDirect(c.dbc, "CREATE TABLE big (i INTEGER, s VARCHAR(20), d DOUBLE)")) return false;
-  std::string fill = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < " + std::to_string(rows) +
-                     ") INSERT INTO big SELECT x, 'text value ' || x, x * 0.25 FROM c";
+  std::string fill = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < " +
+                     std::to_string(rows) + ") INSERT INTO big SELECT x, 'text value ' || x, x * 0.25 FROM c";
   return ExecDirect(c.dbc, fill.c_str()) && CountRows(c.dbc) == rows;
 }
 
@@ -87,7 +89,8 @@ long FetchInProcess(const std::string& dbFile, int rowset) {
   std::vector<SQLINTEGER> iv(static_cast<size_t>(rowset));
   std::vector<char> sv(static_cast<size_t>(rowset) * 21);
   std::vector<double> dv(static_cast<size_t>(rowset));
-  std::vector<SQLLEN> ii(static_cast<size_t>(rowset)), si(static_cast<size_t>(rowset)), di(static_cast<size_t>(rowset));
+  std::vector<SQLLEN> ii(static_cast<size_t>(rowset)), si(static_cast<size_t>(rowset)),
+      di(static_cast<size_t>(rowset));
   std::vector<SQLUSMALLINT> status(static_cast<size_t>(rowset));
   SQLSetStmtOption(st, SQL_ROWSET_SIZE, SQLULEN(rowset));
   long seen = -1;

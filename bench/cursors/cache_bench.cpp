@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 3; i++) {
     std::string cmd = std::string(argv[0]) + " --child " + std::to_string(sizes[i]);
     FILE* p = popen(cmd.c_str(), "r");
-    if (!p || fscanf(p, "%lf %ld %lf", &got[i].nsPerRow, &got[i].peakKB, &got[i].fileBytesPerRow) != 3) return 1;
+    if (!p || fscanf(p, "%lf %ld %lf", &got[i].nsPerRow, &got[i].peakKB, &got[i].fileBytesPerRow) != 3)
+      return 1;
     if (pclose(p) != 0) return 1;
   }
   printf("%10s %12s %12s %16s\n", "rows", "ns/row", "peak KB", "file bytes/row");

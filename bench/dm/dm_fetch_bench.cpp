@@ -26,8 +26,8 @@ constexpr int kRowset = 100;
 struct Api {
   SQLRETURN (*AllocEnv)(SQLHENV*);
   SQLRETURN (*AllocConnect)(SQLHENV, SQLHDBC*);
-  SQLRETURN (*DriverConnect)(SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*,
-                             SQLUSMALLINT);
+  SQLRETURN(*DriverConnect)
+  (SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLUSMALLINT);
   SQLRETURN (*AllocStmt)(SQLHDBC, SQLHSTMT*);
   SQLRETURN (*ExecDirect)(SQLHSTMT, SQLCHAR*, SQLINTEGER);
   SQLRETURN (*BindCol)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
@@ -42,9 +42,9 @@ struct Api {
 };
 
 Api manager_api() {
-  return Api{SQLAllocEnv,   SQLAllocConnect,  SQLDriverConnect, SQLAllocStmt, SQLExecDirect,
-             SQLBindCol,    SQLSetStmtOption, SQLExtendedFetch, SQLFetch,     SQLGetData,
-             SQLFreeStmt,   SQLDisconnect,    SQLFreeConnect,   SQLFreeEnv};
+  return Api{SQLAllocEnv, SQLAllocConnect,  SQLDriverConnect, SQLAllocStmt, SQLExecDirect,
+             SQLBindCol,  SQLSetStmtOption, SQLExtendedFetch, SQLFetch,     SQLGetData,
+             SQLFreeStmt, SQLDisconnect,    SQLFreeConnect,   SQLFreeEnv};
 }
 
 Api driver_api() {
@@ -74,14 +74,16 @@ bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 // The database file, made once per process.
 const std::string& database() {
   static std::string path = [] {
-    std::string dir = std::filesystem::temp_directory_path() / ("sqlgate-dm-bench-" + std::to_string(getpid()));
+    std::string dir =
+        std::filesystem::temp_directory_path() / ("sqlgate-dm-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     static std::string remove_at_exit = dir;
     std::atexit([] {
       std::error_code ec;
       std::filesystem::remove_all(remove_at_exit, ec);
     });
-    for (const char* var : {"HOME", "ODBCINI", "ODBCINSTINI", "SYSODBCINI", "SYSODBCINSTINI", "FILEDSNPATH"}) {
+    for (const char* var :
+         {"HOME", "ODBCINI", "ODBCINSTINI", "SYSODBCINI", "SYSODBCINSTINI", "FILEDSNPATH"}) {
       std::string v = std::string(var) == "HOME" || std::string(var) == "FILEDSNPATH" ? dir : dir + "/" + var;
       setenv(var, v.c_str(), 1);
     }
@@ -93,7 +95,8 @@ const std::string& database() {
     a.AllocEnv(&env);
     a.AllocConnect(env, &dbc);
     std::string in = std::string("DRIVER=") + kDriver + ";Database=" + db;
-    if (!ok(a.DriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) std::exit(1);
+    if (!ok(a.DriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      std::exit(1);
     a.AllocStmt(dbc, &st);
     a.ExecDirect(st, S("CREATE TABLE t (id INTEGER, name VARCHAR(20), v DOUBLE)"), SQL_NTS);
     std::string fill =
@@ -114,7 +117,8 @@ struct Session {
     a.AllocEnv(&env);
     a.AllocConnect(env, &dbc);
     std::string in = std::string("DRIVER=") + kDriver + ";Database=" + database();
-    if (!ok(a.DriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) std::exit(1);
+    if (!ok(a.DriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      std::exit(1);
     a.AllocStmt(dbc, &st);
   }
   ~Session() {
@@ -141,7 +145,8 @@ void bound_rowsets(benchmark::State& state, const Api& api) {
   s.a.BindCol(s.st, 3, SQL_C_DOUBLE, v, sizeof v[0], ind[2]);
   int64_t rows = 0;
   for (auto _ : state) {
-    if (!ok(s.a.ExecDirect(s.st, S("SELECT id, name, v FROM t"), SQL_NTS))) state.SkipWithError("execute failed");
+    if (!ok(s.a.ExecDirect(s.st, S("SELECT id, name, v FROM t"), SQL_NTS)))
+      state.SkipWithError("execute failed");
     SQLULEN n = 0;
     SQLUSMALLINT status[kRowset];
     int64_t got = 0;
@@ -157,7 +162,8 @@ void fetch_getdata(benchmark::State& state, const Api& api) {
   Session s(api);
   int64_t rows = 0;
   for (auto _ : state) {
-    if (!ok(s.a.ExecDirect(s.st, S("SELECT id, name, v FROM t"), SQL_NTS))) state.SkipWithError("execute failed");
+    if (!ok(s.a.ExecDirect(s.st, S("SELECT id, name, v FROM t"), SQL_NTS)))
+      state.SkipWithError("execute failed");
     int64_t got = 0;
     SQLINTEGER id;
     char name[21];

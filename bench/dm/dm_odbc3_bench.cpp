@@ -1,7 +1,8 @@
 // What the driver manager adds to an ODBC 3 application: rows of (INTEGER, VARCHAR(20), DOUBLE)
 // from the SQLite driver fetched with row arrays of 100 and 1000 through SQLFetchScroll, one
-// row at a time with bound columns and SQLFetch, and with SQLFetch and SQLGetData, once through the manager and once through the driver's own
-// functions resolved with dlsym; and connect/disconnect cycles with and without pooling.
+// row at a time with bound columns and SQLFetch, and with SQLFetch and SQLGetData, once through the manager
+// and once through the driver's own functions resolved with dlsym; and connect/disconnect cycles with and
+// without pooling.
 //
 // Wall time: each pair (driver, manager) runs interleaved several times in one run; the ratios
 // of the medians are printed at the end. Instructions: run under valgrind --tool=callgrind
@@ -42,8 +43,8 @@ const char* const kDriver = test_support::kSqliteDriver;
 struct Api {
   SQLRETURN (*AllocHandle)(SQLSMALLINT, SQLHANDLE, SQLHANDLE*);
   SQLRETURN (*SetEnvAttr)(SQLHENV, SQLINTEGER, SQLPOINTER, SQLINTEGER);
-  SQLRETURN (*DriverConnect)(SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*,
-                             SQLUSMALLINT);
+  SQLRETURN(*DriverConnect)
+  (SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLUSMALLINT);
   SQLRETURN (*ExecDirect)(SQLHSTMT, SQLCHAR*, SQLINTEGER);
   SQLRETURN (*SetStmtAttr)(SQLHSTMT, SQLINTEGER, SQLPOINTER, SQLINTEGER);
   SQLRETURN (*BindCol)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
@@ -57,8 +58,9 @@ struct Api {
 };
 
 Api manager_api() {
-  return Api{SQLAllocHandle, SQLSetEnvAttr, SQLDriverConnect, SQLExecDirect, SQLSetStmtAttr, SQLBindCol, SQLFetchScroll,
-             SQLFetch,       SQLGetData,    SQLCloseCursor,   SQLFreeStmt,   SQLDisconnect,  SQLFreeHandle};
+  return Api{SQLAllocHandle, SQLSetEnvAttr,  SQLDriverConnect, SQLExecDirect, SQLSetStmtAttr,
+             SQLBindCol,     SQLFetchScroll, SQLFetch,         SQLGetData,    SQLCloseCursor,
+             SQLFreeStmt,    SQLDisconnect,  SQLFreeHandle};
 }
 
 Api driver_api() {
@@ -93,7 +95,8 @@ int64_t row_count() {
 // The folder with the ini files and the database, made once per process.
 const std::string& folder() {
   static std::string dir = [] {
-    std::string d = std::filesystem::temp_directory_path() / ("sqlgate-dm3-bench-" + std::to_string(getpid()));
+    std::string d =
+        std::filesystem::temp_directory_path() / ("sqlgate-dm3-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(d);
     static std::string remove_at_exit = d;
     std::atexit([] {
@@ -118,7 +121,8 @@ struct Session {
     a.AllocHandle(SQL_HANDLE_DBC, env, &dbc);
     // The driver itself reads no odbcinst.ini: it gets the path.
     std::string in = std::string("DRIVER=") + kDriver + ";Database=" + folder() + "/rows.db";
-    if (!ok(a.DriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) std::exit(1);
+    if (!ok(a.DriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      std::exit(1);
     a.AllocHandle(SQL_HANDLE_STMT, dbc, &st);
   }
   ~Session() {
@@ -137,8 +141,9 @@ void make_table() {
   Session s(driver_api());
   s.a.ExecDirect(s.st, S("DROP TABLE IF EXISTS t"), SQL_NTS);
   s.a.ExecDirect(s.st, S("CREATE TABLE t (id INTEGER, name VARCHAR(20), v DOUBLE)"), SQL_NTS);
-  std::string fill = "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
-                     std::to_string(row_count()) + ") SELECT x, 'name' || x, x * 1.5 FROM c";
+  std::string fill =
+      "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
+      std::to_string(row_count()) + ") SELECT x, 'name' || x, x * 1.5 FROM c";
   if (!ok(s.a.ExecDirect(s.st, S(fill), SQL_NTS))) std::exit(1);
 }
 
@@ -247,20 +252,28 @@ enum class Work { rowsets100, rowsets1000, bound, getdata };
 
 const char* work_name(Work w) {
   switch (w) {
-    case Work::rowsets100: return "rowsets100";
-    case Work::rowsets1000: return "rowsets1000";
-    case Work::bound: return "bound";
-    case Work::getdata: return "getdata";
+    case Work::rowsets100:
+      return "rowsets100";
+    case Work::rowsets1000:
+      return "rowsets1000";
+    case Work::bound:
+      return "bound";
+    case Work::getdata:
+      return "getdata";
   }
   return "";
 }
 
 int64_t run_pass(Session& s, Work w) {
   switch (w) {
-    case Work::rowsets100: return fetch_rowsets(s, 100);
-    case Work::rowsets1000: return fetch_rowsets(s, 1000);
-    case Work::bound: return fetch_bound(s);
-    case Work::getdata: return fetch_getdata(s);
+    case Work::rowsets100:
+      return fetch_rowsets(s, 100);
+    case Work::rowsets1000:
+      return fetch_rowsets(s, 1000);
+    case Work::bound:
+      return fetch_bound(s);
+    case Work::getdata:
+      return fetch_getdata(s);
   }
   return -1;
 }
@@ -288,7 +301,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
-      if (r.iterations > 0) times_[r.run_name.function_name].push_back(r.real_accumulated_time / r.iterations);
+      if (r.iterations > 0)
+        times_[r.run_name.function_name].push_back(r.real_accumulated_time / r.iterations);
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -365,8 +379,12 @@ int main(int argc, char** argv) {
     }
   }
   for (int i = 0; i < pairs; ++i) {
-    benchmark::RegisterBenchmark("Connect/fresh", connects, false)->Unit(benchmark::kMicrosecond)->Iterations(10000);
-    benchmark::RegisterBenchmark("Connect/pooled", connects, true)->Unit(benchmark::kMicrosecond)->Iterations(10000);
+    benchmark::RegisterBenchmark("Connect/fresh", connects, false)
+        ->Unit(benchmark::kMicrosecond)
+        ->Iterations(10000);
+    benchmark::RegisterBenchmark("Connect/pooled", connects, true)
+        ->Unit(benchmark::kMicrosecond)
+        ->Iterations(10000);
   }
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;

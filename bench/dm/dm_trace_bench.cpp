@@ -48,7 +48,8 @@ struct Session {
     SQLAllocEnv(&env);
     SQLAllocConnect(env, &dbc);
     std::string in = std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir + "/rows.db";
-    if (!ok(SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) std::exit(1);
+    if (!ok(SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      std::exit(1);
     SQLAllocStmt(dbc, &st);
   }
   ~Session() {
@@ -78,7 +79,8 @@ int64_t extended_fetch(Session& s, int64_t rows) {
   int64_t got = 0;
   SQLULEN fetched = 0;
   SQLUSMALLINT status[kRowset];
-  while (ok(SQLExtendedFetch(s.st, SQL_FETCH_NEXT, 0, &fetched, status))) got += static_cast<int64_t>(fetched);
+  while (ok(SQLExtendedFetch(s.st, SQL_FETCH_NEXT, 0, &fetched, status)))
+    got += static_cast<int64_t>(fetched);
   SQLFreeStmt(s.st, SQL_CLOSE);
   SQLFreeStmt(s.st, SQL_UNBIND);
   SQLSetStmtOption(s.st, SQL_ROWSET_SIZE, 1);
@@ -140,7 +142,8 @@ Result run(const std::string& dir, bool getdata, bool traced, int64_t rows, cons
 int main() {
   const int64_t rows = env_rows("SQLGATE_BENCH_ROWS", 1000000);
   const int64_t traced_rows = std::min(rows, env_rows("SQLGATE_TRACE_ROWS", 100000));
-  std::string dir = std::filesystem::temp_directory_path() / ("sqlgate-dm-trace-bench-" + std::to_string(getpid()));
+  std::string dir =
+      std::filesystem::temp_directory_path() / ("sqlgate-dm-trace-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   test_support::set_odbc_config_in(dir);
   std::ofstream(dir + "/odbcinst.ini") << "[SQLite3]\nDriver = " << test_support::kSqliteDriver << "\n";
@@ -149,8 +152,9 @@ int main() {
     Session s(dir);
     SQLExecDirect(s.st, S("CREATE TABLE t (id INTEGER, name VARCHAR(20), v DOUBLE)"), SQL_NTS);
     SQLFreeStmt(s.st, SQL_CLOSE);
-    std::string fill = "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
-                       std::to_string(rows) + ") SELECT x, 'name' || x, x * 1.5 FROM c";
+    std::string fill =
+        "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
+        std::to_string(rows) + ") SELECT x, 'name' || x, x * 1.5 FROM c";
     if (!ok(SQLExecDirect(s.st, S(fill), SQL_NTS))) return 1;
   }
 
@@ -179,7 +183,8 @@ int main() {
       std::sort(off.begin(), off.end());
       std::sort(on.begin(), on.end());
       std::printf("  %-8s off %8.1f ns/row  on %8.1f ns/row  slowdown %.1fx  trace %.1f bytes/row\n", w.name,
-                  off[1] * 1e9, on[1] * 1e9, on[1] / off[1], static_cast<double>(bytes) / static_cast<double>(traced_rows));
+                  off[1] * 1e9, on[1] * 1e9, on[1] / off[1],
+                  static_cast<double>(bytes) / static_cast<double>(traced_rows));
     }
   }
   std::error_code ec;

@@ -19,7 +19,7 @@ namespace {
 
 // A temporary folder with odbc.ini, odbcinst.ini and the database; the six
 // location variables point into it.
-const std::string &setup() {
+const std::string& setup() {
   static const std::string dir = [] {
     char tmpl[] = "/tmp/sqlgate-connect-bench-XXXXXX";
     if (!mkdtemp(tmpl)) {
@@ -29,19 +29,19 @@ const std::string &setup() {
     std::string d = tmpl;
     std::ofstream(d + "/odbc.ini") << "[ODBC Data Sources]\nlite = SQLite3\n\n[lite]\nDriver = SQLite3\n"
                                    << "Database = " << d << "/bench.db\nTimeout = 1000\n";
-    std::ofstream(d + "/odbcinst.ini") << "[SQLite3]\nDescription = SQLite\nDriver = "
-                                       << test_support::kSqliteDriver << "\n";
+    std::ofstream(d + "/odbcinst.ini")
+        << "[SQLite3]\nDescription = SQLite\nDriver = " << test_support::kSqliteDriver << "\n";
     test_support::set_odbc_config_in(d);
     // Files an administrator left a while ago, as on a running system.
-    for (const char *f : {"/odbc.ini", "/odbcinst.ini"}) test_support::age_file(d + f);
+    for (const char* f : {"/odbc.ini", "/odbcinst.ini"}) test_support::age_file(d + f);
     return d;
   }();
   return dir;
 }
 
 void cleanup() {
-  const std::string &d = setup();
-  for (const char *f : {"/odbc.ini", "/odbcinst.ini", "/bench.db"}) unlink((d + f).c_str());
+  const std::string& d = setup();
+  for (const char* f : {"/odbc.ini", "/odbcinst.ini", "/bench.db"}) unlink((d + f).c_str());
   rmdir(d.c_str());
 }
 
@@ -50,8 +50,8 @@ void connectOnce() {
   SQLHDBC dbc = nullptr;
   SQLAllocEnv(&env);
   SQLAllocConnect(env, &dbc);
-  SQLRETURN rc = SQLConnect(dbc, reinterpret_cast<SQLCHAR *>(const_cast<char *>("lite")), SQL_NTS, nullptr, 0,
-                            nullptr, 0);
+  SQLRETURN rc =
+      SQLConnect(dbc, reinterpret_cast<SQLCHAR*>(const_cast<char*>("lite")), SQL_NTS, nullptr, 0, nullptr, 0);
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
     fprintf(stderr, "SQLConnect failed: %d\n", rc);
     exit(1);
@@ -61,7 +61,7 @@ void connectOnce() {
   SQLFreeEnv(env);
 }
 
-void BM_ConnectDisconnect(benchmark::State &state) {
+void BM_ConnectDisconnect(benchmark::State& state) {
   if (access(test_support::kSqliteDriver, R_OK) != 0) {
     state.SkipWithError("SQLite ODBC driver not installed");
     return;
@@ -79,7 +79,7 @@ BENCHMARK(BM_ConnectDisconnect)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -38,7 +38,8 @@ void SmallCall(benchmark::State& state, SpawnedServer* server) {
     }
     in++;
   }
-  state.counters["calls/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["calls/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   VYRRPC_clnt_destroy(c);
 }
 

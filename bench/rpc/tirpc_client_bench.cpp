@@ -31,13 +31,15 @@ void SmallCall(benchmark::State& state, SpawnedServer* server) {
   int in = 1, out = 0;
   for (auto _ : state) {
     if (clnt_call(c, ECHO_INT, reinterpret_cast<xdrproc_t>(xdr_int), reinterpret_cast<char*>(&in),
-                  reinterpret_cast<xdrproc_t>(xdr_int), reinterpret_cast<char*>(&out), kTimeout) != RPC_SUCCESS) {
+                  reinterpret_cast<xdrproc_t>(xdr_int), reinterpret_cast<char*>(&out),
+                  kTimeout) != RPC_SUCCESS) {
       state.SkipWithError("call failed");
       break;
     }
     in++;
   }
-  state.counters["calls/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["calls/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   clnt_destroy(c);
 }
 
@@ -52,7 +54,8 @@ void Reply1MiB(benchmark::State& state, SpawnedServer* server) {
   for (auto _ : state) {
     blob b{0, buf.get()};
     if (clnt_call(c, BIG, reinterpret_cast<xdrproc_t>(xdr_u_int), reinterpret_cast<char*>(&n),
-                  reinterpret_cast<xdrproc_t>(xdr_blob), reinterpret_cast<char*>(&b), kTimeout) != RPC_SUCCESS ||
+                  reinterpret_cast<xdrproc_t>(xdr_blob), reinterpret_cast<char*>(&b),
+                  kTimeout) != RPC_SUCCESS ||
         b.blob_len != n) {
       state.SkipWithError("call failed");
       break;

@@ -27,11 +27,11 @@
 namespace {
 
 struct Statement {
-  const char *ours;    // as a client sends it
-  const char *sqlite;  // the same statement in SQLite's spelling
+  const char* ours;    // as a client sends it
+  const char* sqlite;  // the same statement in SQLite's spelling
 };
 
-const std::vector<Statement> &corpus() {
+const std::vector<Statement>& corpus() {
   static const std::vector<Statement> c = {
       {"SELECT id, name FROM emp WHERE name != 'abc' ORDER BY id", nullptr},
       {"SELECT e.id, d.title FROM emp e LEFT OUTER JOIN dept d ON e.dept = d.id WHERE e.salary > 100",
@@ -53,16 +53,16 @@ const std::vector<Statement> &corpus() {
   return c;
 }
 
-const char *sqliteText(const Statement &s) { return s.sqlite ? s.sqlite : s.ours; }
+const char* sqliteText(const Statement& s) { return s.sqlite ? s.sqlite : s.ours; }
 
 // The statements' tables, in an in-memory database.
-sqlite3 *openYardstick() {
-  sqlite3 *db = nullptr;
+sqlite3* openYardstick() {
+  sqlite3* db = nullptr;
   if (sqlite3_open(":memory:", &db) != SQLITE_OK) {
     fprintf(stderr, "sqlite3_open failed\n");
     exit(1);
   }
-  const char *schema =
+  const char* schema =
       "CREATE TABLE emp (id INTEGER PRIMARY KEY, name TEXT, dept INTEGER, salary REAL, note TEXT, "
       "hired TEXT);"
       "CREATE TABLE dept (id INTEGER PRIMARY KEY, title TEXT);"
@@ -79,7 +79,7 @@ sqlite3 *openYardstick() {
 // the work so that nothing is optimised away.
 __attribute__((noinline)) size_t analyseCorpus() {
   size_t out = 0;
-  for (const auto &s : corpus()) {
+  for (const auto& s : corpus()) {
     SC_Request r;
     SCR_Init(&r);
     SCR_AnalyseSQL(&r, s.ours, 0, 1);
@@ -91,7 +91,7 @@ __attribute__((noinline)) size_t analyseCorpus() {
 
 __attribute__((noinline)) size_t paramAnalyseCorpus() {
   size_t out = 0;
-  for (const auto &s : corpus()) {
+  for (const auto& s : corpus()) {
     SP_Request r;
     SPR_Init(&r, "cast (NULL as CHAR)");
     SPR_AnalyseSQL(&r, s.ours);
@@ -101,10 +101,10 @@ __attribute__((noinline)) size_t paramAnalyseCorpus() {
   return out;
 }
 
-__attribute__((noinline)) size_t sqlitePrepareCorpus(sqlite3 *db) {
+__attribute__((noinline)) size_t sqlitePrepareCorpus(sqlite3* db) {
   size_t out = 0;
-  for (const auto &s : corpus()) {
-    sqlite3_stmt *st = nullptr;
+  for (const auto& s : corpus()) {
+    sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sqliteText(s), -1, &st, nullptr) != SQLITE_OK || !st) {
       fprintf(stderr, "sqlite3_prepare_v2: %s\n", sqlite3_errmsg(db));
       exit(1);
@@ -125,7 +125,7 @@ std::string inList(int64_t n) {
   return s;
 }
 
-__attribute__((noinline)) size_t analyseLong(const std::string &sql) {
+__attribute__((noinline)) size_t analyseLong(const std::string& sql) {
   SC_Request r;
   SCR_Init(&r);
   if (SCR_AnalyseSQL(&r, sql.c_str(), 0, 1) != ER_SUCCESS) {
@@ -137,39 +137,39 @@ __attribute__((noinline)) size_t analyseLong(const std::string &sql) {
   return out;
 }
 
-__attribute__((noinline)) size_t sqlitePrepareLong(sqlite3 *db, const std::string &sql) {
-  sqlite3_stmt *st = nullptr;
+__attribute__((noinline)) size_t sqlitePrepareLong(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return 0;
   size_t out = static_cast<size_t>(sqlite3_column_count(st));
   sqlite3_finalize(st);
   return out;
 }
 
-void BM_AnalyseMixedCorpus(benchmark::State &state) {
-  const auto &c = corpus();
+void BM_AnalyseMixedCorpus(benchmark::State& state) {
+  const auto& c = corpus();
   size_t bytes = 0;
-  for (const auto &s : c) bytes += strlen(s.ours);
+  for (const auto& s : c) bytes += strlen(s.ours);
   for (auto _ : state) benchmark::DoNotOptimize(analyseCorpus());
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(c.size()));
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
 }
 BENCHMARK(BM_AnalyseMixedCorpus);
 
-void BM_SqlitePrepareMixedCorpus(benchmark::State &state) {
-  sqlite3 *db = openYardstick();
+void BM_SqlitePrepareMixedCorpus(benchmark::State& state) {
+  sqlite3* db = openYardstick();
   for (auto _ : state) benchmark::DoNotOptimize(sqlitePrepareCorpus(db));
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(corpus().size()));
   sqlite3_close(db);
 }
 BENCHMARK(BM_SqlitePrepareMixedCorpus);
 
-void BM_ParamAnalysisMixedCorpus(benchmark::State &state) {
+void BM_ParamAnalysisMixedCorpus(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(paramAnalyseCorpus());
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(corpus().size()));
 }
 BENCHMARK(BM_ParamAnalysisMixedCorpus);
 
-void BM_AnalyseLongInList(benchmark::State &state) {
+void BM_AnalyseLongInList(benchmark::State& state) {
   std::string sql = inList(state.range(0));
   for (auto _ : state)
     if (!analyseLong(sql)) state.SkipWithError("analysis failed");
@@ -177,10 +177,14 @@ void BM_AnalyseLongInList(benchmark::State &state) {
   state.SetComplexityN(static_cast<int64_t>(sql.size()));
   state.counters["bytes"] = static_cast<double>(sql.size());
 }
-BENCHMARK(BM_AnalyseLongInList)->RangeMultiplier(2)->Range(12500, 100000)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnalyseLongInList)
+    ->RangeMultiplier(2)
+    ->Range(12500, 100000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
-void BM_SqlitePrepareLongInList(benchmark::State &state) {
-  sqlite3 *db = openYardstick();
+void BM_SqlitePrepareLongInList(benchmark::State& state) {
+  sqlite3* db = openYardstick();
   std::string sql = inList(state.range(0));
   for (auto _ : state)
     if (!sqlitePrepareLong(db, sql)) state.SkipWithError("prepare failed");
@@ -188,17 +192,21 @@ void BM_SqlitePrepareLongInList(benchmark::State &state) {
   state.SetComplexityN(static_cast<int64_t>(sql.size()));
   sqlite3_close(db);
 }
-BENCHMARK(BM_SqlitePrepareLongInList)->RangeMultiplier(2)->Range(12500, 100000)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SqlitePrepareLongInList)
+    ->RangeMultiplier(2)
+    ->Range(12500, 100000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
 // "--rounds=N WORKLOAD [VALUES]": runs one workload N times for callgrind
 // (instructions.sh takes the difference of two round counts, so that
 // first-use costs drop out). Workloads: analyse, param, sqlite (the mixed corpus), analyse-long and
 // sqlite-long (an IN list of VALUES values).
-int runRounds(int argc, char **argv) {
+int runRounds(int argc, char** argv) {
   long rounds = atol(argv[1] + strlen("--rounds="));
   std::string what = argc > 2 ? argv[2] : "";
   long values = argc > 3 ? atol(argv[3]) : 12500;
-  sqlite3 *db = openYardstick();
+  sqlite3* db = openYardstick();
   std::string sql = inList(values);
   size_t sink = 0;
   for (long i = 0; i < rounds; i++) {
@@ -224,7 +232,7 @@ int runRounds(int argc, char **argv) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc > 1 && strncmp(argv[1], "--rounds=", 9) == 0) return runRounds(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

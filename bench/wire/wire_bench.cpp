@@ -46,7 +46,8 @@ Dataset make_fixed() {
 
 Dataset make_col(int keep) {
   Dataset ds = make_rows();
-  for (int c = 0; c < 3; ++c) if (c != keep) Coldata_Done(&ds.col[c], ds.allocRows);
+  for (int c = 0; c < 3; ++c)
+    if (c != keep) Coldata_Done(&ds.col[c], ds.allocRows);
   ds.col[0] = ds.col[keep];
   if (keep != 0) ds.col[keep] = Coldata{};
   ds.nCols = 1;

@@ -145,7 +145,7 @@ struct _Cursor {
   char** rIntermBuffer;
   int iNextDAERow;  // data at execution: the next cell marked -2 (-2, -2: none)
   int iNextDAECol;
-  int iDAERow;      // the cell the client is sending now
+  int iDAERow;  // the cell the client is sending now
   int iDAECol;
   int cPutDataCalls;
   int cDAERows;
@@ -160,10 +160,10 @@ struct _Cursor {
   sgn32 cbGDRemain;
   int bParamsAnalysed;
   handle_t hCursor;
-  int bBlockStarted;   // the current result has had its first SQLExtendedFetch
-  int bRowPath;        // the current result is fetched row by row
-  int bXFetchUsed;     // SQLExtendedFetch ran since the statement was last closed
-  int bRowCountSum;    // rowCountSum holds the rows of a row-by-row execution
+  int bBlockStarted;  // the current result has had its first SQLExtendedFetch
+  int bRowPath;       // the current result is fetched row by row
+  int bXFetchUsed;    // SQLExtendedFetch ran since the statement was last closed
+  int bRowCountSum;   // rowCountSum holds the rows of a row-by-row execution
   SQLLEN rowCountSum;
 };
 
@@ -179,11 +179,11 @@ extern int agent_version_set;
 // What the program hands the backend at start-up: the agent's options, copied
 // into every new connection, and how the program installs its termination hook.
 struct AgentOptions {
-  int f_noautocommit;          // new connections switch autocommit off
-  unsigned int f_maxrows;      // agent-wide cap on fetched rows; 0: none
-  const char* f_initSQL;       // initial-SQL file run on every new connection; borrowed
-  int f_jetfix;                // BIGINT columns reported as NUMERIC
-  int f_norowsetsizelimit;     // the rowset size is not capped at 100
+  int f_noautocommit;       // new connections switch autocommit off
+  unsigned int f_maxrows;   // agent-wide cap on fetched rows; 0: none
+  const char* f_initSQL;    // initial-SQL file run on every new connection; borrowed
+  int f_jetfix;             // BIGINT columns reported as NUMERIC
+  int f_norowsetsizelimit;  // the rowset size is not capped at 100
   // Called with ODBC_ShutdownProc at every connect, once the connection's
   // handles exist; the program makes it its termination hook. Null: none.
   void (*installShutdownHook)(int (*shutdown)(int sig));
@@ -278,8 +278,8 @@ errcode_t GetColdesc(_Cursor* pCurs);
 errcode_t ODBC_DescribeColumns(handle_t hCursor, uns16* pCount, Coldesc** ppDesc);
 errcode_t ODBC_DescribeParams(handle_t hCursor, uns16* pCount, Coldesc** ppDesc);
 // Copies of the column descriptions and their packed attributes, both the caller's.
-errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs,
-                             Coldesc** ppDesc, ColAttrib** ppAttrib);
+errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, Coldesc** ppDesc,
+                             ColAttrib** ppAttrib);
 // 1 when a column is long, or deferable while long data is deferred.
 int CursorHasLongColumn(const _Cursor* pCurs);
 
@@ -308,8 +308,8 @@ errcode_t ODBC_ExecuteN(handle_t hCursor, uns16 offset, uns16 count, uns16* pCou
 errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS);
 // The next piece of a long or deferred column; *ppData is the caller's to free;
 // ER_INVALID_COLUMN for a column out of range, ER_GENERAL_ERROR for a short one.
-errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbWanted,
-                       char** ppData, precision_t* pcbData, ctype_t* pCType, sgn32* pcbRemain);
+errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbWanted, char** ppData,
+                       precision_t* pcbData, ctype_t* pCType, sgn32* pcbRemain);
 // Moves to the next result (or parameter row); ER_NO_MORE_RESULTS at the end.
 errcode_t ODBC_MoreResults(handle_t hCursor);
 // Nothing runs asynchronously: succeeds on a live cursor.
@@ -329,7 +329,8 @@ errcode_t ExecuteCheck4DAEParams(_Cursor* pCurs);
 errcode_t SetPosCheck4DAECols(handle_t hCursor);
 // Names the next cell to send (ER_NEED_DATA), or completes the operation;
 // ER_FUNCTION_SEQ without a dialogue. *prgfRowStatus is the caller's.
-errcode_t ODBC_ParamData(handle_t hCursor, sgn32* piCol, sgn32* piRow, uns16** prgfRowStatus, uns32* pnRowStatus);
+errcode_t ODBC_ParamData(handle_t hCursor, sgn32* piCol, sgn32* piRow, uns16** prgfRowStatus,
+                         uns32* pnRowStatus);
 // One piece of the current cell; ER_FUNCTION_SEQ without a current cell.
 errcode_t ODBC_PutData(handle_t hCursor, ctype_t cType, indicator_t ind, char* data, precision_t len);
 // Frees both collections of a cursor and ends any dialogue.
@@ -366,8 +367,7 @@ errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, un
 // Calls into the cursor engine, null until it installs itself (see
 // engine_hooks.cpp).
 extern errcode_t (*SC_GetInfo_hook)(PSCCL pState, int infoType, sgn32* pValue);
-extern errcode_t (*scs_p_ColGetInfo_hook)(_Cursor* pCurs, uns16 iCol, ColAttrib* pAttribs,
-                                          int nAttribs);
+extern errcode_t (*scs_p_ColGetInfo_hook)(_Cursor* pCurs, uns16 iCol, ColAttrib* pAttribs, int nAttribs);
 // Runs a positioned operation whose values came at execution time; fills the
 // row-status array (owned by the caller afterwards) and its length.
 extern errcode_t (*scs_p_SetPosComplete_hook)(PSCCL pState, uns16** prgfRowStatus, unsigned int* pcRows);

@@ -140,7 +140,8 @@ errcode_t ODBC_DDColumnPrivileges(handle_t h, DDColumnPrivileges* a) {
   EmptyToNull({&a->tableQualifier, &a->tableOwner});
   return RunCatalog(pc, "SQLColumnPrivileges", [&](auto& f) {
     return f.ColumnPrivileges(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
-                              L(a->tableOwner), f(a->tableName), L(a->tableName), f(a->columnName), L(a->columnName));
+                              L(a->tableOwner), f(a->tableName), L(a->tableName), f(a->columnName),
+                              L(a->columnName));
   });
 }
 
@@ -151,8 +152,8 @@ errcode_t ODBC_DDColumns(handle_t h, DDColumns* a) {
   EmptyToNull({&a->tableQualifier, &a->tableOwner, &a->columnName});
   const char* owner = PassedOwner(pc, a->tableOwner);
   e = RunCatalog(pc, "SQLColumns", [&](auto& f) {
-    return f.Columns(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(owner), L(owner), f(a->tableName),
-                     L(a->tableName), f(a->columnName), L(a->columnName));
+    return f.Columns(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(owner), L(owner),
+                     f(a->tableName), L(a->tableName), f(a->columnName), L(a->columnName));
   });
   return WithPostFetch(pc, e, ColumnsPostFetch, 0);
 }
@@ -176,8 +177,8 @@ errcode_t ODBC_DDPrimaryKeys(handle_t h, DDPrimaryKeys* a) {
   if (!pc) return e;
   EmptyToNull({&a->tableQualifier, &a->tableOwner});
   return RunCatalog(pc, "SQLPrimaryKeys", [&](auto& f) {
-    return f.PrimaryKeys(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner), L(a->tableOwner),
-                         f(a->tableName), L(a->tableName));
+    return f.PrimaryKeys(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
+                         L(a->tableOwner), f(a->tableName), L(a->tableName));
   });
 }
 
@@ -188,8 +189,8 @@ errcode_t ODBC_DDProcedureColumns(handle_t h, DDProcedureColumns* a) {
   EmptyToNull({&a->procQualifier, &a->procOwner});
   const char* owner = PassedOwner(pc, a->procOwner);
   e = RunCatalog(pc, "SQLProcedureColumns", [&](auto& f) {
-    return f.ProcedureColumns(pc->hStmt, f(a->procQualifier), L(a->procQualifier), f(owner), L(owner), f(a->procName),
-                              L(a->procName), f(a->columnName), L(a->columnName));
+    return f.ProcedureColumns(pc->hStmt, f(a->procQualifier), L(a->procQualifier), f(owner), L(owner),
+                              f(a->procName), L(a->procName), f(a->columnName), L(a->columnName));
   });
   return WithPostFetch(pc, e, ColumnsPostFetch, 1);
 }
@@ -201,8 +202,8 @@ errcode_t ODBC_DDProcedures(handle_t h, DDProcedures* a) {
   EmptyToNull({&a->procQualifier, &a->procOwner});
   const char* owner = PassedOwner(pc, a->procOwner);
   return RunCatalog(pc, "SQLProcedures", [&](auto& f) {
-    return f.Procedures(pc->hStmt, f(a->procQualifier), L(a->procQualifier), f(owner), L(owner), f(a->procName),
-                        L(a->procName));
+    return f.Procedures(pc->hStmt, f(a->procQualifier), L(a->procQualifier), f(owner), L(owner),
+                        f(a->procName), L(a->procName));
   });
 }
 
@@ -212,8 +213,9 @@ errcode_t ODBC_DDSpecialColumns(handle_t h, DDSpecialColumns* a) {
   if (!pc) return e;
   EmptyToNull({&a->tableQualifier, &a->tableOwner});
   e = RunCatalog(pc, "SQLSpecialColumns", [&](auto& f) {
-    return f.SpecialColumns(pc->hStmt, a->colType, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
-                            L(a->tableOwner), f(a->tableName), L(a->tableName), a->scope, a->nullable);
+    return f.SpecialColumns(pc->hStmt, a->colType, f(a->tableQualifier), L(a->tableQualifier),
+                            f(a->tableOwner), L(a->tableOwner), f(a->tableName), L(a->tableName), a->scope,
+                            a->nullable);
   });
   return WithPostFetch(pc, e, SpecialColumnsPostFetch, 0);
 }
@@ -224,8 +226,8 @@ errcode_t ODBC_DDStatistics(handle_t h, DDStatistics* a) {
   if (!pc) return e;
   EmptyToNull({&a->tableQualifier, &a->tableOwner});
   return RunCatalog(pc, "SQLStatistics", [&](auto& f) {
-    return f.Statistics(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner), L(a->tableOwner),
-                        f(a->tableName), L(a->tableName), a->unique, a->accuracy);
+    return f.Statistics(pc->hStmt, f(a->tableQualifier), L(a->tableQualifier), f(a->tableOwner),
+                        L(a->tableOwner), f(a->tableName), L(a->tableName), a->unique, a->accuracy);
   });
 }
 
@@ -271,10 +273,11 @@ errcode_t ODBC_DDTypeInfo(handle_t h, sgn16 sqlType) {
 errcode_t ColumnsPostFetch(_Cursor* pc, Dataset* ds) {
   const int v = pc->virtParam;
   const bool wide = ds->nCols > 12;
-  const int dt = 4 + v;  // DATA_TYPE, counted from 0
+  const int dt = 4 + v;    // DATA_TYPE, counted from 0
   const int sdt = 13 + v;  // SQL_DATA_TYPE
   if (wide) {
-    if (sdt >= ds->nCols || dt >= ds->nCols || ds->col[sdt].cType != CTYPE_SGN16 || ds->col[dt].cType != CTYPE_SGN16)
+    if (sdt >= ds->nCols || dt >= ds->nCols || ds->col[sdt].cType != CTYPE_SGN16 ||
+        ds->col[dt].cType != CTYPE_SGN16)
       return ER_INVALID_COL_TYPE;
   } else if (dt >= ds->nCols || ds->col[dt].cType != CTYPE_SGN16) {
     return ER_SUCCESS;  // not the standard layout: nothing to adjust
@@ -332,7 +335,8 @@ errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, un
     return ER_SUCCESS;
   }
   SQLINTEGER len = 0;
-  errcode_t e = CheckConnErrors(c, "SQLNativeSql", SQLNativeSql(c->hDbc, (SQLCHAR*)sql, SQL_NTS, (SQLCHAR*)buf, size, &len));
+  errcode_t e = CheckConnErrors(c, "SQLNativeSql",
+                                SQLNativeSql(c->hDbc, (SQLCHAR*)sql, SQL_NTS, (SQLCHAR*)buf, size, &len));
   if (e == ER_SUCCESS && pLen) *pLen = uns16(len < 0 ? 0 : (len > 0xFFFF ? 0xFFFF : len));
   return e;
 }

@@ -5,13 +5,18 @@
 #include <cstring>
 #include <cwchar>
 
-bool CellIsWide(int t) { return t == CTYPE_WCHR || t == CTYPE_WVCHR || t == CTYPE_WVCHR32 || t == CTYPE_WLCHR; }
+bool CellIsWide(int t) {
+  return t == CTYPE_WCHR || t == CTYPE_WVCHR || t == CTYPE_WVCHR32 || t == CTYPE_WLCHR;
+}
 
 uint64_t CellPrefixLimit(int t) {
   switch (ctype_prefix_size(t)) {
-    case 1: return 0xFF;
-    case 2: return 0xFFFF;
-    default: return UINT32_MAX;
+    case 1:
+      return 0xFF;
+    case 2:
+      return 0xFFFF;
+    default:
+      return UINT32_MAX;
   }
 }
 
@@ -20,9 +25,15 @@ uns32 CellReadPrefix(const char* cell, unsigned prefix) {
   uns16 b16;
   uns32 b32;
   switch (prefix) {
-    case 1: memcpy(&b8, cell, 1); return b8;
-    case 2: memcpy(&b16, cell, 2); return b16;
-    default: memcpy(&b32, cell, 4); return b32;
+    case 1:
+      memcpy(&b8, cell, 1);
+      return b8;
+    case 2:
+      memcpy(&b16, cell, 2);
+      return b16;
+    default:
+      memcpy(&b32, cell, 4);
+      return b32;
   }
 }
 
@@ -31,9 +42,15 @@ void CellWritePrefix(char* cell, unsigned prefix, uint64_t v) {
   uns16 b16 = uns16(v);
   uns32 b32 = uns32(v);
   switch (prefix) {
-    case 1: memcpy(cell, &b8, 1); break;
-    case 2: memcpy(cell, &b16, 2); break;
-    default: memcpy(cell, &b32, 4); break;
+    case 1:
+      memcpy(cell, &b8, 1);
+      break;
+    case 2:
+      memcpy(cell, &b16, 2);
+      break;
+    default:
+      memcpy(cell, &b32, 4);
+      break;
   }
 }
 

@@ -79,14 +79,14 @@ errcode_t GetColdesc(_Cursor* pc) {
   for (SQLSMALLINT i = 0; i < n; i++) {
     Coldesc& d = cd[i];
     SQLSMALLINT type = 0, scale = 0, nullable = 0, nameLen = 0;
-    SQLULEN size = 0;   // full width, narrowed below
-    SQLLEN upd = 0;     // full width, low 32 bits kept
+    SQLULEN size = 0;  // full width, narrowed below
+    SQLLEN upd = 0;    // full width, low 32 bits kept
     std::string name;
     SQLRETURN r;
     if (c->unicode) {
       std::wstring w(2049, L'\0');
-      r = SQLDescribeColW(pc->hStmt, SQLUSMALLINT(i + 1), reinterpret_cast<SQLWCHAR*>(w.data()), 2048, &nameLen, &type,
-                          &size, &scale, &nullable);
+      r = SQLDescribeColW(pc->hStmt, SQLUSMALLINT(i + 1), reinterpret_cast<SQLWCHAR*>(w.data()), 2048,
+                          &nameLen, &type, &size, &scale, &nullable);
       errcode_t e = CheckStmtErrors(pc, "SQLDescribeColW", r);
       if (e != ER_SUCCESS) {
         FreeColdesc(cd, uns16(n));
@@ -99,8 +99,8 @@ errcode_t GetColdesc(_Cursor* pc) {
       r = SQLColAttributesW(pc->hStmt, SQLUSMALLINT(i + 1), SQL_COLUMN_UPDATABLE, nullptr, 0, nullptr, &upd);
     } else {
       std::string buf(2049, '\0');
-      r = SQLDescribeCol(pc->hStmt, SQLUSMALLINT(i + 1), (SQLCHAR*)buf.data(), 2048, &nameLen, &type, &size, &scale,
-                         &nullable);
+      r = SQLDescribeCol(pc->hStmt, SQLUSMALLINT(i + 1), (SQLCHAR*)buf.data(), 2048, &nameLen, &type, &size,
+                         &scale, &nullable);
       errcode_t e = CheckStmtErrors(pc, "SQLDescribeCol", r);
       if (e != ER_SUCCESS) {
         FreeColdesc(cd, uns16(n));
@@ -138,10 +138,12 @@ errcode_t GetColdesc(_Cursor* pc) {
         fetchPrec = CharsToBytes(mapPrec, charBytes);
         break;
       case SQL_WCHAR:
-        if (!c->unicode) mapType = SQL_CHAR, d.sqlType = SQLTYPE_CHAR, fetchPrec = CharsToBytes(mapPrec, charBytes);
+        if (!c->unicode)
+          mapType = SQL_CHAR, d.sqlType = SQLTYPE_CHAR, fetchPrec = CharsToBytes(mapPrec, charBytes);
         break;
       case SQL_WVARCHAR:
-        if (!c->unicode) mapType = SQL_VARCHAR, d.sqlType = SQLTYPE_VARCHAR, fetchPrec = CharsToBytes(mapPrec, charBytes);
+        if (!c->unicode)
+          mapType = SQL_VARCHAR, d.sqlType = SQLTYPE_VARCHAR, fetchPrec = CharsToBytes(mapPrec, charBytes);
         break;
       case SQL_WLONGVARCHAR:
         if (c->unicode) {
@@ -165,8 +167,8 @@ errcode_t GetColdesc(_Cursor* pc) {
         if (c->SessFlags.f_jetfix) mapType = SQL_NUMERIC;
         break;
       default:
-        if ((type >= 2 && type <= 11) || (type >= 91 && type <= 93) || type == SQL_BIT || type == SQL_TINYINT ||
-            type == SQL_GUID)
+        if ((type >= 2 && type <= 11) || (type >= 91 && type <= 93) || type == SQL_BIT ||
+            type == SQL_TINYINT || type == SQL_GUID)
           break;
         mapped = false;
     }
@@ -240,9 +242,9 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
     attrType_t type;
     sgn32 deflt;
     int odbcId;  // 0: not asked of the driver
-  } tmpl[10] = {{11, ATTR_SGN32, 0, 11},    {12, ATTR_SGN32, 0, 12}, {-13, ATTR_SGN32, 0, 13},
-                {10, ATTR_SGN32, 2, 10},    {14, ATTR_STRING, 0, 0}, {27, ATTR_STRING, 0, 0},
-                {28, ATTR_STRING, 0, 0},    {1053, ATTR_SGN32, 0, 0}, {35, ATTR_SGN32, 0, 0},
+  } tmpl[10] = {{11, ATTR_SGN32, 0, 11}, {12, ATTR_SGN32, 0, 12},  {-13, ATTR_SGN32, 0, 13},
+                {10, ATTR_SGN32, 2, 10}, {14, ATTR_STRING, 0, 0},  {27, ATTR_STRING, 0, 0},
+                {28, ATTR_STRING, 0, 0}, {1053, ATTR_SGN32, 0, 0}, {35, ATTR_SGN32, 0, 0},
                 {1055, ATTR_SGN32, 0, 0}};
   size_t total = size_t(n + 1) * 10;
   if (total > 0xFFFF) return ER_GENERAL_ERROR;
@@ -294,7 +296,9 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
         if (cache) {
           auto it = cache->find(sgn16(pc->pColdesc[col - 1].sqlType));
           if (it != cache->end())
-            s = t.id == 14 ? it->second.typeName : t.id == 27 ? it->second.literalPrefix : it->second.literalSuffix;
+            s = t.id == 14   ? it->second.typeName
+                : t.id == 27 ? it->second.literalPrefix
+                             : it->second.literalSuffix;
         }
         a.attribVal.u.s = strdup(s);
         if (!a.attribVal.u.s) {

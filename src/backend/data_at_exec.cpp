@@ -85,7 +85,8 @@ errcode_t Complete(_Cursor* pc, uns16** prgfRowStatus, uns32* pnRowStatus) {
   DAEData* data = execute ? pc->rDAEParamData : pc->rDAEColData;
   uns32 cols = execute ? pc->cDAEParams : pc->cDAECols;
   // The dataset may have been replaced since the dialogue started.
-  if (!ds || !data || cols == 0 || ds->nCols != cols || ds->nRows < 0 || uns32(ds->nRows) != data[0].pm_cExpdata)
+  if (!ds || !data || cols == 0 || ds->nCols != cols || ds->nRows < 0 ||
+      uns32(ds->nRows) != data[0].pm_cExpdata)
     return Fail(pc, ER_FUNCTION_SEQ);
   errcode_t e = DAEDatasetMerge(ds, data, cols, uns32(ds->nRows));
   if (e != ER_SUCCESS) return Fail(pc, e);
@@ -169,7 +170,8 @@ errcode_t MergeVariable(Coldata* col, DAEData* d, uns32 rows, sgn32 allocRows) {
   }
   Coldata fresh{};
   fresh.cType = col->cType;
-  fresh.width = isLong ? col->width : Dataset_SizeCol(col->cType, precision_t(std::min<uint64_t>(longest, UINT32_MAX)));
+  fresh.width =
+      isLong ? col->width : Dataset_SizeCol(col->cType, precision_t(std::min<uint64_t>(longest, UINT32_MAX)));
   if (Coldata_Init(&fresh, allocRows) != ER_SUCCESS) return ER_NO_MEMORY;
   for (uns32 r = 0; r < rows; r++) {
     char* cell = Coldata_Cell(&fresh, r);
@@ -364,7 +366,8 @@ errcode_t SetPosCheck4DAECols(handle_t hCursor) {
   return StartDialogue(pc, ds, &pc->rDAEColData, &pc->cDAECols, PASS_SETPOS);
 }
 
-errcode_t ODBC_ParamData(handle_t hCursor, sgn32* piCol, sgn32* piRow, uns16** prgfRowStatus, uns32* pnRowStatus) {
+errcode_t ODBC_ParamData(handle_t hCursor, sgn32* piCol, sgn32* piRow, uns16** prgfRowStatus,
+                         uns32* pnRowStatus) {
   _Cursor* pc = ODBC_CursorRec(hCursor);
   if (!pc) return ER_INVALID_ARGUMENT;
   if (prgfRowStatus) *prgfRowStatus = nullptr;

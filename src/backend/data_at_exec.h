@@ -10,11 +10,11 @@
 
 // The pieces collected for one column of a dataset, one entry per row.
 struct DAEData {
-  ctype_t cType;          // cell type of the first piece put for a row
-  uns32 pm_cExpdata;      // rows
-  char** pm_expdata;      // accumulated bytes per row (owned; null when none)
-  uns32* pm_expsize;      // accumulated byte count per row
-  indicator_t* pm_expind; // indicator given with the row's first piece
+  ctype_t cType;           // cell type of the first piece put for a row
+  uns32 pm_cExpdata;       // rows
+  char** pm_expdata;       // accumulated bytes per row (owned; null when none)
+  uns32* pm_expsize;       // accumulated byte count per row
+  indicator_t* pm_expind;  // indicator given with the row's first piece
 };
 
 // A zeroed collection of cols columns of rows rows; null when out of memory.

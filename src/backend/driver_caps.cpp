@@ -70,7 +70,7 @@ errcode_t GetDriverCaps(_Connect* c) {
   static const struct {
     SQLUSMALLINT fn;
     int entry;
-  } funcs[] = {{59, 0}, {58, 1}, {53, 3}, {65, 4}, {60, 5}, {70, 6},
+  } funcs[] = {{59, 0}, {58, 1}, {53, 3}, {65, 4},  {60, 5},  {70, 6},
                {56, 7}, {52, 8}, {67, 9}, {66, 10}, {64, 14}, {63, 17}};
   for (auto& f : funcs) {
     SQLUSMALLINT present = 0;

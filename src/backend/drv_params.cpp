@@ -21,14 +21,15 @@ const int rCursTypeBM_OV[][2] = {{1, 0}, {2, 1}, {4, 2}, {16, 3}, {END, END}};
 const int rConcurBM_OV[][2] = {{1, 1}, {2, 2}, {4, 3}, {8, 4}, {END, END}};
 
 ParameterConversion ODBCParameterConversions[8] = {
-    {ctype_t(1), 32767, 0x2a31ec}, {ctype_t(5), 0, 0x2821ec}, {ctype_t(4), 0, 0x2821ec},
-    {ctype_t(7), 0, 0x2821ec},     {ctype_t(8), 0, 0x2821ec}, {ctype_t(9), 0, 0x282200},
+    {ctype_t(1), 32767, 0x2a31ec}, {ctype_t(5), 0, 0x2821ec},      {ctype_t(4), 0, 0x2821ec},
+    {ctype_t(7), 0, 0x2821ec},     {ctype_t(8), 0, 0x2821ec},      {ctype_t(9), 0, 0x282200},
     {ctype_t(11), 0, 0x282800},    {ctype_t(-2), 65533, 0x2a3000},
 };
 
 // The statement option items are the ODBC option numbers.
 static_assert(DrvParamItem(DRVP_STMT_QUERY_TIMEOUT) == SQL_QUERY_TIMEOUT &&
-              DrvParamItem(DRVP_STMT_MAX_ROWS) == SQL_MAX_ROWS && DrvParamItem(DRVP_STMT_NOSCAN) == SQL_NOSCAN &&
+              DrvParamItem(DRVP_STMT_MAX_ROWS) == SQL_MAX_ROWS &&
+              DrvParamItem(DRVP_STMT_NOSCAN) == SQL_NOSCAN &&
               DrvParamItem(DRVP_STMT_MAX_LENGTH) == SQL_MAX_LENGTH &&
               DrvParamItem(DRVP_STMT_ASYNC_ENABLE) == SQL_ASYNC_ENABLE &&
               DrvParamItem(DRVP_STMT_CURSOR_TYPE) == SQL_CURSOR_TYPE &&
@@ -59,38 +60,73 @@ errcode_t PutText(void* buf, uns16 size, uns16* pLen, const char* text) {
 // the item is asked of the driver.
 long FixedInfo(const _Connect* c, unsigned item) {
   switch (item) {
-    case SQL_FETCH_DIRECTION: return 191;
-    case SQL_SCROLL_CONCURRENCY: return 11;
-    case SQL_SCROLL_OPTIONS: return GetScrollOptions(c);
-    case SQL_LOCK_TYPES: return 1;
-    case SQL_POS_OPERATIONS: return 31;
-    case SQL_BOOKMARK_PERSISTENCE: return 74;
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1: return 7749;
-    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2: return 24827;
-    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1: return 7745;
-    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2: return 20611;
-    case SQL_KEYSET_CURSOR_ATTRIBUTES1: return 7759;
-    case SQL_KEYSET_CURSOR_ATTRIBUTES2: return 20715;
-    case SQL_STATIC_CURSOR_ATTRIBUTES1: return 1615;
-    case SQL_STATIC_CURSOR_ATTRIBUTES2: return 20619;
-    case SQL_AGGREGATE_FUNCTIONS: return 64;
-    case SQL_CURSOR_SENSITIVITY: return 0;
-    default: return -1;
+    case SQL_FETCH_DIRECTION:
+      return 191;
+    case SQL_SCROLL_CONCURRENCY:
+      return 11;
+    case SQL_SCROLL_OPTIONS:
+      return GetScrollOptions(c);
+    case SQL_LOCK_TYPES:
+      return 1;
+    case SQL_POS_OPERATIONS:
+      return 31;
+    case SQL_BOOKMARK_PERSISTENCE:
+      return 74;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES1:
+      return 7749;
+    case SQL_DYNAMIC_CURSOR_ATTRIBUTES2:
+      return 24827;
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1:
+      return 7745;
+    case SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2:
+      return 20611;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES1:
+      return 7759;
+    case SQL_KEYSET_CURSOR_ATTRIBUTES2:
+      return 20715;
+    case SQL_STATIC_CURSOR_ATTRIBUTES1:
+      return 1615;
+    case SQL_STATIC_CURSOR_ATTRIBUTES2:
+      return 20619;
+    case SQL_AGGREGATE_FUNCTIONS:
+      return 64;
+    case SQL_CURSOR_SENSITIVITY:
+      return 0;
+    default:
+      return -1;
   }
 }
 
 bool IsShortInfo(unsigned item) {
-  static const unsigned shorts[] = {
-      SQL_ACTIVE_CONNECTIONS,      SQL_ODBC_API_CONFORMANCE,    SQL_ODBC_SAG_CLI_CONFORMANCE,
-      SQL_ODBC_SQL_CONFORMANCE,    SQL_CONCAT_NULL_BEHAVIOR,    SQL_CURSOR_COMMIT_BEHAVIOR,
-      SQL_CURSOR_ROLLBACK_BEHAVIOR, SQL_IDENTIFIER_CASE,        SQL_MAX_COLUMN_NAME_LEN,
-      SQL_MAX_CURSOR_NAME_LEN,     SQL_MAX_OWNER_NAME_LEN,      SQL_MAX_PROCEDURE_NAME_LEN,
-      SQL_MAX_QUALIFIER_NAME_LEN,  SQL_MAX_TABLE_NAME_LEN,      SQL_TXN_CAPABLE,
-      SQL_CORRELATION_NAME,        SQL_NON_NULLABLE_COLUMNS,    SQL_FILE_USAGE,
-      SQL_NULL_COLLATION,          SQL_GROUP_BY,                SQL_QUOTED_IDENTIFIER_CASE,
-      SQL_MAX_COLUMNS_IN_GROUP_BY, SQL_MAX_COLUMNS_IN_INDEX,    SQL_MAX_COLUMNS_IN_ORDER_BY,
-      SQL_MAX_COLUMNS_IN_SELECT,   SQL_MAX_COLUMNS_IN_TABLE,    SQL_MAX_TABLES_IN_SELECT,
-      SQL_MAX_USER_NAME_LEN,       SQL_QUALIFIER_LOCATION};
+  static const unsigned shorts[] = {SQL_ACTIVE_CONNECTIONS,
+                                    SQL_ODBC_API_CONFORMANCE,
+                                    SQL_ODBC_SAG_CLI_CONFORMANCE,
+                                    SQL_ODBC_SQL_CONFORMANCE,
+                                    SQL_CONCAT_NULL_BEHAVIOR,
+                                    SQL_CURSOR_COMMIT_BEHAVIOR,
+                                    SQL_CURSOR_ROLLBACK_BEHAVIOR,
+                                    SQL_IDENTIFIER_CASE,
+                                    SQL_MAX_COLUMN_NAME_LEN,
+                                    SQL_MAX_CURSOR_NAME_LEN,
+                                    SQL_MAX_OWNER_NAME_LEN,
+                                    SQL_MAX_PROCEDURE_NAME_LEN,
+                                    SQL_MAX_QUALIFIER_NAME_LEN,
+                                    SQL_MAX_TABLE_NAME_LEN,
+                                    SQL_TXN_CAPABLE,
+                                    SQL_CORRELATION_NAME,
+                                    SQL_NON_NULLABLE_COLUMNS,
+                                    SQL_FILE_USAGE,
+                                    SQL_NULL_COLLATION,
+                                    SQL_GROUP_BY,
+                                    SQL_QUOTED_IDENTIFIER_CASE,
+                                    SQL_MAX_COLUMNS_IN_GROUP_BY,
+                                    SQL_MAX_COLUMNS_IN_INDEX,
+                                    SQL_MAX_COLUMNS_IN_ORDER_BY,
+                                    SQL_MAX_COLUMNS_IN_SELECT,
+                                    SQL_MAX_COLUMNS_IN_TABLE,
+                                    SQL_MAX_TABLES_IN_SELECT,
+                                    SQL_MAX_USER_NAME_LEN,
+                                    SQL_QUALIFIER_LOCATION};
   for (unsigned s : shorts)
     if (s == item) return true;
   return false;
@@ -103,21 +139,28 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
       case DRVP_CONN_QUALIFIER: {
         if (c->unicode) {
           wchar_t w[1024] = {0};
-          errcode_t e = CheckConnErrors(c, "SQLGetConnectOptionW", SQLGetConnectOptionW(c->hDbc, SQL_CURRENT_QUALIFIER, w));
+          errcode_t e = CheckConnErrors(c, "SQLGetConnectOptionW",
+                                        SQLGetConnectOptionW(c->hDbc, SQL_CURRENT_QUALIFIER, w));
           if (e != ER_SUCCESS) return e;
           w[1023] = 0;
           if (buf && size) StrCopyOut_WtoU8(w, static_cast<char*>(buf), size, pLen);
           return ER_SUCCESS;
         }
         char q[4096] = {0};
-        errcode_t e = CheckConnErrors(c, "SQLGetConnectOption", SQLGetConnectOption(c->hDbc, SQL_CURRENT_QUALIFIER, q));
+        errcode_t e =
+            CheckConnErrors(c, "SQLGetConnectOption", SQLGetConnectOption(c->hDbc, SQL_CURRENT_QUALIFIER, q));
         if (e != ER_SUCCESS) return e;
         q[sizeof q - 1] = 0;
         return PutText(buf, size, pLen, q);
       }
-      case DRVP_CONN_NEED_BIND: case DRVP_CONN_FEATURE_03: case DRVP_CONN_PARAM_OP:
-      case DRVP_CONN_FEATURE_05: case DRVP_CONN_FEATURE_06: case DRVP_CONN_LOCK_BY_UPDATE:
-      case DRVP_CONN_FEATURE_0A: case DRVP_CONN_FEATURE_0E:
+      case DRVP_CONN_NEED_BIND:
+      case DRVP_CONN_FEATURE_03:
+      case DRVP_CONN_PARAM_OP:
+      case DRVP_CONN_FEATURE_05:
+      case DRVP_CONN_FEATURE_06:
+      case DRVP_CONN_LOCK_BY_UPDATE:
+      case DRVP_CONN_FEATURE_0A:
+      case DRVP_CONN_FEATURE_0E:
         return PutInt(buf, size, pLen, 1);
       case DRVP_CONN_XFETCH2:
         c->bClntXFetch2 = 1;
@@ -136,10 +179,17 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
   if (cls == DRVP_CLASS_OPTION) {
     SQLUSMALLINT opt;
     switch (code) {
-      case DRVP_CONN_AUTOCOMMIT: opt = SQL_AUTOCOMMIT; break;
-      case DRVP_CONN_ACCESS_MODE: opt = SQL_ACCESS_MODE; break;
-      case DRVP_CONN_TXN_ISOLATION: opt = SQL_TXN_ISOLATION; break;
-      default: return ER_DRV_NO_SUPPORT;
+      case DRVP_CONN_AUTOCOMMIT:
+        opt = SQL_AUTOCOMMIT;
+        break;
+      case DRVP_CONN_ACCESS_MODE:
+        opt = SQL_ACCESS_MODE;
+        break;
+      case DRVP_CONN_TXN_ISOLATION:
+        opt = SQL_TXN_ISOLATION;
+        break;
+      default:
+        return ER_DRV_NO_SUPPORT;
     }
     SQLULEN v = 0;  // 8-byte zeroed temporary, narrowed below
     errcode_t e = CheckConnErrors(c, "SQLGetConnectOption", SQLGetConnectOption(c->hDbc, opt, &v));
@@ -154,7 +204,8 @@ errcode_t GetConnParam(_Connect* c, uns32 code, void* buf, uns16 size, uns16* pL
       return ER_DRV_NO_SUPPORT;
     }
     if (kind == DRVP_KIND_TEXT) {
-      if (item == SQL_DBMS_NAME && c->SessFlags.f_SqlDbmsName) return PutText(buf, size, pLen, c->SessFlags.f_SqlDbmsName);
+      if (item == SQL_DBMS_NAME && c->SessFlags.f_SqlDbmsName)
+        return PutText(buf, size, pLen, c->SessFlags.f_SqlDbmsName);
       SQLSMALLINT len = 0;
       if (c->unicode) {
         wchar_t w[1025] = {0};
@@ -217,22 +268,38 @@ errcode_t GetStmtParam(_Cursor* pc, uns32 code, void* buf, uns16 size, uns16* pL
       if (DrvParamKind(code) == DRVP_KIND_TEXT) return PutText(buf, size, pLen, "");
       return PutInt(buf, size, pLen, sgn32(uns32(v)));
     }
-    case DRVP_STMT_MAX_ROWS: return PutInt(buf, size, pLen, sgn32(pc->maxrows));
-    case DRVP_STMT_MAX_LENGTH: return PutInt(buf, size, pLen, sgn32(pc->maxDataLen));
-    case DRVP_STMT_ASYNC_ENABLE: return PutInt(buf, size, pLen, 0);
-    case DRVP_STMT_CURSOR_TYPE: return PutInt(buf, size, pLen, s.CursType);
-    case DRVP_STMT_CONCURRENCY: return PutInt(buf, size, pLen, s.ConcType);
-    case DRVP_STMT_KEYSET_SIZE: return PutInt(buf, size, pLen, s.KSSize);
-    case DRVP_STMT_ROWSET_SIZE: return PutInt(buf, size, pLen, s.RSSize);
-    case DRVP_STMT_SIMULATE_CURSOR: return PutInt(buf, size, pLen, s.SimulatCurs);
-    case DRVP_STMT_RETRIEVE_DATA: return PutInt(buf, size, pLen, s.bRetrieveData);
-    case DRVP_STMT_USE_BOOKMARKS: return PutInt(buf, size, pLen, s.bUseBookMarks);
-    case DRVP_STMT_GET_BOOKMARK: return ER_DRV_NOT_CAPABLE;
-    case DRVP_STMT_ROW_NUMBER: return PutInt(buf, size, pLen, 0);
-    case DRVP_STMT_CONC_VALUE_EXTENT: return PutInt(buf, size, pLen, s.fOptConcValExtent);
-    case DRVP_STMT_PARSE_FORWARD_ONLY: return PutInt(buf, size, pLen, s.bParsFwdOnlyReq);
-    case DRVP_STMT_SELECT_APPEND_KEYS: return PutInt(buf, size, pLen, s.bSelectAppendKeys);
-    default: return ER_DRV_NO_SUPPORT;
+    case DRVP_STMT_MAX_ROWS:
+      return PutInt(buf, size, pLen, sgn32(pc->maxrows));
+    case DRVP_STMT_MAX_LENGTH:
+      return PutInt(buf, size, pLen, sgn32(pc->maxDataLen));
+    case DRVP_STMT_ASYNC_ENABLE:
+      return PutInt(buf, size, pLen, 0);
+    case DRVP_STMT_CURSOR_TYPE:
+      return PutInt(buf, size, pLen, s.CursType);
+    case DRVP_STMT_CONCURRENCY:
+      return PutInt(buf, size, pLen, s.ConcType);
+    case DRVP_STMT_KEYSET_SIZE:
+      return PutInt(buf, size, pLen, s.KSSize);
+    case DRVP_STMT_ROWSET_SIZE:
+      return PutInt(buf, size, pLen, s.RSSize);
+    case DRVP_STMT_SIMULATE_CURSOR:
+      return PutInt(buf, size, pLen, s.SimulatCurs);
+    case DRVP_STMT_RETRIEVE_DATA:
+      return PutInt(buf, size, pLen, s.bRetrieveData);
+    case DRVP_STMT_USE_BOOKMARKS:
+      return PutInt(buf, size, pLen, s.bUseBookMarks);
+    case DRVP_STMT_GET_BOOKMARK:
+      return ER_DRV_NOT_CAPABLE;
+    case DRVP_STMT_ROW_NUMBER:
+      return PutInt(buf, size, pLen, 0);
+    case DRVP_STMT_CONC_VALUE_EXTENT:
+      return PutInt(buf, size, pLen, s.fOptConcValExtent);
+    case DRVP_STMT_PARSE_FORWARD_ONLY:
+      return PutInt(buf, size, pLen, s.bParsFwdOnlyReq);
+    case DRVP_STMT_SELECT_APPEND_KEYS:
+      return PutInt(buf, size, pLen, s.bSelectAppendKeys);
+    default:
+      return ER_DRV_NO_SUPPORT;
   }
 }
 
@@ -252,15 +319,23 @@ errcode_t SetConnParam(_Connect* c, uns32 code, void* value) {
   sgn32 v;
   memcpy(&v, value, 4);
   switch (code) {
-    case DRVP_CONN_DEFER_LONG_DATA: c->bDeferLongData = v; return ER_SUCCESS;
-    case DRVP_CONN_MULTI_STMT_EMUL: c->bMultipleActiveStmtsEmul = v; return ER_SUCCESS;
+    case DRVP_CONN_DEFER_LONG_DATA:
+      c->bDeferLongData = v;
+      return ER_SUCCESS;
+    case DRVP_CONN_MULTI_STMT_EMUL:
+      c->bMultipleActiveStmtsEmul = v;
+      return ER_SUCCESS;
     case DRVP_CONN_AUTOCOMMIT:
-      return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_AUTOCOMMIT, v ? 1 : 0));
+      return CheckConnErrors(c, "SQLSetConnectOption",
+                             SQLSetConnectOption(c->hDbc, SQL_AUTOCOMMIT, v ? 1 : 0));
     case DRVP_CONN_ACCESS_MODE:
-      return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_ACCESS_MODE, v ? 1 : 0));
+      return CheckConnErrors(c, "SQLSetConnectOption",
+                             SQLSetConnectOption(c->hDbc, SQL_ACCESS_MODE, v ? 1 : 0));
     case DRVP_CONN_TXN_ISOLATION:
-      return CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_TXN_ISOLATION, (SQLULEN)uns32(v)));
-    default: return ER_DRV_NOT_CAPABLE;
+      return CheckConnErrors(c, "SQLSetConnectOption",
+                             SQLSetConnectOption(c->hDbc, SQL_TXN_ISOLATION, (SQLULEN)uns32(v)));
+    default:
+      return ER_DRV_NOT_CAPABLE;
   }
 }
 
@@ -273,7 +348,8 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
   _Connect* c = pc->pConnect;
   switch (code) {
     case DRVP_STMT_QUERY_TIMEOUT:
-      return CheckStmtErrors(pc, "SQLSetStmtOption", SQLSetStmtOption(pc->hStmt, SQL_QUERY_TIMEOUT, (SQLULEN)uns32(v)));
+      return CheckStmtErrors(pc, "SQLSetStmtOption",
+                             SQLSetStmtOption(pc->hStmt, SQL_QUERY_TIMEOUT, (SQLULEN)uns32(v)));
     case DRVP_STMT_MAX_ROWS: {
       uns32 cap = c->SessFlags.f_maxrows;
       uns32 want = uns32(v);
@@ -285,7 +361,8 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       return ER_SUCCESS;
     }
     case DRVP_STMT_NOSCAN:
-      return CheckStmtErrors(pc, "SQLSetStmtOption", SQLSetStmtOption(pc->hStmt, SQL_NOSCAN, (SQLULEN)uns32(v)));
+      return CheckStmtErrors(pc, "SQLSetStmtOption",
+                             SQLSetStmtOption(pc->hStmt, SQL_NOSCAN, (SQLULEN)uns32(v)));
     case DRVP_STMT_MAX_LENGTH: {
       pc->maxDataLen = uns32(v);
       uint64_t drv = uint64_t(uns32(v)) * (c->unicode ? 4 : 1);
@@ -301,7 +378,8 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       }
       return CheckStmtErrors(pc, "SQLSetStmtOption", r);
     }
-    case DRVP_STMT_ASYNC_ENABLE: return v ? ER_OPT_VAL_CHANGED : ER_SUCCESS;
+    case DRVP_STMT_ASYNC_ENABLE:
+      return v ? ER_OPT_VAL_CHANGED : ER_SUCCESS;
     case DRVP_STMT_CURSOR_TYPE: {
       sgn32 t = v;
       errcode_t e = IsSupported(&s, SQL_CURSOR_TYPE, &t);
@@ -349,9 +427,15 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       s.f_stateAux2 &= ~0x30;
       return e;
     }
-    case DRVP_STMT_SIMULATE_CURSOR: s.SimulatCurs = v; return ER_SUCCESS;
-    case DRVP_STMT_RETRIEVE_DATA: s.bRetrieveData = v; return ER_SUCCESS;
-    case DRVP_STMT_USE_BOOKMARKS: s.bUseBookMarks = v; return ER_SUCCESS;
+    case DRVP_STMT_SIMULATE_CURSOR:
+      s.SimulatCurs = v;
+      return ER_SUCCESS;
+    case DRVP_STMT_RETRIEVE_DATA:
+      s.bRetrieveData = v;
+      return ER_SUCCESS;
+    case DRVP_STMT_USE_BOOKMARKS:
+      s.bUseBookMarks = v;
+      return ER_SUCCESS;
     case DRVP_STMT_DESCRIBE_PARAMS:
       if (v && !pc->bParamsAnalysed) return FillParamDesc(pc);
       return ER_SUCCESS;
@@ -359,9 +443,14 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       if (v != 1 && v != 2) return ER_INVALID_ARGUMENT;
       s.fOptConcValExtent = v;
       return ER_SUCCESS;
-    case DRVP_STMT_PARSE_FORWARD_ONLY: s.bParsFwdOnlyReq = v; return ER_SUCCESS;
-    case DRVP_STMT_SELECT_APPEND_KEYS: s.bSelectAppendKeys = v; return ER_SUCCESS;
-    default: return ER_DRV_NOT_CAPABLE;
+    case DRVP_STMT_PARSE_FORWARD_ONLY:
+      s.bParsFwdOnlyReq = v;
+      return ER_SUCCESS;
+    case DRVP_STMT_SELECT_APPEND_KEYS:
+      s.bSelectAppendKeys = v;
+      return ER_SUCCESS;
+    default:
+      return ER_DRV_NOT_CAPABLE;
   }
 }
 
@@ -459,7 +548,8 @@ errcode_t IsSupported(PSCCL pState, int option, sgn32* pValue) {
   if (!info || !prec || !map) return value == END ? ER_DRV_NOT_CAPABLE : ER_SUCCESS;
   sgn32 offered = 0;
   if (SC_GetInfo_hook) {
-    if (SC_GetInfo_hook(pState, info, &offered) != ER_SUCCESS) return value == END ? ER_DRV_NOT_CAPABLE : ER_SUCCESS;
+    if (SC_GetInfo_hook(pState, info, &offered) != ER_SUCCESS)
+      return value == END ? ER_DRV_NOT_CAPABLE : ER_SUCCESS;
   } else {
     // No engine in front: the agent's own fixed answers stand in.
     _Cursor* pc = ODBC_CursorRec(pState->hCursor);
@@ -499,9 +589,13 @@ int ParseSensitivity(const char* text) {
 
 const char* PrintSensitivity(int v) {
   switch (v) {
-    case 0: return "LOW";
-    case 1: return "HIGH";
-    case 2: return "DISABLED";
-    default: return nullptr;
+    case 0:
+      return "LOW";
+    case 1:
+      return "HIGH";
+    case 2:
+      return "DISABLED";
+    default:
+      return nullptr;
   }
 }

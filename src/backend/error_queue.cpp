@@ -177,8 +177,11 @@ errcode_t CheckConnErrors(_Connect* pConn, const char* /*func*/, int rc) {
   if (rc != SQL_ERROR || !pConn) return ER_GENERAL_ERROR;
   errcode_t mapped = ER_SUCCESS;
   pConn->pendingError.bNoFlush = 0;
-  if (pConn->hDbc) ReadDiagnostics(&pConn->pendingError, pConn->unicode, pConn->hEnv, pConn->hDbc, SQL_NULL_HSTMT, &mapped);
-  if (pConn->hEnv) ReadDiagnostics(&pConn->pendingError, pConn->unicode, pConn->hEnv, SQL_NULL_HDBC, SQL_NULL_HSTMT, &mapped);
+  if (pConn->hDbc)
+    ReadDiagnostics(&pConn->pendingError, pConn->unicode, pConn->hEnv, pConn->hDbc, SQL_NULL_HSTMT, &mapped);
+  if (pConn->hEnv)
+    ReadDiagnostics(&pConn->pendingError, pConn->unicode, pConn->hEnv, SQL_NULL_HDBC, SQL_NULL_HSTMT,
+                    &mapped);
   return mapped == ER_SUCCESS ? ER_GENERAL_ERROR : mapped;
 }
 
@@ -188,9 +191,12 @@ errcode_t CheckStmtErrors(_Cursor* pCurs, const char* /*func*/, int rc) {
   errcode_t mapped = ER_SUCCESS;
   int unicode = pCurs->pConnect ? pCurs->pConnect->unicode : 0;
   pCurs->pendingError.bNoFlush = 0;
-  if (pCurs->hStmt) ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, pCurs->hDbc, pCurs->hStmt, &mapped);
-  if (pCurs->hDbc) ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, pCurs->hDbc, SQL_NULL_HSTMT, &mapped);
-  if (pCurs->hEnv) ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, SQL_NULL_HDBC, SQL_NULL_HSTMT, &mapped);
+  if (pCurs->hStmt)
+    ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, pCurs->hDbc, pCurs->hStmt, &mapped);
+  if (pCurs->hDbc)
+    ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, pCurs->hDbc, SQL_NULL_HSTMT, &mapped);
+  if (pCurs->hEnv)
+    ReadDiagnostics(&pCurs->pendingError, unicode, pCurs->hEnv, SQL_NULL_HDBC, SQL_NULL_HSTMT, &mapped);
   return mapped == ER_SUCCESS ? ER_GENERAL_ERROR : mapped;
 }
 

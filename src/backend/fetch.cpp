@@ -48,10 +48,10 @@ bool IsPrefixed(ctype_t t) { return t == CTYPE_VCHR32 || t == CTYPE_VBIN32 || t 
 // How a bound column's value lands in its cell: the bytes the driver may write
 // (its buffer length) and the bytes of value the cell keeps.
 struct CellRoom {
-  SQLLEN bufLen;   // the buffer length given to the driver
-  uint64_t data;   // value bytes the cell holds, without a terminator
-  int unit;        // 1 for bytes, 4 for wide characters
-  bool text;       // the driver ends the value with a terminator
+  SQLLEN bufLen;  // the buffer length given to the driver
+  uint64_t data;  // value bytes the cell holds, without a terminator
+  int unit;       // 1 for bytes, 4 for wide characters
+  bool text;      // the driver ends the value with a terminator
 };
 
 // rows > 1: a block, whose cells are bound with the cell width as the stride.
@@ -65,7 +65,8 @@ CellRoom RoomOf(const Coldata* col, SQLSMALLINT cType, sgn32 rows) {
   if (IsPrefixed(col->cType)) {
     const uint64_t room = w > 4 ? w - 4 : 0;
     r.bufLen = SQLLEN(rows > 1 ? w : room);
-    uint64_t afterTerm = r.text ? (uint64_t(r.bufLen) >= uint64_t(r.unit) ? uint64_t(r.bufLen) - r.unit : 0) : uint64_t(r.bufLen);
+    uint64_t afterTerm = r.text ? (uint64_t(r.bufLen) >= uint64_t(r.unit) ? uint64_t(r.bufLen) - r.unit : 0)
+                                : uint64_t(r.bufLen);
     r.data = std::min(room, afterTerm);
   } else {
     r.bufLen = SQLLEN(w);
@@ -127,16 +128,17 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
   }
   std::vector<char> rowBuf(rowBytes + 8);
   std::vector<SQLLEN> ind(std::max<size_t>(nc, 1), 0);
-  if (CheckStmtErrors(pc, "SQLFreeStmt(UNBIND)", SQLFreeStmt(pc->hStmt, SQL_UNBIND)) != ER_SUCCESS) return ER_SUCCESS;
-  if (pc->bXFetchUsed &&
-      CheckStmtErrors(pc, "SQLSetStmtOption(ROWSET_SIZE)", SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, 1)) != ER_SUCCESS)
+  if (CheckStmtErrors(pc, "SQLFreeStmt(UNBIND)", SQLFreeStmt(pc->hStmt, SQL_UNBIND)) != ER_SUCCESS)
+    return ER_SUCCESS;
+  if (pc->bXFetchUsed && CheckStmtErrors(pc, "SQLSetStmtOption(ROWSET_SIZE)",
+                                         SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, 1)) != ER_SUCCESS)
     return ER_SUCCESS;
   for (uns16 i = 0; i < nc; i++) {
     if (!cols[i].bound) continue;
     char* buf = rowBuf.data() + cols[i].offset;
     if (IsPrefixed(ds->col[i].cType)) buf += 4;
-    SQLRETURN br =
-        SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, pc->pColdesc[i]), buf, cols[i].room.bufLen, &ind[i]);
+    SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, pc->pColdesc[i]), buf,
+                              cols[i].room.bufLen, &ind[i]);
     if (CheckStmtErrors(pc, "SQLBindCol", br) != ER_SUCCESS) return ER_SUCCESS;
   }
   bool warned = false;
@@ -148,7 +150,8 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
       SQLULEN got = 0;
       SQLUSMALLINT st = SQL_ROW_NOROW;
       fr = SQLExtendedFetch(pc->hStmt, SQL_FETCH_NEXT, 0, &got, &st);
-      if ((fr == SQL_SUCCESS || fr == SQL_SUCCESS_WITH_INFO) && (got == 0 || st == SQL_ROW_NOROW)) fr = SQL_NO_DATA;
+      if ((fr == SQL_SUCCESS || fr == SQL_SUCCESS_WITH_INFO) && (got == 0 || st == SQL_ROW_NOROW))
+        fr = SQL_NO_DATA;
     } else {
       fr = SQLFetch(pc->hStmt);
     }
@@ -190,8 +193,10 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     if (CheckStmtErrors(pc, what, r) == ER_SUCCESS) return false;
     return true;
   };
-  if (setupFailed("SQLSetStmtOption(BIND_TYPE)", SQLSetStmtOption(pc->hStmt, SQL_BIND_TYPE, SQL_BIND_BY_COLUMN)) ||
-      setupFailed("SQLSetStmtOption(ROWSET_SIZE)", SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, SQLULEN(nr))) ||
+  if (setupFailed("SQLSetStmtOption(BIND_TYPE)",
+                  SQLSetStmtOption(pc->hStmt, SQL_BIND_TYPE, SQL_BIND_BY_COLUMN)) ||
+      setupFailed("SQLSetStmtOption(ROWSET_SIZE)",
+                  SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, SQLULEN(nr))) ||
       setupFailed("SQLFreeStmt(UNBIND)", SQLFreeStmt(pc->hStmt, SQL_UNBIND))) {
     if (!pc->bBlockStarted) return false;
     return true;  // rows fetched so far stand; the diagnostics stay queued
@@ -214,7 +219,8 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     }
     const SQLSMALLINT cType = BindCType(pc, d);
     rooms[i] = RoomOf(col, cType, nr);
-    SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), cType, ptr, rooms[i].bufLen, &ind[size_t(i) * nr]);
+    SQLRETURN br =
+        SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), cType, ptr, rooms[i].bufLen, &ind[size_t(i) * nr]);
     if (setupFailed("SQLBindCol", br)) {
       if (!pc->bBlockStarted) return false;
       return true;
@@ -229,7 +235,9 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     return true;
   }
   if (CheckStmtErrors(pc, "SQLExtendedFetch", fr) != ER_SUCCESS) return true;
-  auto counted = [&status](sgn32 r) { return status[size_t(r)] == SQL_ROW_SUCCESS || status[size_t(r)] == 6; };
+  auto counted = [&status](sgn32 r) {
+    return status[size_t(r)] == SQL_ROW_SUCCESS || status[size_t(r)] == 6;
+  };
   bool gaps = false;  // a row below the fetched count that is not counted
   for (sgn32 r = 0; r < nr; r++) {
     if (uint64_t(r) < fetched && !counted(r)) gaps = true;
@@ -254,7 +262,8 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
       SQLLEN v = colInd[r];
       if (v == SQL_NULL_DATA) continue;
       col->indicators[r] = 0;
-      if (prefixed || (text && (v < 0 || uint64_t(v) > fits))) cut |= FinishCell(col, uint64_t(r), v, rooms[i]);
+      if (prefixed || (text && (v < 0 || uint64_t(v) > fits)))
+        cut |= FinishCell(col, uint64_t(r), v, rooms[i]);
     }
   }
   if (cut) QueueTruncationWarning(pc);
@@ -304,8 +313,9 @@ errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS) {
   sgn32 rows = hasLong ? 1 : sgn32(max);
   errcode_t e = AllocDataset(pc->pColdesc, pc->nColdesc, rows, pDS);
   if (e != ER_SUCCESS) return e;
-  bool rowPath = (pc->flags & (CURSF_CATALOG | CURSF_OUTPARAMS)) || hasLong || !pc->pConnect->SessFlags.f_extendedFetch ||
-                 !GetCap(pc->pConnect, CAP_EXTENDEDFETCH) || pc->bRowPath;
+  bool rowPath = (pc->flags & (CURSF_CATALOG | CURSF_OUTPARAMS)) || hasLong ||
+                 !pc->pConnect->SessFlags.f_extendedFetch || !GetCap(pc->pConnect, CAP_EXTENDEDFETCH) ||
+                 pc->bRowPath;
   if (!rowPath && !FetchBlock(pc, pDS)) {
     // The driver refused a block set-up step before this result's first block:
     // its diagnostics are not the client's, and the same rows come row by row.
@@ -323,4 +333,3 @@ errcode_t ODBC_Fetch(handle_t hCursor, uns16 maxRows, Dataset* pDS) {
   if (pc->fetchProc) return pc->fetchProc(pc, pDS);
   return ER_SUCCESS;
 }
-

@@ -73,14 +73,16 @@ errcode_t ODBC_GetData(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbW
   } else if (avail == SQL_NO_TOTAL) {
     remain = -4;
     got = wanted;
-    if (r == SQL_SUCCESS) got = wideCol ? wcsnlen(reinterpret_cast<wchar_t*>(buf), size_t(bufLen / 4)) * 4
-                                        : (cType == SQL_C_CHAR ? strnlen(buf, size_t(bufLen)) : wanted);
+    if (r == SQL_SUCCESS)
+      got = wideCol ? wcsnlen(reinterpret_cast<wchar_t*>(buf), size_t(bufLen / 4)) * 4
+                    : (cType == SQL_C_CHAR ? strnlen(buf, size_t(bufLen)) : wanted);
   } else {
     remain = sgn32(std::min<uint64_t>(uint64_t(avail < 0 ? 0 : avail), 0x7FFFFFFF));
     got = std::min<uint64_t>(uint64_t(avail < 0 ? 0 : avail), wanted);
   }
   if (pc->maxDataLen && avail != SQL_NULL_DATA) {
-    if (remain > pc->cbGDRemain || remain == -4) remain = std::min<sgn32>(remain == -4 ? pc->cbGDRemain : remain, pc->cbGDRemain);
+    if (remain > pc->cbGDRemain || remain == -4)
+      remain = std::min<sgn32>(remain == -4 ? pc->cbGDRemain : remain, pc->cbGDRemain);
     pc->cbGDRemain -= sgn32(std::min<uint64_t>(got, uint64_t(pc->cbGDRemain)));
   }
   *pcbRemain = remain;

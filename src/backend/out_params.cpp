@@ -82,7 +82,8 @@ errcode_t DescribeProcCell(const Coldata* col, const Bindesc& b, char* pShort, P
     case CTYPE_VCHR16:
     case CTYPE_VCHR32:
       // The driver's text ends with a terminator within the buffer.
-      return set(SQL_C_CHAR, std::min(prec + 1, col->cType == CTYPE_CHR ? col->width : room + (prefix ? 0 : 1)), bytes,
+      return set(SQL_C_CHAR,
+                 std::min(prec + 1, col->cType == CTYPE_CHR ? col->width : room + (prefix ? 0 : 1)), bytes,
                  cell + prefix);
     case CTYPE_BIT1:
     case CTYPE_SGN8:
@@ -91,31 +92,45 @@ errcode_t DescribeProcCell(const Coldata* col, const Bindesc& b, char* pShort, P
       memcpy(pShort, &v, 2);
       return set(SQL_C_SHORT, 2, 2, pShort);
     }
-    case CTYPE_SGN16: return set(SQL_C_SHORT, col->width, col->width, cell);
-    case CTYPE_UNS16: return set(SQL_C_USHORT, col->width, col->width, cell);
+    case CTYPE_SGN16:
+      return set(SQL_C_SHORT, col->width, col->width, cell);
+    case CTYPE_UNS16:
+      return set(SQL_C_USHORT, col->width, col->width, cell);
     // SQL_C_LONG is 4 bytes here: the cell itself takes the value.
-    case CTYPE_SGN32: return set(SQL_C_LONG, col->width, col->width, cell);
-    case CTYPE_UNS32: return set(SQL_C_ULONG, col->width, col->width, cell);
-    case CTYPE_FLT32: return set(SQL_C_FLOAT, col->width, col->width, cell);
-    case CTYPE_FLT64: return set(SQL_C_DOUBLE, col->width, col->width, cell);
-    case CTYPE_DATE: return set(SQL_C_DATE, col->width, col->width, cell);
-    case CTYPE_TIME: return set(SQL_C_TIME, col->width, col->width, cell);
-    case CTYPE_TIMESTAMP: return set(SQL_C_TIMESTAMP, col->width, col->width, cell);
-    case CTYPE_BIN: return set(SQL_C_BINARY, std::min<uint64_t>(prec, col->width), col->width, cell);
+    case CTYPE_SGN32:
+      return set(SQL_C_LONG, col->width, col->width, cell);
+    case CTYPE_UNS32:
+      return set(SQL_C_ULONG, col->width, col->width, cell);
+    case CTYPE_FLT32:
+      return set(SQL_C_FLOAT, col->width, col->width, cell);
+    case CTYPE_FLT64:
+      return set(SQL_C_DOUBLE, col->width, col->width, cell);
+    case CTYPE_DATE:
+      return set(SQL_C_DATE, col->width, col->width, cell);
+    case CTYPE_TIME:
+      return set(SQL_C_TIME, col->width, col->width, cell);
+    case CTYPE_TIMESTAMP:
+      return set(SQL_C_TIMESTAMP, col->width, col->width, cell);
+    case CTYPE_BIN:
+      return set(SQL_C_BINARY, std::min<uint64_t>(prec, col->width), col->width, cell);
     case CTYPE_VBIN8:
     case CTYPE_VBIN16:
-    case CTYPE_VBIN32: return set(SQL_C_BINARY, std::min(prec, room), bytes, cell + prefix);
+    case CTYPE_VBIN32:
+      return set(SQL_C_BINARY, std::min(prec, room), bytes, cell + prefix);
     case CTYPE_LCHR:
     case CTYPE_LBIN:
     case CTYPE_WLCHR: {
       // Input only: the referenced data, bound in place.
-      const SQLSMALLINT cType = col->cType == CTYPE_LCHR ? SQL_C_CHAR : col->cType == CTYPE_LBIN ? SQL_C_BINARY : SQL_C_WCHAR;
+      const SQLSMALLINT cType = col->cType == CTYPE_LCHR   ? SQL_C_CHAR
+                                : col->cType == CTYPE_LBIN ? SQL_C_BINARY
+                                                           : SQL_C_WCHAR;
       return set(cType, bytes, bytes, data ? const_cast<char*>(data) : cell);
     }
     case CTYPE_WCHR:
     case CTYPE_WVCHR:
     case CTYPE_WVCHR32:
-      return set(SQL_C_WCHAR, std::min(prec * 4 + 4, col->cType == CTYPE_WCHR ? col->width : room + (prefix ? 0 : 4)),
+      return set(SQL_C_WCHAR,
+                 std::min(prec * 4 + 4, col->cType == CTYPE_WCHR ? col->width : room + (prefix ? 0 : 4)),
                  bytes, cell + prefix);
     default:
       return ER_DRV_NOT_CAPABLE;
@@ -124,10 +139,14 @@ errcode_t DescribeProcCell(const Coldata* col, const Bindesc& b, char* pShort, P
 
 SQLSMALLINT BindSqlType(sqltype_t t) {
   switch (int(t)) {
-    case SQL_TYPE_DATE: return SQL_DATE;
-    case SQL_TYPE_TIME: return SQL_TIME;
-    case SQL_TYPE_TIMESTAMP: return SQL_TIMESTAMP;
-    default: return SQLSMALLINT(t);
+    case SQL_TYPE_DATE:
+      return SQL_DATE;
+    case SQL_TYPE_TIME:
+      return SQL_TIME;
+    case SQL_TYPE_TIMESTAMP:
+      return SQL_TIMESTAMP;
+    default:
+      return SQLSMALLINT(t);
   }
 }
 
@@ -165,9 +184,15 @@ errcode_t Check4OutParams(_Cursor* pc) {
   uns16 in = 0, out = 0, inOut = 0;
   for (uns16 i = 0; i < pc->nParamInfo; i++) {
     switch (pc->pParamInfo[i].usage) {
-      case SQL_PARAM_INPUT: in++; break;
-      case SQL_PARAM_OUTPUT: out++; break;
-      case SQL_PARAM_INPUT_OUTPUT: inOut++; break;
+      case SQL_PARAM_INPUT:
+        in++;
+        break;
+      case SQL_PARAM_OUTPUT:
+        out++;
+        break;
+      case SQL_PARAM_INPUT_OUTPUT:
+        inOut++;
+        break;
       default:
         logit(LOG_ERR, nullptr, 0, "invalid parameter type SQL_PARAM_xxx encountered");
         return Fail(pc, ER_GENERAL_ERROR);
@@ -188,7 +213,8 @@ errcode_t BindProcParams(_Cursor* pc) {
   // Every input and input/output binding takes the next parameter column.
   const uns16 needIn = uns16(pc->request.numInput + pc->request.numInputOutput);
   const Dataset* params = pc->parameters;
-  if (needIn > 0 && (!params || params->nCols < needIn || params->nRows < 1)) return Fail(pc, ER_MISMATCH_PARAMS);
+  if (needIn > 0 && (!params || params->nCols < needIn || params->nRows < 1))
+    return Fail(pc, ER_MISMATCH_PARAMS);
   const uns16 nOut = uns16(pc->request.numOutput + pc->request.numInputOutput);
   Coldesc* desc = AllocColdesc(nOut);
   if (!desc) return ER_NO_MEMORY;

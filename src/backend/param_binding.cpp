@@ -92,11 +92,11 @@ uns32 PrefixLength(const char* cell, unsigned prefix, precision_t width) {
 
 // How the value of a client cell is found.
 enum class CellValue {
-  Fixed,         // the cell as it is
-  Widened8,      // an 8-bit value, bound as a 16-bit one from a buffer of ours
-  NulText,       // narrow text ended by a NUL within the cell
-  NulWide,       // wide text ended by a NUL within the cell
-  Counted,       // a length prefix or a long cell's length and pointer
+  Fixed,     // the cell as it is
+  Widened8,  // an 8-bit value, bound as a 16-bit one from a buffer of ours
+  NulText,   // narrow text ended by a NUL within the cell
+  NulWide,   // wide text ended by a NUL within the cell
+  Counted,   // a length prefix or a long cell's length and pointer
 };
 
 // How the SQL type of a binding is chosen.
@@ -131,7 +131,8 @@ constexpr CellBinding kCellBindings[] = {
     {CTYPE_FLT64, SQL_C_DOUBLE, CellValue::Fixed, SqlKind::Given, SQL_DOUBLE, SQL_DOUBLE, 0, false},
     {CTYPE_DATE, SQL_C_DATE, CellValue::Fixed, SqlKind::Given, SQL_DATE, SQL_DATE, 0, false},
     {CTYPE_TIME, SQL_C_TIME, CellValue::Fixed, SqlKind::Given, SQL_TIME, SQL_TIME, 0, false},
-    {CTYPE_TIMESTAMP, SQL_C_TIMESTAMP, CellValue::Fixed, SqlKind::Given, SQL_TIMESTAMP, SQL_TIMESTAMP, 0, false},
+    {CTYPE_TIMESTAMP, SQL_C_TIMESTAMP, CellValue::Fixed, SqlKind::Given, SQL_TIMESTAMP, SQL_TIMESTAMP, 0,
+     false},
     {CTYPE_BIN, SQL_C_BINARY, CellValue::Fixed, SqlKind::Binary, 0, 0, 0, false},
     {CTYPE_LCHR, SQL_C_CHAR, CellValue::Counted, SqlKind::Char, 0, 0, 0, false},
     {CTYPE_LBIN, SQL_C_BINARY, CellValue::Counted, SqlKind::Binary, 0, 0, 0, false},
@@ -157,10 +158,14 @@ const CellBinding* FindCellBinding(ctype_t type) {
 // size: bytes for text and binary kinds, characters for the wide kind.
 SQLSMALLINT SqlTypeOf(const _Connect* c, const CellBinding& k, uint64_t size, bool array) {
   switch (k.kind) {
-    case SqlKind::Char: return CharSqlType(c, size);
-    case SqlKind::Binary: return BinSqlType(c, size);
-    case SqlKind::Wide: return WideSqlType(c, size);
-    default: return array ? k.arraySqlType : k.sqlType;
+    case SqlKind::Char:
+      return CharSqlType(c, size);
+    case SqlKind::Binary:
+      return BinSqlType(c, size);
+    case SqlKind::Wide:
+      return WideSqlType(c, size);
+    default:
+      return array ? k.arraySqlType : k.sqlType;
   }
 }
 
@@ -276,7 +281,8 @@ errcode_t BindAllParameters(_Cursor* pc, int rowCount, int row) {
     SQLLEN* slot = &pc->pParamInds[uint64_t(row) + uint64_t(i) * uint64_t(rowCount)];
     ParamBind b;
     if (col->indicators[row] < 0) {
-      b.cType = SQL_C_CHAR, b.sqlType = SQL_CHAR, b.value = Coldata_Cell(col, uint64_t(row)), b.ind = SQL_NULL_DATA;
+      b.cType = SQL_C_CHAR, b.sqlType = SQL_CHAR, b.value = Coldata_Cell(col, uint64_t(row)),
+      b.ind = SQL_NULL_DATA;
     } else {
       char* own = nullptr;
       e = DescribeCell(pc->pConnect, col, row, &b, &own);
@@ -296,8 +302,8 @@ errcode_t BindAllParameters(_Cursor* pc, int rowCount, int row) {
     SQLSMALLINT scale;
     BindingPrecision(pc, i, &prec, &scale);
     e = CheckStmtErrors(pc, "SQLBindParameter",
-                        SQLBindParameter(pc->hStmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, b.cType, b.sqlType, prec,
-                                         scale, b.value, 0, slot));
+                        SQLBindParameter(pc->hStmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, b.cType, b.sqlType,
+                                         prec, scale, b.value, 0, slot));
     if (e != ER_SUCCESS) return e;
   }
   return ER_SUCCESS;
@@ -327,7 +333,8 @@ errcode_t BindAllParametersRows(_Cursor* pc, int rowCount) {
     switch (k->value) {
       case CellValue::NulText:
         for (int r = 0; r < rowCount; r++)
-          inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(strnlen(Coldata_Cell(col, r), col->width));
+          inds[r] =
+              col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(strnlen(Coldata_Cell(col, r), col->width));
         sqlType = SqlTypeOf(c, *k, col->width > 0 ? col->width - 1 : 0, true);
         break;
       case CellValue::Widened8: {
@@ -345,7 +352,8 @@ errcode_t BindAllParametersRows(_Cursor* pc, int rowCount) {
       case CellValue::Fixed:
         // Fixed cells are bound in place: their width is the C type's size, which
         // is the stride of column-wise parameter arrays (4 bytes for SQL_C_LONG).
-        for (int r = 0; r < rowCount; r++) inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(col->width);
+        for (int r = 0; r < rowCount; r++)
+          inds[r] = col->indicators[r] < 0 ? SQL_NULL_DATA : SQLLEN(col->width);
         sqlType = SqlTypeOf(c, *k, col->width, true);
         break;
       case CellValue::NulWide:
@@ -395,8 +403,8 @@ errcode_t BindAllParametersRows(_Cursor* pc, int rowCount) {
     SQLSMALLINT scale;
     BindingPrecision(pc, i, &prec, &scale);
     e = CheckStmtErrors(pc, "SQLBindParameter",
-                        SQLBindParameter(pc->hStmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType, prec, scale,
-                                         base, stride, inds));
+                        SQLBindParameter(pc->hStmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType,
+                                         prec, scale, base, stride, inds));
     if (e != ER_SUCCESS) return e;
   }
   pc->flags &= ~CURSF_REBIND;

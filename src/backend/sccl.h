@@ -21,10 +21,10 @@ typedef sgn32 positn_t;
 // move to two unnamed temporary files read back through a window (the engine's
 // ds_cache.h has the functions).
 struct DSCache {
-  int fState;      // DSC_IN_MEMORY, DSC_FILES_OPEN or DSC_SPILLED
-  FILE* fdVals;    // values file, or null
-  FILE* fdIndx;    // row index file, or null
-  uns32 WinSize;   // rows loaded into the window
+  int fState;     // DSC_IN_MEMORY, DSC_FILES_OPEN or DSC_SPILLED
+  FILE* fdVals;   // values file, or null
+  FILE* fdIndx;   // row index file, or null
+  uns32 WinSize;  // rows loaded into the window
 };
 
 // Piecewise transfer of one held-back long value.
@@ -50,8 +50,8 @@ struct SSCCL {
   handle_t hCursor;
   positn_t Position;
   positn_t RSPosition;
-  DRV* pDrv;        // null until the engine has set the state up
-  void* pParent;    // the backend cursor record that embeds this state
+  DRV* pDrv;      // null until the engine has set the state up
+  void* pParent;  // the backend cursor record that embeds this state
   sgn32 fOptConcValExtent;
   int bHasParamOp;
   positn_t KSPosition;

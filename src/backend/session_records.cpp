@@ -26,7 +26,9 @@ namespace {
 AgentOptions g_agentOptions{};
 }  // namespace
 
-void ODBC_SetAgentOptions(const AgentOptions* options) { g_agentOptions = options ? *options : AgentOptions{}; }
+void ODBC_SetAgentOptions(const AgentOptions* options) {
+  g_agentOptions = options ? *options : AgentOptions{};
+}
 
 _Server* ODBC_ServerRec(handle_t h) { return static_cast<_Server*>(HandleValidate(&srvHandles, h)); }
 _Connect* ODBC_ConnectRec(handle_t h) { return static_cast<_Connect*>(HandleValidate(&conHandles, h)); }
@@ -86,8 +88,10 @@ void LogConnDiagnostics(_Connect* c, const char* what) {
     SQLCHAR state[6] = {0}, text[512] = {0};
     SQLINTEGER native = 0;
     SQLSMALLINT len = 0;
-    if (SQLError(c->hEnv, c->hDbc, SQL_NULL_HSTMT, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
-    logit(LOG_ERR, nullptr, 0, "%s: [%s] %s", what, reinterpret_cast<char*>(state), reinterpret_cast<char*>(text));
+    if (SQLError(c->hEnv, c->hDbc, SQL_NULL_HSTMT, state, &native, text, sizeof text, &len) != SQL_SUCCESS)
+      break;
+    logit(LOG_ERR, nullptr, 0, "%s: [%s] %s", what, reinterpret_cast<char*>(state),
+          reinterpret_cast<char*>(text));
   }
 }
 
@@ -146,8 +150,8 @@ SQLRETURN ConnectCall(_Connect* c, const char* dsn, const char* user, const char
       wchar_t* wd = dsn ? strdup_U8toW(dsn) : nullptr;
       wchar_t* wu = user ? strdup_U8toW(user) : nullptr;
       wchar_t* wp = pwd ? strdup_U8toW(pwd) : nullptr;
-      rc = SQLConnectW(c->hDbc, reinterpret_cast<SQLWCHAR*>(wd), SQL_NTS, reinterpret_cast<SQLWCHAR*>(wu), SQL_NTS,
-                       reinterpret_cast<SQLWCHAR*>(wp), SQL_NTS);
+      rc = SQLConnectW(c->hDbc, reinterpret_cast<SQLWCHAR*>(wd), SQL_NTS, reinterpret_cast<SQLWCHAR*>(wu),
+                       SQL_NTS, reinterpret_cast<SQLWCHAR*>(wp), SQL_NTS);
       free(wd);
       free(wu);
       free(wp);
@@ -155,7 +159,8 @@ SQLRETURN ConnectCall(_Connect* c, const char* dsn, const char* user, const char
     return rc;
   }
   if (connStr)
-    return SQLDriverConnect(c->hDbc, nullptr, (SQLCHAR*)connStr, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    return SQLDriverConnect(c->hDbc, nullptr, (SQLCHAR*)connStr, SQL_NTS, nullptr, 0, nullptr,
+                            SQL_DRIVER_NOPROMPT);
   return SQLConnect(c->hDbc, (SQLCHAR*)dsn, SQL_NTS, (SQLCHAR*)user, SQL_NTS, (SQLCHAR*)pwd, SQL_NTS);
 }
 
@@ -317,9 +322,11 @@ errcode_t ODBC_Connect(handle_t hServer, Connect* req, handle_t* phConnect) {
   }
 
   if (c->SessFlags.f_noautocommit)
-    CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF));
+    CheckConnErrors(c, "SQLSetConnectOption",
+                    SQLSetConnectOption(c->hDbc, SQL_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF));
   if (req->readOnly)
-    CheckConnErrors(c, "SQLSetConnectOption", SQLSetConnectOption(c->hDbc, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY));
+    CheckConnErrors(c, "SQLSetConnectOption",
+                    SQLSetConnectOption(c->hDbc, SQL_ACCESS_MODE, SQL_MODE_READ_ONLY));
 
   e = GetDriverCaps(c);
   if (e != ER_SUCCESS) {
@@ -485,12 +492,12 @@ errcode_t ODBC_GetCursorName(handle_t hCursor, char* buf, uns16 size, uns16* pLe
     return ER_SUCCESS;
   }
   SQLSMALLINT len = 0;
-  errcode_t e =
-      CheckStmtErrors(pc, "SQLGetCursorName", SQLGetCursorName(pc->hStmt, (SQLCHAR*)buf, SQLSMALLINT(size > 0x7FFF ? 0x7FFF : size), &len));
+  errcode_t e = CheckStmtErrors(
+      pc, "SQLGetCursorName",
+      SQLGetCursorName(pc->hStmt, (SQLCHAR*)buf, SQLSMALLINT(size > 0x7FFF ? 0x7FFF : size), &len));
   if (e == ER_SUCCESS && pLen) *pLen = static_cast<uns16>(len < 0 ? 0 : len);
   return e;
 }
-
 
 int ODBC_ShutdownProc(int /*sig*/) {
   EndAllConnections();

@@ -164,8 +164,9 @@ errcode_t ODBC_Execute(handle_t hCursor) {
   CloseCursor(pc);
   pc->nextParRow = 0;
   if (UseArrays(pc) && pc->parameters && pc->parameters->nRows > 1) {
-    errcode_t e = CheckStmtErrors(pc, "SQLParamOptions",
-                                  SQLParamOptions(pc->hStmt, SQLULEN(pc->parameters->nRows), &pc->rowsParProcessed));
+    errcode_t e =
+        CheckStmtErrors(pc, "SQLParamOptions",
+                        SQLParamOptions(pc->hStmt, SQLULEN(pc->parameters->nRows), &pc->rowsParProcessed));
     if (e != ER_SUCCESS) return e;
   }
   pc->fPassMode = 0;

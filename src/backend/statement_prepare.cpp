@@ -32,7 +32,8 @@ errcode_t ODBC_Request(Request* r, const char* sql) {
     r->reqType = 1;
   } else {
     const char* q = SkipBlanks(r->translated);
-    r->reqType = (MatchKeyword(q, "INSERT") || MatchKeyword(q, "DELETE") || MatchKeyword(q, "UPDATE")) ? 2 : 3;
+    r->reqType =
+        (MatchKeyword(q, "INSERT") || MatchKeyword(q, "DELETE") || MatchKeyword(q, "UPDATE")) ? 2 : 3;
   }
   return ER_SUCCESS;
 }

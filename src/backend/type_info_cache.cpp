@@ -36,7 +36,8 @@ void CellText(const Coldata* col, int row, char* out, size_t size) {
     }
     case CTYPE_WVCHR: {
       size_t nchars = col->width / 4;
-      std::wstring w(reinterpret_cast<const wchar_t*>(cell), wcsnlen(reinterpret_cast<const wchar_t*>(cell), nchars));
+      std::wstring w(reinterpret_cast<const wchar_t*>(cell),
+                     wcsnlen(reinterpret_cast<const wchar_t*>(cell), nchars));
       StrCopyOut_WtoU8(w.c_str(), out, size, nullptr);
       break;
     }

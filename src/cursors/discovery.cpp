@@ -85,8 +85,8 @@ bool CellText(const Coldata* c, sgn32 row, int unicode, std::string* out) {
   const char* text = nullptr;
   const wchar_t* wtext = nullptr;
   size_t len = 0;
-  if (scs_p_GetTblAttribs_GetNameCellAttr(Coldata_Cell(c, uint64_t(row)), c->cType, c->width, &text, &wtext, &len) !=
-      ER_SUCCESS)
+  if (scs_p_GetTblAttribs_GetNameCellAttr(Coldata_Cell(c, uint64_t(row)), c->cType, c->width, &text, &wtext,
+                                          &len) != ER_SUCCESS)
     return false;
   char buf[SCS_IDENT_MAX * 4 + 1] = {0};
   if (wtext) {
@@ -109,12 +109,28 @@ bool CellNull(const Coldata* c, sgn32 row) { return c->indicators[row] != 0; }
 sgn32 CellInt(const Coldata* c, sgn32 row) {
   const char* p = Coldata_Cell(c, uint64_t(row));
   switch (c->cType) {
-    case CTYPE_SGN16: { sgn16 v; memcpy(&v, p, 2); return v; }
-    case CTYPE_UNS16: { uns16 v; memcpy(&v, p, 2); return v; }
-    case CTYPE_SGN32: case CTYPE_UNS32: { sgn32 v; memcpy(&v, p, 4); return v; }
-    case CTYPE_SGN8: return sgn8(p[0]);
-    case CTYPE_UNS8: return uns8(p[0]);
-    default: return 0;
+    case CTYPE_SGN16: {
+      sgn16 v;
+      memcpy(&v, p, 2);
+      return v;
+    }
+    case CTYPE_UNS16: {
+      uns16 v;
+      memcpy(&v, p, 2);
+      return v;
+    }
+    case CTYPE_SGN32:
+    case CTYPE_UNS32: {
+      sgn32 v;
+      memcpy(&v, p, 4);
+      return v;
+    }
+    case CTYPE_SGN8:
+      return sgn8(p[0]);
+    case CTYPE_UNS8:
+      return uns8(p[0]);
+    default:
+      return 0;
   }
 }
 
@@ -151,14 +167,17 @@ char* scs_p_QuoteIdent(const char* ident, char q) {
   return Heap(q ? Quoted(ident, q) : std::string(ident));
 }
 
-char* scs_p_UnquoteIdent(const char* ident, char q) { return Heap(ident ? Unquoted(ident, q) : std::string()); }
+char* scs_p_UnquoteIdent(const char* ident, char q) {
+  return Heap(ident ? Unquoted(ident, q) : std::string());
+}
 
 void DBIdentCaseConvert(char* ident, char q, int qcase, int icase, int unicode, int canQuote) {
   if (!ident || !*ident) return;
   bool wasQuoted = false;
   std::string t = Converted(ident, q, qcase, icase, unicode, &wasQuoted);
   const bool sameMeaning = !(icase == IC_SENSITIVE && qcase != IC_SENSITIVE) &&
-                           !(qcase == IC_UPPER && icase == IC_LOWER) && !(qcase == IC_LOWER && icase == IC_UPPER);
+                           !(qcase == IC_UPPER && icase == IC_LOWER) &&
+                           !(qcase == IC_LOWER && icase == IC_UPPER);
   if (q && canQuote && (wasQuoted || sameMeaning)) {
     std::string quoted = Quoted(t, q);
     if (quoted.size() <= SCS_IDENT_MAX) t = quoted;
@@ -170,16 +189,20 @@ int DBIdentMatch(const char* a, const char* b, char q, int qcase, int icase, int
   if (!a || !*a || !b || !*b) return 0;
   // For matching, the mixed rule folds like the upper one.
   auto fold = [](int rule) { return rule == IC_MIXED ? IC_UPPER : rule; };
-  return Converted(a, q, fold(qcase), fold(icase), unicode) == Converted(b, q, fold(qcase), fold(icase), unicode);
+  return Converted(a, q, fold(qcase), fold(icase), unicode) ==
+         Converted(b, q, fold(qcase), fold(icase), unicode);
 }
 
-errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width, const char** ppText,
-                                              const wchar_t** ppWText, size_t* pLen) {
+errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width,
+                                              const char** ppText, const wchar_t** ppWText, size_t* pLen) {
   *ppText = nullptr;
   *ppWText = nullptr;
   size_t len = 0;
   switch (cType) {
-    case CTYPE_CHR: *ppText = cell; len = width; break;
+    case CTYPE_CHR:
+      *ppText = cell;
+      len = width;
+      break;
     case CTYPE_LCHR: {
       c_lchr v;
       memcpy(&v, cell, sizeof v);
@@ -187,10 +210,28 @@ errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, p
       len = v.data ? v.length : 0;
       break;
     }
-    case CTYPE_VCHR: *ppText = cell; len = strnlen(cell, width); break;
-    case CTYPE_VCHR8: *ppText = cell + 1; len = uns8(cell[0]); break;
-    case CTYPE_VCHR16: { uns16 n; memcpy(&n, cell, 2); *ppText = cell + 2; len = n; break; }
-    case CTYPE_VCHR32: { uns32 n; memcpy(&n, cell, 4); *ppText = cell + 4; len = n; break; }
+    case CTYPE_VCHR:
+      *ppText = cell;
+      len = strnlen(cell, width);
+      break;
+    case CTYPE_VCHR8:
+      *ppText = cell + 1;
+      len = uns8(cell[0]);
+      break;
+    case CTYPE_VCHR16: {
+      uns16 n;
+      memcpy(&n, cell, 2);
+      *ppText = cell + 2;
+      len = n;
+      break;
+    }
+    case CTYPE_VCHR32: {
+      uns32 n;
+      memcpy(&n, cell, 4);
+      *ppText = cell + 4;
+      len = n;
+      break;
+    }
     case CTYPE_WCHR:
       *ppWText = reinterpret_cast<const wchar_t*>(cell);
       len = width >= 2032 ? SCS_IDENT_MAX : width / 4;
@@ -217,7 +258,8 @@ errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, p
       len = n;
       break;
     }
-    default: return ER_GENERAL_ERROR;
+    default:
+      return ER_GENERAL_ERROR;
   }
   *pLen = len > SCS_IDENT_MAX ? SCS_IDENT_MAX : len;
   return ER_SUCCESS;
@@ -240,12 +282,14 @@ errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count) {
         owner = "%";
         anyOwner = true;
       } else {
-        owner = Converted(me->pszUserName ? me->pszUserName : "", 0, me->idQIdentCase, me->idIdentCase, me->unicode);
+        owner = Converted(me->pszUserName ? me->pszUserName : "", 0, me->idQIdentCase, me->idIdentCase,
+                          me->unicode);
       }
-      std::string name = Converted(t.pszName ? t.pszName : "", q, me->idQIdentCase, me->idIdentCase, me->unicode,
-                                   &nameQuoted);
+      std::string name = Converted(t.pszName ? t.pszName : "", q, me->idQIdentCase, me->idIdentCase,
+                                   me->unicode, &nameQuoted);
       DDTables args{};
-      args.tableQualifier = (t.pszQualifier && *t.pszQualifier) ? scs_p_UnquoteIdent(t.pszQualifier, q) : nullptr;
+      args.tableQualifier =
+          (t.pszQualifier && *t.pszQualifier) ? scs_p_UnquoteIdent(t.pszQualifier, q) : nullptr;
       args.tableOwner = Heap(owner);
       args.tableName = Heap(name);
       rc = me->pDrv->ops->ddTables(me->hSCCurs, &args);
@@ -272,7 +316,8 @@ errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count) {
         if (!SameName(cellName, name, nameQuoted ? me->idQIdentCase : me->idIdentCase, me->unicode)) continue;
         if (!anyOwner && !CellNull(&rows.col[1], r)) {
           if (!CellText(&rows.col[1], r, me->unicode, &cellOwner)) continue;
-          if (!SameName(cellOwner, owner, ownerQuoted ? me->idQIdentCase : me->idIdentCase, me->unicode)) continue;
+          if (!SameName(cellOwner, owner, ownerQuoted ? me->idQIdentCase : me->idIdentCase, me->unicode))
+            continue;
         }
         hits.push_back(r);
       }
@@ -285,7 +330,8 @@ errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count) {
       if (hits.size() > 1) {
         Dataset_Done(&rows);
         logit(LOG_ERR, __FILE__, __LINE__,
-              "scs_p_GetTblDescs: Duplicate table name (%s).\n\tRequire owner qualifier to resolve.", t.pszName);
+              "scs_p_GetTblDescs: Duplicate table name (%s).\n\tRequire owner qualifier to resolve.",
+              t.pszName);
         if (attempt == 0) {
           logit(LOG_ERR, __FILE__, __LINE__, "Trying current username (%s) as owner qualifier.",
                 me->pszUserName ? me->pszUserName : "");
@@ -318,7 +364,8 @@ errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count) {
   return ER_SUCCESS;
 }
 
-errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int bSkipLongCols, alist_t* pTarget) {
+errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int bSkipLongCols,
+                               alist_t* pTarget) {
   if (!me || !pTables || !pTarget || !me->pDrv) return ER_GENERAL_ERROR;
   errcode_t rc = scs_p_AuxCursorOpen(me);
   if (rc != ER_SUCCESS) return rc;
@@ -359,11 +406,12 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
       if (!CellNull(&rows.col[2], r) && CellText(&rows.col[2], r, me->unicode, &cellTable) && !name.empty() &&
           cellTable != name)
         continue;
-      if (!owner.empty() && !CellNull(&rows.col[1], r) && CellText(&rows.col[1], r, me->unicode, &cellOwner) &&
-          cellOwner != owner)
+      if (!owner.empty() && !CellNull(&rows.col[1], r) &&
+          CellText(&rows.col[1], r, me->unicode, &cellOwner) && cellOwner != owner)
         continue;
       sgn16 type = sgn16(CellInt(&rows.col[4], r));
-      if (bSkipLongCols && (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY || type == SQL_WLONGVARCHAR)) continue;
+      if (bSkipLongCols && (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY || type == SQL_WLONGVARCHAR))
+        continue;
       std::string col;
       if (!CellText(&rows.col[3], r, me->unicode, &col)) {
         Dataset_Done(&rows);
@@ -425,9 +473,12 @@ char* scs_p_QualifyCol(uns8 nTables, const SCColDesc* d) {
   if (!d) return nullptr;
   std::string out;
   if (nTables >= 2) {
-    if (d->tbl_alias[0]) out = std::string(d->tbl_alias) + ".";
-    else if (d->owner_name[0]) out = std::string(d->owner_name) + "." + d->tbl_name + ".";
-    else if (d->tbl_name[0]) out = std::string(d->tbl_name) + ".";
+    if (d->tbl_alias[0])
+      out = std::string(d->tbl_alias) + ".";
+    else if (d->owner_name[0])
+      out = std::string(d->owner_name) + "." + d->tbl_name + ".";
+    else if (d->tbl_name[0])
+      out = std::string(d->tbl_name) + ".";
   }
   out += d->col_name;
   return Heap(out);
@@ -440,16 +491,46 @@ void BindDescFill(const SCColDesc* d, Bindesc* b) {
   b->scale = d->scale;
   int c;
   switch (d->SQLType) {
-    case SQL_WCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR: c = SQL_C_WCHAR; break;
-    case SQL_BIT: c = SQL_C_BIT; break;
-    case SQL_TINYINT: c = SQL_C_TINYINT; break;
-    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY: c = SQL_C_BINARY; break;
-    case SQL_INTEGER: c = SQL_C_LONG; break;
-    case SQL_SMALLINT: c = SQL_C_SHORT; break;
-    case SQL_FLOAT: case SQL_DOUBLE: c = SQL_C_DOUBLE; break;
-    case SQL_REAL: c = SQL_C_FLOAT; break;
-    case 9: case 10: case 11: case 91: case 92: case 93: c = d->SQLType; break;
-    default: c = SQL_C_CHAR; break;
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+      c = SQL_C_WCHAR;
+      break;
+    case SQL_BIT:
+      c = SQL_C_BIT;
+      break;
+    case SQL_TINYINT:
+      c = SQL_C_TINYINT;
+      break;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+      c = SQL_C_BINARY;
+      break;
+    case SQL_INTEGER:
+      c = SQL_C_LONG;
+      break;
+    case SQL_SMALLINT:
+      c = SQL_C_SHORT;
+      break;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      c = SQL_C_DOUBLE;
+      break;
+    case SQL_REAL:
+      c = SQL_C_FLOAT;
+      break;
+    case 9:
+    case 10:
+    case 11:
+    case 91:
+    case 92:
+    case 93:
+      c = d->SQLType;
+      break;
+    default:
+      c = SQL_C_CHAR;
+      break;
   }
   b->cType = ctype_t(c);
 }

@@ -17,7 +17,8 @@ constexpr size_t SCS_IDENT_MAX = 508;
 
 // Rewrites the identifier (a buffer of SCS_IDENT_MAX + 1 bytes) by the data
 // source's case rules, quoted when that keeps its meaning and canQuote is set.
-void DBIdentCaseConvert(char* ident, char idQuoteChar, int idQIdentCase, int idIdentCase, int unicode, int canQuote);
+void DBIdentCaseConvert(char* ident, char idQuoteChar, int idQIdentCase, int idIdentCase, int unicode,
+                        int canQuote);
 // 1 when the two spellings name the same object.
 int DBIdentMatch(const char* ident1, const char* ident2, char idQuoteChar, int idQIdentCase, int idIdentCase,
                  int unicode);
@@ -27,10 +28,11 @@ char* scs_p_QuoteIdent(const char* ident, char idQuoteChar);
 // The inverse: outer quotes removed and doubled quotes made single, heap.
 char* scs_p_UnquoteIdent(const char* ident, char idQuoteChar);
 
-errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width, const char** ppText,
-                                              const wchar_t** ppWText, size_t* pLen);
+errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width,
+                                              const char** ppText, const wchar_t** ppWText, size_t* pLen);
 errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count);
-errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int bSkipLongCols, alist_t* pTarget);
+errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int bSkipLongCols,
+                               alist_t* pTarget);
 errcode_t scs_p_ColDescsGet(PSCCL me);
 errcode_t scs_p_ColDescGet(PSCCL me, uns16 iCol, Coldesc** ppDesc);
 SCColDesc* ColDesc_FindByName(SCColDesc* pDescs, unsigned count, const SCColDesc* pWanted, unsigned* pIndex);

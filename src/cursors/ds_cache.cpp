@@ -35,17 +35,30 @@ bool io32(SRLZ* s, sgn32* v) { return io(s, v, 4); }
 bool srlz_int(SRLZ* s, char* cell, int bytes, bool sign) {
   sgn32 v = 0;
   if (s->s_op == SRLZ_WRITE) {
-    if (bytes == 1) v = sign ? sgn32(sgn8(cell[0])) : sgn32(uns8(cell[0]));
+    if (bytes == 1)
+      v = sign ? sgn32(sgn8(cell[0])) : sgn32(uns8(cell[0]));
     else if (bytes == 2) {
-      if (sign) { sgn16 x; memcpy(&x, cell, 2); v = x; }
-      else { uns16 x; memcpy(&x, cell, 2); v = x; }
-    } else memcpy(&v, cell, 4);
+      if (sign) {
+        sgn16 x;
+        memcpy(&x, cell, 2);
+        v = x;
+      } else {
+        uns16 x;
+        memcpy(&x, cell, 2);
+        v = x;
+      }
+    } else
+      memcpy(&v, cell, 4);
     return io32(s, &v);
   }
   if (!io32(s, &v)) return false;
-  if (bytes == 1) cell[0] = char(v);
-  else if (bytes == 2) { uns16 x = uns16(v); memcpy(cell, &x, 2); }
-  else memcpy(cell, &v, 4);
+  if (bytes == 1)
+    cell[0] = char(v);
+  else if (bytes == 2) {
+    uns16 x = uns16(v);
+    memcpy(cell, &x, 2);
+  } else
+    memcpy(cell, &v, 4);
   return true;
 }
 
@@ -55,7 +68,9 @@ bool srlz_c_date(SRLZ* s, char* cell) {
   sgn32 f[3] = {d.year, d.month, d.day};
   if (!io(s, f, sizeof f)) return false;
   if (s->s_op == SRLZ_READ) {
-    d.year = sgn16(f[0]); d.month = uns16(f[1]); d.day = uns16(f[2]);
+    d.year = sgn16(f[0]);
+    d.month = uns16(f[1]);
+    d.day = uns16(f[2]);
     memcpy(cell, &d, sizeof d);
   }
   return true;
@@ -67,7 +82,9 @@ bool srlz_c_time(SRLZ* s, char* cell) {
   sgn32 f[3] = {t.hour, t.minute, t.second};
   if (!io(s, f, sizeof f)) return false;
   if (s->s_op == SRLZ_READ) {
-    t.hour = uns16(f[0]); t.minute = uns16(f[1]); t.second = uns16(f[2]);
+    t.hour = uns16(f[0]);
+    t.minute = uns16(f[1]);
+    t.second = uns16(f[2]);
     memcpy(cell, &t, sizeof t);
   }
   return true;
@@ -79,8 +96,12 @@ bool srlz_c_timestamp(SRLZ* s, char* cell) {
   sgn32 f[7] = {t.year, t.month, t.day, t.hour, t.minute, t.second, sgn32(t.fraction)};
   if (!io(s, f, sizeof f)) return false;
   if (s->s_op == SRLZ_READ) {
-    t.year = sgn16(f[0]); t.month = uns16(f[1]); t.day = uns16(f[2]);
-    t.hour = uns16(f[3]); t.minute = uns16(f[4]); t.second = uns16(f[5]);
+    t.year = sgn16(f[0]);
+    t.month = uns16(f[1]);
+    t.day = uns16(f[2]);
+    t.hour = uns16(f[3]);
+    t.minute = uns16(f[4]);
+    t.second = uns16(f[5]);
     t.fraction = uns32(f[6]);
     memcpy(cell, &t, sizeof t);
   }
@@ -132,18 +153,27 @@ bool srlz_c_wlchr(SRLZ* s, char* cell) { return srlz_long(s, cell, 4, true); }
 bool srlz_var(SRLZ* s, char* cell, precision_t width, unsigned prefix, size_t unit) {
   uns32 len = 0;
   if (s->s_op == SRLZ_WRITE) {
-    if (prefix == 1) len = uns8(cell[0]);
-    else if (prefix == 2) { uns16 x; memcpy(&x, cell, 2); len = x; }
-    else memcpy(&len, cell, 4);
+    if (prefix == 1)
+      len = uns8(cell[0]);
+    else if (prefix == 2) {
+      uns16 x;
+      memcpy(&x, cell, 2);
+      len = x;
+    } else
+      memcpy(&len, cell, 4);
   }
   sgn32 l = sgn32(len);
   if (!io32(s, &l)) return false;
   len = uns32(l);
   if (l < 0 || uint64_t(len) * unit + prefix > width) return false;
   if (s->s_op == SRLZ_READ) {
-    if (prefix == 1) cell[0] = char(len);
-    else if (prefix == 2) { uns16 x = uns16(len); memcpy(cell, &x, 2); }
-    else memcpy(cell, &len, 4);
+    if (prefix == 1)
+      cell[0] = char(len);
+    else if (prefix == 2) {
+      uns16 x = uns16(len);
+      memcpy(cell, &x, 2);
+    } else
+      memcpy(cell, &len, 4);
   }
   return io(s, cell + prefix, size_t(len) * unit);
 }
@@ -155,26 +185,54 @@ bool srlz_cell(SRLZ* s, Coldata* c, sgn32 row) {
   if (ind != 0) return true;
   char* cell = Coldata_Cell(c, uint64_t(row));
   switch (c->cType) {
-    case CTYPE_VOID: return true;
-    case CTYPE_BIT1: case CTYPE_UNS8: return srlz_int(s, cell, 1, false);
-    case CTYPE_SGN8: return srlz_int(s, cell, 1, true);
-    case CTYPE_SGN16: return srlz_int(s, cell, 2, true);
-    case CTYPE_UNS16: return srlz_int(s, cell, 2, false);
-    case CTYPE_SGN32: case CTYPE_UNS32: case CTYPE_FLT32: return srlz_int(s, cell, 4, false);
-    case CTYPE_FLT64: return io(s, cell, 8);
-    case CTYPE_DATE: return srlz_c_date(s, cell);
-    case CTYPE_TIME: return srlz_c_time(s, cell);
-    case CTYPE_TIMESTAMP: return srlz_c_timestamp(s, cell);
-    case CTYPE_LCHR: return srlz_c_lchr(s, cell);
-    case CTYPE_LBIN: return srlz_c_lbin(s, cell);
-    case CTYPE_WLCHR: return srlz_c_wlchr(s, cell);
-    case CTYPE_VCHR8: case CTYPE_VBIN8: return srlz_var(s, cell, c->width, 1, 1);
-    case CTYPE_VCHR16: case CTYPE_VBIN16: return srlz_var(s, cell, c->width, 2, 1);
-    case CTYPE_VCHR32: case CTYPE_VBIN32: return srlz_var(s, cell, c->width, 4, 1);
-    case CTYPE_WVCHR32: return srlz_var(s, cell, c->width, 4, 4);
-    case CTYPE_CHR: case CTYPE_BIN: case CTYPE_VCHR: case CTYPE_WCHR: case CTYPE_WVCHR:
+    case CTYPE_VOID:
+      return true;
+    case CTYPE_BIT1:
+    case CTYPE_UNS8:
+      return srlz_int(s, cell, 1, false);
+    case CTYPE_SGN8:
+      return srlz_int(s, cell, 1, true);
+    case CTYPE_SGN16:
+      return srlz_int(s, cell, 2, true);
+    case CTYPE_UNS16:
+      return srlz_int(s, cell, 2, false);
+    case CTYPE_SGN32:
+    case CTYPE_UNS32:
+    case CTYPE_FLT32:
+      return srlz_int(s, cell, 4, false);
+    case CTYPE_FLT64:
+      return io(s, cell, 8);
+    case CTYPE_DATE:
+      return srlz_c_date(s, cell);
+    case CTYPE_TIME:
+      return srlz_c_time(s, cell);
+    case CTYPE_TIMESTAMP:
+      return srlz_c_timestamp(s, cell);
+    case CTYPE_LCHR:
+      return srlz_c_lchr(s, cell);
+    case CTYPE_LBIN:
+      return srlz_c_lbin(s, cell);
+    case CTYPE_WLCHR:
+      return srlz_c_wlchr(s, cell);
+    case CTYPE_VCHR8:
+    case CTYPE_VBIN8:
+      return srlz_var(s, cell, c->width, 1, 1);
+    case CTYPE_VCHR16:
+    case CTYPE_VBIN16:
+      return srlz_var(s, cell, c->width, 2, 1);
+    case CTYPE_VCHR32:
+    case CTYPE_VBIN32:
+      return srlz_var(s, cell, c->width, 4, 1);
+    case CTYPE_WVCHR32:
+      return srlz_var(s, cell, c->width, 4, 4);
+    case CTYPE_CHR:
+    case CTYPE_BIN:
+    case CTYPE_VCHR:
+    case CTYPE_WCHR:
+    case CTYPE_WVCHR:
       return io(s, cell, c->width);
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -345,7 +403,8 @@ void DSC_Close(DSCache* me) {
   if (!me) return;
   if (me->fdVals) {
     fclose(me->fdVals);
-    logit(LOG_DEBUG, __FILE__, __LINE__, "DSC_Close: Closed temporary files for pDSC=%p", static_cast<void*>(me));
+    logit(LOG_DEBUG, __FILE__, __LINE__, "DSC_Close: Closed temporary files for pDSC=%p",
+          static_cast<void*>(me));
   }
   if (me->fdIndx) fclose(me->fdIndx);
   me->fdVals = nullptr;
@@ -362,7 +421,8 @@ errcode_t dsc_Open(DSCache* me) {
     DSC_Close(me);
     return ER_GENERAL_ERROR;
   }
-  logit(LOG_DEBUG, __FILE__, __LINE__, "dsc_Open: Opened temporary files for pDSC=%p", static_cast<void*>(me));
+  logit(LOG_DEBUG, __FILE__, __LINE__, "dsc_Open: Opened temporary files for pDSC=%p",
+        static_cast<void*>(me));
   me->fState = DSC_FILES_OPEN;
   return ER_SUCCESS;
 }
@@ -418,8 +478,9 @@ errcode_t DSC_Fill(DSCache* me, DRV* pDrv, handle_t hCursor, Dataset* pDS, sgn32
 errcode_t dsc_Fetch(DSCache* me, Dataset* pDS, sgn32 irow) {
   if (!me || !pDS || me->fState != DSC_SPILLED) return ER_GENERAL_ERROR;
   Dataset_Done(pDS);
-  return Dataset_SrlzSubset(SRLZ_READ, me->fdVals, me->fdIndx, pDS, irow, sgn32(me->WinSize)) ? ER_SUCCESS
-                                                                                               : ER_GENERAL_ERROR;
+  return Dataset_SrlzSubset(SRLZ_READ, me->fdVals, me->fdIndx, pDS, irow, sgn32(me->WinSize))
+             ? ER_SUCCESS
+             : ER_GENERAL_ERROR;
 }
 
 errcode_t DSC_SyncWindowPos(DSCache* me, sgn32 irow, uns32 R, sgn32* pPosition, Dataset* pDS) {

@@ -37,8 +37,8 @@ bool DupString(String* to, const char* from) {
 
 void FreeConnectCopy(Connect* c) {
   if (!c) return;
-  for (String* s : {&c->svHost, &c->svOptions, &c->dbType, &c->dbPath, &c->dbName, &c->dbOptions, &c->userName,
-                    &c->password, &c->protocol})
+  for (String* s : {&c->svHost, &c->svOptions, &c->dbType, &c->dbPath, &c->dbName, &c->dbOptions,
+                    &c->userName, &c->password, &c->protocol})
     free(*s);
   free(c);
 }
@@ -231,7 +231,8 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
   if (SC_GetInfo(pDrv, hConnect, 99, &maxOrder, 4, &len) == ER_SUCCESS) me->maxOrderBy = uns16(maxOrder);
   // Where NULLs sort, for the seek clauses of later scrolling.
   sgn16 nullColl = 0;
-  if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS) me->fNullCollation = nullColl;
+  if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS)
+    me->fNullCollation = nullColl;
   return SS_Create(&me->pSnapShot);
 }
 
@@ -244,7 +245,8 @@ void SCs_Destroy(PSCCL me) {
   alist_Dealloc(&me->pLS_TblCols, SCColDescDestroy);
   alist_Dealloc(&me->pLS_OrdrCols, nullptr);
   alist_Dealloc(&me->pLS_SelectCols, SCColDescDestroy);
-  for (Dataset** ds : {&me->parameters, &me->pDSOptConcColVals, &me->pDSKeyBoundaryVals, &me->pDeferredData}) {
+  for (Dataset** ds :
+       {&me->parameters, &me->pDSOptConcColVals, &me->pDSKeyBoundaryVals, &me->pDeferredData}) {
     if (*ds) {
       Dataset_Done(*ds);
       free(*ds);
@@ -324,7 +326,8 @@ errcode_t SC_GetInfo(DRV* pDrv, handle_t hConnect, UWORD fInfoType, void* rgbInf
   if (IsTextInfo(fInfoType)) {
     char text[256] = {0};
     uns16 len = 0;
-    errcode_t rc = pDrv->ops->getDrvParameter(hConnect, DRVP_CONN_INFO_TEXT + fInfoType, text, sizeof text, &len);
+    errcode_t rc =
+        pDrv->ops->getDrvParameter(hConnect, DRVP_CONN_INFO_TEXT + fInfoType, text, sizeof text, &len);
     if (rc != ER_SUCCESS) return rc;
     text[sizeof text - 1] = 0;
     size_t n = strlen(text);
@@ -369,8 +372,8 @@ errcode_t scs_p_CapabilityString(handle_t hConnect, char* buf, uns16 size, uns16
   dg[8] = AskInt(d, hConnect, DRVP_CONN_FEATURE_14, &v) && v ? 1 : 0;
   dg[9] = AskInt(d, hConnect, DRVP_CONN_FEATURE_15, &v) && v ? 1 : 0;
   char text[64];
-  snprintf(text, sizeof text, "%03d.%03d:%d%d%d%d%d%d%d%d%d%d%d%d", 1, 5, dg[1], dg[2], dg[3], dg[4], dg[5], dg[6],
-           dg[7], dg[8], dg[9], dg[10], dg[11], dg[12]);
+  snprintf(text, sizeof text, "%03d.%03d:%d%d%d%d%d%d%d%d%d%d%d%d", 1, 5, dg[1], dg[2], dg[3], dg[4], dg[5],
+           dg[6], dg[7], dg[8], dg[9], dg[10], dg[11], dg[12]);
   StrCopyOut(text, reinterpret_cast<uns8*>(buf), size, pLen);
   return ER_SUCCESS;
 }

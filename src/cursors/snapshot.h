@@ -5,8 +5,8 @@
 #include "cursors/ds_cache.h"
 
 struct _SS {
-  Dataset* pDataset;    // the window, or the whole result while it fits in memory
-  positn_t Position;    // result row of the window's first row; -1 when it holds nothing valid
+  Dataset* pDataset;      // the window, or the whole result while it fits in memory
+  positn_t Position;      // result row of the window's first row; -1 when it holds nothing valid
   positn_t CursPosition;  // where the next sequential fetch starts; -2 once exhausted
   DSCache SSC;
 };

@@ -18,19 +18,24 @@ struct catalog_ids {
   int a;
 };
 
-constexpr catalog_ids kGetTypeInfo{ZOLANDM_FN_SQLGetTypeInfo, ZOLANDM_FN_SQLGetTypeInfoW, ZOLANDM_FN_SQLGetTypeInfoA};
+constexpr catalog_ids kGetTypeInfo{ZOLANDM_FN_SQLGetTypeInfo, ZOLANDM_FN_SQLGetTypeInfoW,
+                                   ZOLANDM_FN_SQLGetTypeInfoA};
 constexpr catalog_ids kSpecialColumns{ZOLANDM_FN_SQLSpecialColumns, ZOLANDM_FN_SQLSpecialColumnsW,
                                       ZOLANDM_FN_SQLSpecialColumnsA};
-constexpr catalog_ids kStatistics{ZOLANDM_FN_SQLStatistics, ZOLANDM_FN_SQLStatisticsW, ZOLANDM_FN_SQLStatisticsA};
+constexpr catalog_ids kStatistics{ZOLANDM_FN_SQLStatistics, ZOLANDM_FN_SQLStatisticsW,
+                                  ZOLANDM_FN_SQLStatisticsA};
 constexpr catalog_ids kTables{ZOLANDM_FN_SQLTables, ZOLANDM_FN_SQLTablesW, ZOLANDM_FN_SQLTablesA};
 constexpr catalog_ids kColumnPrivileges{ZOLANDM_FN_SQLColumnPrivileges, ZOLANDM_FN_SQLColumnPrivilegesW,
                                         ZOLANDM_FN_SQLColumnPrivilegesA};
 constexpr catalog_ids kColumns{ZOLANDM_FN_SQLColumns, ZOLANDM_FN_SQLColumnsW, ZOLANDM_FN_SQLColumnsA};
-constexpr catalog_ids kForeignKeys{ZOLANDM_FN_SQLForeignKeys, ZOLANDM_FN_SQLForeignKeysW, ZOLANDM_FN_SQLForeignKeysA};
-constexpr catalog_ids kPrimaryKeys{ZOLANDM_FN_SQLPrimaryKeys, ZOLANDM_FN_SQLPrimaryKeysW, ZOLANDM_FN_SQLPrimaryKeysA};
+constexpr catalog_ids kForeignKeys{ZOLANDM_FN_SQLForeignKeys, ZOLANDM_FN_SQLForeignKeysW,
+                                   ZOLANDM_FN_SQLForeignKeysA};
+constexpr catalog_ids kPrimaryKeys{ZOLANDM_FN_SQLPrimaryKeys, ZOLANDM_FN_SQLPrimaryKeysW,
+                                   ZOLANDM_FN_SQLPrimaryKeysA};
 constexpr catalog_ids kProcedureColumns{ZOLANDM_FN_SQLProcedureColumns, ZOLANDM_FN_SQLProcedureColumnsW,
                                         ZOLANDM_FN_SQLProcedureColumnsA};
-constexpr catalog_ids kProcedures{ZOLANDM_FN_SQLProcedures, ZOLANDM_FN_SQLProceduresW, ZOLANDM_FN_SQLProceduresA};
+constexpr catalog_ids kProcedures{ZOLANDM_FN_SQLProcedures, ZOLANDM_FN_SQLProceduresW,
+                                  ZOLANDM_FN_SQLProceduresA};
 constexpr catalog_ids kTablePrivileges{ZOLANDM_FN_SQLTablePrivileges, ZOLANDM_FN_SQLTablePrivilegesW,
                                        ZOLANDM_FN_SQLTablePrivilegesA};
 
@@ -66,8 +71,8 @@ int _zolandm_catalog_state_check(zolandm_stmt* stmt, int id) {
 namespace {
 
 template <typename Call>
-SQLRETURN catalog(zolandm_stmt* stmt, const catalog_ids& ids, names& n, std::initializer_list<value_check> checks,
-                  char width, Call call) {
+SQLRETURN catalog(zolandm_stmt* stmt, const catalog_ids& ids, names& n,
+                  std::initializer_list<value_check> checks, char width, Call call) {
   for (int i = 0; i < n.count; ++i) {
     if (n.len[i] < 0 && n.len[i] != SQL_NTS) {
       // The buffers of a pending call (of this or another function) are still in use.
@@ -121,11 +126,13 @@ SQLRETURN catalog(zolandm_stmt* stmt, const catalog_ids& ids, names& n, std::ini
 }
 
 using Fn1 = SQLRETURN (*)(SQLHSTMT, SQLSMALLINT);
-using Fn3 = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*, SQLSMALLINT);
-using Fn4 = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*, SQLSMALLINT,
-                          const void*, SQLSMALLINT);
-using Fn6 = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*, SQLSMALLINT,
-                          const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*, SQLSMALLINT);
+using Fn3 = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*,
+                          SQLSMALLINT);
+using Fn4 = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*,
+                          SQLSMALLINT, const void*, SQLSMALLINT);
+using Fn6 = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*,
+                          SQLSMALLINT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*,
+                          SQLSMALLINT);
 using SpecialFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, const void*, SQLSMALLINT, const void*, SQLSMALLINT,
                                 const void*, SQLSMALLINT, SQLUSMALLINT, SQLUSMALLINT);
 using StatisticsFn = SQLRETURN (*)(SQLHSTMT, const void*, SQLSMALLINT, const void*, SQLSMALLINT, const void*,
@@ -145,19 +152,20 @@ SQLRETURN three_names(SQLHSTMT h, const catalog_ids& ids, const void* a, SQLSMAL
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     names n{3, {a, b, c}, {al, bl, cl}};
     return catalog(s, ids, n, {}, width, [&](void* f) {
-      return _zolandm_call<Fn3>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, n.text[0], n.len[0], n.text[1],
-                                n.len[1], n.text[2], n.len[2]);
+      return _zolandm_call<Fn3>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, n.text[0], n.len[0],
+                                n.text[1], n.len[1], n.text[2], n.len[2]);
     });
   });
 }
 
-SQLRETURN four_names(SQLHSTMT h, const catalog_ids& ids, const void* a, SQLSMALLINT al, const void* b, SQLSMALLINT bl,
-                     const void* c, SQLSMALLINT cl, const void* d, SQLSMALLINT dl, char width) {
+SQLRETURN four_names(SQLHSTMT h, const catalog_ids& ids, const void* a, SQLSMALLINT al, const void* b,
+                     SQLSMALLINT bl, const void* c, SQLSMALLINT cl, const void* d, SQLSMALLINT dl,
+                     char width) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     names n{4, {a, b, c, d}, {al, bl, cl, dl}};
     return catalog(s, ids, n, {}, width, [&](void* f) {
-      return _zolandm_call<Fn4>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, n.text[0], n.len[0], n.text[1],
-                                n.len[1], n.text[2], n.len[2], n.text[3], n.len[3]);
+      return _zolandm_call<Fn4>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, n.text[0], n.len[0],
+                                n.text[1], n.len[1], n.text[2], n.len[2], n.text[3], n.len[3]);
     });
   });
 }
@@ -175,22 +183,22 @@ SQLRETURN cat4(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, SQLSMAL
   return four_names(h, Ids, a, al, b, bl, c, cl, d, dl, Width);
 }
 
-SQLRETURN foreign_keys(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, SQLSMALLINT bl, const void* c,
-                       SQLSMALLINT cl, const void* d, SQLSMALLINT dl, const void* e, SQLSMALLINT el, const void* g,
-                       SQLSMALLINT gl, char width) {
+SQLRETURN foreign_keys(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, SQLSMALLINT bl,
+                       const void* c, SQLSMALLINT cl, const void* d, SQLSMALLINT dl, const void* e,
+                       SQLSMALLINT el, const void* g, SQLSMALLINT gl, char width) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     names n{6, {a, b, c, d, e, g}, {al, bl, cl, dl, el, gl}};
     return catalog(s, kForeignKeys, n, {}, width, [&](void* f) {
-      return _zolandm_call<Fn6>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, n.text[0], n.len[0], n.text[1],
-                                n.len[1], n.text[2], n.len[2], n.text[3], n.len[3], n.text[4], n.len[4], n.text[5],
-                                n.len[5]);
+      return _zolandm_call<Fn6>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, n.text[0], n.len[0],
+                                n.text[1], n.len[1], n.text[2], n.len[2], n.text[3], n.len[3], n.text[4],
+                                n.len[4], n.text[5], n.len[5]);
     });
   });
 }
 
 SQLRETURN special_columns(SQLHSTMT h, SQLUSMALLINT id_type, const void* a, SQLSMALLINT al, const void* b,
-                          SQLSMALLINT bl, const void* c, SQLSMALLINT cl, SQLUSMALLINT scope, SQLUSMALLINT nullable,
-                          char width) {
+                          SQLSMALLINT bl, const void* c, SQLSMALLINT cl, SQLUSMALLINT scope,
+                          SQLUSMALLINT nullable, char width) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     names n{3, {a, b, c}, {al, bl, cl}};
     return catalog(s, kSpecialColumns, n,
@@ -198,9 +206,9 @@ SQLRETURN special_columns(SQLHSTMT h, SQLUSMALLINT id_type, const void* a, SQLSM
                     {scope > SQL_SCOPE_SESSION, ZOLANDM_E_S1098},
                     {nullable > SQL_NULLABLE, ZOLANDM_E_S1099}},
                    width, [&](void* f) {
-                     return _zolandm_call<SpecialFn>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt, id_type,
-                                                     n.text[0], n.len[0], n.text[1], n.len[1], n.text[2], n.len[2],
-                                                     scope, nullable);
+                     return _zolandm_call<SpecialFn>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt,
+                                                     id_type, n.text[0], n.len[0], n.text[1], n.len[1],
+                                                     n.text[2], n.len[2], scope, nullable);
                    });
   });
 }
@@ -212,8 +220,8 @@ SQLRETURN statistics(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, S
     return catalog(s, kStatistics, n, {{unique > 1, ZOLANDM_E_S1100}, {reserved > 1, ZOLANDM_E_S1101}}, width,
                    [&](void* f) {
                      return _zolandm_call<StatisticsFn>(_zolandm_stmt_driver(s), &s->last_rc, f, s->drv_stmt,
-                                                        n.text[0], n.len[0], n.text[1], n.len[1], n.text[2], n.len[2],
-                                                        unique, reserved);
+                                                        n.text[0], n.len[0], n.text[1], n.len[1], n.text[2],
+                                                        n.len[2], unique, reserved);
                    });
   });
 }
@@ -222,32 +230,32 @@ SQLRETURN statistics(SQLHSTMT h, const void* a, SQLSMALLINT al, const void* b, S
 
 // ---- entries: plain and A are one function; W passes wide names ---------------------------
 
-#define ZOLANDM_CAT3(NAME, IDS)                                                                                    \
-  extern "C" SQLRETURN SQL_API NAME(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl, SQLCHAR* c, \
-                                    SQLSMALLINT cl) {                                                              \
-    return _zolandm_traced(cat3<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl);                                  \
-  }                                                                                                                \
-  extern "C" SQLRETURN SQL_API NAME##A(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,         \
-                                       SQLCHAR* c, SQLSMALLINT cl) {                                               \
-    return _zolandm_traced(cat3<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl);                                  \
-  }                                                                                                                \
-  extern "C" SQLRETURN SQL_API NAME##W(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,       \
-                                       SQLWCHAR* c, SQLSMALLINT cl) {                                              \
-    return _zolandm_traced(cat3<IDS, 'W'>, trace_##NAME##W, h, a, al, b, bl, c, cl);                               \
+#define ZOLANDM_CAT3(NAME, IDS)                                                                              \
+  extern "C" SQLRETURN SQL_API NAME(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,      \
+                                    SQLCHAR* c, SQLSMALLINT cl) {                                            \
+    return _zolandm_traced(cat3<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl);                            \
+  }                                                                                                          \
+  extern "C" SQLRETURN SQL_API NAME##A(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,   \
+                                       SQLCHAR* c, SQLSMALLINT cl) {                                         \
+    return _zolandm_traced(cat3<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl);                            \
+  }                                                                                                          \
+  extern "C" SQLRETURN SQL_API NAME##W(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl, \
+                                       SQLWCHAR* c, SQLSMALLINT cl) {                                        \
+    return _zolandm_traced(cat3<IDS, 'W'>, trace_##NAME##W, h, a, al, b, bl, c, cl);                         \
   }
 
-#define ZOLANDM_CAT4(NAME, IDS)                                                                                    \
-  extern "C" SQLRETURN SQL_API NAME(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl, SQLCHAR* c, \
-                                    SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl) {                                  \
-    return _zolandm_traced(cat4<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl, d, dl);                           \
-  }                                                                                                                \
-  extern "C" SQLRETURN SQL_API NAME##A(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,         \
-                                       SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl) {                   \
-    return _zolandm_traced(cat4<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl, d, dl);                           \
-  }                                                                                                                \
-  extern "C" SQLRETURN SQL_API NAME##W(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,       \
-                                       SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl) {                 \
-    return _zolandm_traced(cat4<IDS, 'W'>, trace_##NAME##W, h, a, al, b, bl, c, cl, d, dl);                        \
+#define ZOLANDM_CAT4(NAME, IDS)                                                                              \
+  extern "C" SQLRETURN SQL_API NAME(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,      \
+                                    SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl) {                \
+    return _zolandm_traced(cat4<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl, d, dl);                     \
+  }                                                                                                          \
+  extern "C" SQLRETURN SQL_API NAME##A(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,   \
+                                       SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl) {             \
+    return _zolandm_traced(cat4<IDS, 'A'>, trace_##NAME, h, a, al, b, bl, c, cl, d, dl);                     \
+  }                                                                                                          \
+  extern "C" SQLRETURN SQL_API NAME##W(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl, \
+                                       SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl) {           \
+    return _zolandm_traced(cat4<IDS, 'W'>, trace_##NAME##W, h, a, al, b, bl, c, cl, d, dl);                  \
   }
 
 ZOLANDM_CAT3(SQLPrimaryKeys, kPrimaryKeys)
@@ -272,88 +280,103 @@ extern "C" SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT h, SQLSMALLINT type) {
 }
 
 static SQLRETURN entry_SQLForeignKeys(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                            SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
-                                            SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
+                                      SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
+                                      SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
   return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                            SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
-                                            SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
-  return _zolandm_traced(entry_SQLForeignKeys, trace_SQLForeignKeys, h, a, al, b, bl, c, cl, d, dl, e, el, g, gl);
+extern "C" SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
+                                            SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d,
+                                            SQLSMALLINT dl, SQLCHAR* e, SQLSMALLINT el, SQLCHAR* g,
+                                            SQLSMALLINT gl) {
+  return _zolandm_traced(entry_SQLForeignKeys, trace_SQLForeignKeys, h, a, al, b, bl, c, cl, d, dl, e, el, g,
+                         gl);
 }
 static SQLRETURN entry_SQLForeignKeysA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                             SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
-                                             SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
+                                       SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
+                                       SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
   return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLForeignKeysA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                             SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d, SQLSMALLINT dl, SQLCHAR* e,
-                                             SQLSMALLINT el, SQLCHAR* g, SQLSMALLINT gl) {
-  return _zolandm_traced(entry_SQLForeignKeysA, trace_SQLForeignKeys, h, a, al, b, bl, c, cl, d, dl, e, el, g, gl);
+extern "C" SQLRETURN SQL_API SQLForeignKeysA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
+                                             SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLCHAR* d,
+                                             SQLSMALLINT dl, SQLCHAR* e, SQLSMALLINT el, SQLCHAR* g,
+                                             SQLSMALLINT gl) {
+  return _zolandm_traced(entry_SQLForeignKeysA, trace_SQLForeignKeys, h, a, al, b, bl, c, cl, d, dl, e, el, g,
+                         gl);
 }
 static SQLRETURN entry_SQLForeignKeysW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
-                                             SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl, SQLWCHAR* e,
-                                             SQLSMALLINT el, SQLWCHAR* g, SQLSMALLINT gl) {
+                                       SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl, SQLWCHAR* e,
+                                       SQLSMALLINT el, SQLWCHAR* g, SQLSMALLINT gl) {
   return foreign_keys(h, a, al, b, bl, c, cl, d, dl, e, el, g, gl, 'W');
 }
-extern "C" SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
-                                             SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d, SQLSMALLINT dl, SQLWCHAR* e,
-                                             SQLSMALLINT el, SQLWCHAR* g, SQLSMALLINT gl) {
-  return _zolandm_traced(entry_SQLForeignKeysW, trace_SQLForeignKeysW, h, a, al, b, bl, c, cl, d, dl, e, el, g, gl);
+extern "C" SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
+                                             SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl, SQLWCHAR* d,
+                                             SQLSMALLINT dl, SQLWCHAR* e, SQLSMALLINT el, SQLWCHAR* g,
+                                             SQLSMALLINT gl) {
+  return _zolandm_traced(entry_SQLForeignKeysW, trace_SQLForeignKeysW, h, a, al, b, bl, c, cl, d, dl, e, el,
+                         g, gl);
 }
 
 static SQLRETURN entry_SQLSpecialColumns(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
-                                               SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
-                                               SQLUSMALLINT nullable) {
+                                         SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
+                                         SQLUSMALLINT nullable) {
   return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
-                                               SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
-                                               SQLUSMALLINT nullable) {
-  return _zolandm_traced(entry_SQLSpecialColumns, trace_SQLSpecialColumns, h, t, a, al, b, bl, c, cl, scope, nullable);
+extern "C" SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al,
+                                               SQLCHAR* b, SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl,
+                                               SQLUSMALLINT scope, SQLUSMALLINT nullable) {
+  return _zolandm_traced(entry_SQLSpecialColumns, trace_SQLSpecialColumns, h, t, a, al, b, bl, c, cl, scope,
+                         nullable);
 }
 static SQLRETURN entry_SQLSpecialColumnsA(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
-                                                SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
-                                                SQLUSMALLINT nullable) {
+                                          SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
+                                          SQLUSMALLINT nullable) {
   return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLSpecialColumnsA(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
-                                                SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
-                                                SQLUSMALLINT nullable) {
-  return _zolandm_traced(entry_SQLSpecialColumnsA, trace_SQLSpecialColumns, h, t, a, al, b, bl, c, cl, scope, nullable);
+extern "C" SQLRETURN SQL_API SQLSpecialColumnsA(SQLHSTMT h, SQLUSMALLINT t, SQLCHAR* a, SQLSMALLINT al,
+                                                SQLCHAR* b, SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl,
+                                                SQLUSMALLINT scope, SQLUSMALLINT nullable) {
+  return _zolandm_traced(entry_SQLSpecialColumnsA, trace_SQLSpecialColumns, h, t, a, al, b, bl, c, cl, scope,
+                         nullable);
 }
-static SQLRETURN entry_SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
-                                                SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
-                                                SQLUSMALLINT nullable) {
+static SQLRETURN entry_SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al,
+                                          SQLWCHAR* b, SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl,
+                                          SQLUSMALLINT scope, SQLUSMALLINT nullable) {
   return special_columns(h, t, a, al, b, bl, c, cl, scope, nullable, 'W');
 }
-extern "C" SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
-                                                SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT scope,
-                                                SQLUSMALLINT nullable) {
-  return _zolandm_traced(entry_SQLSpecialColumnsW, trace_SQLSpecialColumnsW, h, t, a, al, b, bl, c, cl, scope, nullable);
+extern "C" SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT t, SQLWCHAR* a, SQLSMALLINT al,
+                                                SQLWCHAR* b, SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl,
+                                                SQLUSMALLINT scope, SQLUSMALLINT nullable) {
+  return _zolandm_traced(entry_SQLSpecialColumnsW, trace_SQLSpecialColumnsW, h, t, a, al, b, bl, c, cl, scope,
+                         nullable);
 }
 
 static SQLRETURN entry_SQLStatistics(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                           SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+                                     SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
   return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLStatistics(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                           SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+                                           SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique,
+                                           SQLUSMALLINT reserved) {
   return _zolandm_traced(entry_SQLStatistics, trace_SQLStatistics, h, a, al, b, bl, c, cl, unique, reserved);
 }
 static SQLRETURN entry_SQLStatisticsA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                            SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+                                      SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique,
+                                      SQLUSMALLINT reserved) {
   return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLStatisticsA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b, SQLSMALLINT bl,
-                                            SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+extern "C" SQLRETURN SQL_API SQLStatisticsA(SQLHSTMT h, SQLCHAR* a, SQLSMALLINT al, SQLCHAR* b,
+                                            SQLSMALLINT bl, SQLCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique,
+                                            SQLUSMALLINT reserved) {
   return _zolandm_traced(entry_SQLStatisticsA, trace_SQLStatistics, h, a, al, b, bl, c, cl, unique, reserved);
 }
 static SQLRETURN entry_SQLStatisticsW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
-                                            SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
+                                      SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique,
+                                      SQLUSMALLINT reserved) {
   return statistics(h, a, al, b, bl, c, cl, unique, reserved, 'W');
 }
-extern "C" SQLRETURN SQL_API SQLStatisticsW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b, SQLSMALLINT bl,
-                                            SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT reserved) {
-  return _zolandm_traced(entry_SQLStatisticsW, trace_SQLStatisticsW, h, a, al, b, bl, c, cl, unique, reserved);
+extern "C" SQLRETURN SQL_API SQLStatisticsW(SQLHSTMT h, SQLWCHAR* a, SQLSMALLINT al, SQLWCHAR* b,
+                                            SQLSMALLINT bl, SQLWCHAR* c, SQLSMALLINT cl, SQLUSMALLINT unique,
+                                            SQLUSMALLINT reserved) {
+  return _zolandm_traced(entry_SQLStatisticsW, trace_SQLStatisticsW, h, a, al, b, bl, c, cl, unique,
+                         reserved);
 }

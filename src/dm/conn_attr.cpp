@@ -40,16 +40,24 @@ void* odbc3_route(zolandm_dbc* dbc, int odbc2_plain, int odbc2_w, int odbc2_a, i
 // The manager mirrors the options it compares when a pooled connection is lent out.
 void mirror_option(zolandm_dbc* dbc, SQLINTEGER attr, SQLULEN value) {
   switch (attr) {
-    case SQL_ATTR_ACCESS_MODE: dbc->access_mode = value; break;
-    case SQL_ATTR_AUTOCOMMIT: dbc->autocommit = value; break;
-    case SQL_ATTR_TXN_ISOLATION: dbc->txn_isolation = value; break;
-    default: break;
+    case SQL_ATTR_ACCESS_MODE:
+      dbc->access_mode = value;
+      break;
+    case SQL_ATTR_AUTOCOMMIT:
+      dbc->autocommit = value;
+      break;
+    case SQL_ATTR_TXN_ISOLATION:
+      dbc->txn_isolation = value;
+      break;
+    default:
+      break;
   }
 }
 
 // Characters of a NUL-terminated text of a width, at most max.
 int64_t text_units(const void* text, char width, int64_t max) {
-  if (width == 'W') return static_cast<int64_t>(wcsnlen(static_cast<const SQLWCHAR*>(text), static_cast<size_t>(max)));
+  if (width == 'W')
+    return static_cast<int64_t>(wcsnlen(static_cast<const SQLWCHAR*>(text), static_cast<size_t>(max)));
   return static_cast<int64_t>(strnlen(static_cast<const char*>(text), static_cast<size_t>(max)));
 }
 
@@ -59,8 +67,8 @@ SQLRETURN SQLSetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
                                      char width) {
   if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_HY010);
   void* f = odbc3_route(dbc, ZOLANDM_FN_SQLSetConnectOption, ZOLANDM_FN_SQLSetConnectOptionW,
-                        ZOLANDM_FN_SQLSetConnectOptionA, ZOLANDM_FN_SQLSetConnectAttr, ZOLANDM_FN_SQLSetConnectAttrW,
-                        ZOLANDM_FN_SQLSetConnectAttrA);
+                        ZOLANDM_FN_SQLSetConnectOptionA, ZOLANDM_FN_SQLSetConnectAttr,
+                        ZOLANDM_FN_SQLSetConnectAttrW, ZOLANDM_FN_SQLSetConnectAttrA);
   if (f != nullptr) {
     char driver_width = dbc->driver->unicode ? 'W' : 'A';
     void* converted = nullptr;
@@ -82,15 +90,16 @@ SQLRETURN SQLSetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
   if (attr == SQL_ATTR_AUTO_IPD) return _zolandm_fail(dbc, ZOLANDM_E_HY092);
   // The option workers know 16-bit option numbers only.
   if (attr < 0 || attr > 0xFFFF) return _zolandm_fail(dbc, ZOLANDM_E_HY092);
-  return SQLSetConnectOption_Internal(dbc, static_cast<SQLUSMALLINT>(attr), reinterpret_cast<SQLULEN>(value), width);
+  return SQLSetConnectOption_Internal(dbc, static_cast<SQLUSMALLINT>(attr), reinterpret_cast<SQLULEN>(value),
+                                      width);
 }
 
 SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                      SQLINTEGER* str_len, char width) {
   if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_HY010);
   void* f = odbc3_route(dbc, ZOLANDM_FN_SQLGetConnectOption, ZOLANDM_FN_SQLGetConnectOptionW,
-                        ZOLANDM_FN_SQLGetConnectOptionA, ZOLANDM_FN_SQLGetConnectAttr, ZOLANDM_FN_SQLGetConnectAttrW,
-                        ZOLANDM_FN_SQLGetConnectAttrA);
+                        ZOLANDM_FN_SQLGetConnectOptionA, ZOLANDM_FN_SQLGetConnectAttr,
+                        ZOLANDM_FN_SQLGetConnectAttrW, ZOLANDM_FN_SQLGetConnectAttrA);
   if (f != nullptr) {
     char driver_width = dbc->driver->unicode ? 'W' : 'A';
     void* tmp = nullptr;
@@ -107,16 +116,18 @@ SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
     }
     SQLINTEGER drv_str_len = -1;
     SQLRETURN rc = _zolandm_call<GetAttrFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, attr,
-                                            tmp != nullptr ? tmp : value, drv_len, tmp != nullptr ? &drv_str_len : str_len);
+                                            tmp != nullptr ? tmp : value, drv_len,
+                                            tmp != nullptr ? &drv_str_len : str_len);
     if (tmp != nullptr && zolandm_succeeded(rc)) {
-      SQLSMALLINT cap = static_cast<SQLSMALLINT>(std::min<int64_t>(width == 'W' ? buf_len / 4 : buf_len, SHRT_MAX));
+      SQLSMALLINT cap =
+          static_cast<SQLSMALLINT>(std::min<int64_t>(width == 'W' ? buf_len / 4 : buf_len, SHRT_MAX));
       SQLSMALLINT n = 0;
       if (width == 'W') {
-        _zolandm_mbs_to_wcs_buf(static_cast<const char*>(tmp), static_cast<SQLWCHAR*>(value), value != nullptr ? cap : 0,
-                                &n);
+        _zolandm_mbs_to_wcs_buf(static_cast<const char*>(tmp), static_cast<SQLWCHAR*>(value),
+                                value != nullptr ? cap : 0, &n);
       } else {
-        _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(tmp), static_cast<char*>(value), value != nullptr ? cap : 0,
-                                &n);
+        _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(tmp), static_cast<char*>(value),
+                                value != nullptr ? cap : 0, &n);
       }
       // A text the driver cut to its buffer is as long as the driver says, in characters.
       int64_t chars = n;
@@ -164,12 +175,13 @@ SQLRETURN SQLGetConnectAttr_Internal(zolandm_dbc* dbc, SQLINTEGER attr, SQLPOINT
 namespace {
 
 SQLRETURN set_attr_entry(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length, char width) {
-  return _zolandm_unlocked_entry<zolandm_dbc>(
-      h, ZOLANDM_DBC, [&](zolandm_dbc* dbc) { return SQLSetConnectAttr_Internal(dbc, attr, value, length, width); });
+  return _zolandm_unlocked_entry<zolandm_dbc>(h, ZOLANDM_DBC, [&](zolandm_dbc* dbc) {
+    return SQLSetConnectAttr_Internal(dbc, attr, value, length, width);
+  });
 }
 
-SQLRETURN get_attr_entry(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len, SQLINTEGER* str_len,
-                         char width) {
+SQLRETURN get_attr_entry(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
+                         SQLINTEGER* str_len, char width) {
   return _zolandm_unlocked_entry<zolandm_dbc>(h, ZOLANDM_DBC, [&](zolandm_dbc* dbc) {
     return SQLGetConnectAttr_Internal(dbc, attr, value, buf_len, str_len, width);
   });
@@ -180,47 +192,51 @@ SQLRETURN get_attr_entry(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGE
 static SQLRETURN entry_SQLSetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
   return set_attr_entry(h, attr, value, length, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+extern "C" SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value,
+                                               SQLINTEGER length) {
   return _zolandm_traced(entry_SQLSetConnectAttr, trace_SQLSetConnectAttr, h, attr, value, length);
 }
 
 static SQLRETURN entry_SQLSetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
   return set_attr_entry(h, attr, value, length, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLSetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+extern "C" SQLRETURN SQL_API SQLSetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value,
+                                                SQLINTEGER length) {
   return _zolandm_traced(entry_SQLSetConnectAttrA, trace_SQLSetConnectAttr, h, attr, value, length);
 }
 
 static SQLRETURN entry_SQLSetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
   return set_attr_entry(h, attr, value, length, 'W');
 }
-extern "C" SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+extern "C" SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value,
+                                                SQLINTEGER length) {
   return _zolandm_traced(entry_SQLSetConnectAttrW, trace_SQLSetConnectAttrW, h, attr, value, length);
 }
 
 static SQLRETURN entry_SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                               SQLINTEGER* str_len) {
+                                         SQLINTEGER* str_len) {
   return get_attr_entry(h, attr, value, buf_len, str_len, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                               SQLINTEGER* str_len) {
+extern "C" SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value,
+                                               SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return _zolandm_traced(entry_SQLGetConnectAttr, trace_SQLGetConnectAttr, h, attr, value, buf_len, str_len);
 }
 
 static SQLRETURN entry_SQLGetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                                SQLINTEGER* str_len) {
+                                          SQLINTEGER* str_len) {
   return get_attr_entry(h, attr, value, buf_len, str_len, 'A');
 }
-extern "C" SQLRETURN SQL_API SQLGetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                                SQLINTEGER* str_len) {
+extern "C" SQLRETURN SQL_API SQLGetConnectAttrA(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value,
+                                                SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return _zolandm_traced(entry_SQLGetConnectAttrA, trace_SQLGetConnectAttr, h, attr, value, buf_len, str_len);
 }
 
 static SQLRETURN entry_SQLGetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                                SQLINTEGER* str_len) {
+                                          SQLINTEGER* str_len) {
   return get_attr_entry(h, attr, value, buf_len, str_len, 'W');
 }
-extern "C" SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                                SQLINTEGER* str_len) {
-  return _zolandm_traced(entry_SQLGetConnectAttrW, trace_SQLGetConnectAttrW, h, attr, value, buf_len, str_len);
+extern "C" SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC h, SQLINTEGER attr, SQLPOINTER value,
+                                                SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetConnectAttrW, trace_SQLGetConnectAttrW, h, attr, value, buf_len,
+                         str_len);
 }

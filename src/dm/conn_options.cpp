@@ -24,7 +24,13 @@ constexpr int kMaxOptionString = 256;
 
 bool carries_string(unsigned option) {
   switch (option) {
-    case 106: case 109: case 1051: case 1207: case 1212: case 1214: case 1254:
+    case 106:
+    case 109:
+    case 1051:
+    case 1207:
+    case 1212:
+    case 1214:
+    case 1254:
       return true;
     default:
       return false;
@@ -36,7 +42,8 @@ bool odbc3_only(unsigned option) {
 }
 
 bool integer_option(unsigned option) {
-  return (option >= 101 && option <= 103) || option == 107 || option == 108 || (option >= 110 && option <= 112);
+  return (option >= 101 && option <= 103) || option == 107 || option == 108 ||
+         (option >= 110 && option <= 112);
 }
 
 SQLRETURN save_attr(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, char width) {
@@ -81,13 +88,27 @@ SQLRETURN set_trace_file(zolandm_dbc* dbc, SQLULEN value, char width) {
 
 SQLRETURN store_before_connect(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, char width) {
   switch (option) {
-    case SQL_ACCESS_MODE: dbc->access_mode = value; break;
-    case SQL_AUTOCOMMIT: dbc->autocommit = value; break;
-    case SQL_LOGIN_TIMEOUT: dbc->login_timeout = value; break;
-    case SQL_TXN_ISOLATION: dbc->txn_isolation = value; break;
-    case SQL_ODBC_CURSORS: dbc->odbc_cursors = value; break;
-    case SQL_QUIET_MODE: dbc->quiet_mode = value; break;
-    case SQL_PACKET_SIZE: dbc->packet_size = value; break;
+    case SQL_ACCESS_MODE:
+      dbc->access_mode = value;
+      break;
+    case SQL_AUTOCOMMIT:
+      dbc->autocommit = value;
+      break;
+    case SQL_LOGIN_TIMEOUT:
+      dbc->login_timeout = value;
+      break;
+    case SQL_TXN_ISOLATION:
+      dbc->txn_isolation = value;
+      break;
+    case SQL_ODBC_CURSORS:
+      dbc->odbc_cursors = value;
+      break;
+    case SQL_QUIET_MODE:
+      dbc->quiet_mode = value;
+      break;
+    case SQL_PACKET_SIZE:
+      dbc->packet_size = value;
+      break;
     case SQL_CURRENT_QUALIFIER: {
       void* copy = nullptr;
       if (value != 0) {
@@ -175,10 +196,12 @@ void copy_trace_file(SQLPOINTER value, char width) {
 
 SQLRETURN SQLSetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, char width) {
   if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
-  if (dbc->state == ZOLANDM_DBC_ALLOCATED && (option == SQL_TRANSLATE_DLL || option == SQL_TRANSLATE_OPTION)) {
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED &&
+      (option == SQL_TRANSLATE_DLL || option == SQL_TRANSLATE_OPTION)) {
     return _zolandm_fail(dbc, ZOLANDM_E_08003);
   }
-  if (dbc->state >= ZOLANDM_DBC_CONNECTED && option == SQL_ODBC_CURSORS) return _zolandm_fail(dbc, ZOLANDM_E_08002);
+  if (dbc->state >= ZOLANDM_DBC_CONNECTED && option == SQL_ODBC_CURSORS)
+    return _zolandm_fail(dbc, ZOLANDM_E_08002);
   // Kept on every unconnected connection, with or without a driver still attached from an
   // earlier connect, and handed over at the next connect.
   if (dbc->state == ZOLANDM_DBC_ALLOCATED && option > 999) return save_attr(dbc, option, value, width);
@@ -207,7 +230,8 @@ SQLRETURN SQLSetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
 
 SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQLPOINTER value, char width) {
   if (dbc->state == ZOLANDM_DBC_BROWSING) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
-  if (dbc->state == ZOLANDM_DBC_ALLOCATED && (option < 101 || option > 105)) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state == ZOLANDM_DBC_ALLOCATED && (option < 101 || option > 105))
+    return _zolandm_fail(dbc, ZOLANDM_E_08003);
   // Integers are written as 32-bit values: the ODBC 2 width of these options, and what the
   // callers' buffers hold.
   if (option == SQL_OPT_TRACE) {
@@ -221,7 +245,7 @@ SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
     return ZOLANDM_OK;
   }
   if (dbc->state == ZOLANDM_DBC_ALLOCATED) {
-    SQLULEN v = option == SQL_ACCESS_MODE ? dbc->access_mode
+    SQLULEN v = option == SQL_ACCESS_MODE  ? dbc->access_mode
                 : option == SQL_AUTOCOMMIT ? dbc->autocommit
                                            : dbc->login_timeout;
     if (value != nullptr) *static_cast<SQLUINTEGER*>(value) = static_cast<SQLUINTEGER>(v);
@@ -249,8 +273,8 @@ SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
     rc = _zolandm_fail(dbc, ZOLANDM_E_IM001);
   } else if (odbc3) {
     SQLINTEGER buffer_length = integer_option(option) ? 0 : 256;
-    rc = _zolandm_call<GetAttrFn>(drv, &dbc->last_rc, f, dbc->drv_dbc, SQLINTEGER(option), target, buffer_length,
-                                  static_cast<SQLINTEGER*>(nullptr));
+    rc = _zolandm_call<GetAttrFn>(drv, &dbc->last_rc, f, dbc->drv_dbc, SQLINTEGER(option), target,
+                                  buffer_length, static_cast<SQLINTEGER*>(nullptr));
   } else {
     rc = _zolandm_call<GetOptionFn>(drv, &dbc->last_rc, f, dbc->drv_dbc, option, target);
   }

@@ -52,7 +52,8 @@ bool to_driver_width(driver_arg& arg, const void* text, SQLSMALLINT len, char wi
 }
 
 SQLRETURN get_cursor_behavior(zolandm_dbc* dbc, SQLUSMALLINT info, SQLSMALLINT* out) {
-  void* f = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetInfo, ZOLANDM_FN_SQLGetInfoW, ZOLANDM_FN_SQLGetInfoA);
+  void* f =
+      _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetInfo, ZOLANDM_FN_SQLGetInfoW, ZOLANDM_FN_SQLGetInfoA);
   if (f == nullptr) {
     _zolandm_diag_add(dbc, ZOLANDM_E_IM001);
     return 1;
@@ -74,14 +75,18 @@ int _zolandm_dsn_trace_setup(const char* dsn) {
 
 int _zolandm_conn_options_replay(zolandm_dbc* dbc, char width) {
   int combined = 0;
-  if (dbc->access_mode != 0) combined |= _zolandm_conn_option_to_driver(dbc, SQL_ACCESS_MODE, dbc->access_mode, width);
-  if (dbc->autocommit != 1) combined |= _zolandm_conn_option_to_driver(dbc, SQL_AUTOCOMMIT, dbc->autocommit, width);
+  if (dbc->access_mode != 0)
+    combined |= _zolandm_conn_option_to_driver(dbc, SQL_ACCESS_MODE, dbc->access_mode, width);
+  if (dbc->autocommit != 1)
+    combined |= _zolandm_conn_option_to_driver(dbc, SQL_AUTOCOMMIT, dbc->autocommit, width);
   if (dbc->qualifier != nullptr) {
-    combined |= _zolandm_conn_option_to_driver(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(dbc->qualifier),
-                                               dbc->qualifier_width);
+    combined |= _zolandm_conn_option_to_driver(
+        dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(dbc->qualifier), dbc->qualifier_width);
   }
-  if (dbc->packet_size != 0) combined |= _zolandm_conn_option_to_driver(dbc, SQL_PACKET_SIZE, dbc->packet_size, width);
-  if (dbc->quiet_mode != 0) combined |= _zolandm_conn_option_to_driver(dbc, SQL_QUIET_MODE, dbc->quiet_mode, width);
+  if (dbc->packet_size != 0)
+    combined |= _zolandm_conn_option_to_driver(dbc, SQL_PACKET_SIZE, dbc->packet_size, width);
+  if (dbc->quiet_mode != 0)
+    combined |= _zolandm_conn_option_to_driver(dbc, SQL_QUIET_MODE, dbc->quiet_mode, width);
   if (dbc->txn_isolation != 1) {
     combined |= _zolandm_conn_option_to_driver(dbc, SQL_TXN_ISOLATION, dbc->txn_isolation, width);
   }
@@ -121,7 +126,8 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
   if (pooled) {
     // User and password as NUL-terminated narrow texts for matching (UTF-8 for a wide call).
     std::string user_text, password_text;
-    for (auto [text, len, out] : {std::tuple{uid, uid_len, &user_text}, std::tuple{pwd, pwd_len, &password_text}}) {
+    for (auto [text, len, out] :
+         {std::tuple{uid, uid_len, &user_text}, std::tuple{pwd, pwd_len, &password_text}}) {
       if (text == nullptr) continue;
       if (width == 'W') {
         char* utf8 = _zolandm_ucs4_to_utf8_dup(static_cast<const SQLWCHAR*>(text), len);
@@ -143,7 +149,8 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
     }
     if (dbc->pool_entry == nullptr) {
       // Kept for matching when the connection goes back to the pool.
-      if (!_zolandm_replace_owned(&dbc->conn_dsn, name.c_str()) || !_zolandm_replace_owned(&dbc->conn_uid, user) ||
+      if (!_zolandm_replace_owned(&dbc->conn_dsn, name.c_str()) ||
+          !_zolandm_replace_owned(&dbc->conn_uid, user) ||
           !_zolandm_replace_owned(&dbc->conn_pwd, password)) {
         return _zolandm_fail(dbc, ZOLANDM_E_S1001);
       }
@@ -172,7 +179,8 @@ SQLRETURN SQLConnect_Internal(zolandm_dbc* dbc, const void* dsn, SQLSMALLINT dsn
       !to_driver_width(a_pwd, pwd, pwd_len, width, driver_width)) {
     return failed(_zolandm_fail(dbc, ZOLANDM_E_S1001));
   }
-  void* f = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLConnect, ZOLANDM_FN_SQLConnectW, ZOLANDM_FN_SQLConnectA);
+  void* f =
+      _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLConnect, ZOLANDM_FN_SQLConnectW, ZOLANDM_FN_SQLConnectA);
   if (f == nullptr) {
     _zolandm_driver_release(dbc, 3);
     return failed(_zolandm_fail(dbc, ZOLANDM_E_IM001));
@@ -230,8 +238,8 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
     return _zolandm_fail(dbc, ZOLANDM_E_IM001);
   }
   pthread_mutex_unlock(&_zolandm_global_lock);
-  SQLRETURN rc = _zolandm_call<BrowseFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, a_in.ptr, a_in.len, drv_out,
-                                         out_max, out_len);
+  SQLRETURN rc = _zolandm_call<BrowseFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, a_in.ptr, a_in.len,
+                                         drv_out, out_max, out_len);
   pthread_mutex_lock(&_zolandm_global_lock);
 
   if (tmp != nullptr && (zolandm_succeeded(rc) || rc == ZOLANDM_NEED_DATA)) {
@@ -253,7 +261,7 @@ SQLRETURN SQLBrowseConnect_Internal(zolandm_dbc* dbc, const void* in, SQLSMALLIN
 // ---- entries ----------------------------------------------------------------------------
 
 static SQLRETURN entry_SQLConnect(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT dsn_len, SQLCHAR* uid,
-                                        SQLSMALLINT uid_len, SQLCHAR* pwd, SQLSMALLINT pwd_len) {
+                                  SQLSMALLINT uid_len, SQLCHAR* pwd, SQLSMALLINT pwd_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLConnect_Internal(static_cast<zolandm_dbc*>(hdbc), dsn, dsn_len, uid, uid_len, pwd, pwd_len, 'A');
@@ -269,25 +277,27 @@ extern "C" SQLRETURN SQL_API SQLConnectA(SQLHDBC hdbc, SQLCHAR* dsn, SQLSMALLINT
 }
 
 static SQLRETURN entry_SQLConnectW(SQLHDBC hdbc, SQLWCHAR* dsn, SQLSMALLINT dsn_len, SQLWCHAR* uid,
-                                         SQLSMALLINT uid_len, SQLWCHAR* pwd, SQLSMALLINT pwd_len) {
+                                   SQLSMALLINT uid_len, SQLWCHAR* pwd, SQLSMALLINT pwd_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLConnect_Internal(static_cast<zolandm_dbc*>(hdbc), dsn, dsn_len, uid, uid_len, pwd, pwd_len, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLConnectW(SQLHDBC hdbc, SQLWCHAR* dsn, SQLSMALLINT dsn_len, SQLWCHAR* uid,
                                          SQLSMALLINT uid_len, SQLWCHAR* pwd, SQLSMALLINT pwd_len) {
-  return _zolandm_traced(entry_SQLConnectW, trace_SQLConnectW, hdbc, dsn, dsn_len, uid, uid_len, pwd, pwd_len);
+  return _zolandm_traced(entry_SQLConnectW, trace_SQLConnectW, hdbc, dsn, dsn_len, uid, uid_len, pwd,
+                         pwd_len);
 }
 
 static SQLRETURN entry_SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
-                                              SQLSMALLINT out_max, SQLSMALLINT* out_len) {
+                                        SQLSMALLINT out_max, SQLSMALLINT* out_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLBrowseConnect_Internal(static_cast<zolandm_dbc*>(hdbc), in, in_len, out, out_max, out_len, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLBrowseConnect(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
                                               SQLSMALLINT out_max, SQLSMALLINT* out_len) {
-  return _zolandm_traced(entry_SQLBrowseConnect, trace_SQLBrowseConnect, hdbc, in, in_len, out, out_max, out_len);
+  return _zolandm_traced(entry_SQLBrowseConnect, trace_SQLBrowseConnect, hdbc, in, in_len, out, out_max,
+                         out_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLBrowseConnectA(SQLHDBC hdbc, SQLCHAR* in, SQLSMALLINT in_len, SQLCHAR* out,
@@ -296,12 +306,13 @@ extern "C" SQLRETURN SQL_API SQLBrowseConnectA(SQLHDBC hdbc, SQLCHAR* in, SQLSMA
 }
 
 static SQLRETURN entry_SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR* in, SQLSMALLINT in_len, SQLWCHAR* out,
-                                               SQLSMALLINT out_max, SQLSMALLINT* out_len) {
+                                         SQLSMALLINT out_max, SQLSMALLINT* out_len) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLBrowseConnect_Internal(static_cast<zolandm_dbc*>(hdbc), in, in_len, out, out_max, out_len, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR* in, SQLSMALLINT in_len, SQLWCHAR* out,
                                                SQLSMALLINT out_max, SQLSMALLINT* out_len) {
-  return _zolandm_traced(entry_SQLBrowseConnectW, trace_SQLBrowseConnectW, hdbc, in, in_len, out, out_max, out_len);
+  return _zolandm_traced(entry_SQLBrowseConnectW, trace_SQLBrowseConnectW, hdbc, in, in_len, out, out_max,
+                         out_len);
 }

@@ -54,7 +54,8 @@ void _zolandm_convert_out(const void* src, char src_width, void* dst, char dst_w
       for (; i < dst_max - 1 && s[i] != 0; ++i) d[i] = s[i];
       d[i] = 0;
     } else {
-      std::snprintf(static_cast<char*>(dst), static_cast<size_t>(dst_max), "%s", static_cast<const char*>(src));
+      std::snprintf(static_cast<char*>(dst), static_cast<size_t>(dst_max), "%s",
+                    static_cast<const char*>(src));
     }
   } else if (dst_width == 'W') {
     _zolandm_mbs_to_wcs_buf(static_cast<const char*>(src), static_cast<SQLWCHAR*>(dst), size, nullptr);
@@ -82,7 +83,8 @@ SQLRETURN _zolandm_connect_failure_exit(zolandm_dbc* dbc, bool consulted_pool, S
   return rc;
 }
 
-int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver, char width) {
+int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver,
+                                 char width) {
   std::string section = dsn;
   if (section.empty())
     section = "default";
@@ -99,7 +101,8 @@ int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const
     name = buf;
   }
   if (name.empty()) return -1;
-  int attached = _zolandm_driver_attach(section.c_str(), name.c_str(), dbc, _zolandm_thread_safe(thread_manager),
-                                        _zolandm_is_on_or_1(unload_safe), width);
+  int attached =
+      _zolandm_driver_attach(section.c_str(), name.c_str(), dbc, _zolandm_thread_safe(thread_manager),
+                             _zolandm_is_on_or_1(unload_safe), width);
   return attached == 0 || attached == 1 ? attached : -2;
 }

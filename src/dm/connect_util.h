@@ -24,7 +24,8 @@ int _zolandm_thread_safe(const char* thread_manager);
 // No data source reads the "default" section; one turns its tracing on. 0 or 1 as
 // _zolandm_driver_attach; -1 when no driver is named (nothing posted); -2 when the
 // attach failed.
-int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver, char width);
+int _zolandm_attach_named_driver(zolandm_dbc* dbc, const std::string& dsn, const std::string& driver,
+                                 char width);
 
 // The failure of a connect that found no driver for its data source: "IM002", or, when
 // an ini file is there but cannot be opened (no descriptor left, no permission), "08001"

@@ -19,8 +19,8 @@ using GetDescFieldFn = SQLRETURN (*)(SQLHDESC, SQLSMALLINT, SQLSMALLINT, SQLPOIN
 using SetDescFieldFn = SQLRETURN (*)(SQLHDESC, SQLSMALLINT, SQLSMALLINT, SQLPOINTER, SQLINTEGER);
 using GetDescRecFn = SQLRETURN (*)(SQLHDESC, SQLSMALLINT, void*, SQLSMALLINT, SQLSMALLINT*, SQLSMALLINT*,
                                    SQLSMALLINT*, SQLLEN*, SQLSMALLINT*, SQLSMALLINT*, SQLSMALLINT*);
-using SetDescRecFn = SQLRETURN (*)(SQLHDESC, SQLSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLLEN, SQLSMALLINT, SQLSMALLINT,
-                                   SQLPOINTER, SQLLEN*, SQLLEN*);
+using SetDescRecFn = SQLRETURN (*)(SQLHDESC, SQLSMALLINT, SQLSMALLINT, SQLSMALLINT, SQLLEN, SQLSMALLINT,
+                                   SQLSMALLINT, SQLPOINTER, SQLLEN*, SQLLEN*);
 using CopyDescFn = SQLRETURN (*)(SQLHDESC, SQLHDESC);
 
 bool string_field(SQLSMALLINT field) {
@@ -35,12 +35,16 @@ bool string_field(SQLSMALLINT field) {
     case SQL_DESC_LITERAL_PREFIX:
     case SQL_DESC_LITERAL_SUFFIX:
     case SQL_DESC_LOCAL_TYPE_NAME:
-    case SQL_DESC_NAME: return true;
-    default: return false;
+    case SQL_DESC_NAME:
+      return true;
+    default:
+      return false;
   }
 }
 
-bool unicode_driver(const zolandm_desc* d) { return d->dbc->driver != nullptr && d->dbc->driver->unicode != 0; }
+bool unicode_driver(const zolandm_desc* d) {
+  return d->dbc->driver != nullptr && d->dbc->driver->unicode != 0;
+}
 
 // The driver's entry for a descriptor call, or null with "IM001" on the descriptor. A
 // descriptor without a driver handle (an implicit one of an ODBC 2 driver) is never handed
@@ -66,15 +70,19 @@ SQLRETURN desc_entry_call(SQLHDESC h, Worker worker) {
 SQLRETURN SQLGetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                    SQLINTEGER buf_len, SQLINTEGER* str_len, char width) {
   const bool unicode = unicode_driver(d);
-  void* f = desc_entry(d, ZOLANDM_FN_SQLGetDescField, ZOLANDM_FN_SQLGetDescFieldW, ZOLANDM_FN_SQLGetDescFieldA);
+  void* f =
+      desc_entry(d, ZOLANDM_FN_SQLGetDescField, ZOLANDM_FN_SQLGetDescFieldW, ZOLANDM_FN_SQLGetDescFieldA);
   if (f == nullptr) return ZOLANDM_ERROR;
   zolandm_driver* drv = d->dbc->driver;
   if (!string_field(field) || unicode == (width == 'W')) {
-    return _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, value, buf_len, str_len);
+    return _zolandm_call<GetDescFieldFn>(drv, &d->last_rc, f, d->drv_desc, rec, field, value, buf_len,
+                                         str_len);
   }
   if (buf_len < 0) return _zolandm_fail(d, ZOLANDM_E_S1090);
   // Without a buffer only the length is wanted, which the driver gives unconverted.
-  SQLINTEGER drv_len = value == nullptr ? 0 : unicode ? times4(buf_len) : std::min(buf_len / 4, kMaxFieldBuffer);
+  SQLINTEGER drv_len = value == nullptr ? 0
+                       : unicode        ? times4(buf_len)
+                                        : std::min(buf_len / 4, kMaxFieldBuffer);
   void* tmp = nullptr;
   if (value != nullptr) {
     tmp = _zolandm_calloc(1, static_cast<size_t>(drv_len) + sizeof(SQLWCHAR));
@@ -110,7 +118,8 @@ SQLRETURN SQLGetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT
 SQLRETURN SQLSetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                    SQLINTEGER buf_len, char width) {
   const bool unicode = unicode_driver(d);
-  void* f = desc_entry(d, ZOLANDM_FN_SQLSetDescField, ZOLANDM_FN_SQLSetDescFieldW, ZOLANDM_FN_SQLSetDescFieldA);
+  void* f =
+      desc_entry(d, ZOLANDM_FN_SQLSetDescField, ZOLANDM_FN_SQLSetDescFieldW, ZOLANDM_FN_SQLSetDescFieldA);
   if (f == nullptr) return ZOLANDM_ERROR;
   zolandm_driver* drv = d->dbc->driver;
   if (!string_field(field) || unicode == (width == 'W') || value == nullptr) {
@@ -128,15 +137,16 @@ SQLRETURN SQLSetDescField_Internal(zolandm_desc* d, SQLSMALLINT rec, SQLSMALLINT
 }
 
 SQLRETURN SQLGetDescRec_Internal(zolandm_desc* d, SQLSMALLINT rec, void* name, SQLSMALLINT buf_len,
-                                 SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype, SQLLEN* length,
-                                 SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT* nullable, char width) {
+                                 SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
+                                 SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                 SQLSMALLINT* nullable, char width) {
   const bool unicode = unicode_driver(d);
   void* f = desc_entry(d, ZOLANDM_FN_SQLGetDescRec, ZOLANDM_FN_SQLGetDescRecW, ZOLANDM_FN_SQLGetDescRecA);
   if (f == nullptr) return ZOLANDM_ERROR;
   zolandm_driver* drv = d->dbc->driver;
   if (unicode == (width == 'W')) {
-    return _zolandm_call<GetDescRecFn>(drv, &d->last_rc, f, d->drv_desc, rec, name, buf_len, str_len, type, subtype,
-                                       length, precision, scale, nullable);
+    return _zolandm_call<GetDescRecFn>(drv, &d->last_rc, f, d->drv_desc, rec, name, buf_len, str_len, type,
+                                       subtype, length, precision, scale, nullable);
   }
   if (buf_len < 0) return _zolandm_fail(d, ZOLANDM_E_S1090);
   // The driver's buffer holds as many characters of its width as the caller's.
@@ -144,13 +154,13 @@ SQLRETURN SQLGetDescRec_Internal(zolandm_desc* d, SQLSMALLINT rec, void* name, S
   void* tmp = _zolandm_calloc(1, bytes);
   if (tmp == nullptr) return _zolandm_fail(d, ZOLANDM_E_HY001);
   SQLSMALLINT drv_len = 0;
-  SQLRETURN rc = _zolandm_call<GetDescRecFn>(drv, &d->last_rc, f, d->drv_desc, rec, tmp, buf_len, &drv_len, type,
-                                             subtype, length, precision, scale, nullable);
+  SQLRETURN rc = _zolandm_call<GetDescRecFn>(drv, &d->last_rc, f, d->drv_desc, rec, tmp, buf_len, &drv_len,
+                                             type, subtype, length, precision, scale, nullable);
   if (zolandm_succeeded(rc)) {
     SQLSMALLINT n = drv_len;
     if (unicode) {
-      _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(tmp), static_cast<char*>(name), name != nullptr ? buf_len : 0,
-                              &n);
+      _zolandm_wcs_to_mbs_buf(static_cast<const SQLWCHAR*>(tmp), static_cast<char*>(name),
+                              name != nullptr ? buf_len : 0, &n);
     } else {
       _zolandm_mbs_to_wcs_buf(static_cast<const char*>(tmp), static_cast<SQLWCHAR*>(name),
                               name != nullptr ? buf_len : 0, &n);
@@ -166,69 +176,74 @@ SQLRETURN SQLGetDescRec_Internal(zolandm_desc* d, SQLSMALLINT rec, void* name, S
 // ---- entries ----------------------------------------------------------------------------------
 
 static SQLRETURN entry_SQLGetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                             SQLINTEGER buf_len, SQLINTEGER* str_len) {
-  return desc_entry_call(
-      h, [&](zolandm_desc* d) { return SQLGetDescField_Internal(d, rec, field, value, buf_len, str_len, 'A'); });
+                                       SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  return desc_entry_call(h, [&](zolandm_desc* d) {
+    return SQLGetDescField_Internal(d, rec, field, value, buf_len, str_len, 'A');
+  });
 }
 extern "C" SQLRETURN SQL_API SQLGetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
-  return _zolandm_traced(entry_SQLGetDescField, trace_SQLGetDescField, h, rec, field, value, buf_len, str_len);
+  return _zolandm_traced(entry_SQLGetDescField, trace_SQLGetDescField, h, rec, field, value, buf_len,
+                         str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
+extern "C" SQLRETURN SQL_API SQLGetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field,
+                                              SQLPOINTER value, SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return SQLGetDescField(h, rec, field, value, buf_len, str_len);
 }
 
 static SQLRETURN entry_SQLGetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
-  return desc_entry_call(
-      h, [&](zolandm_desc* d) { return SQLGetDescField_Internal(d, rec, field, value, buf_len, str_len, 'W'); });
+                                        SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  return desc_entry_call(h, [&](zolandm_desc* d) {
+    return SQLGetDescField_Internal(d, rec, field, value, buf_len, str_len, 'W');
+  });
 }
-extern "C" SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
-  return _zolandm_traced(entry_SQLGetDescFieldW, trace_SQLGetDescFieldW, h, rec, field, value, buf_len, str_len);
+extern "C" SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field,
+                                              SQLPOINTER value, SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  return _zolandm_traced(entry_SQLGetDescFieldW, trace_SQLGetDescFieldW, h, rec, field, value, buf_len,
+                         str_len);
 }
 
 static SQLRETURN entry_SQLSetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                             SQLINTEGER buf_len) {
-  return desc_entry_call(h,
-                         [&](zolandm_desc* d) { return SQLSetDescField_Internal(d, rec, field, value, buf_len, 'A'); });
+                                       SQLINTEGER buf_len) {
+  return desc_entry_call(
+      h, [&](zolandm_desc* d) { return SQLSetDescField_Internal(d, rec, field, value, buf_len, 'A'); });
 }
 extern "C" SQLRETURN SQL_API SQLSetDescField(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
                                              SQLINTEGER buf_len) {
   return _zolandm_traced(entry_SQLSetDescField, trace_SQLSetDescField, h, rec, field, value, buf_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLSetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER buf_len) {
+extern "C" SQLRETURN SQL_API SQLSetDescFieldA(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field,
+                                              SQLPOINTER value, SQLINTEGER buf_len) {
   return SQLSetDescField(h, rec, field, value, buf_len);
 }
 
 static SQLRETURN entry_SQLSetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER buf_len) {
-  return desc_entry_call(h,
-                         [&](zolandm_desc* d) { return SQLSetDescField_Internal(d, rec, field, value, buf_len, 'W'); });
+                                        SQLINTEGER buf_len) {
+  return desc_entry_call(
+      h, [&](zolandm_desc* d) { return SQLSetDescField_Internal(d, rec, field, value, buf_len, 'W'); });
 }
-extern "C" SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field, SQLPOINTER value,
-                                              SQLINTEGER buf_len) {
+extern "C" SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT field,
+                                              SQLPOINTER value, SQLINTEGER buf_len) {
   return _zolandm_traced(entry_SQLSetDescFieldW, trace_SQLSetDescFieldW, h, rec, field, value, buf_len);
 }
 
 static SQLRETURN entry_SQLGetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
-                                           SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
-                                           SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
-                                           SQLSMALLINT* nullable) {
+                                     SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
+                                     SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                     SQLSMALLINT* nullable) {
   return desc_entry_call(h, [&](zolandm_desc* d) {
-    return SQLGetDescRec_Internal(d, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable,
-                                  'A');
+    return SQLGetDescRec_Internal(d, rec, name, buf_len, str_len, type, subtype, length, precision, scale,
+                                  nullable, 'A');
   });
 }
 extern "C" SQLRETURN SQL_API SQLGetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
                                            SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
                                            SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
                                            SQLSMALLINT* nullable) {
-  return _zolandm_traced(entry_SQLGetDescRec, trace_SQLGetDescRec, h, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable);
+  return _zolandm_traced(entry_SQLGetDescRec, trace_SQLGetDescRec, h, rec, name, buf_len, str_len, type,
+                         subtype, length, precision, scale, nullable);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDescRecA(SQLHDESC h, SQLSMALLINT rec, SQLCHAR* name, SQLSMALLINT buf_len,
@@ -239,35 +254,37 @@ extern "C" SQLRETURN SQL_API SQLGetDescRecA(SQLHDESC h, SQLSMALLINT rec, SQLCHAR
 }
 
 static SQLRETURN entry_SQLGetDescRecW(SQLHDESC h, SQLSMALLINT rec, SQLWCHAR* name, SQLSMALLINT buf_len,
-                                            SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
-                                            SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
-                                            SQLSMALLINT* nullable) {
+                                      SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
+                                      SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
+                                      SQLSMALLINT* nullable) {
   return desc_entry_call(h, [&](zolandm_desc* d) {
-    return SQLGetDescRec_Internal(d, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable,
-                                  'W');
+    return SQLGetDescRec_Internal(d, rec, name, buf_len, str_len, type, subtype, length, precision, scale,
+                                  nullable, 'W');
   });
 }
 extern "C" SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC h, SQLSMALLINT rec, SQLWCHAR* name, SQLSMALLINT buf_len,
                                             SQLSMALLINT* str_len, SQLSMALLINT* type, SQLSMALLINT* subtype,
                                             SQLLEN* length, SQLSMALLINT* precision, SQLSMALLINT* scale,
                                             SQLSMALLINT* nullable) {
-  return _zolandm_traced(entry_SQLGetDescRecW, trace_SQLGetDescRecW, h, rec, name, buf_len, str_len, type, subtype, length, precision, scale, nullable);
+  return _zolandm_traced(entry_SQLGetDescRecW, trace_SQLGetDescRecW, h, rec, name, buf_len, str_len, type,
+                         subtype, length, precision, scale, nullable);
 }
 
 static SQLRETURN entry_SQLSetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subtype,
-                                           SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
-                                           SQLLEN* str_len, SQLLEN* indicator) {
+                                     SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
+                                     SQLLEN* str_len, SQLLEN* indicator) {
   return desc_entry_call(h, [&](zolandm_desc* d) -> SQLRETURN {
     void* f = desc_entry(d, ZOLANDM_FN_SQLSetDescRec, ZOLANDM_FN_SQLSetDescRec, 0);
     if (f == nullptr) return ZOLANDM_ERROR;
-    return _zolandm_call<SetDescRecFn>(d->dbc->driver, &d->last_rc, f, d->drv_desc, rec, type, subtype, length,
-                                       precision, scale, data, str_len, indicator);
+    return _zolandm_call<SetDescRecFn>(d->dbc->driver, &d->last_rc, f, d->drv_desc, rec, type, subtype,
+                                       length, precision, scale, data, str_len, indicator);
   });
 }
 extern "C" SQLRETURN SQL_API SQLSetDescRec(SQLHDESC h, SQLSMALLINT rec, SQLSMALLINT type, SQLSMALLINT subtype,
-                                           SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data,
-                                           SQLLEN* str_len, SQLLEN* indicator) {
-  return _zolandm_traced(entry_SQLSetDescRec, trace_SQLSetDescRec, h, rec, type, subtype, length, precision, scale, data, str_len, indicator);
+                                           SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale,
+                                           SQLPOINTER data, SQLLEN* str_len, SQLLEN* indicator) {
+  return _zolandm_traced(entry_SQLSetDescRec, trace_SQLSetDescRec, h, rec, type, subtype, length, precision,
+                         scale, data, str_len, indicator);
 }
 
 static SQLRETURN entry_SQLCopyDesc(SQLHDESC source, SQLHDESC target) {

@@ -114,10 +114,10 @@ enum zolandm_sqlstate_code {
 };
 
 struct zolandm_err {
-  int code;             // row of _zolandm_sqlstate_table
-  int index;            // 0 for the oldest record of the list, at most 63
-  char* message;        // replaces the table text; owned by the record (null for most)
-  zolandm_err* next;    // next older record
+  int code;           // row of _zolandm_sqlstate_table
+  int index;          // 0 for the oldest record of the list, at most 63
+  char* message;      // replaces the table text; owned by the record (null for most)
+  zolandm_err* next;  // next older record
 };
 
 struct zolandm_sqlstate {

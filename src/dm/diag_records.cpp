@@ -43,7 +43,8 @@ bool resolve(SQLSMALLINT type, SQLHANDLE h, diag_target* t) {
       t->dbc = static_cast<zolandm_desc*>(h)->dbc;
       t->drv_handle = static_cast<zolandm_desc*>(h)->drv_desc;
       break;
-    default: break;
+    default:
+      break;
   }
   return true;
 }
@@ -63,14 +64,17 @@ void* diag_field_entry(zolandm_dbc* dbc) {
                                      ZOLANDM_FN_SQLGetDiagFieldA);
 }
 
-bool unicode_driver(const zolandm_dbc* dbc) { return dbc != nullptr && dbc->driver != nullptr && dbc->driver->unicode; }
+bool unicode_driver(const zolandm_dbc* dbc) {
+  return dbc != nullptr && dbc->driver != nullptr && dbc->driver->unicode;
+}
 
 // A text answer in the call's width, cut silently to the buffer.
-SQLRETURN put_text(const char* text, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
+SQLRETURN put_text(const char* text, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len,
+                   char width) {
   if (width == 'W') {
     SQLSMALLINT n = 0;
-    _zolandm_mbs_to_wcs_buf(text, static_cast<SQLWCHAR*>(value), static_cast<SQLSMALLINT>(value != nullptr ? buf_len / 4 : 0),
-                            &n);
+    _zolandm_mbs_to_wcs_buf(text, static_cast<SQLWCHAR*>(value),
+                            static_cast<SQLSMALLINT>(value != nullptr ? buf_len / 4 : 0), &n);
     if (str_len != nullptr) *str_len = static_cast<SQLSMALLINT>(n * 4);
     return ZOLANDM_OK;
   }
@@ -92,8 +96,10 @@ bool text_field(SQLSMALLINT id) {
     case SQL_DIAG_CLASS_ORIGIN:
     case SQL_DIAG_SUBCLASS_ORIGIN:
     case SQL_DIAG_CONNECTION_NAME:
-    case SQL_DIAG_SERVER_NAME: return true;
-    default: return false;
+    case SQL_DIAG_SERVER_NAME:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -116,7 +122,8 @@ const char* origin_of_code(int code) {
 
 // The data source name of the connection, read without a record of the manager's own on any
 // list: reading diagnostics must not add to them. An unconnected connection has none.
-SQLRETURN connection_name(zolandm_dbc* dbc, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
+SQLRETURN connection_name(zolandm_dbc* dbc, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len,
+                          char width) {
   if (dbc == nullptr || dbc->state < ZOLANDM_DBC_CONNECTED || dbc->driver == nullptr)
     return put_text("", value, buf_len, str_len, width);
   zolandm_err* kept;
@@ -139,8 +146,8 @@ SQLRETURN driver_field(const diag_target& t, void* f, SQLSMALLINT type, SQLSMALL
   const bool unicode = unicode_driver(t.dbc);
   const bool convert = text_field(id) && unicode != (width == 'W');
   if (!convert) {
-    return _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle, recno, id, value, buf_len,
-                                      str_len);
+    return _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle, recno, id, value,
+                                      buf_len, str_len);
   }
   if (buf_len < 0) return ZOLANDM_ERROR;
   int64_t len = unicode ? int64_t{buf_len} * 4 : buf_len / 4;
@@ -148,13 +155,13 @@ SQLRETURN driver_field(const diag_target& t, void* f, SQLSMALLINT type, SQLSMALL
   void* tmp = _zolandm_calloc(1, static_cast<size_t>(len) + sizeof(SQLWCHAR));
   if (tmp == nullptr) return ZOLANDM_ERROR;
   SQLSMALLINT drv_len = 0;
-  SQLRETURN rc = _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle, recno, id, tmp,
-                                            static_cast<SQLSMALLINT>(len), &drv_len);
+  SQLRETURN rc = _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle, recno, id,
+                                            tmp, static_cast<SQLSMALLINT>(len), &drv_len);
   if (zolandm_succeeded(rc)) {
     SQLSMALLINT n = 0;
     if (unicode) {
-      _zolandm_wcs_to_mbs_buf(static_cast<SQLWCHAR*>(tmp), static_cast<char*>(value), value != nullptr ? buf_len : 0,
-                              &n);
+      _zolandm_wcs_to_mbs_buf(static_cast<SQLWCHAR*>(tmp), static_cast<char*>(value),
+                              value != nullptr ? buf_len : 0, &n);
     } else {
       _zolandm_mbs_to_wcs_buf(static_cast<char*>(tmp), static_cast<SQLWCHAR*>(value),
                               static_cast<SQLSMALLINT>(value != nullptr ? buf_len / 4 : 0), &n);
@@ -166,8 +173,8 @@ SQLRETURN driver_field(const diag_target& t, void* f, SQLSMALLINT type, SQLSMALL
   return rc;
 }
 
-SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, SQLPOINTER value, SQLSMALLINT buf_len,
-                       SQLSMALLINT* str_len, char width) {
+SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, SQLPOINTER value,
+                       SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
   switch (id) {
     case SQL_DIAG_RETURNCODE:
       if (value != nullptr) *static_cast<SQLSMALLINT*>(value) = t.hdr->last_rc;
@@ -180,8 +187,9 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
       if (f != nullptr) {
         // A driver that does not keep this header field leaves the value as it was.
         SQLINTEGER drv = -1;
-        SQLRETURN rc = _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle,
-                                                  SQLSMALLINT(0), id, static_cast<SQLPOINTER>(&drv), buf_len, str_len);
+        SQLRETURN rc =
+            _zolandm_call<DiagFieldFn>(t.dbc->driver, &t.hdr->last_rc, f, type, t.drv_handle, SQLSMALLINT(0),
+                                       id, static_cast<SQLPOINTER>(&drv), buf_len, str_len);
         if (rc == ZOLANDM_OK && drv >= 0) {
           *number = n + drv;
           return ZOLANDM_OK;
@@ -194,17 +202,18 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
         if (f_diag != nullptr) {
           int count = 0;
           SQLWCHAR state[6];
-          while (count < 64 && zolandm_succeeded(_zolandm_read_driver_record(
-                                   t.dbc, f_diag, false, type, t.drv_handle, static_cast<SQLSMALLINT>(count + 1),
-                                   nullptr, state, nullptr, nullptr, 0, nullptr, 'A', &t.hdr->last_rc))) {
+          while (count < 64 &&
+                 zolandm_succeeded(_zolandm_read_driver_record(
+                     t.dbc, f_diag, false, type, t.drv_handle, static_cast<SQLSMALLINT>(count + 1), nullptr,
+                     state, nullptr, nullptr, 0, nullptr, 'A', &t.hdr->last_rc))) {
             ++count;
           }
           *number = n + count;
           return ZOLANDM_OK;
         }
       }
-      bool odbc2_driver_spoke = t.dbc != nullptr && t.dbc->driver != nullptr && t.dbc->driver->drv_version == 2 &&
-                                t.hdr->last_rc != ZOLANDM_OK;
+      bool odbc2_driver_spoke = t.dbc != nullptr && t.dbc->driver != nullptr &&
+                                t.dbc->driver->drv_version == 2 && t.hdr->last_rc != ZOLANDM_OK;
       *number = n + (odbc2_driver_spoke ? 1 : 0);
       return ZOLANDM_OK;
     }
@@ -212,7 +221,8 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
     case SQL_DIAG_DYNAMIC_FUNCTION:
     case SQL_DIAG_DYNAMIC_FUNCTION_CODE:
     case SQL_DIAG_CURSOR_ROW_COUNT: {
-      if (type != SQL_HANDLE_STMT || t.stmt->state < ZOLANDM_STMT_EXECUTED || t.stmt->state > ZOLANDM_STMT_CURSOR_OPEN)
+      if (type != SQL_HANDLE_STMT || t.stmt->state < ZOLANDM_STMT_EXECUTED ||
+          t.stmt->state > ZOLANDM_STMT_CURSOR_OPEN)
         return ZOLANDM_ERROR;
       if (void* f = diag_field_entry(t.dbc)) {
         return driver_field(t, f, SQL_HANDLE_STMT, 0, id, value, buf_len, str_len, width);
@@ -220,9 +230,11 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
       if (id != SQL_DIAG_ROW_COUNT) return ZOLANDM_ERROR;
       void* f = _zolandm_driver_entry(t.dbc, ZOLANDM_FN_SQLRowCount);
       if (f == nullptr) return ZOLANDM_ERROR;
-      return _zolandm_call<RowCountFn>(t.dbc->driver, &t.stmt->last_rc, f, t.stmt->drv_stmt, static_cast<SQLLEN*>(value));
+      return _zolandm_call<RowCountFn>(t.dbc->driver, &t.stmt->last_rc, f, t.stmt->drv_stmt,
+                                       static_cast<SQLLEN*>(value));
     }
-    default: return ZOLANDM_ERROR;
+    default:
+      return ZOLANDM_ERROR;
   }
 }
 
@@ -243,36 +255,44 @@ SQLRETURN manager_field(SQLSMALLINT type, const diag_target& t, int code, const 
       return put_text(text != nullptr ? text : "", value, buf_len, str_len, width);
     }
     case SQL_DIAG_CLASS_ORIGIN:
-    case SQL_DIAG_SUBCLASS_ORIGIN: return put_text(origin_of_code(code), value, buf_len, str_len, width);
+    case SQL_DIAG_SUBCLASS_ORIGIN:
+      return put_text(origin_of_code(code), value, buf_len, str_len, width);
     case SQL_DIAG_CONNECTION_NAME:
-    case SQL_DIAG_SERVER_NAME: return connection_name(t.dbc, value, buf_len, str_len, width);
+    case SQL_DIAG_SERVER_NAME:
+      return connection_name(t.dbc, value, buf_len, str_len, width);
     case SQL_DIAG_ROW_NUMBER:
     case SQL_DIAG_COLUMN_NUMBER:
       // The manager's own records are about no row or column (the driver's record of the
       // same number is another record).
       return unknown_position(type, id, value);
-    default: return ZOLANDM_ERROR;
+    default:
+      return ZOLANDM_ERROR;
   }
 }
 
 // A field of the driver's record d read as a whole record: through its SQLError (only its
 // first record, which the read removes) for drivers without SQLGetDiagField, or through its
 // SQLGetDiagRec for the fields its SQLGetDiagField does not keep.
-SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT d, SQLSMALLINT id, SQLPOINTER value,
-                            SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width, bool via_error) {
+SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT d, SQLSMALLINT id,
+                            SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width,
+                            bool via_error) {
   if (via_error && d > 1) return ZOLANDM_NO_DATA;
   if (via_error && type == SQL_HANDLE_DESC) return ZOLANDM_INVALID;
   switch (id) {
     case SQL_DIAG_CONNECTION_NAME:
-    case SQL_DIAG_SERVER_NAME: return put_text("", value, buf_len, str_len, width);
+    case SQL_DIAG_SERVER_NAME:
+      return put_text("", value, buf_len, str_len, width);
     case SQL_DIAG_ROW_NUMBER:
-    case SQL_DIAG_COLUMN_NUMBER: return unknown_position(type, id, value);
+    case SQL_DIAG_COLUMN_NUMBER:
+      return unknown_position(type, id, value);
     case SQL_DIAG_NATIVE:
     case SQL_DIAG_SQLSTATE:
     case SQL_DIAG_MESSAGE_TEXT:
     case SQL_DIAG_CLASS_ORIGIN:
-    case SQL_DIAG_SUBCLASS_ORIGIN: break;
-    default: return ZOLANDM_ERROR;
+    case SQL_DIAG_SUBCLASS_ORIGIN:
+      break;
+    default:
+      return ZOLANDM_ERROR;
   }
   void* f_error;
   void* f_diag;
@@ -286,9 +306,9 @@ SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT 
   const bool message = id == SQL_DIAG_MESSAGE_TEXT;
   const SQLSMALLINT chars = static_cast<SQLSMALLINT>(width == 'W' ? buf_len / 4 : buf_len);
   SQLSMALLINT len = 0;
-  SQLRETURN rc = _zolandm_read_driver_record(t.dbc, f, via_error, type, t.drv_handle, d, nullptr, state, &native,
-                                             message ? value : nullptr, message ? chars : SQLSMALLINT(0),
-                                             message ? &len : nullptr, width, &t.hdr->last_rc);
+  SQLRETURN rc = _zolandm_read_driver_record(
+      t.dbc, f, via_error, type, t.drv_handle, d, nullptr, state, &native, message ? value : nullptr,
+      message ? chars : SQLSMALLINT(0), message ? &len : nullptr, width, &t.hdr->last_rc);
   switch (id) {
     case SQL_DIAG_NATIVE:
       // Read without a message buffer, a record may be called cut: the number is whole.
@@ -296,7 +316,8 @@ SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT 
       if (value != nullptr) *static_cast<SQLINTEGER*>(value) = native;
       return ZOLANDM_OK;
     case SQL_DIAG_MESSAGE_TEXT:
-      if (zolandm_succeeded(rc) && str_len != nullptr) *str_len = static_cast<SQLSMALLINT>(width == 'W' ? len * 4 : len);
+      if (zolandm_succeeded(rc) && str_len != nullptr)
+        *str_len = static_cast<SQLSMALLINT>(width == 'W' ? len * 4 : len);
       return rc;
     case SQL_DIAG_SQLSTATE: {
       if (!zolandm_succeeded(rc)) return rc;
@@ -327,8 +348,9 @@ SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT 
 
 }  // namespace
 
-SQLRETURN SQLGetDiagRec_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, void* sqlstate, SQLINTEGER* native,
-                                 void* msg, SQLSMALLINT buf_len, SQLSMALLINT* text_len, char width) {
+SQLRETURN SQLGetDiagRec_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, void* sqlstate,
+                                 SQLINTEGER* native, void* msg, SQLSMALLINT buf_len, SQLSMALLINT* text_len,
+                                 char width) {
   if (rec < 1 || buf_len < 0) return ZOLANDM_ERROR;
   diag_target t;
   if (!resolve(type, h, &t)) return ZOLANDM_INVALID;
@@ -358,12 +380,12 @@ SQLRETURN SQLGetDiagRec_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec,
   void* f = via_error ? f_error : f_diag;
   if (f == nullptr) return ZOLANDM_ERROR;
   if (via_error && (d > 1 || type == SQL_HANDLE_DESC)) return ZOLANDM_NO_DATA;
-  return _zolandm_read_driver_record(dbc, f, via_error, type, t.drv_handle, d, nullptr, sqlstate, native, msg, buf_len,
-                                     text_len, width, &t.hdr->last_rc);
+  return _zolandm_read_driver_record(dbc, f, via_error, type, t.drv_handle, d, nullptr, sqlstate, native, msg,
+                                     buf_len, text_len, width, &t.hdr->last_rc);
 }
 
-SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id, SQLPOINTER value,
-                                   SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
+SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
+                                   SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
   diag_target t;
   if (!resolve(type, h, &t)) return ZOLANDM_INVALID;
   if (rec == 0) return header_field(type, t, id, value, buf_len, str_len, width);
@@ -397,7 +419,8 @@ SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT re
     void* f_error;
     void* f_diag;
     _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
-    if (f_diag != nullptr && (id == SQL_DIAG_SQLSTATE || id == SQL_DIAG_NATIVE || id == SQL_DIAG_MESSAGE_TEXT)) {
+    if (f_diag != nullptr &&
+        (id == SQL_DIAG_SQLSTATE || id == SQL_DIAG_NATIVE || id == SQL_DIAG_MESSAGE_TEXT)) {
       return field_from_record(type, t, d, id, value, buf_len, str_len, width, false);
     }
     SQLRETURN rc = driver_field(t, f, type, d, id, value, buf_len, str_len, width);
@@ -423,14 +446,16 @@ SQLRETURN diag_entry(Fn work) {
 }  // namespace
 
 static SQLRETURN entry_SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
-                                           SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT buf_len,
-                                           SQLSMALLINT* text_len) {
-  return diag_entry([&] { return SQLGetDiagRec_Internal(type, h, rec, sqlstate, native, msg, buf_len, text_len, 'A'); });
+                                     SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT buf_len,
+                                     SQLSMALLINT* text_len) {
+  return diag_entry(
+      [&] { return SQLGetDiagRec_Internal(type, h, rec, sqlstate, native, msg, buf_len, text_len, 'A'); });
 }
 extern "C" SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
                                            SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT buf_len,
                                            SQLSMALLINT* text_len) {
-  return _zolandm_traced(entry_SQLGetDiagRec, trace_SQLGetDiagRec, type, h, rec, sqlstate, native, msg, buf_len, text_len);
+  return _zolandm_traced(entry_SQLGetDiagRec, trace_SQLGetDiagRec, type, h, rec, sqlstate, native, msg,
+                         buf_len, text_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDiagRecA(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLCHAR* sqlstate,
@@ -440,23 +465,26 @@ extern "C" SQLRETURN SQL_API SQLGetDiagRecA(SQLSMALLINT type, SQLHANDLE h, SQLSM
 }
 
 static SQLRETURN entry_SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLWCHAR* sqlstate,
-                                            SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT buf_len,
-                                            SQLSMALLINT* text_len) {
-  return diag_entry([&] { return SQLGetDiagRec_Internal(type, h, rec, sqlstate, native, msg, buf_len, text_len, 'W'); });
+                                      SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT buf_len,
+                                      SQLSMALLINT* text_len) {
+  return diag_entry(
+      [&] { return SQLGetDiagRec_Internal(type, h, rec, sqlstate, native, msg, buf_len, text_len, 'W'); });
 }
-extern "C" SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLWCHAR* sqlstate,
-                                            SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT buf_len,
-                                            SQLSMALLINT* text_len) {
-  return _zolandm_traced(entry_SQLGetDiagRecW, trace_SQLGetDiagRecW, type, h, rec, sqlstate, native, msg, buf_len, text_len);
+extern "C" SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec,
+                                            SQLWCHAR* sqlstate, SQLINTEGER* native, SQLWCHAR* msg,
+                                            SQLSMALLINT buf_len, SQLSMALLINT* text_len) {
+  return _zolandm_traced(entry_SQLGetDiagRecW, trace_SQLGetDiagRecW, type, h, rec, sqlstate, native, msg,
+                         buf_len, text_len);
 }
 
 static SQLRETURN entry_SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
-                                             SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
+                                       SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
   return diag_entry([&] { return SQLGetDiagField_Internal(type, h, rec, id, value, buf_len, str_len, 'A'); });
 }
 extern "C" SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
                                              SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
-  return _zolandm_traced(entry_SQLGetDiagField, trace_SQLGetDiagField, type, h, rec, id, value, buf_len, str_len);
+  return _zolandm_traced(entry_SQLGetDiagField, trace_SQLGetDiagField, type, h, rec, id, value, buf_len,
+                         str_len);
 }
 
 extern "C" SQLRETURN SQL_API SQLGetDiagFieldA(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
@@ -465,10 +493,11 @@ extern "C" SQLRETURN SQL_API SQLGetDiagFieldA(SQLSMALLINT type, SQLHANDLE h, SQL
 }
 
 static SQLRETURN entry_SQLGetDiagFieldW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
-                                              SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
+                                        SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
   return diag_entry([&] { return SQLGetDiagField_Internal(type, h, rec, id, value, buf_len, str_len, 'W'); });
 }
 extern "C" SQLRETURN SQL_API SQLGetDiagFieldW(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
                                               SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
-  return _zolandm_traced(entry_SQLGetDiagFieldW, trace_SQLGetDiagFieldW, type, h, rec, id, value, buf_len, str_len);
+  return _zolandm_traced(entry_SQLGetDiagFieldW, trace_SQLGetDiagFieldW, type, h, rec, id, value, buf_len,
+                         str_len);
 }

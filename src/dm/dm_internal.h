@@ -249,7 +249,8 @@ void _zolandm_diag_drop(zolandm_hdr* h);  // frees a list that was not empty, un
 void _zolandm_stmt_free_tmpbufs(zolandm_stmt* stmt);
 template <typename Record>
 inline void _zolandm_diag_reset(Record* r) {
-  if (__atomic_load_n(&r->diag, __ATOMIC_ACQUIRE) != nullptr) _zolandm_diag_drop(reinterpret_cast<zolandm_hdr*>(r));
+  if (__atomic_load_n(&r->diag, __ATOMIC_ACQUIRE) != nullptr)
+    _zolandm_diag_drop(reinterpret_cast<zolandm_hdr*>(r));
   r->last_rc = 0;
   r->diag_read_count = 0;
 }
@@ -292,7 +293,8 @@ class zolandm_entry {
         if (desc->dbc != nullptr && take(desc, &desc->busy)) busy_short_ = &desc->busy;
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
   ~zolandm_entry() {
@@ -526,9 +528,8 @@ char* _zolandm_trace_get_filename(void);  // caller frees; may be null
 
 // ---- diagnostics -------------------------------------------------------------------------
 
-SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sqlstate,
-                            SQLINTEGER* native, void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len,
-                            int remove, char width);
+SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sqlstate, SQLINTEGER* native,
+                            void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len, int remove, char width);
 // Reports one manager record into the application's buffers (shared with SQLGetDiagRec).
 SQLRETURN _zolandm_report_record(const zolandm_err* rec, void* sqlstate, void* msg, SQLSMALLINT msg_max,
                                  SQLSMALLINT* msg_len, char width);
@@ -544,8 +545,8 @@ void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_dia
 // SQL_ERROR without a driver call when a conversion buffer cannot be had.
 SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error, SQLSMALLINT type,
                                       SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter,
-                                      void* sqlstate, SQLINTEGER* native, void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len,
-                                      char width, SQLSMALLINT* last_rc);
+                                      void* sqlstate, SQLINTEGER* native, void* msg, SQLSMALLINT msg_max,
+                                      SQLSMALLINT* msg_len, char width, SQLSMALLINT* last_rc);
 
 // ---- ODBC 3 workers shared between entries ---------------------------------------------
 

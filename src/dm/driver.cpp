@@ -35,7 +35,14 @@ void profile_read(const char* section, const char* key, const char* file, char* 
 
 bool is_string_option(unsigned option) {
   switch (option) {
-    case 105: case 106: case 109: case 1051: case 1207: case 1212: case 1214: case 1254:
+    case 105:
+    case 106:
+    case 109:
+    case 1051:
+    case 1207:
+    case 1212:
+    case 1214:
+    case 1254:
       return true;
     default:
       return false;
@@ -219,10 +226,9 @@ int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc
       if (alloc_handle != nullptr) {
         void* set_env_attr = _zolandm_driver_record_entry(drv, ZOLANDM_FN_SQLSetEnvAttr);
         if (set_env_attr != nullptr) {
-          rc = _zolandm_call<SetEnvAttrFn>(drv, &env->last_rc, set_env_attr, drv->drv_env,
-                                           SQLINTEGER(SQL_ATTR_ODBC_VERSION),
-                                           reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(env->odbc_version)),
-                                           SQLINTEGER(0));
+          rc = _zolandm_call<SetEnvAttrFn>(
+              drv, &env->last_rc, set_env_attr, drv->drv_env, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
+              reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(env->odbc_version)), SQLINTEGER(0));
           if (rc == 0) drv->drv_version = 3;
         }
       }
@@ -256,8 +262,9 @@ int _zolandm_driver_attach(const char* dsn, const char* driver, zolandm_dbc* dbc
   // loaded, and the message is no loader text).
   if (_zolandm_driver_two_byte_wide(drv, dbc->drv_dbc)) {
     _zolandm_driver_release(dbc, 3);
-    _zolandm_diag_add(dbc, ZOLANDM_E_S1C00,
-                      "Driver's wide characters (SQLWCHAR) are 2 bytes, this driver manager's 4: use its ANSI library");
+    _zolandm_diag_add(
+        dbc, ZOLANDM_E_S1C00,
+        "Driver's wide characters (SQLWCHAR) are 2 bytes, this driver manager's 4: use its ANSI library");
     return -1;
   }
 

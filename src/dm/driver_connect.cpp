@@ -47,7 +47,8 @@ struct text_buf {
 };
 
 size_t text_length(const void* text, char width) {
-  return width == 'W' ? std::wcslen(static_cast<const SQLWCHAR*>(text)) : std::strlen(static_cast<const char*>(text));
+  return width == 'W' ? std::wcslen(static_cast<const SQLWCHAR*>(text))
+                      : std::strlen(static_cast<const char*>(text));
 }
 
 // Length of what the caller's output buffer holds, never looking past its max units (a buffer
@@ -88,7 +89,8 @@ int build_from_file_dsn(zolandm_config* cfg, const std::string& file, char width
   WORD got = 0;
   SQLReadFileDSN(file.c_str(), "ODBC", "DRIVER", file_driver, sizeof file_driver, &got);
   std::string cs_driver = _zolandm_connstr_value(cfg, "DRIVER");
-  bool fill = file_driver[0] == '\0' || (!cs_driver.empty() && strcasecmp(cs_driver.c_str(), file_driver) == 0);
+  bool fill =
+      file_driver[0] == '\0' || (!cs_driver.empty() && strcasecmp(cs_driver.c_str(), file_driver) == 0);
 
   char keys[1024] = "";
   if (!SQLReadFileDSN(file.c_str(), "ODBC", nullptr, keys, sizeof keys, &got)) return ZOLANDM_E_IM015;
@@ -151,7 +153,8 @@ SQLRETURN save_file_dsn(zolandm_dbc* dbc, const std::string& file, const text_bu
     return ZOLANDM_OK_INFO;
   }
   cfg_ptr cfg(raw);
-  for (const char* key : {"PWD", "FILEDSN", "SAVEFILE", "DSN"}) _zolandm_cfg_set(cfg.get(), "ODBC", key, nullptr);
+  for (const char* key : {"PWD", "FILEDSN", "SAVEFILE", "DSN"})
+    _zolandm_cfg_set(cfg.get(), "ODBC", key, nullptr);
   SQLWriteFileDSN(file.c_str(), "ODBC", "DSN", nullptr);
   if (_zolandm_cfg_find(cfg.get(), "ODBC", nullptr) != 0) return ZOLANDM_OK;
   while (_zolandm_cfg_next_entry(cfg.get()) == 0) {
@@ -209,13 +212,15 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     *consulted_pool = true;
     if (found == 0 || found == 1) {
       if (out != nullptr) _zolandm_convert_out(in, width, out, width, out_max);
-      if (out != nullptr && out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(out_length(out, width, out_max));
+      if (out != nullptr && out_len != nullptr)
+        *out_len = static_cast<SQLSMALLINT>(out_length(out, width, out_max));
       dbc->state = ZOLANDM_DBC_CONNECTED;
       return static_cast<SQLRETURN>(found);
     }
     if (dbc->pool_entry == nullptr) {
       // Kept for matching when the connection goes back to the pool.
-      if (!_zolandm_replace_owned(&dbc->conn_string, match.c_str())) return _zolandm_fail(dbc, ZOLANDM_E_HY001);
+      if (!_zolandm_replace_owned(&dbc->conn_string, match.c_str()))
+        return _zolandm_fail(dbc, ZOLANDM_E_HY001);
     } else if (dbc->pool_entry->cp_retry_until != 0) {
       return _zolandm_fail(dbc, ZOLANDM_E_08004);
     }
@@ -272,21 +277,24 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
     prompt_buf.width = width;
     if (width == 'W') {
       prompt_buf.wide.assign(kWidePromptMax, 0);
-      _zolandm_convert_out(connstr != nullptr ? connstr : L"", 'W', prompt_buf.wide.data(), 'W', kWidePromptMax);
+      _zolandm_convert_out(connstr != nullptr ? connstr : L"", 'W', prompt_buf.wide.data(), 'W',
+                           kWidePromptMax);
     } else {
       prompt_buf.narrow.assign(kConnStrMax, 0);
-      _zolandm_convert_out(connstr != nullptr ? connstr : "", 'A', prompt_buf.narrow.data(), 'A', kConnStrMax);
+      _zolandm_convert_out(connstr != nullptr ? connstr : "", 'A', prompt_buf.narrow.data(), 'A',
+                           kConnStrMax);
     }
     // The library list is guarded by the global lock, so the dialog library is opened with it.
     void* lib = _zolandm_lib_open(ZOLANDM_DIALOG_LIBRARY);
     if (lib != nullptr) {
-      void* entry = _zolandm_lib_symbol(lib, width == 'W' ? "zolandm_drvconn_dialboxw" : "zolandm_drvconn_dialbox");
+      void* entry =
+          _zolandm_lib_symbol(lib, width == 'W' ? "zolandm_drvconn_dialboxw" : "zolandm_drvconn_dialbox");
       if (entry == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM008);
       SQLUSMALLINT mode = config_mode;
       pthread_mutex_unlock(&_zolandm_global_lock);
       int result = reinterpret_cast<DialogFn>(entry)(hwnd, prompt_buf.data(),
-                                                      width == 'W' ? kWidePromptMax : kConnStrMax, &dialog_error,
-                                                      completion, &mode);
+                                                     width == 'W' ? kWidePromptMax : kConnStrMax,
+                                                     &dialog_error, completion, &mode);
       pthread_mutex_lock(&_zolandm_global_lock);
       if (result == ZOLANDM_NO_DATA) return ZOLANDM_NO_DATA;
       if (result != 0) {
@@ -302,7 +310,8 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
       }
       connstr = prompt_buf.data();
       connstr_len = connstr_len == SQL_NTS ? SQL_NTS : static_cast<SQLSMALLINT>(text_length(connstr, width));
-      if (_zolandm_cfg_reparse_connstr(cfg.get(), connstr, connstr_len, width == 'W') != 0 || !loaded(cfg.get())) {
+      if (_zolandm_cfg_reparse_connstr(cfg.get(), connstr, connstr_len, width == 'W') != 0 ||
+          !loaded(cfg.get())) {
         return _zolandm_fail(dbc, ZOLANDM_E_HY001);
       }
       std::string new_driver = _zolandm_connstr_value(cfg.get(), "DRIVER");
@@ -419,17 +428,19 @@ SQLRETURN driver_connect(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMAL
 
 }  // namespace
 
-SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len, void* out,
-                                    SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion, char width) {
+SQLRETURN SQLDriverConnect_Internal(zolandm_dbc* dbc, SQLHWND hwnd, const void* in, SQLSMALLINT in_len,
+                                    void* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
+                                    SQLUSMALLINT completion, char width) {
   odbcconfig::LookupSequence lookups;  // the keys of one connect: each file checked once
   bool consulted_pool = false;
-  SQLRETURN rc = driver_connect(dbc, hwnd, in, in_len, out, out_max, out_len, completion, width, &consulted_pool);
+  SQLRETURN rc =
+      driver_connect(dbc, hwnd, in, in_len, out, out_max, out_len, completion, width, &consulted_pool);
   return zolandm_succeeded(rc) ? rc : _zolandm_connect_failure_exit(dbc, consulted_pool, rc);
 }
 
 static SQLRETURN entry_SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
-                                              SQLCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
-                                              SQLUSMALLINT completion) {
+                                        SQLCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
+                                        SQLUSMALLINT completion) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLDriverConnect_Internal(static_cast<zolandm_dbc*>(hdbc), hwnd, in, in_len, out, out_max, out_len,
@@ -438,7 +449,8 @@ static SQLRETURN entry_SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in,
 extern "C" SQLRETURN SQL_API SQLDriverConnect(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
                                               SQLCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
                                               SQLUSMALLINT completion) {
-  return _zolandm_traced(entry_SQLDriverConnect, trace_SQLDriverConnect, hdbc, hwnd, in, in_len, out, out_max, out_len, completion);
+  return _zolandm_traced(entry_SQLDriverConnect, trace_SQLDriverConnect, hdbc, hwnd, in, in_len, out, out_max,
+                         out_len, completion);
 }
 
 extern "C" SQLRETURN SQL_API SQLDriverConnectA(SQLHDBC hdbc, SQLHWND hwnd, SQLCHAR* in, SQLSMALLINT in_len,
@@ -448,8 +460,8 @@ extern "C" SQLRETURN SQL_API SQLDriverConnectA(SQLHDBC hdbc, SQLHWND hwnd, SQLCH
 }
 
 static SQLRETURN entry_SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* in, SQLSMALLINT in_len,
-                                               SQLWCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
-                                               SQLUSMALLINT completion) {
+                                         SQLWCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
+                                         SQLUSMALLINT completion) {
   zolandm_entry entry(hdbc, ZOLANDM_DBC);
   if (!entry.ok()) return entry.rc();
   return SQLDriverConnect_Internal(static_cast<zolandm_dbc*>(hdbc), hwnd, in, in_len, out, out_max, out_len,
@@ -458,5 +470,6 @@ static SQLRETURN entry_SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* i
 extern "C" SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR* in, SQLSMALLINT in_len,
                                                SQLWCHAR* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,
                                                SQLUSMALLINT completion) {
-  return _zolandm_traced(entry_SQLDriverConnectW, trace_SQLDriverConnectW, hdbc, hwnd, in, in_len, out, out_max, out_len, completion);
+  return _zolandm_traced(entry_SQLDriverConnectW, trace_SQLDriverConnectW, hdbc, hwnd, in, in_len, out,
+                         out_max, out_len, completion);
 }

@@ -38,10 +38,18 @@ void _zolandm_diag_drop(zolandm_hdr* h) {
 
 void _zolandm_diag_clear(void* handle) {
   switch (static_cast<zolandm_hdr*>(handle)->handle_type) {
-    case ZOLANDM_ENV: _zolandm_diag_reset(static_cast<zolandm_env*>(handle)); break;
-    case ZOLANDM_DBC: _zolandm_diag_reset(static_cast<zolandm_dbc*>(handle)); break;
-    case ZOLANDM_STMT: _zolandm_diag_reset(static_cast<zolandm_stmt*>(handle)); break;
-    case ZOLANDM_DESC: _zolandm_diag_reset(static_cast<zolandm_desc*>(handle)); break;
+    case ZOLANDM_ENV:
+      _zolandm_diag_reset(static_cast<zolandm_env*>(handle));
+      break;
+    case ZOLANDM_DBC:
+      _zolandm_diag_reset(static_cast<zolandm_dbc*>(handle));
+      break;
+    case ZOLANDM_STMT:
+      _zolandm_diag_reset(static_cast<zolandm_stmt*>(handle));
+      break;
+    case ZOLANDM_DESC:
+      _zolandm_diag_reset(static_cast<zolandm_desc*>(handle));
+      break;
     default: {
       // A record without a read counter (a released one): only the list and last_rc.
       auto* h = static_cast<zolandm_hdr*>(handle);
@@ -67,7 +75,8 @@ SQLRETURN _zolandm_fail(void* handle, int code) {
 
 bool _zolandm_dbc_has_pending_stmt(const zolandm_dbc* dbc) {
   for (const zolandm_stmt* s = dbc->stmts; s != nullptr; s = s->next) {
-    if ((s->state >= ZOLANDM_STMT_NEED_DATA && s->state <= ZOLANDM_STMT_CAN_PUT) || s->async_func != 0) return true;
+    if ((s->state >= ZOLANDM_STMT_NEED_DATA && s->state <= ZOLANDM_STMT_CAN_PUT) || s->async_func != 0)
+      return true;
   }
   return false;
 }

@@ -12,7 +12,8 @@
 
 namespace {
 
-using ErrorFn = SQLRETURN (*)(SQLHENV, SQLHDBC, SQLHSTMT, void*, SQLINTEGER*, void*, SQLSMALLINT, SQLSMALLINT*);
+using ErrorFn = SQLRETURN (*)(SQLHENV, SQLHDBC, SQLHSTMT, void*, SQLINTEGER*, void*, SQLSMALLINT,
+                              SQLSMALLINT*);
 using DiagRecFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, void*, SQLINTEGER*, void*, SQLSMALLINT,
                                 SQLSMALLINT*);
 
@@ -24,15 +25,15 @@ SQLRETURN ask_driver(zolandm_dbc* dbc, zolandm_stmt* stmt, void* sqlstate, SQLIN
   void* f_error;
   void* f_diag;
   _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
-  bool use_error = (app_version == 2 && drv_version == 2) || (app_version == 2 && f_error != nullptr) ||
-                   f_diag == nullptr;
+  bool use_error =
+      (app_version == 2 && drv_version == 2) || (app_version == 2 && f_error != nullptr) || f_diag == nullptr;
   SQLSMALLINT type = stmt != nullptr ? SQLSMALLINT(SQL_HANDLE_STMT) : SQLSMALLINT(SQL_HANDLE_DBC);
   SQLHANDLE handle = stmt != nullptr ? stmt->drv_stmt : dbc->drv_dbc;
   if (use_error && f_error == nullptr) return ZOLANDM_NO_DATA;
   uint16_t* count = stmt != nullptr ? &stmt->diag_read_count : &dbc->diag_read_count;
   return _zolandm_read_driver_record(dbc, use_error ? f_error : f_diag, use_error, type, handle, 0,
-                                     use_error ? nullptr : count, sqlstate, native, msg, msg_max, msg_len, width,
-                                     nullptr);
+                                     use_error ? nullptr : count, sqlstate, native, msg, msg_max, msg_len,
+                                     width, nullptr);
 }
 
 }  // namespace
@@ -49,9 +50,9 @@ void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_dia
 }
 
 SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error, SQLSMALLINT type,
-                                      SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter, void* sqlstate,
-                                      SQLINTEGER* native, void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len,
-                                      char width, SQLSMALLINT* last_rc) {
+                                      SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter,
+                                      void* sqlstate, SQLINTEGER* native, void* msg, SQLSMALLINT msg_max,
+                                      SQLSMALLINT* msg_len, char width, SQLSMALLINT* last_rc) {
   zolandm_driver* drv = dbc->driver;
   char driver_width = drv != nullptr && drv->unicode ? 'W' : 'A';
   void* drv_msg = msg;
@@ -73,12 +74,12 @@ SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error,
   if (via_error) {
     rc = _zolandm_call<ErrorFn>(drv, last_rc, f, SQLHENV(nullptr),
                                 type == SQL_HANDLE_DBC ? SQLHDBC(drv_handle) : SQLHDBC(nullptr),
-                                type == SQL_HANDLE_STMT ? SQLHSTMT(drv_handle) : SQLHSTMT(nullptr), drv_state, native,
-                                drv_msg, msg_max, msg_len);
+                                type == SQL_HANDLE_STMT ? SQLHSTMT(drv_handle) : SQLHSTMT(nullptr), drv_state,
+                                native, drv_msg, msg_max, msg_len);
   } else {
     if (counter != nullptr) recno = static_cast<SQLSMALLINT>(++*counter);
-    rc = _zolandm_call<DiagRecFn>(drv, last_rc, f, type, drv_handle, recno, drv_state, native, drv_msg, msg_max,
-                                  msg_len);
+    rc = _zolandm_call<DiagRecFn>(drv, last_rc, f, type, drv_handle, recno, drv_state, native, drv_msg,
+                                  msg_max, msg_len);
   }
 
   if (width != driver_width && zolandm_succeeded(rc)) {
@@ -175,31 +176,39 @@ SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sq
 }
 
 static SQLRETURN entry_SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
-                                      SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+                                SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
   zolandm_global_guard lock;
   return SQLError_Internal(henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len, 1, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
-                                      SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
-  return _zolandm_traced(entry_SQLError, trace_SQLError, henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len);
+                                      SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max,
+                                      SQLSMALLINT* msg_len) {
+  return _zolandm_traced(entry_SQLError, trace_SQLError, henv, hdbc, hstmt, sqlstate, native, msg, msg_max,
+                         msg_len);
 }
 
 static SQLRETURN entry_SQLErrorA(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
-                                       SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+                                 SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max,
+                                 SQLSMALLINT* msg_len) {
   zolandm_global_guard lock;
   return SQLError_Internal(henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len, 1, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLErrorA(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,
-                                       SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
-  return _zolandm_traced(entry_SQLErrorA, trace_SQLError, henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len);
+                                       SQLINTEGER* native, SQLCHAR* msg, SQLSMALLINT msg_max,
+                                       SQLSMALLINT* msg_len) {
+  return _zolandm_traced(entry_SQLErrorA, trace_SQLError, henv, hdbc, hstmt, sqlstate, native, msg, msg_max,
+                         msg_len);
 }
 
 static SQLRETURN entry_SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWCHAR* sqlstate,
-                                       SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+                                 SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT msg_max,
+                                 SQLSMALLINT* msg_len) {
   zolandm_global_guard lock;
   return SQLError_Internal(henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len, 1, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLErrorW(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLWCHAR* sqlstate,
-                                       SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
-  return _zolandm_traced(entry_SQLErrorW, trace_SQLErrorW, henv, hdbc, hstmt, sqlstate, native, msg, msg_max, msg_len);
+                                       SQLINTEGER* native, SQLWCHAR* msg, SQLSMALLINT msg_max,
+                                       SQLSMALLINT* msg_len) {
+  return _zolandm_traced(entry_SQLErrorW, trace_SQLErrorW, henv, hdbc, hstmt, sqlstate, native, msg, msg_max,
+                         msg_len);
 }

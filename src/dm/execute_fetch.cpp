@@ -20,7 +20,8 @@ using ExecDirectFn = SQLRETURN (*)(SQLHSTMT, const void*, SQLINTEGER);
 using PutDataFn = SQLRETURN (*)(SQLHSTMT, SQLPOINTER, SQLLEN);
 using ParamDataFn = SQLRETURN (*)(SQLHSTMT, SQLPOINTER*);
 using NumParamsFn = SQLRETURN (*)(SQLHSTMT, SQLSMALLINT*);
-using DescribeParamFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT*, SQLULEN*, SQLSMALLINT*, SQLSMALLINT*);
+using DescribeParamFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT*, SQLULEN*, SQLSMALLINT*,
+                                      SQLSMALLINT*);
 using FetchFn = SQLRETURN (*)(SQLHSTMT);
 using ExtendedFetchFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLLEN, SQLULEN*, SQLUSMALLINT*);
 using GetDataFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
@@ -63,7 +64,8 @@ int64_t element_size(const zolandm_param& p) {
 
 bool converts(const zolandm_param& p) {
   return p.param_no != 0 && p.value_ptr != nullptr && p.app_c_type == SQL_C_WCHAR &&
-         (p.io_type == SQL_PARAM_INPUT || p.io_type == SQL_PARAM_INPUT_OUTPUT || p.io_type == SQL_PARAM_OUTPUT) &&
+         (p.io_type == SQL_PARAM_INPUT || p.io_type == SQL_PARAM_INPUT_OUTPUT ||
+          p.io_type == SQL_PARAM_OUTPUT) &&
          !(p.ind_ptr != nullptr && p.conv_value == nullptr && is_data_at_exec(*p.ind_ptr));
 }
 
@@ -113,7 +115,8 @@ SQLRETURN narrow_params(zolandm_stmt* stmt) {
     auto row_chars = [&](int64_t j, SQLLEN len) {
       const SQLWCHAR* src = row_value(j);
       if (own_length)
-        return len == SQL_NTS ? static_cast<int64_t>(wcslen(src)) : len / static_cast<int64_t>(sizeof(SQLWCHAR));
+        return len == SQL_NTS ? static_cast<int64_t>(wcslen(src))
+                              : len / static_cast<int64_t>(sizeof(SQLWCHAR));
       int64_t max_chars = app_elem / static_cast<int64_t>(sizeof(SQLWCHAR));
       int64_t n = len == SQL_NTS ? static_cast<int64_t>(wcsnlen(src, static_cast<size_t>(max_chars)))
                                  : len / static_cast<int64_t>(sizeof(SQLWCHAR));
@@ -134,7 +137,8 @@ SQLRETURN narrow_params(zolandm_stmt* stmt) {
     }
     const int64_t value_bytes = stride != 0 ? (rows - 1) * stride + elem : rows * elem;
     const int64_t len_bytes = stride != 0 ? (rows - 1) * stride + 8 : rows * 8;
-    if (rows > (int64_t{1} << 30) / (elem > 8 ? elem : 8) || value_bytes <= 0) return _zolandm_fail(stmt, ZOLANDM_E_S1001);
+    if (rows > (int64_t{1} << 30) / (elem > 8 ? elem : 8) || value_bytes <= 0)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1001);
     std::free(p.conv_value);
     std::free(p.conv_len);
     p.conv_value = static_cast<char*>(std::calloc(1, static_cast<size_t>(value_bytes) + sizeof(SQLWCHAR)));
@@ -186,13 +190,15 @@ void widen_params(zolandm_stmt* stmt) {
     zolandm_param& p = stmt->params[i];
     if (p.conv_value == nullptr || p.value_ptr == nullptr || p.io_type == SQL_PARAM_INPUT) continue;
     const int64_t elem = p.conv_elem;
-    const int64_t cap_chars = (p.buffer_len > 0 ? p.buffer_len : elem) / static_cast<int64_t>(sizeof(SQLWCHAR));
+    const int64_t cap_chars =
+        (p.buffer_len > 0 ? p.buffer_len : elem) / static_cast<int64_t>(sizeof(SQLWCHAR));
     for (int64_t j = 0; j < p.conv_rows; ++j) {
       int64_t voff = j * (stride != 0 ? stride : elem);
       int64_t loff = j * (stride != 0 ? stride : 8);
       SQLLEN drv_len = *reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(p.conv_len) + loff);
-      SQLLEN* app_len =
-          p.len_ptr != nullptr ? reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(p.len_ptr) + loff) : nullptr;
+      SQLLEN* app_len = p.len_ptr != nullptr
+                            ? reinterpret_cast<SQLLEN*>(reinterpret_cast<char*>(p.len_ptr) + loff)
+                            : nullptr;
       if (drv_len == SQL_NULL_DATA) {
         if (app_len != nullptr) *app_len = SQL_NULL_DATA;
         continue;
@@ -239,8 +245,8 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
     }
   }
   reset_getdata(stmt);
-  SQLRETURN rc = _zolandm_call<ExecDirectFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, drv_text,
-                                             static_cast<SQLINTEGER>(len));
+  SQLRETURN rc = _zolandm_call<ExecDirectFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
+                                             drv_text, static_cast<SQLINTEGER>(len));
   if (rc == SQL_STILL_EXECUTING) {
     if (pend == 0 && stmt->state <= ZOLANDM_STMT_NO_RESULT) stmt->async_func = ZOLANDM_FN_SQLExecDirect;
     return rc;
@@ -272,25 +278,35 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
 void end_need_data(zolandm_stmt* stmt) {
   switch (stmt->need_data_func) {
     case ZOLANDM_FN_SQLExecute:
-    case ZOLANDM_FN_SQLExecDirect: _zolandm_stmt_result_state(stmt); break;
+    case ZOLANDM_FN_SQLExecDirect:
+      _zolandm_stmt_result_state(stmt);
+      break;
     case ZOLANDM_FN_SQLSetPos:
       stmt->state = ZOLANDM_STMT_EXT_FETCHED;
       stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
       break;
-    default: _zolandm_stmt_result_state(stmt); break;
+    default:
+      _zolandm_stmt_result_state(stmt);
+      break;
   }
   stmt->need_data_func = 0;
 }
 
 void fail_need_data(zolandm_stmt* stmt) {
   switch (stmt->need_data_func) {
-    case ZOLANDM_FN_SQLExecDirect: stmt->state = ZOLANDM_STMT_ALLOCATED; break;
+    case ZOLANDM_FN_SQLExecDirect:
+      stmt->state = ZOLANDM_STMT_ALLOCATED;
+      break;
     case ZOLANDM_FN_SQLSetPos:
       stmt->state = ZOLANDM_STMT_EXT_FETCHED;
       stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
       break;
-    case ZOLANDM_FN_SQLExecute: stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED; break;
-    default: stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED; break;
+    case ZOLANDM_FN_SQLExecute:
+      stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED;
+      break;
+    default:
+      stmt->state = stmt->prepared ? ZOLANDM_STMT_PREPARED : ZOLANDM_STMT_ALLOCATED;
+      break;
   }
   stmt->need_data_func = 0;
 }
@@ -298,8 +314,8 @@ void fail_need_data(zolandm_stmt* stmt) {
 // SQLGetData of SQL_C_WCHAR from a driver without wide entry points: the driver hands out
 // narrow pieces; a multibyte character its piece cut is kept and handed out with the next
 // piece, so no piece ever splits a character.
-SQLRETURN get_data_widened(zolandm_stmt* stmt, void* f, SQLUSMALLINT column, SQLPOINTER target, SQLLEN buf_len,
-                           SQLLEN* ind) {
+SQLRETURN get_data_widened(zolandm_stmt* stmt, void* f, SQLUSMALLINT column, SQLPOINTER target,
+                           SQLLEN buf_len, SQLLEN* ind) {
   if (stmt->gd_column != column) {
     stmt->gd_column = column;
     stmt->gd_carry_len = 0;
@@ -311,9 +327,9 @@ SQLRETURN get_data_widened(zolandm_stmt* stmt, void* f, SQLUSMALLINT column, SQL
   if (piece == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1001);
   std::memcpy(piece, stmt->gd_carry, static_cast<size_t>(carry));
   SQLLEN drv_ind = 0;
-  SQLRETURN rc = _zolandm_call<GetDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, column,
-                                          SQLSMALLINT(SQL_C_CHAR), static_cast<SQLPOINTER>(piece + carry),
-                                          static_cast<SQLLEN>(drv_len), &drv_ind);
+  SQLRETURN rc = _zolandm_call<GetDataFn>(
+      _zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, column, SQLSMALLINT(SQL_C_CHAR),
+      static_cast<SQLPOINTER>(piece + carry), static_cast<SQLLEN>(drv_len), &drv_ind);
   if (!zolandm_succeeded(rc)) {
     if (rc == ZOLANDM_NO_DATA) stmt->gd_carry_len = 0;
     if (rc == ZOLANDM_NO_DATA && ind != nullptr && carry > 0) *ind = 0;
@@ -325,7 +341,8 @@ SQLRETURN get_data_widened(zolandm_stmt* stmt, void* f, SQLUSMALLINT column, SQL
     return rc;
   }
   const bool more = rc == ZOLANDM_OK_INFO && (drv_ind == SQL_NO_TOTAL || drv_ind >= drv_len);
-  int64_t got = carry + static_cast<int64_t>(strnlen(piece + carry, static_cast<size_t>(drv_len > 0 ? drv_len : 0)));
+  int64_t got =
+      carry + static_cast<int64_t>(strnlen(piece + carry, static_cast<size_t>(drv_len > 0 ? drv_len : 0)));
   // Whole characters of the piece; an incomplete tail is carried to the next piece.
   std::mbstate_t st{};
   int64_t pos = 0;
@@ -474,13 +491,15 @@ extern "C" SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT h, SQLWCHAR* text, SQLINTEG
 
 static SQLRETURN entry_SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
-    if (data == nullptr && len != SQL_NULL_DATA && len != SQL_DEFAULT_PARAM) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
+    if (data == nullptr && len != SQL_NULL_DATA && len != SQL_DEFAULT_PARAM)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1009);
     int pend = pending_check(stmt, ZOLANDM_FN_SQLPutData);
     if (pend < 0) return ZOLANDM_ERROR;
     if (pend == 0 && !need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLPutData);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-    SQLRETURN rc = _zolandm_call<PutDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, data, len);
+    SQLRETURN rc =
+        _zolandm_call<PutDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, data, len);
     if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLPutData, rc, false, false)) return rc;
     if (zolandm_succeeded(rc)) {
       stmt->state = ZOLANDM_STMT_CAN_PUT;
@@ -503,7 +522,8 @@ static SQLRETURN entry_SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
     if (pend == 0 && !need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLParamData);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-    SQLRETURN rc = _zolandm_call<ParamDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, value);
+    SQLRETURN rc =
+        _zolandm_call<ParamDataFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, value);
     if (!need_data_state(stmt)) return rc;
     if (rc == ZOLANDM_NEED_DATA) {
       stmt->state = ZOLANDM_STMT_MUST_PUT;
@@ -533,7 +553,8 @@ static SQLRETURN entry_SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLNumParams);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-    SQLRETURN rc = _zolandm_call<NumParamsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, count);
+    SQLRETURN rc =
+        _zolandm_call<NumParamsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, count);
     if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLNumParams, rc, false, false)) return rc;
     if (rc == SQL_STILL_EXECUTING) stmt->async_func = ZOLANDM_FN_SQLNumParams;
     return rc;
@@ -544,7 +565,7 @@ extern "C" SQLRETURN SQL_API SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
 }
 
 static SQLRETURN entry_SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT* type, SQLULEN* size,
-                                              SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+                                        SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (ipar == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1093);
     int pend = pending_check(stmt, ZOLANDM_FN_SQLDescribeParam);
@@ -553,8 +574,8 @@ static SQLRETURN entry_SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLI
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLDescribeParam);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-    SQLRETURN rc = _zolandm_call<DescribeParamFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, ipar,
-                                                  type, size, digits, nullable);
+    SQLRETURN rc = _zolandm_call<DescribeParamFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f,
+                                                  stmt->drv_stmt, ipar, type, size, digits, nullable);
     if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLDescribeParam, rc, false, false)) return rc;
     if (rc == SQL_STILL_EXECUTING) stmt->async_func = ZOLANDM_FN_SQLDescribeParam;
     if (zolandm_succeeded(rc) && type != nullptr) {
@@ -565,7 +586,8 @@ static SQLRETURN entry_SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLI
 }
 extern "C" SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT* type, SQLULEN* size,
                                               SQLSMALLINT* digits, SQLSMALLINT* nullable) {
-  return _zolandm_traced(entry_SQLDescribeParam, trace_SQLDescribeParam, h, ipar, type, size, digits, nullable);
+  return _zolandm_traced(entry_SQLDescribeParam, trace_SQLDescribeParam, h, ipar, type, size, digits,
+                         nullable);
 }
 
 // ---- fetching ------------------------------------------------------------------------------------
@@ -575,7 +597,8 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
-    if (s <= ZOLANDM_STMT_PREPARED || s >= ZOLANDM_STMT_EXT_FETCHED) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (s <= ZOLANDM_STMT_PREPARED || s >= ZOLANDM_STMT_EXT_FETCHED)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     if (s == ZOLANDM_STMT_EXECUTED) _zolandm_stmt_result_state(stmt);
   }
   zolandm_dbc* dbc = stmt->dbc;
@@ -589,9 +612,10 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
   if (ext != nullptr) {
     // The driver always gets somewhere to count the rows, also when the application gave none.
     SQLULEN own_count = 0;
-    auto* count = stmt->rows_fetched_ptr != nullptr ? static_cast<SQLULEN*>(stmt->rows_fetched_ptr) : &own_count;
-    rc = _zolandm_call<ExtendedFetchFn>(dbc->driver, &stmt->last_rc, ext, stmt->drv_stmt, SQLUSMALLINT(SQL_FETCH_NEXT),
-                                        SQLLEN(0), count, stmt->row_status_ptr);
+    auto* count =
+        stmt->rows_fetched_ptr != nullptr ? static_cast<SQLULEN*>(stmt->rows_fetched_ptr) : &own_count;
+    rc = _zolandm_call<ExtendedFetchFn>(dbc->driver, &stmt->last_rc, ext, stmt->drv_stmt,
+                                        SQLUSMALLINT(SQL_FETCH_NEXT), SQLLEN(0), count, stmt->row_status_ptr);
     if (rows != nullptr && zolandm_succeeded(rc)) *rows = *count;
   } else {
     void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLFetch);
@@ -621,7 +645,8 @@ static SQLRETURN entry_SQLFetch(SQLHSTMT h) {
       zolandm_dbc* dbc = stmt->dbc;
       if (rows > 0) {
         // Emulated through SQLExtendedFetch: the rows it filled.
-        int64_t n = rows > static_cast<SQLULEN>(stmt->rowset_size) ? stmt->rowset_size : static_cast<int64_t>(rows);
+        int64_t n =
+            rows > static_cast<SQLULEN>(stmt->rowset_size) ? stmt->rowset_size : static_cast<int64_t>(rows);
         _zolandm_boundcol_widen_rows(stmt, n, stmt->row_status_ptr);
       } else if (_zolandm_app_version(dbc) == 3 && _zolandm_drv_version(dbc) == 3) {
         // An ODBC 3 driver fetches its row array size.
@@ -637,8 +662,8 @@ extern "C" SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
   return _zolandm_traced(entry_SQLFetch, trace_SQLFetch, h);
 }
 
-SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
-                                    SQLUSMALLINT* row_status, int id) {
+SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation, SQLLEN offset,
+                                    SQLULEN* row_count, SQLUSMALLINT* row_status, int id) {
   if (orientation < 1 || orientation > 8) return _zolandm_fail(stmt, ZOLANDM_E_S1106);
   int pend = pending_check(stmt, id);
   if (pend < 0) return ZOLANDM_ERROR;
@@ -665,8 +690,8 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   return rc;
 }
 
-static SQLRETURN entry_SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
-                                              SQLUSMALLINT* row_status) {
+static SQLRETURN entry_SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset,
+                                        SQLULEN* row_count, SQLUSMALLINT* row_status) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     // The widening needs the number of rows the fetch filled, also when the caller does not ask.
     SQLULEN own_count = 0;
@@ -681,13 +706,14 @@ static SQLRETURN entry_SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQ
     return rc;
   });
 }
-extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* row_count,
-                                              SQLUSMALLINT* row_status) {
-  return _zolandm_traced(entry_SQLExtendedFetch, trace_SQLExtendedFetch, h, orientation, offset, row_count, row_status);
+extern "C" SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset,
+                                              SQLULEN* row_count, SQLUSMALLINT* row_status) {
+  return _zolandm_traced(entry_SQLExtendedFetch, trace_SQLExtendedFetch, h, orientation, offset, row_count,
+                         row_status);
 }
 
 static SQLRETURN entry_SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER target,
-                                        SQLLEN buf_len, SQLLEN* ind) {
+                                  SQLLEN buf_len, SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (target == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
     if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
@@ -696,8 +722,10 @@ static SQLRETURN entry_SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT t
     if (pend < 0) return ZOLANDM_ERROR;
     if (pend == 0) {
       int s = stmt->state;
-      if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN) return _zolandm_fail(stmt, ZOLANDM_E_24000);
-      if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+      if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN)
+        return _zolandm_fail(stmt, ZOLANDM_E_24000);
+      if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED)
+        return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     }
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLGetData);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -711,13 +739,14 @@ static SQLRETURN entry_SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT t
                                     SQLSMALLINT(c_type), target, buf_len, ind);
     }
     if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLGetData, rc, false, true)) return rc;
-    if (rc == SQL_STILL_EXECUTING && (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED))
+    if (rc == SQL_STILL_EXECUTING &&
+        (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED))
       stmt->async_func = ZOLANDM_FN_SQLGetData;
     return rc;
   });
 }
-extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER target,
-                                        SQLLEN buf_len, SQLLEN* ind) {
+extern "C" SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type,
+                                        SQLPOINTER target, SQLLEN buf_len, SQLLEN* ind) {
   return _zolandm_traced(entry_SQLGetData, trace_SQLGetData, h, column, target_type, target, buf_len, ind);
 }
 
@@ -749,20 +778,23 @@ extern "C" SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
   return _zolandm_traced(entry_SQLMoreResults, trace_SQLMoreResults, h);
 }
 
-SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
+SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                             SQLUSMALLINT lock_type) {
   if (operation > SQL_ADD || lock_type > SQL_LOCK_UNLOCK) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
   int pend = pending_check(stmt, ZOLANDM_FN_SQLSetPos);
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
-    if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN) return _zolandm_fail(stmt, ZOLANDM_E_24000);
-    if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN)
+      return _zolandm_fail(stmt, ZOLANDM_E_24000);
+    if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED)
+      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLSetPos);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   SQLRETURN rc = _zolandm_call<SetPosFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
-                                         static_cast<SQLSETPOSIROW>(static_cast<SQLUSMALLINT>(row)), operation,
-                                         lock_type);
+                                         static_cast<SQLSETPOSIROW>(static_cast<SQLUSMALLINT>(row)),
+                                         operation, lock_type);
   if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLSetPos, rc, true, false)) return rc;
   if (rc == SQL_STILL_EXECUTING) {
     stmt->async_func = ZOLANDM_FN_SQLSetPos;
@@ -773,9 +805,12 @@ SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT
   return rc;
 }
 
-static SQLRETURN entry_SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetPos_Internal(s, row, operation, lock_type); });
+static SQLRETURN entry_SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                                 SQLUSMALLINT lock_type) {
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLSetPos_Internal(s, row, operation, lock_type); });
 }
-extern "C" SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock_type) {
+extern "C" SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                                       SQLUSMALLINT lock_type) {
   return _zolandm_traced(entry_SQLSetPos, trace_SQLSetPos, h, row, operation, lock_type);
 }

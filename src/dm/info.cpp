@@ -52,7 +52,8 @@ namespace {
 
 bool equals_nocase(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) return false;
+    if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b)))
+      return false;
   }
   return *a == *b;
 }
@@ -105,8 +106,9 @@ SQLRETURN list_worker(zolandm_env* env, name_list& list, bool drivers, SQLUSMALL
     size_t user_count = list.pairs.size();
     if (system) read_source(list, drivers, ODBC_SYSTEM_DSN, direction == SQL_FETCH_FIRST, user_count);
     if (list.pairs.size() > 1) {
-      std::stable_sort(list.pairs.begin(), list.pairs.end(),
-                       [](const auto& a, const auto& b) { return _zolandm_name_casecmp(a.first, b.first) < 0; });
+      std::stable_sort(list.pairs.begin(), list.pairs.end(), [](const auto& a, const auto& b) {
+        return _zolandm_name_casecmp(a.first, b.first) < 0;
+      });
     }
   }
   if (list.cursor >= static_cast<int>(list.pairs.size())) {
@@ -127,13 +129,13 @@ SQLRETURN datasources_worker(zolandm_env* env, SQLUSMALLINT dir, SQLCHAR* n, SQL
   return list_worker(env, _zolandm_datasources_list, false, dir, n, nm, nl, d, dm, dl);
 }
 
-SQLRETURN drivers_worker(zolandm_env* env, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl, SQLCHAR* d,
-                         SQLSMALLINT dm, SQLSMALLINT* dl) {
+SQLRETURN drivers_worker(zolandm_env* env, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
+                         SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_worker(env, _zolandm_drivers_list, true, dir, n, nm, nl, d, dm, dl);
 }
 
-SQLRETURN list_narrow(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                      SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+SQLRETURN list_narrow(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                      SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   zolandm_entry entry(henv, ZOLANDM_ENV);
   if (!entry.ok()) return entry.rc();
   return worker(static_cast<zolandm_env*>(henv), dir, n, nm, nl, d, dm, dl);
@@ -145,8 +147,8 @@ SQLSMALLINT narrow_size(SQLSMALLINT chars) {
   return static_cast<SQLSMALLINT>(bytes > SHRT_MAX - 1 ? SHRT_MAX - 1 : bytes);
 }
 
-SQLRETURN list_wide(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                    SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+SQLRETURN list_wide(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
+                    SQLSMALLINT* nl, SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   zolandm_entry entry(henv, ZOLANDM_ENV);
   if (!entry.ok()) return entry.rc();
   auto* env = static_cast<zolandm_env*>(henv);
@@ -161,8 +163,8 @@ SQLRETURN list_wide(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLWCHAR*
     std::free(nbuf);
     return _zolandm_fail(env, ZOLANDM_E_S1001);
   }
-  SQLRETURN rc = worker(env, dir, reinterpret_cast<SQLCHAR*>(nbuf), nsize, nullptr, reinterpret_cast<SQLCHAR*>(dbuf),
-                        dsize, nullptr);
+  SQLRETURN rc = worker(env, dir, reinterpret_cast<SQLCHAR*>(nbuf), nsize, nullptr,
+                        reinterpret_cast<SQLCHAR*>(dbuf), dsize, nullptr);
   if (zolandm_succeeded(rc)) {
     SQLSMALLINT count = 0;
     if (nbuf != nullptr && n != nullptr) {
@@ -186,24 +188,22 @@ SQLRETURN list_wide(SQLHENV henv, ListWorker worker, SQLUSMALLINT dir, SQLWCHAR*
 
 // ---- SQLGetFunctions ---------------------------------------------------------------------------
 
-
 }  // namespace
 
 // The SQL_API_ number of each function id (0 for id 0); W and A forms have their plain
 // function's number, SQLColAttribute that of SQLColAttributes.
 extern "C" const int _zolandm_function_api_ids[ZOLANDM_FN_COUNT];
 const int _zolandm_function_api_ids[ZOLANDM_FN_COUNT] = {
-    0, 2, 1, 7, 41, 55, 57, 71, 45, 44, 47, 50, 42, 51,
-    46, 3, 19, 72, 64, 17, 21, 69, 22, 12, 11, 62, 58, 63,
-    48, 49, 20, 18, 8, 6, 4, 13, 59, 43, 68, 61, 10, 56,
-    40, 60, 65, 66, 67, 52, 53, 70, 54, 16, 5, 23, 9, 14,
-    15, 1001, 1002, 24, 1003, 6, 1004, 1005, 1021, 1006, 1007, 1008, 1009, 1010,
-    1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020, 7, 41, 55, 57, 71, 45,
-    47, 50, 42, 19, 17, 21, 11, 62, 8, 6, 10, 56, 40, 60,
-    65, 66, 67, 52, 53, 70, 54, 6, 1007, 1008, 1009, 1010, 1011, 1014,
-    1016, 1017, 1020, 51, 46, 7, 41, 55, 57, 71, 45, 47, 50, 42,
-    19, 17, 21, 11, 62, 8, 6, 10, 56, 40, 60, 65, 66, 67,
-    52, 53, 70, 54, 6, 1007, 1008, 1009, 1010, 1011, 1014, 1016, 1017, 1020,
+    0,    2,    1,    7,    41,   55,   57,   71,   45,   44,   47,   50,   42,   51,   46,   3,
+    19,   72,   64,   17,   21,   69,   22,   12,   11,   62,   58,   63,   48,   49,   20,   18,
+    8,    6,    4,    13,   59,   43,   68,   61,   10,   56,   40,   60,   65,   66,   67,   52,
+    53,   70,   54,   16,   5,    23,   9,    14,   15,   1001, 1002, 24,   1003, 6,    1004, 1005,
+    1021, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1014, 1016, 1017, 1018, 1019, 1020, 7,    41,
+    55,   57,   71,   45,   47,   50,   42,   19,   17,   21,   11,   62,   8,    6,    10,   56,
+    40,   60,   65,   66,   67,   52,   53,   70,   54,   6,    1007, 1008, 1009, 1010, 1011, 1014,
+    1016, 1017, 1020, 51,   46,   7,    41,   55,   57,   71,   45,   47,   50,   42,   19,   17,
+    21,   11,   62,   8,    6,    10,   56,   40,   60,   65,   66,   67,   52,   53,   70,   54,
+    6,    1007, 1008, 1009, 1010, 1011, 1014, 1016, 1017, 1020,
 };
 
 namespace {
@@ -231,7 +231,8 @@ SQLRETURN get_functions(zolandm_dbc* dbc, SQLUSMALLINT fn, SQLUSMALLINT* out) {
     }
   }
   void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLGetFunctions);
-  if (f != nullptr) return _zolandm_call<GetFunctionsFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, fn, out);
+  if (f != nullptr)
+    return _zolandm_call<GetFunctionsFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, fn, out);
   if (fn == SQL_API_SQLSETPARAM) fn = SQL_API_SQLBINDPARAMETER;
   SQLUSMALLINT flags[100] = {0};
   SQLUSMALLINT bitmap[250] = {0};
@@ -255,9 +256,9 @@ SQLRETURN get_functions(zolandm_dbc* dbc, SQLUSMALLINT fn, SQLUSMALLINT* out) {
 // ---- SQLGetInfo -------------------------------------------------------------------------------
 
 bool text_info(SQLUSMALLINT t) {
-  static const SQLUSMALLINT types[] = {2,  6,  7,  10, 11, 13, 14, 16, 17, 18, 19, 20, 21,  25,  27,    29,    36,
-                                       37, 38, 39, 40, 41, 42, 45, 47, 73, 77, 87, 89, 90,  94,  103,   111,   113,
-                                       10000, 10002, 10003, 10004};
+  static const SQLUSMALLINT types[] = {2,  6,  7,  10, 11, 13,  14,  16,  17,    18,    19,    20,   21,
+                                       25, 27, 29, 36, 37, 38,  39,  40,  41,    42,    45,    47,   73,
+                                       77, 87, 89, 90, 94, 103, 111, 113, 10000, 10002, 10003, 10004};
   for (SQLUSMALLINT x : types) {
     if (x == t) return true;
   }
@@ -271,8 +272,8 @@ SQLRETURN own_text(zolandm_dbc* dbc, const char* text, SQLPOINTER buf, SQLSMALLI
   if (width == 'W') {
     SQLSMALLINT chars = 0;
     SQLSMALLINT cap = static_cast<SQLSMALLINT>(len / 4);
-    int r = _zolandm_mbs_to_wcs_buf(text, buf != nullptr && cap > 0 ? static_cast<SQLWCHAR*>(buf) : nullptr, cap,
-                                    &chars);
+    int r = _zolandm_mbs_to_wcs_buf(text, buf != nullptr && cap > 0 ? static_cast<SQLWCHAR*>(buf) : nullptr,
+                                    cap, &chars);
     if (out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(chars * 4);
     cut = r != 0 || (buf != nullptr && static_cast<int>(std::strlen(text)) >= cap);
   } else {
@@ -301,7 +302,8 @@ SQLRETURN get_info(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALL
   if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING || dbc->driver == nullptr)
     return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (type == SQL_DRIVER_HDBC || type == SQL_DRIVER_HENV || type == SQL_DRIVER_HLIB) {
-    void* h = type == SQL_DRIVER_HDBC ? dbc->drv_dbc : (type == SQL_DRIVER_HENV ? dbc->driver->drv_env : dbc->driver->lib);
+    void* h = type == SQL_DRIVER_HDBC ? dbc->drv_dbc
+                                      : (type == SQL_DRIVER_HENV ? dbc->driver->drv_env : dbc->driver->lib);
     if (buf != nullptr) std::memcpy(buf, &h, sizeof h);
     if (out_len != nullptr) *out_len = 8;
     return ZOLANDM_OK;
@@ -323,7 +325,8 @@ SQLRETURN get_info(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALL
 
   bool unicode = dbc->driver->unicode != 0;
   bool app_wide = width == 'W';
-  void* f = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetInfo, ZOLANDM_FN_SQLGetInfoW, ZOLANDM_FN_SQLGetInfoA);
+  void* f =
+      _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetInfo, ZOLANDM_FN_SQLGetInfoW, ZOLANDM_FN_SQLGetInfoA);
   if (f == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);
   void* tmp = nullptr;
   SQLPOINTER drv_buf = buf;
@@ -353,7 +356,8 @@ SQLRETURN get_info(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALL
       SQLSMALLINT chars = 0;
       r = _zolandm_mbs_to_wcs_buf(static_cast<char*>(tmp), static_cast<SQLWCHAR*>(buf),
                                   static_cast<SQLSMALLINT>(len / 4), &chars);
-      if (out_len != nullptr) *out_len = static_cast<SQLSMALLINT>(int64_t{chars} * 4 > SHRT_MAX ? SHRT_MAX : chars * 4);
+      if (out_len != nullptr)
+        *out_len = static_cast<SQLSMALLINT>(int64_t{chars} * 4 > SHRT_MAX ? SHRT_MAX : chars * 4);
     }
     if (r != 0 && rc == ZOLANDM_OK) {
       _zolandm_diag_add(dbc, ZOLANDM_E_01004);
@@ -381,24 +385,24 @@ SQLRETURN SQLGetInfo_Internal(zolandm_dbc* dbc, SQLUSMALLINT type, SQLPOINTER bu
   return get_info(dbc, type, buf, len, out_len, width);
 }
 
-static SQLRETURN entry_SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                            SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+static SQLRETURN entry_SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                                      SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                            SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+extern "C" SQLRETURN SQL_API SQLDataSources(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                                            SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return _zolandm_traced(entry_SQLDataSources, trace_SQLDataSources, h, dir, n, nm, nl, d, dm, dl);
 }
-static SQLRETURN entry_SQLDataSourcesA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                             SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+static SQLRETURN entry_SQLDataSourcesA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                                       SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDataSourcesA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                             SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+extern "C" SQLRETURN SQL_API SQLDataSourcesA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                                             SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return _zolandm_traced(entry_SQLDataSourcesA, trace_SQLDataSources, h, dir, n, nm, nl, d, dm, dl);
 }
 static SQLRETURN entry_SQLDataSourcesW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
-                                             SQLSMALLINT* nl, SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+                                       SQLSMALLINT* nl, SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_wide(h, datasources_worker, dir, n, nm, nl, d, dm, dl);
 }
 extern "C" SQLRETURN SQL_API SQLDataSourcesW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
@@ -406,27 +410,27 @@ extern "C" SQLRETURN SQL_API SQLDataSourcesW(SQLHENV h, SQLUSMALLINT dir, SQLWCH
   return _zolandm_traced(entry_SQLDataSourcesW, trace_SQLDataSourcesW, h, dir, n, nm, nl, d, dm, dl);
 }
 static SQLRETURN entry_SQLDrivers(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                        SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+                                  SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDrivers(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                        SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+extern "C" SQLRETURN SQL_API SQLDrivers(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                                        SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return _zolandm_traced(entry_SQLDrivers, trace_SQLDrivers, h, dir, n, nm, nl, d, dm, dl);
 }
 static SQLRETURN entry_SQLDriversA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                         SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+                                   SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_narrow(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDriversA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                         SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+extern "C" SQLRETURN SQL_API SQLDriversA(SQLHENV h, SQLUSMALLINT dir, SQLCHAR* n, SQLSMALLINT nm,
+                                         SQLSMALLINT* nl, SQLCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return _zolandm_traced(entry_SQLDriversA, trace_SQLDrivers, h, dir, n, nm, nl, d, dm, dl);
 }
 static SQLRETURN entry_SQLDriversW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                         SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+                                   SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return list_wide(h, drivers_worker, dir, n, nm, nl, d, dm, dl);
 }
-extern "C" SQLRETURN SQL_API SQLDriversW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm, SQLSMALLINT* nl,
-                                         SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
+extern "C" SQLRETURN SQL_API SQLDriversW(SQLHENV h, SQLUSMALLINT dir, SQLWCHAR* n, SQLSMALLINT nm,
+                                         SQLSMALLINT* nl, SQLWCHAR* d, SQLSMALLINT dm, SQLSMALLINT* dl) {
   return _zolandm_traced(entry_SQLDriversW, trace_SQLDriversW, h, dir, n, nm, nl, d, dm, dl);
 }
 
@@ -443,7 +447,7 @@ extern "C" SQLRETURN SQL_API SQLGetFunctions(SQLHDBC h, SQLUSMALLINT fn, SQLUSMA
 }
 
 static SQLRETURN entry_SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
-                                        SQLSMALLINT* out_len) {
+                                  SQLSMALLINT* out_len) {
   return get_info_entry(h, type, buf, len, out_len, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
@@ -451,7 +455,7 @@ extern "C" SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER
   return _zolandm_traced(entry_SQLGetInfo, trace_SQLGetInfo, h, type, buf, len, out_len);
 }
 static SQLRETURN entry_SQLGetInfoA(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
-                                         SQLSMALLINT* out_len) {
+                                   SQLSMALLINT* out_len) {
   return get_info_entry(h, type, buf, len, out_len, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLGetInfoA(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
@@ -459,7 +463,7 @@ extern "C" SQLRETURN SQL_API SQLGetInfoA(SQLHDBC h, SQLUSMALLINT type, SQLPOINTE
   return _zolandm_traced(entry_SQLGetInfoA, trace_SQLGetInfo, h, type, buf, len, out_len);
 }
 static SQLRETURN entry_SQLGetInfoW(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,
-                                         SQLSMALLINT* out_len) {
+                                   SQLSMALLINT* out_len) {
   return get_info_entry(h, type, buf, len, out_len, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLGetInfoW(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER buf, SQLSMALLINT len,

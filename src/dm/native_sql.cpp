@@ -76,7 +76,7 @@ SQLRETURN SQLNativeSql_Internal(zolandm_dbc* dbc, const void* text, SQLINTEGER t
 }
 
 static SQLRETURN entry_SQLNativeSql(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
-                                          SQLINTEGER out_max, SQLINTEGER* out_len) {
+                                    SQLINTEGER out_max, SQLINTEGER* out_len) {
   return native_sql_entry(hdbc, text, text_len, out, out_max, out_len, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLNativeSql(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
@@ -85,19 +85,21 @@ extern "C" SQLRETURN SQL_API SQLNativeSql(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGE
 }
 
 static SQLRETURN entry_SQLNativeSqlA(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
-                                           SQLINTEGER out_max, SQLINTEGER* out_len) {
+                                     SQLINTEGER out_max, SQLINTEGER* out_len) {
   return native_sql_entry(hdbc, text, text_len, out, out_max, out_len, 'A');
 }
 extern "C" SQLRETURN SQL_API SQLNativeSqlA(SQLHDBC hdbc, SQLCHAR* text, SQLINTEGER text_len, SQLCHAR* out,
                                            SQLINTEGER out_max, SQLINTEGER* out_len) {
-  return _zolandm_traced(entry_SQLNativeSqlA, trace_SQLNativeSql, hdbc, text, text_len, out, out_max, out_len);
+  return _zolandm_traced(entry_SQLNativeSqlA, trace_SQLNativeSql, hdbc, text, text_len, out, out_max,
+                         out_len);
 }
 
 static SQLRETURN entry_SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* text, SQLINTEGER text_len, SQLWCHAR* out,
-                                           SQLINTEGER out_max, SQLINTEGER* out_len) {
+                                     SQLINTEGER out_max, SQLINTEGER* out_len) {
   return native_sql_entry(hdbc, text, text_len, out, out_max, out_len, 'W');
 }
 extern "C" SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* text, SQLINTEGER text_len, SQLWCHAR* out,
                                            SQLINTEGER out_max, SQLINTEGER* out_len) {
-  return _zolandm_traced(entry_SQLNativeSqlW, trace_SQLNativeSqlW, hdbc, text, text_len, out, out_max, out_len);
+  return _zolandm_traced(entry_SQLNativeSqlW, trace_SQLNativeSqlW, hdbc, text, text_len, out, out_max,
+                         out_len);
 }

@@ -41,19 +41,31 @@ SQLRETURN envattr_set(zolandm_env* env, SQLINTEGER attr, SQLPOINTER value) {
     case kOutputNts:
       if (v == 1) return ZOLANDM_OK;
       return _zolandm_fail(env, v == 0 ? ZOLANDM_E_HYC00 : ZOLANDM_E_HY024);
-    default: return _zolandm_fail(env, ZOLANDM_E_HY092);
+    default:
+      return _zolandm_fail(env, ZOLANDM_E_HY092);
   }
 }
 
 SQLRETURN envattr_get(zolandm_env* env, SQLINTEGER attr, SQLPOINTER value) {
   SQLINTEGER v;
   switch (attr) {
-    case SQL_ATTR_ODBC_VERSION: v = env->odbc_version; break;
-    case SQL_ATTR_CONNECTION_POOLING: v = _zolandm_default_pooling; break;
-    case kCpMatch: v = env->cp_match; break;
-    case kFixedFour: v = 4; break;
-    case kOutputNts: v = 1; break;
-    default: return _zolandm_fail(env, ZOLANDM_E_HY092);
+    case SQL_ATTR_ODBC_VERSION:
+      v = env->odbc_version;
+      break;
+    case SQL_ATTR_CONNECTION_POOLING:
+      v = _zolandm_default_pooling;
+      break;
+    case kCpMatch:
+      v = env->cp_match;
+      break;
+    case kFixedFour:
+      v = 4;
+      break;
+    case kOutputNts:
+      v = 1;
+      break;
+    default:
+      return _zolandm_fail(env, ZOLANDM_E_HY092);
   }
   if (value != nullptr) *static_cast<SQLINTEGER*>(value) = v;
   return ZOLANDM_OK;
@@ -96,7 +108,8 @@ void forget_desc_in_stmts(zolandm_dbc* dbc, const zolandm_desc* d) {
 
 SQLRETURN alloc_desc(zolandm_dbc* dbc, SQLHANDLE* out) {
   // The driver record tells the driver's version: there is none before a connect.
-  if (dbc->state < ZOLANDM_DBC_CONNECTED || dbc->driver == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_08003);
+  if (dbc->state < ZOLANDM_DBC_CONNECTED || dbc->driver == nullptr)
+    return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (dbc->driver->drv_version != 3) return _zolandm_fail(dbc, ZOLANDM_E_HYC00);
   if (out == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_HY009);
   void* f = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLAllocHandle);
@@ -205,9 +218,12 @@ SQLRETURN SQLAllocHandle_Internal(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* 
       if (env->odbc_version == 0) return _zolandm_fail(env, ZOLANDM_E_HY010);
       return SQLAllocConnect_Internal(env, output);
     }
-    case SQL_HANDLE_STMT: return SQLAllocStmt_Internal(static_cast<zolandm_dbc*>(input), output);
-    case SQL_HANDLE_DESC: return alloc_desc(static_cast<zolandm_dbc*>(input), output);
-    default: return wrong_type(input);
+    case SQL_HANDLE_STMT:
+      return SQLAllocStmt_Internal(static_cast<zolandm_dbc*>(input), output);
+    case SQL_HANDLE_DESC:
+      return alloc_desc(static_cast<zolandm_dbc*>(input), output);
+    default:
+      return wrong_type(input);
   }
 }
 
@@ -218,7 +234,8 @@ static SQLRETURN entry_SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHAND
 }
 extern "C" SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
   if (type == SQL_HANDLE_ENV) {
-    return _zolandm_traced_after(entry_SQLAllocHandle(type, input, output), trace_SQLAllocHandle, type, input, output);
+    return _zolandm_traced_after(entry_SQLAllocHandle(type, input, output), trace_SQLAllocHandle, type, input,
+                                 output);
   }
   return _zolandm_traced(entry_SQLAllocHandle, trace_SQLAllocHandle, type, input, output);
 }
@@ -228,8 +245,8 @@ static SQLRETURN entry_SQLAllocHandleStd(SQLSMALLINT type, SQLHANDLE input, SQLH
 }
 extern "C" SQLRETURN SQL_API SQLAllocHandleStd(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
   if (type == SQL_HANDLE_ENV) {
-    return _zolandm_traced_after(entry_SQLAllocHandleStd(type, input, output), trace_SQLAllocHandle, type, input,
-                                 output);
+    return _zolandm_traced_after(entry_SQLAllocHandleStd(type, input, output), trace_SQLAllocHandle, type,
+                                 input, output);
   }
   return _zolandm_traced(entry_SQLAllocHandleStd, trace_SQLAllocHandle, type, input, output);
 }
@@ -237,10 +254,14 @@ extern "C" SQLRETURN SQL_API SQLAllocHandleStd(SQLSMALLINT type, SQLHANDLE input
 static SQLRETURN entry_SQLFreeHandle(SQLSMALLINT type, SQLHANDLE h) {
   switch (type) {
     case SQL_HANDLE_ENV:
-      return _zolandm_free_env_entry(h, [](SQLHENV env) { trace_SQLFreeHandle(1, ZOLANDM_OK, SQL_HANDLE_ENV, env); });
-    case SQL_HANDLE_DBC: return _zolandm_free_connect_entry(h);
-    case SQL_HANDLE_STMT: return _zolandm_free_stmt_entry(h, SQL_DROP);
-    case SQL_HANDLE_DESC: return free_desc(h);
+      return _zolandm_free_env_entry(
+          h, [](SQLHENV env) { trace_SQLFreeHandle(1, ZOLANDM_OK, SQL_HANDLE_ENV, env); });
+    case SQL_HANDLE_DBC:
+      return _zolandm_free_connect_entry(h);
+    case SQL_HANDLE_STMT:
+      return _zolandm_free_stmt_entry(h, SQL_DROP);
+    case SQL_HANDLE_DESC:
+      return free_desc(h);
     default: {
       zolandm_global_guard lock;
       return wrong_type(h);
@@ -257,12 +278,13 @@ static SQLRETURN entry_SQLSetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER v
   (void)length;  // every environment attribute is an integer
   return envattr_entry(henv, attr, [&](zolandm_env* env) { return envattr_set(env, attr, value); });
 }
-extern "C" SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+extern "C" SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value,
+                                           SQLINTEGER length) {
   return _zolandm_traced(entry_SQLSetEnvAttr, trace_SQLSetEnvAttr, henv, attr, value, length);
 }
 
 static SQLRETURN entry_SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                           SQLINTEGER* str_len) {
+                                     SQLINTEGER* str_len) {
   (void)buf_len;
   (void)str_len;
   return envattr_entry(henv, attr, [&](zolandm_env* env) -> SQLRETURN {
@@ -273,7 +295,7 @@ static SQLRETURN entry_SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER v
     return envattr_get(env, attr, value);
   });
 }
-extern "C" SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                           SQLINTEGER* str_len) {
+extern "C" SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV henv, SQLINTEGER attr, SQLPOINTER value,
+                                           SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return _zolandm_traced(entry_SQLGetEnvAttr, trace_SQLGetEnvAttr, henv, attr, value, buf_len, str_len);
 }

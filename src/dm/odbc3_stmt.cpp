@@ -15,7 +15,8 @@
 
 namespace {
 
-using ColAttrFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*, SQLLEN*);
+using ColAttrFn = SQLRETURN (*)(SQLHSTMT, SQLUSMALLINT, SQLUSMALLINT, SQLPOINTER, SQLSMALLINT, SQLSMALLINT*,
+                                SQLLEN*);
 using NumResultColsFn = SQLRETURN (*)(SQLHSTMT, SQLSMALLINT*);
 using BulkFn = SQLRETURN (*)(SQLHSTMT, SQLSMALLINT);
 using FetchScrollFn = SQLRETURN (*)(SQLHSTMT, SQLSMALLINT, SQLLEN);
@@ -34,7 +35,18 @@ void* odbc3_choice(zolandm_dbc* dbc, void* f2, void* f3) {
 
 bool string_field(SQLUSMALLINT id) {
   switch (id) {
-    case 1: case 14: case 15: case 16: case 17: case 18: case 22: case 23: case 27: case 28: case 29: case 1011:
+    case 1:
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 22:
+    case 23:
+    case 27:
+    case 28:
+    case 29:
+    case 1011:
       return true;
     default:
       return false;
@@ -45,15 +57,31 @@ bool string_field(SQLUSMALLINT id) {
 // identifier, or -1 when it has none ("HY091").
 int odbc2_identifier(SQLUSMALLINT id) {
   switch (id) {
-    case 22: case 23: case 27: case 28: case 29: case 32: case 1012: case 1013: return -1;
-    case SQL_DESC_COUNT: return SQL_COLUMN_COUNT;
-    case SQL_DESC_TYPE: return SQL_COLUMN_TYPE;
-    case SQL_DESC_LENGTH: return SQL_COLUMN_LENGTH;
-    case SQL_DESC_PRECISION: return SQL_COLUMN_PRECISION;
-    case SQL_DESC_SCALE: return SQL_COLUMN_SCALE;
-    case SQL_DESC_NULLABLE: return SQL_COLUMN_NULLABLE;
-    case SQL_DESC_NAME: return SQL_COLUMN_NAME;
-    default: return id;
+    case 22:
+    case 23:
+    case 27:
+    case 28:
+    case 29:
+    case 32:
+    case 1012:
+    case 1013:
+      return -1;
+    case SQL_DESC_COUNT:
+      return SQL_COLUMN_COUNT;
+    case SQL_DESC_TYPE:
+      return SQL_COLUMN_TYPE;
+    case SQL_DESC_LENGTH:
+      return SQL_COLUMN_LENGTH;
+    case SQL_DESC_PRECISION:
+      return SQL_COLUMN_PRECISION;
+    case SQL_DESC_SCALE:
+      return SQL_COLUMN_SCALE;
+    case SQL_DESC_NULLABLE:
+      return SQL_COLUMN_NULLABLE;
+    case SQL_DESC_NAME:
+      return SQL_COLUMN_NAME;
+    default:
+      return id;
   }
 }
 
@@ -62,18 +90,46 @@ enum class bookmark_kind { number, empty_text, count, unsupported };
 
 bookmark_kind bookmark_answer(SQLUSMALLINT id, SQLLEN* number) {
   switch (id) {
-    case 2: case SQL_DESC_TYPE: *number = SQL_BINARY; return bookmark_kind::number;
-    case 6: *number = 8; return bookmark_kind::number;
-    case 8: case 9: case 10: case 11: case 12: case 13: case SQL_DESC_LENGTH: case SQL_DESC_SCALE:
-    case SQL_DESC_DATETIME_INTERVAL_CODE: case SQL_DESC_NULLABLE:
+    case 2:
+    case SQL_DESC_TYPE:
+      *number = SQL_BINARY;
+      return bookmark_kind::number;
+    case 6:
+      *number = 8;
+      return bookmark_kind::number;
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case SQL_DESC_LENGTH:
+    case SQL_DESC_SCALE:
+    case SQL_DESC_DATETIME_INTERVAL_CODE:
+    case SQL_DESC_NULLABLE:
       *number = 0;
       return bookmark_kind::number;
-    case SQL_DESC_PRECISION: case SQL_DESC_OCTET_LENGTH: *number = 4; return bookmark_kind::number;
-    case SQL_DESC_UNNAMED: *number = SQL_UNNAMED; return bookmark_kind::number;
-    case 14: case 15: case 16: case 17: case 18: case 27: case 28: case 29: case SQL_DESC_NAME:
+    case SQL_DESC_PRECISION:
+    case SQL_DESC_OCTET_LENGTH:
+      *number = 4;
+      return bookmark_kind::number;
+    case SQL_DESC_UNNAMED:
+      *number = SQL_UNNAMED;
+      return bookmark_kind::number;
+    case 14:
+    case 15:
+    case 16:
+    case 17:
+    case 18:
+    case 27:
+    case 28:
+    case 29:
+    case SQL_DESC_NAME:
       return bookmark_kind::empty_text;
-    case SQL_DESC_COUNT: return bookmark_kind::count;
-    default: return bookmark_kind::unsupported;
+    case SQL_DESC_COUNT:
+      return bookmark_kind::count;
+    default:
+      return bookmark_kind::unsupported;
   }
 }
 
@@ -96,16 +152,18 @@ SQLRETURN bookmark_column(zolandm_stmt* stmt, SQLUSMALLINT id, SQLPOINTER text, 
       if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
       // The driver writes a 16-bit count; the application reads a SQLLEN.
       SQLSMALLINT count = 0;
-      SQLRETURN rc = _zolandm_call<NumResultColsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, &count);
+      SQLRETURN rc = _zolandm_call<NumResultColsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f,
+                                                    stmt->drv_stmt, &count);
       if (zolandm_succeeded(rc) && number != nullptr) *number = count;
       return rc;
     }
-    default: return _zolandm_fail(stmt, ZOLANDM_E_HYC00);
+    default:
+      return _zolandm_fail(stmt, ZOLANDM_E_HYC00);
   }
 }
 
-SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text, SQLSMALLINT buf_len,
-                        SQLSMALLINT* str_len, SQLLEN* number, char width) {
+SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
+                        SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number, char width) {
   zolandm_dbc* dbc = stmt->dbc;
   const bool unicode = _zolandm_stmt_unicode(stmt);
   void* f2;
@@ -143,15 +201,17 @@ SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id
     drv_len = 0;
   } else if (convert) {
     // Lengths are 16-bit: a fourfold that does not fit is clamped.
-    drv_len = unicode ? static_cast<SQLSMALLINT>(buf_len > (SHRT_MAX - 4) / 4 ? (SHRT_MAX - 4) / 4 * 4 : buf_len * 4)
+    drv_len = unicode ? static_cast<SQLSMALLINT>(buf_len > (SHRT_MAX - 4) / 4 ? (SHRT_MAX - 4) / 4 * 4
+                                                                              : buf_len * 4)
                       : static_cast<SQLSMALLINT>(buf_len / 4);
     tmp = _zolandm_calloc(1, static_cast<size_t>(drv_len) + sizeof(SQLWCHAR));
     if (tmp == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_HY001);
     drv_text = tmp;
   }
   SQLSMALLINT drv_str_len = 0;
-  SQLRETURN rc = _zolandm_call<ColAttrFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, column, drv_id,
-                                          drv_text, drv_len, convert ? &drv_str_len : str_len, number);
+  SQLRETURN rc =
+      _zolandm_call<ColAttrFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, column, drv_id,
+                               drv_text, drv_len, convert ? &drv_str_len : str_len, number);
   if (zolandm_succeeded(rc)) {
     if (drv_id == SQL_DESC_CONCISE_TYPE && number != nullptr) {
       *number = _zolandm_map_sqltype(static_cast<int>(*number), _zolandm_app_version(dbc));
@@ -186,7 +246,9 @@ SQLRETURN col_attribute(zolandm_stmt* stmt, SQLUSMALLINT column, SQLUSMALLINT id
 
 // ---- SQLFetchScroll ---------------------------------------------------------------------------
 
-bool scroll_orientation(SQLSMALLINT o) { return (o >= SQL_FETCH_NEXT && o <= SQL_FETCH_RELATIVE) || o == SQL_FETCH_BOOKMARK; }
+bool scroll_orientation(SQLSMALLINT o) {
+  return (o >= SQL_FETCH_NEXT && o <= SQL_FETCH_RELATIVE) || o == SQL_FETCH_BOOKMARK;
+}
 
 SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offset) {
   if (!scroll_orientation(orientation)) return _zolandm_fail(stmt, ZOLANDM_E_HY092);
@@ -206,14 +268,17 @@ SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offse
     SQLLEN row = offset;
     if (orientation == SQL_FETCH_BOOKMARK) {
       if (offset != 0) return _zolandm_fail(stmt, ZOLANDM_E_HYC00);
-      row = stmt->fetch_bookmark_ptr != nullptr ? *static_cast<const SQLINTEGER*>(stmt->fetch_bookmark_ptr) : 0;
+      row =
+          stmt->fetch_bookmark_ptr != nullptr ? *static_cast<const SQLINTEGER*>(stmt->fetch_bookmark_ptr) : 0;
     }
     SQLULEN own_count = 0;
-    auto* count = stmt->rows_fetched_ptr != nullptr ? static_cast<SQLULEN*>(stmt->rows_fetched_ptr) : &own_count;
+    auto* count =
+        stmt->rows_fetched_ptr != nullptr ? static_cast<SQLULEN*>(stmt->rows_fetched_ptr) : &own_count;
     SQLRETURN rc = SQLExtendedFetch_Internal(stmt, static_cast<SQLUSMALLINT>(orientation), row, count,
                                              stmt->row_status_ptr, ZOLANDM_FN_SQLFetchScroll);
     if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) {
-      SQLULEN n = *count < static_cast<SQLULEN>(stmt->rowset_size) ? *count : static_cast<SQLULEN>(stmt->rowset_size);
+      SQLULEN n =
+          *count < static_cast<SQLULEN>(stmt->rowset_size) ? *count : static_cast<SQLULEN>(stmt->rowset_size);
       _zolandm_boundcol_widen_rows(stmt, static_cast<int64_t>(n), stmt->row_status_ptr);
     }
     return rc;
@@ -247,7 +312,8 @@ SQLRETURN bulk_operations(zolandm_stmt* stmt, SQLSMALLINT operation) {
     if (operation != SQL_ADD) return _zolandm_fail(stmt, ZOLANDM_E_HYC00);
     return SQLSetPos_Internal(stmt, 0, SQL_ADD, SQL_LOCK_NO_CHANGE);
   }
-  SQLRETURN rc = _zolandm_call<BulkFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, operation);
+  SQLRETURN rc =
+      _zolandm_call<BulkFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, operation);
   if (operation == SQL_FETCH_BY_BOOKMARK && zolandm_succeeded(rc) && stmt->wide_cols != nullptr) {
     _zolandm_boundcol_widen_fetched(stmt);
   }
@@ -289,30 +355,35 @@ SQLRETURN SQLColAttribute_Internal(zolandm_stmt* stmt, SQLUSMALLINT column, SQLU
 // ---- entries ----------------------------------------------------------------------------------
 
 static SQLRETURN entry_SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
-                                             SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
+                                       SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return SQLColAttribute_Internal(s, column, id, text, buf_len, str_len, number, 'A');
   });
 }
-extern "C" SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
-                                             SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
-  return _zolandm_traced(entry_SQLColAttribute, trace_SQLColAttribute, h, column, id, text, buf_len, str_len, number);
+extern "C" SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id,
+                                             SQLPOINTER text, SQLSMALLINT buf_len, SQLSMALLINT* str_len,
+                                             SQLLEN* number) {
+  return _zolandm_traced(entry_SQLColAttribute, trace_SQLColAttribute, h, column, id, text, buf_len, str_len,
+                         number);
 }
 
-extern "C" SQLRETURN SQL_API SQLColAttributeA(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
-                                              SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
+extern "C" SQLRETURN SQL_API SQLColAttributeA(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id,
+                                              SQLPOINTER text, SQLSMALLINT buf_len, SQLSMALLINT* str_len,
+                                              SQLLEN* number) {
   return SQLColAttribute(h, column, id, text, buf_len, str_len, number);
 }
 
 static SQLRETURN entry_SQLColAttributeW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
-                                              SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
+                                        SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) {
     return SQLColAttribute_Internal(s, column, id, text, buf_len, str_len, number, 'W');
   });
 }
-extern "C" SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id, SQLPOINTER text,
-                                              SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* number) {
-  return _zolandm_traced(entry_SQLColAttributeW, trace_SQLColAttributeW, h, column, id, text, buf_len, str_len, number);
+extern "C" SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT id,
+                                              SQLPOINTER text, SQLSMALLINT buf_len, SQLSMALLINT* str_len,
+                                              SQLLEN* number) {
+  return _zolandm_traced(entry_SQLColAttributeW, trace_SQLColAttributeW, h, column, id, text, buf_len,
+                         str_len, number);
 }
 
 static SQLRETURN entry_SQLEndTran(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT completion) {
@@ -341,9 +412,11 @@ extern "C" SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation,
   return _zolandm_traced(entry_SQLFetchScroll, trace_SQLFetchScroll, h, orientation, offset);
 }
 
-extern "C" SQLRETURN SQL_API SQLBindParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT value_type, SQLSMALLINT param_type,
-                                          SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN* ind) {
-  return SQLBindParameter(h, ipar, SQL_PARAM_INPUT, value_type, param_type, column_size, digits, value, 256, ind);
+extern "C" SQLRETURN SQL_API SQLBindParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT value_type,
+                                          SQLSMALLINT param_type, SQLULEN column_size, SQLSMALLINT digits,
+                                          SQLPOINTER value, SQLLEN* ind) {
+  return SQLBindParameter(h, ipar, SQL_PARAM_INPUT, value_type, param_type, column_size, digits, value, 256,
+                          ind);
 }
 
 static SQLRETURN entry_SQLCloseCursor(SQLHSTMT h) {

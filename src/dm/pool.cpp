@@ -31,8 +31,8 @@ bool same_key(const char* a, const char* b) {
   return std::strcmp(a, b) == 0;
 }
 
-bool matches(const zolandm_dbc* borrower, const zolandm_dbc* rec, const char* dsn, const char* uid, const char* pwd,
-             const char* connstr) {
+bool matches(const zolandm_dbc* borrower, const zolandm_dbc* rec, const char* dsn, const char* uid,
+             const char* pwd, const char* connstr) {
   if (!same_key(rec->conn_dsn, dsn) || !same_key(rec->conn_uid, uid) || !same_key(rec->conn_pwd, pwd) ||
       !same_key(rec->conn_string, connstr)) {
     return false;
@@ -120,15 +120,18 @@ bool is_dead(zolandm_dbc* rec) {
   SQLRETURN rc = ZOLANDM_ERROR;
   if (void* f = _zolandm_driver_entry_width(rec, ZOLANDM_FN_SQLGetConnectAttr, ZOLANDM_FN_SQLGetConnectAttrW,
                                             ZOLANDM_FN_SQLGetConnectAttrA)) {
-    rc = _zolandm_call<GetAttrFn>(rec->driver, &rec->last_rc, f, rec->drv_dbc, SQLINTEGER(SQL_ATTR_CONNECTION_DEAD),
-                                  static_cast<SQLPOINTER>(&value), SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
+    rc = _zolandm_call<GetAttrFn>(rec->driver, &rec->last_rc, f, rec->drv_dbc,
+                                  SQLINTEGER(SQL_ATTR_CONNECTION_DEAD), static_cast<SQLPOINTER>(&value),
+                                  SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
   }
   if (!zolandm_succeeded(rc)) {
-    if (void* f = _zolandm_driver_entry_width(rec, ZOLANDM_FN_SQLGetConnectOption, ZOLANDM_FN_SQLGetConnectOptionW,
-                                              ZOLANDM_FN_SQLGetConnectOptionA)) {
+    if (void* f =
+            _zolandm_driver_entry_width(rec, ZOLANDM_FN_SQLGetConnectOption, ZOLANDM_FN_SQLGetConnectOptionW,
+                                        ZOLANDM_FN_SQLGetConnectOptionA)) {
       value = 0;
-      rc = _zolandm_call<GetOptionFn>(rec->driver, &rec->last_rc, f, rec->drv_dbc,
-                                      SQLUSMALLINT(SQL_ATTR_CONNECTION_DEAD), static_cast<SQLPOINTER>(&value));
+      rc =
+          _zolandm_call<GetOptionFn>(rec->driver, &rec->last_rc, f, rec->drv_dbc,
+                                     SQLUSMALLINT(SQL_ATTR_CONNECTION_DEAD), static_cast<SQLPOINTER>(&value));
     }
   }
   if (zolandm_succeeded(rc)) return static_cast<uint32_t>(value) == SQL_CD_TRUE;
@@ -182,7 +185,9 @@ void take_over(zolandm_dbc* dbc, zolandm_dbc* rec) {
 
 }  // namespace
 
-void _zolandm_pool_set_clock(zolandm_clock_fn clock) { __atomic_store_n(&pool_clock, clock, __ATOMIC_RELEASE); }
+void _zolandm_pool_set_clock(zolandm_clock_fn clock) {
+  __atomic_store_n(&pool_clock, clock, __ATOMIC_RELEASE);
+}
 
 time_t _zolandm_now() {
   zolandm_clock_fn clock = __atomic_load_n(&pool_clock, __ATOMIC_ACQUIRE);
@@ -203,8 +208,8 @@ int _zolandm_pool_sync_options(zolandm_dbc* borrower, zolandm_dbc* rec) {
     rec->qualifier = borrower->qualifier;
     rec->qualifier_width = borrower->qualifier_width;
     borrower->qualifier = nullptr;
-    result |= _zolandm_conn_option_to_driver(rec, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(rec->qualifier),
-                                             rec->qualifier_width);
+    result |= _zolandm_conn_option_to_driver(rec, SQL_CURRENT_QUALIFIER,
+                                             reinterpret_cast<SQLULEN>(rec->qualifier), rec->qualifier_width);
   }
   send(rec->quiet_mode, borrower->quiet_mode, SQL_QUIET_MODE);
   send(rec->txn_isolation, borrower->txn_isolation, SQL_TXN_ISOLATION);

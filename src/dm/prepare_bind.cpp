@@ -36,7 +36,8 @@ bool need_data_state(const zolandm_stmt* s) {
 bool grow_params(zolandm_stmt* stmt, int n) {
   if (n <= static_cast<uint16_t>(stmt->params_alloc)) return true;
   int rows = n + 10 > ZOLANDM_MAX_PARAMS ? ZOLANDM_MAX_PARAMS : n + 10;
-  auto* table = static_cast<zolandm_param*>(_zolandm_calloc(static_cast<size_t>(rows), sizeof(zolandm_param)));
+  auto* table =
+      static_cast<zolandm_param*>(_zolandm_calloc(static_cast<size_t>(rows), sizeof(zolandm_param)));
   if (table == nullptr) {
     _zolandm_diag_add(stmt, ZOLANDM_E_S1001);
     return false;
@@ -92,12 +93,13 @@ SQLRETURN bind_parameter(zolandm_stmt* stmt, SQLUSMALLINT ipar, SQLSMALLINT io_t
                         !(app == 2 && (drv_ver == 2 || bind_parameter_fn != nullptr));
   if (use_bind_param) {
     return _zolandm_call<BindParamFn>(dbc->driver, &stmt->last_rc, bind_param_fn, stmt->drv_stmt, ipar,
-                                      SQLSMALLINT(drv_c_type), SQLSMALLINT(sql_type), column_size, digits, value, ind);
+                                      SQLSMALLINT(drv_c_type), SQLSMALLINT(sql_type), column_size, digits,
+                                      value, ind);
   }
   if (bind_parameter_fn == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   return _zolandm_call<BindParameterFn>(dbc->driver, &stmt->last_rc, bind_parameter_fn, stmt->drv_stmt, ipar,
-                                        io_type, SQLSMALLINT(drv_c_type), SQLSMALLINT(sql_type), column_size, digits,
-                                        value, buffer_len, ind);
+                                        io_type, SQLSMALLINT(drv_c_type), SQLSMALLINT(sql_type), column_size,
+                                        digits, value, buffer_len, ind);
 }
 
 }  // namespace
@@ -108,7 +110,8 @@ bool _zolandm_async_complete(zolandm_stmt* stmt, int id, SQLRETURN rc, bool need
                              bool no_data_completes) {
   if (stmt->async_func != id) return true;
   bool completes = rc == ZOLANDM_OK || rc == ZOLANDM_OK_INFO || rc == ZOLANDM_ERROR ||
-                   (need_data_completes && rc == ZOLANDM_NEED_DATA) || (no_data_completes && rc == ZOLANDM_NO_DATA);
+                   (need_data_completes && rc == ZOLANDM_NEED_DATA) ||
+                   (no_data_completes && rc == ZOLANDM_NO_DATA);
   if (!completes) return false;
   stmt->async_func = 0;
   return true;
@@ -117,7 +120,8 @@ bool _zolandm_async_complete(zolandm_stmt* stmt, int id, SQLRETURN rc, bool need
 // ---- SQLPrepare ----------------------------------------------------------------------------
 
 static SQLRETURN SQLPrepare_Internal(zolandm_stmt* stmt, const void* text, SQLINTEGER length, char width) {
-  if (stmt->async_func != 0 && stmt->async_func != ZOLANDM_FN_SQLPrepare) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  if (stmt->async_func != 0 && stmt->async_func != ZOLANDM_FN_SQLPrepare)
+    return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   if (stmt->async_func == 0) {
     if (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED)
       return _zolandm_fail(stmt, ZOLANDM_E_24000);
@@ -136,8 +140,8 @@ static SQLRETURN SQLPrepare_Internal(zolandm_stmt* stmt, const void* text, SQLIN
     _zolandm_stmt_free_tmpbufs(stmt);
     return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   }
-  SQLRETURN rc = _zolandm_call<PrepareFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, drv_text,
-                                          static_cast<SQLINTEGER>(len));
+  SQLRETURN rc = _zolandm_call<PrepareFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
+                                          drv_text, static_cast<SQLINTEGER>(len));
   if (rc == SQL_STILL_EXECUTING) {
     stmt->async_func = ZOLANDM_FN_SQLPrepare;
     return rc;
@@ -147,7 +151,8 @@ static SQLRETURN SQLPrepare_Internal(zolandm_stmt* stmt, const void* text, SQLIN
   if (zolandm_succeeded(rc)) {
     stmt->state = ZOLANDM_STMT_PREPARED;
     stmt->prepared = 1;
-  } else if (rc == ZOLANDM_ERROR && stmt->state >= ZOLANDM_STMT_PREPARED && stmt->state <= ZOLANDM_STMT_NO_RESULT) {
+  } else if (rc == ZOLANDM_ERROR && stmt->state >= ZOLANDM_STMT_PREPARED &&
+             stmt->state <= ZOLANDM_STMT_NO_RESULT) {
     stmt->state = ZOLANDM_STMT_ALLOCATED;
     stmt->prepared = 0;
   }
@@ -160,7 +165,9 @@ static SQLRETURN entry_SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
 extern "C" SQLRETURN SQL_API SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
   return _zolandm_traced(entry_SQLPrepare, trace_SQLPrepare, h, text, len);
 }
-extern "C" SQLRETURN SQL_API SQLPrepareA(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) { return SQLPrepare(h, text, len); }
+extern "C" SQLRETURN SQL_API SQLPrepareA(SQLHSTMT h, SQLCHAR* text, SQLINTEGER len) {
+  return SQLPrepare(h, text, len);
+}
 static SQLRETURN entry_SQLPrepareW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER len) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLPrepare_Internal(s, text, len, 'W'); });
 }
@@ -170,7 +177,8 @@ extern "C" SQLRETURN SQL_API SQLPrepareW(SQLHSTMT h, SQLWCHAR* text, SQLINTEGER 
 
 // ---- cursor names --------------------------------------------------------------------------
 
-static SQLRETURN SQLSetCursorName_Internal(zolandm_stmt* stmt, const void* name, SQLSMALLINT length, char width) {
+static SQLRETURN SQLSetCursorName_Internal(zolandm_stmt* stmt, const void* name, SQLSMALLINT length,
+                                           char width) {
   if (name == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
   if (length < 0 && length != SQL_NTS) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   if (stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
@@ -196,7 +204,8 @@ static SQLRETURN SQLSetCursorName_Internal(zolandm_stmt* stmt, const void* name,
 }
 
 static SQLRETURN entry_SQLSetCursorName(SQLHSTMT h, SQLCHAR* name, SQLSMALLINT len) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetCursorName_Internal(s, name, len, 'A'); });
+  return _zolandm_stmt_entry(h,
+                             [&](zolandm_stmt* s) { return SQLSetCursorName_Internal(s, name, len, 'A'); });
 }
 extern "C" SQLRETURN SQL_API SQLSetCursorName(SQLHSTMT h, SQLCHAR* name, SQLSMALLINT len) {
   return _zolandm_traced(entry_SQLSetCursorName, trace_SQLSetCursorName, h, name, len);
@@ -205,14 +214,15 @@ extern "C" SQLRETURN SQL_API SQLSetCursorNameA(SQLHSTMT h, SQLCHAR* name, SQLSMA
   return SQLSetCursorName(h, name, len);
 }
 static SQLRETURN entry_SQLSetCursorNameW(SQLHSTMT h, SQLWCHAR* name, SQLSMALLINT len) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetCursorName_Internal(s, name, len, 'W'); });
+  return _zolandm_stmt_entry(h,
+                             [&](zolandm_stmt* s) { return SQLSetCursorName_Internal(s, name, len, 'W'); });
 }
 extern "C" SQLRETURN SQL_API SQLSetCursorNameW(SQLHSTMT h, SQLWCHAR* name, SQLSMALLINT len) {
   return _zolandm_traced(entry_SQLSetCursorNameW, trace_SQLSetCursorNameW, h, name, len);
 }
 
-static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMALLINT buf_len, SQLSMALLINT* out_len,
-                                           char width) {
+static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMALLINT buf_len,
+                                           SQLSMALLINT* out_len, char width) {
   if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   if (need_data_state(stmt) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   if (stmt->state <= ZOLANDM_STMT_NO_RESULT && stmt->cursor_state == ZOLANDM_CURSOR_NONE)
@@ -229,15 +239,19 @@ static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMA
   }
   // The driver writes its own width into a zero-filled temporary with room for one more
   // terminator than it is told.
-  size_t bytes = unicode ? (static_cast<size_t>(buf_len) + 2) * sizeof(SQLWCHAR) : static_cast<size_t>(buf_len) * 4 + 4;
+  size_t bytes =
+      unicode ? (static_cast<size_t>(buf_len) + 2) * sizeof(SQLWCHAR) : static_cast<size_t>(buf_len) * 4 + 4;
   void* tmp = std::calloc(1, bytes);
   if (tmp == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_HY001);
-  SQLSMALLINT drv_len = unicode ? buf_len : static_cast<SQLSMALLINT>(buf_len > SHRT_MAX / 4 ? SHRT_MAX : buf_len * 4);
-  SQLRETURN rc = _zolandm_call<GetCursorNameFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, tmp,
-                                                drv_len, out_len);
+  SQLSMALLINT drv_len =
+      unicode ? buf_len : static_cast<SQLSMALLINT>(buf_len > SHRT_MAX / 4 ? SHRT_MAX : buf_len * 4);
+  SQLRETURN rc = _zolandm_call<GetCursorNameFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
+                                                tmp, drv_len, out_len);
   if (zolandm_succeeded(rc) && buf != nullptr && buf_len > 0) {
-    int cut = unicode ? _zolandm_wcs_to_mbs_buf(static_cast<SQLWCHAR*>(tmp), static_cast<char*>(buf), buf_len, nullptr)
-                      : _zolandm_mbs_to_wcs_buf(static_cast<char*>(tmp), static_cast<SQLWCHAR*>(buf), buf_len, nullptr);
+    int cut =
+        unicode
+            ? _zolandm_wcs_to_mbs_buf(static_cast<SQLWCHAR*>(tmp), static_cast<char*>(buf), buf_len, nullptr)
+            : _zolandm_mbs_to_wcs_buf(static_cast<char*>(tmp), static_cast<SQLWCHAR*>(buf), buf_len, nullptr);
     rc = _zolandm_report_cut(stmt, rc, cut != 0);
   }
   std::free(tmp);
@@ -245,7 +259,8 @@ static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMA
 }
 
 static SQLRETURN entry_SQLGetCursorName(SQLHSTMT h, SQLCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetCursorName_Internal(s, buf, len, out, 'A'); });
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLGetCursorName_Internal(s, buf, len, out, 'A'); });
 }
 extern "C" SQLRETURN SQL_API SQLGetCursorName(SQLHSTMT h, SQLCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
   return _zolandm_traced(entry_SQLGetCursorName, trace_SQLGetCursorName, h, buf, len, out);
@@ -254,7 +269,8 @@ extern "C" SQLRETURN SQL_API SQLGetCursorNameA(SQLHSTMT h, SQLCHAR* buf, SQLSMAL
   return SQLGetCursorName(h, buf, len, out);
 }
 static SQLRETURN entry_SQLGetCursorNameW(SQLHSTMT h, SQLWCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetCursorName_Internal(s, buf, len, out, 'W'); });
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLGetCursorName_Internal(s, buf, len, out, 'W'); });
 }
 extern "C" SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT h, SQLWCHAR* buf, SQLSMALLINT len, SQLSMALLINT* out) {
   return _zolandm_traced(entry_SQLGetCursorNameW, trace_SQLGetCursorNameW, h, buf, len, out);
@@ -262,25 +278,30 @@ extern "C" SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT h, SQLWCHAR* buf, SQLSMA
 
 // ---- parameters ------------------------------------------------------------------------------
 
-static SQLRETURN entry_SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type, SQLSMALLINT c_type,
-                                              SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits,
-                                              SQLPOINTER value, SQLLEN buffer_len, SQLLEN* ind) {
+static SQLRETURN entry_SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type,
+                                        SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN column_size,
+                                        SQLSMALLINT digits, SQLPOINTER value, SQLLEN buffer_len,
+                                        SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (ipar == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1093);
     if (value == nullptr && ind == nullptr) {
       if (io_type != SQL_PARAM_OUTPUT) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
-    } else if (io_type != SQL_PARAM_INPUT && io_type != SQL_PARAM_INPUT_OUTPUT && io_type != SQL_PARAM_OUTPUT) {
+    } else if (io_type != SQL_PARAM_INPUT && io_type != SQL_PARAM_INPUT_OUTPUT &&
+               io_type != SQL_PARAM_OUTPUT) {
       return _zolandm_fail(stmt, ZOLANDM_E_S1105);
     }
     if (!_zolandm_valid_ctype(c_type)) return _zolandm_fail(stmt, ZOLANDM_E_S1003);
     if (need_data_state(stmt) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-    return bind_parameter(stmt, ipar, io_type, c_type, sql_type, column_size, digits, value, buffer_len, ind, false);
+    return bind_parameter(stmt, ipar, io_type, c_type, sql_type, column_size, digits, value, buffer_len, ind,
+                          false);
   });
 }
-extern "C" SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type, SQLSMALLINT c_type,
-                                              SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits,
-                                              SQLPOINTER value, SQLLEN buffer_len, SQLLEN* ind) {
-  return _zolandm_traced(entry_SQLBindParameter, trace_SQLBindParameter, h, ipar, io_type, c_type, sql_type, column_size, digits, value, buffer_len, ind);
+extern "C" SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT io_type,
+                                              SQLSMALLINT c_type, SQLSMALLINT sql_type, SQLULEN column_size,
+                                              SQLSMALLINT digits, SQLPOINTER value, SQLLEN buffer_len,
+                                              SQLLEN* ind) {
+  return _zolandm_traced(entry_SQLBindParameter, trace_SQLBindParameter, h, ipar, io_type, c_type, sql_type,
+                         column_size, digits, value, buffer_len, ind);
 }
 
 static SQLRETURN entry_SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type, SQLSMALLINT sql_type,
@@ -299,13 +320,14 @@ static SQLRETURN entry_SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_
 static void trace_SQLSetParam(int leaving, int rc, SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type,
                               SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value,
                               SQLLEN* ind) {
-  trace_SQLBindParameter(leaving, rc, h, ipar, SQL_PARAM_INPUT_OUTPUT, c_type, sql_type, column_size, digits, value, -1,
-                         ind);
+  trace_SQLBindParameter(leaving, rc, h, ipar, SQL_PARAM_INPUT_OUTPUT, c_type, sql_type, column_size, digits,
+                         value, -1, ind);
 }
-extern "C" SQLRETURN SQL_API SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type, SQLSMALLINT sql_type,
-                                         SQLULEN column_size, SQLSMALLINT digits, SQLPOINTER value, SQLLEN* ind) {
-  return _zolandm_traced(entry_SQLSetParam, trace_SQLSetParam, h, ipar, c_type, sql_type, column_size, digits, value,
-                         ind);
+extern "C" SQLRETURN SQL_API SQLSetParam(SQLHSTMT h, SQLUSMALLINT ipar, SQLSMALLINT c_type,
+                                         SQLSMALLINT sql_type, SQLULEN column_size, SQLSMALLINT digits,
+                                         SQLPOINTER value, SQLLEN* ind) {
+  return _zolandm_traced(entry_SQLSetParam, trace_SQLSetParam, h, ipar, c_type, sql_type, column_size, digits,
+                         value, ind);
 }
 
 static SQLRETURN entry_SQLParamOptions(SQLHSTMT h, SQLULEN crow, SQLULEN* pirow) {
@@ -338,7 +360,7 @@ extern "C" SQLRETURN SQL_API SQLParamOptions(SQLHSTMT h, SQLULEN crow, SQLULEN* 
 }
 
 static SQLRETURN entry_SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency, SQLLEN keyset,
-                                                 SQLUSMALLINT rowset) {
+                                           SQLUSMALLINT rowset) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (rowset == 0) return _zolandm_fail(stmt, ZOLANDM_E_S1107);
     if (keyset > 0 && keyset < static_cast<SQLLEN>(rowset)) return _zolandm_fail(stmt, ZOLANDM_E_S1107);
@@ -349,8 +371,8 @@ static SQLRETURN entry_SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency,
     zolandm_dbc* dbc = stmt->dbc;
     void* sso = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLSetScrollOptions);
     if (sso != nullptr && !(_zolandm_app_version(dbc) == 3 && _zolandm_drv_version(dbc) == 3)) {
-      SQLRETURN rc = _zolandm_call<SetScrollOptionsFn>(dbc->driver, &stmt->last_rc, sso, stmt->drv_stmt, concurrency,
-                                                       keyset, rowset);
+      SQLRETURN rc = _zolandm_call<SetScrollOptionsFn>(dbc->driver, &stmt->last_rc, sso, stmt->drv_stmt,
+                                                       concurrency, keyset, rowset);
       if (zolandm_succeeded(rc) && !_zolandm_stmt_rowset_changed(stmt, rowset)) return ZOLANDM_ERROR;
       return rc;
     }
@@ -380,7 +402,9 @@ static SQLRETURN entry_SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency,
       SQLINTEGER attr;
       SQLULEN value;
       bool set;
-    } steps[4] = {{6, cursor_type, true}, {7, concurrency, true}, {8, static_cast<SQLULEN>(keyset), keyset > 0},
+    } steps[4] = {{6, cursor_type, true},
+                  {7, concurrency, true},
+                  {8, static_cast<SQLULEN>(keyset), keyset > 0},
                   {9, rowset, true}};
     for (const auto& s : steps) {
       if (!s.set) continue;
@@ -394,13 +418,14 @@ static SQLRETURN entry_SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency,
 }
 extern "C" SQLRETURN SQL_API SQLSetScrollOptions(SQLHSTMT h, SQLUSMALLINT concurrency, SQLLEN keyset,
                                                  SQLUSMALLINT rowset) {
-  return _zolandm_traced(entry_SQLSetScrollOptions, trace_SQLSetScrollOptions, h, concurrency, keyset, rowset);
+  return _zolandm_traced(entry_SQLSetScrollOptions, trace_SQLSetScrollOptions, h, concurrency, keyset,
+                         rowset);
 }
 
 // ---- columns and counts ----------------------------------------------------------------------
 
 static SQLRETURN entry_SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER value,
-                                        SQLLEN buffer_len, SQLLEN* ind) {
+                                  SQLLEN buffer_len, SQLLEN* ind) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     if (!_zolandm_valid_ctype(target_type)) return _zolandm_fail(stmt, ZOLANDM_E_S1003);
     if (buffer_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
@@ -423,8 +448,9 @@ static SQLRETURN entry_SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT t
     if (widen && value != nullptr) {
       if (_zolandm_boundcol_add(stmt, &image) != 0) {
         // Without the entry the column would come back narrow: unbind it rather than lie.
-        _zolandm_call<BindColFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, column, SQLSMALLINT(SQL_C_CHAR),
-                                 static_cast<SQLPOINTER>(nullptr), SQLLEN(0), static_cast<SQLLEN*>(nullptr));
+        _zolandm_call<BindColFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, column,
+                                 SQLSMALLINT(SQL_C_CHAR), static_cast<SQLPOINTER>(nullptr), SQLLEN(0),
+                                 static_cast<SQLLEN*>(nullptr));
         return _zolandm_fail(stmt, ZOLANDM_E_S1001);
       }
     } else {
@@ -434,14 +460,15 @@ static SQLRETURN entry_SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT t
     return rc;
   });
 }
-extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type, SQLPOINTER value,
-                                        SQLLEN buffer_len, SQLLEN* ind) {
+extern "C" SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT target_type,
+                                        SQLPOINTER value, SQLLEN buffer_len, SQLLEN* ind) {
   return _zolandm_traced(entry_SQLBindCol, trace_SQLBindCol, h, column, target_type, value, buffer_len, ind);
 }
 
 static SQLRETURN entry_SQLRowCount(SQLHSTMT h, SQLLEN* count) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
-    if (stmt->state < ZOLANDM_STMT_EXECUTED || stmt->state > ZOLANDM_STMT_EXT_FETCHED || stmt->async_func != 0)
+    if (stmt->state < ZOLANDM_STMT_EXECUTED || stmt->state > ZOLANDM_STMT_EXT_FETCHED ||
+        stmt->async_func != 0)
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLRowCount);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -461,7 +488,8 @@ SQLRETURN SQLNumResultCols_Internal(zolandm_stmt* stmt, SQLSMALLINT* count) {
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLNumResultCols);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   SQLSMALLINT n = 0;
-  SQLRETURN rc = _zolandm_call<NumResultColsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, &n);
+  SQLRETURN rc =
+      _zolandm_call<NumResultColsFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, &n);
   if (stmt->async_func == ZOLANDM_FN_SQLNumResultCols &&
       (rc == ZOLANDM_OK || rc == ZOLANDM_OK_INFO || rc == ZOLANDM_ERROR)) {
     stmt->async_func = 0;

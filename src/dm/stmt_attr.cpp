@@ -40,15 +40,15 @@ SQLRETURN driver_get_attr(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value,
                           SQLINTEGER* str_len) {
   void* f = attr_getter(stmt->dbc);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-  return _zolandm_call<GetStmtAttrFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, attr, value,
-                                      buf_len, str_len);
+  return _zolandm_call<GetStmtAttrFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, attr,
+                                      value, buf_len, str_len);
 }
 
 SQLRETURN driver_set_attr(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
   void* f = attr_setter(stmt->dbc);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-  return _zolandm_call<SetStmtAttrFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, attr, value,
-                                      str_len);
+  return _zolandm_call<SetStmtAttrFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, attr,
+                                      value, str_len);
 }
 
 SQLRETURN driver_get_option(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value) {
@@ -140,7 +140,8 @@ SQLRETURN set_row_array_size_odbc2(zolandm_stmt* stmt, SQLULEN value) {
 
 SQLRETURN SQLGetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                   SQLINTEGER* str_len) {
-  if (attr >= kAppRowDesc && attr <= kAppRowDesc + 3) return get_desc_slot(stmt, attr - kAppRowDesc, value, str_len);
+  if (attr >= kAppRowDesc && attr <= kAppRowDesc + 3)
+    return get_desc_slot(stmt, attr - kAppRowDesc, value, str_len);
   if (odbc3_driver(stmt)) {
     SQLRETURN rc = driver_get_attr(stmt, attr, value, buf_len, str_len);
     if (attr == SQL_ATTR_PARAMSET_SIZE && value != nullptr && zolandm_succeeded(rc)) {
@@ -150,17 +151,23 @@ SQLRETURN SQLGetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
   }
   if (odbc2_option(attr)) return driver_get_option(stmt, attr, value);
   switch (attr) {
-    case SQL_ATTR_FETCH_BOOKMARK_PTR: return answer<SQLPOINTER>(value, stmt->fetch_bookmark_ptr);
-    case SQL_ATTR_PARAMS_PROCESSED_PTR: return answer<SQLPOINTER>(value, stmt->params_processed_ptr);
+    case SQL_ATTR_FETCH_BOOKMARK_PTR:
+      return answer<SQLPOINTER>(value, stmt->fetch_bookmark_ptr);
+    case SQL_ATTR_PARAMS_PROCESSED_PTR:
+      return answer<SQLPOINTER>(value, stmt->params_processed_ptr);
     // The sizes are SQLULEN attributes: written whole. No set means one row.
     case SQL_ATTR_PARAMSET_SIZE:
       return answer<SQLULEN>(value, static_cast<SQLULEN>(stmt->paramset_size > 0 ? stmt->paramset_size : 1));
     case SQL_ATTR_ROW_STATUS_PTR:
       return answer<SQLPOINTER>(value, stmt->row_status_owned ? nullptr : stmt->row_status_ptr);
-    case SQL_ATTR_ROWS_FETCHED_PTR: return answer<SQLPOINTER>(value, stmt->rows_fetched_ptr);
-    case SQL_ATTR_ROW_ARRAY_SIZE: return answer<SQLULEN>(value, static_cast<SQLULEN>(stmt->row_array_size));
-    case SQL_ATTR_METADATA_ID: return answer<SQLULEN>(value, SQL_FALSE);
-    default: return driver_get_attr(stmt, attr, value, buf_len, str_len);
+    case SQL_ATTR_ROWS_FETCHED_PTR:
+      return answer<SQLPOINTER>(value, stmt->rows_fetched_ptr);
+    case SQL_ATTR_ROW_ARRAY_SIZE:
+      return answer<SQLULEN>(value, static_cast<SQLULEN>(stmt->row_array_size));
+    case SQL_ATTR_METADATA_ID:
+      return answer<SQLULEN>(value, SQL_FALSE);
+    default:
+      return driver_get_attr(stmt, attr, value, buf_len, str_len);
   }
 }
 
@@ -207,7 +214,8 @@ SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
         if (rc == ZOLANDM_OK_INFO) {
           SQLULEN got = 0;
           SQLSMALLINT saved = stmt->last_rc;
-          if (zolandm_succeeded(SQLGetStmtAttr_Internal(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &got, 0, nullptr)) && got > 0) {
+          if (zolandm_succeeded(SQLGetStmtAttr_Internal(stmt, SQL_ATTR_ROW_ARRAY_SIZE, &got, 0, nullptr)) &&
+              got > 0) {
             rows = got;
           }
           stmt->last_rc = saved;
@@ -216,7 +224,8 @@ SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
       }
       return rc;
     case SQL_ATTR_APP_ROW_DESC:
-    case SQL_ATTR_APP_PARAM_DESC: return set_desc_slot(stmt, attr, value, str_len);
+    case SQL_ATTR_APP_PARAM_DESC:
+      return set_desc_slot(stmt, attr, value, str_len);
     case SQL_ATTR_PARAM_BIND_TYPE:
       rc = driver_set_attr(stmt, attr, value, str_len);
       // The parameter stride is the parameters' own, apart from the rows' bind type.
@@ -230,11 +239,12 @@ SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
     case 20:
     case 23:
     case 24:
-    case SQL_ATTR_METADATA_ID: return driver_set_attr(stmt, attr, value, str_len);
+    case SQL_ATTR_METADATA_ID:
+      return driver_set_attr(stmt, attr, value, str_len);
     default:
       // Driver-specific attributes reach an ODBC 3 driver's attribute function.
-      if (odbc3 && attr != SQL_GET_BOOKMARK && attr != SQL_ATTR_IMP_ROW_DESC && attr != SQL_ATTR_IMP_PARAM_DESC &&
-          attr_setter(stmt->dbc) != nullptr) {
+      if (odbc3 && attr != SQL_GET_BOOKMARK && attr != SQL_ATTR_IMP_ROW_DESC &&
+          attr != SQL_ATTR_IMP_PARAM_DESC && attr_setter(stmt->dbc) != nullptr) {
         return driver_set_attr(stmt, attr, value, str_len);
       }
       return driver_set_option(stmt, attr, v);
@@ -244,42 +254,49 @@ SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTE
 // ---- entries ----------------------------------------------------------------------------------
 
 static SQLRETURN entry_SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                            SQLINTEGER* str_len) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetStmtAttr_Internal(s, attr, value, buf_len, str_len); });
+                                      SQLINTEGER* str_len) {
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLGetStmtAttr_Internal(s, attr, value, buf_len, str_len); });
 }
 extern "C" SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                             SQLINTEGER* str_len) {
   return _zolandm_traced(entry_SQLGetStmtAttr, trace_SQLGetStmtAttr, h, attr, value, buf_len, str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLGetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                             SQLINTEGER* str_len) {
+extern "C" SQLRETURN SQL_API SQLGetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value,
+                                             SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return SQLGetStmtAttr(h, attr, value, buf_len, str_len);
 }
 
 static SQLRETURN entry_SQLGetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                             SQLINTEGER* str_len) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLGetStmtAttr_Internal(s, attr, value, buf_len, str_len); });
+                                       SQLINTEGER* str_len) {
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLGetStmtAttr_Internal(s, attr, value, buf_len, str_len); });
 }
-extern "C" SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                                             SQLINTEGER* str_len) {
+extern "C" SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value,
+                                             SQLINTEGER buf_len, SQLINTEGER* str_len) {
   return _zolandm_traced(entry_SQLGetStmtAttrW, trace_SQLGetStmtAttrW, h, attr, value, buf_len, str_len);
 }
 
 static SQLRETURN entry_SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetStmtAttr_Internal(s, attr, value, str_len); });
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLSetStmtAttr_Internal(s, attr, value, str_len); });
 }
-extern "C" SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+extern "C" SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value,
+                                            SQLINTEGER str_len) {
   return _zolandm_traced(entry_SQLSetStmtAttr, trace_SQLSetStmtAttr, h, attr, value, str_len);
 }
 
-extern "C" SQLRETURN SQL_API SQLSetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+extern "C" SQLRETURN SQL_API SQLSetStmtAttrA(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value,
+                                             SQLINTEGER str_len) {
   return SQLSetStmtAttr(h, attr, value, str_len);
 }
 
 static SQLRETURN entry_SQLSetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
-  return _zolandm_stmt_entry(h, [&](zolandm_stmt* s) { return SQLSetStmtAttr_Internal(s, attr, value, str_len); });
+  return _zolandm_stmt_entry(
+      h, [&](zolandm_stmt* s) { return SQLSetStmtAttr_Internal(s, attr, value, str_len); });
 }
-extern "C" SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len) {
+extern "C" SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT h, SQLINTEGER attr, SQLPOINTER value,
+                                             SQLINTEGER str_len) {
   return _zolandm_traced(entry_SQLSetStmtAttrW, trace_SQLSetStmtAttrW, h, attr, value, str_len);
 }

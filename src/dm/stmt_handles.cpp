@@ -74,7 +74,8 @@ void discard(zolandm_stmt* stmt) {
 
 // Options that only the ODBC 3 attribute functions know, refused on that path.
 bool odbc3_only_attr(unsigned option) {
-  return (option >= 15 && option <= 18) || (option >= 20 && option <= 27) || (option >= 10010 && option <= 10014);
+  return (option >= 15 && option <= 18) || (option >= 20 && option <= 27) ||
+         (option >= 10010 && option <= 10014);
 }
 
 bool numeric_option(unsigned option) { return option <= 8 || (option >= 10 && option <= 12) || option == 14; }
@@ -94,10 +95,11 @@ bool refused_as_not_capable(zolandm_stmt* stmt) {
   // Only a reader that leaves the record in place: the application may still want it.
   if (f_diag == nullptr) return false;
   char state[6] = "";
-  SQLRETURN rc = _zolandm_read_driver_record(dbc, f_diag, false, SQL_HANDLE_STMT, stmt->drv_stmt, 1, nullptr, state,
-                                             nullptr, nullptr, 0, nullptr, 'A', nullptr);
+  SQLRETURN rc = _zolandm_read_driver_record(dbc, f_diag, false, SQL_HANDLE_STMT, stmt->drv_stmt, 1, nullptr,
+                                             state, nullptr, nullptr, 0, nullptr, 'A', nullptr);
   if (!zolandm_succeeded(rc)) return false;
-  return std::strcmp(state, "IM001") == 0 || std::strcmp(state, "HYC00") == 0 || std::strcmp(state, "S1C00") == 0;
+  return std::strcmp(state, "IM001") == 0 || std::strcmp(state, "HYC00") == 0 ||
+         std::strcmp(state, "S1C00") == 0;
 }
 
 // An ODBC 3 driver that refused an ODBC 2 option call as "not capable" may still take the
@@ -120,8 +122,8 @@ void drop_refusal(zolandm_stmt* stmt) {
   _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
   if (f_error == nullptr) return;
   for (int i = 0; i < 64; ++i) {
-    SQLRETURN rc = _zolandm_read_driver_record(dbc, f_error, true, SQL_HANDLE_STMT, stmt->drv_stmt, 0, nullptr,
-                                               nullptr, nullptr, nullptr, 0, nullptr, 'A', nullptr);
+    SQLRETURN rc = _zolandm_read_driver_record(dbc, f_error, true, SQL_HANDLE_STMT, stmt->drv_stmt, 0,
+                                               nullptr, nullptr, nullptr, nullptr, 0, nullptr, 'A', nullptr);
     if (!zolandm_succeeded(rc)) break;
   }
 }
@@ -163,9 +165,10 @@ SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out) {
     *out = nullptr;
     return _zolandm_fail(dbc, ZOLANDM_E_IM001);
   }
-  SQLRETURN rc = odbc3 ? _zolandm_call<AllocHandleFn>(dbc->driver, &dbc->last_rc, f, SQLSMALLINT(SQL_HANDLE_STMT),
-                                                       dbc->drv_dbc, &stmt->drv_stmt)
-                       : _zolandm_call<AllocStmtFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, &stmt->drv_stmt);
+  SQLRETURN rc =
+      odbc3 ? _zolandm_call<AllocHandleFn>(dbc->driver, &dbc->last_rc, f, SQLSMALLINT(SQL_HANDLE_STMT),
+                                           dbc->drv_dbc, &stmt->drv_stmt)
+            : _zolandm_call<AllocStmtFn>(dbc->driver, &dbc->last_rc, f, dbc->drv_dbc, &stmt->drv_stmt);
   if (!zolandm_succeeded(rc)) {
     discard(stmt);
     *out = nullptr;
@@ -194,9 +197,9 @@ SQLRETURN SQLAllocStmt_Internal(zolandm_dbc* dbc, SQLHSTMT* out) {
         failed = true;
         break;
       }
-      SQLRETURN drc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt,
-                                                   _zolandm_implicit_desc_attrs[i], static_cast<SQLPOINTER>(&d->drv_desc),
-                                                   SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
+      SQLRETURN drc = _zolandm_call<GetStmtAttrFn>(
+          dbc->driver, &stmt->last_rc, get, stmt->drv_stmt, _zolandm_implicit_desc_attrs[i],
+          static_cast<SQLPOINTER>(&d->drv_desc), SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
       if (!zolandm_succeeded(drc) || d->drv_desc == nullptr) {
         std::free(d);
         free_descs(stmt);
@@ -257,8 +260,12 @@ SQLRETURN SQLFreeStmt_Internal(zolandm_stmt* stmt, SQLUSMALLINT option) {
       stmt->gd_column = 0;
       stmt->gd_carry_len = 0;
       break;
-    case SQL_UNBIND: _zolandm_boundcol_free_all(stmt); break;
-    case SQL_RESET_PARAMS: _zolandm_stmt_free_paramtab(stmt); break;
+    case SQL_UNBIND:
+      _zolandm_boundcol_free_all(stmt);
+      break;
+    case SQL_RESET_PARAMS:
+      _zolandm_stmt_free_paramtab(stmt);
+      break;
     default:
       _zolandm_boundcol_free_all(stmt);
       _zolandm_stmt_free_paramtab(stmt);
@@ -303,14 +310,15 @@ SQLRETURN SQLGetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
   SQLINTEGER len = numeric_option(option) ? 0 : 256;
   if (odbc3) {
     if (odbc3_only_attr(option)) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
-    return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLINTEGER(option), value,
-                                        len, static_cast<SQLINTEGER*>(nullptr));
+    return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLINTEGER(option),
+                                        value, len, static_cast<SQLINTEGER*>(nullptr));
   }
-  SQLRETURN rc = _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, option, value);
+  SQLRETURN rc =
+      _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, option, value);
   if (void* attr = retry_entry(stmt, option, rc, ZOLANDM_FN_SQLGetStmtAttr, ZOLANDM_FN_SQLGetStmtAttrW,
                                ZOLANDM_FN_SQLGetStmtAttrA)) {
-    rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, attr, stmt->drv_stmt, SQLINTEGER(option), value,
-                                      len, static_cast<SQLINTEGER*>(nullptr));
+    rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, attr, stmt->drv_stmt, SQLINTEGER(option),
+                                      value, len, static_cast<SQLINTEGER*>(nullptr));
     if (rc == ZOLANDM_OK) drop_refusal(stmt);
   }
   return rc;
@@ -354,7 +362,8 @@ SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
   }
   if (!zolandm_succeeded(rc)) return rc;
   if (option == SQL_ROWSET_SIZE || option == 27) {
-    SQLULEN rows = rc == ZOLANDM_OK_INFO && option == SQL_ROWSET_SIZE ? _zolandm_stmt_read_rowset(stmt, value) : value;
+    SQLULEN rows =
+        rc == ZOLANDM_OK_INFO && option == SQL_ROWSET_SIZE ? _zolandm_stmt_read_rowset(stmt, value) : value;
     if (!_zolandm_stmt_rowset_changed(stmt, rows)) return ZOLANDM_ERROR;
   } else if (option == SQL_BIND_TYPE) {
     stmt->bind_type = static_cast<int>(value > INT_MAX ? INT_MAX : value);
@@ -365,7 +374,8 @@ SQLRETURN SQLSetStmtOption_Internal(zolandm_stmt* stmt, SQLUSMALLINT option, SQL
 }
 
 static SQLRETURN entry_SQLSetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLULEN value) {
-  return _zolandm_stmt_entry(hstmt, [&](zolandm_stmt* s) { return SQLSetStmtOption_Internal(s, option, value); });
+  return _zolandm_stmt_entry(hstmt,
+                             [&](zolandm_stmt* s) { return SQLSetStmtOption_Internal(s, option, value); });
 }
 extern "C" SQLRETURN SQL_API SQLSetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLULEN value) {
   return _zolandm_traced(entry_SQLSetStmtOption, trace_SQLSetStmtOption, hstmt, option, value);
@@ -376,7 +386,8 @@ extern "C" SQLRETURN SQL_API SQLSetStmtOptionA(SQLHSTMT hstmt, SQLUSMALLINT opti
 }
 
 static SQLRETURN entry_SQLGetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLPOINTER value) {
-  return _zolandm_stmt_entry(hstmt, [&](zolandm_stmt* s) { return SQLGetStmtOption_Internal(s, option, value); });
+  return _zolandm_stmt_entry(hstmt,
+                             [&](zolandm_stmt* s) { return SQLGetStmtOption_Internal(s, option, value); });
 }
 extern "C" SQLRETURN SQL_API SQLGetStmtOption(SQLHSTMT hstmt, SQLUSMALLINT option, SQLPOINTER value) {
   return _zolandm_traced(entry_SQLGetStmtOption, trace_SQLGetStmtOption, hstmt, option, value);
@@ -416,10 +427,17 @@ static SQLRETURN entry_SQLCancel(SQLHSTMT hstmt) {
     if (zolandm_succeeded(rc) && stmt->busy == 0) {
       if (stmt->state >= ZOLANDM_STMT_NEED_DATA && stmt->state <= ZOLANDM_STMT_CAN_PUT) {
         switch (stmt->need_data_func) {
-          case ZOLANDM_FN_SQLExecute: stmt->state = ZOLANDM_STMT_PREPARED; break;
-          case ZOLANDM_FN_SQLExecDirect: stmt->state = ZOLANDM_STMT_ALLOCATED; break;
-          case ZOLANDM_FN_SQLSetPos: stmt->state = ZOLANDM_STMT_EXT_FETCHED; break;
-          default: break;
+          case ZOLANDM_FN_SQLExecute:
+            stmt->state = ZOLANDM_STMT_PREPARED;
+            break;
+          case ZOLANDM_FN_SQLExecDirect:
+            stmt->state = ZOLANDM_STMT_ALLOCATED;
+            break;
+          case ZOLANDM_FN_SQLSetPos:
+            stmt->state = ZOLANDM_STMT_EXT_FETCHED;
+            break;
+          default:
+            break;
         }
         stmt->need_data_func = 0;
       } else if (stmt->state >= ZOLANDM_STMT_EXECUTED && stmt->state <= ZOLANDM_STMT_EXT_FETCHED) {
@@ -533,13 +551,14 @@ char* _zolandm_stmt_arg_to_narrow(zolandm_stmt* stmt, int slot, const SQLWCHAR* 
   if (out == nullptr) return nullptr;
   st = std::mbstate_t{};
   int64_t pos = 0;
-  for (int64_t i = 0; i < chars; ++i) pos += static_cast<int64_t>(_zolandm_wide_char_to_mb(out + pos, text[i], &st));
+  for (int64_t i = 0; i < chars; ++i)
+    pos += static_cast<int64_t>(_zolandm_wide_char_to_mb(out + pos, text[i], &st));
   out[pos] = '\0';
   return out;
 }
 
-const void* _zolandm_stmt_arg_for_driver(zolandm_stmt* stmt, int slot, const void* text, int64_t* len, char width,
-                                         bool* failed) {
+const void* _zolandm_stmt_arg_for_driver(zolandm_stmt* stmt, int slot, const void* text, int64_t* len,
+                                         char width, bool* failed) {
   bool drv_wide = _zolandm_stmt_unicode(stmt);
   bool app_wide = width == 'W';
   if (drv_wide == app_wide) return text;
@@ -547,10 +566,10 @@ const void* _zolandm_stmt_arg_for_driver(zolandm_stmt* stmt, int slot, const voi
     *len = SQL_NTS;
     return nullptr;
   }
-  const void* out = drv_wide ? static_cast<const void*>(
-                                   _zolandm_stmt_arg_to_wide(stmt, slot, static_cast<const char*>(text), *len))
-                             : static_cast<const void*>(
-                                   _zolandm_stmt_arg_to_narrow(stmt, slot, static_cast<const SQLWCHAR*>(text), *len));
+  const void* out = drv_wide ? static_cast<const void*>(_zolandm_stmt_arg_to_wide(
+                                   stmt, slot, static_cast<const char*>(text), *len))
+                             : static_cast<const void*>(_zolandm_stmt_arg_to_narrow(
+                                   stmt, slot, static_cast<const SQLWCHAR*>(text), *len));
   if (out == nullptr) *failed = true;
   *len = SQL_NTS;
   return out;
@@ -641,7 +660,8 @@ void _zolandm_boundcol_widen_rows(zolandm_stmt* stmt, int64_t rows, const SQLUSM
       std::memcpy(copy, value, static_cast<size_t>(narrow_len));
       copy[narrow_len] = '\0';
       int64_t total_chars = _zolandm_narrow_to_wide_bounded(copy, narrow_len, nullptr, INT64_MAX, nullptr);
-      _zolandm_narrow_to_wide_bounded(copy, narrow_len, reinterpret_cast<SQLWCHAR*>(value), cap_chars, nullptr);
+      _zolandm_narrow_to_wide_bounded(copy, narrow_len, reinterpret_cast<SQLWCHAR*>(value), cap_chars,
+                                      nullptr);
       std::free(copy);
       if (ind != nullptr && *ind >= 0) {
         // The driver's count is in narrow bytes; a value it cut counts more than it wrote.
@@ -656,7 +676,9 @@ void _zolandm_boundcol_widen_rows(zolandm_stmt* stmt, int64_t rows, const SQLUSM
   }
 }
 
-void _zolandm_boundcol_widen(zolandm_stmt* stmt) { _zolandm_boundcol_widen_rows(stmt, stmt->rowset_size, nullptr); }
+void _zolandm_boundcol_widen(zolandm_stmt* stmt) {
+  _zolandm_boundcol_widen_rows(stmt, stmt->rowset_size, nullptr);
+}
 
 // ---- rowset size ------------------------------------------------------------------------------
 
@@ -687,11 +709,12 @@ SQLULEN _zolandm_stmt_read_rowset(zolandm_stmt* stmt, SQLULEN fallback) {
   bool odbc3 = false;
   void* f = _zolandm_choose_2_or_3(dbc, ZOLANDM_FN_SQLGetStmtOption, ZOLANDM_FN_SQLGetStmtAttr, &odbc3);
   if (f != nullptr && odbc3) {
-    rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLINTEGER(SQL_ROWSET_SIZE),
-                                      static_cast<SQLPOINTER>(&got), SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
+    rc = _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt,
+                                      SQLINTEGER(SQL_ROWSET_SIZE), static_cast<SQLPOINTER>(&got),
+                                      SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
   } else if (f != nullptr) {
-    rc = _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt, SQLUSMALLINT(SQL_ROWSET_SIZE),
-                                        static_cast<SQLPOINTER>(&got));
+    rc = _zolandm_call<GetStmtOptionFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt,
+                                        SQLUSMALLINT(SQL_ROWSET_SIZE), static_cast<SQLPOINTER>(&got));
   }
   stmt->last_rc = saved;
   return rc == ZOLANDM_OK && got > 0 ? got : fallback;
@@ -706,8 +729,8 @@ void _zolandm_boundcol_widen_fetched(zolandm_stmt* stmt) {
   if (void* get = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetStmtAttr, ZOLANDM_FN_SQLGetStmtAttrW,
                                               ZOLANDM_FN_SQLGetStmtAttrA)) {
     auto ask = [&](SQLINTEGER attr, void* out) {
-      return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt, attr, out, SQLINTEGER(0),
-                                          static_cast<SQLINTEGER*>(nullptr));
+      return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt, attr, out,
+                                          SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
     };
     SQLULEN array_size = 0;
     if (ask(SQL_ATTR_ROW_ARRAY_SIZE, &array_size) == ZOLANDM_OK && array_size > 0) size = array_size;

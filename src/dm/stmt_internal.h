@@ -30,8 +30,8 @@ struct zolandm_param {
   // manager-owned conversion copy (see above)
   char* conv_value;
   SQLLEN* conv_len;
-  int64_t conv_elem;   // bytes per row in conv_value (column-wise binding)
-  int64_t conv_rows;   // rows the copy was made for
+  int64_t conv_elem;  // bytes per row in conv_value (column-wise binding)
+  int64_t conv_rows;  // rows the copy was made for
 };
 
 constexpr int ZOLANDM_MAX_PARAMS = 1024;
@@ -76,12 +76,16 @@ int64_t _zolandm_narrow_to_wide_bounded(const char* in, int64_t max_in, SQLWCHAR
 inline int _zolandm_map_sqltype(int type, int version) {
   switch (type) {
     case 9:
-    case 91: return version == 3 ? 91 : 9;
+    case 91:
+      return version == 3 ? 91 : 9;
     case 10:
-    case 92: return version == 3 ? 92 : 10;
+    case 92:
+      return version == 3 ? 92 : 10;
     case 11:
-    case 93: return version == 3 ? 93 : 11;
-    default: return type;
+    case 93:
+      return version == 3 ? 93 : 11;
+    default:
+      return type;
   }
 }
 
@@ -89,10 +93,32 @@ inline int _zolandm_map_ctype(int type, int version) { return _zolandm_map_sqlty
 
 inline bool _zolandm_valid_ctype(int type) {
   switch (type) {
-    case 1: case 2: case 4: case 5: case 7: case 8: case 9: case 10: case 11:
-    case 91: case 92: case 93: case 99:
-    case -28: case -27: case -26: case -25: case -18: case -17: case -16: case -15:
-    case -11: case -8: case -7: case -6: case -2:
+    case 1:
+    case 2:
+    case 4:
+    case 5:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 91:
+    case 92:
+    case 93:
+    case 99:
+    case -28:
+    case -27:
+    case -26:
+    case -25:
+    case -18:
+    case -17:
+    case -16:
+    case -15:
+    case -11:
+    case -8:
+    case -7:
+    case -6:
+    case -2:
       return true;
     default:
       return type >= 101 && type <= 113;

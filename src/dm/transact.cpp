@@ -48,8 +48,8 @@ SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type) {
   if (f == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);
   SQLRETURN rc;
   if (odbc3) {
-    rc = _zolandm_call<EndTranFn>(dbc->driver, &dbc->last_rc, f, SQLSMALLINT(SQL_HANDLE_DBC), SQLHANDLE(dbc->drv_dbc),
-                                  SQLSMALLINT(type));
+    rc = _zolandm_call<EndTranFn>(dbc->driver, &dbc->last_rc, f, SQLSMALLINT(SQL_HANDLE_DBC),
+                                  SQLHANDLE(dbc->drv_dbc), SQLSMALLINT(type));
   } else {
     rc = _zolandm_call<TransactFn>(dbc->driver, &dbc->last_rc, f, SQLHENV(nullptr), dbc->drv_dbc, type);
   }
@@ -90,8 +90,10 @@ SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
       failed = true;
     } else if (dbc->state == ZOLANDM_DBC_IN_USE) {
       SQLRETURN rc = end_on_driver(dbc, type);
-      if (rc == ZOLANDM_OK_INFO) info = true;
-      else if (rc != ZOLANDM_OK) failed = true;
+      if (rc == ZOLANDM_OK_INFO)
+        info = true;
+      else if (rc != ZOLANDM_OK)
+        failed = true;
     }
   }
   return failed ? ZOLANDM_ERROR : info ? ZOLANDM_OK_INFO : ZOLANDM_OK;

@@ -39,8 +39,8 @@ int _zolandm_driver_two_byte_wide(zolandm_driver* drv, SQLHDBC drv_dbc) {
   SQLWCHAR text[32] = {0};
   SQLSMALLINT len = 0;
   SQLRETURN rc = _zolandm_call<GetInfoWFn>(drv, nullptr, get_info, drv_dbc, SQLUSMALLINT(SQL_DRIVER_ODBC_VER),
-                                           static_cast<SQLPOINTER>(text), SQLSMALLINT(sizeof text - sizeof(SQLWCHAR)),
-                                           &len);
+                                           static_cast<SQLPOINTER>(text),
+                                           SQLSMALLINT(sizeof text - sizeof(SQLWCHAR)), &len);
   if (zolandm_succeeded(rc)) return two_byte_text(text) == 1 ? 1 : 0;
   if (rc != ZOLANDM_ERROR) return 0;
   SQLWCHAR state[16] = {0};
@@ -51,8 +51,8 @@ int _zolandm_driver_two_byte_wide(zolandm_driver* drv, SQLHDBC drv_dbc) {
     rc = _zolandm_call<GetDiagRecWFn>(drv, nullptr, diag, SQLSMALLINT(SQL_HANDLE_DBC), SQLHANDLE(drv_dbc),
                                       SQLSMALLINT(1), state, &native, message, SQLSMALLINT(255), &mlen);
   } else if (void* error = _zolandm_driver_record_entry(drv, ZOLANDM_FN_SQLErrorW)) {
-    rc = _zolandm_call<ErrorWFn>(drv, nullptr, error, drv->drv_env, drv_dbc, SQLHSTMT(nullptr), state, &native,
-                                 message, SQLSMALLINT(255), &mlen);
+    rc = _zolandm_call<ErrorWFn>(drv, nullptr, error, drv->drv_env, drv_dbc, SQLHSTMT(nullptr), state,
+                                 &native, message, SQLSMALLINT(255), &mlen);
   } else {
     return 0;
   }

@@ -5,10 +5,10 @@
 #include <cstddef>
 
 enum zolandm_tr_info_form {
-  ZOLANDM_TR_INFO_NONE,    // unknown or driver specific: the pointer only
+  ZOLANDM_TR_INFO_NONE,  // unknown or driver specific: the pointer only
   ZOLANDM_TR_INFO_STRING,
-  ZOLANDM_TR_INFO_SHORT,   // 16-bit number
-  ZOLANDM_TR_INFO_LONG,    // 32-bit number
+  ZOLANDM_TR_INFO_SHORT,  // 16-bit number
+  ZOLANDM_TR_INFO_LONG,   // 32-bit number
   ZOLANDM_TR_INFO_ENUM,
   ZOLANDM_TR_INFO_MASK,
 };

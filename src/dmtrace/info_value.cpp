@@ -32,7 +32,8 @@ void dump_string(SQLPOINTER value, SQLSMALLINT buffer_length, const SQLSMALLINT*
   if (width == 'W') {
     const auto* text = static_cast<const SQLWCHAR*>(value);
     size_t capacity = static_cast<size_t>(buffer_length) / sizeof(SQLWCHAR);
-    size_t count = length == SQL_NTS ? wcsnlen(text, capacity) : static_cast<size_t>(length) / sizeof(SQLWCHAR);
+    size_t count =
+        length == SQL_NTS ? wcsnlen(text, capacity) : static_cast<size_t>(length) / sizeof(SQLWCHAR);
     if (count > capacity) count = capacity;
     char* narrow = _zolandm_wcs_to_mbs_dup(text, static_cast<int64_t>(count));
     if (narrow == nullptr) return;
@@ -60,8 +61,9 @@ void mask_rows(const zolandm_tr_name_list& names, unsigned long mask) {
 
 }  // namespace
 
-extern "C" void _zolandm_tr_arg_info_value(SQLUSMALLINT info_type, SQLPOINTER value, SQLSMALLINT buffer_length,
-                                           SQLSMALLINT* length_ptr, int output, char width) {
+extern "C" void _zolandm_tr_arg_info_value(SQLUSMALLINT info_type, SQLPOINTER value,
+                                           SQLSMALLINT buffer_length, SQLSMALLINT* length_ptr, int output,
+                                           char width) {
   const zolandm_tr_info_type* info = _zolandm_tr_info_type_find(info_type);
   _zolandm_trace_printf("\t\t%-15.15s   %d (%s)\n", "SQLUSMALLINT", info_type,
                         info != nullptr ? info->name : "unknown or driver specific");

@@ -14,7 +14,8 @@
 #include "dmtrace/value_names.h"
 #include "odbcconfig/conversions.h"
 
-const char* const _zolandm_tr_handle_labels[6] = {"SQLHANDLE", "SQLHENV", "SQLHDBC", "SQLHSTMT", "SQLDESC", "SQLSENV"};
+const char* const _zolandm_tr_handle_labels[6] = {"SQLHANDLE", "SQLHENV", "SQLHDBC",
+                                                  "SQLHSTMT",  "SQLDESC", "SQLSENV"};
 
 const char* _zolandm_tr_handle_label(int kind) {
   // A handle type the call has not checked yet may be anything.
@@ -25,9 +26,13 @@ const char* _zolandm_tr_handle_label(int kind) {
 namespace {
 
 void value_line(const char* label, long v) { _zolandm_trace_printf("\t\t%-15.15s   %ld\n", label, v); }
-void uvalue_line(const char* label, unsigned long v) { _zolandm_trace_printf("\t\t%-15.15s   %lu\n", label, v); }
+void uvalue_line(const char* label, unsigned long v) {
+  _zolandm_trace_printf("\t\t%-15.15s   %lu\n", label, v);
+}
 void null_out_line(const char* label) { _zolandm_trace_printf("\t\t%-15.15s * 0x0\n", label); }
-void ptr_out_line(const char* label, const void* p) { _zolandm_trace_printf("\t\t%-15.15s * %p\n", label, p); }
+void ptr_out_line(const char* label, const void* p) {
+  _zolandm_trace_printf("\t\t%-15.15s * %p\n", label, p);
+}
 void named_line(const char* label, long v, const char* name) {
   _zolandm_trace_printf("\t\t%-15.15s   %ld (%s)\n", label, v, name);
 }
@@ -43,7 +48,8 @@ void out_ptr(const char* label, const T* p, int out) {
   } else if (!out) {
     ptr_out_line(label, p);
   } else if constexpr (static_cast<T>(-1) < 0) {
-    _zolandm_trace_printf("\t\t%-15.15s * %p (%ld)\n", label, static_cast<const void*>(p), static_cast<long>(*p));
+    _zolandm_trace_printf("\t\t%-15.15s * %p (%ld)\n", label, static_cast<const void*>(p),
+                          static_cast<long>(*p));
   } else {
     _zolandm_trace_printf("\t\t%-15.15s * %p (%lu)\n", label, static_cast<const void*>(p),
                           static_cast<unsigned long>(*p));
@@ -107,7 +113,9 @@ void _zolandm_tr_arg_integer(SQLINTEGER v) { value_line("SQLINTEGER", v); }
 void _zolandm_tr_arg_uinteger(SQLUINTEGER v) { uvalue_line("SQLUINTEGER", v); }
 void _zolandm_tr_arg_len(SQLLEN v) { value_line("SQLLEN", v); }
 void _zolandm_tr_arg_ulen(SQLULEN v) { uvalue_line("SQLULEN", v); }
-void _zolandm_tr_arg_setpos_row(SQLSETPOSIROW row) { value_line("SQLSETPOSIROW", static_cast<SQLUSMALLINT>(row)); }
+void _zolandm_tr_arg_setpos_row(SQLSETPOSIROW row) {
+  value_line("SQLSETPOSIROW", static_cast<SQLUSMALLINT>(row));
+}
 
 void _zolandm_tr_arg_pointer(const void* p) {
   if (p == nullptr) {
@@ -140,15 +148,16 @@ void _zolandm_tr_arg_handle_out(int kind, const SQLHANDLE* out_handle, int out) 
   if (out_handle == nullptr) {
     _zolandm_trace_printf("\t\t%-15.15s * 0x0 (%s)\n", label, "SQL_NULL_HANDLE");
   } else if (out) {
-    _zolandm_trace_printf("\t\t%-15.15s * %p (%p)\n", label, static_cast<const void*>(out_handle), *out_handle);
+    _zolandm_trace_printf("\t\t%-15.15s * %p (%p)\n", label, static_cast<const void*>(out_handle),
+                          *out_handle);
   } else {
     ptr_out_line(label, out_handle);
   }
 }
 
 void _zolandm_tr_arg_handle_type(SQLSMALLINT type) {
-  static const char* const names[] = {"SQL_HANDLE_ENV", "SQL_HANDLE_DBC", "SQL_HANDLE_STMT", "SQL_HANDLE_DESC",
-                                      "SQL_HANDLE_SENV"};
+  static const char* const names[] = {"SQL_HANDLE_ENV", "SQL_HANDLE_DBC", "SQL_HANDLE_STMT",
+                                      "SQL_HANDLE_DESC", "SQL_HANDLE_SENV"};
   named_line("SQLSMALLINT", type, type >= 1 && type <= 5 ? names[type - 1] : "invalid handle type");
 }
 
@@ -258,8 +267,12 @@ void _zolandm_tr_name_diag_field(SQLSMALLINT v) {
 void _zolandm_tr_name_typeinfo_type(SQLSMALLINT v) {
   decode("SQLSMALLINT", v, _zolandm_tr_typeinfo_types, "unknown type");
 }
-void _zolandm_tr_name_sql_type(SQLSMALLINT v) { decode("SQLSMALLINT", v, _zolandm_tr_sql_types, "unknown SQL type"); }
-void _zolandm_tr_name_c_type(SQLSMALLINT v) { decode("SQLSMALLINT", v, _zolandm_tr_c_types, "unknown C type"); }
+void _zolandm_tr_name_sql_type(SQLSMALLINT v) {
+  decode("SQLSMALLINT", v, _zolandm_tr_sql_types, "unknown SQL type");
+}
+void _zolandm_tr_name_c_type(SQLSMALLINT v) {
+  decode("SQLSMALLINT", v, _zolandm_tr_c_types, "unknown C type");
+}
 void _zolandm_tr_name_param_io_type(SQLSMALLINT v) {
   decode("SQLSMALLINT", v, _zolandm_tr_param_io_types, "unknown Input/Output type");
 }
@@ -359,9 +372,15 @@ bool format_value(SQLSMALLINT c_type, const void* data, char* buf, size_t size) 
       return true;
     }
     case SQL_C_TINYINT:
-    case SQL_C_STINYINT: std::snprintf(buf, size, "%d", static_cast<signed char>(b[0])); return true;
-    case SQL_C_UTINYINT: std::snprintf(buf, size, "%u", b[0]); return true;
-    case SQL_C_BIT: std::snprintf(buf, size, "%d", static_cast<signed char>(b[0]) > 0 ? 1 : 0); return true;
+    case SQL_C_STINYINT:
+      std::snprintf(buf, size, "%d", static_cast<signed char>(b[0]));
+      return true;
+    case SQL_C_UTINYINT:
+      std::snprintf(buf, size, "%u", b[0]);
+      return true;
+    case SQL_C_BIT:
+      std::snprintf(buf, size, "%d", static_cast<signed char>(b[0]) > 0 ? 1 : 0);
+      return true;
     case SQL_C_SBIGINT: {
       long long v;
       std::memcpy(&v, b, sizeof v);
@@ -404,8 +423,8 @@ bool format_value(SQLSMALLINT c_type, const void* data, char* buf, size_t size) 
     case SQL_C_TYPE_TIMESTAMP: {
       TIMESTAMP_STRUCT t;
       std::memcpy(&t, b, sizeof t);
-      std::snprintf(buf, size, "%04d-%02d-%02d %02d:%02d:%02d.%06ld", t.year, t.month, t.day, t.hour, t.minute,
-                    t.second, static_cast<long>(t.fraction));
+      std::snprintf(buf, size, "%04d-%02d-%02d %02d:%02d:%02d.%06ld", t.year, t.month, t.day, t.hour,
+                    t.minute, t.second, static_cast<long>(t.fraction));
       return true;
     }
     case SQL_C_GUID: {
@@ -416,7 +435,8 @@ bool format_value(SQLSMALLINT c_type, const void* data, char* buf, size_t size) 
                     g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
       return true;
     }
-    default: break;
+    default:
+      break;
   }
   if (c_type < SQL_C_INTERVAL_YEAR || c_type > SQL_C_INTERVAL_MINUTE_TO_SECOND) return false;
   SQL_INTERVAL_STRUCT iv;
@@ -425,22 +445,36 @@ bool format_value(SQLSMALLINT c_type, const void* data, char* buf, size_t size) 
   const SQL_YEAR_MONTH_STRUCT& ym = iv.intval.year_month;
   const SQL_DAY_SECOND_STRUCT& ds = iv.intval.day_second;
   switch (c_type) {
-    case SQL_C_INTERVAL_YEAR: std::snprintf(buf, size, "%lu years", u(ym.year)); break;
-    case SQL_C_INTERVAL_MONTH: std::snprintf(buf, size, "%lu months", u(ym.month)); break;
-    case SQL_C_INTERVAL_DAY: std::snprintf(buf, size, "%lu days", u(ds.day)); break;
-    case SQL_C_INTERVAL_HOUR: std::snprintf(buf, size, "%lu hours", u(ds.hour)); break;
-    case SQL_C_INTERVAL_MINUTE: std::snprintf(buf, size, "%lu minutes", u(ds.minute)); break;
-    case SQL_C_INTERVAL_SECOND: std::snprintf(buf, size, "%lu seconds", u(ds.second)); break;
+    case SQL_C_INTERVAL_YEAR:
+      std::snprintf(buf, size, "%lu years", u(ym.year));
+      break;
+    case SQL_C_INTERVAL_MONTH:
+      std::snprintf(buf, size, "%lu months", u(ym.month));
+      break;
+    case SQL_C_INTERVAL_DAY:
+      std::snprintf(buf, size, "%lu days", u(ds.day));
+      break;
+    case SQL_C_INTERVAL_HOUR:
+      std::snprintf(buf, size, "%lu hours", u(ds.hour));
+      break;
+    case SQL_C_INTERVAL_MINUTE:
+      std::snprintf(buf, size, "%lu minutes", u(ds.minute));
+      break;
+    case SQL_C_INTERVAL_SECOND:
+      std::snprintf(buf, size, "%lu seconds", u(ds.second));
+      break;
     case SQL_C_INTERVAL_YEAR_TO_MONTH:
       std::snprintf(buf, size, "%lu years %lu months", u(ym.year), u(ym.month));
       break;
-    case SQL_C_INTERVAL_DAY_TO_HOUR: std::snprintf(buf, size, "%lu days %lu hours", u(ds.day), u(ds.hour)); break;
+    case SQL_C_INTERVAL_DAY_TO_HOUR:
+      std::snprintf(buf, size, "%lu days %lu hours", u(ds.day), u(ds.hour));
+      break;
     case SQL_C_INTERVAL_DAY_TO_MINUTE:
       std::snprintf(buf, size, "%lu days %lu hours %lu minutes", u(ds.day), u(ds.hour), u(ds.minute));
       break;
     case SQL_C_INTERVAL_DAY_TO_SECOND:
-      std::snprintf(buf, size, "%lu days %lu hours %lu minutes %lu seconds", u(ds.day), u(ds.hour), u(ds.minute),
-                    u(ds.second));
+      std::snprintf(buf, size, "%lu days %lu hours %lu minutes %lu seconds", u(ds.day), u(ds.hour),
+                    u(ds.minute), u(ds.second));
       break;
     case SQL_C_INTERVAL_HOUR_TO_MINUTE:
       std::snprintf(buf, size, "%lu hours %lu minutes", u(ds.hour), u(ds.minute));
@@ -448,14 +482,17 @@ bool format_value(SQLSMALLINT c_type, const void* data, char* buf, size_t size) 
     case SQL_C_INTERVAL_HOUR_TO_SECOND:
       std::snprintf(buf, size, "%lu hours %lu minutes %lu seconds", u(ds.hour), u(ds.minute), u(ds.second));
       break;
-    default: std::snprintf(buf, size, "%lu minutes %lu seconds", u(ds.minute), u(ds.second)); break;
+    default:
+      std::snprintf(buf, size, "%lu minutes %lu seconds", u(ds.minute), u(ds.second));
+      break;
   }
   return true;
 }
 
 }  // namespace
 
-void _zolandm_tr_arg_data_value(SQLSMALLINT c_type, const void* data, SQLLEN buf_len, const SQLLEN* ind, int out) {
+void _zolandm_tr_arg_data_value(SQLSMALLINT c_type, const void* data, SQLLEN buf_len, const SQLLEN* ind,
+                                int out) {
   _zolandm_tr_arg_pointer(data);
   if (data == nullptr || !out) return;
   // Character and binary data: never more than the buffer holds, whatever the indicator says.
@@ -478,7 +515,8 @@ void _zolandm_tr_arg_data_value(SQLSMALLINT c_type, const void* data, SQLLEN buf
     case SQL_C_BINARY:
       if (n > 0) _zolandm_trace_dump_hex(data, n);
       return;
-    default: break;
+    default:
+      break;
   }
   char text[160];
   if (format_value(c_type, data, text, sizeof text)) _zolandm_trace_dump_text(text, SQL_NTS, 0);
@@ -529,8 +567,12 @@ void _zolandm_tr_hide_password(char* text) {
           state = -1;
         }
         break;
-      case 1: state = c == 'W' ? 2 : 0; break;
-      case 2: state = c == 'D' ? 3 : 0; break;
+      case 1:
+        state = c == 'W' ? 2 : 0;
+        break;
+      case 2:
+        state = c == 'D' ? 3 : 0;
+        break;
       case 3:
         // Blanks between the key and its '=' still make it the password key.
         if (c == '=') {

@@ -84,7 +84,8 @@ void _zolandm_tr_arg_nullable_ptr(const SQLSMALLINT* p, int out);
 void _zolandm_tr_arg_interval_code_ptr(const SQLSMALLINT* type, const SQLSMALLINT* code, int out);
 
 // A data buffer by its C type; buffer length and indicator count bytes, also for wide data.
-void _zolandm_tr_arg_data_value(SQLSMALLINT c_type, const void* data, SQLLEN buf_len, const SQLLEN* ind, int out);
+void _zolandm_tr_arg_data_value(SQLSMALLINT c_type, const void* data, SQLLEN buf_len, const SQLLEN* ind,
+                                int out);
 void _zolandm_tr_arg_supported_functions(SQLUSMALLINT id, const SQLUSMALLINT* result, int flag);
 
 // Replaces every character of a password value in a writable connection string by '*'.

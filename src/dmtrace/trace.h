@@ -18,14 +18,14 @@ extern "C" {
 
 // ---- trace state (zero at program start, never freed) ---------------------------------
 
-extern int _zolandm_trace_enabled;             // non-zero while a trace is on
-extern int _zolandm_trace_seq;                 // behind the $S escape; only grows
+extern int _zolandm_trace_enabled;                // non-zero while a trace is on
+extern int _zolandm_trace_seq;                    // behind the $S escape; only grows
 extern struct timeval _zolandm_trace_start_time;  // base of the elapsed time in headers
-extern int _zolandm_trace_own_file;            // 1: the stream was opened by start
-extern FILE* _zolandm_trace_stream;            // null while tracing is off
-extern char* _zolandm_trace_template;          // file-name template with its $ escapes
-extern char* _zolandm_trace_filename;          // the template expanded
-extern char* _zolandm_trace_appname;           // null prints "Application"
+extern int _zolandm_trace_own_file;               // 1: the stream was opened by start
+extern FILE* _zolandm_trace_stream;               // null while tracing is off
+extern char* _zolandm_trace_template;             // file-name template with its $ escapes
+extern char* _zolandm_trace_filename;             // the template expanded
+extern char* _zolandm_trace_appname;              // null prints "Application"
 
 // ---- sessions and the trace file ------------------------------------------------------
 

@@ -107,21 +107,26 @@ char* expand(const char* name_template) {
     ++p;
     char number[32];
     switch (escape) {
-      case 'H': case 'h':
+      case 'H':
+      case 'h':
         append_home(out);
         break;
-      case 'P': case 'p':
+      case 'P':
+      case 'p':
         snprintf(number, sizeof number, "%ld", static_cast<long>(getpid()));
         out.append(number);
         break;
-      case 'S': case 's':
+      case 'S':
+      case 's':
         snprintf(number, sizeof number, "%d", ++_zolandm_trace_seq);
         out.append(number);
         break;
-      case 'T': case 't':
+      case 'T':
+      case 't':
         append_time(out);
         break;
-      case 'U': case 'u':
+      case 'U':
+      case 'u':
         append_user(out);
         break;
       case '$':

@@ -22,14 +22,22 @@ constexpr const char row_suffix[] = " |\n";
 
 const char* return_code_name(int rc) {
   switch (rc) {
-    case 0: return "SQL_SUCCESS";
-    case 1: return "SQL_SUCCESS_WITH_INFO";
-    case -1: return "SQL_ERROR";
-    case -2: return "SQL_INVALID_HANDLE";
-    case 2: return "SQL_STILL_EXECUTING";
-    case 99: return "SQL_NEED_DATA";
-    case 100: return "SQL_NO_DATA_FOUND";
-    default: return "invalid retcode";
+    case 0:
+      return "SQL_SUCCESS";
+    case 1:
+      return "SQL_SUCCESS_WITH_INFO";
+    case -1:
+      return "SQL_ERROR";
+    case -2:
+      return "SQL_INVALID_HANDLE";
+    case 2:
+      return "SQL_STILL_EXECUTING";
+    case 99:
+      return "SQL_NEED_DATA";
+    case 100:
+      return "SQL_NO_DATA_FOUND";
+    default:
+      return "invalid retcode";
   }
 }
 
@@ -91,8 +99,8 @@ void _zolandm_trace_call_line(int function_id, int leaving, int rc) {
   }
   _zolandm_trace_printf("\n[%06ld.%06ld]\n", seconds, micros);
   const char* app = _zolandm_trace_appname != nullptr ? _zolandm_trace_appname : "Application";
-  const char* name =
-      function_id >= 0 && function_id < ZOLANDM_FN_COUNT ? _zolandm_function_names[function_id] : _zolandm_function_names[0];
+  const char* name = function_id >= 0 && function_id < ZOLANDM_FN_COUNT ? _zolandm_function_names[function_id]
+                                                                        : _zolandm_function_names[0];
   unsigned long thread = static_cast<unsigned long>(pthread_self());
   if (leaving == 1) {
     _zolandm_trace_printf("%-15.15s %08lX EXIT  %s with return code %d (%s)\n", app, thread, name, rc,

@@ -59,8 +59,9 @@ void _zolandm_tr_out_text(const C* text, SQLSMALLINT buf_len, const SQLSMALLINT*
 // by its decoder, the value pointer and the length; the get calls (with_str_len) add the
 // returned length.
 inline void _zolandm_tr_attr_call(int id, int leaving, int rc, int kind, const void* handle,
-                                  void (*decode)(SQLINTEGER), SQLINTEGER attr, const void* value, SQLINTEGER length,
-                                  bool with_str_len = false, const SQLINTEGER* str_len = nullptr) {
+                                  void (*decode)(SQLINTEGER), SQLINTEGER attr, const void* value,
+                                  SQLINTEGER length, bool with_str_len = false,
+                                  const SQLINTEGER* str_len = nullptr) {
   auto f = _zolandm_tr_begin(id, leaving, rc);
   _zolandm_tr_arg_handle(kind, handle);
   decode(attr);

@@ -64,8 +64,8 @@ void conn_string_out(const C* text, SQLSMALLINT buf_len, const SQLSMALLINT* out_
 }
 
 template <typename C>
-void connect_writer(int leaving, int rc, SQLHDBC dbc, C* dsn, SQLSMALLINT dsn_len, C* uid, SQLSMALLINT uid_len,
-                    SQLSMALLINT pwd_len) {
+void connect_writer(int leaving, int rc, SQLHDBC dbc, C* dsn, SQLSMALLINT dsn_len, C* uid,
+                    SQLSMALLINT uid_len, SQLSMALLINT pwd_len) {
   auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLConnect, ZOLANDM_FN_SQLConnectW), leaving, rc);
   static const SQLCHAR narrow_mask[] = "****";
   static const SQLWCHAR wide_mask[] = L"****";
@@ -83,8 +83,8 @@ void connect_writer(int leaving, int rc, SQLHDBC dbc, C* dsn, SQLSMALLINT dsn_le
 template <typename C>
 void driver_connect_writer(int leaving, int rc, SQLHDBC dbc, SQLHWND hwnd, C* in, SQLSMALLINT in_len, C* out,
                            SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLDriverConnect, ZOLANDM_FN_SQLDriverConnectW), leaving,
-                             rc);
+  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLDriverConnect, ZOLANDM_FN_SQLDriverConnectW),
+                             leaving, rc);
   _zolandm_tr_arg_handle(2, dbc);
   _zolandm_tr_arg_pointer(hwnd);
   conn_string_in(in, in_len, f.entry);
@@ -97,10 +97,10 @@ void driver_connect_writer(int leaving, int rc, SQLHDBC dbc, SQLHWND hwnd, C* in
 
 // Browse connect strings carry passwords as well: they are masked like driver connect's.
 template <typename C>
-void browse_connect_writer(int leaving, int rc, SQLHDBC dbc, C* in, SQLSMALLINT in_len, C* out, SQLSMALLINT out_max,
-                           SQLSMALLINT* out_len) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLBrowseConnect, ZOLANDM_FN_SQLBrowseConnectW), leaving,
-                             rc);
+void browse_connect_writer(int leaving, int rc, SQLHDBC dbc, C* in, SQLSMALLINT in_len, C* out,
+                           SQLSMALLINT out_max, SQLSMALLINT* out_len) {
+  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLBrowseConnect, ZOLANDM_FN_SQLBrowseConnectW),
+                             leaving, rc);
   _zolandm_tr_arg_handle(2, dbc);
   conn_string_in(in, in_len, f.entry);
   _zolandm_tr_arg_length("SQLSMALLINT", in_len);
@@ -123,7 +123,8 @@ void source_list_writer(int id, int leaving, int rc, SQLHENV env, SQLUSMALLINT d
 template <typename C>
 void native_sql_writer(int leaving, int rc, SQLHDBC dbc, C* in, SQLINTEGER in_len, C* out, SQLINTEGER out_max,
                        SQLINTEGER* out_len) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLNativeSql, ZOLANDM_FN_SQLNativeSqlW), leaving, rc);
+  auto f =
+      _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLNativeSql, ZOLANDM_FN_SQLNativeSqlW), leaving, rc);
   _zolandm_tr_arg_handle(2, dbc);
   _zolandm_tr_text(in, in_len, static_cast<const SQLINTEGER*>(nullptr), f.entry);
   _zolandm_tr_arg_length("SQLINTEGER", in_len);
@@ -138,15 +139,16 @@ void native_sql_writer(int leaving, int rc, SQLHDBC dbc, C* in, SQLINTEGER in_le
 
 // SQLError and SQLGetDiagRec after their handle arguments.
 template <typename C>
-void diag_record_tail(int success, C* state, SQLINTEGER* native, C* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+void diag_record_tail(int success, C* state, SQLINTEGER* native, C* msg, SQLSMALLINT msg_max,
+                      SQLSMALLINT* msg_len) {
   _zolandm_tr_text(state, SQL_NTS, static_cast<const SQLSMALLINT*>(nullptr), success);
   _zolandm_tr_arg_integer_ptr(native, success);
   _zolandm_tr_out_text(msg, msg_max, msg_len, success);
 }
 
 template <typename C>
-void error_writer(int leaving, int rc, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, C* state, SQLINTEGER* native, C* msg,
-                  SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
+void error_writer(int leaving, int rc, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, C* state, SQLINTEGER* native,
+                  C* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
   auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLError, ZOLANDM_FN_SQLErrorW), leaving, rc);
   _zolandm_tr_arg_handle(1, env);
   _zolandm_tr_arg_handle(2, dbc);
@@ -157,7 +159,8 @@ void error_writer(int leaving, int rc, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, 
 template <typename C>
 void diag_rec_writer(int leaving, int rc, SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT recno, C* state,
                      SQLINTEGER* native, C* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLGetDiagRec, ZOLANDM_FN_SQLGetDiagRecW), leaving, rc);
+  auto f =
+      _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLGetDiagRec, ZOLANDM_FN_SQLGetDiagRecW), leaving, rc);
   _zolandm_tr_arg_handle_type(type);
   _zolandm_tr_arg_handle(type, handle);
   _zolandm_tr_arg_smallint(recno);
@@ -176,8 +179,8 @@ void diag_field_writer(int id, int leaving, int rc, SQLSMALLINT type, SQLHANDLE 
   _zolandm_tr_arg_smallint_ptr(str_len, f.success);
 }
 
-void get_info_writer(int id, char width, int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value,
-                     SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
+void get_info_writer(int id, char width, int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT type,
+                     SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {
   auto f = _zolandm_tr_begin(id, leaving, rc);
   _zolandm_tr_arg_handle(2, dbc);
   _zolandm_tr_arg_info_value(type, value, buf_len, str_len, f.success, width);
@@ -199,13 +202,15 @@ void get_option_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT op
   _zolandm_tr_arg_pointer(value);
 }
 
-void set_attr_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+void set_attr_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                     SQLINTEGER length) {
   _zolandm_tr_attr_call(id, leaving, rc, 2, dbc, _zolandm_tr_name_connect_attr, attr, value, length);
 }
 
-void get_attr_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                     SQLINTEGER* str_len) {
-  _zolandm_tr_attr_call(id, leaving, rc, 2, dbc, _zolandm_tr_name_connect_attr, attr, value, buf_len, true, str_len);
+void get_attr_writer(int id, int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                     SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  _zolandm_tr_attr_call(id, leaving, rc, 2, dbc, _zolandm_tr_name_connect_attr, attr, value, buf_len, true,
+                        str_len);
 }
 
 void handle_only(int id, int kind, int leaving, int rc, const void* handle) {
@@ -241,7 +246,9 @@ void trace_SQLAllocHandle(int leaving, int rc, SQLSMALLINT type, SQLHANDLE input
   _zolandm_tr_arg_handle_out(0, out, f.success);
 }
 
-void trace_SQLFreeEnv(int leaving, int rc, SQLHENV env) { handle_only(ZOLANDM_FN_SQLFreeEnv, 1, leaving, rc, env); }
+void trace_SQLFreeEnv(int leaving, int rc, SQLHENV env) {
+  handle_only(ZOLANDM_FN_SQLFreeEnv, 1, leaving, rc, env);
+}
 void trace_SQLFreeConnect(int leaving, int rc, SQLHDBC dbc) {
   handle_only(ZOLANDM_FN_SQLFreeConnect, 2, leaving, rc, dbc);
 }
@@ -283,29 +290,33 @@ void trace_SQLGetConnectOption(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT op
 void trace_SQLGetConnectOptionW(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT option, SQLPOINTER value) {
   get_option_writer(ZOLANDM_FN_SQLGetConnectOptionW, leaving, rc, dbc, option, value);
 }
-void trace_SQLSetConnectAttr(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+void trace_SQLSetConnectAttr(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                             SQLINTEGER length) {
   set_attr_writer(ZOLANDM_FN_SQLSetConnectAttr, leaving, rc, dbc, attr, value, length);
 }
-void trace_SQLSetConnectAttrW(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
+void trace_SQLSetConnectAttrW(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                              SQLINTEGER length) {
   set_attr_writer(ZOLANDM_FN_SQLSetConnectAttrW, leaving, rc, dbc, attr, value, length);
 }
-void trace_SQLGetConnectAttr(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                             SQLINTEGER* str_len) {
+void trace_SQLGetConnectAttr(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                             SQLINTEGER buf_len, SQLINTEGER* str_len) {
   get_attr_writer(ZOLANDM_FN_SQLGetConnectAttr, leaving, rc, dbc, attr, value, buf_len, str_len);
 }
-void trace_SQLGetConnectAttrW(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                              SQLINTEGER* str_len) {
+void trace_SQLGetConnectAttrW(int leaving, int rc, SQLHDBC dbc, SQLINTEGER attr, SQLPOINTER value,
+                              SQLINTEGER buf_len, SQLINTEGER* str_len) {
   get_attr_writer(ZOLANDM_FN_SQLGetConnectAttrW, leaving, rc, dbc, attr, value, buf_len, str_len);
 }
 
-void trace_SQLSetEnvAttr(int leaving, int rc, SQLHENV env, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER length) {
-  _zolandm_tr_attr_call(ZOLANDM_FN_SQLSetEnvAttr, leaving, rc, 1, env, _zolandm_tr_name_env_attr, attr, value, length);
+void trace_SQLSetEnvAttr(int leaving, int rc, SQLHENV env, SQLINTEGER attr, SQLPOINTER value,
+                         SQLINTEGER length) {
+  _zolandm_tr_attr_call(ZOLANDM_FN_SQLSetEnvAttr, leaving, rc, 1, env, _zolandm_tr_name_env_attr, attr, value,
+                        length);
 }
 
-void trace_SQLGetEnvAttr(int leaving, int rc, SQLHENV env, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
-                         SQLINTEGER* str_len) {
-  _zolandm_tr_attr_call(ZOLANDM_FN_SQLGetEnvAttr, leaving, rc, 1, env, _zolandm_tr_name_env_attr, attr, value, buf_len,
-                        true, str_len);
+void trace_SQLGetEnvAttr(int leaving, int rc, SQLHENV env, SQLINTEGER attr, SQLPOINTER value,
+                         SQLINTEGER buf_len, SQLINTEGER* str_len) {
+  _zolandm_tr_attr_call(ZOLANDM_FN_SQLGetEnvAttr, leaving, rc, 1, env, _zolandm_tr_name_env_attr, attr, value,
+                        buf_len, true, str_len);
 }
 
 void trace_SQLGetFunctions(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT id, SQLUSMALLINT* supported) {
@@ -317,49 +328,54 @@ void trace_SQLGetFunctions(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT id, SQ
 
 // ---- the width pairs ----
 
-#define ZOLANDM_TR_DEFINE_CONN(C, W)                                                                                 \
-  void trace_SQLConnect##W(int leaving, int rc, SQLHDBC dbc, C* dsn, SQLSMALLINT dsn_len, C* uid, SQLSMALLINT uid_len, \
-                           C*, SQLSMALLINT pwd_len) {                                                               \
-    connect_writer(leaving, rc, dbc, dsn, dsn_len, uid, uid_len, pwd_len);                                          \
-  }                                                                                                                 \
-  void trace_SQLDriverConnect##W(int leaving, int rc, SQLHDBC dbc, SQLHWND hwnd, C* in, SQLSMALLINT in_len, C* out,  \
-                                 SQLSMALLINT out_max, SQLSMALLINT* out_len, SQLUSMALLINT completion) {              \
-    driver_connect_writer(leaving, rc, dbc, hwnd, in, in_len, out, out_max, out_len, completion);                   \
-  }                                                                                                                 \
-  void trace_SQLBrowseConnect##W(int leaving, int rc, SQLHDBC dbc, C* in, SQLSMALLINT in_len, C* out,                \
-                                 SQLSMALLINT out_max, SQLSMALLINT* out_len) {                                       \
-    browse_connect_writer(leaving, rc, dbc, in, in_len, out, out_max, out_len);                                     \
-  }                                                                                                                 \
-  void trace_SQLDataSources##W(int leaving, int rc, SQLHENV env, SQLUSMALLINT direction, C* name, SQLSMALLINT name_max, \
-                               SQLSMALLINT* name_len, C* desc, SQLSMALLINT desc_max, SQLSMALLINT* desc_len) {       \
-    source_list_writer(ZOLANDM_FN_SQLDataSources##W, leaving, rc, env, direction, name, name_max, name_len, desc,   \
-                       desc_max, desc_len);                                                                         \
-  }                                                                                                                 \
-  void trace_SQLDrivers##W(int leaving, int rc, SQLHENV env, SQLUSMALLINT direction, C* name, SQLSMALLINT name_max,  \
-                           SQLSMALLINT* name_len, C* attrs, SQLSMALLINT attrs_max, SQLSMALLINT* attrs_len) {        \
-    source_list_writer(ZOLANDM_FN_SQLDrivers##W, leaving, rc, env, direction, name, name_max, name_len, attrs,      \
-                       attrs_max, attrs_len);                                                                       \
-  }                                                                                                                 \
-  void trace_SQLGetInfo##W(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT buf_len, \
-                           SQLSMALLINT* str_len) {                                                                  \
-    get_info_writer(ZOLANDM_FN_SQLGetInfo##W, zolandm_tr_wide<C> ? 'W' : 'A', leaving, rc, dbc, type, value,        \
-                    buf_len, str_len);                                                                              \
-  }                                                                                                                 \
-  void trace_SQLNativeSql##W(int leaving, int rc, SQLHDBC dbc, C* in, SQLINTEGER in_len, C* out, SQLINTEGER out_max, \
-                             SQLINTEGER* out_len) {                                                                 \
-    native_sql_writer(leaving, rc, dbc, in, in_len, out, out_max, out_len);                                         \
-  }                                                                                                                 \
-  void trace_SQLError##W(int leaving, int rc, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, C* state, SQLINTEGER* native, \
-                         C* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {                                       \
-    error_writer(leaving, rc, env, dbc, stmt, state, native, msg, msg_max, msg_len);                                \
-  }                                                                                                                 \
-  void trace_SQLGetDiagRec##W(int leaving, int rc, SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT recno, C* state,   \
-                              SQLINTEGER* native, C* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {              \
-    diag_rec_writer(leaving, rc, type, handle, recno, state, native, msg, msg_max, msg_len);                        \
-  }                                                                                                                 \
-  void trace_SQLGetDiagField##W(int leaving, int rc, SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT recno,          \
-                                SQLSMALLINT field, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len) {   \
-    diag_field_writer(ZOLANDM_FN_SQLGetDiagField##W, leaving, rc, type, handle, recno, field, value, buf_len,       \
-                      str_len);                                                                                     \
+#define ZOLANDM_TR_DEFINE_CONN(C, W)                                                                         \
+  void trace_SQLConnect##W(int leaving, int rc, SQLHDBC dbc, C* dsn, SQLSMALLINT dsn_len, C* uid,            \
+                           SQLSMALLINT uid_len, C*, SQLSMALLINT pwd_len) {                                   \
+    connect_writer(leaving, rc, dbc, dsn, dsn_len, uid, uid_len, pwd_len);                                   \
+  }                                                                                                          \
+  void trace_SQLDriverConnect##W(int leaving, int rc, SQLHDBC dbc, SQLHWND hwnd, C* in, SQLSMALLINT in_len,  \
+                                 C* out, SQLSMALLINT out_max, SQLSMALLINT* out_len,                          \
+                                 SQLUSMALLINT completion) {                                                  \
+    driver_connect_writer(leaving, rc, dbc, hwnd, in, in_len, out, out_max, out_len, completion);            \
+  }                                                                                                          \
+  void trace_SQLBrowseConnect##W(int leaving, int rc, SQLHDBC dbc, C* in, SQLSMALLINT in_len, C* out,        \
+                                 SQLSMALLINT out_max, SQLSMALLINT* out_len) {                                \
+    browse_connect_writer(leaving, rc, dbc, in, in_len, out, out_max, out_len);                              \
+  }                                                                                                          \
+  void trace_SQLDataSources##W(int leaving, int rc, SQLHENV env, SQLUSMALLINT direction, C* name,            \
+                               SQLSMALLINT name_max, SQLSMALLINT* name_len, C* desc, SQLSMALLINT desc_max,   \
+                               SQLSMALLINT* desc_len) {                                                      \
+    source_list_writer(ZOLANDM_FN_SQLDataSources##W, leaving, rc, env, direction, name, name_max, name_len,  \
+                       desc, desc_max, desc_len);                                                            \
+  }                                                                                                          \
+  void trace_SQLDrivers##W(int leaving, int rc, SQLHENV env, SQLUSMALLINT direction, C* name,                \
+                           SQLSMALLINT name_max, SQLSMALLINT* name_len, C* attrs, SQLSMALLINT attrs_max,     \
+                           SQLSMALLINT* attrs_len) {                                                         \
+    source_list_writer(ZOLANDM_FN_SQLDrivers##W, leaving, rc, env, direction, name, name_max, name_len,      \
+                       attrs, attrs_max, attrs_len);                                                         \
+  }                                                                                                          \
+  void trace_SQLGetInfo##W(int leaving, int rc, SQLHDBC dbc, SQLUSMALLINT type, SQLPOINTER value,            \
+                           SQLSMALLINT buf_len, SQLSMALLINT* str_len) {                                      \
+    get_info_writer(ZOLANDM_FN_SQLGetInfo##W, zolandm_tr_wide<C> ? 'W' : 'A', leaving, rc, dbc, type, value, \
+                    buf_len, str_len);                                                                       \
+  }                                                                                                          \
+  void trace_SQLNativeSql##W(int leaving, int rc, SQLHDBC dbc, C* in, SQLINTEGER in_len, C* out,             \
+                             SQLINTEGER out_max, SQLINTEGER* out_len) {                                      \
+    native_sql_writer(leaving, rc, dbc, in, in_len, out, out_max, out_len);                                  \
+  }                                                                                                          \
+  void trace_SQLError##W(int leaving, int rc, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, C* state,             \
+                         SQLINTEGER* native, C* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len) {            \
+    error_writer(leaving, rc, env, dbc, stmt, state, native, msg, msg_max, msg_len);                         \
+  }                                                                                                          \
+  void trace_SQLGetDiagRec##W(int leaving, int rc, SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT recno,    \
+                              C* state, SQLINTEGER* native, C* msg, SQLSMALLINT msg_max,                     \
+                              SQLSMALLINT* msg_len) {                                                        \
+    diag_rec_writer(leaving, rc, type, handle, recno, state, native, msg, msg_max, msg_len);                 \
+  }                                                                                                          \
+  void trace_SQLGetDiagField##W(int leaving, int rc, SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT recno,  \
+                                SQLSMALLINT field, SQLPOINTER value, SQLSMALLINT buf_len,                    \
+                                SQLSMALLINT* str_len) {                                                      \
+    diag_field_writer(ZOLANDM_FN_SQLGetDiagField##W, leaving, rc, type, handle, recno, field, value,         \
+                      buf_len, str_len);                                                                     \
   }
 ZOLANDM_TR_WIDTHS(ZOLANDM_TR_DEFINE_CONN)

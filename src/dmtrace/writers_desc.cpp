@@ -30,7 +30,8 @@ template <typename C>
 void get_rec_writer(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, C* name, SQLSMALLINT name_max,
                     SQLSMALLINT* name_len, SQLSMALLINT* type, SQLSMALLINT* subtype, SQLLEN* length,
                     SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT* nullable) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLGetDescRec, ZOLANDM_FN_SQLGetDescRecW), leaving, rc);
+  auto f =
+      _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLGetDescRec, ZOLANDM_FN_SQLGetDescRecW), leaving, rc);
   _zolandm_tr_arg_handle(4, desc);
   _zolandm_tr_arg_smallint(recno);
   _zolandm_tr_out_text(name, name_max, name_len, f.success);
@@ -50,9 +51,9 @@ void trace_SQLCopyDesc(int leaving, int rc, SQLHDESC source, SQLHDESC target) {
   _zolandm_tr_arg_handle(4, target);
 }
 
-void trace_SQLSetDescRec(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, SQLSMALLINT type, SQLSMALLINT subtype,
-                         SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale, SQLPOINTER data, SQLLEN* str_len,
-                         SQLLEN* ind) {
+void trace_SQLSetDescRec(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, SQLSMALLINT type,
+                         SQLSMALLINT subtype, SQLLEN length, SQLSMALLINT precision, SQLSMALLINT scale,
+                         SQLPOINTER data, SQLLEN* str_len, SQLLEN* ind) {
   auto f = _zolandm_tr_begin(ZOLANDM_FN_SQLSetDescRec, leaving, rc);
   _zolandm_tr_arg_handle(4, desc);
   _zolandm_tr_arg_smallint(recno);
@@ -66,19 +67,21 @@ void trace_SQLSetDescRec(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, 
   _zolandm_tr_arg_len_ptr(ind, f.success);
 }
 
-#define ZOLANDM_TR_DEFINE_DESC(C, W)                                                                                 \
-  void trace_SQLGetDescField##W(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, SQLSMALLINT field,            \
-                                SQLPOINTER value, SQLINTEGER buf_len, SQLINTEGER* str_len) {                        \
-    get_field_writer(ZOLANDM_FN_SQLGetDescField##W, leaving, rc, desc, recno, field, value, buf_len, str_len);      \
-  }                                                                                                                 \
-  void trace_SQLSetDescField##W(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, SQLSMALLINT field,            \
-                                SQLPOINTER value, SQLINTEGER buf_len) {                                             \
-    set_field_writer(ZOLANDM_FN_SQLSetDescField##W, leaving, rc, desc, recno, field, value, buf_len);               \
-  }                                                                                                                 \
-  void trace_SQLGetDescRec##W(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, C* name, SQLSMALLINT name_max,  \
-                              SQLSMALLINT* name_len, SQLSMALLINT* type, SQLSMALLINT* subtype, SQLLEN* length,        \
-                              SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT* nullable) {                  \
-    get_rec_writer(leaving, rc, desc, recno, name, name_max, name_len, type, subtype, length, precision, scale,      \
-                   nullable);                                                                                       \
+#define ZOLANDM_TR_DEFINE_DESC(C, W)                                                                      \
+  void trace_SQLGetDescField##W(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, SQLSMALLINT field, \
+                                SQLPOINTER value, SQLINTEGER buf_len, SQLINTEGER* str_len) {              \
+    get_field_writer(ZOLANDM_FN_SQLGetDescField##W, leaving, rc, desc, recno, field, value, buf_len,      \
+                     str_len);                                                                            \
+  }                                                                                                       \
+  void trace_SQLSetDescField##W(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, SQLSMALLINT field, \
+                                SQLPOINTER value, SQLINTEGER buf_len) {                                   \
+    set_field_writer(ZOLANDM_FN_SQLSetDescField##W, leaving, rc, desc, recno, field, value, buf_len);     \
+  }                                                                                                       \
+  void trace_SQLGetDescRec##W(int leaving, int rc, SQLHDESC desc, SQLSMALLINT recno, C* name,             \
+                              SQLSMALLINT name_max, SQLSMALLINT* name_len, SQLSMALLINT* type,             \
+                              SQLSMALLINT* subtype, SQLLEN* length, SQLSMALLINT* precision,               \
+                              SQLSMALLINT* scale, SQLSMALLINT* nullable) {                                \
+    get_rec_writer(leaving, rc, desc, recno, name, name_max, name_len, type, subtype, length, precision,  \
+                   scale, nullable);                                                                      \
   }
 ZOLANDM_TR_WIDTHS(ZOLANDM_TR_DEFINE_DESC)

@@ -22,10 +22,11 @@ void statement_text_writer(int id, int leaving, int rc, SQLHSTMT stmt, C* text, 
 }
 
 template <typename C>
-void describe_col_writer(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, C* name, SQLSMALLINT name_max,
-                         SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
-                         SQLSMALLINT* nullable) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLDescribeCol, ZOLANDM_FN_SQLDescribeColW), leaving, rc);
+void describe_col_writer(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, C* name,
+                         SQLSMALLINT name_max, SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size,
+                         SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLDescribeCol, ZOLANDM_FN_SQLDescribeColW),
+                             leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_arg_usmallint(column);
   _zolandm_tr_out_text(name, name_max, name_len, f.success);
@@ -37,8 +38,8 @@ void describe_col_writer(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column
 
 // The decoded numeric attributes of SQLColAttribute: their name table, or null.
 bool truth_field(SQLUSMALLINT field) {
-  return field == SQL_DESC_UNSIGNED || field == SQL_DESC_FIXED_PREC_SCALE || field == SQL_DESC_AUTO_UNIQUE_VALUE ||
-         field == SQL_DESC_CASE_SENSITIVE;
+  return field == SQL_DESC_UNSIGNED || field == SQL_DESC_FIXED_PREC_SCALE ||
+         field == SQL_DESC_AUTO_UNIQUE_VALUE || field == SQL_DESC_CASE_SENSITIVE;
 }
 
 struct decoded_field {
@@ -73,8 +74,8 @@ bool number_field(SQLUSMALLINT field) {
 template <typename C>
 void col_attribute_writer(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field,
                           SQLPOINTER char_attr, SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* num_attr) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLColAttribute, ZOLANDM_FN_SQLColAttributeW), leaving,
-                             rc);
+  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLColAttribute, ZOLANDM_FN_SQLColAttributeW),
+                             leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_arg_usmallint(column);
   _zolandm_tr_name_colattribute_field(field);
@@ -131,8 +132,9 @@ void col_attribute_writer(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT colum
   _zolandm_trace_printf("\t\t%-15.15s * %p (%s)\n", "SQLLEN", static_cast<void*>(num_attr), name);
 }
 
-void col_attributes_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field,
-                           SQLPOINTER char_attr, SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* num_attr) {
+void col_attributes_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column,
+                           SQLUSMALLINT field, SQLPOINTER char_attr, SQLSMALLINT buf_len,
+                           SQLSMALLINT* str_len, SQLLEN* num_attr) {
   auto f = _zolandm_tr_begin(id, leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_arg_usmallint(column);
@@ -144,9 +146,10 @@ void col_attributes_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLUSMALL
 }
 
 template <typename C>
-void get_cursor_name_writer(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT buf_len, SQLSMALLINT* name_len) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLGetCursorName, ZOLANDM_FN_SQLGetCursorNameW), leaving,
-                             rc);
+void get_cursor_name_writer(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT buf_len,
+                            SQLSMALLINT* name_len) {
+  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLGetCursorName, ZOLANDM_FN_SQLGetCursorNameW),
+                             leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_text(name, buf_len, name_len, f.success);
   _zolandm_tr_arg_smallint(buf_len);
@@ -155,15 +158,16 @@ void get_cursor_name_writer(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMAL
 
 template <typename C>
 void set_cursor_name_writer(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT length) {
-  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLSetCursorName, ZOLANDM_FN_SQLSetCursorNameW), leaving,
-                             rc);
+  auto f = _zolandm_tr_begin(_zolandm_tr_id<C>(ZOLANDM_FN_SQLSetCursorName, ZOLANDM_FN_SQLSetCursorNameW),
+                             leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_name_arg(name, length, f.entry);
 }
 
 void get_stmt_attr_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
                           SQLINTEGER buf_len, SQLINTEGER* str_len) {
-  _zolandm_tr_attr_call(id, leaving, rc, 3, stmt, _zolandm_tr_name_stmt_attr, attr, value, buf_len, true, str_len);
+  _zolandm_tr_attr_call(id, leaving, rc, 3, stmt, _zolandm_tr_name_stmt_attr, attr, value, buf_len, true,
+                        str_len);
 }
 
 void set_stmt_attr_writer(int id, int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,
@@ -195,9 +199,13 @@ void catalog_writer(int plain_id, int wide_id, int leaving, int rc, SQLHSTMT stm
 
 // ---- single-width calls ----
 
-void trace_SQLExecute(int leaving, int rc, SQLHSTMT stmt) { stmt_only(ZOLANDM_FN_SQLExecute, leaving, rc, stmt); }
+void trace_SQLExecute(int leaving, int rc, SQLHSTMT stmt) {
+  stmt_only(ZOLANDM_FN_SQLExecute, leaving, rc, stmt);
+}
 void trace_SQLFetch(int leaving, int rc, SQLHSTMT stmt) { stmt_only(ZOLANDM_FN_SQLFetch, leaving, rc, stmt); }
-void trace_SQLCancel(int leaving, int rc, SQLHSTMT stmt) { stmt_only(ZOLANDM_FN_SQLCancel, leaving, rc, stmt); }
+void trace_SQLCancel(int leaving, int rc, SQLHSTMT stmt) {
+  stmt_only(ZOLANDM_FN_SQLCancel, leaving, rc, stmt);
+}
 void trace_SQLCloseCursor(int leaving, int rc, SQLHSTMT stmt) {
   stmt_only(ZOLANDM_FN_SQLCloseCursor, leaving, rc, stmt);
 }
@@ -210,8 +218,8 @@ void trace_SQLFreeStmt(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT option) 
   _zolandm_tr_name_freestmt_option(option);
 }
 
-void trace_SQLBindCol(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
-                      SQLLEN buf_len, SQLLEN* ind) {
+void trace_SQLBindCol(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT c_type,
+                      SQLPOINTER target, SQLLEN buf_len, SQLLEN* ind) {
   auto f = _zolandm_tr_begin(ZOLANDM_FN_SQLBindCol, leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_arg_usmallint(column);
@@ -237,14 +245,13 @@ void trace_SQLBindParameter(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT ipa
   _zolandm_tr_arg_len_ptr(ind, f.success);
 }
 
-
 void trace_SQLBulkOperations(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT operation) {
   stmt_only(ZOLANDM_FN_SQLBulkOperations, leaving, rc, stmt);
   _zolandm_tr_name_setpos_operation(operation);
 }
 
-void trace_SQLDescribeParam(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT ipar, SQLSMALLINT* type, SQLULEN* size,
-                            SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+void trace_SQLDescribeParam(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT ipar, SQLSMALLINT* type,
+                            SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
   auto f = _zolandm_tr_begin(ZOLANDM_FN_SQLDescribeParam, leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_arg_usmallint(ipar);
@@ -270,8 +277,8 @@ void trace_SQLFetchScroll(int leaving, int rc, SQLHSTMT stmt, SQLSMALLINT orient
   _zolandm_tr_arg_len(offset);
 }
 
-void trace_SQLGetData(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT c_type, SQLPOINTER target,
-                      SQLLEN buf_len, SQLLEN* ind) {
+void trace_SQLGetData(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLSMALLINT c_type,
+                      SQLPOINTER target, SQLLEN buf_len, SQLLEN* ind) {
   auto f = _zolandm_tr_begin(ZOLANDM_FN_SQLGetData, leaving, rc);
   _zolandm_tr_arg_handle(3, stmt);
   _zolandm_tr_arg_usmallint(column);
@@ -347,98 +354,105 @@ void trace_SQLSetScrollOptions(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT 
 
 // ---- the width pairs ----
 
-#define ZOLANDM_TR_DEFINE_STMT(C, W)                                                                                 \
-  void trace_SQLPrepare##W(int leaving, int rc, SQLHSTMT stmt, C* text, SQLINTEGER length) {                         \
-    statement_text_writer(ZOLANDM_FN_SQLPrepare##W, leaving, rc, stmt, text, length);                               \
-  }                                                                                                                 \
-  void trace_SQLExecDirect##W(int leaving, int rc, SQLHSTMT stmt, C* text, SQLINTEGER length) {                      \
-    statement_text_writer(ZOLANDM_FN_SQLExecDirect##W, leaving, rc, stmt, text, length);                            \
-  }                                                                                                                 \
-  void trace_SQLSetCursorName##W(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT length) {                  \
-    set_cursor_name_writer(leaving, rc, stmt, name, length);                                                        \
-  }                                                                                                                 \
-  void trace_SQLGetCursorName##W(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT buf_len,                   \
-                                 SQLSMALLINT* name_len) {                                                           \
-    get_cursor_name_writer(leaving, rc, stmt, name, buf_len, name_len);                                             \
-  }                                                                                                                 \
-  void trace_SQLDescribeCol##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, C* name, SQLSMALLINT name_max, \
-                               SQLSMALLINT* name_len, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,        \
-                               SQLSMALLINT* nullable) {                                                             \
-    describe_col_writer(leaving, rc, stmt, column, name, name_max, name_len, type, size, digits, nullable);         \
-  }                                                                                                                 \
-  void trace_SQLColAttribute##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field,         \
-                                SQLPOINTER char_attr, SQLSMALLINT buf_len, SQLSMALLINT* str_len, SQLLEN* num_attr) { \
-    col_attribute_writer<C>(leaving, rc, stmt, column, field, char_attr, buf_len, str_len, num_attr);               \
-  }                                                                                                                 \
-  void trace_SQLColAttributes##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field,        \
-                                 SQLPOINTER char_attr, SQLSMALLINT buf_len, SQLSMALLINT* str_len,                   \
-                                 SQLLEN* num_attr) {                                                                \
-    col_attributes_writer(ZOLANDM_FN_SQLColAttributes##W, leaving, rc, stmt, column, field, char_attr, buf_len,     \
-                          str_len, num_attr);                                                                       \
-  }                                                                                                                 \
-  void trace_SQLGetTypeInfo##W(int leaving, int rc, SQLHSTMT stmt, SQLSMALLINT type) {                               \
-    type_info_writer(ZOLANDM_FN_SQLGetTypeInfo##W, leaving, rc, stmt, type);                                        \
-  }                                                                                                                 \
-  void trace_SQLGetStmtAttr##W(int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,                \
-                               SQLINTEGER buf_len, SQLINTEGER* str_len) {                                           \
-    get_stmt_attr_writer(ZOLANDM_FN_SQLGetStmtAttr##W, leaving, rc, stmt, attr, value, buf_len, str_len);           \
-  }                                                                                                                 \
-  void trace_SQLSetStmtAttr##W(int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,                \
-                               SQLINTEGER length) {                                                                 \
-    set_stmt_attr_writer(ZOLANDM_FN_SQLSetStmtAttr##W, leaving, rc, stmt, attr, value, length);                     \
-  }                                                                                                                 \
-  void trace_SQLColumnPrivileges##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl,  \
-                                    C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl) {                                   \
-    catalog_writer<C>(ZOLANDM_FN_SQLColumnPrivileges, ZOLANDM_FN_SQLColumnPrivilegesW, leaving, rc, stmt, a, al, b,  \
-                      bl, c, cl, d, dl);                                                                            \
-  }                                                                                                                 \
-  void trace_SQLColumns##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c,     \
-                           SQLSMALLINT cl, C* d, SQLSMALLINT dl) {                                                  \
-    catalog_writer<C>(ZOLANDM_FN_SQLColumns, ZOLANDM_FN_SQLColumnsW, leaving, rc, stmt, a, al, b, bl, c, cl, d, dl); \
-  }                                                                                                                 \
-  void trace_SQLProcedureColumns##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl,  \
-                                    C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl) {                                   \
-    catalog_writer<C>(ZOLANDM_FN_SQLProcedureColumns, ZOLANDM_FN_SQLProcedureColumnsW, leaving, rc, stmt, a, al, b,  \
-                      bl, c, cl, d, dl);                                                                            \
-  }                                                                                                                 \
-  void trace_SQLTables##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c,      \
-                          SQLSMALLINT cl, C* d, SQLSMALLINT dl) {                                                   \
-    catalog_writer<C>(ZOLANDM_FN_SQLTables, ZOLANDM_FN_SQLTablesW, leaving, rc, stmt, a, al, b, bl, c, cl, d, dl);   \
-  }                                                                                                                 \
-  void trace_SQLPrimaryKeys##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c, \
-                               SQLSMALLINT cl) {                                                                    \
-    catalog_writer<C>(ZOLANDM_FN_SQLPrimaryKeys, ZOLANDM_FN_SQLPrimaryKeysW, leaving, rc, stmt, a, al, b, bl, c, cl); \
-  }                                                                                                                 \
-  void trace_SQLProcedures##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c,  \
-                              SQLSMALLINT cl) {                                                                     \
-    catalog_writer<C>(ZOLANDM_FN_SQLProcedures, ZOLANDM_FN_SQLProceduresW, leaving, rc, stmt, a, al, b, bl, c, cl);  \
-  }                                                                                                                 \
-  void trace_SQLTablePrivileges##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl,   \
-                                   C* c, SQLSMALLINT cl) {                                                          \
-    catalog_writer<C>(ZOLANDM_FN_SQLTablePrivileges, ZOLANDM_FN_SQLTablePrivilegesW, leaving, rc, stmt, a, al, b,    \
-                      bl, c, cl);                                                                                   \
-  }                                                                                                                 \
-  void trace_SQLForeignKeys##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c, \
-                               SQLSMALLINT cl, C* d, SQLSMALLINT dl, C* e, SQLSMALLINT el, C* f, SQLSMALLINT fl) {   \
-    catalog_writer<C>(ZOLANDM_FN_SQLForeignKeys, ZOLANDM_FN_SQLForeignKeysW, leaving, rc, stmt, a, al, b, bl, c, cl,  \
-                      d, dl, e, el, f, fl);                                                                         \
-  }                                                                                                                 \
-  void trace_SQLSpecialColumns##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT type, C* a, SQLSMALLINT al, C* b,  \
-                                  SQLSMALLINT bl, C* c, SQLSMALLINT cl, SQLUSMALLINT scope,                         \
-                                  SQLUSMALLINT nullable) {                                                          \
-    auto fl = _zolandm_tr_begin(ZOLANDM_FN_SQLSpecialColumns##W, leaving, rc);                                      \
-    _zolandm_tr_arg_handle(3, stmt);                                                                                \
-    _zolandm_tr_name_specialcolumns_type(type);                                                                     \
-    names<C>(fl.entry, a, al, b, bl, c, cl);                                                                        \
-    _zolandm_tr_name_specialcolumns_scope(scope);                                                                   \
-    _zolandm_tr_name_specialcolumns_nullable(nullable);                                                             \
-  }                                                                                                                 \
-  void trace_SQLStatistics##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c,  \
-                              SQLSMALLINT cl, SQLUSMALLINT unique, SQLUSMALLINT accuracy) {                         \
-    auto fl = _zolandm_tr_begin(ZOLANDM_FN_SQLStatistics##W, leaving, rc);                                          \
-    _zolandm_tr_arg_handle(3, stmt);                                                                                \
-    names<C>(fl.entry, a, al, b, bl, c, cl);                                                                        \
-    _zolandm_tr_name_statistics_unique(unique);                                                                     \
-    _zolandm_tr_name_statistics_accuracy(accuracy);                                                                 \
+#define ZOLANDM_TR_DEFINE_STMT(C, W)                                                                         \
+  void trace_SQLPrepare##W(int leaving, int rc, SQLHSTMT stmt, C* text, SQLINTEGER length) {                 \
+    statement_text_writer(ZOLANDM_FN_SQLPrepare##W, leaving, rc, stmt, text, length);                        \
+  }                                                                                                          \
+  void trace_SQLExecDirect##W(int leaving, int rc, SQLHSTMT stmt, C* text, SQLINTEGER length) {              \
+    statement_text_writer(ZOLANDM_FN_SQLExecDirect##W, leaving, rc, stmt, text, length);                     \
+  }                                                                                                          \
+  void trace_SQLSetCursorName##W(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT length) {          \
+    set_cursor_name_writer(leaving, rc, stmt, name, length);                                                 \
+  }                                                                                                          \
+  void trace_SQLGetCursorName##W(int leaving, int rc, SQLHSTMT stmt, C* name, SQLSMALLINT buf_len,           \
+                                 SQLSMALLINT* name_len) {                                                    \
+    get_cursor_name_writer(leaving, rc, stmt, name, buf_len, name_len);                                      \
+  }                                                                                                          \
+  void trace_SQLDescribeCol##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, C* name,             \
+                               SQLSMALLINT name_max, SQLSMALLINT* name_len, SQLSMALLINT* type,               \
+                               SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable) {                  \
+    describe_col_writer(leaving, rc, stmt, column, name, name_max, name_len, type, size, digits, nullable);  \
+  }                                                                                                          \
+  void trace_SQLColAttribute##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field, \
+                                SQLPOINTER char_attr, SQLSMALLINT buf_len, SQLSMALLINT* str_len,             \
+                                SQLLEN* num_attr) {                                                          \
+    col_attribute_writer<C>(leaving, rc, stmt, column, field, char_attr, buf_len, str_len, num_attr);        \
+  }                                                                                                          \
+  void trace_SQLColAttributes##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT column,                    \
+                                 SQLUSMALLINT field, SQLPOINTER char_attr, SQLSMALLINT buf_len,              \
+                                 SQLSMALLINT* str_len, SQLLEN* num_attr) {                                   \
+    col_attributes_writer(ZOLANDM_FN_SQLColAttributes##W, leaving, rc, stmt, column, field, char_attr,       \
+                          buf_len, str_len, num_attr);                                                       \
+  }                                                                                                          \
+  void trace_SQLGetTypeInfo##W(int leaving, int rc, SQLHSTMT stmt, SQLSMALLINT type) {                       \
+    type_info_writer(ZOLANDM_FN_SQLGetTypeInfo##W, leaving, rc, stmt, type);                                 \
+  }                                                                                                          \
+  void trace_SQLGetStmtAttr##W(int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,        \
+                               SQLINTEGER buf_len, SQLINTEGER* str_len) {                                    \
+    get_stmt_attr_writer(ZOLANDM_FN_SQLGetStmtAttr##W, leaving, rc, stmt, attr, value, buf_len, str_len);    \
+  }                                                                                                          \
+  void trace_SQLSetStmtAttr##W(int leaving, int rc, SQLHSTMT stmt, SQLINTEGER attr, SQLPOINTER value,        \
+                               SQLINTEGER length) {                                                          \
+    set_stmt_attr_writer(ZOLANDM_FN_SQLSetStmtAttr##W, leaving, rc, stmt, attr, value, length);              \
+  }                                                                                                          \
+  void trace_SQLColumnPrivileges##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,          \
+                                    SQLSMALLINT bl, C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl) {            \
+    catalog_writer<C>(ZOLANDM_FN_SQLColumnPrivileges, ZOLANDM_FN_SQLColumnPrivilegesW, leaving, rc, stmt, a, \
+                      al, b, bl, c, cl, d, dl);                                                              \
+  }                                                                                                          \
+  void trace_SQLColumns##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl,   \
+                           C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl) {                                     \
+    catalog_writer<C>(ZOLANDM_FN_SQLColumns, ZOLANDM_FN_SQLColumnsW, leaving, rc, stmt, a, al, b, bl, c, cl, \
+                      d, dl);                                                                                \
+  }                                                                                                          \
+  void trace_SQLProcedureColumns##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,          \
+                                    SQLSMALLINT bl, C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl) {            \
+    catalog_writer<C>(ZOLANDM_FN_SQLProcedureColumns, ZOLANDM_FN_SQLProcedureColumnsW, leaving, rc, stmt, a, \
+                      al, b, bl, c, cl, d, dl);                                                              \
+  }                                                                                                          \
+  void trace_SQLTables##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b, SQLSMALLINT bl,    \
+                          C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl) {                                      \
+    catalog_writer<C>(ZOLANDM_FN_SQLTables, ZOLANDM_FN_SQLTablesW, leaving, rc, stmt, a, al, b, bl, c, cl,   \
+                      d, dl);                                                                                \
+  }                                                                                                          \
+  void trace_SQLPrimaryKeys##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,               \
+                               SQLSMALLINT bl, C* c, SQLSMALLINT cl) {                                       \
+    catalog_writer<C>(ZOLANDM_FN_SQLPrimaryKeys, ZOLANDM_FN_SQLPrimaryKeysW, leaving, rc, stmt, a, al, b,    \
+                      bl, c, cl);                                                                            \
+  }                                                                                                          \
+  void trace_SQLProcedures##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,                \
+                              SQLSMALLINT bl, C* c, SQLSMALLINT cl) {                                        \
+    catalog_writer<C>(ZOLANDM_FN_SQLProcedures, ZOLANDM_FN_SQLProceduresW, leaving, rc, stmt, a, al, b, bl,  \
+                      c, cl);                                                                                \
+  }                                                                                                          \
+  void trace_SQLTablePrivileges##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,           \
+                                   SQLSMALLINT bl, C* c, SQLSMALLINT cl) {                                   \
+    catalog_writer<C>(ZOLANDM_FN_SQLTablePrivileges, ZOLANDM_FN_SQLTablePrivilegesW, leaving, rc, stmt, a,   \
+                      al, b, bl, c, cl);                                                                     \
+  }                                                                                                          \
+  void trace_SQLForeignKeys##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,               \
+                               SQLSMALLINT bl, C* c, SQLSMALLINT cl, C* d, SQLSMALLINT dl, C* e,             \
+                               SQLSMALLINT el, C* f, SQLSMALLINT fl) {                                       \
+    catalog_writer<C>(ZOLANDM_FN_SQLForeignKeys, ZOLANDM_FN_SQLForeignKeysW, leaving, rc, stmt, a, al, b,    \
+                      bl, c, cl, d, dl, e, el, f, fl);                                                       \
+  }                                                                                                          \
+  void trace_SQLSpecialColumns##W(int leaving, int rc, SQLHSTMT stmt, SQLUSMALLINT type, C* a,               \
+                                  SQLSMALLINT al, C* b, SQLSMALLINT bl, C* c, SQLSMALLINT cl,                \
+                                  SQLUSMALLINT scope, SQLUSMALLINT nullable) {                               \
+    auto fl = _zolandm_tr_begin(ZOLANDM_FN_SQLSpecialColumns##W, leaving, rc);                               \
+    _zolandm_tr_arg_handle(3, stmt);                                                                         \
+    _zolandm_tr_name_specialcolumns_type(type);                                                              \
+    names<C>(fl.entry, a, al, b, bl, c, cl);                                                                 \
+    _zolandm_tr_name_specialcolumns_scope(scope);                                                            \
+    _zolandm_tr_name_specialcolumns_nullable(nullable);                                                      \
+  }                                                                                                          \
+  void trace_SQLStatistics##W(int leaving, int rc, SQLHSTMT stmt, C* a, SQLSMALLINT al, C* b,                \
+                              SQLSMALLINT bl, C* c, SQLSMALLINT cl, SQLUSMALLINT unique,                     \
+                              SQLUSMALLINT accuracy) {                                                       \
+    auto fl = _zolandm_tr_begin(ZOLANDM_FN_SQLStatistics##W, leaving, rc);                                   \
+    _zolandm_tr_arg_handle(3, stmt);                                                                         \
+    names<C>(fl.entry, a, al, b, bl, c, cl);                                                                 \
+    _zolandm_tr_name_statistics_unique(unique);                                                              \
+    _zolandm_tr_name_statistics_accuracy(accuracy);                                                          \
   }
 ZOLANDM_TR_WIDTHS(ZOLANDM_TR_DEFINE_STMT)

@@ -83,8 +83,8 @@ void free_working_array(uns16 n, ColAttrib* a) {
 }
 }  // namespace
 
-errcode_t ColAttribPack(uns16 nAttribs, ColAttrib* rAttrib, uns16* pnPackedAttribs, ColAttrib** prPackedAttrib,
-                        int fCopyType) {
+errcode_t ColAttribPack(uns16 nAttribs, ColAttrib* rAttrib, uns16* pnPackedAttribs,
+                        ColAttrib** prPackedAttrib, int fCopyType) {
   (void)fCopyType;  // the packed array always owns copies of its strings
   *pnPackedAttribs = 0;
   *prPackedAttrib = nullptr;

@@ -30,8 +30,8 @@ typedef sgn32 colAttribKey_t;  // attribId << 16 | col
 // into a new array whose entries own copies of their strings, and frees the working
 // array with each distinct string in it, in every case: afterwards every string has
 // exactly one owner. fCopyType is kept for the callers' sake; packing always copies.
-errcode_t ColAttribPack(uns16 nAttribs, ColAttrib* rAttrib, uns16* pnPackedAttribs, ColAttrib** prPackedAttrib,
-                        int fCopyType);
+errcode_t ColAttribPack(uns16 nAttribs, ColAttrib* rAttrib, uns16* pnPackedAttribs,
+                        ColAttrib** prPackedAttrib, int fCopyType);
 uns16 ColAttribPack_Scan(uns16 nAttribs, ColAttrib* rAttrib, uns16 nPackedAttribs, ColAttrib* rPackedAttrib,
                          int fCopyType);
 ColAttrib* ColAttribCopy(ColAttrib* pDst, ColAttrib* pSrc, int fCopyType);

@@ -25,7 +25,8 @@ int Coldata_Init(Coldata* me, sgn32 nRows) {
   }
   uint64_t bytes = wire_column_bytes(static_cast<uint64_t>(nRows), me->width);
   void* values = bytes == UINT64_MAX ? nullptr : wire_calloc(bytes, 1);
-  indicator_t* ind = values ? static_cast<indicator_t*>(wire_malloc(uint64_t(nRows) * sizeof(indicator_t))) : nullptr;
+  indicator_t* ind =
+      values ? static_cast<indicator_t*>(wire_malloc(uint64_t(nRows) * sizeof(indicator_t))) : nullptr;
   if (!values || !ind) {
     std::free(values);
     me->values = nullptr;

@@ -119,7 +119,8 @@ uint64_t wide_to_narrow(const char* wide, uint64_t nChars, char* out, uint64_t m
     if (c == 0) break;
     // Surrogates and values above U+10FFFF are no characters: '?' as well.
     const uint32_t u = static_cast<uint32_t>(c);
-    size_t k = u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF) ? std::wcrtomb(tmp, c, &st) : static_cast<size_t>(-1);
+    size_t k =
+        u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF) ? std::wcrtomb(tmp, c, &st) : static_cast<size_t>(-1);
     if (k == static_cast<size_t>(-1)) {
       st = std::mbstate_t{};
       tmp[0] = '?';
@@ -388,7 +389,8 @@ errcode_t Dataset_Prepend(Dataset* pDest, Dataset* pSrc) {
     for (uns16 i = 0; i < pSrc->nCols; ++i) {
       cols[i].cType = pSrc->col[i].cType;
       cols[i].width = pSrc->col[i].width;
-      if ((pSrc->nRows > 0 && !pSrc->col[i].values) || Coldata_Init(&cols[i], pDest->allocRows) != ER_SUCCESS) {
+      if ((pSrc->nRows > 0 && !pSrc->col[i].values) ||
+          Coldata_Init(&cols[i], pDest->allocRows) != ER_SUCCESS) {
         for (uns16 j = 0; j < i; ++j) Coldata_Done(&cols[j], pDest->allocRows);
         std::free(cols);
         return pSrc->col[i].values || pSrc->nRows == 0 ? ER_NO_MEMORY : ER_GENERAL_ERROR;

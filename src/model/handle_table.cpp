@@ -25,7 +25,9 @@ Host host_of(const HandleCaller& c) {
   return h;
 }
 
-bool same_host(const HandleCaller& a, const HandleCaller& b) { return std::memcmp(a.host, b.host, sizeof a.host) == 0; }
+bool same_host(const HandleCaller& a, const HandleCaller& b) {
+  return std::memcmp(a.host, b.host, sizeof a.host) == 0;
+}
 
 HostCounts* counts(HandleArray* me) {
   if (!me->perHost) me->perHost = new (std::nothrow) HostCounts();
@@ -210,7 +212,8 @@ errcode_t HandleHold(HandleArray* me, handle_t handle) {
     if (h) {
       h->count++;
     } else {
-      auto* grown = static_cast<HandleHolder*>(std::realloc(it->more, (it->nMore + 1) * sizeof(HandleHolder)));
+      auto* grown =
+          static_cast<HandleHolder*>(std::realloc(it->more, (it->nMore + 1) * sizeof(HandleHolder)));
       if (!grown) {
         rc = ER_NO_MEMORY;
       } else {
@@ -234,7 +237,8 @@ errcode_t HandleRelease(HandleArray* me, handle_t handle) {
     HandleHolder* pick = nullptr;
     auto consider = [&pick](HandleHolder& h) {
       if (h.count == 0 || !same_host(h.by, current_caller)) return;
-      if (!pick || (h.by.origin == current_caller.origin && pick->by.origin != current_caller.origin)) pick = &h;
+      if (!pick || (h.by.origin == current_caller.origin && pick->by.origin != current_caller.origin))
+        pick = &h;
     };
     consider(it->hold);
     for (uns32 i = 0; i < it->nMore; i++) consider(it->more[i]);

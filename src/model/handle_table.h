@@ -31,11 +31,11 @@ struct HandleHolder {
 };
 
 struct HandleItem {
-  uns16 version;  // the table's magic while in use, 0 when free
-  void* datum;    // not owned
-  int owned;      // made by a client's call: only its holders' host may use it
-  HandleHolder hold;     // the caller that made it
-  HandleHolder* more;    // further holders (owned), nMore of them
+  uns16 version;       // the table's magic while in use, 0 when free
+  void* datum;         // not owned
+  int owned;           // made by a client's call: only its holders' host may use it
+  HandleHolder hold;   // the caller that made it
+  HandleHolder* more;  // further holders (owned), nMore of them
   uns32 nMore;
 };
 

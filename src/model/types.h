@@ -18,7 +18,7 @@ typedef uns16 scale_t;
 typedef sgn16 indicator_t;  // -1 NULL, 0 value; -2 data at execution, -3 long value left behind
 typedef sgn16 dbtype_t;     // the data source's native type code
 typedef uns32 bookmark_t;
-typedef uns32 handle_t;     // table magic in the upper 16 bits, slot in the lower 16
+typedef uns32 handle_t;  // table magic in the upper 16 bits, slot in the lower 16
 
 // A heap string owned by the record that holds it; null is allowed everywhere.
 typedef char* String;

@@ -10,28 +10,26 @@ using namespace odbcconfig;
 
 namespace {
 
-bool loaded(const zolandm_config *config) {
-  return config && (config->flags & ZOLANDM_CFG_LOADED);
-}
+bool loaded(const zolandm_config* config) { return config && (config->flags & ZOLANDM_CFG_LOADED); }
 
 // Index of the key entry `key` (compared without regard to case, quotes not
 // stripped) between the header at `header` and the next header.
-uint32_t find_key_in_section(const zolandm_config *config, uint32_t header, const char *key) {
+uint32_t find_key_in_section(const zolandm_config* config, uint32_t header, const char* key) {
   uint32_t end = next_header(config, header);
   for (uint32_t i = header + 1; i < end; ++i) {
-    const zolandm_cfg_entry &e = config->entries[i];
+    const zolandm_cfg_entry& e = config->entries[i];
     if (e.id && e.value && strcasecmp(e.id, key) == 0) return i;
   }
   return config->numEntries;
 }
 
-int set_key(zolandm_config *config, uint32_t header, const char *key, const char *value) {
+int set_key(zolandm_config* config, uint32_t header, const char* key, const char* value) {
   uint32_t at = find_key_in_section(config, header, key);
   if (at < config->numEntries) {
-    zolandm_cfg_entry &e = config->entries[at];
+    zolandm_cfg_entry& e = config->entries[at];
     config->dirty = 1;
     // Copy first: a failed copy leaves the old value in place.
-    char *copy = strdup(value);
+    char* copy = strdup(value);
     if (!copy) return -1;
     if (config->value == e.value) config->value = copy;
     if (e.flags & ZOLANDM_CFG_OWN_VALUE) std::free(e.value);
@@ -52,7 +50,7 @@ int set_key(zolandm_config *config, uint32_t header, const char *key, const char
   return 0;
 }
 
-int delete_key(zolandm_config *config, uint32_t header, const char *key) {
+int delete_key(zolandm_config* config, uint32_t header, const char* key) {
   uint32_t at = find_key_in_section(config, header, key);
   if (at >= config->numEntries) return 0;
   remove_entries(config, attached_comments_start(config, at), at + 1);
@@ -60,7 +58,7 @@ int delete_key(zolandm_config *config, uint32_t header, const char *key) {
   return 0;
 }
 
-int delete_section(zolandm_config *config, uint32_t header) {
+int delete_section(zolandm_config* config, uint32_t header) {
   uint32_t first = attached_comments_start(config, header);
   uint32_t next = next_header(config, header);
   uint32_t last;
@@ -75,7 +73,7 @@ int delete_section(zolandm_config *config, uint32_t header) {
   return 0;
 }
 
-int add_section(zolandm_config *config, const char *section, const char *key, const char *value) {
+int add_section(zolandm_config* config, const char* section, const char* key, const char* value) {
   zolandm_cfg_entry head{}, line{};
   head.section = strdup(section);
   head.flags = ZOLANDM_CFG_OWN_SECTION;
@@ -95,7 +93,7 @@ int add_section(zolandm_config *config, const char *section, const char *key, co
 
 // Copies `name` and its NUL into the list when it fits with room left for
 // the list's closing NUL; false when it does not fit.
-bool list_add(char *buffer, int size, int *used, const char *name) {
+bool list_add(char* buffer, int size, int* used, const char* name) {
   size_t len = std::strlen(name);
   if (static_cast<uint64_t>(*used) + len + 2 > static_cast<uint64_t>(size)) return false;
   std::memcpy(buffer + *used, name, len + 1);
@@ -107,21 +105,21 @@ bool list_add(char *buffer, int size, int *used, const char *name) {
 
 extern "C" {
 
-int _zolandm_cfg_rewind(zolandm_config *config) {
+int _zolandm_cfg_rewind(zolandm_config* config) {
   if (!loaded(config)) return -1;
   config->cursor = 0;
   config->flags &= static_cast<unsigned short>(~(ZOLANDM_CFG_EOF | ZOLANDM_CFG_KIND_MASK));
   return 0;
 }
 
-int _zolandm_cfg_next_entry(zolandm_config *config) {
+int _zolandm_cfg_next_entry(zolandm_config* config) {
   if (!loaded(config)) return -1;
   config->flags &= static_cast<unsigned short>(~ZOLANDM_CFG_KIND_MASK);
   config->id = nullptr;
   config->value = nullptr;
   if (config->flags & ZOLANDM_CFG_EOF) return -1;
   while (config->cursor < config->numEntries) {
-    const zolandm_cfg_entry &e = config->entries[config->cursor++];
+    const zolandm_cfg_entry& e = config->entries[config->cursor++];
     if (e.section) {
       config->section = e.section;
       config->flags |= ZOLANDM_CFG_KIND_SECTION;
@@ -142,13 +140,13 @@ int _zolandm_cfg_next_entry(zolandm_config *config) {
   return -1;
 }
 
-int _zolandm_cfg_next_section(zolandm_config *config) {
+int _zolandm_cfg_next_section(zolandm_config* config) {
   while (_zolandm_cfg_next_entry(config) == 0)
     if ((config->flags & ZOLANDM_CFG_KIND_MASK) == ZOLANDM_CFG_KIND_SECTION) return 0;
   return -1;
 }
 
-int _zolandm_cfg_find(zolandm_config *config, const char *section, const char *id) {
+int _zolandm_cfg_find(zolandm_config* config, const char* section, const char* id) {
   if (!section || _zolandm_cfg_rewind(config) < 0) return -1;
   for (;;) {
     if (_zolandm_cfg_next_section(config) < 0) return -1;
@@ -163,8 +161,7 @@ int _zolandm_cfg_find(zolandm_config *config, const char *section, const char *i
   return -1;
 }
 
-int _zolandm_cfg_set(zolandm_config *config, const char *section, const char *id,
-                     const char *value) {
+int _zolandm_cfg_set(zolandm_config* config, const char* section, const char* id, const char* value) {
   if (!loaded(config) || !section) return -1;
   uint32_t header = find_header(config, section);
   if (header >= config->numEntries) {
@@ -176,7 +173,7 @@ int _zolandm_cfg_set(zolandm_config *config, const char *section, const char *id
   return set_key(config, header, id, value);
 }
 
-int _zolandm_cfg_list_sections(zolandm_config *config, char *buffer, int size) {
+int _zolandm_cfg_list_sections(zolandm_config* config, char* buffer, int size) {
   if (!buffer || size <= 0) return 0;
   buffer[0] = '\0';
   int used = 0;
@@ -193,7 +190,7 @@ int _zolandm_cfg_list_sections(zolandm_config *config, char *buffer, int size) {
   return cut ? size : used;
 }
 
-int _zolandm_cfg_list_keys(zolandm_config *config, const char *section, char *buffer, int size) {
+int _zolandm_cfg_list_keys(zolandm_config* config, const char* section, char* buffer, int size) {
   if (!buffer || size <= 0) return 0;
   buffer[0] = '\0';
   int used = 0;

@@ -17,44 +17,43 @@
 
 namespace odbcconfig {
 
-bool is_attached_comment(const zolandm_cfg_entry &e) {
+bool is_attached_comment(const zolandm_cfg_entry& e) {
   if (!is_comment_only(e)) return false;
   char c = e.comment[0];
   return c == '\0' || is_blank(c) || c == ';';
 }
 
-uint32_t attached_comments_start(const zolandm_config *config, uint32_t index) {
+uint32_t attached_comments_start(const zolandm_config* config, uint32_t index) {
   uint32_t i = index;
   while (i > 1 && is_attached_comment(config->entries[i - 1])) --i;
   return i;
 }
 
-bool reserve_entries(zolandm_config *config, uint32_t extra) {
+bool reserve_entries(zolandm_config* config, uint32_t extra) {
   uint64_t need = static_cast<uint64_t>(config->numEntries) + extra;
   if (need <= config->maxEntries) return true;
   uint64_t size = config->maxEntries;
   if (size == 0) size = 103;
   while (size < need) size = size + size / 2 + 1;
   if (size > UINT32_MAX || size > SIZE_MAX / sizeof(zolandm_cfg_entry)) return false;
-  auto grown = static_cast<zolandm_cfg_entry *>(std::calloc(size, sizeof(zolandm_cfg_entry)));
+  auto grown = static_cast<zolandm_cfg_entry*>(std::calloc(size, sizeof(zolandm_cfg_entry)));
   if (!grown) return false;
-  if (config->numEntries)
-    std::memcpy(grown, config->entries, config->numEntries * sizeof(zolandm_cfg_entry));
+  if (config->numEntries) std::memcpy(grown, config->entries, config->numEntries * sizeof(zolandm_cfg_entry));
   std::free(config->entries);
   config->entries = grown;
   config->maxEntries = static_cast<uint32_t>(size);
   return true;
 }
 
-void insert_entry(zolandm_config *config, uint32_t index, const zolandm_cfg_entry &entry) {
-  zolandm_cfg_entry *e = config->entries;
+void insert_entry(zolandm_config* config, uint32_t index, const zolandm_cfg_entry& entry) {
+  zolandm_cfg_entry* e = config->entries;
   std::memmove(e + index + 1, e + index, (config->numEntries - index) * sizeof(*e));
   e[index] = entry;
   ++config->numEntries;
   if (config->cursor > index) ++config->cursor;
 }
 
-void free_entry(zolandm_cfg_entry &entry) {
+void free_entry(zolandm_cfg_entry& entry) {
   if (entry.flags & ZOLANDM_CFG_OWN_SECTION) std::free(entry.section);
   if (entry.flags & ZOLANDM_CFG_OWN_ID) std::free(entry.id);
   if (entry.flags & ZOLANDM_CFG_OWN_VALUE) std::free(entry.value);
@@ -62,17 +61,17 @@ void free_entry(zolandm_cfg_entry &entry) {
   entry = zolandm_cfg_entry{};
 }
 
-void remove_entries(zolandm_config *config, uint32_t first, uint32_t last) {
+void remove_entries(zolandm_config* config, uint32_t first, uint32_t last) {
   if (first >= last) return;
   for (uint32_t i = first; i < last; ++i) {
-    zolandm_cfg_entry &e = config->entries[i];
+    zolandm_cfg_entry& e = config->entries[i];
     // The walk's borrowed pointers must not outlive what they point at.
     if (config->section && config->section == e.section) config->section = nullptr;
     if (config->id && config->id == e.id) config->id = nullptr;
     if (config->value && config->value == e.value) config->value = nullptr;
     free_entry(e);
   }
-  zolandm_cfg_entry *e = config->entries;
+  zolandm_cfg_entry* e = config->entries;
   std::memmove(e + first, e + last, (config->numEntries - last) * sizeof(*e));
   uint32_t count = last - first;
   config->numEntries -= count;
@@ -83,7 +82,7 @@ void remove_entries(zolandm_config *config, uint32_t first, uint32_t last) {
     config->cursor = first;
 }
 
-bool unquoted_key_equals(const char *stored, const char *key) {
+bool unquoted_key_equals(const char* stored, const char* key) {
   if (!stored || !key) return false;
   while (*stored == '\'' || *stored == '"') ++stored;
   size_t len = std::strcspn(stored, "'\"");
@@ -91,15 +90,15 @@ bool unquoted_key_equals(const char *stored, const char *key) {
   return std::strlen(key) == len && strncasecmp(stored, key, len) == 0;
 }
 
-uint32_t find_header(const zolandm_config *config, const char *section, uint32_t from) {
+uint32_t find_header(const zolandm_config* config, const char* section, uint32_t from) {
   for (uint32_t i = from; i < config->numEntries; ++i) {
-    const zolandm_cfg_entry &e = config->entries[i];
+    const zolandm_cfg_entry& e = config->entries[i];
     if (e.section && strcasecmp(e.section, section) == 0) return i;
   }
   return config->numEntries;
 }
 
-uint32_t next_header(const zolandm_config *config, uint32_t index) {
+uint32_t next_header(const zolandm_config* config, uint32_t index) {
   for (uint32_t i = index + 1; i < config->numEntries; ++i)
     if (is_header(config->entries[i])) return i;
   return config->numEntries;
@@ -118,7 +117,7 @@ bool is_line_end(char c) { return c == '\n' || c == '\r' || c == '\x1A' || c == 
 bool is_white(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 // Cuts white space off the end of [start, end) by writing a NUL.
-void cut_trailing_white(char *start, char *end) {
+void cut_trailing_white(char* start, char* end) {
   while (end > start && is_white(end[-1])) --end;
   *end = '\0';
 }
@@ -126,10 +125,10 @@ void cut_trailing_white(char *start, char *end) {
 // The value part of a key line or a value-only line, from its first
 // character; a '#' or ';' at its start or after a blank, outside quotes,
 // begins the comment.
-int parse_value(zolandm_config *config, const char *key, char *value) {
-  char *comment = nullptr;
+int parse_value(zolandm_config* config, const char* key, char* value) {
+  char* comment = nullptr;
   char quote = 0;
-  for (char *q = value; *q; ++q) {
+  for (char* q = value; *q; ++q) {
     if (quote) {
       if (*q == quote) quote = 0;
       continue;
@@ -148,23 +147,23 @@ int parse_value(zolandm_config *config, const char *key, char *value) {
 }
 
 // One line, already terminated; gives at most one entry.
-int parse_line(zolandm_config *config, char *line, char *end) {
+int parse_line(zolandm_config* config, char* line, char* end) {
   while (end > line && is_blank(end[-1])) --end;
   *end = '\0';
   if (end == line) return 0;
 
-  char *s = line;
+  char* s = line;
   while (is_blank(*s)) ++s;
   bool indented = s != line;
 
   if (*s == '[') {
-    char *name = s + 1;
+    char* name = s + 1;
     while (is_blank(*name)) ++name;
-    char *close = std::strchr(name, ']');
+    char* close = std::strchr(name, ']');
     if (!close) return 0;
-    char *after = close + 1;
+    char* after = close + 1;
     while (is_blank(*after)) ++after;
-    char *comment = (*after == '#' || *after == ';') ? after + 1 : nullptr;
+    char* comment = (*after == '#' || *after == ';') ? after + 1 : nullptr;
     cut_trailing_white(name, close);
     if (*name == '\0') return 0;
     return _zolandm_cfg_append_entry(config, name, nullptr, nullptr, comment, 0);
@@ -172,9 +171,9 @@ int parse_line(zolandm_config *config, char *line, char *end) {
   if (*s == '#' || *s == ';') return _zolandm_cfg_append_entry(config, nullptr, nullptr, nullptr, s + 1, 0);
   if (indented) return parse_value(config, nullptr, s);
 
-  char *eq = std::strchr(s, '=');
+  char* eq = std::strchr(s, '=');
   if (!eq) return 0;
-  char *value = eq + 1;
+  char* value = eq + 1;
   cut_trailing_white(s, eq);
   while (is_blank(*value)) ++value;
   return parse_value(config, s, value);
@@ -182,17 +181,17 @@ int parse_line(zolandm_config *config, char *line, char *end) {
 
 // Cuts the image into lines. Line ends are newline, carriage return, 0x1A and
 // NUL; runs of them vanish. Nothing past `size` bytes is read.
-int parse_image(zolandm_config *config) {
-  char *p = config->image;
-  char *end = config->image + config->size;
+int parse_image(zolandm_config* config) {
+  char* p = config->image;
+  char* end = config->image + config->size;
   while (p < end) {
     if (is_line_end(*p)) {
       ++p;
       continue;
     }
-    char *line = p;
+    char* line = p;
     while (p < end && !is_line_end(*p)) ++p;
-    char *line_end = p;
+    char* line_end = p;
     if (p < end) ++p;
     *line_end = '\0';  // image[size] is the NUL after the last line
     if (parse_line(config, line, line_end) < 0) return -1;
@@ -201,7 +200,7 @@ int parse_image(zolandm_config *config) {
 }
 
 // Reads exactly `size` bytes; false on error or a short file.
-bool read_all(int fd, char *buffer, size_t size) {
+bool read_all(int fd, char* buffer, size_t size) {
   size_t done = 0;
   while (done < size) {
     ssize_t n = read(fd, buffer + done, size - done);
@@ -216,20 +215,20 @@ bool read_all(int fd, char *buffer, size_t size) {
 
 extern "C" {
 
-int _zolandm_cfg_append_entry(zolandm_config *config, const char *section, const char *id,
-                              const char *value, const char *comment, int owned) {
+int _zolandm_cfg_append_entry(zolandm_config* config, const char* section, const char* id, const char* value,
+                              const char* comment, int owned) {
   if (!config) return -1;
   zolandm_cfg_entry e{};
   if (owned) {
-    const char *src[4] = {section, id, value, comment};
-    char *copy[4] = {};
-    const unsigned short bits[4] = {ZOLANDM_CFG_OWN_SECTION, ZOLANDM_CFG_OWN_ID,
-                                    ZOLANDM_CFG_OWN_VALUE, ZOLANDM_CFG_OWN_COMMENT};
+    const char* src[4] = {section, id, value, comment};
+    char* copy[4] = {};
+    const unsigned short bits[4] = {ZOLANDM_CFG_OWN_SECTION, ZOLANDM_CFG_OWN_ID, ZOLANDM_CFG_OWN_VALUE,
+                                    ZOLANDM_CFG_OWN_COMMENT};
     for (int i = 0; i < 4; ++i) {
       if (!src[i]) continue;
       copy[i] = strdup(src[i]);
       if (!copy[i]) {
-        for (char *c : copy) std::free(c);
+        for (char* c : copy) std::free(c);
         return -1;
       }
       e.flags |= bits[i];
@@ -239,10 +238,10 @@ int _zolandm_cfg_append_entry(zolandm_config *config, const char *section, const
     e.value = copy[2];
     e.comment = copy[3];
   } else {
-    e.section = const_cast<char *>(section);
-    e.id = const_cast<char *>(id);
-    e.value = const_cast<char *>(value);
-    e.comment = const_cast<char *>(comment);
+    e.section = const_cast<char*>(section);
+    e.id = const_cast<char*>(id);
+    e.value = const_cast<char*>(value);
+    e.comment = const_cast<char*>(comment);
   }
   if (!odbcconfig::reserve_entries(config, 1)) {
     odbcconfig::free_entry(e);
@@ -252,18 +251,18 @@ int _zolandm_cfg_append_entry(zolandm_config *config, const char *section, const
   return 0;
 }
 
-int _zolandm_cfg_clear(zolandm_config *config) {
+int _zolandm_cfg_clear(zolandm_config* config) {
   if (!config) return -1;
   for (uint32_t i = 0; i < config->numEntries; ++i) odbcconfig::free_entry(config->entries[i]);
   std::free(config->entries);
   std::free(config->image);
-  char *name = config->fileName;
+  char* name = config->fileName;
   *config = zolandm_config{};
   config->fileName = name;
   return 0;
 }
 
-int _zolandm_cfg_free(zolandm_config *config) {
+int _zolandm_cfg_free(zolandm_config* config) {
   if (!config) return 0;
   _zolandm_cfg_clear(config);
   std::free(config->fileName);
@@ -271,12 +270,12 @@ int _zolandm_cfg_free(zolandm_config *config) {
   return 0;
 }
 
-void _zolandm_cfg_io_counts(uint64_t *stats, uint64_t *reads) {
+void _zolandm_cfg_io_counts(uint64_t* stats, uint64_t* reads) {
   if (stats) *stats = gStats.load();
   if (reads) *reads = gReads.load();
 }
 
-int _zolandm_cfg_load(zolandm_config *config) {
+int _zolandm_cfg_load(zolandm_config* config) {
   if (!config || !config->fileName) return -1;
   struct stat st;
   ++gStats;
@@ -290,13 +289,12 @@ int _zolandm_cfg_load(zolandm_config *config) {
   ++gReads;
   int fd = open(config->fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
-  if (fstat(fd, &st) != 0 || st.st_size < 0 ||
-      static_cast<uint64_t>(st.st_size) >= SIZE_MAX) {
+  if (fstat(fd, &st) != 0 || st.st_size < 0 || static_cast<uint64_t>(st.st_size) >= SIZE_MAX) {
     close(fd);
     return -1;
   }
   size_t size = static_cast<size_t>(st.st_size);
-  char *image = static_cast<char *>(std::malloc(size + 1));
+  char* image = static_cast<char*>(std::malloc(size + 1));
   if (!image || !read_all(fd, image, size)) {
     std::free(image);
     close(fd);
@@ -319,7 +317,7 @@ int _zolandm_cfg_load(zolandm_config *config) {
   return 1;
 }
 
-int _zolandm_cfg_open(zolandm_config **out, const char *path, int create) {
+int _zolandm_cfg_open(zolandm_config** out, const char* path, int create) {
   if (!out) return -1;
   *out = nullptr;
   if (!path) return -1;
@@ -330,7 +328,7 @@ int _zolandm_cfg_open(zolandm_config **out, const char *path, int create) {
       if (fd >= 0) close(fd);
     }
   }
-  auto config = static_cast<zolandm_config *>(std::calloc(1, sizeof(zolandm_config)));
+  auto config = static_cast<zolandm_config*>(std::calloc(1, sizeof(zolandm_config)));
   if (!config) return -1;
   config->fileName = strdup(path);
   if (!config->fileName || _zolandm_cfg_load(config) < 0) {
@@ -341,7 +339,7 @@ int _zolandm_cfg_open(zolandm_config **out, const char *path, int create) {
   return 0;
 }
 
-int _zolandm_cfg_open_named(zolandm_config **out, const char *name, int create) {
+int _zolandm_cfg_open_named(zolandm_config** out, const char* name, int create) {
   if (!out) return -1;
   *out = nullptr;
   if (!name) return -1;

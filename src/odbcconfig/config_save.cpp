@@ -24,9 +24,9 @@ using namespace odbcconfig;
 
 namespace {
 
-void append_format(std::string &out, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void append_format(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-void append_format(std::string &out, const char *format, ...) {
+void append_format(std::string& out, const char* format, ...) {
   va_list args;
   va_start(args, format);
   va_list again;
@@ -43,30 +43,30 @@ void append_format(std::string &out, const char *format, ...) {
 }
 
 // Width of the longest key between the header at `header` and the next one.
-int key_width(const zolandm_config *config, uint32_t header) {
+int key_width(const zolandm_config* config, uint32_t header) {
   size_t width = 0;
   uint32_t end = next_header(config, header);
   for (uint32_t i = header + 1; i < end; ++i) {
-    const zolandm_cfg_entry &e = config->entries[i];
+    const zolandm_cfg_entry& e = config->entries[i];
     if (e.id) width = std::max(width, std::strlen(e.id));
   }
   return width > INT_MAX ? INT_MAX : static_cast<int>(width);
 }
 
-void append_comment(std::string &out, const char *comment) {
+void append_comment(std::string& out, const char* comment) {
   if (comment) {
     out += "\t;";
     out += comment;
   }
 }
 
-std::string render(const zolandm_config *config) {
+std::string render(const zolandm_config* config) {
   std::string out;
   bool header_written = false;
   bool blank_since = false;  // an empty line was written since the last header
   int width = 0;
   for (uint32_t i = 0; i < config->numEntries; ++i) {
-    const zolandm_cfg_entry &e = config->entries[i];
+    const zolandm_cfg_entry& e = config->entries[i];
     if (e.section) {
       if (header_written && !blank_since) out += '\n';
       out += '[';
@@ -111,7 +111,7 @@ std::string render(const zolandm_config *config) {
   return out;
 }
 
-bool write_fd(int fd, const char *data, size_t size) {
+bool write_fd(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
@@ -122,8 +122,8 @@ bool write_fd(int fd, const char *data, size_t size) {
   return true;
 }
 
-int write_in_place(const char *path, const char *data, size_t size) {
-  FILE *f = std::fopen(path, "w");
+int write_in_place(const char* path, const char* data, size_t size) {
+  FILE* f = std::fopen(path, "w");
   if (!f) return -1;
   bool ok = std::fwrite(data, 1, size, f) == size;
   ok = std::fflush(f) == 0 && ok;
@@ -132,7 +132,7 @@ int write_in_place(const char *path, const char *data, size_t size) {
   return ok ? 0 : -1;
 }
 
-std::string directory_of(const std::string &path) {
+std::string directory_of(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
@@ -143,10 +143,10 @@ std::string directory_of(const std::string &path) {
 
 namespace odbcconfig {
 
-int write_file_atomically(const char *path, const char *data, size_t size) {
+int write_file_atomically(const char* path, const char* data, size_t size) {
   // Write through a symbolic link to the file it names.
   std::string target = path;
-  if (char *real = realpath(path, nullptr)) {
+  if (char* real = realpath(path, nullptr)) {
     target = real;
     std::free(real);
   }
@@ -182,7 +182,7 @@ int write_file_atomically(const char *path, const char *data, size_t size) {
 
 extern "C" {
 
-int _zolandm_cfg_save(zolandm_config *config) {
+int _zolandm_cfg_save(zolandm_config* config) {
   if (!config || !(config->flags & ZOLANDM_CFG_LOADED)) return -1;
   if (!config->dirty) return 0;
   if (!config->fileName) return -1;

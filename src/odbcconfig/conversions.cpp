@@ -13,7 +13,7 @@ namespace {
 // Lengths reported through 16-bit pointers cannot say more than this.
 SQLSMALLINT clamp16(int64_t n) { return n > SHRT_MAX ? SHRT_MAX : static_cast<SQLSMALLINT>(n); }
 
-int64_t wide_length(const SQLWCHAR *text, int64_t length) {
+int64_t wide_length(const SQLWCHAR* text, int64_t length) {
   if (length == SQL_NTS) return static_cast<int64_t>(wcslen(text));
   return length < 0 ? 0 : length;
 }
@@ -26,11 +26,12 @@ bool is_scalar_value(uint32_t v) { return v <= 0x10FFFF && (v < 0xD800 || v > 0x
 // Walks the locale multibyte form of text[0..count), calling emit(bytes, n)
 // for each character until emit refuses or a character cannot be converted.
 template <typename Emit>
-void each_multibyte(const SQLWCHAR *text, int64_t count, Emit emit) {
+void each_multibyte(const SQLWCHAR* text, int64_t count, Emit emit) {
   std::mbstate_t state{};
   char tmp[MB_LEN_MAX];
   for (int64_t i = 0; i < count && text[i] != 0; ++i) {
-    size_t n = is_scalar_value(static_cast<uint32_t>(text[i])) ? wcrtomb(tmp, text[i], &state) : (tmp[0] = '?', 1);
+    size_t n =
+        is_scalar_value(static_cast<uint32_t>(text[i])) ? wcrtomb(tmp, text[i], &state) : (tmp[0] = '?', 1);
     if (n == static_cast<size_t>(-1)) return;
     if (!emit(tmp, n)) return;
   }
@@ -39,7 +40,7 @@ void each_multibyte(const SQLWCHAR *text, int64_t count, Emit emit) {
 // Walks the wide form of the locale multibyte text[0..bytes), calling
 // emit(wc) per character until emit refuses, a NUL or an invalid sequence.
 template <typename Emit>
-void each_wide(const char *text, size_t bytes, Emit emit) {
+void each_wide(const char* text, size_t bytes, Emit emit) {
   std::mbstate_t state{};
   size_t pos = 0;
   while (pos < bytes) {
@@ -55,7 +56,7 @@ bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Decodes one UTF-8 character at p, reading no byte at or after limit.
 // Returns the bytes used, or 0 for a malformed, cut or NUL character.
-size_t decode_utf8(const unsigned char *p, const unsigned char *limit, uint32_t *out) {
+size_t decode_utf8(const unsigned char* p, const unsigned char* limit, uint32_t* out) {
   if (p >= limit || *p == 0) return 0;
   unsigned char c = *p;
   size_t extra;
@@ -85,7 +86,7 @@ size_t decode_utf8(const unsigned char *p, const unsigned char *limit, uint32_t 
 
 // Characters of a UTF-8 text by the counting rule: the first byte starts one,
 // and after it every byte that is not a continuation byte starts another.
-int64_t count_utf8(const char *text, size_t bytes) {
+int64_t count_utf8(const char* text, size_t bytes) {
   if (bytes == 0 || text[0] == 0) return 0;
   int64_t n = 1;
   for (size_t i = 1; i < bytes && text[i] != 0; ++i)
@@ -94,9 +95,9 @@ int64_t count_utf8(const char *text, size_t bytes) {
 }
 
 // Decodes at most max characters of text[0..bytes) into out; returns how many.
-int64_t decode_into(const char *text, size_t bytes, SQLWCHAR *out, int64_t max) {
-  auto p = reinterpret_cast<const unsigned char *>(text);
-  const unsigned char *limit = p + bytes;
+int64_t decode_into(const char* text, size_t bytes, SQLWCHAR* out, int64_t max) {
+  auto p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* limit = p + bytes;
   int64_t n = 0;
   while (n < max) {
     uint32_t value;
@@ -116,7 +117,7 @@ size_t utf8_size(uint32_t v) {
   return 4;
 }
 
-char *encode_utf8(uint32_t v, char *out) {
+char* encode_utf8(uint32_t v, char* out) {
   if (!is_scalar_value(v)) {
     *out++ = '?';
   } else if (v < 0x80) {
@@ -141,21 +142,20 @@ char *encode_utf8(uint32_t v, char *out) {
 
 extern "C" {
 
-size_t _zolandm_wide_char_to_mb(char *out, SQLWCHAR c, mbstate_t *state) {
+size_t _zolandm_wide_char_to_mb(char* out, SQLWCHAR c, mbstate_t* state) {
   if (!is_scalar_value(static_cast<uint32_t>(c))) return static_cast<size_t>(-1);
   return wcrtomb(out, c, state);
 }
 
-char *_zolandm_wcs_to_mbs_dup(const SQLWCHAR *text, int64_t length) {
+char* _zolandm_wcs_to_mbs_dup(const SQLWCHAR* text, int64_t length) {
   if (!text) return nullptr;
   int64_t count = wide_length(text, length);
-  if (count > (INT64_MAX - 1) / 4 || static_cast<uint64_t>(count) > (SIZE_MAX - 1) / 4)
-    return nullptr;
+  if (count > (INT64_MAX - 1) / 4 || static_cast<uint64_t>(count) > (SIZE_MAX - 1) / 4) return nullptr;
   size_t capacity = static_cast<size_t>(count) * 4;
-  char *out = static_cast<char *>(std::malloc(capacity + 1));
+  char* out = static_cast<char*>(std::malloc(capacity + 1));
   if (!out) return nullptr;
   size_t used = 0;
-  each_multibyte(text, count, [&](const char *bytes, size_t n) {
+  each_multibyte(text, count, [&](const char* bytes, size_t n) {
     if (n > capacity - used) return false;
     std::memcpy(out + used, bytes, n);
     used += n;
@@ -165,12 +165,12 @@ char *_zolandm_wcs_to_mbs_dup(const SQLWCHAR *text, int64_t length) {
   return out;
 }
 
-SQLWCHAR *_zolandm_mbs_to_wcs_dup(const char *text, int64_t length) {
+SQLWCHAR* _zolandm_mbs_to_wcs_dup(const char* text, int64_t length) {
   if (!text) return nullptr;
   int64_t bytes = length == SQL_NTS ? static_cast<int64_t>(std::strlen(text)) : length;
   if (bytes < 0) bytes = 0;
   if (static_cast<uint64_t>(bytes) >= SIZE_MAX / sizeof(SQLWCHAR)) return nullptr;
-  auto out = static_cast<SQLWCHAR *>(std::calloc(static_cast<size_t>(bytes) + 1, sizeof(SQLWCHAR)));
+  auto out = static_cast<SQLWCHAR*>(std::calloc(static_cast<size_t>(bytes) + 1, sizeof(SQLWCHAR)));
   if (!out) return nullptr;
   size_t n = 0;
   each_wide(text, static_cast<size_t>(bytes), [&](wchar_t wc) {
@@ -181,8 +181,7 @@ SQLWCHAR *_zolandm_mbs_to_wcs_dup(const char *text, int64_t length) {
   return out;
 }
 
-int _zolandm_mbs_to_wcs_buf(const char *text, SQLWCHAR *buffer, SQLSMALLINT size,
-                            SQLSMALLINT *length) {
+int _zolandm_mbs_to_wcs_buf(const char* text, SQLWCHAR* buffer, SQLSMALLINT size, SQLSMALLINT* length) {
   if (!text) return -1;
   size_t bytes = std::strlen(text);
   int64_t count = 0;
@@ -204,12 +203,11 @@ int _zolandm_mbs_to_wcs_buf(const char *text, SQLWCHAR *buffer, SQLSMALLINT size
   return count + 1 <= size ? 0 : -1;
 }
 
-int _zolandm_wcs_to_mbs_buf(const SQLWCHAR *text, char *buffer, SQLSMALLINT size,
-                            SQLSMALLINT *length) {
+int _zolandm_wcs_to_mbs_buf(const SQLWCHAR* text, char* buffer, SQLSMALLINT size, SQLSMALLINT* length) {
   if (!text) return -1;
   int64_t count = static_cast<int64_t>(wcslen(text));
   int64_t total = 0;
-  each_multibyte(text, count, [&](const char *, size_t n) {
+  each_multibyte(text, count, [&](const char*, size_t n) {
     total += static_cast<int64_t>(n);
     return true;
   });
@@ -218,7 +216,7 @@ int _zolandm_wcs_to_mbs_buf(const SQLWCHAR *text, char *buffer, SQLSMALLINT size
   if (size <= 0) return -1;
   size_t room = static_cast<size_t>(size) - 1;
   size_t used = 0;
-  each_multibyte(text, count, [&](const char *bytes, size_t n) {
+  each_multibyte(text, count, [&](const char* bytes, size_t n) {
     if (n > room - used) return false;  // whole characters only
     std::memcpy(buffer + used, bytes, n);
     used += n;
@@ -228,7 +226,7 @@ int _zolandm_wcs_to_mbs_buf(const SQLWCHAR *text, char *buffer, SQLSMALLINT size
   return total + 1 <= size ? 0 : -1;
 }
 
-SQLWCHAR *_zolandm_mbs_to_wcs_copy(SQLWCHAR *destination, const char *text) {
+SQLWCHAR* _zolandm_mbs_to_wcs_copy(SQLWCHAR* destination, const char* text) {
   if (!destination || !text) return destination;
   size_t n = 0;
   each_wide(text, std::strlen(text), [&](wchar_t wc) {
@@ -239,10 +237,10 @@ SQLWCHAR *_zolandm_mbs_to_wcs_copy(SQLWCHAR *destination, const char *text) {
   return destination;
 }
 
-char *_zolandm_wcs_to_mbs_copy(char *destination, const SQLWCHAR *text) {
+char* _zolandm_wcs_to_mbs_copy(char* destination, const SQLWCHAR* text) {
   if (!destination || !text) return destination;
   size_t used = 0;
-  each_multibyte(text, static_cast<int64_t>(wcslen(text)), [&](const char *bytes, size_t n) {
+  each_multibyte(text, static_cast<int64_t>(wcslen(text)), [&](const char* bytes, size_t n) {
     std::memcpy(destination + used, bytes, n);
     used += n;
     return true;
@@ -251,7 +249,7 @@ char *_zolandm_wcs_to_mbs_copy(char *destination, const SQLWCHAR *text) {
   return destination;
 }
 
-char *_zolandm_ucs4_to_utf8_dup(const SQLWCHAR *text, int64_t count) {
+char* _zolandm_ucs4_to_utf8_dup(const SQLWCHAR* text, int64_t count) {
   if (!text) return nullptr;
   int64_t n = count == SQL_NTS ? static_cast<int64_t>(wcslen(text)) : (count < 0 ? 0 : count);
   size_t bytes = 0;
@@ -260,15 +258,15 @@ char *_zolandm_ucs4_to_utf8_dup(const SQLWCHAR *text, int64_t count) {
     if (bytes > SIZE_MAX - 1 - add) return nullptr;
     bytes += add;
   }
-  char *out = static_cast<char *>(std::malloc(bytes + 1));
+  char* out = static_cast<char*>(std::malloc(bytes + 1));
   if (!out) return nullptr;
-  char *p = out;
+  char* p = out;
   for (int64_t i = 0; i < n; ++i) p = encode_utf8(static_cast<uint32_t>(text[i]), p);
   *p = '\0';
   return out;
 }
 
-SQLWCHAR *_zolandm_utf8_to_ucs4_dup(const char *text, SQLSMALLINT length) {
+SQLWCHAR* _zolandm_utf8_to_ucs4_dup(const char* text, SQLSMALLINT length) {
   if (!text) return nullptr;
   size_t bytes;
   if (length == SQL_NTS)
@@ -278,15 +276,14 @@ SQLWCHAR *_zolandm_utf8_to_ucs4_dup(const char *text, SQLSMALLINT length) {
   else
     bytes = strnlen(text, static_cast<size_t>(length));
   int64_t count = count_utf8(text, bytes);
-  auto out = static_cast<SQLWCHAR *>(std::calloc(static_cast<size_t>(count) + 1, sizeof(SQLWCHAR)));
+  auto out = static_cast<SQLWCHAR*>(std::calloc(static_cast<size_t>(count) + 1, sizeof(SQLWCHAR)));
   if (!out) return nullptr;
   int64_t n = decode_into(text, bytes, out, count);
   out[n] = 0;
   return out;
 }
 
-int _zolandm_utf8_to_ucs4_buf(const char *text, SQLWCHAR *buffer, size_t size,
-                              SQLSMALLINT *count) {
+int _zolandm_utf8_to_ucs4_buf(const char* text, SQLWCHAR* buffer, size_t size, SQLSMALLINT* count) {
   if (!text) return -1;
   size_t bytes = std::strlen(text);
   int64_t total = count_utf8(text, bytes);

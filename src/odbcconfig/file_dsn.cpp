@@ -16,44 +16,42 @@ const char kForbidden[] = "[]{}(),;?*=!@\\";
 
 extern "C" {
 
-char *_zolandm_file_dsn_path(const char *name, char *buffer, size_t size) {
+char* _zolandm_file_dsn_path(const char* name, char* buffer, size_t size) {
   if (!buffer || size == 0) return buffer;
   buffer[0] = '\0';
   if (!name) return buffer;
   if (std::strchr(name, '/')) {
     _zolandm_copy_bounded(buffer, name, size);
   } else {
-    const char *dir = std::getenv("FILEDSNPATH");
+    const char* dir = std::getenv("FILEDSNPATH");
     char configured[1024];
     if (!dir) {
       _zolandm_config_mode = ODBC_BOTH_DSN;
-      SQLGetPrivateProfileString("ODBC", "FileDSNPath", "", configured, sizeof configured,
-                                 "odbcinst.ini");
+      SQLGetPrivateProfileString("ODBC", "FileDSNPath", "", configured, sizeof configured, "odbcinst.ini");
       dir = configured[0] ? configured : "/etc/ODBCDataSources";
     }
     _zolandm_copy_bounded(buffer, dir, size);
     _zolandm_append_bounded(buffer, "/", size);
     _zolandm_append_bounded(buffer, name, size);
   }
-  const char *dot = std::strrchr(buffer, '.');
+  const char* dot = std::strrchr(buffer, '.');
   if (!dot || strcasecmp(dot, ".dsn") != 0) _zolandm_append_bounded(buffer, ".dsn", size);
   return buffer;
 }
 
-BOOL _zolandm_dsn_chars_ok(const char *name) {
+BOOL _zolandm_dsn_chars_ok(const char* name) {
   return name && !std::strpbrk(name, kForbidden) ? TRUE : FALSE;
 }
 
-BOOL _zolandm_dsn_chars_okw(const SQLWCHAR *name) {
+BOOL _zolandm_dsn_chars_okw(const SQLWCHAR* name) {
   if (!name) return FALSE;
   for (; *name; ++name)
-    if (*name > 0 && *name < 0x80 && std::strchr(kForbidden, static_cast<char>(*name)))
-      return FALSE;
+    if (*name > 0 && *name < 0x80 && std::strchr(kForbidden, static_cast<char>(*name))) return FALSE;
   return TRUE;
 }
 
-BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
-                            LPSTR lpszString, WORD cbString, WORD *pcbString) {
+BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName, LPSTR lpszString,
+                            WORD cbString, WORD* pcbString) {
   odbcconfig::InstallerGuard guard;
   _zolandm_inst_err_clear();
   int code = 0;
@@ -100,8 +98,7 @@ BOOL INSTAPI SQLReadFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpsz
   return ok;
 }
 
-BOOL INSTAPI SQLWriteFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName,
-                             LPCSTR lpszString) {
+BOOL INSTAPI SQLWriteFileDSN(LPCSTR lpszFileName, LPCSTR lpszAppName, LPCSTR lpszKeyName, LPCSTR lpszString) {
   odbcconfig::InstallerGuard guard;
   _zolandm_inst_err_clear();
   if (!lpszFileName) {

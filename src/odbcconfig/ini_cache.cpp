@@ -30,7 +30,7 @@ namespace {
 
 struct CachedFile {
   std::string path;
-  zolandm_config *config;
+  zolandm_config* config;
   uint64_t checkedIn;  // the sequence in which the status was last checked (0: none)
   uint64_t lastUse;    // for eviction
   timespec readAt;     // when the text was read
@@ -46,8 +46,8 @@ timespec now() {
 
 // True when the copy was read too soon after the file's last modification to
 // tell a later same-size rewrite from no change.
-bool racy(const CachedFile &f) {
-  const zolandm_config *c = f.config;
+bool racy(const CachedFile& f) {
+  const zolandm_config* c = f.config;
   time_t sec = c->mtime + kRacy;
   return sec > f.readAt.tv_sec || (sec == f.readAt.tv_sec && c->mtimeNsec >= f.readAt.tv_nsec);
 }
@@ -59,7 +59,7 @@ constexpr size_t kMaxFiles = 16;
 // The copies; freed at exit, so that nothing they hold looks lost.
 struct Files : std::vector<CachedFile> {
   ~Files() {
-    for (CachedFile &f : *this) _zolandm_cfg_free(f.config);
+    for (CachedFile& f : *this) _zolandm_cfg_free(f.config);
   }
 };
 
@@ -89,11 +89,11 @@ void drop(size_t i) {
 
 namespace odbcconfig {
 
-CachedIni::CachedIni(const char *path) : lock_(gMutex) {
+CachedIni::CachedIni(const char* path) : lock_(gMutex) {
   if (!path) return;
   ++gUses;
   for (size_t i = 0; i < gFiles.size(); ++i) {
-    CachedFile &f = gFiles[i];
+    CachedFile& f = gFiles[i];
     if (f.path != path) continue;
     if (tSequence == 0 || f.checkedIn != tSequence) {
       if (racy(f)) _zolandm_cfg_clear(f.config);  // read it again, whatever its status
@@ -110,7 +110,7 @@ CachedIni::CachedIni(const char *path) : lock_(gMutex) {
     config_ = f.config;
     return;
   }
-  zolandm_config *config = nullptr;
+  zolandm_config* config = nullptr;
   timespec before = now();
   if (_zolandm_cfg_open(&config, path, 0) < 0) return;
   try {
@@ -121,7 +121,7 @@ CachedIni::CachedIni(const char *path) : lock_(gMutex) {
       drop(oldest);
     }
     gFiles.push_back(CachedFile{path, config, tSequence, gUses, before});
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     // Not kept: this read uses it, the caller frees nothing, so free it here
     // once the read is done.
     owned_ = config;
@@ -131,7 +131,7 @@ CachedIni::CachedIni(const char *path) : lock_(gMutex) {
 
 CachedIni::~CachedIni() { _zolandm_cfg_free(owned_); }
 
-void forget_cached_file(const char *path) {
+void forget_cached_file(const char* path) {
   if (!path) return;
   std::lock_guard<std::mutex> lock(gMutex);
   for (size_t i = 0; i < gFiles.size(); ++i)
@@ -141,15 +141,15 @@ void forget_cached_file(const char *path) {
     }
 }
 
-const char *locate_for_read(int which, char *buffer, size_t size) {
+const char* locate_for_read(int which, char* buffer, size_t size) {
   int scope = _zolandm_config_scope ? 1 : 0;
-  Located &memo = tLocated[scope][which == ZOLANDM_ODBCINST_INI ? 1 : 0];
+  Located& memo = tLocated[scope][which == ZOLANDM_ODBCINST_INI ? 1 : 0];
   if (tSequence != 0 && memo.sequence == tSequence) {
     if (!memo.found || std::strlen(memo.path) >= size) return nullptr;
     std::memcpy(buffer, memo.path, std::strlen(memo.path) + 1);
     return buffer;
   }
-  const char *path = _zolandm_locate_ini_file(buffer, size, which, 0);
+  const char* path = _zolandm_locate_ini_file(buffer, size, which, 0);
   if (tSequence != 0) {
     memo.sequence = tSequence;
     memo.found = path && std::strlen(path) < sizeof memo.path;

@@ -17,7 +17,7 @@ namespace {
 
 // Copies a path into the buffer; a path that does not fit is not taken,
 // since a cut path names some other file.
-bool put_path(char *buffer, size_t size, const char *path) {
+bool put_path(char* buffer, size_t size, const char* path) {
   size_t len = std::strlen(path);
   if (len >= size) return false;
   std::memcpy(buffer, path, len + 1);
@@ -26,8 +26,8 @@ bool put_path(char *buffer, size_t size, const char *path) {
 
 // A path from the environment: taken when readable, or, with `create`, when
 // it can be created.
-bool from_environment(const char *variable, char *buffer, size_t size, int create) {
-  const char *path = std::getenv(variable);
+bool from_environment(const char* variable, char* buffer, size_t size, int create) {
+  const char* path = std::getenv(variable);
   if (!path) return false;
   if (access(path, R_OK) != 0) {
     if (!create) return false;
@@ -38,8 +38,8 @@ bool from_environment(const char *variable, char *buffer, size_t size, int creat
   return put_path(buffer, size, path);
 }
 
-bool home_directory(std::string &home) {
-  const char *env = std::getenv("HOME");
+bool home_directory(std::string& home) {
+  const char* env = std::getenv("HOME");
   if (env && *env) {
     home = env;
     return true;
@@ -47,8 +47,7 @@ bool home_directory(std::string &home) {
   long hint = sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> scratch(hint > 0 ? static_cast<size_t>(hint) : 16384);
   struct passwd pw, *found = nullptr;
-  if (getpwuid_r(getuid(), &pw, scratch.data(), scratch.size(), &found) != 0 || !found ||
-      !found->pw_dir)
+  if (getpwuid_r(getuid(), &pw, scratch.data(), scratch.size(), &found) != 0 || !found || !found->pw_dir)
     return false;
   home = found->pw_dir;
   return true;
@@ -58,7 +57,7 @@ bool home_directory(std::string &home) {
 
 extern "C" {
 
-char *_zolandm_locate_ini_file(char *buffer, size_t size, int which, int create) {
+char* _zolandm_locate_ini_file(char* buffer, size_t size, int which, int create) {
   if (!buffer) return nullptr;
   bool inst = which == ZOLANDM_ODBCINST_INI;
   if (size < (inst ? 14u : 10u)) return nullptr;
@@ -68,13 +67,11 @@ char *_zolandm_locate_ini_file(char *buffer, size_t size, int which, int create)
     std::string home;
     if (home_directory(home)) {
       std::string path = home + (inst ? "/.odbcinst.ini" : "/.odbc.ini");
-      if ((create || access(path.c_str(), R_OK) == 0) && put_path(buffer, size, path.c_str()))
-        return buffer;
+      if ((create || access(path.c_str(), R_OK) == 0) && put_path(buffer, size, path.c_str())) return buffer;
     }
     if (!inst) return nullptr;
   }
-  if (from_environment(inst ? "SYSODBCINSTINI" : "SYSODBCINI", buffer, size, create))
-    return buffer;
+  if (from_environment(inst ? "SYSODBCINSTINI" : "SYSODBCINI", buffer, size, create)) return buffer;
   return put_path(buffer, size, inst ? "/etc/odbcinst.ini" : "/etc/odbc.ini") ? buffer : nullptr;
 }
 

@@ -11,25 +11,25 @@
 
 namespace {
 
-bool set(zolandm_config *config, const char *section, const char *key, const char *value) {
+bool set(zolandm_config* config, const char* section, const char* key, const char* value) {
   return _zolandm_cfg_set(config, section, key, value) == 0;
 }
 
 // The second field of a comma-separated value ("a,b,c" gives "b").
-std::string second_field(const char *value) {
-  const char *first = std::strchr(value, ',');
+std::string second_field(const char* value) {
+  const char* first = std::strchr(value, ',');
   if (!first) return "";
-  const char *end = std::strchr(first + 1, ',');
+  const char* end = std::strchr(first + 1, ',');
   return end ? std::string(first + 1, end) : std::string(first + 1);
 }
 
 // The value of `key` in `section` of the setup file, or null.
-const char *setup_value(zolandm_config *setup, const char *section, const char *key) {
+const char* setup_value(zolandm_config* setup, const char* section, const char* key) {
   return _zolandm_cfg_find(setup, section, key) == 0 ? setup->value : nullptr;
 }
 
 struct Closer {
-  zolandm_config *config;
+  zolandm_config* config;
   ~Closer() { _zolandm_cfg_free(config); }
 };
 
@@ -37,9 +37,8 @@ struct Closer {
 
 extern "C" {
 
-BOOL _zolandm_install_create_dsns(zolandm_config *odbcini, zolandm_config *odbcinst,
-                                  const char *library, const char *dsn_list,
-                                  const char *driver_name) {
+BOOL _zolandm_install_create_dsns(zolandm_config* odbcini, zolandm_config* odbcinst, const char* library,
+                                  const char* dsn_list, const char* driver_name) {
   (void)odbcinst;  // a driver section of the same name is not copied
   if (!odbcini || !library || !dsn_list || !driver_name) return FALSE;
   std::string list = dsn_list;
@@ -58,27 +57,25 @@ BOOL _zolandm_install_create_dsns(zolandm_config *odbcini, zolandm_config *odbci
   return TRUE;
 }
 
-BOOL _zolandm_install_from_keyvalues(zolandm_config *odbcinst, zolandm_config *odbcini,
-                                     const char *name, int driver) {
+BOOL _zolandm_install_from_keyvalues(zolandm_config* odbcinst, zolandm_config* odbcini, const char* name,
+                                     int driver) {
   if (!odbcinst || !name || !*name) return FALSE;
-  const char *list_section = driver ? "ODBC Drivers" : "ODBC Translators";
-  const char *library_key = driver ? "Driver" : "Translator";
-  if (!set(odbcinst, name, nullptr, nullptr) || !set(odbcinst, list_section, name, "Installed"))
-    return FALSE;
+  const char* list_section = driver ? "ODBC Drivers" : "ODBC Translators";
+  const char* library_key = driver ? "Driver" : "Translator";
+  if (!set(odbcinst, name, nullptr, nullptr) || !set(odbcinst, list_section, name, "Installed")) return FALSE;
   std::string library;
   bool have_library = false;
-  for (const char *item = name + std::strlen(name) + 1; *item; item += std::strlen(item) + 1) {
-    const char *eq = std::strchr(item, '=');
+  for (const char* item = name + std::strlen(name) + 1; *item; item += std::strlen(item) + 1) {
+    const char* eq = std::strchr(item, '=');
     if (!eq) return FALSE;
     std::string key(item, eq);
-    const char *value = eq + 1;
+    const char* value = eq + 1;
     if (strcasecmp(key.c_str(), library_key) == 0) {
       library = value;
       have_library = true;
     }
     if (driver && strcasecmp(key.c_str(), "CreateDSN") == 0) {
-      if (!have_library ||
-          !_zolandm_install_create_dsns(odbcini, odbcinst, library.c_str(), value, name))
+      if (!have_library || !_zolandm_install_create_dsns(odbcini, odbcinst, library.c_str(), value, name))
         return FALSE;
       continue;
     }
@@ -87,25 +84,24 @@ BOOL _zolandm_install_from_keyvalues(zolandm_config *odbcinst, zolandm_config *o
   return have_library ? TRUE : FALSE;
 }
 
-BOOL _zolandm_install_from_setup_file(zolandm_config *odbcinst, zolandm_config *odbcini,
-                                      const char *setup_file, const char *name, int driver) {
+BOOL _zolandm_install_from_setup_file(zolandm_config* odbcinst, zolandm_config* odbcini,
+                                      const char* setup_file, const char* name, int driver) {
   if (!odbcinst || !setup_file || !name || !*name) return FALSE;
-  const char *list_section = driver ? "ODBC Drivers" : "ODBC Translators";
-  const char *library_key = driver ? "Driver" : "Translator";
+  const char* list_section = driver ? "ODBC Drivers" : "ODBC Translators";
+  const char* library_key = driver ? "Driver" : "Translator";
   if (!set(odbcinst, name, nullptr, nullptr)) return FALSE;
-  zolandm_config *setup = nullptr;
+  zolandm_config* setup = nullptr;
   if (_zolandm_cfg_open(&setup, setup_file, 0) < 0) return FALSE;
   Closer closer{setup};
 
   if (_zolandm_cfg_find(setup, list_section, name) < 0) return FALSE;
-  const char *library_value = setup_value(setup, name, library_key);
+  const char* library_value = setup_value(setup, name, library_key);
   if (!library_value) return FALSE;
   std::string library = second_field(library_value);
   if (library.empty()) return FALSE;
-  if (!set(odbcinst, list_section, name, "Installed") ||
-      !set(odbcinst, name, library_key, library.c_str()))
+  if (!set(odbcinst, list_section, name, "Installed") || !set(odbcinst, name, library_key, library.c_str()))
     return FALSE;
-  if (const char *setup_lib = setup_value(setup, name, "Setup")) {
+  if (const char* setup_lib = setup_value(setup, name, "Setup")) {
     std::string field = second_field(setup_lib);
     if (field.empty() || !set(odbcinst, name, "Setup", field.c_str())) return FALSE;
   }
@@ -118,8 +114,7 @@ BOOL _zolandm_install_from_setup_file(zolandm_config *odbcinst, zolandm_config *
     if (kind != ZOLANDM_CFG_KIND_KEY) break;  // next header or a value-only line
     std::string key = setup->id;
     if (key.size() < 2 || key.front() != '"' || key.back() != '"') continue;
-    if (strcasecmp(key.c_str(), quoted_library.c_str()) == 0 ||
-        strcasecmp(key.c_str(), "\"Setup\"") == 0)
+    if (strcasecmp(key.c_str(), quoted_library.c_str()) == 0 || strcasecmp(key.c_str(), "\"Setup\"") == 0)
       continue;
     std::string plain = key.substr(1, key.size() - 2);
     if (!set(odbcinst, name, plain.c_str(), second_field(setup->value).c_str())) return FALSE;

@@ -11,7 +11,7 @@ unsigned short _zolandm_config_mode = ODBC_BOTH_DSN;
 unsigned short _zolandm_config_scope = 0;
 short _zolandm_inst_err_index = -1;
 int _zolandm_inst_err_codes[ZOLANDM_INST_ERR_MAX];
-char *_zolandm_inst_err_msgs[ZOLANDM_INST_ERR_MAX];
+char* _zolandm_inst_err_msgs[ZOLANDM_INST_ERR_MAX];
 
 }  // extern "C"
 
@@ -19,7 +19,7 @@ namespace {
 
 // Recursive: SQLReadFileDSN reads odbcinst.ini through
 // SQLGetPrivateProfileString while it holds the lock.
-std::recursive_mutex &installer_mutex() {
+std::recursive_mutex& installer_mutex() {
   static std::recursive_mutex mutex;
   return mutex;
 }
@@ -46,7 +46,7 @@ void _zolandm_inst_err_push(int code) {
   _zolandm_inst_err_msgs[_zolandm_inst_err_index] = nullptr;
 }
 
-BOOL INSTAPI SQLGetConfigMode(UWORD *pwConfigMode) {
+BOOL INSTAPI SQLGetConfigMode(UWORD* pwConfigMode) {
   std::lock_guard<std::recursive_mutex> guard(installer_mutex());
   _zolandm_inst_err_clear();
   if (!pwConfigMode) {

@@ -19,22 +19,22 @@
 namespace {
 
 struct FreeDeleter {
-  void operator()(void *p) const { std::free(p); }
+  void operator()(void* p) const { std::free(p); }
 };
 using Utf8 = std::unique_ptr<char, FreeDeleter>;
 
 // UTF-8 copies of the wide arguments; a null argument stays null.
 class Arguments {
  public:
-  explicit Arguments(std::initializer_list<const SQLWCHAR *> wide) {
-    for (const SQLWCHAR *w : wide) {
+  explicit Arguments(std::initializer_list<const SQLWCHAR*> wide) {
+    for (const SQLWCHAR* w : wide) {
       Utf8 narrow(w ? _zolandm_ucs4_to_utf8_dup(w, SQL_NTS) : nullptr);
       if (w && !narrow) ok_ = false;
       args_.push_back(std::move(narrow));
     }
   }
   bool ok() const { return ok_; }
-  const char *operator[](size_t i) const { return args_[i].get(); }
+  const char* operator[](size_t i) const { return args_[i].get(); }
 
  private:
   std::vector<Utf8> args_;
@@ -42,7 +42,7 @@ class Arguments {
 };
 
 // Characters of a UTF-8 text: each byte that is not a continuation byte.
-int64_t utf8_chars(const char *text) {
+int64_t utf8_chars(const char* text) {
   int64_t n = 0;
   for (; *text; ++text)
     if ((static_cast<unsigned char>(*text) & 0xC0) != 0x80) ++n;
@@ -60,9 +60,8 @@ const SQLWCHAR kOdbcIni[] = L"odbc.ini";
 
 extern "C" {
 
-int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
-                                        LPCWSTR lpszDefault, LPWSTR lpszRetBuffer,
-                                        int cbRetBuffer, LPCWSTR lpszFilename) {
+int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry, LPCWSTR lpszDefault,
+                                        LPWSTR lpszRetBuffer, int cbRetBuffer, LPCWSTR lpszFilename) {
   odbcconfig::InstallerGuard guard;
   Arguments a({lpszSection, lpszEntry, lpszDefault, lpszFilename});
   if (!a.ok()) return out_of_memory();
@@ -71,7 +70,7 @@ int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
 
   const int size = cbRetBuffer;
   int narrow_size = size > (INT_MAX - 1) / 4 ? INT_MAX - 1 : size * 4;
-  Utf8 narrow(static_cast<char *>(std::malloc(static_cast<size_t>(narrow_size) + 1)));
+  Utf8 narrow(static_cast<char*>(std::malloc(static_cast<size_t>(narrow_size) + 1)));
   if (!narrow) return out_of_memory();
   int length = SQLGetPrivateProfileString(a[0], a[1], a[2], narrow.get(), narrow_size, a[3]);
 
@@ -85,11 +84,10 @@ int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
   // A whole list ends after `length` bytes (a key may be empty); one that was
   // cut reports the buffer's size and ends at its first empty name.
   bool whole = length < narrow_size;
-  const char *end = narrow.get() + (whole ? length : narrow_size);
+  const char* end = narrow.get() + (whole ? length : narrow_size);
   size_t pos = 0;
   int64_t total = 0;
-  for (const char *name = narrow.get(); name < end && (whole || *name);
-       name += std::strlen(name) + 1) {
+  for (const char* name = narrow.get(); name < end && (whole || *name); name += std::strlen(name) + 1) {
     size_t left = static_cast<size_t>(size) - pos - 1;
     if (left == 0) break;
     int64_t chars = utf8_chars(name);
@@ -101,8 +99,8 @@ int INSTAPI SQLGetPrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
   return total + 1 > INT_MAX ? INT_MAX : static_cast<int>(total + 1);
 }
 
-BOOL INSTAPI SQLWritePrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry,
-                                           LPCWSTR lpszString, LPCWSTR lpszFilename) {
+BOOL INSTAPI SQLWritePrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntry, LPCWSTR lpszString,
+                                           LPCWSTR lpszFilename) {
   odbcconfig::InstallerGuard guard;
   Arguments a({lpszSection, lpszEntry, lpszString, lpszFilename});
   if (!a.ok()) return out_of_memory();
@@ -110,15 +108,14 @@ BOOL INSTAPI SQLWritePrivateProfileStringW(LPCWSTR lpszSection, LPCWSTR lpszEntr
 }
 
 BOOL INSTAPI SQLReadFileDSNW(LPCWSTR lpszFileName, LPCWSTR lpszAppName, LPCWSTR lpszKeyName,
-                             LPWSTR lpszString, WORD cbString, WORD *pcbString) {
+                             LPWSTR lpszString, WORD cbString, WORD* pcbString) {
   odbcconfig::InstallerGuard guard;
   Arguments a({lpszFileName, lpszAppName, lpszKeyName});
   if (!a.ok()) return out_of_memory();
-  if (!lpszString || cbString == 0)
-    return SQLReadFileDSN(a[0], a[1], a[2], nullptr, 0, pcbString);
+  if (!lpszString || cbString == 0) return SQLReadFileDSN(a[0], a[1], a[2], nullptr, 0, pcbString);
 
   size_t bytes = static_cast<size_t>(cbString) * 4;
-  Utf8 narrow(static_cast<char *>(std::malloc(bytes + 1)));
+  Utf8 narrow(static_cast<char*>(std::malloc(bytes + 1)));
   if (!narrow) return out_of_memory();
   narrow.get()[0] = '\0';
   // The narrow size is 16 bits wide: capped rather than wrapped, so that a
@@ -149,25 +146,24 @@ BOOL INSTAPI SQLWriteFileDSNW(LPCWSTR lpszFileName, LPCWSTR lpszAppName, LPCWSTR
   return SQLWriteFileDSN(a[0], a[1], a[2], a[3]);
 }
 
-BOOL zolandm_get_dsn_value(const char *section, const char *key, char *buffer, int size,
-                           int *length) {
+BOOL zolandm_get_dsn_value(const char* section, const char* key, char* buffer, int size, int* length) {
   int n = SQLGetPrivateProfileString(section, key, "", buffer, size, "odbc.ini");
   if (length) *length = n;
   return n > 0 ? TRUE : FALSE;
 }
 
-BOOL zolandm_get_dsn_valuew(const SQLWCHAR *section, const SQLWCHAR *key, SQLWCHAR *buffer,
-                            int size, int *length) {
+BOOL zolandm_get_dsn_valuew(const SQLWCHAR* section, const SQLWCHAR* key, SQLWCHAR* buffer, int size,
+                            int* length) {
   int n = SQLGetPrivateProfileStringW(section, key, L"", buffer, size, kOdbcIni);
   if (length) *length = n;
   return n > 0 ? TRUE : FALSE;
 }
 
-BOOL zolandm_set_dsn_value(const char *section, const char *key, const char *value) {
+BOOL zolandm_set_dsn_value(const char* section, const char* key, const char* value) {
   return SQLWritePrivateProfileString(section, key, value, "odbc.ini");
 }
 
-BOOL zolandm_set_dsn_valuew(const SQLWCHAR *section, const SQLWCHAR *key, const SQLWCHAR *value) {
+BOOL zolandm_set_dsn_valuew(const SQLWCHAR* section, const SQLWCHAR* key, const SQLWCHAR* value) {
   return SQLWritePrivateProfileStringW(section, key, value, kOdbcIni);
 }
 

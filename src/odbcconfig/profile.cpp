@@ -11,10 +11,9 @@ namespace {
 
 // One read for a null file name: odbc.ini of the current scope.
 // A missing path reads as an empty result.
-int read_once(const char *section, const char *key, const char *default_value, char *buffer,
-              int size, const char *file_name) {
-  if (file_name)
-    return _zolandm_profile_read_file(section, key, default_value, buffer, size, file_name);
+int read_once(const char* section, const char* key, const char* default_value, char* buffer, int size,
+              const char* file_name) {
+  if (file_name) return _zolandm_profile_read_file(section, key, default_value, buffer, size, file_name);
   char path[1024];
   if (!odbcconfig::locate_for_read(ZOLANDM_ODBC_INI, path, sizeof path)) {
     buffer[0] = '\0';
@@ -23,7 +22,7 @@ int read_once(const char *section, const char *key, const char *default_value, c
   return _zolandm_profile_read_file(section, key, default_value, buffer, size, path);
 }
 
-BOOL write_located(const char *section, const char *key, const char *value, bool *no_path) {
+BOOL write_located(const char* section, const char* key, const char* value, bool* no_path) {
   char path[1024];
   if (!_zolandm_locate_ini_file(path, sizeof path, ZOLANDM_ODBC_INI, 1)) {
     if (no_path) *no_path = true;
@@ -44,20 +43,19 @@ struct ResetModeAndScope {
 
 extern "C" {
 
-int _zolandm_profile_read_file(const char *section, const char *key, const char *default_value,
-                               char *buffer, int size, const char *file_name) {
+int _zolandm_profile_read_file(const char* section, const char* key, const char* default_value, char* buffer,
+                               int size, const char* file_name) {
   if (!buffer || size <= 0) return 0;
   buffer[0] = '\0';
   // The file as _zolandm_cfg_open_named names it, without the create flag.
   char located[1024];
-  const char *path = file_name;
+  const char* path = file_name;
   if (file_name && (std::strstr(file_name, "odbc.ini") || std::strstr(file_name, "ODBC.INI")))
     path = odbcconfig::locate_for_read(ZOLANDM_ODBC_INI, located, sizeof located);
-  else if (file_name &&
-           (std::strstr(file_name, "odbcinst.ini") || std::strstr(file_name, "ODBCINST.INI")))
+  else if (file_name && (std::strstr(file_name, "odbcinst.ini") || std::strstr(file_name, "ODBCINST.INI")))
     path = odbcconfig::locate_for_read(ZOLANDM_ODBCINST_INI, located, sizeof located);
   odbcconfig::CachedIni ini(path);
-  zolandm_config *config = ini.config();
+  zolandm_config* config = ini.config();
   int length;
   if (!config) {
     if (default_value) _zolandm_copy_bounded(buffer, default_value, static_cast<size_t>(size));
@@ -68,8 +66,8 @@ int _zolandm_profile_read_file(const char *section, const char *key, const char 
   } else if (!key || !*key) {
     length = _zolandm_cfg_list_keys(config, section, buffer, size);
   } else {
-    const char *in_effect = default_value && *default_value ? default_value : " ";
-    const char *result;
+    const char* in_effect = default_value && *default_value ? default_value : " ";
+    const char* result;
     if (_zolandm_cfg_find(config, section, key) == 0 && config->value)
       result = config->value;
     else
@@ -82,13 +80,13 @@ int _zolandm_profile_read_file(const char *section, const char *key, const char 
   return length;
 }
 
-BOOL _zolandm_profile_write_file(const char *section, const char *key, const char *value,
-                                 const char *file_name) {
+BOOL _zolandm_profile_write_file(const char* section, const char* key, const char* value,
+                                 const char* file_name) {
   if (!section || !*section) {
     _zolandm_inst_err_push(ODBC_ERROR_INVALID_REQUEST_TYPE);
     return FALSE;
   }
-  zolandm_config *config = nullptr;
+  zolandm_config* config = nullptr;
   if (_zolandm_cfg_open_named(&config, file_name, 1) < 0) {
     _zolandm_inst_err_push(ODBC_ERROR_GENERAL_ERR);
     return FALSE;
@@ -110,8 +108,7 @@ BOOL _zolandm_profile_write_file(const char *section, const char *key, const cha
 }
 
 int INSTAPI SQLGetPrivateProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszDefault,
-                                       LPSTR lpszRetBuffer, int cbRetBuffer,
-                                       LPCSTR lpszFilename) {
+                                       LPSTR lpszRetBuffer, int cbRetBuffer, LPCSTR lpszFilename) {
   odbcconfig::InstallerGuard guard;
   ResetModeAndScope reset;
   _zolandm_inst_err_clear();
@@ -127,17 +124,14 @@ int INSTAPI SQLGetPrivateProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPC
     case ODBC_USER_DSN:
     case ODBC_SYSTEM_DSN:
       _zolandm_config_scope = _zolandm_config_mode == ODBC_USER_DSN ? 0 : 1;
-      return read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer,
-                       lpszFilename);
+      return read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer, lpszFilename);
     case ODBC_BOTH_DSN: {
       _zolandm_config_scope = 0;
-      int length = read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer,
-                             lpszFilename);
+      int length = read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer, lpszFilename);
       if (length != 0) return length;
       _zolandm_inst_err_clear();
       _zolandm_config_scope = 1;
-      return read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer,
-                       lpszFilename);
+      return read_once(lpszSection, lpszEntry, lpszDefault, lpszRetBuffer, cbRetBuffer, lpszFilename);
     }
     default:
       _zolandm_inst_err_set(ODBC_ERROR_GENERAL_ERR);
@@ -154,14 +148,12 @@ BOOL INSTAPI SQLWritePrivateProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, 
     case ODBC_USER_DSN:
     case ODBC_SYSTEM_DSN:
       _zolandm_config_scope = _zolandm_config_mode == ODBC_USER_DSN ? 0 : 1;
-      if (lpszFilename)
-        return _zolandm_profile_write_file(lpszSection, lpszEntry, lpszString, lpszFilename);
+      if (lpszFilename) return _zolandm_profile_write_file(lpszSection, lpszEntry, lpszString, lpszFilename);
       return write_located(lpszSection, lpszEntry, lpszString, nullptr);
     case ODBC_BOTH_DSN: {
       _zolandm_config_scope = 0;
       if (lpszFilename) {
-        if (_zolandm_profile_write_file(lpszSection, lpszEntry, lpszString, lpszFilename))
-          return TRUE;
+        if (_zolandm_profile_write_file(lpszSection, lpszEntry, lpszString, lpszFilename)) return TRUE;
         _zolandm_inst_err_clear();
         _zolandm_config_scope = 1;
         return _zolandm_profile_write_file(lpszSection, lpszEntry, lpszString, lpszFilename);

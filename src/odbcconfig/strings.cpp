@@ -6,19 +6,19 @@
 
 extern "C" {
 
-char *_zolandm_unquote_dup(const char *text) {
+char* _zolandm_unquote_dup(const char* text) {
   if (!text) return nullptr;
   while (*text == '\'' || *text == '"') ++text;
   size_t len = std::strcspn(text, "'\"");
   if (*text == '\0') return nullptr;
-  char *copy = static_cast<char *>(std::malloc(len + 1));
+  char* copy = static_cast<char*>(std::malloc(len + 1));
   if (!copy) return nullptr;
   std::memcpy(copy, text, len);
   copy[len] = '\0';
   return copy;
 }
 
-size_t _zolandm_copy_bounded(char *destination, const char *source, size_t size) {
+size_t _zolandm_copy_bounded(char* destination, const char* source, size_t size) {
   size_t len = std::strlen(source);
   if (size > 0) {
     size_t n = len < size - 1 ? len : size - 1;
@@ -28,7 +28,7 @@ size_t _zolandm_copy_bounded(char *destination, const char *source, size_t size)
   return len;
 }
 
-size_t _zolandm_append_bounded(char *destination, const char *source, size_t size) {
+size_t _zolandm_append_bounded(char* destination, const char* source, size_t size) {
   size_t have = strnlen(destination, size);
   size_t len = std::strlen(source);
   if (have < size) {
@@ -40,7 +40,7 @@ size_t _zolandm_append_bounded(char *destination, const char *source, size_t siz
   return have + len;
 }
 
-const char *_zolandm_list_match(const char *text, const char *pattern, int substring) {
+const char* _zolandm_list_match(const char* text, const char* pattern, int substring) {
   if (!text || !*text || !pattern) return nullptr;
   if (substring) return std::strstr(text, pattern) ? text : nullptr;
   return std::strcmp(text, pattern) == 0 ? text : nullptr;

@@ -104,8 +104,7 @@ int VYRRPC_xdr_callmsg(XDR* xdrs, rpc_msg* m) {
   if (p) {
     c.cb_verf.oa_flavor = static_cast<enum_t>(get(p));
     c.cb_verf.oa_length = get(p);
-  } else if (!VYRRPC_xdr_enum(xdrs, &c.cb_verf.oa_flavor) ||
-             !VYRRPC_xdr_u_int(xdrs, &c.cb_verf.oa_length)) {
+  } else if (!VYRRPC_xdr_enum(xdrs, &c.cb_verf.oa_flavor) || !VYRRPC_xdr_u_int(xdrs, &c.cb_verf.oa_length)) {
     return FALSE;
   }
   return get_body(xdrs, &c.cb_verf);

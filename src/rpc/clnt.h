@@ -56,9 +56,9 @@ extern rpc_createerr_t VYRRPC__rpc_createerr;
 
 // Control requests of client handles.
 enum {
-  CLSET_TIMEOUT = 1,     // timeval*: total time (TCP) / total time (UDP)
-  CLGET_TIMEOUT = 2,     // timeval*
-  CLGET_SERVER_ADDR = 3, // sockaddr_in*
+  CLSET_TIMEOUT = 1,        // timeval*: total time (TCP) / total time (UDP)
+  CLGET_TIMEOUT = 2,        // timeval*
+  CLGET_SERVER_ADDR = 3,    // sockaddr_in*
   CLSET_RETRY_TIMEOUT = 4,  // UDP: timeval* retransmission interval
   CLGET_RETRY_TIMEOUT = 5,  // UDP: timeval*
   CLGET_TLS_CAPABLE = 100,  // TCP: int*, 1
@@ -67,8 +67,8 @@ enum {
 };
 
 // Calls through a handle.
-inline clnt_stat VYRRPC_clnt_call(CLIENT* c, unsigned int proc, xdrproc_t xargs, char* argsp,
-                                  xdrproc_t xres, char* resp, timeval tout) {
+inline clnt_stat VYRRPC_clnt_call(CLIENT* c, unsigned int proc, xdrproc_t xargs, char* argsp, xdrproc_t xres,
+                                  char* resp, timeval tout) {
   return c->cl_ops->cl_call(c, proc, xargs, argsp, xres, resp, tout);
 }
 inline void VYRRPC_clnt_geterr(CLIENT* c, rpc_err* e) { c->cl_ops->cl_geterr(c, e); }
@@ -84,15 +84,15 @@ inline void VYRRPC_clnt_destroy(CLIENT* c) { c->cl_ops->cl_destroy(c); }
 // the connection starts TLS at once, and a failed handshake gives null.
 CLIENT* VYRRPC_clnttcp_create(sockaddr_in* raddr, unsigned int prog, unsigned int vers, int* sockp,
                               unsigned int sendsz, unsigned int recvsz);
-CLIENT* VYRRPC_clntssl_create(void* ctx, sockaddr_in* raddr, unsigned int prog, unsigned int vers,
-                              int* sockp, unsigned int sendsz, unsigned int recvsz);
+CLIENT* VYRRPC_clntssl_create(void* ctx, sockaddr_in* raddr, unsigned int prog, unsigned int vers, int* sockp,
+                              unsigned int sendsz, unsigned int recvsz);
 
 // UDP clients: wait is the retransmission interval. A raddr without a port is
 // looked up with the port mapper.
-CLIENT* VYRRPC_clntudp_bufcreate(sockaddr_in* raddr, unsigned int program, unsigned int version,
-                                 timeval wait, int* sockp, unsigned int sendsz, unsigned int recvsz);
-CLIENT* VYRRPC_clntudp_create(sockaddr_in* raddr, unsigned int program, unsigned int version,
-                              timeval wait, int* sockp);
+CLIENT* VYRRPC_clntudp_bufcreate(sockaddr_in* raddr, unsigned int program, unsigned int version, timeval wait,
+                                 int* sockp, unsigned int sendsz, unsigned int recvsz);
+CLIENT* VYRRPC_clntudp_create(sockaddr_in* raddr, unsigned int program, unsigned int version, timeval wait,
+                              int* sockp);
 
 // The one null authenticator of the process.
 AUTH* VYRRPC_authnone_create(void);

@@ -195,7 +195,8 @@ clnt_stat clnttcp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
       return static_cast<clnt_stat>(ct->ct_error.re_status);
     }
     if (!shipnow) return RPC_SUCCESS;
-    if (timeout.tv_sec == 0 && timeout.tv_usec == 0) return ct->ct_error.re_status = RPC_TIMEDOUT, RPC_TIMEDOUT;
+    if (timeout.tv_sec == 0 && timeout.tv_usec == 0)
+      return ct->ct_error.re_status = RPC_TIMEDOUT, RPC_TIMEDOUT;
     ct->ct_reply_due = 1;
 
     rpc_msg reply{};
@@ -250,10 +251,18 @@ int clnttcp_control(CLIENT* h, int request, char* info) {
       ct->ct_wait = *reinterpret_cast<timeval*>(info);
       ct->ct_waitset = 1;
       return TRUE;
-    case CLGET_TIMEOUT: *reinterpret_cast<timeval*>(info) = ct->ct_wait; return TRUE;
-    case CLGET_SERVER_ADDR: *reinterpret_cast<sockaddr_in*>(info) = ct->ct_addr; return TRUE;
-    case CLGET_TLS_CAPABLE: *reinterpret_cast<int*>(info) = 1; return TRUE;
-    case CLGET_SSL: *reinterpret_cast<SSL**>(info) = ct->ct_ssl; return TRUE;
+    case CLGET_TIMEOUT:
+      *reinterpret_cast<timeval*>(info) = ct->ct_wait;
+      return TRUE;
+    case CLGET_SERVER_ADDR:
+      *reinterpret_cast<sockaddr_in*>(info) = ct->ct_addr;
+      return TRUE;
+    case CLGET_TLS_CAPABLE:
+      *reinterpret_cast<int*>(info) = 1;
+      return TRUE;
+    case CLGET_SSL:
+      *reinterpret_cast<SSL**>(info) = ct->ct_ssl;
+      return TRUE;
     case CLSET_START_TLS:
       if (ct->ct_ssl || info == nullptr) return FALSE;
       start_tls(ct, reinterpret_cast<SSL_CTX*>(info));

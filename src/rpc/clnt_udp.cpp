@@ -88,7 +88,8 @@ clnt_stat clntudp_call(CLIENT* h, unsigned int proc, xdrproc_t xargs, char* args
       }
       sockaddr_in from;
       socklen_t fromlen = sizeof from;
-      got = recvfrom(cu->cu_sock, cu->cu_inbuf, cu->cu_recvsz, 0, reinterpret_cast<sockaddr*>(&from), &fromlen);
+      got =
+          recvfrom(cu->cu_sock, cu->cu_inbuf, cu->cu_recvsz, 0, reinterpret_cast<sockaddr*>(&from), &fromlen);
       if (got < 0) {
         if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
         cu->cu_error.re_errno = errno;
@@ -134,11 +135,21 @@ void clntudp_abort(CLIENT*) {}
 int clntudp_control(CLIENT* h, int request, char* info) {
   cu_data* cu = cu_of(h);
   switch (request) {
-    case CLSET_TIMEOUT: cu->cu_total = *reinterpret_cast<timeval*>(info); return TRUE;
-    case CLGET_TIMEOUT: *reinterpret_cast<timeval*>(info) = cu->cu_total; return TRUE;
-    case CLGET_SERVER_ADDR: *reinterpret_cast<sockaddr_in*>(info) = cu->cu_raddr; return TRUE;
-    case CLSET_RETRY_TIMEOUT: cu->cu_wait = *reinterpret_cast<timeval*>(info); return TRUE;
-    case CLGET_RETRY_TIMEOUT: *reinterpret_cast<timeval*>(info) = cu->cu_wait; return TRUE;
+    case CLSET_TIMEOUT:
+      cu->cu_total = *reinterpret_cast<timeval*>(info);
+      return TRUE;
+    case CLGET_TIMEOUT:
+      *reinterpret_cast<timeval*>(info) = cu->cu_total;
+      return TRUE;
+    case CLGET_SERVER_ADDR:
+      *reinterpret_cast<sockaddr_in*>(info) = cu->cu_raddr;
+      return TRUE;
+    case CLSET_RETRY_TIMEOUT:
+      cu->cu_wait = *reinterpret_cast<timeval*>(info);
+      return TRUE;
+    case CLGET_RETRY_TIMEOUT:
+      *reinterpret_cast<timeval*>(info) = cu->cu_wait;
+      return TRUE;
   }
   return FALSE;
 }

@@ -68,7 +68,8 @@ int VYRRPC_xdr_rmtcall_args(XDR* xdrs, rmtcallargs* cap) {
 VYRRPC_CALLS_FILTERS
 int VYRRPC_xdr_rmtcallres(XDR* xdrs, rmtcallres* crp) {
   char* port_ptr = reinterpret_cast<char*>(crp->port_ptr);
-  if (VYRRPC_xdr_reference(xdrs, &port_ptr, sizeof(unsigned int), reinterpret_cast<xdrproc_t>(VYRRPC_xdr_u_int)) &&
+  if (VYRRPC_xdr_reference(xdrs, &port_ptr, sizeof(unsigned int),
+                           reinterpret_cast<xdrproc_t>(VYRRPC_xdr_u_int)) &&
       VYRRPC_xdr_u_int(xdrs, &crp->resultslen)) {
     crp->port_ptr = reinterpret_cast<unsigned int*>(port_ptr);
     return crp->xdr_results(xdrs, crp->results_ptr);

@@ -268,9 +268,7 @@ unsigned int VYRRPC__xdrrec_scramble(unsigned int state, char* data, unsigned lo
   return state;
 }
 
-unsigned int VYRRPC__xdrrec_seed(void) {
-  return static_cast<uint32_t>(time(nullptr)) ^ 0xDEADC0DEu;
-}
+unsigned int VYRRPC__xdrrec_seed(void) { return static_cast<uint32_t>(time(nullptr)) ^ 0xDEADC0DEu; }
 
 int VYRRPC_xdrrec_create(XDR* xdrs, unsigned int sendsize, unsigned int recvsize, char* tcp_handle,
                          xdrrecproc_t readit, xdrrecproc_t writeit) {
@@ -352,8 +350,10 @@ char* VYRRPC_xdrrec_peek(XDR* xdrs, unsigned int* avail) {
     *avail = static_cast<unsigned int>(r->out_boundry - r->out_finger);
     return r->out_finger;
   }
-  if (!r || xdrs->x_op != XDR_DECODE || r->crypted || r->fbtbc <= 0 || r->in_boundry <= r->in_finger) return nullptr;
-  uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(r->fbtbc), static_cast<uint64_t>(r->in_boundry - r->in_finger));
+  if (!r || xdrs->x_op != XDR_DECODE || r->crypted || r->fbtbc <= 0 || r->in_boundry <= r->in_finger)
+    return nullptr;
+  uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(r->fbtbc),
+                                  static_cast<uint64_t>(r->in_boundry - r->in_finger));
   *avail = static_cast<unsigned int>(std::min<uint64_t>(n, UINT_MAX));
   return r->in_finger;
 }

@@ -20,10 +20,12 @@ int VYRRPC_xdr_accepted_reply(XDR* xdrs, accepted_reply* ar) {
   if (!VYRRPC_xdr_opaque_auth(xdrs, &ar->ar_verf)) return FALSE;
   if (!VYRRPC_xdr_enum(xdrs, &ar->ar_stat)) return FALSE;
   switch (ar->ar_stat) {
-    case SUCCESS: return ar->ar_results.proc(xdrs, ar->ar_results.where);
+    case SUCCESS:
+      return ar->ar_results.proc(xdrs, ar->ar_results.where);
     case PROG_MISMATCH:
       return VYRRPC_xdr_u_int(xdrs, &ar->ar_vers.low) && VYRRPC_xdr_u_int(xdrs, &ar->ar_vers.high);
-    default: return TRUE;
+    default:
+      return TRUE;
   }
 }
 
@@ -32,7 +34,8 @@ int VYRRPC_xdr_rejected_reply(XDR* xdrs, rejected_reply* rr) {
   switch (rr->rj_stat) {
     case RPC_MISMATCH:
       return VYRRPC_xdr_u_int(xdrs, &rr->rj_vers.low) && VYRRPC_xdr_u_int(xdrs, &rr->rj_vers.high);
-    case AUTH_ERROR: return VYRRPC_xdr_enum(xdrs, &rr->rj_why);
+    case AUTH_ERROR:
+      return VYRRPC_xdr_enum(xdrs, &rr->rj_why);
   }
   return FALSE;
 }
@@ -42,8 +45,7 @@ int VYRRPC_xdr_replymsg(XDR* xdrs, rpc_msg* rmsg) {
       {MSG_ACCEPTED, reinterpret_cast<xdrproc_t>(VYRRPC_xdr_accepted_reply)},
       {MSG_DENIED, reinterpret_cast<xdrproc_t>(VYRRPC_xdr_rejected_reply)},
       {0, nullptr}};
-  if (!VYRRPC_xdr_u_int(xdrs, &rmsg->rm_xid) || !VYRRPC_xdr_enum(xdrs, &rmsg->rm_direction))
-    return FALSE;
+  if (!VYRRPC_xdr_u_int(xdrs, &rmsg->rm_xid) || !VYRRPC_xdr_enum(xdrs, &rmsg->rm_direction)) return FALSE;
   if (rmsg->rm_direction != REPLY) return FALSE;
   return VYRRPC_xdr_union(xdrs, &rmsg->rm_reply.rp_stat, reinterpret_cast<char*>(&rmsg->rm_reply.ru),
                           reply_dscrm, nullptr);
@@ -63,16 +65,26 @@ void VYRRPC__seterr_reply(rpc_msg* msg, rpc_err* error) {
     case MSG_ACCEPTED: {
       accepted_reply& ar = msg->acpted_rply;
       switch (ar.ar_stat) {
-        case SUCCESS: error->re_status = RPC_SUCCESS; return;
-        case PROG_UNAVAIL: error->re_status = RPC_PROGUNAVAIL; return;
+        case SUCCESS:
+          error->re_status = RPC_SUCCESS;
+          return;
+        case PROG_UNAVAIL:
+          error->re_status = RPC_PROGUNAVAIL;
+          return;
         case PROG_MISMATCH:
           error->re_status = RPC_PROGVERSMISMATCH;
           error->re_vers.low = ar.ar_vers.low;
           error->re_vers.high = ar.ar_vers.high;
           return;
-        case PROC_UNAVAIL: error->re_status = RPC_PROCUNAVAIL; return;
-        case GARBAGE_ARGS: error->re_status = RPC_CANTDECODEARGS; return;
-        case SYSTEM_ERR: error->re_status = RPC_SYSTEMERROR; return;
+        case PROC_UNAVAIL:
+          error->re_status = RPC_PROCUNAVAIL;
+          return;
+        case GARBAGE_ARGS:
+          error->re_status = RPC_CANTDECODEARGS;
+          return;
+        case SYSTEM_ERR:
+          error->re_status = RPC_SYSTEMERROR;
+          return;
         default:
           error->re_status = RPC_FAILED;
           error->re_lb.s1 = MSG_ACCEPTED;

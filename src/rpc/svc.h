@@ -67,7 +67,7 @@ typedef void (*svcproc_t)(svc_req*, SVCXPRT*);
 
 // Transport control requests.
 enum {
-  VYRRPC_SVCCTL_THREADING = 1,  // listener: one thread per later connection
+  VYRRPC_SVCCTL_THREADING = 1,    // listener: one thread per later connection
   VYRRPC_SVCCTL_TLS_CAPABLE = 2,  // int*: 1 when TLS can be carried
   VYRRPC_SVCCTL_GET_SSL_CTX = 3,  // SSL_CTX**
   VYRRPC_SVCCTL_SET_SSL_CTX = 4,  // SSL_CTX*: listener: TLS at accept; connection: TLS after the next reply

@@ -161,7 +161,9 @@ const svc_xp_ops conn_ops = {svctcp_recv,     svctcp_stat,    svctcp_getargs, sv
 bool dead(const tcp_conn* cd) { return cd->strm_stat == XPRT_DIED; }
 void mark_dead(tcp_conn* cd) { cd->strm_stat = XPRT_DIED; }
 
-long long deadline_from_now() { return VYRRPC__svc_now_ms() + (VYRRPC__svc_wait_ms > 0 ? VYRRPC__svc_wait_ms : 0); }
+long long deadline_from_now() {
+  return VYRRPC__svc_now_ms() + (VYRRPC__svc_wait_ms > 0 ? VYRRPC__svc_wait_ms : 0);
+}
 
 uint32_t be32(const char* p) {
   uint32_t v;
@@ -397,7 +399,9 @@ void handshake_step(SVCXPRT* x) {
 }
 
 // A reply goes out whole through the queue, possibly moved and in pieces.
-void tls_modes(SSL* ssl) { SSL_set_mode(ssl, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE); }
+void tls_modes(SSL* ssl) {
+  SSL_set_mode(ssl, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
+}
 
 void start_handshake(SVCXPRT* x) {
   tcp_conn* cd = conn_of(x);
@@ -452,7 +456,8 @@ void progress(SVCXPRT* x) {
 void check_deadlines(tcp_conn* cd) {
   if (dead(cd)) return;
   long long now = VYRRPC__svc_now_ms();
-  bool late = (cd->handshaking && now >= cd->hs_deadline) || (cd->out.pending() > 0 && now >= cd->out_deadline) ||
+  bool late = (cd->handshaking && now >= cd->hs_deadline) ||
+              (cd->out.pending() > 0 && now >= cd->out_deadline) ||
               (cd->in.len > cd->complete_end && cd->in_deadline != 0 && now >= cd->in_deadline);
   if (late) {
     logit(LOG_DEBUG, __FILE__, __LINE__, "connection dropped: past its deadline");
@@ -501,7 +506,8 @@ void wait_for_record(SVCXPRT* x) {
     if (!cd->handshaking && cd->out.pending() == 0 && !cd->sslpending && has_record(cd)) return;
     update_wait(x);
     int ms = -1;
-    if (x->xp_wake_ms != 0) ms = static_cast<int>(std::max<long long>(0, x->xp_wake_ms - VYRRPC__svc_now_ms()));
+    if (x->xp_wake_ms != 0)
+      ms = static_cast<int>(std::max<long long>(0, x->xp_wake_ms - VYRRPC__svc_now_ms()));
     if (x->xp_events == 0) {
       if (ms < 0) {
         mark_dead(cd);  // nothing left to wait for
@@ -575,7 +581,8 @@ void resume_listeners() {
 // reserve the listener rests until a descriptor is freed.
 void refuse_for_want_of_descriptors(SVCXPRT* x) {
   if (!accept_failure_logged) {
-    logit(LOG_ERR, __FILE__, __LINE__, "cannot accept connections (%m): refusing them until descriptors are freed");
+    logit(LOG_ERR, __FILE__, __LINE__,
+          "cannot accept connections (%m): refusing them until descriptors are freed");
     accept_failure_logged = true;
   }
   if (reserve_fd >= 0) {

@@ -62,23 +62,28 @@ int VYRRPC_xdr_void(XDR*, void*) { return TRUE; }
 
 int VYRRPC_xdr_int(XDR* xdrs, int* ip) {
   switch (xdrs->x_op) {
-    case XDR_ENCODE: return put_unit(xdrs, *ip);
-    case XDR_DECODE: return xdrs->x_ops->x_getlong(xdrs, ip);
-    case XDR_FREE: return TRUE;
+    case XDR_ENCODE:
+      return put_unit(xdrs, *ip);
+    case XDR_DECODE:
+      return xdrs->x_ops->x_getlong(xdrs, ip);
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }
 
 int VYRRPC_xdr_u_int(XDR* xdrs, unsigned int* up) {
   switch (xdrs->x_op) {
-    case XDR_ENCODE: return put_unit(xdrs, static_cast<int>(*up));
+    case XDR_ENCODE:
+      return put_unit(xdrs, static_cast<int>(*up));
     case XDR_DECODE: {
       int v;
       if (!xdrs->x_ops->x_getlong(xdrs, &v)) return FALSE;
       *up = static_cast<unsigned int>(v);
       return TRUE;
     }
-    case XDR_FREE: return TRUE;
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }
@@ -92,14 +97,16 @@ namespace {
 template <typename T, typename Wide>
 int narrow_filter(XDR* xdrs, T* p) {
   switch (xdrs->x_op) {
-    case XDR_ENCODE: return put_unit(xdrs, static_cast<int>(static_cast<Wide>(*p)));
+    case XDR_ENCODE:
+      return put_unit(xdrs, static_cast<int>(static_cast<Wide>(*p)));
     case XDR_DECODE: {
       int v;
       if (!xdrs->x_ops->x_getlong(xdrs, &v)) return FALSE;
       *p = static_cast<T>(v);
       return TRUE;
     }
-    case XDR_FREE: return TRUE;
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }
@@ -118,14 +125,16 @@ int VYRRPC_xdr_u_char(XDR* xdrs, unsigned char* cp) {
 
 int VYRRPC_xdr_bool(XDR* xdrs, int* bp) {
   switch (xdrs->x_op) {
-    case XDR_ENCODE: return put_unit(xdrs, *bp ? 1 : 0);
+    case XDR_ENCODE:
+      return put_unit(xdrs, *bp ? 1 : 0);
     case XDR_DECODE: {
       int v;
       if (!xdrs->x_ops->x_getlong(xdrs, &v)) return FALSE;
       *bp = v ? 1 : 0;
       return TRUE;
     }
-    case XDR_FREE: return TRUE;
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }
@@ -140,7 +149,8 @@ int VYRRPC_xdr_opaque(XDR* xdrs, char* cp, unsigned int cnt) {
     case XDR_ENCODE:
       if (!xdrs->x_ops->x_putbytes(xdrs, cp, cnt)) return FALSE;
       return pad == 0 || xdrs->x_ops->x_putbytes(xdrs, xdr_zero, pad);
-    case XDR_FREE: return TRUE;
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }
@@ -176,8 +186,10 @@ int string_filter(XDR* xdrs, char** cpp, unsigned int maxsize, bool check_max) {
       size = static_cast<unsigned int>(n);
       break;
     }
-    case XDR_DECODE: break;
-    default: return FALSE;
+    case XDR_DECODE:
+      break;
+    default:
+      return FALSE;
   }
   if (xdrs->x_op != XDR_FREE && !VYRRPC_xdr_u_int(xdrs, &size)) return FALSE;
   if (check_max && size > maxsize) return FALSE;
@@ -194,7 +206,8 @@ int string_filter(XDR* xdrs, char** cpp, unsigned int maxsize, bool check_max) {
       }
       (*cpp)[size] = '\0';
       return VYRRPC_xdr_opaque(xdrs, *cpp, size);
-    case XDR_ENCODE: return VYRRPC_xdr_opaque(xdrs, *cpp, size);
+    case XDR_ENCODE:
+      return VYRRPC_xdr_opaque(xdrs, *cpp, size);
     default:
       free(*cpp);
       *cpp = nullptr;
@@ -210,12 +223,11 @@ int VYRRPC_xdr_string(XDR* xdrs, char** cpp, unsigned int maxsize) {
 int VYRRPC_xdr_wrapstring(XDR* xdrs, char** cpp) { return string_filter(xdrs, cpp, UINT_MAX, false); }
 
 VYRRPC_CALLS_FILTERS
-int VYRRPC_xdr_array(XDR* xdrs, char** addrp, unsigned int* sizep, unsigned int maxsize,
-                     unsigned int elsize, xdrproc_t elproc) {
+int VYRRPC_xdr_array(XDR* xdrs, char** addrp, unsigned int* sizep, unsigned int maxsize, unsigned int elsize,
+                     xdrproc_t elproc) {
   if (!VYRRPC_xdr_u_int(xdrs, sizep)) return FALSE;
   unsigned int count = *sizep;
-  if (xdrs->x_op != XDR_FREE && (elsize == 0 || count > maxsize || count > UINT_MAX / elsize))
-    return FALSE;
+  if (xdrs->x_op != XDR_FREE && (elsize == 0 || count > maxsize || count > UINT_MAX / elsize)) return FALSE;
   char* target = *addrp;
   if (target == nullptr) {
     if (xdrs->x_op == XDR_FREE) return TRUE;
@@ -259,8 +271,7 @@ int VYRRPC_xdr_array(XDR* xdrs, char** addrp, unsigned int* sizep, unsigned int 
 }
 
 VYRRPC_CALLS_FILTERS
-int VYRRPC_xdr_vector(XDR* xdrs, char* basep, unsigned int nelem, unsigned int elemsize,
-                      xdrproc_t elproc) {
+int VYRRPC_xdr_vector(XDR* xdrs, char* basep, unsigned int nelem, unsigned int elemsize, xdrproc_t elproc) {
   char* p = basep;
   for (unsigned int i = 0; i < nelem; i++, p += elemsize)
     if (!elproc(xdrs, p)) return FALSE;
@@ -272,13 +283,15 @@ int VYRRPC_xdr_reference(XDR* xdrs, char** pp, unsigned int size, xdrproc_t proc
   char* loc = *pp;
   if (loc == nullptr) {
     switch (xdrs->x_op) {
-      case XDR_FREE: return TRUE;
+      case XDR_FREE:
+        return TRUE;
       case XDR_DECODE:
         loc = static_cast<char*>(calloc(size ? size : 1, 1));
         if (!loc) return FALSE;
         *pp = loc;
         break;
-      default: break;
+      default:
+        break;
     }
   }
   int stat = proc(xdrs, loc);
@@ -304,8 +317,7 @@ int VYRRPC_xdr_pointer(XDR* xdrs, char** objpp, unsigned int obj_size, xdrproc_t
 }
 
 VYRRPC_CALLS_FILTERS
-int VYRRPC_xdr_union(XDR* xdrs, enum_t* dscmp, char* unp, const xdr_discrim* choices,
-                     xdrproc_t dfault) {
+int VYRRPC_xdr_union(XDR* xdrs, enum_t* dscmp, char* unp, const xdr_discrim* choices, xdrproc_t dfault) {
   if (!VYRRPC_xdr_enum(xdrs, dscmp)) return FALSE;
   for (; choices->proc != nullptr; choices++)
     if (choices->value == *dscmp) return choices->proc(xdrs, unp);

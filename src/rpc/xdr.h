@@ -37,9 +37,9 @@ struct xdr_ops {
 struct XDR {
   xdr_op x_op;
   const xdr_ops* x_ops;
-  char* x_public;   // for the stream's user; never touched by the runtime
-  char* x_private;  // memory stream: current position; record stream: its state
-  char* x_base;     // memory stream: buffer start
+  char* x_public;        // for the stream's user; never touched by the runtime
+  char* x_private;       // memory stream: current position; record stream: its state
+  char* x_base;          // memory stream: buffer start
   unsigned int x_handy;  // memory stream: bytes left
 };
 
@@ -69,7 +69,7 @@ inline void VYRRPC_xdr_destroy(XDR* x) {
 int VYRRPC_xdr_void(XDR*, void*);
 int VYRRPC_xdr_int(XDR*, int*);
 int VYRRPC_xdr_u_int(XDR*, unsigned int*);
-int VYRRPC_xdr_long(XDR*, int*);           // 32-bit, like VYRRPC_xdr_int
+int VYRRPC_xdr_long(XDR*, int*);             // 32-bit, like VYRRPC_xdr_int
 int VYRRPC_xdr_u_long(XDR*, unsigned int*);  // 32-bit, like VYRRPC_xdr_u_int
 int VYRRPC_xdr_enum(XDR*, enum_t*);
 int VYRRPC_xdr_short(XDR*, short*);
@@ -85,14 +85,12 @@ int VYRRPC_xdr_opaque(XDR*, char* cp, unsigned int cnt);
 int VYRRPC_xdr_bytes(XDR*, char** cpp, unsigned int* sizep, unsigned int maxsize);
 int VYRRPC_xdr_string(XDR*, char** cpp, unsigned int maxsize);
 int VYRRPC_xdr_wrapstring(XDR*, char** cpp);
-int VYRRPC_xdr_array(XDR*, char** addrp, unsigned int* sizep, unsigned int maxsize,
-                     unsigned int elsize, xdrproc_t elproc);
-int VYRRPC_xdr_vector(XDR*, char* basep, unsigned int nelem, unsigned int elemsize,
-                      xdrproc_t elproc);
+int VYRRPC_xdr_array(XDR*, char** addrp, unsigned int* sizep, unsigned int maxsize, unsigned int elsize,
+                     xdrproc_t elproc);
+int VYRRPC_xdr_vector(XDR*, char* basep, unsigned int nelem, unsigned int elemsize, xdrproc_t elproc);
 int VYRRPC_xdr_reference(XDR*, char** pp, unsigned int size, xdrproc_t proc);
 int VYRRPC_xdr_pointer(XDR*, char** objpp, unsigned int obj_size, xdrproc_t xdr_obj);
-int VYRRPC_xdr_union(XDR*, enum_t* dscmp, char* unp, const xdr_discrim* choices,
-                     xdrproc_t dfault);
+int VYRRPC_xdr_union(XDR*, enum_t* dscmp, char* unp, const xdr_discrim* choices, xdrproc_t dfault);
 
 // Runs proc over objp in the free direction: releases what a decode allocated.
 void VYRRPC_xdr_free(xdrproc_t proc, char* objp);

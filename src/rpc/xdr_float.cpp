@@ -15,7 +15,8 @@ int xdr_float(XDR* xdrs, float* fp) {
       if (!xdrs->x_ops->x_getlong(xdrs, &bits)) return FALSE;
       memcpy(fp, &bits, 4);
       return TRUE;
-    case XDR_FREE: return TRUE;
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }
@@ -35,7 +36,8 @@ int xdr_double(XDR* xdrs, double* dp) {
       bits = (static_cast<uint64_t>(static_cast<uint32_t>(hi)) << 32) | static_cast<uint32_t>(lo);
       memcpy(dp, &bits, 8);
       return TRUE;
-    case XDR_FREE: return TRUE;
+    case XDR_FREE:
+      return TRUE;
   }
   return FALSE;
 }

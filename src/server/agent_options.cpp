@@ -2,13 +2,13 @@
 
 int f_noautocommit = 0;
 unsigned int f_maxrows = 0;
-char *f_initSQL = nullptr;
+char* f_initSQL = nullptr;
 int f_jetfix = 0;
 int f_norowsetsizelimit = 0;
 int f_loglevel = -1;
-char *f_logfile = nullptr;
+char* f_logfile = nullptr;
 int f_debug = 0;
-char *f_internal = nullptr;
+char* f_internal = nullptr;
 
 pgm_option options[] = {
     {"noautocommit", 'C', OPT_FLAG, &f_noautocommit, "turn autocommit off by default"},

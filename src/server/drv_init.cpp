@@ -16,8 +16,8 @@ void install_sigterm_hook(int (*shutdown)(int)) { sigterm_hook = shutdown; }
 }  // namespace
 
 int DRV_Init(DRV* pDrv) {
-  const AgentOptions options = {f_noautocommit, f_maxrows, f_initSQL, f_jetfix, f_norowsetsizelimit,
-                                install_sigterm_hook};
+  const AgentOptions options = {f_noautocommit, f_maxrows,           f_initSQL,
+                                f_jetfix,       f_norowsetsizelimit, install_sigterm_hook};
   ODBC_SetAgentOptions(&options);
   pDrv->ops = &odbc_ops;
   pDrv->drvFlags = 0;

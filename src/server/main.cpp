@@ -12,7 +12,7 @@
 
 void dbsv_install_services();
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   agent_startup(&argc, &argv);
   install_signal_handlers();
   signal(SIGCHLD, SIG_DFL);

@@ -12,7 +12,8 @@
 
 const char version[] =
     "sqlgate ODBC database agent\n"
-    "Version " SQLGATE_VERSION " (built " __DATE__ ")\n"
+    "Version " SQLGATE_VERSION " (built " __DATE__
+    ")\n"
     "for Linux x86-64\n"
     "Serves the ODBC data sources of this host over ONC RPC program 300272 version 2\n";
 

@@ -25,8 +25,8 @@
 namespace {
 
 // The descriptor of "tcp=N" / "udp=N"; -1 when no digits follow the "=".
-int entry_descriptor(const std::string &entry) {
-  const char *p = entry.c_str() + 4;
+int entry_descriptor(const std::string& entry) {
+  const char* p = entry.c_str() + 4;
   if (*p < '0' || *p > '9') {
     errno = EINVAL;
     return -1;
@@ -40,14 +40,14 @@ int entry_descriptor(const std::string &entry) {
   return static_cast<int>(v);
 }
 
-[[noreturn]] void install_failed(const std::string &entry) {
+[[noreturn]] void install_failed(const std::string& entry) {
   logit(LOG_ERR, nullptr, 0, "unable to install %s protocol (%m)", entry.c_str());
   logit(LOG_ERR, nullptr, 0, "svc_install() failed");
   terminate(1);
   _exit(1);
 }
 
-std::vector<handle_t> made_over(HandleArray *table, uint64_t origin) {
+std::vector<handle_t> made_over(HandleArray* table, uint64_t origin) {
   std::vector<handle_t> handles(HandleListFrom(table, origin, nullptr, 0));
   HandleListFrom(table, origin, handles.data(), static_cast<unsigned>(handles.size()));
   return handles;
@@ -56,8 +56,8 @@ std::vector<handle_t> made_over(HandleArray *table, uint64_t origin) {
 // A TCP connection is gone: what its client opened over it is ended as the
 // client's own end calls would end it (cursors, connections with their
 // uncommitted work, server sessions), served as a call of that connection.
-void end_what_the_connection_opened(SVCXPRT *x) {
-  const drv_ops *ops = drv.ops;
+void end_what_the_connection_opened(SVCXPRT* x) {
+  const drv_ops* ops = drv.ops;
   if (!ops || x->xp_serial == 0 || numServers == 0) return;
   HandleCaller caller;
   dbsv_caller_of(x, &caller);
@@ -80,14 +80,14 @@ void end_what_the_connection_opened(SVCXPRT *x) {
   if (cursors + connections + sessions > 0) {
     char peer[INET6_ADDRSTRLEN] = "?";
     inet_ntop(AF_INET6, caller.host, peer, sizeof peer);
-    logit(LOG_DEBUG, nullptr, 0, "connection from %s closed: ended %u cursors, %u connections, %u sessions", peer,
-          cursors, connections, sessions);
+    logit(LOG_DEBUG, nullptr, 0, "connection from %s closed: ended %u cursors, %u connections, %u sessions",
+          peer, cursors, connections, sessions);
   }
 }
 
 }  // namespace
 
-void agent_install_transports(const char *list) {
+void agent_install_transports(const char* list) {
   _svc_conn_closed_hook = end_what_the_connection_opened;
   int count = cslnumentries(list);
   if (count == 0) {
@@ -98,10 +98,10 @@ void agent_install_transports(const char *list) {
   gv_get_value(GV_SEND_SIZE, &sendSize, GV_RET_INT, sizeof sendSize);
   gv_get_value(GV_RECEIVE_SIZE, &recvSize, GV_RET_INT, sizeof recvSize);
   for (int i = 1; i <= count; i++) {
-    char *copy = cslentry(list, i);
+    char* copy = cslentry(list, i);
     std::string entry = copy ? copy : "";
     free(copy);
-    SVCXPRT *x = nullptr;
+    SVCXPRT* x = nullptr;
     if (entry.rfind("udp=", 0) == 0) {
       int fd = entry_descriptor(entry);
       if (fd >= 0) x = VYRRPC_svcudp_create(fd);
@@ -110,7 +110,8 @@ void agent_install_transports(const char *list) {
       if (fd >= 0) {
         x = VYRRPC_svctcp_create(fd, static_cast<unsigned>(sendSize), static_cast<unsigned>(recvSize));
         if (x == nullptr)
-          logit(LOG_DEBUG, nullptr, 0, "xprt == NULL(1), sock=%d, sendsz=%d, recvsz=%d", fd, sendSize, recvSize);
+          logit(LOG_DEBUG, nullptr, 0, "xprt == NULL(1), sock=%d, sendsz=%d, recvsz=%d", fd, sendSize,
+                recvSize);
         else if (drv.drvFlags & 0x2)
           VYRRPC_svc_control(x, VYRRPC_SVCCTL_THREADING, nullptr);
       }

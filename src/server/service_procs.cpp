@@ -35,7 +35,8 @@ errcode_t TlsParameter(svc_req* rq, uns32 opcode, const char* keyFile) {
     }
     if (g_sslCtx) return ER_FUNCTION_SEQ;
     int capable = 0;
-    if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_TLS_CAPABLE, reinterpret_cast<char*>(&capable)) || !capable)
+    if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_TLS_CAPABLE, reinterpret_cast<char*>(&capable)) ||
+        !capable)
       return ER_DRV_NO_SUPPORT;
     g_sslCtx = VYRRPC_new_ssl_ctx(1, keyFile);
     if (!g_sslCtx) {
@@ -45,7 +46,8 @@ errcode_t TlsParameter(svc_req* rq, uns32 opcode, const char* keyFile) {
     return ER_SUCCESS;
   }
   if (!g_sslCtx) return ER_DRV_NO_SUPPORT;
-  if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_SET_SSL_CTX, static_cast<char*>(g_sslCtx))) return ER_COMM_FAILURE;
+  if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_SET_SSL_CTX, static_cast<char*>(g_sslCtx)))
+    return ER_COMM_FAILURE;
   return ER_SUCCESS;
 }
 
@@ -56,7 +58,8 @@ errcode_t PlainBindesc(const BindescX* x, unsigned n, Bindesc** out) {
   if (n == 0) return ER_SUCCESS;
   Bindesc* d = AllocBindesc(uns16(n));
   if (!d) return ER_NO_MEMORY;
-  for (unsigned i = 0; i < n; i++) d[i] = Bindesc{x[i].sqlType, x[i].cType, x[i].precision, x[i].scale, x[i].usage};
+  for (unsigned i = 0; i < n; i++)
+    d[i] = Bindesc{x[i].sqlType, x[i].cType, x[i].precision, x[i].scale, x[i].usage};
   *out = d;
   return ER_SUCCESS;
 }
@@ -284,7 +287,8 @@ void dbsv_getoptable_2_serv(svc_req*, call_getoptable* a, getoptableres* res) {
   auto op = OP(getOpTable);
   res->error = op ? op(a->handle, t) : ER_DRV_NOT_CAPABLE;
   if (res->error == ER_SUCCESS && t->numElem > 0 && t->values) {
-    ParameterConversion* copy = static_cast<ParameterConversion*>(calloc(t->numElem, sizeof(ParameterConversion)));
+    ParameterConversion* copy =
+        static_cast<ParameterConversion*>(calloc(t->numElem, sizeof(ParameterConversion)));
     if (copy) memcpy(copy, t->values, sizeof(ParameterConversion) * t->numElem);
     t->values = copy;
     if (!copy) t->numElem = 0;
@@ -332,22 +336,23 @@ void dbsv_getdata_2_serv(svc_req*, call_getdata* a, getdatares* res) {
 
 void dbsv_putdata_2_serv(svc_req*, call_putdata* a, errcode_t* res) {
   auto op = OP(putData);
-  *res = op ? op(a->handle, a->cType, a->ind, a->XferBuff.XferBuff_val, a->XferBuff.XferBuff_len) : ER_DRV_NOT_CAPABLE;
+  *res = op ? op(a->handle, a->cType, a->ind, a->XferBuff.XferBuff_val, a->XferBuff.XferBuff_len)
+            : ER_DRV_NOT_CAPABLE;
 }
 
 // Catalog procedures: an absent argument record answers "invalid argument".
-#define CATALOG_SERV(name, slot, rec)                                    \
+#define CATALOG_SERV(name, slot, rec)                                   \
   void dbsv_##name##_2_serv(svc_req*, call_##name* a, errcode_t* res) { \
-    auto op = OP(slot);                                                  \
-    if (!op) {                                                           \
-      *res = ER_DRV_NOT_CAPABLE;                                         \
-      return;                                                            \
-    }                                                                    \
-    if (!a->arg) {                                                       \
-      *res = ER_INVALID_ARGUMENT;                                        \
-      return;                                                            \
-    }                                                                    \
-    *res = op(a->handle, a->arg);                                        \
+    auto op = OP(slot);                                                 \
+    if (!op) {                                                          \
+      *res = ER_DRV_NOT_CAPABLE;                                        \
+      return;                                                           \
+    }                                                                   \
+    if (!a->arg) {                                                      \
+      *res = ER_INVALID_ARGUMENT;                                       \
+      return;                                                           \
+    }                                                                   \
+    *res = op(a->handle, a->arg);                                       \
   }
 CATALOG_SERV(columnprivileges, ddColumnPrivileges, DDColumnPrivileges)
 CATALOG_SERV(columns, ddColumns, DDColumns)
@@ -369,7 +374,8 @@ void dbsv_typeinfo_2_serv(svc_req*, call_typeinfo* a, errcode_t* res) {
 void dbsv_paramdata_2_serv(svc_req*, handle_t* a, paramdatares* res) {
   auto op = OP(paramData);
   uns32 n = 0;
-  res->error = op ? op(*a, &res->iCol, &res->iRow, &res->rgfRowStatus.rgfRowStatus_val, &n) : ER_DRV_NOT_CAPABLE;
+  res->error =
+      op ? op(*a, &res->iCol, &res->iRow, &res->rgfRowStatus.rgfRowStatus_val, &n) : ER_DRV_NOT_CAPABLE;
   res->rgfRowStatus.rgfRowStatus_len = res->rgfRowStatus.rgfRowStatus_val ? n : 0;
 }
 
@@ -385,8 +391,9 @@ void dbsv_bulkoperations_2_serv(svc_req*, call_bulkoperations* a, bulkopres* res
     res->error = ER_DRV_NOT_CAPABLE;
     return;
   }
-  res->error = op(a->handle, a->fOperation, a->rBookMarks.rBookMarks_val, a->cRows, a->pDS, a->rgiCol.rgiCol_val,
-                  a->cCols, &res->rgfRowStatus.rgfRowStatus_val, &res->cRowsAffected, &res->pRowSet);
+  res->error =
+      op(a->handle, a->fOperation, a->rBookMarks.rBookMarks_val, a->cRows, a->pDS, a->rgiCol.rgiCol_val,
+         a->cCols, &res->rgfRowStatus.rgfRowStatus_val, &res->cRowsAffected, &res->pRowSet);
   res->rgfRowStatus.rgfRowStatus_len = res->rgfRowStatus.rgfRowStatus_val ? res->cRowsAffected : 0;
   a->pDS = nullptr;
   a->rgiCol.rgiCol_val = nullptr;
@@ -422,7 +429,8 @@ void dbsv_executej_2_serv(svc_req*, call_executej* a, executejres* res) {
 
 void dbsv_preparej_2_serv(svc_req*, call_preparej* a, preparejres* res) {
   auto op = OP(prepareJ);
-  res->error = op ? op(a->hConn, a->request, a->cursConcurrency, a->cursType, &res->hStmt) : ER_DRV_NOT_CAPABLE;
+  res->error =
+      op ? op(a->hConn, a->request, a->cursConcurrency, a->cursType, &res->hStmt) : ER_DRV_NOT_CAPABLE;
 }
 
 void dbsv_fetchprocj_2_serv(svc_req*, handle_t* a, fetchprocjres* res) {
@@ -454,7 +462,8 @@ void dbsv_executebatchj_2_serv(svc_req*, call_executebatch* a, executebatchres* 
     return;
   }
   uns16 n = 0;
-  res->batchError = op(a->hStmt, uns16(a->calls.calls_len), a->calls.calls_val, &n, &res->results.results_val);
+  res->batchError =
+      op(a->hStmt, uns16(a->calls.calls_len), a->calls.calls_val, &n, &res->results.results_val);
   res->results.results_len = res->results.results_val ? n : 0;
   for (unsigned i = 0; i < a->calls.calls_len; i++) a->calls.calls_val[i].parameters = nullptr;
 }
@@ -520,10 +529,10 @@ void dbsv_execute2x_2_serv(svc_req*, call_execute2x* a, errcode_t* res) {
 
 // XA procedures: no layer offers distributed transactions; each answers the XA
 // code for a resource-manager error with empty results.
-#define XA_SERV(name, slot, call)                                      \
-  void dbsv_##name##_2_serv(svc_req*, call_##name* a, sgn32* res) {   \
-    auto op = OP(slot);                                                \
-    *res = op ? call : XAER_RMERR;                                     \
+#define XA_SERV(name, slot, call)                                   \
+  void dbsv_##name##_2_serv(svc_req*, call_##name* a, sgn32* res) { \
+    auto op = OP(slot);                                             \
+    *res = op ? call : XAER_RMERR;                                  \
   }
 XA_SERV(xaclose, xaClose, op(a->hConn, a->xaInfo, a->rmId, a->flags))
 XA_SERV(xacommit, xaCommit, op(a->hConn, a->xId, a->rmId, a->flags))

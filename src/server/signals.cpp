@@ -32,8 +32,8 @@ void install_signal_handlers(void) {
   signal(SIGSEGV, SIG_DFL);
 }
 
-void agent_signal_set(void *p) {
-  sigset_t *set = static_cast<sigset_t *>(p);
+void agent_signal_set(void* p) {
+  sigset_t* set = static_cast<sigset_t*>(p);
   sigemptyset(set);
   for (int s : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) sigaddset(set, s);
 }
@@ -49,7 +49,7 @@ void handle_pending_signals(void) {
   g_termSignal = 0;
   if (sig == SIGTERM) {
     logit(LOG_DEBUG, nullptr, 0, "got SIGTERM");
-  } else if (const char *ab = sig_abbrev(sig)) {
+  } else if (const char* ab = sig_abbrev(sig)) {
     logit(LOG_INFO, nullptr, 0, "got SIG%s", ab);
   } else {
     logit(LOG_INFO, nullptr, 0, "got signal %d", sig);

@@ -17,4 +17,4 @@ void install_signal_handlers(void);
 void handle_pending_signals(void);
 
 // The signals the handlers record, for the loop that waits with them unblocked.
-void agent_signal_set(void *sigset);
+void agent_signal_set(void* sigset);

@@ -15,7 +15,7 @@ void start_log(void);
 // and the check for the transport list: the steps before signal handlers and
 // transports. Exits with code 1 (usage text on standard error) on an option
 // error or when the `internal` option is missing.
-void agent_startup(int *argc, char ***argv);
+void agent_startup(int* argc, char*** argv);
 
 // The text domain of the agent's message catalogue.
 #define AGENT_TEXT_DOMAIN "tarnwell"

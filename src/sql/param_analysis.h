@@ -23,35 +23,35 @@
 
 struct _SP_Request {
   // The same six fields as SC_Request.
-  char *original;
-  char *translated;
-  char *szParsErrMsg;
-  PRSTR_NODE *pParsTree;
+  char* original;
+  char* translated;
+  char* szParsErrMsg;
+  PRSTR_NODE* pParsTree;
   expr_t reqType;
   uns16 flags;
-  char **pszQueries;  // probe queries, in the order built
+  char** pszQueries;  // probe queries, in the order built
   int nQueries;
-  int nCountParams;   // parameters the queries describe
-  char *paramsMask;   // INSERT ... VALUES without column list: '?' or 'X' per value
-  const char *param_any_null;  // borrowed: the expression for a parameter without context
+  int nCountParams;            // parameters the queries describe
+  char* paramsMask;            // INSERT ... VALUES without column list: '?' or 'X' per value
+  const char* param_any_null;  // borrowed: the expression for a parameter without context
 };
 typedef struct _SP_Request SP_Request;
 
 struct _SpTableDesc {
-  char *pszFullName;  // the table as written (correlation name included)
+  char* pszFullName;  // the table as written (correlation name included)
 };
 typedef struct _SpTableDesc SpTableDesc;
-void SpTableDescDestroy(void *p);
+void SpTableDescDestroy(void* p);
 
-void SPR_Init(SP_Request *pRequest, const char *param_any_null);
-void SPR_Destroy(SP_Request *pRequest);
+void SPR_Init(SP_Request* pRequest, const char* param_any_null);
+void SPR_Destroy(SP_Request* pRequest);
 // 68 when the statement does not parse, else 0 (with or without queries).
-errcode_t SPR_AnalyseSQL(SP_Request *me, const char *request);
+errcode_t SPR_AnalyseSQL(SP_Request* me, const char* request);
 
-errcode_t SPR_AnalyseSelectExp(SP_Request *me, PRSTR_NODE *start);
+errcode_t SPR_AnalyseSelectExp(SP_Request* me, PRSTR_NODE* start);
 // contexts: alist_t of PRSTR_NODE* (NULL entries for parameters without context).
-errcode_t SPR_AddToQuery(SP_Request *me, alist_t *tables, alist_t *contexts);
-errcode_t SPR_GetWhereParams(PRSTR_NODE *node, alist_t *contexts);
-errcode_t SPR_GetAssigmentParams(PRSTR_NODE *node, alist_t *contexts);
-errcode_t SPR_FromTablesGet(PRSTR_NODE *node, alist_t *tables);
-void spr_FindAllNodes(int kind, PRSTR_NODE *node, alist_t *list);
+errcode_t SPR_AddToQuery(SP_Request* me, alist_t* tables, alist_t* contexts);
+errcode_t SPR_GetWhereParams(PRSTR_NODE* node, alist_t* contexts);
+errcode_t SPR_GetAssigmentParams(PRSTR_NODE* node, alist_t* contexts);
+errcode_t SPR_FromTablesGet(PRSTR_NODE* node, alist_t* tables);
+void spr_FindAllNodes(int kind, PRSTR_NODE* node, alist_t* list);

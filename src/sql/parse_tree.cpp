@@ -19,30 +19,30 @@ namespace {
 constexpr int kLabelShared = PT_STORE_LABEL_SHARED;
 constexpr int kFormatShared = PT_STORE_FORMAT_SHARED;
 
-char *heapCopy(const char *s, size_t n) {
-  char *d = static_cast<char *>(malloc(n + 1));
+char* heapCopy(const char* s, size_t n) {
+  char* d = static_cast<char*>(malloc(n + 1));
   if (!d) return nullptr;
   memcpy(d, s, n);
   d[n] = 0;
   return d;
 }
 
-bool isLeaf(const PRSTR_NODE *n) { return n->symbl.cArgs <= 0 || !n->left; }
+bool isLeaf(const PRSTR_NODE* n) { return n->symbl.cArgs <= 0 || !n->left; }
 
-bool inArena(const PRSTR_NODE *n) { return (n->symbl.nStore & PT_STORE_ARENA) != 0; }
+bool inArena(const PRSTR_NODE* n) { return (n->symbl.nStore & PT_STORE_ARENA) != 0; }
 
 // A node made in an arena is followed by the arena's address.
-PtArena *&arenaOf(PRSTR_NODE *n) { return *reinterpret_cast<PtArena **>(n + 1); }
+PtArena*& arenaOf(PRSTR_NODE* n) { return *reinterpret_cast<PtArena**>(n + 1); }
 
-constexpr size_t kArenaNodeSize = sizeof(PRSTR_NODE) + sizeof(PtArena *);
+constexpr size_t kArenaNodeSize = sizeof(PRSTR_NODE) + sizeof(PtArena*);
 
-void dropLabel(PRSTR_NODE *n) {
+void dropLabel(PRSTR_NODE* n) {
   if (n->symbl.szLabel && !(n->symbl.nStore & kLabelShared)) free(n->symbl.szLabel);
   n->symbl.szLabel = nullptr;
   n->symbl.nStore &= ~kLabelShared;
 }
 
-void dropFormat(PRSTR_NODE *n) {
+void dropFormat(PRSTR_NODE* n) {
   if (n->symbl.szFormat && !(n->symbl.nStore & kFormatShared)) free(n->symbl.szFormat);
   n->symbl.szFormat = nullptr;
   n->symbl.nStore &= ~kFormatShared;
@@ -51,16 +51,16 @@ void dropFormat(PRSTR_NODE *n) {
 // Replaces n's label by a copy of text[0, len): in the node's arena when it
 // has not had an arena label yet, else on the heap. false when memory fails
 // (the label is then unchanged).
-bool putLabel(PRSTR_NODE *n, const char *text, size_t len) {
+bool putLabel(PRSTR_NODE* n, const char* text, size_t len) {
   if (inArena(n) && !(n->symbl.nStore & PT_STORE_LABEL_SPENT)) {
-    char *d = pta_Copy(arenaOf(n), text, len);
+    char* d = pta_Copy(arenaOf(n), text, len);
     if (!d) return false;
     dropLabel(n);
     n->symbl.szLabel = d;
     n->symbl.nStore |= kLabelShared | PT_STORE_LABEL_SPENT;
     return true;
   }
-  char *d = heapCopy(text, len);
+  char* d = heapCopy(text, len);
   if (!d) return false;
   dropLabel(n);
   n->symbl.szLabel = d;
@@ -69,13 +69,13 @@ bool putLabel(PRSTR_NODE *n, const char *text, size_t len) {
 
 // A zeroed node with room for a copy of text after it, pointed to by its label
 // (asLabel) or its format: one allocation per node.
-PRSTR_NODE *newNode(const char *text, bool asLabel) {
+PRSTR_NODE* newNode(const char* text, bool asLabel) {
   size_t len = strlen(text);
   if (vyr_fault_alloc()) return nullptr;  // tests make node allocations fail
-  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(malloc(sizeof(PRSTR_NODE) + len + 1));
+  PRSTR_NODE* n = static_cast<PRSTR_NODE*>(malloc(sizeof(PRSTR_NODE) + len + 1));
   if (!n) return nullptr;
   memset(n, 0, sizeof(PRSTR_NODE));
-  char *copy = reinterpret_cast<char *>(n + 1);
+  char* copy = reinterpret_cast<char*>(n + 1);
   memcpy(copy, text, len + 1);
   if (asLabel) {
     n->symbl.szLabel = copy;
@@ -89,12 +89,12 @@ PRSTR_NODE *newNode(const char *text, bool asLabel) {
 
 // The same in an arena: the node, its arena's address and the copied text in
 // one allocation.
-PRSTR_NODE *newArenaNode(PtArena *arena, const char *text, size_t len, bool asLabel) {
-  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(pta_Alloc(arena, kArenaNodeSize + len + 1));
+PRSTR_NODE* newArenaNode(PtArena* arena, const char* text, size_t len, bool asLabel) {
+  PRSTR_NODE* n = static_cast<PRSTR_NODE*>(pta_Alloc(arena, kArenaNodeSize + len + 1));
   if (!n) return nullptr;
   memset(n, 0, sizeof(PRSTR_NODE));
   arenaOf(n) = arena;
-  char *copy = reinterpret_cast<char *>(n) + kArenaNodeSize;
+  char* copy = reinterpret_cast<char*>(n) + kArenaNodeSize;
   memcpy(copy, text, len);
   copy[len] = 0;
   if (asLabel) {
@@ -108,13 +108,13 @@ PRSTR_NODE *newArenaNode(PtArena *arena, const char *text, size_t len, bool asLa
 }
 
 // Gives a new node (or NULL) its kind and children; returns it.
-PRSTR_NODE *withChildren(PRSTR_NODE *n, expr_t eExprType, int cChildren, va_list ap) {
+PRSTR_NODE* withChildren(PRSTR_NODE* n, expr_t eExprType, int cChildren, va_list ap) {
   if (!n) return nullptr;
   n->symbl.nType = eExprType;
   n->symbl.cArgs = cChildren;
-  PRSTR_NODE *prev = nullptr;
+  PRSTR_NODE* prev = nullptr;
   for (int i = 0; i < cChildren; i++) {
-    PRSTR_NODE *c = va_arg(ap, PRSTR_NODE *);
+    PRSTR_NODE* c = va_arg(ap, PRSTR_NODE*);
     if (i == 0)
       n->left = c;
     else if (prev)
@@ -128,25 +128,25 @@ PRSTR_NODE *withChildren(PRSTR_NODE *n, expr_t eExprType, int cChildren, va_list
 // heap strings, and nodes that are blocks of their own. The links are used up
 // (each left subtree is rotated onto the right chain, so no stack is needed).
 // Arenas owned by roots among the nodes are released at the end.
-void freeSubtree(PRSTR_NODE *root) {
-  PtArena *owned[4];
+void freeSubtree(PRSTR_NODE* root) {
+  PtArena* owned[4];
   size_t nOwned = 0;
-  std::vector<PtArena *> moreOwned;
-  PRSTR_NODE *cur = root;
+  std::vector<PtArena*> moreOwned;
+  PRSTR_NODE* cur = root;
   while (cur) {
     if (cur->left) {
-      PRSTR_NODE *l = cur->left;
+      PRSTR_NODE* l = cur->left;
       cur->left = l->right;
       l->right = cur;
       cur = l;
       continue;
     }
-    PRSTR_NODE *next = cur->right;
+    PRSTR_NODE* next = cur->right;
     pt_nodeDestroy(cur);
     if (!inArena(cur)) {
       free(cur);
     } else if (cur->symbl.nStore & PT_STORE_ARENA_OWNER) {
-      PtArena *a = arenaOf(cur);
+      PtArena* a = arenaOf(cur);
       if (nOwned < 4)
         owned[nOwned++] = a;
       else
@@ -155,11 +155,11 @@ void freeSubtree(PRSTR_NODE *root) {
     cur = next;
   }
   for (size_t i = 0; i < nOwned; i++) pta_Destroy(owned[i]);
-  for (PtArena *a : moreOwned) pta_Destroy(a);
+  for (PtArena* a : moreOwned) pta_Destroy(a);
 }
 
-bool hasConditions(const char *fmt) {
-  const unsigned char *p = reinterpret_cast<const unsigned char *>(fmt);
+bool hasConditions(const char* fmt) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(fmt);
   for (; *p; p++)
     if (*p == 0xFF) {
       if (p[1] >= 2 && p[1] <= 5) return true;
@@ -169,16 +169,16 @@ bool hasConditions(const char *fmt) {
   return false;
 }
 
-bool emit(PRSTR_NODE *root, std::string &out, bool rebuild);
+bool emit(PRSTR_NODE* root, std::string& out, bool rebuild);
 
 // Text of an inner node whose format holds conditional blocks: the children's
 // texts are needed as separate strings for the template expander. When
 // rebuilding, each child's text is rebuilt (and kept) first.
-bool expandWithConditions(PRSTR_NODE *n, std::string &out, bool rebuild) {
-  std::vector<char *> args;
+bool expandWithConditions(PRSTR_NODE* n, std::string& out, bool rebuild) {
+  std::vector<char*> args;
   std::vector<std::string> texts;
   texts.reserve(n->symbl.cArgs);
-  PRSTR_NODE *c = n->left;
+  PRSTR_NODE* c = n->left;
   for (int i = 0; i < n->symbl.cArgs && c; i++, c = c->right) {
     if (rebuild) {
       texts.emplace_back();
@@ -187,12 +187,12 @@ bool expandWithConditions(PRSTR_NODE *n, std::string &out, bool rebuild) {
       texts.emplace_back(pt_Label(c));
     }
   }
-  for (auto &t : texts) args.push_back(t.data());
+  for (auto& t : texts) args.push_back(t.data());
   MPL pool;
   mpl_init(&pool);
-  BuildSQLDynamic(&pool, reinterpret_cast<const unsigned char *>(n->symbl.szFormat), args.data(),
+  BuildSQLDynamic(&pool, reinterpret_cast<const unsigned char*>(n->symbl.szFormat), args.data(),
                   static_cast<unsigned>(args.size()));
-  out += reinterpret_cast<char *>(mpl_finish(&pool));
+  out += reinterpret_cast<char*>(mpl_finish(&pool));
   mpl_destroy(&pool);
   return true;
 }
@@ -203,21 +203,21 @@ bool expandWithConditions(PRSTR_NODE *n, std::string &out, bool rebuild) {
 // PT_LABEL_KEEP bytes long (root's always); larger ones lose their label.
 // Otherwise (pt_Label) kept labels are used as they stand. false when memory
 // fails.
-bool emit(PRSTR_NODE *root, std::string &out, bool rebuild) {
+bool emit(PRSTR_NODE* root, std::string& out, bool rebuild) {
   struct Frame {
-    PRSTR_NODE *node;
-    const unsigned char *pos;  // next format byte
+    PRSTR_NODE* node;
+    const unsigned char* pos;  // next format byte
     size_t start;              // offset of the node's text in out
   };
   SmallStack<Frame, 64> stack;
-  auto keep = [&](PRSTR_NODE *n, size_t start) {
+  auto keep = [&](PRSTR_NODE* n, size_t start) {
     size_t len = out.size() - start;
     if (n == root || len <= PT_LABEL_KEEP) return putLabel(n, out.data() + start, len);
     dropLabel(n);
     return true;
   };
   // Appends n's text, or opens it on the stack.
-  auto append = [&](PRSTR_NODE *n) {
+  auto append = [&](PRSTR_NODE* n) {
     if (isLeaf(n) || (!rebuild && n->symbl.szLabel)) {
       if (n->symbl.szLabel) out += n->symbl.szLabel;
       return true;
@@ -232,21 +232,21 @@ bool emit(PRSTR_NODE *root, std::string &out, bool rebuild) {
       if (!expandWithConditions(n, out, rebuild)) return false;
       return !rebuild || keep(n, start);
     }
-    stack.push({n, reinterpret_cast<const unsigned char *>(n->symbl.szFormat), out.size()});
+    stack.push({n, reinterpret_cast<const unsigned char*>(n->symbl.szFormat), out.size()});
     return true;
   };
   try {
     if (!append(root)) return false;
     while (!stack.empty()) {
-      Frame &f = stack.top();
-      const unsigned char *p = f.pos;
+      Frame& f = stack.top();
+      const unsigned char* p = f.pos;
       // literal run
-      const unsigned char *q = p;
+      const unsigned char* q = p;
       while (*q && *q != 0xFF) q++;
-      out.append(reinterpret_cast<const char *>(p), q - p);
+      out.append(reinterpret_cast<const char*>(p), q - p);
       p = q;
       if (*p == 0 || p[1] == 0) {
-        PRSTR_NODE *n = f.node;
+        PRSTR_NODE* n = f.node;
         size_t start = f.start;
         stack.pop();
         if (rebuild && !keep(n, start)) return false;
@@ -263,14 +263,14 @@ bool emit(PRSTR_NODE *root, std::string &out, bool rebuild) {
         if (k == 0 || static_cast<int>(k) > f.node->symbl.cArgs) {
           out += "NULL";
         } else {
-          PRSTR_NODE *c = pt_Child(f.node, static_cast<int>(k));
+          PRSTR_NODE* c = pt_Child(f.node, static_cast<int>(k));
           if (c && !append(c)) return false;  // may push: f is not used after this
         }
       } else {
         f.pos = p + 2;  // FF 00 ends above; FF c >= 6 (and stray codes) are skipped
       }
     }
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
@@ -283,44 +283,43 @@ constexpr size_t kExpandTextKeep = 65536;
 
 }  // namespace
 
-PRSTR_NODE *pt_node(expr_t eExprType, const char *szFormat, int cChildren, ...) {
+PRSTR_NODE* pt_node(expr_t eExprType, const char* szFormat, int cChildren, ...) {
   va_list ap;
   va_start(ap, cChildren);
-  PRSTR_NODE *n = withChildren(newNode(szFormat ? szFormat : "", false), eExprType, cChildren, ap);
+  PRSTR_NODE* n = withChildren(newNode(szFormat ? szFormat : "", false), eExprType, cChildren, ap);
   va_end(ap);
   return n;
 }
 
-PRSTR_NODE *pt_unary(expr_t eExprType, const char *szFormat, PRSTR_NODE *pChild) {
+PRSTR_NODE* pt_unary(expr_t eExprType, const char* szFormat, PRSTR_NODE* pChild) {
   return pt_node(eExprType, szFormat, 1, pChild);
 }
 
-PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel) {
-  PRSTR_NODE *n = newNode(szLabel ? szLabel : "", true);
+PRSTR_NODE* pt_leaf(expr_t eExprType, const char* szLabel) {
+  PRSTR_NODE* n = newNode(szLabel ? szLabel : "", true);
   if (!n) return nullptr;
   n->symbl.nType = eExprType;
   return n;
 }
 
-PRSTR_NODE *pt_arenaNode(PtArena *arena, expr_t eExprType, const char *szFormat, size_t formatLen,
+PRSTR_NODE* pt_arenaNode(PtArena* arena, expr_t eExprType, const char* szFormat, size_t formatLen,
                          int cChildren, ...) {
   va_list ap;
   va_start(ap, cChildren);
-  PRSTR_NODE *n =
-      withChildren(newArenaNode(arena, szFormat, formatLen, false), eExprType, cChildren, ap);
+  PRSTR_NODE* n = withChildren(newArenaNode(arena, szFormat, formatLen, false), eExprType, cChildren, ap);
   va_end(ap);
   return n;
 }
 
-PRSTR_NODE *pt_arenaLeaf(PtArena *arena, expr_t eExprType, const char *szLabel, size_t labelLen,
+PRSTR_NODE* pt_arenaLeaf(PtArena* arena, expr_t eExprType, const char* szLabel, size_t labelLen,
                          bool borrow) {
-  PRSTR_NODE *n;
+  PRSTR_NODE* n;
   if (borrow) {
-    n = static_cast<PRSTR_NODE *>(pta_Alloc(arena, kArenaNodeSize));
+    n = static_cast<PRSTR_NODE*>(pta_Alloc(arena, kArenaNodeSize));
     if (!n) return nullptr;
     memset(n, 0, sizeof(PRSTR_NODE));
     arenaOf(n) = arena;
-    n->symbl.szLabel = const_cast<char *>(szLabel);
+    n->symbl.szLabel = const_cast<char*>(szLabel);
     n->symbl.nStore = PT_STORE_ARENA | kLabelShared | PT_STORE_LABEL_SPENT;
   } else {
     n = newArenaNode(arena, szLabel, labelLen, true);
@@ -330,37 +329,37 @@ PRSTR_NODE *pt_arenaLeaf(PtArena *arena, expr_t eExprType, const char *szLabel, 
   return n;
 }
 
-void pt_arenaOwn(PRSTR_NODE *root) {
+void pt_arenaOwn(PRSTR_NODE* root) {
   if (root && inArena(root)) root->symbl.nStore |= PT_STORE_ARENA_OWNER;
 }
 
-PtArena *pt_Arena(PRSTR_NODE *node) { return node && inArena(node) ? arenaOf(node) : nullptr; }
+PtArena* pt_Arena(PRSTR_NODE* node) { return node && inArena(node) ? arenaOf(node) : nullptr; }
 
-void pt_nodeDestroy(void *node) {
+void pt_nodeDestroy(void* node) {
   if (!node) return;
-  PRSTR_NODE *n = static_cast<PRSTR_NODE *>(node);
+  PRSTR_NODE* n = static_cast<PRSTR_NODE*>(node);
   dropLabel(n);
   dropFormat(n);
 }
 
-void pt_treeFree(PRSTR_NODE **ppRoot) {
+void pt_treeFree(PRSTR_NODE** ppRoot) {
   if (!ppRoot || !*ppRoot) return;
   freeSubtree(*ppRoot);
   *ppRoot = nullptr;
 }
 
-PRSTR_NODE *pt_Child(const PRSTR_NODE *node, int i) {
+PRSTR_NODE* pt_Child(const PRSTR_NODE* node, int i) {
   if (!node || i < 1) return nullptr;
-  PRSTR_NODE *c = node->left;
+  PRSTR_NODE* c = node->left;
   for (int k = 1; c && k < i; k++) c = c->right;
   return c;
 }
 
-bool pt_IsInner(const PRSTR_NODE *node) { return node && node->symbl.cArgs > 0 && node->left; }
+bool pt_IsInner(const PRSTR_NODE* node) { return node && node->symbl.cArgs > 0 && node->left; }
 
-std::vector<PRSTR_NODE *> pt_ListItems(PRSTR_NODE *list, int listKind) {
-  std::vector<PRSTR_NODE *> rev;
-  PRSTR_NODE *n = list;
+std::vector<PRSTR_NODE*> pt_ListItems(PRSTR_NODE* list, int listKind) {
+  std::vector<PRSTR_NODE*> rev;
+  PRSTR_NODE* n = list;
   while (n && n->symbl.nType == listKind && pt_IsInner(n)) {
     if (n->symbl.cArgs >= 2) {
       rev.push_back(pt_Child(n, 2));
@@ -370,14 +369,14 @@ std::vector<PRSTR_NODE *> pt_ListItems(PRSTR_NODE *list, int listKind) {
       n = nullptr;
     }
   }
-  return std::vector<PRSTR_NODE *>(rev.rbegin(), rev.rend());
+  return std::vector<PRSTR_NODE*>(rev.rbegin(), rev.rend());
 }
 
-int pt_Expand(PRSTR_NODE *pt) {
+int pt_Expand(PRSTR_NODE* pt) {
   if (!pt) return 0;
   std::lock_guard<std::mutex> lock(scrs_spl);
   int ok = 1;
-  for (PRSTR_NODE *n = pt; n && ok; n = n->right) {
+  for (PRSTR_NODE* n = pt; n && ok; n = n->right) {
     gExpandText.clear();
     if (!emit(n, gExpandText, true)) ok = 0;
   }
@@ -385,7 +384,7 @@ int pt_Expand(PRSTR_NODE *pt) {
   return ok;
 }
 
-const char *pt_Label(PRSTR_NODE *node) {
+const char* pt_Label(PRSTR_NODE* node) {
   static const char empty[] = "";
   if (!node) return empty;
   if (node->symbl.szLabel) return node->symbl.szLabel;
@@ -395,29 +394,29 @@ const char *pt_Label(PRSTR_NODE *node) {
   return node->symbl.szLabel;
 }
 
-int pt_SetLabel(PRSTR_NODE *node, const char *text) {
+int pt_SetLabel(PRSTR_NODE* node, const char* text) {
   if (!node || !text) return 0;
-  char *d = heapCopy(text, strlen(text));
+  char* d = heapCopy(text, strlen(text));
   if (!d) return 0;
   dropLabel(node);
   node->symbl.szLabel = d;
   return 1;
 }
 
-int pt_SetFormat(PRSTR_NODE *node, const char *format) {
+int pt_SetFormat(PRSTR_NODE* node, const char* format) {
   if (!node || !format) return 0;
-  char *d = heapCopy(format, strlen(format));
+  char* d = heapCopy(format, strlen(format));
   if (!d) return 0;
   dropFormat(node);
   node->symbl.szFormat = d;
   return 1;
 }
 
-int pt_MakeLeaf(PRSTR_NODE *node, const char *label) {
+int pt_MakeLeaf(PRSTR_NODE* node, const char* label) {
   if (!node || !label) return 0;
-  char *d = heapCopy(label, strlen(label));
+  char* d = heapCopy(label, strlen(label));
   if (!d) return 0;
-  PRSTR_NODE *kids = node->left;
+  PRSTR_NODE* kids = node->left;
   // The last child's right link may not be NULL only for the node's own
   // sibling chain, which starts at node->right, not below: cut the children.
   node->left = nullptr;
@@ -429,42 +428,42 @@ int pt_MakeLeaf(PRSTR_NODE *node, const char *label) {
   return 1;
 }
 
-int ptn_Expand(void *, int, void *) { return 1; }
+int ptn_Expand(void*, int, void*) { return 1; }
 
-int ptn_FindFirst(void *node, int differentiator, void *yourPtr) {
+int ptn_FindFirst(void* node, int differentiator, void* yourPtr) {
   if (!node || !yourPtr) return 0;
-  void **out = static_cast<void **>(yourPtr);
+  void** out = static_cast<void**>(yourPtr);
   if (*out) return 0;
-  if (static_cast<PRSTR_NODE *>(node)->symbl.nType == differentiator) {
+  if (static_cast<PRSTR_NODE*>(node)->symbl.nType == differentiator) {
     *out = node;
     return 0;
   }
   return 1;
 }
 
-int ptn_FindFirst2Id(void *node, int differentiator, int endId, void *yourPtr) {
+int ptn_FindFirst2Id(void* node, int differentiator, int endId, void* yourPtr) {
   if (!node || !yourPtr) return 0;
-  if (*static_cast<void **>(yourPtr)) return 0;
-  if (static_cast<PRSTR_NODE *>(node)->symbl.nType == endId) return 0;
+  if (*static_cast<void**>(yourPtr)) return 0;
+  if (static_cast<PRSTR_NODE*>(node)->symbl.nType == endId) return 0;
   return ptn_FindFirst(node, differentiator, yourPtr);
 }
 
-int ptn_FindAll(void *node, int differentiator, void *yourPtr) {
+int ptn_FindAll(void* node, int differentiator, void* yourPtr) {
   if (!node || !yourPtr) return 0;
-  if (static_cast<PRSTR_NODE *>(node)->symbl.nType == differentiator)
-    return alist_Add(static_cast<alist_t *>(yourPtr), &node);
+  if (static_cast<PRSTR_NODE*>(node)->symbl.nType == differentiator)
+    return alist_Add(static_cast<alist_t*>(yourPtr), &node);
   return 1;
 }
 
-int ptn_FindAll2Id(void *node, int differentiator, int endId, void *yourPtr) {
+int ptn_FindAll2Id(void* node, int differentiator, int endId, void* yourPtr) {
   if (!node || !yourPtr) return 0;
-  if (static_cast<PRSTR_NODE *>(node)->symbl.nType == endId) return 0;
+  if (static_cast<PRSTR_NODE*>(node)->symbl.nType == endId) return 0;
   return ptn_FindAll(node, differentiator, yourPtr);
 }
 
 namespace {
 
-bool fenced(int kind, const int *fences) {
+bool fenced(int kind, const int* fences) {
   if (!fences) return false;
   for (; *fences != -1; fences++)
     if (*fences == kind) return true;
@@ -473,10 +472,10 @@ bool fenced(int kind, const int *fences) {
 
 // Pre-order over the descendants of node; visit returns false to stop.
 template <typename Visit>
-void descendants(PRSTR_NODE *node, const int *fences, bool enterMatches, int kind, Visit visit) {
+void descendants(PRSTR_NODE* node, const int* fences, bool enterMatches, int kind, Visit visit) {
   if (!node) return;
-  SmallStack<PRSTR_NODE *, 64> resume;
-  PRSTR_NODE *cur = node->left;
+  SmallStack<PRSTR_NODE*, 64> resume;
+  PRSTR_NODE* cur = node->left;
   for (;;) {
     while (cur) {
       bool match = cur->symbl.nType == kind;
@@ -497,20 +496,20 @@ void descendants(PRSTR_NODE *node, const int *fences, bool enterMatches, int kin
 
 }  // namespace
 
-PRSTR_NODE *pt_FindFirst(PRSTR_NODE *node, int kind, const int *fences) {
-  PRSTR_NODE *found = nullptr;
-  descendants(node, fences, false, kind, [&](PRSTR_NODE *n) {
+PRSTR_NODE* pt_FindFirst(PRSTR_NODE* node, int kind, const int* fences) {
+  PRSTR_NODE* found = nullptr;
+  descendants(node, fences, false, kind, [&](PRSTR_NODE* n) {
     found = n;
     return false;
   });
   return found;
 }
 
-int pt_FindAll(PRSTR_NODE *node, int kind, const int *fences, alist_t *list) {
+int pt_FindAll(PRSTR_NODE* node, int kind, const int* fences, alist_t* list) {
   if (!list) return 0;
   int ok = 1;
-  descendants(node, fences, true, kind, [&](PRSTR_NODE *n) {
-    void *p = n;
+  descendants(node, fences, true, kind, [&](PRSTR_NODE* n) {
+    void* p = n;
     if (!alist_Add(list, &p)) {
       ok = 0;
       return false;

@@ -142,22 +142,22 @@ struct symbol_t {
   int cArgs;       // number of children; 0 for a leaf
   int nDepth;      // scratch of the expansion
   int nStore;      // PT_STORE_* bits: where the node and its strings live (0: heap)
-  char *szLabel;   // leaf: its text; inner node: its rebuilt text or NULL (see above)
-  char *szFormat;  // inner node: its template; NULL for a leaf
+  char* szLabel;   // leaf: its text; inner node: its rebuilt text or NULL (see above)
+  char* szFormat;  // inner node: its template; NULL for a leaf
 };
 
 // nStore bits, kept by the parse-tree functions only.
 enum {
-  PT_STORE_ARENA = 0x1,         // the node lives in an arena, whose address follows it
-  PT_STORE_ARENA_OWNER = 0x2,   // the parsed tree's root: freeing it releases the arena
-  PT_STORE_LABEL_SHARED = 0x4,  // szLabel is not a heap string of its own: never freed
-  PT_STORE_FORMAT_SHARED = 0x8, // the same for szFormat
-  PT_STORE_LABEL_SPENT = 0x10,  // the node has had its arena label; later ones are heap
+  PT_STORE_ARENA = 0x1,          // the node lives in an arena, whose address follows it
+  PT_STORE_ARENA_OWNER = 0x2,    // the parsed tree's root: freeing it releases the arena
+  PT_STORE_LABEL_SHARED = 0x4,   // szLabel is not a heap string of its own: never freed
+  PT_STORE_FORMAT_SHARED = 0x8,  // the same for szFormat
+  PT_STORE_LABEL_SPENT = 0x10,   // the node has had its arena label; later ones are heap
 };
 
 struct _prstr_node {
-  _prstr_node *left;   // first child
-  _prstr_node *right;  // next sibling
+  _prstr_node* left;   // first child
+  _prstr_node* right;  // next sibling
   symbol_t symbl;
 };
 typedef struct _prstr_node PRSTR_NODE;
@@ -166,61 +166,60 @@ typedef struct _prstr_node PRSTR_NODE;
 enum { PT_LABEL_KEEP = 4096 };
 
 // Node construction: NULL when memory fails. The label and format are copied.
-PRSTR_NODE *pt_node(expr_t eExprType, const char *szFormat, int cChildren, ...);
-PRSTR_NODE *pt_unary(expr_t eExprType, const char *szFormat, PRSTR_NODE *pChild);
-PRSTR_NODE *pt_leaf(expr_t eExprType, const char *szLabel);
+PRSTR_NODE* pt_node(expr_t eExprType, const char* szFormat, int cChildren, ...);
+PRSTR_NODE* pt_unary(expr_t eExprType, const char* szFormat, PRSTR_NODE* pChild);
+PRSTR_NODE* pt_leaf(expr_t eExprType, const char* szLabel);
 // Frees and clears the node's label and format (the record itself is freed by
 // pt_treeFree, or by tr_close for a tree made without the parser).
-void pt_nodeDestroy(void *node);
+void pt_nodeDestroy(void* node);
 // Frees the node, everything below it and its later siblings, releases the
 // arena of a parsed tree's root among them, and sets *ppRoot to NULL.
-void pt_treeFree(PRSTR_NODE **ppRoot);
+void pt_treeFree(PRSTR_NODE** ppRoot);
 
 // The parser's construction: nodes in an arena. The format (formatLen bytes)
 // and a leaf's label are copied into the arena, except that a leaf made with
 // borrow set keeps the label pointer itself, which must live in the same
 // arena. NULL when memory fails.
-PRSTR_NODE *pt_arenaNode(PtArena *arena, expr_t eExprType, const char *szFormat, size_t formatLen,
+PRSTR_NODE* pt_arenaNode(PtArena* arena, expr_t eExprType, const char* szFormat, size_t formatLen,
                          int cChildren, ...);
-PRSTR_NODE *pt_arenaLeaf(PtArena *arena, expr_t eExprType, const char *szLabel, size_t labelLen,
-                         bool borrow);
+PRSTR_NODE* pt_arenaLeaf(PtArena* arena, expr_t eExprType, const char* szLabel, size_t labelLen, bool borrow);
 // Makes root the owner of its arena (the parser's root, when the parse succeeds).
-void pt_arenaOwn(PRSTR_NODE *root);
+void pt_arenaOwn(PRSTR_NODE* root);
 // The arena a node lives in, or NULL for a node of its own.
-PtArena *pt_Arena(PRSTR_NODE *node);
+PtArena* pt_Arena(PRSTR_NODE* node);
 
 // Rebuilds the text of pt and of every node below it (and of its later
 // siblings). 1 when done, 0 for a NULL node or when memory fails.
-int pt_Expand(PRSTR_NODE *pt);
+int pt_Expand(PRSTR_NODE* pt);
 // The text of a node: a leaf's label, or the inner node's rebuilt text (built
 // and kept on first use). Never NULL for a node; "" when memory fails. The
 // pointer stays valid until the node is changed or the tree expanded again.
-const char *pt_Label(PRSTR_NODE *node);
+const char* pt_Label(PRSTR_NODE* node);
 // Replace a node's label or format by a copy of text (1), or leave it (0 when
 // memory fails). A node's strings may live in the node's own block: change
 // them only through these functions, never free them directly.
-int pt_SetLabel(PRSTR_NODE *node, const char *text);
-int pt_SetFormat(PRSTR_NODE *node, const char *format);
+int pt_SetLabel(PRSTR_NODE* node, const char* text);
+int pt_SetFormat(PRSTR_NODE* node, const char* format);
 // Turns an inner node into a leaf with the given label (children freed).
-int pt_MakeLeaf(PRSTR_NODE *node, const char *label);
+int pt_MakeLeaf(PRSTR_NODE* node, const char* label);
 // Child i (1-based) of a node, or NULL.
-PRSTR_NODE *pt_Child(const PRSTR_NODE *node, int i);
+PRSTR_NODE* pt_Child(const PRSTR_NODE* node, int i);
 // True for a node with children.
-bool pt_IsInner(const PRSTR_NODE *node);
+bool pt_IsInner(const PRSTR_NODE* node);
 // Items of a left-deep comma list (kind listKind, "a, b" nodes of two children),
 // in order.
-std::vector<PRSTR_NODE *> pt_ListItems(PRSTR_NODE *list, int listKind);
+std::vector<PRSTR_NODE*> pt_ListItems(PRSTR_NODE* list, int listKind);
 
 // Search steps for tr_preorder and friends (tree_walk.h).
-int ptn_Expand(void *node, int differentiator, void *yourPtr);
-int ptn_FindFirst(void *node, int differentiator, void *yourPtr);
-int ptn_FindFirst2Id(void *node, int differentiator, int endId, void *yourPtr);
-int ptn_FindAll(void *node, int differentiator, void *yourPtr);  // yourPtr: alist_t* of node pointers
-int ptn_FindAll2Id(void *node, int differentiator, int endId, void *yourPtr);
+int ptn_Expand(void* node, int differentiator, void* yourPtr);
+int ptn_FindFirst(void* node, int differentiator, void* yourPtr);
+int ptn_FindFirst2Id(void* node, int differentiator, int endId, void* yourPtr);
+int ptn_FindAll(void* node, int differentiator, void* yourPtr);  // yourPtr: alist_t* of node pointers
+int ptn_FindAll2Id(void* node, int differentiator, int endId, void* yourPtr);
 
 // Structural searches among the descendants of a node (the node itself is
 // never a match). The walk does not enter nodes whose kind is in `fences`
 // (a list ended by -1, or NULL for none); a match's own subtree is not searched
 // by pt_FindFirst. pt_FindAll appends node pointers to list; 0 when memory fails.
-PRSTR_NODE *pt_FindFirst(PRSTR_NODE *node, int kind, const int *fences);
-int pt_FindAll(PRSTR_NODE *node, int kind, const int *fences, alist_t *list);
+PRSTR_NODE* pt_FindFirst(PRSTR_NODE* node, int kind, const int* fences);
+int pt_FindAll(PRSTR_NODE* node, int kind, const int* fences, alist_t* list);

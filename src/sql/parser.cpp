@@ -11,9 +11,9 @@
 std::mutex scrs_mtx;
 std::mutex scrs_spl;
 
-typedef void *yyscan_t;
-int scsql_lex_init_extra(ScsqlCtx *user_defined, yyscan_t *scanner);
-void scsql_begin(yyscan_t scanner, ScsqlCtx *ctx);
+typedef void* yyscan_t;
+int scsql_lex_init_extra(ScsqlCtx* user_defined, yyscan_t* scanner);
+void scsql_begin(yyscan_t scanner, ScsqlCtx* ctx);
 
 namespace {
 
@@ -23,36 +23,36 @@ yyscan_t gScanner = nullptr;
 std::string gSaved;
 constexpr size_t kSavedKeep = 65536;
 
-char *dup(const std::string &s) {
-  char *d = static_cast<char *>(malloc(s.size() + 1));
+char* dup(const std::string& s) {
+  char* d = static_cast<char*>(malloc(s.size() + 1));
   if (d) memcpy(d, s.c_str(), s.size() + 1);
   return d;
 }
 
-char *dup(const char *s) { return dup(std::string(s)); }
+char* dup(const char* s) { return dup(std::string(s)); }
 
-bool plainUnary(const PRSTR_NODE *n, int kind) {
+bool plainUnary(const PRSTR_NODE* n, int kind) {
   return n && n->symbl.nType == kind && n->symbl.cArgs == 1 && n->left && n->symbl.szFormat &&
          strcmp(n->symbl.szFormat, "\xff\x01\x01") == 0;
 }
 
 }  // namespace
 
-symbol_t *scsql_Intern(ScsqlCtx *ctx, const char *text, size_t len) {
+symbol_t* scsql_Intern(ScsqlCtx* ctx, const char* text, size_t len) {
   // The entry and its text in one piece; leaves of the token borrow the text.
   if (len > SIZE_MAX - sizeof(symbol_t) - 1) return nullptr;
-  char *p = static_cast<char *>(pta_Alloc(ctx->arena, sizeof(symbol_t) + len + 1));
+  char* p = static_cast<char*>(pta_Alloc(ctx->arena, sizeof(symbol_t) + len + 1));
   if (!p) return nullptr;
-  symbol_t *sym = reinterpret_cast<symbol_t *>(p);
+  symbol_t* sym = reinterpret_cast<symbol_t*>(p);
   memset(sym, 0, sizeof *sym);
-  char *copy = p + sizeof(symbol_t);
+  char* copy = p + sizeof(symbol_t);
   memcpy(copy, text, len);
   copy[len] = 0;
   sym->szLabel = copy;
   return sym;
 }
 
-void scsql_Report(ScsqlCtx *ctx, const char *msg) {
+void scsql_Report(ScsqlCtx* ctx, const char* msg) {
   // A scanner report that ends the parse outlives the parser's own message.
   if (ctx->lexFailed && ctx->errMsg) return;
   free(ctx->parsed);
@@ -61,21 +61,21 @@ void scsql_Report(ScsqlCtx *ctx, const char *msg) {
   ctx->errMsg = nullptr;
   try {
     ctx->parsed = dup(ctx->saved + "^");
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     ctx->parsed = nullptr;
   }
   ctx->errMsg = dup(msg);
 }
 
-void scsql_DropNode(ScsqlCtx *, PRSTR_NODE *node) {
+void scsql_DropNode(ScsqlCtx*, PRSTR_NODE* node) {
   if (node) pt_nodeDestroy(node);
 }
 
-PRSTR_NODE *scsql_BareSubquery(ScsqlCtx *ctx, PRSTR_NODE *expr) {
-  PRSTR_NODE *term = expr ? expr->left : nullptr;
-  PRSTR_NODE *factor = term ? term->left : nullptr;
-  PRSTR_NODE *primary = factor ? factor->left : nullptr;
-  PRSTR_NODE *sub = primary ? primary->left : nullptr;
+PRSTR_NODE* scsql_BareSubquery(ScsqlCtx* ctx, PRSTR_NODE* expr) {
+  PRSTR_NODE* term = expr ? expr->left : nullptr;
+  PRSTR_NODE* factor = term ? term->left : nullptr;
+  PRSTR_NODE* primary = factor ? factor->left : nullptr;
+  PRSTR_NODE* sub = primary ? primary->left : nullptr;
   if (!plainUnary(expr, EXPR_EXPRESSION) || !plainUnary(term, EXPR_TERM) ||
       !plainUnary(factor, EXPR_FACTOR) || !plainUnary(primary, EXPR_PRIMARY) || !sub ||
       sub->symbl.nType != EXPR_SUB_QUERY)
@@ -88,20 +88,20 @@ PRSTR_NODE *scsql_BareSubquery(ScsqlCtx *ctx, PRSTR_NODE *expr) {
   return sub;
 }
 
-PRSTR_NODE *scsql_HoistOrderBy(PRSTR_NODE *refs, PRSTR_NODE *where, PRSTR_NODE *group,
-                               PRSTR_NODE *having, PRSTR_NODE *unionClause, PRSTR_NODE *order) {
-  auto empty = [](const PRSTR_NODE *n) { return n && n->symbl.cArgs == 0; };
-  if (!refs || !empty(where) || !empty(group) || !empty(having) || !empty(unionClause) ||
-      !empty(order) || order->symbl.nType != EXPR_OPT_ORDER_BY_CLAUSE)
+PRSTR_NODE* scsql_HoistOrderBy(PRSTR_NODE* refs, PRSTR_NODE* where, PRSTR_NODE* group, PRSTR_NODE* having,
+                               PRSTR_NODE* unionClause, PRSTR_NODE* order) {
+  auto empty = [](const PRSTR_NODE* n) { return n && n->symbl.cArgs == 0; };
+  if (!refs || !empty(where) || !empty(group) || !empty(having) || !empty(unionClause) || !empty(order) ||
+      order->symbl.nType != EXPR_OPT_ORDER_BY_CLAUSE)
     return order;
   // The last reference of the list ("a, b" nodes grow to the left).
-  PRSTR_NODE *ref = refs->symbl.cArgs >= 2 ? refs->left->right : refs->left;
-  PRSTR_NODE *jt = ref && ref->symbl.nType == EXPR_TABLE_REF ? ref->left : nullptr;
+  PRSTR_NODE* ref = refs->symbl.cArgs >= 2 ? refs->left->right : refs->left;
+  PRSTR_NODE* jt = ref && ref->symbl.nType == EXPR_TABLE_REF ? ref->left : nullptr;
   if (!jt || jt->symbl.nType != EXPR_JOINED_TABLE || jt->symbl.cArgs != 4 || !jt->left ||
       jt->left->symbl.nType != EXPR_SELECT_EXP)
     return order;
-  PRSTR_NODE *corr = jt->left->right ? jt->left->right->right : nullptr;
-  PRSTR_NODE *own = corr ? corr->right : nullptr;
+  PRSTR_NODE* corr = jt->left->right ? jt->left->right->right : nullptr;
+  PRSTR_NODE* own = corr ? corr->right : nullptr;
   if (!own || own->symbl.nType != EXPR_OPT_ORDER_BY_CLAUSE || own->symbl.cArgs == 0) return order;
   corr->right = order;
   order->right = nullptr;
@@ -109,7 +109,7 @@ PRSTR_NODE *scsql_HoistOrderBy(PRSTR_NODE *refs, PRSTR_NODE *where, PRSTR_NODE *
   return own;
 }
 
-int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, char **ppszErrMsg) {
+int scsql_ParseText(const char* text, PRSTR_NODE** ppTree, char** ppszParsed, char** ppszErrMsg) {
   *ppTree = nullptr;
   *ppszParsed = nullptr;
   *ppszErrMsg = nullptr;
@@ -129,7 +129,7 @@ int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, ch
     try {
       scsql_begin(gScanner, &ctx);
       rc = scsql_parse(gScanner, &ctx);
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
       rc = 2;
       ctx.noMemory = true;
     }

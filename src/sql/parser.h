@@ -38,4 +38,4 @@ extern std::mutex scrs_spl;
 // Parses text (NUL-terminated) into *ppTree. On failure *ppTree is NULL and
 // *ppszParsed / *ppszErrMsg receive heap copies (free) of the report and the
 // message; on success both are NULL. Takes scrs_mtx.
-int scsql_ParseText(const char *text, PRSTR_NODE **ppTree, char **ppszParsed, char **ppszErrMsg);
+int scsql_ParseText(const char* text, PRSTR_NODE** ppTree, char** ppszParsed, char** ppszErrMsg);

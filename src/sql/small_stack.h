@@ -11,14 +11,14 @@ class SmallStack {
  public:
   bool empty() const { return size_ == 0; }
   size_t size() const { return size_; }
-  void push(const T &v) {
+  void push(const T& v) {
     if (size_ < N)
       inline_[size_] = v;
     else
       spill_.push_back(v);
     size_++;
   }
-  T &top() { return size_ <= N ? inline_[size_ - 1] : spill_.back(); }
+  T& top() { return size_ <= N ? inline_[size_ - 1] : spill_.back(); }
   void pop() {
     if (size_ > N) spill_.pop_back();
     size_--;

@@ -5,24 +5,24 @@
 namespace {
 
 // A '%' or '_' that is the first character or not preceded by a backslash.
-bool hasUnescapedWild(const char *p) {
+bool hasUnescapedWild(const char* p) {
   for (size_t i = 0; p[i]; i++)
     if ((p[i] == '%' || p[i] == '_') && (i == 0 || p[i - 1] != '\\')) return true;
   return false;
 }
 
-void unescapeWild(char *p) {
-  char *w = p;
-  for (char *r = p; *r; r++) {
+void unescapeWild(char* p) {
+  char* w = p;
+  for (char* r = p; *r; r++) {
     if (*r == '\\' && (r[1] == '%' || r[1] == '_')) continue;
     *w++ = *r;
   }
   *w = 0;
 }
 
-bool condition(int kind, int n, char **vect, unsigned int numElem) {
+bool condition(int kind, int n, char** vect, unsigned int numElem) {
   char empty[1] = {0};  // per call: the expander has no shared state
-  char *arg;
+  char* arg;
   bool isNull = false;
   if (n == 0 || static_cast<unsigned>(n) > numElem) {
     arg = empty;
@@ -31,26 +31,40 @@ bool condition(int kind, int n, char **vect, unsigned int numElem) {
     isNull = arg == nullptr;
   }
   switch (kind) {
-    case 1: return isNull || FBlank(arg);
-    case 2: return !isNull && !FBlank(arg);
-    case 3: return !isNull && FWild(arg);
-    case 4: return isNull || !FWild(arg);
-    default: return false;
+    case 1:
+      return isNull || FBlank(arg);
+    case 2:
+      return !isNull && !FBlank(arg);
+    case 3:
+      return !isNull && FWild(arg);
+    case 4:
+      return isNull || !FWild(arg);
+    default:
+      return false;
   }
 }
 
 // Length of the escape starting at p (p[0] == 0xFF), or 0 when the template
 // ends inside it.
-size_t escapeLength(const unsigned char *p) {
+size_t escapeLength(const unsigned char* p) {
   size_t len;
   switch (p[1]) {
-    case 0: return 0;  // FF 00 is the template's own end in a NUL-terminated text
-    case 1: len = 3; break;
+    case 0:
+      return 0;  // FF 00 is the template's own end in a NUL-terminated text
+    case 1:
+      len = 3;
+      break;
     case 2:
-    case 3: len = 5; break;
+    case 3:
+      len = 5;
+      break;
     case 4:
-    case 5: len = 3; break;
-    default: len = 2; break;
+    case 5:
+      len = 3;
+      break;
+    default:
+      len = 2;
+      break;
   }
   for (size_t i = 2; i < len; i++)
     if (p[i] == 0) return 0;
@@ -59,7 +73,7 @@ size_t escapeLength(const unsigned char *p) {
 
 }  // namespace
 
-int FBlank(const char *str) {
+int FBlank(const char* str) {
   if (!str) return 1;
   if (strcmp(str, "%") == 0) return 1;
   for (; *str; str++)
@@ -67,19 +81,19 @@ int FBlank(const char *str) {
   return 1;
 }
 
-int FWild(char *p) {
+int FWild(char* p) {
   if (!p || !*p) return 0;
   if (hasUnescapedWild(p)) return 1;
   unescapeWild(p);
   return 0;
 }
 
-int BuildSQLDynamic(MPL *pPool, const unsigned char *seq, char **vect, unsigned int numElem) {
-  const unsigned char *p = seq;
+int BuildSQLDynamic(MPL* pPool, const unsigned char* seq, char** vect, unsigned int numElem) {
+  const unsigned char* p = seq;
   // Skips forward to the branch of block id whose condition holds, its ELSE or
   // past its END (only past the END when lookForBranch is false); NULL when
   // the template ends first.
-  auto skipBlock = [&](const unsigned char *q, int id, bool lookForBranch) -> const unsigned char * {
+  auto skipBlock = [&](const unsigned char* q, int id, bool lookForBranch) -> const unsigned char* {
     for (;;) {
       if (*q == 0) return nullptr;
       if (*q != 0xFF) {

@@ -22,11 +22,11 @@
 
 // Appends the expansion and a NUL to the object being built in pPool; returns
 // 0. The caller takes the text with mpl_finish.
-int BuildSQLDynamic(MPL *pPool, const unsigned char *sequence, char **vect, unsigned int numElem);
+int BuildSQLDynamic(MPL* pPool, const unsigned char* sequence, char** vect, unsigned int numElem);
 // 1 when p holds an unescaped wildcard; else 0 after unescaping escaped ones in place.
-int FWild(char *p);
+int FWild(char* p);
 // 1 when str is NULL, empty, blanks only or exactly "%".
-int FBlank(const char *str);
+int FBlank(const char* str);
 
 // Template bytes of placeholder n, for building formats in code.
 #define SQLT_ARG(n) "\xff\x01" #n

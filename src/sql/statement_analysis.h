@@ -47,10 +47,10 @@ enum {
 #define SCR_TAG_MARKER "\x01\x01\x01"
 
 struct _SC_Request {
-  char *original;         // the statement, leading white space removed
-  char *translated;       // parse report, or the engine's rewritten text (see above)
-  char *szParsErrMsg;     // "syntax error", "memory exhausted", "Unterminated string literal."
-  PRSTR_NODE *pParsTree;  // NULL after a failed parse
+  char* original;         // the statement, leading white space removed
+  char* translated;       // parse report, or the engine's rewritten text (see above)
+  char* szParsErrMsg;     // "syntax error", "memory exhausted", "Unterminated string literal."
+  PRSTR_NODE* pParsTree;  // NULL after a failed parse
   expr_t reqType;         // -1 empty, 0 failed, else the root's kind
   uns16 flags;
 };
@@ -58,13 +58,13 @@ typedef struct _SC_Request SC_Request;
 
 // One referenced table (element size 32); strings heap, never NULL.
 struct _TableDesc {
-  char *pszQualifier;
-  char *pszOwner;
-  char *pszName;
-  char *pszAlias;
+  char* pszQualifier;
+  char* pszOwner;
+  char* pszName;
+  char* pszAlias;
 };
 typedef struct _TableDesc TableDesc;
-void TableDescDestroy(void *pTableDesc);
+void TableDescDestroy(void* pTableDesc);
 
 typedef enum select_item_t : int {
   SIT_NOT_SET = 0,
@@ -97,10 +97,10 @@ struct _SCColDesc {
   scale_t scale;
   uns8 iOrdrBy;
   select_item_t selectItemType;
-  char *pszText;
+  char* pszText;
 };
 typedef struct _SCColDesc SCColDesc;
-void SCColDescDestroy(void *pColDesc);
+void SCColDescDestroy(void* pColDesc);
 
 struct _SCOrdrColDesc {
   char orig_name[2036];
@@ -118,42 +118,41 @@ struct _SCOrdrColDesc {
 };
 typedef struct _SCOrdrColDesc SCOrdrColDesc;
 
-void SCR_Init(SC_Request *me);
-void SCR_Destroy(SC_Request *me);
+void SCR_Init(SC_Request* me);
+void SCR_Destroy(SC_Request* me);
 // 0, or 68 when the statement does not parse (15/16 for a missing node or memory).
-errcode_t SCR_AnalyseSQL(SC_Request *me, const char *request, int bRebuildOnly, int bKeepQual);
+errcode_t SCR_AnalyseSQL(SC_Request* me, const char* request, int bRebuildOnly, int bKeepQual);
 
-errcode_t SCR_TablesGet(SC_Request *me, alist_t *pRefdTables, int bKeepQual);
-errcode_t SCR_SelectColsGet(SC_Request *me, alist_t *pSelectCols);
+errcode_t SCR_TablesGet(SC_Request* me, alist_t* pRefdTables, int bKeepQual);
+errcode_t SCR_SelectColsGet(SC_Request* me, alist_t* pSelectCols);
 // Sort positions of 0 or above 255 answer 68, like positions beyond the select list.
-errcode_t SCR_OrderingColsGet(SC_Request *me, alist_t *pOrdrCols);
-errcode_t SCR_RelabelNumericOrdrCols(SC_Request *me, alist_t *pOrdrCols);
-errcode_t SCR_InvertSortOrder(SC_Request *me);
+errcode_t SCR_OrderingColsGet(SC_Request* me, alist_t* pOrdrCols);
+errcode_t SCR_RelabelNumericOrdrCols(SC_Request* me, alist_t* pOrdrCols);
+errcode_t SCR_InvertSortOrder(SC_Request* me);
 
-errcode_t SCR_TagSelectList(SC_Request *me);
-errcode_t SCR_TagWhereClause(SC_Request *me);
-errcode_t SCR_TagOrderByClause(SC_Request *me);
+errcode_t SCR_TagSelectList(SC_Request* me);
+errcode_t SCR_TagWhereClause(SC_Request* me);
+errcode_t SCR_TagOrderByClause(SC_Request* me);
 // The rebuilt text pszTagged with its marker replaced by pszText, in *ppszOut
 // (heap). 15 when the text holds no marker, 16 when memory fails.
-errcode_t SCR_TagSplice(const char *pszTagged, const char *pszText, char **ppszOut);
+errcode_t SCR_TagSplice(const char* pszTagged, const char* pszText, char** ppszOut);
 
-errcode_t SCR_FlagOrderByClause(SC_Request *me, PRSTR_NODE **ppOrderBy);
-errcode_t SCR_FlagGroupByClause(SC_Request *me);
-errcode_t SCR_FlagUnionClause(SC_Request *me);
-errcode_t SCR_FlagJoin(SC_Request *me, int bKeepQual);
-errcode_t SCR_FlagScalarAggregate(SC_Request *me);
-errcode_t SCR_FlagOuterJoin(SC_Request *me);
+errcode_t SCR_FlagOrderByClause(SC_Request* me, PRSTR_NODE** ppOrderBy);
+errcode_t SCR_FlagGroupByClause(SC_Request* me);
+errcode_t SCR_FlagUnionClause(SC_Request* me);
+errcode_t SCR_FlagJoin(SC_Request* me, int bKeepQual);
+errcode_t SCR_FlagScalarAggregate(SC_Request* me);
+errcode_t SCR_FlagOuterJoin(SC_Request* me);
 
-errcode_t scr_GetTblRefDetails(alist_t *pNodes, unsigned int index, alist_t *pRefdTables,
-                               int bKeepQual);
-errcode_t scr_ColNameDecompose(PRSTR_NODE *pColName, SCColDesc *pCol);
+errcode_t scr_GetTblRefDetails(alist_t* pNodes, unsigned int index, alist_t* pRefdTables, int bKeepQual);
+errcode_t scr_ColNameDecompose(PRSTR_NODE* pColName, SCColDesc* pCol);
 
 // Structural paths shared with the parameter analysis (NULL when missing).
-PRSTR_NODE *scr_OuterSelectExp(PRSTR_NODE *root);
-PRSTR_NODE *scr_TableExp(PRSTR_NODE *selectExp);
+PRSTR_NODE* scr_OuterSelectExp(PRSTR_NODE* root);
+PRSTR_NODE* scr_TableExp(PRSTR_NODE* selectExp);
 // Child of a table expression by kind: EXPR_TABLE_REFERENCE_LIST,
 // EXPR_OPT_WHERE_CLAUSE, EXPR_OPT_GROUP_BY_CLAUSE, EXPR_OPT_HAVING_CLAUSE,
 // EXPR_OPT_UNION_CLAUSE or EXPR_OPT_ORDER_BY_CLAUSE.
-PRSTR_NODE *scr_TableExpPart(PRSTR_NODE *tableExp, int kind);
+PRSTR_NODE* scr_TableExpPart(PRSTR_NODE* tableExp, int kind);
 // The SELECT expression of a union clause's member, or NULL.
-PRSTR_NODE *scr_UnionMember(PRSTR_NODE *optUnion);
+PRSTR_NODE* scr_UnionMember(PRSTR_NODE* optUnion);

@@ -16,9 +16,9 @@ PBST BST_create(bst_comp_fun comp, bst_clone_fun clone, bst_destroy_fun destroy)
   return t;
 }
 
-PBSTN BST_insert(PBST t, void *pData) {
+PBSTN BST_insert(PBST t, void* pData) {
   if (!t) return nullptr;
-  PBSTN *link = &t->pBSTN;
+  PBSTN* link = &t->pBSTN;
   while (*link) {
     int c = t->pCompareFunc((*link)->pData, pData);
     if (c == 0) return *link;
@@ -36,7 +36,7 @@ PBSTN BST_insert(PBST t, void *pData) {
   return n;
 }
 
-PBSTN BST_find(PBST t, void *pData) {
+PBSTN BST_find(PBST t, void* pData) {
   if (!t) return nullptr;
   PBSTN n = t->pBSTN;
   while (n) {
@@ -80,13 +80,13 @@ void BST_destroy(PBST t) {
   free(t);
 }
 
-int symblClone(void **ppClone, void *pSrc) {
+int symblClone(void** ppClone, void* pSrc) {
   if (!ppClone || !pSrc) return 0;
   *ppClone = nullptr;
-  symbol_t *s = static_cast<symbol_t *>(calloc(1, sizeof(symbol_t)));
+  symbol_t* s = static_cast<symbol_t*>(calloc(1, sizeof(symbol_t)));
   if (!s) return 0;
-  size_t n = strlen(static_cast<char *>(pSrc)) + 1;
-  s->szLabel = static_cast<char *>(malloc(n));
+  size_t n = strlen(static_cast<char*>(pSrc)) + 1;
+  s->szLabel = static_cast<char*>(malloc(n));
   if (!s->szLabel) {
     free(s);
     return 0;
@@ -96,15 +96,15 @@ int symblClone(void **ppClone, void *pSrc) {
   return 1;
 }
 
-int symblComp(void *pDataItem, void *pToMatch) {
-  symbol_t *s = static_cast<symbol_t *>(pDataItem);
+int symblComp(void* pDataItem, void* pToMatch) {
+  symbol_t* s = static_cast<symbol_t*>(pDataItem);
   if (!s || !s->szLabel || !pToMatch) return 0;
-  return strcmp(s->szLabel, static_cast<char *>(pToMatch));
+  return strcmp(s->szLabel, static_cast<char*>(pToMatch));
 }
 
-void symblDestroy(void *pData) {
+void symblDestroy(void* pData) {
   if (!pData) return;
-  symbol_t *s = static_cast<symbol_t *>(pData);
+  symbol_t* s = static_cast<symbol_t*>(pData);
   free(s->szLabel);
   s->szLabel = nullptr;
 }

@@ -10,7 +10,7 @@
 namespace {
 
 struct Chunk {
-  Chunk *prev;
+  Chunk* prev;
 };
 
 // The first chunk holds the arena record and a short statement's whole tree;
@@ -25,22 +25,22 @@ size_t roundUp(size_t n) { return (n + (kAlign - 1)) & ~(kAlign - 1); }
 }  // namespace
 
 struct PtArena {
-  Chunk *chunks;      // newest first
-  char *next;         // next free byte of the newest chunk (aligned)
-  size_t left;        // bytes free after next
-  size_t chunkSize;   // size of the newest regular chunk
-  size_t used;        // bytes handed out
+  Chunk* chunks;     // newest first
+  char* next;        // next free byte of the newest chunk (aligned)
+  size_t left;       // bytes free after next
+  size_t chunkSize;  // size of the newest regular chunk
+  size_t used;       // bytes handed out
 };
 
 static_assert(sizeof(Chunk) % kAlign == 0 && sizeof(PtArena) % kAlign == 0, "aligned headers");
 
-PtArena *pta_Create(void) {
+PtArena* pta_Create(void) {
   if (vyr_fault_alloc()) return nullptr;
-  char *block = static_cast<char *>(malloc(kFirstChunk));
+  char* block = static_cast<char*>(malloc(kFirstChunk));
   if (!block) return nullptr;
-  Chunk *c = reinterpret_cast<Chunk *>(block);
+  Chunk* c = reinterpret_cast<Chunk*>(block);
   c->prev = nullptr;
-  PtArena *a = reinterpret_cast<PtArena *>(block + sizeof(Chunk));
+  PtArena* a = reinterpret_cast<PtArena*>(block + sizeof(Chunk));
   a->chunks = c;
   a->next = block + sizeof(Chunk) + sizeof(PtArena);
   a->left = kFirstChunk - sizeof(Chunk) - sizeof(PtArena);
@@ -49,7 +49,7 @@ PtArena *pta_Create(void) {
   return a;
 }
 
-void *pta_Alloc(PtArena *a, size_t size) {
+void* pta_Alloc(PtArena* a, size_t size) {
   if (!a || vyr_fault_alloc()) return nullptr;
   if (size > SIZE_MAX - kMaxChunk) return nullptr;
   size = roundUp(size ? size : 1);
@@ -59,46 +59,46 @@ void *pta_Alloc(PtArena *a, size_t size) {
     if (need > want) {
       // Larger than a regular chunk: a block of its own, behind the newest
       // chunk so that the newest chunk's free room stays in use.
-      char *block = static_cast<char *>(malloc(need));
+      char* block = static_cast<char*>(malloc(need));
       if (!block) return nullptr;
-      Chunk *c = reinterpret_cast<Chunk *>(block);
+      Chunk* c = reinterpret_cast<Chunk*>(block);
       c->prev = a->chunks->prev;
       a->chunks->prev = c;
       a->used += size;
       return block + sizeof(Chunk);
     }
-    char *block = static_cast<char *>(malloc(want));
+    char* block = static_cast<char*>(malloc(want));
     if (!block) return nullptr;
-    Chunk *c = reinterpret_cast<Chunk *>(block);
+    Chunk* c = reinterpret_cast<Chunk*>(block);
     c->prev = a->chunks;
     a->chunks = c;
     a->chunkSize = want;
     a->next = block + sizeof(Chunk);
     a->left = want - sizeof(Chunk);
   }
-  void *p = a->next;
+  void* p = a->next;
   a->next += size;
   a->left -= size;
   a->used += size;
   return p;
 }
 
-char *pta_Copy(PtArena *a, const char *text, size_t len) {
-  char *d = static_cast<char *>(pta_Alloc(a, len + 1));
+char* pta_Copy(PtArena* a, const char* text, size_t len) {
+  char* d = static_cast<char*>(pta_Alloc(a, len + 1));
   if (!d) return nullptr;
   memcpy(d, text, len);
   d[len] = 0;
   return d;
 }
 
-size_t pta_Used(const PtArena *a) { return a ? a->used : 0; }
+size_t pta_Used(const PtArena* a) { return a ? a->used : 0; }
 
-void pta_Destroy(PtArena *a) {
+void pta_Destroy(PtArena* a) {
   if (!a) return;
   // The arena record lives in the oldest chunk: free that one last.
-  Chunk *c = a->chunks;
+  Chunk* c = a->chunks;
   while (c) {
-    Chunk *prev = c->prev;
+    Chunk* prev = c->prev;
     free(c);
     c = prev;
   }

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 // Zeroed memory for s elements of n bytes; one byte when either is 0.
-void *s_alloc(size_t s, size_t n);
-void *s_realloc(void *s, size_t n);
+void* s_alloc(size_t s, size_t n);
+void* s_realloc(void* s, size_t n);
 // A copy of the string in zeroed memory.
-char *s_strdup(const char *s);
+char* s_strdup(const char* s);

@@ -15,12 +15,12 @@ namespace {
 
 const unsigned FIRST_ROOM = 103;
 
-void *cfg_malloc(size_t n) { return vyr_fault_alloc() ? nullptr : malloc(n); }
+void* cfg_malloc(size_t n) { return vyr_fault_alloc() ? nullptr : malloc(n); }
 
-char *cfg_strdup(const char *s) {
+char* cfg_strdup(const char* s) {
   if (s == nullptr) return nullptr;
   size_t len = strlen(s) + 1;
-  char *p = static_cast<char *>(cfg_malloc(len));
+  char* p = static_cast<char*>(cfg_malloc(len));
   if (p != nullptr) memcpy(p, s, len);
   return p;
 }
@@ -29,8 +29,8 @@ class Lock {
  public:
   explicit Lock(PCONFIG p) : p_(p) { pthread_mutex_lock(&p_->mtx); }
   ~Lock() { pthread_mutex_unlock(&p_->mtx); }
-  Lock(const Lock &) = delete;
-  Lock &operator=(const Lock &) = delete;
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
 
  private:
   PCONFIG p_;
@@ -39,13 +39,13 @@ class Lock {
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\f'; }
 bool is_white(char c) { return is_blank(c) || c == '\n' || c == '\r' || c == 0x1A; }
 
-void rstrip(char *s) {
+void rstrip(char* s) {
   size_t n = strlen(s);
   while (n > 0 && is_white(s[n - 1])) --n;
   s[n] = '\0';
 }
 
-void free_entry(TCFGENTRY *e) {
+void free_entry(TCFGENTRY* e) {
   if (e->flags & CFE_MUST_FREE_SECTION) free(e->section);
   if (e->flags & CFE_MUST_FREE_ID) free(e->id);
   if (e->flags & CFE_MUST_FREE_VALUE) free(e->value);
@@ -79,7 +79,7 @@ bool reserve(PCONFIG p, unsigned n) {
   else
     want = p->maxEntries + p->maxEntries / 2ull + n;
   if (want > 0xFFFFFFFFull || want > SIZE_MAX / sizeof(TCFGENTRY)) return false;
-  void *grown = vyr_fault_alloc() ? nullptr : realloc(p->entries, want * sizeof(TCFGENTRY));
+  void* grown = vyr_fault_alloc() ? nullptr : realloc(p->entries, want * sizeof(TCFGENTRY));
   if (grown == nullptr) return false;
   p->entries = static_cast<PCFGENTRY>(grown);
   p->maxEntries = static_cast<unsigned>(want);
@@ -87,7 +87,7 @@ bool reserve(PCONFIG p, unsigned n) {
 }
 
 // Inserts a blank entry at index at (room reserved by the caller).
-TCFGENTRY *insert_at(PCONFIG p, unsigned at) {
+TCFGENTRY* insert_at(PCONFIG p, unsigned at) {
   memmove(&p->entries[at + 1], &p->entries[at], (p->numEntries - at) * sizeof(TCFGENTRY));
   p->numEntries++;
   p->entries[at] = TCFGENTRY{};
@@ -100,18 +100,18 @@ void remove_range(PCONFIG p, unsigned from, unsigned to) {
   p->numEntries -= to - from;
 }
 
-bool append_parsed(PCONFIG p, char *section, char *id, char *value, char *comment) {
+bool append_parsed(PCONFIG p, char* section, char* id, char* value, char* comment) {
   if (!reserve(p, 1)) return false;
-  TCFGENTRY *e = &p->entries[p->numEntries++];
+  TCFGENTRY* e = &p->entries[p->numEntries++];
   *e = TCFGENTRY{section, id, value, comment, 0};
   return true;
 }
 
 // Splits an inline comment off a value: a ";" outside quotes that begins the
 // value or follows a blank.
-char *split_comment(char *value) {
+char* split_comment(char* value) {
   char quote = 0;
-  for (char *s = value; *s != '\0'; ++s) {
+  for (char* s = value; *s != '\0'; ++s) {
     if (quote != 0) {
       if (*s == quote) quote = 0;
     } else if (*s == '"' || *s == '\'') {
@@ -127,10 +127,10 @@ char *split_comment(char *value) {
 
 // Parses the image into entries pointing into it. False when memory is short.
 bool parse(PCONFIG p) {
-  char *s = p->image;
+  char* s = p->image;
   while (*s != '\0') {
-    char *line = s;
-    char *end = line;
+    char* line = s;
+    char* end = line;
     while (*end != '\0' && *end != '\n' && *end != '\r' && *end != 0x1A) ++end;
     const bool had_eol = *end != '\0';
     s = had_eol ? end + 1 : end;
@@ -143,42 +143,42 @@ bool parse(PCONFIG p) {
     if (*line == '\0') continue;
 
     if (*line == '[') {
-      char *name = line + 1;
+      char* name = line + 1;
       while (is_blank(*name)) ++name;
-      char *close = strchr(name, ']');
+      char* close = strchr(name, ']');
       if (close == nullptr) continue;
       *close = '\0';
       rstrip(name);
       if (*name == '\0') continue;
-      char *after = close + 1;
+      char* after = close + 1;
       while (is_blank(*after)) ++after;
-      char *comment = *after == ';' ? after + 1 : nullptr;
+      char* comment = *after == ';' ? after + 1 : nullptr;
       if (!append_parsed(p, name, nullptr, nullptr, comment)) return false;
     } else if (*line == ';') {
       if (!append_parsed(p, nullptr, nullptr, nullptr, line + 1)) return false;
     } else if (!indented) {
-      char *eq = strchr(line, '=');
+      char* eq = strchr(line, '=');
       if (eq == nullptr) continue;
       *eq = '\0';
       rstrip(line);
-      char *value = eq + 1;
+      char* value = eq + 1;
       while (is_blank(*value)) ++value;
-      char *comment = split_comment(value);
+      char* comment = split_comment(value);
       if (!append_parsed(p, nullptr, line, value, comment)) return false;
     } else {
-      char *comment = split_comment(line);
+      char* comment = split_comment(line);
       if (!append_parsed(p, nullptr, nullptr, line, comment)) return false;
     }
   }
   return true;
 }
 
-void digest_of(const char *text, size_t len, digest_t out) {
+void digest_of(const char* text, size_t len, digest_t out) {
   MD5_CTX ctx;
   VYR_MD5Init(&ctx);
   while (len > 0) {
     unsigned piece = len > 0x40000000u ? 0x40000000u : static_cast<unsigned>(len);
-    VYR_MD5Update(&ctx, reinterpret_cast<const unsigned char *>(text), piece);
+    VYR_MD5Update(&ctx, reinterpret_cast<const unsigned char*>(text), piece);
     text += piece;
     len -= piece;
   }
@@ -189,14 +189,13 @@ int refresh(PCONFIG p) {
   struct stat st;
   if (stat(p->fileName, &st) != 0) return -1;
   if (p->dirty) discard(p);
-  if (p->image != nullptr && p->size == static_cast<size_t>(st.st_size) && p->mtime == st.st_mtime)
-    return 0;
+  if (p->image != nullptr && p->size == static_cast<size_t>(st.st_size) && p->mtime == st.st_mtime) return 0;
   if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) >= SIZE_MAX) return -1;
 
   const size_t size = static_cast<size_t>(st.st_size);
-  FILE *fp = fopen(p->fileName, "rb");
+  FILE* fp = fopen(p->fileName, "rb");
   if (fp == nullptr) return -1;
-  char *text = static_cast<char *>(cfg_malloc(size + 1));
+  char* text = static_cast<char*>(cfg_malloc(size + 1));
   if (text == nullptr) {
     fclose(fp);
     return -1;
@@ -239,7 +238,7 @@ void rewind_locked(PCONFIG p) {
 
 int next_locked(PCONFIG p) {
   while (p->cursor < p->numEntries) {
-    TCFGENTRY *e = &p->entries[p->cursor++];
+    TCFGENTRY* e = &p->entries[p->cursor++];
     if (e->section != nullptr) {
       p->section = e->section;
       p->id = nullptr;
@@ -264,7 +263,7 @@ int next_locked(PCONFIG p) {
 }
 
 // Index of the first section entry of that name, or -1.
-long find_section(PCONFIG p, const char *name) {
+long find_section(PCONFIG p, const char* name) {
   for (unsigned i = 0; i < p->numEntries; ++i)
     if (p->entries[i].section != nullptr && stricmp(p->entries[i].section, name) == 0) return i;
   return -1;
@@ -277,25 +276,22 @@ unsigned section_end(PCONFIG p, unsigned at) {
   return i;
 }
 
-long find_key(PCONFIG p, unsigned sect, const char *id) {
+long find_key(PCONFIG p, unsigned sect, const char* id) {
   unsigned end = section_end(p, sect);
   for (unsigned i = sect + 1; i < end; ++i)
     if (p->entries[i].id != nullptr && stricmp(p->entries[i].id, id) == 0) return i;
   return -1;
 }
 
-bool is_loose_comment(const TCFGENTRY &e) {
+bool is_loose_comment(const TCFGENTRY& e) {
   return e.section == nullptr && e.id == nullptr && e.value == nullptr && e.comment != nullptr &&
          (e.comment[0] == ' ' || e.comment[0] == ';');
 }
 
-bool is_continuation_or_comment(const TCFGENTRY &e) {
-  return e.section == nullptr && e.id == nullptr;
-}
+bool is_continuation_or_comment(const TCFGENTRY& e) { return e.section == nullptr && e.id == nullptr; }
 
 // Fills a blank entry with owned copies; false when memory is short.
-bool set_owned(TCFGENTRY *e, const char *section, const char *id, const char *value,
-               const char *comment) {
+bool set_owned(TCFGENTRY* e, const char* section, const char* id, const char* value, const char* comment) {
   e->section = cfg_strdup(section);
   e->id = cfg_strdup(id);
   e->value = cfg_strdup(value);
@@ -303,24 +299,23 @@ bool set_owned(TCFGENTRY *e, const char *section, const char *id, const char *va
   e->flags = static_cast<unsigned short>(
       (e->section ? CFE_MUST_FREE_SECTION : 0) | (e->id ? CFE_MUST_FREE_ID : 0) |
       (e->value ? CFE_MUST_FREE_VALUE : 0) | (e->comment ? CFE_MUST_FREE_COMMENT : 0));
-  if ((section && !e->section) || (id && !e->id) || (value && !e->value) ||
-      (comment && !e->comment)) {
+  if ((section && !e->section) || (id && !e->id) || (value && !e->value) || (comment && !e->comment)) {
     free_entry(e);
     return false;
   }
   return true;
 }
 
-int write_locked(PCONFIG p, const char *section, const char *id, const char *value) {
+int write_locked(PCONFIG p, const char* section, const char* id, const char* value) {
   long sect = find_section(p, section);
   if (sect < 0) {
     if (id == nullptr || value == nullptr) return 0;
     if (!reserve(p, 2)) return -1;
-    TCFGENTRY *h = &p->entries[p->numEntries];
+    TCFGENTRY* h = &p->entries[p->numEntries];
     if (!set_owned(h, section, nullptr, nullptr, nullptr)) return -1;
     p->numEntries++;
     p->dirty = 1;
-    TCFGENTRY *d = &p->entries[p->numEntries];
+    TCFGENTRY* d = &p->entries[p->numEntries];
     if (!set_owned(d, nullptr, id, value, nullptr)) return -1;
     p->numEntries++;
     return 0;
@@ -340,8 +335,8 @@ int write_locked(PCONFIG p, const char *section, const char *id, const char *val
     if (key < 0) return 0;
     unsigned from = static_cast<unsigned>(key), to = from + 1;
     // The key's continuation lines go with it, or they would join the key before.
-    while (to < p->numEntries && p->entries[to].section == nullptr &&
-           p->entries[to].id == nullptr && p->entries[to].value != nullptr)
+    while (to < p->numEntries && p->entries[to].section == nullptr && p->entries[to].id == nullptr &&
+           p->entries[to].value != nullptr)
       ++to;
     while (from > s + 1 && is_loose_comment(p->entries[from - 1])) --from;
     remove_range(p, from, to);
@@ -349,8 +344,8 @@ int write_locked(PCONFIG p, const char *section, const char *id, const char *val
     return 0;
   }
   if (key >= 0) {
-    TCFGENTRY *e = &p->entries[key];
-    char *copy = cfg_strdup(value);
+    TCFGENTRY* e = &p->entries[key];
+    char* copy = cfg_strdup(value);
     if (copy == nullptr) return -1;
     if (e->flags & CFE_MUST_FREE_VALUE) free(e->value);
     e->value = copy;
@@ -359,7 +354,7 @@ int write_locked(PCONFIG p, const char *section, const char *id, const char *val
     return 0;
   }
   if (!reserve(p, 1)) return -1;
-  TCFGENTRY *e = insert_at(p, section_end(p, s));
+  TCFGENTRY* e = insert_at(p, section_end(p, s));
   if (!set_owned(e, nullptr, id, value, nullptr)) {
     remove_range(p, static_cast<unsigned>(e - p->entries), static_cast<unsigned>(e - p->entries) + 1);
     return -1;
@@ -369,13 +364,13 @@ int write_locked(PCONFIG p, const char *section, const char *id, const char *val
 }
 
 // Copies src entries [from, to) to index at of p as owned entries.
-bool copy_entries(PCONFIG p, unsigned at, const TCFGENTRY *src, unsigned from, unsigned to) {
+bool copy_entries(PCONFIG p, unsigned at, const TCFGENTRY* src, unsigned from, unsigned to) {
   const unsigned n = to - from;
   if (n == 0) return true;
   if (!reserve(p, n)) return false;
   for (unsigned k = 0; k < n; ++k) {
-    const TCFGENTRY &s = src[from + k];
-    TCFGENTRY *e = insert_at(p, at + k);
+    const TCFGENTRY& s = src[from + k];
+    TCFGENTRY* e = insert_at(p, at + k);
     if (!set_owned(e, s.section, s.id, s.value, s.comment)) {
       remove_range(p, at + k, at + k + 1);
       return false;
@@ -421,7 +416,7 @@ int merge_locked(PCONFIG p, PCONFIG src) {
   return 0;
 }
 
-void put_comment(std::string &out, const char *comment) {
+void put_comment(std::string& out, const char* comment) {
   if (comment != nullptr) {
     out += "\t;";
     out += comment;
@@ -433,7 +428,7 @@ std::string format_entries(PCONFIG p) {
   bool header_written = false, blank_moved = false;
   size_t width = 0;
   for (unsigned i = 0; i < p->numEntries; ++i) {
-    const TCFGENTRY &e = p->entries[i];
+    const TCFGENTRY& e = p->entries[i];
     if (e.section != nullptr) {
       if (header_written && !blank_moved) out += '\n';
       header_written = true;
@@ -461,8 +456,8 @@ std::string format_entries(PCONFIG p) {
     } else if (e.comment != nullptr) {
       if (header_written && !blank_moved && is_loose_comment(e)) {
         unsigned k = i + 1;
-        while (k < p->numEntries && p->entries[k].section == nullptr &&
-               p->entries[k].id == nullptr && p->entries[k].value == nullptr)
+        while (k < p->numEntries && p->entries[k].section == nullptr && p->entries[k].id == nullptr &&
+               p->entries[k].value == nullptr)
           ++k;
         if (k < p->numEntries && p->entries[k].section != nullptr) {
           out += '\n';
@@ -482,7 +477,7 @@ std::string format_entries(PCONFIG p) {
 int commit_locked(PCONFIG p) {
   if (!p->dirty) return 0;
   std::string text = format_entries(p);
-  FILE *fp = fopen(p->fileName, "w");
+  FILE* fp = fopen(p->fileName, "w");
   if (fp == nullptr) return -1;
   bool ok = fwrite(text.data(), 1, text.size(), fp) == text.size();
   ok = fclose(fp) == 0 && ok;
@@ -494,13 +489,13 @@ int commit_locked(PCONFIG p) {
 
 }  // namespace
 
-int VYR_Cfg_init2(PCONFIG *ppconf, const char *filename, int doCreate) {
+int VYR_Cfg_init2(PCONFIG* ppconf, const char* filename, int doCreate) {
   *ppconf = nullptr;
   if (filename == nullptr) return -1;
   if (doCreate) {
     struct stat st;
     if (stat(filename, &st) != 0) {
-      FILE *fp = fopen(filename, "a");
+      FILE* fp = fopen(filename, "a");
       if (fp != nullptr) fclose(fp);
     }
   }
@@ -521,9 +516,7 @@ int VYR_Cfg_init2(PCONFIG *ppconf, const char *filename, int doCreate) {
   return 0;
 }
 
-int VYR_Cfg_init(PCONFIG *ppconf, const char *filename) {
-  return VYR_Cfg_init2(ppconf, filename, 0);
-}
+int VYR_Cfg_init(PCONFIG* ppconf, const char* filename) { return VYR_Cfg_init2(ppconf, filename, 0); }
 
 int VYR_Cfg_done(PCONFIG pconfig) {
   if (pconfig == nullptr) return 0;
@@ -540,7 +533,7 @@ int VYR_Cfg_refresh(PCONFIG pconfig) {
   return refresh(pconfig);
 }
 
-int VYR_Cfg_find(PCONFIG pconfig, const char *section, const char *id) {
+int VYR_Cfg_find(PCONFIG pconfig, const char* section, const char* id) {
   if (pconfig == nullptr || section == nullptr) return -1;
   Lock lock(pconfig);
   if (!(pconfig->flags & CFG_VALID)) return -1;
@@ -574,13 +567,12 @@ int VYR_Cfg_nextentry(PCONFIG pconfig) {
   return next_locked(pconfig);
 }
 
-int VYR_Cfg_storeentry(PCONFIG pconfig, char *section, char *id, char *value, char *comment,
-                       int dynamic) {
+int VYR_Cfg_storeentry(PCONFIG pconfig, char* section, char* id, char* value, char* comment, int dynamic) {
   if (pconfig == nullptr) return -1;
   Lock lock(pconfig);
   if (!(pconfig->flags & CFG_VALID)) return -1;
   if (!reserve(pconfig, 1)) return -1;
-  TCFGENTRY *e = &pconfig->entries[pconfig->numEntries];
+  TCFGENTRY* e = &pconfig->entries[pconfig->numEntries];
   if (dynamic) {
     if (!set_owned(e, section, id, value, comment)) return -1;
   } else {
@@ -591,7 +583,7 @@ int VYR_Cfg_storeentry(PCONFIG pconfig, char *section, char *id, char *value, ch
   return 0;
 }
 
-int VYR_Cfg_write(PCONFIG pconfig, const char *section, const char *id, const char *value) {
+int VYR_Cfg_write(PCONFIG pconfig, const char* section, const char* id, const char* value) {
   if (pconfig == nullptr || section == nullptr) return -1;
   Lock lock(pconfig);
   if (!(pconfig->flags & CFG_VALID)) return -1;

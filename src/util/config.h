@@ -22,13 +22,13 @@ enum {
 };
 
 struct TCFGENTRY {
-  char *section;  // set on a section entry only
-  char *id;       // key of a definition
-  char *value;    // value of a definition or continuation
-  char *comment;  // comment text without its ";"
+  char* section;  // set on a section entry only
+  char* id;       // key of a definition
+  char* value;    // value of a definition or continuation
+  char* comment;  // comment text without its ";"
   unsigned short flags;
 };
-typedef TCFGENTRY *PCFGENTRY;
+typedef TCFGENTRY* PCFGENTRY;
 
 // TCFGDATA.flags
 enum {
@@ -41,9 +41,9 @@ enum {
 };
 
 struct TCFGDATA {
-  char *fileName;
+  char* fileName;
   int dirty;
-  char *image;  // the whole text, NUL-terminated
+  char* image;  // the whole text, NUL-terminated
   size_t size;
   time_t mtime;
   digest_t digest;
@@ -51,28 +51,27 @@ struct TCFGDATA {
   unsigned int maxEntries;
   PCFGENTRY entries;
   unsigned int cursor;
-  char *section;
-  char *id;
-  char *value;
-  char *comment;
+  char* section;
+  char* id;
+  char* value;
+  char* comment;
   unsigned short flags;
   pthread_mutex_t mtx;
 };
-typedef TCFGDATA *PCONFIG;
+typedef TCFGDATA* PCONFIG;
 
-int VYR_Cfg_init(PCONFIG *ppconf, const char *filename);
-int VYR_Cfg_init2(PCONFIG *ppconf, const char *filename, int doCreate);
+int VYR_Cfg_init(PCONFIG* ppconf, const char* filename);
+int VYR_Cfg_init2(PCONFIG* ppconf, const char* filename, int doCreate);
 int VYR_Cfg_done(PCONFIG pconfig);
 // -1 error, 0 unchanged, 1 read and parsed again.
 int VYR_Cfg_refresh(PCONFIG pconfig);
 // 0 found (section, id, value of the record describe it), -1 not.
-int VYR_Cfg_find(PCONFIG pconfig, const char *section, const char *id);
+int VYR_Cfg_find(PCONFIG pconfig, const char* section, const char* id);
 int VYR_Cfg_rewind(PCONFIG pconfig);
 int VYR_Cfg_nextentry(PCONFIG pconfig);
-int VYR_Cfg_storeentry(PCONFIG pconfig, char *section, char *id, char *value, char *comment,
-                       int dynamic);
+int VYR_Cfg_storeentry(PCONFIG pconfig, char* section, char* id, char* value, char* comment, int dynamic);
 // Sets (id and value), deletes a key (value null) or a section (id null).
-int VYR_Cfg_write(PCONFIG pconfig, const char *section, const char *id, const char *value);
+int VYR_Cfg_write(PCONFIG pconfig, const char* section, const char* id, const char* value);
 int cfg_merge(PCONFIG pconfig, PCONFIG src);
 // Writes the entries back when dirty: 0, or -1 when not parsed or the file
 // cannot be written.

@@ -43,17 +43,17 @@ cfgent cfgents[] = {
 };
 
 void gv_done(void) {
-  for (cfgent *row = cfgents; row->id != 0; ++row) {
+  for (cfgent* row = cfgents; row->id != 0; ++row) {
     free(row->value);
     row->value = nullptr;
   }
 }
 
-int gv_init(const char *fileName) {
+int gv_init(const char* fileName) {
   gv_done();
   PCONFIG cfg = nullptr;
   if (fileName == nullptr || VYR_Cfg_init(&cfg, fileName) != 0) return 0;
-  for (cfgent *row = cfgents; row->id != 0; ++row) {
+  for (cfgent* row = cfgents; row->id != 0; ++row) {
     if (VYR_Cfg_find(cfg, row->section, row->name) == 0 && cfg->value != nullptr)
       row->value = strdup(cfg->value);
   }
@@ -65,10 +65,10 @@ namespace {
 
 // The effective text of a setting after the type's rules; has_text false when
 // there is none.
-std::string effective_text(unsigned short id, bool *has_text) {
-  const cfgent *row = cfgents;
+std::string effective_text(unsigned short id, bool* has_text) {
+  const cfgent* row = cfgents;
   while (row->id != 0 && row->id != id) ++row;
-  const char *text = nullptr;
+  const char* text = nullptr;
   if (row->id != 0) text = row->value != nullptr && *row->value != '\0' ? row->value : row->deflt;
   *has_text = text != nullptr;
   std::string out = text != nullptr ? text : "";
@@ -95,13 +95,13 @@ std::string effective_text(unsigned short id, bool *has_text) {
 
 }  // namespace
 
-int gv_get_value(unsigned short id, void *pResult, int retType, unsigned int outSize) {
+int gv_get_value(unsigned short id, void* pResult, int retType, unsigned int outSize) {
   if (pResult == nullptr) return -1;
   bool has_text = false;
   switch (retType) {
     case GV_RET_COPY: {
       std::string text = effective_text(id, &has_text);
-      *static_cast<char **>(pResult) = has_text ? strdup(text.c_str()) : nullptr;
+      *static_cast<char**>(pResult) = has_text ? strdup(text.c_str()) : nullptr;
       return 0;
     }
     case GV_RET_INT: {
@@ -109,11 +109,11 @@ int gv_get_value(unsigned short id, void *pResult, int retType, unsigned int out
       std::string text = effective_text(id, &has_text);
       long v = strtol(has_text ? text.c_str() : "0", nullptr, 10);
       if (outSize == 1)
-        *static_cast<int8_t *>(pResult) = static_cast<int8_t>(v);
+        *static_cast<int8_t*>(pResult) = static_cast<int8_t>(v);
       else if (outSize == 2)
-        *static_cast<int16_t *>(pResult) = static_cast<int16_t>(v);
+        *static_cast<int16_t*>(pResult) = static_cast<int16_t>(v);
       else
-        *static_cast<int32_t *>(pResult) = static_cast<int32_t>(v);
+        *static_cast<int32_t*>(pResult) = static_cast<int32_t>(v);
       return 0;
     }
     case GV_RET_BUFFER: {
@@ -121,7 +121,7 @@ int gv_get_value(unsigned short id, void *pResult, int retType, unsigned int out
       std::string text = effective_text(id, &has_text);
       size_t n = std::min<size_t>(text.size(), outSize - 1);
       memcpy(pResult, text.data(), n);
-      static_cast<char *>(pResult)[n] = '\0';
+      static_cast<char*>(pResult)[n] = '\0';
       return 0;
     }
     default:

@@ -4,11 +4,11 @@
 
 struct cfgent {
   unsigned short id;  // 0 ends the table
-  const char *section;
-  const char *name;
+  const char* section;
+  const char* name;
   int type;           // GV_TYPE_*
-  const char *deflt;  // may be null
-  char *value;        // owned copy of the text found in the file, or null
+  const char* deflt;  // may be null
+  char* value;        // owned copy of the text found in the file, or null
 };
 
 enum { GV_TYPE_TEXT = 1, GV_TYPE_NUMBER = 2, GV_TYPE_YESNO = 3 };
@@ -49,8 +49,8 @@ extern int VYRRPC__xdr_crypt;
 extern int tcp_port_low;
 extern int tcp_port_high;
 
-int gv_init(const char *fileName);  // 0 always
+int gv_init(const char* fileName);  // 0 always
 void gv_done(void);
-int gv_get_value(unsigned short id, void *pResult, int retType, unsigned int outSize);
+int gv_get_value(unsigned short id, void* pResult, int retType, unsigned int outSize);
 int vsa_init(void);  // 0 always
 int vsa_done(void);

@@ -14,10 +14,10 @@
 #include "util/getopt.h"
 #include "util/log.h"
 
-void initialize_locale(const char *domain) {
+void initialize_locale(const char* domain) {
   setlocale(LC_CTYPE, "");
   setlocale(LC_MESSAGES, "");
-  const char *dir = getenv("VYR_LOCALEDIR");
+  const char* dir = getenv("VYR_LOCALEDIR");
   bindtextdomain(domain, dir != nullptr ? dir : ".");
   textdomain(domain);
 }
@@ -26,14 +26,14 @@ namespace {
 
 // An argument vector that grows by 20 entries and keeps a null after the last.
 struct ArgVector {
-  char **v = nullptr;
+  char** v = nullptr;
   int count = 0;
   int room = 0;
 
-  void push(char *arg) {
+  void push(char* arg) {
     if (count + 1 >= room) {
       room += 20;
-      v = static_cast<char **>(s_realloc(v, static_cast<size_t>(room) * sizeof(char *)));
+      v = static_cast<char**>(s_realloc(v, static_cast<size_t>(room) * sizeof(char*)));
     }
     v[count++] = arg;
     v[count] = nullptr;
@@ -45,14 +45,14 @@ bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\n'; }
 // Appends the words of a response file; blanks, tabs and newlines separate
 // words, a word may be quoted with ' or " (up to the same quote, a newline
 // or the end of the file).
-[[noreturn]] void unreadable_response_file(const char *name) {
+[[noreturn]] void unreadable_response_file(const char* name) {
   logit(LOG_ERR, __FILE__, __LINE__, "unable to open response file %s", name);
   terminate(1);
   abort();
 }
 
-void read_response_file(const char *name, ArgVector &out) {
-  FILE *fp = fopen(name, "r");
+void read_response_file(const char* name, ArgVector& out) {
+  FILE* fp = fopen(name, "r");
   if (fp == nullptr) unreadable_response_file(name);
   int c = getc(fp);
   for (;;) {
@@ -79,12 +79,12 @@ void read_response_file(const char *name, ArgVector &out) {
 
 }  // namespace
 
-void expand_argv(int *argc, char ***argv, int how) {
+void expand_argv(int* argc, char*** argv, int how) {
   ArgVector out;
   out.room = *argc + 20;
-  out.v = static_cast<char **>(s_alloc(static_cast<size_t>(out.room), sizeof(char *)));
+  out.v = static_cast<char**>(s_alloc(static_cast<size_t>(out.room), sizeof(char*)));
   for (int i = 0; i < *argc; ++i) {
-    const char *arg = (*argv)[i];
+    const char* arg = (*argv)[i];
     if ((how & PGM_RESPONSE_FILE) && i == *argc - 1 && i > 0 && arg[0] == '@')
       read_response_file(arg + 1, out);
     else
@@ -96,23 +96,21 @@ void expand_argv(int *argc, char ***argv, int how) {
 
 namespace {
 
-bool shown(const pgm_option *row) {
-  return row->help != nullptr && strcmp(row->long_opt, "internal") != 0;
-}
+bool shown(const pgm_option* row) { return row->help != nullptr && strcmp(row->long_opt, "internal") != 0; }
 
 }  // namespace
 
 void default_usage(void) {
-  const char *name = program_info.program_name != nullptr ? program_info.program_name : "";
-  const char *version = program_info.program_version != nullptr ? program_info.program_version : "";
-  const pgm_option *rows = program_info.program_options;
+  const char* name = program_info.program_name != nullptr ? program_info.program_name : "";
+  const char* version = program_info.program_version != nullptr ? program_info.program_version : "";
+  const pgm_option* rows = program_info.program_options;
   const size_t indent = strlen(name) + 2;
 
   fprintf(stderr, gettext("%s\nUsage:\n  %s"), version, name);
   size_t count = strlen(name) + 1;
 
   std::string letters;
-  for (const pgm_option *r = rows; r != nullptr && r->long_opt != nullptr; ++r)
+  for (const pgm_option* r = rows; r != nullptr && r->long_opt != nullptr; ++r)
     if (r->short_opt != 0) letters += r->short_opt;
   if (!letters.empty()) {
     std::string bracket = "[-" + letters + "]";
@@ -122,7 +120,7 @@ void default_usage(void) {
 
   // Breaks the line before an item that would pass column 78; `measured` is
   // the length the test counts (the extra text's leading blank is not counted).
-  auto place = [&](const std::string &item, size_t measured) {
+  auto place = [&](const std::string& item, size_t measured) {
     if (count + measured + 1 > 78) {
       fprintf(stderr, "\n%*s", static_cast<int>(indent), "");
       count = indent;
@@ -132,7 +130,7 @@ void default_usage(void) {
   };
 
   size_t longest = 0;
-  for (const pgm_option *r = rows; r != nullptr && r->long_opt != nullptr; ++r) {
+  for (const pgm_option* r = rows; r != nullptr && r->long_opt != nullptr; ++r) {
     if (!shown(r)) continue;
     std::string item = std::string(" [+") + r->long_opt;
     if (r->arg_type == OPT_INT || r->arg_type == OPT_NUM)
@@ -147,7 +145,7 @@ void default_usage(void) {
     place(std::string(" ") + program_info.extra_usage, strlen(program_info.extra_usage));
   fputc('\n', stderr);
 
-  for (const pgm_option *r = rows; r != nullptr && r->long_opt != nullptr; ++r) {
+  for (const pgm_option* r = rows; r != nullptr && r->long_opt != nullptr; ++r) {
     if (!shown(r)) continue;
     fprintf(stderr, "  +%-*s %s\n", static_cast<int>(longest + 2), r->long_opt,
             r->help[0] != '\0' ? gettext(r->help) : "");
@@ -162,7 +160,7 @@ void usage(void) {
 namespace {
 
 // strtol in base 10; a number beyond int is held at the nearest int.
-int to_int(const char *text) {
+int to_int(const char* text) {
   if (text == nullptr) return 0;
   long v = strtol(text, nullptr, 10);
   if (v > INT_MAX) return INT_MAX;
@@ -172,21 +170,20 @@ int to_int(const char *text) {
 
 }  // namespace
 
-void initialize_program(int *argc, char ***argv) {
-  if (program_info.flags & (PGM_EXPAND_ARGV | PGM_RESPONSE_FILE))
-    expand_argv(argc, argv, program_info.flags);
+void initialize_program(int* argc, char*** argv) {
+  if (program_info.flags & (PGM_EXPAND_ARGV | PGM_RESPONSE_FILE)) expand_argv(argc, argv, program_info.flags);
 
   if (program_info.program_name == nullptr) {
-    const char *path = *argc > 0 && (*argv)[0] != nullptr ? (*argv)[0] : "";
-    const char *slash = strrchr(path, '/');
-    program_info.program_name = const_cast<char *>(slash != nullptr ? slash + 1 : path);
+    const char* path = *argc > 0 && (*argv)[0] != nullptr ? (*argv)[0] : "";
+    const char* slash = strrchr(path, '/');
+    program_info.program_name = const_cast<char*>(slash != nullptr ? slash + 1 : path);
   }
 
-  pgm_option *rows = program_info.program_options;
+  pgm_option* rows = program_info.program_options;
   size_t n = 0;
   while (rows != nullptr && rows[n].long_opt != nullptr) ++n;
   static int which_row;
-  option *longopts = static_cast<option *>(s_alloc(n + 1, sizeof(option)));
+  option* longopts = static_cast<option*>(s_alloc(n + 1, sizeof(option)));
   for (size_t i = 0; i < n; ++i) {
     longopts[i].name = rows[i].long_opt;
     longopts[i].has_arg = rows[i].arg_type != OPT_FLAG ? 1 : 0;
@@ -208,10 +205,9 @@ void initialize_program(int *argc, char ***argv) {
   VYR_optind = 0;
   for (;;) {
     int index = 0;
-    int c = VYR_getopt_long(*argc, const_cast<const char **>(*argv), shortopts.c_str(), longopts,
-                            &index);
+    int c = VYR_getopt_long(*argc, const_cast<const char**>(*argv), shortopts.c_str(), longopts, &index);
     if (c == -1) break;
-    pgm_option *row = nullptr;
+    pgm_option* row = nullptr;
     if (c == '?' || c == ':') {
       free(longopts);
       usage();
@@ -228,14 +224,14 @@ void initialize_program(int *argc, char ***argv) {
     if (row->arg_ptr == nullptr) continue;
     switch (row->arg_type) {
       case OPT_FLAG:
-        *static_cast<int *>(row->arg_ptr) = 1;
+        *static_cast<int*>(row->arg_ptr) = 1;
         break;
       case OPT_STRING:
-        *static_cast<char **>(row->arg_ptr) = VYR_optarg;
+        *static_cast<char**>(row->arg_ptr) = VYR_optarg;
         break;
       case OPT_INT:
       case OPT_NUM:
-        *static_cast<int *>(row->arg_ptr) = to_int(VYR_optarg);
+        *static_cast<int*>(row->arg_ptr) = to_int(VYR_optarg);
         break;
       case OPT_FUNC:
         reinterpret_cast<pgm_opt_func>(row->arg_ptr)(row);

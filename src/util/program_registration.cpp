@@ -12,7 +12,7 @@ void (*g_terminate)(int) = nullptr;
 
 pgm_info program_info = {nullptr, "", "", 0, no_options};
 
-void register_program(const pgm_info *info, void (*fn)(int)) {
+void register_program(const pgm_info* info, void (*fn)(int)) {
   if (info != nullptr) program_info = *info;
   g_terminate = fn;
 }

@@ -12,30 +12,30 @@
 #endif
 
 // Entry idx (from 1) of a comma-separated list, trimmed, malloc'd; or null.
-char *cslentry(const char *list, int idx);
-int cslnumentries(const char *list);
+char* cslentry(const char* list, int idx);
+int cslnumentries(const char* list);
 
-char *ltrim(const char *s);
+char* ltrim(const char* s);
 // Removes trailing white space; the last remaining character or null.
-char *rtrim(char *str);
+char* rtrim(char* str);
 
 // setext modes
 enum { SETEXT_REMOVE = 0, SETEXT_REPLACE = 1, SETEXT_ADD = 2 };
 // Edits the extension of a copy of path in a static buffer of 4096 bytes,
 // overwritten by every call; null when the result would not fit.
-char *setext(const char *path, const char *ext, int mode);
+char* setext(const char* path, const char* ext, int mode);
 
-int StrCopyIn(char **poutStr, const char *inStr, ssize_t size);
-int StrCopyInUQ(char **poutStr, const char *inStr, ssize_t size);
-char *strquote(const char *s, ssize_t size, int quoteChr);
-char *strunquote(const char *s, ssize_t size, int quoteChr);
+int StrCopyIn(char** poutStr, const char* inStr, ssize_t size);
+int StrCopyInUQ(char** poutStr, const char* inStr, ssize_t size);
+char* strquote(const char* s, ssize_t size, int quoteChr);
+char* strunquote(const char* s, ssize_t size, int quoteChr);
 
 // Keyword at the head of source: the rest after the following white space, or null.
-char *strexpect(const char *keyword, const char *source);
-char *strexpect_cs(const char *keyword, const char *source);
+char* strexpect(const char* keyword, const char* source);
+char* strexpect_cs(const char* keyword, const char* source);
 
-char *strindex(const char *str, const char *find);
-int stricmp(const char *s1, const char *s2);
-int strnicmp(const char *s1, const char *s2, size_t n);
-char *strlwr(char *src);
-char *strupr(char *src);
+char* strindex(const char* str, const char* find);
+int stricmp(const char* s1, const char* s2);
+int strnicmp(const char* s1, const char* s2, size_t n);
+char* strlwr(char* src);
+char* strupr(char* src);

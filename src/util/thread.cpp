@@ -8,18 +8,17 @@
 
 namespace {
 
-void *thread_start(void *arg) {
-  thr_data data = *static_cast<thr_data *>(arg);
+void* thread_start(void* arg) {
+  thr_data data = *static_cast<thr_data*>(arg);
   free(arg);
   int rc = data.thr_initial_function(data.thr_initial_argument);
-  return reinterpret_cast<void *>(static_cast<intptr_t>(rc));
+  return reinterpret_cast<void*>(static_cast<intptr_t>(rc));
 }
 
 }  // namespace
 
-vyr_thread_t *VYR_thread_create(thread_init_func initial_function, unsigned long stack_size,
-                                void *init_arg) {
-  thr_data *data = vyr_fault_alloc() ? nullptr : static_cast<thr_data *>(malloc(sizeof(thr_data)));
+vyr_thread_t* VYR_thread_create(thread_init_func initial_function, unsigned long stack_size, void* init_arg) {
+  thr_data* data = vyr_fault_alloc() ? nullptr : static_cast<thr_data*>(malloc(sizeof(thr_data)));
   if (data == nullptr) return nullptr;
   data->thr_initial_function = initial_function;
   data->thr_initial_argument = init_arg;
@@ -38,12 +37,12 @@ vyr_thread_t *VYR_thread_create(thread_init_func initial_function, unsigned long
     free(data);
     return nullptr;
   }
-  return reinterpret_cast<vyr_thread_t *>(static_cast<uintptr_t>(tid));
+  return reinterpret_cast<vyr_thread_t*>(static_cast<uintptr_t>(tid));
 }
 
-void VYR_thread_exit(int n) { pthread_exit(reinterpret_cast<void *>(static_cast<intptr_t>(n))); }
+void VYR_thread_exit(int n) { pthread_exit(reinterpret_cast<void*>(static_cast<intptr_t>(n))); }
 
-int VYR_sema_init(vyrsem_t *psema, int count, int max) {
+int VYR_sema_init(vyrsem_t* psema, int count, int max) {
   if (pthread_mutex_init(&psema->mtx, nullptr) != 0) return -1;
   if (pthread_cond_init(&psema->cond, nullptr) != 0) {
     pthread_mutex_destroy(&psema->mtx);
@@ -54,13 +53,13 @@ int VYR_sema_init(vyrsem_t *psema, int count, int max) {
   return 0;
 }
 
-int VYR_sema_done(vyrsem_t *psema) {
+int VYR_sema_done(vyrsem_t* psema) {
   pthread_cond_destroy(&psema->cond);
   pthread_mutex_destroy(&psema->mtx);
   return 0;
 }
 
-int VYR_sema_wait(vyrsem_t *psema) {
+int VYR_sema_wait(vyrsem_t* psema) {
   if (pthread_mutex_lock(&psema->mtx) != 0) return -1;
   while (psema->count == 0) pthread_cond_wait(&psema->cond, &psema->mtx);
   psema->count--;
@@ -68,7 +67,7 @@ int VYR_sema_wait(vyrsem_t *psema) {
   return 0;
 }
 
-int VYR_sema_signal(vyrsem_t *psema) {
+int VYR_sema_signal(vyrsem_t* psema) {
   if (pthread_mutex_lock(&psema->mtx) != 0) return -1;
   if (psema->count < psema->max) {
     psema->count++;

@@ -11,9 +11,9 @@
 namespace {
 
 template <typename T>
-T *alloc_units(size_t n) {
+T* alloc_units(size_t n) {
   if (n > SIZE_MAX / sizeof(T)) return nullptr;
-  return vyr_fault_alloc() ? nullptr : static_cast<T *>(calloc(n, sizeof(T)));
+  return vyr_fault_alloc() ? nullptr : static_cast<T*>(calloc(n, sizeof(T)));
 }
 
 // ---- encoder --------------------------------------------------------------
@@ -31,8 +31,8 @@ size_t enc_len(uint32_t c) {
   return 4;
 }
 
-size_t encode(uint32_t c, char *out) {
-  unsigned char *o = reinterpret_cast<unsigned char *>(out);
+size_t encode(uint32_t c, char* out) {
+  unsigned char* o = reinterpret_cast<unsigned char*>(out);
   if (!is_scalar_value(c)) {
     o[0] = '?';
     return 1;
@@ -63,7 +63,7 @@ uint32_t unit(wchar_t c) { return static_cast<uint32_t>(c); }
 uint32_t unit(ucs2_text c) { return c; }
 
 template <typename T>
-size_t units_len(const T *in) {
+size_t units_len(const T* in) {
   size_t n = 0;
   while (in[n] != 0) ++n;
   return n;
@@ -71,7 +71,7 @@ size_t units_len(const T *in) {
 
 // UTF-8 length of n units (or up to the terminator with SQL_NTS).
 template <typename T>
-size_t utf8_length_of(const T *in, ssize_t size) {
+size_t utf8_length_of(const T* in, ssize_t size) {
   if (in == nullptr) return 0;
   size_t n;
   if (size == SQL_NTS)
@@ -87,7 +87,7 @@ size_t utf8_length_of(const T *in, ssize_t size) {
 
 // Encodes n units while whole characters fit in room bytes; no terminator.
 template <typename T>
-size_t encode_fit(const T *in, size_t n, char *out, size_t room, size_t *chars) {
+size_t encode_fit(const T* in, size_t n, char* out, size_t room, size_t* chars) {
   size_t pos = 0, i = 0;
   for (; i < n; ++i) {
     uint32_t c = unit(in[i]);
@@ -100,7 +100,7 @@ size_t encode_fit(const T *in, size_t n, char *out, size_t room, size_t *chars) 
 }
 
 template <typename T>
-int copy_out_to_utf8(const T *in, char *out, size_t size, unsigned short *result) {
+int copy_out_to_utf8(const T* in, char* out, size_t size, unsigned short* result) {
   if (in == nullptr || out == nullptr) return -1;
   const size_t n = units_len(in);
   const size_t total = utf8_length_of(in, SQL_NTS);
@@ -118,12 +118,12 @@ int copy_out_to_utf8(const T *in, char *out, size_t size, unsigned short *result
 }
 
 template <typename T>
-char *dup_to_utf8(const T *in, ssize_t size) {
+char* dup_to_utf8(const T* in, ssize_t size) {
   if (in == nullptr) return nullptr;
   size_t n = size == SQL_NTS ? units_len(in) : (size > 0 ? static_cast<size_t>(size) : 0);
   size_t bytes = utf8_length_of(in, static_cast<ssize_t>(n));
   if (n == 0) bytes = 0;
-  char *out = alloc_units<char>(bytes + 1);
+  char* out = alloc_units<char>(bytes + 1);
   if (out == nullptr) return nullptr;
   encode_fit(in, n, out, bytes, nullptr);
   out[bytes] = '\0';
@@ -134,7 +134,7 @@ char *dup_to_utf8(const T *in, ssize_t size) {
 
 // Decodes one character of at most avail bytes: its length, or 0 when the
 // sequence is malformed, overlong or does not lie wholly within avail.
-size_t decode(const unsigned char *s, size_t avail, uint32_t *cp) {
+size_t decode(const unsigned char* s, size_t avail, uint32_t* cp) {
   if (avail == 0) return 0;
   unsigned char b = s[0];
   if (b < 0x80) {
@@ -167,8 +167,8 @@ bool is_cont(unsigned char b) { return (b & 0xC0) == 0x80; }
 // Decodes from NUL-terminated UTF-8 into at most max units; stops at the NUL
 // or a malformed sequence. Returns units written.
 template <typename T>
-size_t decode_into(const char *in, T *out, size_t max) {
-  const unsigned char *s = reinterpret_cast<const unsigned char *>(in);
+size_t decode_into(const char* in, T* out, size_t max) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   size_t n = 0;
   while (n < max && *s != 0) {
     uint32_t c;
@@ -184,7 +184,7 @@ size_t decode_into(const char *in, T *out, size_t max) {
 
 // Converts at most inlen bytes of locale text into at most max wide characters;
 // stops at a NUL, an invalid or incomplete sequence. Returns characters written.
-size_t locale_to_wide(const char *in, size_t inlen, wchar_t *out, size_t max) {
+size_t locale_to_wide(const char* in, size_t inlen, wchar_t* out, size_t max) {
   mbstate_t st{};
   size_t pos = 0, n = 0;
   while (n < max && pos < inlen && in[pos] != '\0') {
@@ -199,7 +199,7 @@ size_t locale_to_wide(const char *in, size_t inlen, wchar_t *out, size_t max) {
 
 // One wide character in the locale's encoding ("?" when it has none; the C
 // library would write 5- and 6-byte forms for values above U+10FFFF).
-size_t wide_char_to_locale(wchar_t wc, char *buf) {
+size_t wide_char_to_locale(wchar_t wc, char* buf) {
   mbstate_t st{};
   size_t r = is_scalar_value(static_cast<uint32_t>(wc)) ? wcrtomb(buf, wc, &st) : static_cast<size_t>(-1);
   if (r == static_cast<size_t>(-1)) {
@@ -210,7 +210,7 @@ size_t wide_char_to_locale(wchar_t wc, char *buf) {
 }
 
 // Converts n wide characters while whole characters fit in room bytes.
-size_t wide_to_locale(const wchar_t *in, size_t n, char *out, size_t room) {
+size_t wide_to_locale(const wchar_t* in, size_t n, char* out, size_t room) {
   size_t pos = 0;
   char buf[MB_LEN_MAX];
   for (size_t i = 0; i < n; ++i) {
@@ -222,7 +222,7 @@ size_t wide_to_locale(const wchar_t *in, size_t n, char *out, size_t room) {
   return pos;
 }
 
-size_t wide_locale_length(const wchar_t *in, size_t n) {
+size_t wide_locale_length(const wchar_t* in, size_t n) {
   size_t bytes = 0;
   char buf[MB_LEN_MAX];
   for (size_t i = 0; i < n; ++i) bytes += wide_char_to_locale(in[i], buf);
@@ -233,13 +233,11 @@ size_t wide_locale_length(const wchar_t *in, size_t n) {
 
 // ---- counting and raw conversion -------------------------------------------
 
-size_t calc_len_for_utf8(const wchar_t *in, ssize_t size) { return utf8_length_of(in, size); }
+size_t calc_len_for_utf8(const wchar_t* in, ssize_t size) { return utf8_length_of(in, size); }
 
-size_t ucs2_calc_len_for_utf8(const ucs2_text *in, ssize_t size) {
-  return utf8_length_of(in, size);
-}
+size_t ucs2_calc_len_for_utf8(const ucs2_text* in, ssize_t size) { return utf8_length_of(in, size); }
 
-size_t utf8_len(const char *in, ssize_t size) {
+size_t utf8_len(const char* in, ssize_t size) {
   if (in == nullptr) return 0;
   size_t limit = size == SQL_NTS ? SIZE_MAX : (size > 0 ? static_cast<size_t>(size) : 0);
   size_t n = 0;
@@ -248,48 +246,49 @@ size_t utf8_len(const char *in, ssize_t size) {
   return n;
 }
 
-size_t utf8_whole_prefix(const char *in, size_t len) {
+size_t utf8_whole_prefix(const char* in, size_t len) {
   if (in == nullptr) return 0;
-  const unsigned char *p = reinterpret_cast<const unsigned char *>(in);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(in);
   // The lead byte of the last character: at most three continuation bytes back.
   size_t i = len;
   while (i > 0 && len - i < 4 && is_cont(p[i - 1])) --i;
   if (i == 0 || len - i >= 4) return len;
   unsigned char lead = p[i - 1];
-  size_t need = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xC0 && lead < 0xE0 ? 2 : 1;
+  size_t need = lead >= 0xF0 && lead < 0xF8   ? 4
+                : lead >= 0xE0 && lead < 0xF0 ? 3
+                : lead >= 0xC0 && lead < 0xE0 ? 2
+                                              : 1;
   return (i - 1) + need > len ? i - 1 : len;
 }
 
-size_t ucs2len(const ucs2_text *in) { return in != nullptr ? units_len(in) : 0; }
+size_t ucs2len(const ucs2_text* in) { return in != nullptr ? units_len(in) : 0; }
 
-size_t wcstoutf8(const wchar_t *in, char *out, size_t size) {
+size_t wcstoutf8(const wchar_t* in, char* out, size_t size) {
   if (in == nullptr || out == nullptr || size == 0) return 0;
   return encode_fit(in, units_len(in), out, size, nullptr);
 }
 
-size_t wcsntoutf8(const wchar_t *in, char *out, size_t wlen, size_t size,
-                  unsigned short *converted) {
+size_t wcsntoutf8(const wchar_t* in, char* out, size_t wlen, size_t size, unsigned short* converted) {
   size_t chars = 0, bytes = 0;
   if (in != nullptr && out != nullptr) bytes = encode_fit(in, wlen, out, size, &chars);
   if (converted != nullptr) *converted = static_cast<unsigned short>(chars);
   return bytes;
 }
 
-size_t ucs2toutf8(const ucs2_text *in, char *out, size_t size) {
+size_t ucs2toutf8(const ucs2_text* in, char* out, size_t size) {
   if (in == nullptr || out == nullptr || size == 0) return 0;
   return encode_fit(in, units_len(in), out, size, nullptr);
 }
 
-size_t utf8towcs(const char *in, wchar_t *out, size_t size) {
+size_t utf8towcs(const char* in, wchar_t* out, size_t size) {
   if (in == nullptr || out == nullptr) return 0;
   return decode_into(in, out, size);
 }
 
-size_t utf8ntowcs(const char *in, wchar_t *out, size_t ulen, size_t size,
-                  unsigned short *converted) {
+size_t utf8ntowcs(const char* in, wchar_t* out, size_t ulen, size_t size, unsigned short* converted) {
   size_t n = 0, pos = 0;
   if (in != nullptr && out != nullptr) {
-    const unsigned char *s = reinterpret_cast<const unsigned char *>(in);
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
     while (n < size && pos < ulen) {
       uint32_t c;
       size_t len = decode(s + pos, ulen - pos, &c);
@@ -302,22 +301,22 @@ size_t utf8ntowcs(const char *in, wchar_t *out, size_t ulen, size_t size,
   return n;
 }
 
-size_t utf8toucs2(const char *in, ucs2_text *out, size_t size) {
+size_t utf8toucs2(const char* in, ucs2_text* out, size_t size) {
   if (in == nullptr || out == nullptr) return 0;
   return decode_into(in, out, size);
 }
 
 // ---- copy-outs --------------------------------------------------------------
 
-int StrCopyOut_WtoU8(const wchar_t *in, char *out, size_t size, unsigned short *result) {
+int StrCopyOut_WtoU8(const wchar_t* in, char* out, size_t size, unsigned short* result) {
   return copy_out_to_utf8(in, out, size, result);
 }
 
-int StrCopyOut_UCS2toU8(const ucs2_text *in, char *out, size_t size, unsigned short *result) {
+int StrCopyOut_UCS2toU8(const ucs2_text* in, char* out, size_t size, unsigned short* result) {
   return copy_out_to_utf8(in, out, size, result);
 }
 
-int StrCopyOut_U8toW(const char *in, wchar_t *out, size_t size, unsigned short *result) {
+int StrCopyOut_U8toW(const char* in, wchar_t* out, size_t size, unsigned short* result) {
   if (in == nullptr || out == nullptr) return -1;
   size_t count = utf8_len(in, SQL_NTS);
   if (size >= count + 1) {
@@ -333,7 +332,7 @@ int StrCopyOut_U8toW(const char *in, wchar_t *out, size_t size, unsigned short *
   return -1;
 }
 
-int StrCopyOut2_U8toW(const char *in, wchar_t *out, size_t size, unsigned short *result) {
+int StrCopyOut2_U8toW(const char* in, wchar_t* out, size_t size, unsigned short* result) {
   if (in == nullptr) return -1;
   size_t count = utf8_len(in, SQL_NTS);
   if (result != nullptr) *result = static_cast<unsigned short>(count);
@@ -349,7 +348,7 @@ int StrCopyOut2_U8toW(const char *in, wchar_t *out, size_t size, unsigned short 
 
 namespace {
 
-int wide_copy_out(const wchar_t *in, wchar_t *out, unsigned short size, unsigned short *result,
+int wide_copy_out(const wchar_t* in, wchar_t* out, unsigned short size, unsigned short* result,
                   bool length_first) {
   if (in == nullptr) return -1;
   size_t len = units_len(in);
@@ -369,15 +368,15 @@ int wide_copy_out(const wchar_t *in, wchar_t *out, unsigned short size, unsigned
 
 }  // namespace
 
-int wStrCopyOut(const wchar_t *in, wchar_t *out, unsigned short size, unsigned short *result) {
+int wStrCopyOut(const wchar_t* in, wchar_t* out, unsigned short size, unsigned short* result) {
   return wide_copy_out(in, out, size, result, false);
 }
 
-int wStrCopyOut2(const wchar_t *in, wchar_t *out, unsigned short size, unsigned short *result) {
+int wStrCopyOut2(const wchar_t* in, wchar_t* out, unsigned short size, unsigned short* result) {
   return wide_copy_out(in, out, size, result, true);
 }
 
-int StrCopyOut2_A2W(const char *in, wchar_t *out, size_t size, unsigned short *result) {
+int StrCopyOut2_A2W(const char* in, wchar_t* out, size_t size, unsigned short* result) {
   if (in == nullptr) return -1;
   size_t bytes = strlen(in);
   if (result != nullptr) *result = static_cast<unsigned short>(bytes * 4);
@@ -394,7 +393,7 @@ int StrCopyOut2_A2W(const char *in, wchar_t *out, size_t size, unsigned short *r
 
 // ---- copies into caller buffers ----------------------------------------------
 
-wchar_t *strncpy_U8toW(wchar_t *dest, const char *src, size_t size) {
+wchar_t* strncpy_U8toW(wchar_t* dest, const char* src, size_t size) {
   if (dest == nullptr || src == nullptr || size == 0) return dest;
   size_t count = utf8_len(src, SQL_NTS);
   size_t max = size >= count + 1 ? count : size - 1;
@@ -402,15 +401,15 @@ wchar_t *strncpy_U8toW(wchar_t *dest, const char *src, size_t size) {
   return dest;
 }
 
-wchar_t *strcpy_U8toW(wchar_t *dest, const char *src) {
+wchar_t* strcpy_U8toW(wchar_t* dest, const char* src) {
   if (dest == nullptr || src == nullptr) return dest;
   dest[decode_into(src, dest, SIZE_MAX)] = 0;
   return dest;
 }
 
-char *strncpy_AtoU8(char *dest, const char *src, size_t size) {
+char* strncpy_AtoU8(char* dest, const char* src, size_t size) {
   if (dest == nullptr || src == nullptr || size == 0) return dest;
-  wchar_t *wide = SQL_A2W(src, SQL_NTS);
+  wchar_t* wide = SQL_A2W(src, SQL_NTS);
   if (wide == nullptr) {
     dest[0] = '\0';
     return dest;
@@ -420,7 +419,7 @@ char *strncpy_AtoU8(char *dest, const char *src, size_t size) {
   return dest;
 }
 
-wchar_t *strncpy_A2W(wchar_t *dest, const char *src, size_t size) {
+wchar_t* strncpy_A2W(wchar_t* dest, const char* src, size_t size) {
   if (dest == nullptr || src == nullptr) return dest;
   size_t bytes = strlen(src);
   if (size >= bytes + 1) {
@@ -431,14 +430,14 @@ wchar_t *strncpy_A2W(wchar_t *dest, const char *src, size_t size) {
   return dest;
 }
 
-wchar_t *strcpy_A2W(wchar_t *dest, const char *src) {
+wchar_t* strcpy_A2W(wchar_t* dest, const char* src) {
   if (dest == nullptr || src == nullptr) return dest;
   size_t bytes = strlen(src);
   dest[locale_to_wide(src, bytes, dest, bytes)] = 0;
   return dest;
 }
 
-char *strncpy_W2A(char *dest, const wchar_t *src, size_t size) {
+char* strncpy_W2A(char* dest, const wchar_t* src, size_t size) {
   if (dest == nullptr || src == nullptr) return dest;
   size_t n = units_len(src);
   if (size >= n + 1) {
@@ -453,65 +452,65 @@ char *strncpy_W2A(char *dest, const wchar_t *src, size_t size) {
 
 // ---- allocating copies ---------------------------------------------------------
 
-char *strdup_WtoU8(const wchar_t *in) { return dup_to_utf8(in, SQL_NTS); }
+char* strdup_WtoU8(const wchar_t* in) { return dup_to_utf8(in, SQL_NTS); }
 
-char *SQL_WtoU8(const wchar_t *in, ssize_t size) { return dup_to_utf8(in, size); }
+char* SQL_WtoU8(const wchar_t* in, ssize_t size) { return dup_to_utf8(in, size); }
 
-wchar_t *strdup_U8toW(const char *in) {
+wchar_t* strdup_U8toW(const char* in) {
   if (in == nullptr) return nullptr;
   size_t count = utf8_len(in, SQL_NTS);
-  wchar_t *out = alloc_units<wchar_t>(count + 1);
+  wchar_t* out = alloc_units<wchar_t>(count + 1);
   if (out == nullptr) return nullptr;
   out[decode_into(in, out, count)] = 0;
   return out;
 }
 
-wchar_t *SQL_U8toW(const char *in, ssize_t size) {
+wchar_t* SQL_U8toW(const char* in, ssize_t size) {
   if (in == nullptr) return nullptr;
   size_t bytes = size == SQL_NTS ? strlen(in) : (size > 0 ? strnlen(in, size_t(size)) : 0);
   size_t count = utf8_len(in, static_cast<ssize_t>(bytes));
   if (bytes == 0) count = 0;
-  wchar_t *out = alloc_units<wchar_t>(count + 1);
+  wchar_t* out = alloc_units<wchar_t>(count + 1);
   if (out == nullptr) return nullptr;
   utf8ntowcs(in, out, bytes, count, nullptr);
   return out;
 }
 
-ucs2_text *strdup_U8toUCS2(const char *in) {
+ucs2_text* strdup_U8toUCS2(const char* in) {
   if (in == nullptr) return nullptr;
   size_t count = utf8_len(in, SQL_NTS);
-  ucs2_text *out = alloc_units<ucs2_text>(count + 1);
+  ucs2_text* out = alloc_units<ucs2_text>(count + 1);
   if (out == nullptr) return nullptr;
   out[decode_into(in, out, count)] = 0;
   return out;
 }
 
-char *strdup_UCS2toU8(const ucs2_text *in) { return dup_to_utf8(in, SQL_NTS); }
+char* strdup_UCS2toU8(const ucs2_text* in) { return dup_to_utf8(in, SQL_NTS); }
 
-wchar_t *SQL_A2W(const char *in, ssize_t size) {
+wchar_t* SQL_A2W(const char* in, ssize_t size) {
   if (in == nullptr) return nullptr;
   size_t bytes = size == SQL_NTS ? strlen(in) : (size > 0 ? strnlen(in, size_t(size)) : 0);
-  wchar_t *out = alloc_units<wchar_t>(bytes + 1);
+  wchar_t* out = alloc_units<wchar_t>(bytes + 1);
   if (out == nullptr) return nullptr;
   locale_to_wide(in, bytes, out, bytes);
   return out;
 }
 
-char *SQL_W2A(const wchar_t *in, ssize_t size) {
+char* SQL_W2A(const wchar_t* in, ssize_t size) {
   if (in == nullptr) return nullptr;
   size_t n = size == SQL_NTS ? units_len(in) : (size > 0 ? static_cast<size_t>(size) : 0);
   size_t bytes = wide_locale_length(in, n);
-  char *out = alloc_units<char>(bytes + 1);
+  char* out = alloc_units<char>(bytes + 1);
   if (out == nullptr) return nullptr;
   out[wide_to_locale(in, n, out, bytes)] = '\0';
   return out;
 }
 
-char *strdup_W2A(const wchar_t *in) { return SQL_W2A(in, SQL_NTS); }
+char* strdup_W2A(const wchar_t* in) { return SQL_W2A(in, SQL_NTS); }
 
 // ---- case mapping --------------------------------------------------------------
 
-int BinarySearch(const uint32_t *table, unsigned nelts, uint32_t c) {
+int BinarySearch(const uint32_t* table, unsigned nelts, uint32_t c) {
   int lower = 0, upper = static_cast<int>(nelts) - 1;
   while (lower <= upper) {
     int middle = (lower + upper) / 2;
@@ -527,7 +526,7 @@ int BinarySearch(const uint32_t *table, unsigned nelts, uint32_t c) {
 
 namespace {
 
-wchar_t map_case(const uint32_t *table, unsigned nelts, wchar_t c) {
+wchar_t map_case(const uint32_t* table, unsigned nelts, wchar_t c) {
   uint32_t u = static_cast<uint32_t>(c);
   int row = BinarySearch(table, nelts, u);
   if (row < 0) return c;
@@ -541,9 +540,9 @@ wchar_t map_case(const uint32_t *table, unsigned nelts, wchar_t c) {
   return static_cast<wchar_t>((word & 0x80000000u) ? u - mag : u + mag);
 }
 
-char *map_text(char *text, size_t size, wchar_t (*fn)(wchar_t)) {
+char* map_text(char* text, size_t size, wchar_t (*fn)(wchar_t)) {
   if (text == nullptr || size == 0) return text;
-  wchar_t *wide = strdup_U8toW(text);
+  wchar_t* wide = strdup_U8toW(text);
   if (wide == nullptr) return text;
   size_t n = units_len(wide);
   for (size_t i = 0; i < n; ++i) wide[i] = fn(wide[i]);
@@ -558,6 +557,6 @@ wchar_t _towupper(wchar_t c) { return map_case(to_up, to_up_nelts, c); }
 
 wchar_t _towlower(wchar_t c) { return map_case(to_lw, to_lw_nelts, c); }
 
-char *utf8_upper(char *text, size_t size) { return map_text(text, size, _towupper); }
+char* utf8_upper(char* text, size_t size) { return map_text(text, size, _towupper); }
 
-char *utf8_lower(char *text, size_t size) { return map_text(text, size, _towlower); }
+char* utf8_lower(char* text, size_t size) { return map_text(text, size, _towlower); }

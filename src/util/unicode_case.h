@@ -15,4 +15,4 @@ extern const case_exception case_exceptions[];
 extern const unsigned case_exceptions_nelts;
 
 // Index of the row of code point c in a sorted table, or -1.
-int BinarySearch(const uint32_t *table, unsigned nelts, uint32_t c);
+int BinarySearch(const uint32_t* table, unsigned nelts, uint32_t c);

@@ -287,9 +287,10 @@ int VYRXDR_c_time(XDR* x, c_time* t) {
 }
 
 int VYRXDR_c_timestamp(XDR* x, c_timestamp* t) {
-  return VYRRPC_xdr_short(x, &t->year) && VYRRPC_xdr_u_short(x, &t->month) && VYRRPC_xdr_u_short(x, &t->day) &&
-         VYRRPC_xdr_u_short(x, &t->hour) && VYRRPC_xdr_u_short(x, &t->minute) &&
-         VYRRPC_xdr_u_short(x, &t->second) && VYRRPC_xdr_u_int(x, &t->fraction);
+  return VYRRPC_xdr_short(x, &t->year) && VYRRPC_xdr_u_short(x, &t->month) &&
+         VYRRPC_xdr_u_short(x, &t->day) && VYRRPC_xdr_u_short(x, &t->hour) &&
+         VYRRPC_xdr_u_short(x, &t->minute) && VYRRPC_xdr_u_short(x, &t->second) &&
+         VYRRPC_xdr_u_int(x, &t->fraction);
 }
 
 int VYRXDR_c_vchr8(XDR* x, c_vchr8* c, precision_t w) {

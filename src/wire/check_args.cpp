@@ -20,7 +20,8 @@ errcode_t dbsv_check_args(unsigned int proc, const void* argp) {
       unsigned kind = DrvParamKind(a->opcode);
       // The server reports a missing key file name itself.
       if (a->opcode == DRVP_SRV_TLS_KEY_FILE) return ER_SUCCESS;
-      if (kind == DRVP_KIND_TEXT && (a->value.type != 1 || !a->value.paramval_u.s)) return ER_INVALID_ARGUMENT;
+      if (kind == DRVP_KIND_TEXT && (a->value.type != 1 || !a->value.paramval_u.s))
+        return ER_INVALID_ARGUMENT;
       if (kind == DRVP_KIND_INT && a->value.type != 2) return ER_INVALID_ARGUMENT;
       return ER_SUCCESS;
     }
@@ -69,4 +70,3 @@ errcode_t dbsv_check_args(unsigned int proc, const void* argp) {
       return ER_SUCCESS;
   }
 }
-

@@ -9,7 +9,8 @@
 
 #include "rpc/xdr_call.h"
 
-WireClient* wire_client_create(const char* host, unsigned short port, bool udp, int timeoutSec, std::string* error) {
+WireClient* wire_client_create(const char* host, unsigned short port, bool udp, int timeoutSec,
+                               std::string* error) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
@@ -34,7 +35,8 @@ WireClient* wire_client_create(const char* host, unsigned short port, bool udp, 
     c->clnt = VYRRPC_clnttcp_create(&addr, DBSVPROG, DBSVVERS, &c->sock, 0, 64 * 1024);
   }
   if (!c->clnt) {
-    if (error) *error = std::string("cannot reach the agent: ") + strerror(VYRRPC__rpc_createerr.cf_error.re_errno);
+    if (error)
+      *error = std::string("cannot reach the agent: ") + strerror(VYRRPC__rpc_createerr.cf_error.re_errno);
     delete c;
     return nullptr;
   }
@@ -47,16 +49,21 @@ void wire_client_destroy(WireClient* c) {
   delete c;
 }
 
-clnt_stat wire_client_call(WireClient* c, unsigned int proc, xdrproc_t xargs, void* argp, xdrproc_t xres, void* res) {
-  return VYRRPC_clnt_call(c->clnt, proc, xargs, static_cast<char*>(argp), xres, static_cast<char*>(res), c->timeout);
+clnt_stat wire_client_call(WireClient* c, unsigned int proc, xdrproc_t xargs, void* argp, xdrproc_t xres,
+                           void* res) {
+  return VYRRPC_clnt_call(c->clnt, proc, xargs, static_cast<char*>(argp), xres, static_cast<char*>(res),
+                          c->timeout);
 }
 
-#define WIRE_CLIENT_DEF(n, name, A, R, xa, xr)                                                   \
-  clnt_stat dbsvc_##name(WireClient* c, A* argp, R* res) {                                     \
-    std::memset(static_cast<void*>(res), 0, sizeof(R));                                          \
-    return wire_client_call(c, n, reinterpret_cast<xdrproc_t>(xa), argp, reinterpret_cast<xdrproc_t>(xr), res); \
-  }                                                                                              \
-  void dbsvc_##name##_free(R* res) { VYRRPC_xdr_free(reinterpret_cast<xdrproc_t>(xr), reinterpret_cast<char*>(res)); }
+#define WIRE_CLIENT_DEF(n, name, A, R, xa, xr)                                                            \
+  clnt_stat dbsvc_##name(WireClient* c, A* argp, R* res) {                                                \
+    std::memset(static_cast<void*>(res), 0, sizeof(R));                                                   \
+    return wire_client_call(c, n, reinterpret_cast<xdrproc_t>(xa), argp, reinterpret_cast<xdrproc_t>(xr), \
+                            res);                                                                         \
+  }                                                                                                       \
+  void dbsvc_##name##_free(R* res) {                                                                      \
+    VYRRPC_xdr_free(reinterpret_cast<xdrproc_t>(xr), reinterpret_cast<char*>(res));                       \
+  }
 DBSV_PROCEDURES(WIRE_CLIENT_DEF)
 #undef WIRE_CLIENT_DEF
 
@@ -85,7 +92,8 @@ clnt_stat wire_client_get_text(WireClient* c, handle_t h, uns32 code, std::strin
   getdrvparameterres r{};
   clnt_stat st = GetParam(c, h, code, &r);
   if (pe) *pe = r.error;
-  if (text) *text = (st == RPC_SUCCESS && r.value.type == 1 && r.value.paramval_u.s) ? r.value.paramval_u.s : "";
+  if (text)
+    *text = (st == RPC_SUCCESS && r.value.type == 1 && r.value.paramval_u.s) ? r.value.paramval_u.s : "";
   if (st == RPC_SUCCESS) dbsvc_getdrvparameter_free(&r);
   return st;
 }

@@ -22,11 +22,13 @@ struct WireClient {
 
 // Connects to an agent; null with a reason in *error on failure. udp selects the
 // datagram transport. timeoutSec bounds every call.
-WireClient* wire_client_create(const char* host, unsigned short port, bool udp, int timeoutSec, std::string* error);
+WireClient* wire_client_create(const char* host, unsigned short port, bool udp, int timeoutSec,
+                               std::string* error);
 void wire_client_destroy(WireClient* c);
 
 // Any procedure, by number, with its own routines.
-clnt_stat wire_client_call(WireClient* c, unsigned int proc, xdrproc_t xargs, void* argp, xdrproc_t xres, void* res);
+clnt_stat wire_client_call(WireClient* c, unsigned int proc, xdrproc_t xargs, void* argp, xdrproc_t xres,
+                           void* res);
 
 // dbsvc_<name>(client, argument record, result record), e.g. dbsvc_prepare.
 #define WIRE_CLIENT_DECL(n, name, A, R, xa, xr) clnt_stat dbsvc_##name(WireClient* c, A* argp, R* res);

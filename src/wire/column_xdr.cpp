@@ -238,7 +238,6 @@ void wire_shape(const Coldata* c, uint32_t* type, uint32_t* width) {
   }
 }
 
-
 // ---- Fast path for streams over a buffer (memory streams: the UDP transport, caches).
 // The bytes are parsed in place; anything unusual (short data, a bad length) puts the
 // stream back where it was and lets the unit-by-unit path decide, so that both paths
@@ -464,7 +463,8 @@ bool alloc_column(Coldata* c, sgn32 n, uint64_t extra) {
   uint64_t bytes = wire_column_bytes(uint64_t(n), c->width);
   if (bytes == UINT64_MAX || bytes > UINT64_MAX - extra - 8) return false;
   c->values = wire_malloc(((bytes + 7) & ~uint64_t(7)) + extra);
-  c->indicators = c->values ? static_cast<indicator_t*>(wire_malloc(uint64_t(n) * sizeof(indicator_t))) : nullptr;
+  c->indicators =
+      c->values ? static_cast<indicator_t*>(wire_malloc(uint64_t(n) * sizeof(indicator_t))) : nullptr;
   if (!c->indicators) {
     std::free(c->values);
     c->values = nullptr;
@@ -847,8 +847,8 @@ sgn32 fixed_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn3
   return r - r0;
 }
 
-sgn32 long_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32 rEnd, LongData* side, bool text,
-                 uint64_t* used) {
+sgn32 long_chunk(const unsigned char* p, uint64_t n, Coldata* c, sgn32 r0, sgn32 rEnd, LongData* side,
+                 bool text, uint64_t* used) {
   const unsigned char* q = p;
   const unsigned char* end = p + n;
   // The data of the rows in these n bytes takes at most n bytes: charged and
@@ -1152,7 +1152,8 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
   unsigned fw = fixed_wire_bytes(c->cType);
   // The column grows with the rows that actually arrive, so that a count the data
   // does not back costs little.
-  uint64_t cap = std::min<uint64_t>(uint64_t(nRows), std::max<uint64_t>(1, kGrowBytes / std::max<uint64_t>(w, 1)));
+  uint64_t cap =
+      std::min<uint64_t>(uint64_t(nRows), std::max<uint64_t>(1, kGrowBytes / std::max<uint64_t>(w, 1)));
   if (Coldata_Init(c, sgn32(cap)) != ER_SUCCESS) return FALSE;
   const bool longCol = (c->cType == CTYPE_LCHR || c->cType == CTYPE_LBIN) && c->width == 16;
   const bool text = c->cType == CTYPE_LCHR;
@@ -1185,7 +1186,8 @@ int xdr_column(XDR* x, Coldata* c, sgn32 nRows) {
       c->indicators[r] = ind;
       if (ind == 0) {
         // A fixed-size cell read from the stream's buffer in one step when it is there.
-        const unsigned char* q = fw ? reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, fw)) : nullptr;
+        const unsigned char* q =
+            fw ? reinterpret_cast<const unsigned char*>(VYRRPC_xdr_inline(x, fw)) : nullptr;
         if (q)
           ok = fast_cell(c, Coldata_Cell(c, r), q, fw) == fw;
         else if (longCol)

@@ -18,22 +18,23 @@ int VYRXDR_Coldesc(XDR* x, Coldesc* d) {
     if (x->x_op == XDR_DECODE) d->label[len] = 0;
   }
   return VYRXDR_String(x, &d->qualifierName) && VYRXDR_String(x, &d->ownerName) &&
-         VYRXDR_String(x, &d->tableName) && VYRXDR_String(x, &d->columnName) && VYRXDR_dbtype_t(x, &d->dbType) &&
-         VYRXDR_sqltype_t(x, &d->sqlType) && VYRXDR_nullable_t(x, &d->nullable) &&
-         VYRXDR_precision_t(x, &d->precision) && VYRXDR_scale_t(x, &d->scale) &&
-         VYRXDR_precision_t(x, &d->display) && VYRXDR_ctype_t(x, &d->fetchType) &&
-         VYRXDR_precision_t(x, &d->fetchLength);
+         VYRXDR_String(x, &d->tableName) && VYRXDR_String(x, &d->columnName) &&
+         VYRXDR_dbtype_t(x, &d->dbType) && VYRXDR_sqltype_t(x, &d->sqlType) &&
+         VYRXDR_nullable_t(x, &d->nullable) && VYRXDR_precision_t(x, &d->precision) &&
+         VYRXDR_scale_t(x, &d->scale) && VYRXDR_precision_t(x, &d->display) &&
+         VYRXDR_ctype_t(x, &d->fetchType) && VYRXDR_precision_t(x, &d->fetchLength);
 }
 
 int VYRXDR_Bindesc(XDR* x, Bindesc* b) {
-  return VYRXDR_sqltype_t(x, &b->sqlType) && VYRXDR_ctype_t(x, &b->cType) && VYRXDR_precision_t(x, &b->precision) &&
-         VYRXDR_scale_t(x, &b->scale) && VYRXDR_sgn16(x, &b->usage);
+  return VYRXDR_sqltype_t(x, &b->sqlType) && VYRXDR_ctype_t(x, &b->cType) &&
+         VYRXDR_precision_t(x, &b->precision) && VYRXDR_scale_t(x, &b->scale) && VYRXDR_sgn16(x, &b->usage);
 }
 
 int xdr_BindescX(XDR* x, BindescX* b) {
   WireDecodeScope scope(x);
-  return VYRXDR_sqltype_t(x, &b->sqlType) && VYRXDR_ctype_t(x, &b->cType) && VYRXDR_precision_t(x, &b->precision) &&
-         VYRXDR_scale_t(x, &b->scale) && VYRXDR_sgn16(x, &b->usage) && VYRXDR_String(x, &b->name);
+  return VYRXDR_sqltype_t(x, &b->sqlType) && VYRXDR_ctype_t(x, &b->cType) &&
+         VYRXDR_precision_t(x, &b->precision) && VYRXDR_scale_t(x, &b->scale) && VYRXDR_sgn16(x, &b->usage) &&
+         VYRXDR_String(x, &b->name);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -87,7 +88,8 @@ int VYRXDR_paramval(XDR* x, paramval* p) {
 }
 
 int VYRXDR_ParameterConversion(XDR* x, ParameterConversion* p) {
-  return VYRXDR_ctype_t(x, &p->cType) && VYRXDR_uns32(x, &p->maxPrecision) && VYRXDR_uns32(x, &p->conversionMask);
+  return VYRXDR_ctype_t(x, &p->cType) && VYRXDR_uns32(x, &p->maxPrecision) &&
+         VYRXDR_uns32(x, &p->conversionMask);
 }
 
 VYRRPC_CALLS_FILTERS
@@ -96,7 +98,8 @@ int VYRXDR_OpTable(XDR* x, OpTable* t) {
   if (!VYRXDR_uns16(x, &t->type)) return FALSE;
   if (x->x_op != XDR_FREE && t->type != 1) return FALSE;
   return VYRRPC_xdr_array(x, reinterpret_cast<char**>(&t->values), &t->numElem, UINT_MAX,
-                          sizeof(ParameterConversion), reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ParameterConversion>));
+                          sizeof(ParameterConversion),
+                          reinterpret_cast<xdrproc_t>(wire_charged<VYRXDR_ParameterConversion>));
 }
 
 int xdr_XID_t(XDR* x, XID_t* id) {

@@ -22,8 +22,8 @@ using test_support::kSqliteDriver;
 // Points every configuration path of the driver manager at a temporary folder.
 inline void UseTempConfig(const test_support::TempDir& dir) {
   test_support::set_odbc_config_in(dir.path());
-  test_support::write_file(dir.file("odbcinst.ini"),
-                           std::string("[SQLite3]\nDriver=") + kSqliteDriver + "\n\n[PostgreSQL]\nDriver=" + kPgDriver + "\n");
+  test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver +
+                                                         "\n\n[PostgreSQL]\nDriver=" + kPgDriver + "\n");
 }
 
 // A cell as text, for comparisons ("NULL" for a NULL cell).
@@ -69,7 +69,9 @@ class BackendSession : public ::testing::Test {
   handle_t hServer = 0;
   handle_t hConn = 0;
 
-  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
+  std::string ConnStr() const {
+    return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db");
+  }
 
   void SetUp() override {
     UseTempConfig(dir);
@@ -98,7 +100,8 @@ class BackendSession : public ::testing::Test {
     std::string out;
     ErrInfo info{};
     if (ODBC_ErrInfo(h, &info) != ER_SUCCESS) return out;
-    for (unsigned i = 0; i < info.messageCount; i++) out += std::string(info.messages[i] ? info.messages[i] : "") + "\n";
+    for (unsigned i = 0; i < info.messageCount; i++)
+      out += std::string(info.messages[i] ? info.messages[i] : "") + "\n";
     ErrInfo_Done(&info);
     return out;
   }
@@ -179,7 +182,8 @@ class BackendSession : public ::testing::Test {
     }
   }
 
-  std::vector<std::vector<std::string>> Query(const std::string& sql, uns16 maxRows = 100, handle_t conn = 0) {
+  std::vector<std::vector<std::string>> Query(const std::string& sql, uns16 maxRows = 100,
+                                              handle_t conn = 0) {
     handle_t h = NewCursor(conn);
     EXPECT_EQ(ODBC_Prepare(h, const_cast<char*>(sql.c_str())), ER_SUCCESS) << Errors(h);
     EXPECT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
@@ -196,7 +200,8 @@ inline std::string Repeat(const std::string& s, int n) {
 }
 
 // A heap dataset of one SGN32 column and one VCHR column, for parameters.
-inline Dataset* IntTextParams(const std::vector<std::pair<int, const char*>>& rows, precision_t textLen = 20) {
+inline Dataset* IntTextParams(const std::vector<std::pair<int, const char*>>& rows,
+                              precision_t textLen = 20) {
   Dataset* ds = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
   Dataset_Init(ds, 2);
   ds->nCols = 2;

@@ -34,7 +34,8 @@ inline void Free(DDTables& a) { Free({a.tableQualifier, a.tableOwner, a.tableNam
 inline void Free(DDColumns& a) { Free({a.tableQualifier, a.tableOwner, a.tableName, a.columnName}); }
 inline void Free(DDColumnPrivileges& a) { Free({a.tableQualifier, a.tableOwner, a.tableName, a.columnName}); }
 inline void Free(DDForeignKeys& a) {
-  Free({a.pkTableQualifier, a.pkTableOwner, a.pkTableName, a.fkTableQualifier, a.fkTableOwner, a.fkTableName});
+  Free(
+      {a.pkTableQualifier, a.pkTableOwner, a.pkTableName, a.fkTableQualifier, a.fkTableOwner, a.fkTableName});
 }
 inline void Free(DDPrimaryKeys& a) { Free({a.tableQualifier, a.tableOwner, a.tableName}); }
 inline void Free(DDProcedureColumns& a) { Free({a.procQualifier, a.procOwner, a.procName, a.columnName}); }
@@ -89,12 +90,14 @@ inline const CatalogCase kCatalogCases[] = {
     {"column privileges",
      [](handle_t h, const char* t) {
        using catalog_detail::Dup;
-       return catalog_detail::Run(ODBC_DDColumnPrivileges, h, DDColumnPrivileges{Dup(""), Dup(""), Dup(t), Dup("%")});
+       return catalog_detail::Run(ODBC_DDColumnPrivileges, h,
+                                  DDColumnPrivileges{Dup(""), Dup(""), Dup(t), Dup("%")});
      }},
     {"foreign keys",
      [](handle_t h, const char* t) {
        using catalog_detail::Dup;
-       return catalog_detail::Run(ODBC_DDForeignKeys, h, DDForeignKeys{Dup(""), Dup(""), Dup(t), nullptr, nullptr, nullptr});
+       return catalog_detail::Run(ODBC_DDForeignKeys, h,
+                                  DDForeignKeys{Dup(""), Dup(""), Dup(t), nullptr, nullptr, nullptr});
      }},
     {"primary keys",
      [](handle_t h, const char* t) {
@@ -104,7 +107,8 @@ inline const CatalogCase kCatalogCases[] = {
     {"procedure columns",
      [](handle_t h, const char*) {
        using catalog_detail::Dup;
-       return catalog_detail::Run(ODBC_DDProcedureColumns, h, DDProcedureColumns{Dup(""), Dup("%"), Dup("%"), Dup("%")});
+       return catalog_detail::Run(ODBC_DDProcedureColumns, h,
+                                  DDProcedureColumns{Dup(""), Dup("%"), Dup("%"), Dup("%")});
      }},
     {"procedures",
      [](handle_t h, const char*) {
@@ -114,13 +118,15 @@ inline const CatalogCase kCatalogCases[] = {
     {"special columns",
      [](handle_t h, const char* t) {
        using catalog_detail::Dup;
-       return catalog_detail::Run(ODBC_DDSpecialColumns, h,
-                                  DDSpecialColumns{Dup(""), Dup(""), Dup(t), SQL_BEST_ROWID, SQL_SCOPE_SESSION, SQL_NULLABLE});
+       return catalog_detail::Run(
+           ODBC_DDSpecialColumns, h,
+           DDSpecialColumns{Dup(""), Dup(""), Dup(t), SQL_BEST_ROWID, SQL_SCOPE_SESSION, SQL_NULLABLE});
      }},
     {"statistics",
      [](handle_t h, const char* t) {
        using catalog_detail::Dup;
-       return catalog_detail::Run(ODBC_DDStatistics, h, DDStatistics{Dup(""), Dup(""), Dup(t), SQL_INDEX_ALL, SQL_QUICK});
+       return catalog_detail::Run(ODBC_DDStatistics, h,
+                                  DDStatistics{Dup(""), Dup(""), Dup(t), SQL_INDEX_ALL, SQL_QUICK});
      }},
     {"table privileges",
      [](handle_t h, const char* t) {

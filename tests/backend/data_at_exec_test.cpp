@@ -114,22 +114,59 @@ TEST(DataAtExecMerge, PiecesBecomeWholeValues) {
     std::vector<std::string> want;
   } cases[] = {
       {"three pieces, a stored value and a NULL",
-       CTYPE_VCHR, 4, {"-2", "xyz", "NULL"},
+       CTYPE_VCHR,
+       4,
+       {"-2", "xyz", "NULL"},
        {{{CTYPE_VCHR, 0, "ab"}, {CTYPE_VCHR, 0, "cd"}, {CTYPE_VCHR, 0, "ef"}}, {}, {}},
        {"abcdef", "xyz", "NULL"}},
       {"full-width text cells are measured within the cell",
-       CTYPE_CHR, 3, {"abc", "-2", "def"},
+       CTYPE_CHR,
+       3,
+       {"abc", "-2", "def"},
        {{}, {{CTYPE_CHR, 0, "hello"}}, {}},
        {"abc", "hello", "def"}},
-      {"binary pieces for a text column", CTYPE_VCHR, 2, {"-2"}, {{{CTYPE_BIN, 0, "bin"}, {CTYPE_BIN, 0, "ary"}}}, {"binary"}},
-      {"a NULL piece", CTYPE_VCHR, 8, {"-2", "-2"}, {{{CTYPE_VCHR, -1, ""}}, {{CTYPE_VCHR, 0, "v"}}}, {"NULL", "v"}},
-      {"32-bit prefixed text", CTYPE_VCHR32, 8, {"ab", "-2"}, {{}, {{CTYPE_VCHR32, 0, "0123456789"}}}, {"ab", "0123456789"}},
-      {"an 8-bit prefix counts at most 255", CTYPE_VCHR8, 4, {"-2"}, {{{CTYPE_VCHR8, 0, longText}}}, {longText.substr(0, 255)}},
-      {"wide text", CTYPE_WVCHR, 8, {"-2", "ab"}, {{{CTYPE_WVCHR, 0, Wide("wide")}, {CTYPE_WVCHR, 0, Wide("r")}}, {}}, {"wider", "ab"}},
-      {"long binary takes the collected bytes", CTYPE_LBIN, 16, {"-2", "kept"},
-       {{{CTYPE_LBIN, 0, "lo"}, {CTYPE_LBIN, 0, "ng"}}, {}}, {"long", "kept"}},
-      {"a fixed cell takes at most its width", CTYPE_SGN16, 2, {"-2", "-2"},
-       {{{CTYPE_SGN16, 0, "AB-overflow"}}, {{CTYPE_SGN16, 0, "C"}}}, {"AB", std::string("C\0", 2)}},
+      {"binary pieces for a text column",
+       CTYPE_VCHR,
+       2,
+       {"-2"},
+       {{{CTYPE_BIN, 0, "bin"}, {CTYPE_BIN, 0, "ary"}}},
+       {"binary"}},
+      {"a NULL piece",
+       CTYPE_VCHR,
+       8,
+       {"-2", "-2"},
+       {{{CTYPE_VCHR, -1, ""}}, {{CTYPE_VCHR, 0, "v"}}},
+       {"NULL", "v"}},
+      {"32-bit prefixed text",
+       CTYPE_VCHR32,
+       8,
+       {"ab", "-2"},
+       {{}, {{CTYPE_VCHR32, 0, "0123456789"}}},
+       {"ab", "0123456789"}},
+      {"an 8-bit prefix counts at most 255",
+       CTYPE_VCHR8,
+       4,
+       {"-2"},
+       {{{CTYPE_VCHR8, 0, longText}}},
+       {longText.substr(0, 255)}},
+      {"wide text",
+       CTYPE_WVCHR,
+       8,
+       {"-2", "ab"},
+       {{{CTYPE_WVCHR, 0, Wide("wide")}, {CTYPE_WVCHR, 0, Wide("r")}}, {}},
+       {"wider", "ab"}},
+      {"long binary takes the collected bytes",
+       CTYPE_LBIN,
+       16,
+       {"-2", "kept"},
+       {{{CTYPE_LBIN, 0, "lo"}, {CTYPE_LBIN, 0, "ng"}}, {}},
+       {"long", "kept"}},
+      {"a fixed cell takes at most its width",
+       CTYPE_SGN16,
+       2,
+       {"-2", "-2"},
+       {{{CTYPE_SGN16, 0, "AB-overflow"}}, {{CTYPE_SGN16, 0, "C"}}},
+       {"AB", std::string("C\0", 2)}},
       {"a fixed cell sent NULL", CTYPE_SGN32, 4, {"-2"}, {{{CTYPE_SGN32, -1, ""}}}, {"NULL"}},
   };
   for (const Case& c : cases) {
@@ -139,7 +176,8 @@ TEST(DataAtExecMerge, PiecesBecomeWholeValues) {
     ASSERT_NE(data, nullptr);
     for (size_t r = 0; r < c.pieces.size(); r++)
       for (const Piece& p : c.pieces[r])
-        ASSERT_EQ(DAEDataPut(data, uns32(r), p.type, p.ind, p.bytes.data(), uns32(p.bytes.size())), ER_SUCCESS);
+        ASSERT_EQ(DAEDataPut(data, uns32(r), p.type, p.ind, p.bytes.data(), uns32(p.bytes.size())),
+                  ER_SUCCESS);
     ASSERT_EQ(DAEDatasetMerge(&col.ds, data, 1, uns32(c.rows.size())), ER_SUCCESS);
     std::vector<std::string> got;
     for (size_t r = 0; r < c.rows.size(); r++) got.push_back(CellText(&col.ds.col[0], int(r)));
@@ -192,7 +230,8 @@ TEST(DataAtExecMerge, NextMarkedCellInRowMajorOrder) {
   ds.col[1].indicators[2] = -2;
   std::vector<std::pair<int, int>> seen;
   int row = -1, col = -1;
-  for (DAENextItemFind(&ds, &row, &col); row >= 0; DAENextItemFind(&ds, &row, &col)) seen.push_back({row, col});
+  for (DAENextItemFind(&ds, &row, &col); row >= 0; DAENextItemFind(&ds, &row, &col))
+    seen.push_back({row, col});
   EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{0, 1}, {1, 0}, {2, 0}, {2, 1}}));
   EXPECT_EQ(col, -2);
   Dataset_Done(&ds);

@@ -29,9 +29,11 @@ TEST(BackendErrorTable, StateLookup) {
     const char* state;
     errcode_t code;
   } cases[] = {
-      {"23000", ER_INTEGRITY_VIOL}, {"42S02", ER_TABLE_NOT_FOUND}, {"S1000", ER_GENERAL_ERROR},
-      {"01004", ER_DATA_TRUNCATED}, {"42000", ER_ACCESS},          {"IM501", ER_SUCCESS},  // row 184 not searched
-      {"ZZZZZ", ER_SUCCESS},        {"", ER_SUCCESS},               {"\0\0\0\0\0", ER_SUCCESS},
+      {"23000", ER_INTEGRITY_VIOL}, {"42S02", ER_TABLE_NOT_FOUND},
+      {"S1000", ER_GENERAL_ERROR},  {"01004", ER_DATA_TRUNCATED},
+      {"42000", ER_ACCESS},         {"IM501", ER_SUCCESS},  // row 184 not searched
+      {"ZZZZZ", ER_SUCCESS},        {"", ER_SUCCESS},
+      {"\0\0\0\0\0", ER_SUCCESS},
   };
   for (auto& c : cases) EXPECT_EQ(ErrorFromSQLState(c.state), c.code) << c.state;
 }
@@ -53,7 +55,8 @@ TEST_F(BackendServerSession, AgentMessageAndAppendMode) {
 
 TEST_F(BackendServerSession, ErrInfoHandsOutAtMostTenPerCall) {
   queue()->bNoFlush = 1;
-  for (int i = 0; i < 13; i++) QErrorMsg(queue(), DBErrMsgCreate(("message " + std::to_string(i)).c_str(), 100 + i, "42S02"));
+  for (int i = 0; i < 13; i++)
+    QErrorMsg(queue(), DBErrMsgCreate(("message " + std::to_string(i)).c_str(), 100 + i, "42S02"));
   ErrInfo info{};
   ASSERT_EQ(ODBC_ErrInfo(hServer, &info), ER_SUCCESS);
   ASSERT_EQ(info.messageCount, 10u);
@@ -104,20 +107,34 @@ TEST(BackendTypeMapping, CellTypesOfSqlTypes) {
     ctype_t t;
     precision_t fetch, disp;
   } cases[] = {
-      {SQL_VARCHAR, 20, CTYPE_VCHR, 21, 20},     {SQL_CHAR, 5, CTYPE_VCHR, 6, 5},
-      {SQL_NUMERIC, 10, CTYPE_VCHR, 12, 12},     {SQL_BIGINT, 19, CTYPE_VCHR, 21, 21},
-      {SQL_INTEGER, 10, CTYPE_SGN32, 4, 11},     {SQL_SMALLINT, 5, CTYPE_SGN16, 2, 6},
-      {SQL_DOUBLE, 15, CTYPE_FLT64, 8, 15},      {SQL_REAL, 7, CTYPE_FLT32, 4, 13},
-      {SQL_TYPE_DATE, 10, CTYPE_DATE, 6, 10},    {SQL_TIMESTAMP, 19, CTYPE_TIMESTAMP, 16, 19},
-      {SQL_WLONGVARCHAR, 100, CTYPE_WVCHR32, 105, 100}, {SQL_WVARCHAR, 8, CTYPE_WVCHR, 9, 8},
-      {SQL_BIT, 1, CTYPE_SGN8, 1, 3},            {SQL_TINYINT, 3, CTYPE_SGN8, 1, 4},
-      {SQL_VARBINARY, 16, CTYPE_VBIN32, 20, 32}, {SQL_LONGVARCHAR, 60000, CTYPE_VCHR32, 60005, 60000},
-      {1234, 9, CTYPE_VCHR, 0, 9},               {SQL_VARCHAR, 0xFFFFFFFFu, CTYPE_VCHR, 0xFFFFFFFFu, 0xFFFFFFFFu},
-      {SQL_GUID, 36, CTYPE_VCHR, 37, 36},        {SQL_DECIMAL, 8, CTYPE_VCHR, 10, 10},
-      {SQL_FLOAT, 15, CTYPE_FLT64, 8, 15},       {SQL_DATE, 10, CTYPE_DATE, 6, 10},
-      {SQL_TIME, 8, CTYPE_TIME, 6, 8},           {SQL_TYPE_TIME, 8, CTYPE_TIME, 6, 8},
-      {SQL_TYPE_TIMESTAMP, 23, CTYPE_TIMESTAMP, 16, 23}, {SQL_WCHAR, 4, CTYPE_WVCHR, 5, 4},
-      {SQL_BINARY, 4, CTYPE_VBIN32, 8, 8},       {SQL_LONGVARBINARY, 100, CTYPE_VBIN32, 104, 200},
+      {SQL_VARCHAR, 20, CTYPE_VCHR, 21, 20},
+      {SQL_CHAR, 5, CTYPE_VCHR, 6, 5},
+      {SQL_NUMERIC, 10, CTYPE_VCHR, 12, 12},
+      {SQL_BIGINT, 19, CTYPE_VCHR, 21, 21},
+      {SQL_INTEGER, 10, CTYPE_SGN32, 4, 11},
+      {SQL_SMALLINT, 5, CTYPE_SGN16, 2, 6},
+      {SQL_DOUBLE, 15, CTYPE_FLT64, 8, 15},
+      {SQL_REAL, 7, CTYPE_FLT32, 4, 13},
+      {SQL_TYPE_DATE, 10, CTYPE_DATE, 6, 10},
+      {SQL_TIMESTAMP, 19, CTYPE_TIMESTAMP, 16, 19},
+      {SQL_WLONGVARCHAR, 100, CTYPE_WVCHR32, 105, 100},
+      {SQL_WVARCHAR, 8, CTYPE_WVCHR, 9, 8},
+      {SQL_BIT, 1, CTYPE_SGN8, 1, 3},
+      {SQL_TINYINT, 3, CTYPE_SGN8, 1, 4},
+      {SQL_VARBINARY, 16, CTYPE_VBIN32, 20, 32},
+      {SQL_LONGVARCHAR, 60000, CTYPE_VCHR32, 60005, 60000},
+      {1234, 9, CTYPE_VCHR, 0, 9},
+      {SQL_VARCHAR, 0xFFFFFFFFu, CTYPE_VCHR, 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {SQL_GUID, 36, CTYPE_VCHR, 37, 36},
+      {SQL_DECIMAL, 8, CTYPE_VCHR, 10, 10},
+      {SQL_FLOAT, 15, CTYPE_FLT64, 8, 15},
+      {SQL_DATE, 10, CTYPE_DATE, 6, 10},
+      {SQL_TIME, 8, CTYPE_TIME, 6, 8},
+      {SQL_TYPE_TIME, 8, CTYPE_TIME, 6, 8},
+      {SQL_TYPE_TIMESTAMP, 23, CTYPE_TIMESTAMP, 16, 23},
+      {SQL_WCHAR, 4, CTYPE_WVCHR, 5, 4},
+      {SQL_BINARY, 4, CTYPE_VBIN32, 8, 8},
+      {SQL_LONGVARBINARY, 100, CTYPE_VBIN32, 104, 200},
   };
   for (auto& c : cases) {
     precision_t f = 1, d = 1;

@@ -13,9 +13,16 @@ TEST(BackendRequestType, Classification) {
     const char* sql;
     uns16 type;
   } cases[] = {
-      {"  select * from t", 1}, {"((SELECT 1))", 1},        {" (SELECT 1)", 3},  {"SELECT*", 3},
-      {"insert into t values (1)", 2}, {"\tDELETE FROM t", 2}, {"UPDATE t SET a=1", 2},
-      {"CREATE TABLE t (a int)", 3},   {"SELECTION", 3},        {"", 3},
+      {"  select * from t", 1},
+      {"((SELECT 1))", 1},
+      {" (SELECT 1)", 3},
+      {"SELECT*", 3},
+      {"insert into t values (1)", 2},
+      {"\tDELETE FROM t", 2},
+      {"UPDATE t SET a=1", 2},
+      {"CREATE TABLE t (a int)", 3},
+      {"SELECTION", 3},
+      {"", 3},
   };
   for (auto& c : cases) {
     Request r{};

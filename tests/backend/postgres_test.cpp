@@ -30,7 +30,8 @@ class BackendPostgres : public CatalogSession {
 
 TEST_F(BackendPostgres, ParametersFetchAndTransactions) {
   handle_t h = NewCursor(hPg);
-  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO bt (i, s) VALUES (?, ?)")), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO bt (i, s) VALUES (?, ?)")), ER_SUCCESS)
+      << Errors(h);
   ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{1, "one"}, {2, nullptr}, {3, "three"}})), ER_SUCCESS);
   ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
   ODBC_EndCursor(h);
@@ -64,7 +65,8 @@ TEST_F(BackendPostgres, BadSqlAnswers68) {
 }
 
 TEST_F(BackendPostgres, ManyRowsInBlocks) {
-  ASSERT_EQ(Exec("INSERT INTO bt SELECT g, 'r' || g, g * 0.5 FROM generate_series(1, 2000) g", hPg), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO bt SELECT g, 'r' || g, g * 0.5 FROM generate_series(1, 2000) g", hPg),
+            ER_SUCCESS);
   auto rows = Query("SELECT i, s, d FROM bt ORDER BY i", 100, hPg);
   ASSERT_EQ(rows.size(), 2000u);
   for (int r = 0; r < 2000; r += 123) {
@@ -94,11 +96,13 @@ namespace {
 TEST_F(BackendPostgres, NativeSql) {
   char buf[256] = {0};
   uns16 len = 0;
-  ASSERT_EQ(ODBC_NativeSQL(hPg, const_cast<char*>("SELECT {fn UCASE('a')}"), buf, sizeof buf, &len), ER_SUCCESS)
+  ASSERT_EQ(ODBC_NativeSQL(hPg, const_cast<char*>("SELECT {fn UCASE('a')}"), buf, sizeof buf, &len),
+            ER_SUCCESS)
       << Errors(hPg);
   EXPECT_GT(len, 0);
   EXPECT_EQ(std::string(buf).rfind("SELECT", 0), 0u) << buf;  // the driver's translation comes back
-  EXPECT_EQ(ODBC_NativeSQL(hServer, const_cast<char*>("SELECT 1"), buf, sizeof buf, &len), ER_INVALID_ARGUMENT);
+  EXPECT_EQ(ODBC_NativeSQL(hServer, const_cast<char*>("SELECT 1"), buf, sizeof buf, &len),
+            ER_INVALID_ARGUMENT);
 }
 }  // namespace
 
@@ -107,7 +111,8 @@ namespace {
 TEST_F(BackendPostgres, CatalogCallsAnswerAlikeNarrowAndWide) {
   ASSERT_EQ(Exec("ALTER TABLE bt ADD PRIMARY KEY (i)", hPg), ER_SUCCESS) << ServerErrors();
   handle_t wide = 0;
-  ASSERT_EQ(Connect(test_support::pg_conn_str(), &wide, nullptr, 0, kUnicodeSession), ER_SUCCESS) << ServerErrors();
+  ASSERT_EQ(Connect(test_support::pg_conn_str(), &wide, nullptr, 0, kUnicodeSession), ER_SUCCESS)
+      << ServerErrors();
   ASSERT_EQ(ODBC_ConnectRec(wide)->unicode, 1);
   for (const CatalogCase& c : kCatalogCases) {
     SCOPED_TRACE(c.name);
@@ -121,11 +126,13 @@ namespace {
 // with its pad blanks, plain and Unicode connections, row by row and in blocks.
 TEST_F(BackendPostgres, TextCellsHoldEveryCharacter) {
   const std::string tokyo = Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 20);
-  const std::string umlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
+  const std::string umlauts =
+      "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
   const std::string gruss = "Gr\xC3\xBC\xC3\x9F      ";  // CHAR(10): four characters and six blanks
   Exec("DROP TABLE IF EXISTS bm", hPg);
   ASSERT_EQ(Exec("CREATE TABLE bm (v VARCHAR(40), c CHAR(10), g CHAR(10))", hPg), ER_SUCCESS);
-  ASSERT_EQ(Exec("INSERT INTO bm VALUES ('" + tokyo + "', '" + umlauts + "', 'Gr\xC3\xBC\xC3\x9F')", hPg), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO bm VALUES ('" + tokyo + "', '" + umlauts + "', 'Gr\xC3\xBC\xC3\x9F')", hPg),
+            ER_SUCCESS);
   handle_t uni = 0;
   ASSERT_EQ(ConnectUnicode(test_support::pg_conn_str(), &uni), ER_SUCCESS) << ServerErrors();
   ExpectRowsEverywhere("SELECT v, c, g FROM bm", {hPg, uni}, {{tokyo, umlauts, gruss}});
@@ -139,8 +146,10 @@ TEST_F(BackendPostgres, TextCellsHoldEveryCharacter) {
 TEST_F(BackendPostgres, UnderDeclaredAndUnknownSizes) {
   Exec("DROP TABLE IF EXISTS bb", hPg);
   ASSERT_EQ(Exec("CREATE TABLE bb (u VARCHAR, x BYTEA, n BYTEA)", hPg), ER_SUCCESS);
-  ASSERT_EQ(Exec("INSERT INTO bb VALUES (repeat('\xE6\x9D\xB1', 400), decode(repeat('ab', 300000), 'hex'), NULL)", hPg),
-            ER_SUCCESS);
+  ASSERT_EQ(
+      Exec("INSERT INTO bb VALUES (repeat('\xE6\x9D\xB1', 400), decode(repeat('ab', 300000), 'hex'), NULL)",
+           hPg),
+      ER_SUCCESS);
   const std::string bytes(300000, '\xAB');
   handle_t h = NewCursor(hPg);
   ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT u, x, n FROM bb")), ER_SUCCESS) << Errors(h);

@@ -31,11 +31,12 @@ class ProceduresPg : public BackendSession {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
     BackendSession::SetUp();
     ASSERT_EQ(Connect(test_support::pg_conn_str(), &hPg), ER_SUCCESS) << ServerErrors();
-    ASSERT_EQ(Exec("CREATE OR REPLACE FUNCTION sg_proc(a integer, INOUT b varchar, OUT c numeric, OUT d integer, "
-                   "OUT e smallint, OUT f integer, OUT g smallint) AS $$ BEGIN b := b || '!'; c := a * 1.25; "
-                   "d := a * 100000; e := -a; f := NULL; g := a + 1; END $$ LANGUAGE plpgsql",
-                   hPg),
-              ER_SUCCESS)
+    ASSERT_EQ(
+        Exec("CREATE OR REPLACE FUNCTION sg_proc(a integer, INOUT b varchar, OUT c numeric, OUT d integer, "
+             "OUT e smallint, OUT f integer, OUT g smallint) AS $$ BEGIN b := b || '!'; c := a * 1.25; "
+             "d := a * 100000; e := -a; f := NULL; g := a + 1; END $$ LANGUAGE plpgsql",
+             hPg),
+        ER_SUCCESS)
         << ServerErrors();
     ASSERT_EQ(Exec("CREATE OR REPLACE FUNCTION sg_isnull(x smallint, OUT was_null integer) AS $$ "
                    "BEGIN was_null := CASE WHEN x IS NULL THEN 1 ELSE 0 END; END $$ LANGUAGE plpgsql",
@@ -72,9 +73,9 @@ class ProceduresPg : public BackendSession {
 TEST_F(ProceduresPg, OutputValuesAfterTheResults) {
   handle_t h = Prepared("{call sg_proc(?, ?, ?, ?, ?, ?, ?)}");
   ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR}}, {{"4", "abc"}})), ER_SUCCESS);
-  Bindesc b[7] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1},  {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 2},
-                  {SQLTYPE_NUMERIC, CTYPE_VCHR, 10, 2, 4},   {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
-                  {SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 4},  {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
+  Bindesc b[7] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1}, {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 2},
+                  {SQLTYPE_NUMERIC, CTYPE_VCHR, 10, 2, 4},  {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
+                  {SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 4}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 4},
                   {SQLTYPE_TINYINT, CTYPE_SGN8, 3, 0, 4}};
   ASSERT_EQ(ODBC_Bind(h, 7, b), ER_SUCCESS);
   EXPECT_EQ(Outputs(h), (std::vector<std::string>{"abc!", "5.00", "400000", "-4", "NULL", "5"}));

@@ -12,8 +12,8 @@ long bindCalls = 0;
 }  // namespace
 
 extern "C" SQLRETURN __real_SQLBindCol(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*);
-extern "C" SQLRETURN __wrap_SQLBindCol(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT type, SQLPOINTER value, SQLLEN len,
-                                       SQLLEN* ind) {
+extern "C" SQLRETURN __wrap_SQLBindCol(SQLHSTMT h, SQLUSMALLINT col, SQLSMALLINT type, SQLPOINTER value,
+                                       SQLLEN len, SQLLEN* ind) {
   bindCalls++;
   return __real_SQLBindCol(h, col, type, value, len, ind);
 }

@@ -152,7 +152,8 @@ TEST_F(BackendSqlite, LongTextInPiecesWithinBudget) {
   precision_t len = 0;
   ctype_t ct;
   sgn32 remain = 0;
-  for (sgn32 bad : {0, -1, 3, 70000}) EXPECT_EQ(ODBC_GetData(h, bad, 0, 10, &data, &len, &ct, &remain), ER_INVALID_COLUMN);
+  for (sgn32 bad : {0, -1, 3, 70000})
+    EXPECT_EQ(ODBC_GetData(h, bad, 0, 10, &data, &len, &ct, &remain), ER_INVALID_COLUMN);
   EXPECT_EQ(ODBC_GetData(h, 1, 0, 10, &data, &len, &ct, &remain), ER_GENERAL_ERROR);  // not a long column
   std::string all;
   for (int guard = 0; guard < 100; guard++) {
@@ -204,7 +205,8 @@ TEST_F(BackendSqlite, ParameterRowsRunInTurn) {
   MakeTable(0);
   handle_t h = NewCursor();
   ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("INSERT INTO t (i, s) VALUES (?, ?)")), ER_SUCCESS);
-  ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{1, "one"}, {2, nullptr}, {3, "three"}, {70000, "big"}})), ER_SUCCESS);
+  ASSERT_EQ(ODBC_Parameters(h, IntTextParams({{1, "one"}, {2, nullptr}, {3, "three"}, {70000, "big"}})),
+            ER_SUCCESS);
   ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS) << Errors(h);
   char buf[8];
   sgn32 count = 0;
@@ -337,7 +339,8 @@ TEST_F(BackendSqlite, ConnectFormsReachTheirDataSource) {
   for (const char* name : {"default", "named"}) {
     std::string db = dir.file(std::string(name) + ".db");
     handle_t h = 0;
-    ASSERT_EQ(Connect(std::string("DRIVER=") + kSqliteDriver + ";Database=" + db, &h), ER_SUCCESS) << ServerErrors();
+    ASSERT_EQ(Connect(std::string("DRIVER=") + kSqliteDriver + ";Database=" + db, &h), ER_SUCCESS)
+        << ServerErrors();
     ASSERT_EQ(Exec("CREATE TABLE marker (w VARCHAR(10))", h), ER_SUCCESS);
     ASSERT_EQ(Exec(std::string("INSERT INTO marker VALUES ('") + name + "')", h), ER_SUCCESS);
     ASSERT_EQ(ODBC_EndConnect(h), ER_SUCCESS);
@@ -349,9 +352,9 @@ TEST_F(BackendSqlite, ConnectFormsReachTheirDataSource) {
     const char* connStr;
     const char* reached;
   } cases[] = {
-      {nullptr, "", "default"},      // neither: the data source "default"
-      {"named", "", "named"},        // by name
-      {"", "DSN=named", "named"},    // empty name and a string: driver connect
+      {nullptr, "", "default"},    // neither: the data source "default"
+      {"named", "", "named"},      // by name
+      {"", "DSN=named", "named"},  // empty name and a string: driver connect
       {nullptr, "DSN=named", "named"},
   };
   for (auto& c : cases) {
@@ -370,7 +373,8 @@ TEST_F(BackendSqlite, ConnectFormsReachTheirDataSource) {
 
 TEST_F(BackendSqlite, SaveFileIsRefused) {
   handle_t h = 0;
-  for (std::string extra : std::vector<std::string>{";SAVEFILE=" + dir.file("x.dsn"), "; savefile = {a;b}", ";SaveFile="}) {
+  for (std::string extra :
+       std::vector<std::string>{";SAVEFILE=" + dir.file("x.dsn"), "; savefile = {a;b}", ";SaveFile="}) {
     EXPECT_EQ(Connect(ConnStr() + extra, &h), ER_INVALID_CONNSTR) << extra;
     EXPECT_NE(ServerErrors().find("SAVEFILE"), std::string::npos);
   }
@@ -424,8 +428,9 @@ TEST_F(BackendSqlite, CommitAndRollbackSeenFromSecondConnection) {
 TEST_F(BackendSqlite, InitialSqlReadsLongLinesAndClosesEachResult) {
   MakeTable(0);
   std::string longText(3000, 'q');
-  test_support::write_file(dir.file("init.sql"), "# comment\n  SELECT 1;\nSELECT 2\n;\nINSERT INTO t (s) VALUES ('" +
-                                                     longText + "');\n");
+  test_support::write_file(
+      dir.file("init.sql"),
+      "# comment\n  SELECT 1;\nSELECT 2\n;\nINSERT INTO t (s) VALUES ('" + longText + "');\n");
   const std::string initSQL = dir.file("init");  // ".sql" is appended
   AgentOptions options{};
   options.f_initSQL = initSQL.c_str();
@@ -513,7 +518,8 @@ TEST_F(BackendSqlite, StatementParameters) {
   memcpy(&v, buf, 4);
   EXPECT_EQ(v, 100);
   v = 10;
-  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030008, &v), ER_OPT_VAL_CHANGED);  // keyset sizes need the second fetch
+  EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030008, &v),
+            ER_OPT_VAL_CHANGED);  // keyset sizes need the second fetch
   ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x22010008, buf, sizeof buf, nullptr), ER_SUCCESS);
   v = 7000;
   EXPECT_EQ(ODBC_SetDrvParameter(h, 0x32030008, &v), ER_OPT_VAL_CHANGED);
@@ -524,7 +530,8 @@ TEST_F(BackendSqlite, StatementParameters) {
   ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x22010013, buf, sizeof buf, nullptr), ER_SUCCESS);
   memcpy(&v, buf, 4);
   EXPECT_EQ(v, 0);
-  ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x2204001c, buf, sizeof buf, nullptr), ER_SUCCESS);  // identifier case
+  ASSERT_EQ(ODBC_GetDrvParameter(hConn, 0x2204001c, buf, sizeof buf, nullptr),
+            ER_SUCCESS);  // identifier case
   memcpy(&v, buf, 4);
   EXPECT_GT(v, 0);
   EXPECT_LT(v, 5);
@@ -654,13 +661,15 @@ TEST_F(BackendSqlite, CursorNames) {
 // ---- data fidelity ----
 
 const std::string kTokyo40 = Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 20);  // 40 characters, 120 bytes
-const std::string kUmlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
+const std::string kUmlauts =
+    "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
 
 // Declared sizes count characters: every character arrives, on plain and
 // Unicode connections, row by row and in blocks, and nothing is reported cut.
 TEST_F(BackendSqlite, TextCellsHoldEveryCharacter) {
   ASSERT_EQ(Exec("CREATE TABLE m (v VARCHAR(40), c CHAR(10), t TEXT)"), ER_SUCCESS);
-  ASSERT_EQ(Exec("INSERT INTO m VALUES ('" + kTokyo40 + "', '" + kUmlauts + "', '" + kTokyo40 + "')"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO m VALUES ('" + kTokyo40 + "', '" + kUmlauts + "', '" + kTokyo40 + "')"),
+            ER_SUCCESS);
   handle_t uni = 0;
   ASSERT_EQ(ConnectUnicode(ConnStr(), &uni), ER_SUCCESS) << ServerErrors();
   ExpectRowsEverywhere("SELECT v, c, t FROM m", {hConn, uni}, {{kTokyo40, kUmlauts, kTokyo40}});
@@ -685,7 +694,8 @@ TEST_F(BackendSqlite, TextCellsHoldEveryCharacter) {
 TEST_F(BackendSqlite, CutValuesKeepWholeCharactersAndWarn) {
   const std::string e = "\xC3\xA9";
   ASSERT_EQ(Exec("CREATE TABLE cut (v VARCHAR(2), t TEXT)"), ER_SUCCESS);
-  ASSERT_EQ(Exec("INSERT INTO cut VALUES ('a" + Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 2) + "', '" + Repeat(e, 40000) + "')"),
+  ASSERT_EQ(Exec("INSERT INTO cut VALUES ('a" + Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 2) + "', '" +
+                 Repeat(e, 40000) + "')"),
             ER_SUCCESS);
   for (uns16 block : {1, 100}) {
     handle_t h = NewCursor();

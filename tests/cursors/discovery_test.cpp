@@ -16,10 +16,10 @@ TEST(Identifiers, CaseConvertTable) {
     int qcase, icase, canQuote;
     const char* out;
   } cases[] = {
-      {"abc", '"', 4, 1, 1, "\"ABC\""},   // upper rule, quoted form means the same
-      {"abc", '"', 4, 3, 1, "abc"},       // sensitive unquoted: quoting would change it
-      {"abc", '"', 4, 1, 0, "ABC"},       // may not quote
-      {"abc", 0, 4, 1, 1, "ABC"},         // no quote character
+      {"abc", '"', 4, 1, 1, "\"ABC\""},  // upper rule, quoted form means the same
+      {"abc", '"', 4, 3, 1, "abc"},      // sensitive unquoted: quoting would change it
+      {"abc", '"', 4, 1, 0, "ABC"},      // may not quote
+      {"abc", 0, 4, 1, 1, "ABC"},        // no quote character
       {"ABC", '"', 3, 2, 1, "\"abc\""},
       {"abc", '"', 1, 2, 1, "abc"},
       {"ABC", '"', 2, 1, 1, "ABC"},
@@ -36,9 +36,13 @@ TEST(Identifiers, CaseConvertTable) {
     EXPECT_STREQ(buf, k.out) << k.in << " q" << k.qcase << " i" << k.icase;
   }
   // UTF-8 aware on a Unicode connection.
-  char buf[SCS_IDENT_MAX + 1] = "stra\xc3\x9f" "e\xc3\xa9";
+  char buf[SCS_IDENT_MAX + 1] =
+      "stra\xc3\x9f"
+      "e\xc3\xa9";
   DBIdentCaseConvert(buf, 0, 4, 1, 1, 0);
-  EXPECT_STREQ(buf, "STRA\xc3\x9f" "E\xc3\x89");
+  EXPECT_STREQ(buf,
+               "STRA\xc3\x9f"
+               "E\xc3\x89");
 }
 
 TEST(Identifiers, MatchTable) {
@@ -46,9 +50,10 @@ TEST(Identifiers, MatchTable) {
     const char *a, *b;
     int qcase, icase, match;
   } cases[] = {
-      {"\"ABC\"", "abc", 3, 1, 1},  {"\"abc\"", "abc", 3, 1, 0}, {"abc", "ABC", 4, 4, 1},
-      {"\"Abc\"", "abc", 4, 1, 1},  {"abc", "ABC", 3, 3, 0},     {"a_c", "abc", 4, 4, 0},
-      {"", "", 1, 1, 0},            {"\"a\"\"b\"", "\"a\"\"b\"", 3, 3, 1},
+      {"\"ABC\"", "abc", 3, 1, 1}, {"\"abc\"", "abc", 3, 1, 0},
+      {"abc", "ABC", 4, 4, 1},     {"\"Abc\"", "abc", 4, 1, 1},
+      {"abc", "ABC", 3, 3, 0},     {"a_c", "abc", 4, 4, 0},
+      {"", "", 1, 1, 0},           {"\"a\"\"b\"", "\"a\"\"b\"", 3, 3, 1},
   };
   for (const Case& k : cases)
     EXPECT_EQ(DBIdentMatch(k.a, k.b, '"', k.qcase, k.icase, 0), k.match) << k.a << " " << k.b;
@@ -59,8 +64,11 @@ TEST(Identifiers, QuotingDoublesTheQuoteCharacter) {
     const char* in;
     char q;
     const char* quoted;
-  } cases[] = {{"plain", '"', "\"plain\""}, {"we\"ird", '"', "\"we\"\"ird\""}, {"x\"\"", '"', "\"x\"\"\"\"\""},
-               {"a`b", '`', "`a``b`"},      {"a\"b", 0, "a\"b"}};
+  } cases[] = {{"plain", '"', "\"plain\""},
+               {"we\"ird", '"', "\"we\"\"ird\""},
+               {"x\"\"", '"', "\"x\"\"\"\"\""},
+               {"a`b", '`', "`a``b`"},
+               {"a\"b", 0, "a\"b"}};
   for (const Case& k : cases) {
     char* q = scs_p_QuoteIdent(k.in, k.q);
     EXPECT_STREQ(q, k.quoted);
@@ -76,7 +84,10 @@ TEST(Descriptors, NameCellsByType) {
   const char* text;
   const wchar_t* wtext;
   size_t len;
-  memcpy(cell, "\x03" "abcdef", 7);
+  memcpy(cell,
+         "\x03"
+         "abcdef",
+         7);
   ASSERT_EQ(scs_p_GetTblAttribs_GetNameCellAttr(cell, CTYPE_VCHR8, 10, &text, &wtext, &len), ER_SUCCESS);
   EXPECT_EQ(std::string(text, len), "abc");
   ASSERT_EQ(scs_p_GetTblAttribs_GetNameCellAttr(cell + 1, CTYPE_CHR, 4, &text, &wtext, &len), ER_SUCCESS);
@@ -128,11 +139,22 @@ TEST(Descriptors, QualifyFindAndBind) {
   struct TypeCase {
     sgn16 sql;
     int c;
-  } types[] = {{SQL_WCHAR, SQL_C_WCHAR}, {SQL_WLONGVARCHAR, SQL_C_WCHAR}, {SQL_BIT, SQL_C_BIT},
-               {SQL_TINYINT, SQL_C_TINYINT}, {SQL_VARBINARY, SQL_C_BINARY}, {SQL_INTEGER, SQL_C_LONG},
-               {SQL_SMALLINT, SQL_C_SHORT}, {SQL_FLOAT, SQL_C_DOUBLE}, {SQL_DOUBLE, SQL_C_DOUBLE},
-               {SQL_REAL, SQL_C_FLOAT}, {9, 9}, {93, 93}, {SQL_BIGINT, SQL_C_CHAR}, {SQL_NUMERIC, SQL_C_CHAR},
-               {SQL_VARCHAR, SQL_C_CHAR}, {-11, SQL_C_CHAR}};
+  } types[] = {{SQL_WCHAR, SQL_C_WCHAR},
+               {SQL_WLONGVARCHAR, SQL_C_WCHAR},
+               {SQL_BIT, SQL_C_BIT},
+               {SQL_TINYINT, SQL_C_TINYINT},
+               {SQL_VARBINARY, SQL_C_BINARY},
+               {SQL_INTEGER, SQL_C_LONG},
+               {SQL_SMALLINT, SQL_C_SHORT},
+               {SQL_FLOAT, SQL_C_DOUBLE},
+               {SQL_DOUBLE, SQL_C_DOUBLE},
+               {SQL_REAL, SQL_C_FLOAT},
+               {9, 9},
+               {93, 93},
+               {SQL_BIGINT, SQL_C_CHAR},
+               {SQL_NUMERIC, SQL_C_CHAR},
+               {SQL_VARCHAR, SQL_C_CHAR},
+               {-11, SQL_C_CHAR}};
   for (const TypeCase& t : types) {
     SCColDesc c{};
     c.SQLType = t.sql;
@@ -191,11 +213,24 @@ TEST_F(DiscoveryTest, ExactNameAmongPatternMatches) {
   } cases[] = {
       // '_' selects "tax1" too; only "t_x1" is the table.
       {"", "t_x1", {{NUL, "public", "tax1"}, {NUL, "public", "t_x1"}}, ER_SUCCESS, "\"public\"", "\"t_x1\""},
-      {"", "p%", {{NUL, "public", "pq"}, {NUL, "public", "p%"}, {NUL, "public", "px"}}, ER_SUCCESS, "\"public\"",
+      {"",
+       "p%",
+       {{NUL, "public", "pq"}, {NUL, "public", "p%"}, {NUL, "public", "px"}},
+       ER_SUCCESS,
+       "\"public\"",
        "\"p%\""},
       // Lower-case rule: an unquoted name is folded and compared exactly.
-      {"", "MiXed", {{NUL, "public", "MiXed"}, {NUL, "public", "mixed"}}, ER_SUCCESS, "\"public\"", "\"mixed\""},
-      {"", "\"MiXed\"", {{NUL, "public", "MiXed"}, {NUL, "public", "mixed"}}, ER_SUCCESS, "\"public\"",
+      {"",
+       "MiXed",
+       {{NUL, "public", "MiXed"}, {NUL, "public", "mixed"}},
+       ER_SUCCESS,
+       "\"public\"",
+       "\"mixed\""},
+      {"",
+       "\"MiXed\"",
+       {{NUL, "public", "MiXed"}, {NUL, "public", "mixed"}},
+       ER_SUCCESS,
+       "\"public\"",
        "\"MiXed\""},
       // Only zero exact matches is an error.
       {"", "t_x1", {{NUL, "public", "tax1"}}, ER_TABLE_NOT_FOUND, "", ""},
@@ -265,7 +300,8 @@ TEST_F(DiscoveryTest, ColumnsOfTheExactTable) {
     alist_t* list = alist_Alloc(sizeof(SCColDesc));
     fake.Take();
     ASSERT_EQ(scs_p_GetTblColDescs(s, &t, 1, skipLong, list), ER_SUCCESS);
-    EXPECT_NE(fake.Take().find("ddColumns " + HandleText(s->hSCCurs) + " null 's' 't_1' '%'"), std::string::npos);
+    EXPECT_NE(fake.Take().find("ddColumns " + HandleText(s->hSCCurs) + " null 's' 't_1' '%'"),
+              std::string::npos);
     std::vector<std::string> names;
     for (unsigned i = 0; i < list->cUsed; i++) {
       auto* d = static_cast<SCColDesc*>(alist_At(list, i));

@@ -15,13 +15,12 @@ namespace {
 // A one-row-per-type dataset: every cell type, a NULL row, long and empty long cells.
 Dataset* EveryTypeDataset() {
   static const std::pair<ctype_t, precision_t> shape[] = {
-      {CTYPE_VOID, 1},      {CTYPE_CHR, 6},       {CTYPE_BIT1, 1},      {CTYPE_SGN8, 1},
-      {CTYPE_SGN16, 2},     {CTYPE_SGN32, 4},     {CTYPE_UNS8, 1},      {CTYPE_UNS16, 2},
-      {CTYPE_UNS32, 4},     {CTYPE_FLT32, 4},     {CTYPE_FLT64, 8},     {CTYPE_DATE, 6},
-      {CTYPE_TIME, 6},      {CTYPE_TIMESTAMP, 16}, {CTYPE_BIN, 3},      {CTYPE_LCHR, 16},
-      {CTYPE_LBIN, 16},     {CTYPE_VCHR, 9},      {CTYPE_VCHR8, 9},     {CTYPE_VCHR16, 10},
-      {CTYPE_VCHR32, 12},   {CTYPE_VBIN8, 9},     {CTYPE_VBIN16, 10},   {CTYPE_VBIN32, 12},
-      {CTYPE_WCHR, 12},     {CTYPE_WVCHR, 16},    {CTYPE_WLCHR, 16},    {CTYPE_WVCHR32, 16},
+      {CTYPE_VOID, 1},    {CTYPE_CHR, 6},    {CTYPE_BIT1, 1},     {CTYPE_SGN8, 1},       {CTYPE_SGN16, 2},
+      {CTYPE_SGN32, 4},   {CTYPE_UNS8, 1},   {CTYPE_UNS16, 2},    {CTYPE_UNS32, 4},      {CTYPE_FLT32, 4},
+      {CTYPE_FLT64, 8},   {CTYPE_DATE, 6},   {CTYPE_TIME, 6},     {CTYPE_TIMESTAMP, 16}, {CTYPE_BIN, 3},
+      {CTYPE_LCHR, 16},   {CTYPE_LBIN, 16},  {CTYPE_VCHR, 9},     {CTYPE_VCHR8, 9},      {CTYPE_VCHR16, 10},
+      {CTYPE_VCHR32, 12}, {CTYPE_VBIN8, 9},  {CTYPE_VBIN16, 10},  {CTYPE_VBIN32, 12},    {CTYPE_WCHR, 12},
+      {CTYPE_WVCHR, 16},  {CTYPE_WLCHR, 16}, {CTYPE_WVCHR32, 16},
   };
   Dataset* ds = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
   const uns16 n = uns16(std::size(shape));
@@ -42,21 +41,69 @@ Dataset* EveryTypeDataset() {
       // Row 2 holds empty or negative values.
       const bool empty = r == 2;
       switch (col.cType) {
-        case CTYPE_SGN8: cell[0] = char(empty ? -5 : 5); break;
-        case CTYPE_UNS8: case CTYPE_BIT1: cell[0] = char(empty ? 250 : 1); break;
-        case CTYPE_SGN16: { sgn16 v = empty ? -300 : 300; memcpy(cell, &v, 2); break; }
-        case CTYPE_UNS16: { uns16 v = empty ? 65000 : 7; memcpy(cell, &v, 2); break; }
-        case CTYPE_SGN32: { sgn32 v = empty ? -70000 : 70000; memcpy(cell, &v, 4); break; }
-        case CTYPE_UNS32: { uns32 v = empty ? 4000000000u : 9; memcpy(cell, &v, 4); break; }
-        case CTYPE_FLT32: { flt32 v = empty ? -1.5f : 2.25f; memcpy(cell, &v, 4); break; }
-        case CTYPE_FLT64: { flt64 v = empty ? -1e300 : M_PI; memcpy(cell, &v, 8); break; }
-        case CTYPE_DATE: { c_date v{sgn16(empty ? -44 : 2026), 12, 11}; memcpy(cell, &v, 6); break; }
-        case CTYPE_TIME: { c_time v{23, 59, 58}; memcpy(cell, &v, 6); break; }
-        case CTYPE_TIMESTAMP: { c_timestamp v{2026, 12, 11, 1, 2, 3, 999999999u}; memcpy(cell, &v, 16); break; }
-        case CTYPE_CHR: memcpy(cell, empty ? "      " : "ab cd ", 6); break;
-        case CTYPE_BIN: memcpy(cell, "\0\xff\x01", 3); break;
-        case CTYPE_VCHR: strcpy(cell, empty ? "" : "x'y\"z"); break;
-        case CTYPE_LCHR: case CTYPE_LBIN: {
+        case CTYPE_SGN8:
+          cell[0] = char(empty ? -5 : 5);
+          break;
+        case CTYPE_UNS8:
+        case CTYPE_BIT1:
+          cell[0] = char(empty ? 250 : 1);
+          break;
+        case CTYPE_SGN16: {
+          sgn16 v = empty ? -300 : 300;
+          memcpy(cell, &v, 2);
+          break;
+        }
+        case CTYPE_UNS16: {
+          uns16 v = empty ? 65000 : 7;
+          memcpy(cell, &v, 2);
+          break;
+        }
+        case CTYPE_SGN32: {
+          sgn32 v = empty ? -70000 : 70000;
+          memcpy(cell, &v, 4);
+          break;
+        }
+        case CTYPE_UNS32: {
+          uns32 v = empty ? 4000000000u : 9;
+          memcpy(cell, &v, 4);
+          break;
+        }
+        case CTYPE_FLT32: {
+          flt32 v = empty ? -1.5f : 2.25f;
+          memcpy(cell, &v, 4);
+          break;
+        }
+        case CTYPE_FLT64: {
+          flt64 v = empty ? -1e300 : M_PI;
+          memcpy(cell, &v, 8);
+          break;
+        }
+        case CTYPE_DATE: {
+          c_date v{sgn16(empty ? -44 : 2026), 12, 11};
+          memcpy(cell, &v, 6);
+          break;
+        }
+        case CTYPE_TIME: {
+          c_time v{23, 59, 58};
+          memcpy(cell, &v, 6);
+          break;
+        }
+        case CTYPE_TIMESTAMP: {
+          c_timestamp v{2026, 12, 11, 1, 2, 3, 999999999u};
+          memcpy(cell, &v, 16);
+          break;
+        }
+        case CTYPE_CHR:
+          memcpy(cell, empty ? "      " : "ab cd ", 6);
+          break;
+        case CTYPE_BIN:
+          memcpy(cell, "\0\xff\x01", 3);
+          break;
+        case CTYPE_VCHR:
+          strcpy(cell, empty ? "" : "x'y\"z");
+          break;
+        case CTYPE_LCHR:
+        case CTYPE_LBIN: {
           const std::string v = empty ? "" : std::string(70000, 'L') + std::string("\0z", 2);
           c_lchr l{uns32(v.size()), static_cast<char*>(malloc(v.size() + 1))};
           memcpy(l.data, v.data(), v.size());
@@ -70,13 +117,44 @@ Dataset* EveryTypeDataset() {
           memcpy(cell, &l, 16);
           break;
         }
-        case CTYPE_VCHR8: case CTYPE_VBIN8: cell[0] = char(empty ? 0 : 3); memcpy(cell + 1, "abc", 3); break;
-        case CTYPE_VCHR16: case CTYPE_VBIN16: { uns16 v = empty ? 0 : 4; memcpy(cell, &v, 2); memcpy(cell + 2, "abcd", 4); break; }
-        case CTYPE_VCHR32: case CTYPE_VBIN32: { uns32 v = empty ? 0 : 5; memcpy(cell, &v, 4); memcpy(cell + 4, "ab\0cd", 5); break; }
-        case CTYPE_WCHR: { const wchar_t w[3] = {L'a', 0x10FFFF, L'c'}; memcpy(cell, w, 12); break; }
-        case CTYPE_WVCHR: { const wchar_t w[3] = {L'h', L'i', 0}; memcpy(cell, w, 12); break; }
-        case CTYPE_WVCHR32: { uns32 v = empty ? 0 : 2; const wchar_t w[2] = {0x263A, L'!'}; memcpy(cell, &v, 4); memcpy(cell + 4, w, 8); break; }
-        default: break;
+        case CTYPE_VCHR8:
+        case CTYPE_VBIN8:
+          cell[0] = char(empty ? 0 : 3);
+          memcpy(cell + 1, "abc", 3);
+          break;
+        case CTYPE_VCHR16:
+        case CTYPE_VBIN16: {
+          uns16 v = empty ? 0 : 4;
+          memcpy(cell, &v, 2);
+          memcpy(cell + 2, "abcd", 4);
+          break;
+        }
+        case CTYPE_VCHR32:
+        case CTYPE_VBIN32: {
+          uns32 v = empty ? 0 : 5;
+          memcpy(cell, &v, 4);
+          memcpy(cell + 4, "ab\0cd", 5);
+          break;
+        }
+        case CTYPE_WCHR: {
+          const wchar_t w[3] = {L'a', 0x10FFFF, L'c'};
+          memcpy(cell, w, 12);
+          break;
+        }
+        case CTYPE_WVCHR: {
+          const wchar_t w[3] = {L'h', L'i', 0};
+          memcpy(cell, w, 12);
+          break;
+        }
+        case CTYPE_WVCHR32: {
+          uns32 v = empty ? 0 : 2;
+          const wchar_t w[2] = {0x263A, L'!'};
+          memcpy(cell, &v, 4);
+          memcpy(cell + 4, w, 8);
+          break;
+        }
+        default:
+          break;
       }
     }
   }
@@ -94,7 +172,8 @@ void ExpectSameDataset(const Dataset& a, const Dataset& b) {
       if (a.col[c].indicators[r] != 0 || a.col[c].cType == CTYPE_VOID) continue;
       const char *da, *db;
       uint64_t la, lb;
-      ASSERT_EQ(Dataset_CellValue(&a.col[c], uint64_t(r), &da, &la), Dataset_CellValue(&b.col[c], uint64_t(r), &db, &lb));
+      ASSERT_EQ(Dataset_CellValue(&a.col[c], uint64_t(r), &da, &la),
+                Dataset_CellValue(&b.col[c], uint64_t(r), &db, &lb));
       ASSERT_EQ(la, lb) << r;
       if (la) {
         EXPECT_EQ(memcmp(da, db, la), 0) << r;
@@ -124,7 +203,8 @@ TEST(Serialisation, EveryCellTypeRoundTrips) {
       Dataset part{};
       Dataset* clone = &part;
       ASSERT_EQ(Dataset_Clone(&clone, ds, uns32(3 - from)), ER_SUCCESS);
-      for (sgn32 r = from; r < 3; r++) ASSERT_EQ(Dataset_CopyRow(&part, ds, uns32(r - from), uns32(r), 0), ER_SUCCESS);
+      for (sgn32 r = from; r < 3; r++)
+        ASSERT_EQ(Dataset_CopyRow(&part, ds, uns32(r - from), uns32(r), 0), ER_SUCCESS);
       ExpectSameDataset(part, back);
       Dataset_Done(&part);
       Dataset_Done(&back);
@@ -246,8 +326,11 @@ TEST_F(CacheTest, SpillBoundary) {
     sgn32 n;
     int state;
     sgn32 inMemory;
-  } cases[] = {{0, DSC_IN_MEMORY, 0}, {199, DSC_IN_MEMORY, 199}, {5000, DSC_IN_MEMORY, 5000},
-               {5001, DSC_SPILLED, 0}, {12345, DSC_SPILLED, 0}};
+  } cases[] = {{0, DSC_IN_MEMORY, 0},
+               {199, DSC_IN_MEMORY, 199},
+               {5000, DSC_IN_MEMORY, 5000},
+               {5001, DSC_SPILLED, 0},
+               {12345, DSC_SPILLED, 0}};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.n);
     Rows(k.n);
@@ -288,13 +371,13 @@ TEST_F(CacheTest, WindowCentresOnTheRowset) {
     uns32 rowset;
     sgn32 position;  // after the call
     uns32 winSize;
-    sgn32 rows;      // in the window
+    sgn32 rows;  // in the window
   } cases[] = {
-      {7000, 10, 4505, 5000, 5000},    // a fresh window around the rowset
-      {7100, 10, 4505, 5000, 5000},    // covered already: nothing read
-      {100, 10, 0, 5000, 5000},        // not below row 0
-      {19995, 10, 17500, 5000, 2500},  // the end of the result
-      {10000, 3000, 8500, 6000, 6000}, // a large rowset widens the window
+      {7000, 10, 4505, 5000, 5000},     // a fresh window around the rowset
+      {7100, 10, 4505, 5000, 5000},     // covered already: nothing read
+      {100, 10, 0, 5000, 5000},         // not below row 0
+      {19995, 10, 17500, 5000, 2500},   // the end of the result
+      {10000, 3000, 8500, 6000, 6000},  // a large rowset widens the window
   };
   sgn32 pos = -1;
   for (const Case& k : cases) {
@@ -321,7 +404,10 @@ TEST_F(CacheTest, WindowOfACacheThatNeverSpilled) {
     sgn32 row;
     uns32 rowset;
     errcode_t rc;
-  } cases[] = {{4990, 100, ER_SUCCESS}, {4999, 1, ER_SUCCESS}, {0, 3000, ER_SUCCESS}, {5000, 10, ER_SUCCESS},
+  } cases[] = {{4990, 100, ER_SUCCESS},
+               {4999, 1, ER_SUCCESS},
+               {0, 3000, ER_SUCCESS},
+               {5000, 10, ER_SUCCESS},
                {5001, 10, ER_GENERAL_ERROR}};
   for (const Case& k : cases) {
     sgn32 pos = 0;
@@ -339,8 +425,8 @@ TEST_F(CacheTest, SnapshotRowsets) {
     std::vector<sgn32> sizes;  // sequential fetches until an empty one
   } cases[] = {
       {25, 10, {10, 10, 5, 0}},
-      {5000, 100, std::vector<sgn32>(50, 100)},   // exactly the memory limit: the last rowset too
-      {5000, 3000, {3000, 2000, 0}},              // a rowset past 2,500 rows in memory
+      {5000, 100, std::vector<sgn32>(50, 100)},  // exactly the memory limit: the last rowset too
+      {5000, 3000, {3000, 2000, 0}},             // a rowset past 2,500 rows in memory
       {5003, 1000, {1000, 1000, 1000, 1000, 1000, 3, 0}},
   };
   cases[1].sizes.push_back(0);

@@ -21,11 +21,13 @@ class EngineSession : public ::testing::Test {
 
   void SetUp() override {
     test_support::set_odbc_config_in(dir.path());
-    test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + test_support::kSqliteDriver +
-                                                           "\n\n[PostgreSQL]\nDriver=" + test_support::kPgDriver + "\n");
+    test_support::write_file(dir.file("odbcinst.ini"),
+                             std::string("[SQLite3]\nDriver=") + test_support::kSqliteDriver +
+                                 "\n\n[PostgreSQL]\nDriver=" + test_support::kPgDriver + "\n");
     ASSERT_EQ(engine.ops().server(nullptr, &hServer), ER_SUCCESS);
     char buf[16];
-    ASSERT_EQ(engine.ops().getDrvParameter(hServer, DRVP_SRV_AGENT_NAME, buf, sizeof buf, nullptr), ER_SUCCESS);
+    ASSERT_EQ(engine.ops().getDrvParameter(hServer, DRVP_SRV_AGENT_NAME, buf, sizeof buf, nullptr),
+              ER_SUCCESS);
   }
   void TearDown() override {
     while (numServers > 0) engine.ops().endServer(hServer);
@@ -42,7 +44,8 @@ class EngineSession : public ::testing::Test {
     std::string out;
     ErrInfo info{};
     if (engine.ops().errInfo(h, &info) != ER_SUCCESS) return out;
-    for (unsigned i = 0; i < info.messageCount; i++) out += std::string(info.messages[i] ? info.messages[i] : "") + "\n";
+    for (unsigned i = 0; i < info.messageCount; i++)
+      out += std::string(info.messages[i] ? info.messages[i] : "") + "\n";
     ErrInfo_Done(&info);
     return out;
   }
@@ -103,7 +106,8 @@ class EngineSession : public ::testing::Test {
     TSCCL* s = &ODBC_CursorRec(hCursor)->st_sccl;
     TableDesc t{strdup(""), strdup(owner), strdup(name), strdup("")};
     errcode_t rc = scs_p_GetTblAttribs(s, &t, 1);
-    std::string out = rc == ER_SUCCESS ? std::string(t.pszOwner) + "." + t.pszName : "error " + std::to_string(rc);
+    std::string out =
+        rc == ER_SUCCESS ? std::string(t.pszOwner) + "." + t.pszName : "error " + std::to_string(rc);
     TableDescDestroy(&t);
     return out;
   }

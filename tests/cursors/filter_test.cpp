@@ -35,7 +35,8 @@ class FilterTest : public ::testing::Test {
   }
   static int LiveConnections() {
     int n = 0;
-    for (uns16 i = 0; i < conHandles.numAllocated && conHandles.handleArray; i++) n += conHandles.handleArray[i].version != 0;
+    for (uns16 i = 0; i < conHandles.numAllocated && conHandles.handleArray; i++)
+      n += conHandles.handleArray[i].version != 0;
     return n;
   }
   std::vector<handle_t> SavedRequests() {
@@ -125,9 +126,14 @@ TEST(RowPosition, SetTable) {
     errcode_t rc;
     positn_t position, rsPosition;
   } cases[] = {
-      {4, 5, ER_INVALID_ROW_VALUE, 7, 7}, {-1, 5, ER_SUCCESS, 5, 7}, {4, 4, ER_SUCCESS, 4, 7},
-      {4, -2, ER_SUCCESS, -2, 7},         {4, 0, ER_SUCCESS, 0, 0},  {4, -3, ER_SUCCESS, -3, -3},
-      {4, -4, ER_INVALID_ROW_VALUE, 7, 7}, {4, -1, ER_INVALID_ROW_VALUE, 7, 7},
+      {4, 5, ER_INVALID_ROW_VALUE, 7, 7},
+      {-1, 5, ER_SUCCESS, 5, 7},
+      {4, 4, ER_SUCCESS, 4, 7},
+      {4, -2, ER_SUCCESS, -2, 7},
+      {4, 0, ER_SUCCESS, 0, 0},
+      {4, -3, ER_SUCCESS, -3, -3},
+      {4, -4, ER_INVALID_ROW_VALUE, 7, 7},
+      {4, -1, ER_INVALID_ROW_VALUE, 7, 7},
   };
   for (const Case& k : cases) {
     TSCCL s{};
@@ -155,16 +161,19 @@ TEST_F(FilterTest, CapabilityStringFromWordOrQuestions) {
       {{{DRVP_CONN_CAPABILITIES, 6143}, {DRVP_CONN_INFO_INT + 23, 2}}, "001.005:111111200100"},
       {{{DRVP_CONN_CAPABILITIES, 5887}, {DRVP_CONN_INFO_INT + 23, 1}}, "001.005:111111100100"},
       // Commit behaviour unanswered: 0; bits 13 and 14 and the two switches.
-      {{{DRVP_CONN_CAPABILITIES, (1 << 13) | (1 << 14)}, {0x22010014, 1}, {0x22010015, 7}}, "001.005:000001011011"},
+      {{{DRVP_CONN_CAPABILITIES, (1 << 13) | (1 << 14)}, {0x22010014, 1}, {0x22010015, 7}},
+       "001.005:000001011011"},
       // No word: the five switches are asked one by one.
-      {{{0x22010006, 1}, {0x2201000e, 0}, {0x22010004, 1}, {0x22010008, 0}, {0x22010005, 3}}, "001.005:101011000000"},
+      {{{0x22010006, 1}, {0x2201000e, 0}, {0x22010004, 1}, {0x22010008, 0}, {0x22010005, 3}},
+       "001.005:101011000000"},
   };
   for (const Case& k : cases) {
     fake.ints = k.ints;
     char buf[64] = {0};
     uns16 len = 0;
     fake.Take();
-    ASSERT_EQ(engine.ops().getDrvParameter(c, DRVP_CONN_CAPABILITY_STRING, buf, sizeof buf, &len), ER_SUCCESS);
+    ASSERT_EQ(engine.ops().getDrvParameter(c, DRVP_CONN_CAPABILITY_STRING, buf, sizeof buf, &len),
+              ER_SUCCESS);
     EXPECT_EQ(std::string(buf), k.want);
     // The engine first asks the backend to set its switch to 3.
     EXPECT_EQ(fake.calls.at(0), "setDrvParameter " + HandleText(c) + " 2201000c 3");
@@ -176,7 +185,8 @@ TEST_F(FilterTest, CapabilityStringFromWordOrQuestions) {
   EXPECT_EQ(v, 1);
   EXPECT_EQ(engine.ops().getDrvParameter(0xBBBB0042, DRVP_CONN_CAPABILITY_STRING, &v, 4, nullptr),
             ER_INVALID_ARGUMENT);
-  EXPECT_EQ(engine.ops().getDrvParameter(0xCCCC0042, DRVP_STMT_ROW_COUNT, &v, 4, nullptr), ER_INVALID_ARGUMENT);
+  EXPECT_EQ(engine.ops().getDrvParameter(0xCCCC0042, DRVP_STMT_ROW_COUNT, &v, 4, nullptr),
+            ER_INVALID_ARGUMENT);
 }
 
 TEST_F(FilterTest, SavedRequestsFollowTheirConnections) {
@@ -232,9 +242,10 @@ TEST_F(FilterTest, FailedConnectLeavesNoConnection) {
 
 TEST_F(FilterTest, NewCursorAsksTheBackendInOrder) {
   handle_t c = Connect();
-  fake.ints = {{DRVP_CONN_PARAM_OP, 1}, {DRVP_CONN_MAX_PARAMS, 99}, {DRVP_CONN_INFO_INT + 28, 2},
+  fake.ints = {{DRVP_CONN_PARAM_OP, 1},      {DRVP_CONN_MAX_PARAMS, 99},    {DRVP_CONN_INFO_INT + 28, 2},
                {DRVP_CONN_INFO_INT + 93, 3}, {DRVP_CONN_INFO_INT + 99, 16}, {DRVP_CONN_INFO_INT + 85, 1}};
-  fake.texts = {{DRVP_CONN_INFO_TEXT + 29, "\""}, {DRVP_CONN_INFO_TEXT + 47, "alice"},
+  fake.texts = {{DRVP_CONN_INFO_TEXT + 29, "\""},
+                {DRVP_CONN_INFO_TEXT + 47, "alice"},
                 {DRVP_CONN_INFO_TEXT + 17, "PostgreSQL"}};
   fake.Take();
   handle_t k = Cursor(c);
@@ -356,7 +367,8 @@ TEST_F(FilterTest, StaticFetchReadsTheSnapshot) {
 TEST_F(FilterTest, KeptBindAndParameterCopies) {
   handle_t k = Cursor(Connect());
   TSCCL& s = ODBC_CursorRec(k)->st_sccl;
-  Bindesc b[2] = {{sqltype_t(SQL_INTEGER), CTYPE_SGN32, 10, 0, 1}, {sqltype_t(SQL_VARCHAR), CTYPE_VCHR, 20, 0, 1}};
+  Bindesc b[2] = {{sqltype_t(SQL_INTEGER), CTYPE_SGN32, 10, 0, 1},
+                  {sqltype_t(SQL_VARCHAR), CTYPE_VCHR, 20, 0, 1}};
   ASSERT_EQ(engine.ops().bind(k, 2, b), ER_SUCCESS);
   ASSERT_EQ(s.nParamInfo, 2);
   EXPECT_EQ(s.pParamInfo[1].sqlType, SQL_VARCHAR);

@@ -28,23 +28,25 @@ class EnginePostgres : public EngineSession {
     ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << Errors(hServer);
     user = Query(hPg, "SELECT current_user")[0][0];
     Clean();
-    for (const std::string& ddl : std::vector<std::string>{"CREATE SCHEMA eng_s1", "CREATE SCHEMA eng_s2", "CREATE SCHEMA \"" + user + "\"",
-                            "CREATE TABLE public.eng_t (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)",
-                            "CREATE TABLE public.\"eng_t_x1\" (a INTEGER)", "CREATE TABLE public.eng_tax1 (b INTEGER)",
-                            "CREATE TABLE public.\"eng_p%\" (\"x_y\" INTEGER)",
-                            "CREATE TABLE public.\"eng_we\"\"ird\" (\"q\"\"c\" INTEGER)",
-                            "CREATE TABLE public.\"Eng_MiXed\" (n NUMERIC(10,2))",
-                            "CREATE TABLE public.eng_mixed (m VARCHAR(5))",
-                            "CREATE TABLE public.eng_dup (p INTEGER)", "CREATE TABLE \"" + user + "\".eng_dup (u INTEGER)",
-                            "CREATE TABLE eng_s1.eng_two (x INTEGER)", "CREATE TABLE eng_s2.eng_two (y INTEGER)"})
+    for (const std::string& ddl : std::vector<std::string>{
+             "CREATE SCHEMA eng_s1", "CREATE SCHEMA eng_s2", "CREATE SCHEMA \"" + user + "\"",
+             "CREATE TABLE public.eng_t (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)",
+             "CREATE TABLE public.\"eng_t_x1\" (a INTEGER)", "CREATE TABLE public.eng_tax1 (b INTEGER)",
+             "CREATE TABLE public.\"eng_p%\" (\"x_y\" INTEGER)",
+             "CREATE TABLE public.\"eng_we\"\"ird\" (\"q\"\"c\" INTEGER)",
+             "CREATE TABLE public.\"Eng_MiXed\" (n NUMERIC(10,2))",
+             "CREATE TABLE public.eng_mixed (m VARCHAR(5))", "CREATE TABLE public.eng_dup (p INTEGER)",
+             "CREATE TABLE \"" + user + "\".eng_dup (u INTEGER)", "CREATE TABLE eng_s1.eng_two (x INTEGER)",
+             "CREATE TABLE eng_s2.eng_two (y INTEGER)"})
       ASSERT_EQ(Exec(hPg, ddl), ER_SUCCESS) << ddl << Errors(hPg);
   }
   void Clean() {
-    for (const std::string& ddl : std::vector<std::string>{"DROP SCHEMA IF EXISTS eng_s1 CASCADE", "DROP SCHEMA IF EXISTS eng_s2 CASCADE",
-                            "DROP SCHEMA IF EXISTS \"" + user + "\" CASCADE"})
+    for (const std::string& ddl : std::vector<std::string>{"DROP SCHEMA IF EXISTS eng_s1 CASCADE",
+                                                           "DROP SCHEMA IF EXISTS eng_s2 CASCADE",
+                                                           "DROP SCHEMA IF EXISTS \"" + user + "\" CASCADE"})
       Exec(hPg, ddl);
-    for (const char* t : {"eng_t", "\"eng_t_x1\"", "eng_tax1", "\"eng_p%\"", "\"eng_we\"\"ird\"", "\"Eng_MiXed\"",
-                          "eng_mixed", "eng_dup"})
+    for (const char* t : {"eng_t", "\"eng_t_x1\"", "eng_tax1", "\"eng_p%\"", "\"eng_we\"\"ird\"",
+                          "\"Eng_MiXed\"", "eng_mixed", "eng_dup"})
       Exec(hPg, std::string("DROP TABLE IF EXISTS public.") + t);
   }
   void TearDown() override {

@@ -23,8 +23,8 @@ class EngineSqlite : public EngineSession {
   void Fill(int n) {
     ASSERT_EQ(Exec(hConn, "BEGIN"), ER_SUCCESS);
     for (int i = 0; i < n; i++)
-      ASSERT_EQ(Exec(hConn, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'r" + std::to_string(i) + "', " +
-                                std::to_string(i) + ".5)"),
+      ASSERT_EQ(Exec(hConn, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'r" + std::to_string(i) +
+                                "', " + std::to_string(i) + ".5)"),
                 ER_SUCCESS);
     ASSERT_EQ(Exec(hConn, "COMMIT"), ER_SUCCESS);
   }
@@ -91,9 +91,10 @@ TEST_F(EngineSqlite, CapabilityStringFollowsCommitBehaviour) {
 }
 
 TEST_F(EngineSqlite, DiscoveryOfAwkwardNames) {
-  for (const char* ddl : {"CREATE TABLE \"t_x1\" (a INTEGER)", "CREATE TABLE tax1 (b INTEGER, c INTEGER)",
-                          "CREATE TABLE \"p%\" (\"x_y\" INTEGER, xay TEXT)", "CREATE TABLE \"we\"\"ird\" (\"q\"\"c\" INTEGER)",
-                          "CREATE TABLE MiXed (n NUMERIC(10,2))"})
+  for (const char* ddl :
+       {"CREATE TABLE \"t_x1\" (a INTEGER)", "CREATE TABLE tax1 (b INTEGER, c INTEGER)",
+        "CREATE TABLE \"p%\" (\"x_y\" INTEGER, xay TEXT)", "CREATE TABLE \"we\"\"ird\" (\"q\"\"c\" INTEGER)",
+        "CREATE TABLE MiXed (n NUMERIC(10,2))"})
     ASSERT_EQ(Exec(hConn, ddl), ER_SUCCESS) << ddl;
   handle_t h = NewCursor(hConn);
   const TSCCL& s = ODBC_CursorRec(h)->st_sccl;
@@ -156,8 +157,9 @@ TEST_F(EngineSqlite, EndsLeaveNothingBehind) {
 
 TEST_F(EngineSqlite, FailedConnectLeavesNoConnection) {
   handle_t h = 7;
-  EXPECT_NE(Connect("DRIVER=" + std::string(test_support::kSqliteDriver) + ";Database=/nonexistent/dir/x.db", &h),
-            ER_SUCCESS);
+  EXPECT_NE(
+      Connect("DRIVER=" + std::string(test_support::kSqliteDriver) + ";Database=/nonexistent/dir/x.db", &h),
+      ER_SUCCESS);
   EXPECT_EQ(h, 0u);
   int saved = 0;
   for (auto* n = static_cast<CONNINFO*>(ODBC_ServerRec(hServer)->pConnInfo); n; n = n->pNext) saved++;

@@ -100,7 +100,8 @@ TEST_F(Attach, LoaderErrorIsReportedWithItsText) {
   std::vector<Diag> got = errors(nullptr, dbc, nullptr);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].state, "IM003");
-  EXPECT_EQ(got[0].text.rfind("[Zolan][Driver Manager]Specified driver could not be loaded: ", 0), 0u) << got[0].text;
+  EXPECT_EQ(got[0].text.rfind("[Zolan][Driver Manager]Specified driver could not be loaded: ", 0), 0u)
+      << got[0].text;
   EXPECT_NE(got[0].text.find("libnothing.so"), std::string::npos) << got[0].text;
   SQLCHAR state[6];
   EXPECT_EQ(SQLError(nullptr, dbc, nullptr, state, nullptr, nullptr, 0, nullptr), SQL_NO_DATA);
@@ -110,9 +111,11 @@ TEST_F(Attach, LoaderErrorIsReportedWithItsText) {
 }
 
 TEST_F(Attach, DriverNamesInBracesAndOdbcinstSections) {
-  ini.odbcinst_ini("[Fake Driver]\nDriver = " + fake_driver("odbc3") + "\nCPTimeout = 12abc\nCPProbe = select 1\n");
-  ini.odbc_ini("[ODBC Data Sources]\nbraced = Fake Driver\n\n[braced]\nDriver = {Fake Driver}\n\n"
-               "[named]\nDriver = Fake Driver\n\n[nokey]\nDriver = {No Such Driver}\n");
+  ini.odbcinst_ini("[Fake Driver]\nDriver = " + fake_driver("odbc3") +
+                   "\nCPTimeout = 12abc\nCPProbe = select 1\n");
+  ini.odbc_ini(
+      "[ODBC Data Sources]\nbraced = Fake Driver\n\n[braced]\nDriver = {Fake Driver}\n\n"
+      "[named]\nDriver = Fake Driver\n\n[nokey]\nDriver = {No Such Driver}\n");
   ASSERT_EQ(connect("braced"), SQL_SUCCESS);
   EXPECT_EQ(conn()->cp_timeout, 12);
   EXPECT_STREQ(conn()->cp_probe, "select 1");
@@ -321,7 +324,8 @@ TEST_F(Attach, TwoByteWideDriversAreRefusedReadably) {
     tried++;
     for (bool wide : {false, true}) {
       SCOPED_TRACE(std::string(path) + (wide ? " wide" : " narrow"));
-      std::string in = std::string("DRIVER=") + path + ";Server=127.0.0.1;Servername=127.0.0.1;Port=1;Database=x";
+      std::string in =
+          std::string("DRIVER=") + path + ";Server=127.0.0.1;Servername=127.0.0.1;Port=1;Database=x";
       SQLRETURN rc;
       if (wide) {
         std::wstring w = W(in);
@@ -337,7 +341,8 @@ TEST_F(Attach, TwoByteWideDriversAreRefusedReadably) {
       ASSERT_FALSE(got.empty());
       EXPECT_EQ(got[0].state, "S1C00");
       EXPECT_EQ(got[0].text,
-                "[Zolan][Driver Manager]Driver's wide characters (SQLWCHAR) are 2 bytes, this driver manager's 4: use "
+                "[Zolan][Driver Manager]Driver's wide characters (SQLWCHAR) are 2 bytes, this driver "
+                "manager's 4: use "
                 "its ANSI library");
     }
   }

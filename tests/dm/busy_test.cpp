@@ -41,8 +41,10 @@ TEST_F(Busy, SecondCallOnABusyConnectionIsRefused) {
   SQLRETURN first_rc = -99;
   SQLCHAR out[64] = {0};
   SQLINTEGER out_len = 0;
-  std::thread worker([&] { first_rc = SQLNativeSql(dbc, U("select 1"), SQL_NTS, out, sizeof out, &out_len); });
-  for (int i = 0; i < 5000 && gate_waiting() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::thread worker(
+      [&] { first_rc = SQLNativeSql(dbc, U("select 1"), SQL_NTS, out, sizeof out, &out_len); });
+  for (int i = 0; i < 5000 && gate_waiting() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_EQ(gate_waiting(), 1) << "the first call never reached the driver";
 
   // Calls that take the busy flag are refused at once; the lock is free meanwhile.

@@ -18,8 +18,8 @@ class ConnAttr : public Odbc3Test {};
 // attribute, whatever the application's version and the call's width.
 struct Route {
   const char* variant;
-  const char* numeric;    // the fake's log line for SQL_ATTR_AUTOCOMMIT 0
-  const char* catalog;    // and for SQL_ATTR_CURRENT_CATALOG "cat" with SQL_NTS
+  const char* numeric;  // the fake's log line for SQL_ATTR_AUTOCOMMIT 0
+  const char* catalog;  // and for SQL_ATTR_CURRENT_CATALOG "cat" with SQL_NTS
 };
 
 TEST_F(ConnAttr, RoutingMatrix) {
@@ -42,7 +42,8 @@ TEST_F(ConnAttr, RoutingMatrix) {
         std::wstring wcat = W("cat");
         SQLPOINTER cat = wide_call ? static_cast<SQLPOINTER>(const_cast<wchar_t*>(wcat.c_str()))
                                    : static_cast<SQLPOINTER>(const_cast<char*>("cat"));
-        ASSERT_EQ(set(dbc, SQL_ATTR_CURRENT_CATALOG, cat, SQL_NTS), SQL_SUCCESS) << first_state(SQL_HANDLE_DBC, dbc);
+        ASSERT_EQ(set(dbc, SQL_ATTR_CURRENT_CATALOG, cat, SQL_NTS), SQL_SUCCESS)
+            << first_state(SQL_HANDLE_DBC, dbc);
         auto sets = dmtest::fake_calls(r.variant, "SetConnect");
         ASSERT_EQ(sets.size(), 2u);
         EXPECT_EQ(sets[0], r.numeric);
@@ -81,15 +82,17 @@ TEST_F(ConnAttr, LengthsOnTheOptionRoute) {
   // A numeric option has no length; a text its own.
   ASSERT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, &v, 0, &len), SQL_SUCCESS);
   EXPECT_EQ(len, 0);
-  ASSERT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, V(reinterpret_cast<intptr_t>("catalog")), SQL_NTS),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, V(reinterpret_cast<intptr_t>("catalog")), SQL_NTS),
+      SQL_SUCCESS);
   SQLWCHAR wide[16] = {0};
   ASSERT_EQ(SQLGetConnectAttrW(dbc, SQL_ATTR_CURRENT_CATALOG, wide, sizeof wide, &len), SQL_SUCCESS);
   EXPECT_EQ(N(wide), "catalog");
   EXPECT_EQ(len, 28);
   // The caller's buffer bounds what is written; the option worker's own limit does not.
   char small[4] = {'x', 'x', 'x', 'x'};
-  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, small, sizeof small, &len), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, small, sizeof small, &len),
+            SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ(small, "cat");
   EXPECT_EQ(len, 7);
   EXPECT_EQ(diag_states(SQL_HANDLE_DBC, dbc), std::vector<std::string>{"01004"});
@@ -97,19 +100,22 @@ TEST_F(ConnAttr, LengthsOnTheOptionRoute) {
 
 TEST_F(ConnAttr, ConvertedTextOfAWideDriverIsCutToTheCallersBuffer) {
   open_fake("wide", 3, false);
-  ASSERT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, V(reinterpret_cast<intptr_t>("catalog")), SQL_NTS),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLSetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, V(reinterpret_cast<intptr_t>("catalog")), SQL_NTS),
+      SQL_SUCCESS);
   char small[4] = {'x', 'x', 'x', 'x'};
   SQLINTEGER len = -1;
   // The driver cut the text to the buffer it was given and says so; the length is the whole.
-  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, small, sizeof small, &len), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, small, sizeof small, &len),
+            SQL_SUCCESS_WITH_INFO);
   EXPECT_STREQ(small, "cat");
   EXPECT_EQ(len, 7);
   // A stated length far beyond any attribute text makes no buffer of that size.
   char big[64] = {0};
   EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, big, 0x7FFFFFF0, &len), SQL_SUCCESS);
   EXPECT_STREQ(big, "catalog");
-  EXPECT_EQ(dmtest::fake_calls("wide", "GetConnectAttrW attr=109").back(), "GetConnectAttrW attr=109 max=1048576");
+  EXPECT_EQ(dmtest::fake_calls("wide", "GetConnectAttrW attr=109").back(),
+            "GetConnectAttrW attr=109 max=1048576");
   EXPECT_EQ(SQLGetConnectAttr(dbc, SQL_ATTR_CURRENT_CATALOG, big, -1, &len), SQL_ERROR);
   EXPECT_EQ(diag_states(SQL_HANDLE_DBC, dbc), std::vector<std::string>{"S1090"});
 }

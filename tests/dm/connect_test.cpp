@@ -42,23 +42,29 @@ TEST_F(Connect, ArgumentChecks) {
     const char* state;
     std::function<SQLRETURN()> call;
   } cases[] = {
-      {"name length 33", SQL_ERROR, "S1090", [&] { return SQLConnect(dbc, U(name33), 33, nullptr, 0, nullptr, 0); }},
+      {"name length 33", SQL_ERROR, "S1090",
+       [&] { return SQLConnect(dbc, U(name33), 33, nullptr, 0, nullptr, 0); }},
       {"name length 32, unknown", SQL_ERROR, "IM002",
        [&] { return SQLConnect(dbc, U(name33), 32, nullptr, 0, nullptr, 0); }},
       {"long name with SQL_NTS", SQL_ERROR, "IM002",
        [&] { return SQLConnect(dbc, U(name33), SQL_NTS, nullptr, 0, nullptr, 0); }},
       {"negative user length", SQL_ERROR, "S1090",
        [&] { return SQLConnect(dbc, U("fake"), SQL_NTS, U("u"), -7, nullptr, 0); }},
-      {"null name", SQL_ERROR, "IM002", [&] { return SQLConnect(dbc, nullptr, SQL_NTS, nullptr, 0, nullptr, 0); }},
-      {"empty name", SQL_ERROR, "IM002", [&] { return SQLConnect(dbc, U("fake"), 0, nullptr, 0, nullptr, 0); }},
+      {"null name", SQL_ERROR, "IM002",
+       [&] { return SQLConnect(dbc, nullptr, SQL_NTS, nullptr, 0, nullptr, 0); }},
+      {"empty name", SQL_ERROR, "IM002",
+       [&] { return SQLConnect(dbc, U("fake"), 0, nullptr, 0, nullptr, 0); }},
       {"connection string length", SQL_ERROR, "S1090",
        [&] { return SQLDriverConnect(dbc, nullptr, U("DSN=fake"), -9, nullptr, 0, nullptr, 0); }},
       {"no DSN nor DRIVER", SQL_ERROR, "IM007", [&] { return driver_connect("UID=u"); }},
       {"completion mode", SQL_ERROR, "S1110", [&] { return driver_connect("DSN=fake", 7); }},
       {"DSN longer than 32", SQL_ERROR, "IM010", [&] { return driver_connect("DSN=" + name33); }},
       {"null connection string", SQL_ERROR, "HY001",
-       [&] { return SQLDriverConnect(dbc, nullptr, nullptr, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT); }},
-      {"file data source too big", SQL_ERROR, "IM015", [&] { return driver_connect("FILEDSN=" + ini.path("big.dsn")); }},
+       [&] {
+         return SQLDriverConnect(dbc, nullptr, nullptr, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+       }},
+      {"file data source too big", SQL_ERROR, "IM015",
+       [&] { return driver_connect("FILEDSN=" + ini.path("big.dsn")); }},
       {"browse without a driver", SQL_ERROR, "IM002",
        [&] { return SQLBrowseConnect(dbc, U("UID=u"), SQL_NTS, nullptr, 0, nullptr); }},
       {"browse output length", SQL_ERROR, "S1090",
@@ -125,7 +131,8 @@ TEST_F(Connect, RefusedConnectLeavesTheDriversRecords) {
 TEST_F(Connect, DriverConnectWithDsnAndDriver) {
   fake_dsn("fake", "odbc3");
   ASSERT_EQ(driver_connect("DSN=fake;UID=u;PWD=p"), SQL_SUCCESS);
-  EXPECT_EQ(fake_calls("odbc3", "DriverConnect in=DSN=fake;UID=u;PWD=p il=-3 omax=8192 completion=0").size(), 1u);
+  EXPECT_EQ(fake_calls("odbc3", "DriverConnect in=DSN=fake;UID=u;PWD=p il=-3 omax=8192 completion=0").size(),
+            1u);
   EXPECT_EQ(conn()->state, 2);
   ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
   // DRIVER alone: no data source needed.
@@ -157,13 +164,15 @@ TEST_F(Connect, DriverConnectWideOutputLengthCountsCharacters) {
     std::wstring in = W(std::string("DSN=") + dsn);
     SQLWCHAR out[128];
     SQLSMALLINT out_len = -1;
-    ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 128, &out_len, SQL_DRIVER_NOPROMPT), SQL_SUCCESS);
+    ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 128, &out_len, SQL_DRIVER_NOPROMPT),
+              SQL_SUCCESS);
     std::wstring expected = in + L";FAKE=1";
     EXPECT_EQ(std::wstring(out), expected);
     EXPECT_EQ(out_len, static_cast<SQLSMALLINT>(expected.size()));
     ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
     // No output-length pointer is accepted.
-    ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 128, nullptr, SQL_DRIVER_NOPROMPT), SQL_SUCCESS);
+    ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 128, nullptr, SQL_DRIVER_NOPROMPT),
+              SQL_SUCCESS);
     ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
   }
   // Narrow call on a wide driver: the output comes back narrowed, bounded by the buffer.
@@ -178,10 +187,12 @@ TEST_F(Connect, FileDataSource) {
   ini.write("test.dsn", "[ODBC]\nDRIVER = " + fake_driver("odbc3") + "\nUID = fileuser\nDATABASE = filedb\n");
   SQLCHAR out[512];
   SQLSMALLINT out_len = 0;
-  ASSERT_EQ(driver_connect("FILEDSN=" + file + ";UID=mine;PWD=pw", SQL_DRIVER_NOPROMPT, out, sizeof out, &out_len),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      driver_connect("FILEDSN=" + file + ";UID=mine;PWD=pw", SQL_DRIVER_NOPROMPT, out, sizeof out, &out_len),
+      SQL_SUCCESS);
   // The file names a driver: its keys override the connection string's.
-  std::vector<std::string> calls = fake_calls("odbc3", "DriverConnect in=DRIVER=" + fake_driver("odbc3") + ";");
+  std::vector<std::string> calls =
+      fake_calls("odbc3", "DriverConnect in=DRIVER=" + fake_driver("odbc3") + ";");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_NE(calls[0].find("UID=fileuser"), std::string::npos) << calls[0];
   EXPECT_NE(calls[0].find("DATABASE=filedb"), std::string::npos) << calls[0];
@@ -196,8 +207,9 @@ TEST_F(Connect, FileDataSource) {
   fake_dsn("fake", "odbc3");
   EXPECT_EQ(driver_connect("FILEDSN=" + ini.path("nodrv.dsn") + ";DSN=fake;UID=mine"), SQL_ERROR);
   EXPECT_EQ(first_state(), "IM007");
-  ASSERT_EQ(driver_connect("FILEDSN=" + ini.path("nodrv.dsn") + ";DRIVER=" + fake_driver("odbc3") + ";UID=mine"),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      driver_connect("FILEDSN=" + ini.path("nodrv.dsn") + ";DRIVER=" + fake_driver("odbc3") + ";UID=mine"),
+      SQL_SUCCESS);
   calls = fake_calls("odbc3", "DriverConnect");
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_NE(calls[0].find("UID=mine"), std::string::npos) << calls[0];
@@ -218,7 +230,8 @@ TEST_F(Connect, SaveFile) {
   std::string file = ini.path("saved.dsn");
   SQLCHAR out[512];
   SQLSMALLINT out_len = 0;
-  ASSERT_EQ(driver_connect("DSN=fake;UID=u;PWD=secret;SAVEFILE=" + file, SQL_DRIVER_NOPROMPT, out, sizeof out, &out_len),
+  ASSERT_EQ(driver_connect("DSN=fake;UID=u;PWD=secret;SAVEFILE=" + file, SQL_DRIVER_NOPROMPT, out, sizeof out,
+                           &out_len),
             SQL_SUCCESS);
   std::string text = reinterpret_cast<char*>(out);
   EXPECT_EQ(text.substr(text.size() - file.size() - 10), ";SAVEFILE=" + file);
@@ -242,8 +255,11 @@ TEST_F(Connect, FileDataSourcesInWideCalls) {
   std::wstring in = W("FILEDSN=" + file);
   SQLWCHAR out[512];
   SQLSMALLINT out_len = 0;
-  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 512, &out_len, SQL_DRIVER_NOPROMPT), SQL_SUCCESS);
-  EXPECT_EQ(fake_calls("wide", "DriverConnectW in=DRIVER=" + fake_driver("wide") + ";UID=fileuser il=-3").size(), 1u);
+  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, out, 512, &out_len, SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS);
+  EXPECT_EQ(
+      fake_calls("wide", "DriverConnectW in=DRIVER=" + fake_driver("wide") + ";UID=fileuser il=-3").size(),
+      1u);
   std::wstring text = out;
   EXPECT_EQ(text.substr(text.size() - file.size() - 9), W(";FILEDSN=" + file));
   EXPECT_EQ(out_len, static_cast<SQLSMALLINT>(text.size()));
@@ -384,7 +400,8 @@ TEST_F(Connect, PooledConnectKeepsItsMatchingKeys) {
     std::function<SQLRETURN(SQLHDBC)> call;
     const char *dsn, *uid, *pwd, *connstr;  // expected copies (null: none)
   } cases[] = {
-      {"narrow", 1, [](SQLHDBC h) { return SQLConnect(h, U("fake"), SQL_NTS, U("user"), SQL_NTS, U("secret"), SQL_NTS); },
+      {"narrow", 1,
+       [](SQLHDBC h) { return SQLConnect(h, U("fake"), SQL_NTS, U("user"), SQL_NTS, U("secret"), SQL_NTS); },
        "fake", "user", "secret", nullptr},
       {"lengths", 1, [](SQLHDBC h) { return SQLConnect(h, U("fakeXX"), 4, U("userX"), 4, nullptr, 0); },
        "fake", "user", nullptr, nullptr},
@@ -393,7 +410,8 @@ TEST_F(Connect, PooledConnectKeepsItsMatchingKeys) {
        "fake", "user", "secret", nullptr},
       {"driver connect", 1,
        [](SQLHDBC h) {
-         return SQLDriverConnect(h, nullptr, U("DSN=fake;UID=n"), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+         return SQLDriverConnect(h, nullptr, U("DSN=fake;UID=n"), SQL_NTS, nullptr, 0, nullptr,
+                                 SQL_DRIVER_NOPROMPT);
        },
        nullptr, nullptr, nullptr, "DSN=fake;UID=n"},
       {"wide driver connect", 1,
@@ -401,8 +419,9 @@ TEST_F(Connect, PooledConnectKeepsItsMatchingKeys) {
          return SQLDriverConnectW(h, nullptr, U(wconn), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
        },
        nullptr, nullptr, nullptr, "DSN=fake;UID=w"},
-      {"no pooling", 0, [](SQLHDBC h) { return SQLConnect(h, U("fake"), SQL_NTS, U("user"), SQL_NTS, nullptr, 0); },
-       nullptr, nullptr, nullptr, nullptr},
+      {"no pooling", 0,
+       [](SQLHDBC h) { return SQLConnect(h, U("fake"), SQL_NTS, U("user"), SQL_NTS, nullptr, 0); }, nullptr,
+       nullptr, nullptr, nullptr},
   };
   auto expect_text = [](const char* got, const char* want) {
     if (want == nullptr) {
@@ -491,9 +510,10 @@ TEST_F(Connect, DriverConnectWithAnOutputBufferOfSizeZero) {
     std::unique_ptr<SQLCHAR[]> out(new SQLCHAR[1]{'Z'});
     SQLSMALLINT len = -1;
     std::wstring win = W(c.in);
-    SQLRETURN rc = c.wide_call
-                       ? SQLDriverConnectW(dbc, nullptr, U(win), SQL_NTS, wout.get(), 0, &len, SQL_DRIVER_NOPROMPT)
-                       : SQLDriverConnect(dbc, nullptr, U(c.in), SQL_NTS, out.get(), 0, &len, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc =
+        c.wide_call
+            ? SQLDriverConnectW(dbc, nullptr, U(win), SQL_NTS, wout.get(), 0, &len, SQL_DRIVER_NOPROMPT)
+            : SQLDriverConnect(dbc, nullptr, U(c.in), SQL_NTS, out.get(), 0, &len, SQL_DRIVER_NOPROMPT);
     EXPECT_EQ(rc, SQL_SUCCESS);
     EXPECT_EQ(len, 0);
     EXPECT_EQ(out[0], 'Z');
@@ -517,7 +537,9 @@ TEST_F(Connect, NoMemoryForTheDriversOutputBuffer) {
     std::function<SQLRETURN()> call;
   } cases[] = {
       {"browse", "BrowseConnectW",
-       [&] { ASSERT_EQ(SQLBrowseConnect(dbc, U("DSN=wfake"), SQL_NTS, out, sizeof out, &len), SQL_NEED_DATA); },
+       [&] {
+         ASSERT_EQ(SQLBrowseConnect(dbc, U("DSN=wfake"), SQL_NTS, out, sizeof out, &len), SQL_NEED_DATA);
+       },
        [&] { return SQLBrowseConnect(dbc, U("UID=u"), SQL_NTS, out, sizeof out, &len); }},
       {"native SQL", "NativeSqlW", [&] { ASSERT_EQ(connect("wfake"), SQL_SUCCESS); },
        [&] { return SQLNativeSql(dbc, U("select 1"), SQL_NTS, out, sizeof out, &ilen); }},

@@ -42,8 +42,8 @@ TEST_F(DescEntries, NarrowCallerOfAWideDriver) {
   EXPECT_EQ(fake->last("SetDescFieldW"), "SetDescFieldW rec=2 field=1011 value=abc len=-3");
   char rec_name[16] = "";
   SQLSMALLINT rec_len = 0;
-  ASSERT_EQ(SQLGetDescRec(ird, 2, reinterpret_cast<SQLCHAR*>(rec_name), sizeof rec_name, &rec_len, nullptr, nullptr,
-                          nullptr, nullptr, nullptr, nullptr),
+  ASSERT_EQ(SQLGetDescRec(ird, 2, reinterpret_cast<SQLCHAR*>(rec_name), sizeof rec_name, &rec_len, nullptr,
+                          nullptr, nullptr, nullptr, nullptr, nullptr),
             SQL_SUCCESS);
   EXPECT_STREQ(rec_name, "abc");
   EXPECT_EQ(rec_len, 3);
@@ -117,8 +117,8 @@ TEST_F(DescEntries, CopyDescChecksItsTarget) {
   // A descriptor of another driver.
   SQLHDBC other = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env, &other), SQL_SUCCESS);
-  ini.odbc_ini("[fake]\nDriver = " + dmtest::fake_driver("odbc3") + "\n[wide]\nDriver = " +
-               dmtest::fake_driver("wide") + "\n");
+  ini.odbc_ini("[fake]\nDriver = " + dmtest::fake_driver("odbc3") +
+               "\n[wide]\nDriver = " + dmtest::fake_driver("wide") + "\n");
   ASSERT_TRUE(ok(SQLConnect(other, S("wide"), SQL_NTS, S("u"), SQL_NTS, S("p"), SQL_NTS)));
   SQLHDESC foreign = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, other, &foreign), SQL_SUCCESS);

@@ -11,8 +11,8 @@ namespace {
 
 using namespace odbc3test;
 
-std::string field_text(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id, SQLRETURN* rc = nullptr,
-                       SQLSMALLINT buf_len = 64, SQLSMALLINT* len = nullptr) {
+std::string field_text(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
+                       SQLRETURN* rc = nullptr, SQLSMALLINT buf_len = 64, SQLSMALLINT* len = nullptr) {
   char buf[64] = "";
   SQLSMALLINT n = -1;
   SQLRETURN r = SQLGetDiagField(type, h, rec, id, buf, buf_len, &n);
@@ -68,7 +68,8 @@ TEST_F(DiagRecords, ArgumentsAreCheckedFirst) {
   SQLINTEGER native = 0;
   EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, nullptr, 0, state, &native, nullptr, 0, nullptr), SQL_ERROR);
   EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, nullptr, 1, state, &native, nullptr, -1, nullptr), SQL_ERROR);
-  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, nullptr, 1, state, &native, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_ENV, nullptr, 1, state, &native, nullptr, 0, nullptr),
+            SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLGetDiagRec(7, nullptr, 1, state, &native, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
   open_env();
   EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, env, 1, state, &native, nullptr, 0, nullptr), SQL_INVALID_HANDLE);
@@ -150,10 +151,12 @@ TEST_F(DiagRecords, ManagerRecordFields) {
   }
   // The message without the manager's prefix; in bytes for the wide form.
   SQLSMALLINT len = 0;
-  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 3, SQL_DIAG_MESSAGE_TEXT, nullptr, 64, &len), "Function sequence error");
+  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 3, SQL_DIAG_MESSAGE_TEXT, nullptr, 64, &len),
+            "Function sequence error");
   EXPECT_EQ(len, 23);
   SQLWCHAR wide[64] = {0};
-  ASSERT_EQ(SQLGetDiagFieldW(SQL_HANDLE_STMT, stmt, 3, SQL_DIAG_MESSAGE_TEXT, wide, sizeof wide, &len), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetDiagFieldW(SQL_HANDLE_STMT, stmt, 3, SQL_DIAG_MESSAGE_TEXT, wide, sizeof wide, &len),
+            SQL_SUCCESS);
   EXPECT_EQ(N(wide), "Function sequence error");
   EXPECT_EQ(len, 92);
   // A cut text is cut silently.
@@ -167,7 +170,8 @@ TEST_F(DiagRecords, ManagerRecordFields) {
   ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_NATIVE, &native, 0, nullptr), SQL_SUCCESS);
   EXPECT_EQ(native, 0);
   SQLINTEGER column = 0;
-  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr),
+            SQL_SUCCESS);
   EXPECT_EQ(column, SQL_COLUMN_NUMBER_UNKNOWN);
   // A record of the manager's own is about no row, written as a whole SQLLEN.
   SQLLEN row = 0;
@@ -224,7 +228,7 @@ TEST_F(DiagRecords, DriverRecordFieldsThroughItsGetDiagField) {
     // Cut to the sixteen wide characters that 64 bytes hold, as the driver says.
     ASSERT_EQ(get(SQL_HANDLE_STMT, stmt, 4, SQL_DIAG_MESSAGE_TEXT, target, 64, &len),
               wide ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
-        // 64 bytes hold 15 wide characters and the terminator.
+    // 64 bytes hold 15 wide characters and the terminator.
     EXPECT_EQ(text(), wide ? "[fake]ExecDirec" : "[fake]ExecDirect failed");
     ASSERT_EQ(get(SQL_HANDLE_STMT, stmt, 4, SQL_DIAG_CONNECTION_NAME, target, 64, &len), SQL_SUCCESS);
     EXPECT_EQ(text(), "fakeconn");
@@ -261,7 +265,8 @@ TEST_F(DiagRecords, DriverRecordsThroughAConsumingError) {
   EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SUBCLASS_ORIGIN), "ISO 9075");
   ASSERT_EQ(SQLExecDirect(stmt, S("SELECT a"), SQL_NTS), SQL_ERROR);
   SQLSMALLINT len = 0;
-  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_MESSAGE_TEXT, nullptr, 64, &len), "[fake]ExecDirect failed");
+  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_MESSAGE_TEXT, nullptr, 64, &len),
+            "[fake]ExecDirect failed");
   EXPECT_EQ(len, 23);
   SQLRETURN rc = 0;
   field_text(SQL_HANDLE_STMT, stmt, 2, SQL_DIAG_SQLSTATE, &rc);

@@ -40,7 +40,8 @@ TEST(SqlstateTable, Lookups) {
       {0, "00000", ""},
       {ZOLANDM_E_S1010, "S1010", "Function sequence error"},
       {ZOLANDM_E_IM003, "IM003", "Specified driver could not be loaded"},
-      {ZOLANDM_E_IM002, "IM002", "Data source name not found and no default driver specified. Driver could not be loaded"},
+      {ZOLANDM_E_IM002, "IM002",
+       "Data source name not found and no default driver specified. Driver could not be loaded"},
       // The one exception: S1009 reads as HY009 but keeps its own text.
       {ZOLANDM_E_S1009, "HY009", "Invalid argument value"},
       {ZOLANDM_E_HY009, "HY009", "Invalid use of null pointer"},

@@ -115,8 +115,10 @@ TEST(EntryThreads, CallsOnTwoConnectionsRunTogether) {
     SQLHSTMT stmt = nullptr;
     SQLAllocEnv(&env);
     SQLAllocConnect(env, &dbc);
-    std::string in = std::string("DRIVER=") + kSqliteDriver + ";Database=" + ini.path("t" + std::to_string(which) + ".db");
-    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+    std::string in =
+        std::string("DRIVER=") + kSqliteDriver + ";Database=" + ini.path("t" + std::to_string(which) + ".db");
+    if (!SQL_SUCCEEDED(
+            SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
       ++*failures;
       return;
     }
@@ -138,7 +140,8 @@ TEST(EntryThreads, CallsOnTwoConnectionsRunTogether) {
       }
       if (sum != long(rows) * (rows + 1) / 2) ++*failures;
       if (SQLFreeStmt(stmt, SQL_CLOSE) != SQL_SUCCESS) ++*failures;
-      if (static_cast<zolandm_stmt*>(stmt)->busy != 0 || static_cast<zolandm_dbc*>(dbc)->busy != 0) ++*failures;
+      if (static_cast<zolandm_stmt*>(stmt)->busy != 0 || static_cast<zolandm_dbc*>(dbc)->busy != 0)
+        ++*failures;
     }
     SQLFreeStmt(stmt, SQL_DROP);
     SQLDisconnect(dbc);

@@ -123,7 +123,8 @@ TEST_F(Errors, OdbcThreeDriverWithoutSQLErrorIsReadByRecordNumber) {
   EXPECT_EQ(got[0].text, "[fake]connect refused");
   EXPECT_EQ(got[1].text, "[fake]second record");
   EXPECT_EQ(fake_calls("odbc3", "GetDiagRec type=2 rec="),
-            (std::vector<std::string>{"GetDiagRec type=2 rec=1", "GetDiagRec type=2 rec=2", "GetDiagRec type=2 rec=3"}));
+            (std::vector<std::string>{"GetDiagRec type=2 rec=1", "GetDiagRec type=2 rec=2",
+                                      "GetDiagRec type=2 rec=3"}));
   // The next ordinary call starts afresh.
   SQLUINTEGER value;
   SQLGetConnectOption(dbc, SQL_AUTOCOMMIT, &value);
@@ -195,10 +196,10 @@ TEST_F(Errors, NoMemoryForTheConversionBufferLeavesTheDriversRecordsUnread) {
     SQLCHAR text[64];
     void* buffer = c.wide_call ? static_cast<void*>(wtext) : static_cast<void*>(text);
     _zolandm_fail_alloc_after(1);
-    SQLRETURN rc = c.wide_call ? SQLErrorW(nullptr, dbc, nullptr, nullptr, nullptr, static_cast<SQLWCHAR*>(buffer), 64,
-                                           nullptr)
-                               : SQLError(nullptr, dbc, nullptr, nullptr, nullptr, static_cast<SQLCHAR*>(buffer), 64,
-                                          nullptr);
+    SQLRETURN rc =
+        c.wide_call
+            ? SQLErrorW(nullptr, dbc, nullptr, nullptr, nullptr, static_cast<SQLWCHAR*>(buffer), 64, nullptr)
+            : SQLError(nullptr, dbc, nullptr, nullptr, nullptr, static_cast<SQLCHAR*>(buffer), 64, nullptr);
     _zolandm_fail_alloc_after(0);
     EXPECT_EQ(rc, SQL_ERROR);
     EXPECT_EQ(conn()->diag_read_count, 0);

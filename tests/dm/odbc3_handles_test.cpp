@@ -16,9 +16,7 @@ SQLPOINTER V(intptr_t v) { return reinterpret_cast<SQLPOINTER>(v); }
 
 class EnvAttr : public ::testing::Test {
  protected:
-  void TearDown() override {
-    SQLSetEnvAttr(nullptr, SQL_ATTR_CONNECTION_POOLING, V(0), 0);
-  }
+  void TearDown() override { SQLSetEnvAttr(nullptr, SQL_ATTR_CONNECTION_POOLING, V(0), 0); }
   dmtest::TempOdbcEnv ini;
 };
 
@@ -31,12 +29,18 @@ TEST_F(EnvAttr, SetTable) {
     SQLRETURN rc;
     const char* state;
   } cases[] = {
-      {SQL_ATTR_ODBC_VERSION, 2, SQL_SUCCESS, ""},       {SQL_ATTR_ODBC_VERSION, 3, SQL_SUCCESS, ""},
-      {SQL_ATTR_ODBC_VERSION, 4, SQL_ERROR, "HY024"},    {SQL_ATTR_CONNECTION_POOLING, 1, SQL_SUCCESS, ""},
-      {SQL_ATTR_CONNECTION_POOLING, 3, SQL_ERROR, "HY024"}, {SQL_ATTR_CP_MATCH, 1, SQL_SUCCESS, ""},
-      {SQL_ATTR_CP_MATCH, 2, SQL_ERROR, "HY024"},        {SQL_ATTR_OUTPUT_NTS, 1, SQL_SUCCESS, ""},
-      {SQL_ATTR_OUTPUT_NTS, 0, SQL_ERROR, "HYC00"},      {SQL_ATTR_OUTPUT_NTS, 2, SQL_ERROR, "HY024"},
-      {1056, 4, SQL_ERROR, "HY092"},                     {9999, 0, SQL_ERROR, "HY092"},
+      {SQL_ATTR_ODBC_VERSION, 2, SQL_SUCCESS, ""},
+      {SQL_ATTR_ODBC_VERSION, 3, SQL_SUCCESS, ""},
+      {SQL_ATTR_ODBC_VERSION, 4, SQL_ERROR, "HY024"},
+      {SQL_ATTR_CONNECTION_POOLING, 1, SQL_SUCCESS, ""},
+      {SQL_ATTR_CONNECTION_POOLING, 3, SQL_ERROR, "HY024"},
+      {SQL_ATTR_CP_MATCH, 1, SQL_SUCCESS, ""},
+      {SQL_ATTR_CP_MATCH, 2, SQL_ERROR, "HY024"},
+      {SQL_ATTR_OUTPUT_NTS, 1, SQL_SUCCESS, ""},
+      {SQL_ATTR_OUTPUT_NTS, 0, SQL_ERROR, "HYC00"},
+      {SQL_ATTR_OUTPUT_NTS, 2, SQL_ERROR, "HY024"},
+      {1056, 4, SQL_ERROR, "HY092"},
+      {9999, 0, SQL_ERROR, "HY092"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SQLSetEnvAttr(env, c.attr, V(c.value), 0), c.rc) << c.attr << "=" << c.value;
@@ -95,7 +99,10 @@ TEST_F(EnvAttr, GetTable) {
   struct Case {
     SQLINTEGER attr;
     SQLINTEGER value;
-  } cases[] = {{SQL_ATTR_ODBC_VERSION, 3}, {SQL_ATTR_CONNECTION_POOLING, 0}, {SQL_ATTR_CP_MATCH, 1}, {1056, 4},
+  } cases[] = {{SQL_ATTR_ODBC_VERSION, 3},
+               {SQL_ATTR_CONNECTION_POOLING, 0},
+               {SQL_ATTR_CP_MATCH, 1},
+               {1056, 4},
                {SQL_ATTR_OUTPUT_NTS, 1}};
   for (const Case& c : cases) {
     SQLINTEGER v = -1;
@@ -304,23 +311,33 @@ TEST_F(Descriptors, EveryOdbc3EntryRefusesNullAndForeignHandles) {
     std::function<SQLRETURN(SQLHANDLE)> call;
     int type;  // the handle type the entry wants
   } cases[] = {
-      {"SQLSetConnectAttr", [](SQLHANDLE h) { return SQLSetConnectAttr(h, SQL_ATTR_AUTOCOMMIT, V(0), 0); }, 2},
-      {"SQLSetConnectAttrW", [](SQLHANDLE h) { return SQLSetConnectAttrW(h, SQL_ATTR_AUTOCOMMIT, V(0), 0); }, 2},
-      {"SQLGetConnectAttr", [&](SQLHANDLE h) { return SQLGetConnectAttr(h, SQL_ATTR_AUTOCOMMIT, &ilen, 0, nullptr); }, 2},
-      {"SQLGetConnectAttrW", [&](SQLHANDLE h) { return SQLGetConnectAttrW(h, SQL_ATTR_AUTOCOMMIT, &ilen, 0, nullptr); }, 2},
+      {"SQLSetConnectAttr", [](SQLHANDLE h) { return SQLSetConnectAttr(h, SQL_ATTR_AUTOCOMMIT, V(0), 0); },
+       2},
+      {"SQLSetConnectAttrW", [](SQLHANDLE h) { return SQLSetConnectAttrW(h, SQL_ATTR_AUTOCOMMIT, V(0), 0); },
+       2},
+      {"SQLGetConnectAttr",
+       [&](SQLHANDLE h) { return SQLGetConnectAttr(h, SQL_ATTR_AUTOCOMMIT, &ilen, 0, nullptr); }, 2},
+      {"SQLGetConnectAttrW",
+       [&](SQLHANDLE h) { return SQLGetConnectAttrW(h, SQL_ATTR_AUTOCOMMIT, &ilen, 0, nullptr); }, 2},
       {"SQLSetStmtAttr", [](SQLHANDLE h) { return SQLSetStmtAttr(h, SQL_ATTR_MAX_ROWS, V(0), 0); }, 3},
       {"SQLSetStmtAttrW", [](SQLHANDLE h) { return SQLSetStmtAttrW(h, SQL_ATTR_MAX_ROWS, V(0), 0); }, 3},
-      {"SQLGetStmtAttr", [&](SQLHANDLE h) { return SQLGetStmtAttr(h, SQL_ATTR_MAX_ROWS, &num, 0, nullptr); }, 3},
-      {"SQLGetStmtAttrW", [&](SQLHANDLE h) { return SQLGetStmtAttrW(h, SQL_ATTR_MAX_ROWS, &num, 0, nullptr); }, 3},
-      {"SQLColAttribute", [&](SQLHANDLE h) { return SQLColAttribute(h, 1, SQL_DESC_NAME, buf, 64, &len, &num); }, 3},
-      {"SQLColAttributeW", [&](SQLHANDLE h) { return SQLColAttributeW(h, 1, SQL_DESC_NAME, wbuf, 64, &len, &num); }, 3},
+      {"SQLGetStmtAttr", [&](SQLHANDLE h) { return SQLGetStmtAttr(h, SQL_ATTR_MAX_ROWS, &num, 0, nullptr); },
+       3},
+      {"SQLGetStmtAttrW",
+       [&](SQLHANDLE h) { return SQLGetStmtAttrW(h, SQL_ATTR_MAX_ROWS, &num, 0, nullptr); }, 3},
+      {"SQLColAttribute",
+       [&](SQLHANDLE h) { return SQLColAttribute(h, 1, SQL_DESC_NAME, buf, 64, &len, &num); }, 3},
+      {"SQLColAttributeW",
+       [&](SQLHANDLE h) { return SQLColAttributeW(h, 1, SQL_DESC_NAME, wbuf, 64, &len, &num); }, 3},
       {"SQLFetchScroll", [](SQLHANDLE h) { return SQLFetchScroll(h, SQL_FETCH_NEXT, 0); }, 3},
       {"SQLBulkOperations", [](SQLHANDLE h) { return SQLBulkOperations(h, SQL_ADD); }, 3},
       {"SQLCloseCursor", [](SQLHANDLE h) { return SQLCloseCursor(h); }, 3},
-      {"SQLBindParam", [&](SQLHANDLE h) { return SQLBindParam(h, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &native, nullptr); },
-       3},
-      {"SQLGetDescField", [&](SQLHANDLE h) { return SQLGetDescField(h, 1, SQL_DESC_COUNT, &len, 0, nullptr); }, 4},
-      {"SQLGetDescFieldW", [&](SQLHANDLE h) { return SQLGetDescFieldW(h, 1, SQL_DESC_COUNT, &len, 0, nullptr); }, 4},
+      {"SQLBindParam",
+       [&](SQLHANDLE h) { return SQLBindParam(h, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &native, nullptr); }, 3},
+      {"SQLGetDescField",
+       [&](SQLHANDLE h) { return SQLGetDescField(h, 1, SQL_DESC_COUNT, &len, 0, nullptr); }, 4},
+      {"SQLGetDescFieldW",
+       [&](SQLHANDLE h) { return SQLGetDescFieldW(h, 1, SQL_DESC_COUNT, &len, 0, nullptr); }, 4},
       {"SQLSetDescField", [](SQLHANDLE h) { return SQLSetDescField(h, 1, SQL_DESC_COUNT, V(1), 0); }, 4},
       {"SQLSetDescFieldW", [](SQLHANDLE h) { return SQLSetDescFieldW(h, 1, SQL_DESC_COUNT, V(1), 0); }, 4},
       {"SQLGetDescRec",
@@ -334,16 +351,23 @@ TEST_F(Descriptors, EveryOdbc3EntryRefusesNullAndForeignHandles) {
        },
        4},
       {"SQLSetDescRec",
-       [](SQLHANDLE h) { return SQLSetDescRec(h, 1, SQL_INTEGER, 0, 4, 0, 0, nullptr, nullptr, nullptr); }, 4},
+       [](SQLHANDLE h) { return SQLSetDescRec(h, 1, SQL_INTEGER, 0, 4, 0, 0, nullptr, nullptr, nullptr); },
+       4},
       {"SQLCopyDesc", [](SQLHANDLE h) { return SQLCopyDesc(h, h); }, 4},
       {"SQLGetDiagRec(dbc)",
        [&](SQLHANDLE h) { return SQLGetDiagRec(SQL_HANDLE_DBC, h, 1, buf, &native, buf, 64, &len); }, 2},
       {"SQLGetDiagRecW(stmt)",
        [&](SQLHANDLE h) { return SQLGetDiagRecW(SQL_HANDLE_STMT, h, 1, wbuf, &native, wbuf, 64, &len); }, 3},
       {"SQLGetDiagField(desc)",
-       [&](SQLHANDLE h) { return SQLGetDiagField(SQL_HANDLE_DESC, h, 0, SQL_DIAG_NUMBER, &native, 0, nullptr); }, 4},
+       [&](SQLHANDLE h) {
+         return SQLGetDiagField(SQL_HANDLE_DESC, h, 0, SQL_DIAG_NUMBER, &native, 0, nullptr);
+       },
+       4},
       {"SQLGetDiagFieldW(env)",
-       [&](SQLHANDLE h) { return SQLGetDiagFieldW(SQL_HANDLE_ENV, h, 0, SQL_DIAG_NUMBER, &native, 0, nullptr); }, 1},
+       [&](SQLHANDLE h) {
+         return SQLGetDiagFieldW(SQL_HANDLE_ENV, h, 0, SQL_DIAG_NUMBER, &native, 0, nullptr);
+       },
+       1},
       {"SQLEndTran(dbc)", [](SQLHANDLE h) { return SQLEndTran(SQL_HANDLE_DBC, h, SQL_COMMIT); }, 2},
       {"SQLEndTran(env)", [](SQLHANDLE h) { return SQLEndTran(SQL_HANDLE_ENV, h, SQL_COMMIT); }, 1},
   };

@@ -65,12 +65,13 @@ TEST_F(Odbc3Postgres, RowArraysInEveryOrientation) {
     SQLLEN offset;
     SQLINTEGER first;
     SQLULEN rows;
-  } steps[] = {{SQL_FETCH_NEXT, 0, 1, 10},        {SQL_FETCH_NEXT, 0, 11, 10},     {SQL_FETCH_NEXT, 0, 21, 5},
-               {SQL_FETCH_FIRST, 0, 1, 10},       {SQL_FETCH_LAST, 0, 16, 10},     {SQL_FETCH_PRIOR, 0, 6, 10},
-               {SQL_FETCH_ABSOLUTE, 20, 20, 6},   {SQL_FETCH_RELATIVE, -5, 15, 10}};
+  } steps[] = {{SQL_FETCH_NEXT, 0, 1, 10},      {SQL_FETCH_NEXT, 0, 11, 10},     {SQL_FETCH_NEXT, 0, 21, 5},
+               {SQL_FETCH_FIRST, 0, 1, 10},     {SQL_FETCH_LAST, 0, 16, 10},     {SQL_FETCH_PRIOR, 0, 6, 10},
+               {SQL_FETCH_ABSOLUTE, 20, 20, 6}, {SQL_FETCH_RELATIVE, -5, 15, 10}};
   for (const Step& s : steps) {
     SCOPED_TRACE(s.orientation);
-    ASSERT_EQ(SQLFetchScroll(stmt, s.orientation, s.offset), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+    ASSERT_EQ(SQLFetchScroll(stmt, s.orientation, s.offset), SQL_SUCCESS)
+        << first_state(SQL_HANDLE_STMT, stmt);
     EXPECT_EQ(fetched, s.rows);
     EXPECT_EQ(id[0], s.first);
     EXPECT_EQ(std::string(name[0]), "name" + std::to_string(s.first));
@@ -93,7 +94,8 @@ TEST_F(Odbc3Postgres, ColumnAttributes) {
   ASSERT_EQ(SQLColAttribute(stmt, 2, SQL_DESC_NAME, label, sizeof label, &len, nullptr), SQL_SUCCESS);
   EXPECT_STREQ(label, "name");
   SQLWCHAR wlabel[32] = {0};
-  ASSERT_EQ(SQLColAttributeW(stmt, 2, SQL_DESC_BASE_TABLE_NAME, wlabel, sizeof wlabel, &len, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLColAttributeW(stmt, 2, SQL_DESC_BASE_TABLE_NAME, wlabel, sizeof wlabel, &len, nullptr),
+            SQL_SUCCESS);
   EXPECT_EQ(N(wlabel), "dm_odbc3_t");
   EXPECT_EQ(len, 40);
 }
@@ -122,8 +124,10 @@ TEST_F(Odbc3Postgres, DescriptorsReadAndWritten) {
   ASSERT_EQ(SQLGetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr), SQL_SUCCESS);
   SQLINTEGER id = 0;
   // (This driver has no SQLSetDescRec of its own either: the fields are set one by one.)
-  ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_TYPE, V(SQL_C_LONG), 0), SQL_SUCCESS) << first_state(SQL_HANDLE_DESC, ard);
-  ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_DATA_PTR, &id, 0), SQL_SUCCESS) << first_state(SQL_HANDLE_DESC, ard);
+  ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_TYPE, V(SQL_C_LONG), 0), SQL_SUCCESS)
+      << first_state(SQL_HANDLE_DESC, ard);
+  ASSERT_EQ(SQLSetDescField(ard, 1, SQL_DESC_DATA_PTR, &id, 0), SQL_SUCCESS)
+      << first_state(SQL_HANDLE_DESC, ard);
   ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(id, 3);
   ASSERT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
@@ -133,7 +137,8 @@ TEST_F(Odbc3Postgres, DescriptorsReadAndWritten) {
   ASSERT_EQ(SQLCopyDesc(ard, mine), SQL_SUCCESS) << first_state(SQL_HANDLE_DESC, ard);
   SQLINTEGER other = 0;
   ASSERT_EQ(SQLSetDescField(mine, 1, SQL_DESC_DATA_PTR, &other, 0), SQL_SUCCESS);
-  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, mine, 0), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+  ASSERT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, mine, 0), SQL_SUCCESS)
+      << first_state(SQL_HANDLE_STMT, stmt);
   exec("SELECT id FROM dm_odbc3_t WHERE id = 7");
   ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(other, 7);
@@ -161,11 +166,13 @@ TEST_F(Odbc3Postgres, DiagnosticsOfErrors) {
   ASSERT_EQ(wide.size(), recs.size());
   EXPECT_EQ(wide[0].state, "42P01");
   char state[6] = "";
-  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, nullptr),
+            SQL_SUCCESS);
   EXPECT_STREQ(state, "42P01");
   SQLWCHAR message[256] = {0};
   SQLSMALLINT len = 0;
-  ASSERT_TRUE(ok(SQLGetDiagFieldW(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_MESSAGE_TEXT, message, sizeof message, &len)));
+  ASSERT_TRUE(
+      ok(SQLGetDiagFieldW(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_MESSAGE_TEXT, message, sizeof message, &len)));
   EXPECT_NE(N(message).find("nosuch_table"), std::string::npos);
   SQLSMALLINT rc = 0;
   ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 0, SQL_DIAG_RETURNCODE, &rc, 0, nullptr), SQL_SUCCESS);

@@ -39,8 +39,9 @@ class Odbc3Sqlite : public Odbc3Test, public ::testing::WithParamInterface<bool>
     wide = GetParam();
     open_env(3);
     std::string in = std::string("DRIVER=") + kSqliteDriver + ";Database=" + ini.path("t.db");
-    SQLRETURN rc = wide ? SQLDriverConnectW(dbc, nullptr, S(W(in)), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)
-                        : SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc =
+        wide ? SQLDriverConnectW(dbc, nullptr, S(W(in)), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)
+             : SQLDriverConnect(dbc, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     ASSERT_TRUE(ok(rc)) << first_state(SQL_HANDLE_DBC, dbc);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
   }
@@ -51,11 +52,12 @@ class Odbc3Sqlite : public Odbc3Test, public ::testing::WithParamInterface<bool>
 
   // Rows 1..n of (id, name, v): name is kText and the number, v the id times 1.5.
   void fill(int n) {
-    ASSERT_TRUE(ok(run(L"CREATE TABLE t (id INTEGER, name VARCHAR(20), v DOUBLE)"))) << first_state(SQL_HANDLE_STMT, stmt);
+    ASSERT_TRUE(ok(run(L"CREATE TABLE t (id INTEGER, name VARCHAR(20), v DOUBLE)")))
+        << first_state(SQL_HANDLE_STMT, stmt);
     ASSERT_TRUE(ok(run(L"BEGIN")));
     for (int i = 1; i <= n; ++i) {
-      std::wstring sql = L"INSERT INTO t VALUES (" + std::to_wstring(i) + L", '" + kText + std::to_wstring(i) + L"', " +
-                         std::to_wstring(i) + L" * 1.5)";
+      std::wstring sql = L"INSERT INTO t VALUES (" + std::to_wstring(i) + L", '" + kText +
+                         std::to_wstring(i) + L"', " + std::to_wstring(i) + L" * 1.5)";
       ASSERT_TRUE(ok(run(sql))) << first_state(SQL_HANDLE_STMT, stmt);
     }
     ASSERT_TRUE(ok(run(L"COMMIT")));
@@ -65,8 +67,9 @@ class Odbc3Sqlite : public Odbc3Test, public ::testing::WithParamInterface<bool>
 
   std::string field_origin() {
     char origin[16] = "";
-    EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, nullptr),
-              SQL_SUCCESS);
+    EXPECT_EQ(
+        SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN, origin, sizeof origin, nullptr),
+        SQL_SUCCESS);
     return origin;
   }
 
@@ -94,7 +97,8 @@ TEST_P(Odbc3Sqlite, RowArraysFetchedWithFetchScroll) {
     ASSERT_EQ(SQLBindCol(stmt, 2, SQL_C_CHAR, name, sizeof name[0], name_ind), SQL_SUCCESS);
   }
   std::wstring query = L"SELECT id, name, v FROM t ORDER BY id";
-  ASSERT_EQ(wide ? SQLPrepareW(stmt, S(query), SQL_NTS) : SQLPrepare(stmt, S(utf8(query)), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(wide ? SQLPrepareW(stmt, S(query), SQL_NTS) : SQLPrepare(stmt, S(utf8(query)), SQL_NTS),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
   int total = 0;
   SQLRETURN rc;
@@ -126,11 +130,12 @@ TEST_P(Odbc3Sqlite, RowArraysFetchedWithFetchScroll) {
     SQLLEN offset;
     SQLINTEGER first;
     SQLULEN rows;
-  } steps[] = {{SQL_FETCH_NEXT, 0, 1, 10},  {SQL_FETCH_NEXT, 0, 11, 10},      {SQL_FETCH_LAST, 0, 16, 10},
+  } steps[] = {{SQL_FETCH_NEXT, 0, 1, 10},  {SQL_FETCH_NEXT, 0, 11, 10},     {SQL_FETCH_LAST, 0, 16, 10},
                {SQL_FETCH_FIRST, 0, 1, 10}, {SQL_FETCH_ABSOLUTE, 20, 20, 6}, {SQL_FETCH_ABSOLUTE, 3, 3, 10}};
   for (const Step& s : steps) {
     SCOPED_TRACE(s.orientation);
-    ASSERT_EQ(SQLFetchScroll(stmt, s.orientation, s.offset), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+    ASSERT_EQ(SQLFetchScroll(stmt, s.orientation, s.offset), SQL_SUCCESS)
+        << first_state(SQL_HANDLE_STMT, stmt);
     EXPECT_EQ(id[0], s.first);
     EXPECT_EQ(fetched, s.rows);
     if (wide) {
@@ -173,7 +178,8 @@ TEST_P(Odbc3Sqlite, DiagnosticsOfAFailedStatement) {
   EXPECT_EQ(number, 1);
   char state[6] = "";
   SQLSMALLINT len = 0;
-  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &len), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE, state, sizeof state, &len),
+            SQL_SUCCESS);
   EXPECT_STREQ(state, "HY000");
   SQLINTEGER native = 0;
   ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_NATIVE, &native, 0, nullptr), SQL_SUCCESS);
@@ -241,7 +247,8 @@ TEST_P(Odbc3Sqlite, DescriptorsOfThisDriverAreRefusedCleanly) {
 TEST_P(Odbc3Sqlite, ParametersBoundInBothWidths) {
   fill(0);
   std::wstring insert = L"INSERT INTO t VALUES (?, ?, 0)";
-  ASSERT_EQ(wide ? SQLPrepareW(stmt, S(insert), SQL_NTS) : SQLPrepare(stmt, S(utf8(insert)), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(wide ? SQLPrepareW(stmt, S(insert), SQL_NTS) : SQLPrepare(stmt, S(utf8(insert)), SQL_NTS),
+            SQL_SUCCESS);
   SQLINTEGER id = 7;
   std::wstring wvalue = kText;
   std::string value = utf8(kText);

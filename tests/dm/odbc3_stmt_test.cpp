@@ -23,8 +23,8 @@ TEST_F(ColAttribute, BookmarkColumnOfAnOdbc2Driver) {
   struct Case {
     SQLUSMALLINT id;
     SQLRETURN rc;
-    SQLLEN number;       // kFilled: not written
-    const char* text;    // null: no text answer
+    SQLLEN number;     // kFilled: not written
+    const char* text;  // null: no text answer
     const char* state;
   } cases[] = {
       {SQL_DESC_CONCISE_TYPE, SQL_SUCCESS, SQL_BINARY, nullptr, ""},
@@ -164,8 +164,8 @@ TEST_F(FetchScroll, EveryOrientationThroughAnOdbc3Driver) {
     SQLSMALLINT orientation;
     SQLLEN offset;
     SQLINTEGER first;  // id of the first row of the rowset
-  } steps[] = {{SQL_FETCH_FIRST, 0, 1},  {SQL_FETCH_NEXT, 0, 3},     {SQL_FETCH_LAST, 0, 9},
-               {SQL_FETCH_PRIOR, 0, 7},  {SQL_FETCH_ABSOLUTE, 4, 4}, {SQL_FETCH_RELATIVE, -2, 2}};
+  } steps[] = {{SQL_FETCH_FIRST, 0, 1}, {SQL_FETCH_NEXT, 0, 3},     {SQL_FETCH_LAST, 0, 9},
+               {SQL_FETCH_PRIOR, 0, 7}, {SQL_FETCH_ABSOLUTE, 4, 4}, {SQL_FETCH_RELATIVE, -2, 2}};
   for (const Step& s : steps) {
     SCOPED_TRACE(s.orientation);
     ASSERT_EQ(SQLFetchScroll(stmt, s.orientation, s.offset), SQL_SUCCESS);
@@ -276,7 +276,8 @@ TEST_F(Odbc3Stmt, CloseCursor) {
     const char* variant;
     int app;
     const char* call;
-  } cases[] = {{"odbc3", 3, "CloseCursor"}, {"odbc3", 2, "FreeStmt option=0"}, {"odbc2", 3, "FreeStmt option=0"}};
+  } cases[] = {
+      {"odbc3", 3, "CloseCursor"}, {"odbc3", 2, "FreeStmt option=0"}, {"odbc2", 3, "FreeStmt option=0"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.variant) + " app " + std::to_string(c.app));
     open_fake(c.variant, c.app);
@@ -301,7 +302,8 @@ TEST_F(Odbc3Stmt, CloseCursor) {
   open_fake("odbc3");
   SQLLEN dae = SQL_DATA_AT_EXEC;
   SQLINTEGER v = 0;
-  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLExecDirect(stmt, S("INSERT ?"), SQL_NTS), SQL_NEED_DATA);
   EXPECT_EQ(SQLCloseCursor(stmt), SQL_ERROR);
   EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
@@ -319,7 +321,8 @@ TEST_F(Odbc3Stmt, BindParamIsAnInputBindParameter) {
     if (app == 3) {
       EXPECT_EQ(fake->last("BindParam"), "BindParam ipar=1 c=4 sql=4 size=0 digits=0");
     } else {
-      EXPECT_EQ(fake->last("BindParameter"), "BindParameter ipar=1 io=1 c=4 sql=4 size=0 digits=0 len=256 own=set");
+      EXPECT_EQ(fake->last("BindParameter"),
+                "BindParameter ipar=1 io=1 c=4 sql=4 size=0 digits=0 len=256 own=set");
     }
     TearDown();
     stmt = nullptr;

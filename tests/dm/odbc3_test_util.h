@@ -24,7 +24,8 @@ struct DiagRec {
 
 // SQLGetDiagRec (or SQLGetDiagRecW) with record numbers 1, 2, ... until it stops answering
 // success. *last (when given) receives the answer that ended the loop.
-inline std::vector<DiagRec> diag_recs(SQLSMALLINT type, SQLHANDLE h, bool wide = false, SQLRETURN* last = nullptr) {
+inline std::vector<DiagRec> diag_recs(SQLSMALLINT type, SQLHANDLE h, bool wide = false,
+                                      SQLRETURN* last = nullptr) {
   std::vector<DiagRec> out;
   for (SQLSMALLINT i = 1; i < 100; ++i) {
     DiagRec d{};
@@ -76,7 +77,8 @@ class Odbc3Test : public ::testing::Test {
 
   void open_env(int version = 3) {
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(version)), 0),
+    ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
+                            reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(version)), 0),
               SQL_SUCCESS);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
   }

@@ -21,7 +21,9 @@ class Options : public DmTest {
     std::vector<std::string> s = states(nullptr, dbc, nullptr);
     return s.empty() ? "rc " + std::to_string(rc) : s[0];
   }
-  SQLRETURN get_int(SQLUSMALLINT option, SQLUINTEGER* value) { return SQLGetConnectOption(dbc, option, value); }
+  SQLRETURN get_int(SQLUSMALLINT option, SQLUINTEGER* value) {
+    return SQLGetConnectOption(dbc, option, value);
+  }
 };
 
 TEST_F(Options, BeforeConnecting) {
@@ -58,9 +60,11 @@ TEST_F(Options, BeforeConnecting) {
   EXPECT_EQ(conn()->odbc_cursors, 0u);
   EXPECT_EQ(conn()->packet_size, 4096u);
 
-  EXPECT_EQ(state_after(SQLSetConnectOption(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>("cat"))), "ok");
+  EXPECT_EQ(state_after(SQLSetConnectOption(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>("cat"))),
+            "ok");
   EXPECT_STREQ(static_cast<char*>(conn()->qualifier), "cat");
-  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(L"wcat"))), "ok");
+  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(L"wcat"))),
+            "ok");
   EXPECT_EQ(conn()->qualifier_width, 'W');
   EXPECT_STREQ(static_cast<wchar_t*>(conn()->qualifier), L"wcat");
 }
@@ -68,13 +72,17 @@ TEST_F(Options, BeforeConnecting) {
 TEST_F(Options, TraceFileName) {
   EXPECT_EQ(state_after(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(""))), "HY009");
   EXPECT_EQ(state_after(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, 0)), "HY009");
-  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(L""))), "HY009");
-  EXPECT_EQ(state_after(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>("/tmp/dm-a.log"))), "ok");
+  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(L""))),
+            "HY009");
+  EXPECT_EQ(
+      state_after(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>("/tmp/dm-a.log"))),
+      "ok");
   char name[300];
   EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACEFILE, name), SQL_SUCCESS);
   EXPECT_STREQ(name, "/tmp/dm-a.log");
-  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(L"/tmp/dm-w.log"))),
-            "ok");
+  EXPECT_EQ(
+      state_after(SQLSetConnectOptionW(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(L"/tmp/dm-w.log"))),
+      "ok");
   SQLWCHAR wname[300];
   EXPECT_EQ(SQLGetConnectOptionW(dbc, SQL_OPT_TRACEFILE, wname), SQL_SUCCESS);
   EXPECT_STREQ(wname, L"/tmp/dm-w.log");
@@ -82,7 +90,8 @@ TEST_F(Options, TraceFileName) {
 
 TEST_F(Options, LongTraceFileNameIsCutToTheOptionLength) {
   std::string long_name = "/tmp/" + std::string(400, 'n');
-  ASSERT_EQ(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(long_name.c_str())), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(long_name.c_str())),
+            SQL_SUCCESS);
   char name[SQL_MAX_OPTION_STRING_LENGTH + 40];
   std::memset(name, 'Z', sizeof name);
   EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACEFILE, name), SQL_SUCCESS);
@@ -132,7 +141,8 @@ TEST_F(Options, RememberedAttributesReachTheDriverNewestFirstInTheirOwnWidth) {
       {1500, 2, 'W'},
   };
   for (const Set& s : sets) {
-    ASSERT_EQ(s.width == 'W' ? SQLSetConnectOptionW(dbc, s.attr, s.value) : SQLSetConnectOption(dbc, s.attr, s.value),
+    ASSERT_EQ(s.width == 'W' ? SQLSetConnectOptionW(dbc, s.attr, s.value)
+                             : SQLSetConnectOption(dbc, s.attr, s.value),
               SQL_SUCCESS);
   }
   struct Expected {
@@ -179,7 +189,8 @@ TEST_F(Options, AfterConnectingOnAnOdbc3Driver) {
       {SQL_ACCESS_MODE, 1, "ok", "SetConnectAttr attr=101 value=1 len=0"},
       {SQL_AUTOCOMMIT, 0, "ok", "SetConnectAttr attr=102 value=0 len=0"},
       {SQL_TXN_ISOLATION, 8, "ok", "SetConnectAttr attr=108 value=8 len=0"},
-      {SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>("mycat"), "ok", "SetConnectAttr attr=109 value=mycat len=-3"},
+      {SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>("mycat"), "ok",
+       "SetConnectAttr attr=109 value=mycat len=-3"},
       {SQL_ODBC_CURSORS, 0, "08002", nullptr},
       {SQL_OPT_TRACE, 2, "HY024", nullptr},
       {4, 0, "IM001", nullptr},
@@ -195,7 +206,8 @@ TEST_F(Options, AfterConnectingOnAnOdbc3Driver) {
   EXPECT_EQ(conn()->access_mode, 1u);
   EXPECT_EQ(conn()->autocommit, 0u);
   // A wide string reaches the narrow driver narrowed, with SQL_NTS.
-  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(L"wcat"))), "ok");
+  EXPECT_EQ(state_after(SQLSetConnectOptionW(dbc, SQL_CURRENT_QUALIFIER, reinterpret_cast<SQLULEN>(L"wcat"))),
+            "ok");
   EXPECT_EQ(fake_calls("odbc3", "SetConnectAttr attr=109 value=wcat len=-3").size(), 1u);
 
   SQLUINTEGER value = 0;
@@ -379,8 +391,8 @@ TEST_F(Transact, StatementsAreRewoundByTheCursorBehaviours) {
   struct Case {
     const char* commit;
     const char* rollback;
-    int state, prepared, cursor;                 // before
-    int new_state, new_prepared, new_cursor;     // after
+    int state, prepared, cursor;              // before
+    int new_state, new_prepared, new_cursor;  // after
   } cases[] = {
       {"1", "2", 1, 1, 1, 1, 1, 1},  // prepared only, both keep: unchanged
       {"0", "2", 1, 1, 1, 0, 0, 1},  // either deletes: prepared text gone, cursor state kept

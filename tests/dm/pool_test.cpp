@@ -41,9 +41,11 @@ class Pool : public ::testing::Test {
   // The data source "fake" on the ODBC 3 fake, pooled for 60 seconds; `probe` is the pool's
   // probe statement, a retry wait of 30 seconds.
   void configure(const std::string& probe) {
-    ini.odbc_ini("[ODBC Data Sources]\nfake = FakeDrv\n[fake]\nDriver = " + dmtest::fake_driver("odbc3") + "\n");
+    ini.odbc_ini("[ODBC Data Sources]\nfake = FakeDrv\n[fake]\nDriver = " + dmtest::fake_driver("odbc3") +
+                 "\n");
     ini.odbcinst_ini("[FakeDrv]\nDriver = " + dmtest::fake_driver("odbc3") + "\nCPTimeout = 60\n" +
-                     (probe.empty() ? "" : "CPProbe = " + probe + "\n") + "[ODBC Connection Pooling]\nRetry Wait = 30\n");
+                     (probe.empty() ? "" : "CPProbe = " + probe + "\n") +
+                     "[ODBC Connection Pooling]\nRetry Wait = 30\n");
   }
 
   SQLHDBC connection() {

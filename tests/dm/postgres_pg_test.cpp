@@ -30,9 +30,7 @@ class Postgres : public DmTest {
     if (access(kPgDriver, R_OK) != 0) GTEST_SKIP() << "PostgreSQL ODBC driver not installed";
     DmTest::SetUp();
   }
-  std::string server_keys() const {
-    return pg_server_keys();
-  }
+  std::string server_keys() const { return pg_server_keys(); }
   zolandm_dbc* conn() const { return static_cast<zolandm_dbc*>(dbc); }
 };
 
@@ -62,8 +60,9 @@ TEST_F(Postgres, DriverConnectAndTheOdbc2Mapping) {
 }
 
 TEST_F(Postgres, ConnectThroughADataSourceBothWidths) {
-  ini.odbc_ini(std::string("[pg]\nDriver = ") + kPgDriver + "\nServername = 127.0.0.1\nPort = " +
-               env_or("SQLGATE_PG_PORT", "5432") + "\nDatabase = " + env_or("SQLGATE_PG_DB", "postgres") + "\n");
+  ini.odbc_ini(std::string("[pg]\nDriver = ") + kPgDriver +
+               "\nServername = 127.0.0.1\nPort = " + env_or("SQLGATE_PG_PORT", "5432") +
+               "\nDatabase = " + env_or("SQLGATE_PG_DB", "postgres") + "\n");
   std::string user = env_or("SQLGATE_PG_USER", "postgres");
   SQLRETURN rc = SQLConnect(dbc, U("pg"), SQL_NTS, U(user), SQL_NTS, U(""), SQL_NTS);
   ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) << rc;
@@ -75,14 +74,16 @@ TEST_F(Postgres, ConnectThroughADataSourceBothWidths) {
 }
 
 TEST_F(Postgres, FailedConnectIsReadThroughSQLGetDiagRec) {
-  std::string in = std::string("DRIVER=") + kPgDriver + ";Servername=127.0.0.1;Port=" + env_or("SQLGATE_PG_PORT", "5432") +
-       ";Database=no_such_database_here;Username=" + env_or("SQLGATE_PG_USER", "postgres");
+  std::string in = std::string("DRIVER=") + kPgDriver +
+                   ";Servername=127.0.0.1;Port=" + env_or("SQLGATE_PG_PORT", "5432") +
+                   ";Database=no_such_database_here;Username=" + env_or("SQLGATE_PG_USER", "postgres");
   SQLRETURN rc = SQLDriverConnect(dbc, nullptr, U(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   ASSERT_EQ(rc, SQL_ERROR);
   std::vector<Diag> got = errors(env, dbc, nullptr);
   ASSERT_FALSE(got.empty());
   EXPECT_NE(got[0].text.find("no_such_database_here"), std::string::npos) << got[0].text;
-  EXPECT_EQ(SQLDriverConnect(dbc, nullptr, U(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT), SQL_ERROR);
+  EXPECT_EQ(SQLDriverConnect(dbc, nullptr, U(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
+            SQL_ERROR);
   std::vector<Diag> wide = errors(env, dbc, nullptr, true);
   ASSERT_FALSE(wide.empty());
   EXPECT_EQ(wide[0].text, got[0].text);

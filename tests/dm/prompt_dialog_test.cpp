@@ -47,7 +47,8 @@ TEST_F(Prompt, CompletedStringIsConnectedWithoutFurtherPrompting) {
   ASSERT_EQ(prompt("UID=u", SQL_DRIVER_COMPLETE), SQL_SUCCESS);
   EXPECT_EQ(dialog_calls(), before + 1);
   EXPECT_EQ(dialog_last(), "UID=u");
-  EXPECT_EQ(fake_calls("odbc3", "DriverConnect in=DSN=fake;UID=picked il=-3 omax=8192 completion=0").size(), 1u);
+  EXPECT_EQ(fake_calls("odbc3", "DriverConnect in=DSN=fake;UID=picked il=-3 omax=8192 completion=0").size(),
+            1u);
   EXPECT_EQ(conn()->state, 2);
 }
 
@@ -55,7 +56,8 @@ TEST_F(Prompt, WideDialog) {
   fake_dsn("fake", "odbc3");
   ScopedEnv text("FAKEDLG_CONNSTR", "DSN=fake;UID=wide");
   std::wstring in = L"UID=u";
-  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_PROMPT), SQL_SUCCESS);
+  ASSERT_EQ(SQLDriverConnectW(dbc, nullptr, U(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_PROMPT),
+            SQL_SUCCESS);
   EXPECT_EQ(fake_calls("odbc3", "DriverConnect in=DSN=fake;UID=wide").size(), 1u);
 }
 
@@ -78,12 +80,11 @@ TEST_F(Prompt, DialogAnswers) {
     SQLRETURN rc;
     const char* state;  // empty: no record
   } cases[] = {
-      {"100", "0", SQL_NO_DATA, ""},              // cancelled
-      {"1", "0", SQL_ERROR, "IM008"},             // anything else fails, never a success
-      {"-1", "0", SQL_ERROR, "IM008"},
-      {"-1", "15", SQL_ERROR, "08003"},           // the dialog's own code
-      {"7", "999", SQL_ERROR, "IM008"},           // a code the table lacks
-      {"0", "13", SQL_ERROR, "08001"},            // success with an error code left
+      {"100", "0", SQL_NO_DATA, ""},   // cancelled
+      {"1", "0", SQL_ERROR, "IM008"},  // anything else fails, never a success
+      {"-1", "0", SQL_ERROR, "IM008"},  {"-1", "15", SQL_ERROR, "08003"},  // the dialog's own code
+      {"7", "999", SQL_ERROR, "IM008"},                                    // a code the table lacks
+      {"0", "13", SQL_ERROR, "08001"},                                     // success with an error code left
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.result) + "/" + c.error);

@@ -74,7 +74,8 @@ TEST_F(StmtAttr, RowStatusArrayFollowsEveryRowsetChange) {
       {"option", [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_ROWSET_SIZE, 50); }},
       {"attribute 9", [](SQLHSTMT h) { return SQLSetStmtAttr(h, SQL_ROWSET_SIZE, V(50), 0); }},
       {"attribute 27", [](SQLHSTMT h) { return SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, V(50), 0); }},
-      {"scroll options", [](SQLHSTMT h) { return SQLSetScrollOptions(h, SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 50); }},
+      {"scroll options",
+       [](SQLHSTMT h) { return SQLSetScrollOptions(h, SQL_CONCUR_READ_ONLY, SQL_SCROLL_STATIC, 50); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -151,7 +152,8 @@ TEST_F(StmtAttr, NeedDataRefusesSettingsOnlyBeforeTheFirstValue) {
   open_fake("odbc3");
   SQLLEN dae = SQL_DATA_AT_EXEC;
   SQLINTEGER v = 0;
-  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
+            SQL_SUCCESS);
   ASSERT_EQ(SQLExecDirect(stmt, S("INSERT ?"), SQL_NTS), SQL_NEED_DATA);
   EXPECT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, V(1), 0), SQL_ERROR);
   EXPECT_EQ(stmt_states(), std::vector<std::string>{"HY010"});

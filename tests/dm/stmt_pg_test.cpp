@@ -47,9 +47,10 @@ TEST_F(Postgres, StatementsThroughTheOdbc3Functions) {
   SQLLEN name_len[3] = {SQL_NTS, 12, 4};
   SQLULEN processed = 0;
   ASSERT_EQ(SQLParamOptions(stmt, 3, &processed), SQL_SUCCESS) << first_state();
-  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, ids, 0, nullptr), SQL_SUCCESS);
-  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 20, 0, names, sizeof names[0],
-                             name_len),
+  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, ids, 0, nullptr),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 20, 0, names,
+                             sizeof names[0], name_len),
             SQL_SUCCESS);
   ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << first_state();
   EXPECT_EQ(processed, 3u);
@@ -70,7 +71,8 @@ TEST_F(Postgres, StatementsThroughTheOdbc3Functions) {
   EXPECT_GE(searchable, 0);
   SQLWCHAR label[16];
   SQLSMALLINT label_len = 0;
-  ASSERT_EQ(SQLColAttributesW(stmt, 2, SQL_COLUMN_NAME, label, sizeof label, &label_len, nullptr), SQL_SUCCESS);
+  ASSERT_EQ(SQLColAttributesW(stmt, 2, SQL_COLUMN_NAME, label, sizeof label, &label_len, nullptr),
+            SQL_SUCCESS);
   EXPECT_EQ(std::wstring(label), L"name");
 
   SQLINTEGER id[2];

@@ -55,12 +55,13 @@ TEST_F(Sqlite, PrepareExecuteFetchNarrow) {
   EXPECT_EQ(SQLExecute(stmt), SQL_SUCCESS);
 }
 
-
 const std::wstring kText = L"Gr\u00fc\u00dfe \u65e5\u672c \u20ac";  // 10 characters, 20 bytes in UTF-8
 
 TEST_F(Sqlite, WideCallsOnTheNarrowDriverKeepNonAsciiText) {
-  ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"CREATE TABLE \u00e9t\u00e9 (id INTEGER, name VARCHAR(20))")), SQL_NTS),
-            SQL_SUCCESS) << first_state();
+  ASSERT_EQ(SQLExecDirectW(
+                stmt, S(std::wstring(L"CREATE TABLE \u00e9t\u00e9 (id INTEGER, name VARCHAR(20))")), SQL_NTS),
+            SQL_SUCCESS)
+      << first_state();
   std::wstring insert = L"INSERT INTO \u00e9t\u00e9 VALUES (1, '" + kText + L"')";
   ASSERT_EQ(SQLExecDirectW(stmt, S(insert), SQL_NTS), SQL_SUCCESS) << first_state();
   SQLLEN count = -1;
@@ -127,8 +128,9 @@ TEST_F(Sqlite, WideParameterIsConvertedInTheManagersBuffer) {
   SQLWCHAR before[20];
   std::wmemcpy(before, buf, 20);
   SQLLEN len = static_cast<SQLLEN>(kText.size() * sizeof(SQLWCHAR));
-  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 20, 0, buf, sizeof buf, &len),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 20, 0, buf, sizeof buf, &len),
+      SQL_SUCCESS);
   ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << first_state();
   // The application's buffer and length are as it left them, and a second execution
   // converts the same wide text again.
@@ -143,7 +145,9 @@ TEST_F(Sqlite, WideParameterIsConvertedInTheManagersBuffer) {
     char narrow[64];
     SQLLEN ind = 0;
     ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, narrow, sizeof narrow, &ind), SQL_SUCCESS);
-    EXPECT_STREQ(narrow, "Gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5\xe6\x9c\xac \xe2\x82\xac");
+    EXPECT_STREQ(narrow,
+                 "Gr\xc3\xbc\xc3\x9f"
+                 "e \xe6\x97\xa5\xe6\x9c\xac \xe2\x82\xac");
     SQLINTEGER chars = 0;
     ASSERT_EQ(SQLGetData(stmt, 2, SQL_C_LONG, &chars, 0, nullptr), SQL_SUCCESS);
     EXPECT_EQ(chars, 10);
@@ -155,7 +159,9 @@ TEST_F(Sqlite, WideParameterIsConvertedInTheManagersBuffer) {
 TEST_F(Sqlite, WideParameterWithoutSizesKeepsEveryCharacter) {
   exec("CREATE TABLE t (name TEXT)");
   const std::wstring value = L"Gr\u00fc\u00dfe, \u6771\u4eac wide";
-  const char* narrow = "Gr\xc3\xbc\xc3\x9f" "e, \xe6\x9d\xb1\xe4\xba\xac wide";
+  const char* narrow =
+      "Gr\xc3\xbc\xc3\x9f"
+      "e, \xe6\x9d\xb1\xe4\xba\xac wide";
   struct Case {
     SQLLEN len;
   } cases[] = {{SQL_NTS}, {static_cast<SQLLEN>(value.size() * sizeof(SQLWCHAR))}};
@@ -165,8 +171,9 @@ TEST_F(Sqlite, WideParameterWithoutSizesKeepsEveryCharacter) {
     ASSERT_EQ(SQLPrepare(stmt, S("INSERT INTO t VALUES (?)"), SQL_NTS), SQL_SUCCESS);
     std::wstring buf = value;
     SQLLEN len = c.len;
-    ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 0, 0, buf.data(), 0, &len),
-              SQL_SUCCESS);
+    ASSERT_EQ(
+        SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WLONGVARCHAR, 0, 0, buf.data(), 0, &len),
+        SQL_SUCCESS);
     ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << first_state();
     ASSERT_EQ(SQLFreeStmt(stmt, SQL_RESET_PARAMS), SQL_SUCCESS);
     exec("SELECT name FROM t");
@@ -181,10 +188,12 @@ TEST_F(Sqlite, WideParameterWithoutSizesKeepsEveryCharacter) {
 
 TEST_F(Sqlite, ExplicitLengthsAreReadWithinTheirBounds) {
   // Neither text ends in a NUL inside its array: the conversion must stop at the length.
-  const SQLWCHAR create[] = {'C', 'R', 'E', 'A', 'T', 'E', ' ', 'T', 'A', 'B', 'L', 'E', ' ', 't', '(', 'a', ')'};
+  const SQLWCHAR create[] = {'C', 'R', 'E', 'A', 'T', 'E', ' ', 'T', 'A',
+                             'B', 'L', 'E', ' ', 't', '(', 'a', ')'};
   ASSERT_EQ(SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(create), 17), SQL_SUCCESS) << first_state();
   const SQLWCHAR tables[] = {'t', 'X'};
-  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(tables), 1, nullptr, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(tables), 1, nullptr, 0),
+            SQL_SUCCESS);
   char name[64];
   SQLLEN ind = 0;
   ASSERT_EQ(SQLBindCol(stmt, 3, SQL_C_CHAR, name, sizeof name, &ind), SQL_SUCCESS);
@@ -256,7 +265,8 @@ TEST_F(Sqlite, InformationAndCatalogCalls) {
   EXPECT_EQ(first_state(), "24000");
   ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
   EXPECT_EQ(rec()->state, 0);
-  EXPECT_EQ(SQLColumnsW(stmt, nullptr, 0, nullptr, 0, S(std::wstring(L"t")), SQL_NTS, nullptr, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLColumnsW(stmt, nullptr, 0, nullptr, 0, S(std::wstring(L"t")), SQL_NTS, nullptr, 0),
+            SQL_SUCCESS);
 }
 
 TEST_F(Sqlite, ParametersOptionsAndColumnAttributes) {
@@ -307,10 +317,12 @@ TEST_F(Sqlite, ConnectExecuteFetchAndErrorLoop) {
 }
 
 TEST_F(Sqlite, EveryCatalogCallInBothWidthsWithANonAsciiTable) {
-  ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"CREATE TABLE \u00e9l\u00e8ve (id INTEGER PRIMARY KEY, nom TEXT)")),
-                           SQL_NTS),
+  ASSERT_EQ(
+      SQLExecDirectW(
+          stmt, S(std::wstring(L"CREATE TABLE \u00e9l\u00e8ve (id INTEGER PRIMARY KEY, nom TEXT)")), SQL_NTS),
+      SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"CREATE INDEX ix ON \u00e9l\u00e8ve (nom)")), SQL_NTS),
             SQL_SUCCESS);
-  ASSERT_EQ(SQLExecDirectW(stmt, S(std::wstring(L"CREATE INDEX ix ON \u00e9l\u00e8ve (nom)")), SQL_NTS), SQL_SUCCESS);
   const std::wstring wt = L"\u00e9l\u00e8ve";
   const std::string nt = "\xc3\xa9l\xc3\xa8ve";
   SQLWCHAR* w = S(wt);
@@ -326,17 +338,21 @@ TEST_F(Sqlite, EveryCatalogCallInBothWidthsWithANonAsciiTable) {
       {"ColumnsW", [&] { return SQLColumnsW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0); }, 2},
       {"Columns", [&] { return SQLColumns(stmt, nullptr, 0, nullptr, 0, n, SQL_NTS, nullptr, 0); }, 2},
       {"PrimaryKeysW", [&] { return SQLPrimaryKeysW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS); }, 1},
-      {"SpecialColumnsW", [&] { return SQLSpecialColumnsW(stmt, 1, nullptr, 0, nullptr, 0, w, SQL_NTS, 0, 1); }, 1},
-      {"StatisticsW", [&] { return SQLStatisticsW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, SQL_INDEX_ALL, 0); }, 1},
-      {"ForeignKeysW", [&] {
+      {"SpecialColumnsW",
+       [&] { return SQLSpecialColumnsW(stmt, 1, nullptr, 0, nullptr, 0, w, SQL_NTS, 0, 1); }, 1},
+      {"StatisticsW",
+       [&] { return SQLStatisticsW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, SQL_INDEX_ALL, 0); }, 1},
+      {"ForeignKeysW",
+       [&] {
          return SQLForeignKeysW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0);
-       }, 0},
+       },
+       0},
       {"TablePrivilegesW", [&] { return SQLTablePrivilegesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS); }, 0},
       {"ProceduresW", [&] { return SQLProceduresW(stmt, nullptr, 0, nullptr, 0, nullptr, 0); }, 0},
-      {"ProcedureColumnsW", [&] { return SQLProcedureColumnsW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); },
-       0},
-      {"ColumnPrivilegesW", [&] { return SQLColumnPrivilegesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0); },
-       0},
+      {"ProcedureColumnsW",
+       [&] { return SQLProcedureColumnsW(stmt, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); }, 0},
+      {"ColumnPrivilegesW",
+       [&] { return SQLColumnPrivilegesW(stmt, nullptr, 0, nullptr, 0, w, SQL_NTS, nullptr, 0); }, 0},
       {"GetTypeInfo", [&] { return SQLGetTypeInfo(stmt, SQL_VARCHAR); }, 1},
   };
   for (const Call& c : calls) {

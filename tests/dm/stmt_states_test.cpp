@@ -40,12 +40,15 @@ std::vector<Refusal> refusals() {
       {"Execute need data", 7, 1, [](SQLHSTMT h) { return SQLExecute(h); }, "S1010"},
       {"Execute executed unprepared", 3, 0, [](SQLHSTMT h) { return SQLExecute(h); }, "S1010"},
       {"Execute prepared", 1, 1, [](SQLHSTMT h) { return SQLExecute(h); }, ""},
-      {"ExecDirect null text before state", 5, 0, [](SQLHSTMT h) { return SQLExecDirect(h, nullptr, SQL_NTS); }, "HY009"},
-      {"ExecDirect bad length before state", 8, 0, [=](SQLHSTMT h) { return SQLExecDirect(h, sel, -1); }, "S1090"},
+      {"ExecDirect null text before state", 5, 0,
+       [](SQLHSTMT h) { return SQLExecDirect(h, nullptr, SQL_NTS); }, "HY009"},
+      {"ExecDirect bad length before state", 8, 0, [=](SQLHSTMT h) { return SQLExecDirect(h, sel, -1); },
+       "S1090"},
       {"ExecDirect fetched", 6, 0, [=](SQLHSTMT h) { return SQLExecDirect(h, sel, SQL_NTS); }, "24000"},
       {"ExecDirect need data", 9, 0, [=](SQLHSTMT h) { return SQLExecDirect(h, sel, SQL_NTS); }, "S1010"},
       {"Prepare fetched", 5, 1, [=](SQLHSTMT h) { return SQLPrepare(h, sel, SQL_NTS); }, "24000"},
-      {"Prepare state before arguments", 7, 0, [](SQLHSTMT h) { return SQLPrepare(h, nullptr, SQL_NTS); }, "S1010"},
+      {"Prepare state before arguments", 7, 0, [](SQLHSTMT h) { return SQLPrepare(h, nullptr, SQL_NTS); },
+       "S1010"},
       {"Prepare null text", 0, 0, [](SQLHSTMT h) { return SQLPrepare(h, nullptr, SQL_NTS); }, "HY009"},
       {"Prepare bad length", 0, 0, [=](SQLHSTMT h) { return SQLPrepare(h, sel, -1); }, "S1090"},
       {"Fetch allocated", 0, 0, [](SQLHSTMT h) { return SQLFetch(h); }, "S1010"},
@@ -54,15 +57,17 @@ std::vector<Refusal> refusals() {
       {"Fetch need data", 8, 1, [](SQLHSTMT h) { return SQLFetch(h); }, "S1010"},
       {"ExtendedFetch orientation before state", 0, 0,
        [](SQLHSTMT h) { return SQLExtendedFetch(h, 9, 0, nullptr, nullptr); }, "S1106"},
-      {"ExtendedFetch after fetch", 5, 1, [](SQLHSTMT h) { return SQLExtendedFetch(h, 1, 0, nullptr, nullptr); },
-       "S1010"},
-      {"GetData null buffer first", 0, 0, [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, nullptr, 8, &ind); },
-       "HY009"},
-      {"GetData negative length", 5, 0, [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, -1, &ind); },
-       "S1090"},
+      {"ExtendedFetch after fetch", 5, 1,
+       [](SQLHSTMT h) { return SQLExtendedFetch(h, 1, 0, nullptr, nullptr); }, "S1010"},
+      {"GetData null buffer first", 0, 0,
+       [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, nullptr, 8, &ind); }, "HY009"},
+      {"GetData negative length", 5, 0,
+       [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, -1, &ind); }, "S1090"},
       {"GetData bad type", 5, 0, [](SQLHSTMT h) { return SQLGetData(h, 1, 77, buf, 8, &ind); }, "S1003"},
-      {"GetData not fetched", 4, 0, [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, 8, &ind); }, "24000"},
-      {"GetData prepared", 1, 1, [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, 8, &ind); }, "S1010"},
+      {"GetData not fetched", 4, 0, [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, 8, &ind); },
+       "24000"},
+      {"GetData prepared", 1, 1, [](SQLHSTMT h) { return SQLGetData(h, 1, SQL_C_CHAR, buf, 8, &ind); },
+       "S1010"},
       {"SetPos operation first", 0, 0, [](SQLHSTMT h) { return SQLSetPos(h, 1, 5, 0); }, "HY009"},
       {"SetPos lock type", 6, 0, [](SQLHSTMT h) { return SQLSetPos(h, 1, 0, 3); }, "HY009"},
       {"SetPos executed", 3, 0, [](SQLHSTMT h) { return SQLSetPos(h, 1, 0, 0); }, "24000"},
@@ -71,96 +76,132 @@ std::vector<Refusal> refusals() {
       {"PutData open cursor", 4, 0, [](SQLHSTMT h) { return SQLPutData(h, buf, 1); }, "S1010"},
       {"ParamData executed", 3, 0, [](SQLHSTMT h) { return SQLParamData(h, nullptr); }, "S1010"},
       {"NumParams null pointer in any state", 8, 0, [](SQLHSTMT h) { return SQLNumParams(h, nullptr); }, ""},
-      {"NumParams allocated", 0, 0, [](SQLHSTMT h) {
+      {"NumParams allocated", 0, 0,
+       [](SQLHSTMT h) {
          SQLSMALLINT n;
          return SQLNumParams(h, &n);
-       }, "S1010"},
-      {"DescribeParam number 0", 1, 1, [](SQLHSTMT h) { return SQLDescribeParam(h, 0, nullptr, nullptr, nullptr, nullptr); },
-       "S1093"},
-      {"RowCount prepared", 1, 1, [](SQLHSTMT h) {
+       },
+       "S1010"},
+      {"DescribeParam number 0", 1, 1,
+       [](SQLHSTMT h) { return SQLDescribeParam(h, 0, nullptr, nullptr, nullptr, nullptr); }, "S1093"},
+      {"RowCount prepared", 1, 1,
+       [](SQLHSTMT h) {
          SQLLEN n;
          return SQLRowCount(h, &n);
-       }, "S1010"},
-      {"NumResultCols allocated", 0, 0, [](SQLHSTMT h) {
+       },
+       "S1010"},
+      {"NumResultCols allocated", 0, 0,
+       [](SQLHSTMT h) {
          SQLSMALLINT n;
          return SQLNumResultCols(h, &n);
-       }, "S1010"},
+       },
+       "S1010"},
       {"BindCol bad type", 0, 0, [](SQLHSTMT h) { return SQLBindCol(h, 1, 55, &v, 4, nullptr); }, "S1003"},
-      {"BindCol negative length", 0, 0, [](SQLHSTMT h) { return SQLBindCol(h, 1, SQL_C_LONG, &v, -1, nullptr); }, "S1090"},
-      {"BindCol need data accepted", 7, 0, [](SQLHSTMT h) { return SQLBindCol(h, 1, SQL_C_LONG, &v, 4, nullptr); }, ""},
-      {"BindCol must put data", 8, 0, [](SQLHSTMT h) { return SQLBindCol(h, 1, SQL_C_LONG, &v, 4, nullptr); }, "S1010"},
+      {"BindCol negative length", 0, 0,
+       [](SQLHSTMT h) { return SQLBindCol(h, 1, SQL_C_LONG, &v, -1, nullptr); }, "S1090"},
+      {"BindCol need data accepted", 7, 0,
+       [](SQLHSTMT h) { return SQLBindCol(h, 1, SQL_C_LONG, &v, 4, nullptr); }, ""},
+      {"BindCol must put data", 8, 0, [](SQLHSTMT h) { return SQLBindCol(h, 1, SQL_C_LONG, &v, 4, nullptr); },
+       "S1010"},
       {"BindParameter number 0", 7, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 0, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); }, "S1093"},
+       [](SQLHSTMT h) { return SQLBindParameter(h, 0, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); },
+       "S1093"},
       {"BindParameter no buffers", 0, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 1, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, nullptr, 0, nullptr); },
+       [](SQLHSTMT h) {
+         return SQLBindParameter(h, 1, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, nullptr, 0, nullptr);
+       },
        "HY009"},
       {"BindParameter output without buffers", 0, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 1, 4, SQL_C_LONG, SQL_INTEGER, 0, 0, nullptr, 0, nullptr); }, ""},
+       [](SQLHSTMT h) {
+         return SQLBindParameter(h, 1, 4, SQL_C_LONG, SQL_INTEGER, 0, 0, nullptr, 0, nullptr);
+       },
+       ""},
       {"BindParameter direction 3", 0, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 1, 3, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); }, "S1105"},
+       [](SQLHSTMT h) { return SQLBindParameter(h, 1, 3, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); },
+       "S1105"},
       {"BindParameter bad C type", 7, 0,
        [](SQLHSTMT h) { return SQLBindParameter(h, 1, 1, 3, SQL_INTEGER, 0, 0, &v, 0, nullptr); }, "S1003"},
       {"BindParameter need data", 7, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 1, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); }, "S1010"},
-      {"BindParameter 1025", 0, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 1025, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); }, "S1093"},
-      {"BindParameter 1024", 0, 0,
-       [](SQLHSTMT h) { return SQLBindParameter(h, 1024, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); }, ""},
-      {"ParamOptions zero", 0, 0, [](SQLHSTMT h) { return SQLParamOptions(h, 0, nullptr); }, "S1107"},
-      {"SetCursorName arguments first", 4, 0, [](SQLHSTMT h) { return SQLSetCursorName(h, S("c"), -7); }, "S1090"},
-      {"SetCursorName open cursor", 4, 0, [](SQLHSTMT h) { return SQLSetCursorName(h, S("c"), SQL_NTS); }, "24000"},
-      {"GetCursorName without a name", 3, 0, [](SQLHSTMT h) { return SQLGetCursorName(h, S(buf), 32, nullptr); },
-       "S1015"},
-      {"GetCursorName fetched", 5, 0, [](SQLHSTMT h) { return SQLGetCursorName(h, S(buf), 32, nullptr); }, ""},
-      {"Tables length first", 7, 0, [](SQLHSTMT h) { return SQLTables(h, nullptr, -5, nullptr, 0, nullptr, 0, nullptr, 0); },
-       "S1090"},
-      {"Tables fetched", 5, 0, [](SQLHSTMT h) { return SQLTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); },
-       "24000"},
-      {"Tables need data", 9, 0, [](SQLHSTMT h) { return SQLTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); },
+       [](SQLHSTMT h) { return SQLBindParameter(h, 1, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); },
        "S1010"},
+      {"BindParameter 1025", 0, 0,
+       [](SQLHSTMT h) { return SQLBindParameter(h, 1025, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); },
+       "S1093"},
+      {"BindParameter 1024", 0, 0,
+       [](SQLHSTMT h) { return SQLBindParameter(h, 1024, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, nullptr); },
+       ""},
+      {"ParamOptions zero", 0, 0, [](SQLHSTMT h) { return SQLParamOptions(h, 0, nullptr); }, "S1107"},
+      {"SetCursorName arguments first", 4, 0, [](SQLHSTMT h) { return SQLSetCursorName(h, S("c"), -7); },
+       "S1090"},
+      {"SetCursorName open cursor", 4, 0, [](SQLHSTMT h) { return SQLSetCursorName(h, S("c"), SQL_NTS); },
+       "24000"},
+      {"GetCursorName without a name", 3, 0,
+       [](SQLHSTMT h) { return SQLGetCursorName(h, S(buf), 32, nullptr); }, "S1015"},
+      {"GetCursorName fetched", 5, 0, [](SQLHSTMT h) { return SQLGetCursorName(h, S(buf), 32, nullptr); },
+       ""},
+      {"Tables length first", 7, 0,
+       [](SQLHSTMT h) { return SQLTables(h, nullptr, -5, nullptr, 0, nullptr, 0, nullptr, 0); }, "S1090"},
+      {"Tables fetched", 5, 0,
+       [](SQLHSTMT h) { return SQLTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); }, "24000"},
+      {"Tables need data", 9, 0,
+       [](SQLHSTMT h) { return SQLTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); }, "S1010"},
       {"SpecialColumns length before identifier", 7, 0,
-       [](SQLHSTMT h) { return SQLSpecialColumns(h, 9, nullptr, 0, nullptr, -5, nullptr, 0, 0, 0); }, "S1090"},
+       [](SQLHSTMT h) { return SQLSpecialColumns(h, 9, nullptr, 0, nullptr, -5, nullptr, 0, 0, 0); },
+       "S1090"},
       {"SpecialColumns identifier before scope", 0, 0,
        [](SQLHSTMT h) { return SQLSpecialColumns(h, 9, nullptr, 0, nullptr, 0, nullptr, 0, 7, 0); }, "S1097"},
       {"SpecialColumns scope", 0, 0,
        [](SQLHSTMT h) { return SQLSpecialColumns(h, 1, nullptr, 0, nullptr, 0, nullptr, 0, 3, 0); }, "S1098"},
       {"SpecialColumns nullable", 0, 0,
        [](SQLHSTMT h) { return SQLSpecialColumns(h, 1, nullptr, 0, nullptr, 0, nullptr, 0, 0, 2); }, "S1099"},
-      {"Statistics unique", 0, 0, [](SQLHSTMT h) { return SQLStatistics(h, nullptr, 0, nullptr, 0, nullptr, 0, 2, 0); },
-       "S1100"},
-      {"Statistics reserved", 0, 0, [](SQLHSTMT h) { return SQLStatistics(h, nullptr, 0, nullptr, 0, nullptr, 0, 1, 2); },
-       "S1101"},
+      {"Statistics unique", 0, 0,
+       [](SQLHSTMT h) { return SQLStatistics(h, nullptr, 0, nullptr, 0, nullptr, 0, 2, 0); }, "S1100"},
+      {"Statistics reserved", 0, 0,
+       [](SQLHSTMT h) { return SQLStatistics(h, nullptr, 0, nullptr, 0, nullptr, 0, 1, 2); }, "S1101"},
       {"ColumnsW length", 0, 0,
        [](SQLHSTMT h) { return SQLColumnsW(h, none_w, SHRT_MIN, none_w, 0, none_w, 0, none_w, 0); }, "S1090"},
-      {"GetTypeInfo open cursor reaches the driver", 4, 0, [](SQLHSTMT h) { return SQLGetTypeInfo(h, 1234); }, ""},
+      {"GetTypeInfo open cursor reaches the driver", 4, 0, [](SQLHSTMT h) { return SQLGetTypeInfo(h, 1234); },
+       ""},
       {"DescribeCol column 0", 4, 0,
-       [](SQLHSTMT h) { return SQLDescribeCol(h, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr); }, "S1002"},
+       [](SQLHSTMT h) {
+         return SQLDescribeCol(h, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+       },
+       "S1002"},
       {"DescribeCol negative length", 4, 0,
-       [](SQLHSTMT h) { return SQLDescribeCol(h, 1, S(buf), -1, nullptr, nullptr, nullptr, nullptr, nullptr); },
+       [](SQLHSTMT h) {
+         return SQLDescribeCol(h, 1, S(buf), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+       },
        "S1090"},
       {"DescribeCol has no state check", 0, 0,
-       [](SQLHSTMT h) { return SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr); }, ""},
+       [](SQLHSTMT h) {
+         return SQLDescribeCol(h, 1, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+       },
+       ""},
       {"ColAttributes column 0", 4, 0,
-       [](SQLHSTMT h) { return SQLColAttributes(h, 0, SQL_COLUMN_TYPE, nullptr, 0, nullptr, nullptr); }, "S1002"},
+       [](SQLHSTMT h) { return SQLColAttributes(h, 0, SQL_COLUMN_TYPE, nullptr, 0, nullptr, nullptr); },
+       "S1002"},
       {"ColAttributes count on column 0", 4, 0,
        [](SQLHSTMT h) { return SQLColAttributes(h, 0, SQL_COLUMN_COUNT, nullptr, 0, nullptr, nullptr); }, ""},
       {"ColAttributes negative length", 0, 0,
-       [](SQLHSTMT h) { return SQLColAttributes(h, 1, SQL_COLUMN_NAME, buf, -1, nullptr, nullptr); }, "S1090"},
+       [](SQLHSTMT h) { return SQLColAttributes(h, 1, SQL_COLUMN_NAME, buf, -1, nullptr, nullptr); },
+       "S1090"},
       {"ColAttributes allocated", 0, 0,
-       [](SQLHSTMT h) { return SQLColAttributes(h, 1, SQL_COLUMN_TYPE, nullptr, 0, nullptr, nullptr); }, "S1010"},
+       [](SQLHSTMT h) { return SQLColAttributes(h, 1, SQL_COLUMN_TYPE, nullptr, 0, nullptr, nullptr); },
+       "S1010"},
       {"FreeStmt option 4", 0, 0, [](SQLHSTMT h) { return SQLFreeStmt(h, 4); }, "S1092"},
       {"FreeStmt drop in need data", 7, 0, [](SQLHSTMT h) { return SQLFreeStmt(h, SQL_DROP); }, "S1010"},
       {"GetStmtOption row number unpositioned", 4, 0,
        [](SQLHSTMT h) {
          SQLULEN n;
          return SQLGetStmtOption(h, SQL_ROW_NUMBER, &n);
-       }, "24000"},
-      {"SetStmtOption concurrency prepared", 1, 1, [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_CONCURRENCY, 2); },
-       "S1011"},
+       },
+       "24000"},
+      {"SetStmtOption concurrency prepared", 1, 1,
+       [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_CONCURRENCY, 2); }, "S1011"},
       {"SetStmtOption concurrency open cursor", 4, 1,
        [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_CONCURRENCY, 2); }, "24000"},
-      {"SetStmtOption timeout need data", 7, 1, [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_QUERY_TIMEOUT, 2); },
-       "S1010"},
+      {"SetStmtOption timeout need data", 7, 1,
+       [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_QUERY_TIMEOUT, 2); }, "S1010"},
       {"SetStmtOption cursor type need data unprepared", 7, 0,
        [](SQLHSTMT h) { return SQLSetStmtOption(h, SQL_CURSOR_TYPE, 0); }, ""},
   };
@@ -199,14 +240,15 @@ struct ScrollCase {
   SQLUSMALLINT rowset;
   std::vector<std::pair<const char*, long>> controls;  // fake driver settings
   SQLRETURN rc;
-  const char* sqlstate;                 // "" when the manager reports nothing
+  const char* sqlstate;                   // "" when the manager reports nothing
   std::vector<std::string> driver_calls;  // GetInfo, SetStmtAttr and SetScrollOptions lines, in order
 };
 
 std::vector<ScrollCase> scroll_cases() {
   auto attrs = [](std::initializer_list<std::pair<int, long>> l) {
     std::vector<std::string> out;
-    for (auto [a, v] : l) out.push_back("SetStmtAttr attr=" + std::to_string(a) + " value=" + std::to_string(v) + " len=0");
+    for (auto [a, v] : l)
+      out.push_back("SetStmtAttr attr=" + std::to_string(a) + " value=" + std::to_string(v) + " len=0");
     return out;
   };
   auto with_info = [](const char* info, std::vector<std::string> rest) {
@@ -219,26 +261,106 @@ std::vector<ScrollCase> scroll_cases() {
       {"keyset -4", "odbc3", 3, 1, -4, 1, {}, SQL_ERROR, "S1107", {}},
       {"concurrency 0", "odbc3", 3, 0, 0, 1, {}, SQL_ERROR, "S1108", {}},
       {"concurrency 5", "odbc2", 2, 5, -1, 1, {}, SQL_ERROR, "S1108", {}},
-      {"ODBC 2 driver's own function", "odbc2", 2, 4, 100, 10, {}, SQL_SUCCESS, "",
+      {"ODBC 2 driver's own function",
+       "odbc2",
+       2,
+       4,
+       100,
+       10,
+       {},
+       SQL_SUCCESS,
+       "",
        {"SetScrollOptions concurrency=4 keyset=100 rowset=10"}},
-      {"keyset size", "odbc3", 3, 4, 100, 10, {{"info:151", 8}}, SQL_SUCCESS, "",
+      {"keyset size",
+       "odbc3",
+       3,
+       4,
+       100,
+       10,
+       {{"info:151", 8}},
+       SQL_SUCCESS,
+       "",
        with_info("151", attrs({{6, 1}, {7, 4}, {8, 100}, {9, 10}}))},
-      {"ODBC 2 application on a driver without the function", "odbc3", 2, 1, 0, 5, {{"info:147", 1}}, SQL_SUCCESS, "",
+      {"ODBC 2 application on a driver without the function",
+       "odbc3",
+       2,
+       1,
+       0,
+       5,
+       {{"info:147", 1}},
+       SQL_SUCCESS,
+       "",
        with_info("147", attrs({{6, 0}, {7, 1}, {9, 5}}))},
-      {"keyset driven", "odbc3", 3, 2, -1, 3, {{"info:151", 2}}, SQL_SUCCESS, "",
+      {"keyset driven",
+       "odbc3",
+       3,
+       2,
+       -1,
+       3,
+       {{"info:151", 2}},
+       SQL_SUCCESS,
+       "",
        with_info("151", attrs({{6, 1}, {7, 2}, {9, 3}}))},
-      {"dynamic", "odbc3", 3, 3, -2, 3, {{"info:145", 4}}, SQL_SUCCESS, "",
+      {"dynamic",
+       "odbc3",
+       3,
+       3,
+       -2,
+       3,
+       {{"info:145", 4}},
+       SQL_SUCCESS,
+       "",
        with_info("145", attrs({{6, 2}, {7, 3}, {9, 3}}))},
-      {"static", "odbc3", 3, 1, -3, 2, {{"info:168", 1}}, SQL_SUCCESS, "",
+      {"static",
+       "odbc3",
+       3,
+       1,
+       -3,
+       2,
+       {{"info:168", 1}},
+       SQL_SUCCESS,
+       "",
        with_info("168", attrs({{6, 3}, {7, 1}, {9, 2}}))},
-      {"concurrency the cursor type lacks", "odbc3", 3, 4, -3, 2, {{"info:168", 7}}, SQL_ERROR, "S1C00",
+      {"concurrency the cursor type lacks",
+       "odbc3",
+       3,
+       4,
+       -3,
+       2,
+       {{"info:168", 7}},
+       SQL_ERROR,
+       "S1C00",
        {"GetInfo info=168"}},
       {"driver's information refused", "odbc3", 3, 1, 0, 1, {}, SQL_ERROR, "", {"GetInfo info=147"}},
-      {"information with a warning stops", "odbc3", 3, 1, 0, 1, {{"info:147", 1}, {"rc:GetInfo", 1}},
-       SQL_SUCCESS_WITH_INFO, "", {"GetInfo info=147"}},
-      {"first refused attribute stops", "odbc3", 3, 1, 0, 1, {{"info:147", 1}, {"rc:SetStmtAttr", -1}}, SQL_ERROR, "",
+      {"information with a warning stops",
+       "odbc3",
+       3,
+       1,
+       0,
+       1,
+       {{"info:147", 1}, {"rc:GetInfo", 1}},
+       SQL_SUCCESS_WITH_INFO,
+       "",
+       {"GetInfo info=147"}},
+      {"first refused attribute stops",
+       "odbc3",
+       3,
+       1,
+       0,
+       1,
+       {{"info:147", 1}, {"rc:SetStmtAttr", -1}},
+       SQL_ERROR,
+       "",
        with_info("147", attrs({{6, 0}}))},
-      {"no state check, pending call included", "odbc3", 3, 1, 0, 1, {{"info:147", 1}}, SQL_SUCCESS, "",
+      {"no state check, pending call included",
+       "odbc3",
+       3,
+       1,
+       0,
+       1,
+       {{"info:147", 1}},
+       SQL_SUCCESS,
+       "",
        with_info("147", attrs({{6, 0}, {7, 1}, {9, 1}}))},
   };
 }
@@ -264,7 +386,8 @@ TEST_F(Fake, ScrollOptionsByDriverFunctionOrAttributes) {
     EXPECT_EQ(rc, c.rc) << first_state();
     std::vector<std::string> calls;
     for (const std::string& l : fake->log()) {
-      if (l.rfind("GetInfo", 0) == 0 || l.rfind("SetStmtAttr", 0) == 0 || l.rfind("SetScrollOptions", 0) == 0) {
+      if (l.rfind("GetInfo", 0) == 0 || l.rfind("SetStmtAttr", 0) == 0 ||
+          l.rfind("SetScrollOptions", 0) == 0) {
         calls.push_back(l);
       }
     }
@@ -272,7 +395,8 @@ TEST_F(Fake, ScrollOptionsByDriverFunctionOrAttributes) {
     if (c.sqlstate[0] != '\0') {
       EXPECT_EQ(st(), std::vector<std::string>{c.sqlstate});
     }
-    if (c.driver_calls.size() == 1 && c.driver_calls.front().rfind("GetInfo", 0) == 0 && c.sqlstate[0] == '\0') {
+    if (c.driver_calls.size() == 1 && c.driver_calls.front().rfind("GetInfo", 0) == 0 &&
+        c.sqlstate[0] == '\0') {
       // The information call's code belongs to the connection.
       EXPECT_EQ(static_cast<zolandm_dbc*>(dbc)->last_rc, c.rc);
     }
@@ -296,25 +420,19 @@ struct CatalogMove {
 TEST_F(Fake, CatalogStateMoves) {
   const int T = ZOLANDM_FN_SQLTables;
   const std::vector<CatalogMove> moves = {
-      {1, 1, 0, SQL_SUCCESS, 4, 1, 0},
-      {2, 1, 0, SQL_SUCCESS_WITH_INFO, 4, 1, 0},
-      {3, 0, 0, SQL_ERROR, 0, 0, 0},
-      {1, 1, 0, SQL_ERROR, 0, 0, 0},
-      {0, 0, 0, SQL_STILL_EXECUTING, 0, 0, T},
-      {3, 1, 0, SQL_STILL_EXECUTING, 3, 1, T},
-      {0, 0, T, SQL_SUCCESS, 4, 0, 0},
-      {1, 1, T, SQL_ERROR, 0, 0, 0},
-      {0, 0, T, SQL_STILL_EXECUTING, 0, 0, T},
-      {0, 0, T, SQL_NO_DATA, 0, 0, T},
-      {2, 1, 0, SQL_NO_DATA, 2, 1, 0},
-      {2, 1, 0, SQL_NEED_DATA, 2, 1, 0},
-      {4, 1, 0, SQL_ERROR, 4, 1, 0},
-      {4, 1, 0, SQL_STILL_EXECUTING, 4, 1, 0},
+      {1, 1, 0, SQL_SUCCESS, 4, 1, 0},         {2, 1, 0, SQL_SUCCESS_WITH_INFO, 4, 1, 0},
+      {3, 0, 0, SQL_ERROR, 0, 0, 0},           {1, 1, 0, SQL_ERROR, 0, 0, 0},
+      {0, 0, 0, SQL_STILL_EXECUTING, 0, 0, T}, {3, 1, 0, SQL_STILL_EXECUTING, 3, 1, T},
+      {0, 0, T, SQL_SUCCESS, 4, 0, 0},         {1, 1, T, SQL_ERROR, 0, 0, 0},
+      {0, 0, T, SQL_STILL_EXECUTING, 0, 0, T}, {0, 0, T, SQL_NO_DATA, 0, 0, T},
+      {2, 1, 0, SQL_NO_DATA, 2, 1, 0},         {2, 1, 0, SQL_NEED_DATA, 2, 1, 0},
+      {4, 1, 0, SQL_ERROR, 4, 1, 0},           {4, 1, 0, SQL_STILL_EXECUTING, 4, 1, 0},
       {4, 0, 0, SQL_SUCCESS, 4, 0, 0},
   };
   open_fake("odbc3");
   for (const CatalogMove& m : moves) {
-    SCOPED_TRACE(::testing::Message() << "state " << m.state << " async " << m.async_func << " driver " << m.driver_rc);
+    SCOPED_TRACE(::testing::Message()
+                 << "state " << m.state << " async " << m.async_func << " driver " << m.driver_rc);
     for (int width = 0; width < 2; ++width) {
       rec()->state = m.state;
       rec()->prepared = m.prepared;
@@ -339,7 +457,7 @@ TEST_F(Fake, CatalogStateMoves) {
 struct PendingCase {
   const char* fake_name;  // the fake driver's name for the call
   int state;
-  int recorded;           // function id left in async_func, 0 when none
+  int recorded;  // function id left in async_func, 0 when none
   std::function<SQLRETURN(SQLHSTMT)> call;
 };
 
@@ -359,20 +477,34 @@ std::vector<PendingCase> pending_cases() {
   auto more = [](SQLHSTMT h) { return SQLMoreResults(h); };
   auto set_pos = [](SQLHSTMT h) { return SQLSetPos(h, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE); };
   return {
-      {"Execute", 1, 23, execute},          {"Execute", 3, 23, execute},
-      {"Execute", 2, 0, execute},           {"Execute", 4, 0, execute},
-      {"ExecDirect", 0, 24, exec_direct},   {"ExecDirect", 3, 24, exec_direct},
-      {"ExecDirect", 4, 0, exec_direct},    {"PutData", 7, 29, put},
-      {"PutData", 9, 29, put},              {"ParamData", 8, 0, param_data},
-      {"NumParams", 1, 27, num_params},     {"NumParams", 6, 27, num_params},
-      {"DescribeParam", 2, 26, describe_param}, {"DescribeParam", 5, 26, describe_param},
-      {"Fetch", 4, 35, fetch},              {"Fetch", 5, 35, fetch},
-      {"Fetch", 3, 0, fetch},               {"ExtendedFetch", 4, 36, ext_fetch},
-      {"ExtendedFetch", 6, 36, ext_fetch},  {"ExtendedFetch", 3, 0, ext_fetch},
-      {"GetData", 5, 37, get_data},         {"GetData", 6, 37, get_data},
-      {"MoreResults", 4, 39, more},         {"MoreResults", 6, 39, more},
-      {"MoreResults", 1, 0, more},          {"MoreResults", 0, 0, more},
-      {"SetPos", 5, 38, set_pos},           {"SetPos", 6, 38, set_pos},
+      {"Execute", 1, 23, execute},
+      {"Execute", 3, 23, execute},
+      {"Execute", 2, 0, execute},
+      {"Execute", 4, 0, execute},
+      {"ExecDirect", 0, 24, exec_direct},
+      {"ExecDirect", 3, 24, exec_direct},
+      {"ExecDirect", 4, 0, exec_direct},
+      {"PutData", 7, 29, put},
+      {"PutData", 9, 29, put},
+      {"ParamData", 8, 0, param_data},
+      {"NumParams", 1, 27, num_params},
+      {"NumParams", 6, 27, num_params},
+      {"DescribeParam", 2, 26, describe_param},
+      {"DescribeParam", 5, 26, describe_param},
+      {"Fetch", 4, 35, fetch},
+      {"Fetch", 5, 35, fetch},
+      {"Fetch", 3, 0, fetch},
+      {"ExtendedFetch", 4, 36, ext_fetch},
+      {"ExtendedFetch", 6, 36, ext_fetch},
+      {"ExtendedFetch", 3, 0, ext_fetch},
+      {"GetData", 5, 37, get_data},
+      {"GetData", 6, 37, get_data},
+      {"MoreResults", 4, 39, more},
+      {"MoreResults", 6, 39, more},
+      {"MoreResults", 1, 0, more},
+      {"MoreResults", 0, 0, more},
+      {"SetPos", 5, 38, set_pos},
+      {"SetPos", 6, 38, set_pos},
   };
 }
 
@@ -547,10 +679,12 @@ TEST_F(Fake, CancelRewindsDataAtExecution) {
   };
   std::vector<Case> cases = {
       {"ExecDirect", [&] { return SQLExecDirect(stmt, S("INSERT ?"), SQL_NTS); }, 0},
-      {"Execute", [&] {
+      {"Execute",
+       [&] {
          SQLPrepare(stmt, S("INSERT ?"), SQL_NTS);
          return SQLExecute(stmt);
-       }, 1},
+       },
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -586,7 +720,8 @@ TEST_F(Fake, CancelDuringARunningCallKeepsItsDiagnostics) {
   fake->set("block", 1);
   SQLRETURN running_rc = 99;
   std::thread runner([&] { running_rc = SQLExecute(stmt); });
-  for (int i = 0; i < 5000 && fake->calls("Execute").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 5000 && fake->calls("Execute").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_FALSE(fake->calls("Execute").empty());
   // A second call is refused beside the running one; cancel neither clears that nor the state.
   EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
@@ -728,15 +863,15 @@ struct MoreResultsMove {
 TEST_F(Fake, MoreResultsStateMoves) {
   const int M = ZOLANDM_FN_SQLMoreResults;
   const std::vector<MoreResultsMove> moves = {
-      {0, 0, SQL_NO_DATA, 0, 0},         {1, 1, SQL_SUCCESS, 1, 0},      {1, 1, SQL_NO_DATA, 1, 0},
-      {3, 1, SQL_NO_DATA, 1, 0},         {3, 0, SQL_NO_DATA, 0, 0},      {3, 1, SQL_STILL_EXECUTING, 3, M},
-      {3, 1, SQL_SUCCESS, 3, 0},         {4, 0, SQL_NO_DATA, 0, 0},      {5, 1, SQL_NO_DATA, 1, 0},
-      {6, 1, SQL_SUCCESS, 6, 0},         {4, 1, SQL_ERROR, 4, 0},        {6, 0, SQL_STILL_EXECUTING, 6, M},
+      {0, 0, SQL_NO_DATA, 0, 0}, {1, 1, SQL_SUCCESS, 1, 0}, {1, 1, SQL_NO_DATA, 1, 0},
+      {3, 1, SQL_NO_DATA, 1, 0}, {3, 0, SQL_NO_DATA, 0, 0}, {3, 1, SQL_STILL_EXECUTING, 3, M},
+      {3, 1, SQL_SUCCESS, 3, 0}, {4, 0, SQL_NO_DATA, 0, 0}, {5, 1, SQL_NO_DATA, 1, 0},
+      {6, 1, SQL_SUCCESS, 6, 0}, {4, 1, SQL_ERROR, 4, 0},   {6, 0, SQL_STILL_EXECUTING, 6, M},
   };
   open_fake("odbc2");
   for (const MoreResultsMove& m : moves) {
-    SCOPED_TRACE(::testing::Message() << "state " << m.state << " prepared " << m.prepared << " driver "
-                                      << m.driver_rc);
+    SCOPED_TRACE(::testing::Message()
+                 << "state " << m.state << " prepared " << m.prepared << " driver " << m.driver_rc);
     rec()->state = m.state;
     rec()->prepared = m.prepared;
     rec()->async_func = 0;
@@ -760,10 +895,13 @@ TEST_F(Fake, NarrowCallsOnAUnicodeDriver) {
   EXPECT_EQ(fake->last("Prepare"), "PrepareW text=SELECT a len=-3");
   const char name[] = {'a', 'b', 'c', 'd', 'e', 'f'};
   ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
-  ASSERT_EQ(SQLSpecialColumns(stmt, 1, nullptr, SQL_NTS, S(std::string(name, 6)), 3, nullptr, 0, 0, 1), SQL_SUCCESS);
-  EXPECT_EQ(fake->last("SpecialColumns"), "SpecialColumnsW [<null>]/-3 [abc]/-3 [<null>]/-3 t=1 scope=0 nullable=1");
+  ASSERT_EQ(SQLSpecialColumns(stmt, 1, nullptr, SQL_NTS, S(std::string(name, 6)), 3, nullptr, 0, 0, 1),
+            SQL_SUCCESS);
+  EXPECT_EQ(fake->last("SpecialColumns"),
+            "SpecialColumnsW [<null>]/-3 [abc]/-3 [<null>]/-3 t=1 scope=0 nullable=1");
   ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
-  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, S(std::wstring(L"abcdef")), 3, nullptr, SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, S(std::wstring(L"abcdef")), 3, nullptr, SQL_NTS),
+            SQL_SUCCESS);
   EXPECT_EQ(fake->last("Tables"), "TablesW [<null>]/0 [<null>]/0 [abc]/3 [<null>]/-3");
   // A narrow caller gets four bytes per character of room; the name comes back narrowed,
   // cut to the caller's buffer, with the driver's full length.
@@ -804,8 +942,10 @@ TEST_F(Fake, ANamesAreUsedWhenThePlainOnesAreMissing) {
   ASSERT_EQ(SQLPrepare(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
   EXPECT_EQ(fake->last("Prepare"), "PrepareA text=SELECT a len=-3");
   ASSERT_EQ(SQLFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);
-  ASSERT_EQ(SQLSpecialColumnsW(stmt, 1, nullptr, 0, nullptr, 0, S(std::wstring(L"t")), SQL_NTS, 0, 0), SQL_SUCCESS);
-  EXPECT_EQ(fake->last("SpecialColumns"), "SpecialColumns [<null>]/-3 [<null>]/-3 [t]/-3 t=1 scope=0 nullable=0");
+  ASSERT_EQ(SQLSpecialColumnsW(stmt, 1, nullptr, 0, nullptr, 0, S(std::wstring(L"t")), SQL_NTS, 0, 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(fake->last("SpecialColumns"),
+            "SpecialColumns [<null>]/-3 [<null>]/-3 [t]/-3 t=1 scope=0 nullable=0");
 }
 
 TEST_F(Fake, DateTypesFollowTheApplicationsVersion) {
@@ -853,7 +993,8 @@ TEST_F(Fake, BindingFunctionByVersionAndDirection) {
   SQLLEN ind = 0;
   ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_DATE, 0, 0, &v, 0, &ind), SQL_SUCCESS);
   EXPECT_EQ(fake->last("BindParam"), "BindParam ipar=1 c=4 sql=91 size=0 digits=0");
-  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &ind), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &ind),
+            SQL_SUCCESS);
   EXPECT_EQ(fake->last("BindParameter"), "BindParameter ipar=2 io=4 c=4 sql=4 size=0 digits=0 len=0 own=set");
   EXPECT_EQ(rec()->params_alloc, 11);
   ASSERT_EQ(SQLParamOptions(stmt, 3, nullptr), SQL_SUCCESS);
@@ -861,7 +1002,8 @@ TEST_F(Fake, BindingFunctionByVersionAndDirection) {
   auto attrs = fake->calls("SetStmtAttr");
   ASSERT_EQ(attrs.size(), 2u);
   EXPECT_EQ(attrs[0], "SetStmtAttr attr=22 value=3 len=0");
-  ASSERT_EQ(SQLBindParameter(stmt, 1020, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &ind), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindParameter(stmt, 1020, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &ind),
+            SQL_SUCCESS);
   EXPECT_EQ(rec()->params_alloc, 1024);
 }
 
@@ -943,11 +1085,13 @@ TEST_F(Fake, WideParametersOnANarrowDriver) {
     SQLWCHAR sentinel[2];
   } out{{0}, {L'#', L'#'}};
   SQLLEN out_len = 0;
-  ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 8, 0, in, sizeof in, &in_len),
-            SQL_SUCCESS);
-  EXPECT_EQ(fake->last("BindParameter"), "BindParameter ipar=1 io=1 c=1 sql=12 size=8 digits=0 len=32 own=set");
-  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_WCHAR, SQL_VARCHAR, 8, 0, out.value, sizeof out.value,
-                             &out_len),
+  ASSERT_EQ(
+      SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 8, 0, in, sizeof in, &in_len),
+      SQL_SUCCESS);
+  EXPECT_EQ(fake->last("BindParameter"),
+            "BindParameter ipar=1 io=1 c=1 sql=12 size=8 digits=0 len=32 own=set");
+  ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_WCHAR, SQL_VARCHAR, 8, 0, out.value,
+                             sizeof out.value, &out_len),
             SQL_SUCCESS);
   fake->set_text("out", "toolong");
   ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
@@ -965,7 +1109,8 @@ TEST_F(Fake, WideParametersOnANarrowDriver) {
   SQLLEN dae = SQL_LEN_DATA_AT_EXEC(12);
   ASSERT_EQ(SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, 8, 0, in, sizeof in, &dae),
             SQL_SUCCESS);
-  EXPECT_EQ(fake->last("BindParameter"), "BindParameter ipar=3 io=1 c=-8 sql=12 size=8 digits=0 len=32 own=set");
+  EXPECT_EQ(fake->last("BindParameter"),
+            "BindParameter ipar=3 io=1 c=-8 sql=12 size=8 digits=0 len=32 own=set");
 }
 
 TEST_F(Fake, DisconnectReleasesTheNarrowCopies) {
@@ -1005,7 +1150,8 @@ TEST_F(Fake, WideParameterRowsFollowTheParameterBindType) {
 TEST_F(Fake, UnconvertibleNamesAreRefusedNotWidened) {
   open_fake("odbc2");
   // In the C locale a non-ASCII character has no narrow form.
-  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, S(std::wstring(L"\u00e9t\u00e9")), SQL_NTS, nullptr, 0), SQL_ERROR);
+  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, nullptr, 0, S(std::wstring(L"\u00e9t\u00e9")), SQL_NTS, nullptr, 0),
+            SQL_ERROR);
   EXPECT_EQ(first_state(), "22005");
   EXPECT_TRUE(fake->calls("Tables").empty());
   EXPECT_EQ(rec()->state, 0);
@@ -1101,12 +1247,9 @@ TEST_F(Fake, DataSourceAndDriverLists) {
     SQLUSMALLINT dir;
     SQLRETURN rc;
     const char* name;
-  } steps[] = {{SQL_FETCH_FIRST, SQL_SUCCESS, "A"},
-               {SQL_FETCH_NEXT, SQL_SUCCESS, "b"},
-               {SQL_FETCH_NEXT, SQL_SUCCESS, "c"},
-               {SQL_FETCH_NEXT, SQL_NO_DATA, ""},
-               {SQL_FETCH_NEXT, SQL_SUCCESS, "A"},
-               {SQL_FETCH_FIRST_SYSTEM, SQL_SUCCESS, "A"},
+  } steps[] = {{SQL_FETCH_FIRST, SQL_SUCCESS, "A"}, {SQL_FETCH_NEXT, SQL_SUCCESS, "b"},
+               {SQL_FETCH_NEXT, SQL_SUCCESS, "c"},  {SQL_FETCH_NEXT, SQL_NO_DATA, ""},
+               {SQL_FETCH_NEXT, SQL_SUCCESS, "A"},  {SQL_FETCH_FIRST_SYSTEM, SQL_SUCCESS, "A"},
                {SQL_FETCH_NEXT, SQL_SUCCESS, "c"}};
   for (const Step& s : steps) {
     char name[8] = "";
@@ -1128,7 +1271,8 @@ TEST_F(Fake, DataSourceAndDriverLists) {
   ASSERT_EQ(SQLDrivers(env, SQL_FETCH_FIRST, S(drv), sizeof drv, nullptr, nullptr, 0, nullptr), SQL_SUCCESS);
   EXPECT_STREQ(drv, "lite");
   EXPECT_EQ(SQLDrivers(env, SQL_FETCH_NEXT, S(drv), sizeof drv, nullptr, nullptr, 0, nullptr), SQL_NO_DATA);
-  EXPECT_EQ(SQLDrivers(env, SQL_FETCH_FIRST_USER, S(drv), sizeof drv, nullptr, nullptr, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(SQLDrivers(env, SQL_FETCH_FIRST_USER, S(drv), sizeof drv, nullptr, nullptr, 0, nullptr),
+            SQL_ERROR);
 }
 
 }  // namespace

@@ -68,7 +68,8 @@ class FakeStmt {
     if (auto f = reinterpret_cast<void (*)(const char*, long)>(sym("fakestmt_set"))) f(key, value);
   }
   void set_text(const char* key, const char* value) const {
-    if (auto f = reinterpret_cast<void (*)(const char*, const char*)>(sym("fakestmt_set_text"))) f(key, value);
+    if (auto f = reinterpret_cast<void (*)(const char*, const char*)>(sym("fakestmt_set_text")))
+      f(key, value);
   }
 
  private:
@@ -120,7 +121,9 @@ class StmtTest : public ::testing::Test {
     auto s = st();
     return s.empty() ? std::string() : s.front();
   }
-  void exec(const char* sql) { ASSERT_EQ(SQLExecDirect(stmt, S(sql), SQL_NTS), SQL_SUCCESS) << sql << " " << first_state(); }
+  void exec(const char* sql) {
+    ASSERT_EQ(SQLExecDirect(stmt, S(sql), SQL_NTS), SQL_SUCCESS) << sql << " " << first_state();
+  }
 
   dmtest::TempOdbcEnv ini;
   SQLHENV env = nullptr;

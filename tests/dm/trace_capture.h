@@ -69,9 +69,11 @@ class TraceCapture {
   // "[elapsed]" becomes "[T]", the thread id of a header "TID", addresses of six or more
   // digits "@" (small made-up handles stay as they are).
   static std::string normalise_line(const std::string& line) {
-    if (line.size() > 2 && line.front() == '[' && line.back() == ']' && line.find('.') != std::string::npos) return "[T]";
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']' && line.find('.') != std::string::npos)
+      return "[T]";
     std::string s = line;
-    if (s.size() > 16 && (s.find(" ENTER ", 16) != std::string::npos || s.find(" EXIT  ", 16) != std::string::npos)) {
+    if (s.size() > 16 &&
+        (s.find(" ENTER ", 16) != std::string::npos || s.find(" EXIT  ", 16) != std::string::npos)) {
       size_t end = s.find(' ', 16);
       s = s.substr(0, 16) + "TID" + s.substr(end);
     }
@@ -112,8 +114,8 @@ inline std::string R(const std::string& text) {
 inline std::string H(const char* function, int leaving, int rc = 0, const char* rc_name = "SQL_SUCCESS") {
   char line[160];
   if (leaving) {
-    std::snprintf(line, sizeof line, "\n[T]\n%-15.15s TID EXIT  %s with return code %d (%s)\n", "Application", function,
-                  rc, rc_name);
+    std::snprintf(line, sizeof line, "\n[T]\n%-15.15s TID EXIT  %s with return code %d (%s)\n", "Application",
+                  function, rc, rc_name);
   } else {
     std::snprintf(line, sizeof line, "\n[T]\n%-15.15s TID ENTER %s\n", "Application", function);
   }

@@ -31,8 +31,10 @@ struct Entry {
   std::function<SQLRETURN()> call;
 };
 
-#define ROW(fn, traced_as) \
-  Entry { #fn, traced_as, [] { return call_null(&fn); } }
+#define ROW(fn, traced_as)                        \
+  Entry {                                         \
+#fn, traced_as, [] { return call_null(&fn); } \
+  }
 
 const std::vector<Entry>& entries() {
   static const std::vector<Entry> all = {
@@ -227,8 +229,9 @@ TEST_F(TracedEntries, EveryEntryWritesBothRecordsUnderItsName) {
     SQLRETURN rc = e.call();
     std::string added = file_text().substr(before);
     EXPECT_EQ(count(added, std::string(" ENTER ") + e.traced_as + "\n"), 1u) << e.entry << added;
-    EXPECT_EQ(count(added, std::string(" EXIT  ") + e.traced_as + " with return code " + std::to_string(rc) + " ("),
-              1u)
+    EXPECT_EQ(
+        count(added, std::string(" EXIT  ") + e.traced_as + " with return code " + std::to_string(rc) + " ("),
+        1u)
         << e.entry << added;
     EXPECT_EQ(count(added, "ENTER"), 1u) << e.entry;
   }
@@ -246,7 +249,8 @@ TEST_F(TracedEntries, HandleSpecialCases) {
   SQLHDBC dbc = nullptr;
   EXPECT_EQ(SQLAllocConnect(nullptr, &dbc), SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLFreeHandle(0, nullptr), SQL_INVALID_HANDLE);
-  EXPECT_EQ(file_text().find("ENTER"), std::string::npos) << "no records for an invalid environment or handle type";
+  EXPECT_EQ(file_text().find("ENTER"), std::string::npos)
+      << "no records for an invalid environment or handle type";
   EXPECT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, nullptr), SQL_INVALID_HANDLE);
   std::string text = file_text();
   EXPECT_NE(text.find(" ENTER SQLFreeHandle\n"), std::string::npos);
@@ -262,8 +266,8 @@ TEST_F(TracedEntries, ConnectionsAndTheLastEnvironment) {
   ASSERT_EQ(SQLAllocConnect(env, &dbc), SQL_SUCCESS);
   SQLCHAR out[256];
   SQLSMALLINT out_len = 0;
-  SQLDriverConnect(dbc, nullptr, dmtest::U("DSN=nosuchsource;PWD={se;cret};UID=u"), SQL_NTS, out, sizeof out, &out_len,
-                   SQL_DRIVER_NOPROMPT);
+  SQLDriverConnect(dbc, nullptr, dmtest::U("DSN=nosuchsource;PWD={se;cret};UID=u"), SQL_NTS, out, sizeof out,
+                   &out_len, SQL_DRIVER_NOPROMPT);
   SQLConnect(dbc, dmtest::U("nosuchsource"), SQL_NTS, dmtest::U("u"), SQL_NTS, dmtest::U("hidden"), SQL_NTS);
   SQLBrowseConnectW(dbc, dmtest::U(std::wstring(L"DSN=x;PWD =hidden")), SQL_NTS, nullptr, 0, nullptr);
   ASSERT_EQ(SQLFreeConnect(dbc), SQL_SUCCESS);

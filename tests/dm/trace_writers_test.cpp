@@ -89,11 +89,12 @@ TEST(TraceWriters, HandlesAndConnections) {
        L("SQLHENV", " * @ (0x5000)")},
       {"SQLAllocConnect", [&](int l, int rc) { trace_SQLAllocConnect(l, rc, env, &o.handle); },
        HE + L("SQLHDBC", " * @"), HE + L("SQLHDBC", " * @ (0x5000)")},
-      {"SQLAllocStmt", [&](int l, int rc) { trace_SQLAllocStmt(l, rc, dbc, &o.handle); }, HD + L("SQLHSTMT", " * @"),
-       HD + L("SQLHSTMT", " * @ (0x5000)")},
+      {"SQLAllocStmt", [&](int l, int rc) { trace_SQLAllocStmt(l, rc, dbc, &o.handle); },
+       HD + L("SQLHSTMT", " * @"), HD + L("SQLHSTMT", " * @ (0x5000)")},
       {"SQLAllocHandle", [&](int l, int rc) { trace_SQLAllocHandle(l, rc, SQL_HANDLE_STMT, dbc, &o.handle); },
        L("SQLSMALLINT", "   3 (SQL_HANDLE_STMT)") + L("SQLHANDLE", "   0x2000") + L("SQLHANDLE", " * @"),
-       L("SQLSMALLINT", "   3 (SQL_HANDLE_STMT)") + L("SQLHANDLE", "   0x2000") + L("SQLHANDLE", " * @ (0x5000)")},
+       L("SQLSMALLINT", "   3 (SQL_HANDLE_STMT)") + L("SQLHANDLE", "   0x2000") +
+           L("SQLHANDLE", " * @ (0x5000)")},
       {"SQLFreeEnv", [&](int l, int rc) { trace_SQLFreeEnv(l, rc, env); }, HE, HE},
       {"SQLFreeConnect", [&](int l, int rc) { trace_SQLFreeConnect(l, rc, dbc); }, HD, HD},
       {"SQLDisconnect", [&](int l, int rc) { trace_SQLDisconnect(l, rc, dbc); }, HD, HD},
@@ -105,50 +106,63 @@ TEST(TraceWriters, HandlesAndConnections) {
       {"SQLEndTran", [&](int l, int rc) { trace_SQLEndTran(l, rc, SQL_HANDLE_DBC, dbc, SQL_COMMIT); },
        L("SQLSMALLINT", "   2 (SQL_HANDLE_DBC)") + HD + L("SQLSMALLINT", "   0 (SQL_COMMIT)"),
        L("SQLSMALLINT", "   2 (SQL_HANDLE_DBC)") + HD + L("SQLSMALLINT", "   0 (SQL_COMMIT)")},
-      {"SQLSetConnectOption", [&](int l, int rc) { trace_SQLSetConnectOption(l, rc, dbc, SQL_AUTOCOMMIT, 1); },
+      {"SQLSetConnectOption",
+       [&](int l, int rc) { trace_SQLSetConnectOption(l, rc, dbc, SQL_AUTOCOMMIT, 1); },
        HD + L("SQLUSMALLINT", "   102 (SQL_AUTOCOMMIT)") + L("SQLULEN", "   1"),
        HD + L("SQLUSMALLINT", "   102 (SQL_AUTOCOMMIT)") + L("SQLULEN", "   1")},
-      {"SQLSetConnectOptionW", [&](int l, int rc) { trace_SQLSetConnectOptionW(l, rc, dbc, SQL_OPT_TRACE, 0); },
+      {"SQLSetConnectOptionW",
+       [&](int l, int rc) { trace_SQLSetConnectOptionW(l, rc, dbc, SQL_OPT_TRACE, 0); },
        HD + L("SQLUSMALLINT", "   104 (SQL_OPT_TRACE)") + L("SQLULEN", "   0"),
        HD + L("SQLUSMALLINT", "   104 (SQL_OPT_TRACE)") + L("SQLULEN", "   0")},
       {"SQLGetConnectOption", [&](int l, int rc) { trace_SQLGetConnectOption(l, rc, dbc, 113, &o.s32); },
        HD + L("SQLUSMALLINT", "   113 (unknown connection attribute)") + L("SQLPOINTER", "   @"),
        HD + L("SQLUSMALLINT", "   113 (unknown connection attribute)") + L("SQLPOINTER", "   @")},
-      {"SQLGetConnectOptionW", [&](int l, int rc) { trace_SQLGetConnectOptionW(l, rc, dbc, SQL_OPT_TRACEFILE, nullptr); },
+      {"SQLGetConnectOptionW",
+       [&](int l, int rc) { trace_SQLGetConnectOptionW(l, rc, dbc, SQL_OPT_TRACEFILE, nullptr); },
        HD + L("SQLUSMALLINT", "   105 (SQL_OPT_TRACEFILE)") + L("SQLPOINTER", "   0x0"),
        HD + L("SQLUSMALLINT", "   105 (SQL_OPT_TRACEFILE)") + L("SQLPOINTER", "   0x0")},
       {"SQLSetConnectAttr",
-       [&](int l, int rc) { trace_SQLSetConnectAttr(l, rc, dbc, SQL_ATTR_LOGIN_TIMEOUT, P(30), SQL_IS_UINTEGER); },
+       [&](int l, int rc) {
+         trace_SQLSetConnectAttr(l, rc, dbc, SQL_ATTR_LOGIN_TIMEOUT, P(30), SQL_IS_UINTEGER);
+       },
        HD + L("SQLINTEGER", "   103 (SQL_ATTR_LOGIN_TIMEOUT)") + L("SQLPOINTER", "   0x1e") +
            L("SQLINTEGER", " * -5 (SQL_IS_UINTEGER)"),
        HD + L("SQLINTEGER", "   103 (SQL_ATTR_LOGIN_TIMEOUT)") + L("SQLPOINTER", "   0x1e") +
            L("SQLINTEGER", " * -5 (SQL_IS_UINTEGER)")},
       {"SQLSetConnectAttrW",
-       [&](int l, int rc) { trace_SQLSetConnectAttrW(l, rc, dbc, SQL_ATTR_CURRENT_CATALOG, P(0x6000), SQL_NTS); },
+       [&](int l, int rc) {
+         trace_SQLSetConnectAttrW(l, rc, dbc, SQL_ATTR_CURRENT_CATALOG, P(0x6000), SQL_NTS);
+       },
        HD + L("SQLINTEGER", "   109 (SQL_ATTR_CURRENT_CATALOG)") + L("SQLPOINTER", "   0x6000") +
            L("SQLINTEGER", " * -3 (SQL_NTS)"),
        HD + L("SQLINTEGER", "   109 (SQL_ATTR_CURRENT_CATALOG)") + L("SQLPOINTER", "   0x6000") +
            L("SQLINTEGER", " * -3 (SQL_NTS)")},
       {"SQLGetConnectAttr",
        [&](int l, int rc) { trace_SQLGetConnectAttr(l, rc, dbc, SQL_ATTR_AUTOCOMMIT, P(0x6000), 0, &o.s32); },
-       HD + L("SQLINTEGER", "   102 (SQL_ATTR_AUTOCOMMIT)") + L("SQLPOINTER", "   0x6000") + L("SQLINTEGER", " * 0") +
-           L("SQLINTEGER", " * @"),
-       HD + L("SQLINTEGER", "   102 (SQL_ATTR_AUTOCOMMIT)") + L("SQLPOINTER", "   0x6000") + L("SQLINTEGER", " * 0") +
-           L("SQLINTEGER", " * @ (7)")},
+       HD + L("SQLINTEGER", "   102 (SQL_ATTR_AUTOCOMMIT)") + L("SQLPOINTER", "   0x6000") +
+           L("SQLINTEGER", " * 0") + L("SQLINTEGER", " * @"),
+       HD + L("SQLINTEGER", "   102 (SQL_ATTR_AUTOCOMMIT)") + L("SQLPOINTER", "   0x6000") +
+           L("SQLINTEGER", " * 0") + L("SQLINTEGER", " * @ (7)")},
       {"SQLGetConnectAttrW",
-       [&](int l, int rc) { trace_SQLGetConnectAttrW(l, rc, dbc, SQL_ATTR_TRACEFILE, P(0x6000), 40, nullptr); },
-       HD + L("SQLINTEGER", "   105 (SQL_ATTR_TRACEFILE)") + L("SQLPOINTER", "   0x6000") + L("SQLINTEGER", " * 40") +
-           L("SQLINTEGER", " * 0x0"),
-       HD + L("SQLINTEGER", "   105 (SQL_ATTR_TRACEFILE)") + L("SQLPOINTER", "   0x6000") + L("SQLINTEGER", " * 40") +
-           L("SQLINTEGER", " * 0x0")},
-      {"SQLSetEnvAttr", [&](int l, int rc) { trace_SQLSetEnvAttr(l, rc, env, SQL_ATTR_ODBC_VERSION, P(3), 0); },
-       HE + L("SQLINTEGER", "   200 (SQL_ATTR_ODBC_VERSION)") + L("SQLPOINTER", "   0x3") + L("SQLINTEGER", " * 0"),
-       HE + L("SQLINTEGER", "   200 (SQL_ATTR_ODBC_VERSION)") + L("SQLPOINTER", "   0x3") + L("SQLINTEGER", " * 0")},
-      {"SQLGetEnvAttr", [&](int l, int rc) { trace_SQLGetEnvAttr(l, rc, env, SQL_ATTR_CP_MATCH, &o.s32, 4, &o.s32); },
-       HE + L("SQLINTEGER", "   202 (SQL_ATTR_CP_MATCH)") + L("SQLPOINTER", "   @") + L("SQLINTEGER", " * 4") +
-           L("SQLINTEGER", " * @"),
-       HE + L("SQLINTEGER", "   202 (SQL_ATTR_CP_MATCH)") + L("SQLPOINTER", "   @") + L("SQLINTEGER", " * 4") +
-           L("SQLINTEGER", " * @ (7)")},
+       [&](int l, int rc) {
+         trace_SQLGetConnectAttrW(l, rc, dbc, SQL_ATTR_TRACEFILE, P(0x6000), 40, nullptr);
+       },
+       HD + L("SQLINTEGER", "   105 (SQL_ATTR_TRACEFILE)") + L("SQLPOINTER", "   0x6000") +
+           L("SQLINTEGER", " * 40") + L("SQLINTEGER", " * 0x0"),
+       HD + L("SQLINTEGER", "   105 (SQL_ATTR_TRACEFILE)") + L("SQLPOINTER", "   0x6000") +
+           L("SQLINTEGER", " * 40") + L("SQLINTEGER", " * 0x0")},
+      {"SQLSetEnvAttr",
+       [&](int l, int rc) { trace_SQLSetEnvAttr(l, rc, env, SQL_ATTR_ODBC_VERSION, P(3), 0); },
+       HE + L("SQLINTEGER", "   200 (SQL_ATTR_ODBC_VERSION)") + L("SQLPOINTER", "   0x3") +
+           L("SQLINTEGER", " * 0"),
+       HE + L("SQLINTEGER", "   200 (SQL_ATTR_ODBC_VERSION)") + L("SQLPOINTER", "   0x3") +
+           L("SQLINTEGER", " * 0")},
+      {"SQLGetEnvAttr",
+       [&](int l, int rc) { trace_SQLGetEnvAttr(l, rc, env, SQL_ATTR_CP_MATCH, &o.s32, 4, &o.s32); },
+       HE + L("SQLINTEGER", "   202 (SQL_ATTR_CP_MATCH)") + L("SQLPOINTER", "   @") +
+           L("SQLINTEGER", " * 4") + L("SQLINTEGER", " * @"),
+       HE + L("SQLINTEGER", "   202 (SQL_ATTR_CP_MATCH)") + L("SQLPOINTER", "   @") +
+           L("SQLINTEGER", " * 4") + L("SQLINTEGER", " * @ (7)")},
       {"SQLConnect",
        [&](int l, int rc) { trace_SQLConnect(l, rc, dbc, S("dsn"), SQL_NTS, S("me"), 2, S("secret"), 6); },
        HD + text("SQLCHAR", "dsn") + NTS16 + text("SQLCHAR", "me") + L("SQLSMALLINT", "   2") +
@@ -156,39 +170,48 @@ TEST(TraceWriters, HandlesAndConnections) {
        HD + text("SQLCHAR", nullptr) + NTS16 + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   2") +
            text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6")},
       {"SQLConnectW",
-       [&](int l, int rc) { trace_SQLConnectW(l, rc, dbc, W(L"dsn"), SQL_NTS, nullptr, 0, W(L"pw"), SQL_NTS); },
+       [&](int l, int rc) {
+         trace_SQLConnectW(l, rc, dbc, W(L"dsn"), SQL_NTS, nullptr, 0, W(L"pw"), SQL_NTS);
+       },
        HD + text("SQLWCHAR", "dsn") + NTS16 + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
            text("SQLWCHAR", "****") + NTS16,
        HD + text("SQLWCHAR", nullptr) + NTS16 + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
            text("SQLWCHAR", nullptr) + NTS16},
-      {"SQLGetFunctions",
-       [&](int l, int rc) { trace_SQLGetFunctions(l, rc, dbc, SQL_API_SQLFETCH, &o.u16); },
+      {"SQLGetFunctions", [&](int l, int rc) { trace_SQLGetFunctions(l, rc, dbc, SQL_API_SQLFETCH, &o.u16); },
        HD + L("SQLUSMALLINT", "   13 (SQL_API_SQLFETCH)") + L("SQLUSMALLINT", " * @"),
        HD + L("SQLUSMALLINT", "   13 (SQL_API_SQLFETCH)") + L("SQLUSMALLINT", " * @ (1)")},
       {"SQLDataSources",
-       [&](int l, int rc) { trace_SQLDataSources(l, rc, env, SQL_FETCH_FIRST, S(o.name), 6, &five, S(o.state), 6, &five); },
-       HE + L("SQLUSMALLINT", "   2 (SQL_FETCH_FIRST)") + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_ +
-           text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
-       HE + L("SQLUSMALLINT", "   2 (SQL_FETCH_FIRST)") + text("SQLCHAR", "col_a") + L("SQLSMALLINT", "   6") +
-           out5 + text("SQLCHAR", "HY000") + L("SQLSMALLINT", "   6") + out5},
+       [&](int l, int rc) {
+         trace_SQLDataSources(l, rc, env, SQL_FETCH_FIRST, S(o.name), 6, &five, S(o.state), 6, &five);
+       },
+       HE + L("SQLUSMALLINT", "   2 (SQL_FETCH_FIRST)") + text("SQLCHAR", nullptr) +
+           L("SQLSMALLINT", "   6") + out_ + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
+       HE + L("SQLUSMALLINT", "   2 (SQL_FETCH_FIRST)") + text("SQLCHAR", "col_a") +
+           L("SQLSMALLINT", "   6") + out5 + text("SQLCHAR", "HY000") + L("SQLSMALLINT", "   6") + out5},
       {"SQLDataSourcesW",
-       [&](int l, int rc) { trace_SQLDataSourcesW(l, rc, env, SQL_FETCH_NEXT, o.wname, 6, &five, nullptr, 0, nullptr); },
-       HE + L("SQLUSMALLINT", "   1 (SQL_FETCH_NEXT)") + text("SQLWCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_ +
-           L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0"),
-       HE + L("SQLUSMALLINT", "   1 (SQL_FETCH_NEXT)") + text("SQLWCHAR", "col_a") + L("SQLSMALLINT", "   6") + out5 +
-           L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0")},
+       [&](int l, int rc) {
+         trace_SQLDataSourcesW(l, rc, env, SQL_FETCH_NEXT, o.wname, 6, &five, nullptr, 0, nullptr);
+       },
+       HE + L("SQLUSMALLINT", "   1 (SQL_FETCH_NEXT)") + text("SQLWCHAR", nullptr) +
+           L("SQLSMALLINT", "   6") + out_ + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
+           L("SQLSMALLINT", " * 0x0"),
+       HE + L("SQLUSMALLINT", "   1 (SQL_FETCH_NEXT)") + text("SQLWCHAR", "col_a") +
+           L("SQLSMALLINT", "   6") + out5 + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
+           L("SQLSMALLINT", " * 0x0")},
       {"SQLDrivers",
        [&](int l, int rc) { trace_SQLDrivers(l, rc, env, 3, S(o.name), 6, &five, S(o.state), 6, &five); },
-       HE + L("SQLUSMALLINT", "   3 (unknown direction)") + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") +
-           out_ + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
-       HE + L("SQLUSMALLINT", "   3 (unknown direction)") + text("SQLCHAR", "col_a") + L("SQLSMALLINT", "   6") +
-           out5 + text("SQLCHAR", "HY000") + L("SQLSMALLINT", "   6") + out5},
+       HE + L("SQLUSMALLINT", "   3 (unknown direction)") + text("SQLCHAR", nullptr) +
+           L("SQLSMALLINT", "   6") + out_ + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
+       HE + L("SQLUSMALLINT", "   3 (unknown direction)") + text("SQLCHAR", "col_a") +
+           L("SQLSMALLINT", "   6") + out5 + text("SQLCHAR", "HY000") + L("SQLSMALLINT", "   6") + out5},
       {"SQLDriversW",
-       [&](int l, int rc) { trace_SQLDriversW(l, rc, env, SQL_FETCH_FIRST_USER, o.wname, 6, &five, o.wstate, 6, &five); },
-       HE + L("SQLUSMALLINT", "   31 (SQL_FETCH_FIRST_USER)") + text("SQLWCHAR", nullptr) + L("SQLSMALLINT", "   6") +
-           out_ + text("SQLWCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
-       HE + L("SQLUSMALLINT", "   31 (SQL_FETCH_FIRST_USER)") + text("SQLWCHAR", "col_a") + L("SQLSMALLINT", "   6") +
-           out5 + text("SQLWCHAR", "HY000") + L("SQLSMALLINT", "   6") + out5},
+       [&](int l, int rc) {
+         trace_SQLDriversW(l, rc, env, SQL_FETCH_FIRST_USER, o.wname, 6, &five, o.wstate, 6, &five);
+       },
+       HE + L("SQLUSMALLINT", "   31 (SQL_FETCH_FIRST_USER)") + text("SQLWCHAR", nullptr) +
+           L("SQLSMALLINT", "   6") + out_ + text("SQLWCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
+       HE + L("SQLUSMALLINT", "   31 (SQL_FETCH_FIRST_USER)") + text("SQLWCHAR", "col_a") +
+           L("SQLSMALLINT", "   6") + out5 + text("SQLWCHAR", "HY000") + L("SQLSMALLINT", "   6") + out5},
   });
 }
 
@@ -201,26 +224,34 @@ TEST(TraceWriters, InformationAndDiagnostics) {
   SQLUSMALLINT txn = 2;
   run({
       {"SQLGetInfo", [&](int l, int rc) { trace_SQLGetInfo(l, rc, dbc, SQL_TXN_CAPABLE, &txn, 2, nullptr); },
-       HD + L("SQLUSMALLINT", "   46 (SQL_TXN_CAPABLE)") + L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   2") +
-           L("SQLSMALLINT", " * 0x0"),
+       HD + L("SQLUSMALLINT", "   46 (SQL_TXN_CAPABLE)") + L("SQLPOINTER", "   @") +
+           L("SQLSMALLINT", "   2") + L("SQLSMALLINT", " * 0x0"),
        HD + L("SQLUSMALLINT", "   46 (SQL_TXN_CAPABLE)") + L("SQLPOINTER", "   @ (2)") + R("SQL_TC_ALL") +
            L("SQLSMALLINT", "   2") + L("SQLSMALLINT", " * 0x0")},
       // SQLGetInfoW counts its string lengths in bytes.
-      {"SQLGetInfoW", [&](int l, int rc) { trace_SQLGetInfoW(l, rc, dbc, SQL_DBMS_NAME, o.wname, 24, &twenty); },
-       HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   24") + out_,
+      {"SQLGetInfoW",
+       [&](int l, int rc) { trace_SQLGetInfoW(l, rc, dbc, SQL_DBMS_NAME, o.wname, 24, &twenty); },
+       HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   24") +
+           out_,
        HD + L("SQLUSMALLINT", "   17 (SQL_DBMS_NAME)") + L("SQLPOINTER", "   @") + R("col_a") +
            L("SQLSMALLINT", "   24") + L("SQLSMALLINT", " * @ (20)")},
       {"SQLError",
-       [&](int l, int rc) { trace_SQLError(l, rc, env, dbc, stmt, S(o.state), &native, S(o.name), 6, &five); },
-       HE + HD + HS + text("SQLCHAR", nullptr) + native_ + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
-       HE + HD + HS + text("SQLCHAR", "HY000") + native42 + text("SQLCHAR", "col_a") + L("SQLSMALLINT", "   6") +
-           out5},
+       [&](int l, int rc) {
+         trace_SQLError(l, rc, env, dbc, stmt, S(o.state), &native, S(o.name), 6, &five);
+       },
+       HE + HD + HS + text("SQLCHAR", nullptr) + native_ + text("SQLCHAR", nullptr) +
+           L("SQLSMALLINT", "   6") + out_,
+       HE + HD + HS + text("SQLCHAR", "HY000") + native42 + text("SQLCHAR", "col_a") +
+           L("SQLSMALLINT", "   6") + out5},
       {"SQLErrorW",
-       [&](int l, int rc) { trace_SQLErrorW(l, rc, nullptr, nullptr, stmt, o.wstate, &native, o.wname, 6, &five); },
+       [&](int l, int rc) {
+         trace_SQLErrorW(l, rc, nullptr, nullptr, stmt, o.wstate, &native, o.wname, 6, &five);
+       },
        L("SQLHENV", "   0x0 (SQL_NULL_HANDLE)") + L("SQLHDBC", "   0x0 (SQL_NULL_HANDLE)") + HS +
            text("SQLWCHAR", nullptr) + native_ + text("SQLWCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
        L("SQLHENV", "   0x0 (SQL_NULL_HANDLE)") + L("SQLHDBC", "   0x0 (SQL_NULL_HANDLE)") + HS +
-           text("SQLWCHAR", "HY000") + native42 + text("SQLWCHAR", "col_a") + L("SQLSMALLINT", "   6") + out5},
+           text("SQLWCHAR", "HY000") + native42 + text("SQLWCHAR", "col_a") + L("SQLSMALLINT", "   6") +
+           out5},
       {"SQLGetDiagRec",
        [&](int l, int rc) {
          trace_SQLGetDiagRec(l, rc, SQL_HANDLE_STMT, stmt, 1, S(o.state), &native, S(o.name), 6, &five);
@@ -231,12 +262,12 @@ TEST(TraceWriters, InformationAndDiagnostics) {
            native42 + text("SQLCHAR", "col_a") + L("SQLSMALLINT", "   6") + out5},
       {"SQLGetDiagRecW",
        [&](int l, int rc) { trace_SQLGetDiagRecW(l, rc, 9, env, 2, o.wstate, nullptr, o.wname, 6, &five); },
-       L("SQLSMALLINT", "   9 (invalid handle type)") + L("SQLHANDLE", "   0x1000") + L("SQLSMALLINT", "   2") +
-           text("SQLWCHAR", nullptr) + L("SQLINTEGER", " * 0x0") + text("SQLWCHAR", nullptr) +
-           L("SQLSMALLINT", "   6") + out_,
-       L("SQLSMALLINT", "   9 (invalid handle type)") + L("SQLHANDLE", "   0x1000") + L("SQLSMALLINT", "   2") +
-           text("SQLWCHAR", "HY000") + L("SQLINTEGER", " * 0x0") + text("SQLWCHAR", "col_a") +
-           L("SQLSMALLINT", "   6") + out5},
+       L("SQLSMALLINT", "   9 (invalid handle type)") + L("SQLHANDLE", "   0x1000") +
+           L("SQLSMALLINT", "   2") + text("SQLWCHAR", nullptr) + L("SQLINTEGER", " * 0x0") +
+           text("SQLWCHAR", nullptr) + L("SQLSMALLINT", "   6") + out_,
+       L("SQLSMALLINT", "   9 (invalid handle type)") + L("SQLHANDLE", "   0x1000") +
+           L("SQLSMALLINT", "   2") + text("SQLWCHAR", "HY000") + L("SQLINTEGER", " * 0x0") +
+           text("SQLWCHAR", "col_a") + L("SQLSMALLINT", "   6") + out5},
       {"SQLGetDiagField",
        [&](int l, int rc) {
          trace_SQLGetDiagField(l, rc, SQL_HANDLE_ENV, env, 0, SQL_DIAG_NUMBER, &o.s32, SQL_IS_INTEGER, &five);
@@ -274,38 +305,47 @@ TEST(TraceWriters, DriverAndBrowseConnectMaskPasswords) {
   run({
       {"SQLDriverConnect",
        [&](int l, int rc) {
-         trace_SQLDriverConnect(l, rc, dbc, P(0x77), S(in), SQL_NTS, S(out), 40, &out_len, SQL_DRIVER_NOPROMPT);
+         trace_SQLDriverConnect(l, rc, dbc, P(0x77), S(in), SQL_NTS, S(out), 40, &out_len,
+                                SQL_DRIVER_NOPROMPT);
        },
        HD + L("SQLPOINTER", "   0x77") + L("SQLCHAR", " * @") + in_row + NTS16 + L("SQLCHAR", " * @") +
-           L("SQLSMALLINT", "   40") + L("SQLSMALLINT", " * @") + L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)"),
+           L("SQLSMALLINT", "   40") + L("SQLSMALLINT", " * @") +
+           L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)"),
        HD + L("SQLPOINTER", "   0x77") + L("SQLCHAR", " * @") + NTS16 + L("SQLCHAR", " * @") + out_row +
-           L("SQLSMALLINT", "   40") + L("SQLSMALLINT", " * @ (29)") + L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)")},
+           L("SQLSMALLINT", "   40") + L("SQLSMALLINT", " * @ (29)") +
+           L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)")},
       {"SQLDriverConnectW",
        [&](int l, int rc) {
          trace_SQLDriverConnectW(l, rc, dbc, nullptr, win, SQL_NTS, wout, 20, &wout_len, SQL_DRIVER_COMPLETE);
        },
-       HD + L("SQLPOINTER", "   0x0") + L("SQLWCHAR", " * @") + R("DSN=x;PWD =**") + NTS16 + L("SQLWCHAR", " * @") +
-           L("SQLSMALLINT", "   20") + L("SQLSMALLINT", " * @") + L("SQLUSMALLINT", "   1 (SQL_DRIVER_COMPLETE)"),
-       HD + L("SQLPOINTER", "   0x0") + L("SQLWCHAR", " * @") + NTS16 + L("SQLWCHAR", " * @") + R("DSN=x;PWD=**") +
-           L("SQLSMALLINT", "   20") + L("SQLSMALLINT", " * @ (12)") + L("SQLUSMALLINT", "   1 (SQL_DRIVER_COMPLETE)")},
+       HD + L("SQLPOINTER", "   0x0") + L("SQLWCHAR", " * @") + R("DSN=x;PWD =**") + NTS16 +
+           L("SQLWCHAR", " * @") + L("SQLSMALLINT", "   20") + L("SQLSMALLINT", " * @") +
+           L("SQLUSMALLINT", "   1 (SQL_DRIVER_COMPLETE)"),
+       HD + L("SQLPOINTER", "   0x0") + L("SQLWCHAR", " * @") + NTS16 + L("SQLWCHAR", " * @") +
+           R("DSN=x;PWD=**") + L("SQLSMALLINT", "   20") + L("SQLSMALLINT", " * @ (12)") +
+           L("SQLUSMALLINT", "   1 (SQL_DRIVER_COMPLETE)")},
       {"SQLDriverConnect",
-       [&](int l, int rc) { trace_SQLDriverConnect(l, rc, dbc, nullptr, nullptr, 0, S(cut), 8, &too_long, 9); },
-       HD + L("SQLPOINTER", "   0x0") + L("SQLCHAR", " * 0x0") + L("SQLSMALLINT", "   0") + L("SQLCHAR", " * @") +
-           L("SQLSMALLINT", "   8") + L("SQLSMALLINT", " * @") + L("SQLUSMALLINT", "   9 (invalid completion value)"),
-       HD + L("SQLPOINTER", "   0x0") + L("SQLCHAR", " * 0x0") + L("SQLSMALLINT", "   0") + L("SQLCHAR", " * @") +
-           R("PWD=****") + L("SQLSMALLINT", "   8") + L("SQLSMALLINT", " * @ (300)") +
+       [&](int l, int rc) {
+         trace_SQLDriverConnect(l, rc, dbc, nullptr, nullptr, 0, S(cut), 8, &too_long, 9);
+       },
+       HD + L("SQLPOINTER", "   0x0") + L("SQLCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
+           L("SQLCHAR", " * @") + L("SQLSMALLINT", "   8") + L("SQLSMALLINT", " * @") +
+           L("SQLUSMALLINT", "   9 (invalid completion value)"),
+       HD + L("SQLPOINTER", "   0x0") + L("SQLCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
+           L("SQLCHAR", " * @") + R("PWD=****") + L("SQLSMALLINT", "   8") + L("SQLSMALLINT", " * @ (300)") +
            L("SQLUSMALLINT", "   9 (invalid completion value)")},
-      {"SQLBrowseConnect", [&](int l, int rc) { trace_SQLBrowseConnect(l, rc, dbc, S(in), 21, S(out), 40, &out_len); },
+      {"SQLBrowseConnect",
+       [&](int l, int rc) { trace_SQLBrowseConnect(l, rc, dbc, S(in), 21, S(out), 40, &out_len); },
        HD + L("SQLCHAR", " * @") + in_row + L("SQLSMALLINT", "   21") + L("SQLCHAR", " * @") +
            L("SQLSMALLINT", "   40") + L("SQLSMALLINT", " * @"),
        HD + L("SQLCHAR", " * @") + L("SQLSMALLINT", "   21") + L("SQLCHAR", " * @") + out_row +
            L("SQLSMALLINT", "   40") + L("SQLSMALLINT", " * @ (29)")},
       {"SQLBrowseConnectW",
        [&](int l, int rc) { trace_SQLBrowseConnectW(l, rc, dbc, win, SQL_NTS, wout, 20, &wout_len); },
-       HD + L("SQLWCHAR", " * @") + R("DSN=x;PWD =**") + NTS16 + L("SQLWCHAR", " * @") + L("SQLSMALLINT", "   20") +
-           L("SQLSMALLINT", " * @"),
-       HD + L("SQLWCHAR", " * @") + NTS16 + L("SQLWCHAR", " * @") + R("DSN=x;PWD=**") + L("SQLSMALLINT", "   20") +
-           L("SQLSMALLINT", " * @ (12)")},
+       HD + L("SQLWCHAR", " * @") + R("DSN=x;PWD =**") + NTS16 + L("SQLWCHAR", " * @") +
+           L("SQLSMALLINT", "   20") + L("SQLSMALLINT", " * @"),
+       HD + L("SQLWCHAR", " * @") + NTS16 + L("SQLWCHAR", " * @") + R("DSN=x;PWD=**") +
+           L("SQLSMALLINT", "   20") + L("SQLSMALLINT", " * @ (12)")},
   });
   EXPECT_STREQ(in, "DSN=x;PWD={a;b};UID=u");  // the caller's strings stay as they were
   EXPECT_STREQ(out, "DSN=x;PWD=pw;UID=u;DATABASE=d");
@@ -328,42 +368,47 @@ TEST(TraceWriters, Statements) {
       {"SQLPrepare", [&](int l, int rc) { trace_SQLPrepare(l, rc, stmt, S("SELECT 1"), SQL_NTS); },
        HS + text("SQLCHAR", "SELECT 1") + NTS32, HS + text("SQLCHAR", nullptr) + NTS32},
       {"SQLPrepareW", [&](int l, int rc) { trace_SQLPrepareW(l, rc, stmt, W(L"SELECT 2"), 6); },
-       HS + text("SQLWCHAR", "SELECT") + L("SQLINTEGER", "   6"), HS + text("SQLWCHAR", nullptr) + L("SQLINTEGER", "   6")},
-      {"SQLExecDirect", [&](int l, int rc) { trace_SQLExecDirect(l, rc, stmt, S("SELECT 3 FROM t"), 65536 + 8); },
+       HS + text("SQLWCHAR", "SELECT") + L("SQLINTEGER", "   6"),
+       HS + text("SQLWCHAR", nullptr) + L("SQLINTEGER", "   6")},
+      {"SQLExecDirect",
+       [&](int l, int rc) { trace_SQLExecDirect(l, rc, stmt, S("SELECT 3 FROM t"), 65536 + 8); },
        HS + text("SQLCHAR", "SELECT 3") + L("SQLINTEGER", "   65544"),
        HS + text("SQLCHAR", nullptr) + L("SQLINTEGER", "   65544")},
       {"SQLExecDirectW", [&](int l, int rc) { trace_SQLExecDirectW(l, rc, stmt, W(L""), SQL_NTS); },
        HS + text("SQLWCHAR", "(empty string)") + NTS32, HS + text("SQLWCHAR", nullptr) + NTS32},
-      {"SQLBindCol", [&](int l, int rc) { trace_SQLBindCol(l, rc, stmt, 2, SQL_C_CHAR, P(0x6000), 10, &ind); },
+      {"SQLBindCol",
+       [&](int l, int rc) { trace_SQLBindCol(l, rc, stmt, 2, SQL_C_CHAR, P(0x6000), 10, &ind); },
        HS + L("SQLUSMALLINT", "   2") + L("SQLSMALLINT", "   1 (SQL_C_CHAR)") + L("SQLPOINTER", "   0x6000") +
            L("SQLLEN", "   10") + ind_,
        HS + L("SQLUSMALLINT", "   2") + L("SQLSMALLINT", "   1 (SQL_C_CHAR)") + L("SQLPOINTER", "   0x6000") +
            L("SQLLEN", "   10") + ind4},
       {"SQLBindParameter",
        [&](int l, int rc) {
-         trace_SQLBindParameter(l, rc, stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, (1ull << 32) + 10, 0,
-                                &value, 4, &ind);
+         trace_SQLBindParameter(l, rc, stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, (1ull << 32) + 10,
+                                0, &value, 4, &ind);
        },
        HS + L("SQLSMALLINT", "   1") + L("SQLSMALLINT", "   1 (SQL_PARAM_INPUT)") +
            L("SQLSMALLINT", "   -16 (SQL_C_SLONG)") + L("SQLSMALLINT", "   4 (SQL_INTEGER)") +
-           L("SQLUINTEGER", "   10") + L("SQLSMALLINT", "   0") + L("SQLPOINTER", "   @") + L("SQLLEN", "   4") + ind_,
+           L("SQLUINTEGER", "   10") + L("SQLSMALLINT", "   0") + L("SQLPOINTER", "   @") +
+           L("SQLLEN", "   4") + ind_,
        HS + L("SQLSMALLINT", "   1") + L("SQLSMALLINT", "   1 (SQL_PARAM_INPUT)") +
            L("SQLSMALLINT", "   -16 (SQL_C_SLONG)") + L("SQLSMALLINT", "   4 (SQL_INTEGER)") +
-           L("SQLUINTEGER", "   10") + L("SQLSMALLINT", "   0") + L("SQLPOINTER", "   @") + L("SQLLEN", "   4") + ind4},
+           L("SQLUINTEGER", "   10") + L("SQLSMALLINT", "   0") + L("SQLPOINTER", "   @") +
+           L("SQLLEN", "   4") + ind4},
       {"SQLBulkOperations", [&](int l, int rc) { trace_SQLBulkOperations(l, rc, stmt, SQL_ADD); },
        HS + L("SQLUSMALLINT", "   4 (SQL_ADD)"), HS + L("SQLUSMALLINT", "   4 (SQL_ADD)")},
       {"SQLDescribeParam",
        [&](int l, int rc) { trace_SQLDescribeParam(l, rc, stmt, 1, &o.type, &o.ulen, &o.s16, &o.nullable); },
-       HS + L("SQLUSMALLINT", "   1") + L("SQLSMALLINT", " * @") + L("SQLULEN", " * @") + L("SQLSMALLINT", " * @") +
-           L("SQLSMALLINT", " * @"),
+       HS + L("SQLUSMALLINT", "   1") + L("SQLSMALLINT", " * @") + L("SQLULEN", " * @") +
+           L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @"),
        HS + L("SQLUSMALLINT", "   1") + L("SQLSMALLINT", " * @ (SQL_INTERVAL)") + L("SQLULEN", " * @ (11)") +
            L("SQLSMALLINT", " * @ (5)") + L("SQLSMALLINT", " * @ (0)")},
       {"SQLExtendedFetch",
        [&](int l, int rc) { trace_SQLExtendedFetch(l, rc, stmt, SQL_FETCH_ABSOLUTE, -2, &o.ulen, &o.u16); },
        HS + L("SQLUSMALLINT", "   5 (SQL_FETCH_ABSOLUTE)") + L("SQLLEN", "   -2") + L("SQLULEN", " * @") +
            L("SQLUSMALLINT", " * @"),
-       HS + L("SQLUSMALLINT", "   5 (SQL_FETCH_ABSOLUTE)") + L("SQLLEN", "   -2") + L("SQLULEN", " * @ (11)") +
-           L("SQLUSMALLINT", " * @")},
+       HS + L("SQLUSMALLINT", "   5 (SQL_FETCH_ABSOLUTE)") + L("SQLLEN", "   -2") +
+           L("SQLULEN", " * @ (11)") + L("SQLUSMALLINT", " * @")},
       {"SQLFetchScroll", [&](int l, int rc) { trace_SQLFetchScroll(l, rc, stmt, SQL_FETCH_RELATIVE, 3); },
        HS + L("SQLUSMALLINT", "   6 (SQL_FETCH_RELATIVE)") + L("SQLLEN", "   3"),
        HS + L("SQLUSMALLINT", "   6 (SQL_FETCH_RELATIVE)") + L("SQLLEN", "   3")},
@@ -372,32 +417,39 @@ TEST(TraceWriters, Statements) {
            L("SQLLEN", "   4") + ind_,
        HS + L("SQLUSMALLINT", "   1") + L("SQLSMALLINT", "   -16 (SQL_C_SLONG)") + L("SQLPOINTER", "   @") +
            R("1234") + L("SQLLEN", "   4") + ind4},
-      {"SQLGetStmtOption", [&](int l, int rc) { trace_SQLGetStmtOption(l, rc, stmt, SQL_ROWSET_SIZE, &value); },
+      {"SQLGetStmtOption",
+       [&](int l, int rc) { trace_SQLGetStmtOption(l, rc, stmt, SQL_ROWSET_SIZE, &value); },
        HS + L("SQLUSMALLINT", "   9 (SQL_ROWSET_SIZE)") + L("SQLPOINTER", "   @"),
        HS + L("SQLUSMALLINT", "   9 (SQL_ROWSET_SIZE)") + L("SQLPOINTER", "   @")},
-      {"SQLSetStmtOption", [&](int l, int rc) { trace_SQLSetStmtOption(l, rc, stmt, SQL_MAX_ROWS, (1ull << 32) + 7); },
+      {"SQLSetStmtOption",
+       [&](int l, int rc) { trace_SQLSetStmtOption(l, rc, stmt, SQL_MAX_ROWS, (1ull << 32) + 7); },
        HS + L("SQLUSMALLINT", "   1 (SQL_MAX_ROWS)") + L("SQLUINTEGER", "   7"),
        HS + L("SQLUSMALLINT", "   1 (SQL_MAX_ROWS)") + L("SQLUINTEGER", "   7")},
-      {"SQLNumParams", [&](int l, int rc) { trace_SQLNumParams(l, rc, stmt, &o.s16); }, HS + L("SQLSMALLINT", " * @"),
-       HS + L("SQLSMALLINT", " * @ (5)")},
+      {"SQLNumParams", [&](int l, int rc) { trace_SQLNumParams(l, rc, stmt, &o.s16); },
+       HS + L("SQLSMALLINT", " * @"), HS + L("SQLSMALLINT", " * @ (5)")},
       {"SQLNumResultCols", [&](int l, int rc) { trace_SQLNumResultCols(l, rc, stmt, &o.s16); },
        HS + L("SQLSMALLINT", " * @"), HS + L("SQLSMALLINT", " * @ (5)")},
-      {"SQLParamData", [&](int l, int rc) { trace_SQLParamData(l, rc, stmt, &token); }, HS + L("SQLPOINTER", "   @"),
-       HS + L("SQLPOINTER", "   @")},
+      {"SQLParamData", [&](int l, int rc) { trace_SQLParamData(l, rc, stmt, &token); },
+       HS + L("SQLPOINTER", "   @"), HS + L("SQLPOINTER", "   @")},
       {"SQLPutData", [&](int l, int rc) { trace_SQLPutData(l, rc, stmt, P(0x6000), SQL_NULL_DATA); },
-       HS + L("SQLPOINTER", "   0x6000") + L("SQLLEN", "   -1"), HS + L("SQLPOINTER", "   0x6000") + L("SQLLEN", "   -1")},
+       HS + L("SQLPOINTER", "   0x6000") + L("SQLLEN", "   -1"),
+       HS + L("SQLPOINTER", "   0x6000") + L("SQLLEN", "   -1")},
       {"SQLParamOptions", [&](int l, int rc) { trace_SQLParamOptions(l, rc, stmt, 3, &o.ulen); },
-       HS + L("SQLULEN", "   3") + L("SQLULEN", " * @"), HS + L("SQLULEN", "   3") + L("SQLULEN", " * @ (11)")},
-      {"SQLRowCount", [&](int l, int rc) { trace_SQLRowCount(l, rc, stmt, &o.len); }, HS + L("SQLLEN", " * @"),
-       HS + L("SQLLEN", " * @ (9)")},
+       HS + L("SQLULEN", "   3") + L("SQLULEN", " * @"),
+       HS + L("SQLULEN", "   3") + L("SQLULEN", " * @ (11)")},
+      {"SQLRowCount", [&](int l, int rc) { trace_SQLRowCount(l, rc, stmt, &o.len); },
+       HS + L("SQLLEN", " * @"), HS + L("SQLLEN", " * @ (9)")},
       {"SQLSetPos", [&](int l, int rc) { trace_SQLSetPos(l, rc, stmt, 2, SQL_REFRESH, SQL_LOCK_NO_CHANGE); },
        HS + L("SQLSETPOSIROW", "   2") + L("SQLUSMALLINT", "   1 (SQL_REFRESH)") +
            L("SQLUSMALLINT", "   0 (SQL_LOCK_NO_CHANGE)"),
        HS + L("SQLSETPOSIROW", "   2") + L("SQLUSMALLINT", "   1 (SQL_REFRESH)") +
            L("SQLUSMALLINT", "   0 (SQL_LOCK_NO_CHANGE)")},
-      {"SQLSetScrollOptions", [&](int l, int rc) { trace_SQLSetScrollOptions(l, rc, stmt, SQL_CONCUR_LOCK, -1, 10); },
-       HS + L("SQLUSMALLINT", "   2 (SQL_CONCUR_LOCK)") + L("SQLINTEGER", "   -1") + L("SQLUSMALLINT", "   10"),
-       HS + L("SQLUSMALLINT", "   2 (SQL_CONCUR_LOCK)") + L("SQLINTEGER", "   -1") + L("SQLUSMALLINT", "   10")},
+      {"SQLSetScrollOptions",
+       [&](int l, int rc) { trace_SQLSetScrollOptions(l, rc, stmt, SQL_CONCUR_LOCK, -1, 10); },
+       HS + L("SQLUSMALLINT", "   2 (SQL_CONCUR_LOCK)") + L("SQLINTEGER", "   -1") +
+           L("SQLUSMALLINT", "   10"),
+       HS + L("SQLUSMALLINT", "   2 (SQL_CONCUR_LOCK)") + L("SQLINTEGER", "   -1") +
+           L("SQLUSMALLINT", "   10")},
       {"SQLSetCursorName", [&](int l, int rc) { trace_SQLSetCursorName(l, rc, stmt, S("cur"), SQL_NTS); },
        HS + name_arg(true, "cur"), HS + name_arg(false, "cur")},
       {"SQLSetCursorNameW", [&](int l, int rc) { trace_SQLSetCursorNameW(l, rc, stmt, W(L"cur"), SQL_NTS); },
@@ -410,19 +462,21 @@ TEST(TraceWriters, Statements) {
        HS + text("SQLWCHAR", "col_a") + L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @ (5)")},
       {"SQLGetStmtAttr",
        [&](int l, int rc) { trace_SQLGetStmtAttr(l, rc, stmt, SQL_ATTR_ROW_ARRAY_SIZE, &value, 0, &o.s32); },
-       HS + L("SQLINTEGER", "   27 (SQL_ATTR_ROW_ARRAY_SIZE)") + L("SQLPOINTER", "   @") + L("SQLINTEGER", " * 0") +
-           L("SQLINTEGER", " * @"),
-       HS + L("SQLINTEGER", "   27 (SQL_ATTR_ROW_ARRAY_SIZE)") + L("SQLPOINTER", "   @") + L("SQLINTEGER", " * 0") +
-           L("SQLINTEGER", " * @ (7)")},
+       HS + L("SQLINTEGER", "   27 (SQL_ATTR_ROW_ARRAY_SIZE)") + L("SQLPOINTER", "   @") +
+           L("SQLINTEGER", " * 0") + L("SQLINTEGER", " * @"),
+       HS + L("SQLINTEGER", "   27 (SQL_ATTR_ROW_ARRAY_SIZE)") + L("SQLPOINTER", "   @") +
+           L("SQLINTEGER", " * 0") + L("SQLINTEGER", " * @ (7)")},
       {"SQLGetStmtAttrW",
        [&](int l, int rc) { trace_SQLGetStmtAttrW(l, rc, stmt, SQL_ATTR_APP_ROW_DESC, &value, -4, nullptr); },
        HS + L("SQLINTEGER", "   10010 (SQL_ATTR_APP_ROW_DESC)") + L("SQLPOINTER", "   @") +
            L("SQLINTEGER", " * -4 (SQL_IS_POINTER)") + L("SQLINTEGER", " * 0x0"),
        HS + L("SQLINTEGER", "   10010 (SQL_ATTR_APP_ROW_DESC)") + L("SQLPOINTER", "   @") +
            L("SQLINTEGER", " * -4 (SQL_IS_POINTER)") + L("SQLINTEGER", " * 0x0")},
-      {"SQLSetStmtAttr", [&](int l, int rc) { trace_SQLSetStmtAttr(l, rc, stmt, SQL_ATTR_MAX_ROWS, P(5), 0); },
+      {"SQLSetStmtAttr",
+       [&](int l, int rc) { trace_SQLSetStmtAttr(l, rc, stmt, SQL_ATTR_MAX_ROWS, P(5), 0); },
        HS + L("SQLINTEGER", "   1 (SQL_ATTR_MAX_ROWS)") + L("SQLPOINTER", "   0x5") + L("SQLINTEGER", " * 0"),
-       HS + L("SQLINTEGER", "   1 (SQL_ATTR_MAX_ROWS)") + L("SQLPOINTER", "   0x5") + L("SQLINTEGER", " * 0")},
+       HS + L("SQLINTEGER", "   1 (SQL_ATTR_MAX_ROWS)") + L("SQLPOINTER", "   0x5") +
+           L("SQLINTEGER", " * 0")},
       {"SQLSetStmtAttrW", [&](int l, int rc) { trace_SQLSetStmtAttrW(l, rc, stmt, 99, nullptr, -110); },
        HS + L("SQLINTEGER", "   99 (unknown statement attribute)") + L("SQLPOINTER", "   0x0") +
            L("SQLINTEGER", " * -110 (SQL_LEN_BINARY_ATTR(10))"),
@@ -441,8 +495,9 @@ TEST(TraceWriters, DescriptionsAndNativeSql) {
   char native_out[12] = "SELECT 1";
   SQLWCHAR wnative_out[12] = L"SELECT 1";
   SQLINTEGER wnative_len = 8;
-  const std::string describe_entry = L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @") +
-                                     L("SQLULEN", " * @") + L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @");
+  const std::string describe_entry = L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") +
+                                     L("SQLSMALLINT", " * @") + L("SQLULEN", " * @") +
+                                     L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @");
   const std::string describe_exit = L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @ (5)") +
                                     L("SQLSMALLINT", " * @ (SQL_INTERVAL)") + L("SQLULEN", " * @ (11)") +
                                     L("SQLSMALLINT", " * @ (5)") + L("SQLSMALLINT", " * @ (SQL_NO_NULLS)");
@@ -460,17 +515,23 @@ TEST(TraceWriters, DescriptionsAndNativeSql) {
        HS + L("SQLUSMALLINT", "   1") + text("SQLWCHAR", nullptr) + describe_entry,
        HS + L("SQLUSMALLINT", "   1") + text("SQLWCHAR", "col_a") + describe_exit},
       {"SQLColAttributes",
-       [&](int l, int rc) { trace_SQLColAttributes(l, rc, stmt, 1, SQL_COLUMN_LENGTH, o.name, 6, &o.s16, &o.len); },
-       HS + L("SQLUSMALLINT", "   1") + L("SQLUSMALLINT", "   3 (SQL_COLUMN_LENGTH)") + L("SQLPOINTER", "   @") +
-           L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @"),
-       HS + L("SQLUSMALLINT", "   1") + L("SQLUSMALLINT", "   3 (SQL_COLUMN_LENGTH)") + L("SQLPOINTER", "   @") +
-           L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @ (5)") + L("SQLLEN", " * @ (9)")},
+       [&](int l, int rc) {
+         trace_SQLColAttributes(l, rc, stmt, 1, SQL_COLUMN_LENGTH, o.name, 6, &o.s16, &o.len);
+       },
+       HS + L("SQLUSMALLINT", "   1") + L("SQLUSMALLINT", "   3 (SQL_COLUMN_LENGTH)") +
+           L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") +
+           L("SQLLEN", " * @"),
+       HS + L("SQLUSMALLINT", "   1") + L("SQLUSMALLINT", "   3 (SQL_COLUMN_LENGTH)") +
+           L("SQLPOINTER", "   @") + L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @ (5)") +
+           L("SQLLEN", " * @ (9)")},
       {"SQLColAttributesW",
        [&](int l, int rc) { trace_SQLColAttributesW(l, rc, stmt, 2, 40, nullptr, 0, nullptr, nullptr); },
-       HS + L("SQLUSMALLINT", "   2") + L("SQLUSMALLINT", "   40 (unknown option)") + L("SQLPOINTER", "   0x0") +
-           L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0") + L("SQLLEN", " * 0x0"),
-       HS + L("SQLUSMALLINT", "   2") + L("SQLUSMALLINT", "   40 (unknown option)") + L("SQLPOINTER", "   0x0") +
-           L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0") + L("SQLLEN", " * 0x0")},
+       HS + L("SQLUSMALLINT", "   2") + L("SQLUSMALLINT", "   40 (unknown option)") +
+           L("SQLPOINTER", "   0x0") + L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0") +
+           L("SQLLEN", " * 0x0"),
+       HS + L("SQLUSMALLINT", "   2") + L("SQLUSMALLINT", "   40 (unknown option)") +
+           L("SQLPOINTER", "   0x0") + L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0") +
+           L("SQLLEN", " * 0x0")},
       {"SQLNativeSql",
        [&](int l, int rc) {
          trace_SQLNativeSql(l, rc, dbc, S("SELECT 1"), SQL_NTS, S(native_out), 12, &native_len);
@@ -480,19 +541,24 @@ TEST(TraceWriters, DescriptionsAndNativeSql) {
        HD + text("SQLCHAR", nullptr) + NTS32 + text("SQLCHAR", "SELEC") + L("SQLINTEGER", "   12") +
            L("SQLINTEGER", " * @ (65541)")},
       {"SQLNativeSqlW",
-       [&](int l, int rc) { trace_SQLNativeSqlW(l, rc, dbc, W(L"SELECT 1"), 8, wnative_out, 12, &wnative_len); },
+       [&](int l, int rc) {
+         trace_SQLNativeSqlW(l, rc, dbc, W(L"SELECT 1"), 8, wnative_out, 12, &wnative_len);
+       },
        HD + text("SQLWCHAR", "SELECT 1") + L("SQLINTEGER", "   8") + L("SQLWCHAR", " * @") +
            L("SQLINTEGER", "   12") + L("SQLINTEGER", " * @"),
        HD + text("SQLWCHAR", nullptr) + L("SQLINTEGER", "   8") + text("SQLWCHAR", "SELECT 1") +
            L("SQLINTEGER", "   12") + L("SQLINTEGER", " * @ (8)")},
-      {"SQLCopyDesc", [&](int l, int rc) { trace_SQLCopyDesc(l, rc, desc, P(0x4100)); }, HDE + L("SQLDESC", "   0x4100"),
-       HDE + L("SQLDESC", "   0x4100")},
+      {"SQLCopyDesc", [&](int l, int rc) { trace_SQLCopyDesc(l, rc, desc, P(0x4100)); },
+       HDE + L("SQLDESC", "   0x4100"), HDE + L("SQLDESC", "   0x4100")},
       {"SQLGetDescField",
-       [&](int l, int rc) { trace_SQLGetDescField(l, rc, desc, 1, SQL_DESC_TYPE, &o.s16, SQL_IS_SMALLINT, &o.s32); },
-       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1002 (SQL_DESC_TYPE)") + L("SQLPOINTER", "   @") +
-           L("SQLINTEGER", " * -8 (SQL_IS_SMALLINT)") + L("SQLINTEGER", " * @"),
-       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1002 (SQL_DESC_TYPE)") + L("SQLPOINTER", "   @") +
-           L("SQLINTEGER", " * -8 (SQL_IS_SMALLINT)") + L("SQLINTEGER", " * @ (7)")},
+       [&](int l, int rc) {
+         trace_SQLGetDescField(l, rc, desc, 1, SQL_DESC_TYPE, &o.s16, SQL_IS_SMALLINT, &o.s32);
+       },
+       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1002 (SQL_DESC_TYPE)") +
+           L("SQLPOINTER", "   @") + L("SQLINTEGER", " * -8 (SQL_IS_SMALLINT)") + L("SQLINTEGER", " * @"),
+       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1002 (SQL_DESC_TYPE)") +
+           L("SQLPOINTER", "   @") + L("SQLINTEGER", " * -8 (SQL_IS_SMALLINT)") +
+           L("SQLINTEGER", " * @ (7)")},
       {"SQLGetDescFieldW",
        [&](int l, int rc) { trace_SQLGetDescFieldW(l, rc, desc, 0, 19, nullptr, 0, nullptr); },
        HDE + L("SQLSMALLINT", "   0") + L("SQLUSMALLINT", "   19 (unknown field identifier)") +
@@ -501,47 +567,52 @@ TEST(TraceWriters, DescriptionsAndNativeSql) {
            L("SQLPOINTER", "   0x0") + L("SQLINTEGER", " * 0") + L("SQLINTEGER", " * 0x0")},
       {"SQLSetDescField",
        [&](int l, int rc) { trace_SQLSetDescField(l, rc, desc, 1, SQL_DESC_NAME, S("n"), SQL_NTS); },
-       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1011 (SQL_DESC_NAME)") + L("SQLPOINTER", "   @") +
-           L("SQLINTEGER", " * -3 (SQL_NTS)"),
-       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1011 (SQL_DESC_NAME)") + L("SQLPOINTER", "   @") +
-           L("SQLINTEGER", " * -3 (SQL_NTS)")},
+       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1011 (SQL_DESC_NAME)") +
+           L("SQLPOINTER", "   @") + L("SQLINTEGER", " * -3 (SQL_NTS)"),
+       HDE + L("SQLSMALLINT", "   1") + L("SQLUSMALLINT", "   1011 (SQL_DESC_NAME)") +
+           L("SQLPOINTER", "   @") + L("SQLINTEGER", " * -3 (SQL_NTS)")},
       {"SQLSetDescFieldW",
        [&](int l, int rc) { trace_SQLSetDescFieldW(l, rc, desc, 0, SQL_DESC_ARRAY_SIZE, P(10), 0); },
-       HDE + L("SQLSMALLINT", "   0") + L("SQLUSMALLINT", "   20 (SQL_DESC_ARRAY_SIZE)") + L("SQLPOINTER", "   0xa") +
-           L("SQLINTEGER", " * 0"),
-       HDE + L("SQLSMALLINT", "   0") + L("SQLUSMALLINT", "   20 (SQL_DESC_ARRAY_SIZE)") + L("SQLPOINTER", "   0xa") +
-           L("SQLINTEGER", " * 0")},
+       HDE + L("SQLSMALLINT", "   0") + L("SQLUSMALLINT", "   20 (SQL_DESC_ARRAY_SIZE)") +
+           L("SQLPOINTER", "   0xa") + L("SQLINTEGER", " * 0"),
+       HDE + L("SQLSMALLINT", "   0") + L("SQLUSMALLINT", "   20 (SQL_DESC_ARRAY_SIZE)") +
+           L("SQLPOINTER", "   0xa") + L("SQLINTEGER", " * 0")},
       {"SQLGetDescRec",
        [&](int l, int rc) {
-         trace_SQLGetDescRec(l, rc, desc, 1, S(o.name), 6, &o.s16, &o.type, &o.sub, &o.len, &o.s16, &o.s16, &o.nullable);
+         trace_SQLGetDescRec(l, rc, desc, 1, S(o.name), 6, &o.s16, &o.type, &o.sub, &o.len, &o.s16, &o.s16,
+                             &o.nullable);
        },
-       HDE + L("SQLSMALLINT", "   1") + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") +
-           L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @") + L("SQLSMALLINT", " * @") +
-           L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @"),
+       HDE + L("SQLSMALLINT", "   1") + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") +
+           L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @") +
+           L("SQLLEN", " * @") + L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @") +
+           L("SQLSMALLINT", " * @"),
        HDE + L("SQLSMALLINT", "   1") + text("SQLCHAR", "col_a") + L("SQLSMALLINT", "   6") +
            L("SQLSMALLINT", " * @ (5)") + L("SQLSMALLINT", " * @ (SQL_INTERVAL)") +
            L("SQLSMALLINT", " * @ (SQL_CODE_DAY)") + L("SQLLEN", " * @ (9)") + L("SQLSMALLINT", " * @ (5)") +
            L("SQLSMALLINT", " * @ (5)") + L("SQLSMALLINT", " * @ (SQL_NO_NULLS)")},
       {"SQLGetDescRecW",
        [&](int l, int rc) {
-         trace_SQLGetDescRecW(l, rc, desc, 2, nullptr, 0, nullptr, nullptr, &o.sub, nullptr, nullptr, nullptr, nullptr);
+         trace_SQLGetDescRecW(l, rc, desc, 2, nullptr, 0, nullptr, nullptr, &o.sub, nullptr, nullptr, nullptr,
+                              nullptr);
        },
-       HDE + L("SQLSMALLINT", "   2") + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0") +
-           L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLLEN", " * 0x0") +
-           L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0"),
-       HDE + L("SQLSMALLINT", "   2") + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") + L("SQLSMALLINT", " * 0x0") +
-           L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLLEN", " * 0x0") +
-           L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0")},
+       HDE + L("SQLSMALLINT", "   2") + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
+           L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") +
+           L("SQLLEN", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") +
+           L("SQLSMALLINT", " * 0x0"),
+       HDE + L("SQLSMALLINT", "   2") + L("SQLWCHAR", " * 0x0") + L("SQLSMALLINT", "   0") +
+           L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") +
+           L("SQLLEN", " * 0x0") + L("SQLSMALLINT", " * 0x0") + L("SQLSMALLINT", " * 0x0") +
+           L("SQLSMALLINT", " * 0x0")},
       {"SQLSetDescRec",
        [&](int l, int rc) {
          trace_SQLSetDescRec(l, rc, desc, 1, SQL_INTEGER, 0, 4, 10, 0, P(0x6000), &o.len, nullptr);
        },
-       HDE + L("SQLSMALLINT", "   1") + L("SQLSMALLINT", "   4") + L("SQLSMALLINT", "   0") + L("SQLLEN", "   4") +
-           L("SQLSMALLINT", "   10") + L("SQLSMALLINT", "   0") + L("SQLPOINTER", "   0x6000") + L("SQLLEN", " * @") +
-           L("SQLLEN", " * 0x0"),
-       HDE + L("SQLSMALLINT", "   1") + L("SQLSMALLINT", "   4") + L("SQLSMALLINT", "   0") + L("SQLLEN", "   4") +
-           L("SQLSMALLINT", "   10") + L("SQLSMALLINT", "   0") + L("SQLPOINTER", "   0x6000") +
-           L("SQLLEN", " * @ (9)") + L("SQLLEN", " * 0x0")},
+       HDE + L("SQLSMALLINT", "   1") + L("SQLSMALLINT", "   4") + L("SQLSMALLINT", "   0") +
+           L("SQLLEN", "   4") + L("SQLSMALLINT", "   10") + L("SQLSMALLINT", "   0") +
+           L("SQLPOINTER", "   0x6000") + L("SQLLEN", " * @") + L("SQLLEN", " * 0x0"),
+       HDE + L("SQLSMALLINT", "   1") + L("SQLSMALLINT", "   4") + L("SQLSMALLINT", "   0") +
+           L("SQLLEN", "   4") + L("SQLSMALLINT", "   10") + L("SQLSMALLINT", "   0") +
+           L("SQLPOINTER", "   0x6000") + L("SQLLEN", " * @ (9)") + L("SQLLEN", " * 0x0")},
   });
 }
 
@@ -557,19 +628,23 @@ TEST(TraceWriters, Catalog) {
   SQLWCHAR *wc = W(L"c"), *ws = W(L"s"), *wt = W(L"t"), *wx = W(L"x"), *wy = W(L"y"), *wz = W(L"z");
   const short N = SQL_NTS;
   const std::string special_head = L("SQLUSMALLINT", "   1 (SQL_BEST_ROWID)");
-  const std::string special_tail = L("SQLUSMALLINT", "   1 (SQL_SCOPE_TRANSACTION)") + L("SQLUSMALLINT", "   0 (SQL_NO_NULLS)");
-  const std::string stats_tail = L("SQLUSMALLINT", "   0 (SQL_INDEX_UNIQUE)") + L("SQLUSMALLINT", "   1 (SQL_ENSURE)");
+  const std::string special_tail =
+      L("SQLUSMALLINT", "   1 (SQL_SCOPE_TRANSACTION)") + L("SQLUSMALLINT", "   0 (SQL_NO_NULLS)");
+  const std::string stats_tail =
+      L("SQLUSMALLINT", "   0 (SQL_INDEX_UNIQUE)") + L("SQLUSMALLINT", "   1 (SQL_ENSURE)");
   run({
       {"SQLColumns", [&](int l, int rc) { trace_SQLColumns(l, rc, stmt, c, N, s, N, t, N, x, N); },
        HS + names(true, false, 4), HS + names(false, false, 4)},
       {"SQLColumnsW", [&](int l, int rc) { trace_SQLColumnsW(l, rc, stmt, wc, N, ws, N, wt, N, wx, N); },
        HS + names(true, true, 4), HS + names(false, true, 4)},
-      {"SQLColumnPrivileges", [&](int l, int rc) { trace_SQLColumnPrivileges(l, rc, stmt, c, N, s, N, t, N, x, N); },
+      {"SQLColumnPrivileges",
+       [&](int l, int rc) { trace_SQLColumnPrivileges(l, rc, stmt, c, N, s, N, t, N, x, N); },
        HS + names(true, false, 4), HS + names(false, false, 4)},
       {"SQLColumnPrivilegesW",
        [&](int l, int rc) { trace_SQLColumnPrivilegesW(l, rc, stmt, wc, N, ws, N, wt, N, wx, N); },
        HS + names(true, true, 4), HS + names(false, true, 4)},
-      {"SQLProcedureColumns", [&](int l, int rc) { trace_SQLProcedureColumns(l, rc, stmt, c, N, s, N, t, N, x, N); },
+      {"SQLProcedureColumns",
+       [&](int l, int rc) { trace_SQLProcedureColumns(l, rc, stmt, c, N, s, N, t, N, x, N); },
        HS + names(true, false, 4), HS + names(false, false, 4)},
       {"SQLProcedureColumnsW",
        [&](int l, int rc) { trace_SQLProcedureColumnsW(l, rc, stmt, wc, N, ws, N, wt, N, wx, N); },
@@ -588,7 +663,8 @@ TEST(TraceWriters, Catalog) {
        HS + names(true, true, 3), HS + names(false, true, 3)},
       {"SQLTablePrivileges", [&](int l, int rc) { trace_SQLTablePrivileges(l, rc, stmt, c, N, s, N, t, N); },
        HS + names(true, false, 3), HS + names(false, false, 3)},
-      {"SQLTablePrivilegesW", [&](int l, int rc) { trace_SQLTablePrivilegesW(l, rc, stmt, wc, N, ws, N, wt, N); },
+      {"SQLTablePrivilegesW",
+       [&](int l, int rc) { trace_SQLTablePrivilegesW(l, rc, stmt, wc, N, ws, N, wt, N); },
        HS + names(true, true, 3), HS + names(false, true, 3)},
       {"SQLForeignKeys",
        [&](int l, int rc) { trace_SQLForeignKeys(l, rc, stmt, c, N, s, N, t, N, x, N, y, N, z, N); },
@@ -598,19 +674,27 @@ TEST(TraceWriters, Catalog) {
        HS + names(true, true, 6), HS + names(false, true, 6)},
       {"SQLSpecialColumns",
        [&](int l, int rc) {
-         trace_SQLSpecialColumns(l, rc, stmt, SQL_BEST_ROWID, c, N, s, N, t, N, SQL_SCOPE_TRANSACTION, SQL_NO_NULLS);
+         trace_SQLSpecialColumns(l, rc, stmt, SQL_BEST_ROWID, c, N, s, N, t, N, SQL_SCOPE_TRANSACTION,
+                                 SQL_NO_NULLS);
        },
-       HS + special_head + names(true, false, 3) + special_tail, HS + special_head + names(false, false, 3) + special_tail},
+       HS + special_head + names(true, false, 3) + special_tail,
+       HS + special_head + names(false, false, 3) + special_tail},
       {"SQLSpecialColumnsW",
        [&](int l, int rc) {
-         trace_SQLSpecialColumnsW(l, rc, stmt, SQL_BEST_ROWID, wc, N, ws, N, wt, N, SQL_SCOPE_TRANSACTION, SQL_NO_NULLS);
+         trace_SQLSpecialColumnsW(l, rc, stmt, SQL_BEST_ROWID, wc, N, ws, N, wt, N, SQL_SCOPE_TRANSACTION,
+                                  SQL_NO_NULLS);
        },
-       HS + special_head + names(true, true, 3) + special_tail, HS + special_head + names(false, true, 3) + special_tail},
+       HS + special_head + names(true, true, 3) + special_tail,
+       HS + special_head + names(false, true, 3) + special_tail},
       {"SQLStatistics",
-       [&](int l, int rc) { trace_SQLStatistics(l, rc, stmt, c, N, s, N, t, N, SQL_INDEX_UNIQUE, SQL_ENSURE); },
+       [&](int l, int rc) {
+         trace_SQLStatistics(l, rc, stmt, c, N, s, N, t, N, SQL_INDEX_UNIQUE, SQL_ENSURE);
+       },
        HS + names(true, false, 3) + stats_tail, HS + names(false, false, 3) + stats_tail},
       {"SQLStatisticsW",
-       [&](int l, int rc) { trace_SQLStatisticsW(l, rc, stmt, wc, N, ws, N, wt, N, SQL_INDEX_UNIQUE, SQL_ENSURE); },
+       [&](int l, int rc) {
+         trace_SQLStatisticsW(l, rc, stmt, wc, N, ws, N, wt, N, SQL_INDEX_UNIQUE, SQL_ENSURE);
+       },
        HS + names(true, true, 3) + stats_tail, HS + names(false, true, 3) + stats_tail},
   });
 }
@@ -633,8 +717,10 @@ TEST(TraceWriters, ColAttributeByField) {
   };
   const Row rows[] = {
       {SQL_DESC_LABEL, "   18 (SQL_DESC_LABEL)", &num,
-       L("SQLCHAR", " * @") + R("label") + L("SQLINTEGER", " * 16") + L("SQLSMALLINT", " * @ (5)") + L("SQLLEN", " * @")},
-      {SQL_DESC_COUNT, "   1001 (SQL_DESC_COUNT)", &num, plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @ (5)")},
+       L("SQLCHAR", " * @") + R("label") + L("SQLINTEGER", " * 16") + L("SQLSMALLINT", " * @ (5)") +
+           L("SQLLEN", " * @")},
+      {SQL_DESC_COUNT, "   1001 (SQL_DESC_COUNT)", &num,
+       plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @ (5)")},
       {SQL_DESC_CASE_SENSITIVE, "   12 (SQL_DESC_CASE_SENSITIVE)", &num,
        plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @ (SQL_TRUE)")},
       {SQL_DESC_UPDATABLE, "   10 (SQL_DESC_UPDATABLE)", &seven,
@@ -647,16 +733,18 @@ TEST(TraceWriters, ColAttributeByField) {
        plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @ (unknown nullable type)")},
       {SQL_DESC_UNNAMED, "   1012 (SQL_DESC_UNNAMED)", &seven,
        plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * @ (unknown named type)")},
-      {SQL_DESC_UNSIGNED, "   8 (SQL_DESC_UNSIGNED)", nullptr, plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * 0x0")},
+      {SQL_DESC_UNSIGNED, "   8 (SQL_DESC_UNSIGNED)", nullptr,
+       plain + L("SQLSMALLINT", " * @") + L("SQLLEN", " * 0x0")},
       {SQL_DESC_ARRAY_SIZE, "   20 (unknown option)", &num,
        plain + L("SQLSMALLINT", " * @ (5)") + L("SQLLEN", " * @ (5)")},
   };
   std::vector<WriterCase> cases;
   for (const Row& r : rows) {
-    cases.push_back({"SQLColAttribute",
-                     [&, r](int l, int rc) { trace_SQLColAttribute(l, rc, stmt, 1, r.id, label, 16, &str_len, r.num); },
-                     head + field(r.field) + plain + (r.num ? unread : L("SQLSMALLINT", " * @") + L("SQLLEN", " * 0x0")),
-                     head + field(r.field) + r.exit});
+    cases.push_back(
+        {"SQLColAttribute",
+         [&, r](int l, int rc) { trace_SQLColAttribute(l, rc, stmt, 1, r.id, label, 16, &str_len, r.num); },
+         head + field(r.field) + plain + (r.num ? unread : L("SQLSMALLINT", " * @") + L("SQLLEN", " * 0x0")),
+         head + field(r.field) + r.exit});
   }
   // Wide lengths count bytes: 20 bytes are five characters, a 12-byte buffer holds three.
   for (SQLSMALLINT buf : {64, 12}) {
@@ -666,9 +754,9 @@ TEST(TraceWriters, ColAttributeByField) {
                        trace_SQLColAttributeW(l, rc, stmt, 1, SQL_DESC_NAME, wlabel, buf, &wstr_len, &num);
                      },
                      head + field("   1011 (SQL_DESC_NAME)") + lines + unread,
-                     head + field("   1011 (SQL_DESC_NAME)") + L("SQLWCHAR", " * @") + R(buf == 64 ? "label" : "lab") +
-                         L("SQLINTEGER", " * " + std::to_string(buf)) + L("SQLSMALLINT", " * @ (20)") +
-                         L("SQLLEN", " * @")});
+                     head + field("   1011 (SQL_DESC_NAME)") + L("SQLWCHAR", " * @") +
+                         R(buf == 64 ? "label" : "lab") + L("SQLINTEGER", " * " + std::to_string(buf)) +
+                         L("SQLSMALLINT", " * @ (20)") + L("SQLLEN", " * @")});
   }
   run(cases);
 }
@@ -681,8 +769,9 @@ TEST(TraceWriters, FailedCallsShowNoOutputs) {
   SQLLEN num = 5;
   SQLUSMALLINT bits[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {};
   bits[SQL_API_SQLCANCEL >> 4] |= 1 << (SQL_API_SQLCANCEL & 15);
-  const std::string describe = L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @") +
-                               L("SQLULEN", " * @") + L("SQLSMALLINT", " * @") + L("SQLSMALLINT", " * @");
+  const std::string describe = L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") +
+                               L("SQLSMALLINT", " * @") + L("SQLULEN", " * @") + L("SQLSMALLINT", " * @") +
+                               L("SQLSMALLINT", " * @");
   const std::string colattr = HS + L("SQLUSMALLINT", "   1") + L("SQLUSMALLINT", "   18 (SQL_DESC_LABEL)") +
                               L("SQLPOINTER", "   @") + L("SQLINTEGER", " * 16") + L("SQLSMALLINT", " * @") +
                               L("SQLLEN", " * @");
@@ -690,16 +779,20 @@ TEST(TraceWriters, FailedCallsShowNoOutputs) {
       {
           {"SQLDescribeCol",
            [&](int l, int rc) {
-             trace_SQLDescribeCol(l, rc, stmt, 1, S(o.name), 6, &o.s16, &o.type, &o.ulen, &o.s16, &o.nullable);
+             trace_SQLDescribeCol(l, rc, stmt, 1, S(o.name), 6, &o.s16, &o.type, &o.ulen, &o.s16,
+                                  &o.nullable);
            },
            HS + L("SQLUSMALLINT", "   1") + text("SQLCHAR", nullptr) + describe,
            HS + L("SQLUSMALLINT", "   1") + text("SQLCHAR", nullptr) + describe},
           // The name length is shown on every exit.
-          {"SQLGetCursorName", [&](int l, int rc) { trace_SQLGetCursorName(l, rc, stmt, S(o.name), 6, &o.s16); },
+          {"SQLGetCursorName",
+           [&](int l, int rc) { trace_SQLGetCursorName(l, rc, stmt, S(o.name), 6, &o.s16); },
            HS + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @"),
            HS + text("SQLCHAR", nullptr) + L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @ (5)")},
           {"SQLColAttribute",
-           [&](int l, int rc) { trace_SQLColAttribute(l, rc, stmt, 1, SQL_DESC_LABEL, label, 16, &str_len, &num); },
+           [&](int l, int rc) {
+             trace_SQLColAttribute(l, rc, stmt, 1, SQL_DESC_LABEL, label, 16, &str_len, &num);
+           },
            colattr, colattr},
           // The supported functions are listed on every exit.
           {"SQLGetFunctions",
@@ -712,9 +805,11 @@ TEST(TraceWriters, FailedCallsShowNoOutputs) {
              trace_SQLDriverConnect(l, rc, dbc, nullptr, S("PWD=x"), SQL_NTS, S(o.name), 6, &o.s16, 0);
            },
            HD + L("SQLPOINTER", "   0x0") + L("SQLCHAR", " * @") + R("PWD=*") + NTS16 + L("SQLCHAR", " * @") +
-               L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") + L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)"),
+               L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") +
+               L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)"),
            HD + L("SQLPOINTER", "   0x0") + L("SQLCHAR", " * @") + NTS16 + L("SQLCHAR", " * @") +
-               L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") + L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)")},
+               L("SQLSMALLINT", "   6") + L("SQLSMALLINT", " * @") +
+               L("SQLUSMALLINT", "   0 (SQL_DRIVER_NOPROMPT)")},
       },
       SQL_ERROR, "SQL_ERROR");
 }

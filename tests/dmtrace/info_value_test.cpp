@@ -44,29 +44,34 @@ TEST(InfoValue, NumbersEnumerationsAndMasks) {
     std::string expected;
   };
   const std::vector<Case> cases = {
-      {SQL_TXN_CAPABLE, 2, false,
-       type_line(46, "SQL_TXN_CAPABLE") + value_line(p, "2") + row("SQL_TC_ALL")},
+      {SQL_TXN_CAPABLE, 2, false, type_line(46, "SQL_TXN_CAPABLE") + value_line(p, "2") + row("SQL_TC_ALL")},
       {SQL_SCROLL_OPTIONS, 0x11, true,
-       type_line(44, "SQL_SCROLL_OPTIONS") + value_line(p, "0x11") + row("SQL_SO_FORWARD_ONLY") + row("SQL_SO_STATIC")},
+       type_line(44, "SQL_SCROLL_OPTIONS") + value_line(p, "0x11") + row("SQL_SO_FORWARD_ONLY") +
+           row("SQL_SO_STATIC")},
       {SQL_SCROLL_CONCURRENCY, 0x10, true,
        type_line(43, "SQL_SCROLL_CONCURRENCY") + value_line(p, "0x10") + row("UNKNOWN")},
-      {SQL_SCROLL_CONCURRENCY, 0x80000000u, true, type_line(43, "SQL_SCROLL_CONCURRENCY") + value_line(p, "0x80000000")},
+      {SQL_SCROLL_CONCURRENCY, 0x80000000u, true,
+       type_line(43, "SQL_SCROLL_CONCURRENCY") + value_line(p, "0x80000000")},
       {SQL_SCROLL_CONCURRENCY, 0, true,
        type_line(43, "SQL_SCROLL_CONCURRENCY") + value_line(p, "0x0") + row("SQL_SCCO_UNKNOWN")},
-      {SQL_SQL_CONFORMANCE, 8, false, type_line(118, "SQL_SQL_CONFORMANCE") + value_line(p, "8") + row("UNKNOWN")},
+      {SQL_SQL_CONFORMANCE, 8, false,
+       type_line(118, "SQL_SQL_CONFORMANCE") + value_line(p, "8") + row("UNKNOWN")},
       {SQL_SQL_CONFORMANCE, 4, false,
        type_line(118, "SQL_SQL_CONFORMANCE") + value_line(p, "4") + row("SQL_SC_SQL92_FULL")},
       {SQL_SQL_CONFORMANCE, 0, false,
        type_line(118, "SQL_SQL_CONFORMANCE") + value_line(p, "0") + row("SQL_SC_UINKNOWN")},
-      {SQL_NULL_COLLATION, 4, false, type_line(85, "SQL_NULL_COLLATION") + value_line(p, "4") + row("UNKNOWN")},
-      {SQL_NULL_COLLATION, 0xFFFF, false, type_line(85, "SQL_NULL_COLLATION") + value_line(p, "-1") + row("UNKNOWN")},
+      {SQL_NULL_COLLATION, 4, false,
+       type_line(85, "SQL_NULL_COLLATION") + value_line(p, "4") + row("UNKNOWN")},
+      {SQL_NULL_COLLATION, 0xFFFF, false,
+       type_line(85, "SQL_NULL_COLLATION") + value_line(p, "-1") + row("UNKNOWN")},
       {SQL_IDENTIFIER_CASE, 0, false,
        type_line(28, "SQL_IDENTIFIER_CASE") + value_line(p, "0") + row("SQL_IC_UNKNOWN")},
       {SQL_ODBC_INTERFACE_CONFORMANCE, 1, false,
        type_line(152, "SQL_ODBC_INTERFACE_CONFORMANCE") + value_line(p, "1") + row("SQL_OAC_CORE")},
       {SQL_PARAM_ARRAY_ROW_COUNTS, 2, false,
        type_line(153, "SQL_PARAM_ARRAY_ROW_COUNTS") + value_line(p, "2") + row("SQL_PARC_NOBATCH")},
-      {SQL_ASYNC_MODE, 2, false, type_line(10021, "SQL_ASYNC_MODE") + value_line(p, "2") + row("SQL_AM_STATEMENT")},
+      {SQL_ASYNC_MODE, 2, false,
+       type_line(10021, "SQL_ASYNC_MODE") + value_line(p, "2") + row("SQL_AM_STATEMENT")},
       {SQL_MAX_DRIVER_CONNECTIONS, 0xFFFF, false,
        type_line(0, "SQL_MAX_DRIVER_CONNECTIONS") + value_line(p, "-1")},
       {SQL_MAX_IDENTIFIER_LEN, 128, false, type_line(10005, "SQL_MAX_IDENTIFIER_LEN") + value_line(p, "128")},
@@ -77,27 +82,34 @@ TEST(InfoValue, NumbersEnumerationsAndMasks) {
        type_line(50, "SQL_STRING_FUNCTIONS") + value_line(p, "0x1280000") + row("SQL_FN_BIT_LENGTH") +
            row("SQL_FN_STR_CARACTER_LENGTH") + row("UNKNOWN")},
       {SQL_ALTER_TABLE, 0x1F, true,
-       type_line(86, "SQL_ALTER_TABLE") + value_line(p, "0x1F") + row("SQL_AT_ADD_COLUMN") + row("SQL_AT_DROP_COLUMN") +
-           row("SQL_AT_UNKNOWN_BIT_3") + row("SQL_AT_ADD_CONSTRAINT") + row("SQL_AT_UNKNOWN_BIT_5")},
+       type_line(86, "SQL_ALTER_TABLE") + value_line(p, "0x1F") + row("SQL_AT_ADD_COLUMN") +
+           row("SQL_AT_DROP_COLUMN") + row("SQL_AT_UNKNOWN_BIT_3") + row("SQL_AT_ADD_CONSTRAINT") +
+           row("SQL_AT_UNKNOWN_BIT_5")},
       {SQL_CREATE_ASSERTION, 0x0F, true,
        type_line(127, "SQL_CREATE_ASSERTION") + value_line(p, "0xF") + row("SQL_CA_CREATE_ASSERTION") +
            row("SQL_CA_UNKNOWN_BIT 2") + row("SQL_CA_UNKNOWN_BIT 3") + row("SQL_CA_UNKNOWN_BIT 4")},
       {SQL_STATIC_CURSOR_ATTRIBUTES1, 0x31, true,
        type_line(167, "SQL_STATIC_CURSOR_ATTRIBUTES1") + value_line(p, "0x31") + row("SQL_CA1_NEXT") +
            row("SQL_CA1_UNKNOWN_BIT 5") + row("SQL_CA1_UNKNOWN_BIT 6")},
-      {SQL_DROP_DOMAIN, 4, true, type_line(139, "SQL_DROP_DOMAIN") + value_line(p, "0x4") + row("SQL_DD_CASCASE")},
-      {SQL_DROP_VIEW, 1, true, type_line(143, "SQL_DROP_VIEW") + value_line(p, "0x1") + row("SQL_DV_DROP_TABLE")},
+      {SQL_DROP_DOMAIN, 4, true,
+       type_line(139, "SQL_DROP_DOMAIN") + value_line(p, "0x4") + row("SQL_DD_CASCASE")},
+      {SQL_DROP_VIEW, 1, true,
+       type_line(143, "SQL_DROP_VIEW") + value_line(p, "0x1") + row("SQL_DV_DROP_TABLE")},
       {SQL_SQL92_RELATIONAL_JOIN_OPERATORS, 0, true,
        type_line(161, "SQL_SQL92_RELATIONAL_JOIN_OPERATORS") + value_line(p, "0x0") + row("SQL_SRJO_UNKOWN")},
-      {SQL_INDEX_KEYWORDS, 0, true, type_line(148, "SQL_INDEX_KEYWORDS") + value_line(p, "0x0") + row("SQL_IK_NONE")},
+      {SQL_INDEX_KEYWORDS, 0, true,
+       type_line(148, "SQL_INDEX_KEYWORDS") + value_line(p, "0x0") + row("SQL_IK_NONE")},
       {SQL_DATETIME_LITERALS, 0x8001, true,
        type_line(119, "SQL_DATETIME_LITERALS") + value_line(p, "0x8001") + row("SQL_DL_SQL92_DATE") +
            row("SQL_DL_SQL92_INTERVAL_MINUTE_TO_SECOND")},
-      {SQL_DATETIME_LITERALS, 0, true, type_line(119, "SQL_DATETIME_LITERALS") + value_line(p, "0x0") + row("UNKNOWN")},
+      {SQL_DATETIME_LITERALS, 0, true,
+       type_line(119, "SQL_DATETIME_LITERALS") + value_line(p, "0x0") + row("UNKNOWN")},
       {SQL_CONVERT_WVARCHAR, 1u << 23, true,
        type_line(126, "SQL_CONVERT_WVARCHAR") + value_line(p, "0x800000") + row("SQL_CVT_WVARCHAR")},
-      {SQL_SCHEMA_USAGE, 1, true, type_line(91, "SQL_SCHEMA_USAGE") + value_line(p, "0x1") + row("SQL_SU_DML_STATEMENTS")},
-      {SQL_UNION, 3, true, type_line(96, "SQL_UNION") + value_line(p, "0x3") + row("SQL_U_UNION") + row("SQL_U_UNION_ALL")},
+      {SQL_SCHEMA_USAGE, 1, true,
+       type_line(91, "SQL_SCHEMA_USAGE") + value_line(p, "0x1") + row("SQL_SU_DML_STATEMENTS")},
+      {SQL_UNION, 3, true,
+       type_line(96, "SQL_UNION") + value_line(p, "0x3") + row("SQL_U_UNION") + row("SQL_U_UNION_ALL")},
       {SQL_DTC_TRANSITION_COST, 0, true,
        type_line(1750, "SQL_DTC_TRANSITION_COST") + value_line(p, "0x0") + row("SQL_DTC_UNKNOWN")},
   };
@@ -119,22 +131,32 @@ TEST(InfoValue, UnknownTypesAndNullValues) {
   SQLUINTEGER v = 5;
   const std::vector<SQLUSMALLINT> unknown = {135, 173, 1749, 9999, 10006, 10023, 65535};
   for (SQLUSMALLINT type : unknown) {
-    EXPECT_EQ(print(type, &v, 4, nullptr, 1), type_line(type, "unknown or driver specific") + pointer_line(&v)) << type;
+    EXPECT_EQ(print(type, &v, 4, nullptr, 1),
+              type_line(type, "unknown or driver specific") + pointer_line(&v))
+        << type;
   }
   EXPECT_EQ(print(SQL_TXN_CAPABLE, nullptr, 4, nullptr, 1),
             type_line(46, "SQL_TXN_CAPABLE") + "\t\tSQLPOINTER        0x0\n");
-  EXPECT_EQ(print(SQL_DBMS_NAME, nullptr, 4, nullptr, 0), type_line(17, "SQL_DBMS_NAME") + "\t\tSQLPOINTER        0x0\n");
+  EXPECT_EQ(print(SQL_DBMS_NAME, nullptr, 4, nullptr, 0),
+            type_line(17, "SQL_DBMS_NAME") + "\t\tSQLPOINTER        0x0\n");
 }
 
 TEST(InfoValue, OdbcThreeNamesForRenamedTypes) {
   const std::vector<std::pair<SQLUSMALLINT, const char*>> names = {
-      {0, "SQL_MAX_DRIVER_CONNECTIONS"},   {1, "SQL_MAX_CONCURRENT_ACTIVITIES"},
-      {32, "SQL_MAX_SCHEMA_NAME_LEN"},     {34, "SQL_MAX_CATALOG_NAME_LEN"},
-      {39, "SQL_SCHEMA_TERM"},             {41, "SQL_CATALOG_NAME_SEPARATOR"},
-      {42, "SQL_CATALOG_TERM"},            {73, "SQL_INTEGRITY"},
-      {91, "SQL_SCHEMA_USAGE"},            {92, "SQL_CATALOG_USAGE"},
-      {114, "SQL_CATALOG_LOCATION"},       {10003, "SQL_CATALOG_NAME"},
-      {171, "SQL_DM_VER"},                 {10000, "SQL_XOPEN_CLI_YEAR"},
+      {0, "SQL_MAX_DRIVER_CONNECTIONS"},
+      {1, "SQL_MAX_CONCURRENT_ACTIVITIES"},
+      {32, "SQL_MAX_SCHEMA_NAME_LEN"},
+      {34, "SQL_MAX_CATALOG_NAME_LEN"},
+      {39, "SQL_SCHEMA_TERM"},
+      {41, "SQL_CATALOG_NAME_SEPARATOR"},
+      {42, "SQL_CATALOG_TERM"},
+      {73, "SQL_INTEGRITY"},
+      {91, "SQL_SCHEMA_USAGE"},
+      {92, "SQL_CATALOG_USAGE"},
+      {114, "SQL_CATALOG_LOCATION"},
+      {10003, "SQL_CATALOG_NAME"},
+      {171, "SQL_DM_VER"},
+      {10000, "SQL_XOPEN_CLI_YEAR"},
   };
   for (auto [type, name] : names) {
     std::string text = print(type, nullptr, 0, nullptr, 0);
@@ -169,7 +191,8 @@ TEST(InfoValue, TextsInBothWidths) {
   };
   for (const Case& c : cases) {
     SQLSMALLINT length = c.length;
-    std::string text = print(SQL_DBMS_NAME, c.value, c.buffer_length, c.length == -100 ? nullptr : &length, 1, c.width);
+    std::string text =
+        print(SQL_DBMS_NAME, c.value, c.buffer_length, c.length == -100 ? nullptr : &length, 1, c.width);
     EXPECT_EQ(text, type_line(17, "SQL_DBMS_NAME") + pointer_line(c.value) + c.rows) << c.what;
   }
 }

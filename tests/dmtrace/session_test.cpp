@@ -62,7 +62,8 @@ class TraceSession : public ::testing::Test {
     _zolandm_trace_set_clock(nullptr);
   }
   void write_odbc_ini(const std::string& odbc_section, const std::string& dsn_keys = "") {
-    ini.odbc_ini("[ODBC]\n" + odbc_section + "\n[db]\nDriver=SQLite3\nDatabase=" + ini.path("t.db") + "\n" + dsn_keys);
+    ini.odbc_ini("[ODBC]\n" + odbc_section + "\n[db]\nDriver=SQLite3\nDatabase=" + ini.path("t.db") + "\n" +
+                 dsn_keys);
   }
   SQLHDBC connect() {
     SQLHDBC dbc = nullptr;
@@ -110,7 +111,8 @@ TEST_F(TraceSession, OdbcSectionStartsTheTraceAndTheLastEnvironmentEndsIt) {
 
 TEST_F(TraceSession, TraceNoCreatesNothing) {
   for (const char* value : {"no", "0", "off", ""}) {
-    write_odbc_ini(std::string("Trace=") + value + "\nTraceFile=" + ini.path("never.log") + "\n", "Trace=No\n");
+    write_odbc_ini(std::string("Trace=") + value + "\nTraceFile=" + ini.path("never.log") + "\n",
+                   "Trace=No\n");
     std::set<std::string> before = files_in(ini.dir());
     ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
     SQLHDBC dbc = connect();
@@ -133,7 +135,8 @@ TEST_F(TraceSession, ConnectionOptionsSwitchTracingAtRunTime) {
   ASSERT_EQ(SQLAllocEnv(&env), SQL_SUCCESS);
   SQLHDBC dbc = connect();
   const std::string name = ini.path("opt.log");
-  EXPECT_EQ(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(name.c_str())), SQL_SUCCESS);
+  EXPECT_EQ(SQLSetConnectOption(dbc, SQL_OPT_TRACEFILE, reinterpret_cast<SQLULEN>(name.c_str())),
+            SQL_SUCCESS);
   char reported[512] = "";
   EXPECT_EQ(SQLGetConnectOption(dbc, SQL_OPT_TRACEFILE, reported), SQL_SUCCESS);
   EXPECT_EQ(std::string(reported), name);

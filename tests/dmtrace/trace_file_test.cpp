@@ -37,7 +37,8 @@ extern "C" FILE* fdopen(int fd, const char* mode) {
 namespace {
 
 const std::string banner =
-    "** Zolan Trace file\n** Trace started on Fri Dec 11 00:00:00 2026\n** Driver Manager: 03.52.1015.0210\n\n";
+    "** Zolan Trace file\n** Trace started on Fri Dec 11 00:00:00 2026\n** Driver Manager: "
+    "03.52.1015.0210\n\n";
 const std::string trailer = "\n** Trace finished on Fri Dec 11 00:00:00 2026\n";
 
 int open_descriptors() {

@@ -31,7 +31,8 @@ inline void WriteConfig(const test_support::TempDir& dir) {
   test_support::set_odbc_config_in(dir.path());
   test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver +
                                                          "\n\n[PostgreSQL ANSI]\nDriver=" + kPgDriver + "\n");
-  test_support::write_file(dir.file("odbc.ini"), "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
+  test_support::write_file(dir.file("odbc.ini"),
+                           "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
 }
 
 inline std::string Cell(const Dataset& ds, int col, int row) {
@@ -148,8 +149,8 @@ class AgentClient {
     return v;
   }
   // Connects; returns the error and fills *ph and *fail.
-  errcode_t Connect(handle_t hServer, const char* dsn, const char* connStr, handle_t* ph, std::string* fail = nullptr,
-                    const std::string& svOptions = "") {
+  errcode_t Connect(handle_t hServer, const char* dsn, const char* connStr, handle_t* ph,
+                    std::string* fail = nullptr, const std::string& svOptions = "") {
     ::Connect rec{};
     rec.dbPath = const_cast<char*>(dsn);
     rec.dbOptions = const_cast<char*>(connStr);
@@ -230,7 +231,8 @@ class AgentClient {
     errinfores r{};
     EXPECT_EQ(dbsvc_errinfo(c, &h, &r), RPC_SUCCESS);
     std::vector<std::string> out;
-    for (unsigned i = 0; i < r.info.messageCount; i++) out.push_back(r.info.messages[i] ? r.info.messages[i] : "");
+    for (unsigned i = 0; i < r.info.messageCount; i++)
+      out.push_back(r.info.messages[i] ? r.info.messages[i] : "");
     dbsvc_errinfo_free(&r);
     return out;
   }
@@ -363,7 +365,9 @@ class AgentTest : public ::testing::Test {
   std::unique_ptr<AgentClient> cl;
   handle_t hServer = 0, hConn = 0;
 
-  std::string ConnStr() const { return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db"); }
+  std::string ConnStr() const {
+    return std::string("DRIVER=") + kSqliteDriver + ";Database=" + dir.file("test.db");
+  }
 
   void Start(std::vector<std::string> args = {}) {
     WriteConfig(dir);

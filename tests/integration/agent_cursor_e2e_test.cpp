@@ -58,10 +58,10 @@ TEST_F(AgentCursorE2E, CursorOptionsAreNegotiated) {
     errcode_t rc;
     sgn32 readBack;
   } cases[] = {
-      {0x32030006, 3, ER_SUCCESS, 3},             // static
-      {0x32030006, 1, ER_SUCCESS, 1},             // keyset-driven
-      {0x32030006, 2, ER_OPT_VAL_CHANGED, 1},     // dynamic needs the second extended fetch
-      {0x32030007, 4, ER_SUCCESS, 4},             // optimistic by values
+      {0x32030006, 3, ER_SUCCESS, 3},          // static
+      {0x32030006, 1, ER_SUCCESS, 1},          // keyset-driven
+      {0x32030006, 2, ER_OPT_VAL_CHANGED, 1},  // dynamic needs the second extended fetch
+      {0x32030007, 4, ER_SUCCESS, 4},          // optimistic by values
   };
   for (const Case& k : cases) {
     errcode_t e = ER_GENERAL_ERROR;

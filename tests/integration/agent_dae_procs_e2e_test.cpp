@@ -39,7 +39,8 @@ class AgentDaeE2E : public AgentTest {
 // over three rows; the driver gets whole values. (Variable text columns travel
 // as long text, which takes no pieces: the client sends fixed-width text.)
 TEST_F(AgentDaeE2E, ParametersSentInPieces) {
-  ASSERT_EQ(SendParams(*cl, h, ParamRows({{CTYPE_SGN32}, {CTYPE_CHR, 10}}, {{"1", "-2"}, {"-2", "-2"}, {"3", "-2"}})),
+  ASSERT_EQ(SendParams(*cl, h,
+                       ParamRows({{CTYPE_SGN32}, {CTYPE_CHR, 10}}, {{"1", "-2"}, {"-2", "-2"}, {"3", "-2"}})),
             ER_SUCCESS);
   ASSERT_EQ(cl->Execute(h), ER_NEED_DATA) << cl->Errors(h);
   struct Step {
@@ -96,10 +97,12 @@ class AgentProcsE2E : public AgentTest {
     Start();
     ASSERT_EQ(cl->AgentName(hServer), "odbc");
     std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
-    ASSERT_EQ(cl->Exec(hConn, "CREATE OR REPLACE FUNCTION sg_e2e(a integer, INOUT b varchar, OUT c numeric, "
-                              "OUT d smallint, OUT e integer) AS $$ BEGIN b := upper(b); c := a * 0.125; d := a; "
-                              "e := NULLIF(a, 0) * 1000000; END $$ LANGUAGE plpgsql"),
+    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS)
+        << fail;
+    ASSERT_EQ(cl->Exec(hConn,
+                       "CREATE OR REPLACE FUNCTION sg_e2e(a integer, INOUT b varchar, OUT c numeric, "
+                       "OUT d smallint, OUT e integer) AS $$ BEGIN b := upper(b); c := a * 0.125; d := a; "
+                       "e := NULLIF(a, 0) * 1000000; END $$ LANGUAGE plpgsql"),
               ER_SUCCESS)
         << cl->Errors(hConn);
   }

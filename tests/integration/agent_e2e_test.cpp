@@ -28,7 +28,8 @@ TEST(AgentE2EProgram, UsageAndExitCodes) {
   EXPECT_NE(test_support::read_file(dir.file("err")).find("Usage:"), std::string::npos);
   EXPECT_EQ(RunToEnd({SQLGATE_BINARY, "+nosuch", "+internal="}, dir.file("err")), 1);
   EXPECT_EQ(RunToEnd({SQLGATE_BINARY, "+internal=tcp=x"}, dir.file("err")), 1);
-  EXPECT_NE(test_support::read_file(dir.file("err")).find("unable to install tcp=x protocol"), std::string::npos);
+  EXPECT_NE(test_support::read_file(dir.file("err")).find("unable to install tcp=x protocol"),
+            std::string::npos);
 }
 
 // Every termination signal ends the agent with code 0 after its connections
@@ -98,8 +99,9 @@ TEST_F(AgentE2E, ConnectByNameStringAndUnicode) {
   ASSERT_EQ(cl->Exec(byName, "INSERT INTO t VALUES (1, 'caf\xC3\xA9')"), ER_SUCCESS);
   ASSERT_EQ(cl->Connect(hServer, "", ConnStr().c_str(), &byString, &fail), ER_SUCCESS) << fail;
   EXPECT_EQ(cl->Query(byString, "SELECT b FROM t")[0][0], "caf\xC3\xA9");
-  ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
-            ER_SUCCESS)
+  ASSERT_EQ(
+      cl->Connect(hServer, nullptr, ConnStr().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
+      ER_SUCCESS)
       << fail;
   EXPECT_EQ(cl->GetInt(wide, 0x22010013), 1);
   EXPECT_EQ(cl->GetInt(byString, 0x22010013), 0);
@@ -125,9 +127,11 @@ TEST_F(AgentE2E, MissingDataSourceTextsInTheReply) {
 TEST_F(AgentE2E, DescribeFetchAndExactValues) {
   StartConnected();
   ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE t (i INTEGER NOT NULL, s VARCHAR(20), d DOUBLE)"), ER_SUCCESS);
-  ASSERT_EQ(cl->Exec(hConn, "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < 2500) "
-                            "INSERT INTO t SELECT x, CASE WHEN x % 10 = 0 THEN NULL ELSE 'v' || x END, x / 4.0 FROM c"),
-            ER_SUCCESS);
+  ASSERT_EQ(
+      cl->Exec(hConn,
+               "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < 2500) "
+               "INSERT INTO t SELECT x, CASE WHEN x % 10 = 0 THEN NULL ELSE 'v' || x END, x / 4.0 FROM c"),
+      ER_SUCCESS);
   handle_t h = cl->Cursor(hConn);
   ASSERT_EQ(cl->Prepare(h, "SELECT i, s, d FROM t ORDER BY i"), ER_SUCCESS);
   coldescres cd{};
@@ -239,8 +243,9 @@ TEST_F(AgentE2E, CommitAndRollbackSeenFromSecondConnection) {
 
 TEST_F(AgentE2E, InitialSql) {
   WriteConfig(dir);
-  test_support::write_file(dir.file("init.sql"), "CREATE TABLE IF NOT EXISTS boot (x INTEGER);\n"
-                                                 "INSERT INTO boot VALUES\n (42);\n");
+  test_support::write_file(dir.file("init.sql"),
+                           "CREATE TABLE IF NOT EXISTS boot (x INTEGER);\n"
+                           "INSERT INTO boot VALUES\n (42);\n");
   StartConnected({"+initsql", dir.file("init")});
   EXPECT_EQ(cl->Query(hConn, "SELECT x FROM boot"), (Rows{{"42"}}));
 }
@@ -407,7 +412,7 @@ class AgentFidelity : public AgentE2E {
     StartConnected();
     db.connStr = ConnStr();
     db.connStrPatient = ConnStr() + ";Timeout=2000";
-    db.gruss = kGruss;  // SQLite keeps CHAR values as they are
+    db.gruss = kGruss;               // SQLite keeps CHAR values as they are
     db.overlongType = "VARCHAR(2)";  // 9 bytes of room; SQLite keeps the whole value
     db.overlongSql = "'a" + Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 2) + "'";
     db.overlongCut = "a\xE6\x9D\xB1\xE4\xBA\xAC";
@@ -446,12 +451,14 @@ TEST_F(AgentFidelity, TwoByteWideDriversFailReadably) {
     tried++;
     for (const std::string& sv : {std::string(), kUnicodeSession}) {
       SCOPED_TRACE(std::string(path) + (sv.empty() ? " plain" : " unicode"));
-      std::string cs = std::string("DRIVER=") + path + ";Server=127.0.0.1;Servername=127.0.0.1;Port=1;Database=x";
+      std::string cs =
+          std::string("DRIVER=") + path + ";Server=127.0.0.1;Servername=127.0.0.1;Port=1;Database=x";
       handle_t h = 0;
       std::string fail;
       EXPECT_NE(cl->Connect(hServer, nullptr, cs.c_str(), &h, &fail, sv), ER_SUCCESS);
       EXPECT_TRUE(IsUtf8(fail));
-      EXPECT_NE(fail.find("wide characters (SQLWCHAR) are 2 bytes"), std::string::npos) << fail << cl->Errors(hServer);
+      EXPECT_NE(fail.find("wide characters (SQLWCHAR) are 2 bytes"), std::string::npos)
+          << fail << cl->Errors(hServer);
       EXPECT_NE(fail.find("[SQLSTATE:S1C00]"), std::string::npos) << fail;
       std::string server = cl->Errors(hServer);
       EXPECT_TRUE(IsUtf8(server));

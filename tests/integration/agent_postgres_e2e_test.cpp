@@ -22,13 +22,15 @@ class AgentPgE2E : public ::testing::Test {
   void SetUp() override {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
     WriteConfig(dir);
-    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, std::vector<std::string>{}, dir.file("stderr"));
+    proc = std::make_unique<AgentProcess>(LAUNCH_BINARY, SQLGATE_BINARY, std::vector<std::string>{},
+                                          dir.file("stderr"));
     ASSERT_GT(proc->port(), 0);
     cl = std::make_unique<AgentClient>(proc->port());
     hServer = cl->Server();
     ASSERT_EQ(cl->AgentName(hServer), "odbc");
     std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS)
+        << fail;
     cl->Exec(hConn, "DROP TABLE IF EXISTS e2e");
     ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE e2e (i INTEGER, s VARCHAR(20), d DOUBLE PRECISION)"), ER_SUCCESS);
   }
@@ -42,8 +44,9 @@ class AgentPgE2E : public ::testing::Test {
 };
 
 TEST_F(AgentPgE2E, RowsParametersAndResults) {
-  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO e2e SELECT g, CASE WHEN g % 7 = 0 THEN NULL ELSE 'r' || g END, g * 0.5 "
-                            "FROM generate_series(1, 1500) g"),
+  ASSERT_EQ(cl->Exec(hConn,
+                     "INSERT INTO e2e SELECT g, CASE WHEN g % 7 = 0 THEN NULL ELSE 'r' || g END, g * 0.5 "
+                     "FROM generate_series(1, 1500) g"),
             ER_SUCCESS);
   Rows rows = cl->Query(hConn, "SELECT i, s, d FROM e2e ORDER BY i", 100);
   ASSERT_EQ(rows.size(), 1500u);
@@ -65,7 +68,8 @@ TEST_F(AgentPgE2E, RowsParametersAndResults) {
 TEST_F(AgentPgE2E, UnicodeConnection) {
   handle_t wide = 0;
   std::string fail;
-  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
+  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &wide, &fail,
+                        std::string("W\x7F\x01\x01", 4) + "u"),
             ER_SUCCESS)
       << fail;
   EXPECT_EQ(cl->GetInt(wide, 0x22010013), 1);
@@ -80,7 +84,8 @@ TEST_F(AgentPgE2E, UnicodeConnection) {
 TEST_F(AgentPgE2E, CommitAndRollback) {
   handle_t writer = 0;
   std::string fail;
-  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &writer, &fail), ER_SUCCESS) << fail;
+  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &writer, &fail), ER_SUCCESS)
+      << fail;
   ASSERT_EQ(cl->SetInt(writer, 0x22030000, 0), ER_SUCCESS);  // autocommit off
   ASSERT_EQ(cl->Exec(writer, "INSERT INTO e2e (i) VALUES (1)"), ER_SUCCESS);
   EXPECT_EQ(cl->Query(hConn, "SELECT count(*) FROM e2e")[0][0], "0");
@@ -99,8 +104,9 @@ TEST_F(AgentPgE2E, BadSqlTexts) {
 }
 
 TEST_F(AgentPgE2E, DescribeAndExactValuesOneByOneAndInBlocks) {
-  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO e2e SELECT g, CASE WHEN g % 9 = 0 THEN NULL ELSE 'v' || g END, g / 4.0 "
-                            "FROM generate_series(1, 700) g"),
+  ASSERT_EQ(cl->Exec(hConn,
+                     "INSERT INTO e2e SELECT g, CASE WHEN g % 9 = 0 THEN NULL ELSE 'v' || g END, g / 4.0 "
+                     "FROM generate_series(1, 700) g"),
             ER_SUCCESS);
   handle_t h = cl->Cursor(hConn);
   ASSERT_EQ(cl->Prepare(h, "SELECT i, s, d FROM e2e ORDER BY i"), ER_SUCCESS) << cl->Errors(h);
@@ -160,7 +166,8 @@ TEST_F(AgentPgE2E, ParameterArraysAndRowCounts) {
   Rows rows = cl->Query(hConn, "SELECT i, s FROM e2e ORDER BY i");
   ASSERT_EQ(rows.size(), size_t(kRows));
   for (int r = 0; r < kRows; r++)
-    EXPECT_EQ(rows[r], (std::vector<std::string>{std::to_string(100 + r), r == 1 ? "NULL" : "p" + std::to_string(r)}));
+    EXPECT_EQ(rows[r],
+              (std::vector<std::string>{std::to_string(100 + r), r == 1 ? "NULL" : "p" + std::to_string(r)}));
 }
 
 TEST_F(AgentPgE2E, CatalogCalls) {
@@ -183,7 +190,7 @@ class AgentPgFidelity : public AgentPgE2E {
     db.connStr = test_support::pg_conn_str();
     db.connStrPatient = test_support::pg_conn_str() + ";ConnSettings={SET lock_timeout = 2000}";
     db.gruss = kGruss + "      ";  // CHAR(10) comes back with its pad blanks
-    db.overlongType = "VARCHAR";  // described as VARCHAR(255): 1020 bytes of room
+    db.overlongType = "VARCHAR";   // described as VARCHAR(255): 1020 bytes of room
     db.overlongSql = "repeat('\xE6\x9D\xB1', 400)";
     db.overlongCut = Repeat("\xE6\x9D\xB1", 340);
     db.blobType = "BYTEA";  // LONGVARBINARY of unknown size
@@ -204,7 +211,8 @@ TEST_F(AgentPgFidelity, LastSessionEndRollsBack) {
   ASSERT_EQ(cl->Simple(dbsvc_endconnect, hConn), ER_SUCCESS);
   LastSessionEndRollsBack(*cl, &hServer, db);
   std::string fail;
-  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS) << fail;  // for TearDown
+  ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS)
+      << fail;  // for TearDown
 }
 
 }  // namespace

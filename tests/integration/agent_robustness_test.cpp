@@ -115,7 +115,8 @@ class AgentRobust : public AgentTest {
   // A client's connection string: an allowed one connects (and is ended
   // again), a refused one answers "invalid connection string" with `why` in
   // its texts.
-  void ExpectConnect(const std::string& connStr, bool allowed, const char* why, const std::string& svOptions = "") {
+  void ExpectConnect(const std::string& connStr, bool allowed, const char* why,
+                     const std::string& svOptions = "") {
     handle_t h = 0;
     std::string fail;
     errcode_t e = cl->Connect(hServer, nullptr, connStr.c_str(), &h, &fail, svOptions);
@@ -161,8 +162,9 @@ TEST_F(AgentRobust, NoClientHoldsUpTheOthers) {
   Start();
   // A 16 MB result for the client that will not read it.
   ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE big (i INTEGER, s VARCHAR(9000))"), ER_SUCCESS);
-  ASSERT_EQ(cl->Exec(hConn, "INSERT INTO big WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
-                            "WHERE x < 2000) SELECT x, printf('%.*c', 8000, 'x') FROM c"),
+  ASSERT_EQ(cl->Exec(hConn,
+                     "INSERT INTO big WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                     "WHERE x < 2000) SELECT x, printf('%.*c', 8000, 'x') FROM c"),
             ER_SUCCESS);
   AgentClient good(proc->port());
   handle_t goodConn = Open(good);
@@ -243,7 +245,8 @@ TEST_F(AgentRobust, NoClientHoldsUpTheOthers) {
     long worst = WorstRoundMs(good, goodConn, 2500);
     stop = true;
     for (auto& t : threads) t.join();
-    std::printf("[ figure ] %s: worst round of another client %ld ms (alone %ld ms)\n", k.name, worst, baseline);
+    std::printf("[ figure ] %s: worst round of another client %ld ms (alone %ld ms)\n", k.name, worst,
+                baseline);
     RecordProperty(k.name, std::to_string(worst));
     EXPECT_LT(worst, 1000) << "alone: " << baseline << " ms";
     if (std::string(k.name).find("1 GB") != std::string::npos) {
@@ -370,8 +373,8 @@ TEST_F(AgentRobust, ClientsNameOnlyRegisteredDrivers) {
   std::string linked = dir.file("linked.so");
   ASSERT_EQ(symlink(kSqliteDriver, linked.c_str()), 0);
   test_support::write_file(dir.file("odbc.ini"), "[testdb]\nDriver=SQLite3\nDatabase=" + dir.file("test.db") +
-                                                      "\n\n[bypath]\nDriver=" + linked + "\nDatabase=" +
-                                                      dir.file("test.db") + "\n");
+                                                     "\n\n[bypath]\nDriver=" + linked +
+                                                     "\nDatabase=" + dir.file("test.db") + "\n");
   std::string db = ";Database=" + dir.file("test.db");
   std::string fake = FAKEDRV_LIB;
   struct {
@@ -405,14 +408,16 @@ TEST_F(AgentRobust, ClientsNameOnlyRegisteredDrivers) {
     }
   }
   EXPECT_EQ(Maps(pid).find("fakedrv"), std::string::npos) << "a client's library was loaded";
-  EXPECT_FALSE(access(dir.file("saved").c_str(), F_OK) == 0 || access(dir.file("saved.dsn").c_str(), F_OK) == 0);
+  EXPECT_FALSE(access(dir.file("saved").c_str(), F_OK) == 0 ||
+               access(dir.file("saved.dsn").c_str(), F_OK) == 0);
 }
 
 // --- a client's file data source is a name in the directory, nothing else ---
 
 TEST_F(AgentRobust, ClientsNameFileDataSourcesOnlyByName) {
   Start();
-  test_support::write_file(dir.file("ok.dsn"), "[ODBC]\nDRIVER=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
+  test_support::write_file(dir.file("ok.dsn"),
+                           "[ODBC]\nDRIVER=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
   mkdir(dir.file("outside").c_str(), 0700);
   std::string secret = dir.file("outside/secret.dsn");
   test_support::write_file(secret, "[ODBC]\nDRIVER=SQLite3\nDatabase=" + dir.file("test.db") + "\n");
@@ -447,7 +452,7 @@ TEST_F(AgentRobust, LoaderTextsGoOnlyToTheLog) {
   Start();
   std::string missing = dir.file("missing/libgone.so");
   test_support::write_file(dir.file("odbcinst.ini"), std::string("[SQLite3]\nDriver=") + kSqliteDriver +
-                                                          "\n\n[Gone]\nDriver=" + missing + "\n");
+                                                         "\n\n[Gone]\nDriver=" + missing + "\n");
   for (const char* connStr : {"DRIVER=Gone", "DRIVER={Gone}"}) {
     handle_t h = 0;
     std::string fail;
@@ -573,8 +578,8 @@ class AgentLogFile : public ::testing::Test {
   std::unique_ptr<AgentProcess> StartWith(const std::string& prepare) {
     WriteConfig(dir);
     std::string script = dir.file("sqlgate");
-    test_support::write_file(script, "#!/bin/sh\nlog=/tmp/sqlgate.$$.log\n" + prepare + "\nexec " + SQLGATE_BINARY +
-                                         " \"$@\"\n");
+    test_support::write_file(
+        script, "#!/bin/sh\nlog=/tmp/sqlgate.$$.log\n" + prepare + "\nexec " + SQLGATE_BINARY + " \"$@\"\n");
     chmod(script.c_str(), 0755);
     auto p = std::make_unique<AgentProcess>(LAUNCH_BINARY, script, std::vector<std::string>{"+loglevel", "7"},
                                             dir.file("stderr"));
@@ -604,8 +609,10 @@ TEST_F(AgentLogFile, TrapsAtTheDefaultPathAreLeftAlone) {
   } cases[] = {
       {"a FIFO", "mkfifo \"$log\"", false},
       {"a world-writable file", "printf 'foreign\\n' > \"$log\"; chmod 666 \"$log\"", false},
-      {"another user's file", "printf 'foreign\\n' > \"$log\"; chmod 644 \"$log\"; chown 65534 \"$log\"", true},
-      {"a link to our own file", "printf 'foreign\\n' > \"$log.target\"; ln -s \"$log.target\" \"$log\"", false},
+      {"another user's file", "printf 'foreign\\n' > \"$log\"; chmod 644 \"$log\"; chown 65534 \"$log\"",
+       true},
+      {"a link to our own file", "printf 'foreign\\n' > \"$log.target\"; ln -s \"$log.target\" \"$log\"",
+       false},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);

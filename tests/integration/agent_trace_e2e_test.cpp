@@ -51,7 +51,8 @@ class AgentTraceE2E : public AgentTest {
   // The agent reads odbc.ini at its first connect: the ini written by Start is replaced here.
   // The SQLite driver reads a data source's TraceFile key too and appends its own lines there.
   void TraceConfig(const std::string& odbcSection, const std::string& dsnKeys = "") {
-    test_support::write_file(dir.file("odbc.ini"), "[ODBC]\n" + odbcSection + "\n[testdb]\nDriver=SQLite3\nDatabase=" +
+    test_support::write_file(dir.file("odbc.ini"), "[ODBC]\n" + odbcSection +
+                                                       "\n[testdb]\nDriver=SQLite3\nDatabase=" +
                                                        dir.file("test.db") + "\n" + dsnKeys);
   }
   handle_t ConnectByName() {
@@ -114,7 +115,8 @@ TEST_F(AgentTraceE2E, TraceFileFromTheOdbcSection) {
   EXPECT_EQ(headers.back(), "EXIT  SQLFreeEnv with return code 0 (SQL_SUCCESS)");
   for (size_t i = 0; i + 1 < headers.size(); i += 2) {
     ASSERT_EQ(headers[i].substr(0, 6), "ENTER ") << i;
-    ASSERT_EQ(headers[i + 1].rfind("EXIT  " + headers[i].substr(6) + " with return code ", 0), 0u) << headers[i + 1];
+    ASSERT_EQ(headers[i + 1].rfind("EXIT  " + headers[i].substr(6) + " with return code ", 0), 0u)
+        << headers[i + 1];
   }
   for (const char* call : {"EXIT  SQLConnect with return code 0 (SQL_SUCCESS)",
                            "EXIT  SQLFetch with return code 100 (SQL_NO_DATA_FOUND)",

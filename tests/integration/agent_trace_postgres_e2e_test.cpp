@@ -20,9 +20,9 @@ TEST(AgentTracePgE2E, TracedSession) {
   const char* db = getenv("SQLGATE_PG_DB");
   test_support::write_file(dir.file("odbc.ini"),
                            "[ODBC]\nTrace=Yes\nTraceFile=" + dir.file("pg.$S.log") +
-                               "\n[pg]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" + getenv("SQLGATE_PG_PORT") +
-                               "\nDatabase=" + (db ? db : "sqlgate") + "\nUsername=" + (user ? user : "postgres") +
-                               "\nPassword=\n");
+                               "\n[pg]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\nPort=" +
+                               getenv("SQLGATE_PG_PORT") + "\nDatabase=" + (db ? db : "sqlgate") +
+                               "\nUsername=" + (user ? user : "postgres") + "\nPassword=\n");
   AgentProcess proc(LAUNCH_BINARY, SQLGATE_BINARY, {}, dir.file("stderr"));
   ASSERT_GT(proc.port(), 0);
   {

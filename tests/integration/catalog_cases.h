@@ -63,7 +63,9 @@ inline const CatalogE2ECase kCatalogE2ECases[] = {
        EXPECT_EQ(rows[0][3], "k");
      }},
     {"type information",
-     [](AgentClient& cl, handle_t h) { return cl.Call(dbsvc_typeinfo, call_typeinfo{h, 0}); },
+     [](AgentClient& cl, handle_t h) {
+       return cl.Call(dbsvc_typeinfo, call_typeinfo{h, 0});
+     },
      [](const Rows& rows, CatalogDriver) { EXPECT_GT(rows.size(), 5u); }},
     {"unique indexes",
      [](AgentClient& cl, handle_t h) {

@@ -42,7 +42,8 @@ inline bool IsUtf8(const std::string& s) {
       if ((p[i + k] & 0xC0) != 0x80) return false;
       v = (v << 6) | (p[i + k] & 0x3F);
     }
-    if ((len == 3 && (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF))) || (len == 4 && (v < 0x10000 || v > 0x10FFFF)))
+    if ((len == 3 && (v < 0x800 || (v >= 0xD800 && v <= 0xDFFF))) ||
+        (len == 4 && (v < 0x10000 || v > 0x10FFFF)))
       return false;
     i += len;
   }
@@ -50,10 +51,13 @@ inline bool IsUtf8(const std::string& s) {
 }
 
 inline const std::string kTokyo40 = Repeat("\xE6\x9D\xB1\xE4\xBA\xAC", 20);  // 40 characters, 120 bytes
-inline const std::string kUmlauts = "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
+inline const std::string kUmlauts =
+    "\xC3\x84\xC3\x96\xC3\x9C\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F\xC3\xA9\xC3\xA8\xC3\xAA";
 inline const std::string kGruss = "Gr\xC3\xBC\xC3\x9F";
 inline const std::wstring kWideText = L"Gr\u00fc\u00dfe, \u6771\u4eac wide";
-inline const std::string kWideTextUtf8 = "Gr\xC3\xBC\xC3\x9F" "e, \xE6\x9D\xB1\xE4\xBA\xAC wide";
+inline const std::string kWideTextUtf8 =
+    "Gr\xC3\xBC\xC3\x9F"
+    "e, \xE6\x9D\xB1\xE4\xBA\xAC wide";
 inline const std::string kUnicodeSession = std::string("W\x7F\x01\x01", 4) + "u";
 
 // What differs between the two databases.
@@ -102,8 +106,9 @@ class FidelityCases {
   // Unicode connections, row by row and in blocks, and nothing is said cut.
   void TextCellsHoldEveryCharacter() {
     Recreate("fm", "v VARCHAR(40), c CHAR(10), g CHAR(10)");
-    ASSERT_EQ(cl_.Exec(hConn_, "INSERT INTO fm VALUES ('" + kTokyo40 + "', '" + kUmlauts + "', '" + kGruss + "')"),
-              ER_SUCCESS);
+    ASSERT_EQ(
+        cl_.Exec(hConn_, "INSERT INTO fm VALUES ('" + kTokyo40 + "', '" + kUmlauts + "', '" + kGruss + "')"),
+        ER_SUCCESS);
     handle_t uni = Connect(db_.connStr, kUnicodeSession);
     for (handle_t conn : {hConn_, uni}) {
       for (uns16 block : {1, 100}) {
@@ -187,7 +192,8 @@ class FidelityCases {
     ds.col[0].cType = CTYPE_WLCHR;
     ds.col[0].width = 16;
     Dataset_AllocColumns(&ds, 1);
-    c_wlchr cell{uns32(kWideText.size()), static_cast<wchar_t*>(calloc(kWideText.size() + 1, sizeof(wchar_t)))};
+    c_wlchr cell{uns32(kWideText.size()),
+                 static_cast<wchar_t*>(calloc(kWideText.size() + 1, sizeof(wchar_t)))};
     wmemcpy(cell.data, kWideText.c_str(), kWideText.size());
     memcpy(Coldata_Cell(&ds.col[0], 0), &cell, sizeof cell);
     ds.col[0].indicators[0] = 0;
@@ -216,7 +222,8 @@ class FidelityCases {
   void CheckNothingLeftBehind(const std::string& table) {
     handle_t other = Connect(db_.connStrPatient);
     if (db_.alterChecksLock) {
-      EXPECT_EQ(cl_.Exec(other, "ALTER TABLE " + table + " ADD COLUMN x INTEGER"), ER_SUCCESS) << cl_.Errors(other);
+      EXPECT_EQ(cl_.Exec(other, "ALTER TABLE " + table + " ADD COLUMN x INTEGER"), ER_SUCCESS)
+          << cl_.Errors(other);
     }
     EXPECT_EQ(cl_.Exec(other, "INSERT INTO " + table + " VALUES (2)"), ER_SUCCESS) << cl_.Errors(other);
     EXPECT_EQ(cl_.Query(other, "SELECT i FROM " + table), (Rows{{"2"}}));

@@ -136,7 +136,8 @@ TEST(HandleTable, RecordsBelongToTheHostThatMadeThem) {
   struct {
     HandleCaller who;
     bool answers;
-  } cases[] = {{Peer(1, 7), true}, {Peer(1, 8), true}, {Peer(1, 0), true}, {Peer(2, 7), false}, {Peer(2, 0), false}};
+  } cases[] = {
+      {Peer(1, 7), true}, {Peer(1, 8), true}, {Peer(1, 0), true}, {Peer(2, 7), false}, {Peer(2, 0), false}};
   for (auto& c : cases) {
     AsCaller as(c.who);
     EXPECT_EQ(HandleValidate(&t, h) != nullptr, c.answers) << int(c.who.host[15]) << "/" << c.who.origin;

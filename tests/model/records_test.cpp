@@ -63,7 +63,8 @@ TEST(Records, XidCopiesOnlyValidLengths) {
   struct {
     long g, b;
     bool ok;
-  } cases[] = {{-1, 0, false}, {0, -5, false}, {100, 29, false}, {64, 64, true}, {0, 0, true}, {200, 0, false}};
+  } cases[] = {{-1, 0, false}, {0, -5, false}, {100, 29, false},
+               {64, 64, true}, {0, 0, true},   {200, 0, false}};
   for (auto& c : cases) {
     XID_t x{};
     x.gtrid_length = c.g;
@@ -115,7 +116,8 @@ TEST(ColAttrib, PackGivesEveryStringOneOwner) {
   char* shared = strdup("name");
   // The producer lets the column entry share the all-columns string: it is dropped,
   // and the working array is freed with each distinct string once.
-  ColAttrib* w = working({str(0, 1, shared), str(1, 1, shared), str(2, 1, strdup("name")), str(3, 2, strdup("t"))});
+  ColAttrib* w =
+      working({str(0, 1, shared), str(1, 1, shared), str(2, 1, strdup("name")), str(3, 2, strdup("t"))});
   uns16 n = 0;
   ColAttrib* packed = nullptr;
   ASSERT_EQ(ColAttribPack(4, w, &n, &packed, 1), ER_SUCCESS);

@@ -17,10 +17,10 @@ std::atomic<int> fail_countdown{0};
 
 }  // namespace
 
-extern "C" char *strdup(const char *s) {
+extern "C" char* strdup(const char* s) {
   if (fail_countdown > 0 && --fail_countdown == 0) return nullptr;
   size_t n = std::strlen(s) + 1;
-  char *copy = static_cast<char *>(std::malloc(n));
+  char* copy = static_cast<char*>(std::malloc(n));
   if (copy) std::memcpy(copy, s, n);
   return copy;
 }
@@ -37,7 +37,7 @@ class OdbcAllocFailure : public odbcconfig_test::OdbcEnv {
     _zolandm_cfg_free(config_);
     OdbcEnv::TearDown();
   }
-  zolandm_config *config_ = nullptr;
+  zolandm_config* config_ = nullptr;
 };
 
 TEST_F(OdbcAllocFailure, FailedCopyKeepsTheOldValue) {
@@ -68,7 +68,7 @@ TEST_F(OdbcAllocFailure, FailedInsertLeavesTheList) {
 TEST_F(OdbcAllocFailure, WriteIsNotReportedAsDone) {
   write_text(user_ini_, "[A]\nk=old\n");
   ASSERT_TRUE(SQLSetConfigMode(ODBC_USER_DSN));  // one attempt, no retry in the system scope
-  fail_countdown = 2;  // the file name's copy, then the new value's
+  fail_countdown = 2;                            // the file name's copy, then the new value's
   EXPECT_FALSE(SQLWritePrivateProfileString("A", "k", "new", user_ini_.c_str()));
   EXPECT_EQ(_zolandm_inst_err_index, 0);
   EXPECT_EQ(_zolandm_inst_err_codes[0], ODBC_ERROR_OUT_OF_MEM);

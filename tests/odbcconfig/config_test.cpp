@@ -26,10 +26,10 @@ using odbcconfig_test::read_text;
 using odbcconfig_test::write_text;
 
 // One line per entry: S[section], K[key]=[value], V[value], C, then #[comment].
-std::string dump(const zolandm_config *c) {
+std::string dump(const zolandm_config* c) {
   std::string out;
   for (uint32_t i = 0; i < c->numEntries; ++i) {
-    const zolandm_cfg_entry &e = c->entries[i];
+    const zolandm_cfg_entry& e = c->entries[i];
     if (e.section)
       out += "S[" + std::string(e.section) + "]";
     else if (e.id)
@@ -51,7 +51,7 @@ class OdbcConfigFile : public odbcconfig_test::OdbcEnv {
     config_ = nullptr;
     OdbcEnv::TearDown();
   }
-  zolandm_config *open_text(const std::string &text) {
+  zolandm_config* open_text(const std::string& text) {
     std::string file = path("test.ini");
     write_text(file, text);
     _zolandm_cfg_free(config_);
@@ -59,16 +59,16 @@ class OdbcConfigFile : public odbcconfig_test::OdbcEnv {
     EXPECT_EQ(_zolandm_cfg_open(&config_, file.c_str(), 0), 0);
     return config_;
   }
-  std::string saved(zolandm_config *c) {
+  std::string saved(zolandm_config* c) {
     EXPECT_EQ(_zolandm_cfg_save(c), 0);
     return read_text(c->fileName);
   }
-  zolandm_config *config_ = nullptr;
+  zolandm_config* config_ = nullptr;
 };
 
 TEST_F(OdbcConfigFile, ParseLineKinds) {
   struct Case {
-    const char *name;
+    const char* name;
     std::string text;
     std::string want;
   } cases[] = {
@@ -105,8 +105,8 @@ TEST_F(OdbcConfigFile, ParseLineKinds) {
       {"NUL at the very end", std::string("k=v\0", 4), "K[k]=[v]\n"},
       {"empty file", "", ""},
   };
-  for (const Case &c : cases) {
-    zolandm_config *config = open_text(c.text);
+  for (const Case& c : cases) {
+    zolandm_config* config = open_text(c.text);
     ASSERT_NE(config, nullptr) << c.name;
     EXPECT_EQ(dump(config), c.want) << c.name;
     EXPECT_TRUE(config->flags & ZOLANDM_CFG_LOADED);
@@ -115,7 +115,7 @@ TEST_F(OdbcConfigFile, ParseLineKinds) {
 }
 
 TEST_F(OdbcConfigFile, OpenFailures) {
-  zolandm_config *c = reinterpret_cast<zolandm_config *>(1);
+  zolandm_config* c = reinterpret_cast<zolandm_config*>(1);
   EXPECT_EQ(_zolandm_cfg_open(&c, path("missing.ini").c_str(), 0), -1);
   EXPECT_EQ(c, nullptr);
   EXPECT_EQ(_zolandm_cfg_open(&c, nullptr, 0), -1);
@@ -133,7 +133,7 @@ TEST_F(OdbcConfigFile, OpenFailures) {
 }
 
 TEST_F(OdbcConfigFile, ReloadOnlyWhenChanged) {
-  zolandm_config *c = open_text("[A]\nk=1\n");
+  zolandm_config* c = open_text("[A]\nk=1\n");
   EXPECT_EQ(_zolandm_cfg_load(c), 0);
   write_text(c->fileName, "[A]\nk=22\n");  // another size
   EXPECT_EQ(_zolandm_cfg_load(c), 1);
@@ -169,17 +169,19 @@ TEST_F(OdbcConfigFile, ReloadOnlyWhenChanged) {
 }
 
 TEST_F(OdbcConfigFile, WalkAndEnd) {
-  zolandm_config *c = open_text("top=1\n[A]\nk=v\n  more\n; note\n[B]\n");
+  zolandm_config* c = open_text("top=1\n[A]\nk=v\n  more\n; note\n[B]\n");
   struct Step {
     unsigned kind;
     const char *section, *id, *value;
   } steps[] = {
-      {ZOLANDM_CFG_KIND_KEY, nullptr, "top", "1"}, {ZOLANDM_CFG_KIND_SECTION, "A", nullptr, nullptr},
-      {ZOLANDM_CFG_KIND_KEY, "A", "k", "v"},       {ZOLANDM_CFG_KIND_VALUE, "A", nullptr, "more"},
+      {ZOLANDM_CFG_KIND_KEY, nullptr, "top", "1"},
+      {ZOLANDM_CFG_KIND_SECTION, "A", nullptr, nullptr},
+      {ZOLANDM_CFG_KIND_KEY, "A", "k", "v"},
+      {ZOLANDM_CFG_KIND_VALUE, "A", nullptr, "more"},
       {ZOLANDM_CFG_KIND_SECTION, "B", nullptr, nullptr},
   };
   ASSERT_EQ(_zolandm_cfg_rewind(c), 0);
-  for (const Step &s : steps) {
+  for (const Step& s : steps) {
     ASSERT_EQ(_zolandm_cfg_next_entry(c), 0);
     EXPECT_EQ(c->flags & ZOLANDM_CFG_KIND_MASK, s.kind);
     if (s.section) {
@@ -204,22 +206,21 @@ TEST_F(OdbcConfigFile, WalkAndEnd) {
 }
 
 TEST_F(OdbcConfigFile, FindKeys) {
-  zolandm_config *c = open_text(
+  zolandm_config* c = open_text(
       "[one]\n=empty\n\"\"=quotes\n'Driver'=single\nport=1\n"
       "[ONE]\nother=2\n"
       "[two]\n\"Driver\"=double\n  value line\nsetup=s\n");
   struct Case {
     const char *section, *key;
     int rc;
-    const char *value;
+    const char* value;
   } cases[] = {
-      {"one", "Driver", 0, "single"},   {"One", "DRIVER", 0, "single"},
-      {"one", "port", 0, "1"},          {"one", "other", -1, nullptr},  // only the first [one]
-      {"two", "driver", 0, "double"},   {"two", "setup", 0, "s"},
-      {"one", "", -1, nullptr},         {"one", "'Driver'", -1, nullptr},
-      {"three", "x", -1, nullptr},      {"two", "port", -1, nullptr},
+      {"one", "Driver", 0, "single"},   {"One", "DRIVER", 0, "single"}, {"one", "port", 0, "1"},
+      {"one", "other", -1, nullptr},  // only the first [one]
+      {"two", "driver", 0, "double"},   {"two", "setup", 0, "s"},       {"one", "", -1, nullptr},
+      {"one", "'Driver'", -1, nullptr}, {"three", "x", -1, nullptr},    {"two", "port", -1, nullptr},
   };
-  for (const Case &k : cases) {
+  for (const Case& k : cases) {
     EXPECT_EQ(_zolandm_cfg_find(c, k.section, k.key), k.rc) << k.section << "/" << k.key;
     if (k.rc == 0) {
       EXPECT_STREQ(c->value, k.value);
@@ -232,7 +233,7 @@ TEST_F(OdbcConfigFile, FindKeys) {
 }
 
 TEST_F(OdbcConfigFile, SetDoesNotStripQuotes) {
-  zolandm_config *c = open_text("[two]\n\"Driver\"=double\n");
+  zolandm_config* c = open_text("[two]\n\"Driver\"=double\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "two", "Driver", "/x.so"), 0);
   EXPECT_EQ(dump(c), "S[two]\nK[\"Driver\"]=[double]\nK[Driver]=[/x.so]\n");
   ASSERT_EQ(_zolandm_cfg_find(c, "two", "Driver"), 0);
@@ -240,7 +241,7 @@ TEST_F(OdbcConfigFile, SetDoesNotStripQuotes) {
 }
 
 TEST_F(OdbcConfigFile, OnlyTheFirstOfTwoSectionsIsSeen) {
-  zolandm_config *c = open_text("[dup]\na=1\n[DUP]\nb=2\n");
+  zolandm_config* c = open_text("[dup]\na=1\n[DUP]\nb=2\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "Dup", "c", "3"), 0);
   ASSERT_EQ(_zolandm_cfg_set(c, "DUP", "b", nullptr), 0);  // not in the first: nothing to delete
   char buf[32];
@@ -250,7 +251,7 @@ TEST_F(OdbcConfigFile, OnlyTheFirstOfTwoSectionsIsSeen) {
 }
 
 TEST_F(OdbcConfigFile, EditsLeaveNothingChangedWhenNothingMatches) {
-  zolandm_config *c = open_text("[A]\nk=v\n");
+  zolandm_config* c = open_text("[A]\nk=v\n");
   EXPECT_EQ(_zolandm_cfg_set(c, "A", "missing", nullptr), 0);
   EXPECT_EQ(_zolandm_cfg_set(c, "B", nullptr, nullptr), 0);
   EXPECT_EQ(_zolandm_cfg_set(c, "B", "k", nullptr), 0);
@@ -261,7 +262,7 @@ TEST_F(OdbcConfigFile, EditsLeaveNothingChangedWhenNothingMatches) {
 
 // The written layout of the example in the documentation of the format.
 TEST_F(OdbcConfigFile, GoldenExample) {
-  zolandm_config *c = open_text(
+  zolandm_config* c = open_text(
       "[ODBC]\nTrace = 1\nTraceFile=/tmp/x.log\n; data sources\n[ODBC Data Sources]\n"
       "test=Test driver\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "ODBC", "Trace", "1"), 0);
@@ -292,7 +293,7 @@ TEST_F(OdbcConfigFile, GoldenEdits) {
     const char *section, *key, *value;
   };
   struct Case {
-    const char *name;
+    const char* name;
     std::vector<Edit> edits;
     std::string want;
   } cases[] = {
@@ -335,22 +336,21 @@ TEST_F(OdbcConfigFile, GoldenEdits) {
        "; top comment\n[ODBC Data Sources]\n\n; above B\n[Sec B]\nKey1 = v1\n; trailing\n"
        "Key2 = v2\n"},
   };
-  for (const Case &k : cases) {
-    zolandm_config *c = open_text(kRich);
-    for (const Edit &e : k.edits) ASSERT_EQ(_zolandm_cfg_set(c, e.section, e.key, e.value), 0) << k.name;
+  for (const Case& k : cases) {
+    zolandm_config* c = open_text(kRich);
+    for (const Edit& e : k.edits) ASSERT_EQ(_zolandm_cfg_set(c, e.section, e.key, e.value), 0) << k.name;
     EXPECT_EQ(saved(c), k.want) << k.name;
   }
 }
 
 TEST_F(OdbcConfigFile, GoldenHashCommentAboveDeletedHeaderStays) {
-  zolandm_config *c = open_text("[A]\na=1\n#keep me\n;; drop me\n# drop me too\n[B]\nb=2\n[C]\nc=3\n");
+  zolandm_config* c = open_text("[A]\na=1\n#keep me\n;; drop me\n# drop me too\n[B]\nb=2\n[C]\nc=3\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "B", nullptr, nullptr), 0);
   EXPECT_EQ(saved(c), "[A]\na = 1\n;keep me\n\n[C]\nc = 3\n");
 }
 
 TEST_F(OdbcConfigFile, GoldenLayoutDetails) {
-  zolandm_config *c = open_text(
-      "a=1\nlonger_top=2\n[ODBC] # trace\n  cont ;c\nk=v\n[S]\n#x\n[T]\n\n\n[U]\n");
+  zolandm_config* c = open_text("a=1\nlonger_top=2\n[ODBC] # trace\n  cont ;c\nk=v\n[S]\n#x\n[T]\n\n\n[U]\n");
   ASSERT_EQ(_zolandm_cfg_set(c, "U", "key", "value with ; inside"), 0);
   EXPECT_EQ(saved(c),
             "a = 1\nlonger_top = 2\n[ODBC]\t; trace\n  cont\t;c\nk = v\n\n[S]\n;x\n\n[T]\n\n[U]\n"
@@ -359,7 +359,7 @@ TEST_F(OdbcConfigFile, GoldenLayoutDetails) {
 
 TEST_F(OdbcConfigFile, SaveOnlyWhenDirty) {
   const std::string odd = "[A]\n  k=v   ; odd spacing\n";
-  zolandm_config *c = open_text(odd);
+  zolandm_config* c = open_text(odd);
   EXPECT_EQ(_zolandm_cfg_save(c), 0);
   EXPECT_EQ(read_text(c->fileName), odd);
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "x", "1"), 0);
@@ -369,12 +369,12 @@ TEST_F(OdbcConfigFile, SaveOnlyWhenDirty) {
 }
 
 TEST_F(OdbcConfigFile, SaveKeepsPermissionsAndFollowsLinks) {
-  zolandm_config *c = open_text("[A]\nk=v\n");
+  zolandm_config* c = open_text("[A]\nk=v\n");
   std::string file = c->fileName;
   ASSERT_EQ(chmod(file.c_str(), 0600), 0);
   std::string link = path("link.ini");
   ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
-  zolandm_config *l = nullptr;
+  zolandm_config* l = nullptr;
   ASSERT_EQ(_zolandm_cfg_open(&l, link.c_str(), 0), 0);
   ASSERT_EQ(_zolandm_cfg_set(l, "A", "k", "w"), 0);
   ASSERT_EQ(_zolandm_cfg_save(l), 0);
@@ -387,7 +387,7 @@ TEST_F(OdbcConfigFile, SaveKeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(read_text(file), "[A]\nk = w\n");
   // No temporary file is left behind.
   std::vector<std::string> names;
-  for (auto &entry : std::filesystem::directory_iterator(dir_))
+  for (auto& entry : std::filesystem::directory_iterator(dir_))
     if (!entry.is_directory()) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"link.ini", "test.ini"}));
@@ -395,7 +395,7 @@ TEST_F(OdbcConfigFile, SaveKeepsPermissionsAndFollowsLinks) {
 
 TEST_F(OdbcConfigFile, SaveReportsWriteErrorsInPlace) {
   // A device is rewritten in place; /dev/full fails every write.
-  zolandm_config *c = nullptr;
+  zolandm_config* c = nullptr;
   ASSERT_EQ(_zolandm_cfg_open(&c, "/dev/full", 0), 0);
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "k", "v"), 0);
   EXPECT_EQ(_zolandm_cfg_save(c), -1);
@@ -405,7 +405,7 @@ TEST_F(OdbcConfigFile, SaveReportsWriteErrorsInPlace) {
 
 TEST_F(OdbcConfigFile, FailedSaveLeavesTheOriginal) {
   const std::string original = "[A]\nk=v\n";
-  zolandm_config *c = open_text(original);
+  zolandm_config* c = open_text(original);
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "big", std::string(8192, 'x').c_str()), 0);
   fflush(nullptr);
   pid_t pid = fork();
@@ -423,7 +423,7 @@ TEST_F(OdbcConfigFile, FailedSaveLeavesTheOriginal) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(read_text(c->fileName), original);
   size_t files = 0;
-  for (auto &entry : std::filesystem::directory_iterator(dir_)) files += entry.is_regular_file();
+  for (auto& entry : std::filesystem::directory_iterator(dir_)) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);
 }
 
@@ -437,7 +437,7 @@ TEST_F(OdbcConfigFile, ReadOnlyFileIsNotReplaced) {
   std::string file = open_dir + "/ro.ini";
   write_text(file, "[A]\nk=v\n");
   ASSERT_EQ(chmod(file.c_str(), 0644), 0);
-  zolandm_config *c = nullptr;
+  zolandm_config* c = nullptr;
   ASSERT_EQ(_zolandm_cfg_open(&c, file.c_str(), 0), 0);
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "k", "changed"), 0);
   fflush(nullptr);
@@ -466,7 +466,7 @@ TEST_F(OdbcConfigFile, FileInAClosedDirectoryIsRewrittenInPlace) {
   ASSERT_EQ(chmod(file.c_str(), 0666), 0);
   struct stat before;
   ASSERT_EQ(stat(file.c_str(), &before), 0);
-  zolandm_config *c = nullptr;
+  zolandm_config* c = nullptr;
   ASSERT_EQ(_zolandm_cfg_open(&c, file.c_str(), 0), 0);
   ASSERT_EQ(_zolandm_cfg_set(c, "A", "k", "changed"), 0);
   fflush(nullptr);
@@ -487,14 +487,14 @@ TEST_F(OdbcConfigFile, FileInAClosedDirectoryIsRewrittenInPlace) {
   EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, not a replacement
   EXPECT_EQ(after.st_mode & 07777, 0666u);
   size_t files = 0;
-  for (auto &entry : std::filesystem::directory_iterator(closed_dir)) files += entry.is_regular_file();
+  for (auto& entry : std::filesystem::directory_iterator(closed_dir)) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);
 }
 
 TEST_F(OdbcConfigFile, GrowsPastTheFirstArray) {
   std::string text = "[S]\n";
   for (int i = 0; i < 400; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
-  zolandm_config *c = open_text(text);
+  zolandm_config* c = open_text(text);
   EXPECT_EQ(c->numEntries, 401u);
   EXPECT_EQ(c->maxEntries, 526u);  // 103, 155, 233, 350, 526: half plus one more each time
   ASSERT_EQ(_zolandm_cfg_find(c, "S", "k399"), 0);
@@ -502,7 +502,7 @@ TEST_F(OdbcConfigFile, GrowsPastTheFirstArray) {
 }
 
 TEST_F(OdbcConfigFile, Lists) {
-  zolandm_config *c = open_text("[A]\nk1=1\n'q'=2\n  v\n[B]\n[a]\nz=1\n");
+  zolandm_config* c = open_text("[A]\nk1=1\n'q'=2\n  v\n[B]\n[a]\nz=1\n");
   char buf[64];
   EXPECT_EQ(_zolandm_cfg_list_sections(c, buf, sizeof buf), 6);
   EXPECT_EQ(std::string(buf, 7), std::string("A\0B\0a\0\0", 7));
@@ -517,7 +517,7 @@ TEST_F(OdbcConfigFile, Lists) {
 }
 
 TEST_F(OdbcConfigFile, ListsThatDoNotFitStayTerminated) {
-  zolandm_config *c = open_text("[alpha]\n[beta]\n[gamma]\n");
+  zolandm_config* c = open_text("[alpha]\n[beta]\n[gamma]\n");
   struct Case {
     int size;
     int result;
@@ -531,7 +531,7 @@ TEST_F(OdbcConfigFile, ListsThatDoNotFitStayTerminated) {
       {6, 6, std::string("\0", 1)},
       {1, 1, std::string("\0", 1)},
   };
-  for (const Case &k : cases) {
+  for (const Case& k : cases) {
     std::vector<char> buf(static_cast<size_t>(k.size) + 8, '#');
     EXPECT_EQ(_zolandm_cfg_list_sections(c, buf.data(), k.size), k.result) << k.size;
     EXPECT_EQ(std::string(buf.data(), k.kept.size()), k.kept) << k.size;
@@ -557,19 +557,19 @@ TEST(OdbcBoundedStrings, CopyAndAppend) {
 
 TEST(OdbcBoundedStrings, UnquoteAndMatch) {
   struct Case {
-    const char *in;
-    const char *want;
+    const char* in;
+    const char* want;
   } cases[] = {
       {"Driver", "Driver"}, {"'Driver'", "Driver"}, {"\"Driver\"", "Driver"},
       {"\"'x", "x"},        {"a'b\"c", "a"},        {"a\"b'c", "a"},
       {"''", nullptr},      {"", nullptr},          {"\"", nullptr},
   };
-  for (const Case &c : cases) {
-    char *out = _zolandm_unquote_dup(c.in);
+  for (const Case& c : cases) {
+    char* out = _zolandm_unquote_dup(c.in);
     EXPECT_STREQ(out ? out : "<null>", c.want ? c.want : "<null>") << c.in;
     std::free(out);
   }
-  const char *text = "abcdef";
+  const char* text = "abcdef";
   EXPECT_EQ(_zolandm_list_match(text, "cd", 1), text);
   EXPECT_EQ(_zolandm_list_match(text, "abcdef", 0), text);
   EXPECT_EQ(_zolandm_list_match("", "", 0), nullptr);
@@ -622,7 +622,7 @@ TEST_F(OdbcIniLocation, SmallBuffers) {
 TEST_F(OdbcIniLocation, OpenNamedUsesTheScopeFile) {
   write_text(user_ini_, "[u]\n");
   write_text(sys_ini_, "[s]\n");
-  zolandm_config *c = nullptr;
+  zolandm_config* c = nullptr;
   ASSERT_EQ(_zolandm_cfg_open_named(&c, "/somewhere/else/odbc.ini", 0), 0);
   EXPECT_EQ(c->fileName, user_ini_);
   _zolandm_cfg_free(c);

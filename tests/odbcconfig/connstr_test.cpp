@@ -11,7 +11,7 @@
 namespace {
 
 // "key=value" per key entry after the "ODBC" header, separated by '|'.
-std::string keys_of(zolandm_config *c) {
+std::string keys_of(zolandm_config* c) {
   std::string out;
   if (_zolandm_cfg_rewind(c) < 0) return "<not loaded>";
   if (_zolandm_cfg_next_entry(c) < 0 || (c->flags & ZOLANDM_CFG_KIND_MASK) != ZOLANDM_CFG_KIND_SECTION ||
@@ -25,13 +25,13 @@ std::string keys_of(zolandm_config *c) {
 }
 
 struct Config {
-  zolandm_config *c = nullptr;
+  zolandm_config* c = nullptr;
   ~Config() { _zolandm_cfg_free(c); }
 };
 
 TEST(OdbcConnectionString, Parse) {
   struct Case {
-    const char *text;
+    const char* text;
     std::string want;
   } cases[] = {
       {"DSN=x;UID=y;PWD={a;b}", "DSN=x|UID=y|PWD={a;b}"},
@@ -46,7 +46,7 @@ TEST(OdbcConnectionString, Parse) {
       {"k=v=w; sp = x ", "k=v=w| sp = x "},
       {"a{b=c;d}=e", "a{b=c;d}=e"},
   };
-  for (const Case &k : cases) {
+  for (const Case& k : cases) {
     Config cfg;
     ASSERT_EQ(_zolandm_cfg_new_from_connstr(&cfg.c, k.text, SQL_NTS, 0), 0) << k.text;
     EXPECT_EQ(keys_of(cfg.c), k.want) << k.text;

@@ -13,7 +13,7 @@
 namespace {
 
 struct FreeDeleter {
-  void operator()(void *p) const { std::free(p); }
+  void operator()(void* p) const { std::free(p); }
 };
 using CharPtr = std::unique_ptr<char, FreeDeleter>;
 using WidePtr = std::unique_ptr<SQLWCHAR, FreeDeleter>;
@@ -22,7 +22,7 @@ using WidePtr = std::unique_ptr<SQLWCHAR, FreeDeleter>;
 class OdbcConversions : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char *old = std::setlocale(LC_CTYPE, nullptr);
+    const char* old = std::setlocale(LC_CTYPE, nullptr);
     saved_ = old ? old : "C";
     ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
   }
@@ -41,13 +41,15 @@ TEST_F(OdbcConversions, WideToMultibyteDup) {
       {L"abc", 0, ""},
       {L"", SQL_NTS, ""},
       {L"\u00e9", SQL_NTS, "\xC3\xA9"},
-      {L"x\u20acy", SQL_NTS, "x\xE2\x82\xAC" "y"},
+      {L"x\u20acy", SQL_NTS,
+       "x\xE2\x82\xAC"
+       "y"},
       // Values that are no characters become '?' (the C library would end the
       // text at a surrogate and write 5- and 6-byte forms above U+10FFFF).
       {std::wstring(L"a") + wchar_t(0xD800) + L"b", SQL_NTS, "a?b"},
       {std::wstring(L"a") + wchar_t(0x00420041) + L"b", SQL_NTS, "a?b"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     CharPtr out(_zolandm_wcs_to_mbs_dup(c.in.c_str(), c.length));
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(std::string(out.get()), c.want);
@@ -60,11 +62,17 @@ TEST_F(OdbcConversions, OneWideCharacterForTheDriver) {
   struct Case {
     uint32_t value;
     size_t want;
-  } cases[] = {{'a', 1}, {0xE9, 2}, {0x10FFFF, 4}, {0xD800, size_t(-1)}, {0x110000, size_t(-1)}, {0x7FFFFFFF, size_t(-1)}};
-  for (const Case &c : cases) {
+  } cases[] = {{'a', 1},
+               {0xE9, 2},
+               {0x10FFFF, 4},
+               {0xD800, size_t(-1)},
+               {0x110000, size_t(-1)},
+               {0x7FFFFFFF, size_t(-1)}};
+  for (const Case& c : cases) {
     char out[MB_LEN_MAX];
     mbstate_t st{};
-    EXPECT_EQ(_zolandm_wide_char_to_mb(out, static_cast<SQLWCHAR>(c.value), &st), c.want) << std::hex << c.value;
+    EXPECT_EQ(_zolandm_wide_char_to_mb(out, static_cast<SQLWCHAR>(c.value), &st), c.want)
+        << std::hex << c.value;
   }
 }
 
@@ -78,10 +86,12 @@ TEST_F(OdbcConversions, MultibyteToWideDup) {
       {"abc", 1, L"a"},
       {"abc", 0, L""},
       {"\xC3\xA9t\xC3\xA9", SQL_NTS, L"\u00e9t\u00e9"},
-      {"\xC3\xA9", 1, L""},          // a cut sequence ends the text
-      {"a\xFF" "b", SQL_NTS, L"a"},  // invalid sequence ends the text
+      {"\xC3\xA9", 1, L""},  // a cut sequence ends the text
+      {"a\xFF"
+       "b",
+       SQL_NTS, L"a"},  // invalid sequence ends the text
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     WidePtr out(_zolandm_mbs_to_wcs_dup(c.in.c_str(), c.length));
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(std::wstring(out.get()), c.want) << c.in;
@@ -171,7 +181,7 @@ TEST(OdbcUtf8, EncodeTable) {
       {0x200000, "?"},
       {0xFFFFFFFF, "?"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SQLWCHAR in[2] = {static_cast<SQLWCHAR>(c.value), 0};
     CharPtr out(_zolandm_ucs4_to_utf8_dup(in, SQL_NTS));
     ASSERT_NE(out, nullptr);
@@ -201,16 +211,20 @@ TEST(OdbcUtf8, DecodeDup) {
       {"\x41\x80\x42", SQL_NTS, L"A"},  // a stray continuation byte ends the text
       {"\xC3\xA9", 1, L""},             // the character does not end within the length
       {"\xC3\xA9", 2, L"\u00e9"},
-      {"a\xC3\xA9" "b", 3, L"a\u00e9"},
+      {"a\xC3\xA9"
+       "b",
+       3, L"a\u00e9"},
       {"abc", 0, L""},
       {"abc", -5, L""},
       {"abc", 10, L"abc"},  // stops at the NUL, not at the length
       {"\xF7\xBF\xBF\xBF", SQL_NTS, std::wstring(1, wchar_t(0x1FFFFF))},
       {"\xC0\x81", SQL_NTS, std::wstring(1, wchar_t(0x01))},  // overlong forms are not rejected
-      {"a\xF8" "b", SQL_NTS, L"a"},
+      {"a\xF8"
+       "b",
+       SQL_NTS, L"a"},
       {"a\xE2\x82", SQL_NTS, L"a"},  // cut at the end of the text
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     WidePtr out(_zolandm_utf8_to_ucs4_dup(c.in.c_str(), c.length));
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(std::wstring(out.get()), c.want) << c.in << " / " << c.length;

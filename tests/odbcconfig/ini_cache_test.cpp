@@ -28,13 +28,13 @@ class IniCache : public odbcconfig_test::OdbcEnv {
     _zolandm_config_scope = 0;
     OdbcEnv::TearDown();
   }
-  std::string get(const char *section, const char *key, const char *def = "") {
+  std::string get(const char* section, const char* key, const char* def = "") {
     char buf[256];
     SQLSetConfigMode(ODBC_BOTH_DSN);
     int n = SQLGetPrivateProfileString(section, key, def, buf, sizeof buf, "odbc.ini");
     return std::string(buf, n > 0 ? static_cast<size_t>(n) : 0);
   }
-  void age(const std::string &path) { ASSERT_TRUE(test_support::age_file(path)); }
+  void age(const std::string& path) { ASSERT_TRUE(test_support::age_file(path)); }
 };
 
 TEST_F(IniCache, UnchangedFileIsReadOnceAndCheckedAtEachRead) {
@@ -74,13 +74,13 @@ TEST_F(IniCache, LookupSequenceChecksEachFileOnce) {
 
 TEST_F(IniCache, ChangesAreSeen) {
   struct Case {
-    const char *what;
+    const char* what;
     bool recent;  // rewritten right after the read, within the file clock's resolution
   } cases[] = {
       {"same-size rewrite that keeps the modification time", true},
       {"same-size rewrite of a file left long ago", false},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     write_text(user_ini_, "[pg]\nDriver = /a.so\n");
     if (!c.recent) age(user_ini_);

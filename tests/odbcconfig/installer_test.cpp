@@ -42,8 +42,8 @@ class OdbcInstaller : public odbcconfig_test::OdbcEnv {
     OdbcEnv::TearDown();
   }
   // Reads section/key of odbc.ini; the result text, its length in `length`.
-  std::string get(const char *section, const char *key, const char *def = "", int size = 256,
-                  const char *file = nullptr, int *length = nullptr) {
+  std::string get(const char* section, const char* key, const char* def = "", int size = 256,
+                  const char* file = nullptr, int* length = nullptr) {
     std::vector<char> buf(static_cast<size_t>(size) + 1, '#');
     int n = SQLGetPrivateProfileString(section, key, def, buf.data(), size, file);
     if (length) *length = n;
@@ -70,15 +70,18 @@ TEST_F(OdbcInstaller, NonEmptyDefaultKeepsTheSystemFileUnread) {
 TEST_F(OdbcInstaller, Defaults) {
   write_text(user_ini_, "[s]\nk=v\nempty=\n");
   struct Case {
-    const char *key;
-    const char *def;
+    const char* key;
+    const char* def;
     std::string want;
   } cases[] = {
-      {"k", "d", "v"},      {"missing", "", ""},       {"missing", " ", ""},
-      {"missing", "  a", "  a"}, {"missing", "dflt", "dflt"},
+      {"k", "d", "v"},
+      {"missing", "", ""},
+      {"missing", " ", ""},
+      {"missing", "  a", "  a"},
+      {"missing", "dflt", "dflt"},
       {"empty", "d", "d"},  // an empty user value sends the read on to the system file
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     int n = -1;
     EXPECT_EQ(get("s", c.key, c.def, 256, nullptr, &n), c.want) << c.key << "/" << c.def;
     EXPECT_EQ(n, static_cast<int>(c.want.size()));
@@ -232,16 +235,14 @@ TEST_F(OdbcInstaller, FileDsnPaths) {
   char buf[1024];
   std::string dsn_dir = path("dsn");
   struct Case {
-    const char *name;
+    const char* name;
     std::string want;
   } cases[] = {
-      {"pg", dsn_dir + "/pg.dsn"},
-      {"pg.DSN", dsn_dir + "/pg.DSN"},
-      {"pg.txt", dsn_dir + "/pg.txt.dsn"},
-      {"/abs/dir.x/pg", "/abs/dir.x/pg.dsn"},
+      {"pg", dsn_dir + "/pg.dsn"},         {"pg.DSN", dsn_dir + "/pg.DSN"},
+      {"pg.txt", dsn_dir + "/pg.txt.dsn"}, {"/abs/dir.x/pg", "/abs/dir.x/pg.dsn"},
       {"rel/pg.dsn", "rel/pg.dsn"},
   };
-  for (const Case &c : cases) EXPECT_EQ(std::string(_zolandm_file_dsn_path(c.name, buf, sizeof buf)), c.want);
+  for (const Case& c : cases) EXPECT_EQ(std::string(_zolandm_file_dsn_path(c.name, buf, sizeof buf)), c.want);
 
   unsetenv("FILEDSNPATH");
   EXPECT_STREQ(_zolandm_file_dsn_path("x", buf, sizeof buf), "/etc/ODBCDataSources/x.dsn");
@@ -283,7 +284,7 @@ TEST_F(OdbcInstaller, FileDataSourceErrors) {
   WORD len = 77;
   struct Case {
     const char *file, *section, *key;
-    char *buffer;
+    char* buffer;
     WORD size;
     int error;
   } cases[] = {
@@ -293,7 +294,7 @@ TEST_F(OdbcInstaller, FileDataSourceErrors) {
       {"pg", nullptr, "", buf, 64, ODBC_ERROR_INVALID_REQUEST_TYPE},
       {nullptr, "ODBC", "DRIVER", buf, 64, ODBC_ERROR_INVALID_PATH},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     len = 77;
     EXPECT_FALSE(SQLReadFileDSN(c.file, c.section, c.key, c.buffer, c.size, &len));
     EXPECT_EQ(len, 0);
@@ -335,7 +336,7 @@ TEST_F(OdbcInstaller, FileDataSourceListsThatDoNotFit) {
       {12, FALSE, 11, "alpha;beta;"},  // fills the buffer exactly: counts as cut
       {13, TRUE, 11, "alpha;beta;"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     std::vector<char> buf(static_cast<size_t>(c.size) + 1, '#');
     WORD len = 0;
     EXPECT_EQ(SQLReadFileDSN("keys", "ODBC", nullptr, buf.data(), c.size, &len), c.ok) << c.size;
@@ -360,7 +361,7 @@ TEST_F(OdbcInstaller, ValidDsn) {
       {"a\\b", FALSE, {}},
       {"my dsn-1.x", TRUE, {}},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     EXPECT_EQ(SQLValidDSN(c.name.c_str()), c.valid) << c.name;
     EXPECT_EQ(errors(), c.errors) << c.name;
     std::wstring wide(c.name.begin(), c.name.end());
@@ -394,7 +395,9 @@ class OdbcInstallerWide : public OdbcInstaller {
 
 TEST_F(OdbcInstallerWide, GetAndWrite) {
   ASSERT_TRUE(SQLWritePrivateProfileStringW(L"caf\u00e9", L"Name", L"\u20ac5", nullptr));
-  EXPECT_EQ(read_text(user_ini_), "[caf\xC3\xA9]\nName = \xE2\x82\xAC" "5\n");
+  EXPECT_EQ(read_text(user_ini_),
+            "[caf\xC3\xA9]\nName = \xE2\x82\xAC"
+            "5\n");
   SQLWCHAR buf[16];
   EXPECT_EQ(SQLGetPrivateProfileStringW(L"caf\u00e9", L"name", L"", buf, 16, nullptr), 2);
   EXPECT_EQ(std::wstring(buf), L"\u20ac5");
@@ -446,19 +449,19 @@ TEST_F(OdbcInstallerWide, FileDataSourceLargeBuffers) {
   std::string value(5000, 'v');
   write_text(path("dsn/big.dsn"), "[ODBC]\nshort=abc\nlong=" + value + "\n");
   struct Case {
-    const char *key;
+    const char* key;
     WORD size;
     BOOL ok;
     size_t chars;
   } cases[] = {
-      {"short", 4096, TRUE, 3},  {"short", 4097, TRUE, 3},  {"long", 4097, FALSE, 0},
+      {"short", 4096, TRUE, 3},   {"short", 4097, TRUE, 3},    {"long", 4097, FALSE, 0},
       {"long", 5001, TRUE, 5000}, {"long", 16384, TRUE, 5000}, {"long", 65535, TRUE, 5000},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     std::vector<SQLWCHAR> buf(c.size, L'#');
     WORD len = 0;
-    EXPECT_EQ(SQLReadFileDSNW(L"big", L"ODBC", std::wstring(c.key, c.key + strlen(c.key)).c_str(),
-                              buf.data(), c.size, &len),
+    EXPECT_EQ(SQLReadFileDSNW(L"big", L"ODBC", std::wstring(c.key, c.key + strlen(c.key)).c_str(), buf.data(),
+                              c.size, &len),
               c.ok)
         << c.key << " " << c.size;
     if (c.ok) {
@@ -520,7 +523,7 @@ TEST_F(OdbcInstaller, ConcurrentReadsAndWrites) {
       }
     });
   }
-  for (auto &t : threads) t.join();
+  for (auto& t : threads) t.join();
   EXPECT_EQ(bad.load(), 0);
   EXPECT_EQ(get("s", "t3"), "x");
 }

@@ -38,7 +38,7 @@ TEST(OdbcHeaders, StructLayouts) {
 }
 
 struct Value {
-  const char *name;
+  const char* name;
   long got;
   long want;
 };
@@ -113,7 +113,7 @@ TEST(OdbcHeaders, StandardValues) {
       {"ODBC_SYSTEM_DSN", ODBC_SYSTEM_DSN, 2},
       {"ODBC_ERROR_OUTPUT_STRING_TRUNCATED", ODBC_ERROR_OUTPUT_STRING_TRUNCATED, 22},
   };
-  for (const Value &v : table) EXPECT_EQ(v.got, v.want) << v.name;
+  for (const Value& v : table) EXPECT_EQ(v.got, v.want) << v.name;
   EXPECT_STREQ(SQL_SPEC_STRING, "03.51");
 }
 

@@ -15,17 +15,17 @@
 
 namespace {
 
-std::string temp_path(const char *what) {
+std::string temp_path(const char* what) {
   return "/tmp/odbcconfig_fuzz." + std::to_string(getpid()) + "." + what;
 }
 
-void fuzz_file(const uint8_t *data, size_t size) {
+void fuzz_file(const uint8_t* data, size_t size) {
   std::string in = temp_path("in.ini");
-  FILE *f = std::fopen(in.c_str(), "wb");
+  FILE* f = std::fopen(in.c_str(), "wb");
   if (!f) return;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
-  zolandm_config *c = nullptr;
+  zolandm_config* c = nullptr;
   if (_zolandm_cfg_open(&c, in.c_str(), 0) == 0) {
     char buf[256];
     _zolandm_cfg_list_sections(c, buf, sizeof buf);
@@ -43,7 +43,7 @@ void fuzz_file(const uint8_t *data, size_t size) {
       _zolandm_cfg_set(c, "new", "k", "v");
       if (size % 3 == 0) _zolandm_cfg_set(c, section.c_str(), nullptr, nullptr);
       _zolandm_cfg_save(c);
-      zolandm_config *again = nullptr;
+      zolandm_config* again = nullptr;
       if (_zolandm_cfg_open(&again, in.c_str(), 0) != 0) std::abort();
       _zolandm_cfg_free(again);
     }
@@ -54,11 +54,11 @@ void fuzz_file(const uint8_t *data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_file(data, size);
 
-  std::string text(reinterpret_cast<const char *>(data), size);
-  zolandm_config *c = nullptr;
+  std::string text(reinterpret_cast<const char*>(data), size);
+  zolandm_config* c = nullptr;
   if (_zolandm_cfg_new_from_connstr(&c, text.c_str(), SQL_NTS, 0) == 0) {
     char buf[64];
     _zolandm_cfg_section_to_connstr(c, "ODBC", buf, sizeof buf);

@@ -23,12 +23,12 @@ class OdbcRegistration : public odbcconfig_test::OdbcEnv {
     _zolandm_cfg_free(ini_);
     OdbcEnv::TearDown();
   }
-  std::string text_of(zolandm_config *c) {
+  std::string text_of(zolandm_config* c) {
     EXPECT_EQ(_zolandm_cfg_save(c), 0);
     return read_text(c->fileName);
   }
-  zolandm_config *inst_ = nullptr;
-  zolandm_config *ini_ = nullptr;
+  zolandm_config* inst_ = nullptr;
+  zolandm_config* ini_ = nullptr;
 };
 
 TEST_F(OdbcRegistration, FromKeyValues) {
@@ -42,7 +42,7 @@ TEST_F(OdbcRegistration, FromKeyValues) {
 }
 
 TEST_F(OdbcRegistration, FromKeyValuesFailures) {
-  EXPECT_FALSE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Setup=/x\0\0", 0));  // no library
+  EXPECT_FALSE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Setup=/x\0\0", 0));    // no library
   EXPECT_FALSE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Translator\0\0", 0));  // no '='
   EXPECT_TRUE(_zolandm_install_from_keyvalues(inst_, ini_, "T\0Translator=/t.so\0\0", 0));
   EXPECT_EQ(text_of(inst_), "[ODBC Translators]\nT = Installed\n\n[T]\nTranslator = /t.so\n");
@@ -66,7 +66,7 @@ TEST_F(OdbcRegistration, FromSetupFile) {
 TEST_F(OdbcRegistration, FromSetupFileFailures) {
   std::string setup = path("setup.ini");
   struct Case {
-    const char *name;
+    const char* name;
     std::string text;
   } cases[] = {
       {"not listed", "[PgDrv]\n\"Driver\"=x,/lib/pg.so\n"},
@@ -74,7 +74,7 @@ TEST_F(OdbcRegistration, FromSetupFileFailures) {
       {"empty second field", "[ODBC Drivers]\nPgDrv=Installed\n[PgDrv]\n\"Driver\"=x,,z\n"},
       {"empty setup field", "[ODBC Drivers]\nPgDrv=Installed\n[PgDrv]\n\"Driver\"=x,/d.so\nSetup=x\n"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     write_text(setup, c.text);
     EXPECT_FALSE(_zolandm_install_from_setup_file(inst_, ini_, setup.c_str(), "PgDrv", 1)) << c.name;
   }

@@ -45,7 +45,8 @@ struct Stream {
   Pipe pipe;
   XDR x;
   Stream(unsigned int send = 0, unsigned int recv = 0) {
-    EXPECT_TRUE(VYRRPC_xdrrec_create(&x, send, recv, reinterpret_cast<char*>(&pipe), Pipe::Read, Pipe::Write));
+    EXPECT_TRUE(
+        VYRRPC_xdrrec_create(&x, send, recv, reinterpret_cast<char*>(&pipe), Pipe::Read, Pipe::Write));
   }
   ~Stream() { VYRRPC_xdr_destroy(&x); }
   rec_strm* r() { return reinterpret_cast<rec_strm*>(x.x_private); }

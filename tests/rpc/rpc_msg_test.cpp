@@ -101,8 +101,10 @@ TEST(RpcMsg, UndecodableCallHeaders) {
     uint32_t dir, vers, credlen;
     bool ok;
   } cases[] = {
-      {"good", 0, 2, 400, true},      {"reply direction", 1, 2, 0, false},
-      {"rpc version 3", 0, 3, 0, false}, {"credential of 401 bytes", 0, 2, 401, false},
+      {"good", 0, 2, 400, true},
+      {"reply direction", 1, 2, 0, false},
+      {"rpc version 3", 0, 3, 0, false},
+      {"credential of 401 bytes", 0, 2, 401, false},
   };
   for (const auto& c : cases) {
     Bytes b;
@@ -166,11 +168,16 @@ TEST(RpcMsg, ReplyToOutcome) {
     int rp_stat, stat;
     clnt_stat want;
   } cases[] = {
-      {MSG_ACCEPTED, SUCCESS, RPC_SUCCESS},          {MSG_ACCEPTED, PROG_UNAVAIL, RPC_PROGUNAVAIL},
-      {MSG_ACCEPTED, PROG_MISMATCH, RPC_PROGVERSMISMATCH}, {MSG_ACCEPTED, PROC_UNAVAIL, RPC_PROCUNAVAIL},
-      {MSG_ACCEPTED, GARBAGE_ARGS, RPC_CANTDECODEARGS}, {MSG_ACCEPTED, SYSTEM_ERR, RPC_SYSTEMERROR},
-      {MSG_ACCEPTED, 9, RPC_FAILED},                  {MSG_DENIED, RPC_MISMATCH, RPC_VERSMISMATCH},
-      {MSG_DENIED, AUTH_ERROR, RPC_AUTHERROR},         {MSG_DENIED, 7, RPC_FAILED},
+      {MSG_ACCEPTED, SUCCESS, RPC_SUCCESS},
+      {MSG_ACCEPTED, PROG_UNAVAIL, RPC_PROGUNAVAIL},
+      {MSG_ACCEPTED, PROG_MISMATCH, RPC_PROGVERSMISMATCH},
+      {MSG_ACCEPTED, PROC_UNAVAIL, RPC_PROCUNAVAIL},
+      {MSG_ACCEPTED, GARBAGE_ARGS, RPC_CANTDECODEARGS},
+      {MSG_ACCEPTED, SYSTEM_ERR, RPC_SYSTEMERROR},
+      {MSG_ACCEPTED, 9, RPC_FAILED},
+      {MSG_DENIED, RPC_MISMATCH, RPC_VERSMISMATCH},
+      {MSG_DENIED, AUTH_ERROR, RPC_AUTHERROR},
+      {MSG_DENIED, 7, RPC_FAILED},
       {3, 0, RPC_FAILED},
   };
   for (const auto& c : cases) {
@@ -243,7 +250,8 @@ TEST(Auth, CredentialTable) {
     r.rq_xprt = &xprt;
     r.rq_clntcred = area_buf;
     rpc_msg m{};
-    m.rm_call.cb_cred = {c.flavor, body.empty() ? nullptr : body.data(), static_cast<unsigned int>(body.size())};
+    m.rm_call.cb_cred = {c.flavor, body.empty() ? nullptr : body.data(),
+                         static_cast<unsigned int>(body.size())};
     EXPECT_EQ(VYRRPC__authenticate(&r, &m), c.want) << c.name;
     EXPECT_EQ(xprt.xp_verf.oa_flavor, 0) << c.name;
     EXPECT_EQ(xprt.xp_verf.oa_length, 0u) << c.name;

@@ -25,7 +25,8 @@ CLIENT* TcpAt(sockaddr_in a, unsigned int prog = TESTPROG, unsigned int vers = T
 }
 
 // A UDP handle that resends every `wait`.
-CLIENT* UdpAt(sockaddr_in a, timeval wait = {1, 0}, unsigned int prog = TESTPROG, unsigned int vers = TESTVERS) {
+CLIENT* UdpAt(sockaddr_in a, timeval wait = {1, 0}, unsigned int prog = TESTPROG,
+              unsigned int vers = TESTVERS) {
   int sock = -1;
   return VYRRPC_clntudp_create(&a, prog, vers, wait, &sock);
 }
@@ -39,8 +40,8 @@ CLIENT* Udp(const Server& s, unsigned int prog = TESTPROG, unsigned int vers = T
 }
 
 clnt_stat EchoInt(CLIENT* c, int in, int* out, timeval timeout = kTimeout) {
-  return VYRRPC_clnt_call(c, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                          reinterpret_cast<char*>(out), timeout);
+  return VYRRPC_clnt_call(c, TP_ECHO_INT, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in),
+                          XP(VYRRPC_xdr_int), reinterpret_cast<char*>(out), timeout);
 }
 
 // The server still answers a fresh client.
@@ -95,8 +96,8 @@ TEST(TcpServer, CallOutcomes) {
     CLIENT* cl = Tcp(s, c.prog, c.vers);
     ASSERT_NE(cl, nullptr);
     int in = 5, out = 0;
-    EXPECT_EQ(VYRRPC_clnt_call(cl, c.proc, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in), XP(VYRRPC_xdr_int),
-                               reinterpret_cast<char*>(&out), kTimeout),
+    EXPECT_EQ(VYRRPC_clnt_call(cl, c.proc, XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&in),
+                               XP(VYRRPC_xdr_int), reinterpret_cast<char*>(&out), kTimeout),
               c.want)
         << c.name;
     rpc_err e;
@@ -138,23 +139,28 @@ TEST(TcpServer, CredentialsAndBadHeaders) {
     uint32_t rstat, stat;  // denied: stat is the auth_stat
   };
   std::vector<Case> cases = {
-      {"none, 400-byte body", CallMsg(10, TESTPROG, TESTVERS, 0, {}, 0, Bytes(400, 1)), true, MSG_ACCEPTED, SUCCESS},
+      {"none, 400-byte body", CallMsg(10, TESTPROG, TESTVERS, 0, {}, 0, Bytes(400, 1)), true, MSG_ACCEPTED,
+       SUCCESS},
       {"none, 401-byte body", CallMsg(11, TESTPROG, TESTVERS, 0, {}, 0, Bytes(401, 1)), false, 0, 0},
       {"unix ok", CallMsg(12, TESTPROG, TESTVERS, 0, {}, 1, unix_cred(255, 16)), true, MSG_ACCEPTED, SUCCESS},
-      {"unix 17 groups", CallMsg(13, TESTPROG, TESTVERS, 0, {}, 1, unix_cred(4, 17)), true, MSG_DENIED, AUTH_BADCRED},
+      {"unix 17 groups", CallMsg(13, TESTPROG, TESTVERS, 0, {}, 1, unix_cred(4, 17)), true, MSG_DENIED,
+       AUTH_BADCRED},
       {"unix 256-byte name", CallMsg(14, TESTPROG, TESTVERS, 0, {}, 1, unix_cred(256, 0)), true, MSG_DENIED,
        AUTH_BADCRED},
-      {"unix lying name length", CallMsg(15, TESTPROG, TESTVERS, 0, {}, 1, [] {
-         Bytes b;
-         for (uint32_t v : {1u, 200u, 0u, 0u}) Unit(b, v);
-         return b;
-       }()),
+      {"unix lying name length",
+       CallMsg(15, TESTPROG, TESTVERS, 0, {}, 1,
+               [] {
+                 Bytes b;
+                 for (uint32_t v : {1u, 200u, 0u, 0u}) Unit(b, v);
+                 return b;
+               }()),
        true, MSG_DENIED, AUTH_BADCRED},
       {"short", CallMsg(16, TESTPROG, TESTVERS, 0, {}, 2, Bytes(8, 0)), true, MSG_DENIED, AUTH_REJECTEDCRED},
       {"flavour 3", CallMsg(17, TESTPROG, TESTVERS, 0, {}, 3), true, MSG_DENIED, AUTH_REJECTEDCRED},
       {"flavour -1", CallMsg(18, TESTPROG, TESTVERS, 0, {}, -1), true, MSG_DENIED, AUTH_REJECTEDCRED},
       {"rpc version 3", CallMsg(19, TESTPROG, TESTVERS, 0, {}, 0, {}, 3), false, 0, 0},
-      {"a reply instead of a call", [] {
+      {"a reply instead of a call",
+       [] {
          Bytes b = CallMsg(20, TESTPROG, TESTVERS, 0);
          b[7] = 1;
          return b;
@@ -370,13 +376,15 @@ TEST(TcpServer, UnencodableRepliesAreNeverSentTruncated) {
   CLIENT* c = Tcp(s);
   ASSERT_NE(c, nullptr);
   // Fits the buffer: replaced by a system error, the connection goes on.
-  EXPECT_EQ(VYRRPC_clnt_call(c, TP_BAD_SMALL, XP(VYRRPC_xdr_void), nullptr, XP(VYRRPC_xdr_void), nullptr, kTimeout),
-            RPC_SYSTEMERROR);
+  EXPECT_EQ(
+      VYRRPC_clnt_call(c, TP_BAD_SMALL, XP(VYRRPC_xdr_void), nullptr, XP(VYRRPC_xdr_void), nullptr, kTimeout),
+      RPC_SYSTEMERROR);
   int out = 0;
   EXPECT_EQ(EchoInt(c, 3, &out), RPC_SUCCESS);
   // Part of it already went out: the connection is dropped instead.
-  EXPECT_EQ(VYRRPC_clnt_call(c, TP_BAD_LARGE, XP(VYRRPC_xdr_void), nullptr, XP(VYRRPC_xdr_void), nullptr, kTimeout),
-            RPC_CANTRECV);
+  EXPECT_EQ(
+      VYRRPC_clnt_call(c, TP_BAD_LARGE, XP(VYRRPC_xdr_void), nullptr, XP(VYRRPC_xdr_void), nullptr, kTimeout),
+      RPC_CANTRECV);
   VYRRPC_clnt_destroy(c);
   EXPECT_TRUE(Serving(s));
 }

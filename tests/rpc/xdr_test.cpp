@@ -204,15 +204,14 @@ TEST(Xdr, LyingLengthCostsNothing) {
   Decoder d3(wire);
   char* arr = nullptr;
   unsigned int cnt = 0;
-  EXPECT_FALSE(VYRRPC_xdr_array(&d3.x, &arr, &cnt, UINT_MAX, 4,
-                                reinterpret_cast<xdrproc_t>(VYRRPC_xdr_int)));
+  EXPECT_FALSE(VYRRPC_xdr_array(&d3.x, &arr, &cnt, UINT_MAX, 4, reinterpret_cast<xdrproc_t>(VYRRPC_xdr_int)));
   EXPECT_LE(static_cast<uint64_t>(cnt) * 4, 2u * VYRRPC_XDR_GROW_STEP);
-  VYRRPC_xdr_free(
-      reinterpret_cast<xdrproc_t>(+[](XDR* x, char** a) {
-        unsigned int c = 0;
-        return VYRRPC_xdr_array(x, a, &c, UINT_MAX, 4, reinterpret_cast<xdrproc_t>(VYRRPC_xdr_int));
-      }),
-      reinterpret_cast<char*>(&arr));
+  VYRRPC_xdr_free(reinterpret_cast<xdrproc_t>(+[](XDR* x, char** a) {
+                    unsigned int c = 0;
+                    return VYRRPC_xdr_array(x, a, &c, UINT_MAX, 4,
+                                            reinterpret_cast<xdrproc_t>(VYRRPC_xdr_int));
+                  }),
+                  reinterpret_cast<char*>(&arr));
   EXPECT_EQ(arr, nullptr);
 }
 
@@ -270,8 +269,8 @@ TEST(Xdr, Arrays) {
     Decoder d({0x40, 0, 0, 1});
     char* out = nullptr;
     unsigned int cnt = 0;
-    EXPECT_FALSE(VYRRPC_xdr_array(&d.x, &out, &cnt, UINT_MAX, 8,
-                                  reinterpret_cast<xdrproc_t>(VYRRPC_xdr_int)));
+    EXPECT_FALSE(
+        VYRRPC_xdr_array(&d.x, &out, &cnt, UINT_MAX, 8, reinterpret_cast<xdrproc_t>(VYRRPC_xdr_int)));
     EXPECT_EQ(out, nullptr);
   }
 }
@@ -324,12 +323,14 @@ TEST(Xdr, UnionAndVector) {
                                      {0, nullptr}};
   enum_t disc = 1;
   int v = 42;
-  EXPECT_EQ(Encode([&](XDR* x) { return VYRRPC_xdr_union(x, &disc, reinterpret_cast<char*>(&v), arms, nullptr); }),
-            (Bytes{0, 0, 0, 1, 0, 0, 0, 42}));
+  EXPECT_EQ(
+      Encode([&](XDR* x) { return VYRRPC_xdr_union(x, &disc, reinterpret_cast<char*>(&v), arms, nullptr); }),
+      (Bytes{0, 0, 0, 1, 0, 0, 0, 42}));
   disc = 3;
-  EXPECT_EQ(Encode([&](XDR* x) { return VYRRPC_xdr_union(x, &disc, reinterpret_cast<char*>(&v), arms, nullptr); },
-                   false),
-            (Bytes{0, 0, 0, 3}));
+  EXPECT_EQ(
+      Encode([&](XDR* x) { return VYRRPC_xdr_union(x, &disc, reinterpret_cast<char*>(&v), arms, nullptr); },
+             false),
+      (Bytes{0, 0, 0, 3}));
   EXPECT_EQ(Encode([&](XDR* x) {
               return VYRRPC_xdr_union(x, &disc, reinterpret_cast<char*>(&v), arms,
                                       reinterpret_cast<xdrproc_t>(VYRRPC_xdr_u_int));

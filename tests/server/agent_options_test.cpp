@@ -22,27 +22,27 @@ void reset() {
 }
 
 // initialize_program over args; the argument strings live as long as the test.
-void parse(std::vector<std::string> &args) {
+void parse(std::vector<std::string>& args) {
   reset();
-  std::vector<char *> argv;
-  for (auto &a : args) argv.push_back(a.data());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   int argc = static_cast<int>(args.size());
-  char **v = argv.data();
+  char** v = argv.data();
   program_info.flags = 0;  // no copy of the vector: the values point into args
   initialize_program(&argc, &v);
 }
 
 TEST(AgentOptions, TableRows) {
   struct Row {
-    const char *name;
+    const char* name;
     char short_opt;
     int type;
-  } rows[] = {{"noautocommit", 'C', 0}, {"maxrows", 'm', 3}, {"initsql", 'i', 1},
+  } rows[] = {{"noautocommit", 'C', 0}, {"maxrows", 'm', 3},       {"initsql", 'i', 1},
               {"jetfix", 'j', 0},       {"norowsetlimit", 'r', 0}, {"loglevel", 'l', 2},
-              {"logfile", 'L', 1},      {"debug", 'd', 0},   {"internal", 0, 1}};
+              {"logfile", 'L', 1},      {"debug", 'd', 0},         {"internal", 0, 1}};
   int i = 0;
-  for (const auto &r : rows) {
+  for (const auto& r : rows) {
     ASSERT_NE(options[i].long_opt, nullptr);
     EXPECT_STREQ(options[i].long_opt, r.name);
     EXPECT_EQ(options[i].short_opt, r.short_opt);
@@ -57,14 +57,13 @@ TEST(AgentOptions, TableRows) {
 
 TEST(AgentOptions, EveryFormSetsTheSameVariables) {
   const std::vector<std::vector<std::string>> forms = {
-      {"p", "+noautocommit", "+maxrows=25", "+initsql=init.sql", "+jetfix", "+norowsetlimit",
-       "+loglevel=6", "+logfile=a.log", "+debug", "+internal=tcp=3"},
-      {"p", "--noautocommit", "--maxrows", "25", "--initsql", "init.sql", "--jetfix",
-       "--norowsetlimit", "--loglevel", "6", "--logfile", "a.log", "--debug", "--internal",
-       "tcp=3"},
+      {"p", "+noautocommit", "+maxrows=25", "+initsql=init.sql", "+jetfix", "+norowsetlimit", "+loglevel=6",
+       "+logfile=a.log", "+debug", "+internal=tcp=3"},
+      {"p", "--noautocommit", "--maxrows", "25", "--initsql", "init.sql", "--jetfix", "--norowsetlimit",
+       "--loglevel", "6", "--logfile", "a.log", "--debug", "--internal", "tcp=3"},
       {"p", "-C", "-m25", "-i", "init.sql", "-jr", "-l6", "-L", "a.log", "-d", "+int=tcp=3"},
-      {"p", "+noa", "+max", "25", "+ini=init.sql", "+jet", "+nor", "+logl", "6", "+logf=a.log",
-       "+deb", "+inte", "tcp=3"},
+      {"p", "+noa", "+max", "25", "+ini=init.sql", "+jet", "+nor", "+logl", "6", "+logf=a.log", "+deb",
+       "+inte", "tcp=3"},
   };
   for (auto args : forms) {
     parse(args);

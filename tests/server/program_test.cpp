@@ -27,8 +27,8 @@ struct Result {
 
 // Runs sqlgate with args; `before_exec` runs in the parent once the child's
 // pid is known and before the child executes the program.
-Result run(const std::vector<std::string> &args, const std::vector<std::string> &env = {},
-           const std::function<void(pid_t)> &before_exec = nullptr) {
+Result run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+           const std::function<void(pid_t)>& before_exec = nullptr) {
   TempDir dir;
   std::string errfile = dir.file("stderr");
   int go[2];
@@ -42,11 +42,11 @@ Result run(const std::vector<std::string> &args, const std::vector<std::string> 
     // inherited by accident (3 and 4 are the defaults).
     for (int fd = 3; fd < 256; fd++) close(fd);
     if (freopen(errfile.c_str(), "w", stderr) == nullptr) _exit(127);
-    std::vector<char *> argv;
-    argv.push_back(const_cast<char *>("sqlgate"));
-    for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>("sqlgate"));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    for (const auto &e : env) putenv(const_cast<char *>(e.c_str()));
+    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
     execv(SQLGATE_BINARY, argv.data());
     _exit(127);
   }
@@ -77,7 +77,7 @@ const char usage_text_tail[] =
     "  +logfile         log file\n"
     "  +debug           debug mode\n";
 
-bool ends_with(const std::string &s, const std::string &tail) {
+bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
@@ -85,7 +85,7 @@ bool ends_with(const std::string &s, const std::string &tail) {
 // start-up that got past its options ends there, with code 1.
 const char no_transport_tail[] = "svc_install() failed\nserver shutting down\n";
 
-bool past_options(const Result &r) {
+bool past_options(const Result& r) {
   return r.rc == 1 && r.err.find("Usage:") == std::string::npos && ends_with(r.err, no_transport_tail);
 }
 
@@ -99,12 +99,12 @@ TEST(Program, WithoutTransportListPrintsUsageAndExitsOne) {
 
 TEST(Program, OptionErrorsPrintUsageAndExitOne) {
   const std::vector<std::vector<std::string>> bad = {
-      {"+nosuch", "+internal="},   {"--nosuch"},          {"-x", "+internal="},
-      {"+no", "+internal="},       {"+log=3", "+internal="},  // ambiguous prefixes
-      {"+jetfix=1", "+internal="}, {"--debug=yes"},      // value to a flag
-      {"+internal=", "+maxrows"}, {"+internal=", "-m"},  // value missing at the end
+      {"+nosuch", "+internal="},   {"--nosuch"},         {"-x", "+internal="}, {"+no", "+internal="},
+      {"+log=3", "+internal="},                           // ambiguous prefixes
+      {"+jetfix=1", "+internal="}, {"--debug=yes"},       // value to a flag
+      {"+internal=", "+maxrows"},  {"+internal=", "-m"},  // value missing at the end
   };
-  for (const auto &args : bad) {
+  for (const auto& args : bad) {
     Result r = run(args);
     EXPECT_EQ(r.rc, 1) << args[0];
     EXPECT_TRUE(ends_with(r.err, usage_text_tail)) << args[0] << ": " << r.err;
@@ -124,7 +124,7 @@ TEST(Program, AcceptedOptionSyntax) {
       {"+initsql", "x.sql", "+internal=", "trailing", "words"},
       {"+internal=", "--", "+nosuch"},  // "--" ends the options
   };
-  for (const auto &args : good) {
+  for (const auto& args : good) {
     Result r = run(args);
     // No sink was opened: the messages reach standard error as they are.
     EXPECT_TRUE(past_options(r)) << args[0] << ": " << r.rc << " " << r.err;
@@ -207,8 +207,7 @@ TEST(Program, ResponseFile) {
 
   r = run({"+internal=", "@" + dir.file("missing")});
   EXPECT_EQ(r.rc, 1);
-  EXPECT_EQ(r.err, "unable to open response file " + dir.file("missing") +
-                       "\nserver shutting down\n");
+  EXPECT_EQ(r.err, "unable to open response file " + dir.file("missing") + "\nserver shutting down\n");
 }
 
 TEST(Program, UnreadableConfigurationKeepsDefaults) {
@@ -229,7 +228,8 @@ TEST(Program, BadTransportEntries) {
     EXPECT_NE(r.err.find("xprt == NULL(2)\n"), std::string::npos) << entry << ": " << r.err;
     // With "tcp=3," the first entry already fails: descriptor 3 is closed.
     std::string last = entry == "tcp=3," ? "tcp=3" : entry;
-    EXPECT_NE(r.err.find("unable to install " + last + " protocol ("), std::string::npos) << entry << ": " << r.err;
+    EXPECT_NE(r.err.find("unable to install " + last + " protocol ("), std::string::npos)
+        << entry << ": " << r.err;
     EXPECT_TRUE(ends_with(r.err, no_transport_tail)) << entry << ": " << r.err;
   }
 }

@@ -36,8 +36,8 @@ TEST_F(AgentServices, SavepointAndXaNeverCallAnEmptySlot) {
   struct {
     const char* name;
     void (*serv)(svc_req*, call_xa*, sgn32*);
-  } onXid[] = {{"commit", dbsv_xacommit_2_serv}, {"end", dbsv_xaend_2_serv},
-               {"forget", dbsv_xaforget_2_serv}, {"prepare", dbsv_xaprepare_2_serv},
+  } onXid[] = {{"commit", dbsv_xacommit_2_serv},     {"end", dbsv_xaend_2_serv},
+               {"forget", dbsv_xaforget_2_serv},     {"prepare", dbsv_xaprepare_2_serv},
                {"rollback", dbsv_xarollback_2_serv}, {"start", dbsv_xastart_2_serv}};
   for (auto& c : onXid) {
     xa = 0;
@@ -73,7 +73,8 @@ TEST_F(AgentServices, SavepointAndXaNeverCallAnEmptySlot) {
 
 TEST_F(AgentServices, BindXConvertsItsDescriptions) {
   call_bindx b{};
-  BindescX d[2] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1, nullptr}, {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 1, nullptr}};
+  BindescX d[2] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1, nullptr},
+                   {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 1, nullptr}};
   b.handle = 0x12340000;  // no such cursor
   b.desc.desc_len = 2;
   b.desc.desc_val = d;
@@ -86,7 +87,8 @@ TEST_F(AgentServices, BindXConvertsItsDescriptions) {
 // descriptions and hands the parameters to the plain one, which checks the
 // handle; too many descriptions are refused before any operation runs.
 TEST_F(AgentServices, Execute2XFallsBackToThePlainExecute) {
-  BindescX d[2] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1, nullptr}, {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 1, nullptr}};
+  BindescX d[2] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1, nullptr},
+                   {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 1, nullptr}};
   struct {
     unsigned descs;
     bool reachesExecute;

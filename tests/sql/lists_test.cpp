@@ -13,10 +13,10 @@
 
 namespace {
 
-int at(alist_t *l, unsigned i) { return *static_cast<int *>(alist_At(l, i)); }
+int at(alist_t* l, unsigned i) { return *static_cast<int*>(alist_At(l, i)); }
 
 TEST(AList, GrowsByTenAndKeepsElements) {
-  alist_t *l = alist_Alloc(sizeof(int));
+  alist_t* l = alist_Alloc(sizeof(int));
   ASSERT_NE(l, nullptr);
   EXPECT_EQ(l->cAllocated, 10u);
   for (int i = 0; i < 11; i++) ASSERT_EQ(alist_Add(l, &i), 1);
@@ -30,9 +30,9 @@ TEST(AList, GrowsByTenAndKeepsElements) {
 }
 
 TEST(AList, AppendCases) {
-  alist_t *a = alist_Alloc(sizeof(int));
-  alist_t *empty = alist_Alloc(sizeof(int));
-  alist_t *other = alist_Alloc(sizeof(short));
+  alist_t* a = alist_Alloc(sizeof(int));
+  alist_t* empty = alist_Alloc(sizeof(int));
+  alist_t* other = alist_Alloc(sizeof(short));
   for (int i = 0; i < 7; i++) alist_Add(a, &i);
   EXPECT_EQ(alist_Append(a, empty), 1);
   EXPECT_EQ(a->cUsed, 7u);
@@ -50,18 +50,18 @@ TEST(AList, AppendCases) {
 }
 
 int destroyed;
-void countDestroy(void *) { destroyed++; }
+void countDestroy(void*) { destroyed++; }
 
 TEST(AList, NullArgumentsAreRefused) {
   int v = 1;
-  alist_t *l = alist_Alloc(sizeof(int));
+  alist_t* l = alist_Alloc(sizeof(int));
   EXPECT_EQ(alist_Grow(nullptr), 0);
   EXPECT_EQ(alist_Append(nullptr, l), 0);
   EXPECT_EQ(alist_Append(l, nullptr), 0);
   EXPECT_EQ(alist_Delete(nullptr, 0, nullptr), 0);
   EXPECT_EQ(alist_Delete(l, 0, nullptr), 0);  // empty list
   alist_Dealloc(nullptr, nullptr);
-  alist_t *none = nullptr;
+  alist_t* none = nullptr;
   alist_Dealloc(&none, nullptr);
   ASSERT_EQ(alist_Add(l, &v), 1);
   EXPECT_EQ(l->cUsed, 1u);
@@ -69,7 +69,7 @@ TEST(AList, NullArgumentsAreRefused) {
 }
 
 TEST(AList, DeleteAndDestructor) {
-  alist_t *l = alist_Alloc(sizeof(int));
+  alist_t* l = alist_Alloc(sizeof(int));
   for (int i = 0; i < 5; i++) alist_Add(l, &i);
   destroyed = 0;
   EXPECT_EQ(alist_Delete(l, 5, countDestroy), 0);
@@ -86,17 +86,17 @@ TEST(AList, DeleteAndDestructor) {
 
 // A small tree: r(a(c d) b)
 struct Tree {
-  PRSTR_NODE *c = pt_leaf(EXPR_LITERAL, "c");
-  PRSTR_NODE *d = pt_leaf(EXPR_UNS_INT, "d");
-  PRSTR_NODE *a = pt_node(EXPR_EXPRESSION, "\xff\x01\x01+\xff\x01\x02", 2, c, d);
-  PRSTR_NODE *b = pt_leaf(EXPR_UNS_INT, "b");
-  PRSTR_NODE *r = pt_node(EXPR_TERM, "[\xff\x01\x01|\xff\x01\x02]", 2, a, b);
+  PRSTR_NODE* c = pt_leaf(EXPR_LITERAL, "c");
+  PRSTR_NODE* d = pt_leaf(EXPR_UNS_INT, "d");
+  PRSTR_NODE* a = pt_node(EXPR_EXPRESSION, "\xff\x01\x01+\xff\x01\x02", 2, c, d);
+  PRSTR_NODE* b = pt_leaf(EXPR_UNS_INT, "b");
+  PRSTR_NODE* r = pt_node(EXPR_TERM, "[\xff\x01\x01|\xff\x01\x02]", 2, a, b);
   ~Tree() { pt_treeFree(&r); }
 };
 
 std::vector<std::string> visited;
-int record(void *n, int stopKind, void *) {
-  PRSTR_NODE *p = static_cast<PRSTR_NODE *>(n);
+int record(void* n, int stopKind, void*) {
+  PRSTR_NODE* p = static_cast<PRSTR_NODE*>(n);
   visited.push_back(p->symbl.szLabel ? p->symbl.szLabel : std::to_string(p->symbl.nType));
   return p->symbl.nType != stopKind;
 }
@@ -115,7 +115,7 @@ TEST(TreeWalk, PreorderAndStops) {
   tr_preorder(t.r, record, EXPR_LITERAL, nullptr);
   EXPECT_EQ(visited, (std::vector<std::string>{"91", "23", "c", "b"}));
 
-  void *found = nullptr;
+  void* found = nullptr;
   tr_preorder(t.r, ptn_FindFirst, EXPR_UNS_INT, &found);
   EXPECT_EQ(found, t.d);
   found = nullptr;
@@ -128,7 +128,7 @@ TEST(TreeWalk, PreorderAndStops) {
   tr_preorder2Id(t.r, ptn_FindFirst2Id, EXPR_UNS_INT, EXPR_EXPRESSION, &found);
   EXPECT_EQ(found, nullptr);
 
-  alist_t *all = alist_Alloc(sizeof(void *));
+  alist_t* all = alist_Alloc(sizeof(void*));
   tr_preorder(t.r, ptn_FindAll, EXPR_UNS_INT, all);
   EXPECT_EQ(all->cUsed, 2u);
   alist_Dealloc(&all, nullptr);
@@ -145,17 +145,17 @@ TEST(TreeWalk, PreorderAndStops) {
 
 // A tree whose matches nest: r(m1(x m2(y)) m3), kinds 1 for m*, 2 for the rest.
 TEST(TreeWalk, SearchStepsOnNestedMatches) {
-  PRSTR_NODE *y = pt_leaf(EXPR_AMMSC, "y");
-  PRSTR_NODE *m2 = pt_unary(EXPR_OTHER, "\xff\x01\x01", y);
-  PRSTR_NODE *x = pt_leaf(EXPR_AMMSC, "x");
-  PRSTR_NODE *m1 = pt_node(EXPR_OTHER, "\xff\x01\x01\xff\x01\x02", 2, x, m2);
-  PRSTR_NODE *m3 = pt_leaf(EXPR_OTHER, "m3");
-  PRSTR_NODE *r = pt_node(EXPR_ANY_ALL, "\xff\x01\x01\xff\x01\x02", 2, m1, m3);
+  PRSTR_NODE* y = pt_leaf(EXPR_AMMSC, "y");
+  PRSTR_NODE* m2 = pt_unary(EXPR_OTHER, "\xff\x01\x01", y);
+  PRSTR_NODE* x = pt_leaf(EXPR_AMMSC, "x");
+  PRSTR_NODE* m1 = pt_node(EXPR_OTHER, "\xff\x01\x01\xff\x01\x02", 2, x, m2);
+  PRSTR_NODE* m3 = pt_leaf(EXPR_OTHER, "m3");
+  PRSTR_NODE* r = pt_node(EXPR_ANY_ALL, "\xff\x01\x01\xff\x01\x02", 2, m1, m3);
   struct Case {
-    const char *what;
+    const char* what;
     bool twoId;
     int kind, endId;
-    std::vector<PRSTR_NODE *> want;
+    std::vector<PRSTR_NODE*> want;
   } cases[] = {
       // a match's own subtree is searched too
       {"all", false, EXPR_OTHER, 0, {m1, m2, m3}},
@@ -165,19 +165,19 @@ TEST(TreeWalk, SearchStepsOnNestedMatches) {
       {"all2 stop at x", true, EXPR_AMMSC, EXPR_OTHER, {}},
       {"all2 stop below", true, EXPR_OTHER, EXPR_OTHER, {}},
   };
-  for (const auto &c : cases) {
-    alist_t *l = alist_Alloc(sizeof(void *));
+  for (const auto& c : cases) {
+    alist_t* l = alist_Alloc(sizeof(void*));
     if (c.twoId)
       tr_preorder2Id(r, ptn_FindAll2Id, c.kind, c.endId, l);
     else
       tr_preorder(r, ptn_FindAll, c.kind, l);
-    std::vector<PRSTR_NODE *> got;
-    for (unsigned i = 0; i < l->cUsed; i++) got.push_back(*static_cast<PRSTR_NODE **>(alist_At(l, i)));
+    std::vector<PRSTR_NODE*> got;
+    for (unsigned i = 0; i < l->cUsed; i++) got.push_back(*static_cast<PRSTR_NODE**>(alist_At(l, i)));
     EXPECT_EQ(got, c.want) << c.what;
     alist_Dealloc(&l, nullptr);
   }
   // tr_preorderLeft: the node itself and its children, never its siblings
-  void *found = nullptr;
+  void* found = nullptr;
   tr_preorderLeft(m1, ptn_FindFirst, EXPR_OTHER, &found);
   EXPECT_EQ(found, m1);
   found = nullptr;
@@ -203,15 +203,19 @@ TEST(TreeWalk, SearchStepsOnNestedMatches) {
 }
 
 TEST(TreeWalk, ConditionalFormatsAndMissingArguments) {
-  PRSTR_NODE *x = pt_leaf(EXPR_LITERAL, "   ");
-  PRSTR_NODE *n = pt_unary(EXPR_EXPRESSION, "<\xff\x02\x01\x01\x01" "blank\xff\x04\x01" "text\xff\x05\x01|\xff\x01\x05>", x);
+  PRSTR_NODE* x = pt_leaf(EXPR_LITERAL, "   ");
+  PRSTR_NODE* n = pt_unary(EXPR_EXPRESSION,
+                           "<\xff\x02\x01\x01\x01"
+                           "blank\xff\x04\x01"
+                           "text\xff\x05\x01|\xff\x01\x05>",
+                           x);
   pt_Expand(n);
   EXPECT_STREQ(pt_Label(n), "<blank|NULL>");
   pt_treeFree(&n);
 }
 
 TEST(TreeWalk, CloseFreesDeepChainsIteratively) {
-  PRSTR_NODE *root = pt_leaf(EXPR_UNS_INT, "0");
+  PRSTR_NODE* root = pt_leaf(EXPR_UNS_INT, "0");
   for (int i = 1; i < 200000; i++)
     root = pt_node(EXPR_VALUE_COMMALIST, "\xff\x01\x01,\xff\x01\x02", 2, root, pt_leaf(EXPR_UNS_INT, "1"));
   EXPECT_EQ(pt_Expand(root), 1);
@@ -236,13 +240,13 @@ TEST(SearchTree, InsertFindWalkDestroy) {
   EXPECT_EQ(BST_find(t, q), nullptr);
   static std::string order;
   order.clear();
-  BST_inOrder(t, [](void *d) { order += static_cast<symbol_t *>(d)->szLabel; });
+  BST_inOrder(t, [](void* d) { order += static_cast<symbol_t*>(d)->szLabel; });
   EXPECT_EQ(order.size(), 4u);
   BST_destroy(t);
   BST_destroy(nullptr);
   EXPECT_EQ(BST_insert(nullptr, m), nullptr);
   EXPECT_EQ(BST_find(nullptr, m), nullptr);
-  void *clone = &order;
+  void* clone = &order;
   EXPECT_EQ(symblClone(&clone, nullptr), 0);
   EXPECT_EQ(symblClone(nullptr, m), 0);
   EXPECT_EQ(symblComp(nullptr, m), 0);

@@ -11,12 +11,12 @@
 
 namespace {
 
-const char *kAnyNull = "cast (NULL as CHAR)";
+const char* kAnyNull = "cast (NULL as CHAR)";
 
 struct Analysis {
   SP_Request r;
   errcode_t rc;
-  explicit Analysis(const char *sql) {
+  explicit Analysis(const char* sql) {
     SPR_Init(&r, kAnyNull);
     rc = SPR_AnalyseSQL(&r, sql);
   }
@@ -29,7 +29,7 @@ struct Analysis {
 };
 
 TEST(ParamAnalysis, ProbeQueries) {
-  for (const auto &c : sqltest::paramCases()) {
+  for (const auto& c : sqltest::paramCases()) {
     Analysis a(c.sql);
     EXPECT_EQ(a.rc, ER_SUCCESS) << c.sql;
     EXPECT_EQ(a.queries(), c.queries) << c.sql;
@@ -67,15 +67,15 @@ TEST(ParamAnalysis, LongInListIsDescribedOnce) {
 }
 
 TEST(ParamAnalysis, ProbeQueriesPrepareOnSQLite) {
-  sqlite3 *db = nullptr;
+  sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, sqltest::kTablesDDL, nullptr, nullptr, nullptr), SQLITE_OK);
   int prepared = 0;
-  for (const auto &c : sqltest::paramCases()) {
+  for (const auto& c : sqltest::paramCases()) {
     if (!c.preparable) continue;
     Analysis a(c.sql);
-    for (const auto &q : a.queries()) {
-      sqlite3_stmt *st = nullptr;
+    for (const auto& q : a.queries()) {
+      sqlite3_stmt* st = nullptr;
       EXPECT_EQ(sqlite3_prepare_v2(db, q.c_str(), -1, &st, nullptr), SQLITE_OK)
           << q << ": " << sqlite3_errmsg(db);
       if (st) {

@@ -9,14 +9,14 @@
 namespace sqltest {
 
 struct ParamCase {
-  const char *sql;
+  const char* sql;
   std::vector<std::string> queries;
   int count;
-  const char *mask;        // nullptr: no mask
+  const char* mask;        // nullptr: no mask
   bool preparable = true;  // the queries are valid SQL for the test tables
 };
 
-inline const char *kTablesDDL =
+inline const char* kTablesDDL =
     "CREATE TABLE t (a INTEGER, b INTEGER, c INTEGER, d INTEGER, x VARCHAR(10));"
     "CREATE TABLE u (a INTEGER, b INTEGER, c INTEGER, d INTEGER, x VARCHAR(10));";
 
@@ -24,32 +24,49 @@ inline std::vector<ParamCase> paramCases() {
   return {
       {"SELECT a FROM t WHERE b = ? AND ? < c", {"SELECT b, c FROM t WHERE 1=0 "}, 2, nullptr},
       {"SELECT a FROM t WHERE b = ? UNION SELECT a FROM u WHERE c = ?",
-       {"SELECT b FROM t WHERE 1=0 ", "SELECT c FROM u WHERE 1=0 "}, 2, nullptr},
+       {"SELECT b FROM t WHERE 1=0 ", "SELECT c FROM u WHERE 1=0 "},
+       2,
+       nullptr},
       {"UPDATE t SET a = ? WHERE b = ?", {"SELECT t.a, t.b FROM t WHERE 1=0 "}, 2, nullptr},
       {"UPDATE t SET a = ? WHERE u.b = ?", {"SELECT t.a, u.b FROM t WHERE 1=0 "}, 2, nullptr, false},
       {"UPDATE t SET a = ? WHERE CURRENT OF k", {"SELECT t.a FROM t WHERE 1=0 "}, 1, nullptr},
       {"INSERT INTO t VALUES (?, 1, ?)", {"SELECT * FROM t WHERE 1=0 "}, 3, "?X?"},
       {"INSERT INTO t (a, b) VALUES (?, 2)", {"SELECT a FROM t WHERE 1=0 "}, 1, nullptr},
-      {"SELECT a FROM t WHERE x IS NULL OR ? IS NULL", {"SELECT cast (NULL as CHAR) FROM t WHERE 1=0 "}, 1,
+      {"SELECT a FROM t WHERE x IS NULL OR ? IS NULL",
+       {"SELECT cast (NULL as CHAR) FROM t WHERE 1=0 "},
+       1,
        nullptr},
-      {"SELECT a FROM t WHERE b = ? GROUP BY a HAVING SUM(c) > ?", {"SELECT b, (c) FROM t WHERE 1=0 "}, 2,
+      {"SELECT a FROM t WHERE b = ? GROUP BY a HAVING SUM(c) > ?",
+       {"SELECT b, (c) FROM t WHERE 1=0 "},
+       2,
        nullptr},
       {"SELECT a FROM t GROUP BY a HAVING SUM(c) > ?", {"SELECT SUM( c ) FROM t WHERE 1=0 "}, 1, nullptr},
-      {"SELECT a FROM t GROUP BY a HAVING COUNT(*) > ? AND MAX(b) < ?", {"SELECT 1, (b) FROM t WHERE 1=0 "}, 2,
+      {"SELECT a FROM t GROUP BY a HAVING COUNT(*) > ? AND MAX(b) < ?",
+       {"SELECT 1, (b) FROM t WHERE 1=0 "},
+       2,
        nullptr},
       {"SELECT a FROM t WHERE ? BETWEEN b AND ?", {"SELECT b, b FROM t WHERE 1=0 "}, 2, nullptr},
       {"SELECT a FROM t WHERE b BETWEEN ? AND ?", {"SELECT b, b FROM t WHERE 1=0 "}, 2, nullptr},
       {"SELECT a FROM t WHERE ? BETWEEN ? AND c", {"SELECT c, c FROM t WHERE 1=0 "}, 2, nullptr},
-      {"SELECT a FROM t x WHERE x.b LIKE ? AND NOT c = ?", {"SELECT x.b, c FROM t  x WHERE 1=0 "}, 2, nullptr},
+      {"SELECT a FROM t x WHERE x.b LIKE ? AND NOT c = ?",
+       {"SELECT x.b, c FROM t  x WHERE 1=0 "},
+       2,
+       nullptr},
       {"SELECT a FROM t WHERE b IN (?, 1, ?)", {"SELECT b, b FROM t WHERE 1=0 "}, 2, nullptr},
       {"SELECT a FROM t WHERE ? IN (1, 2)", {"SELECT 1 FROM t WHERE 1=0 "}, 1, nullptr},
       {"SELECT a FROM t, u WHERE t.a = u.a AND u.d >= ?", {"SELECT u.d FROM t, u WHERE 1=0 "}, 1, nullptr},
       {"DELETE FROM t WHERE a = ? OR b <> ?", {"SELECT a, b FROM t WHERE 1=0 "}, 2, nullptr},
       {"INSERT INTO t (a, b) SELECT ?, c + ? FROM u WHERE d = ?",
-       {"SELECT a, b FROM t WHERE 1=0 ", "SELECT d FROM u WHERE 1=0 "}, 3, nullptr},
+       {"SELECT a, b FROM t WHERE 1=0 ", "SELECT d FROM u WHERE 1=0 "},
+       3,
+       nullptr},
       {"INSERT INTO t (a, b, c) SELECT a, (b + ?) * 2, ? FROM u",
-       {"SELECT b, c FROM t WHERE 1=0 "}, 2, nullptr},
-      {"UPDATE t SET a = ? FROM u WHERE u.b = ? AND c = ?", {"SELECT t.a, u.b, t.c FROM t, u WHERE 1=0 "}, 3,
+       {"SELECT b, c FROM t WHERE 1=0 "},
+       2,
+       nullptr},
+      {"UPDATE t SET a = ? FROM u WHERE u.b = ? AND c = ?",
+       {"SELECT t.a, u.b, t.c FROM t, u WHERE 1=0 "},
+       3,
        nullptr},
       {"UPDATE t FROM u SET a = b + ?", {"SELECT t.a FROM t, u WHERE 1=0 "}, 1, nullptr},
       {"UPDATE t SET a = NULL, b = ? WHERE CURRENT OF k", {"SELECT t.b FROM t WHERE 1=0 "}, 1, nullptr},
@@ -66,9 +83,13 @@ inline std::vector<ParamCase> paramCases() {
       {"SELECT a FROM t WHERE EXISTS (SELECT 1 FROM u WHERE u.a = ?)", {}, 0, nullptr},
       // a derived table is a table of the probe query as written
       {"SELECT a FROM (SELECT b AS a, a AS b FROM u) x WHERE a = ?",
-       {"SELECT a FROM ( SELECT  b AS a, a AS b FROM u      )  x  WHERE 1=0 "}, 1, nullptr},
+       {"SELECT a FROM ( SELECT  b AS a, a AS b FROM u      )  x  WHERE 1=0 "},
+       1,
+       nullptr},
       {"SELECT a FROM t, (SELECT c FROM u) AS x WHERE x.c = ?",
-       {"SELECT x.c FROM t, ( SELECT  c FROM u      ) AS x  WHERE 1=0 "}, 1, nullptr},
+       {"SELECT x.c FROM t, ( SELECT  c FROM u      ) AS x  WHERE 1=0 "},
+       1,
+       nullptr},
       {"SELECT a FROM (SELECT b FROM u WHERE c = ?) x WHERE b = ?", {}, 0, nullptr},
       // nothing to describe
       {"SELECT a FROM t", {}, 0, nullptr},

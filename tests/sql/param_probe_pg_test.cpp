@@ -14,14 +14,14 @@
 namespace {
 
 TEST(ParamProbePostgres, ProbeQueriesPrepare) {
-  const char *port = getenv("SQLGATE_PG_PORT");
+  const char* port = getenv("SQLGATE_PG_PORT");
   if (!port || !*port) GTEST_SKIP() << "SQLGATE_PG_PORT is not set";
-  const char *user = getenv("SQLGATE_PG_USER");
-  const char *db = getenv("SQLGATE_PG_DB");
+  const char* user = getenv("SQLGATE_PG_USER");
+  const char* db = getenv("SQLGATE_PG_DB");
   test_support::TempDir dir;
   std::string script = "\\set ON_ERROR_STOP 1\nBEGIN;\n" + std::string(sqltest::kTablesDDL) + "\n";
   int n = 0;
-  for (const auto &c : sqltest::paramCases()) {
+  for (const auto& c : sqltest::paramCases()) {
     if (!c.preparable) continue;
     SP_Request r;
     SPR_Init(&r, "cast (NULL as CHAR)");

@@ -16,9 +16,9 @@ using sqltest::squeeze;
 namespace {
 
 struct RebuildCase {
-  const char *sql;
+  const char* sql;
   int kind;
-  const char *rebuilt;  // exact rebuilt text
+  const char* rebuilt;  // exact rebuilt text
 };
 
 TEST(Parser, RebuildsStatementText) {
@@ -45,12 +45,14 @@ TEST(Parser, RebuildsStatementText) {
       {"SELECT a FROM t LEFT\nOUTER JOIN u ON t.a = u.a", EXPR_SELECT_STATEMENT,
        "SELECT  a FROM t LEFT OUTER JOIN u ON t.a = u.a      "},
       // bytes 0x80..0xFF are name characters
-      {"SELECT \xc3\xa9t\xc3\xa9 FROM t\xff", EXPR_SELECT_STATEMENT, "SELECT  \xc3\xa9t\xc3\xa9 FROM t\xff      "},
+      {"SELECT \xc3\xa9t\xc3\xa9 FROM t\xff", EXPR_SELECT_STATEMENT,
+       "SELECT  \xc3\xa9t\xc3\xa9 FROM t\xff      "},
       {"SELECT SUM(*) FROM t", EXPR_SELECT_STATEMENT, "SELECT  COUNT (*) FROM t      "},
       {"INSERT INTO t (a, b) VALUES (1, ?)", EXPR_INSERT_STATEMENT, "INSERT INTO t ( a, b ) 1, ?"},
       {"UPDATE t SET a = 1 WHERE CURRENT OF c", EXPR_UPDATE_STATEMENT_POSITIONED,
        "UPDATE t SET a = 1 WHERE CURRENT OF c"},
-      {"DELETE FROM t WHERE CURRENT OF c", EXPR_DELETE_STATEMENT_POSITIONED, "DELETE FROM t WHERE CURRENT OF c"},
+      {"DELETE FROM t WHERE CURRENT OF c", EXPR_DELETE_STATEMENT_POSITIONED,
+       "DELETE FROM t WHERE CURRENT OF c"},
       {"UPDATE t SET a <> 1 WHERE b = 2", EXPR_UPDATE_STATEMENT_SEARCHED, "UPDATE t SET a = 1 WHERE b = 2"},
       {"DELETE FROM t", EXPR_DELETE_STATEMENT_SEARCHED, "DELETE FROM t "},
       {"exec p 1, 2", EXPR_OTHER, ""},
@@ -71,9 +73,10 @@ TEST(Parser, RebuildsStatementText) {
       {"SELECT a FROM t WHERE a = b --(*c\n", EXPR_SELECT_STATEMENT, "SELECT  a FROM t WHERE a = b     "},
       {"--(*x\nSELECT a FROM t", EXPR_SELECT_STATEMENT, "SELECT  a FROM t      "},
       {"SELECT a FROM t WHERE d = --(*  VENDOR(Microsoft),product(ODBC) d '2020-01-01' *)-- -- tail",
-       EXPR_SELECT_STATEMENT, "SELECT  a FROM t WHERE d =  --(* VENDOR(Microsoft), PRODUCT(ODBC)  d '2020-01-01'  *)--     "},
+       EXPR_SELECT_STATEMENT,
+       "SELECT  a FROM t WHERE d =  --(* VENDOR(Microsoft), PRODUCT(ODBC)  d '2020-01-01'  *)--     "},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Parsed p(c.sql);
     ASSERT_EQ(p.rc, 0) << c.sql << ": " << p.message << " " << p.report;
     EXPECT_EQ(p.tree->symbl.nType, c.kind) << c.sql;
@@ -82,7 +85,7 @@ TEST(Parser, RebuildsStatementText) {
 }
 
 TEST(Parser, RebuiltTextParsesToTheSameText) {
-  const char *cases[] = {
+  const char* cases[] = {
       "SELECT a FROM t WHERE a != b",
       "SELECT [x y] FROM t",
       "SELECT a FROM o.t@lnk",
@@ -94,7 +97,7 @@ TEST(Parser, RebuiltTextParsesToTheSameText) {
       "SELECT TOP 5 PERCENT WITH TIES a FROM t",
       "SELECT a FROM t WHERE a IN (1, 2, 3) AND NOT b BETWEEN 1 AND 2 OR c IS NULL",
   };
-  for (const char *sql : cases) {
+  for (const char* sql : cases) {
     Parsed first(sql);
     ASSERT_EQ(first.rc, 0) << sql << ": " << first.report;
     Parsed second(first.text());
@@ -105,10 +108,10 @@ TEST(Parser, RebuiltTextParsesToTheSameText) {
 }
 
 struct FailCase {
-  const char *sql;
+  const char* sql;
   int rc;
-  const char *message;
-  const char *report;
+  const char* message;
+  const char* report;
 };
 
 TEST(Parser, FailuresGiveExactReports) {
@@ -132,7 +135,7 @@ TEST(Parser, FailuresGiveExactReports) {
       {"SELECT a FROM t --(* vendor(Microsoft), product(ODBC) fn x() *)--", 1, "syntax error",
        "SELECT a FROM t --(* vendor(Microsoft), product(ODBC)^"},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Parsed p(c.sql);
     EXPECT_EQ(p.rc, c.rc) << c.sql;
     EXPECT_EQ(p.tree, nullptr) << c.sql;
@@ -142,35 +145,38 @@ TEST(Parser, FailuresGiveExactReports) {
 }
 
 TEST(Parser, NextStatementStartsFresh) {
-  { Parsed bad("SELECT a FROM t WHERE {"); EXPECT_EQ(bad.rc, 1); }
+  {
+    Parsed bad("SELECT a FROM t WHERE {");
+    EXPECT_EQ(bad.rc, 1);
+  }
   Parsed call("exec p");
   ASSERT_EQ(call.rc, 0);
   EXPECT_EQ(call.tree->symbl.nType, EXPR_OTHER);
 }
 
 // Kind of the node reached by following child indexes from n.
-int kindAt(PRSTR_NODE *n, std::initializer_list<int> path) {
+int kindAt(PRSTR_NODE* n, std::initializer_list<int> path) {
   for (int i : path) n = pt_Child(n, i);
   return n ? n->symbl.nType : -1;
 }
 
-PRSTR_NODE *whereCondition(PRSTR_NODE *root) {
+PRSTR_NODE* whereCondition(PRSTR_NODE* root) {
   // statement -> select exp -> table exp -> opt where -> where -> condition
-  PRSTR_NODE *te = pt_Child(pt_Child(root, 1), 3);
+  PRSTR_NODE* te = pt_Child(pt_Child(root, 1), 3);
   return pt_Child(pt_Child(pt_Child(te, 2), 1), 1);
 }
 
 TEST(Parser, PrecedenceOfOrAndNot) {
   Parsed p("SELECT a FROM t WHERE a = 1 OR b = 2 AND c = 3");
   ASSERT_EQ(p.rc, 0);
-  PRSTR_NODE *c = whereCondition(p.tree);
+  PRSTR_NODE* c = whereCondition(p.tree);
   EXPECT_STREQ(pt_Label(c), "a = 1 OR b = 2 AND c = 3");
   EXPECT_STREQ(c->symbl.szFormat, "\xff\x01\x01 OR \xff\x01\x02");
   EXPECT_STREQ(pt_Child(c, 2)->symbl.szFormat, "\xff\x01\x01 AND \xff\x01\x02");
 
   Parsed q("SELECT a FROM t WHERE NOT a = 1 AND b = 2");
   ASSERT_EQ(q.rc, 0);
-  PRSTR_NODE *d = whereCondition(q.tree);
+  PRSTR_NODE* d = whereCondition(q.tree);
   EXPECT_STREQ(d->symbl.szFormat, "\xff\x01\x01 AND \xff\x01\x02");
   EXPECT_STREQ(pt_Child(d, 1)->symbl.szFormat, "NOT \xff\x01\x01");
 
@@ -182,7 +188,7 @@ TEST(Parser, PrecedenceOfOrAndNot) {
 TEST(Parser, SubqueriesAndUnionOrderBy) {
   Parsed p("SELECT a FROM t WHERE a = (SELECT b FROM u)");
   ASSERT_EQ(p.rc, 0);
-  PRSTR_NODE *cmp = pt_Child(pt_Child(whereCondition(p.tree), 1), 1);
+  PRSTR_NODE* cmp = pt_Child(pt_Child(whereCondition(p.tree), 1), 1);
   ASSERT_EQ(cmp->symbl.nType, EXPR_COMPARISON_PREDICATE);
   EXPECT_EQ(kindAt(cmp, {3}), EXPR_SUB_QUERY);
 
@@ -194,11 +200,11 @@ TEST(Parser, SubqueriesAndUnionOrderBy) {
   Parsed u("SELECT a FROM t UNION SELECT b FROM u UNION ALL SELECT c FROM v ORDER BY 1");
   ASSERT_EQ(u.rc, 0);
   EXPECT_EQ(pt_Child(u.tree, 2)->symbl.cArgs, 0);  // statement level stays empty
-  PRSTR_NODE *te1 = pt_Child(pt_Child(u.tree, 1), 3);
+  PRSTR_NODE* te1 = pt_Child(pt_Child(u.tree, 1), 3);
   EXPECT_EQ(pt_Child(te1, 6)->symbl.cArgs, 0);
-  PRSTR_NODE *sel2 = pt_Child(pt_Child(pt_Child(te1, 5), 1), 1);
-  PRSTR_NODE *te2 = pt_Child(sel2, 3);
-  PRSTR_NODE *sel3 = pt_Child(pt_Child(pt_Child(te2, 5), 1), 1);
+  PRSTR_NODE* sel2 = pt_Child(pt_Child(pt_Child(te1, 5), 1), 1);
+  PRSTR_NODE* te2 = pt_Child(sel2, 3);
+  PRSTR_NODE* sel3 = pt_Child(pt_Child(pt_Child(te2, 5), 1), 1);
   EXPECT_STREQ(pt_Label(pt_Child(pt_Child(sel3, 3), 6)), "ORDER BY 1 ");
 }
 
@@ -206,9 +212,9 @@ TEST(Parser, SubqueriesAndUnionOrderBy) {
 // of a kind. Primaries are written P(...) for short: 23(91(24(60(...)))).
 TEST(Parser, TreeShapes) {
   struct Case {
-    const char *sql;
+    const char* sql;
     int kind;
-    const char *shape;
+    const char* shape;
   } cases[] = {
       // table names: a.b has a as qualifier, a.b@c has a as owner
       {"SELECT x FROM a", EXPR_TABLE_NAME, "88(87:a)"},
@@ -277,17 +283,18 @@ TEST(Parser, TreeShapes) {
        "29(72(53(42:) 73(75(23(91(24(60(11(10:a))))))) 86(90(89(46(88(87:t)))) 54: 47: 48: 52: "
        "50(55(81(80(11(10:a) 44:)))))) 43:AS 15:x 50:)"},
       {"SELECT a FROM (SELECT a FROM t) x ORDER BY a", EXPR_TABLE_EXP,
-       "86(90(89(29(72(53(42:) 73(75(23(91(24(60(11(10:a))))))) 86(90(89(46(88(87:t)))) 54: 47: 48: 52: 50:)) "
+       "86(90(89(29(72(53(42:) 73(75(23(91(24(60(11(10:a))))))) 86(90(89(46(88(87:t)))) 54: 47: 48: 52: "
+       "50:)) "
        "43: 15:x 50:))) 54: 47: 48: 52: 50(55(81(80(11(10:a) 44:)))))"},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Parsed p(c.sql);
     if (!c.shape) {
       EXPECT_NE(p.rc, 0) << c.sql;
       continue;
     }
     ASSERT_EQ(p.rc, 0) << c.sql << ": " << p.report;
-    PRSTR_NODE *n = sqltest::firstOfKind(p.tree, c.kind);
+    PRSTR_NODE* n = sqltest::firstOfKind(p.tree, c.kind);
     ASSERT_NE(n, nullptr) << c.sql;
     EXPECT_EQ(sqltest::labelledShape(n), c.shape) << c.sql;
   }
@@ -371,11 +378,10 @@ TEST(Parser, ConcurrentParsesAreSerialised) {
     threads.emplace_back([t, &ok] {
       for (int i = 0; i < 200; i++) {
         Parsed p("SELECT a, b FROM t WHERE c = " + std::to_string(i));
-        if (p.rc == 0 && p.text() == "SELECT  a, b FROM t WHERE c = " + std::to_string(i) + "     ")
-          ok[t]++;
+        if (p.rc == 0 && p.text() == "SELECT  a, b FROM t WHERE c = " + std::to_string(i) + "     ") ok[t]++;
       }
     });
-  for (auto &th : threads) th.join();
+  for (auto& th : threads) th.join();
   for (int n : ok) EXPECT_EQ(n, 200);
 }
 

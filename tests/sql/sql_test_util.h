@@ -11,9 +11,9 @@ namespace sqltest {
 // A parse and its outcome; frees what it holds.
 struct Parsed {
   int rc = -1;
-  PRSTR_NODE *tree = nullptr;
+  PRSTR_NODE* tree = nullptr;
   std::string report, message;
-  explicit Parsed(const std::string &sql) {
+  explicit Parsed(const std::string& sql) {
     char *p = nullptr, *m = nullptr;
     rc = scsql_ParseText(sql.c_str(), &tree, &p, &m);
     if (p) report = p;
@@ -23,17 +23,17 @@ struct Parsed {
     if (tree) pt_Expand(tree);
   }
   ~Parsed() { pt_treeFree(&tree); }
-  Parsed(const Parsed &) = delete;
-  Parsed &operator=(const Parsed &) = delete;
+  Parsed(const Parsed&) = delete;
+  Parsed& operator=(const Parsed&) = delete;
   std::string text() const { return tree ? pt_Label(tree) : std::string(); }
 };
 
 // The tree as nested kinds, e.g. "74(72(53(42) 73(75(23...)))...)".
-inline std::string shape(PRSTR_NODE *n) {
+inline std::string shape(PRSTR_NODE* n) {
   std::string s = std::to_string(n->symbl.nType);
   if (n->symbl.cArgs > 0 && n->left) {
     s += "(";
-    for (PRSTR_NODE *c = n->left; c; c = c->right) {
+    for (PRSTR_NODE* c = n->left; c; c = c->right) {
       if (c != n->left) s += " ";
       s += shape(c);
     }
@@ -43,11 +43,11 @@ inline std::string shape(PRSTR_NODE *n) {
 }
 
 // The tree with leaf labels, e.g. "88(63:a 87:b)" for a table name a.b.
-inline std::string labelledShape(PRSTR_NODE *n) {
+inline std::string labelledShape(PRSTR_NODE* n) {
   std::string s = std::to_string(n->symbl.nType);
   if (n->symbl.cArgs > 0 && n->left) {
     s += "(";
-    for (PRSTR_NODE *c = n->left; c; c = c->right) {
+    for (PRSTR_NODE* c = n->left; c; c = c->right) {
       if (c != n->left) s += " ";
       s += labelledShape(c);
     }
@@ -57,15 +57,15 @@ inline std::string labelledShape(PRSTR_NODE *n) {
 }
 
 // The first node of a kind in pre-order, or NULL.
-inline PRSTR_NODE *firstOfKind(PRSTR_NODE *n, int kind) {
+inline PRSTR_NODE* firstOfKind(PRSTR_NODE* n, int kind) {
   if (!n || n->symbl.nType == kind) return n;
-  for (PRSTR_NODE *c = n->left; c; c = c->right)
-    if (PRSTR_NODE *f = firstOfKind(c, kind)) return f;
+  for (PRSTR_NODE* c = n->left; c; c = c->right)
+    if (PRSTR_NODE* f = firstOfKind(c, kind)) return f;
   return nullptr;
 }
 
 // Collapses runs of blanks, and trims, to compare rebuilt texts loosely.
-inline std::string squeeze(const std::string &in) {
+inline std::string squeeze(const std::string& in) {
   std::string out;
   for (char c : in) {
     if (c == ' ' && (out.empty() || out.back() == ' ')) continue;

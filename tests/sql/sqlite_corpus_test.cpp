@@ -12,7 +12,7 @@
 
 namespace {
 
-const char *kSchema = R"(
+const char* kSchema = R"(
 CREATE TABLE emp (id INTEGER, name TEXT, dept INTEGER, salary REAL, note TEXT);
 CREATE TABLE dept (id INTEGER, title TEXT);
 CREATE TABLE [order items] ([item no] INTEGER, [my col] TEXT);
@@ -23,7 +23,7 @@ INSERT INTO dept VALUES (10, 'Sales'), (20, 'R&D'), (30, 'Ops');
 INSERT INTO [order items] VALUES (1, 'one'), (2, 'two'), (3, NULL);
 )";
 
-const char *kCorpus[] = {
+const char* kCorpus[] = {
     "SELECT id, name FROM emp WHERE name != 'abc'",
     "SELECT id FROM emp WHERE name <> 'ABC' AND name != 'Abc'",
     "SELECT [item no], [my col] FROM [order items] WHERE [item no] > 1",
@@ -70,9 +70,9 @@ const char *kCorpus[] = {
     "GROUP BY d.id HAVING COUNT(*) >= 1",
 };
 
-std::vector<std::string> rows(sqlite3 *db, const std::string &sql, std::string *err) {
+std::vector<std::string> rows(sqlite3* db, const std::string& sql, std::string* err) {
   std::vector<std::string> out;
-  sqlite3_stmt *st = nullptr;
+  sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
     *err = sqlite3_errmsg(db);
     return out;
@@ -80,8 +80,8 @@ std::vector<std::string> rows(sqlite3 *db, const std::string &sql, std::string *
   while (sqlite3_step(st) == SQLITE_ROW) {
     std::string r;
     for (int i = 0; i < sqlite3_column_count(st); i++) {
-      const unsigned char *v = sqlite3_column_text(st, i);
-      r += v ? std::string(reinterpret_cast<const char *>(v)) : "<null>";
+      const unsigned char* v = sqlite3_column_text(st, i);
+      r += v ? std::string(reinterpret_cast<const char*>(v)) : "<null>";
       r += "|";
     }
     out.push_back(r);
@@ -90,7 +90,7 @@ std::vector<std::string> rows(sqlite3 *db, const std::string &sql, std::string *
   return out;
 }
 
-std::string rebuild(const std::string &sql) {
+std::string rebuild(const std::string& sql) {
   SC_Request r;
   SCR_Init(&r);
   std::string text;
@@ -100,10 +100,10 @@ std::string rebuild(const std::string &sql) {
 }
 
 TEST(SqliteCorpus, RebuildIsIdempotentAndReturnsTheSameRows) {
-  sqlite3 *db = nullptr;
+  sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr), SQLITE_OK);
-  for (const char *sql : kCorpus) {
+  for (const char* sql : kCorpus) {
     std::string once = rebuild(sql);
     ASSERT_FALSE(once.empty()) << sql;
     EXPECT_EQ(rebuild(once), once) << sql;

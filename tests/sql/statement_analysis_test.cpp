@@ -18,7 +18,7 @@ namespace {
 struct Request {
   SC_Request r;
   errcode_t rc;
-  explicit Request(const std::string &sql, int keepQual = 1) {
+  explicit Request(const std::string& sql, int keepQual = 1) {
     SCR_Init(&r);
     rc = SCR_AnalyseSQL(&r, sql.c_str(), 0, keepQual);
   }
@@ -26,14 +26,14 @@ struct Request {
   std::string text() { return r.pParsTree ? pt_Label(r.pParsTree) : ""; }
 };
 
-std::vector<TableDesc> tables(Request &q, int keepQual, errcode_t *rc = nullptr) {
-  alist_t *l = alist_Alloc(sizeof(TableDesc));
+std::vector<TableDesc> tables(Request& q, int keepQual, errcode_t* rc = nullptr) {
+  alist_t* l = alist_Alloc(sizeof(TableDesc));
   errcode_t e = SCR_TablesGet(&q.r, l, keepQual);
   if (rc) *rc = e;
   std::vector<TableDesc> out;
   static std::vector<std::string> keep;  // copies outlive the list
-  for (unsigned i = 0; i < l->cUsed; i++) out.push_back(*static_cast<TableDesc *>(alist_At(l, i)));
-  for (auto &t : out) {
+  for (unsigned i = 0; i < l->cUsed; i++) out.push_back(*static_cast<TableDesc*>(alist_At(l, i)));
+  for (auto& t : out) {
     t.pszQualifier = strdup(t.pszQualifier);
     t.pszOwner = strdup(t.pszOwner);
     t.pszName = strdup(t.pszName);
@@ -43,13 +43,13 @@ std::vector<TableDesc> tables(Request &q, int keepQual, errcode_t *rc = nullptr)
   return out;
 }
 
-void freeTables(std::vector<TableDesc> &v) {
-  for (auto &t : v) TableDescDestroy(&t);
+void freeTables(std::vector<TableDesc>& v) {
+  for (auto& t : v) TableDescDestroy(&t);
 }
 
 TEST(StatementAnalysis, TypesAndOriginal) {
   struct Case {
-    const char *sql;
+    const char* sql;
     errcode_t rc;
     int type;
   } cases[] = {
@@ -63,7 +63,7 @@ TEST(StatementAnalysis, TypesAndOriginal) {
       {"{call p}", ER_SUCCESS, EXPR_PROCCALL},
       {"SELECT a FROM", ER_SYNTAXIS, 0},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Request q(c.sql);
     EXPECT_EQ(q.rc, c.rc) << c.sql;
     EXPECT_EQ(q.r.reqType, c.type) << c.sql;
@@ -81,7 +81,7 @@ TEST(StatementAnalysis, TypesAndOriginal) {
 
 TEST(StatementAnalysis, Flags) {
   struct Case {
-    const char *sql;
+    const char* sql;
     unsigned flags;
   } cases[] = {
       {"SELECT a FROM t", 0},
@@ -106,7 +106,7 @@ TEST(StatementAnalysis, Flags) {
       {"SELECT a FROM t GROUP BY a HAVING COUNT(*) > 1", SCR_F_GROUP_BY | SCR_F_AGGREGATE},
       {"SELECT SUM(a) + 1 FROM t", SCR_F_AGGREGATE},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Request q(c.sql);
     ASSERT_EQ(q.rc, ER_SUCCESS) << c.sql;
     EXPECT_EQ(q.r.flags, c.flags) << c.sql;
@@ -117,7 +117,7 @@ TEST(StatementAnalysis, Flags) {
 
 TEST(StatementAnalysis, TableDescriptions) {
   struct Case {
-    const char *from;
+    const char* from;
     int keepQual;
     const char *qual, *owner, *name, *alias;
   } cases[] = {
@@ -145,7 +145,7 @@ TEST(StatementAnalysis, TableDescriptions) {
       {"`a@b`@lnk:o.t", 1, "`a@b`@lnk", "o", "t", ""},
       {"q..t", 1, "q", "", "t", ""},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Request q(std::string("SELECT a FROM ") + c.from, c.keepQual);
     ASSERT_EQ(q.rc, ER_SUCCESS) << c.from;
     auto v = tables(q, c.keepQual);
@@ -176,13 +176,13 @@ TEST(StatementAnalysis, TableListDoesNotEnterSubqueries) {
   EXPECT_TRUE(none.empty());
 }
 
-std::vector<SCColDesc> items(Request &q, errcode_t *rc = nullptr, std::vector<std::string> *texts = nullptr) {
-  alist_t *l = alist_Alloc(sizeof(SCColDesc));
+std::vector<SCColDesc> items(Request& q, errcode_t* rc = nullptr, std::vector<std::string>* texts = nullptr) {
+  alist_t* l = alist_Alloc(sizeof(SCColDesc));
   errcode_t e = SCR_SelectColsGet(&q.r, l);
   if (rc) *rc = e;
   std::vector<SCColDesc> out;
   for (unsigned i = 0; i < l->cUsed; i++) {
-    SCColDesc *c = static_cast<SCColDesc *>(alist_At(l, i));
+    SCColDesc* c = static_cast<SCColDesc*>(alist_At(l, i));
     if (texts) texts->push_back(c->pszText ? c->pszText : "");
     out.push_back(*c);
     out.back().pszText = nullptr;
@@ -192,15 +192,16 @@ std::vector<SCColDesc> items(Request &q, errcode_t *rc = nullptr, std::vector<st
 }
 
 TEST(StatementAnalysis, SelectItemsByShape) {
-  Request q("SELECT CASE WHEN a = 1 THEN b END, c, t.*, o.u.d, (d), e + 1, (SELECT x FROM y), "
-            "'z.*', -f, COUNT(*) FROM t");
+  Request q(
+      "SELECT CASE WHEN a = 1 THEN b END, c, t.*, o.u.d, (d), e + 1, (SELECT x FROM y), "
+      "'z.*', -f, COUNT(*) FROM t");
   std::vector<std::string> texts;
   errcode_t rc;
   auto v = items(q, &rc, &texts);
   ASSERT_EQ(rc, ER_SUCCESS);
   ASSERT_EQ(v.size(), 10u);  // only the outer statement's own items
   const select_item_t want[] = {SIT_EXPR, SIT_COL_NAME, SIT_ALL_TBL_COLS, SIT_COL_NAME, SIT_EXPR,
-                                SIT_EXPR, SIT_EXPR, SIT_EXPR, SIT_EXPR, SIT_EXPR};
+                                SIT_EXPR, SIT_EXPR,     SIT_EXPR,         SIT_EXPR,     SIT_EXPR};
   for (size_t i = 0; i < v.size(); i++) EXPECT_EQ(v[i].selectItemType, want[i]) << i;
   EXPECT_STREQ(v[0].col_name, "CASE WHEN a = 1 THEN b END");
   EXPECT_EQ(texts[0], "CASE WHEN a = 1 THEN b END");
@@ -243,11 +244,11 @@ TEST(StatementAnalysis, LongExpressionKeepsItsWholeText) {
   EXPECT_EQ(texts[0], expr);
 }
 
-std::vector<SCOrdrColDesc> sortCols(Request &q, errcode_t *rc) {
-  alist_t *l = alist_Alloc(sizeof(SCOrdrColDesc));
+std::vector<SCOrdrColDesc> sortCols(Request& q, errcode_t* rc) {
+  alist_t* l = alist_Alloc(sizeof(SCOrdrColDesc));
   *rc = SCR_OrderingColsGet(&q.r, l);
   std::vector<SCOrdrColDesc> out;
-  for (unsigned i = 0; i < l->cUsed; i++) out.push_back(*static_cast<SCOrdrColDesc *>(alist_At(l, i)));
+  for (unsigned i = 0; i < l->cUsed; i++) out.push_back(*static_cast<SCOrdrColDesc*>(alist_At(l, i)));
   alist_Dealloc(&l, nullptr);
   return out;
 }
@@ -269,7 +270,7 @@ TEST(StatementAnalysis, SortColumns) {
   EXPECT_NE(q.r.flags & SCR_F_NUMERIC_ORDER_BY, 0);
 
   struct Case {
-    const char *sql;
+    const char* sql;
     errcode_t rc;
   } cases[] = {
       {"SELECT a FROM t ORDER BY 255", ER_SUCCESS},
@@ -278,7 +279,7 @@ TEST(StatementAnalysis, SortColumns) {
       {"SELECT a FROM t ORDER BY 0", ER_SYNTAXIS},
       {"SELECT a FROM t", ER_GENERAL_ERROR},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Request r(c.sql);
     errcode_t e;
     sortCols(r, &e);
@@ -296,9 +297,9 @@ TEST(StatementAnalysis, SortColumns) {
 TEST(StatementAnalysis, RelabelAndInvert) {
   Request q("SELECT a, b FROM t ORDER BY 2, a DESC");
   errcode_t rc;
-  alist_t *l = alist_Alloc(sizeof(SCOrdrColDesc));
+  alist_t* l = alist_Alloc(sizeof(SCOrdrColDesc));
   ASSERT_EQ(SCR_OrderingColsGet(&q.r, l), ER_SUCCESS);
-  strcpy(static_cast<SCOrdrColDesc *>(alist_At(l, 0))->orig_name, "t.b");
+  strcpy(static_cast<SCOrdrColDesc*>(alist_At(l, 0))->orig_name, "t.b");
   ASSERT_EQ(SCR_RelabelNumericOrdrCols(&q.r, l), ER_SUCCESS);
   alist_Dealloc(&l, nullptr);
   EXPECT_EQ(squeeze(q.text()), "SELECT a, b FROM t ORDER BY t.b , a DESC");
@@ -314,8 +315,8 @@ TEST(StatementAnalysis, RelabelAndInvert) {
 TEST(StatementAnalysis, Tags) {
   const std::string M = SCR_TAG_MARKER;
   struct Case {
-    const char *sql;
-    errcode_t (*tag)(SC_Request *);
+    const char* sql;
+    errcode_t (*tag)(SC_Request*);
     std::string rebuilt;
     unsigned flags;
   } cases[] = {
@@ -326,8 +327,8 @@ TEST(StatementAnalysis, Tags) {
       {"SELECT a FROM t", SCR_TagWhereClause, "SELECT a FROM t " + M, 0},
       {"SELECT a FROM t WHERE a IN (SELECT b FROM u WHERE c = 1)", SCR_TagWhereClause,
        "SELECT a FROM t WHERE " + M + " AND (a IN ( SELECT b FROM u WHERE c = 1 ))", SCR_F_WHERE},
-      {"SELECT a FROM t ORDER BY a DESC", SCR_TagOrderByClause,
-       "SELECT a FROM t ORDER BY a DESC" + M, SCR_F_ORDER_BY},
+      {"SELECT a FROM t ORDER BY a DESC", SCR_TagOrderByClause, "SELECT a FROM t ORDER BY a DESC" + M,
+       SCR_F_ORDER_BY},
       {"SELECT a FROM t", SCR_TagOrderByClause, "SELECT a FROM t " + M, 0},
       {"SELECT a FROM t UNION SELECT b FROM u", SCR_TagOrderByClause,
        "SELECT a FROM t UNION SELECT b FROM u " + M, SCR_F_UNION},
@@ -340,7 +341,7 @@ TEST(StatementAnalysis, Tags) {
       {"SELECT a FROM (SELECT a FROM t ORDER BY a) x", SCR_TagOrderByClause,
        "SELECT a FROM ( SELECT a FROM t ORDER BY a ) x " + M, 0},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Request q(c.sql);
     ASSERT_EQ(c.tag(&q.r), ER_SUCCESS) << c.sql;
     EXPECT_EQ(squeeze(q.text()), c.rebuilt) << c.sql;
@@ -351,7 +352,7 @@ TEST(StatementAnalysis, Tags) {
 TEST(StatementAnalysis, TagSpliceIsPlainText) {
   Request q("SELECT a FROM t WHERE b = 'x'");
   ASSERT_EQ(SCR_TagSelectList(&q.r), ER_SUCCESS);
-  char *out = nullptr;
+  char* out = nullptr;
   // the new text is put in as it is, template bytes included
   ASSERT_EQ(SCR_TagSplice(pt_Label(q.r.pParsTree), "k, \xff\x01\x01 a", &out), ER_SUCCESS);
   EXPECT_EQ(squeeze(out), "SELECT k, \xff\x01\x01 a FROM t WHERE b = 'x'");
@@ -386,29 +387,29 @@ TEST(StatementAnalysis, AnalysingAgainReplacesEverything) {
 
 // Every query and edit answers 15 when the request holds no SELECT tree.
 TEST(StatementAnalysis, FunctionsRefuseRequestsWithoutSelect) {
-  alist_t *tablesList = alist_Alloc(sizeof(TableDesc));
-  alist_t *cols = alist_Alloc(sizeof(SCColDesc));
-  alist_t *sorts = alist_Alloc(sizeof(SCOrdrColDesc));
-  using Call = std::function<errcode_t(SC_Request *)>;
-  const std::pair<const char *, Call> calls[] = {
-      {"TablesGet", [&](SC_Request *r) { return SCR_TablesGet(r, tablesList, 1); }},
-      {"SelectColsGet", [&](SC_Request *r) { return SCR_SelectColsGet(r, cols); }},
-      {"OrderingColsGet", [&](SC_Request *r) { return SCR_OrderingColsGet(r, sorts); }},
+  alist_t* tablesList = alist_Alloc(sizeof(TableDesc));
+  alist_t* cols = alist_Alloc(sizeof(SCColDesc));
+  alist_t* sorts = alist_Alloc(sizeof(SCOrdrColDesc));
+  using Call = std::function<errcode_t(SC_Request*)>;
+  const std::pair<const char*, Call> calls[] = {
+      {"TablesGet", [&](SC_Request* r) { return SCR_TablesGet(r, tablesList, 1); }},
+      {"SelectColsGet", [&](SC_Request* r) { return SCR_SelectColsGet(r, cols); }},
+      {"OrderingColsGet", [&](SC_Request* r) { return SCR_OrderingColsGet(r, sorts); }},
       {"InvertSortOrder", SCR_InvertSortOrder},
       {"TagSelectList", SCR_TagSelectList},
       {"TagWhereClause", SCR_TagWhereClause},
       {"TagOrderByClause", SCR_TagOrderByClause},
-      {"FlagOrderByClause", [](SC_Request *r) { return SCR_FlagOrderByClause(r, nullptr); }},
+      {"FlagOrderByClause", [](SC_Request* r) { return SCR_FlagOrderByClause(r, nullptr); }},
       {"FlagGroupByClause", SCR_FlagGroupByClause},
       {"FlagUnionClause", SCR_FlagUnionClause},
-      {"FlagJoin", [](SC_Request *r) { return SCR_FlagJoin(r, 1); }},
+      {"FlagJoin", [](SC_Request* r) { return SCR_FlagJoin(r, 1); }},
       {"FlagScalarAggregate", SCR_FlagScalarAggregate},
   };
   Request update("UPDATE t SET a = 1 WHERE b = 2");
   Request failed("SELECT a FROM");
   SC_Request empty;
   SCR_Init(&empty);
-  for (const auto &[name, call] : calls) {
+  for (const auto& [name, call] : calls) {
     EXPECT_EQ(call(nullptr), ER_GENERAL_ERROR) << name;
     EXPECT_EQ(call(&empty), ER_GENERAL_ERROR) << name;
     EXPECT_EQ(call(&failed.r), ER_GENERAL_ERROR) << name;
@@ -424,7 +425,7 @@ TEST(StatementAnalysis, FunctionsRefuseRequestsWithoutSelect) {
 
 TEST(StatementAnalysis, FlagOrderByClauseGivesItsNode) {
   Request q("SELECT a FROM t UNION SELECT a FROM u ORDER BY a");
-  PRSTR_NODE *node = nullptr;
+  PRSTR_NODE* node = nullptr;
   q.r.flags = 0;
   ASSERT_EQ(SCR_FlagOrderByClause(&q.r, &node), ER_SUCCESS);
   EXPECT_EQ(q.r.flags, SCR_F_ORDER_BY);
@@ -461,13 +462,16 @@ TEST(StatementAnalysis, TableListWithoutTables) {
 
 TEST(StatementAnalysis, RelabelNeedsAnEntryForEveryPosition) {
   struct Case {
-    const char *sql;
-    std::vector<std::pair<int, const char *>> entries;  // nColIndx, orig_name
+    const char* sql;
+    std::vector<std::pair<int, const char*>> entries;  // nColIndx, orig_name
     bool nullList;
     errcode_t rc;
-    const char *rebuilt;  // squeezed; nullptr: unchanged
+    const char* rebuilt;  // squeezed; nullptr: unchanged
   } cases[] = {
-      {"SELECT a, b FROM t ORDER BY 2, 1 DESC", {{1, "t.a"}, {2, "t.b"}}, false, ER_SUCCESS,
+      {"SELECT a, b FROM t ORDER BY 2, 1 DESC",
+       {{1, "t.a"}, {2, "t.b"}},
+       false,
+       ER_SUCCESS,
        "SELECT a, b FROM t ORDER BY t.b , t.a DESC"},
       {"SELECT a, b FROM t ORDER BY 2", {{1, "t.a"}}, false, ER_GENERAL_ERROR, nullptr},
       {"SELECT a, b FROM t ORDER BY 2", {}, false, ER_SUCCESS, nullptr},
@@ -475,11 +479,11 @@ TEST(StatementAnalysis, RelabelNeedsAnEntryForEveryPosition) {
       {"SELECT a, b FROM t ORDER BY a", {{1, "x"}}, false, ER_SUCCESS, nullptr},
       {"SELECT a, b FROM t", {{1, "x"}}, false, ER_GENERAL_ERROR, nullptr},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Request q(c.sql);
     std::string before = squeeze(q.text());
-    alist_t *l = alist_Alloc(sizeof(SCOrdrColDesc));
-    for (const auto &[pos, name] : c.entries) {
+    alist_t* l = alist_Alloc(sizeof(SCOrdrColDesc));
+    for (const auto& [pos, name] : c.entries) {
       SCOrdrColDesc o;
       memset(&o, 0, sizeof o);
       o.nColIndx = static_cast<uns8>(pos);

@@ -7,10 +7,10 @@
 
 namespace {
 
-std::string expand(const std::string &tmpl, std::vector<const char *> args, unsigned count) {
+std::string expand(const std::string& tmpl, std::vector<const char*> args, unsigned count) {
   std::vector<std::string> store;
-  std::vector<char *> vect;
-  for (const char *a : args) {
+  std::vector<char*> vect;
+  for (const char* a : args) {
     if (a) {
       store.emplace_back(a);
     } else {
@@ -20,8 +20,9 @@ std::string expand(const std::string &tmpl, std::vector<const char *> args, unsi
   for (size_t i = 0; i < args.size(); i++) vect.push_back(args[i] ? store[i].data() : nullptr);
   MPL pool;
   mpl_init(&pool);
-  EXPECT_EQ(BuildSQLDynamic(&pool, reinterpret_cast<const unsigned char *>(tmpl.c_str()), vect.data(), count), 0);
-  std::string out(reinterpret_cast<char *>(mpl_finish(&pool)));
+  EXPECT_EQ(BuildSQLDynamic(&pool, reinterpret_cast<const unsigned char*>(tmpl.c_str()), vect.data(), count),
+            0);
+  std::string out(reinterpret_cast<char*>(mpl_finish(&pool)));
   mpl_destroy(&pool);
   return out;
 }
@@ -41,13 +42,13 @@ std::string END(int id) { return esc({5, id}); }
 // -Wrestrict warning of g++ 12 at -O2).
 std::string T(std::initializer_list<std::string> parts) {
   std::string out;
-  for (const auto &p : parts) out.append(p);
+  for (const auto& p : parts) out.append(p);
   return out;
 }
 
 struct Case {
   std::string tmpl;
-  std::vector<const char *> args;
+  std::vector<const char*> args;
   unsigned count;
   std::string out;
 };
@@ -58,7 +59,7 @@ TEST(Template, Expansion) {
       {T({"a", arg1, "b"}), {nullptr}, 1, "ab"},
       {T({"a", arg1, "b"}), {}, 0, "aNULLb"},
       {T({"x\xff\x01", std::string(1, '\0')}), {"v"}, 1, "x"},  // a placeholder cut off by the end
-      {"x\xff", {"v"}, 1, "x"},  // cut off escape
+      {"x\xff", {"v"}, 1, "x"},                                 // cut off escape
       {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {"   "}, 1, "[blank]"},
       {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {"%"}, 1, "[blank]"},
       {T({"[", IF(1, 1, 1), "blank", END(1), "]"}), {"%a"}, 1, "[]"},
@@ -78,9 +79,13 @@ TEST(Template, Expansion) {
       {T({"pre", IF(1, 2, 1), "A"}), {""}, 1, "pre"},
       {T({"pre", IF(1, 1, 1), "A", ELSE(1), "B"}), {""}, 1, "preA"},
       {"pre\xff\x02\x01", {""}, 1, "pre"},
-      {"a\xff\x07" "b", {}, 0, "ab"},
+      {"a\xff\x07"
+       "b",
+       {},
+       0,
+       "ab"},
   };
-  for (const auto &c : cases) EXPECT_EQ(expand(c.tmpl, c.args, c.count), c.out) << c.out;
+  for (const auto& c : cases) EXPECT_EQ(expand(c.tmpl, c.args, c.count), c.out) << c.out;
 }
 
 TEST(Template, BlankAndWild) {

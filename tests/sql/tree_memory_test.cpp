@@ -38,24 +38,24 @@ std::string longInList(int n) {
   return s + ") ORDER BY a, 2 DESC";
 }
 
-void freeOrdrCols(alist_t **l) { alist_Dealloc(l, nullptr); }
+void freeOrdrCols(alist_t** l) { alist_Dealloc(l, nullptr); }
 
 // Every rewrite of the statement analysis on one statement, then its release.
-void analyseAndRewrite(const std::string &sql) {
+void analyseAndRewrite(const std::string& sql) {
   SC_Request r;
   SCR_Init(&r);
   if (SCR_AnalyseSQL(&r, sql.c_str(), 0, 1) != ER_SUCCESS) {
     SCR_Destroy(&r);
     return;
   }
-  alist_t *tables = alist_Alloc(sizeof(TableDesc));
-  alist_t *cols = alist_Alloc(sizeof(SCColDesc));
-  alist_t *order = alist_Alloc(sizeof(SCOrdrColDesc));
+  alist_t* tables = alist_Alloc(sizeof(TableDesc));
+  alist_t* cols = alist_Alloc(sizeof(SCColDesc));
+  alist_t* order = alist_Alloc(sizeof(SCOrdrColDesc));
   SCR_TablesGet(&r, tables, 1);
   SCR_SelectColsGet(&r, cols);
   if (SCR_OrderingColsGet(&r, order) == ER_SUCCESS) {
     for (unsigned i = 0; i < order->cUsed; i++) {
-      auto *o = static_cast<SCOrdrColDesc *>(alist_At(order, i));
+      auto* o = static_cast<SCOrdrColDesc*>(alist_At(order, i));
       if (o->nColIndx) strcpy(o->orig_name, "b");
     }
     SCR_RelabelNumericOrdrCols(&r, order);
@@ -65,9 +65,9 @@ void analyseAndRewrite(const std::string &sql) {
   SCR_TagWhereClause(&r);
   // Labels built on demand, for every node (the large ones are not kept by
   // the expansion).
-  alist_t *all = alist_Alloc(sizeof(PRSTR_NODE *));
+  alist_t* all = alist_Alloc(sizeof(PRSTR_NODE*));
   for (int kind = 0; kind <= EXPR_WHERE_CLAUSE; kind++) pt_FindAll(r.pParsTree, kind, nullptr, all);
-  for (unsigned i = 0; i < all->cUsed; i++) pt_Label(*static_cast<PRSTR_NODE **>(alist_At(all, i)));
+  for (unsigned i = 0; i < all->cUsed; i++) pt_Label(*static_cast<PRSTR_NODE**>(alist_At(all, i)));
   alist_Dealloc(&all, nullptr);
   SCR_TagSelectList(&r);  // frees the select list's subtree
   alist_Dealloc(&tables, TableDescDestroy);
@@ -91,11 +91,11 @@ TEST(TreeMemory, ParsedTreesLeaveNothingBehind) {
       "INSERT INTO t (a, b) VALUES (?, 'it''s')",
       "DELETE FROM t WHERE CURRENT OF c1",
       "{call p(?)}",
-      longInList(1000),                 // labels above the kept size
-      "SELECT a FROM t WHERE a IN (1, 2", // fails to parse
-      "SELECT 'open",                   // unterminated string
+      longInList(1000),                    // labels above the kept size
+      "SELECT a FROM t WHERE a IN (1, 2",  // fails to parse
+      "SELECT 'open",                      // unterminated string
   };
-  for (const std::string &sql : statements) analyseAndRewrite(sql);
+  for (const std::string& sql : statements) analyseAndRewrite(sql);
   expectNoLeaks();
 }
 
@@ -114,13 +114,13 @@ TEST(TreeMemory, TreesBuiltAroundAParsedTreeAreFreedWithIt) {
   ASSERT_EQ(p.rc, 0);
   // A hand-built node over the parsed root, a heap label on an arena node,
   // an arena node made a leaf: one free releases all of it, arena included.
-  PRSTR_NODE *tree = p.tree;
+  PRSTR_NODE* tree = p.tree;
   p.tree = nullptr;
-  PRSTR_NODE *where = sqltest::firstOfKind(tree, EXPR_WHERE_CLAUSE);
+  PRSTR_NODE* where = sqltest::firstOfKind(tree, EXPR_WHERE_CLAUSE);
   ASSERT_NE(where, nullptr);
   EXPECT_EQ(pt_SetFormat(where, "WHERE (\xff\x01\x01)"), 1);
   EXPECT_EQ(pt_MakeLeaf(sqltest::firstOfKind(tree, EXPR_SELECT_LIST), "*"), 1);
-  PRSTR_NODE *top = pt_node(EXPR_OTHER, "[\xff\x01\x01]", 1, tree);
+  PRSTR_NODE* top = pt_node(EXPR_OTHER, "[\xff\x01\x01]", 1, tree);
   ASSERT_NE(top, nullptr);
   EXPECT_EQ(pt_Expand(top), 1);
   EXPECT_EQ(squeeze(pt_Label(top)), "[SELECT * FROM t WHERE (b = 1) ]");
@@ -133,7 +133,7 @@ TEST(TreeMemory, RewritingDoesNotGrowTheArena) {
   SC_Request r;
   SCR_Init(&r);
   ASSERT_EQ(SCR_AnalyseSQL(&r, "SELECT a, b FROM t WHERE a > 1 ORDER BY a, b DESC", 0, 1), ER_SUCCESS);
-  PtArena *arena = pt_Arena(r.pParsTree);
+  PtArena* arena = pt_Arena(r.pParsTree);
   ASSERT_NE(arena, nullptr);
   ASSERT_EQ(SCR_InvertSortOrder(&r), ER_SUCCESS);
   size_t used = pta_Used(arena);

@@ -45,8 +45,9 @@ TEST(Launch, HandsOverSocketsAndTransportList) {
   std::string out;
   // $1 $2 are "+internal" and the list; 3 is a TCP listener, 4 a UDP socket,
   // nothing above 4 is open, and SIGPIPE is not ignored.
-  int rc = Launch("", "echo \"$1 $2 $3\"; ls /proc/$$/fd | sort -n | tr \"\\n\" \" \"; echo; "
-                      "grep SigIgn /proc/$$/status; readlink /proc/$$/fd/3 /proc/$$/fd/4",
+  int rc = Launch("",
+                  "echo \"$1 $2 $3\"; ls /proc/$$/fd | sort -n | tr \"\\n\" \" \"; echo; "
+                  "grep SigIgn /proc/$$/status; readlink /proc/$$/fd/3 /proc/$$/fd/4",
                   &out);
   EXPECT_EQ(rc, 0) << out;
   EXPECT_NE(out.find("+internal tcp=3,udp=4 \n"), std::string::npos) << out;

@@ -19,7 +19,7 @@ using test_support::write_file;
 class ConfigTest : public testing::Test {
  protected:
   // Writes text to the file and opens it.
-  PCONFIG open(const std::string &text) {
+  PCONFIG open(const std::string& text) {
     EXPECT_TRUE(write_file(path_, text));
     PCONFIG p = nullptr;
     EXPECT_EQ(VYR_Cfg_init(&p, path_.c_str()), 0);
@@ -30,7 +30,7 @@ class ConfigTest : public testing::Test {
     for (PCONFIG p : opened_) VYR_Cfg_done(p);
   }
   // The value of a key, or "<none>".
-  static std::string find(PCONFIG p, const char *section, const char *id) {
+  static std::string find(PCONFIG p, const char* section, const char* id) {
     if (VYR_Cfg_find(p, section, id) != 0) return "<none>";
     return p->value != nullptr ? p->value : "<null>";
   }
@@ -62,9 +62,9 @@ TEST_F(ConfigTest, ParseAndFind) {
       "[comm]\r\n"
       "Hidden = later section of the same name\r\n");
   struct Case {
-    const char *section;
-    const char *id;
-    const char *want;
+    const char* section;
+    const char* id;
+    const char* want;
   } cases[] = {
       {"Comm", "SendSize", "8192"},
       {"COMM", "sendsize", "8192"},
@@ -79,7 +79,7 @@ TEST_F(ConfigTest, ParseAndFind) {
       {"Missing", "x", "<none>"},
       {"Comm", "Key2", "<none>"},  // an indented line is a continuation, not a key
   };
-  for (const auto &c : cases) EXPECT_EQ(find(p, c.section, c.id), c.want) << c.id;
+  for (const auto& c : cases) EXPECT_EQ(find(p, c.section, c.id), c.want) << c.id;
   ASSERT_EQ(VYR_Cfg_find(p, "comm", nullptr), 0);
   EXPECT_STREQ(p->section, "Comm");
   ASSERT_EQ(VYR_Cfg_find(p, "Comm", "Plain"), 0);
@@ -116,9 +116,15 @@ TEST_F(ConfigTest, Iterator) {
   std::string seen;
   while (VYR_Cfg_nextentry(p) == 0) {
     switch (p->flags & CFG_TYPEMASK) {
-      case CFG_SECTION: seen += std::string("S:") + p->section + " "; break;
-      case CFG_DEFINE: seen += std::string("D:") + p->id + "=" + p->value + " "; break;
-      case CFG_CONTINUE: seen += std::string("C:") + p->value + " "; break;
+      case CFG_SECTION:
+        seen += std::string("S:") + p->section + " ";
+        break;
+      case CFG_DEFINE:
+        seen += std::string("D:") + p->id + "=" + p->value + " ";
+        break;
+      case CFG_CONTINUE:
+        seen += std::string("C:") + p->value + " ";
+        break;
     }
   }
   EXPECT_EQ(seen, "S:A D:k=v C:more S:B ");
@@ -195,7 +201,7 @@ TEST_F(ConfigTest, WriteSetsAddsAndDeletes) {
   EXPECT_EQ(VYR_Cfg_write(p, "A", "four", "4"), 0);     // before the next header
   EXPECT_EQ(VYR_Cfg_write(p, "A", "two", nullptr), 0);  // with its comment and continuation
   EXPECT_EQ(VYR_Cfg_write(p, "A", "nokey", nullptr), 0);
-  EXPECT_EQ(VYR_Cfg_write(p, "C", "new", "n"), 0);      // missing section appended
+  EXPECT_EQ(VYR_Cfg_write(p, "C", "new", "n"), 0);  // missing section appended
   EXPECT_EQ(VYR_Cfg_write(p, "D", nullptr, nullptr), 0);
   EXPECT_EQ(VYR_Cfg_write(p, nullptr, "k", "v"), -1);
   ASSERT_EQ(VYR_Cfg_commit(p), 0);
@@ -327,7 +333,7 @@ TEST_F(ConfigTest, EditsReportMemoryShortage) {
   ASSERT_EQ(VYR_Cfg_init(&src, other.file("src.ini").c_str()), 0);
   static char sect[] = "T", id[] = "t", value[] = "tv";
   struct Case {
-    const char *name;
+    const char* name;
     int (*edit)(PCONFIG p, PCONFIG src);
   } cases[] = {
       {"set", [](PCONFIG p, PCONFIG) { return VYR_Cfg_write(p, "S", "k", "new"); }},
@@ -336,7 +342,7 @@ TEST_F(ConfigTest, EditsReportMemoryShortage) {
       {"store", [](PCONFIG p, PCONFIG) { return VYR_Cfg_storeentry(p, sect, id, value, nullptr, 1); }},
       {"merge", [](PCONFIG p, PCONFIG s) { return cfg_merge(p, s); }},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     long n = 0;
     for (;; ++n) {
       ASSERT_LT(n, 50) << c.name;
@@ -358,7 +364,7 @@ TEST_F(ConfigTest, EditsReportMemoryShortage) {
 // corrupt the entries.
 TEST_F(ConfigTest, ConcurrentEditsAndLookups) {
   PCONFIG p = open("[S]\nk = v\n");
-  auto writer = [p](const char *prefix) {
+  auto writer = [p](const char* prefix) {
     for (int i = 0; i < 200; ++i) {
       std::string key = prefix + std::to_string(i % 20);
       VYR_Cfg_write(p, "S", key.c_str(), "x");

@@ -10,7 +10,7 @@
 
 #include "util/config.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int fd = memfd_create("cfg", 0);
   if (fd < 0) return 0;
   if (size > 0 && write(fd, data, size) != static_cast<ssize_t>(size)) {
@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     VYR_Cfg_rewind(p);
     std::string first_section;
     while (VYR_Cfg_nextentry(p) == 0)
-      if ((p->flags & CFG_TYPEMASK) == CFG_SECTION && first_section.empty())
-        first_section = p->section;
+      if ((p->flags & CFG_TYPEMASK) == CFG_SECTION && first_section.empty()) first_section = p->section;
     VYR_Cfg_find(p, "Communications", "SendSize");
     if (!first_section.empty()) {
       VYR_Cfg_write(p, first_section.c_str(), "fuzzkey", "value ; x");

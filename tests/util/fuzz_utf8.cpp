@@ -8,23 +8,23 @@
 
 #include "util/unicode.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::string text(reinterpret_cast<const char *>(data), size);  // NUL-terminated copy
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string text(reinterpret_cast<const char*>(data), size);  // NUL-terminated copy
 
-  wchar_t *w = strdup_U8toW(text.c_str());
+  wchar_t* w = strdup_U8toW(text.c_str());
   if (w != nullptr) {
-    char *back = strdup_WtoU8(w);
+    char* back = strdup_WtoU8(w);
     // Whatever decodes to Unicode scalar values must encode back to a prefix of the
     // input; other values are written as replacements, never as bytes of their own.
     bool scalar = true;
-    for (const wchar_t *p = w; *p != 0; ++p) {
+    for (const wchar_t* p = w; *p != 0; ++p) {
       if (*p > 0x10FFFF || (*p >= 0xD800 && *p <= 0xDFFF)) scalar = false;
     }
     if (back != nullptr && scalar && strncmp(back, text.c_str(), strlen(back)) != 0) abort();
     if (back != nullptr) {
-      wchar_t *again = strdup_U8toW(back);
+      wchar_t* again = strdup_U8toW(back);
       if (again == nullptr) abort();
-      for (const wchar_t *p = again; *p != 0; ++p) {
+      for (const wchar_t* p = again; *p != 0; ++p) {
         if (*p > 0x10FFFF || (*p >= 0xD800 && *p <= 0xDFFF)) abort();
       }
       free(again);
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     free(back);
     free(w);
   }
-  wchar_t *cut = SQL_U8toW(text.c_str(), static_cast<ssize_t>(size / 2));
+  wchar_t* cut = SQL_U8toW(text.c_str(), static_cast<ssize_t>(size / 2));
   free(cut);
 
   std::vector<wchar_t> out(size + 1);

@@ -12,7 +12,7 @@ namespace {
 class GlobalsTest : public testing::Test {
  protected:
   void TearDown() override { gv_done(); }
-  void load(const std::string &text) {
+  void load(const std::string& text) {
     ASSERT_TRUE(test_support::write_file(dir_.file("vyr.cfg"), text));
     EXPECT_EQ(gv_init(dir_.file("vyr.cfg").c_str()), 0);
   }
@@ -38,7 +38,7 @@ TEST_F(GlobalsTest, DefaultsWithoutFile) {
 
 TEST_F(GlobalsTest, NumbersAndYesNo) {
   struct Case {
-    const char *file;
+    const char* file;
     unsigned short id;
     int want;
   } cases[] = {
@@ -59,7 +59,7 @@ TEST_F(GlobalsTest, NumbersAndYesNo) {
       {"[Protocol TCP]\nPortLow = 0x10\n", GV_PORT_LOW, 16},
       {"", 0x7777, 0},  // no such setting
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     load(c.file);
     EXPECT_EQ(number(c.id), c.want) << c.file;
   }
@@ -83,7 +83,7 @@ TEST_F(GlobalsTest, ResultTypes) {
   EXPECT_STREQ(buf, "");
   EXPECT_EQ(gv_get_value(GV_BROKER_PORT, buf, GV_RET_BUFFER, 0), -1);
 
-  char *copy = reinterpret_cast<char *>(1);
+  char* copy = reinterpret_cast<char*>(1);
   EXPECT_EQ(gv_get_value(GV_UDP_DEVICE, &copy, GV_RET_COPY, 0), 0);
   EXPECT_EQ(copy, nullptr);
   EXPECT_EQ(gv_get_value(GV_IP_ADDRESS, &copy, GV_RET_COPY, 0), 0);

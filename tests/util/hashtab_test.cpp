@@ -13,13 +13,13 @@ namespace {
 struct Table {
   explicit Table(int size, int keysize = 0) : t(VYR_htinit(size, keysize)) {}
   ~Table() { VYR_htfree(t); }
-  HTTABLE *t;
+  HTTABLE* t;
 };
 
 TEST(HashTable, AddFindReplaceDelete) {
   Table tab(100);
   int a = 1, b = 2, c = 3;
-  HTENTRY *ea = VYR_htadd(tab.t, "alpha", &a);
+  HTENTRY* ea = VYR_htadd(tab.t, "alpha", &a);
   ASSERT_NE(ea, nullptr);
   ASSERT_NE(VYR_htadd(tab.t, "beta", &b), nullptr);
   EXPECT_EQ(tab.t->ht_noe, 2);
@@ -32,9 +32,9 @@ TEST(HashTable, AddFindReplaceDelete) {
   EXPECT_EQ(VYR_htdelete(tab.t, "alpha"), 1);
   EXPECT_EQ(VYR_htdelete(tab.t, "alpha"), 0);
   EXPECT_EQ(tab.t->ht_noe, 1);
-  HTENTRY *eb = VYR_htdelete_hte(tab.t, "beta");
+  HTENTRY* eb = VYR_htdelete_hte(tab.t, "beta");
   ASSERT_NE(eb, nullptr);
-  EXPECT_STREQ(static_cast<char *>(eb->ht_key), "beta");
+  EXPECT_STREQ(static_cast<char*>(eb->ht_key), "beta");
   free(eb->ht_key);
   free(eb);
   EXPECT_EQ(tab.t->ht_noe, 0);
@@ -65,10 +65,10 @@ TEST(HashTable, SizeZeroHasOneBucket) {
 TEST(HashTable, StringHashBuckets) {
   Table tab(101);
   struct Case {
-    const char *key;
+    const char* key;
     int bucket;
   } cases[] = {{"", 0}, {"a", 97}, {"ab", (97 * 8 + 98) % 101}, {"owwwwwwyx", -1}};
-  for (const auto &c : cases) EXPECT_EQ(VYR_hthash(tab.t, c.key), c.bucket) << c.key;
+  for (const auto& c : cases) EXPECT_EQ(VYR_hthash(tab.t, c.key), c.bucket) << c.key;
   // A negative hash uses its magnitude: "\xff" hashes to -1.
   EXPECT_EQ(VYR_hthash(tab.t, "\xff"), 1);
 }
@@ -112,8 +112,8 @@ TEST(HashTable, MapVisitsBucketsInOrderNewestFirst) {
   std::string seen;
   VYR_htmap(
       tab.t,
-      [](ITEM, ITEM key, void *arg) {
-        *static_cast<std::string *>(arg) += static_cast<char *>(key);
+      [](ITEM, ITEM key, void* arg) {
+        *static_cast<std::string*>(arg) += static_cast<char*>(key);
         return 1;
       },
       &seen);
@@ -135,7 +135,7 @@ TEST(HashTable, CallerMadeEntries) {
 TEST(HashTable, AllocationFailuresLeaveTableUnchanged) {
   for (long n : {0, 1}) {
     vyr_fault_inject(n);
-    HTTABLE *t = VYR_htinit(10, 0);
+    HTTABLE* t = VYR_htinit(10, 0);
     vyr_fault_inject(-1);
     EXPECT_EQ(t, nullptr);
   }
@@ -153,7 +153,7 @@ TEST(HashTable, AllocationFailuresLeaveTableUnchanged) {
 TEST(HashTable, Stat) {
   Table tab(4);
   char buf[200];
-  FILE *fp = fmemopen(buf, sizeof buf, "w");
+  FILE* fp = fmemopen(buf, sizeof buf, "w");
   VYR_htstat(tab.t, fp);
   int v;
   VYR_htadd(tab.t, "a", &v);

@@ -18,18 +18,19 @@ namespace {
 std::vector<std::pair<int, std::string>> lines;
 
 // '#' matches a digit, '@' a letter, anything else itself.
-bool matches(const std::string &text, const std::string &pattern) {
+bool matches(const std::string& text, const std::string& pattern) {
   if (text.size() != pattern.size()) return false;
   for (size_t i = 0; i < text.size(); ++i) {
     char p = pattern[i], c = text[i];
-    if (p == '#' ? !isdigit(static_cast<unsigned char>(c))
-                 : p == '@' ? !isalpha(static_cast<unsigned char>(c)) : p != c)
+    if (p == '#'   ? !isdigit(static_cast<unsigned char>(c))
+        : p == '@' ? !isalpha(static_cast<unsigned char>(c))
+                   : p != c)
       return false;
   }
   return true;
 }
 
-void capture(LOG *, int level, char *text) { lines.emplace_back(level, text); }
+void capture(LOG*, int level, char* text) { lines.emplace_back(level, text); }
 
 // A callback sink that is closed and released at the end of the test.
 class Sink {
@@ -42,10 +43,10 @@ class Sink {
     log_close(sink_);
     free(sink_);
   }
-  LOG *get() { return sink_; }
+  LOG* get() { return sink_; }
 
  private:
-  LOG *sink_;
+  LOG* sink_;
 };
 
 TEST(Log, BeforeAnySinkMessagesGoToStderrExpandedWithoutPrefix) {
@@ -57,8 +58,7 @@ TEST(Log, BeforeAnySinkMessagesGoToStderrExpandedWithoutPrefix) {
         logit(9, nullptr, 0, "no file:%F.");
         exit(0);
       },
-      testing::ExitedWithCode(0),
-      "^at 42 in src/x.cpp: No such file or directory \\(5%\\)\nno file:\\.\n$");
+      testing::ExitedWithCode(0), "^at 42 in src/x.cpp: No such file or directory \\(5%\\)\nno file:\\.\n$");
 }
 
 TEST(Log, LevelAndMaskFiltering) {
@@ -67,9 +67,9 @@ TEST(Log, LevelAndMaskFiltering) {
     int level;
     int mask;
     bool taken;
-  } cases[] = {{0, 1, true}, {3, 1, true}, {4, 1, false}, {7, 1, false},
+  } cases[] = {{0, 1, true},  {3, 1, true}, {4, 1, false}, {7, 1, false},
                {-5, 1, true}, {3, 0, true}, {6, 0, true}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     lines.clear();
     logmsg(c.level, nullptr, 0, c.mask, "m");
     EXPECT_EQ(lines.size(), c.taken ? 1u : 0u) << "level " << c.level << " mask " << c.mask;
@@ -104,8 +104,8 @@ TEST(Log, SinkWithoutCategoryOneTakesNothingFromLogit) {
 TEST(Log, LineStyles) {
   struct Case {
     int style;
-    const char *file;
-    const char *pattern;
+    const char* file;
+    const char* pattern;
   } cases[] = {
       {0, "f.cpp", "hello 7\n"},
       {0x02, nullptr, "##/##/#### ##:##:## hello 7\n"},
@@ -116,7 +116,7 @@ TEST(Log, LineStyles) {
       {0x12, nullptr, "##/##/#### ##:##:##: hello 7\n"},
       {0x1E, "a.c", "##/##/#### ##:##:## ERROR sqlgate-test (a.c:12): hello 7\n"},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Sink s(7, -1, c.style);
     logit(3, c.file, 12, "hello %d", 7);
     ASSERT_EQ(lines.size(), 1u) << c.style;
@@ -130,8 +130,7 @@ TEST(Log, StyleThreeBannerOncePerDay) {
   logit(6, nullptr, 0, "one");
   logit(6, nullptr, 0, "two");
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_TRUE(matches(lines[0].second, "\n\t\t@@@ @@@ ## ####\n"))
-      << lines[0].second;
+  EXPECT_TRUE(matches(lines[0].second, "\n\t\t@@@ @@@ ## ####\n")) << lines[0].second;
   EXPECT_EQ(lines[0].first, 6);
   EXPECT_TRUE(matches(lines[1].second, "##:##:## one\n")) << lines[1].second;
   EXPECT_TRUE(matches(lines[2].second, "##:##:## two\n")) << lines[2].second;
@@ -150,20 +149,20 @@ TEST(Log, BannerAgainWhenTheDateChanges) {
 TEST(Log, LevelFunctionsUseTheirLevelAndNoPosition) {
   Sink s(7, -1, 0x14);
   struct Case {
-    int (*fn)(const char *, ...);
+    int (*fn)(const char*, ...);
     int level;
-    const char *want;
+    const char* want;
   } cases[] = {{log_error, 3, "ERROR: x 1\n"},
                {log_warning, 4, "WARNING: x 1\n"},
                {log_info, 6, "INFO: x 1\n"},
                {log_debug, 7, "DEBUG: x 1\n"}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     lines.clear();
     EXPECT_EQ(c.fn("x %d", 1), 0);
     ASSERT_EQ(lines.size(), 1u) << c.want;
     EXPECT_EQ(lines[0], std::make_pair(c.level, std::string(c.want)));
   }
-  for (int &m : s.get()->mask) m = 1 << 3;  // no category 1: the level functions log with mask 1
+  for (int& m : s.get()->mask) m = 1 << 3;  // no category 1: the level functions log with mask 1
   lines.clear();
   log_error("dropped");
   EXPECT_TRUE(lines.empty());
@@ -172,10 +171,10 @@ TEST(Log, LevelFunctionsUseTheirLevelAndNoPosition) {
 TEST(Log, LonePercentAtTheEndOfTheLineIsText) {
   Sink s(7, -1, 0);
   struct Case {
-    const char *format;
-    const char *want;
+    const char* format;
+    const char* want;
   } cases[] = {{"50%", "50%\n"}, {"50%\nsecond line", "50%\n"}, {"a%%", "a%\n"}, {"%", "%\n"}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     lines.clear();
     logit(1, nullptr, 0, c.format);
     ASSERT_EQ(lines.size(), 1u) << c.format;
@@ -217,10 +216,10 @@ TEST(Log, ExpansionsAndPercentInFileName) {
 
 TEST(Log, NewestSinkFirstAndCloseAllSilences) {
   std::vector<int> order;
-  static std::vector<int> *seen;
+  static std::vector<int>* seen;
   seen = &order;
-  LOG *a = log_open_callback([](LOG *, int, char *) { seen->push_back(1); }, nullptr, 7, -1, 0);
-  LOG *b = log_open_callback([](LOG *, int, char *) { seen->push_back(2); }, nullptr, 7, -1, 0);
+  LOG* a = log_open_callback([](LOG*, int, char*) { seen->push_back(1); }, nullptr, 7, -1, 0);
+  LOG* b = log_open_callback([](LOG*, int, char*) { seen->push_back(2); }, nullptr, 7, -1, 0);
   logit(5, nullptr, 0, "x");
   EXPECT_EQ(order, (std::vector<int>{2, 1}));
   log_close_all();
@@ -238,7 +237,7 @@ TEST(Log, CloserRunsOnceAndFileSinksAppend) {
   test_support::TempDir dir;
   std::string path = dir.file("log.txt");
   ASSERT_TRUE(test_support::write_file(path, "old\n"));
-  LOG *f = log_open_file(path.c_str(), 7, -1, 0x04);
+  LOG* f = log_open_file(path.c_str(), 7, -1, 0x04);
   ASSERT_NE(f, nullptr);
   logit(6, nullptr, 0, "new %s", "line");
   log_close(f);
@@ -250,14 +249,14 @@ TEST(Log, CloserRunsOnceAndFileSinksAppend) {
 
 TEST(Log, StreamSinkClosesStreamOnlyWhenAsked) {
   test_support::TempDir dir;
-  FILE *fp = fopen(dir.file("s").c_str(), "w");
+  FILE* fp = fopen(dir.file("s").c_str(), "w");
   ASSERT_NE(fp, nullptr);
-  LOG *keep = log_open_fp2(fp, 7, -1, 0);
+  LOG* keep = log_open_fp2(fp, 7, -1, 0);
   logit(1, nullptr, 0, "kept");
   log_close(keep);
   free(keep);
   EXPECT_EQ(fputs("after\n", fp) >= 0, true);
-  LOG *own = log_open_fp(fp, 7, -1, 0);
+  LOG* own = log_open_fp(fp, 7, -1, 0);
   logit(1, nullptr, 0, "owned");
   log_close(own);  // fcloses fp
   free(own);
@@ -266,7 +265,7 @@ TEST(Log, StreamSinkClosesStreamOnlyWhenAsked) {
 
 TEST(Log, FailedSinkAllocationReturnsNull) {
   vyr_fault_inject(0);
-  LOG *s = log_open_callback(capture, nullptr, 7, -1, 0);
+  LOG* s = log_open_callback(capture, nullptr, 7, -1, 0);
   vyr_fault_inject(-1);
   EXPECT_EQ(s, nullptr);
 }
@@ -274,13 +273,12 @@ TEST(Log, FailedSinkAllocationReturnsNull) {
 TEST(Log, ParseMask) {
   const LOGMASK_ALIST names[] = {{"sql", 1}, {"rpc", 2}, {"", 16}, {"Net", 4}};
   struct Case {
-    const char *text;
+    const char* text;
     int rc;
     int mask;
-  } cases[] = {{"sql", 0, 1},        {"sql,rpc", 0, 3}, {"rpc,Net", 0, 6},
-               {"", 0, 16},          {"sql,", 0, 17},   {"net", -1, 0},
-               {"sql,bad,rpc", -1, 1}, {"SQL", -1, 0}};
-  for (const auto &c : cases) {
+  } cases[] = {{"sql", 0, 1},   {"sql,rpc", 0, 3}, {"rpc,Net", 0, 6},      {"", 0, 16},
+               {"sql,", 0, 17}, {"net", -1, 0},    {"sql,bad,rpc", -1, 1}, {"SQL", -1, 0}};
+  for (const auto& c : cases) {
     int mask = 99;
     EXPECT_EQ(log_parse_mask(c.text, names, 4, &mask), c.rc) << c.text;
     EXPECT_EQ(mask, c.mask) << c.text;
@@ -298,7 +296,7 @@ TEST(Log, StrerrorKnownAndUnknown) {
 namespace {
 
 TEST(Log, SyslogSinkOpensAndCloses) {
-  LOG *s = log_open_syslog("sqlgate-test", LOG_PID, LOG_USER, 0, -1, 0);
+  LOG* s = log_open_syslog("sqlgate-test", LOG_PID, LOG_USER, 0, -1, 0);
   ASSERT_NE(s, nullptr);
   logit(7, nullptr, 0, "filtered out by the level");
   log_close(s);

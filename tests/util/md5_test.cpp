@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string hex(const unsigned char *d) {
+std::string hex(const unsigned char* d) {
   static const char digits[] = "0123456789abcdef";
   std::string s;
   for (int i = 0; i < 16; ++i) {
@@ -17,13 +17,12 @@ std::string hex(const unsigned char *d) {
   return s;
 }
 
-std::string md5(const std::string &text, size_t piece) {
+std::string md5(const std::string& text, size_t piece) {
   MD5_CTX ctx;
   VYR_MD5Init(&ctx);
   for (size_t at = 0; at < text.size(); at += piece) {
     size_t n = std::min(piece, text.size() - at);
-    VYR_MD5Update(&ctx, reinterpret_cast<const unsigned char *>(text.data() + at),
-                  static_cast<unsigned>(n));
+    VYR_MD5Update(&ctx, reinterpret_cast<const unsigned char*>(text.data() + at), static_cast<unsigned>(n));
   }
   digest_t d;
   VYR_MD5Final(d, &ctx);
@@ -32,20 +31,19 @@ std::string md5(const std::string &text, size_t piece) {
 
 TEST(Md5, Rfc1321Suite) {
   struct Case {
-    const char *text;
-    const char *digest;
+    const char* text;
+    const char* digest;
   } cases[] = {
       {"", "d41d8cd98f00b204e9800998ecf8427e"},
       {"a", "0cc175b9c0f1b6a831c399e269772661"},
       {"abc", "900150983cd24fb0d6963f7d28e17f72"},
       {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
       {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-       "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
       {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
        "57edf4a22be3c955ac49da2e2107b67a"},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     for (size_t piece : {1, 3, 64, 1000}) EXPECT_EQ(md5(c.text, piece), c.digest) << c.text;
   }
 }

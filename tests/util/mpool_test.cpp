@@ -9,13 +9,13 @@
 
 namespace {
 
-size_t chunk_size(const MPL &p) {
+size_t chunk_size(const MPL& p) {
   return static_cast<size_t>(p.mp_chunk->mc_limit - reinterpret_cast<memptr_t>(p.mp_chunk));
 }
 
-int chunk_count(const MPL &p) {
+int chunk_count(const MPL& p) {
   int n = 0;
-  for (MPC *c = p.mp_chunk; c != nullptr; c = c->mc_prev) ++n;
+  for (MPC* c = p.mp_chunk; c != nullptr; c = c->mc_prev) ++n;
   return n;
 }
 
@@ -24,7 +24,7 @@ TEST(Pool, FirstChunkSizes) {
     memsz_t bytes;
     size_t chunk;
   } cases[] = {{0, 4096}, {1, 4096}, {3996, 4096}, {3997, 8192}, {5000, 8192}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     MPL p;
     mpl_init(&p);
     std::string data(c.bytes, 'z');
@@ -43,12 +43,12 @@ TEST(Pool, BuildTextAndFinishedObjectsNeverMove) {
   mpl_grow(&p, "SELECT ", 7);
   mpl_grow(&p, "1", 1);
   mpl_append_byte(&p, 0);
-  char *first = reinterpret_cast<char *>(mpl_finish(&p));
+  char* first = reinterpret_cast<char*>(mpl_finish(&p));
   EXPECT_STREQ(first, "SELECT 1");
   // Overflow the chunk with a second object.
   for (int i = 0; i < 10000; ++i) mpl_append_byte(&p, 'a' + i % 26);
   mpl_append_byte(&p, 0);
-  char *second = reinterpret_cast<char *>(mpl_finish(&p));
+  char* second = reinterpret_cast<char*>(mpl_finish(&p));
   EXPECT_STREQ(first, "SELECT 1");
   EXPECT_EQ(strlen(second), 10000u);
   EXPECT_EQ(second[25], 'z');
@@ -86,7 +86,7 @@ TEST(Pool, GrowFromTheObjectItself) {
   // Copy the object onto itself until it must move to a bigger chunk.
   for (int i = 0; i < 12; ++i) mpl_grow(&p, p.mp_base, mpl_object_size(&p));
   EXPECT_EQ(mpl_object_size(&p), 3u << 12);
-  std::string s(reinterpret_cast<char *>(p.mp_base), 3u << 12);
+  std::string s(reinterpret_cast<char*>(p.mp_base), 3u << 12);
   for (size_t i = 0; i < s.size(); i += 3) ASSERT_EQ(s.compare(i, 3, "abc"), 0) << i;
   mpl_destroy(&p);
 }
@@ -126,7 +126,7 @@ TEST(Pool, FreeBackToPosition) {
   EXPECT_EQ(chunk_count(p), 1);
   EXPECT_EQ(p.mp_base, first);
   mpl_grow(&p, "two", 4);
-  EXPECT_STREQ(reinterpret_cast<char *>(mpl_finish(&p)), "two");
+  EXPECT_STREQ(reinterpret_cast<char*>(mpl_finish(&p)), "two");
   // Null empties the object being built; an unknown position empties the pool.
   mpl_grow(&p, "xyz", 3);
   mpl_free(&p, nullptr);
@@ -136,7 +136,7 @@ TEST(Pool, FreeBackToPosition) {
   EXPECT_EQ(p.mp_chunk, nullptr);
   EXPECT_EQ(p.mp_next, nullptr);
   mpl_grow(&p, "again", 6);
-  EXPECT_STREQ(reinterpret_cast<char *>(mpl_finish(&p)), "again");
+  EXPECT_STREQ(reinterpret_cast<char*>(mpl_finish(&p)), "again");
   mpl_destroy(&p);
 }
 

@@ -11,12 +11,12 @@
 
 namespace {
 
-std::string bytes(const char *p, size_t n) { return std::string(p, n); }
+std::string bytes(const char* p, size_t n) { return std::string(p, n); }
 
 TEST(Unicode, EncodeLengths) {
   struct Case {
     wchar_t c;
-    const char *utf8;
+    const char* utf8;
   } cases[] = {{L'a', "a"},
                {0xE9, "\xC3\xA9"},
                {0x20AC, "\xE2\x82\xAC"},
@@ -31,9 +31,9 @@ TEST(Unicode, EncodeLengths) {
                {0x00420041, "?"},
                {0x200000, "?"},
                {-1, "?"}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     wchar_t w[2] = {c.c, 0};
-    char *u = strdup_WtoU8(w);
+    char* u = strdup_WtoU8(w);
     ASSERT_NE(u, nullptr);
     EXPECT_EQ(std::string(u), c.utf8) << std::hex << static_cast<long>(c.c);
     EXPECT_EQ(calc_len_for_utf8(w, SQL_NTS), strlen(c.utf8));
@@ -48,21 +48,27 @@ TEST(Unicode, EncodeLengths) {
 
 TEST(Unicode, DecodeStopsAtMalformed) {
   struct Case {
-    const char *in;
+    const char* in;
     std::wstring want;
   } cases[] = {
-      {"a\xC3\xA9" "b", L"a\u00e9b"},
-      {"ab\x80" "cd", L"ab"},                  // lone continuation byte
-      {"ab\xF8\x80\x80\x80\x80", L"ab"},       // 0xF8 lead byte
-      {"x\xE2\x82", L"x"},                     // three-byte sequence cut short by the NUL
-      {"\xC0\xAF" "z", L""},                   // overlong "/"
-      {"q\xE0\x80\xAF", L"q"},                 // overlong three-byte form
-      {"r\xF0\x80\x80\xAF", L"r"},             // overlong four-byte form
+      {"a\xC3\xA9"
+       "b",
+       L"a\u00e9b"},
+      {"ab\x80"
+       "cd",
+       L"ab"},                            // lone continuation byte
+      {"ab\xF8\x80\x80\x80\x80", L"ab"},  // 0xF8 lead byte
+      {"x\xE2\x82", L"x"},                // three-byte sequence cut short by the NUL
+      {"\xC0\xAF"
+       "z",
+       L""},                                               // overlong "/"
+      {"q\xE0\x80\xAF", L"q"},                             // overlong three-byte form
+      {"r\xF0\x80\x80\xAF", L"r"},                         // overlong four-byte form
       {"\xED\xA0\x80", std::wstring(1, wchar_t(0xD800))},  // surrogates accepted
       {"\xF0\x90\x90\x80", std::wstring(1, wchar_t(0x10400))},
   };
-  for (const auto &c : cases) {
-    wchar_t *w = strdup_U8toW(c.in);
+  for (const auto& c : cases) {
+    wchar_t* w = strdup_U8toW(c.in);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(std::wstring(w), c.want) << c.in;
     free(w);
@@ -73,24 +79,33 @@ TEST(Unicode, DecodeStopsAtMalformed) {
 }
 
 TEST(Unicode, Counting) {
-  EXPECT_EQ(utf8_len("a\xC3\xA9" "b", SQL_NTS), 3u);
+  EXPECT_EQ(utf8_len("a\xC3\xA9"
+                     "b",
+                     SQL_NTS),
+            3u);
   EXPECT_EQ(utf8_len("", SQL_NTS), 0u);
-  EXPECT_EQ(utf8_len("a\xC3\xA9" "b", 2), 2u);
+  EXPECT_EQ(utf8_len("a\xC3\xA9"
+                     "b",
+                     2),
+            2u);
   ucs2_text u[] = {1, 2, 3, 0};
   EXPECT_EQ(ucs2len(u), 3u);
 }
 
 TEST(Unicode, CopyOutWideToUtf8) {
   // "abcdefgh\u00e9" needs 10 bytes.
-  const wchar_t *text = L"abcdefgh\u00e9";
+  const wchar_t* text = L"abcdefgh\u00e9";
   struct Case {
     size_t size;
     int rc;
     unsigned short result;
-    const char *out;
-  } cases[] = {{11, 0, 10, "abcdefgh\xC3\xA9"}, {10, -1, 8, "abcdefgh"}, {9, -1, 8, "abcdefgh"},
-               {8, -1, 7, "abcdefg"},           {1, -1, 0, ""}};
-  for (const auto &c : cases) {
+    const char* out;
+  } cases[] = {{11, 0, 10, "abcdefgh\xC3\xA9"},
+               {10, -1, 8, "abcdefgh"},
+               {9, -1, 8, "abcdefgh"},
+               {8, -1, 7, "abcdefg"},
+               {1, -1, 0, ""}};
+  for (const auto& c : cases) {
     char buf[32];
     memset(buf, 'X', sizeof buf);
     unsigned short result = 999;
@@ -141,9 +156,9 @@ TEST(Unicode, WideCopyOut) {
     unsigned short size;
     int rc;
     unsigned short result;
-    const wchar_t *out;
+    const wchar_t* out;
   } cases[] = {{4, 0, 3, L"abc"}, {3, -1, 2, L"ab"}, {1, -1, 0, L""}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     wchar_t buf[8];
     unsigned short r = 99;
     EXPECT_EQ(wStrCopyOut(L"abc", buf, c.size, &r), c.rc);
@@ -195,7 +210,7 @@ TEST(Unicode, RawConverters) {
 }
 
 TEST(Unicode, AllocatingCopies) {
-  char *a = SQL_WtoU8(L"ab\u00e9cd", 3);
+  char* a = SQL_WtoU8(L"ab\u00e9cd", 3);
   EXPECT_STREQ(a, "ab\xC3\xA9");
   free(a);
   const wchar_t withzero[] = {L'x', 0, L'y', 0};
@@ -203,17 +218,23 @@ TEST(Unicode, AllocatingCopies) {
   EXPECT_EQ(bytes(a, 4), std::string("x\0y\0", 4));
   free(a);
 
-  wchar_t *w = SQL_U8toW("a\xE2\x82\xAC" "b", 3);  // cuts the euro sign in half
+  wchar_t* w = SQL_U8toW(
+      "a\xE2\x82\xAC"
+      "b",
+      3);  // cuts the euro sign in half
   EXPECT_EQ(std::wstring(w), L"a");
   free(w);
-  w = SQL_U8toW("a\xE2\x82\xAC" "b", SQL_NTS);
+  w = SQL_U8toW(
+      "a\xE2\x82\xAC"
+      "b",
+      SQL_NTS);
   EXPECT_EQ(std::wstring(w), L"a\u20acb");
   free(w);
 
-  ucs2_text *u = strdup_U8toUCS2("\xC3\xA9t\xC3\xA9");
+  ucs2_text* u = strdup_U8toUCS2("\xC3\xA9t\xC3\xA9");
   ASSERT_NE(u, nullptr);
   EXPECT_EQ(ucs2len(u), 3u);
-  char *back = strdup_UCS2toU8(u);
+  char* back = strdup_UCS2toU8(u);
   EXPECT_STREQ(back, "\xC3\xA9t\xC3\xA9");
   free(u);
   free(back);
@@ -227,7 +248,7 @@ TEST(Unicode, AllocatingCopies) {
 
 TEST(Unicode, CopiesIntoBuffers) {
   wchar_t w[8];
-  for (auto &c : w) c = L'#';
+  for (auto& c : w) c = L'#';
   strncpy_U8toW(w, "h\xC3\xA9llo", 4);
   EXPECT_EQ(std::wstring(w), L"h\u00e9l");
   strncpy_U8toW(w, "hi", 8);
@@ -250,9 +271,11 @@ class LocaleTest : public testing::Test {
 };
 
 TEST_F(LocaleTest, WideToLocaleDoesNotStopAtNonAscii) {
-  char *a = strdup_W2A(L"caf\u00e9 \u20ac1");
+  char* a = strdup_W2A(L"caf\u00e9 \u20ac1");
   ASSERT_NE(a, nullptr);
-  EXPECT_STREQ(a, "caf\xC3\xA9 \xE2\x82\xAC" "1");
+  EXPECT_STREQ(a,
+               "caf\xC3\xA9 \xE2\x82\xAC"
+               "1");
   free(a);
   a = SQL_W2A(L"\u00e9\u00e9\u00e9", 2);
   EXPECT_STREQ(a, "\xC3\xA9\xC3\xA9");
@@ -270,7 +293,7 @@ TEST_F(LocaleTest, WideToLocaleDoesNotStopAtNonAscii) {
 }
 
 TEST_F(LocaleTest, LocaleToWide) {
-  wchar_t *w = SQL_A2W("\xC3\xA9t\xC3\xA9", SQL_NTS);
+  wchar_t* w = SQL_A2W("\xC3\xA9t\xC3\xA9", SQL_NTS);
   EXPECT_EQ(std::wstring(w), L"\u00e9t\u00e9");
   free(w);
   w = SQL_A2W("abcdef", 3);
@@ -279,7 +302,7 @@ TEST_F(LocaleTest, LocaleToWide) {
   wchar_t buf[8];
   strcpy_A2W(buf, "\xC3\xA9!");
   EXPECT_EQ(std::wstring(buf), L"\u00e9!");
-  for (auto &c : buf) c = L'#';
+  for (auto& c : buf) c = L'#';
   strncpy_A2W(buf, "abcdef", 3);
   EXPECT_EQ(std::wstring(buf, 4), L"abc#");
   strncpy_A2W(buf, "ab", 3);
@@ -313,33 +336,45 @@ TEST(UnicodeCase, Tables) {
   struct Case {
     wchar_t c;
     int diff;
-  } up[] = {{0x61, -32},  {0xB5, 743},   {0xFF, 121},  {0x131, -232}, {0x17F, -300},
-            {0x1C5, -1},  {0x1C6, -2},   {0x345, 84},  {0x3C2, -31},  {0x3F2, -79},
-            {0x1E9B, -59}, {0x1F80, 8},  {0x1FBE, -7205}, {0x2170, -16}, {0x24D0, -26},
-            {0xFF41, -32}, {0x1044D, -40}, {0xDF, 0},  {0x41, 0}},
-    lw[] = {{0x41, 32},   {0x130, -199}, {0x1C4, 2},  {0x1C5, 1},  {0x220, -130},
-            {0x3F4, -60}, {0x2126, -7517}, {0x10425, 40}, {0x212A, 0x6B - 0x212A},
-            {0x212B, 0xE5 - 0x212B}, {0x61, 0}};
-  for (const auto &c : up) EXPECT_EQ(_towupper(c.c) - c.c, c.diff) << std::hex << static_cast<long>(c.c);
-  for (const auto &c : lw) EXPECT_EQ(_towlower(c.c) - c.c, c.diff) << std::hex << static_cast<long>(c.c);
+  } up[] = {{0x61, -32},   {0xB5, 743},    {0xFF, 121},     {0x131, -232}, {0x17F, -300},
+            {0x1C5, -1},   {0x1C6, -2},    {0x345, 84},     {0x3C2, -31},  {0x3F2, -79},
+            {0x1E9B, -59}, {0x1F80, 8},    {0x1FBE, -7205}, {0x2170, -16}, {0x24D0, -26},
+            {0xFF41, -32}, {0x1044D, -40}, {0xDF, 0},       {0x41, 0}},
+    lw[] = {{0x41, 32},
+            {0x130, -199},
+            {0x1C4, 2},
+            {0x1C5, 1},
+            {0x220, -130},
+            {0x3F4, -60},
+            {0x2126, -7517},
+            {0x10425, 40},
+            {0x212A, 0x6B - 0x212A},
+            {0x212B, 0xE5 - 0x212B},
+            {0x61, 0}};
+  for (const auto& c : up) EXPECT_EQ(_towupper(c.c) - c.c, c.diff) << std::hex << static_cast<long>(c.c);
+  for (const auto& c : lw) EXPECT_EQ(_towlower(c.c) - c.c, c.diff) << std::hex << static_cast<long>(c.c);
 }
 
 TEST(UnicodeCase, Utf8UpperLower) {
   struct Case {
-    const char *in;
+    const char* in;
     bool up;
     size_t size;
-    const char *out;
+    const char* out;
   } cases[] = {
-      {"stra\xC3\x9F" "e", true, 32, "STRA\xC3\x9F" "E"},            // sharp s has no simple mapping
-      {"\xF0\x90\x90\xA8", true, 32, "\xF0\x90\x90\x80"},            // Deseret small to capital
-      {"\xE2\x84\xAA\xE2\x84\xAB", false, 32, "k\xC3\xA5"},          // Kelvin, Angstrom
-      {"\xC4\xB1x", true, 32, "IX"},                                 // dotless i: 2 bytes to 1
-      {"abc", true, 3, "AB"},                                        // room for two bytes
-      {"\xC3\xA9\xC3\xA9", true, 4, "\xC3\x89"},                     // whole characters only
+      {"stra\xC3\x9F"
+       "e",
+       true, 32,
+       "STRA\xC3\x9F"
+       "E"},                                                 // sharp s has no simple mapping
+      {"\xF0\x90\x90\xA8", true, 32, "\xF0\x90\x90\x80"},    // Deseret small to capital
+      {"\xE2\x84\xAA\xE2\x84\xAB", false, 32, "k\xC3\xA5"},  // Kelvin, Angstrom
+      {"\xC4\xB1x", true, 32, "IX"},                         // dotless i: 2 bytes to 1
+      {"abc", true, 3, "AB"},                                // room for two bytes
+      {"\xC3\xA9\xC3\xA9", true, 4, "\xC3\x89"},             // whole characters only
       {"abc", true, 1, ""},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     char buf[32];
     strcpy(buf, c.in);
     (c.up ? utf8_upper : utf8_lower)(buf, c.size);
@@ -357,22 +392,22 @@ TEST(UnicodeCase, Utf8UpperLower) {
 // A value cut to fit a cell keeps whole characters only.
 TEST(Unicode, WholePrefix) {
   struct Case {
-    const char *in;
+    const char* in;
     size_t len;
     size_t want;
   } cases[] = {
       {"abc", 3, 3},
       {"", 0, 0},
-      {"\xE6\x9D\xB1", 3, 3},           // 東 whole
-      {"\xE6\x9D\xB1", 2, 0},           // its first two bytes
-      {"\xE6\x9D\xB1", 1, 0},           // its lead byte
-      {"a\xC3\xA4", 2, 1},              // ä cut after its lead byte
+      {"\xE6\x9D\xB1", 3, 3},  // 東 whole
+      {"\xE6\x9D\xB1", 2, 0},  // its first two bytes
+      {"\xE6\x9D\xB1", 1, 0},  // its lead byte
+      {"a\xC3\xA4", 2, 1},     // ä cut after its lead byte
       {"a\xC3\xA4", 3, 3},
-      {"\xF0\x90\x90\x80x", 3, 0},      // a 4-byte character cut
+      {"\xF0\x90\x90\x80x", 3, 0},  // a 4-byte character cut
       {"\xF0\x90\x90\x80x", 4, 4},
-      {"\x80\x80\x80\x80\x80", 5, 5},   // no lead byte: not UTF-8, left alone
+      {"\x80\x80\x80\x80\x80", 5, 5},  // no lead byte: not UTF-8, left alone
       {"a\xFF", 2, 2},
   };
-  for (const auto &c : cases) EXPECT_EQ(utf8_whole_prefix(c.in, c.len), c.want) << c.in << " " << c.len;
+  for (const auto& c : cases) EXPECT_EQ(utf8_whole_prefix(c.in, c.len), c.want) << c.in << " " << c.len;
   EXPECT_EQ(utf8_whole_prefix(nullptr, 4), 0u);
 }

@@ -17,7 +17,7 @@ struct Proc {
   size_t size;
 };
 constexpr unsigned kResults = DBSV_MAXPROC + 2;  // result record of procedure n at kResults + n
-#define FUZZ_ITEM(n, name, A, R, xa, xr)                                    \
+#define FUZZ_ITEM(n, name, A, R, xa, xr)                   \
   v[n] = Proc{reinterpret_cast<xdrproc_t>(xa), sizeof(A)}; \
   v[kResults + n] = Proc{reinterpret_cast<xdrproc_t>(xr), sizeof(R)};
 std::vector<Proc> table() {

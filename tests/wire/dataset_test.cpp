@@ -18,11 +18,13 @@ TEST(DatasetSizeCol, WidthRule) {
   struct Case {
     ctype_t t;
     precision_t n, w;
-  } cases[] = {
-      {CTYPE_VCHR16, 5, 8},   {CTYPE_VCHR32, 5, 12}, {CTYPE_VCHR32, 4, 8}, {CTYPE_WVCHR, 3, 16},
-      {CTYPE_TIMESTAMP, 99, 16}, {CTYPE_CHR, 7, 7},  {CTYPE_VCHR, 7, 8},   {CTYPE_WCHR, 3, 12},
-      {CTYPE_WVCHR32, 2, 12}, {CTYPE_LCHR, 1000, 16}, {CTYPE_SGN32, 0, 4},  {ctype_t(30), 9, 9},
-      {CTYPE_VBIN8, 4, 5},    {CTYPE_WCHR, 0x7FFFFFFF, 0xFFFFFFFF}};
+  } cases[] = {{CTYPE_VCHR16, 5, 8},      {CTYPE_VCHR32, 5, 12},
+               {CTYPE_VCHR32, 4, 8},      {CTYPE_WVCHR, 3, 16},
+               {CTYPE_TIMESTAMP, 99, 16}, {CTYPE_CHR, 7, 7},
+               {CTYPE_VCHR, 7, 8},        {CTYPE_WCHR, 3, 12},
+               {CTYPE_WVCHR32, 2, 12},    {CTYPE_LCHR, 1000, 16},
+               {CTYPE_SGN32, 0, 4},       {ctype_t(30), 9, 9},
+               {CTYPE_VBIN8, 4, 5},       {CTYPE_WCHR, 0x7FFFFFFF, 0xFFFFFFFF}};
   for (const Case& c : cases) EXPECT_EQ(Dataset_SizeCol(c.t, c.n), c.w) << c.t << " " << c.n;
 }
 

@@ -78,9 +78,11 @@ TEST_F(DispatcherTest, UnavailableProcedures) {
 
 TEST_F(DispatcherTest, GarbageArguments) {
   errcode_t e = ER_SUCCESS;
-  EXPECT_EQ(wire_client_call(c_, 12, reinterpret_cast<xdrproc_t>(short_prepare), nullptr, reinterpret_cast<xdrproc_t>(VYRXDR_errcode_t), &e),
+  EXPECT_EQ(wire_client_call(c_, 12, reinterpret_cast<xdrproc_t>(short_prepare), nullptr,
+                             reinterpret_cast<xdrproc_t>(VYRXDR_errcode_t), &e),
             RPC_CANTDECODEARGS);
-  EXPECT_EQ(wire_client_call(c_, 44, reinterpret_cast<xdrproc_t>(short_execute2), nullptr, reinterpret_cast<xdrproc_t>(VYRXDR_errcode_t), &e),
+  EXPECT_EQ(wire_client_call(c_, 44, reinterpret_cast<xdrproc_t>(short_execute2), nullptr,
+                             reinterpret_cast<xdrproc_t>(VYRXDR_errcode_t), &e),
             RPC_CANTDECODEARGS);
   // The connection stays usable.
   call_prepare p{0xCCCC0000, const_cast<char*>("select 1")};

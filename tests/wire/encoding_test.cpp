@@ -68,13 +68,13 @@ TEST(Encoding, WideText) {
   EXPECT_EQ(back, euro);
   // More or fewer characters than the cell expects fail.
   wchar_t two[2];
-  EXPECT_FALSE(decode([](XDR* x, wchar_t* p) { return VYRXDR_c_wchr(x, p, 2); }, pad(cat({units({3}), bytes("abc")})),
-                      two));
+  EXPECT_FALSE(decode([](XDR* x, wchar_t* p) { return VYRXDR_c_wchr(x, p, 2); },
+                      pad(cat({units({3}), bytes("abc")})), two));
   wchar_t four[4];
-  EXPECT_FALSE(decode([](XDR* x, wchar_t* p) { return VYRXDR_c_wchr(x, p, 4); }, pad(cat({units({3}), bytes("abc")})),
-                      four));
-  EXPECT_FALSE(decode([](XDR* x, wchar_t* p) { return VYRXDR_c_wchr(x, p, 0); }, pad(cat({units({1}), bytes("a")})),
-                      four));
+  EXPECT_FALSE(decode([](XDR* x, wchar_t* p) { return VYRXDR_c_wchr(x, p, 4); },
+                      pad(cat({units({3}), bytes("abc")})), four));
+  EXPECT_FALSE(decode([](XDR* x, wchar_t* p) { return VYRXDR_c_wchr(x, p, 0); },
+                      pad(cat({units({1}), bytes("a")})), four));
 }
 
 namespace {
@@ -170,7 +170,9 @@ TEST(Encoding, VchrScanIsBoundedByTheCell) {
   ds.col[1].indicators[0] = 0;
   ds.nRows = 1;
   auto enc = encode(VYRXDR_Dataset, &ds);
-  EXPECT_EQ(enc, cat({units({2, 1, 15, 4, 0, 3}), bytes("abc"), {0}, units({26, 2, 0, 1, 1}), bytes("x"), {0, 0, 0}}));
+  EXPECT_EQ(
+      enc,
+      cat({units({2, 1, 15, 4, 0, 3}), bytes("abc"), {0}, units({26, 2, 0, 1, 1}), bytes("x"), {0, 0, 0}}));
   Dataset_Done(&ds);
   // A peer that sends type 17 may not fill the cell's last byte.
   Dataset got{};
@@ -182,7 +184,8 @@ TEST(Encoding, VchrScanIsBoundedByTheCell) {
 }
 
 TEST(Encoding, DatasetWithNullsAndEveryFixedType) {
-  Dataset ds = make_dataset({{CTYPE_SGN32, 4}, {CTYPE_FLT64, 8}, {CTYPE_DATE, 6}, {CTYPE_CHR, 3}, {CTYPE_UNS8, 1}}, 2);
+  Dataset ds =
+      make_dataset({{CTYPE_SGN32, 4}, {CTYPE_FLT64, 8}, {CTYPE_DATE, 6}, {CTYPE_CHR, 3}, {CTYPE_UNS8, 1}}, 2);
   set_int(&ds, 0, 0, -5);
   double d = 2.5;
   std::memcpy(Coldata_Cell(&ds.col[1], 1), &d, 8);
@@ -196,12 +199,14 @@ TEST(Encoding, DatasetWithNullsAndEveryFixedType) {
   ds.col[4].indicators[0] = 0;
   ds.nRows = 2;
   auto enc = encode(VYRXDR_Dataset, &ds);
-  EXPECT_EQ(enc, cat({units({5, 2,                                     //
-                             5, 4, 0, 0xFFFFFFFB, 0xFFFFFFFF,          // integer, then NULL
-                             10, 8, 0xFFFFFFFF, 0, 0x40040000, 0,      // NULL, then 2.5
-                             11, 6, 0, 2024, 2, 29, 0xFFFFFFFF,        // date, NULL
-                             1, 3, 0xFFFFFFFF, 0}),
-                      bytes("xyz"), {0}, units({6, 1, 0, 200, 0xFFFFFFFF})}));
+  EXPECT_EQ(enc, cat({units({5,  2,                                                      //
+                             5,  4, 0,          0xFFFFFFFB, 0xFFFFFFFF,                  // integer, then NULL
+                             10, 8, 0xFFFFFFFF, 0,          0x40040000, 0,               // NULL, then 2.5
+                             11, 6, 0,          2024,       2,          29, 0xFFFFFFFF,  // date, NULL
+                             1,  3, 0xFFFFFFFF, 0}),
+                      bytes("xyz"),
+                      {0},
+                      units({6, 1, 0, 200, 0xFFFFFFFF})}));
   Dataset got{};
   ASSERT_TRUE(decode(VYRXDR_Dataset, enc, &got));
   EXPECT_EQ(encode(VYRXDR_Dataset, &got), enc);
@@ -212,7 +217,9 @@ TEST(Encoding, DatasetWithNullsAndEveryFixedType) {
 // One non-NULL cell of each type whose layout has no test of its own above: the
 // column's wire type and width, the indicator and the cell, as the peer sees them.
 TEST(Encoding, EveryCellTypeGolden) {
-  auto le = [](std::initializer_list<unsigned> bs) { return std::vector<unsigned char>(bs.begin(), bs.end()); };
+  auto le = [](std::initializer_list<unsigned> bs) {
+    return std::vector<unsigned char>(bs.begin(), bs.end());
+  };
   struct Case {
     const char* what;
     ctype_t type;
@@ -235,14 +242,21 @@ TEST(Encoding, EveryCellTypeGolden) {
       {"bin with a zero byte", CTYPE_BIN, 5, le({'a', 'b', 0, 'c', 'd'}), "",
        cat({units({14, 5, 0}), le({'a', 'b', 0, 'c', 'd', 0, 0, 0})})},
       {"long text", CTYPE_LCHR, 16, {}, "xyz", cat({units({15, 16, 0, 3}), bytes("xyz"), {0}})},
-      {"long binary", CTYPE_LBIN, 16, {}, std::string("\x01\x02", 2), cat({units({16, 16, 0, 2}), le({1, 2, 0, 0})})},
+      {"long binary",
+       CTYPE_LBIN,
+       16,
+       {},
+       std::string("\x01\x02", 2),
+       cat({units({16, 16, 0, 2}), le({1, 2, 0, 0})})},
       {"empty long binary", CTYPE_LBIN, 16, {}, "", units({16, 16, 0, 0})},
       {"vchr8", CTYPE_VCHR8, 5, le({2, 'h', 'i'}), "", cat({units({15, 5, 0, 2}), bytes("hi"), {0, 0}})},
       {"vchr16", CTYPE_VCHR16, 6, le({2, 0, 'h', 'i'}), "", cat({units({15, 6, 0, 2}), bytes("hi"), {0, 0}})},
-      {"vchr32", CTYPE_VCHR32, 8, le({2, 0, 0, 0, 'h', 'i'}), "", cat({units({15, 8, 0, 2}), bytes("hi"), {0, 0}})},
+      {"vchr32", CTYPE_VCHR32, 8, le({2, 0, 0, 0, 'h', 'i'}), "",
+       cat({units({15, 8, 0, 2}), bytes("hi"), {0, 0}})},
       {"vbin8", CTYPE_VBIN8, 5, le({3, 9, 8, 7}), "", cat({units({16, 5, 0, 3}), le({9, 8, 7, 0})})},
       {"vbin16", CTYPE_VBIN16, 6, le({3, 0, 9, 8, 7}), "", cat({units({16, 6, 0, 3}), le({9, 8, 7, 0})})},
-      {"vbin32", CTYPE_VBIN32, 8, le({3, 0, 0, 0, 9, 8, 7}), "", cat({units({16, 8, 0, 3}), le({9, 8, 7, 0})})},
+      {"vbin32", CTYPE_VBIN32, 8, le({3, 0, 0, 0, 9, 8, 7}), "",
+       cat({units({16, 8, 0, 3}), le({9, 8, 7, 0})})},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -284,8 +298,13 @@ TEST(Encoding, WideColumns) {
   ds.col[2].indicators[0] = 0;
   ds.nRows = 1;
   auto enc = encode(VYRXDR_Dataset, &ds);
-  EXPECT_EQ(enc, cat({units({3, 1, 24, 3, 0, 4}), {0x61, 0xC3, 0xA9, 0x00}, units({26, 16, 0, 1, 3}),
-                      {0xE2, 0x82, 0xAC, 0}, units({26, 2, 0, 2, 2}), bytes("pq"), {0, 0}}));
+  EXPECT_EQ(enc, cat({units({3, 1, 24, 3, 0, 4}),
+                      {0x61, 0xC3, 0xA9, 0x00},
+                      units({26, 16, 0, 1, 3}),
+                      {0xE2, 0x82, 0xAC, 0},
+                      units({26, 2, 0, 2, 2}),
+                      bytes("pq"),
+                      {0, 0}}));
   Dataset got{};
   ASSERT_TRUE(decode(VYRXDR_Dataset, enc, &got));
   EXPECT_EQ(got.col[0].width, 12u);
@@ -458,7 +477,10 @@ TEST(Encoding, Coldesc) {
   d.fetchType = CTYPE_VCHR;
   d.fetchLength = 21;
   auto enc = encode(VYRXDR_Coldesc, &d);
-  EXPECT_EQ(enc, cat({units({4}), bytes("NAME"), units({0, 0, 2}), {'t', 0, 0, 0},
+  EXPECT_EQ(enc, cat({units({4}),
+                      bytes("NAME"),
+                      units({0, 0, 2}),
+                      {'t', 0, 0, 0},
                       units({0, 0, 12, 0, 0, 0, 0, 17, 21})}));
   Coldesc got{};
   ASSERT_TRUE(decode(VYRXDR_Coldesc, enc, &got));
@@ -505,7 +527,8 @@ TEST(Records, ConnectWithoutPassword) {
   c.application = const_cast<char*>("local only");
   call_connect cc{0xAAAA0000, &c};
   auto enc = encode(VYRXDR_call_connect, &cc);
-  EXPECT_EQ(enc, cat({units({0xAAAA0000, 1, 0, 0, 0, 0, 3}), {'d', 'b', 0, 0}, units({0, 1, 0, 0, 0, 0, 0})}));
+  EXPECT_EQ(enc,
+            cat({units({0xAAAA0000, 1, 0, 0, 0, 0, 3}), {'d', 'b', 0, 0}, units({0, 1, 0, 0, 0, 0, 0})}));
   call_connect got{};
   ASSERT_TRUE(decode(VYRXDR_call_connect, enc, &got));
   ASSERT_NE(got.arg, nullptr);

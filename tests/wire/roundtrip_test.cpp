@@ -26,7 +26,7 @@ struct RecordKind {
   size_t size;
 };
 
-#define ROUNDTRIP_ITEM(n, name, A, R, xa, xr)                                               \
+#define ROUNDTRIP_ITEM(n, name, A, R, xa, xr)                                   \
   v.push_back({#name " argument", reinterpret_cast<xdrproc_t>(xa), sizeof(A)}); \
   v.push_back({#name " result", reinterpret_cast<xdrproc_t>(xr), sizeof(R)});
 std::vector<RecordKind> all_records() {
@@ -60,8 +60,9 @@ struct OnesStream {
   static void destroy(XDR*) {}
   int reads = 0;
 };
-const xdr_ops ones_ops = {OnesStream::getlong, OnesStream::putlong, OnesStream::getbytes, OnesStream::putbytes,
-                          OnesStream::getpos,  OnesStream::setpos,  OnesStream::inl,      OnesStream::destroy};
+const xdr_ops ones_ops = {OnesStream::getlong,  OnesStream::putlong, OnesStream::getbytes,
+                          OnesStream::putbytes, OnesStream::getpos,  OnesStream::setpos,
+                          OnesStream::inl,      OnesStream::destroy};
 
 VYRRPC_CALLS_FILTERS
 bool run(xdrproc_t routine, XDR* x, void* obj) { return routine(x, obj) != 0; }
@@ -116,8 +117,9 @@ struct PlainStream {
   static char* inl(XDR*, unsigned) { return nullptr; }
   static void destroy(XDR*) {}
 };
-const xdr_ops plain_ops = {PlainStream::getlong, PlainStream::putlong, PlainStream::getbytes, PlainStream::putbytes,
-                           PlainStream::getpos,  PlainStream::setpos,  PlainStream::inl,      PlainStream::destroy};
+const xdr_ops plain_ops = {PlainStream::getlong,  PlainStream::putlong, PlainStream::getbytes,
+                           PlainStream::putbytes, PlainStream::getpos,  PlainStream::setpos,
+                           PlainStream::inl,      PlainStream::destroy};
 
 // Decodes a dataset through the unit-by-unit path.
 bool decode_plain_at(unsigned char* p, size_t n, Dataset* ds) {
@@ -211,10 +213,20 @@ TEST(RecordRoundTrip, MalformedInputIsRefusedCleanly) {
 }
 
 TEST(RecordRoundTrip, MalformedDatasetsOfEveryCellType) {
-  Dataset ds = make_dataset({{CTYPE_CHR, 3},     {CTYPE_SGN16, 2},  {CTYPE_FLT64, 8},   {CTYPE_TIMESTAMP, 16},
-                             {CTYPE_LCHR, 16},   {CTYPE_LBIN, 16},  {CTYPE_VCHR, 6},    {CTYPE_VCHR16, 8},
-                             {CTYPE_VBIN32, 12}, {CTYPE_WCHR, 8},   {CTYPE_WVCHR, 12},  {CTYPE_WLCHR, 16},
-                             {CTYPE_WVCHR32, 12}, {CTYPE_TIME, 6}},
+  Dataset ds = make_dataset({{CTYPE_CHR, 3},
+                             {CTYPE_SGN16, 2},
+                             {CTYPE_FLT64, 8},
+                             {CTYPE_TIMESTAMP, 16},
+                             {CTYPE_LCHR, 16},
+                             {CTYPE_LBIN, 16},
+                             {CTYPE_VCHR, 6},
+                             {CTYPE_VCHR16, 8},
+                             {CTYPE_VBIN32, 12},
+                             {CTYPE_WCHR, 8},
+                             {CTYPE_WVCHR, 12},
+                             {CTYPE_WLCHR, 16},
+                             {CTYPE_WVCHR32, 12},
+                             {CTYPE_TIME, 6}},
                             2);
   for (int c = 0; c < ds.nCols; ++c) {
     ds.col[c].indicators[0] = 0;  // row 0 holds zero bytes of each type, row 1 is NULL
@@ -263,7 +275,6 @@ TEST(RecordRoundTrip, MalformedDatasetsOfEveryCellType) {
     }
 }
 
-
 // Two decodings are the same when they encode to the same bytes.
 bool same_decoding(Dataset* a, Dataset* b) {
   bool ea = false, eb = false;
@@ -274,8 +285,8 @@ bool same_decoding(Dataset* a, Dataset* b) {
 // Every unit of bytes replaced by each lying value in turn: decode(in, ds) refuses
 // and accepts what the unit-by-unit path does, and decodes the same values.
 template <class Decode>
-void expect_mutations_agree(const std::vector<unsigned char>& bytes, std::initializer_list<uint32_t> mutations,
-                            Decode decode) {
+void expect_mutations_agree(const std::vector<unsigned char>& bytes,
+                            std::initializer_list<uint32_t> mutations, Decode decode) {
   for (size_t at = 0; at + 4 <= bytes.size(); at += 4)
     for (uint32_t m : mutations) {
       auto in = bytes;
@@ -296,8 +307,15 @@ void expect_mutations_agree(const std::vector<unsigned char>& bytes, std::initia
 // Many rows of every type the in-place path treats on its own: lengths that repeat
 // and lengths that change, empty values, NULL runs, cells wider than their value.
 Dataset varied_rows(sgn32 n) {
-  Dataset ds = make_dataset({{CTYPE_SGN8, 1}, {CTYPE_SGN16, 2}, {CTYPE_SGN32, 4}, {CTYPE_FLT32, 4}, {CTYPE_FLT64, 8},
-                             {CTYPE_SGN32, 8}, {CTYPE_LCHR, 16}, {CTYPE_LBIN, 16}, {CTYPE_VCHR, 12}},
+  Dataset ds = make_dataset({{CTYPE_SGN8, 1},
+                             {CTYPE_SGN16, 2},
+                             {CTYPE_SGN32, 4},
+                             {CTYPE_FLT32, 4},
+                             {CTYPE_FLT64, 8},
+                             {CTYPE_SGN32, 8},
+                             {CTYPE_LCHR, 16},
+                             {CTYPE_LBIN, 16},
+                             {CTYPE_VCHR, 12}},
                             n);
   uint32_t seed = 7;
   auto next = [&] { return seed = seed * 1103515245u + 12345u; };
@@ -332,7 +350,8 @@ Dataset varied_rows(sgn32 n) {
 constexpr sgn32 kMutatedRows = 24;
 
 // Decodes from the start of a buffer larger than the in-place path fills in one walk.
-bool decode_in_big_buffer(std::vector<unsigned char>& big, const std::vector<unsigned char>& in, Dataset* ds) {
+bool decode_in_big_buffer(std::vector<unsigned char>& big, const std::vector<unsigned char>& in,
+                          Dataset* ds) {
   std::copy(in.begin(), in.end(), big.begin());
   std::fill(big.begin() + long(in.size()), big.begin() + long(in.size()) + 64, 0xFF);
   XDR x;
@@ -416,7 +435,6 @@ TEST(RecordRoundTrip, InPlaceDecodeOfManyRowsMatchesUnitByUnit) {
     EXPECT_GT(refused, 0u) << m;
   }
 }
-
 
 // A connection kept in memory: what a record stream writes, read back in pieces of
 // the given sizes in turn (a peer's data arriving a little at a time).
@@ -559,7 +577,8 @@ TEST(RecordRoundTrip, TextLengthsInPlaceAndUnitByUnit) {
     for (unsigned fragment : {100u, 4000u}) {
       Dataset viaRecords{};
       EXPECT_TRUE(encode_and_decode_through_records(&ds, fragment, false, &viaRecords)) << fragment;
-      for (size_t r = 0; r < n; ++r) EXPECT_EQ(get_long(&viaRecords, 0, int(r)), cells[r]) << fragment << " " << r;
+      for (size_t r = 0; r < n; ++r)
+        EXPECT_EQ(get_long(&viaRecords, 0, int(r)), cells[r]) << fragment << " " << r;
       Dataset_Done(&viaRecords);
     }
     Dataset_Done(&ds);
@@ -620,8 +639,8 @@ TEST(RecordRoundTrip, DecodeThroughRecordStreamsMatchesEveryOtherPath) {
   struct Case {
     unsigned fragment, recvsize;
     std::vector<size_t> pieces;
-  } cases[] = {{4000, 4000, {}}, {100, 100, {}}, {100, 4000, {1, 3, 7, 2, 13}}, {104, 128, {5}},
-               {4000, 100, {64, 1}}, {65536, 65536, {}}};
+  } cases[] = {{4000, 4000, {}}, {100, 100, {}},       {100, 4000, {1, 3, 7, 2, 13}},
+               {104, 128, {5}},  {4000, 100, {64, 1}}, {65536, 65536, {}}};
   for (const Case& k : cases) {
     Dataset got{};
     EXPECT_TRUE(decode_through_records(bytes, k.fragment, k.recvsize, k.pieces, &got)) << k.fragment;

@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
   close(tcp);
   close(udp);
   child_pid = pid;
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = forward;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);

@@ -23,7 +23,8 @@ pgm_option no_options[] = {{nullptr, 0, 0, nullptr, nullptr}};
 char program_name[] = "wirecli";
 
 int cli_usage() {
-  std::fprintf(stderr, "usage: wirecli [-u] [-U user] [-P password] host port (dsn | -c connection-string) sql\n");
+  std::fprintf(stderr,
+               "usage: wirecli [-u] [-U user] [-P password] host port (dsn | -c connection-string) sql\n");
   return 2;
 }
 
@@ -103,8 +104,8 @@ std::string cell_text(const Coldata* c, sgn32 row) {
     case CTYPE_TIMESTAMP: {
       c_timestamp t;
       std::memcpy(&t, cell, sizeof t);
-      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute,
-                    t.second);
+      std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour,
+                    t.minute, t.second);
       return buf;
     }
     case CTYPE_CHR:
@@ -293,7 +294,8 @@ int main(int argc, char** argv) {
     std::vector<size_t> width(header.size(), 0);
     for (size_t k = 0; k < header.size(); ++k) width[k] = header[k].size();
     for (auto& row : rows)
-      for (size_t k = 0; k < row.size() && k < width.size(); ++k) width[k] = std::max(width[k], row[k].size());
+      for (size_t k = 0; k < row.size() && k < width.size(); ++k)
+        width[k] = std::max(width[k], row[k].size());
     auto line = [&](const std::vector<std::string>& cells) {
       std::string out;
       for (size_t k = 0; k < width.size(); ++k) {
