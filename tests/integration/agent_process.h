@@ -25,7 +25,7 @@ class AgentProcess {
   // Sends a signal to the launcher, which passes it on.
   void signal(int sig);
   // Waits at most timeoutMs for the launcher to end; its exit code, or -1.
-  int wait(int timeoutMs = 20000);
+  int wait(int timeoutMs = 60000);
 
  private:
   int pid_ = 0;
