@@ -11,16 +11,9 @@ bench=$build/bench/dm_odbc3_bench
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-SQLGATE_BENCH_ROWS=$rows valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$bench" >/dev/null 2>"$out/log" ||
-  { cat "$out/log" >&2; exit 1; }
-
 # Each dump names its workload in its trigger; its summary line is the instructions.
-declare -A ir
-for f in "$out"/cg.*; do
-  label=$(sed -n 's/^desc: Trigger: Client Request: //p' "$f")
-  [ -n "$label" ] || continue
-  ir[$label]=$(sed -n 's/^summary: //p; s/^totals: //p' "$f" | head -n 1)
-done
+source "$(dirname "$0")/callgrind_labels.sh"
+SQLGATE_BENCH_ROWS=$rows callgrind_labels "$out" "$bench"
 
 echo "instructions per row (callgrind, $rows rows): the fetch loop alone, and the whole pass with the execution"
 for work in rowsets100 rowsets1000 bound getdata; do

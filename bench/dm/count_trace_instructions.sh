@@ -12,16 +12,8 @@ bench=$build/bench/dm_trace_bench
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-SQLGATE_BENCH_ROWS=$rows SQLGATE_TRACE_ROWS=$traced \
-  valgrind --tool=callgrind --callgrind-out-file="$out/cg.%p" "$bench" >/dev/null 2>"$out/log" ||
-  { cat "$out/log" >&2; exit 1; }
-
-declare -A ir
-for f in "$out"/cg.*; do
-  label=$(sed -n 's/^desc: Trigger: Client Request: //p' "$f")
-  [ -n "$label" ] || continue
-  ir[$label]=$(sed -n 's/^summary: //p; s/^totals: //p' "$f" | head -n 1)
-done
+source "$(dirname "$0")/callgrind_labels.sh"
+SQLGATE_BENCH_ROWS=$rows SQLGATE_TRACE_ROWS=$traced callgrind_labels "$out" "$bench"
 echo "instructions per row (callgrind; $rows rows off, $traced rows on)"
 for work in xfetch getdata; do
   awk -v w="$work" -v off="${ir[$work-off]}" -v on="${ir[$work-on]}" -v n="$rows" -v t="$traced" 'BEGIN {
