@@ -27,6 +27,17 @@ struct DSCache {
   uns32 WinSize;  // rows loaded into the window
 };
 
+// A dynamic cursor's row-version link: the server's row-version context, the
+// client's connection and cursor, and the cursor on the second connection.
+struct _RVCCxt;
+struct SRVC {
+  _RVCCxt* pParent;
+  handle_t hConn;
+  handle_t hCurs;
+  handle_t hCursRVC;
+};
+typedef SRVC TRVC;
+
 // Piecewise transfer of one held-back long value.
 struct TJXFER {
   uns16 xf_col;
@@ -97,6 +108,7 @@ struct SSCCL {
   uns16* rgiCol;
   uns32 cRowsProcessed;
   int bUseRVC;
+  TRVC RVC;
   int bQualName;
   int bDeferLongData;
   int bParsFwdOnlyReq;

@@ -9,7 +9,9 @@
 #include <mutex>
 #include <vector>
 
+#include "cursors/fetch_engines.h"
 #include "cursors/snapshot.h"
+#include "cursors/statement.h"
 #include "model/dataset_util.h"
 #include "model/drv_param_codes.h"
 #include "util/fault.h"
@@ -149,6 +151,8 @@ int SCs_InitDRV(DRV* pDrv) {
     nw_ops.bind = SCs_Bind;
     nw_ops.fetch = SCs_Fetch;
     nw_ops.close = SCs_Close;
+    scs_StatementOpsInstall(&nw_ops);
+    scs_FetchOpsInstall(&nw_ops);
     SC_GetInfo_hook = GetInfoHook;
     scs_CursorDone_hook = CursorDone;
     scs_ConnectDone_hook = ConnectDone;
