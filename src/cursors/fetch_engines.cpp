@@ -11,9 +11,6 @@ errcode_t SCs_ExtendedFetch(handle_t h, PRSET* pp, sgn32 irow, uns32* pc, sgn32*
   return SCs_InnerDRV()->ops->xFetch(h, pp, irow, pc, prs);
 }
 errcode_t scs_p_ExtendedFetch_KSD(PSCCL, PRSET, sgn32) { return ER_DRV_NOT_CAPABLE; }
-errcode_t scs_p_ExtendedFetch_Mixed(PSCCL, sgn32, uns16, PRSET) { return ER_DRV_NOT_CAPABLE; }
-errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL, sgn32, uns16, PRSET) { return ER_DRV_NOT_CAPABLE; }
-errcode_t scs_p_ExtendedFetch_Dyn(PSCCL, uns16, sgn32, PRSET) { return ER_DRV_NOT_CAPABLE; }
 errcode_t scs_p_ExtendedFetch_Static(PSCCL, PRSET, sgn32) { return ER_DRV_NOT_CAPABLE; }
 errcode_t scs_p_DeletedRowsTag(PSCCL, Dataset*, Dataset*, positn_t, positn_t, uns16*) { return ER_SUCCESS; }
 errcode_t scs_p_GetOptConcColVals(PSCCL, Dataset*, sgn32, int, int, int) { return ER_DRV_NOT_CAPABLE; }
