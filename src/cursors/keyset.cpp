@@ -539,6 +539,15 @@ void MoveAuxErrors(PSCCL me, handle_t hAux) {
   MoveErrorMsgQ(&static_cast<_Cursor*>(me->pParent)->pendingError, &aux->pendingError);
 }
 
+// The first row whose key holds a NULL, or -1. A NULL key matches no keyed
+// re-read: its row would look deleted.
+sgn32 NullKeyRow(const Dataset* ds) {
+  for (sgn32 r = 0; r < ds->nRows; r++)
+    for (uns16 c = 0; c < ds->nCols; c++)
+      if (ds->col[c].indicators[r] == -1) return r;
+  return -1;
+}
+
 // The kept client parameters, sent again for a statement of the engine's own.
 errcode_t SendClientParams(PSCCL me, handle_t h) {
   if (!(me->f_state & SCCL_HAS_PARAMS) || !me->parameters) return ER_SUCCESS;
@@ -817,8 +826,24 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   }
   // The result is read whole: the data source may let go of it.
   ops->close(psccl->hSCCurs);
+  // Rows without a key value cannot be found again (a view's rowid, a NULL in
+  // a unique index): they are refused, not shown as deleted later.
+  const bool spilled = ks->KSC.fState == DSC_SPILLED;
+  if (spilled && (rc = dsc_Fetch(&ks->KSC, ks->pDataset, 0)) != ER_SUCCESS) {
+    ks_FreeKeyVals(ks);
+    psccl->RsltSetSize = -1;
+    return rc;
+  }
+  if (sgn32 r = NullKeyRow(ks->pDataset); r >= 0) {
+    logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeySet_KSD: Row %d has a NULL key value", int(r) + 1);
+    ks_FreeKeyVals(ks);
+    psccl->RsltSetSize = -1;
+    if (psccl->pParent) SetVYRErrorMsg(&static_cast<_Cursor*>(psccl->pParent)->pendingError, ER_NO_KEYS);
+    return ER_NO_KEYS;
+  }
+  if (spilled) Dataset_Done(ks->pDataset);
   psccl->RsltSetSize = nKeys;
-  ks->Position = ks->KSC.fState == DSC_SPILLED ? -1 : 0;
+  ks->Position = spilled ? -1 : 0;
   ks->rgfRowStatus =
       static_cast<uns16*>(vyr_fault_alloc() ? nullptr : calloc(nKeys > 0 ? size_t(nKeys) : 1, sizeof(uns16)));
   if (!ks->rgfRowStatus) {
