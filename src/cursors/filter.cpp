@@ -9,7 +9,9 @@
 #include <mutex>
 #include <vector>
 
+#include "cursors/analysis.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/keyset.h"
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
 #include "model/dataset_util.h"
@@ -95,6 +97,12 @@ void ConnectDone(_Connect* c) {
 
 void CursorDone(_Cursor* pc) { SCs_Destroy(&pc->st_sccl); }
 
+// The backend's column attributes: the engine answers from its analysis.
+errcode_t ColGetInfoHook(_Cursor* pc, uns16 iCol, ColAttrib* pAttribs, int nAttribs) {
+  if (!pc || nAttribs < 0 || nAttribs > 0xFFFF) return ER_SUCCESS;
+  return scs_p_ColGetInfo(&pc->st_sccl, iCol, nullptr, 0, uns16(pc->nColdesc + 1), uns16(nAttribs), pAttribs);
+}
+
 errcode_t GetInfoHook(PSCCL pState, int infoType, sgn32* pValue) {
   DRV* d = pState->pDrv ? pState->pDrv : &g_DBI;
   SWORD len = 0;
@@ -156,6 +164,7 @@ int SCs_InitDRV(DRV* pDrv) {
     scs_StatementOpsInstall(&nw_ops);
     scs_FetchOpsInstall(&nw_ops);
     SC_GetInfo_hook = GetInfoHook;
+    scs_p_ColGetInfo_hook = ColGetInfoHook;
     scs_CursorDone_hook = CursorDone;
     scs_ConnectDone_hook = ConnectDone;
   }
@@ -167,6 +176,7 @@ void SCs_UninstallDRV() {
   g_DBI = DRV{};
   nw_ops = drv_ops{};
   SC_GetInfo_hook = nullptr;
+  scs_p_ColGetInfo_hook = nullptr;
   scs_CursorDone_hook = nullptr;
   scs_ConnectDone_hook = nullptr;
 }
@@ -239,13 +249,15 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
   sgn16 nullColl = 0;
   if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS)
     me->fNullCollation = nullColl;
+  errcode_t rc = KS_Create(&me->pKeySet);
+  if (rc != ER_SUCCESS) return rc;
   return SS_Create(&me->pSnapShot);
 }
 
 void SCs_Destroy(PSCCL me) {
   if (!me || !me->pDrv) return;
   DRV* d = me->pDrv;
-  // The keyset of keyset-driven cursors is not kept yet: pKeySet stays null.
+  KS_Destroy(&me->pKeySet);
   SS_Destroy(&me->pSnapShot);
   alist_Dealloc(&me->pLS_RefdTables, TableDescDestroy);
   alist_Dealloc(&me->pLS_TblCols, SCColDescDestroy);
@@ -622,6 +634,6 @@ void PatchErrorMsgQ(ErrorQ* q) {
 
 int DestroyKeyCache(void* data, void* /*key*/, void* /*arg*/) {
   alist_t* list = static_cast<alist_t*>(data);
-  alist_Dealloc(&list, nullptr);
+  alist_Dealloc(&list, SCColDescDestroy);
   return 0;
 }
