@@ -173,5 +173,37 @@ TEST_F(AnalysisPostgres, DecisionTable) {
   }
 }
 
+TEST_F(AnalysisPostgres, ForwardOnlyRewrite) {
+  struct Case {
+    const char* sql;
+    const char* prepared;  // what the server prepared
+    const char* attrs;     // per column: k a key column, e an expression, - neither
+    size_t rows;
+  } cases[] = {
+      {"SELECT v FROM an_k", "SELECT  \"v\", \"id\" FROM an_k      ", "-k", 1},
+      {"SELECT v AS label, id + 1 FROM an_k", "SELECT  v AS label, id + 1, \"id\" FROM an_k      ", "-ek", 1},
+      {"SELECT * FROM an_k", "SELECT  \"id\", \"v\", \"n\" FROM an_k      ", "k--", 1},
+      {"SELECT t.*, w FROM an_k t, an_k2 WHERE t.id = id2",
+       "SELECT  t.\"id\", t.\"v\", t.\"n\", \"public\".\"an_k2\".\"w\", \"public\".\"an_k2\".\"id2\" FROM "
+       "an_k  t, an_k2 "
+       "WHERE t.id = id2     ",
+       "k---k", 1},
+      // No keys: nothing to add.
+      {"SELECT b FROM an_nk", "SELECT b FROM an_nk", "-", 1},
+      // Marker bytes in the client's text: the statement stays as written.
+      {"SELECT b, 'q\x01\x01\x01' FROM an_nk, an_k", "SELECT b, 'q\x01\x01\x01' FROM an_nk, an_k", "-e", 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.sql);
+    handle_t h = Cursor(FO, RO, 0, 0, 1);
+    ASSERT_EQ(Prepare(h, k.sql), ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(Prepared(h), k.prepared);
+    EXPECT_EQ(KeyExprAttrs(h), k.attrs);
+    ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(FetchAll(h).size(), k.rows);
+    engine.ops().endCursor(h);
+  }
+}
+
 }  // namespace
 }  // namespace engine_test
