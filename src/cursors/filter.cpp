@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cursors/fetch_engines.h"
+#include "cursors/keyset.h"
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
 #include "model/dataset_util.h"
@@ -237,13 +238,15 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
   sgn16 nullColl = 0;
   if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS)
     me->fNullCollation = nullColl;
+  errcode_t rc = KS_Create(&me->pKeySet);
+  if (rc != ER_SUCCESS) return rc;
   return SS_Create(&me->pSnapShot);
 }
 
 void SCs_Destroy(PSCCL me) {
   if (!me || !me->pDrv) return;
   DRV* d = me->pDrv;
-  // The keyset of keyset-driven cursors is not kept yet: pKeySet stays null.
+  KS_Destroy(&me->pKeySet);
   SS_Destroy(&me->pSnapShot);
   alist_Dealloc(&me->pLS_RefdTables, TableDescDestroy);
   alist_Dealloc(&me->pLS_TblCols, SCColDescDestroy);
@@ -613,6 +616,6 @@ void PatchErrorMsgQ(ErrorQ* q) {
 
 int DestroyKeyCache(void* data, void* /*key*/, void* /*arg*/) {
   alist_t* list = static_cast<alist_t*>(data);
-  alist_Dealloc(&list, nullptr);
+  alist_Dealloc(&list, SCColDescDestroy);
   return 0;
 }
