@@ -314,9 +314,10 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   return rc;
 }
 
-errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
-                                  int cMaxRowsPerSelect, int cRowsInLastSelect) {
-  if (!s) return ER_GENERAL_ERROR;
+namespace {
+
+errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd, int cMaxRowsPerSelect,
+                             int cRowsInLastSelect) {
   if (s->pDSOptConcColVals) {
     Dataset_Done(s->pDSOptConcColVals);
   } else if (!(s->pDSOptConcColVals = DatasetNew())) {
@@ -340,6 +341,7 @@ errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int
       Dataset* params = nullptr;
       rc = Dataset_Copy(&params, pParameters);
       if (rc == ER_SUCCESS) rc = Inner(s).parameters(s->hSCCurs2, params);
+      else DatasetFree(&params);
       if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs2, s->nParamInfo, s->pParamInfo);
     }
     if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs2);
@@ -370,6 +372,16 @@ errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int
     if (s->pDSOptConcColVals->nRows < want)
       rc = scs_p_DeletedRowsTag(s, s->pDSOptConcColVals, ks->pDataset, row, winStart, nullptr);
   }
+  return rc;
+}
+
+}  // namespace
+
+errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
+                                  int cMaxRowsPerSelect, int cRowsInLastSelect) {
+  errcode_t rc = s ? OptConcColValsRead(s, pParameters, irow, cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect)
+                   : ER_GENERAL_ERROR;
+  DatasetFree(&pParameters);
   return rc;
 }
 
@@ -466,6 +478,7 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
     if (s->ConcType == SQL_CONCUR_VALUES) {
       rc = s->fOptConcValExtent == 2 ? scs_p_OptConcValsCopy(s, pRows)
                                      : scs_p_GetOptConcColVals(s, lastParams, row, cSelects, cPerSelect, cLast);
+      lastParams = nullptr;  // taken over
     } else if (s->ConcType == SQL_CONCUR_LOCK && s->bLockByUpdate) {
       rc = scs_p_LockRows(s, uns32(s->RSPosition - 1), uns32(s->RSSize));
     }
@@ -494,7 +507,9 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
     rc = scs_p_DiagCheck(s->hCursor, &saved, rc);
     if (rc == ER_SUCCESS && RereadsRows(s)) {
       if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2) {
-        rc = scs_p_GetOptConcColVals(s, (s->f_state & SCCL_HAS_PARAMS) ? s->parameters : nullptr, 0, 0, 0, 0);
+        Dataset* params = nullptr;
+        if ((s->f_state & SCCL_HAS_PARAMS) && s->parameters) rc = Dataset_Copy(&params, s->parameters);
+        if (rc == ER_SUCCESS) rc = scs_p_GetOptConcColVals(s, params, 0, 0, 0, 0);
       } else if (s->ConcType == SQL_CONCUR_LOCK && s->bLockByUpdate && s->RsltSetSize > 0) {
         rc = scs_p_LockRows(s, 0, uns32(s->RsltSetSize));
       }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cursors/engine_session.h"
+#include "cursors/keyset_session.h"
 
 namespace engine_test {
 
@@ -25,7 +25,7 @@ struct XFetchAnswer {
   }
 };
 
-class FetchSession : public EngineSession {
+class FetchSession : public KeysetSession {
  protected:
   // A cursor of the given type, concurrency and rowset size.
   handle_t Scrollable(handle_t conn, sgn32 type, sgn32 conc, sgn32 rsSize) {
@@ -54,7 +54,29 @@ class FetchSession : public EngineSession {
     RS_Destroy(&rs);
     return a;
   }
-  TSCCL& State(handle_t h) { return ODBC_CursorRec(h)->st_sccl; }
+  // Prepares and executes sql on h through the engine. Where the engine's
+  // statement operations leave a scrollable SELECT unanalysed, the analysis,
+  // keyset and re-prepare they owe are done here by hand.
+  errcode_t OpenScrollable(handle_t h, const std::string& sql) {
+    TSCCL* s = State(h);
+    s->f_state = uns16(s->f_state & ~SCCL_THROUGH_ENGINE);
+    errcode_t rc = engine.ops().prepare(h, const_cast<char*>(sql.c_str()));
+    if (rc != ER_SUCCESS) return rc;
+    if (s->f_state & SCCL_THROUGH_ENGINE) return engine.ops().execute(h);
+    if ((rc = Analyse(h, sql)) != ER_SUCCESS) return rc;
+    s->SelectRqstFlags = s->Rqst.flags;
+    s->f_state |= SCCL_THROUGH_ENGINE;
+    const bool plain = !(s->SelectRqstFlags & (SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION));
+    const bool keysetDriven = s->CursType == SQL_CURSOR_KEYSET_DRIVEN && s->KSSize == 0;
+    const bool keyedStatic = s->CursType == SQL_CURSOR_STATIC && s->ConcType != SQL_CONCUR_READ_ONLY && plain;
+    if (keysetDriven || keyedStatic) rc = KS_GetKeySet_KSD(s);
+    if (rc == ER_SUCCESS && keyedStatic) {
+      std::string text = s->Rqst.translated;
+      if (s->ConcType == SQL_CONCUR_LOCK && !s->bLockByUpdate) text += " FOR UPDATE";
+      rc = engine.ops().prepare(h, text.data());
+    }
+    return rc == ER_SUCCESS ? engine.ops().execute(h) : rc;
+  }
   // Absolute fetches over rows 1..25 (first column the row number), rowset 10.
   void CheckAbsolute(handle_t h, sgn32 ft);
 };
@@ -102,9 +124,9 @@ inline void FetchSession::CheckAbsolute(handle_t h, sgn32 ft) {
     if (c.rc == ER_SUCCESS) {
       EXPECT_EQ(a.crow, c.first.size());
       EXPECT_EQ(a.rsltSetSize, 25);
-      EXPECT_EQ(State(h).RSPosition, sgn32(std::stoi(c.first[0])));
+      EXPECT_EQ(State(h)->RSPosition, sgn32(std::stoi(c.first[0])));
     }
-    EXPECT_EQ(State(h).Position, c.position);
+    EXPECT_EQ(State(h)->Position, c.position);
   }
 }
 

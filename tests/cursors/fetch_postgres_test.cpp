@@ -22,7 +22,7 @@ class FetchPostgres : public FetchSession {
   handle_t hPg = 0, hPg2 = 0;
   void SetUp() override {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
-    EngineSession::SetUp();
+    FetchSession::SetUp();
     ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Connect(PgConnStr(), &hPg2), ER_SUCCESS) << Errors(hServer);
     Exec(hPg, "DROP TABLE IF EXISTS fe_t");
