@@ -476,9 +476,12 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
     rc = scs_p_DeletedRowsTag(s, pRows, ks->pDataset, row, winStart, ks->rgfRowStatus);
   if (rc == ER_SUCCESS && RereadsRows(s)) {
     if (s->ConcType == SQL_CONCUR_VALUES) {
-      rc = s->fOptConcValExtent == 2 ? scs_p_OptConcValsCopy(s, pRows)
-                                     : scs_p_GetOptConcColVals(s, lastParams, row, cSelects, cPerSelect, cLast);
-      lastParams = nullptr;  // taken over
+      if (s->fOptConcValExtent == 2) {
+        rc = scs_p_OptConcValsCopy(s, pRows);
+      } else {
+        rc = scs_p_GetOptConcColVals(s, lastParams, row, cSelects, cPerSelect, cLast);
+        lastParams = nullptr;  // taken over
+      }
     } else if (s->ConcType == SQL_CONCUR_LOCK && s->bLockByUpdate) {
       rc = scs_p_LockRows(s, uns32(s->RSPosition - 1), uns32(s->RSSize));
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cursors/analysis.h"
 #include "cursors/keyset_session.h"
 
 namespace engine_test {
@@ -63,8 +64,7 @@ class FetchSession : public KeysetSession {
     errcode_t rc = engine.ops().prepare(h, const_cast<char*>(sql.c_str()));
     if (rc != ER_SUCCESS) return rc;
     if (s->f_state & SCCL_THROUGH_ENGINE) return engine.ops().execute(h);
-    if ((rc = Analyse(h, sql)) != ER_SUCCESS) return rc;
-    s->SelectRqstFlags = s->Rqst.flags;
+    if ((rc = scs_p_Prepare(s, sql.c_str())) != ER_SUCCESS) return rc;
     s->f_state |= SCCL_THROUGH_ENGINE;
     const bool plain = !(s->SelectRqstFlags & (SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION));
     const bool keysetDriven = s->CursType == SQL_CURSOR_KEYSET_DRIVEN && s->KSSize == 0;

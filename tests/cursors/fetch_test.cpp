@@ -332,6 +332,77 @@ TEST_F(FetchSqliteKeyset, RowsetSizeChangePreparesAgain) {
   engine.ops().endCursor(h);
 }
 
+// The old values of optimistic concurrency line up with the rowset: all
+// table columns, or with extent 2 the select list (a copy of the rowset),
+// for keyset-driven and static cursors; a deleted row leaves an empty row.
+TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
+  ASSERT_EQ(Exec(hConn, "CREATE TABLE ov (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn, "INSERT INTO ov VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40), "
+                        "(5, 'e', 50)"),
+            ER_SUCCESS);
+  struct Case {
+    sgn32 type, extent;
+    std::vector<std::string> values;  // after row 3 went and row 2 changed
+  } cases[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN, 1, {"1|a|10", "2|B|20", "NULL|NULL|NULL", "4|d|40"}},
+      {SQL_CURSOR_KEYSET_DRIVEN, 2, {"a", "B", "NULL", "d"}},
+      {SQL_CURSOR_STATIC, 1, {"1|a|10", "2|b|20", "3|c|30", "4|d|40"}},  // read at the first fetch
+      {SQL_CURSOR_STATIC, 2, {"a", "b", "c", "d"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.extent));
+    ASSERT_EQ(Exec(hConn, "UPDATE ov SET s = 'b' WHERE i = 2"), ER_SUCCESS);
+    ASSERT_EQ(Exec(hConn, "INSERT OR IGNORE INTO ov VALUES (3, 'c', 30)"), ER_SUCCESS);
+    handle_t h = Scrollable(hConn, c.type, SQL_CONCUR_VALUES, 4);
+    sgn32 extent = c.extent;
+    ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONC_VALUE_EXTENT, &extent), ER_SUCCESS);
+    ASSERT_EQ(OpenScrollable(h, "SELECT s FROM ov ORDER BY i"), ER_SUCCESS) << Errors(h);
+    ASSERT_EQ(State(h)->CursType, c.type);
+    ASSERT_EQ(State(h)->ConcType, SQL_CONCUR_VALUES);
+    if (c.type == SQL_CURSOR_STATIC) {
+      // The static cursor reads its snapshot and the values at its first fetch.
+      ASSERT_EQ(XFetch(h, 5, 1).rc, ER_SUCCESS) << Errors(h);
+    }
+    ASSERT_EQ(Exec(hConn2, "DELETE FROM ov WHERE i = 3"), ER_SUCCESS);
+    ASSERT_EQ(Exec(hConn2, "UPDATE ov SET s = 'B' WHERE i = 2"), ER_SUCCESS);
+    XFetchAnswer a = XFetch(h, 1, 1);
+    ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    const Dataset* v = State(h)->pDSOptConcColVals;
+    ASSERT_NE(v, nullptr);
+    std::vector<std::string> got;
+    for (int r = 0; r < std::min<int>(v->nRows, 4); r++) {
+      std::string row;
+      for (int col = 0; col < v->nCols; col++) row += (col ? "|" : "") + CellText(*v, col, r);
+      got.push_back(row);
+    }
+    EXPECT_EQ(got, c.values);
+    engine.ops().endCursor(h);
+  }
+}
+
+// A row whose positioned operation failed is reported "error" once, then
+// "success" again.
+TEST_F(FetchSqliteKeyset, ErrorStatusIsReportedOnce) {
+  Fill("t", 8);
+  for (sgn32 type : {SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_STATIC}) {
+    SCOPED_TRACE(type);
+    handle_t h = Scrollable(hConn, type, SQL_CONCUR_VALUES, 4);
+    ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+    ASSERT_EQ(XFetch(h, 1, 1).status, Statuses(4, 0));
+    KeySet* ks = State(h)->pKeySet;
+    ASSERT_NE(ks->rgfRowStatus, nullptr);
+    ks->rgfRowStatus[1] = SQL_ROW_ERROR;  // as a failed optimistic update leaves it
+    ks->rgfRowStatus[2] = SQL_ROW_UPDATED;
+    XFetchAnswer a = XFetch(h, 1, 1);
+    EXPECT_EQ(a.status, (std::vector<int>{0, SQL_ROW_ERROR, SQL_ROW_UPDATED, 0}));
+    // Updates too are reported once by the static cursor; the keyset-driven one keeps them.
+    a = XFetch(h, 1, 1);
+    EXPECT_EQ(a.status,
+              (std::vector<int>{0, 0, type == SQL_CURSOR_STATIC ? 0 : SQL_ROW_UPDATED, 0}));
+    engine.ops().endCursor(h);
+  }
+}
+
 // Only the text the engine appended is cut, never the client's own.
 TEST_F(FetchSqliteKeyset, ForUpdateCutTakesOnlyWhatWasAppended) {
   Fill("t", 3);
