@@ -3,6 +3,7 @@
 // xFetch/xFetch2 answer as text (rows joined by '|', one status per row).
 #pragma once
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,17 @@ struct XFetchAnswer {
   }
 };
 
+// Each row of a dataset, its cells joined by '|'.
+inline std::vector<std::string> RowsText(const Dataset* ds, int maxRows = INT32_MAX) {
+  std::vector<std::string> out;
+  for (int r = 0; ds && r < ds->nRows && r < maxRows; r++) {
+    std::string row;
+    for (int c = 0; c < ds->nCols; c++) row += (c ? "|" : "") + CellText(*ds, c, r);
+    out.push_back(row);
+  }
+  return out;
+}
+
 class FetchSession : public KeysetSession {
  protected:
   // A cursor of the given type, concurrency and rowset size.
@@ -45,12 +57,7 @@ class FetchSession : public KeysetSession {
                   : engine.ops().xFetch2(h, &rs, irow, &a.crow, &a.rsltSetSize, ft);
     a.hasRowSet = rs != nullptr;
     if (!rs) return a;
-    const Dataset* ds = rs->pDataset;
-    for (int r = 0; ds && r < ds->nRows; r++) {
-      std::string row;
-      for (int c = 0; c < ds->nCols; c++) row += (c ? "|" : "") + CellText(*ds, c, r);
-      a.rows.push_back(row);
-    }
+    a.rows = RowsText(rs->pDataset);
     for (int i = 0; i < rs->RSSize; i++) a.status.push_back(rs->rgfRowStatus[i]);
     RS_Destroy(&rs);
     return a;

@@ -369,12 +369,7 @@ TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
     ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
     const Dataset* v = State(h)->pDSOptConcColVals;
     ASSERT_NE(v, nullptr);
-    std::vector<std::string> got;
-    for (int r = 0; r < std::min<int>(v->nRows, 4); r++) {
-      std::string row;
-      for (int col = 0; col < v->nCols; col++) row += (col ? "|" : "") + CellText(*v, col, r);
-      got.push_back(row);
-    }
+    std::vector<std::string> got = RowsText(v, 4);
     EXPECT_EQ(got, c.values);
     engine.ops().endCursor(h);
   }
