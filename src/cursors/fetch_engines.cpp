@@ -389,11 +389,15 @@ errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
   KeySet* ks = s ? s->pKeySet : nullptr;
   if (!ks || !ks->pDataset) return ER_GENERAL_ERROR;
   Dataset* keys = ks->pDataset;
+  // A keyset in the cache files is walked window by window: every row asked
+  // for is locked, not only those of the window loaded now.
+  const bool spilled = s->CursType != SQL_CURSOR_DYNAMIC && ks->KSC.fState == DSC_SPILLED;
   const sgn32 winStart = s->CursType == SQL_CURSOR_DYNAMIC ? 0 : std::max<sgn32>(ks->Position, 0);
-  if (nRows == 0 || keys->nRows <= 0) return ER_SUCCESS;
-  const int64_t last = std::min<int64_t>(int64_t(iStartRow) + nRows - 1, int64_t(winStart) + keys->nRows - 1);
+  const int64_t held = spilled ? std::max<sgn32>(s->RsltSetSize, 0) : int64_t(winStart) + keys->nRows;
+  if (nRows == 0 || held <= 0) return ER_SUCCESS;
+  const int64_t last = std::min<int64_t>(int64_t(iStartRow) + nRows - 1, held - 1);
   std::vector<sgn32> rows;
-  for (int64_t r = std::max<int64_t>(iStartRow, winStart); r <= last; r++) {
+  for (int64_t r = std::max<int64_t>(iStartRow, spilled ? 0 : winStart); r <= last; r++) {
     const uns16 st = ks->rgfRowStatus ? ks->rgfRowStatus[r] : SQL_ROW_SUCCESS;
     if (st == SQL_ROW_SUCCESS || st == SQL_ROW_UPDATED) rows.push_back(sgn32(r));
   }
@@ -419,9 +423,13 @@ errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
   if (rc == ER_SUCCESS && s->bNeedBind) rc = BindDescsSend(s, s->hSCCurs);
   size_t locked = 0;
   for (size_t i = 0; rc == ER_SUCCESS && i < rows.size(); i++) {
+    if (spilled && (ks->Position < 0 || rows[i] < ks->Position || rows[i] >= ks->Position + keys->nRows)) {
+      rc = DSC_SyncWindowPos(&ks->KSC, rows[i], 1, &ks->Position, keys);
+      if (rc != ER_SUCCESS) break;
+    }
+    const sgn32 at = rows[i] - (spilled ? ks->Position : winStart);
     Dataset* params = nullptr;
-    rc = KS_KeyParamDsetBld(keys, uns32(rows[i] - winStart), 2, 1, &params, s->bHasParamOp, 0, 0, nullptr,
-                            nullptr);
+    rc = KS_KeyParamDsetBld(keys, uns32(at), 2, 1, &params, s->bHasParamOp, 0, 0, nullptr, nullptr);
     if (rc != ER_SUCCESS) {
       DatasetFree(&params);
       break;

@@ -398,6 +398,30 @@ TEST_F(FetchSqliteKeyset, ErrorStatusIsReportedOnce) {
   }
 }
 
+// Lock concurrency on a static cursor locks every row of its result, also
+// when the keyset went to the cache files (each row by a self-assigning UPDATE).
+TEST_F(FetchSqliteKeyset, StaticLockCoversASpilledKeyset) {
+  Fill("t", 5050);
+  sgn32 off = 0;
+  ASSERT_EQ(engine.ops().setDrvParameter(hConn, DRVP_CONN_AUTOCOMMIT, &off), ER_SUCCESS);
+  handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, SQL_CONCUR_LOCK, 10);
+  ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(State(h)->ConcType, SQL_CONCUR_LOCK);
+  ASSERT_EQ(State(h)->pKeySet->KSC.fState, DSC_SPILLED);
+  ip.counts.clear();
+  prepared.clear();
+  XFetchAnswer a = XFetch(h, 5041, 1);
+  ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(a.First(), Range(5041, 5050));
+  ASSERT_EQ(prepared.size(), 1u);
+  EXPECT_EQ(prepared[0], "UPDATE \"t\" SET _ROWID_ = ? WHERE _ROWID_ = ?");
+  EXPECT_EQ(ip.counts["execute"], 5050);
+  EXPECT_EQ(ip.counts["close"], 0) << "the client's cursor stays open with lock concurrency";
+  EXPECT_EQ(XFetch(h, 1, 1).First(), Range(1, 10));
+  engine.ops().endCursor(h);
+  ASSERT_EQ(engine.ops().commit(hConn), ER_SUCCESS);
+}
+
 // Only the text the engine appended is cut, never the client's own.
 TEST_F(FetchSqliteKeyset, ForUpdateCutTakesOnlyWhatWasAppended) {
   Fill("t", 3);
