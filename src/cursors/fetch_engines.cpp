@@ -287,7 +287,11 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   const sgn32 w0 = rowsetOffset - keysetOffset;
   if (w0 < 0 || w0 >= pKeyVals->nRows) return ER_SUCCESS;
   Dataset* reread = nullptr;
+  // Keys cut short by a driver error would tag live rows as deleted.
+  ErrorQ saved;
+  scs_p_DiagSave(s->hSCCurs2, &saved);
   errcode_t rc = KS_RowSetGetKeys(s, pKeyVals, uns32(w0), &reread);
+  rc = scs_p_DiagCheck(s->hSCCurs2, &saved, rc);
   // The second auxiliary cursor now holds the key re-read.
   s->f_stateAux2 = uns16(s->f_stateAux2 & ~kAux2OptValues);
   if (rc != ER_SUCCESS) {
@@ -362,9 +366,12 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
   KeySet* ks = s->pKeySet;
   if (!ks || !ks->pDataset) return ER_GENERAL_ERROR;
   const sgn32 winStart = s->CursType == SQL_CURSOR_DYNAMIC ? 0 : std::max<sgn32>(ks->Position, 0);
+  ErrorQ saved;
+  scs_p_DiagSave(s->hSCCurs2, &saved);
   rc = scs_p_RowSetKeyedRead(s, s->hSCCurs2, ks->pDataset, uns32(std::max<sgn32>(irow - winStart, 0)),
                              cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect, pParameters,
                              s->pDSOptConcColVals, nullptr);
+  rc = scs_p_DiagCheck(s->hSCCurs2, &saved, rc);
   if (rc != ER_SUCCESS) return rc;
   if (s->CursType == SQL_CURSOR_KEYSET_DRIVEN) {
     const sgn32 row = s->RSPosition - 1;

@@ -447,8 +447,10 @@ TEST_F(FetchSqliteKeyset, ForUpdateCutTakesOnlyWhatWasAppended) {
 // answers the rows so far with success and queues the diagnostics.
 decltype(drv_ops::fetch) g_realFetch = nullptr;
 int g_fetchCalls = 0, g_failAt = 0;
+handle_t g_failOn = 0;  // only fetches on this cursor count; 0: all
 errcode_t FetchFailingAt(handle_t h, uns16 n, Dataset* ds) {
   errcode_t rc = g_realFetch(h, n, ds);
+  if (g_failOn && h != g_failOn) return rc;
   if (++g_fetchCalls == g_failAt && rc == ER_SUCCESS) {
     ErrorQ* q = &ODBC_CursorRec(h)->pendingError;
     FlushErrorMsgQ(q);
@@ -483,6 +485,38 @@ TEST_F(FetchSqlite, SnapshotCutShortIsAnError) {
   EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
   ip.ops.fetch = g_realFetch;
   engine.ops().endCursor(h);
+}
+
+// The key re-read of the deleted-row check and the old values, cut short by a
+// driver error: the fetch fails; no live row is reported deleted.
+TEST_F(FetchSqlite, KeyRereadAndValuesCutShortAreErrors) {
+  Fill("t", 20);
+  g_realFetch = ip.ops.fetch;
+  for (const char* what : {"keys", "values"}) {
+    SCOPED_TRACE(what);
+    const bool values = std::string(what) == "values";
+    handle_t h = Scrollable(hConn, SQL_CURSOR_KEYSET_DRIVEN, values ? SQL_CONCUR_VALUES : SQL_CONCUR_READ_ONLY, 6);
+    ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+    State(h)->cMaxParams = 2;  // two rows per SELECT: three fetches on the second auxiliary cursor
+    if (!values) {
+      ASSERT_EQ(Exec(hConn2, "DELETE FROM t WHERE i = 1"), ER_SUCCESS);
+    }
+    ip.ops.fetch = FetchFailingAt;
+    g_failOn = State(h)->hSCCurs2;
+    g_fetchCalls = 0;
+    g_failAt = 2;
+    XFetchAnswer a = XFetch(h, 1, 1);
+    ip.ops.fetch = g_realFetch;
+    g_failOn = 0;
+    EXPECT_EQ(a.rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
+    EXPECT_FALSE(a.hasRowSet);
+    EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+    // Read again without the failure: only the row that went is deleted.
+    a = XFetch(h, 1, 1);
+    ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(a.status, (std::vector<int>{values ? 0 : 1, 0, 0, 0, 0, 0}));
+    engine.ops().endCursor(h);
+  }
 }
 
 }  // namespace
