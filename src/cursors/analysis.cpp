@@ -280,8 +280,10 @@ errcode_t PrepareSelect(PSCCL me) {
   // built for them would not match the result.
   // A static cursor that is not read-only would build a keyset for the
   // DISTINCT too; its aggregates are left unkeyed by their flag.
+  // GROUP BY and UNION keep the refusals of the keyed cursors.
   const bool distinct = IsDistinct(&me->Rqst);
-  if ((keyedScroll && (distinct || (me->SelectRqstFlags & SCR_F_AGGREGATE))) ||
+  if ((keyedScroll && !(me->SelectRqstFlags & (SCR_F_GROUP_BY | SCR_F_UNION)) &&
+       (distinct || (me->SelectRqstFlags & SCR_F_AGGREGATE))) ||
       (type == SQL_CURSOR_STATIC && distinct && me->ConcType != SQL_CONCUR_READ_ONLY))
     return scs_p_ChangeCursorType(me);
 
