@@ -11,6 +11,7 @@
 
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
+#include "cursors/slices.h"
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
 #include "model/dataset_util.h"
@@ -238,6 +239,7 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
   sgn16 nullColl = 0;
   if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS)
     me->fNullCollation = nullColl;
+  me->fNullCollation = scs_p_NullCollation(me->pszDbmsName, me->fNullCollation);
   errcode_t rc = KS_Create(&me->pKeySet);
   if (rc != ER_SUCCESS) return rc;
   return SS_Create(&me->pSnapShot);
