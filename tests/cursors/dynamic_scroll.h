@@ -1,0 +1,241 @@
+// Scrolling key slices on a real data source: a dynamic cursor's state is
+// armed as the prepare leaves it (statement, ORDER BY columns, keys, compound
+// key size) and slices are read one after the other; every walk is compared
+// with the order the data source itself gives the statement.
+#pragma once
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cursors/engine_session.h"
+#include "cursors/keyset.h"
+#include "cursors/slices.h"
+
+namespace engine_test {
+
+struct ArmKey {
+  const char* name;
+  sgn16 sqlType;
+};
+
+class DynamicScroll : public EngineSession {
+ protected:
+  handle_t hConn = 0, hConn2 = 0;
+  std::vector<handle_t> cursors;
+
+  virtual std::string ConnStr() = 0;
+  void SetUp() override {
+    EngineSession::SetUp();
+    ASSERT_EQ(Connect(ConnStr(), &hConn), ER_SUCCESS) << Errors(hServer);
+    ASSERT_EQ(Connect(ConnStr(), &hConn2), ER_SUCCESS) << Errors(hServer);
+    Exec(hConn, "DROP TABLE dyn_t");
+    Exec(hConn, "DROP TABLE dyn_c");
+    ASSERT_EQ(Exec(hConn, "CREATE TABLE dyn_t (id INTEGER PRIMARY KEY, grp INTEGER, name VARCHAR(20), note TEXT)"),
+              ER_SUCCESS)
+        << Errors(hConn);
+    ASSERT_EQ(Exec(hConn, "CREATE TABLE dyn_c (a INTEGER NOT NULL, b INTEGER NOT NULL, v INTEGER, "
+                          "PRIMARY KEY (a, b))"),
+              ER_SUCCESS);
+    // Ties in grp, NULLs in grp and name, ids out of step with both.
+    const char* rows[] = {"1, 2, 'kim', 'x'",    "2, NULL, 'al', 'x'", "3, 1, NULL, 'x'",   "4, 2, 'al', 'x'",
+                          "5, 1, 'zed', 'x'",    "6, NULL, NULL, 'x'", "7, 3, 'bo', 'x'",   "8, 2, 'kim', 'x'",
+                          "9, 1, 'al', 'x'",     "10, 2, NULL, 'x'",   "11, NULL, 'bo', 'x'", "12, 3, 'al', 'x'",
+                          "13, 2, 'bo', 'x'"};
+    for (const char* r : rows) ASSERT_EQ(Exec(hConn, std::string("INSERT INTO dyn_t VALUES (") + r + ")"), ER_SUCCESS);
+    for (int a = 1; a <= 4; a++)
+      for (int b = 3; b >= 1; b--)
+        ASSERT_EQ(Exec(hConn, "INSERT INTO dyn_c VALUES (" + std::to_string(a) + ", " + std::to_string(b) + ", " +
+                                  std::to_string((a * b) % 3) + ")"),
+                  ER_SUCCESS);
+  }
+  void TearDown() override {
+    for (handle_t h : cursors) engine.ops().endCursor(h);
+    if (hConn) {
+      Exec(hConn, "DROP TABLE dyn_t");
+      Exec(hConn, "DROP TABLE dyn_c");
+    }
+    EngineSession::TearDown();
+  }
+
+  TSCCL* State(handle_t h) { return &ODBC_CursorRec(h)->st_sccl; }
+
+  // A dynamic cursor over sql whose state is what the prepare leaves: the
+  // ORDER BY columns (with their key flags and types), the key columns, the
+  // compound key and the first auxiliary cursor.
+  handle_t Arm(const std::string& sql, std::vector<ArmKey> keys, sgn32 sliceSize) {
+    handle_t h = NewCursor(hConn);
+    cursors.push_back(h);
+    TSCCL* s = State(h);
+    s->CursType = SQL_CURSOR_DYNAMIC;
+    s->KSSize = s->RSSize = sliceSize;
+    s->pszSQL = strdup(sql.c_str());
+    EXPECT_EQ(SCR_AnalyseSQL(&s->Rqst, sql.c_str(), 0, 0), ER_SUCCESS);
+    s->SelectRqstFlags = s->Rqst.flags;
+    s->pLS_OrdrCols = alist_Alloc(sizeof(SCOrdrColDesc));
+    if (s->Rqst.flags & SCR_F_ORDER_BY) {
+      EXPECT_EQ(SCR_OrderingColsGet(&s->Rqst, s->pLS_OrdrCols), ER_SUCCESS);
+    }
+    KeySet* ks = s->pKeySet;
+    ks->pLS_KeyCols = alist_Alloc(sizeof(SCColDesc));
+    ks->cRefdTables = 1;
+    unsigned matched = 0, nonKey = 0;
+    uns16 cks = 0;
+    for (const ArmKey& k : keys) {
+      SCColDesc d{};
+      strcpy(d.col_name, k.name);
+      d.SQLType = k.sqlType;
+      d.precision = 10;
+      alist_Add(ks->pLS_KeyCols, &d);
+    }
+    for (unsigned i = 0; i < s->pLS_OrdrCols->cUsed && !cks; i++) {
+      auto* oc = static_cast<SCOrdrColDesc*>(alist_At(s->pLS_OrdrCols, i));
+      oc->bIsKey = 0;
+      for (unsigned k = 0; k < keys.size(); k++)
+        if (strcmp(oc->col_name, keys[k].name) == 0) {
+          static_cast<SCColDesc*>(alist_At(ks->pLS_KeyCols, k))->iOrdrBy = uns8(i + 1);
+          oc->bIsKey = 1;
+          oc->SQLType = keys[k].sqlType;
+          if (++matched == keys.size()) cks = uns16(i + 1);
+        }
+      if (!oc->bIsKey) {
+        nonKey++;
+        oc->SQLType = strcmp(oc->col_name, "name") == 0 ? SQL_VARCHAR : SQL_INTEGER;
+        oc->precision = 20;
+      }
+    }
+    s->CompoundKeySize = cks ? cks : uns16(keys.size() + nonKey);
+    EXPECT_EQ(scs_p_AuxCursorOpen(s), ER_SUCCESS);
+    return h;
+  }
+  // The keys of the slice held, each as "a" or "a/b".
+  std::vector<std::string> Keys(handle_t h) {
+    std::vector<std::string> out;
+    Dataset* ds = State(h)->pKeySet->pDataset;
+    for (sgn32 r = 0; ds && r < ds->nRows; r++) {
+      std::string k;
+      for (uns16 c = 0; c < ds->nCols; c++) k += (c ? "/" : "") + CellText(*ds, c, r);
+      out.push_back(k);
+    }
+    return out;
+  }
+  // The keys in the data source's own order of the statement.
+  std::vector<std::string> Expected(const std::string& keySql) {
+    std::vector<std::string> out;
+    for (auto& row : Query(hConn, keySql)) {
+      std::string k;
+      for (size_t c = 0; c < row.size(); c++) k += (c ? "/" : "") + row[c];
+      out.push_back(k);
+    }
+    return out;
+  }
+  errcode_t Read(handle_t h, uns16 ft, sgn32 irow = 0) {
+    errcode_t rc = KS_GetKeySet_Dyn(State(h), ft, irow);
+    if (rc != ER_SUCCESS && rc != ER_NO_DATA_FOUND) ADD_FAILURE() << "slice read " << rc << ": " << Errors(h);
+    return rc;
+  }
+  // FIRST then NEXT to the end, and LAST then PRIOR to the start.
+  std::vector<std::string> WalkForward(handle_t h) {
+    std::vector<std::string> seen;
+    for (errcode_t rc = Read(h, SQL_FETCH_FIRST); rc == ER_SUCCESS && seen.size() < 200;
+         rc = Read(h, SQL_FETCH_NEXT))
+      for (auto& k : Keys(h)) seen.push_back(k);
+    return seen;
+  }
+  std::vector<std::string> WalkBackward(handle_t h) {
+    std::vector<std::string> seen;
+    for (errcode_t rc = Read(h, SQL_FETCH_LAST); rc == ER_SUCCESS && seen.size() < 200;
+         rc = Read(h, SQL_FETCH_PRIOR)) {
+      auto k = Keys(h);
+      seen.insert(seen.begin(), k.begin(), k.end());
+    }
+    return seen;
+  }
+};
+
+// The walks every data source must pass.
+#define DYNAMIC_SCROLL_TESTS(Fixture)                                                                             \
+  TEST_F(Fixture, EveryRowOnceInOrderOverTiesAndNulls) {                                                          \
+    struct Case {                                                                                                 \
+      const char* sql;                                                                                            \
+      const char* keySql;                                                                                         \
+    };                                                                                                            \
+    const Case cases[] = {                                                                                        \
+        {"SELECT id, name FROM dyn_t ORDER BY name", "SELECT id FROM dyn_t ORDER BY name, id"},                   \
+        {"SELECT id, name FROM dyn_t ORDER BY name DESC", "SELECT id FROM dyn_t ORDER BY name DESC, id"},         \
+        {"SELECT id FROM dyn_t ORDER BY grp, name DESC", "SELECT id FROM dyn_t ORDER BY grp, name DESC, id"},     \
+        {"SELECT id FROM dyn_t ORDER BY grp DESC, id DESC", "SELECT id FROM dyn_t ORDER BY grp DESC, id DESC"},   \
+        {"SELECT id FROM dyn_t WHERE id > 2 ORDER BY grp", "SELECT id FROM dyn_t WHERE id > 2 ORDER BY grp, id"}, \
+        {"SELECT id FROM dyn_t", "SELECT id FROM dyn_t ORDER BY id"},                                             \
+    };                                                                                                            \
+    for (const Case& c : cases)                                                                                   \
+      for (sgn32 size : {1, 3, 5}) {                                                                              \
+        SCOPED_TRACE(std::string(c.sql) + " slice " + std::to_string(size));                                      \
+        handle_t h = Arm(c.sql, {{"id", SQL_INTEGER}}, size);                                                     \
+        auto want = Expected(c.keySql);                                                                           \
+        EXPECT_EQ(WalkForward(h), want);                                                                          \
+        EXPECT_EQ(WalkBackward(h), want);                                                                         \
+      }                                                                                                           \
+  }                                                                                                               \
+  TEST_F(Fixture, CompositeKeys) {                                                                                \
+    const char* cases[][2] = {                                                                                    \
+        {"SELECT a, b FROM dyn_c ORDER BY v", "SELECT a, b FROM dyn_c ORDER BY v, a, b"},                         \
+        {"SELECT a, b FROM dyn_c ORDER BY v DESC, b", "SELECT a, b FROM dyn_c ORDER BY v DESC, b, a"},            \
+        {"SELECT a, b FROM dyn_c ORDER BY b DESC, a", "SELECT a, b FROM dyn_c ORDER BY b DESC, a"},               \
+        {"SELECT a, b FROM dyn_c", "SELECT a, b FROM dyn_c ORDER BY a, b"},                                       \
+    };                                                                                                            \
+    for (auto& c : cases) {                                                                                       \
+      SCOPED_TRACE(c[0]);                                                                                         \
+      handle_t h = Arm(c[0], {{"a", SQL_INTEGER}, {"b", SQL_INTEGER}}, 4);                                        \
+      auto want = Expected(c[1]);                                                                                 \
+      EXPECT_EQ(WalkForward(h), want);                                                                            \
+      EXPECT_EQ(WalkBackward(h), want);                                                                           \
+    }                                                                                                             \
+  }                                                                                                               \
+  TEST_F(Fixture, RelativeMovesTheSlice) {                                                                        \
+    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 4);                        \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
+    auto slice = [&](size_t from) {                                                                               \
+      std::vector<std::string> s;                                                                                 \
+      for (size_t i = from; i < from + 4 && i < all.size(); i++) s.push_back(all[i]);                             \
+      return s;                                                                                                   \
+    };                                                                                                            \
+    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
+    struct Step {                                                                                                 \
+      sgn32 by;                                                                                                   \
+      size_t at;                                                                                                  \
+    };                                                                                                            \
+    for (Step st : {Step{2, 2}, Step{0, 2}, Step{5, 7}, Step{-3, 4}, Step{-4, 0}, Step{1, 1}, Step{8, 9},          \
+                    Step{-1, 8}, Step{-6, 2}, Step{10, 12}, Step{-2, 10}}) {                                                                  \
+      SCOPED_TRACE("RELATIVE " + std::to_string(st.by));                                                          \
+      ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, st.by), ER_SUCCESS);                                                  \
+      EXPECT_EQ(Keys(h), slice(st.at));                                                                           \
+      EXPECT_EQ(State(h)->KSSize, 4);                                                                             \
+    }                                                                                                             \
+    ASSERT_EQ(Read(h, SQL_FETCH_LAST), ER_SUCCESS);                                                               \
+    EXPECT_EQ(Keys(h), slice(all.size() - 4));                                                                    \
+    EXPECT_EQ(Read(h, SQL_FETCH_RELATIVE, 20), ER_NO_DATA_FOUND);                                                 \
+  }                                                                                                               \
+  TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                                 \
+    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                        \
+    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
+    auto first = Keys(h);                                                                                         \
+    /* A row inside the slice held, one ahead of it, and one ahead deleted. */                                    \
+    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (40, 3, 'zz', 'n')"), ER_SUCCESS) << Errors(hConn2);         \
+    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (41, NULL, 'aa', 'n')"), ER_SUCCESS);                        \
+    ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                                       \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
+    ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, 0), ER_SUCCESS);                                                        \
+    auto again = Keys(h);                                                                                         \
+    std::vector<std::string> seen = again;                                                                        \
+    while (Read(h, SQL_FETCH_NEXT) == ER_SUCCESS)                                                                 \
+      for (auto& k : Keys(h)) seen.push_back(k);                                                                  \
+    /* The slice re-read from its first key, then everything after it. */                                        \
+    auto from = std::find(all.begin(), all.end(), first[0]);                                                      \
+    EXPECT_EQ(seen, std::vector<std::string>(from, all.end()));                                                   \
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "12"), 0);                                                     \
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "40"), 1);                                                     \
+  }
+}  // namespace engine_test
