@@ -102,7 +102,9 @@ class DynamicScroll : public EngineSession {
         }
       if (!oc->bIsKey) {
         nonKey++;
-        oc->SQLType = strcmp(oc->col_name, "name") == 0 ? SQL_VARCHAR : SQL_INTEGER;
+        oc->SQLType = strcmp(oc->col_name, "name") == 0   ? SQL_VARCHAR
+                      : strcmp(oc->col_name, "note") == 0 ? SQL_LONGVARCHAR
+                                                          : SQL_INTEGER;
         oc->precision = 20;
       }
     }
@@ -133,7 +135,9 @@ class DynamicScroll : public EngineSession {
   }
   errcode_t Read(handle_t h, uns16 ft, sgn32 irow = 0) {
     errcode_t rc = KS_GetKeySet_Dyn(State(h), ft, irow);
-    if (rc != ER_SUCCESS && rc != ER_NO_DATA_FOUND) ADD_FAILURE() << "slice read " << rc << ": " << Errors(h);
+    if (rc != ER_SUCCESS && rc != ER_NO_DATA_FOUND)
+      ADD_FAILURE() << "slice read " << rc << ": " << Errors(State(h)->hSCCurs) << " in "
+                    << (State(h)->RqstAux.translated ? State(h)->RqstAux.translated : "");
     return rc;
   }
   // FIRST then NEXT to the end, and LAST then PRIOR to the start.
@@ -218,6 +222,43 @@ class DynamicScroll : public EngineSession {
     EXPECT_EQ(Keys(h), slice(all.size() - 4));                                                                    \
     EXPECT_EQ(Read(h, SQL_FETCH_RELATIVE, 20), ER_NO_DATA_FOUND);                                                 \
   }                                                                                                               \
+  TEST_F(Fixture, LongOrderByColumnAndWideSlices) {                                                               \
+    /* A long column in the slice: the driver hands its rows out one by one. */                                  \
+    ASSERT_EQ(Exec(hConn, "UPDATE dyn_t SET note = 'n' || (id % 4) WHERE id > 3"), ER_SUCCESS);                   \
+    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY note, name", {{"id", SQL_INTEGER}}, 5);                       \
+    auto want = Expected("SELECT id FROM dyn_t ORDER BY note, name, id");                                         \
+    EXPECT_EQ(WalkForward(h), want);                                                                              \
+    EXPECT_EQ(WalkBackward(h), want);                                                                             \
+    /* RELATIVE -3 with ten keys held reads twelve before the last, keeps ten. */                                \
+    handle_t w = Arm("SELECT id FROM dyn_t ORDER BY grp DESC, name", {{"id", SQL_INTEGER}}, 10);                  \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp DESC, name, id");                                      \
+    ASSERT_EQ(Read(w, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
+    ASSERT_EQ(Read(w, SQL_FETCH_RELATIVE, 3), ER_SUCCESS);                                                        \
+    EXPECT_EQ(Keys(w), std::vector<std::string>(all.begin() + 3, all.end()));                                     \
+    ASSERT_EQ(Read(w, SQL_FETCH_RELATIVE, -3), ER_SUCCESS);                                                       \
+    EXPECT_EQ(Keys(w), std::vector<std::string>(all.begin(), all.begin() + 10));                                  \
+    EXPECT_EQ(State(w)->KSSize, 10);                                                                              \
+  }                                                                                                               \
+  TEST_F(Fixture, SliceCutShortByTheDriverIsAnError) {                                                           \
+    /* The driver's result is closed behind the slice read: its fetch fails  */                                 \
+    /* (the backend keeps the rows so far and queues the diagnostics).       */                                 \
+    struct Case {                                                                                                 \
+      const char* sql;                                                                                            \
+      int failingFetch;                                                                                           \
+    };                                                                                                            \
+    for (Case c : {Case{"SELECT id FROM dyn_t ORDER BY grp", 1}, Case{"SELECT id FROM dyn_t ORDER BY note", 2}}) { \
+      SCOPED_TRACE(c.sql);                                                                                        \
+      handle_t h = Arm(c.sql, {{"id", SQL_INTEGER}}, 4);                                                          \
+      ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                            \
+      int fetches = 0;                                                                                            \
+      ip.before["fetch"] = [&] {                                                                                  \
+        if (++fetches == c.failingFetch) SQLFreeStmt(ODBC_CursorRec(State(h)->hSCCurs)->hStmt, SQL_CLOSE);        \
+      };                                                                                                          \
+      EXPECT_EQ(KS_GetKeySet_Dyn(State(h), SQL_FETCH_NEXT, 0), ER_GENERAL_ERROR);                                 \
+      ip.before.clear();                                                                                          \
+      EXPECT_EQ(fetches, c.failingFetch);                                                                         \
+    }                                                                                                             \
+  }                                                                                                               \
   TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                                 \
     handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                        \
     ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
@@ -225,10 +266,16 @@ class DynamicScroll : public EngineSession {
     /* A row inside the slice held, one ahead of it, and one ahead deleted. */                                    \
     ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (40, 3, 'zz', 'n')"), ER_SUCCESS) << Errors(hConn2);         \
     ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (41, NULL, 'aa', 'n')"), ER_SUCCESS);                        \
+    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (42, 1, 'b', 'n')"), ER_SUCCESS);                            \
     ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                                       \
     auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
     ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, 0), ER_SUCCESS);                                                        \
     auto again = Keys(h);                                                                                         \
+    /* Read again from its first key: a row inserted inside it is there. */                                      \
+    auto at = std::find(all.begin(), all.end(), first[0]);                                                        \
+    ASSERT_LE(at + 3, all.end());                                                                                 \
+    EXPECT_EQ(again, std::vector<std::string>(at, at + 3));                                                       \
+    EXPECT_NE(again, first);                                                                                      \
     std::vector<std::string> seen = again;                                                                        \
     while (Read(h, SQL_FETCH_NEXT) == ER_SUCCESS)                                                                 \
       for (auto& k : Keys(h)) seen.push_back(k);                                                                  \
