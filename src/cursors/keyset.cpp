@@ -632,20 +632,26 @@ errcode_t KS_GetKeyColDescs(PSCCL psccl, alist_t* pLS_RefdTables) {
       return KeyCacheCopyOut(cached, ks->pLS_KeyCols, tables, n);
   }
 
-  errcode_t rc = ks_GetKeyColDescs_SpCols(psccl, tables, int(n), hasKeys.data());
+  // A source may answer for some tables only (a driver's row without a name):
+  // the next source is asked for the others, and a table that none answers
+  // for leaves the statement without keys.
+  auto allKeyed = [&](errcode_t rc) {
+    for (unsigned i = 0; rc == ER_SUCCESS && i < n; i++)
+      if (!hasKeys[i]) return ER_NO_KEYS;
+    return rc;
+  };
+  errcode_t rc = allKeyed(ks_GetKeyColDescs_SpCols(psccl, tables, int(n), hasKeys.data()));
   bool complete = false;
   if (SourceGaveUp(rc)) {
     complete = true;
-    rc = ks_GetKeyColDescs_Stats(psccl, tables, int(n), hasKeys.data());
+    rc = allKeyed(ks_GetKeyColDescs_Stats(psccl, tables, int(n), hasKeys.data()));
     if (SourceGaveUp(rc)) {
       rc = ks_GetKeyColDescs_PKeys(psccl, tables, int(n), hasKeys.data());
       if (rc != ER_SUCCESS) return rc;
+      rc = allKeyed(rc);
     }
   }
   if (rc != ER_SUCCESS) return rc;
-  // A table without keys would leave its rows unidentified.
-  for (unsigned i = 0; i < n; i++)
-    if (!hasKeys[i]) return ER_NO_KEYS;
   if (complete) {
     for (unsigned i = 0; i < ks->pLS_KeyCols->cUsed; i++) {
       SCColDesc* d = KeyAt(ks->pLS_KeyCols, i);

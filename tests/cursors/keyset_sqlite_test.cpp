@@ -108,5 +108,112 @@ TEST_F(KeysetSqlite, KeySourcesOfTheDriver) {
   engine.ops().endCursor(h);
 }
 
+TEST_F(KeysetSqlite, SecondPrepareTakesKeysFromTheCache) {
+  Fill("ks_ipk", "i, 'b' || i, i", 4);
+  Fill("ks_pk2", "'k' || (i % 2), i, i % 3", 6);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+  ip.counts.clear();
+  ASSERT_EQ(PrepareKeyset(h, "SELECT a.b, p.x FROM ks_ipk a, ks_pk2 p WHERE a.a = p.x"), ER_SUCCESS)
+      << Errors(h);
+  const int cold = CatalogCalls();
+  EXPECT_EQ(cold, 5);  // special columns twice, statistics, two column descriptions
+  EXPECT_EQ(KeyNames(h), (std::vector<std::string>{"a._ROWID_", "p.\"p1\"", "p.\"p2\""}));
+  ASSERT_EQ(ExecuteKeyset(h), ER_SUCCESS) << Errors(h);
+  const auto first = KeysetRows(h);
+  // The same tables under other aliases, on another cursor: no catalog call, the new aliases written.
+  handle_t h2 = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+  ip.counts.clear();
+  ASSERT_EQ(PrepareKeyset(h2, "SELECT z.b, q.x FROM ks_ipk z, ks_pk2 q WHERE z.a = q.x"), ER_SUCCESS);
+  EXPECT_EQ(CatalogCalls(), 0);
+  EXPECT_EQ(KeyNames(h2), (std::vector<std::string>{"z._ROWID_", "q.\"p1\"", "q.\"p2\""}));
+  ASSERT_EQ(ExecuteKeyset(h2), ER_SUCCESS) << Errors(h2);
+  EXPECT_EQ(KeysetRows(h2), first);
+  EXPECT_EQ(first.size(), 4u);
+  // Another connection has a cache of its own.
+  handle_t hOther = 0;
+  ASSERT_EQ(Connect(ConnStr(), &hOther), ER_SUCCESS);
+  handle_t h3 = NewCursor(hOther, SQL_CURSOR_KEYSET_DRIVEN);
+  ip.counts.clear();
+  ASSERT_EQ(PrepareKeyset(h3, "SELECT b FROM ks_ipk"), ER_SUCCESS);
+  EXPECT_EQ(CatalogCalls(), 1);
+  engine.ops().endCursor(h3);
+  engine.ops().endConnect(hOther);
+  engine.ops().endCursor(h2);
+  engine.ops().endCursor(h);
+}
+
+TEST_F(KeysetSqlite, WholeKeysetSpillsPastTheCacheLimit) {
+  Fill("ks_ipk", "i, 'b' || (i % 97), i * 1.5", 6000);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+  const int files = OpenTempFiles();
+  ASSERT_EQ(PrepareKeyset(h, "SELECT a, b, c FROM ks_ipk ORDER BY b"), ER_SUCCESS);
+  ASSERT_EQ(ExecuteKeyset(h), ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(State(h)->RsltSetSize, 6000);
+  EXPECT_EQ(State(h)->pKeySet->KSC.fState, DSC_SPILLED);
+  EXPECT_EQ(State(h)->pKeySet->Position, -1);
+  EXPECT_EQ(OpenTempFiles(), files + 2);
+  EXPECT_EQ(KeysetRows(h), Column(Query(hConn, "SELECT a FROM ks_ipk ORDER BY b, a", 0, 1000)));
+  // The client's cursor runs its own statement.
+  Dataset ds{};
+  ASSERT_EQ(engine.ops().fetch(h, 2, &ds), ER_SUCCESS);
+  EXPECT_EQ(ds.nCols, 3);
+  Dataset_Done(&ds);
+  engine.ops().endCursor(h);
+  EXPECT_EQ(OpenTempFiles(), files);
+}
+
+// The backend answers a fetch that meets a driver error with the rows read so
+// far and success, leaving the error queued on the cursor.
+int g_failAtFetch = 0;
+errcode_t FetchFailingLater(handle_t h, uns16 n, Dataset* ds) {
+  if (--g_failAtFetch == 0) {
+    QErrorMsg(&ODBC_CursorRec(h)->pendingError, DBErrMsgCreate("[test]connection lost", 0, "S1000"));
+    *ds = Dataset{};
+    return ER_SUCCESS;
+  }
+  return odbc_ops.fetch(h, n, ds);
+}
+
+TEST_F(KeysetSqlite, KeysetCutShortByTheDriverFails) {
+  Fill("ks_ipk", "i, 'b', i", 6000);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+  const int files = OpenTempFiles();
+  ASSERT_EQ(PrepareKeyset(h, "SELECT a, b FROM ks_ipk"), ER_SUCCESS);
+  for (int at : {1, 3, 28}) {
+    SCOPED_TRACE(at);
+    g_failAtFetch = at;
+    ip.ops.fetch = FetchFailingLater;
+    EXPECT_EQ(KS_GetKeySet_KSD(State(h)), ER_GENERAL_ERROR);
+    GetAuxCursorErrors(State(h));
+    EXPECT_NE(Errors(h).find("connection lost"), std::string::npos);
+    ip.ops.fetch = odbc_ops.fetch;
+    EXPECT_EQ(State(h)->RsltSetSize, -1);
+    EXPECT_EQ(State(h)->pKeySet->pDataset->nRows, 0);
+    EXPECT_EQ(OpenTempFiles(), files);
+  }
+  ASSERT_EQ(KS_GetKeySet_KSD(State(h)), ER_SUCCESS);
+  EXPECT_EQ(State(h)->RsltSetSize, 6000);
+  engine.ops().endCursor(h);
+}
+
+TEST_F(KeysetSqlite, RowsetKeysRereadFindsWhatStillExists) {
+  Fill("ks_pk2", "'k' || (i % 2), i, i", 10);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+  ASSERT_EQ(PrepareKeyset(h, "SELECT x FROM ks_pk2 ORDER BY x DESC"), ER_SUCCESS);
+  ASSERT_EQ(ExecuteKeyset(h), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(KeysetRows(h).front(), "k0|10");
+  ASSERT_EQ(Exec(hConn, "DELETE FROM ks_pk2 WHERE p2 IN (9, 7)"), ER_SUCCESS);
+  State(h)->RSSize = 4;
+  State(h)->cMaxParams = 6;  // a rowset of 4 rows takes two SELECTs of 3 rows
+  Dataset* got = nullptr;
+  ASSERT_EQ(KS_RowSetGetKeys(State(h), State(h)->pKeySet->pDataset, 0, &got), ER_SUCCESS) << Errors(h);
+  std::vector<std::string> rows;
+  for (sgn32 r = 0; r < got->nRows; r++) rows.push_back(CellText(*got, 0, r) + "|" + CellText(*got, 1, r));
+  EXPECT_EQ(rows, (std::vector<std::string>{"k0|10", "k0|8"}));
+  Dataset_Done(got);
+  free(got);
+  engine.ops().endCursor(h);
+}
+
 }  // namespace
 }  // namespace engine_test

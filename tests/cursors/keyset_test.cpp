@@ -348,6 +348,41 @@ TEST_F(KeysetTest, KeySourcesInTurn) {
   }
 }
 
+TEST_F(KeysetTest, EveryTableOfAJoinNeedsKeys) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::vector<std::vector<std::string>>> results;
+    errcode_t rc;
+    std::vector<std::string> keys;
+  };
+  const std::vector<std::vector<std::string>> nameless = {Sp("")};
+  const Case cases[] = {
+      // Special columns answer for T only (a row without a name for U): U's index is asked for.
+      {"next source for the rest",
+       {{"sp T", {Sp("K")}}, {"sp U", nameless}, {"st U", {St("1", "J")}}, {"col U J", {Col(4, 10)}}},
+       ER_SUCCESS,
+       {"a.K:4:10:0", "b.J:4:10:0"}},
+      {"the statistics answer for the first table only",
+       {{"st T", {St("1", "A")}},
+        {"st U", nameless},
+        {"pk U", {Pk("P")}},
+        {"col T A", {Col(4, 10)}},
+        {"col U P", {Col(4, 10)}}},
+       ER_SUCCESS,
+       {"a.A:4:10:0", "b.P:4:10:0"}},
+      {"a table no source answers for", {{"sp T", {Sp("K")}}, {"sp U", nameless}}, ER_NO_KEYS, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetKeyCache();
+    cat.results = c.results;
+    EXPECT_EQ(Prepared("SELECT a.x FROM T a, U b"), c.rc);
+    if (c.rc == ER_SUCCESS) {
+      EXPECT_EQ(KeyList(), c.keys);
+    }
+  }
+}
+
 TEST_F(KeysetTest, CatalogArgumentsAndQuoting) {
   s->idQuoteChar = '"';
   cat.results = {{"sp t x", {Sp("k\"q"), Sp("ROWID", 4, 10, 0, 2)}}};

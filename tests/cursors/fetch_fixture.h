@@ -1,0 +1,111 @@
+// Scrollable fetches through the engine's table for the fetch engines' tests:
+// a cursor opened with its type, concurrency and rowset size, and each
+// xFetch/xFetch2 answer as text (rows joined by '|', one status per row).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cursors/engine_session.h"
+
+namespace engine_test {
+
+struct XFetchAnswer {
+  errcode_t rc = ER_SUCCESS;
+  uns32 crow = 0;
+  sgn32 rsltSetSize = 0;
+  std::vector<std::string> rows;  // the cells of each row joined by '|'
+  std::vector<int> status;        // all RSSize statuses
+  bool hasRowSet = false;
+  // The first cell of each row, for short comparisons.
+  std::vector<std::string> First() const {
+    std::vector<std::string> out;
+    for (const std::string& r : rows) out.push_back(r.substr(0, r.find('|')));
+    return out;
+  }
+};
+
+class FetchSession : public EngineSession {
+ protected:
+  // A cursor of the given type, concurrency and rowset size.
+  handle_t Scrollable(handle_t conn, sgn32 type, sgn32 conc, sgn32 rsSize) {
+    handle_t h = NewCursor(conn, type);
+    if (conc != SQL_CONCUR_READ_ONLY) {
+      EXPECT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONCURRENCY, &conc), ER_SUCCESS) << Errors(h);
+    }
+    EXPECT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rsSize), ER_SUCCESS) << Errors(h);
+    return h;
+  }
+  // ft < 0: the plain scrollable fetch (absolute row only).
+  XFetchAnswer XFetch(handle_t h, sgn32 irow, sgn32 ft = -1) {
+    XFetchAnswer a;
+    PRSET rs = nullptr;
+    a.rc = ft < 0 ? engine.ops().xFetch(h, &rs, irow, &a.crow, &a.rsltSetSize)
+                  : engine.ops().xFetch2(h, &rs, irow, &a.crow, &a.rsltSetSize, ft);
+    a.hasRowSet = rs != nullptr;
+    if (!rs) return a;
+    const Dataset* ds = rs->pDataset;
+    for (int r = 0; ds && r < ds->nRows; r++) {
+      std::string row;
+      for (int c = 0; c < ds->nCols; c++) row += (c ? "|" : "") + CellText(*ds, c, r);
+      a.rows.push_back(row);
+    }
+    for (int i = 0; i < rs->RSSize; i++) a.status.push_back(rs->rgfRowStatus[i]);
+    RS_Destroy(&rs);
+    return a;
+  }
+  TSCCL& State(handle_t h) { return ODBC_CursorRec(h)->st_sccl; }
+  // Absolute fetches over rows 1..25 (first column the row number), rowset 10.
+  void CheckAbsolute(handle_t h, sgn32 ft);
+};
+
+// "1".."n" as text.
+inline std::vector<std::string> Range(int from, int to) {
+  std::vector<std::string> out;
+  for (int i = from; i <= to; i++) out.push_back(std::to_string(i));
+  return out;
+}
+
+// n statuses s, then m statuses t.
+inline std::vector<int> Statuses(int n, int s, int m = 0, int t = 3) {
+  std::vector<int> out(size_t(n), s);
+  out.insert(out.end(), size_t(m), t);
+  return out;
+}
+
+struct AbsCase {
+  sgn32 irow;
+  errcode_t rc;
+  std::vector<std::string> first;
+  std::vector<int> status;
+  positn_t position;  // Position afterwards
+};
+
+inline void FetchSession::CheckAbsolute(handle_t h, sgn32 ft) {
+  const AbsCase cases[] = {
+      {1, ER_SUCCESS, Range(1, 10), Statuses(10, 0), 1},
+      {11, ER_SUCCESS, Range(11, 20), Statuses(10, 0), 1},
+      {21, ER_SUCCESS, Range(21, 25), Statuses(5, 0, 5), 1},
+      {0, ER_SUCCESS, Range(16, 25), Statuses(10, 0), 1},
+      {-3, ER_SUCCESS, Range(23, 25), Statuses(3, 0, 7), 1},
+      {-25, ER_SUCCESS, Range(1, 10), Statuses(10, 0), 1},
+      {25, ER_SUCCESS, Range(25, 25), Statuses(1, 0, 9), 1},
+      {26, ER_SCRL_RSLTSET_END, {}, {}, -3},
+      {-26, ER_SCRL_RSLTSET_START, {}, {}, 0},
+  };
+  for (const AbsCase& c : cases) {
+    SCOPED_TRACE("irow " + std::to_string(c.irow) + " ft " + std::to_string(ft));
+    XFetchAnswer a = XFetch(h, c.irow, ft);
+    EXPECT_EQ(a.rc, c.rc) << Errors(h);
+    EXPECT_EQ(a.First(), c.first);
+    EXPECT_EQ(a.status, c.status);
+    if (c.rc == ER_SUCCESS) {
+      EXPECT_EQ(a.crow, c.first.size());
+      EXPECT_EQ(a.rsltSetSize, 25);
+      EXPECT_EQ(State(h).RSPosition, sgn32(std::stoi(c.first[0])));
+    }
+    EXPECT_EQ(State(h).Position, c.position);
+  }
+}
+
+}  // namespace engine_test
