@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
@@ -17,8 +16,6 @@
 #include "model/dataset_util.h"
 
 namespace {
-
-constexpr const char* kForUpdate = " FOR UPDATE";
 
 // Window states of a mixed cursor.
 enum : positn_t {
@@ -55,31 +52,6 @@ errcode_t BeforeStartAnswer(PSCCL me) {
   return ER_SCRL_RSLTSET_START;
 }
 
-// Prepares on the client's cursor the statement that re-reads r rows by key.
-errcode_t RowsetSelectPrepare(PSCCL me, sgn32 r, bool* pForUpdate) {
-  *pForUpdate = false;
-  me->f_state = uns16(me->f_state & ~(SCCL_ORDER_BY_KEYS | SCCL_ROWSET_SELECT));
-  errcode_t rc = SCR_AnalyseSQL(&me->Rqst, me->pszSQL, 0, me->bQualName);
-  if (rc == ER_SUCCESS) rc = KS_OrderByClauseExtend(&me->Rqst, me);
-  if (rc != ER_SUCCESS) return rc;
-  me->f_state |= SCCL_ORDER_BY_KEYS;
-  rc = ks_RqstReanalyse(me, &me->Rqst);
-  if (rc == ER_SUCCESS) rc = KS_WhereClauseExtend_KSD(&me->Rqst, me->pKeySet, uns32(r));
-  if (rc != ER_SUCCESS) return rc;
-  if (me->ConcType == SQL_CONCUR_LOCK && !me->bLockByUpdate) {
-    const size_t n = strlen(me->Rqst.translated);
-    char* t = static_cast<char*>(realloc(me->Rqst.translated, n + strlen(kForUpdate) + 1));
-    if (!t) return ER_NO_MEMORY;
-    strcpy(t + n, kForUpdate);
-    me->Rqst.translated = t;
-    *pForUpdate = true;
-  }
-  rc = me->pDrv->ops->prepare(me->hCursor, me->Rqst.translated);
-  if (rc != ER_SUCCESS) return rc;
-  me->f_state = uns16((me->f_state | SCCL_ROWSET_SELECT) & ~SCCL_RSSIZE_SET);
-  return ER_SUCCESS;
-}
-
 // How the nKeys keys of the slice split into keyed SELECTs of r rows.
 struct Split {
   sgn32 s = 0, r = 0, l = 0;
@@ -96,63 +68,11 @@ errcode_t SplitFor(PSCCL me, sgn32 nKeys, Split* sp) {
   return ER_SUCCESS;
 }
 
-// Reads the rows of the slice's keys on the client's cursor into pOut, in as
-// many SELECTs as the split says; *ppLastParams receives a copy of the last
-// key parameter row.
-errcode_t RowsByKeys(PSCCL me, const Split& sp, Dataset* pOut, Dataset** ppLastParams) {
-  drv_ops* ops = me->pDrv->ops;
-  Dataset* keys = me->pKeySet->pDataset;
-  Dataset_Done(pOut);
-  for (sgn32 k = 0; k < sp.s; k++) {
-    Dataset* params = nullptr;
-    errcode_t rc = KS_KeyParamDsetBld(keys, uns32(k * sp.r), uns32(sp.r), uns32(k == sp.s - 1 ? sp.l : sp.r),
-                                      &params, me->bHasParamOp, 0, 0, nullptr, nullptr);
-    if (rc == ER_SUCCESS && (me->f_state & SCCL_HAS_PARAMS) && me->parameters) {
-      Dataset* all = nullptr;
-      rc = Dataset_Copy(&all, me->parameters);
-      if (rc == ER_SUCCESS) rc = Dataset_Prepend(all, params);
-      Dataset_Done(params);
-      free(params);
-      params = all;
-    }
-    if (rc == ER_SUCCESS && k == sp.s - 1 && ppLastParams) rc = Dataset_Copy(ppLastParams, params);
-    if (rc != ER_SUCCESS) {
-      if (params) {
-        Dataset_Done(params);
-        free(params);
-      }
-      return rc;
-    }
-    rc = ops->parameters(me->hCursor, params);
-    if (rc == ER_SUCCESS && k == 0 && me->bNeedBind) {
-      free(me->pBindDesc);
-      me->pBindDesc = nullptr;
-      me->nBindDesc = 0;
-      const SCColDesc* kc = static_cast<const SCColDesc*>(alist_At(me->pKeySet->pLS_KeyCols, 0));
-      const unsigned nKeyCols = me->pKeySet->pLS_KeyCols->cUsed;
-      for (sgn32 g = 0; g < sp.r && rc == ER_SUCCESS; g++)
-        rc = scs_p_BindDescsAdd(me, kc, nKeyCols, g == sp.r - 1);
-      if (rc == ER_SUCCESS) rc = ops->bind(me->hCursor, me->nBindDesc, me->pBindDesc);
-    }
-    if (rc == ER_SUCCESS) rc = ops->execute(me->hCursor);
-    Dataset batch{};
-    if (rc == ER_SUCCESS) rc = scs_p_FetchUpTo(me, me->hCursor, sp.r, k == 0 ? pOut : &batch);
-    if (rc == ER_SUCCESS && k > 0) rc = Dataset_Grow(pOut, &batch);
-    Dataset_Done(&batch);
-    if (rc != ER_SUCCESS) return rc;
-  }
-  return ER_SUCCESS;
-}
-
-// Cuts the text at the first " FOR UPDATE", whatever its case.
-void CutForUpdate(char* text) {
-  if (!text) return;
-  const size_t n = strlen(kForUpdate);
-  for (char* p = text; *p; p++)
-    if (strncasecmp(p, kForUpdate, n) == 0) {
-      *p = 0;
-      return;
-    }
+void DatasetRelease(Dataset** pp) {
+  if (!*pp) return;
+  Dataset_Done(*pp);
+  free(*pp);
+  *pp = nullptr;
 }
 
 }  // namespace
@@ -170,15 +90,23 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
     }
     const sgn32 nKeys = KeysHeld(psccl);
     Split sp;
-    bool forUpdate = false;
+    size_t cbForUpdate = 0;
     rc = SplitFor(psccl, nKeys, &sp);
-    if (rc == ER_SUCCESS) rc = RowsetSelectPrepare(psccl, sp.r, &forUpdate);
+    if (rc == ER_SUCCESS) rc = scs_p_RowSetSelectPrepare(psccl, sp.r, 1, &cbForUpdate);
     Dataset* lastParams = nullptr;
-    if (rc == ER_SUCCESS) rc = RowsByKeys(psccl, sp, pRowSet->pDataset, &lastParams);
+    if (rc == ER_SUCCESS) {
+      // A driver error during the read fails it: a short rowset must mean changed rows.
+      ErrorQ saved;
+      Dataset_Done(pRowSet->pDataset);
+      scs_p_DiagSave(psccl->hCursor, &saved);
+      rc = scs_p_RowSetKeyedRead(psccl, psccl->hCursor, psccl->pKeySet->pDataset, 0, sp.s, sp.r, sp.l, nullptr,
+                                 pRowSet->pDataset, &lastParams);
+      rc = scs_p_DiagCheck(psccl->hCursor, &saved, rc);
+    }
     if (rc == ER_SUCCESS && RowsIn(pRowSet) == nKeys) {
-      if (forUpdate) CutForUpdate(psccl->Rqst.translated);
+      scs_p_ForUpdateCut(psccl, cbForUpdate);
       rc = scs_p_GetOptConcColVals(psccl, lastParams, 0, sp.s, sp.r, sp.l);
-      lastParams = nullptr;  // handed on with the values' SELECT
+      DatasetRelease(&lastParams);
       if (rc == ER_SUCCESS && (!psccl->pDSOptConcColVals || psccl->pDSOptConcColVals->nRows < nKeys))
         rc = ER_ROW_ERROR;
       if (rc == ER_SUCCESS && psccl->ConcType != SQL_CONCUR_LOCK) ops->close(psccl->hCursor);
@@ -190,10 +118,7 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
         return RVC_Write(&psccl->RVC, psccl->pKeySet, psccl->pDSOptConcColVals, pRowSet->rgfRowStatus);
       return ER_SUCCESS;
     }
-    if (lastParams) {
-      Dataset_Done(lastParams);
-      free(lastParams);
-    }
+    DatasetRelease(&lastParams);
     if (rc != ER_SUCCESS) return rc;
     // A row of the slice changed or went between the key read and the row read.
     if (attempt == 3) return ER_EXCESS_CHANGES;

@@ -11,6 +11,7 @@
 
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
+#include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
 #include "model/dataset_util.h"
 #include "util/log.h"
@@ -135,12 +136,6 @@ void FreeDataset(Dataset** pp) {
   Dataset_Done(*pp);
   free(*pp);
   *pp = nullptr;
-}
-
-bool ResultEnded(handle_t h) {
-  _Cursor* pc = ODBC_CursorRec(h);
-  if (!pc) return true;
-  return (pc->flags & CURSF_NO_MORE) || (pc->maxrows && pc->rowsFetched >= pc->maxrows);
 }
 
 // Keeps rows [from, from + count) of *ppDS (clipped to what is there).
@@ -400,32 +395,6 @@ errcode_t scs_p_KeyBoundaryValsGet(PSCCL psccl, Dataset** ppDSKBV) {
   return ER_SUCCESS;
 }
 
-errcode_t scs_p_FetchUpTo(PSCCL psccl, handle_t hCursor, sgn32 nWanted, Dataset* pDS) {
-  if (!psccl || !pDS || !psccl->pDrv) return ER_GENERAL_ERROR;
-  Dataset_Done(pDS);
-  while (pDS->nRows < nWanted) {
-    const uns16 ask = uns16(std::min<sgn32>(nWanted - pDS->nRows, 0xFFFF));
-    const bool first = pDS->nCols == 0;
-    Dataset batch{};
-    Dataset* into = first ? pDS : &batch;
-    errcode_t rc = psccl->pDrv->ops->fetch(hCursor, ask, into);
-    const sgn32 got = rc == ER_SUCCESS ? into->nRows : 0;
-    // The backend fills what it allocated unless the result ended or the
-    // driver failed (one row at a time when a long column is described).
-    const bool shortBatch = rc == ER_SUCCESS && got < std::min<sgn32>(ask, std::max<sgn32>(into->allocRows, 1));
-    if (rc == ER_SUCCESS && !first && got > 0) rc = Dataset_Grow(pDS, &batch);
-    Dataset_Done(&batch);
-    if (rc != ER_SUCCESS) return rc;
-    if (shortBatch && !ResultEnded(hCursor)) {
-      logit(LOG_ERR, __FILE__, __LINE__, "scs_p_FetchUpTo: fetch stopped after %d of %d rows.", int(pDS->nRows),
-            int(nWanted));
-      return ER_GENERAL_ERROR;
-    }
-    if (got == 0 || shortBatch) break;
-  }
-  return ER_SUCCESS;
-}
-
 errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   if (!psccl || !psccl->pKeySet || !psccl->pDrv) return ER_GENERAL_ERROR;
   // A seek needs the boundary keys of a slice read before.
@@ -517,7 +486,12 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
     ks_FreeKeyVals(ks);
     free(ks->rgfRowStatus);
     ks->rgfRowStatus = nullptr;
-    rc = scs_p_FetchUpTo(psccl, psccl->hSCCurs, psccl->KSSize, read);
+    // A driver error ends the backend's fetch with the rows so far: the
+    // slice read fails rather than come back short.
+    ErrorQ saved;
+    scs_p_DiagSave(psccl->hSCCurs, &saved);
+    rc = scs_p_FetchRows(psccl, psccl->hSCCurs, uns32(std::max<sgn32>(psccl->KSSize, 1)), read);
+    rc = scs_p_DiagCheck(psccl->hSCCurs, &saved, rc);
   }
   if (prepared) ops->close(psccl->hSCCurs);
   psccl->KSSize = n;

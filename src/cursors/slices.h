@@ -52,13 +52,6 @@ int ks_NullCase(sgn16 fNullCollation, int sortDirection, uns16 fFetchType);
 // sorts them as the lowest values, last in a descending order).
 sgn16 scs_p_NullCollation(const char* pszDbmsName, sgn16 fReported);
 
-// Fetches up to nWanted rows of hCursor into *pDS (emptied first), again and
-// again while the backend hands out fewer rows than asked (one row at a time
-// with a long column) until the result ends. A fetch that stops short without
-// the result having ended (a driver error, its diagnostics queued on hCursor)
-// answers ER_GENERAL_ERROR: the caller never takes a cut result for a whole one.
-errcode_t scs_p_FetchUpTo(PSCCL psccl, handle_t hCursor, sgn32 nWanted, Dataset* pDS);
-
 // Analyses a copy of the request's translated text into the request itself;
 // a failure is logged with the text and the parser's report.
 errcode_t ks_RqstReanalyse(PSCCL psccl, SC_Request* pRqst);
