@@ -64,13 +64,17 @@ class DynamicScroll : public EngineSession {
 
   // A dynamic cursor over sql whose state is what the prepare leaves: the
   // ORDER BY columns (with their key flags and types), the key columns, the
-  // compound key and the first auxiliary cursor.
-  handle_t Arm(const std::string& sql, std::vector<ArmKey> keys, sgn32 sliceSize) {
+  // compound key and the first auxiliary cursor. A mixed cursor with a
+  // rowset size: a keyset-driven one whose window holds sliceSize keys.
+  handle_t Arm(const std::string& sql, std::vector<ArmKey> keys, sgn32 sliceSize, sgn32 mixedRowset = 0) {
     handle_t h = NewCursor(hConn);
     cursors.push_back(h);
     TSCCL* s = State(h);
-    s->CursType = SQL_CURSOR_DYNAMIC;
-    s->KSSize = s->RSSize = sliceSize;
+    s->CursType = mixedRowset ? SQL_CURSOR_KEYSET_DRIVEN : SQL_CURSOR_DYNAMIC;
+    s->KSSize = sliceSize;
+    s->RSSize = mixedRowset ? mixedRowset : sliceSize;
+    s->KSPosition = -6;
+    s->f_state |= SCCL_THROUGH_ENGINE;
     s->pszSQL = strdup(sql.c_str());
     EXPECT_EQ(SCR_AnalyseSQL(&s->Rqst, sql.c_str(), 0, 0), ER_SUCCESS);
     s->SelectRqstFlags = s->Rqst.flags;
@@ -140,6 +144,30 @@ class DynamicScroll : public EngineSession {
                     << (State(h)->RqstAux.translated ? State(h)->RqstAux.translated : "");
     return rc;
   }
+  // A scrollable fetch through the engine: its answer and the first column
+  // of each row.
+  struct Fetched {
+    errcode_t rc;
+    std::vector<std::string> ids;
+    int prepares;  // statements the fetch prepared
+  };
+  Fetched Fetch(handle_t h, uns16 ft, sgn32 irow = 0) {
+    PRSET rs = nullptr;
+    uns32 rows = 0;
+    sgn32 total = 0;
+    const int before = ip.counts["prepare"];
+    Fetched f{engine.ops().xFetch2(h, &rs, irow, &rows, &total, ft), {}, 0};
+    f.prepares = ip.counts["prepare"] - before;
+    for (uns32 r = 0; rs && rs->pDataset && r < rows; r++) f.ids.push_back(CellText(*rs->pDataset, 0, int(r)));
+    RS_Destroy(&rs);
+    return f;
+  }
+  static std::vector<std::string> Part(const std::vector<std::string>& all, size_t from, size_t n) {
+    std::vector<std::string> out;
+    for (size_t i = from; i < from + n && i < all.size(); i++) out.push_back(all[i]);
+    return out;
+  }
+
   // FIRST then NEXT to the end, and LAST then PRIOR to the start.
   std::vector<std::string> WalkForward(handle_t h) {
     std::vector<std::string> seen;
@@ -261,6 +289,41 @@ class DynamicScroll : public EngineSession {
       ip.before.clear();                                                                                          \
       EXPECT_EQ(fetches, c.failingFetch);                                                                         \
     }                                                                                                             \
+  }                                                                                                               \
+  TEST_F(Fixture, MixedWindowMovesOnlyWhenLeft) {                                                                 \
+    handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);              \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
+    ASSERT_EQ(all.size(), 13u);                                                                                   \
+    /* Nothing read yet: PRIOR stays before the start, NEXT reads the first rowset. */                           \
+    EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).rc, ER_SCRL_RSLTSET_START);                                               \
+    struct Step {                                                                                                 \
+      uns16 ft;                                                                                                   \
+      sgn32 irow;                                                                                                 \
+      size_t at, n;                                                                                               \
+      bool moves; /* the window is read again */                                                                  \
+    };                                                                                                            \
+    const Step steps[] = {                                                                                        \
+        {SQL_FETCH_NEXT, 0, 0, 2, true},      {SQL_FETCH_NEXT, 0, 2, 2, false},     {SQL_FETCH_NEXT, 0, 4, 2, false}, \
+        {SQL_FETCH_NEXT, 0, 6, 2, true},      {SQL_FETCH_NEXT, 0, 8, 2, false},     {SQL_FETCH_PRIOR, 0, 6, 2, false}, \
+        {SQL_FETCH_RELATIVE, 3, 9, 2, false}, {SQL_FETCH_RELATIVE, 0, 9, 2, false}, {SQL_FETCH_NEXT, 0, 11, 2, true},  \
+        {SQL_FETCH_NEXT, 0, 13, 0, true},     {SQL_FETCH_PRIOR, 0, 11, 2, true},    {SQL_FETCH_PRIOR, 0, 9, 2, false}, \
+        {SQL_FETCH_RELATIVE, -6, 3, 2, true}, {SQL_FETCH_FIRST, 0, 0, 2, true},     {SQL_FETCH_LAST, 0, 11, 2, true}, \
+        {SQL_FETCH_PRIOR, 0, 9, 2, false},                                                                        \
+    };                                                                                                            \
+    int i = 0;                                                                                                    \
+    for (const Step& st : steps) {                                                                                \
+      SCOPED_TRACE("step " + std::to_string(i++));                                                                \
+      auto f = Fetch(h, st.ft, st.irow);                                                                          \
+      EXPECT_EQ(f.rc, st.n ? ER_SUCCESS : ER_NO_DATA_FOUND) << Errors(h);                                         \
+      EXPECT_EQ(f.ids, Part(all, st.at, st.n));                                                                   \
+      EXPECT_EQ(f.prepares > 0, st.moves) << f.prepares;                                                          \
+    }                                                                                                             \
+    /* A first RELATIVE k reads row k on; k <= 0 stays before the start. */                                      \
+    handle_t r = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);              \
+    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 0).rc, ER_SCRL_RSLTSET_START);                                         \
+    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 3).ids, Part(all, 2, 2));                                              \
+    handle_t far = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);            \
+    EXPECT_EQ(Fetch(far, SQL_FETCH_RELATIVE, 9).ids, Part(all, 8, 2));                                            \
   }                                                                                                               \
   TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                                 \
     handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                        \
