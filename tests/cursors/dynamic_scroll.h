@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cursors/analysis.h"
 #include "cursors/engine_session.h"
 #include "cursors/keyset.h"
 #include "cursors/slices.h"
@@ -114,6 +115,7 @@ class DynamicScroll : public EngineSession {
     }
     s->CompoundKeySize = cks ? cks : uns16(keys.size() + nonKey);
     EXPECT_EQ(scs_p_AuxCursorOpen(s), ER_SUCCESS);
+    EXPECT_EQ(SCs_InnerDRV()->ops->cursor(hConn, &s->hSCCurs2), ER_SUCCESS);
     return h;
   }
   // The keys of the slice held, each as "a" or "a/b".
@@ -166,6 +168,16 @@ class DynamicScroll : public EngineSession {
     std::vector<std::string> out;
     for (size_t i = from; i < from + n && i < all.size(); i++) out.push_back(all[i]);
     return out;
+  }
+
+  // The dynamic engine reads the old values of every rowset: it needs the
+  // all-columns SELECT of the prepare-time analysis.
+  bool OldValuesBuilt(handle_t h) {
+    SC_Request r;
+    SCR_Init(&r);
+    const bool ok = scs_p_AllColSelectStmtBld(State(h), "SELECT id FROM dyn_t", &r) == ER_SUCCESS;
+    SCR_Destroy(&r);
+    return ok;
   }
 
   // FIRST then NEXT to the end, and LAST then PRIOR to the start.
@@ -324,6 +336,84 @@ class DynamicScroll : public EngineSession {
     EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 3).ids, Part(all, 2, 2));                                              \
     handle_t far = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);            \
     EXPECT_EQ(Fetch(far, SQL_FETCH_RELATIVE, 9).ids, Part(all, 8, 2));                                            \
+  }                                                                                                               \
+  TEST_F(Fixture, DynamicRowsetsScroll) {                                                                          \
+    handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                  \
+    if (!OldValuesBuilt(h)) GTEST_SKIP() << "no all-columns SELECT for the old values";                           \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
+    /* Nothing read yet: PRIOR stays before the start, NEXT reads the first rowset. */                           \
+    EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).rc, ER_SCRL_RSLTSET_START);                                               \
+    struct Step {                                                                                                 \
+      uns16 ft;                                                                                                   \
+      sgn32 irow;                                                                                                 \
+      errcode_t rc;                                                                                               \
+      size_t at, n;                                                                                               \
+    };                                                                                                            \
+    const Step steps[] = {                                                                                        \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 0, 3},         {SQL_FETCH_NEXT, 0, ER_SUCCESS, 3, 3},                     \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 6, 3},         {SQL_FETCH_NEXT, 0, ER_SUCCESS, 9, 3},                     \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 12, 1},        {SQL_FETCH_NEXT, 0, ER_SCRL_RSLTSET_END, 0, 0},            \
+        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 10, 3},       {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 7, 3},                    \
+        {SQL_FETCH_RELATIVE, 0, ER_SUCCESS, 7, 3},     {SQL_FETCH_RELATIVE, 2, ER_SUCCESS, 9, 3},                 \
+        {SQL_FETCH_RELATIVE, -4, ER_SUCCESS, 5, 3},    {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 2, 3},                    \
+        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 0, 3},        {SQL_FETCH_PRIOR, 0, ER_SCRL_RSLTSET_START, 0, 0},         \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 0, 3},         {SQL_FETCH_LAST, 0, ER_SUCCESS, 10, 3},                    \
+        {SQL_FETCH_RELATIVE, 5, ER_SCRL_RSLTSET_END, 0, 0}, {SQL_FETCH_FIRST, 0, ER_SUCCESS, 0, 3},               \
+        {SQL_FETCH_RELATIVE, 11, ER_SUCCESS, 11, 2},   {SQL_FETCH_RELATIVE, -1, ER_SUCCESS, 10, 3},               \
+    };                                                                                                            \
+    int i = 0;                                                                                                    \
+    for (const Step& st : steps) {                                                                                \
+      SCOPED_TRACE("step " + std::to_string(i++));                                                                \
+      auto f = Fetch(h, st.ft, st.irow);                                                                          \
+      EXPECT_EQ(f.rc, st.rc) << Errors(h);                                                                        \
+      EXPECT_EQ(f.ids, Part(all, st.at, st.n));                                                                   \
+    }                                                                                                             \
+    /* A first RELATIVE k reads from row k. */                                                                    \
+    handle_t r = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                  \
+    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 5).ids, Part(all, 4, 3));                                              \
+    /* Every row once, over ties and NULLs, seeing rows inserted ahead. */                                       \
+    handle_t w = Arm("SELECT id, name FROM dyn_t ORDER BY name DESC, grp", {{"id", SQL_INTEGER}}, 4);             \
+    std::vector<std::string> seen;                                                                                \
+    for (auto f = Fetch(w, SQL_FETCH_NEXT); f.rc == ER_SUCCESS && seen.size() < 100; f = Fetch(w, SQL_FETCH_NEXT)) { \
+      seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                        \
+      if (seen.size() == 4) {                                                                                     \
+        ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (50, 9, 'aaa', 'n')"), ER_SUCCESS);                      \
+        ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                                   \
+      }                                                                                                           \
+    }                                                                                                             \
+    EXPECT_EQ(seen, Expected("SELECT id FROM dyn_t ORDER BY name DESC, grp, id"));                                \
+  }                                                                                                               \
+  TEST_F(Fixture, DynamicSliceChangedUnderneath) {                                                                \
+    /* Another user deletes the slice's first row between its key read and */                                    \
+    /* its row read: the slice is read again from its first key, three     */                                    \
+    /* times at most.                                                      */                                    \
+    for (int limit : {1, 3}) {                                                                                    \
+      SCOPED_TRACE(limit);                                                                                        \
+      handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY id", {{"id", SQL_INTEGER}}, 3);                       \
+      if (!OldValuesBuilt(h)) GTEST_SKIP() << "no all-columns SELECT for the old values";                         \
+      ASSERT_EQ(Fetch(h, SQL_FETCH_FIRST).ids, (std::vector<std::string>{"1", "2", "3"}));                        \
+      int deletes = 0;                                                                                            \
+      bool busy = false;                                                                                          \
+      ip.before["execute"] = [&] {                                                                                \
+        TSCCL* s = State(h);                                                                                      \
+        /* The rowset read: the client's cursor holds the keyed SELECT. */                                       \
+        if (busy || deletes >= limit || !(s->f_state & SCCL_ROWSET_SELECT) || !s->pKeySet->pDataset->nRows) return; \
+        const std::string first = CellText(*s->pKeySet->pDataset, 0, 0);                                         \
+        deletes++;                                                                                                \
+        busy = true; /* the DELETE's own execute comes here too */                                                \
+        EXPECT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = " + first), ER_SUCCESS);                            \
+        busy = false;                                                                                             \
+      };                                                                                                          \
+      auto f = Fetch(h, SQL_FETCH_NEXT);                                                                          \
+      ip.before.clear();                                                                                          \
+      if (limit == 1) {                                                                                           \
+        EXPECT_EQ(f.rc, ER_SUCCESS) << Errors(h);                                                                 \
+        EXPECT_EQ(f.ids, (std::vector<std::string>{"5", "6", "7"}));                                              \
+      } else {                                                                                                    \
+        EXPECT_EQ(f.rc, ER_EXCESS_CHANGES);                                                                       \
+      }                                                                                                           \
+      EXPECT_EQ(deletes, limit);                                                                                  \
+    }                                                                                                             \
   }                                                                                                               \
   TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                                 \
     handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                        \
