@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "cursors/analysis.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
 #include "cursors/slices.h"
@@ -97,6 +98,12 @@ void ConnectDone(_Connect* c) {
 
 void CursorDone(_Cursor* pc) { SCs_Destroy(&pc->st_sccl); }
 
+// The backend's column attributes: the engine answers from its analysis.
+errcode_t ColGetInfoHook(_Cursor* pc, uns16 iCol, ColAttrib* pAttribs, int nAttribs) {
+  if (!pc || nAttribs < 0 || nAttribs > 0xFFFF) return ER_SUCCESS;
+  return scs_p_ColGetInfo(&pc->st_sccl, iCol, nullptr, 0, uns16(pc->nColdesc + 1), uns16(nAttribs), pAttribs);
+}
+
 errcode_t GetInfoHook(PSCCL pState, int infoType, sgn32* pValue) {
   DRV* d = pState->pDrv ? pState->pDrv : &g_DBI;
   SWORD len = 0;
@@ -156,6 +163,7 @@ int SCs_InitDRV(DRV* pDrv) {
     scs_StatementOpsInstall(&nw_ops);
     scs_FetchOpsInstall(&nw_ops);
     SC_GetInfo_hook = GetInfoHook;
+    scs_p_ColGetInfo_hook = ColGetInfoHook;
     scs_CursorDone_hook = CursorDone;
     scs_ConnectDone_hook = ConnectDone;
   }
@@ -167,6 +175,7 @@ void SCs_UninstallDRV() {
   g_DBI = DRV{};
   nw_ops = drv_ops{};
   SC_GetInfo_hook = nullptr;
+  scs_p_ColGetInfo_hook = nullptr;
   scs_CursorDone_hook = nullptr;
   scs_ConnectDone_hook = nullptr;
 }

@@ -397,6 +397,16 @@ errcode_t AppendQualified(std::string* out, uns8 nTables, const SCColDesc* d) {
   return ER_SUCCESS;
 }
 
+// The qualified key columns, each followed by suffix, separated by sep.
+errcode_t KeyColumnList(const KeySet* ks, const char* sep, const char* suffix, std::string* out) {
+  for (unsigned i = 0; i < ks->pLS_KeyCols->cUsed; i++) {
+    if (i) *out += sep;
+    if (errcode_t rc = AppendQualified(out, ks->cRefdTables, KeyAt(ks->pLS_KeyCols, i))) return rc;
+    *out += suffix;
+  }
+  return ER_SUCCESS;
+}
+
 bool HasKeys(const KeySet* ks) { return ks && ks->pLS_KeyCols && ks->pLS_KeyCols->cUsed > 0; }
 
 void LogAnalyseFailure(const char* sql, const SC_Request& r) {
@@ -691,27 +701,17 @@ errcode_t KS_OrderByClauseExtend(SC_Request* pRqst, PSCCL psccl) {
 errcode_t KS_KeySelectStmtBld_KSD(SC_Request* pRqst, PKSET pKeySet) {
   if (!pRqst || !HasKeys(pKeySet)) return ER_GENERAL_ERROR;
   errcode_t rc = SCR_TagSelectList(pRqst);
-  if (rc != ER_SUCCESS) return rc;
   std::string text;
-  for (unsigned i = 0; i < pKeySet->pLS_KeyCols->cUsed; i++) {
-    if (i) text += ", ";
-    if ((rc = AppendQualified(&text, pKeySet->cRefdTables, KeyAt(pKeySet->pLS_KeyCols, i))) != ER_SUCCESS)
-      return rc;
-  }
-  return TagReplace(pRqst, text);
+  if (rc == ER_SUCCESS) rc = KeyColumnList(pKeySet, ", ", "", &text);
+  return rc == ER_SUCCESS ? TagReplace(pRqst, text) : rc;
 }
 
 errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSize) {
   if (!pRqst || !HasKeys(pKeySet) || RSSize == 0) return ER_GENERAL_ERROR;
   errcode_t rc = SCR_TagWhereClause(pRqst);
-  if (rc != ER_SUCCESS) return rc;
   std::string group;
-  for (unsigned i = 0; i < pKeySet->pLS_KeyCols->cUsed; i++) {
-    if (i) group += " AND ";
-    if ((rc = AppendQualified(&group, pKeySet->cRefdTables, KeyAt(pKeySet->pLS_KeyCols, i))) != ER_SUCCESS)
-      return rc;
-    group += " = ?";
-  }
+  if (rc == ER_SUCCESS) rc = KeyColumnList(pKeySet, " AND ", " = ?", &group);
+  if (rc != ER_SUCCESS) return rc;
   std::string text = (pRqst->flags & SCR_F_WHERE) ? "" : " WHERE ";
   text += "( ";
   text.reserve(text.size() + size_t(RSSize) * (group.size() + 4) + 2);

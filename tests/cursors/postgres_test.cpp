@@ -10,14 +10,6 @@
 namespace engine_test {
 namespace {
 
-std::string PgConnStr() {
-  const char* port = getenv("SQLGATE_PG_PORT");
-  const char* user = getenv("SQLGATE_PG_USER");
-  const char* db = getenv("SQLGATE_PG_DB");
-  return std::string("DRIVER=") + test_support::kPgDriver + ";Servername=127.0.0.1;Port=" + port +
-         ";Database=" + (db ? db : "sqlgate") + ";Username=" + (user ? user : "postgres") + ";Password=";
-}
-
 class EnginePostgres : public EngineSession {
  protected:
   handle_t hPg = 0;
