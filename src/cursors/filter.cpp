@@ -23,8 +23,8 @@ namespace {
 
 drv_ops nw_ops;
 DRV g_DBI;
-std::mutex scrs_mtx;   // around the SQL analyser
-std::mutex scrs_spl;   // around parse-tree expansion
+std::mutex scrs_mtx;  // around the SQL analyser
+std::mutex scrs_spl;  // around parse-tree expansion
 // Around the saved connect requests and row-version connections. Recursive: a
 // row-version link connects and ends connections through an operation table
 // while it holds the lock, and those calls come back to the saved requests.

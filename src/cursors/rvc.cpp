@@ -380,8 +380,10 @@ void rvc_xferErrMsgs(TRVC* me) {
   RVCConn* c = FindConn(me);
   _Cursor* client = ODBC_CursorRec(me->hCurs);
   if (!c || !client) return;
-  if (_Cursor* k = ODBC_CursorRec(c->hCursRVC)) AppendAuxCursorErrors(&client->pendingError, &k->pendingError);
-  if (_Connect* k = ODBC_ConnectRec(c->hConnRVC)) AppendAuxCursorErrors(&client->pendingError, &k->pendingError);
+  if (_Cursor* k = ODBC_CursorRec(c->hCursRVC))
+    AppendAuxCursorErrors(&client->pendingError, &k->pendingError);
+  if (_Connect* k = ODBC_ConnectRec(c->hConnRVC))
+    AppendAuxCursorErrors(&client->pendingError, &k->pendingError);
 }
 
 errcode_t RVC_Done(TRVC* me) {

@@ -19,8 +19,8 @@ struct _Server;
 struct RVCConn {
   handle_t hConnRVC;
   handle_t hCursRVC;
-  char* pszDBName;  // the saved request's data source name (heap, may be null)
-  int cUsage;       // 1 when made
+  char* pszDBName;      // the saved request's data source name (heap, may be null)
+  int cUsage;           // 1 when made
   handle_t hCursOwner;  // the client's cursor whose link this is
   RVCConn* pNext;
 };

@@ -66,9 +66,8 @@ class RvcDb : public EngineSession {
     ASSERT_EQ(Connect(ConnStr(), &hOther), ER_SUCCESS) << Errors(hServer);
     for (const char* ddl : {"CREATE TABLE VYRRVC (HCONN VARCHAR(8), HCURS VARCHAR(8), KEYVER VARCHAR(32), "
                             "ROWVER VARCHAR(32))",
-                            "CREATE TABLE t (id INTEGER, v VARCHAR(20))",
-                            "INSERT INTO t VALUES (1, 'one')", "INSERT INTO t VALUES (2, 'two')",
-                            "INSERT INTO t VALUES (3, 'three')"})
+                            "CREATE TABLE t (id INTEGER, v VARCHAR(20))", "INSERT INTO t VALUES (1, 'one')",
+                            "INSERT INTO t VALUES (2, 'two')", "INSERT INTO t VALUES (3, 'three')"})
       ASSERT_EQ(Exec(hOther, ddl), ER_SUCCESS) << ddl << Errors(hOther);
     hCurs = NewCursor(hConn);
   }
@@ -104,8 +103,8 @@ class RvcDb : public EngineSession {
     return RVC_Write(&State(h).RVC, &ks, vals.get(), status->data());
   }
   std::vector<std::vector<std::string>> Records(handle_t h) {
-    return Query(hOther, "SELECT KEYVER, ROWVER FROM VYRRVC WHERE HCONN = '" + Hex8(hConn) + "' AND HCURS = '" +
-                             Hex8(h) + "' ORDER BY KEYVER");
+    return Query(hOther, "SELECT KEYVER, ROWVER FROM VYRRVC WHERE HCONN = '" + Hex8(hConn) +
+                             "' AND HCURS = '" + Hex8(h) + "' ORDER BY KEYVER");
   }
   size_t AllRecords() { return Query(hOther, "SELECT HCONN FROM VYRRVC").size(); }
   static int LiveConnections() {
@@ -174,7 +173,8 @@ TEST_F(RvcDb, VersionsFollowTheRows) {
   EXPECT_EQ(Write(hCurs, &st), ER_GENERAL_ERROR);
 
   // The flush deletes this cursor's records only.
-  ASSERT_EQ(Exec(hOther, "INSERT INTO VYRRVC VALUES ('" + Hex8(hConn) + "', 'CCCCFFFF', 'K', 'R')"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hOther, "INSERT INTO VYRRVC VALUES ('" + Hex8(hConn) + "', 'CCCCFFFF', 'K', 'R')"),
+            ER_SUCCESS);
   ASSERT_EQ(RVC_Flush(&State(hCurs).RVC), ER_SUCCESS) << Errors(hCurs);
   EXPECT_TRUE(Records(hCurs).empty());
   EXPECT_EQ(AllRecords(), 1u);

@@ -232,7 +232,8 @@ TEST_F(RvcFake, CursorHandleSlotThreeIsWrittenCCCC0003) {
   ASSERT_EQ(RVC_Init(&r, SCs_InnerDRV(), hConn, more[2], 0), ER_SUCCESS);
   fake.Take();
   ASSERT_EQ(RVC_Flush(&r), ER_SUCCESS);
-  EXPECT_EQ(fake.Take(), "prepare k4 DELETE FROM VYRRVC WHERE HCONN = 'BBBB0000' AND HCURS = 'CCCC0003'; execute k4");
+  EXPECT_EQ(fake.Take(),
+            "prepare k4 DELETE FROM VYRRVC WHERE HCONN = 'BBBB0000' AND HCURS = 'CCCC0003'; execute k4");
 }
 
 TEST_F(RvcFake, OpeningAgainEndsTheLinkBefore) {
@@ -263,8 +264,8 @@ TEST_F(RvcFake, FailedOpeningLeavesNothing) {
       {"link record", [] { vyr_fault_inject(1); }, ER_NO_MEMORY, ""},
       {"connect", [this] { fake.fail["connect"] = {ER_CONN_REJECTED_DS}; }, ER_CONN_REJECTED_DS,
        "connect s0"},
-      {"auto-commit", [this] { fake.fail["setDrvParameter"] = {ER_GENERAL_ERROR}; },
-       ER_GENERAL_ERROR, "connect s0; setDrvParameter c1 22030000 1; endConnect c1"},
+      {"auto-commit", [this] { fake.fail["setDrvParameter"] = {ER_GENERAL_ERROR}; }, ER_GENERAL_ERROR,
+       "connect s0; setDrvParameter c1 22030000 1; endConnect c1"},
       {"cursor", [this] { fake.fail["cursor"] = {ER_NO_MEMORY}; }, ER_NO_MEMORY,
        "connect s0; setDrvParameter c1 22030000 1; cursor c1; endConnect c1"},
   };
@@ -356,12 +357,13 @@ TEST_F(RvcFake, WritesAddedRowsAndTheirStatements) {
   ASSERT_EQ(RVC_Write(&Rvc(), &ks, &vals.ds, status), ER_SUCCESS);
   EXPECT_EQ(status[0], SQL_ROW_SUCCESS);
   EXPECT_EQ(status[1], SQL_ROW_SUCCESS);
-  EXPECT_EQ(fake.Take(),
-            "prepare k1 SELECT ROWVER FROM VYRRVC WHERE HCONN = 'BBBB0000' AND HCURS = 'CCCC0000' AND KEYVER = ?; "
-            "parameters k1 1; bind k1 1; execute k1; fetch k1 2; "
-            "parameters k1 1; bind k1 1; execute k1; fetch k1 2; close k1; "
-            "prepare k1 INSERT INTO VYRRVC VALUES ( 'BBBB0000', 'CCCC0000', ?, ?); "
-            "parameters k1 1; bind k1 2; execute k1; parameters k1 1; bind k1 2; execute k1");
+  EXPECT_EQ(
+      fake.Take(),
+      "prepare k1 SELECT ROWVER FROM VYRRVC WHERE HCONN = 'BBBB0000' AND HCURS = 'CCCC0000' AND KEYVER = ?; "
+      "parameters k1 1; bind k1 1; execute k1; fetch k1 2; "
+      "parameters k1 1; bind k1 1; execute k1; fetch k1 2; close k1; "
+      "prepare k1 INSERT INTO VYRRVC VALUES ( 'BBBB0000', 'CCCC0000', ?, ?); "
+      "parameters k1 1; bind k1 2; execute k1; parameters k1 1; bind k1 2; execute k1");
 
   // Nothing to do for an empty rowset.
   Rows none({{CTYPE_SGN32, 4}}, 0);
