@@ -39,6 +39,8 @@ void SCs_UninstallDRV();
 DRV* SCs_InnerDRV();
 // The lock of the saved connect requests and the row-version links (scrs_spl2).
 std::recursive_mutex& scs_p_Spl2();
+// The engine's own table (the slots the client's calls reach).
+drv_ops* SCs_EngineOps();
 
 int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
 errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
@@ -58,6 +60,8 @@ errcode_t SCs_Bind(handle_t hCursor, uns16 nCols, Bindesc* pDesc);
 errcode_t SCs_Parameters(handle_t hCursor, Dataset* parameters);
 errcode_t SCs_Fetch(handle_t hCursor, uns16 DataSetSize, Dataset* pBind);
 errcode_t SCs_Close(handle_t hCursor);
+// Keeps a copy of a scrollable cursor's parameters to send them again.
+errcode_t scs_p_KeepParameters(PSCCL me, Dataset* parameters);
 
 // The engine's capability string into buf (at most size bytes with the NUL).
 errcode_t scs_p_CapabilityString(handle_t hConnect, char* buf, uns16 size, uns16* pLen);

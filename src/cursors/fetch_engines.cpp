@@ -287,7 +287,11 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   const sgn32 w0 = rowsetOffset - keysetOffset;
   if (w0 < 0 || w0 >= pKeyVals->nRows) return ER_SUCCESS;
   Dataset* reread = nullptr;
+  // Keys cut short by a driver error would tag live rows as deleted.
+  ErrorQ saved;
+  scs_p_DiagSave(s->hSCCurs2, &saved);
   errcode_t rc = KS_RowSetGetKeys(s, pKeyVals, uns32(w0), &reread);
+  rc = scs_p_DiagCheck(s->hSCCurs2, &saved, rc);
   // The second auxiliary cursor now holds the key re-read.
   s->f_stateAux2 = uns16(s->f_stateAux2 & ~kAux2OptValues);
   if (rc != ER_SUCCESS) {
@@ -314,9 +318,10 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   return rc;
 }
 
-errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
-                                  int cMaxRowsPerSelect, int cRowsInLastSelect) {
-  if (!s) return ER_GENERAL_ERROR;
+namespace {
+
+errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd, int cMaxRowsPerSelect,
+                             int cRowsInLastSelect) {
   if (s->pDSOptConcColVals) {
     Dataset_Done(s->pDSOptConcColVals);
   } else if (!(s->pDSOptConcColVals = DatasetNew())) {
@@ -340,6 +345,7 @@ errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int
       Dataset* params = nullptr;
       rc = Dataset_Copy(&params, pParameters);
       if (rc == ER_SUCCESS) rc = Inner(s).parameters(s->hSCCurs2, params);
+      else DatasetFree(&params);
       if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs2, s->nParamInfo, s->pParamInfo);
     }
     if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs2);
@@ -360,9 +366,12 @@ errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int
   KeySet* ks = s->pKeySet;
   if (!ks || !ks->pDataset) return ER_GENERAL_ERROR;
   const sgn32 winStart = s->CursType == SQL_CURSOR_DYNAMIC ? 0 : std::max<sgn32>(ks->Position, 0);
+  ErrorQ saved;
+  scs_p_DiagSave(s->hSCCurs2, &saved);
   rc = scs_p_RowSetKeyedRead(s, s->hSCCurs2, ks->pDataset, uns32(std::max<sgn32>(irow - winStart, 0)),
                              cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect, pParameters,
                              s->pDSOptConcColVals, nullptr);
+  rc = scs_p_DiagCheck(s->hSCCurs2, &saved, rc);
   if (rc != ER_SUCCESS) return rc;
   if (s->CursType == SQL_CURSOR_KEYSET_DRIVEN) {
     const sgn32 row = s->RSPosition - 1;
@@ -373,15 +382,29 @@ errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int
   return rc;
 }
 
+}  // namespace
+
+errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
+                                  int cMaxRowsPerSelect, int cRowsInLastSelect) {
+  errcode_t rc = s ? OptConcColValsRead(s, pParameters, irow, cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect)
+                   : ER_GENERAL_ERROR;
+  DatasetFree(&pParameters);
+  return rc;
+}
+
 errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
   KeySet* ks = s ? s->pKeySet : nullptr;
   if (!ks || !ks->pDataset) return ER_GENERAL_ERROR;
   Dataset* keys = ks->pDataset;
+  // A keyset in the cache files is walked window by window: every row asked
+  // for is locked, not only those of the window loaded now.
+  const bool spilled = s->CursType != SQL_CURSOR_DYNAMIC && ks->KSC.fState == DSC_SPILLED;
   const sgn32 winStart = s->CursType == SQL_CURSOR_DYNAMIC ? 0 : std::max<sgn32>(ks->Position, 0);
-  if (nRows == 0 || keys->nRows <= 0) return ER_SUCCESS;
-  const int64_t last = std::min<int64_t>(int64_t(iStartRow) + nRows - 1, int64_t(winStart) + keys->nRows - 1);
+  const int64_t held = spilled ? std::max<sgn32>(s->RsltSetSize, 0) : int64_t(winStart) + keys->nRows;
+  if (nRows == 0 || held <= 0) return ER_SUCCESS;
+  const int64_t last = std::min<int64_t>(int64_t(iStartRow) + nRows - 1, held - 1);
   std::vector<sgn32> rows;
-  for (int64_t r = std::max<int64_t>(iStartRow, winStart); r <= last; r++) {
+  for (int64_t r = std::max<int64_t>(iStartRow, spilled ? 0 : winStart); r <= last; r++) {
     const uns16 st = ks->rgfRowStatus ? ks->rgfRowStatus[r] : SQL_ROW_SUCCESS;
     if (st == SQL_ROW_SUCCESS || st == SQL_ROW_UPDATED) rows.push_back(sgn32(r));
   }
@@ -407,9 +430,13 @@ errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
   if (rc == ER_SUCCESS && s->bNeedBind) rc = BindDescsSend(s, s->hSCCurs);
   size_t locked = 0;
   for (size_t i = 0; rc == ER_SUCCESS && i < rows.size(); i++) {
+    if (spilled && (ks->Position < 0 || rows[i] < ks->Position || rows[i] >= ks->Position + keys->nRows)) {
+      rc = DSC_SyncWindowPos(&ks->KSC, rows[i], 1, &ks->Position, keys);
+      if (rc != ER_SUCCESS) break;
+    }
+    const sgn32 at = rows[i] - (spilled ? ks->Position : winStart);
     Dataset* params = nullptr;
-    rc = KS_KeyParamDsetBld(keys, uns32(rows[i] - winStart), 2, 1, &params, s->bHasParamOp, 0, 0, nullptr,
-                            nullptr);
+    rc = KS_KeyParamDsetBld(keys, uns32(at), 2, 1, &params, s->bHasParamOp, 0, 0, nullptr, nullptr);
     if (rc != ER_SUCCESS) {
       DatasetFree(&params);
       break;
@@ -464,8 +491,12 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
     rc = scs_p_DeletedRowsTag(s, pRows, ks->pDataset, row, winStart, ks->rgfRowStatus);
   if (rc == ER_SUCCESS && RereadsRows(s)) {
     if (s->ConcType == SQL_CONCUR_VALUES) {
-      rc = s->fOptConcValExtent == 2 ? scs_p_OptConcValsCopy(s, pRows)
-                                     : scs_p_GetOptConcColVals(s, lastParams, row, cSelects, cPerSelect, cLast);
+      if (s->fOptConcValExtent == 2) {
+        rc = scs_p_OptConcValsCopy(s, pRows);
+      } else {
+        rc = scs_p_GetOptConcColVals(s, lastParams, row, cSelects, cPerSelect, cLast);
+        lastParams = nullptr;  // taken over
+      }
     } else if (s->ConcType == SQL_CONCUR_LOCK && s->bLockByUpdate) {
       rc = scs_p_LockRows(s, uns32(s->RSPosition - 1), uns32(s->RSSize));
     }
@@ -494,7 +525,9 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
     rc = scs_p_DiagCheck(s->hCursor, &saved, rc);
     if (rc == ER_SUCCESS && RereadsRows(s)) {
       if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2) {
-        rc = scs_p_GetOptConcColVals(s, (s->f_state & SCCL_HAS_PARAMS) ? s->parameters : nullptr, 0, 0, 0, 0);
+        Dataset* params = nullptr;
+        if ((s->f_state & SCCL_HAS_PARAMS) && s->parameters) rc = Dataset_Copy(&params, s->parameters);
+        if (rc == ER_SUCCESS) rc = scs_p_GetOptConcColVals(s, params, 0, 0, 0, 0);
       } else if (s->ConcType == SQL_CONCUR_LOCK && s->bLockByUpdate && s->RsltSetSize > 0) {
         rc = scs_p_LockRows(s, 0, uns32(s->RsltSetSize));
       }

@@ -26,8 +26,9 @@ errcode_t scs_p_DeletedRowsTag(PSCCL psccl, Dataset* pRSDataset, Dataset* pKeyVa
                                positn_t keysetOffset, uns16* rgfRowStatus);
 // Reads the old values of optimistic concurrency on hSCCurs2 into
 // pDSOptConcColVals: all rows of a static cursor (into OCVC), else the rows of
-// keys irow on. pParameters is borrowed: when given and there is one SELECT it
-// is sent (a copy) in place of a key parameter row built here.
+// keys irow on. pParameters (null, or a parameter row the function takes
+// over) is sent in place of a key parameter row built here when there is one
+// SELECT, and to the static cursor's whole read.
 errcode_t scs_p_GetOptConcColVals(PSCCL psccl, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
                                   int cMaxRowsPerSelect, int cRowsInLastSelect);
 errcode_t scs_p_LockRows(PSCCL psccl, uns32 iStartRow, uns32 nRows);

@@ -154,6 +154,7 @@ std::vector<handle_t> CursorsOf(_Connect* c) {
 DRV* SCs_InnerDRV() { return &g_DBI; }
 
 std::recursive_mutex& scs_p_Spl2() { return scrs_spl2; }
+drv_ops* SCs_EngineOps() { return &nw_ops; }
 
 int SCs_InitDRV(DRV* pDrv) {
   if (!pDrv || !pDrv->ops) return 1;
@@ -424,8 +425,9 @@ errcode_t SCs_GetDrvParameter(handle_t h, uns32 opcode, void* value, uns16 maxLe
       _Cursor* pc = ODBC_CursorRec(h);
       if (!pc) return ER_INVALID_ARGUMENT;
       TSCCL& s = pc->st_sccl;
+      // A result read into the snapshot is counted there: the driver's statement is closed.
       if (opcode == DRVP_STMT_ROW_COUNT && s.CursType != SQL_CURSOR_FORWARD_ONLY &&
-          s.Rqst.reqType == EXPR_SELECT_STATEMENT) {
+          (s.Rqst.reqType == EXPR_SELECT_STATEMENT || (s.f_state & SCCL_SNAPSHOT_READ))) {
         sgn32 n = s.cRowsProcessed == uns32(-1) ? s.RsltSetSize : sgn32(s.cRowsProcessed);
         if (value && maxLength >= 4) memcpy(value, &n, 4);
         if (pOutLength) *pOutLength = 4;
@@ -538,20 +540,24 @@ errcode_t SCs_Bind(handle_t hCursor, uns16 nCols, Bindesc* pDesc) {
   return Inner().bind(hCursor, nCols, pDesc);
 }
 
+errcode_t scs_p_KeepParameters(PSCCL me, Dataset* parameters) {
+  if (me->CursType == SQL_CURSOR_FORWARD_ONLY || !parameters) return ER_SUCCESS;
+  if (me->parameters) {
+    Dataset_Done(me->parameters);
+    free(me->parameters);
+    me->parameters = nullptr;
+  }
+  errcode_t rc = Dataset_Copy(&me->parameters, parameters);
+  if (rc != ER_SUCCESS) return rc;
+  me->f_state |= SCCL_HAS_PARAMS;
+  return ER_SUCCESS;
+}
+
 errcode_t SCs_Parameters(handle_t hCursor, Dataset* parameters) {
   _Cursor* pc = ODBC_CursorRec(hCursor);
   if (!pc) return ER_INVALID_ARGUMENT;
-  TSCCL& s = pc->st_sccl;
-  if (s.CursType != SQL_CURSOR_FORWARD_ONLY && parameters) {
-    if (s.parameters) {
-      Dataset_Done(s.parameters);
-      free(s.parameters);
-      s.parameters = nullptr;
-    }
-    errcode_t rc = Dataset_Copy(&s.parameters, parameters);
-    if (rc != ER_SUCCESS) return rc;
-    s.f_state |= SCCL_HAS_PARAMS;
-  }
+  errcode_t rc = scs_p_KeepParameters(&pc->st_sccl, parameters);
+  if (rc != ER_SUCCESS) return rc;
   return Inner().parameters(hCursor, parameters);
 }
 
@@ -564,7 +570,9 @@ errcode_t SCs_Fetch(handle_t hCursor, uns16 DataSetSize, Dataset* pBind) {
     rc = ER_SUCCESS;
     // The snapshot's read closed the driver's cursor: open again means the
     // client started a new result (execute, catalog call) without closing.
-    if ((s.f_state & SCCL_SNAPSHOT_READ) && s.ConcType != SQL_CONCUR_LOCK && (pc->flags & CURSF_OPEN)) {
+    // A procedure call's result stays open behind its snapshot (for its output values).
+    if ((s.f_state & SCCL_SNAPSHOT_READ) && s.ConcType != SQL_CONCUR_LOCK && (pc->flags & CURSF_OPEN) &&
+        s.Rqst.reqType != EXPR_PROCCALL) {
       s.f_state = uns16(s.f_state & ~SCCL_SNAPSHOT_READ);
       SS_Close(s.pSnapShot);
     }

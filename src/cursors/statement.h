@@ -42,5 +42,10 @@ errcode_t SCs_DDTablePrivileges(handle_t hCursor, DDTablePrivileges* a);
 errcode_t SCs_DDTables(handle_t hCursor, DDTables* a);
 errcode_t SCs_DDTypeInfo(handle_t hCursor, sgn16 fSqlType);
 
+// After a rowset fetch: moves the long values of more than 60000 bytes out of
+// the rowset into the cursor's held-back data (their cells get indicator -3),
+// for SCs_GetDataJ to hand out in pieces.
+errcode_t scs_p_HoldBackLongData(PSCCL me, PRSET pRowSet);
+
 // Installs the statement operations in the engine's table (filter.cpp).
 void scs_StatementOpsInstall(drv_ops* ops);

@@ -3,10 +3,12 @@
 // xFetch/xFetch2 answer as text (rows joined by '|', one status per row).
 #pragma once
 
+#include <climits>
 #include <string>
 #include <vector>
 
-#include "cursors/engine_session.h"
+#include "cursors/analysis.h"
+#include "cursors/keyset_session.h"
 
 namespace engine_test {
 
@@ -25,7 +27,18 @@ struct XFetchAnswer {
   }
 };
 
-class FetchSession : public EngineSession {
+// Each row of a dataset, its cells joined by '|'.
+inline std::vector<std::string> RowsText(const Dataset* ds, int maxRows = INT32_MAX) {
+  std::vector<std::string> out;
+  for (int r = 0; ds && r < ds->nRows && r < maxRows; r++) {
+    std::string row;
+    for (int c = 0; c < ds->nCols; c++) row += (c ? "|" : "") + CellText(*ds, c, r);
+    out.push_back(row);
+  }
+  return out;
+}
+
+class FetchSession : public KeysetSession {
  protected:
   // A cursor of the given type, concurrency and rowset size.
   handle_t Scrollable(handle_t conn, sgn32 type, sgn32 conc, sgn32 rsSize) {
@@ -44,17 +57,33 @@ class FetchSession : public EngineSession {
                   : engine.ops().xFetch2(h, &rs, irow, &a.crow, &a.rsltSetSize, ft);
     a.hasRowSet = rs != nullptr;
     if (!rs) return a;
-    const Dataset* ds = rs->pDataset;
-    for (int r = 0; ds && r < ds->nRows; r++) {
-      std::string row;
-      for (int c = 0; c < ds->nCols; c++) row += (c ? "|" : "") + CellText(*ds, c, r);
-      a.rows.push_back(row);
-    }
+    a.rows = RowsText(rs->pDataset);
     for (int i = 0; i < rs->RSSize; i++) a.status.push_back(rs->rgfRowStatus[i]);
     RS_Destroy(&rs);
     return a;
   }
-  TSCCL& State(handle_t h) { return ODBC_CursorRec(h)->st_sccl; }
+  // Prepares and executes sql on h through the engine. Where the engine's
+  // statement operations leave a scrollable SELECT unanalysed, the analysis,
+  // keyset and re-prepare they owe are done here by hand.
+  errcode_t OpenScrollable(handle_t h, const std::string& sql) {
+    TSCCL* s = State(h);
+    s->f_state = uns16(s->f_state & ~SCCL_THROUGH_ENGINE);
+    errcode_t rc = engine.ops().prepare(h, const_cast<char*>(sql.c_str()));
+    if (rc != ER_SUCCESS) return rc;
+    if (s->f_state & SCCL_THROUGH_ENGINE) return engine.ops().execute(h);
+    if ((rc = scs_p_Prepare(s, sql.c_str())) != ER_SUCCESS) return rc;
+    s->f_state |= SCCL_THROUGH_ENGINE;
+    const bool plain = !(s->SelectRqstFlags & (SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION));
+    const bool keysetDriven = s->CursType == SQL_CURSOR_KEYSET_DRIVEN && s->KSSize == 0;
+    const bool keyedStatic = s->CursType == SQL_CURSOR_STATIC && s->ConcType != SQL_CONCUR_READ_ONLY && plain;
+    if (keysetDriven || keyedStatic) rc = KS_GetKeySet_KSD(s);
+    if (rc == ER_SUCCESS && keyedStatic) {
+      std::string text = s->Rqst.translated;
+      if (s->ConcType == SQL_CONCUR_LOCK && !s->bLockByUpdate) text += " FOR UPDATE";
+      rc = engine.ops().prepare(h, text.data());
+    }
+    return rc == ER_SUCCESS ? engine.ops().execute(h) : rc;
+  }
   // Absolute fetches over rows 1..25 (first column the row number), rowset 10.
   void CheckAbsolute(handle_t h, sgn32 ft);
 };
@@ -102,9 +131,9 @@ inline void FetchSession::CheckAbsolute(handle_t h, sgn32 ft) {
     if (c.rc == ER_SUCCESS) {
       EXPECT_EQ(a.crow, c.first.size());
       EXPECT_EQ(a.rsltSetSize, 25);
-      EXPECT_EQ(State(h).RSPosition, sgn32(std::stoi(c.first[0])));
+      EXPECT_EQ(State(h)->RSPosition, sgn32(std::stoi(c.first[0])));
     }
-    EXPECT_EQ(State(h).Position, c.position);
+    EXPECT_EQ(State(h)->Position, c.position);
   }
 }
 

@@ -3,6 +3,8 @@
 // and keyset-driven cursors, snapshots that later changes do not touch,
 // deleted rows, optimistic values, the dispatch's refusals, rowsets with a
 // long column, and internal reads cut short by an injected driver error.
+#include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "cursors/fetch_engines.h"
@@ -16,7 +18,7 @@ class FetchSqlite : public FetchSession {
  protected:
   handle_t hConn = 0, hConn2 = 0;
   void SetUp() override {
-    EngineSession::SetUp();
+    FetchSession::SetUp();
     const std::string cs = std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("f.db");
     ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Connect(cs, &hConn2), ER_SUCCESS) << Errors(hServer);
@@ -52,7 +54,7 @@ TEST_F(FetchSqlite, StaticSnapshotIgnoresLaterChanges) {
     XFetchAnswer first = XFetch(h, 1, 1);
     ASSERT_EQ(first.rc, ER_SUCCESS) << Errors(h);
     EXPECT_EQ(first.rsltSetSize, n);
-    EXPECT_EQ(State(h).pSnapShot->SSC.fState, n > 5000 ? DSC_SPILLED : DSC_IN_MEMORY);
+    EXPECT_EQ(State(h)->pSnapShot->SSC.fState, n > 5000 ? DSC_SPILLED : DSC_IN_MEMORY);
     // Another connection changes, deletes and adds rows: the snapshot stays.
     ASSERT_EQ(Exec(hConn2, "UPDATE t SET s = 'new' WHERE i = 2 OR i = " + std::to_string(n - 1)), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn2, "DELETE FROM t WHERE i = 3 OR i = " + std::to_string(n)), ER_SUCCESS);
@@ -106,7 +108,7 @@ TEST_F(FetchSqlite, DispatchRefusals) {
   for (auto [type, conc] : {std::pair{SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_READ_ONLY},
                             std::pair{SQL_CURSOR_STATIC, SQL_CONCUR_VALUES}}) {
     handle_t k = Scrollable(hConn, type, conc, 5);
-    TSCCL& s = State(k);
+    TSCCL& s = *State(k);
     s.CursType = type;
     s.ConcType = conc;
     EXPECT_EQ(XFetch(k, 1, 1).rc, ER_INVALID_CRSTATE);
@@ -116,7 +118,7 @@ TEST_F(FetchSqlite, DispatchRefusals) {
   // Orientation 0, and the plain fetch, on the cursors that move by orientation only.
   handle_t d = Scrollable(hConn, SQL_CURSOR_FORWARD_ONLY, SQL_CONCUR_READ_ONLY, 5);
   ASSERT_EQ(Open(d, "SELECT i FROM t"), ER_SUCCESS);
-  TSCCL& s = State(d);
+  TSCCL& s = *State(d);
   s.f_state |= SCCL_THROUGH_ENGINE;
   struct Shape {
     sgn32 type, ksSize;
@@ -196,12 +198,259 @@ TEST_F(FetchSqlite, LongColumnRowsetsAreFull) {
   }
 }
 
+// The statements the engine prepares, in order.
+decltype(drv_ops::prepare) g_realPrepare = nullptr;
+std::vector<std::string>* g_prepared = nullptr;
+errcode_t PrepareRecorded(handle_t h, char* sql) {
+  if (g_prepared) g_prepared->push_back(sql ? sql : "");
+  return g_realPrepare(h, sql);
+}
+
+class FetchSqliteKeyset : public FetchSqlite {
+ protected:
+  std::vector<std::string> prepared;
+  void SetUp() override {
+    FetchSqlite::SetUp();
+    g_realPrepare = ip.ops.prepare;
+    ip.ops.prepare = PrepareRecorded;
+    g_prepared = &prepared;
+  }
+  void TearDown() override {
+    g_prepared = nullptr;
+    FetchSqlite::TearDown();
+  }
+  handle_t OpenKeyset(const std::string& sql, sgn32 rsSize, sgn32 conc = SQL_CONCUR_READ_ONLY) {
+    handle_t h = Scrollable(hConn, SQL_CURSOR_KEYSET_DRIVEN, conc, rsSize);
+    EXPECT_EQ(State(h)->CursType, SQL_CURSOR_KEYSET_DRIVEN);
+    EXPECT_EQ(OpenScrollable(h, sql), ER_SUCCESS) << Errors(h);
+    return h;
+  }
+};
+
+TEST_F(FetchSqliteKeyset, ScrollsByAbsoluteRow) {
+  Fill("t", 25);
+  for (sgn32 ft : {-1, 1}) {
+    handle_t h = OpenKeyset("SELECT i, s FROM t", 10);
+    prepared.clear();
+    ip.counts.clear();
+    CheckAbsolute(h, ft);
+    // One rowset SELECT, prepared once on the client's cursor and run once per rowset read.
+    ASSERT_EQ(prepared.size(), 1u);
+    std::string keys = "_ROWID_ = ?";  // the driver's best row identifier
+    for (int i = 1; i < 10; i++) keys += " OR _ROWID_ = ?";
+    EXPECT_EQ(prepared[0], "SELECT  i, s FROM t  WHERE ( " + keys + " )    ORDER BY _ROWID_  ");
+    EXPECT_EQ(ip.counts["execute"], 7);
+    EXPECT_EQ(XFetch(h, 3, ft).rows[0], "3|r3");
+    engine.ops().endCursor(h);
+  }
+}
+
+TEST_F(FetchSqliteKeyset, OthersChangesShowAsTheyHappen) {
+  Fill("t", 25);
+  const std::string sql = "SELECT i, s FROM t WHERE i <= 20 ORDER BY i DESC";
+  handle_t h = OpenKeyset(sql, 6);
+  XFetchAnswer a = XFetch(h, 1, 1);
+  ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(a.First(), (std::vector<std::string>{"20", "19", "18", "17", "16", "15"}));
+  ASSERT_EQ(Exec(hConn2, "DELETE FROM t WHERE i = 18 OR i = 13"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn2, "UPDATE t SET s = 'new' WHERE i = 19"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn2, "INSERT INTO t VALUES (0, 'r0')"), ER_SUCCESS);
+  a = XFetch(h, 1, 1);
+  ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(a.rows, (std::vector<std::string>{"20|r20", "19|new", "NULL|NULL", "17|r17", "16|r16", "15|r15"}));
+  EXPECT_EQ(a.status, (std::vector<int>{0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(a.rsltSetSize, 20);
+  a = XFetch(h, 7, 1);
+  EXPECT_EQ(a.rows, (std::vector<std::string>{"14|r14", "NULL|NULL", "12|r12", "11|r11", "10|r10", "9|r9"}));
+  EXPECT_EQ(a.status, (std::vector<int>{0, 1, 0, 0, 0, 0}));
+  // The last rowset: the row added by the other connection is not in the keyset.
+  a = XFetch(h, 0, 1);
+  EXPECT_EQ(a.First(), (std::vector<std::string>{"6", "5", "4", "3", "2", "1"}));
+  // A deleted row stays deleted; the new row appears only with the next execute.
+  EXPECT_EQ(XFetch(h, 3, 1).status[0], 1);
+  ASSERT_EQ(OpenScrollable(h, sql), ER_SUCCESS) << Errors(h);
+  a = XFetch(h, 0, 1);
+  EXPECT_EQ(a.First(), (std::vector<std::string>{"5", "4", "3", "2", "1", "0"}));
+  EXPECT_EQ(a.rsltSetSize, 19);
+  engine.ops().endCursor(h);
+}
+
+// A rowset read by several SELECTs (a small parameter limit) with rows
+// deleted in different SELECTs and at the end: every deleted row keeps its
+// place, and the rowset has all its rows.
+TEST_F(FetchSqliteKeyset, DeletedRowsAcrossSeveralSelects) {
+  Fill("t", 30);
+  struct Case {
+    int maxParams;
+    int selects;
+  } cases[] = {{4, 3}, {3, 4}, {255, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.maxParams);
+    handle_t h = OpenKeyset("SELECT i, s FROM t WHERE i > 10 ORDER BY i", 10);
+    State(h)->cMaxParams = c.maxParams;
+    ASSERT_EQ(Exec(hConn2, "DELETE FROM t WHERE i IN (12, 16, 19, 20)"), ER_SUCCESS);
+    ip.counts.clear();
+    XFetchAnswer a = XFetch(h, 1, 1);
+    ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(ip.counts["execute"], c.selects + (c.maxParams == 255 ? 1 : c.selects));  // rows, then keys
+    EXPECT_EQ(a.crow, 10u);
+    EXPECT_EQ(a.First(), (std::vector<std::string>{"11", "NULL", "13", "14", "15", "NULL", "17", "18", "NULL",
+                                                   "NULL"}));
+    EXPECT_EQ(a.status, (std::vector<int>{0, 1, 0, 0, 0, 1, 0, 0, 1, 1}));
+    engine.ops().endCursor(h);
+    ASSERT_EQ(Exec(hConn, "INSERT INTO t VALUES (12, 'r12'), (16, 'r16'), (19, 'r19'), (20, 'r20')"),
+              ER_SUCCESS);
+  }
+}
+
+TEST_F(FetchSqliteKeyset, LongColumnRowsetsAreFull) {
+  Fill("lt", 12);
+  handle_t h = OpenKeyset("SELECT i, txt FROM lt", 5);
+  ASSERT_EQ(Exec(hConn2, "DELETE FROM lt WHERE i = 2"), ER_SUCCESS);
+  XFetchAnswer a = XFetch(h, 1, 1);
+  ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(a.rows, (std::vector<std::string>{"1|r1", "NULL|NULL", "3|r3", "4|r4", "5|r5"}));
+  EXPECT_EQ(a.status, (std::vector<int>{0, 1, 0, 0, 0}));
+  a = XFetch(h, 0, 1);
+  EXPECT_EQ(a.First(), Range(8, 12));
+  engine.ops().endCursor(h);
+}
+
+TEST_F(FetchSqliteKeyset, RowsetSizeChangePreparesAgain) {
+  Fill("t", 25);
+  handle_t h = OpenKeyset("SELECT i, s FROM t", 4);
+  EXPECT_EQ(XFetch(h, 1, 1).First(), Range(1, 4));
+  prepared.clear();
+  EXPECT_EQ(XFetch(h, 5, 1).First(), Range(5, 8));
+  EXPECT_TRUE(prepared.empty());
+  sgn32 six = 6;
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &six), ER_SUCCESS);
+  XFetchAnswer a = XFetch(h, 5, 1);
+  EXPECT_EQ(a.First(), Range(5, 10));
+  ASSERT_EQ(prepared.size(), 1u);
+  EXPECT_EQ(std::count(prepared[0].begin(), prepared[0].end(), '?'), 6);
+  engine.ops().endCursor(h);
+}
+
+// The old values of optimistic concurrency line up with the rowset: all
+// table columns, or with extent 2 the select list (a copy of the rowset),
+// for keyset-driven and static cursors; a deleted row leaves an empty row.
+TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
+  ASSERT_EQ(Exec(hConn, "CREATE TABLE ov (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn, "INSERT INTO ov VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40), "
+                        "(5, 'e', 50)"),
+            ER_SUCCESS);
+  struct Case {
+    sgn32 type, extent;
+    std::vector<std::string> values;  // after row 3 went and row 2 changed
+  } cases[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN, 1, {"1|a|10", "2|B|20", "NULL|NULL|NULL", "4|d|40"}},
+      {SQL_CURSOR_KEYSET_DRIVEN, 2, {"a", "B", "NULL", "d"}},
+      {SQL_CURSOR_STATIC, 1, {"1|a|10", "2|b|20", "3|c|30", "4|d|40"}},  // read at the first fetch
+      {SQL_CURSOR_STATIC, 2, {"a", "b", "c", "d"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.extent));
+    ASSERT_EQ(Exec(hConn, "UPDATE ov SET s = 'b' WHERE i = 2"), ER_SUCCESS);
+    ASSERT_EQ(Exec(hConn, "INSERT OR IGNORE INTO ov VALUES (3, 'c', 30)"), ER_SUCCESS);
+    handle_t h = Scrollable(hConn, c.type, SQL_CONCUR_VALUES, 4);
+    sgn32 extent = c.extent;
+    ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONC_VALUE_EXTENT, &extent), ER_SUCCESS);
+    ASSERT_EQ(OpenScrollable(h, "SELECT s FROM ov ORDER BY i"), ER_SUCCESS) << Errors(h);
+    ASSERT_EQ(State(h)->CursType, c.type);
+    ASSERT_EQ(State(h)->ConcType, SQL_CONCUR_VALUES);
+    if (c.type == SQL_CURSOR_STATIC) {
+      // The static cursor reads its snapshot and the values at its first fetch.
+      ASSERT_EQ(XFetch(h, 5, 1).rc, ER_SUCCESS) << Errors(h);
+    }
+    ASSERT_EQ(Exec(hConn2, "DELETE FROM ov WHERE i = 3"), ER_SUCCESS);
+    ASSERT_EQ(Exec(hConn2, "UPDATE ov SET s = 'B' WHERE i = 2"), ER_SUCCESS);
+    XFetchAnswer a = XFetch(h, 1, 1);
+    ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    const Dataset* v = State(h)->pDSOptConcColVals;
+    ASSERT_NE(v, nullptr);
+    std::vector<std::string> got = RowsText(v, 4);
+    EXPECT_EQ(got, c.values);
+    engine.ops().endCursor(h);
+  }
+}
+
+// A row whose positioned operation failed is reported "error" once, then
+// "success" again.
+TEST_F(FetchSqliteKeyset, ErrorStatusIsReportedOnce) {
+  Fill("t", 8);
+  for (sgn32 type : {SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_STATIC}) {
+    SCOPED_TRACE(type);
+    handle_t h = Scrollable(hConn, type, SQL_CONCUR_VALUES, 4);
+    ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+    ASSERT_EQ(XFetch(h, 1, 1).status, Statuses(4, 0));
+    KeySet* ks = State(h)->pKeySet;
+    ASSERT_NE(ks->rgfRowStatus, nullptr);
+    ks->rgfRowStatus[1] = SQL_ROW_ERROR;  // as a failed optimistic update leaves it
+    ks->rgfRowStatus[2] = SQL_ROW_UPDATED;
+    XFetchAnswer a = XFetch(h, 1, 1);
+    EXPECT_EQ(a.status, (std::vector<int>{0, SQL_ROW_ERROR, SQL_ROW_UPDATED, 0}));
+    // Updates too are reported once by the static cursor; the keyset-driven one keeps them.
+    a = XFetch(h, 1, 1);
+    EXPECT_EQ(a.status,
+              (std::vector<int>{0, 0, type == SQL_CURSOR_STATIC ? 0 : SQL_ROW_UPDATED, 0}));
+    engine.ops().endCursor(h);
+  }
+}
+
+// Lock concurrency on a static cursor locks every row of its result, also
+// when the keyset went to the cache files (each row by a self-assigning UPDATE).
+TEST_F(FetchSqliteKeyset, StaticLockCoversASpilledKeyset) {
+  Fill("t", 5050);
+  sgn32 off = 0;
+  ASSERT_EQ(engine.ops().setDrvParameter(hConn, DRVP_CONN_AUTOCOMMIT, &off), ER_SUCCESS);
+  handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, SQL_CONCUR_LOCK, 10);
+  ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(State(h)->ConcType, SQL_CONCUR_LOCK);
+  ASSERT_EQ(State(h)->pKeySet->KSC.fState, DSC_SPILLED);
+  ip.counts.clear();
+  prepared.clear();
+  XFetchAnswer a = XFetch(h, 5041, 1);
+  ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(a.First(), Range(5041, 5050));
+  ASSERT_EQ(prepared.size(), 1u);
+  EXPECT_EQ(prepared[0], "UPDATE \"t\" SET _ROWID_ = ? WHERE _ROWID_ = ?");
+  EXPECT_EQ(ip.counts["execute"], 5050);
+  EXPECT_EQ(ip.counts["close"], 0) << "the client's cursor stays open with lock concurrency";
+  EXPECT_EQ(XFetch(h, 1, 1).First(), Range(1, 10));
+  engine.ops().endCursor(h);
+  ASSERT_EQ(engine.ops().commit(hConn), ER_SUCCESS);
+}
+
+// Only the text the engine appended is cut, never the client's own.
+TEST_F(FetchSqliteKeyset, ForUpdateCutTakesOnlyWhatWasAppended) {
+  Fill("t", 3);
+  handle_t h = OpenKeyset("SELECT i, s FROM t WHERE s <> ' for update' ORDER BY i", 2);
+  TSCCL* s = State(h);
+  s->ConcType = SQL_CONCUR_LOCK;
+  s->bLockByUpdate = 0;
+  size_t appended = 0;
+  // SQLite refuses FOR UPDATE: the prepare fails, the text is what counts.
+  scs_p_RowSetSelectPrepare(s, 2, 1, &appended);
+  EXPECT_EQ(appended, strlen(" FOR UPDATE"));
+  const std::string text = s->Rqst.translated;
+  ASSERT_EQ(text.substr(text.size() - appended), " FOR UPDATE");
+  scs_p_ForUpdateCut(s, appended);
+  EXPECT_EQ(std::string(s->Rqst.translated), text.substr(0, text.size() - appended));
+  EXPECT_NE(std::string(s->Rqst.translated).find("' for update'"), std::string::npos);
+  scs_p_ForUpdateCut(s, 0);
+  EXPECT_EQ(std::string(s->Rqst.translated), text.substr(0, text.size() - appended));
+  engine.ops().endCursor(h);
+}
+
 // A driver error during an internal whole-result read: the backend's fetch
 // answers the rows so far with success and queues the diagnostics.
 decltype(drv_ops::fetch) g_realFetch = nullptr;
 int g_fetchCalls = 0, g_failAt = 0;
+handle_t g_failOn = 0;  // only fetches on this cursor count; 0: all
 errcode_t FetchFailingAt(handle_t h, uns16 n, Dataset* ds) {
   errcode_t rc = g_realFetch(h, n, ds);
+  if (g_failOn && h != g_failOn) return rc;
   if (++g_fetchCalls == g_failAt && rc == ER_SUCCESS) {
     ErrorQ* q = &ODBC_CursorRec(h)->pendingError;
     FlushErrorMsgQ(q);
@@ -236,6 +485,38 @@ TEST_F(FetchSqlite, SnapshotCutShortIsAnError) {
   EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
   ip.ops.fetch = g_realFetch;
   engine.ops().endCursor(h);
+}
+
+// The key re-read of the deleted-row check and the old values, cut short by a
+// driver error: the fetch fails; no live row is reported deleted.
+TEST_F(FetchSqlite, KeyRereadAndValuesCutShortAreErrors) {
+  Fill("t", 20);
+  g_realFetch = ip.ops.fetch;
+  for (const char* what : {"keys", "values"}) {
+    SCOPED_TRACE(what);
+    const bool values = std::string(what) == "values";
+    handle_t h = Scrollable(hConn, SQL_CURSOR_KEYSET_DRIVEN, values ? SQL_CONCUR_VALUES : SQL_CONCUR_READ_ONLY, 6);
+    ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+    State(h)->cMaxParams = 2;  // two rows per SELECT: three fetches on the second auxiliary cursor
+    if (!values) {
+      ASSERT_EQ(Exec(hConn2, "DELETE FROM t WHERE i = 1"), ER_SUCCESS);
+    }
+    ip.ops.fetch = FetchFailingAt;
+    g_failOn = State(h)->hSCCurs2;
+    g_fetchCalls = 0;
+    g_failAt = 2;
+    XFetchAnswer a = XFetch(h, 1, 1);
+    ip.ops.fetch = g_realFetch;
+    g_failOn = 0;
+    EXPECT_EQ(a.rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
+    EXPECT_FALSE(a.hasRowSet);
+    EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+    // Read again without the failure: only the row that went is deleted.
+    a = XFetch(h, 1, 1);
+    ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(a.status, (std::vector<int>{values ? 0 : 1, 0, 0, 0, 0, 0}));
+    engine.ops().endCursor(h);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "cursors/snapshot.h"
+#include "cursors/statement.h"
 #include "cursors/engine_fixture.h"
 #include "fixtures/engine/fake_backend.h"
 #include "model/drv_param_codes.h"
@@ -65,10 +66,11 @@ TEST_F(FilterTest, InstallsOnceAndReplacesOnlyItsSlots) {
   EXPECT_EQ(SCs_InnerDRV()->ops, &fake.ops);
   EXPECT_EQ(first->fetch, SCs_Fetch);
   EXPECT_EQ(first->connect, SCs_Connect);
-  // Slots later steps fill keep the backend's entries.
-  EXPECT_EQ(first->prepare, fake.ops.prepare);
-  EXPECT_EQ(first->ddTables, fake.ops.ddTables);
+  // The statement operations are the engine's; slots it leaves keep the backend's entries.
+  EXPECT_EQ(first->prepare, SCs_Prepare);
+  EXPECT_EQ(first->ddTables, SCs_DDTables);
   EXPECT_EQ(first->server, fake.ops.server);
+  EXPECT_EQ(first->commit, fake.ops.commit);
   // A second installation only points its DRV at the engine's table.
   drv_ops other{};
   DRV again{0, &other};

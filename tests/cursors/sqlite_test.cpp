@@ -47,16 +47,18 @@ TEST_F(EngineSqlite, StaticCursorReadsItsSnapshot) {
   Fill(30);
   handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
   EXPECT_EQ(ODBC_CursorRec(h)->st_sccl.CursType, SQL_CURSOR_STATIC) << "negotiated through SC_GetInfo";
-  ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
   ip.counts.clear();
-  // The whole result is read at the first fetch and the driver's cursor closed:
-  // a row the other connection adds later is not in the snapshot.
+  // The whole result is read at execute and the driver's cursor closed: a row
+  // the other connection adds later is not in the snapshot.
   ip.before["close"] = [&] { ASSERT_EQ(Exec(hConn2, "INSERT INTO t VALUES (99, 'late', 0)"), ER_SUCCESS); };
-  auto rows = FetchAll(h, 8);
+  ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
   ip.before.clear();
+  EXPECT_EQ(ip.counts["fetch"], 2);  // 200 rows at a time, until an empty batch
+  EXPECT_EQ(ip.counts["close"], 1);
+  auto rows = FetchAll(h, 8);
   ASSERT_EQ(rows.size(), 30u);
   EXPECT_EQ(rows[29], (std::vector<std::string>{"29", "r29"}));
-  EXPECT_EQ(ip.counts["fetch"], 2);  // 200 rows at a time, until an empty batch
+  EXPECT_EQ(ip.counts["fetch"], 2) << "the fetches read the snapshot";
   EXPECT_EQ(ip.counts["close"], 1);
   EXPECT_EQ(ODBC_CursorRec(h)->st_sccl.RsltSetSize, 30);
   // Closed and executed again: a fresh snapshot with the new row.
@@ -73,12 +75,10 @@ TEST_F(EngineSqlite, StaticCursorReadsItsSnapshot) {
 TEST_F(EngineSqlite, FailedSnapshotReadIsReported) {
   Fill(450);
   handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
-  ASSERT_EQ(Open(h, "SELECT i FROM t"), ER_SUCCESS);
   ip.fail["fetch"] = {ER_SUCCESS, ER_GENERAL_ERROR};
-  Dataset ds{};
-  EXPECT_EQ(engine.ops().fetch(h, 10, &ds), ER_GENERAL_ERROR);
-  Dataset_Done(&ds);
+  EXPECT_EQ(Open(h, "SELECT i FROM t"), ER_GENERAL_ERROR);
   EXPECT_EQ(ip.counts["close"], 0);
+  EXPECT_FALSE(ODBC_CursorRec(h)->st_sccl.f_state & SCCL_SNAPSHOT_READ);
   engine.ops().endCursor(h);
 }
 

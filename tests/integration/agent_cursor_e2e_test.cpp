@@ -84,13 +84,13 @@ TEST_F(AgentCursorE2E, StaticFetchReadsTheSnapshot) {
   ASSERT_EQ(wire_client_set_int(cl->c, h, 0x32030006, 3, &e), RPC_SUCCESS);
   ASSERT_EQ(e, ER_SUCCESS);
   ASSERT_EQ(cl->Prepare(h, sql), ER_SUCCESS);
-  ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
   const int before = AgentTempFiles();
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS);
+  // The whole result was read at execute and spilled into the agent's two unnamed files.
+  EXPECT_EQ(AgentTempFiles(), before + 2);
   Rows first;
   ASSERT_EQ(cl->Fetch(h, 100, &first), 100);
-  // The result spilled into the agent's two unnamed files.
-  EXPECT_EQ(AgentTempFiles(), before + 2);
-  // Rows added after the first fetch are not in the snapshot.
+  // Rows added after the execute are not in the snapshot.
   ASSERT_EQ(cl->Exec(hConn, "INSERT INTO t VALUES (7000, 'late', 0)"), ER_SUCCESS);
   Rows rest = cl->FetchAll(h, 100);
   first.insert(first.end(), rest.begin(), rest.end());

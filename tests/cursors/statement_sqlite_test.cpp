@@ -1,0 +1,146 @@
+// The engine's statement operations in front of the real backend and the
+// SQLite driver: combined calls, the rowset size the backend settles on,
+// failed combined prepares, and long data on scrollable cursors whose
+// statements the engine prepares again.
+#include "cursors/engine_session.h"
+#include "cursors/snapshot.h"
+#include "cursors/statement.h"
+
+namespace engine_test {
+namespace {
+
+class StatementSqlite : public EngineSession {
+ protected:
+  handle_t hConn = 0;
+  void SetUp() override {
+    EngineSession::SetUp();
+    std::string cs =
+        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("test.db");
+    ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
+    ASSERT_EQ(Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), lt TEXT)"), ER_SUCCESS);
+    for (int i = 0; i < 7; i++)
+      ASSERT_EQ(Exec(hConn, "INSERT INTO t VALUES (" + std::to_string(i) + ", 'r" + std::to_string(i) +
+                                "', '" + std::string(size_t(100 + i), char('a' + i)) + "')"),
+                ER_SUCCESS);
+  }
+  static int LiveCursors() {
+    int n = 0;
+    for (uns16 i = 0; i < crsHandles.numAllocated && crsHandles.handleArray; i++)
+      n += crsHandles.handleArray[i].version != 0;
+    return n;
+  }
+  struct JResult {
+    errcode_t rc;
+    sgn32 rowSetSize, rows;
+    uns16 nCols;
+  };
+  JResult ExecuteJ(handle_t h, const char* sql, sgn32 rowSetSize) {
+    JResult r{ER_SUCCESS, rowSetSize, -9, 0};
+    uns16 np = 0;
+    Coldesc *cd = nullptr, *pd = nullptr;
+    r.rc = engine.ops().executeJ(h, const_cast<char*>(sql), nullptr, 0, nullptr, &r.rowSetSize, &r.nCols, &cd,
+                                 &np, &pd, &r.rows);
+    FreeColdesc(cd, r.nCols);
+    FreeColdesc(pd, np);
+    return r;
+  }
+};
+
+TEST_F(StatementSqlite, ExecuteJSettlesTheRowsetSize) {
+  // Forward-only: the rowset size is not the engine's business.
+  handle_t f = NewCursor(hConn);
+  ip.counts.clear();
+  JResult r = ExecuteJ(f, "SELECT i, s FROM t", 500);
+  EXPECT_EQ(r.rc, ER_SUCCESS) << Errors(f);
+  EXPECT_EQ(r.rowSetSize, 500);
+  EXPECT_EQ(ip.counts["setDrvParameter"], 0);
+  EXPECT_EQ(r.nCols, 2);
+  EXPECT_EQ(FetchAll(f).size(), 7u);
+  // Scrollable: the backend caps 500 at 100 and the client learns it; the
+  // static read-only result is counted at execute.
+  handle_t s = NewCursor(hConn, SQL_CURSOR_STATIC);
+  r = ExecuteJ(s, "SELECT i, s FROM t", 500);
+  EXPECT_EQ(r.rc, ER_SUCCESS) << Errors(s);
+  EXPECT_EQ(r.rowSetSize, 100);
+  EXPECT_EQ(ODBC_CursorRec(s)->st_sccl.RSSize, 100);
+  EXPECT_EQ(r.rows, 7);
+  EXPECT_EQ(FetchAll(s, 3).size(), 7u);
+  // A DML statement counts what it changed.
+  r = ExecuteJ(f, "UPDATE t SET s = 'u' WHERE i < 3", 1);
+  EXPECT_EQ(r.rc, ER_SUCCESS) << Errors(f);
+  EXPECT_EQ(r.rows, 3);
+  engine.ops().endCursor(f);
+  engine.ops().endCursor(s);
+}
+
+TEST_F(StatementSqlite, FailedPrepareJLeavesItsDiagnosticsOnTheConnection) {
+  const int before = LiveCursors();
+  for (sgn32 type : {sgn32(0), sgn32(SQL_CURSOR_STATIC)}) {
+    handle_t h = 0x99;
+    EXPECT_EQ(engine.ops().prepareJ(hConn, const_cast<char*>("SELECT i FROM nosuch"), SQL_CONCUR_READ_ONLY,
+                                    type, &h),
+              ER_SYNTAXIS);
+    EXPECT_EQ(h, 0u);
+    EXPECT_EQ(LiveCursors(), before);
+    EXPECT_NE(Errors(hConn).find("no such table"), std::string::npos) << Errors(hConn);
+  }
+  handle_t h = 0;
+  ASSERT_EQ(engine.ops().prepareJ(hConn, const_cast<char*>("SELECT i FROM t"), SQL_CONCUR_READ_ONLY,
+                                  SQL_CURSOR_STATIC, &h),
+            ER_SUCCESS);
+  EXPECT_EQ(ODBC_CursorRec(h)->st_sccl.CursType, SQL_CURSOR_STATIC);
+  ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(FetchAll(h).size(), 7u);
+  engine.ops().endCursor(h);
+}
+
+// With the connection deferring long data, a scrollable cursor still gets its
+// long values in its rows, also after the engine prepared it again.
+TEST_F(StatementSqlite, ScrollableCursorsKeepLongDataUndeferred) {
+  sgn32 on = 1;
+  ASSERT_EQ(engine.ops().setDrvParameter(hConn, DRVP_CONN_DEFER_LONG_DATA, &on), ER_SUCCESS);
+  handle_t f = NewCursor(hConn);
+  ASSERT_EQ(engine.ops().prepare(f, const_cast<char*>("SELECT lt FROM t")), ER_SUCCESS);
+  EXPECT_TRUE(ODBC_CursorRec(f)->st_sccl.bDeferLongData) << "forward-only cursors defer";
+  engine.ops().endCursor(f);
+
+  handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
+  const _Cursor* pc = ODBC_CursorRec(h);
+  auto check = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_FALSE(pc->st_sccl.bDeferLongData);
+    ASSERT_EQ(pc->nColdesc, 2);
+    EXPECT_NE(pc->pColdesc[1].fetchLength, 0u);
+    auto rows = FetchAll(h);
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[6][1], std::string(106, 'g'));
+  };
+  ASSERT_EQ(Open(h, "SELECT i, lt FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  check("prepared by the client");
+  ASSERT_EQ(engine.ops().close(h), ER_SUCCESS);
+  ip.counts.clear();
+  ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(ip.counts["prepare"], 1);
+  check("prepared again after close");
+  EXPECT_TRUE(ODBC_ConnectRec(hConn)->bDeferLongData) << "the connection's switch stays";
+  engine.ops().endCursor(h);
+}
+
+TEST_F(StatementSqlite, BatchOfStatements) {
+  handle_t h = NewCursor(hConn);
+  Batch calls[3] = {{const_cast<char*>("INSERT INTO t (i, s) VALUES (10, 'x')"), {}, nullptr},
+                    {const_cast<char*>("UPDATE t SET s = 'y' WHERE i >= 5"), {}, nullptr},
+                    {const_cast<char*>("DELETE FROM nosuchtable"), {}, nullptr}};
+  uns16 n = 0;
+  sgn32* results = nullptr;
+  EXPECT_NE(engine.ops().executeBatchJ(h, 3, calls, &n, &results), ER_SUCCESS);
+  EXPECT_EQ(n, 2);
+  ASSERT_NE(results, nullptr);
+  EXPECT_EQ(std::vector<sgn32>(results, results + 3), (std::vector<sgn32>{1, 3, 0}));
+  free(results);
+  EXPECT_NE(Errors(h).find("nosuchtable"), std::string::npos) << Errors(h);
+  engine.ops().endCursor(h);
+}
+
+}  // namespace
+}  // namespace engine_test
