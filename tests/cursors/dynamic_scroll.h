@@ -80,6 +80,25 @@ class DynamicScroll : public EngineSession {
     EXPECT_EQ(s->pKeySet->pLS_KeyCols ? s->pKeySet->pLS_KeyCols->cUsed : 0, keys.size());
     return h;
   }
+  // A cursor made the client's way: options, prepare and execute through the
+  // engine's table.
+  handle_t Open(const std::string& sql, sgn32 type, sgn32 rowset, sgn32 keyset = 0) {
+    // The client's driver asks for the oriented fetch first: dynamic cursors
+    // and keyset sizes are offered to it only.
+    sgn32 yes = 0;
+    uns16 len = 0;
+    EXPECT_EQ(engine.ops().getDrvParameter(hConn, DRVP_CONN_XFETCH2, &yes, 4, &len), ER_SUCCESS);
+    handle_t h = NewCursor(hConn, type);
+    cursors.push_back(h);
+    EXPECT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rowset), ER_SUCCESS) << Errors(h);
+    if (keyset) {
+      EXPECT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_KEYSET_SIZE, &keyset), ER_SUCCESS);
+    }
+    EXPECT_EQ(EngineSession::Open(h, sql), ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(State(h)->CursType, type);
+    return h;
+  }
+
   // The keys of the slice held, each as "a" or "a/b".
   std::vector<std::string> Keys(handle_t h) {
     std::vector<std::string> out;
@@ -370,6 +389,29 @@ class DynamicScroll : public EngineSession {
         EXPECT_EQ(f.rc, ER_EXCESS_CHANGES);                                                                       \
       }                                                                                                           \
       EXPECT_EQ(deletes, limit);                                                                                  \
+    }                                                                                                             \
+  }                                                                                                               \
+  TEST_F(Fixture, ClientsWayNextAfterEveryExecute) {                                                              \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
+    for (sgn32 keyset : {0, 5}) {                                                                                 \
+      SCOPED_TRACE(keyset ? "mixed" : "dynamic");                                                                 \
+      const sgn32 type = keyset ? SQL_CURSOR_KEYSET_DRIVEN : SQL_CURSOR_DYNAMIC;                                  \
+      handle_t h = Open("SELECT id, name FROM dyn_t ORDER BY grp, name", type, 2, keyset);                        \
+      for (int run = 0; run < 2; run++) {                                                                         \
+        SCOPED_TRACE(run);                                                                                        \
+        /* NEXT right after execute, as every client starts, then onwards. */                                    \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 0, 2)) << Errors(h);                                     \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 2, 2));                                                 \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_RELATIVE, 3).ids, Part(all, 5, 2));                                          \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).ids, Part(all, 3, 2));                                                \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_LAST).ids, Part(all, 11, 2));                                                \
+        /* Executed again (closed first or not): the next fetch starts over. */                                  \
+        if (run == 0) {                                                                                           \
+          EXPECT_EQ(engine.ops().close(h), ER_SUCCESS);                                                           \
+        }                                                                                                         \
+        EXPECT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);                                              \
+      }                                                                                                           \
+      EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 0, 2));                                                   \
     }                                                                                                             \
   }                                                                                                               \
   TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                                 \
