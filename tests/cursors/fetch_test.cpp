@@ -473,18 +473,28 @@ TEST_F(FetchSqlite, SnapshotCutShortIsAnError) {
   EXPECT_EQ(ds.nRows, 10);
   Dataset_Done(&ds);
   engine.ops().endCursor(f);
-  // The static cursor's snapshot read stops at the second batch: an error, not 200 rows.
-  g_fetchCalls = 0;
-  g_failAt = 2;
-  handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, SQL_CONCUR_READ_ONLY, 10);
-  ASSERT_EQ(Open(h, "SELECT i FROM t ORDER BY i"), ER_SUCCESS);
-  XFetchAnswer a = XFetch(h, 1, 1);
-  EXPECT_EQ(a.rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
-  EXPECT_NE(a.rc, ER_SUCCESS);
-  EXPECT_FALSE(a.hasRowSet);
-  EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+  // The static cursor's snapshot read stops at the second batch: an error, not
+  // 200 rows, of the execute (read-only) or of the first fetch (keyed).
+  for (sgn32 conc : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_VALUES}) {
+    SCOPED_TRACE(conc);
+    handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, conc, 10);
+    g_failOn = h;
+    g_fetchCalls = 0;
+    g_failAt = 2;
+    errcode_t rc = OpenScrollable(h, "SELECT i FROM t ORDER BY i");
+    XFetchAnswer a;
+    if (rc == ER_SUCCESS) {
+      EXPECT_EQ(conc, SQL_CONCUR_VALUES) << "a read-only snapshot is read at execute";
+      a = XFetch(h, 1, 1);
+      rc = a.rc;
+    }
+    EXPECT_EQ(rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
+    EXPECT_FALSE(a.hasRowSet);
+    EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+    g_failOn = 0;
+    engine.ops().endCursor(h);
+  }
   ip.ops.fetch = g_realFetch;
-  engine.ops().endCursor(h);
 }
 
 // The key re-read of the deleted-row check and the old values, cut short by a
