@@ -334,7 +334,8 @@ TEST_F(FetchSqliteKeyset, RowsetSizeChangePreparesAgain) {
 
 // The old values of optimistic concurrency line up with the rowset: all
 // table columns, or with extent 2 the select list (a copy of the rowset),
-// for keyset-driven and static cursors; a deleted row leaves an empty row.
+// for keyset-driven, static and dynamic cursors; a deleted row leaves an
+// empty row.
 TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
   ASSERT_EQ(Exec(hConn, "CREATE TABLE ov (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
   ASSERT_EQ(Exec(hConn, "INSERT INTO ov VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40), "
@@ -348,12 +349,17 @@ TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
       {SQL_CURSOR_KEYSET_DRIVEN, 2, {"a", "B", "NULL", "d"}},
       {SQL_CURSOR_STATIC, 1, {"1|a|10", "2|b|20", "3|c|30", "4|d|40"}},  // read at the first fetch
       {SQL_CURSOR_STATIC, 2, {"a", "b", "c", "d"}},
+      {SQL_CURSOR_DYNAMIC, 1, {"1|a|10", "2|B|20", "4|d|40", "5|e|50"}},
+      {SQL_CURSOR_DYNAMIC, 2, {"a", "B", "d", "e"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.extent));
     ASSERT_EQ(Exec(hConn, "UPDATE ov SET s = 'b' WHERE i = 2"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn, "INSERT OR IGNORE INTO ov VALUES (3, 'c', 30)"), ER_SUCCESS);
-    handle_t h = Scrollable(hConn, c.type, SQL_CONCUR_VALUES, 4);
+    // Dynamic without the client's second extended fetch: set in the state.
+    handle_t h = Scrollable(hConn, c.type == SQL_CURSOR_DYNAMIC ? SQL_CURSOR_KEYSET_DRIVEN : c.type,
+                            SQL_CONCUR_VALUES, 4);
+    State(h)->CursType = c.type;
     sgn32 extent = c.extent;
     ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONC_VALUE_EXTENT, &extent), ER_SUCCESS);
     ASSERT_EQ(OpenScrollable(h, "SELECT s FROM ov ORDER BY i"), ER_SUCCESS) << Errors(h);
@@ -365,7 +371,7 @@ TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
     }
     ASSERT_EQ(Exec(hConn2, "DELETE FROM ov WHERE i = 3"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn2, "UPDATE ov SET s = 'B' WHERE i = 2"), ER_SUCCESS);
-    XFetchAnswer a = XFetch(h, 1, 1);
+    XFetchAnswer a = XFetch(h, 1, c.type == SQL_CURSOR_DYNAMIC ? SQL_FETCH_FIRST : SQL_FETCH_NEXT);
     ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
     const Dataset* v = State(h)->pDSOptConcColVals;
     ASSERT_NE(v, nullptr);
