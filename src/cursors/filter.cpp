@@ -13,6 +13,7 @@
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
+#include "cursors/setpos.h"
 #include "cursors/slices.h"
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
@@ -173,6 +174,8 @@ int SCs_InitDRV(DRV* pDrv) {
     nw_ops.close = SCs_Close;
     scs_StatementOpsInstall(&nw_ops);
     scs_FetchOpsInstall(&nw_ops);
+    scs_SetPosOpsInstall(&nw_ops);
+    scs_p_SetPosComplete_hook = scs_p_SetPosComplete;
     SC_GetInfo_hook = GetInfoHook;
     scs_p_ColGetInfo_hook = ColGetInfoHook;
     scs_CursorDone_hook = CursorDone;
@@ -188,6 +191,7 @@ void SCs_UninstallDRV() {
   nw_ops = drv_ops{};
   SC_GetInfo_hook = nullptr;
   scs_p_ColGetInfo_hook = nullptr;
+  scs_p_SetPosComplete_hook = nullptr;
   scs_CursorDone_hook = nullptr;
   scs_ConnectDone_hook = nullptr;
   scs_ServerDone_hook = nullptr;
@@ -285,6 +289,7 @@ void SCs_Destroy(PSCCL me) {
     }
   }
   DSC_Close(&me->OCVC);
+  scs_p_SetPosRelease(me);
   free(me->pszSQL);
   me->pszSQL = nullptr;
   SCR_Destroy(&me->Rqst);
