@@ -53,7 +53,9 @@ bool HasKeyCols(PSCCL s) {
   return ks && ks->pDataset && ks->pLS_KeyCols && ks->pLS_KeyCols->cUsed > 0;
 }
 
-const SCColDesc* KeyCols(PSCCL s) { return static_cast<const SCColDesc*>(alist_At(s->pKeySet->pLS_KeyCols, 0)); }
+const SCColDesc* KeyCols(PSCCL s) {
+  return static_cast<const SCColDesc*>(alist_At(s->pKeySet->pLS_KeyCols, 0));
+}
 
 // The row of pDataset that holds key row r (the window is moved when the
 // keyset is in the cache files).
@@ -425,8 +427,10 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
   *prgfRowStatus = status;
   if (pcRows) *pcRows = rr.nStatus;
   s->cRowsProcessed = affected;
-  if (affected == 0) rc = ER_NO_ROWS_UPDTD_DLTD;
-  else if (irow == -2 && sgn32(affected) < s->RSSize) rc = ER_ROWS_UPDTD_DLTD;
+  if (affected == 0)
+    rc = ER_NO_ROWS_UPDTD_DLTD;
+  else if (irow == -2 && sgn32(affected) < s->RSSize)
+    rc = ER_ROWS_UPDTD_DLTD;
   DiagsToClient(s);
   return rc;
 }
@@ -445,7 +449,8 @@ errcode_t scs_p_SetPos_Update(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsign
   return Modify(s, irow, prgfRowStatus, pcRows, pDS, rgiCol, true);
 }
 
-errcode_t scs_p_SetPos_Delete(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRows, Dataset* pDS) {
+errcode_t scs_p_SetPos_Delete(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRows,
+                              Dataset* pDS) {
   return Modify(s, irow, prgfRowStatus, pcRows, pDS, nullptr, false);
 }
 

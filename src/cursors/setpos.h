@@ -29,8 +29,8 @@ errcode_t scs_p_SetPosComplete(PSCCL psccl, uns16** prgfRowStatus, unsigned int*
 // the entry (or the completion) frees them.
 errcode_t scs_p_SetPos(PSCCL psccl, sgn32 irow, UWORD fOption, UWORD** prgfRowStatus, unsigned int* pcRows,
                        Dataset* pDS, uns16* rgiCol);
-errcode_t scs_p_SetPos_Update(PSCCL psccl, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRows, Dataset* pDS,
-                              uns16* rgiCol);
+errcode_t scs_p_SetPos_Update(PSCCL psccl, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRows,
+                              Dataset* pDS, uns16* rgiCol);
 errcode_t scs_p_SetPos_Delete(PSCCL psccl, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRows,
                               Dataset* pDS);
 errcode_t scs_p_SetPos_Add(PSCCL psccl, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRows, Dataset* pDS,
