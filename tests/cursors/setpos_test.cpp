@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cursors/fetch_fixture.h"
-#include "cursors/setpos.h"
+#include "cursors/setpos_fixture.h"
 #include "fixtures/support/param_rows.h"
 
 namespace engine_test {
@@ -26,11 +26,6 @@ errcode_t PrepareSeen(handle_t h, char* sql) {
     g_statements->push_back(sql);
   return g_prepareNext(h, sql);
 }
-
-struct SetPosAnswer {
-  errcode_t rc = ER_SUCCESS;
-  std::vector<int> status;
-};
 
 class SetPosSqlite : public FetchSession {
  protected:
@@ -80,18 +75,7 @@ class SetPosSqlite : public FetchSession {
   }
   SetPosAnswer SetPos(handle_t h, sgn32 irow, uns16 opt, Dataset* ds = nullptr,
                       std::vector<uns16> cols = {}) {
-    uns16* rg = nullptr;
-    if (!cols.empty()) {
-      rg = static_cast<uns16*>(malloc(cols.size() * sizeof(uns16)));
-      memcpy(rg, cols.data(), cols.size() * sizeof(uns16));
-    }
-    uns16* st = nullptr;
-    uns32 n = 0;
-    SetPosAnswer a;
-    a.rc = engine.ops().setPos(h, irow, opt, 0, &st, &n, ds, rg, uns16(cols.size()));
-    for (uns32 i = 0; st && i < n; i++) a.status.push_back(st[i]);
-    free(st);
-    return a;
+    return SetPosCall(engine.ops(), h, irow, opt, ds, cols);
   }
   // New values of s (text) and n (integer), one row each.
   static Dataset* Values(const std::vector<std::vector<std::string>>& rows) {

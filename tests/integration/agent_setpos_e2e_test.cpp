@@ -1,0 +1,137 @@
+// End to end through the positioned operations: the real sqlgate through the
+// launcher, the wire client and the SQLite driver. Update, delete and add on a
+// keyset-driven cursor with their statuses, the next fetch showing them, and
+// new values sent as data at execution in pieces with param-data and put-data.
+#include "agent_client.h"
+#include "fixtures/support/param_rows.h"
+
+using namespace agent_test;
+using test_support::ParamRows;
+
+namespace {
+
+struct Answer {
+  errcode_t rc = ER_GENERAL_ERROR;
+  std::vector<int> status;
+};
+
+class AgentSetPosE2E : public AgentTest {
+ protected:
+  void SetUp() override {
+    StartConnected();
+    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"),
+              ER_SUCCESS);
+    ASSERT_EQ(cl->Exec(hConn, "INSERT INTO t VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40)"),
+              ER_SUCCESS)
+        << cl->Errors(hConn);
+  }
+  handle_t Open() {
+    handle_t h = cl->Cursor(hConn);
+    EXPECT_EQ(cl->SetInt(h, 0x32030006, 1), ER_SUCCESS);  // keyset-driven
+    EXPECT_EQ(cl->SetInt(h, 0x32030007, 4), ER_SUCCESS);  // optimistic by values
+    EXPECT_EQ(cl->SetInt(h, 0x32030009, 2), ER_SUCCESS);  // rowset of 2
+    EXPECT_EQ(cl->Prepare(h, "SELECT i, s, n FROM t ORDER BY i"), ER_SUCCESS) << cl->Errors(h);
+    EXPECT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+    return h;
+  }
+  // The rows of a scrollable fetch "i|s|n" and their statuses.
+  std::pair<std::vector<std::string>, std::vector<int>> Fetch(handle_t h, sgn32 irow) {
+    std::pair<std::vector<std::string>, std::vector<int>> out;
+    call_extendedfetch a{h, irow};
+    xfetchres r{};
+    EXPECT_EQ(dbsvc_extendedfetch(cl->c, &a, &r), RPC_SUCCESS);
+    EXPECT_EQ(r.error, ER_SUCCESS) << cl->Errors(h);
+    if (r.pRowSet) {
+      const Dataset* ds = r.pRowSet->pDataset;
+      for (int row = 0; ds && row < ds->nRows; row++)
+        out.first.push_back(Cell(*ds, 0, row) + "|" + Cell(*ds, 1, row) + "|" + Cell(*ds, 2, row));
+      for (int i = 0; i < r.pRowSet->RSSize; i++) out.second.push_back(r.pRowSet->rgfRowStatus[i]);
+    }
+    dbsvc_extendedfetch_free(&r);
+    return out;
+  }
+  // ds is sent and freed here.
+  Answer SetPos(handle_t h, sgn32 irow, uns16 opt, Dataset* ds, std::vector<uns16> cols) {
+    call_setpos a{h, irow, opt, 0, ds, {unsigned(cols.size()), cols.data()}};
+    setposres r{};
+    Answer out;
+    EXPECT_EQ(dbsvc_setpos(cl->c, &a, &r), RPC_SUCCESS);
+    out.rc = r.error;
+    for (unsigned i = 0; i < r.rgfRowStatus.rgfRowStatus_len; i++)
+      out.status.push_back(r.rgfRowStatus.rgfRowStatus_val[i]);
+    dbsvc_setpos_free(&r);
+    if (ds) {
+      Dataset_Done(ds);
+      free(ds);
+    }
+    return out;
+  }
+  Answer LastParamData(handle_t h) {
+    paramdatares r{};
+    Answer out;
+    EXPECT_EQ(dbsvc_paramdata(cl->c, &h, &r), RPC_SUCCESS);
+    out.rc = r.error;
+    for (unsigned i = 0; i < r.rgfRowStatus.rgfRowStatus_len; i++)
+      out.status.push_back(r.rgfRowStatus.rgfRowStatus_val[i]);
+    dbsvc_paramdata_free(&r);
+    return out;
+  }
+  std::vector<std::string> Table() {
+    std::vector<std::string> out;
+    for (auto& r : cl->Query(hConn, "SELECT i, s, n FROM t ORDER BY i"))
+      out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
+    return out;
+  }
+};
+
+TEST_F(AgentSetPosE2E, UpdateDeleteAddOverTheWire) {
+  handle_t h = Open();
+  ASSERT_EQ(Fetch(h, 1).first, (std::vector<std::string>{"1|a|10", "2|b|20"}));
+  Answer a = SetPos(h, 2, 2, ParamRows({{CTYPE_VCHR, 20}}, {{"B"}}), {2});
+  EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(a.status, std::vector<int>{2});
+  a = SetPos(h, 1, 3, nullptr, {});
+  EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(a.status, std::vector<int>{1});
+  a = SetPos(h, -2, 4, ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR, 20}}, {{"7", "g"}, {"8", "h"}}), {1, 2});
+  EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(a.status, (std::vector<int>{4, 4}));
+  // Row 0 of an update names no row.
+  EXPECT_EQ(SetPos(h, 0, 2, ParamRows({{CTYPE_VCHR, 20}}, {{"x"}}), {2}).rc, ER_INVALID_ROW_VALUE);
+  auto f = Fetch(h, 1);
+  EXPECT_EQ(f.second, (std::vector<int>{1, 2}));
+  EXPECT_EQ(f.first[1], "2|B|20");
+  EXPECT_EQ(Table(), (std::vector<std::string>{"2|B|20", "3|c|30", "4|d|40", "7|g|NULL", "8|h|NULL"}));
+  cl->Simple(dbsvc_endcursor, h);
+}
+
+TEST_F(AgentSetPosE2E, ValuesSentInPieces) {
+  handle_t h = Open();
+  ASSERT_EQ(Fetch(h, 3).first, (std::vector<std::string>{"3|c|30", "4|d|40"}));
+  Answer a =
+      SetPos(h, -2, 2, ParamRows({{CTYPE_VCHR, 20}, {CTYPE_SGN32}}, {{"-2", "-2"}, {"-2", "5"}}), {2, 3});
+  ASSERT_EQ(a.rc, ER_NEED_DATA);
+  EXPECT_TRUE(a.status.empty());
+  sgn32 col = -9, row = -9;
+  ASSERT_EQ(cl->ParamData(h, &col, &row), ER_NEED_DATA);
+  EXPECT_EQ(col, 0);
+  EXPECT_EQ(row, 0);
+  for (const char* piece : {"three ", "and ", "a bit"})
+    ASSERT_EQ(cl->PutData(h, CTYPE_VCHR, piece), ER_SUCCESS);
+  ASSERT_EQ(cl->ParamData(h, &col, &row), ER_NEED_DATA);
+  EXPECT_EQ(col, 1);
+  EXPECT_EQ(row, 0);
+  ASSERT_EQ(cl->PutData(h, CTYPE_SGN32, std::string("\x21\0\0\0", 4)), ER_SUCCESS);
+  ASSERT_EQ(cl->ParamData(h, &col, &row), ER_NEED_DATA);
+  EXPECT_EQ(col, 0);
+  EXPECT_EQ(row, 1);
+  ASSERT_EQ(cl->PutData(h, CTYPE_VCHR, "", -1), ER_SUCCESS);
+  a = LastParamData(h);
+  EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(a.status, (std::vector<int>{2, 2}));
+  EXPECT_EQ(Table(), (std::vector<std::string>{"1|a|10", "2|b|20", "3|three and a bit|33", "4|NULL|5"}));
+  EXPECT_EQ(Fetch(h, 3).first, (std::vector<std::string>{"3|three and a bit|33", "4|NULL|5"}));
+  cl->Simple(dbsvc_endcursor, h);
+}
+
+}  // namespace
