@@ -109,7 +109,7 @@ TEST_F(AgentSetPosE2E, ValuesSentInPieces) {
   handle_t h = Open();
   ASSERT_EQ(Fetch(h, 3).first, (std::vector<std::string>{"3|c|30", "4|d|40"}));
   Answer a =
-      SetPos(h, -2, 2, ParamRows({{CTYPE_VCHR, 20}, {CTYPE_SGN32}}, {{"-2", "-2"}, {"-2", "5"}}), {2, 3});
+      SetPos(h, -2, 2, ParamRows({{CTYPE_CHR, 20}, {CTYPE_SGN32}}, {{"-2", "-2"}, {"-2", "5"}}), {2, 3});
   ASSERT_EQ(a.rc, ER_NEED_DATA);
   EXPECT_TRUE(a.status.empty());
   sgn32 col = -9, row = -9;
@@ -117,7 +117,7 @@ TEST_F(AgentSetPosE2E, ValuesSentInPieces) {
   EXPECT_EQ(col, 0);
   EXPECT_EQ(row, 0);
   for (const char* piece : {"three ", "and ", "a bit"})
-    ASSERT_EQ(cl->PutData(h, CTYPE_VCHR, piece), ER_SUCCESS);
+    ASSERT_EQ(cl->PutData(h, CTYPE_CHR, piece), ER_SUCCESS);
   ASSERT_EQ(cl->ParamData(h, &col, &row), ER_NEED_DATA);
   EXPECT_EQ(col, 1);
   EXPECT_EQ(row, 0);
@@ -125,7 +125,7 @@ TEST_F(AgentSetPosE2E, ValuesSentInPieces) {
   ASSERT_EQ(cl->ParamData(h, &col, &row), ER_NEED_DATA);
   EXPECT_EQ(col, 0);
   EXPECT_EQ(row, 1);
-  ASSERT_EQ(cl->PutData(h, CTYPE_VCHR, "", -1), ER_SUCCESS);
+  ASSERT_EQ(cl->PutData(h, CTYPE_CHR, "", -1), ER_SUCCESS);
   a = LastParamData(h);
   EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
   EXPECT_EQ(a.status, (std::vector<int>{2, 2}));
