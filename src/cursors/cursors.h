@@ -35,8 +35,6 @@ int SCs_InitDRV(DRV* pDrv);
 void SCs_UninstallDRV();
 // The backend table the engine calls (a copy of the DRV it was installed over).
 DRV* SCs_InnerDRV();
-// The engine's own table (the slots the client's calls reach).
-drv_ops* SCs_EngineOps();
 
 int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
 errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);

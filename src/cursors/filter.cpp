@@ -144,8 +144,6 @@ std::vector<handle_t> CursorsOf(_Connect* c) {
 
 DRV* SCs_InnerDRV() { return &g_DBI; }
 
-drv_ops* SCs_EngineOps() { return &nw_ops; }
-
 int SCs_InitDRV(DRV* pDrv) {
   if (!pDrv || !pDrv->ops) return 1;
   if (!g_DBI.ops) {
