@@ -376,3 +376,6 @@ extern errcode_t (*scs_p_SetPosComplete_hook)(PSCCL pState, uns16** prgfRowStatu
 // the engine releases the state it keeps for the record.
 extern void (*scs_CursorDone_hook)(_Cursor* pCurs);
 extern void (*scs_ConnectDone_hook)(_Connect* pConn);
+// Called when the last session ends, after its connections ended and before
+// the server record is freed.
+extern void (*scs_ServerDone_hook)(_Server* pServ);

@@ -14,3 +14,4 @@ errcode_t (*scs_p_ColGetInfo_hook)(_Cursor*, uns16, ColAttrib*, int) = nullptr;
 errcode_t (*scs_p_SetPosComplete_hook)(PSCCL, uns16**, unsigned int*) = nullptr;
 void (*scs_CursorDone_hook)(_Cursor*) = nullptr;
 void (*scs_ConnectDone_hook)(_Connect*) = nullptr;
+void (*scs_ServerDone_hook)(_Server*) = nullptr;

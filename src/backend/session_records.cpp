@@ -219,6 +219,7 @@ errcode_t ODBC_EndServer(handle_t hServer) {
   }
   // The last session: nothing may stay connected behind it.
   EndAllConnections();
+  if (scs_ServerDone_hook) scs_ServerDone_hook(s);
   numServers = 0;
   HandleUnregister(&srvHandles, hServer);
   HandleDone(&crsHandles);

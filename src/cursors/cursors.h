@@ -6,6 +6,8 @@
 // their own (SCs_UninstallDRV forgets the first installation).
 #pragma once
 
+#include <mutex>
+
 #include "backend/backend.h"
 #include "drv_ops.h"
 
@@ -35,6 +37,8 @@ int SCs_InitDRV(DRV* pDrv);
 void SCs_UninstallDRV();
 // The backend table the engine calls (a copy of the DRV it was installed over).
 DRV* SCs_InnerDRV();
+// The lock of the saved connect requests and the row-version links (scrs_spl2).
+std::recursive_mutex& scs_p_Spl2();
 
 int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
 errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);

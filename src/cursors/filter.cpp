@@ -12,6 +12,7 @@
 #include "cursors/analysis.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
+#include "cursors/rvc.h"
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
 #include "model/dataset_util.h"
@@ -24,9 +25,12 @@ namespace {
 
 drv_ops nw_ops;
 DRV g_DBI;
-std::mutex scrs_mtx;   // around the SQL analyser
-std::mutex scrs_spl;   // around parse-tree expansion
-std::mutex scrs_spl2;  // around the saved connect requests and row-version connections
+std::mutex scrs_mtx;  // around the SQL analyser
+std::mutex scrs_spl;  // around parse-tree expansion
+// Around the saved connect requests and row-version connections. Recursive: a
+// row-version link connects and ends connections through an operation table
+// while it holds the lock, and those calls come back to the saved requests.
+std::recursive_mutex scrs_spl2;
 
 drv_ops& Inner() { return *g_DBI.ops; }
 
@@ -67,7 +71,7 @@ Connect* CopyConnect(const Connect* me) {
 // Unlinks and frees the saved request of hConn, wherever it stands in the list.
 void ConnInfoRemove(_Server* s, handle_t hConn) {
   if (!s) return;
-  std::lock_guard<std::mutex> lock(scrs_spl2);
+  std::lock_guard lock(scrs_spl2);
   CONNINFO** link = reinterpret_cast<CONNINFO**>(&s->pConnInfo);
   while (*link) {
     CONNINFO* n = *link;
@@ -91,9 +95,13 @@ void KeyCacheFree(_Connect* c) {
 
 // What the engine keeps for a connection, released whichever way it ends.
 void ConnectDone(_Connect* c) {
-  ConnInfoRemove(c->pServ ? c->pServ : ODBC_ServerRec(c->hServer), c->hConnect);
+  _Server* s = c->pServ ? c->pServ : ODBC_ServerRec(c->hServer);
+  ConnInfoRemove(s, c->hConnect);
+  if (s) RVC_ConnectionEnded(s, c->hConnect);
   KeyCacheFree(c);
 }
+
+void ServerDone(_Server* s) { RVC_ServerDone(s); }
 
 void CursorDone(_Cursor* pc) { SCs_Destroy(&pc->st_sccl); }
 
@@ -144,6 +152,8 @@ std::vector<handle_t> CursorsOf(_Connect* c) {
 
 DRV* SCs_InnerDRV() { return &g_DBI; }
 
+std::recursive_mutex& scs_p_Spl2() { return scrs_spl2; }
+
 int SCs_InitDRV(DRV* pDrv) {
   if (!pDrv || !pDrv->ops) return 1;
   if (!g_DBI.ops) {
@@ -165,6 +175,7 @@ int SCs_InitDRV(DRV* pDrv) {
     scs_p_ColGetInfo_hook = ColGetInfoHook;
     scs_CursorDone_hook = CursorDone;
     scs_ConnectDone_hook = ConnectDone;
+    scs_ServerDone_hook = ServerDone;
   }
   pDrv->ops = &nw_ops;
   return 0;
@@ -177,6 +188,7 @@ void SCs_UninstallDRV() {
   scs_p_ColGetInfo_hook = nullptr;
   scs_CursorDone_hook = nullptr;
   scs_ConnectDone_hook = nullptr;
+  scs_ServerDone_hook = nullptr;
 }
 
 int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent) {
@@ -278,6 +290,11 @@ void SCs_Destroy(PSCCL me) {
   // Marked done before the auxiliary cursors end: their end calls come back here.
   me->pDrv = nullptr;
   if (me->hSCCurs) d->ops->endCursor(me->hSCCurs);
+  // A row-version link goes with its cursor, whatever the cursor's type became.
+  if (me->RVC.pParent) {
+    RVC_Flush(&me->RVC);
+    RVC_Done(&me->RVC);
+  }
   if (me->hSCCurs2) d->ops->endCursor(me->hSCCurs2);
   me->hSCCurs = me->hSCCurs2 = 0;
   FreeColdesc(me->pColDesc, me->nColDesc);
@@ -445,7 +462,7 @@ errcode_t SCs_Connect(handle_t hServer, Connect* me, handle_t* phConnect) {
   node->pConnect = copy;
   node->hConn = *phConnect;
   {
-    std::lock_guard<std::mutex> lock(scrs_spl2);
+    std::lock_guard lock(scrs_spl2);
     CONNINFO** link = reinterpret_cast<CONNINFO**>(&s->pConnInfo);
     while (*link) link = &(*link)->pNext;
     *link = node;
@@ -468,7 +485,7 @@ errcode_t SCs_EndConnect(handle_t hConnect) {
 
 CONNINFO* SCs_ConnInfoFind(_Server* pServ, handle_t hConn) {
   if (!pServ) return nullptr;
-  std::lock_guard<std::mutex> lock(scrs_spl2);
+  std::lock_guard lock(scrs_spl2);
   for (CONNINFO* n = static_cast<CONNINFO*>(pServ->pConnInfo); n; n = n->pNext)
     if (n->hConn == hConn) return n;
   return nullptr;
