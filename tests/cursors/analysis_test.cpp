@@ -378,5 +378,37 @@ TEST(AnalysisTypeSwitch, RefusedByTheBackend) {
   fake.EndAll();
 }
 
+TEST(AnalysisAuxCursors, MadeAtTheFirstAnalysedPrepare) {
+  FakeBackend fake;
+  EngineOver engine{fake.drv};
+  ::Connect req{};
+  handle_t c = 0, h = 0;
+  ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &c), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().cursor(c, &h), ER_SUCCESS);
+  TSCCL* s = &ODBC_CursorRec(h)->st_sccl;
+  s->CursType = SQL_CURSOR_KEYSET_DRIVEN;
+  // Neither auxiliary cursor can be made, then only the second.
+  struct Case {
+    std::vector<errcode_t> answers;
+    bool first, second;
+  } cases[] = {{{ER_NO_MEMORY}, false, false}, {{ER_SUCCESS, ER_NO_MEMORY}, true, false}};
+  for (const Case& k : cases) {
+    fake.fail["cursor"] = k.answers;
+    EXPECT_EQ(scs_p_Prepare(s, "SELECT 1"), ER_GENERAL_ERROR);
+    EXPECT_EQ(s->hSCCurs != 0, k.first);
+    EXPECT_EQ(s->hSCCurs2 != 0, k.second);
+  }
+  // Made once: a later prepare uses the same two.
+  fake.Take();
+  EXPECT_EQ(scs_p_Prepare(s, "SELECT 1"), ER_SCRS_STATIC_ONLY);
+  const handle_t first = s->hSCCurs, second = s->hSCCurs2;
+  EXPECT_EQ(fake.Count("cursor "), 1u);
+  EXPECT_EQ(scs_p_Prepare(s, "SELECT 2"), ER_SCRS_STATIC_ONLY);
+  EXPECT_EQ(s->hSCCurs, first);
+  EXPECT_EQ(s->hSCCurs2, second);
+  EXPECT_EQ(fake.Count("cursor "), 1u);
+  fake.EndAll();
+}
+
 }  // namespace
 }  // namespace engine_test
