@@ -312,14 +312,24 @@ std::vector<std::string>& Lines() {
   return lines;
 }
 
-TEST(AnalysisTypeSwitch, RefusedByTheBackend) {
+// An engine cursor over the fake backend.
+class FakeCursor : public ::testing::Test {
+ protected:
   FakeBackend fake;
   EngineOver engine{fake.drv};
-  ::Connect req{};
-  handle_t c = 0, h = 0;
-  ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &c), ER_SUCCESS);
-  ASSERT_EQ(engine.ops().cursor(c, &h), ER_SUCCESS);
-  TSCCL* s = &ODBC_CursorRec(h)->st_sccl;
+  handle_t h = 0;
+  TSCCL* s = nullptr;
+  void SetUp() override {
+    ::Connect req{};
+    handle_t c = 0;
+    ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &c), ER_SUCCESS);
+    ASSERT_EQ(engine.ops().cursor(c, &h), ER_SUCCESS);
+    s = &ODBC_CursorRec(h)->st_sccl;
+  }
+  void TearDown() override { fake.EndAll(); }
+};
+
+TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
   LOG* sink = log_open_callback([](LOG*, int, char* text) { Lines().push_back(text); }, nullptr, 7, -1, 0);
   struct Case {
     sgn32 type, conc;
@@ -375,17 +385,9 @@ TEST(AnalysisTypeSwitch, RefusedByTheBackend) {
   }
   log_close(sink);
   free(sink);
-  fake.EndAll();
 }
 
-TEST(AnalysisAuxCursors, MadeAtTheFirstAnalysedPrepare) {
-  FakeBackend fake;
-  EngineOver engine{fake.drv};
-  ::Connect req{};
-  handle_t c = 0, h = 0;
-  ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &c), ER_SUCCESS);
-  ASSERT_EQ(engine.ops().cursor(c, &h), ER_SUCCESS);
-  TSCCL* s = &ODBC_CursorRec(h)->st_sccl;
+TEST_F(FakeCursor, AuxCursorsMadeAtTheFirstAnalysedPrepare) {
   s->CursType = SQL_CURSOR_KEYSET_DRIVEN;
   // Neither auxiliary cursor can be made, then only the second.
   struct Case {
@@ -407,7 +409,6 @@ TEST(AnalysisAuxCursors, MadeAtTheFirstAnalysedPrepare) {
   EXPECT_EQ(s->hSCCurs, first);
   EXPECT_EQ(s->hSCCurs2, second);
   EXPECT_EQ(fake.Count("cursor "), 1u);
-  fake.EndAll();
 }
 
 }  // namespace
