@@ -762,6 +762,24 @@ TEST_F(KeysetTest, KeysetCutShortIsAnError) {
   fake.fail.clear();
 }
 
+TEST_F(KeysetTest, NullKeyValuesAreRefused) {
+  cat.results = {{"sp T", {Sp("K")}}};
+  ASSERT_EQ(Prepared("SELECT A FROM T"), ER_SUCCESS);
+  const int filesBefore = OpenTempFiles();
+  for (sgn32 rows : {20, 6000}) {
+    SCOPED_TRACE(rows);
+    IntRows(rows);
+    fake.fillRow = [](sgn32 row, Dataset* ds, sgn32 at) {
+      memcpy(Coldata_Cell(&ds->col[0], uint64_t(at)), &row, 4);
+      ds->col[0].indicators[at] = row == 10 ? -1 : 0;
+    };
+    EXPECT_EQ(KS_GetKeySet_KSD(s), ER_NO_KEYS);
+    EXPECT_EQ(s->RsltSetSize, -1);
+    EXPECT_EQ(s->pKeySet->pDataset->nRows, 0);
+    EXPECT_EQ(OpenTempFiles(), filesBefore);
+  }
+}
+
 TEST_F(KeysetTest, RowsetKeysReread) {
   cat.results = {{"sp T", {Sp("K")}}};
   ASSERT_EQ(Prepared("SELECT A FROM T WHERE A > ?"), ER_SUCCESS);
