@@ -47,11 +47,13 @@ TEST_F(EngineSqlite, StaticCursorReadsItsSnapshot) {
   Fill(30);
   handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
   EXPECT_EQ(ODBC_CursorRec(h)->st_sccl.CursType, SQL_CURSOR_STATIC) << "negotiated through SC_GetInfo";
+  ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>("SELECT i, s FROM t ORDER BY i")), ER_SUCCESS)
+      << Errors(h);
   ip.counts.clear();
   // The whole result is read at execute and the driver's cursor closed: a row
   // the other connection adds later is not in the snapshot.
   ip.before["close"] = [&] { ASSERT_EQ(Exec(hConn2, "INSERT INTO t VALUES (99, 'late', 0)"), ER_SUCCESS); };
-  ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
   ip.before.clear();
   EXPECT_EQ(ip.counts["fetch"], 2);  // 200 rows at a time, until an empty batch
   EXPECT_EQ(ip.counts["close"], 1);

@@ -142,5 +142,31 @@ TEST_F(StatementSqlite, BatchOfStatements) {
   engine.ops().endCursor(h);
 }
 
+// A static cursor that is not read-only reads its keys, then its rows by the
+// statement the analysis extended with them.
+TEST_F(StatementSqlite, StaticCursorWithConcurrencyIsPreparedWithItsKeys) {
+  handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
+  sgn32 conc = SQL_CONCUR_VALUES;
+  errcode_t e = engine.ops().setDrvParameter(h, DRVP_STMT_CONCURRENCY, &conc);
+  ASSERT_TRUE(e == ER_SUCCESS || e == ER_OPT_VAL_CHANGED);
+  ASSERT_EQ(ODBC_CursorRec(h)->st_sccl.ConcType, SQL_CONCUR_VALUES);
+  const char* sql = "SELECT s FROM t WHERE i > 2";
+  ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>(sql)), ER_SUCCESS) << Errors(h);
+  ip.counts.clear();
+  ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
+  const _Cursor* pc = ODBC_CursorRec(h);
+  EXPECT_EQ(ip.counts["prepare"], 2) << "the key read, then the client's cursor again";
+  ASSERT_NE(pc->st_sccl.Rqst.translated, nullptr);
+  EXPECT_STREQ(pc->request.original, pc->st_sccl.Rqst.translated);
+  EXPECT_STRNE(pc->request.original, sql);
+  EXPECT_NE(std::string(pc->request.original).find("ORDER BY"), std::string::npos) << pc->request.original;
+  EXPECT_EQ(pc->st_sccl.RsltSetSize, 4);
+  auto rows = FetchAll(h);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], std::vector<std::string>{"r3"});
+  EXPECT_EQ(rows[3], std::vector<std::string>{"r6"});
+  engine.ops().endCursor(h);
+}
+
 }  // namespace
 }  // namespace engine_test

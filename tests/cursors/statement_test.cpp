@@ -59,6 +59,9 @@ class StatementTest : public ::testing::Test {
   handle_t hConn = 0;
 
   void SetUp() override {
+    // The catalog knows table t, for the analysis of queries on scrollable cursors.
+    fake.catalogRows = {{"\x01NULL", "\x01NULL", "t"}};
+    fake.ints = {{DRVP_CONN_INFO_INT + 28, 2}};  // unquoted names are lower case
     ::Connect req{};
     req.dbPath = const_cast<char*>("dsn");
     ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &hConn), ER_SUCCESS);
