@@ -15,6 +15,16 @@ struct Answer {
   std::vector<int> status;
 };
 
+// The answer of a positioned operation or of the param-data that completes it.
+template <typename Reply>
+Answer AnswerOf(const Reply& r) {
+  Answer out;
+  out.rc = r.error;
+  for (unsigned i = 0; i < r.rgfRowStatus.rgfRowStatus_len; i++)
+    out.status.push_back(r.rgfRowStatus.rgfRowStatus_val[i]);
+  return out;
+}
+
 class AgentSetPosE2E : public AgentTest {
  protected:
   void SetUp() override {
@@ -54,11 +64,8 @@ class AgentSetPosE2E : public AgentTest {
   Answer SetPos(handle_t h, sgn32 irow, uns16 opt, Dataset* ds, std::vector<uns16> cols) {
     call_setpos a{h, irow, opt, 0, ds, {unsigned(cols.size()), cols.data()}};
     setposres r{};
-    Answer out;
     EXPECT_EQ(dbsvc_setpos(cl->c, &a, &r), RPC_SUCCESS);
-    out.rc = r.error;
-    for (unsigned i = 0; i < r.rgfRowStatus.rgfRowStatus_len; i++)
-      out.status.push_back(r.rgfRowStatus.rgfRowStatus_val[i]);
+    Answer out = AnswerOf(r);
     dbsvc_setpos_free(&r);
     if (ds) {
       Dataset_Done(ds);
@@ -68,11 +75,8 @@ class AgentSetPosE2E : public AgentTest {
   }
   Answer LastParamData(handle_t h) {
     paramdatares r{};
-    Answer out;
     EXPECT_EQ(dbsvc_paramdata(cl->c, &h, &r), RPC_SUCCESS);
-    out.rc = r.error;
-    for (unsigned i = 0; i < r.rgfRowStatus.rgfRowStatus_len; i++)
-      out.status.push_back(r.rgfRowStatus.rgfRowStatus_val[i]);
+    Answer out = AnswerOf(r);
     dbsvc_paramdata_free(&r);
     return out;
   }
