@@ -39,11 +39,16 @@ void SCs_UninstallDRV();
 DRV* SCs_InnerDRV();
 // The lock of the saved connect requests and the row-version links (scrs_spl2).
 std::recursive_mutex& scs_p_Spl2();
+// The engine's own table (the slots the client's calls reach).
+drv_ops* SCs_EngineOps();
 
 int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
 errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
 void SCs_Destroy(PSCCL me);
 void SC_Reset(PSCCL me);
+// Frees the column descriptions, the engine's bind descriptions and the
+// client's kept ones.
+void SC_DescsFree(PSCCL me);
 errcode_t SC_RowPositionSet(PSCCL me, sgn32 irow);
 errcode_t SC_GetInfo(DRV* pDrv, handle_t hConnect, UWORD fInfoType, void* rgbInfoValue, SWORD cbInfoValueMax,
                      SWORD* pcbInfoValue);

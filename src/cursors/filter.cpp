@@ -13,6 +13,7 @@
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
+#include "cursors/slices.h"
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
 #include "model/dataset_util.h"
@@ -153,6 +154,7 @@ std::vector<handle_t> CursorsOf(_Connect* c) {
 DRV* SCs_InnerDRV() { return &g_DBI; }
 
 std::recursive_mutex& scs_p_Spl2() { return scrs_spl2; }
+drv_ops* SCs_EngineOps() { return &nw_ops; }
 
 int SCs_InitDRV(DRV* pDrv) {
   if (!pDrv || !pDrv->ops) return 1;
@@ -259,6 +261,7 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
   sgn16 nullColl = 0;
   if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS)
     me->fNullCollation = nullColl;
+  me->fNullCollation = scs_p_NullCollation(me->pszDbmsName, me->fNullCollation);
   errcode_t rc = KS_Create(&me->pKeySet);
   if (rc != ER_SUCCESS) return rc;
   return SS_Create(&me->pSnapShot);
@@ -297,6 +300,13 @@ void SCs_Destroy(PSCCL me) {
   }
   if (me->hSCCurs2) d->ops->endCursor(me->hSCCurs2);
   me->hSCCurs = me->hSCCurs2 = 0;
+  SC_DescsFree(me);
+  free(me->pszUserName);
+  free(me->pszDbmsName);
+  me->pszUserName = me->pszDbmsName = nullptr;
+}
+
+void SC_DescsFree(PSCCL me) {
   FreeColdesc(me->pColDesc, me->nColDesc);
   me->pColDesc = nullptr;
   me->nColDesc = 0;
@@ -306,9 +316,6 @@ void SCs_Destroy(PSCCL me) {
   free(me->pParamInfo);
   me->pParamInfo = nullptr;
   me->nParamInfo = 0;
-  free(me->pszUserName);
-  free(me->pszDbmsName);
-  me->pszUserName = me->pszDbmsName = nullptr;
 }
 
 void SC_Reset(PSCCL me) {

@@ -14,6 +14,7 @@
 #include "cursors/cursors.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
+#include "cursors/slices.h"
 #include "cursors/snapshot.h"
 #include "model/dataset_util.h"
 #include "model/drv_param_codes.h"
@@ -235,6 +236,9 @@ errcode_t SCs_Execute(handle_t hCursor) {
   s.f_state |= SCCL_THROUGH_ENGINE;
   errcode_t rc;
   if (IsScrollable(s)) {
+    // A new result: dynamic and mixed cursors read it from its start.
+    if (s.CursType == SQL_CURSOR_DYNAMIC || (s.CursType == SQL_CURSOR_KEYSET_DRIVEN && s.KSSize > 0))
+      scs_p_SliceReset(&s);
     if (s.f_state & SCCL_CLOSED) {
       rc = BackendPrepare(pc, hCursor, s.pszSQL ? s.pszSQL : pc->request.original);
       if (rc != ER_SUCCESS) return rc;
