@@ -137,24 +137,6 @@ sgn32 CellInt(const Coldata* c, sgn32 row) {
 char* Heap(const std::string& s) { return strdup(s.c_str()); }
 
 // Every row of the auxiliary cursor's result, fetched 10 at a time.
-errcode_t FetchAllRows(PSCCL me, Dataset* all) {
-  for (;;) {
-    Dataset batch{};
-    errcode_t rc = me->pDrv->ops->fetch(me->hSCCurs, 10, all->nRows == 0 && all->nCols == 0 ? all : &batch);
-    if (rc != ER_SUCCESS) {
-      Dataset_Done(&batch);
-      return rc;
-    }
-    sgn32 got = all->nRows;
-    if (batch.nCols) {
-      got = batch.nRows;
-      rc = Dataset_Grow(all, &batch);
-      Dataset_Done(&batch);
-      if (rc != ER_SUCCESS) return rc;
-    }
-    if (got < 10) return ER_SUCCESS;
-  }
-}
 
 void QueueOnClient(PSCCL me, errcode_t code) {
   if (me->pParent) SetVYRErrorMsg(&static_cast<_Cursor*>(me->pParent)->pendingError, code);
@@ -302,7 +284,7 @@ errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count) {
         return rc;
       }
       Dataset rows{};
-      rc = FetchAllRows(me, &rows);
+      rc = scs_p_FetchCatalogRows(me, &rows);
       if (rc != ER_SUCCESS || (rows.nRows > 0 && rows.nCols < 3)) {
         Dataset_Done(&rows);
         logit(LOG_ERR, __FILE__, __LINE__, "scs_p_GetTblDescs: Couldn't fetch table descriptors.");
@@ -389,7 +371,7 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
       return rc;
     }
     Dataset rows{};
-    rc = FetchAllRows(me, &rows);
+    rc = scs_p_FetchCatalogRows(me, &rows);
     if (rc != ER_SUCCESS) {
       Dataset_Done(&rows);
       logit(LOG_ERR, __FILE__, __LINE__, "scs_p_GetTblColDescs: Couldn't fetch column descriptors.");
@@ -557,4 +539,35 @@ errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count, 
 
 errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count) {
   return scs_p_BindDescsAdd(me, pDescs, count, 0);
+}
+
+// Rows of the auxiliary cursor's result, read until a fetch brings none (a
+// driver may hand out fewer rows per fetch than asked for).
+errcode_t scs_p_FetchCatalogRows(PSCCL me, Dataset* all) {
+  *all = Dataset{};
+  for (;;) {
+    Dataset batch{};
+    errcode_t rc = me->pDrv->ops->fetch(me->hSCCurs, 10, &batch);
+    if (rc != ER_SUCCESS) {
+      Dataset_Done(&batch);
+      return rc;
+    }
+    if (batch.nRows <= 0) {
+      if (all->nCols == 0) {
+        Dataset_Done(all);
+        *all = batch;
+      } else {
+        Dataset_Done(&batch);
+      }
+      return ER_SUCCESS;
+    }
+    if (all->nRows == 0) {
+      Dataset_Done(all);
+      *all = batch;
+      continue;
+    }
+    rc = Dataset_Grow(all, &batch);
+    Dataset_Done(&batch);
+    if (rc != ER_SUCCESS) return rc;
+  }
 }

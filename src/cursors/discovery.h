@@ -30,6 +30,9 @@ char* scs_p_UnquoteIdent(const char* ident, char idQuoteChar);
 
 errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width,
                                               const char** ppText, const wchar_t** ppWText, size_t* pLen);
+// The whole result of the first auxiliary cursor, read until a fetch brings
+// no row (drivers may hand out fewer rows per fetch than asked for).
+errcode_t scs_p_FetchCatalogRows(PSCCL me, Dataset* all);
 errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count);
 errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int bSkipLongCols,
                                alist_t* pTarget);

@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr uns16 CATALOG_BATCH = 10;
-
 void CopyField(char* to, const char* from) {
   size_t n = from ? strnlen(from, SCR_NAME_MAX) : 0;
   if (n) memcpy(to, from, n);
@@ -43,37 +41,6 @@ bool Empty(const char* s) { return !s || !*s; }
 char* CatalogArg(const char* s, char q) { return Empty(s) ? nullptr : scs_p_UnquoteIdent(s, q); }
 
 SCColDesc* KeyAt(alist_t* l, unsigned i) { return static_cast<SCColDesc*>(alist_At(l, i)); }
-
-// Rows of the auxiliary cursor's result, read until a fetch brings none (a
-// driver may hand out fewer rows per fetch than asked for).
-errcode_t FetchCatalogRows(PSCCL me, Dataset* all) {
-  *all = Dataset{};
-  for (;;) {
-    Dataset batch{};
-    errcode_t rc = me->pDrv->ops->fetch(me->hSCCurs, CATALOG_BATCH, &batch);
-    if (rc != ER_SUCCESS) {
-      Dataset_Done(&batch);
-      return rc;
-    }
-    if (batch.nRows <= 0) {
-      if (all->nCols == 0) {
-        Dataset_Done(all);
-        *all = batch;
-      } else {
-        Dataset_Done(&batch);
-      }
-      return ER_SUCCESS;
-    }
-    if (all->nRows == 0) {
-      Dataset_Done(all);
-      *all = batch;
-      continue;
-    }
-    rc = Dataset_Grow(all, &batch);
-    Dataset_Done(&batch);
-    if (rc != ER_SUCCESS) return rc;
-  }
-}
 
 bool CellNull(const Dataset& ds, unsigned col, sgn32 row) {
   return col >= ds.nCols || ds.col[col].indicators[row] == -1;
@@ -211,7 +178,7 @@ errcode_t KeysFrom(KeySource src, PSCCL me, TableDesc* tables, int cTables, int*
       return rc;
     }
     Dataset rows{};
-    rc = FetchCatalogRows(me, &rows);
+    rc = scs_p_FetchCatalogRows(me, &rows);
     if (rc != ER_SUCCESS) {
       Dataset_Done(&rows);
       logit(LOG_ERR, __FILE__, __LINE__, "%s", info.fetchFailed);
@@ -298,7 +265,7 @@ errcode_t CompleteKeyCol(PSCCL me, SCColDesc* d) {
     return rc;
   }
   Dataset rows{};
-  rc = FetchCatalogRows(me, &rows);
+  rc = scs_p_FetchCatalogRows(me, &rows);
   if (rc != ER_SUCCESS) {
     Dataset_Done(&rows);
     logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeyColDescs: Couldn't fetch column descriptors.");
