@@ -10,33 +10,14 @@
 #include "backend/cell_value.h"
 #include "backend/data_at_exec.h"
 #include "backend_fixture.h"
+#include "fixtures/support/log_capture.h"
 #include "util/log.h"
 
 using namespace backend_test;
 
 namespace {
 
-std::vector<std::string>& LogLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-struct LogCapture {
-  LOG* sink;
-  LogCapture() {
-    LogLines().clear();
-    sink = log_open_callback([](LOG*, int, char* text) { LogLines().push_back(text); }, nullptr, 7, -1, 0);
-  }
-  ~LogCapture() {
-    log_close(sink);
-    free(sink);
-  }
-  bool Has(const std::string& s) const {
-    for (auto& l : LogLines())
-      if (l.find(s) != std::string::npos) return true;
-    return false;
-  }
-};
+using test_support::LogCapture;
 
 // A cell's value as text ("NULL", "-2" for a cell still marked).
 std::string CellText(const Coldata* col, int row) {

@@ -8,33 +8,13 @@
 #include "cursors/snapshot.h"
 #include "cursors/statement.h"
 #include "fixtures/engine/fake_backend.h"
+#include "fixtures/support/log_capture.h"
 #include "model/drv_param_codes.h"
-#include "util/log.h"
 
 namespace engine_test {
 namespace {
 
-std::vector<std::string>& LogLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-struct LogCapture {
-  LOG* sink;
-  LogCapture() {
-    LogLines().clear();
-    sink = log_open_callback([](LOG*, int, char* text) { LogLines().push_back(text); }, nullptr, 7, -1, 0);
-  }
-  ~LogCapture() {
-    log_close(sink);
-    free(sink);
-  }
-  bool Has(const std::string& s) const {
-    for (auto& l : LogLines())
-      if (l.find(s) != std::string::npos) return true;
-    return false;
-  }
-};
+using test_support::LogCapture;
 
 // A one-column dataset of n rows (every value "p").
 Dataset* Params(sgn32 n) {

@@ -384,6 +384,14 @@ class AgentTest : public ::testing::Test {
     std::string fail;
     ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &hConn, &fail), ER_SUCCESS) << fail;
   }
+  // The agent connected to the test's PostgreSQL server (SQLGATE_PG_PORT).
+  void StartConnectedPg() {
+    Start();
+    ASSERT_EQ(cl->AgentName(hServer), "odbc");
+    std::string fail;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS)
+        << fail;
+  }
   void TearDown() override {
     if (restoreAsan) setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
     cl.reset();

@@ -94,11 +94,8 @@ class AgentProcsE2E : public AgentTest {
  protected:
   void SetUp() override {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
-    Start();
-    ASSERT_EQ(cl->AgentName(hServer), "odbc");
-    std::string fail;
-    ASSERT_EQ(cl->Connect(hServer, nullptr, test_support::pg_conn_str().c_str(), &hConn, &fail), ER_SUCCESS)
-        << fail;
+    StartConnectedPg();
+    if (HasFatalFailure()) return;
     ASSERT_EQ(cl->Exec(hConn,
                        "CREATE OR REPLACE FUNCTION sg_e2e(a integer, INOUT b varchar, OUT c numeric, "
                        "OUT d smallint, OUT e integer) AS $$ BEGIN b := upper(b); c := a * 0.125; d := a; "

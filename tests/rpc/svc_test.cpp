@@ -12,6 +12,7 @@
 #include "rpc/svc.h"
 #include "fixtures/rpc_server/server_harness.h"
 #include "fixtures/rpc_server/test_protocol.h"
+#include "fixtures/support/log_capture.h"
 #include "util/log.h"
 
 using namespace rpctest;
@@ -25,27 +26,7 @@ void DispatchA(svc_req*, SVCXPRT* x) {
 }
 void DispatchB(svc_req*, SVCXPRT*) {}
 
-// Collects the log lines of a test.
-struct LogCapture {
-  static std::vector<std::string>& lines() {
-    static std::vector<std::string> l;
-    return l;
-  }
-  LOG* sink;
-  LogCapture() {
-    lines().clear();
-    sink = log_open_callback([](LOG*, int, char* text) { lines().push_back(text); }, nullptr, 7, -1, 0);
-  }
-  ~LogCapture() {
-    log_close(sink);
-    free(sink);  // closing leaves the record to its owner
-  }
-  bool Has(const std::string& s) const {
-    for (auto& l : lines())
-      if (l.find(s) != std::string::npos) return true;
-    return false;
-  }
-};
+using test_support::LogCapture;
 
 TEST(Svc, TransportKindsAndRegistration) {
   SVCXPRT* tcp = VYRRPC_svctcp_create(-1, 0, 0);
