@@ -109,6 +109,9 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
       lastParams = nullptr;  // taken over by the values' read
       if (rc == ER_SUCCESS && (!psccl->pDSOptConcColVals || psccl->pDSOptConcColVals->nRows < nKeys))
         rc = ER_ROW_ERROR;
+      // Only the select list is compared: its old values are the rowset's.
+      if (rc == ER_SUCCESS && psccl->ConcType == SQL_CONCUR_VALUES && psccl->fOptConcValExtent == 2)
+        rc = scs_p_OptConcValsCopy(psccl, pRowSet->pDataset);
       if (rc == ER_SUCCESS && psccl->ConcType != SQL_CONCUR_LOCK) ops->close(psccl->hCursor);
       if (rc == ER_SUCCESS && RowsLockable(psccl) && psccl->ConcType == SQL_CONCUR_LOCK && psccl->bLockByUpdate)
         rc = scs_p_LockRows(psccl, 0, uns32(nKeys));

@@ -288,7 +288,11 @@ errcode_t SCs_Execute(handle_t hCursor) {
     rc = CloseBehindSnapshot(hCursor, s);
     return rc == ER_SUCCESS ? ER_SUCCESS : Failed(s, rc);
   }
+  // A driver error cuts the read short behind the fetch's success: the execute fails.
+  ErrorQ saved;
+  scs_p_DiagSave(hCursor, &saved);
   rc = SS_GetRsltSet(s.pSnapShot, s.pDrv ? s.pDrv : SCs_InnerDRV(), hCursor, &s.RsltSetSize);
+  rc = scs_p_DiagCheck(hCursor, &saved, rc);
   if (rc != ER_SUCCESS) return Failed(s, rc);
   if ((rc = CloseBehindSnapshot(hCursor, s)) != ER_SUCCESS) return Failed(s, rc);
   s.f_state |= SCCL_SNAPSHOT_READ;

@@ -334,7 +334,8 @@ TEST_F(FetchSqliteKeyset, RowsetSizeChangePreparesAgain) {
 
 // The old values of optimistic concurrency line up with the rowset: all
 // table columns, or with extent 2 the select list (a copy of the rowset),
-// for keyset-driven and static cursors; a deleted row leaves an empty row.
+// for keyset-driven, static and dynamic cursors; a deleted row leaves an
+// empty row.
 TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
   ASSERT_EQ(Exec(hConn, "CREATE TABLE ov (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
   ASSERT_EQ(Exec(hConn, "INSERT INTO ov VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40), "
@@ -348,12 +349,17 @@ TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
       {SQL_CURSOR_KEYSET_DRIVEN, 2, {"a", "B", "NULL", "d"}},
       {SQL_CURSOR_STATIC, 1, {"1|a|10", "2|b|20", "3|c|30", "4|d|40"}},  // read at the first fetch
       {SQL_CURSOR_STATIC, 2, {"a", "b", "c", "d"}},
+      {SQL_CURSOR_DYNAMIC, 1, {"1|a|10", "2|B|20", "4|d|40", "5|e|50"}},
+      {SQL_CURSOR_DYNAMIC, 2, {"a", "B", "d", "e"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.extent));
     ASSERT_EQ(Exec(hConn, "UPDATE ov SET s = 'b' WHERE i = 2"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn, "INSERT OR IGNORE INTO ov VALUES (3, 'c', 30)"), ER_SUCCESS);
-    handle_t h = Scrollable(hConn, c.type, SQL_CONCUR_VALUES, 4);
+    // Dynamic without the client's second extended fetch: set in the state.
+    handle_t h = Scrollable(hConn, c.type == SQL_CURSOR_DYNAMIC ? SQL_CURSOR_KEYSET_DRIVEN : c.type,
+                            SQL_CONCUR_VALUES, 4);
+    State(h)->CursType = c.type;
     sgn32 extent = c.extent;
     ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONC_VALUE_EXTENT, &extent), ER_SUCCESS);
     ASSERT_EQ(OpenScrollable(h, "SELECT s FROM ov ORDER BY i"), ER_SUCCESS) << Errors(h);
@@ -365,7 +371,7 @@ TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
     }
     ASSERT_EQ(Exec(hConn2, "DELETE FROM ov WHERE i = 3"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn2, "UPDATE ov SET s = 'B' WHERE i = 2"), ER_SUCCESS);
-    XFetchAnswer a = XFetch(h, 1, 1);
+    XFetchAnswer a = XFetch(h, 1, c.type == SQL_CURSOR_DYNAMIC ? SQL_FETCH_FIRST : SQL_FETCH_NEXT);
     ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
     const Dataset* v = State(h)->pDSOptConcColVals;
     ASSERT_NE(v, nullptr);
@@ -473,18 +479,28 @@ TEST_F(FetchSqlite, SnapshotCutShortIsAnError) {
   EXPECT_EQ(ds.nRows, 10);
   Dataset_Done(&ds);
   engine.ops().endCursor(f);
-  // The static cursor's snapshot read stops at the second batch: an error, not 200 rows.
-  g_fetchCalls = 0;
-  g_failAt = 2;
-  handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, SQL_CONCUR_READ_ONLY, 10);
-  ASSERT_EQ(Open(h, "SELECT i FROM t ORDER BY i"), ER_SUCCESS);
-  XFetchAnswer a = XFetch(h, 1, 1);
-  EXPECT_EQ(a.rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
-  EXPECT_NE(a.rc, ER_SUCCESS);
-  EXPECT_FALSE(a.hasRowSet);
-  EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+  // The static cursor's snapshot read stops at the second batch: an error, not
+  // 200 rows, of the execute (read-only) or of the first fetch (keyed).
+  for (sgn32 conc : {SQL_CONCUR_READ_ONLY, SQL_CONCUR_VALUES}) {
+    SCOPED_TRACE(conc);
+    handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, conc, 10);
+    g_failOn = h;
+    g_fetchCalls = 0;
+    g_failAt = 2;
+    errcode_t rc = OpenScrollable(h, "SELECT i FROM t ORDER BY i");
+    XFetchAnswer a;
+    if (rc == ER_SUCCESS) {
+      EXPECT_EQ(conc, SQL_CONCUR_VALUES) << "a read-only snapshot is read at execute";
+      a = XFetch(h, 1, 1);
+      rc = a.rc;
+    }
+    EXPECT_EQ(rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
+    EXPECT_FALSE(a.hasRowSet);
+    EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+    g_failOn = 0;
+    engine.ops().endCursor(h);
+  }
   ip.ops.fetch = g_realFetch;
-  engine.ops().endCursor(h);
 }
 
 // The key re-read of the deleted-row check and the old values, cut short by a

@@ -111,7 +111,7 @@ TEST_F(AgentFetchE2E, StaticCursorScrollsByAbsoluteRow) {
   }
 }
 
-TEST_F(AgentFetchE2E, DISABLED_KeysetCursorScrollsAndSeesDeletedRows) {
+TEST_F(AgentFetchE2E, KeysetCursorScrollsAndSeesDeletedRows) {
   StartConnected();
   Fill(25);
   for (sgn32 ft : {-1, 1}) {
