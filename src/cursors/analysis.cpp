@@ -403,15 +403,7 @@ void scs_p_UnPrepare(PSCCL me) {
   SCR_Destroy(&me->RqstAux2);
   me->f_stateAux2 = 0;
   me->f_state = 0;
-  FreeColdesc(me->pColDesc, me->nColDesc);
-  me->pColDesc = nullptr;
-  me->nColDesc = 0;
-  free(me->pBindDesc);
-  me->pBindDesc = nullptr;
-  me->nBindDesc = 0;
-  free(me->pParamInfo);
-  me->pParamInfo = nullptr;
-  me->nParamInfo = 0;
+  SC_DescsFree(me);
   FreeList(&me->pLS_RefdTables, TableDescDestroy);
   FreeList(&me->pLS_TblCols, SCColDescDestroy);
   FreeList(&me->pLS_OrdrCols, nullptr);
@@ -421,24 +413,27 @@ void scs_p_UnPrepare(PSCCL me) {
 errcode_t scs_p_ChangeCursorType(PSCCL me) {
   me->CursTypeOrig = me->CursType;
   me->ConcTypeOrig = me->ConcType;
-  if (me->CursType != SQL_CURSOR_FORWARD_ONLY && me->CursType != SQL_CURSOR_STATIC) {
-    if (SetStmtOption(me, DRVP_STMT_CURSOR_TYPE, SQL_CURSOR_STATIC) != ER_SUCCESS) {
-      logit(LOG_DEBUG, __FILE__, __LINE__, "scs_p_ChangeCursorType: Couldn't switch to static cursor");
-      return ER_DRV_NOT_CAPABLE;
+  // One option set through the backend; the state follows only when it took.
+  auto change = [me](uns32 code, sgn32 value, sgn32* field, const char* failed, const char* done) {
+    if (SetStmtOption(me, code, value) != ER_SUCCESS) {
+      logit(LOG_DEBUG, __FILE__, __LINE__, "%s", failed);
+      return false;
     }
-    logit(LOG_DEBUG, __FILE__, __LINE__, "scs_p_ChangeCursorType: Switched to static cursor");
-    me->CursType = SQL_CURSOR_STATIC;
+    logit(LOG_DEBUG, __FILE__, __LINE__, "%s", done);
+    *field = value;
     me->f_state |= SCCL_TYPE_SWITCHED;
-  }
-  if (me->ConcType != SQL_CONCUR_READ_ONLY) {
-    if (SetStmtOption(me, DRVP_STMT_CONCURRENCY, SQL_CONCUR_READ_ONLY) != ER_SUCCESS) {
-      logit(LOG_DEBUG, __FILE__, __LINE__, "scs_p_ChangeCursorType: Couldn't switch toread-only concurrency");
-      return ER_DRV_NOT_CAPABLE;
-    }
-    logit(LOG_DEBUG, __FILE__, __LINE__, "scs_p_ChangeCursorType: Switched to read-only concurrency");
-    me->ConcType = SQL_CONCUR_READ_ONLY;
-    me->f_state |= SCCL_TYPE_SWITCHED;
-  }
+    return true;
+  };
+  if (me->CursType != SQL_CURSOR_FORWARD_ONLY && me->CursType != SQL_CURSOR_STATIC &&
+      !change(DRVP_STMT_CURSOR_TYPE, SQL_CURSOR_STATIC, &me->CursType,
+              "scs_p_ChangeCursorType: Couldn't switch to static cursor",
+              "scs_p_ChangeCursorType: Switched to static cursor"))
+    return ER_DRV_NOT_CAPABLE;
+  if (me->ConcType != SQL_CONCUR_READ_ONLY &&
+      !change(DRVP_STMT_CONCURRENCY, SQL_CONCUR_READ_ONLY, &me->ConcType,
+              "scs_p_ChangeCursorType: Couldn't switch toread-only concurrency",
+              "scs_p_ChangeCursorType: Switched to read-only concurrency"))
+    return ER_DRV_NOT_CAPABLE;
   return ER_SUCCESS;
 }
 

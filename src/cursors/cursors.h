@@ -46,6 +46,9 @@ int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pPar
 errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent);
 void SCs_Destroy(PSCCL me);
 void SC_Reset(PSCCL me);
+// Frees the column descriptions, the engine's bind descriptions and the
+// client's kept ones.
+void SC_DescsFree(PSCCL me);
 errcode_t SC_RowPositionSet(PSCCL me, sgn32 irow);
 errcode_t SC_GetInfo(DRV* pDrv, handle_t hConnect, UWORD fInfoType, void* rgbInfoValue, SWORD cbInfoValueMax,
                      SWORD* pcbInfoValue);

@@ -300,6 +300,13 @@ void SCs_Destroy(PSCCL me) {
   }
   if (me->hSCCurs2) d->ops->endCursor(me->hSCCurs2);
   me->hSCCurs = me->hSCCurs2 = 0;
+  SC_DescsFree(me);
+  free(me->pszUserName);
+  free(me->pszDbmsName);
+  me->pszUserName = me->pszDbmsName = nullptr;
+}
+
+void SC_DescsFree(PSCCL me) {
   FreeColdesc(me->pColDesc, me->nColDesc);
   me->pColDesc = nullptr;
   me->nColDesc = 0;
@@ -309,9 +316,6 @@ void SCs_Destroy(PSCCL me) {
   free(me->pParamInfo);
   me->pParamInfo = nullptr;
   me->nParamInfo = 0;
-  free(me->pszUserName);
-  free(me->pszDbmsName);
-  me->pszUserName = me->pszDbmsName = nullptr;
 }
 
 void SC_Reset(PSCCL me) {

@@ -3,6 +3,7 @@
 // read-only cursor or refuses, over tables with and without keys, and the
 // forward-only select-list rewrite as the server prepares it.
 #include "cursors/analysis_session.h"
+#include "cursors/keyset.h"
 
 namespace engine_test {
 namespace {
@@ -201,6 +202,49 @@ TEST_F(AnalysisPostgres, ForwardOnlyRewrite) {
     EXPECT_EQ(KeyExprAttrs(h), k.attrs);
     ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
     EXPECT_EQ(FetchAll(h).size(), k.rows);
+    engine.ops().endCursor(h);
+  }
+}
+
+TEST_F(AnalysisPostgres, OrderByOfDynamicCursors) {
+  struct Case {
+    const char* sql;
+    const char* sqlAfter;            // the statement kept for later prepares
+    std::vector<std::string> order;  // column|is key
+    int keyPos;                      // iOrdrBy of the key id
+    uns16 compound;
+  } cases[] = {
+      {"SELECT v, id FROM an_k ORDER BY v", "SELECT v, id FROM an_k ORDER BY v", {"\"v\"|0"}, 0, 2},
+      {"SELECT v, id FROM an_k ORDER BY ID DESC, v",
+       "SELECT v, id FROM an_k ORDER BY ID DESC, v",
+       {"\"id\"|1"},
+       1,
+       1},
+      {"SELECT v, id FROM an_k ORDER BY 1, 2",
+       "SELECT  v, id FROM an_k     ORDER BY v , id  ",
+       {"\"v\"|0", "\"id\"|1"},
+       2,
+       2},
+      {"SELECT t.v FROM an_k t ORDER BY t.v", "SELECT t.v FROM an_k t ORDER BY t.v", {"\"v\"|0"}, 0, 2},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.sql);
+    handle_t h = Cursor(DYN, RO);
+    ASSERT_EQ(Prepare(h, k.sql), ER_SUCCESS) << Errors(h);
+    TSCCL* s = State(h);
+    EXPECT_STREQ(s->pszSQL, k.sqlAfter);
+    std::vector<std::string> order;
+    for (unsigned i = 0; i < s->pLS_OrdrCols->cUsed && i < k.order.size(); i++) {
+      auto* o = static_cast<SCOrdrColDesc*>(alist_At(s->pLS_OrdrCols, i));
+      order.push_back(std::string(o->col_name) + "|" + std::to_string(o->bIsKey));
+      if (o->bIsKey) {
+        EXPECT_EQ(o->SQLType, SQL_INTEGER);
+      }
+    }
+    EXPECT_EQ(order, k.order);
+    ASSERT_EQ(s->pKeySet->pLS_KeyCols->cUsed, 1u);
+    EXPECT_EQ(static_cast<SCColDesc*>(alist_At(s->pKeySet->pLS_KeyCols, 0))->iOrdrBy, k.keyPos);
+    EXPECT_EQ(s->CompoundKeySize, k.compound);
     engine.ops().endCursor(h);
   }
 }

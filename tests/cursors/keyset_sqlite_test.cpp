@@ -2,6 +2,7 @@
 // source the driver answers, tables without keys, a view, joins with aliases,
 // the key cache sparing the catalog, and whole keysets read at execute,
 // spilled to files and cut short by a driver error.
+#include "cursors/analysis.h"
 #include "cursors/keyset_session.h"
 
 namespace engine_test {
@@ -213,6 +214,28 @@ TEST_F(KeysetSqlite, RowsetKeysRereadFindsWhatStillExists) {
   Dataset_Done(got);
   free(got);
   engine.ops().endCursor(h);
+}
+
+TEST_F(KeysetSqlite, PrepareTimeAnalysisTakesKeysFromTheCache) {
+  Fill("ks_pk2", "'k' || (i % 2), i, i % 3", 6);
+  std::vector<std::string> first;
+  for (int round = 0; round < 2; round++) {
+    SCOPED_TRACE(round);
+    handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+    const char* sql = "SELECT x FROM ks_pk2 ORDER BY x, p2";
+    ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>(sql)), ER_SUCCESS);
+    ip.calls.clear();
+    ASSERT_EQ(scs_p_Prepare(State(h), sql), ER_SUCCESS) << Errors(h);
+    int keyCalls = 0;
+    for (const std::string& op : ip.calls)
+      if (op.rfind("dd", 0) == 0 && op != "ddTables") keyCalls++;
+    EXPECT_EQ(keyCalls, round == 0 ? 4 : 0);  // special columns, statistics, two column descriptions
+    EXPECT_EQ(KeyNames(h), (std::vector<std::string>{"\"p1\"", "\"p2\""}));
+    ASSERT_EQ(ExecuteKeyset(h), ER_SUCCESS) << Errors(h);
+    // p2 is already in the ORDER BY: only p1 is appended.
+    EXPECT_EQ(KeysetRows(h), (std::vector<std::string>{"k1|3", "k0|6", "k1|1", "k0|4", "k0|2", "k1|5"}));
+    engine.ops().endCursor(h);
+  }
 }
 
 }  // namespace
