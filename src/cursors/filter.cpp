@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cursors/analysis.h"
+#include "cursors/bulk.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
@@ -173,6 +174,7 @@ int SCs_InitDRV(DRV* pDrv) {
     nw_ops.close = SCs_Close;
     scs_StatementOpsInstall(&nw_ops);
     scs_FetchOpsInstall(&nw_ops);
+    scs_BulkOpsInstall(&nw_ops);
     SC_GetInfo_hook = GetInfoHook;
     scs_p_ColGetInfo_hook = ColGetInfoHook;
     scs_CursorDone_hook = CursorDone;
