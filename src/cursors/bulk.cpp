@@ -105,7 +105,8 @@ errcode_t KeyPredicate(PSCCL s, std::string* out) {
   if (!kc || kc->cUsed == 0) return ER_GENERAL_ERROR;
   *out += " WHERE ";
   for (unsigned i = 0; i < kc->cUsed; i++)
-    *out += (i ? " AND " : "") + std::string(static_cast<const SCColDesc*>(alist_At(kc, i))->col_name) + " = ?";
+    *out +=
+        (i ? " AND " : "") + std::string(static_cast<const SCColDesc*>(alist_At(kc, i))->col_name) + " = ?";
   return ER_SUCCESS;
 }
 
@@ -114,9 +115,9 @@ alist_t* ComparedCols(PSCCL s) { return s->fOptConcValExtent == 2 ? s->pLS_Selec
 
 // One keyed statement per row: what changes between delete and update.
 struct KeyedDml {
-  std::string base;                // up to and including the key predicate
+  std::string base;                 // up to and including the key predicate
   std::vector<SCColDesc> setDescs;  // the SET items' types, for bind descriptions
-  Dataset* newVals = nullptr;      // the update's values, row = status entry
+  Dataset* newVals = nullptr;       // the update's values, row = status entry
   uns16 okStatus = SQL_ROW_DELETED;
 };
 
@@ -126,7 +127,8 @@ errcode_t BindDescsBuild(PSCCL s, const KeyedDml& d, const std::vector<bool>* is
   free(s->pBindDesc);
   s->pBindDesc = nullptr;
   s->nBindDesc = 0;
-  errcode_t rc = d.setDescs.empty() ? ER_SUCCESS : scs_p_BindDescsAdd(s, d.setDescs.data(), d.setDescs.size());
+  errcode_t rc =
+      d.setDescs.empty() ? ER_SUCCESS : scs_p_BindDescsAdd(s, d.setDescs.data(), d.setDescs.size());
   alist_t* kc = s->pKeySet->pLS_KeyCols;
   if (rc == ER_SUCCESS) rc = scs_p_BindDescsAdd(s, static_cast<const SCColDesc*>(alist_At(kc, 0)), kc->cUsed);
   alist_t* cc = isNull ? ComparedCols(s) : nullptr;
@@ -225,7 +227,8 @@ errcode_t KeyedDmlRun(PSCCL s, const KeyedDml& d, BulkRows& rows, uns16* rgfRowS
     if (last == ER_SUCCESS) last = Inner(s).execute(s->hSCCurs);
     sgn32 n = 0;
     uns16 len = 0;
-    if (last == ER_SUCCESS) last = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, &n, sizeof n, &len);
+    if (last == ER_SUCCESS)
+      last = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, &n, sizeof n, &len);
     if (last == ER_SUCCESS && n > 0) {
       rgfRowStatus[rows.slot[j]] = d.okStatus;
       ++*pDone;
@@ -241,7 +244,8 @@ errcode_t KeyedDmlRun(PSCCL s, const KeyedDml& d, BulkRows& rows, uns16* rgfRowS
 
 // The result of a delete or update that touched `done` of cRows bookmarks:
 // a failure that ended the run, else how many rows were touched.
-errcode_t DmlResult(PSCCL s, errcode_t rcRun, errcode_t rcLast, uns32 done, uns16 cRows, uns16* pcRowsAffected) {
+errcode_t DmlResult(PSCCL s, errcode_t rcRun, errcode_t rcLast, uns32 done, uns16 cRows,
+                    uns16* pcRowsAffected) {
   s->cRowsProcessed = done;
   *pcRowsAffected = uns16(done);
   if (rcRun != ER_SUCCESS) return rcRun;
@@ -420,8 +424,8 @@ errcode_t SCs_BulkOperations(handle_t hCursor, uns16 fOperation, bookmark_t* rBo
     case SC_BULK_FETCH_BY_BOOKMARK:
       return BulkFetch(s, rows, cRows2Process, status, pcRowsAffected, ppRowSet);
     default:
-      return scs_p_BulkOp_Update(s, rgiCol, cCols2Process, pDSUpdate, rows.keys, rows.old, rows.slot.data(), status,
-                                 cRows2Process, pcRowsAffected);
+      return scs_p_BulkOp_Update(s, rgiCol, cCols2Process, pDSUpdate, rows.keys, rows.old, rows.slot.data(),
+                                 status, cRows2Process, pcRowsAffected);
   }
 }
 

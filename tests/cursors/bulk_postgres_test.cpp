@@ -52,8 +52,8 @@ class BulkPostgres : public FetchSession {
       cols = static_cast<uns16*>(malloc(sizeof(uns16)));
       *cols = col;
     }
-    errcode_t rc = engine.ops().bulkOperations(h, op, bm.data(), uns16(bm.size()), values, cols, col ? 1 : 0, &st,
-                                               &affected, &rs);
+    errcode_t rc = engine.ops().bulkOperations(h, op, bm.data(), uns16(bm.size()), values, cols, col ? 1 : 0,
+                                               &st, &affected, &rs);
     status->clear();
     for (size_t i = 0; st && i < bm.size(); i++) status->push_back(st[i]);
     free(st);
@@ -63,7 +63,8 @@ class BulkPostgres : public FetchSession {
   }
   std::vector<std::string> Table() {
     std::vector<std::string> out;
-    for (auto& r : Query(hPg, "SELECT i, s, n FROM bk_t ORDER BY i")) out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
+    for (auto& r : Query(hPg, "SELECT i, s, n FROM bk_t ORDER BY i"))
+      out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
     return out;
   }
   static Dataset* Texts(const std::vector<std::string>& vals) {

@@ -35,7 +35,8 @@ class BulkSqlite : public FetchSession {
   std::vector<std::string> prepared;
   void SetUp() override {
     FetchSession::SetUp();
-    const std::string cs = std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("b.db");
+    const std::string cs =
+        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("b.db");
     ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Connect(cs, &hConn2), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
@@ -70,8 +71,8 @@ class BulkSqlite : public FetchSession {
       rgiCol = static_cast<uns16*>(malloc(cols.size() * sizeof(uns16)));
       std::copy(cols.begin(), cols.end(), rgiCol);
     }
-    a.rc = engine.ops().bulkOperations(h, op, bm.empty() ? nullptr : bm.data(), uns16(bm.size()), values, rgiCol,
-                                       uns16(cols.size()), &st, &a.affected, &rs);
+    a.rc = engine.ops().bulkOperations(h, op, bm.empty() ? nullptr : bm.data(), uns16(bm.size()), values,
+                                       rgiCol, uns16(cols.size()), &st, &a.affected, &rs);
     a.hasStatus = st != nullptr;
     for (size_t i = 0; st && i < bm.size(); i++) a.status.push_back(st[i]);
     free(st);
@@ -89,7 +90,8 @@ class BulkSqlite : public FetchSession {
   }
   std::vector<std::string> Table() {
     std::vector<std::string> out;
-    for (auto& r : Query(hConn, "SELECT i, s, n FROM t ORDER BY i")) out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
+    for (auto& r : Query(hConn, "SELECT i, s, n FROM t ORDER BY i"))
+      out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
     return out;
   }
 };
@@ -149,8 +151,8 @@ TEST_F(BulkSqlite, UpdateSetsTheNamedColumnsByKey) {
     EXPECT_EQ(prepared, std::vector<std::string>{"UPDATE \"t\" SET \"s\" = ?, \"n\" = ? WHERE _ROWID_ = ?"});
     EXPECT_EQ(Table()[1], "2|y2|NULL");
     // Column numbers that do not name the values' columns in order are refused.
-    a = Bulk(h, SC_BULK_UPDATE_BY_BOOKMARK, {1}, test_support::ParamRows({{CTYPE_CHR}, {CTYPE_CHR}}, {{"a", "b"}}),
-             {3, 2});
+    a = Bulk(h, SC_BULK_UPDATE_BY_BOOKMARK, {1},
+             test_support::ParamRows({{CTYPE_CHR}, {CTYPE_CHR}}, {{"a", "b"}}), {3, 2});
     EXPECT_EQ(a.rc, ER_GENERAL_ERROR);
     EXPECT_EQ(a.status, (std::vector<int>{5}));
     engine.ops().endCursor(h);
@@ -277,18 +279,20 @@ TEST_F(BulkSqlite, Refusals) {
   const Refusal cases[] = {
       {"add", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, SC_BULK_ADD, ER_GENERAL_ERROR, false},
       {"unknown op", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, 9, ER_GENERAL_ERROR, false},
-      {"update without values", SQL_CURSOR_STATIC, SQL_CONCUR_LOCK, SC_BULK_UPDATE_BY_BOOKMARK, ER_GENERAL_ERROR,
-       false},
+      {"update without values", SQL_CURSOR_STATIC, SQL_CONCUR_LOCK, SC_BULK_UPDATE_BY_BOOKMARK,
+       ER_GENERAL_ERROR, false},
       {"read-only delete", SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_READ_ONLY, SC_BULK_DELETE_BY_BOOKMARK,
        ER_INVALID_ARGUMENT, true},
       {"static read-only: no keyset", SQL_CURSOR_STATIC, SQL_CONCUR_READ_ONLY, SC_BULK_DELETE_BY_BOOKMARK,
        ER_GENERAL_ERROR, true},
-      {"dynamic", SQL_CURSOR_DYNAMIC, SQL_CONCUR_LOCK, SC_BULK_FETCH_BY_BOOKMARK, ER_BLKOP_INVALID_CURS, false},
+      {"dynamic", SQL_CURSOR_DYNAMIC, SQL_CONCUR_LOCK, SC_BULK_FETCH_BY_BOOKMARK, ER_BLKOP_INVALID_CURS,
+       false},
   };
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.what);
     // A dynamic cursor is set in the state: the driver's answer does not matter here.
-    handle_t h = Scrollable(hConn, c.type == SQL_CURSOR_DYNAMIC ? SQL_CURSOR_KEYSET_DRIVEN : c.type, c.conc, 3);
+    handle_t h =
+        Scrollable(hConn, c.type == SQL_CURSOR_DYNAMIC ? SQL_CURSOR_KEYSET_DRIVEN : c.type, c.conc, 3);
     ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t"), ER_SUCCESS) << Errors(h);
     if (c.type != SQL_CURSOR_DYNAMIC) {
       ASSERT_EQ(XFetch(h, 1, 1).rc, ER_SUCCESS);
