@@ -288,12 +288,17 @@ errcode_t SCs_Execute(handle_t hCursor) {
     rc = CloseBehindSnapshot(hCursor, s);
     return rc == ER_SUCCESS ? ER_SUCCESS : Failed(s, rc);
   }
-  // A driver error cuts the read short behind the fetch's success: the execute fails.
+  // A driver error the backend's fetch only queued cuts the result short: an error too.
   ErrorQ saved;
   scs_p_DiagSave(hCursor, &saved);
   rc = SS_GetRsltSet(s.pSnapShot, s.pDrv ? s.pDrv : SCs_InnerDRV(), hCursor, &s.RsltSetSize);
   rc = scs_p_DiagCheck(hCursor, &saved, rc);
-  if (rc != ER_SUCCESS) return Failed(s, rc);
+  if (rc != ER_SUCCESS) {
+    // No later fetch may read on from where the failed read stopped.
+    SS_Close(s.pSnapShot);
+    Inner().close(hCursor);
+    return Failed(s, rc);
+  }
   if ((rc = CloseBehindSnapshot(hCursor, s)) != ER_SUCCESS) return Failed(s, rc);
   s.f_state |= SCCL_SNAPSHOT_READ;
   return ER_SUCCESS;
@@ -458,8 +463,8 @@ errcode_t SCs_ExtendedFetch2J(handle_t hCursor, PRSET* ppRowSet, sgn32 irow, uns
   TSCCL& s = pc->st_sccl;
   s.dt_xfer.xf_col = 0;
   s.dt_xfer.xf_row = 0;
-  // No scrollable fetch in the table: nothing to call.
-  if (!SCs_EngineOps()->xFetch2) return ER_DRV_NOT_CAPABLE;
+  // What was held back belongs to the last rowset, whatever this fetch brings.
+  if (s.pDeferredData) Dataset_Done(s.pDeferredData);
   errcode_t rc = SCs_ExtendedFetch2(hCursor, ppRowSet, irow, pcrow, pRsltSetSize, lfFetchType);
   if (rc != ER_SUCCESS) return rc;
   return scs_p_HoldBackLongData(&s, ppRowSet ? *ppRowSet : nullptr);

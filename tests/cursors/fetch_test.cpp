@@ -19,16 +19,18 @@ class FetchSqlite : public FetchSession {
   handle_t hConn = 0, hConn2 = 0;
   void SetUp() override {
     FetchSession::SetUp();
-    const std::string cs = std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("f.db");
+    const std::string cs =
+        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("f.db");
     ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Connect(cs, &hConn2), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20))"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn, "CREATE TABLE lt (i INTEGER PRIMARY KEY, txt TEXT)"), ER_SUCCESS);
   }
   void Fill(const char* table, int n) {
-    ASSERT_EQ(Exec(hConn, std::string("WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < ") +
-                              std::to_string(n) + ") INSERT INTO " + table + " SELECT x, 'r' || x FROM g"),
-              ER_SUCCESS);
+    ASSERT_EQ(
+        Exec(hConn, std::string("WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < ") +
+                        std::to_string(n) + ") INSERT INTO " + table + " SELECT x, 'r' || x FROM g"),
+        ER_SUCCESS);
   }
 };
 
@@ -257,7 +259,8 @@ TEST_F(FetchSqliteKeyset, OthersChangesShowAsTheyHappen) {
   ASSERT_EQ(Exec(hConn2, "INSERT INTO t VALUES (0, 'r0')"), ER_SUCCESS);
   a = XFetch(h, 1, 1);
   ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
-  EXPECT_EQ(a.rows, (std::vector<std::string>{"20|r20", "19|new", "NULL|NULL", "17|r17", "16|r16", "15|r15"}));
+  EXPECT_EQ(a.rows,
+            (std::vector<std::string>{"20|r20", "19|new", "NULL|NULL", "17|r17", "16|r16", "15|r15"}));
   EXPECT_EQ(a.status, (std::vector<int>{0, 0, 1, 0, 0, 0}));
   EXPECT_EQ(a.rsltSetSize, 20);
   a = XFetch(h, 7, 1);
@@ -294,8 +297,8 @@ TEST_F(FetchSqliteKeyset, DeletedRowsAcrossSeveralSelects) {
     ASSERT_EQ(a.rc, ER_SUCCESS) << Errors(h);
     EXPECT_EQ(ip.counts["execute"], c.selects + (c.maxParams == 255 ? 1 : c.selects));  // rows, then keys
     EXPECT_EQ(a.crow, 10u);
-    EXPECT_EQ(a.First(), (std::vector<std::string>{"11", "NULL", "13", "14", "15", "NULL", "17", "18", "NULL",
-                                                   "NULL"}));
+    EXPECT_EQ(a.First(),
+              (std::vector<std::string>{"11", "NULL", "13", "14", "15", "NULL", "17", "18", "NULL", "NULL"}));
     EXPECT_EQ(a.status, (std::vector<int>{0, 1, 0, 0, 0, 1, 0, 0, 1, 1}));
     engine.ops().endCursor(h);
     ASSERT_EQ(Exec(hConn, "INSERT INTO t VALUES (12, 'r12'), (16, 'r16'), (19, 'r19'), (20, 'r20')"),
@@ -338,8 +341,9 @@ TEST_F(FetchSqliteKeyset, RowsetSizeChangePreparesAgain) {
 // empty row.
 TEST_F(FetchSqliteKeyset, OptimisticValuesLineUpWithTheRowset) {
   ASSERT_EQ(Exec(hConn, "CREATE TABLE ov (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
-  ASSERT_EQ(Exec(hConn, "INSERT INTO ov VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40), "
-                        "(5, 'e', 50)"),
+  ASSERT_EQ(Exec(hConn,
+                 "INSERT INTO ov VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40), "
+                 "(5, 'e', 50)"),
             ER_SUCCESS);
   struct Case {
     sgn32 type, extent;
@@ -398,8 +402,7 @@ TEST_F(FetchSqliteKeyset, ErrorStatusIsReportedOnce) {
     EXPECT_EQ(a.status, (std::vector<int>{0, SQL_ROW_ERROR, SQL_ROW_UPDATED, 0}));
     // Updates too are reported once by the static cursor; the keyset-driven one keeps them.
     a = XFetch(h, 1, 1);
-    EXPECT_EQ(a.status,
-              (std::vector<int>{0, 0, type == SQL_CURSOR_STATIC ? 0 : SQL_ROW_UPDATED, 0}));
+    EXPECT_EQ(a.status, (std::vector<int>{0, 0, type == SQL_CURSOR_STATIC ? 0 : SQL_ROW_UPDATED, 0}));
     engine.ops().endCursor(h);
   }
 }
@@ -511,7 +514,8 @@ TEST_F(FetchSqlite, KeyRereadAndValuesCutShortAreErrors) {
   for (const char* what : {"keys", "values"}) {
     SCOPED_TRACE(what);
     const bool values = std::string(what) == "values";
-    handle_t h = Scrollable(hConn, SQL_CURSOR_KEYSET_DRIVEN, values ? SQL_CONCUR_VALUES : SQL_CONCUR_READ_ONLY, 6);
+    handle_t h =
+        Scrollable(hConn, SQL_CURSOR_KEYSET_DRIVEN, values ? SQL_CONCUR_VALUES : SQL_CONCUR_READ_ONLY, 6);
     ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
     State(h)->cMaxParams = 2;  // two rows per SELECT: three fetches on the second auxiliary cursor
     if (!values) {

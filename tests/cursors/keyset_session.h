@@ -89,14 +89,15 @@ class KeysetSession : public EngineSession {
     }
     return ER_SUCCESS;
   }
+  // The backend's prepare and the key steps of the analysis, without the engine's own.
   errcode_t PrepareKeyset(handle_t h, const std::string& sql) {
-    errcode_t rc = engine.ops().prepare(h, const_cast<char*>(sql.c_str()));
+    errcode_t rc = ip.ops.prepare(h, const_cast<char*>(sql.c_str()));
     return rc == ER_SUCCESS ? Analyse(h, sql) : rc;
   }
   // What an execute of a keyset-driven SELECT does: the keyset, then the client's statement.
   errcode_t ExecuteKeyset(handle_t h) {
     errcode_t rc = KS_GetKeySet_KSD(State(h));
-    return rc == ER_SUCCESS ? engine.ops().execute(h) : rc;
+    return rc == ER_SUCCESS ? ip.ops.execute(h) : rc;
   }
   static std::vector<std::string> KeyNames(handle_t h) {
     std::vector<std::string> out;

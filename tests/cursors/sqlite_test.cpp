@@ -79,8 +79,13 @@ TEST_F(EngineSqlite, FailedSnapshotReadIsReported) {
   handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
   ip.fail["fetch"] = {ER_SUCCESS, ER_GENERAL_ERROR};
   EXPECT_EQ(Open(h, "SELECT i FROM t"), ER_GENERAL_ERROR);
-  EXPECT_EQ(ip.counts["close"], 0);
   EXPECT_FALSE(ODBC_CursorRec(h)->st_sccl.f_state & SCCL_SNAPSHOT_READ);
+  // The rest of the result is not served as if it were the whole.
+  EXPECT_EQ(ip.counts["close"], 1);
+  Dataset ds{};
+  engine.ops().fetch(h, 10, &ds);
+  EXPECT_EQ(ds.nRows, 0);
+  Dataset_Done(&ds);
   engine.ops().endCursor(h);
 }
 

@@ -387,14 +387,60 @@ TEST_F(StatementTest, LongValuesAreHeldBackAndHandedOutInPieces) {
   EXPECT_EQ(fake.Take(), "getData " + HandleText(f) + " 1 1 10");
 }
 
-TEST_F(StatementTest, ScrollableFetchWithoutAFetchEngineIsRefused) {
-  handle_t h = Cursor(SQL_CURSOR_STATIC);
-  if (SCs_EngineOps()->xFetch2) GTEST_SKIP() << "the scrollable fetch is installed";
-  PRSET rs = nullptr;
-  uns32 rows = 0;
-  sgn32 size = 0;
-  EXPECT_EQ(engine.ops().xFetch2J(h, &rs, 1, &rows, &size, 2), ER_DRV_NOT_CAPABLE);
-  EXPECT_EQ(rs, nullptr);
+// Through the scrollable fetch: the static cursor's rowset holds back what is
+// too long for it, also when the snapshot spilled to its files.
+TEST_F(StatementTest, RowsetFetchHoldsBackLongValues) {
+  for (sgn32 rows : {3, 5200}) {
+    SCOPED_TRACE(rows);
+    handle_t h = Cursor(SQL_CURSOR_STATIC);
+    State(h).RSSize = 3;
+    fake.rows = rows;
+    fake.fetched = 0;
+    fake.shape = {{CTYPE_SGN32, 4}, {CTYPE_LCHR, 16}};
+    fake.fillRow = [](sgn32 row, Dataset* ds, sgn32 at) {
+      memcpy(Coldata_Cell(&ds->col[0], uint64_t(at)), &row, 4);
+      ds->col[0].indicators[at] = 0;
+      const uns32 len = row == 1 ? 70000 : 10;
+      char* data = static_cast<char*>(malloc(len + 1));
+      memset(data, 'a' + row % 26, len);
+      data[len] = 0;
+      char* cell = Coldata_Cell(&ds->col[1], uint64_t(at));
+      memcpy(cell, &len, 4);
+      memcpy(cell + 8, &data, sizeof data);
+      ds->col[1].indicators[at] = 0;
+    };
+    ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>("SELECT i, s FROM t")), ER_SUCCESS);
+    const int files = OpenTempFiles();
+    ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS);
+    EXPECT_EQ(OpenTempFiles(), files + (rows > 5000 ? 2 : 0));
+    PRSET rs = nullptr;
+    uns32 got = 0;
+    sgn32 size = 0;
+    ASSERT_EQ(engine.ops().xFetch2J(h, &rs, 1, &got, &size, 2), ER_SUCCESS);
+    ASSERT_NE(rs, nullptr);
+    ASSERT_EQ(rs->pDataset->nRows, 3);
+    const Coldata& col = rs->pDataset->col[1];
+    EXPECT_EQ(std::vector<indicator_t>(col.indicators, col.indicators + 3),
+              (std::vector<indicator_t>{0, -3, 0}));
+    std::string value;
+    char* piece = nullptr;
+    precision_t n = 0;
+    ctype_t t = CTYPE_VOID;
+    sgn32 remaining = -1;
+    do {
+      ASSERT_EQ(engine.ops().getDataJ(h, 2, 2, 32000, &piece, &n, &t, &remaining), ER_SUCCESS);
+      if (piece) value.append(piece, n);
+      free(piece);
+      piece = nullptr;
+    } while (remaining > 0);
+    EXPECT_EQ(value, std::string(70000, 'b'));
+    RS_Destroy(&rs);
+    // The next rowset (none past the end) holds nothing back.
+    EXPECT_EQ(engine.ops().xFetch2J(h, &rs, 4, &got, &size, 5) == ER_SUCCESS, rows > 3);
+    EXPECT_EQ(engine.ops().getDataJ(h, 2, 2, 100, &piece, &n, &t, &remaining), ER_NO_DATA_FOUND);
+    RS_Destroy(&rs);
+    engine.ops().endCursor(h);
+  }
 }
 
 TEST_F(StatementTest, CatalogCallsServeScrollableCursorsStatic) {
