@@ -29,9 +29,7 @@ enum : positn_t {
 // Dynamic-cursor marks in RSPosition.
 enum : positn_t { RSP_SOMEWHERE = -1, RSP_PARTIAL_END = -4 };
 
-sgn32 KeysHeld(PSCCL me) {
-  return me->pKeySet && me->pKeySet->pDataset ? me->pKeySet->pDataset->nRows : 0;
-}
+sgn32 KeysHeld(PSCCL me) { return me->pKeySet && me->pKeySet->pDataset ? me->pKeySet->pDataset->nRows : 0; }
 
 sgn32 RowsIn(PRSET rs) { return rs && rs->pDataset ? rs->pDataset->nRows : 0; }
 
@@ -40,7 +38,9 @@ sgn32 RowsIn(PRSET rs) { return rs && rs->pDataset ? rs->pDataset->nRows : 0; }
 bool BeforeStart(PSCCL me) { return me->RSPosition == 0 || !me->pDSKeyBoundaryVals; }
 
 // Rows of a single table without grouping: they can be locked one by one.
-bool RowsLockable(PSCCL me) { return !(me->SelectRqstFlags & (SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_UNION | SCR_F_AGGREGATE)); }
+bool RowsLockable(PSCCL me) {
+  return !(me->SelectRqstFlags & (SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_UNION | SCR_F_AGGREGATE));
+}
 
 void RowSetEmpty(PRSET rs) {
   if (rs->pDataset) Dataset_Done(rs->pDataset);
@@ -82,8 +82,9 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
   drv_ops* ops = psccl->pDrv->ops;
   for (int attempt = 1;; attempt++) {
     ops->close(psccl->hCursor);
-    errcode_t rc = attempt == 1 ? KS_GetKeySet_Dyn(psccl, fFetchType, fFetchType == SQL_FETCH_RELATIVE ? irow : 0)
-                                : KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, 0);
+    errcode_t rc = attempt == 1
+                       ? KS_GetKeySet_Dyn(psccl, fFetchType, fFetchType == SQL_FETCH_RELATIVE ? irow : 0)
+                       : KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, 0);
     if (rc != ER_SUCCESS) {
       if (rc == ER_NO_DATA_FOUND) RowSetEmpty(pRowSet);
       return rc;
@@ -99,8 +100,8 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
       ErrorQ saved;
       Dataset_Done(pRowSet->pDataset);
       scs_p_DiagSave(psccl->hCursor, &saved);
-      rc = scs_p_RowSetKeyedRead(psccl, psccl->hCursor, psccl->pKeySet->pDataset, 0, sp.s, sp.r, sp.l, nullptr,
-                                 pRowSet->pDataset, &lastParams);
+      rc = scs_p_RowSetKeyedRead(psccl, psccl->hCursor, psccl->pKeySet->pDataset, 0, sp.s, sp.r, sp.l,
+                                 nullptr, pRowSet->pDataset, &lastParams);
       rc = scs_p_DiagCheck(psccl->hCursor, &saved, rc);
     }
     if (rc == ER_SUCCESS && RowsIn(pRowSet) == nKeys) {
@@ -113,7 +114,8 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
       if (rc == ER_SUCCESS && psccl->ConcType == SQL_CONCUR_VALUES && psccl->fOptConcValExtent == 2)
         rc = scs_p_OptConcValsCopy(psccl, pRowSet->pDataset);
       if (rc == ER_SUCCESS && psccl->ConcType != SQL_CONCUR_LOCK) ops->close(psccl->hCursor);
-      if (rc == ER_SUCCESS && RowsLockable(psccl) && psccl->ConcType == SQL_CONCUR_LOCK && psccl->bLockByUpdate)
+      if (rc == ER_SUCCESS && RowsLockable(psccl) && psccl->ConcType == SQL_CONCUR_LOCK &&
+          psccl->bLockByUpdate)
         rc = scs_p_LockRows(psccl, 0, uns32(nKeys));
       if (rc != ER_SUCCESS) return rc;
       for (sgn32 i = 0; i < pRowSet->RSSize; i++) pRowSet->rgfRowStatus[i] = i < nKeys ? 0 : SQL_ROW_NOROW;
@@ -198,9 +200,9 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
       }
       {
         const sgn32 RS = psccl->RsltSetSize;
-        const bool stays = oldRSPos == RSP_PARTIAL_END &&
-                           ((RS < R && (RS != -1 || -irow < R - 1) && h0 - irow <= RS) ||
-                            (RS >= R && -irow < R - 1));
+        const bool stays =
+            oldRSPos == RSP_PARTIAL_END &&
+            ((RS < R && (RS != -1 || -irow < R - 1) && h0 - irow <= RS) || (RS >= R && -irow < R - 1));
         if (stays) return ER_SUCCESS;
       }
       return readFirst();

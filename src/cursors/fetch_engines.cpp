@@ -24,8 +24,8 @@
 namespace {
 
 constexpr uns16 kNoRowsetReread = SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_UNION | SCR_F_AGGREGATE;
-constexpr uns16 kAux2KeyReread = 0x10;   // hSCCurs2 holds the key re-read of the deleted-row check
-constexpr uns16 kAux2OptValues = 0x20;   // hSCCurs2 holds the all-columns SELECT of the old values
+constexpr uns16 kAux2KeyReread = 0x10;  // hSCCurs2 holds the key re-read of the deleted-row check
+constexpr uns16 kAux2OptValues = 0x20;  // hSCCurs2 holds the all-columns SELECT of the old values
 constexpr char kForUpdate[] = " FOR UPDATE";
 
 drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
@@ -183,8 +183,8 @@ errcode_t scs_p_RowSetKeyedRead(PSCCL s, handle_t hCurs, Dataset* pKeys, uns32 i
       rc = Dataset_Copy(&params, pParameters);
     } else {
       const sgn32 match = k + 1 == cSelectsReqd ? cRowsInLastSelect : cMaxRowsPerSelect;
-      rc = KS_KeyParamDsetBld(pKeys, start, uns32(cMaxRowsPerSelect), uns32(match), &params, s->bHasParamOp, 0, 0,
-                              nullptr, nullptr);
+      rc = KS_KeyParamDsetBld(pKeys, start, uns32(cMaxRowsPerSelect), uns32(match), &params, s->bHasParamOp,
+                              0, 0, nullptr, nullptr);
       if (rc == ER_SUCCESS && (s->f_state & SCCL_HAS_PARAMS) && s->parameters) {
         Dataset* all = nullptr;
         rc = Dataset_Copy(&all, s->parameters);
@@ -303,7 +303,8 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   const sgn32 have = reread ? reread->nRows : 0;
   for (sgn32 i = 0, j = 0; rc == ER_SUCCESS && i < n; i++) {
     int match = 0;
-    if (j < have && Dataset_CompareRows(pKeyVals, uns32(w0 + i), reread, uns32(j), &match) != ER_SUCCESS) break;
+    if (j < have && Dataset_CompareRows(pKeyVals, uns32(w0 + i), reread, uns32(j), &match) != ER_SUCCESS)
+      break;
     if (match) {
       j++;
       continue;
@@ -320,8 +321,8 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
 
 namespace {
 
-errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd, int cMaxRowsPerSelect,
-                             int cRowsInLastSelect) {
+errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
+                             int cMaxRowsPerSelect, int cRowsInLastSelect) {
   if (s->pDSOptConcColVals) {
     Dataset_Done(s->pDSOptConcColVals);
   } else if (!(s->pDSOptConcColVals = DatasetNew())) {
@@ -344,8 +345,10 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
     if (pParameters) {
       Dataset* params = nullptr;
       rc = Dataset_Copy(&params, pParameters);
-      if (rc == ER_SUCCESS) rc = Inner(s).parameters(s->hSCCurs2, params);
-      else DatasetFree(&params);
+      if (rc == ER_SUCCESS)
+        rc = Inner(s).parameters(s->hSCCurs2, params);
+      else
+        DatasetFree(&params);
       if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs2, s->nParamInfo, s->pParamInfo);
     }
     if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs2);
@@ -386,8 +389,9 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
 
 errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int cSelectsReqd,
                                   int cMaxRowsPerSelect, int cRowsInLastSelect) {
-  errcode_t rc = s ? OptConcColValsRead(s, pParameters, irow, cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect)
-                   : ER_GENERAL_ERROR;
+  errcode_t rc =
+      s ? OptConcColValsRead(s, pParameters, irow, cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect)
+        : ER_GENERAL_ERROR;
   DatasetFree(&pParameters);
   return rc;
 }
@@ -513,8 +517,8 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
   errcode_t rc = ER_SUCCESS;
   _Cursor* pc = static_cast<_Cursor*>(s->pParent);
   // A result the client started again without closing replaces the snapshot.
-  if ((s->f_state & SCCL_SNAPSHOT_READ) && s->ConcType != SQL_CONCUR_LOCK && s->Rqst.reqType != EXPR_PROCCALL &&
-      pc && (pc->flags & CURSF_OPEN)) {
+  if ((s->f_state & SCCL_SNAPSHOT_READ) && s->ConcType != SQL_CONCUR_LOCK &&
+      s->Rqst.reqType != EXPR_PROCCALL && pc && (pc->flags & CURSF_OPEN)) {
     s->f_state = uns16(s->f_state & ~SCCL_SNAPSHOT_READ);
     SS_Close(s->pSnapShot);
   }
@@ -652,7 +656,8 @@ errcode_t SCs_ExtendedFetch2(handle_t hCursor, PRSET* ppRowSet, sgn32 irow, uns3
   return ExtendedFetch(hCursor, ppRowSet, irow, pcrow, pRsltSetSize, lfFetchType, true);
 }
 
-errcode_t SCs_ExtendedFetch(handle_t hCursor, PRSET* ppRowSet, sgn32 irow, uns32* pcrow, sgn32* pRsltSetSize) {
+errcode_t SCs_ExtendedFetch(handle_t hCursor, PRSET* ppRowSet, sgn32 irow, uns32* pcrow,
+                            sgn32* pRsltSetSize) {
   return ExtendedFetch(hCursor, ppRowSet, irow, pcrow, pRsltSetSize, 0, false);
 }
 

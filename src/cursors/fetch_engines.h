@@ -40,7 +40,8 @@ errcode_t scs_p_LockRows(PSCCL psccl, uns32 iStartRow, uns32 nRows);
 // extended by the keys first. For lock concurrency without locking by update
 // " FOR UPDATE" is appended; *pcbForUpdate (when given) gets the length of
 // what was appended, 0 when nothing was.
-errcode_t scs_p_RowSetSelectPrepare(PSCCL psccl, sgn32 cRowsPerSelect, int bFromStatement, size_t* pcbForUpdate);
+errcode_t scs_p_RowSetSelectPrepare(PSCCL psccl, sgn32 cRowsPerSelect, int bFromStatement,
+                                    size_t* pcbForUpdate);
 // Removes from Rqst.translated the cbForUpdate bytes scs_p_RowSetSelectPrepare
 // appended (nothing when 0).
 void scs_p_ForUpdateCut(PSCCL psccl, size_t cbForUpdate);
@@ -51,9 +52,9 @@ void scs_p_ForUpdateCut(PSCCL psccl, size_t cbForUpdate);
 // before the first SELECT. The rows are appended to pRows. pParameters
 // (borrowed), when given with a single SELECT, is sent in place of the key
 // row. *ppLastParams (when given) receives a copy of the last row sent.
-errcode_t scs_p_RowSetKeyedRead(PSCCL psccl, handle_t hCurs, Dataset* pKeys, uns32 iKeyRow, sgn32 cSelectsReqd,
-                                sgn32 cMaxRowsPerSelect, sgn32 cRowsInLastSelect, Dataset* pParameters,
-                                Dataset* pRows, Dataset** ppLastParams);
+errcode_t scs_p_RowSetKeyedRead(PSCCL psccl, handle_t hCurs, Dataset* pKeys, uns32 iKeyRow,
+                                sgn32 cSelectsReqd, sgn32 cMaxRowsPerSelect, sgn32 cRowsInLastSelect,
+                                Dataset* pParameters, Dataset* pRows, Dataset** ppLastParams);
 // Fetches up to nRows rows of hCurs, appended to pRows, fetching again while
 // rows come: the backend hands out a row at a time when a long column is
 // described.

@@ -244,7 +244,8 @@ errcode_t ks_DynWhere_AddSubClause(PSCCL psccl, uns16 e, uns16 fFetchType, uns16
     const bool last = p == e;
     if (pos.oc && pos.key) {
       const std::string col = pos.oc->orig_name;
-      text += last ? Comparison(col, pos.oc->sort_direction == SORT_ASC, fFetchType, inclusive) : col + " = ? AND ";
+      text += last ? Comparison(col, pos.oc->sort_direction == SORT_ASC, fFetchType, inclusive)
+                   : col + " = ? AND ";
     } else if (pos.oc) {
       const std::string col = pos.oc->orig_name;
       const bool isNull = IsNullAt(bv, pos.ksCol, row);
@@ -454,9 +455,9 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   }
   if (rc == ER_SUCCESS && params && psccl->bHasParamOp) {
     Dataset* rebuilt = nullptr;
-    rc = params->nCols == 0 ? ER_GENERAL_ERROR
-                            : KS_KeyParamDsetBld(params, 0, 1, 1, &rebuilt, psccl->bHasParamOp, 0, 0, nullptr,
-                                                 nullptr);
+    rc = params->nCols == 0
+             ? ER_GENERAL_ERROR
+             : KS_KeyParamDsetBld(params, 0, 1, 1, &rebuilt, psccl->bHasParamOp, 0, 0, nullptr, nullptr);
     FreeDataset(&params);
     params = rebuilt;
   }

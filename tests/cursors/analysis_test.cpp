@@ -312,14 +312,24 @@ std::vector<std::string>& Lines() {
   return lines;
 }
 
-TEST(AnalysisTypeSwitch, RefusedByTheBackend) {
+// An engine cursor over the fake backend.
+class FakeCursor : public ::testing::Test {
+ protected:
   FakeBackend fake;
   EngineOver engine{fake.drv};
-  ::Connect req{};
-  handle_t c = 0, h = 0;
-  ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &c), ER_SUCCESS);
-  ASSERT_EQ(engine.ops().cursor(c, &h), ER_SUCCESS);
-  TSCCL* s = &ODBC_CursorRec(h)->st_sccl;
+  handle_t h = 0;
+  TSCCL* s = nullptr;
+  void SetUp() override {
+    ::Connect req{};
+    handle_t c = 0;
+    ASSERT_EQ(engine.ops().connect(fake.hServer, &req, &c), ER_SUCCESS);
+    ASSERT_EQ(engine.ops().cursor(c, &h), ER_SUCCESS);
+    s = &ODBC_CursorRec(h)->st_sccl;
+  }
+  void TearDown() override { fake.EndAll(); }
+};
+
+TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
   LOG* sink = log_open_callback([](LOG*, int, char* text) { Lines().push_back(text); }, nullptr, 7, -1, 0);
   struct Case {
     sgn32 type, conc;
@@ -375,7 +385,30 @@ TEST(AnalysisTypeSwitch, RefusedByTheBackend) {
   }
   log_close(sink);
   free(sink);
-  fake.EndAll();
+}
+
+TEST_F(FakeCursor, AuxCursorsMadeAtTheFirstAnalysedPrepare) {
+  s->CursType = SQL_CURSOR_KEYSET_DRIVEN;
+  // Neither auxiliary cursor can be made, then only the second.
+  struct Case {
+    std::vector<errcode_t> answers;
+    bool first, second;
+  } cases[] = {{{ER_NO_MEMORY}, false, false}, {{ER_SUCCESS, ER_NO_MEMORY}, true, false}};
+  for (const Case& k : cases) {
+    fake.fail["cursor"] = k.answers;
+    EXPECT_EQ(scs_p_Prepare(s, "SELECT 1"), ER_GENERAL_ERROR);
+    EXPECT_EQ(s->hSCCurs != 0, k.first);
+    EXPECT_EQ(s->hSCCurs2 != 0, k.second);
+  }
+  // Made once: a later prepare uses the same two.
+  fake.Take();
+  EXPECT_EQ(scs_p_Prepare(s, "SELECT 1"), ER_SCRS_STATIC_ONLY);
+  const handle_t first = s->hSCCurs, second = s->hSCCurs2;
+  EXPECT_EQ(fake.Count("cursor "), 1u);
+  EXPECT_EQ(scs_p_Prepare(s, "SELECT 2"), ER_SCRS_STATIC_ONLY);
+  EXPECT_EQ(s->hSCCurs, first);
+  EXPECT_EQ(s->hSCCurs2, second);
+  EXPECT_EQ(fake.Count("cursor "), 1u);
 }
 
 }  // namespace

@@ -10,13 +10,7 @@ class DynamicPostgres : public DynamicScroll {
     if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
     DynamicScroll::SetUp();
   }
-  std::string ConnStr() override {
-    const char* port = getenv("SQLGATE_PG_PORT");
-    const char* user = getenv("SQLGATE_PG_USER");
-    const char* db = getenv("SQLGATE_PG_DB");
-    return std::string("DRIVER=") + test_support::kPgDriver + ";Servername=127.0.0.1;Port=" + port +
-           ";Database=" + (db ? db : "sqlgate") + ";Username=" + (user ? user : "postgres") + ";Password=";
-  }
+  std::string ConnStr() override { return PgConnStr(); }
 };
 
 DYNAMIC_SCROLL_TESTS(DynamicPostgres)

@@ -1,7 +1,7 @@
-// Scrolling key slices on a real data source: a dynamic cursor's state is
-// armed as the prepare leaves it (statement, ORDER BY columns, keys, compound
-// key size) and slices are read one after the other; every walk is compared
-// with the order the data source itself gives the statement.
+// Dynamic and mixed cursors on a real data source: statements prepared
+// through the engine's analysis, key slices read one after the other and
+// rowsets fetched through the engine's table, every walk compared with the
+// order the data source itself gives the statement.
 #pragma once
 
 #include <sqlext.h>
@@ -17,6 +17,7 @@
 
 namespace engine_test {
 
+// A key column the analysis is expected to find.
 struct ArmKey {
   const char* name;
   sgn16 sqlType;
@@ -34,22 +35,25 @@ class DynamicScroll : public EngineSession {
     ASSERT_EQ(Connect(ConnStr(), &hConn2), ER_SUCCESS) << Errors(hServer);
     Exec(hConn, "DROP TABLE dyn_t");
     Exec(hConn, "DROP TABLE dyn_c");
-    ASSERT_EQ(Exec(hConn, "CREATE TABLE dyn_t (id INTEGER PRIMARY KEY, grp INTEGER, name VARCHAR(20), note TEXT)"),
-              ER_SUCCESS)
+    ASSERT_EQ(
+        Exec(hConn, "CREATE TABLE dyn_t (id INTEGER PRIMARY KEY, grp INTEGER, name VARCHAR(20), note TEXT)"),
+        ER_SUCCESS)
         << Errors(hConn);
-    ASSERT_EQ(Exec(hConn, "CREATE TABLE dyn_c (a INTEGER NOT NULL, b INTEGER NOT NULL, v INTEGER, "
-                          "PRIMARY KEY (a, b))"),
+    ASSERT_EQ(Exec(hConn,
+                   "CREATE TABLE dyn_c (a INTEGER NOT NULL, b INTEGER NOT NULL, v INTEGER, "
+                   "PRIMARY KEY (a, b))"),
               ER_SUCCESS);
     // Ties in grp, NULLs in grp and name, ids out of step with both.
-    const char* rows[] = {"1, 2, 'kim', 'x'",    "2, NULL, 'al', 'x'", "3, 1, NULL, 'x'",   "4, 2, 'al', 'x'",
-                          "5, 1, 'zed', 'x'",    "6, NULL, NULL, 'x'", "7, 3, 'bo', 'x'",   "8, 2, 'kim', 'x'",
-                          "9, 1, 'al', 'x'",     "10, 2, NULL, 'x'",   "11, NULL, 'bo', 'x'", "12, 3, 'al', 'x'",
+    const char* rows[] = {"1, 2, 'kim', 'x'", "2, NULL, 'al', 'x'", "3, 1, NULL, 'x'",     "4, 2, 'al', 'x'",
+                          "5, 1, 'zed', 'x'", "6, NULL, NULL, 'x'", "7, 3, 'bo', 'x'",     "8, 2, 'kim', 'x'",
+                          "9, 1, 'al', 'x'",  "10, 2, NULL, 'x'",   "11, NULL, 'bo', 'x'", "12, 3, 'al', 'x'",
                           "13, 2, 'bo', 'x'"};
-    for (const char* r : rows) ASSERT_EQ(Exec(hConn, std::string("INSERT INTO dyn_t VALUES (") + r + ")"), ER_SUCCESS);
+    for (const char* r : rows)
+      ASSERT_EQ(Exec(hConn, std::string("INSERT INTO dyn_t VALUES (") + r + ")"), ER_SUCCESS);
     for (int a = 1; a <= 4; a++)
       for (int b = 3; b >= 1; b--)
-        ASSERT_EQ(Exec(hConn, "INSERT INTO dyn_c VALUES (" + std::to_string(a) + ", " + std::to_string(b) + ", " +
-                                  std::to_string((a * b) % 3) + ")"),
+        ASSERT_EQ(Exec(hConn, "INSERT INTO dyn_c VALUES (" + std::to_string(a) + ", " + std::to_string(b) +
+                                  ", " + std::to_string((a * b) % 3) + ")"),
                   ER_SUCCESS);
   }
   void TearDown() override {
@@ -141,7 +145,8 @@ class DynamicScroll : public EngineSession {
     const int before = ip.counts["prepare"];
     Fetched f{engine.ops().xFetch2(h, &rs, irow, &rows, &total, ft), {}, 0};
     f.prepares = ip.counts["prepare"] - before;
-    for (uns32 r = 0; rs && rs->pDataset && r < rows; r++) f.ids.push_back(CellText(*rs->pDataset, 0, int(r)));
+    for (uns32 r = 0; rs && rs->pDataset && r < rows; r++)
+      f.ids.push_back(CellText(*rs->pDataset, 0, int(r)));
     RS_Destroy(&rs);
     return f;
   }
@@ -171,273 +176,291 @@ class DynamicScroll : public EngineSession {
 };
 
 // The walks every data source must pass.
-#define DYNAMIC_SCROLL_TESTS(Fixture)                                                                             \
-  TEST_F(Fixture, EveryRowOnceInOrderOverTiesAndNulls) {                                                          \
-    struct Case {                                                                                                 \
-      const char* sql;                                                                                            \
-      const char* keySql;                                                                                         \
-    };                                                                                                            \
-    const Case cases[] = {                                                                                        \
-        {"SELECT id, name FROM dyn_t ORDER BY name", "SELECT id FROM dyn_t ORDER BY name, id"},                   \
-        {"SELECT id, name FROM dyn_t ORDER BY name DESC", "SELECT id FROM dyn_t ORDER BY name DESC, id"},         \
-        {"SELECT id FROM dyn_t ORDER BY grp, name DESC", "SELECT id FROM dyn_t ORDER BY grp, name DESC, id"},     \
-        {"SELECT id FROM dyn_t ORDER BY grp DESC, id DESC", "SELECT id FROM dyn_t ORDER BY grp DESC, id DESC"},   \
-        {"SELECT id FROM dyn_t WHERE id > 2 ORDER BY grp", "SELECT id FROM dyn_t WHERE id > 2 ORDER BY grp, id"}, \
-        {"SELECT id FROM dyn_t", "SELECT id FROM dyn_t ORDER BY id"},                                             \
-    };                                                                                                            \
-    for (const Case& c : cases)                                                                                   \
-      for (sgn32 size : {1, 3, 5}) {                                                                              \
-        SCOPED_TRACE(std::string(c.sql) + " slice " + std::to_string(size));                                      \
-        handle_t h = Arm(c.sql, {{"id", SQL_INTEGER}}, size);                                                     \
-        auto want = Expected(c.keySql);                                                                           \
-        EXPECT_EQ(WalkForward(h), want);                                                                          \
-        EXPECT_EQ(WalkBackward(h), want);                                                                         \
-      }                                                                                                           \
-  }                                                                                                               \
-  TEST_F(Fixture, CompositeKeys) {                                                                                \
-    const char* cases[][2] = {                                                                                    \
-        {"SELECT a, b FROM dyn_c ORDER BY v", "SELECT a, b FROM dyn_c ORDER BY v, a, b"},                         \
-        {"SELECT a, b FROM dyn_c ORDER BY v DESC, b", "SELECT a, b FROM dyn_c ORDER BY v DESC, b, a"},            \
-        {"SELECT a, b FROM dyn_c ORDER BY b DESC, a", "SELECT a, b FROM dyn_c ORDER BY b DESC, a"},               \
-        {"SELECT a, b FROM dyn_c", "SELECT a, b FROM dyn_c ORDER BY a, b"},                                       \
-    };                                                                                                            \
-    for (auto& c : cases) {                                                                                       \
-      SCOPED_TRACE(c[0]);                                                                                         \
-      handle_t h = Arm(c[0], {{"a", SQL_INTEGER}, {"b", SQL_INTEGER}}, 4);                                        \
-      auto want = Expected(c[1]);                                                                                 \
-      EXPECT_EQ(WalkForward(h), want);                                                                            \
-      EXPECT_EQ(WalkBackward(h), want);                                                                           \
-    }                                                                                                             \
-  }                                                                                                               \
-  TEST_F(Fixture, RelativeMovesTheSlice) {                                                                        \
-    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 4);                        \
-    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
-    auto slice = [&](size_t from) {                                                                               \
-      std::vector<std::string> s;                                                                                 \
-      for (size_t i = from; i < from + 4 && i < all.size(); i++) s.push_back(all[i]);                             \
-      return s;                                                                                                   \
-    };                                                                                                            \
-    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
-    struct Step {                                                                                                 \
-      sgn32 by;                                                                                                   \
-      size_t at;                                                                                                  \
-    };                                                                                                            \
-    for (Step st : {Step{2, 2}, Step{0, 2}, Step{5, 7}, Step{-3, 4}, Step{-4, 0}, Step{1, 1}, Step{8, 9},          \
-                    Step{-1, 8}, Step{-6, 2}, Step{10, 12}, Step{-2, 10}}) {                                                                  \
-      SCOPED_TRACE("RELATIVE " + std::to_string(st.by));                                                          \
-      ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, st.by), ER_SUCCESS);                                                  \
-      EXPECT_EQ(Keys(h), slice(st.at));                                                                           \
-      EXPECT_EQ(State(h)->KSSize, 4);                                                                             \
-    }                                                                                                             \
-    ASSERT_EQ(Read(h, SQL_FETCH_LAST), ER_SUCCESS);                                                               \
-    EXPECT_EQ(Keys(h), slice(all.size() - 4));                                                                    \
-    EXPECT_EQ(Read(h, SQL_FETCH_RELATIVE, 20), ER_NO_DATA_FOUND);                                                 \
-  }                                                                                                               \
-  TEST_F(Fixture, LongColumnsAndWideSlices) {                                                                     \
-    /* A long column in the rowset: the driver hands its rows out one by one. */                                 \
-    ASSERT_EQ(Exec(hConn, "UPDATE dyn_t SET note = 'n' || id"), ER_SUCCESS);                                      \
-    handle_t h = Arm("SELECT id, note FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 5);                  \
-    auto want = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                          \
-    std::vector<std::string> seen;                                                                                \
-    for (auto f = Fetch(h, SQL_FETCH_NEXT); f.rc == ER_SUCCESS && seen.size() < 100; f = Fetch(h, SQL_FETCH_NEXT)) \
-      seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                        \
-    EXPECT_EQ(seen, want);                                                                                        \
-    /* RELATIVE -3 with ten keys held reads twelve before the last, keeps ten. */                                \
-    handle_t w = Arm("SELECT id FROM dyn_t ORDER BY grp DESC, name", {{"id", SQL_INTEGER}}, 10);                  \
-    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp DESC, name, id");                                      \
-    ASSERT_EQ(Read(w, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
-    ASSERT_EQ(Read(w, SQL_FETCH_RELATIVE, 3), ER_SUCCESS);                                                        \
-    EXPECT_EQ(Keys(w), std::vector<std::string>(all.begin() + 3, all.end()));                                     \
-    ASSERT_EQ(Read(w, SQL_FETCH_RELATIVE, -3), ER_SUCCESS);                                                       \
-    EXPECT_EQ(Keys(w), std::vector<std::string>(all.begin(), all.begin() + 10));                                  \
-    EXPECT_EQ(State(w)->KSSize, 10);                                                                              \
-  }                                                                                                               \
-  TEST_F(Fixture, SliceCutShortByTheDriverIsAnError) {                                                           \
-    /* The driver's result is closed behind the read: its fetch fails (the   */                                 \
-    /* backend keeps the rows so far and queues the diagnostics).            */                                 \
-    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp", {{"id", SQL_INTEGER}}, 4);                              \
-    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
-    int fetches = 0;                                                                                              \
-    ip.before["fetch"] = [&] {                                                                                    \
-      if (++fetches == 1) SQLFreeStmt(ODBC_CursorRec(State(h)->hSCCurs)->hStmt, SQL_CLOSE);                       \
-    };                                                                                                            \
-    errcode_t rc = KS_GetKeySet_Dyn(State(h), SQL_FETCH_NEXT, 0);                                                 \
-    ip.before.clear();                                                                                            \
-    /* The driver's own error (invalid cursor state), never a short slice or the end. */                         \
-    EXPECT_NE(rc, ER_SUCCESS);                                                                                    \
-    EXPECT_NE(rc, ER_NO_DATA_FOUND);                                                                              \
-    /* A dynamic rowset with a long column, cut after its first row. */                                          \
-    handle_t d = Arm("SELECT id, note FROM dyn_t ORDER BY grp", {{"id", SQL_INTEGER}}, 4);                        \
-    ASSERT_EQ(Fetch(d, SQL_FETCH_FIRST).ids.size(), 4u);                                                          \
-    fetches = 0;                                                                                                  \
-    ip.before["fetch"] = [&] {                                                                                    \
-      if (++fetches == 3) SQLFreeStmt(ODBC_CursorRec(d)->hStmt, SQL_CLOSE);                                       \
-    };                                                                                                            \
-    rc = Fetch(d, SQL_FETCH_NEXT).rc;                                                                             \
-    ip.before.clear();                                                                                            \
-    EXPECT_GE(fetches, 3);                                                                                        \
-    EXPECT_NE(rc, ER_SUCCESS);                                                                                    \
-    EXPECT_NE(rc, ER_SCRL_RSLTSET_END);                                                                           \
-    EXPECT_NE(rc, ER_EXCESS_CHANGES);                                                                             \
-  }                                                                                                               \
-  TEST_F(Fixture, MixedWindowMovesOnlyWhenLeft) {                                                                 \
-    handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);              \
-    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
-    ASSERT_EQ(all.size(), 13u);                                                                                   \
-    /* Nothing read yet: PRIOR stays before the start, NEXT reads the first rowset. */                           \
-    EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).rc, ER_SCRL_RSLTSET_START);                                               \
-    struct Step {                                                                                                 \
-      uns16 ft;                                                                                                   \
-      sgn32 irow;                                                                                                 \
-      size_t at, n;                                                                                               \
-      bool moves; /* the window is read again */                                                                  \
-    };                                                                                                            \
-    const Step steps[] = {                                                                                        \
-        {SQL_FETCH_NEXT, 0, 0, 2, true},      {SQL_FETCH_NEXT, 0, 2, 2, false},     {SQL_FETCH_NEXT, 0, 4, 2, false}, \
-        {SQL_FETCH_NEXT, 0, 6, 2, true},      {SQL_FETCH_NEXT, 0, 8, 2, false},     {SQL_FETCH_PRIOR, 0, 6, 2, false}, \
-        {SQL_FETCH_RELATIVE, 3, 9, 2, false}, {SQL_FETCH_RELATIVE, 0, 9, 2, false}, {SQL_FETCH_NEXT, 0, 11, 2, true},  \
-        {SQL_FETCH_NEXT, 0, 13, 0, true},     {SQL_FETCH_PRIOR, 0, 11, 2, true},    {SQL_FETCH_PRIOR, 0, 9, 2, false}, \
-        {SQL_FETCH_RELATIVE, -6, 3, 2, true}, {SQL_FETCH_FIRST, 0, 0, 2, true},     {SQL_FETCH_LAST, 0, 11, 2, true}, \
-        {SQL_FETCH_PRIOR, 0, 9, 2, false},                                                                        \
-    };                                                                                                            \
-    int i = 0;                                                                                                    \
-    for (const Step& st : steps) {                                                                                \
-      SCOPED_TRACE("step " + std::to_string(i++));                                                                \
-      auto f = Fetch(h, st.ft, st.irow);                                                                          \
-      EXPECT_EQ(f.rc, st.n ? ER_SUCCESS : ER_NO_DATA_FOUND) << Errors(h);                                         \
-      EXPECT_EQ(f.ids, Part(all, st.at, st.n));                                                                   \
-      EXPECT_EQ(f.prepares > 0, st.moves) << f.prepares;                                                          \
-    }                                                                                                             \
-    /* A first RELATIVE k reads row k on; k <= 0 stays before the start. */                                      \
-    handle_t r = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);              \
-    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 0).rc, ER_SCRL_RSLTSET_START);                                         \
-    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 3).ids, Part(all, 2, 2));                                              \
-    handle_t far = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);            \
-    EXPECT_EQ(Fetch(far, SQL_FETCH_RELATIVE, 9).ids, Part(all, 8, 2));                                            \
-  }                                                                                                               \
-  TEST_F(Fixture, DynamicRowsetsScroll) {                                                                          \
-    handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                  \
-    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
-    /* Nothing read yet: PRIOR stays before the start, NEXT reads the first rowset. */                           \
-    EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).rc, ER_SCRL_RSLTSET_START);                                               \
-    struct Step {                                                                                                 \
-      uns16 ft;                                                                                                   \
-      sgn32 irow;                                                                                                 \
-      errcode_t rc;                                                                                               \
-      size_t at, n;                                                                                               \
-    };                                                                                                            \
-    const Step steps[] = {                                                                                        \
-        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 0, 3},         {SQL_FETCH_NEXT, 0, ER_SUCCESS, 3, 3},                     \
-        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 6, 3},         {SQL_FETCH_NEXT, 0, ER_SUCCESS, 9, 3},                     \
-        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 12, 1},        {SQL_FETCH_NEXT, 0, ER_SCRL_RSLTSET_END, 0, 0},            \
-        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 10, 3},       {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 7, 3},                    \
-        {SQL_FETCH_RELATIVE, 0, ER_SUCCESS, 7, 3},     {SQL_FETCH_RELATIVE, 2, ER_SUCCESS, 9, 3},                 \
-        {SQL_FETCH_RELATIVE, -4, ER_SUCCESS, 5, 3},    {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 2, 3},                    \
-        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 0, 3},        {SQL_FETCH_PRIOR, 0, ER_SCRL_RSLTSET_START, 0, 0},         \
-        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 0, 3},         {SQL_FETCH_LAST, 0, ER_SUCCESS, 10, 3},                    \
-        {SQL_FETCH_RELATIVE, 5, ER_SCRL_RSLTSET_END, 0, 0}, {SQL_FETCH_FIRST, 0, ER_SUCCESS, 0, 3},               \
-        {SQL_FETCH_RELATIVE, 11, ER_SUCCESS, 11, 2},   {SQL_FETCH_RELATIVE, -1, ER_SUCCESS, 10, 3},               \
-    };                                                                                                            \
-    int i = 0;                                                                                                    \
-    for (const Step& st : steps) {                                                                                \
-      SCOPED_TRACE("step " + std::to_string(i++));                                                                \
-      auto f = Fetch(h, st.ft, st.irow);                                                                          \
-      EXPECT_EQ(f.rc, st.rc) << Errors(h);                                                                        \
-      EXPECT_EQ(f.ids, Part(all, st.at, st.n));                                                                   \
-    }                                                                                                             \
-    /* A first RELATIVE k reads from row k. */                                                                    \
-    handle_t r = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                  \
-    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 5).ids, Part(all, 4, 3));                                              \
-    /* Every row once, over ties and NULLs, seeing rows inserted ahead. */                                       \
-    handle_t w = Arm("SELECT id, name FROM dyn_t ORDER BY name DESC, grp", {{"id", SQL_INTEGER}}, 4);             \
-    std::vector<std::string> seen;                                                                                \
-    for (auto f = Fetch(w, SQL_FETCH_NEXT); f.rc == ER_SUCCESS && seen.size() < 100; f = Fetch(w, SQL_FETCH_NEXT)) { \
-      seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                        \
-      if (seen.size() == 4) {                                                                                     \
-        ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (50, 9, 'aaa', 'n')"), ER_SUCCESS);                      \
-        ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                                   \
-      }                                                                                                           \
-    }                                                                                                             \
-    EXPECT_EQ(seen, Expected("SELECT id FROM dyn_t ORDER BY name DESC, grp, id"));                                \
-  }                                                                                                               \
-  TEST_F(Fixture, DynamicSliceChangedUnderneath) {                                                                \
-    /* Another user deletes the slice's first row between its key read and */                                    \
-    /* its row read: the slice is read again from its first key, three     */                                    \
-    /* times at most.                                                      */                                    \
-    for (int limit : {1, 3}) {                                                                                    \
-      SCOPED_TRACE(limit);                                                                                        \
-      handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY id", {{"id", SQL_INTEGER}}, 3);                       \
-      ASSERT_EQ(Fetch(h, SQL_FETCH_FIRST).ids, (std::vector<std::string>{"1", "2", "3"}));                        \
-      int deletes = 0;                                                                                            \
-      bool busy = false;                                                                                          \
-      ip.before["execute"] = [&] {                                                                                \
-        TSCCL* s = State(h);                                                                                      \
-        /* The rowset read: the client's cursor holds the keyed SELECT. */                                       \
-        if (busy || deletes >= limit || !(s->f_state & SCCL_ROWSET_SELECT) || !s->pKeySet->pDataset->nRows) return; \
-        const std::string first = CellText(*s->pKeySet->pDataset, 0, 0);                                         \
-        deletes++;                                                                                                \
-        busy = true; /* the DELETE's own execute comes here too */                                                \
-        EXPECT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = " + first), ER_SUCCESS);                            \
-        busy = false;                                                                                             \
-      };                                                                                                          \
-      auto f = Fetch(h, SQL_FETCH_NEXT);                                                                          \
-      ip.before.clear();                                                                                          \
-      if (limit == 1) {                                                                                           \
-        EXPECT_EQ(f.rc, ER_SUCCESS) << Errors(h);                                                                 \
-        EXPECT_EQ(f.ids, (std::vector<std::string>{"5", "6", "7"}));                                              \
-      } else {                                                                                                    \
-        EXPECT_EQ(f.rc, ER_EXCESS_CHANGES);                                                                       \
-      }                                                                                                           \
-      EXPECT_EQ(deletes, limit);                                                                                  \
-    }                                                                                                             \
-  }                                                                                                               \
-  TEST_F(Fixture, ClientsWayNextAfterEveryExecute) {                                                              \
-    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
-    for (sgn32 keyset : {0, 5}) {                                                                                 \
-      SCOPED_TRACE(keyset ? "mixed" : "dynamic");                                                                 \
-      const sgn32 type = keyset ? SQL_CURSOR_KEYSET_DRIVEN : SQL_CURSOR_DYNAMIC;                                  \
-      handle_t h = Open("SELECT id, name FROM dyn_t ORDER BY grp, name", type, 2, keyset);                        \
-      for (int run = 0; run < 2; run++) {                                                                         \
-        SCOPED_TRACE(run);                                                                                        \
-        /* NEXT right after execute, as every client starts, then onwards. */                                    \
-        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 0, 2)) << Errors(h);                                     \
-        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 2, 2));                                                 \
-        EXPECT_EQ(Fetch(h, SQL_FETCH_RELATIVE, 3).ids, Part(all, 5, 2));                                          \
-        EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).ids, Part(all, 3, 2));                                                \
-        EXPECT_EQ(Fetch(h, SQL_FETCH_LAST).ids, Part(all, 11, 2));                                                \
-        /* Executed again (closed first or not): the next fetch starts over. */                                  \
-        if (run == 0) {                                                                                           \
-          EXPECT_EQ(engine.ops().close(h), ER_SUCCESS);                                                           \
-        }                                                                                                         \
-        EXPECT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);                                              \
-      }                                                                                                           \
-      EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 0, 2));                                                   \
-    }                                                                                                             \
-  }                                                                                                               \
-  TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                                 \
-    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                        \
-    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                              \
-    auto first = Keys(h);                                                                                         \
-    /* A row inside the slice held, one ahead of it, and one ahead deleted. */                                    \
-    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (40, 3, 'zz', 'n')"), ER_SUCCESS) << Errors(hConn2);         \
-    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (41, NULL, 'aa', 'n')"), ER_SUCCESS);                        \
-    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (42, 1, 'b', 'n')"), ER_SUCCESS);                            \
-    ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                                       \
-    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                           \
-    ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, 0), ER_SUCCESS);                                                        \
-    auto again = Keys(h);                                                                                         \
-    /* Read again from its first key: a row inserted inside it is there. */                                      \
-    auto at = std::find(all.begin(), all.end(), first[0]);                                                        \
-    ASSERT_LE(at + 3, all.end());                                                                                 \
-    EXPECT_EQ(again, std::vector<std::string>(at, at + 3));                                                       \
-    EXPECT_NE(again, first);                                                                                      \
-    std::vector<std::string> seen = again;                                                                        \
-    while (Read(h, SQL_FETCH_NEXT) == ER_SUCCESS)                                                                 \
-      for (auto& k : Keys(h)) seen.push_back(k);                                                                  \
-    /* The slice re-read from its first key, then everything after it. */                                        \
-    auto from = std::find(all.begin(), all.end(), first[0]);                                                      \
-    EXPECT_EQ(seen, std::vector<std::string>(from, all.end()));                                                   \
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "12"), 0);                                                     \
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "40"), 1);                                                     \
+#define DYNAMIC_SCROLL_TESTS(Fixture)                                                                       \
+  TEST_F(Fixture, EveryRowOnceInOrderOverTiesAndNulls) {                                                    \
+    struct Case {                                                                                           \
+      const char* sql;                                                                                      \
+      const char* keySql;                                                                                   \
+    };                                                                                                      \
+    const Case cases[] = {                                                                                  \
+        {"SELECT id, name FROM dyn_t ORDER BY name", "SELECT id FROM dyn_t ORDER BY name, id"},             \
+        {"SELECT id, name FROM dyn_t ORDER BY name DESC", "SELECT id FROM dyn_t ORDER BY name DESC, id"},   \
+        {"SELECT id FROM dyn_t ORDER BY grp, name DESC",                                                    \
+         "SELECT id FROM dyn_t ORDER BY grp, name DESC, id"},                                               \
+        {"SELECT id FROM dyn_t ORDER BY grp DESC, id DESC",                                                 \
+         "SELECT id FROM dyn_t ORDER BY grp DESC, id DESC"},                                                \
+        {"SELECT id FROM dyn_t WHERE id > 2 ORDER BY grp",                                                  \
+         "SELECT id FROM dyn_t WHERE id > 2 ORDER BY grp, id"},                                             \
+        {"SELECT id FROM dyn_t", "SELECT id FROM dyn_t ORDER BY id"},                                       \
+    };                                                                                                      \
+    for (const Case& c : cases)                                                                             \
+      for (sgn32 size : {1, 3, 5}) {                                                                        \
+        SCOPED_TRACE(std::string(c.sql) + " slice " + std::to_string(size));                                \
+        handle_t h = Arm(c.sql, {{"id", SQL_INTEGER}}, size);                                               \
+        auto want = Expected(c.keySql);                                                                     \
+        EXPECT_EQ(WalkForward(h), want);                                                                    \
+        EXPECT_EQ(WalkBackward(h), want);                                                                   \
+      }                                                                                                     \
+  }                                                                                                         \
+  TEST_F(Fixture, CompositeKeys) {                                                                          \
+    const char* cases[][2] = {                                                                              \
+        {"SELECT a, b FROM dyn_c ORDER BY v", "SELECT a, b FROM dyn_c ORDER BY v, a, b"},                   \
+        {"SELECT a, b FROM dyn_c ORDER BY v DESC, b", "SELECT a, b FROM dyn_c ORDER BY v DESC, b, a"},      \
+        {"SELECT a, b FROM dyn_c ORDER BY b DESC, a", "SELECT a, b FROM dyn_c ORDER BY b DESC, a"},         \
+        {"SELECT a, b FROM dyn_c", "SELECT a, b FROM dyn_c ORDER BY a, b"},                                 \
+    };                                                                                                      \
+    for (auto& c : cases) {                                                                                 \
+      SCOPED_TRACE(c[0]);                                                                                   \
+      handle_t h = Arm(c[0], {{"a", SQL_INTEGER}, {"b", SQL_INTEGER}}, 4);                                  \
+      auto want = Expected(c[1]);                                                                           \
+      EXPECT_EQ(WalkForward(h), want);                                                                      \
+      EXPECT_EQ(WalkBackward(h), want);                                                                     \
+    }                                                                                                       \
+  }                                                                                                         \
+  TEST_F(Fixture, RelativeMovesTheSlice) {                                                                  \
+    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 4);                  \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                     \
+    auto slice = [&](size_t from) {                                                                         \
+      std::vector<std::string> s;                                                                           \
+      for (size_t i = from; i < from + 4 && i < all.size(); i++) s.push_back(all[i]);                       \
+      return s;                                                                                             \
+    };                                                                                                      \
+    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                        \
+    struct Step {                                                                                           \
+      sgn32 by;                                                                                             \
+      size_t at;                                                                                            \
+    };                                                                                                      \
+    for (Step st : {Step{2, 2}, Step{0, 2}, Step{5, 7}, Step{-3, 4}, Step{-4, 0}, Step{1, 1}, Step{8, 9},   \
+                    Step{-1, 8}, Step{-6, 2}, Step{10, 12}, Step{-2, 10}}) {                                \
+      SCOPED_TRACE("RELATIVE " + std::to_string(st.by));                                                    \
+      ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, st.by), ER_SUCCESS);                                            \
+      EXPECT_EQ(Keys(h), slice(st.at));                                                                     \
+      EXPECT_EQ(State(h)->KSSize, 4);                                                                       \
+    }                                                                                                       \
+    ASSERT_EQ(Read(h, SQL_FETCH_LAST), ER_SUCCESS);                                                         \
+    EXPECT_EQ(Keys(h), slice(all.size() - 4));                                                              \
+    EXPECT_EQ(Read(h, SQL_FETCH_RELATIVE, 20), ER_NO_DATA_FOUND);                                           \
+  }                                                                                                         \
+  TEST_F(Fixture, LongColumnsAndWideSlices) {                                                               \
+    /* A long column in the rowset: the driver hands its rows out one by one. */                            \
+    ASSERT_EQ(Exec(hConn, "UPDATE dyn_t SET note = 'n' || id"), ER_SUCCESS);                                \
+    handle_t h = Arm("SELECT id, note FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 5);            \
+    auto want = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                    \
+    std::vector<std::string> seen;                                                                          \
+    for (auto f = Fetch(h, SQL_FETCH_NEXT); f.rc == ER_SUCCESS && seen.size() < 100;                        \
+         f = Fetch(h, SQL_FETCH_NEXT))                                                                      \
+      seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                  \
+    EXPECT_EQ(seen, want);                                                                                  \
+    /* RELATIVE -3 with ten keys held reads twelve before the last, keeps ten. */                           \
+    handle_t w = Arm("SELECT id FROM dyn_t ORDER BY grp DESC, name", {{"id", SQL_INTEGER}}, 10);            \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp DESC, name, id");                                \
+    ASSERT_EQ(Read(w, SQL_FETCH_FIRST), ER_SUCCESS);                                                        \
+    ASSERT_EQ(Read(w, SQL_FETCH_RELATIVE, 3), ER_SUCCESS);                                                  \
+    EXPECT_EQ(Keys(w), std::vector<std::string>(all.begin() + 3, all.end()));                               \
+    ASSERT_EQ(Read(w, SQL_FETCH_RELATIVE, -3), ER_SUCCESS);                                                 \
+    EXPECT_EQ(Keys(w), std::vector<std::string>(all.begin(), all.begin() + 10));                            \
+    EXPECT_EQ(State(w)->KSSize, 10);                                                                        \
+  }                                                                                                         \
+  TEST_F(Fixture, SliceCutShortByTheDriverIsAnError) {                                                      \
+    /* The driver's result is closed behind the read: its fetch fails (the   */                             \
+    /* backend keeps the rows so far and queues the diagnostics).            */                             \
+    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp", {{"id", SQL_INTEGER}}, 4);                        \
+    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                        \
+    int fetches = 0;                                                                                        \
+    ip.before["fetch"] = [&] {                                                                              \
+      if (++fetches == 1) SQLFreeStmt(ODBC_CursorRec(State(h)->hSCCurs)->hStmt, SQL_CLOSE);                 \
+    };                                                                                                      \
+    errcode_t rc = KS_GetKeySet_Dyn(State(h), SQL_FETCH_NEXT, 0);                                           \
+    ip.before.clear();                                                                                      \
+    /* The driver's own error (invalid cursor state), never a short slice or the end. */                    \
+    EXPECT_NE(rc, ER_SUCCESS);                                                                              \
+    EXPECT_NE(rc, ER_NO_DATA_FOUND);                                                                        \
+    /* A dynamic rowset with a long column, cut after its first row. */                                     \
+    handle_t d = Arm("SELECT id, note FROM dyn_t ORDER BY grp", {{"id", SQL_INTEGER}}, 4);                  \
+    ASSERT_EQ(Fetch(d, SQL_FETCH_FIRST).ids.size(), 4u);                                                    \
+    fetches = 0;                                                                                            \
+    ip.before["fetch"] = [&] {                                                                              \
+      if (++fetches == 3) SQLFreeStmt(ODBC_CursorRec(d)->hStmt, SQL_CLOSE);                                 \
+    };                                                                                                      \
+    rc = Fetch(d, SQL_FETCH_NEXT).rc;                                                                       \
+    ip.before.clear();                                                                                      \
+    EXPECT_GE(fetches, 3);                                                                                  \
+    EXPECT_NE(rc, ER_SUCCESS);                                                                              \
+    EXPECT_NE(rc, ER_SCRL_RSLTSET_END);                                                                     \
+    EXPECT_NE(rc, ER_EXCESS_CHANGES);                                                                       \
+  }                                                                                                         \
+  TEST_F(Fixture, MixedWindowMovesOnlyWhenLeft) {                                                           \
+    handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);         \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                     \
+    ASSERT_EQ(all.size(), 13u);                                                                             \
+    /* Nothing read yet: PRIOR stays before the start, NEXT reads the first rowset. */                      \
+    EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).rc, ER_SCRL_RSLTSET_START);                                         \
+    struct Step {                                                                                           \
+      uns16 ft;                                                                                             \
+      sgn32 irow;                                                                                           \
+      size_t at, n;                                                                                         \
+      bool moves; /* the window is read again */                                                            \
+    };                                                                                                      \
+    const Step steps[] = {                                                                                  \
+        {SQL_FETCH_NEXT, 0, 0, 2, true},      {SQL_FETCH_NEXT, 0, 2, 2, false},                             \
+        {SQL_FETCH_NEXT, 0, 4, 2, false},     {SQL_FETCH_NEXT, 0, 6, 2, true},                              \
+        {SQL_FETCH_NEXT, 0, 8, 2, false},     {SQL_FETCH_PRIOR, 0, 6, 2, false},                            \
+        {SQL_FETCH_RELATIVE, 3, 9, 2, false}, {SQL_FETCH_RELATIVE, 0, 9, 2, false},                         \
+        {SQL_FETCH_NEXT, 0, 11, 2, true},     {SQL_FETCH_NEXT, 0, 13, 0, true},                             \
+        {SQL_FETCH_PRIOR, 0, 11, 2, true},    {SQL_FETCH_PRIOR, 0, 9, 2, false},                            \
+        {SQL_FETCH_RELATIVE, -6, 3, 2, true}, {SQL_FETCH_FIRST, 0, 0, 2, true},                             \
+        {SQL_FETCH_LAST, 0, 11, 2, true},     {SQL_FETCH_PRIOR, 0, 9, 2, false},                            \
+    };                                                                                                      \
+    int i = 0;                                                                                              \
+    for (const Step& st : steps) {                                                                          \
+      SCOPED_TRACE("step " + std::to_string(i++));                                                          \
+      auto f = Fetch(h, st.ft, st.irow);                                                                    \
+      EXPECT_EQ(f.rc, st.n ? ER_SUCCESS : ER_NO_DATA_FOUND) << Errors(h);                                   \
+      EXPECT_EQ(f.ids, Part(all, st.at, st.n));                                                             \
+      EXPECT_EQ(f.prepares > 0, st.moves) << f.prepares;                                                    \
+    }                                                                                                       \
+    /* A first RELATIVE k reads row k on; k <= 0 stays before the start. */                                 \
+    handle_t r = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);         \
+    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 0).rc, ER_SCRL_RSLTSET_START);                                   \
+    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 3).ids, Part(all, 2, 2));                                        \
+    handle_t far = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 6, 2);       \
+    EXPECT_EQ(Fetch(far, SQL_FETCH_RELATIVE, 9).ids, Part(all, 8, 2));                                      \
+  }                                                                                                         \
+  TEST_F(Fixture, DynamicRowsetsScroll) {                                                                   \
+    handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);            \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                     \
+    /* Nothing read yet: PRIOR stays before the start, NEXT reads the first rowset. */                      \
+    EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).rc, ER_SCRL_RSLTSET_START);                                         \
+    struct Step {                                                                                           \
+      uns16 ft;                                                                                             \
+      sgn32 irow;                                                                                           \
+      errcode_t rc;                                                                                         \
+      size_t at, n;                                                                                         \
+    };                                                                                                      \
+    const Step steps[] = {                                                                                  \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 0, 3},                                                              \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 3, 3},                                                              \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 6, 3},                                                              \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 9, 3},                                                              \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 12, 1},                                                             \
+        {SQL_FETCH_NEXT, 0, ER_SCRL_RSLTSET_END, 0, 0},                                                     \
+        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 10, 3},                                                            \
+        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 7, 3},                                                             \
+        {SQL_FETCH_RELATIVE, 0, ER_SUCCESS, 7, 3},                                                          \
+        {SQL_FETCH_RELATIVE, 2, ER_SUCCESS, 9, 3},                                                          \
+        {SQL_FETCH_RELATIVE, -4, ER_SUCCESS, 5, 3},                                                         \
+        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 2, 3},                                                             \
+        {SQL_FETCH_PRIOR, 0, ER_SUCCESS, 0, 3},                                                             \
+        {SQL_FETCH_PRIOR, 0, ER_SCRL_RSLTSET_START, 0, 0},                                                  \
+        {SQL_FETCH_NEXT, 0, ER_SUCCESS, 0, 3},                                                              \
+        {SQL_FETCH_LAST, 0, ER_SUCCESS, 10, 3},                                                             \
+        {SQL_FETCH_RELATIVE, 5, ER_SCRL_RSLTSET_END, 0, 0},                                                 \
+        {SQL_FETCH_FIRST, 0, ER_SUCCESS, 0, 3},                                                             \
+        {SQL_FETCH_RELATIVE, 11, ER_SUCCESS, 11, 2},                                                        \
+        {SQL_FETCH_RELATIVE, -1, ER_SUCCESS, 10, 3},                                                        \
+    };                                                                                                      \
+    int i = 0;                                                                                              \
+    for (const Step& st : steps) {                                                                          \
+      SCOPED_TRACE("step " + std::to_string(i++));                                                          \
+      auto f = Fetch(h, st.ft, st.irow);                                                                    \
+      EXPECT_EQ(f.rc, st.rc) << Errors(h);                                                                  \
+      EXPECT_EQ(f.ids, Part(all, st.at, st.n));                                                             \
+    }                                                                                                       \
+    /* A first RELATIVE k reads from row k. */                                                              \
+    handle_t r = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);            \
+    EXPECT_EQ(Fetch(r, SQL_FETCH_RELATIVE, 5).ids, Part(all, 4, 3));                                        \
+    /* Every row once, over ties and NULLs, seeing rows inserted ahead. */                                  \
+    handle_t w = Arm("SELECT id, name FROM dyn_t ORDER BY name DESC, grp", {{"id", SQL_INTEGER}}, 4);       \
+    std::vector<std::string> seen;                                                                          \
+    for (auto f = Fetch(w, SQL_FETCH_NEXT); f.rc == ER_SUCCESS && seen.size() < 100;                        \
+         f = Fetch(w, SQL_FETCH_NEXT)) {                                                                    \
+      seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                  \
+      if (seen.size() == 4) {                                                                               \
+        ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (50, 9, 'aaa', 'n')"), ER_SUCCESS);                \
+        ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                             \
+      }                                                                                                     \
+    }                                                                                                       \
+    EXPECT_EQ(seen, Expected("SELECT id FROM dyn_t ORDER BY name DESC, grp, id"));                          \
+  }                                                                                                         \
+  TEST_F(Fixture, DynamicSliceChangedUnderneath) {                                                          \
+    /* Another user deletes the slice's first row between its key read and */                               \
+    /* its row read: the slice is read again from its first key, three     */                               \
+    /* times at most.                                                      */                               \
+    for (int limit : {1, 3}) {                                                                              \
+      SCOPED_TRACE(limit);                                                                                  \
+      handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY id", {{"id", SQL_INTEGER}}, 3);                 \
+      ASSERT_EQ(Fetch(h, SQL_FETCH_FIRST).ids, (std::vector<std::string>{"1", "2", "3"}));                  \
+      int deletes = 0;                                                                                      \
+      bool busy = false;                                                                                    \
+      ip.before["execute"] = [&] {                                                                          \
+        TSCCL* s = State(h);                                                                                \
+        /* The rowset read: the client's cursor holds the keyed SELECT. */                                  \
+        if (busy || deletes >= limit || !(s->f_state & SCCL_ROWSET_SELECT) || !s->pKeySet->pDataset->nRows) \
+          return;                                                                                           \
+        const std::string first = CellText(*s->pKeySet->pDataset, 0, 0);                                    \
+        deletes++;                                                                                          \
+        busy = true; /* the DELETE's own execute comes here too */                                          \
+        EXPECT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = " + first), ER_SUCCESS);                       \
+        busy = false;                                                                                       \
+      };                                                                                                    \
+      auto f = Fetch(h, SQL_FETCH_NEXT);                                                                    \
+      ip.before.clear();                                                                                    \
+      if (limit == 1) {                                                                                     \
+        EXPECT_EQ(f.rc, ER_SUCCESS) << Errors(h);                                                           \
+        EXPECT_EQ(f.ids, (std::vector<std::string>{"5", "6", "7"}));                                        \
+      } else {                                                                                              \
+        EXPECT_EQ(f.rc, ER_EXCESS_CHANGES);                                                                 \
+      }                                                                                                     \
+      EXPECT_EQ(deletes, limit);                                                                            \
+    }                                                                                                       \
+  }                                                                                                         \
+  TEST_F(Fixture, ClientsWayNextAfterEveryExecute) {                                                        \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                     \
+    for (sgn32 keyset : {0, 5}) {                                                                           \
+      SCOPED_TRACE(keyset ? "mixed" : "dynamic");                                                           \
+      const sgn32 type = keyset ? SQL_CURSOR_KEYSET_DRIVEN : SQL_CURSOR_DYNAMIC;                            \
+      handle_t h = Open("SELECT id, name FROM dyn_t ORDER BY grp, name", type, 2, keyset);                  \
+      for (int run = 0; run < 2; run++) {                                                                   \
+        SCOPED_TRACE(run);                                                                                  \
+        /* NEXT right after execute, as every client starts, then onwards. */                               \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 0, 2)) << Errors(h);                              \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 2, 2));                                           \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_RELATIVE, 3).ids, Part(all, 5, 2));                                    \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_PRIOR).ids, Part(all, 3, 2));                                          \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_LAST).ids, Part(all, 11, 2));                                          \
+        /* Executed again (closed first or not): the next fetch starts over. */                             \
+        if (run == 0) {                                                                                     \
+          EXPECT_EQ(engine.ops().close(h), ER_SUCCESS);                                                     \
+        }                                                                                                   \
+        EXPECT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);                                        \
+      }                                                                                                     \
+      EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, Part(all, 0, 2));                                             \
+    }                                                                                                       \
+  }                                                                                                         \
+  TEST_F(Fixture, OtherConnectionsChangesAhead) {                                                           \
+    handle_t h = Arm("SELECT id FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}}, 3);                  \
+    ASSERT_EQ(Read(h, SQL_FETCH_FIRST), ER_SUCCESS);                                                        \
+    auto first = Keys(h);                                                                                   \
+    /* A row inside the slice held, one ahead of it, and one ahead deleted. */                              \
+    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (40, 3, 'zz', 'n')"), ER_SUCCESS) << Errors(hConn2);   \
+    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (41, NULL, 'aa', 'n')"), ER_SUCCESS);                  \
+    ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES (42, 1, 'b', 'n')"), ER_SUCCESS);                      \
+    ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = 12"), ER_SUCCESS);                                 \
+    auto all = Expected("SELECT id FROM dyn_t ORDER BY grp, name, id");                                     \
+    ASSERT_EQ(Read(h, SQL_FETCH_RELATIVE, 0), ER_SUCCESS);                                                  \
+    auto again = Keys(h);                                                                                   \
+    /* Read again from its first key: a row inserted inside it is there. */                                 \
+    auto at = std::find(all.begin(), all.end(), first[0]);                                                  \
+    ASSERT_LE(at + 3, all.end());                                                                           \
+    EXPECT_EQ(again, std::vector<std::string>(at, at + 3));                                                 \
+    EXPECT_NE(again, first);                                                                                \
+    std::vector<std::string> seen = again;                                                                  \
+    while (Read(h, SQL_FETCH_NEXT) == ER_SUCCESS)                                                           \
+      for (auto& k : Keys(h)) seen.push_back(k);                                                            \
+    /* The slice re-read from its first key, then everything after it. */                                   \
+    auto from = std::find(all.begin(), all.end(), first[0]);                                                \
+    EXPECT_EQ(seen, std::vector<std::string>(from, all.end()));                                             \
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "12"), 0);                                               \
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "40"), 1);                                               \
   }
 }  // namespace engine_test

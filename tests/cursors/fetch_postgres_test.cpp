@@ -18,15 +18,17 @@ class FetchPostgres : public FetchSession {
     ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << Errors(hServer);
     ASSERT_EQ(Connect(PgConnStr(), &hPg2), ER_SUCCESS) << Errors(hServer);
     Exec(hPg, "DROP TABLE IF EXISTS fe_t");
-    ASSERT_EQ(Exec(hPg, "CREATE TABLE fe_t (i INTEGER PRIMARY KEY, s VARCHAR(20))"), ER_SUCCESS) << Errors(hPg);
+    ASSERT_EQ(Exec(hPg, "CREATE TABLE fe_t (i INTEGER PRIMARY KEY, s VARCHAR(20))"), ER_SUCCESS)
+        << Errors(hPg);
   }
   void TearDown() override {
     if (hPg) Exec(hPg, "DROP TABLE IF EXISTS fe_t");
     FetchSession::TearDown();
   }
   void Fill(int n) {
-    ASSERT_EQ(Exec(hPg, "INSERT INTO fe_t SELECT g, 'r' || g FROM generate_series(1, " + std::to_string(n) + ") g"),
-              ER_SUCCESS)
+    ASSERT_EQ(
+        Exec(hPg, "INSERT INTO fe_t SELECT g, 'r' || g FROM generate_series(1, " + std::to_string(n) + ") g"),
+        ER_SUCCESS)
         << Errors(hPg);
   }
 };

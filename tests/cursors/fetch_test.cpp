@@ -500,6 +500,8 @@ TEST_F(FetchSqlite, SnapshotCutShortIsAnError) {
     EXPECT_EQ(rc, ErrorFromSQLState("08S01") ? ErrorFromSQLState("08S01") : ER_GENERAL_ERROR);
     EXPECT_FALSE(a.hasRowSet);
     EXPECT_NE(Errors(h).find("injected: connection lost"), std::string::npos);
+    XFetchAnswer again = XFetch(h, 1, 1);
+    EXPECT_TRUE(again.rc != ER_SUCCESS || again.rows.empty()) << "no rows of a result cut short";
     g_failOn = 0;
     engine.ops().endCursor(h);
   }

@@ -63,11 +63,11 @@ TEST_F(AgentServices, SavepointAndXaNeverCallAnEmptySlot) {
   dbsv_xacomplete_2_serv(nullptr, &cc, &cr);
   EXPECT_EQ(cr.xarc, -3);
   EXPECT_EQ(cr.retVal, 0);
-  // Operations only the cursor engine offers answer 43 as well.
+  // The scrollable fetch is the cursor engine's: a handle naming no cursor is refused.
   xfetchres xf{};
   call_extendedfetch2 f2{};
   dbsv_extendedfetch2_2_serv(nullptr, &f2, &xf);
-  EXPECT_EQ(xf.error, ER_DRV_NOT_CAPABLE);
+  EXPECT_EQ(xf.error, ER_INVALID_ARGUMENT);
   EXPECT_EQ(xf.pRowSet, nullptr);
 }
 
