@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cursors/bulk.h"
-#include "cursors/fetch_fixture.h"
-#include "fixtures/support/param_rows.h"
+#include "cursors/bulk_fixture.h"
 
 namespace engine_test {
 namespace {
@@ -20,21 +18,12 @@ errcode_t PrepareRecorded(handle_t h, char* sql) {
   return g_realPrepare(h, sql);
 }
 
-struct BulkAnswer {
-  errcode_t rc = ER_SUCCESS;
-  uns16 affected = 0;
-  std::vector<int> status;
-  std::vector<std::string> rows;  // fetch: the rowset's rows
-  std::vector<int> rsStatus;      // fetch: the rowset's statuses
-  bool hasStatus = false;
-};
-
-class BulkSqlite : public FetchSession {
+class BulkSqlite : public BulkSession {
  protected:
   handle_t hConn = 0, hConn2 = 0;
   std::vector<std::string> prepared;
   void SetUp() override {
-    FetchSession::SetUp();
+    BulkSession::SetUp();
     const std::string cs =
         std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("b.db");
     ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
@@ -46,9 +35,11 @@ class BulkSqlite : public FetchSession {
   }
   void TearDown() override {
     g_prepared = nullptr;
-    FetchSession::TearDown();
+    BulkSession::TearDown();
   }
+  // t holds rows 1..n.
   void Fill(int n) {
+    ASSERT_EQ(Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn, "WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < " +
                               std::to_string(n) + ") INSERT INTO t SELECT x, 'r' || x, x * 10 FROM g"),
               ER_SUCCESS);
@@ -61,39 +52,7 @@ class BulkSqlite : public FetchSession {
     EXPECT_EQ(XFetch(h, 1, 1).rc, ER_SUCCESS) << Errors(h);
     return h;
   }
-  BulkAnswer Bulk(handle_t h, uns16 op, std::vector<bookmark_t> bm, Dataset* values = nullptr,
-                  std::vector<uns16> cols = {}) {
-    BulkAnswer a;
-    uns16* st = nullptr;
-    PRSET rs = nullptr;
-    uns16* rgiCol = nullptr;
-    if (!cols.empty()) {
-      rgiCol = static_cast<uns16*>(malloc(cols.size() * sizeof(uns16)));
-      std::copy(cols.begin(), cols.end(), rgiCol);
-    }
-    a.rc = engine.ops().bulkOperations(h, op, bm.empty() ? nullptr : bm.data(), uns16(bm.size()), values,
-                                       rgiCol, uns16(cols.size()), &st, &a.affected, &rs);
-    a.hasStatus = st != nullptr;
-    for (size_t i = 0; st && i < bm.size(); i++) a.status.push_back(st[i]);
-    free(st);
-    if (rs) {
-      a.rows = RowsText(rs->pDataset);
-      for (int i = 0; i < rs->RSSize; i++) a.rsStatus.push_back(rs->rgfRowStatus[i]);
-      RS_Destroy(&rs);
-    }
-    return a;
-  }
-  static Dataset* Texts(const std::vector<std::string>& vals) {
-    std::vector<std::vector<std::string>> rows;
-    for (const std::string& v : vals) rows.push_back({v});
-    return test_support::ParamRows({{CTYPE_CHR, 20}}, rows);
-  }
-  std::vector<std::string> Table() {
-    std::vector<std::string> out;
-    for (auto& r : Query(hConn, "SELECT i, s, n FROM t ORDER BY i"))
-      out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
-    return out;
-  }
+  std::vector<std::string> Table() { return TableRows(hConn, "SELECT i, s, n FROM t ORDER BY i"); }
 };
 
 constexpr sgn32 kTypes[] = {SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_STATIC};
@@ -101,7 +60,6 @@ constexpr sgn32 kTypes[] = {SQL_CURSOR_KEYSET_DRIVEN, SQL_CURSOR_STATIC};
 TEST_F(BulkSqlite, DeleteReportsRowsGoneAndEachRowsFailure) {
   for (sgn32 type : kTypes) {
     SCOPED_TRACE(type);
-    ASSERT_EQ(Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
     Fill(6);
     handle_t h = OpenT(type, SQL_CONCUR_LOCK);
     ASSERT_EQ(Exec(hConn2, "DELETE FROM t WHERE i = 5"), ER_SUCCESS);
@@ -131,7 +89,6 @@ TEST_F(BulkSqlite, DeleteReportsRowsGoneAndEachRowsFailure) {
 TEST_F(BulkSqlite, UpdateSetsTheNamedColumnsByKey) {
   for (sgn32 type : kTypes) {
     SCOPED_TRACE(type);
-    ASSERT_EQ(Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
     Fill(5);
     handle_t h = OpenT(type, SQL_CONCUR_LOCK);
     prepared.clear();
@@ -231,7 +188,6 @@ TEST_F(BulkSqlite, SpilledKeysetMapsBookmarksThroughItsWindow) {
 TEST_F(BulkSqlite, OptimisticValuesRefuseRowsChangedSince) {
   for (sgn32 type : kTypes) {
     SCOPED_TRACE(type);
-    ASSERT_EQ(Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
     Fill(4);
     ASSERT_EQ(Exec(hConn, "UPDATE t SET n = NULL WHERE i = 2 OR i = 4"), ER_SUCCESS);
     handle_t h = OpenT(type, SQL_CONCUR_VALUES);

@@ -223,8 +223,9 @@ TEST_F(KeysetSqlite, PrepareTimeAnalysisTakesKeysFromTheCache) {
     SCOPED_TRACE(round);
     handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
     const char* sql = "SELECT x FROM ks_pk2 ORDER BY x, p2";
-    ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>(sql)), ER_SUCCESS);
+    // The engine's prepare may run the analysis itself: count its catalog calls too.
     ip.calls.clear();
+    ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>(sql)), ER_SUCCESS);
     ASSERT_EQ(scs_p_Prepare(State(h), sql), ER_SUCCESS) << Errors(h);
     int keyCalls = 0;
     for (const std::string& op : ip.calls)
