@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cursors/analysis.h"
+#include "cursors/bulk.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
@@ -176,6 +177,7 @@ int SCs_InitDRV(DRV* pDrv) {
     scs_FetchOpsInstall(&nw_ops);
     scs_SetPosOpsInstall(&nw_ops);
     scs_p_SetPosComplete_hook = scs_p_SetPosComplete;
+    scs_BulkOpsInstall(&nw_ops);
     SC_GetInfo_hook = GetInfoHook;
     scs_p_ColGetInfo_hook = ColGetInfoHook;
     scs_CursorDone_hook = CursorDone;
