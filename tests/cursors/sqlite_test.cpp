@@ -77,8 +77,10 @@ TEST_F(EngineSqlite, StaticCursorReadsItsSnapshot) {
 TEST_F(EngineSqlite, FailedSnapshotReadIsReported) {
   Fill(450);
   handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
+  ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>("SELECT i FROM t")), ER_SUCCESS) << Errors(h);
+  ip.counts.clear();
   ip.fail["fetch"] = {ER_SUCCESS, ER_GENERAL_ERROR};
-  EXPECT_EQ(Open(h, "SELECT i FROM t"), ER_GENERAL_ERROR);
+  EXPECT_EQ(engine.ops().execute(h), ER_GENERAL_ERROR);
   EXPECT_FALSE(ODBC_CursorRec(h)->st_sccl.f_state & SCCL_SNAPSHOT_READ);
   // The rest of the result is not served as if it were the whole.
   EXPECT_EQ(ip.counts["close"], 1);
