@@ -23,13 +23,6 @@ namespace {
 
 drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
-void DatasetFree(Dataset** pp) {
-  if (!pp || !*pp) return;
-  Dataset_Done(*pp);
-  free(*pp);
-  *pp = nullptr;
-}
-
 // The rows an operation works on: row j of keys (and of old) belongs to the
 // status entry slot[j]. Bookmarks that name no held row have no row here.
 struct BulkRows {
@@ -40,8 +33,8 @@ struct BulkRows {
   BulkRows(const BulkRows&) = delete;
   BulkRows& operator=(const BulkRows&) = delete;
   ~BulkRows() {
-    DatasetFree(&keys);
-    DatasetFree(&old);
+    scs_p_DatasetFree(&keys);
+    scs_p_DatasetFree(&old);
   }
 };
 
@@ -157,7 +150,7 @@ errcode_t RowParams(PSCCL s, const KeyedDml& d, BulkRows& rows, uns32 j, std::ve
       rc = KS_KeyParamDsetBld(old, j, 1, 1, &vals, s->bHasParamOp, 0, 1, &cNull, &nullIdx);
       free(nullIdx);
       if (rc == ER_SUCCESS) rc = Dataset_Prepend(vals, params);  // the keys go first
-      DatasetFree(&params);
+      scs_p_DatasetFree(&params);
       params = vals;
     }
   }
@@ -165,10 +158,10 @@ errcode_t RowParams(PSCCL s, const KeyedDml& d, BulkRows& rows, uns32 j, std::ve
     Dataset* vals = nullptr;
     rc = KS_KeyParamDsetBld(d.newVals, rows.slot[j], 1, 1, &vals, s->bHasParamOp, 0, 0, nullptr, nullptr);
     if (rc == ER_SUCCESS) rc = Dataset_Prepend(params, vals);  // the new values go first
-    DatasetFree(&vals);
+    scs_p_DatasetFree(&vals);
   }
   if (rc != ER_SUCCESS) {
-    DatasetFree(&params);
+    scs_p_DatasetFree(&params);
     return rc;
   }
   *ppParams = params;
@@ -218,7 +211,7 @@ errcode_t KeyedDmlRun(PSCCL s, const KeyedDml& d, BulkRows& rows, uns16* rgfRowS
     const bool hasNull = std::find(isNull.begin(), isNull.end(), true) != isNull.end();
     if (rc == ER_SUCCESS && ocv && (prepareNext || hasNull)) rc = OptConcPrepare(s, d, isNull);
     if (rc != ER_SUCCESS) {
-      DatasetFree(&params);
+      scs_p_DatasetFree(&params);
       break;
     }
     prepareNext = hasNull;
@@ -386,7 +379,7 @@ errcode_t SCs_BulkOperations(handle_t hCursor, uns16 fOperation, bookmark_t* rBo
     Dataset* ds;
     uns16* cols;
     ~Owned() {
-      DatasetFree(&ds);
+      scs_p_DatasetFree(&ds);
       free(cols);
     }
   } owned{pDSUpdate, rgiCol};

@@ -68,6 +68,8 @@ errcode_t scs_p_KeepParameters(PSCCL me, Dataset* parameters);
 
 // The engine's capability string into buf (at most size bytes with the NUL).
 errcode_t scs_p_CapabilityString(handle_t hConnect, char* buf, uns16 size, uns16* pLen);
+// Ends and frees a heap dataset and clears the pointer; null is ignored.
+void scs_p_DatasetFree(Dataset** pp);
 // Makes the first auxiliary cursor of the state when it has none.
 errcode_t scs_p_AuxCursorOpen(PSCCL me);
 

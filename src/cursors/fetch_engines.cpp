@@ -30,13 +30,6 @@ constexpr char kForUpdate[] = " FOR UPDATE";
 
 drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
-void DatasetFree(Dataset** pp) {
-  if (!pp || !*pp) return;
-  Dataset_Done(*pp);
-  free(*pp);
-  *pp = nullptr;
-}
-
 Dataset* DatasetNew() {
   Dataset* d = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
   if (d) Dataset_Init(d, 0);
@@ -149,7 +142,7 @@ errcode_t scs_p_RowsReserve(Dataset* pDS, uns32 nRows) {
   spare->nRows = extra;  // NULL rows, appended and then taken back off
   rc = Dataset_Grow(pDS, spare);
   if (rc == ER_SUCCESS) pDS->nRows = have;
-  DatasetFree(&spare);
+  scs_p_DatasetFree(&spare);
   return rc;
 }
 
@@ -189,16 +182,16 @@ errcode_t scs_p_RowSetKeyedRead(PSCCL s, handle_t hCurs, Dataset* pKeys, uns32 i
         Dataset* all = nullptr;
         rc = Dataset_Copy(&all, s->parameters);
         if (rc == ER_SUCCESS) rc = Dataset_Prepend(all, params);
-        DatasetFree(&params);
+        scs_p_DatasetFree(&params);
         params = all;
       }
     }
     if (rc == ER_SUCCESS && ppLastParams) {
-      DatasetFree(ppLastParams);
+      scs_p_DatasetFree(ppLastParams);
       rc = Dataset_Copy(ppLastParams, params);
     }
     if (rc != ER_SUCCESS) {
-      DatasetFree(&params);
+      scs_p_DatasetFree(&params);
       break;
     }
     rc = Inner(s).parameters(hCurs, params);  // the backend takes the dataset over
@@ -266,7 +259,7 @@ errcode_t scs_p_OptConcValsCopy(PSCCL s, Dataset* pRows) {
   Dataset* copy = nullptr;
   errcode_t rc = Dataset_Copy(&copy, pRows);
   if (rc != ER_SUCCESS) return rc;
-  DatasetFree(&s->pDSOptConcColVals);
+  scs_p_DatasetFree(&s->pDSOptConcColVals);
   s->pDSOptConcColVals = copy;
   return ER_SUCCESS;
 }
@@ -295,7 +288,7 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   // The second auxiliary cursor now holds the key re-read.
   s->f_stateAux2 = uns16(s->f_stateAux2 & ~kAux2OptValues);
   if (rc != ER_SUCCESS) {
-    DatasetFree(&reread);
+    scs_p_DatasetFree(&reread);
     return rc;
   }
   const sgn32 n = std::min<sgn32>(s->RSSize, pKeyVals->nRows - w0);
@@ -315,7 +308,7 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
     if (Dataset_EmptyRowInsert(pRSDataset, uns32(i)) != ER_SUCCESS) break;
     if (rgfRowStatus) rgfRowStatus[rowsetOffset + i] = SQL_ROW_DELETED;
   }
-  DatasetFree(&reread);
+  scs_p_DatasetFree(&reread);
   return rc;
 }
 
@@ -348,7 +341,7 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
       if (rc == ER_SUCCESS)
         rc = Inner(s).parameters(s->hSCCurs2, params);
       else
-        DatasetFree(&params);
+        scs_p_DatasetFree(&params);
       if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs2, s->nParamInfo, s->pParamInfo);
     }
     if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs2);
@@ -392,7 +385,7 @@ errcode_t scs_p_GetOptConcColVals(PSCCL s, Dataset* pParameters, sgn32 irow, int
   errcode_t rc =
       s ? OptConcColValsRead(s, pParameters, irow, cSelectsReqd, cMaxRowsPerSelect, cRowsInLastSelect)
         : ER_GENERAL_ERROR;
-  DatasetFree(&pParameters);
+  scs_p_DatasetFree(&pParameters);
   return rc;
 }
 
@@ -442,7 +435,7 @@ errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
     Dataset* params = nullptr;
     rc = KS_KeyParamDsetBld(keys, uns32(at), 2, 1, &params, s->bHasParamOp, 0, 0, nullptr, nullptr);
     if (rc != ER_SUCCESS) {
-      DatasetFree(&params);
+      scs_p_DatasetFree(&params);
       break;
     }
     rc = Inner(s).parameters(s->hSCCurs, params);
@@ -505,7 +498,7 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
       rc = scs_p_LockRows(s, uns32(s->RSPosition - 1), uns32(s->RSSize));
     }
   }
-  DatasetFree(&lastParams);
+  scs_p_DatasetFree(&lastParams);
   if (rc != ER_SUCCESS) return rc;
   const sgn32 n = std::min({s->RSSize, pRows->nRows, keys});
   if (ks->rgfRowStatus) StatusesFromKeyset(ks->rgfRowStatus, row, n, pRowSet, false);

@@ -618,6 +618,13 @@ errcode_t SCs_Close(handle_t hCursor) {
   return rc;
 }
 
+void scs_p_DatasetFree(Dataset** pp) {
+  if (!pp || !*pp) return;
+  Dataset_Done(*pp);
+  free(*pp);
+  *pp = nullptr;
+}
+
 errcode_t scs_p_AuxCursorOpen(PSCCL me) {
   if (!me || !me->pDrv) return ER_GENERAL_ERROR;
   if (me->hSCCurs && ODBC_CursorRec(me->hSCCurs)) return ER_SUCCESS;

@@ -26,13 +26,6 @@ namespace {
 
 drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
-void DatasetFree(Dataset** pp) {
-  if (!pp || !*pp) return;
-  Dataset_Done(*pp);
-  free(*pp);
-  *pp = nullptr;
-}
-
 bool IsDynamic(PSCCL s) { return s->CursType == SQL_CURSOR_DYNAMIC; }
 
 bool Spilled(PSCCL s) { return !IsDynamic(s) && s->pKeySet->KSC.fState == DSC_SPILLED; }
@@ -331,9 +324,9 @@ errcode_t ModifyRow(ModifyRun& m, sgn32 r, sgn32 rowsetRow, sgn32 dsRow, sgn32* 
     rc = RunRow(s, params, pn);  // the backend takes the parameter row over
   }
   free(nullFlags);
-  DatasetFree(&newVals);
-  DatasetFree(&keys);
-  DatasetFree(&oldVals);
+  scs_p_DatasetFree(&newVals);
+  scs_p_DatasetFree(&keys);
+  scs_p_DatasetFree(&oldVals);
   return rc;
 }
 
@@ -439,7 +432,7 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
 
 void scs_p_SetPosRelease(PSCCL s) {
   if (!s) return;
-  DatasetFree(&s->pdsSetPosParam);
+  scs_p_DatasetFree(&s->pdsSetPosParam);
   free(s->rgiCol);
   s->rgiCol = nullptr;
 }
@@ -572,7 +565,7 @@ errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 /*fLock*
   _Cursor* pc = ODBC_CursorRec(hCursor);
   PSCCL s = pc ? &pc->st_sccl : nullptr;
   if (!s || !(s->f_state & SCCL_THROUGH_ENGINE) || !s->pDrv) {
-    DatasetFree(&pDS);
+    scs_p_DatasetFree(&pDS);
     free(rgiCol);
     return s ? ER_INVALID_CRSTATE : ER_INVALID_ARGUMENT;
   }
@@ -631,7 +624,7 @@ errcode_t scs_p_OptConcColVals_Dyn_Refresh(PSCCL s, uns32* rgiRow, uns32 cRows) 
     }
     rc = Dataset_CopyRow(aside, fresh, r, r, 0);
   }
-  DatasetFree(&fresh);
+  scs_p_DatasetFree(&fresh);
   s->pDSOptConcColVals = aside;
   return rc;
 }

@@ -131,13 +131,6 @@ errcode_t Splice(SC_Request* pRqst, const std::string& text) {
   return ER_SUCCESS;
 }
 
-void FreeDataset(Dataset** pp) {
-  if (!*pp) return;
-  Dataset_Done(*pp);
-  free(*pp);
-  *pp = nullptr;
-}
-
 // Keeps rows [from, from + count) of *ppDS (clipped to what is there).
 errcode_t KeepRows(Dataset** ppDS, sgn32 from, sgn32 count) {
   Dataset* src = *ppDS;
@@ -146,10 +139,10 @@ errcode_t KeepRows(Dataset** ppDS, sgn32 from, sgn32 count) {
   for (sgn32 i = 0; rc == ER_SUCCESS && i < count && from + i < src->nRows; i++)
     if (from + i >= 0) rc = Dataset_CopyRow(kept, src, uns32(kept->nRows), uns32(from + i), 1);
   if (rc != ER_SUCCESS) {
-    if (kept) FreeDataset(&kept);
+    if (kept) scs_p_DatasetFree(&kept);
     return rc;
   }
-  FreeDataset(ppDS);
+  scs_p_DatasetFree(ppDS);
   *ppDS = kept;
   return ER_SUCCESS;
 }
@@ -211,7 +204,7 @@ errcode_t ks_RqstReanalyse(PSCCL me, SC_Request* pRqst) {
 
 void scs_p_SliceReset(PSCCL psccl) {
   if (!psccl) return;
-  FreeDataset(&psccl->pDSKeyBoundaryVals);
+  scs_p_DatasetFree(&psccl->pDSKeyBoundaryVals);
   psccl->KSPosition = -6;
   psccl->RSPosition = 0;
 }
@@ -318,9 +311,9 @@ errcode_t ks_DynWhere_ParamDsetBld(PSCCL psccl, uns16 fFetchType, uns16 fFetchBo
   for (SCColDesc& d : binds) d.pszText = nullptr;
   if (rc == ER_SUCCESS && psccl->bNeedBind && !binds.empty())
     rc = scs_p_BindDescsAdd(psccl, binds.data(), unsigned(binds.size()));
-  if (one) FreeDataset(&one);
+  if (one) scs_p_DatasetFree(&one);
   if (rc != ER_SUCCESS) {
-    if (out) FreeDataset(&out);
+    if (out) scs_p_DatasetFree(&out);
     return rc;
   }
   *ppParams = out;
@@ -387,10 +380,10 @@ errcode_t scs_p_KeyBoundaryValsGet(PSCCL psccl, Dataset** ppDSKBV) {
   if (rc == ER_SUCCESS) rc = Dataset_CopyRow(bv, ks, 0, 0, 0);
   if (rc == ER_SUCCESS) rc = Dataset_CopyRow(bv, ks, 1, uns32(ks->nRows - 1), 0);
   if (rc != ER_SUCCESS) {
-    if (bv) FreeDataset(&bv);
+    if (bv) scs_p_DatasetFree(&bv);
     return rc;
   }
-  FreeDataset(ppDSKBV);
+  scs_p_DatasetFree(ppDSKBV);
   *ppDSKBV = bv;
   DropOrderColumns(psccl);
   return ER_SUCCESS;
@@ -458,7 +451,7 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
     rc = params->nCols == 0
              ? ER_GENERAL_ERROR
              : KS_KeyParamDsetBld(params, 0, 1, 1, &rebuilt, psccl->bHasParamOp, 0, 0, nullptr, nullptr);
-    FreeDataset(&params);
+    scs_p_DatasetFree(&params);
     params = rebuilt;
   }
   bool prepared = false;
@@ -470,7 +463,7 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
     Dataset* all = nullptr;
     rc = Dataset_Copy(&all, psccl->parameters);
     if (rc == ER_SUCCESS && params) rc = Dataset_Prepend(all, params);
-    if (params) FreeDataset(&params);
+    if (params) scs_p_DatasetFree(&params);
     params = all;
   }
   if (rc == ER_SUCCESS && params) {
@@ -481,7 +474,7 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
       if (rc == ER_SUCCESS) rc = ops->bind(psccl->hSCCurs, psccl->nBindDesc, psccl->pBindDesc);
     }
   }
-  if (params) FreeDataset(&params);
+  if (params) scs_p_DatasetFree(&params);
   if (rc == ER_SUCCESS) rc = ops->execute(psccl->hSCCurs);
   if (rc == ER_SUCCESS) {
     ks_FreeKeyVals(ks);
@@ -511,10 +504,10 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   }
   if (rc == ER_SUCCESS && backwards && read->nRows > 1) rc = Dataset_Invert(&read);
   if (rc != ER_SUCCESS) {
-    if (read) FreeDataset(&read);
+    if (read) scs_p_DatasetFree(&read);
     return rc;
   }
-  FreeDataset(&ks->pDataset);
+  scs_p_DatasetFree(&ks->pDataset);
   ks->pDataset = read;
   ks->Position = 0;
   ks->rgfRowStatus = static_cast<uns16*>(calloc(size_t(std::max(n, 1)), sizeof(uns16)));

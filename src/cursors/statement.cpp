@@ -34,13 +34,6 @@ errcode_t CallInner(Slot drv_ops::*slot, Args... args) {
   return f ? f(args...) : ER_DRV_NOT_CAPABLE;
 }
 
-void FreeDataset(Dataset*& ds) {
-  if (!ds) return;
-  Dataset_Done(ds);
-  free(ds);
-  ds = nullptr;
-}
-
 bool IsScrollable(const TSCCL& s) { return s.CursType != SQL_CURSOR_FORWARD_ONLY; }
 
 // A query by the analysis, or by the backend's own classification when the
@@ -113,12 +106,12 @@ errcode_t PrepareStep(handle_t h, char* request) {
 errcode_t ParamStep(handle_t h, Dataset* params) {
   _Cursor* pc = ODBC_CursorRec(h);
   if (!pc) {
-    FreeDataset(params);
+    scs_p_DatasetFree(&params);
     return ER_INVALID_ARGUMENT;
   }
   errcode_t rc = scs_p_KeepParameters(&pc->st_sccl, params);
   if (rc != ER_SUCCESS) {
-    FreeDataset(params);
+    scs_p_DatasetFree(&params);
     return rc;
   }
   return Inner().parameters(h, params);
@@ -128,7 +121,7 @@ errcode_t ParamStep(handle_t h, Dataset* params) {
 errcode_t CombinedSteps(handle_t h, char* request, Dataset* params, uns16 nCols, Bindesc* pDesc) {
   errcode_t rc = request ? PrepareStep(h, request) : ER_SUCCESS;
   if (rc != ER_SUCCESS) {
-    FreeDataset(params);
+    scs_p_DatasetFree(&params);
     return rc;
   }
   if (params && (rc = ParamStep(h, params)) != ER_SUCCESS) return rc;
@@ -155,7 +148,7 @@ errcode_t ExecuteJCommon(handle_t h, char* request, Dataset* params, uns16 nCols
                          Coldesc** ppParDesc, uns16* pnAttribs, ColAttrib** ppAttrib, sgn32* rowsProcessed) {
   _Cursor* pc = ODBC_CursorRec(h);
   if (!pc) {
-    FreeDataset(params);
+    scs_p_DatasetFree(&params);
     return ER_INVALID_ARGUMENT;
   }
   TSCCL& s = pc->st_sccl;
@@ -169,7 +162,7 @@ errcode_t ExecuteJCommon(handle_t h, char* request, Dataset* params, uns16 nCols
       if (Inner().getDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &got, 4, &len) != ER_SUCCESS) got = s.RSSize;
       *rowSetSize = got;
     } else if (rc != ER_SUCCESS) {
-      FreeDataset(params);
+      scs_p_DatasetFree(&params);
       return rc;
     }
   }
@@ -515,7 +508,7 @@ errcode_t SCs_GetDataJ(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbW
 errcode_t SCs_ExecuteBatchJ(handle_t hCursor, uns16 nCalls, Batch* calls, uns16* nResults, sgn32** Results) {
   // Every entry's parameters are the operation's, run or not.
   auto dropParams = [&]() {
-    for (uns16 i = 0; calls && i < nCalls; i++) FreeDataset(calls[i].parameters);
+    for (uns16 i = 0; calls && i < nCalls; i++) scs_p_DatasetFree(&calls[i].parameters);
   };
   if (nResults) *nResults = 0;
   if (Results) *Results = nullptr;
