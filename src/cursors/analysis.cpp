@@ -325,13 +325,6 @@ errcode_t PrepareSelect(PSCCL me) {
   return ER_SUCCESS;
 }
 
-// The rebuilt text of a tagged request with its marker replaced by list.
-errcode_t SpliceSelectList(SC_Request* r, const std::string& list) {
-  free(r->translated);
-  r->translated = nullptr;
-  return SCR_TagSplice(pt_Label(r->pParsTree), list.c_str(), &r->translated);
-}
-
 }  // namespace
 
 errcode_t scs_p_Prepare(PSCCL me, const char* request) {
@@ -742,7 +735,7 @@ errcode_t scs_p_SelListAddKeysnXpandWC(PSCCL me, alist_t* pRawItems, int* pbModi
     added.selectItemType = SIT_COL_NAME;
     if (!alist_Add(me->pLS_SelectCols, &added)) return ER_NO_MEMORY;
   }
-  if ((rc = SpliceSelectList(&me->Rqst, list)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_TagReplace(&me->Rqst, list.c_str())) != ER_SUCCESS) return rc;
   if (pbModified) *pbModified = 1;
   return ER_SUCCESS;
 }
@@ -770,7 +763,7 @@ errcode_t scs_p_AllColSelectStmtBld(PSCCL me, const char* sql, SC_Request* pRqst
       list += c->col_name;
     }
   }
-  return SpliceSelectList(pRqst, list);
+  return scs_p_TagReplace(pRqst, list.c_str());
 }
 
 errcode_t scs_p_ColGetInfo(PSCCL me, uns16 iCol, Coldesc* pDesc, uns16 fInfo, uns16 cColsPerAttrib,

@@ -345,17 +345,6 @@ errcode_t KeyCacheCopyOut(alist_t* cached, alist_t* keys, const TableDesc* t, un
   return ER_SUCCESS;
 }
 
-// The request's rebuilt text with its tag replaced by text, as its translated text.
-errcode_t TagReplace(SC_Request* r, const std::string& text) {
-  if (!r->pParsTree) return ER_GENERAL_ERROR;
-  char* out = nullptr;
-  errcode_t rc = SCR_TagSplice(pt_Label(r->pParsTree), text.c_str(), &out);
-  if (rc != ER_SUCCESS) return rc;
-  free(r->translated);
-  r->translated = out;
-  return ER_SUCCESS;
-}
-
 errcode_t AppendQualified(std::string* out, uns8 nTables, const SCColDesc* d) {
   char* q = scs_p_QualifyCol(nTables, d);
   if (!q) return ER_NO_MEMORY;
@@ -642,6 +631,16 @@ errcode_t KS_GetKeyColDescs(PSCCL psccl, alist_t* pLS_RefdTables) {
   return ER_SUCCESS;
 }
 
+errcode_t scs_p_TagReplace(SC_Request* pRqst, const char* text) {
+  if (!pRqst || !pRqst->pParsTree) return ER_GENERAL_ERROR;
+  char* out = nullptr;
+  errcode_t rc = SCR_TagSplice(pt_Label(pRqst->pParsTree), text, &out);
+  if (rc != ER_SUCCESS) return rc;
+  free(pRqst->translated);
+  pRqst->translated = out;
+  return ER_SUCCESS;
+}
+
 errcode_t KS_OrderByClauseExtend(SC_Request* pRqst, PSCCL psccl) {
   if (!pRqst || !psccl || !psccl->pKeySet) return ER_GENERAL_ERROR;
   KeySet* ks = psccl->pKeySet;
@@ -662,7 +661,7 @@ errcode_t KS_OrderByClauseExtend(SC_Request* pRqst, PSCCL psccl) {
     if ((rc = AppendQualified(&text, ks->cRefdTables, d)) != ER_SUCCESS) return rc;
     added++;
   }
-  return TagReplace(pRqst, text);
+  return scs_p_TagReplace(pRqst, text.c_str());
 }
 
 errcode_t KS_KeySelectStmtBld_KSD(SC_Request* pRqst, PKSET pKeySet) {
@@ -670,7 +669,7 @@ errcode_t KS_KeySelectStmtBld_KSD(SC_Request* pRqst, PKSET pKeySet) {
   errcode_t rc = SCR_TagSelectList(pRqst);
   std::string text;
   if (rc == ER_SUCCESS) rc = KeyColumnList(pKeySet, ", ", "", &text);
-  return rc == ER_SUCCESS ? TagReplace(pRqst, text) : rc;
+  return rc == ER_SUCCESS ? scs_p_TagReplace(pRqst, text.c_str()) : rc;
 }
 
 errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSize) {
@@ -687,7 +686,7 @@ errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSiz
     text += group;
   }
   text += " )";
-  return TagReplace(pRqst, text);
+  return scs_p_TagReplace(pRqst, text.c_str());
 }
 
 errcode_t KS_KeyParamDsetBld(Dataset* pKeySet, uns32 nStartRow, uns32 cRows2Fill, uns32 cRows2Match,

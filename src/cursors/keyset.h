@@ -29,6 +29,10 @@ errcode_t ks_GetKeyColDescs_SpCols(PSCCL psccl, TableDesc* rTableDesc, int cTabl
 errcode_t ks_GetKeyColDescs_Stats(PSCCL psccl, TableDesc* rTableDesc, int cTables, int* rbURID);
 errcode_t ks_GetKeyColDescs_PKeys(PSCCL psccl, TableDesc* rTableDesc, int cTables, int* rbURID);
 
+// The request's rebuilt text with its tag replaced by text becomes its
+// translated text (left as it was on failure; no tag: ER_GENERAL_ERROR).
+errcode_t scs_p_TagReplace(SC_Request* pRqst, const char* text);
+
 errcode_t KS_OrderByClauseExtend(SC_Request* pRqst, PSCCL psccl);
 errcode_t KS_KeySelectStmtBld_KSD(SC_Request* pRqst, PKSET pKeySet);
 errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSize);

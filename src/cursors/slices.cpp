@@ -120,17 +120,6 @@ errcode_t SetTranslated(SC_Request* pRqst, const std::string& text) {
   return ER_SUCCESS;
 }
 
-// Replaces the marker of the tagged statement by text into translated.
-errcode_t Splice(SC_Request* pRqst, const std::string& text) {
-  if (!pRqst->pParsTree) return ER_GENERAL_ERROR;
-  char* out = nullptr;
-  errcode_t rc = SCR_TagSplice(pt_Label(pRqst->pParsTree), text.c_str(), &out);
-  if (rc != ER_SUCCESS) return rc;
-  free(pRqst->translated);
-  pRqst->translated = out;
-  return ER_SUCCESS;
-}
-
 // Keeps rows [from, from + count) of *ppDS (clipped to what is there).
 errcode_t KeepRows(Dataset** ppDS, sgn32 from, sgn32 count) {
   Dataset* src = *ppDS;
@@ -342,7 +331,7 @@ errcode_t KS_WhereClauseExtend_Dyn(PSCCL psccl, SC_Request* pRqst, uns16 fFetchT
   }
   if (!any) return ER_GENERAL_ERROR;
   text += " )";
-  rc = Splice(pRqst, text);
+  rc = scs_p_TagReplace(pRqst, text.c_str());
   if (rc != ER_SUCCESS) return rc;
   return ks_DynWhere_ParamDsetBld(psccl, fFetchType, fFetchBoundary, ppKeySelectParams);
 }
@@ -364,7 +353,7 @@ errcode_t KS_KeySelectStmtBld_Dyn(PSCCL psccl, SC_Request* pRqst, uns16 fFetchTy
     list += ", " + Qualified(psccl, &d);
   }
   errcode_t rc = SCR_TagSelectList(pRqst);
-  if (rc == ER_SUCCESS) rc = Splice(pRqst, list);
+  if (rc == ER_SUCCESS) rc = scs_p_TagReplace(pRqst, list.c_str());
   if (rc != ER_SUCCESS || fFetchType == SQL_FETCH_FIRST || fFetchType == SQL_FETCH_LAST) return rc;
   rc = ks_RqstReanalyse(psccl, pRqst);
   if (rc != ER_SUCCESS) return rc;
