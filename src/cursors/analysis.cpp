@@ -47,12 +47,6 @@ alist_t* KeyCols(PSCCL me) { return me->pKeySet ? me->pKeySet->pLS_KeyCols : nul
 
 bool IsScrollable(PSCCL me) { return me->CursType != SQL_CURSOR_FORWARD_ONLY; }
 
-void LogAnalyseFailure(const char* sql, const SC_Request* r) {
-  logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", sql ? sql : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r->szParsErrMsg ? r->szParsErrMsg : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r->translated ? r->translated : "");
-}
-
 std::string Lower(const char* s) {
   std::string out(s ? s : "");
   for (char& c : out) c = char(tolower(static_cast<unsigned char>(c)));
@@ -361,9 +355,8 @@ errcode_t scs_p_Prepare(PSCCL me, const char* request) {
 
   free(me->pszSQL);
   if (!(me->pszSQL = strdup(request))) return ER_NO_MEMORY;
-  rc = SCR_AnalyseSQL(&me->Rqst, request, 0, me->bQualName);
+  rc = scs_p_AnalyseLogged(&me->Rqst, request, 0, me->bQualName);
   if (rc != ER_SUCCESS) {
-    LogAnalyseFailure(request, &me->Rqst);
     if (!strexpect("SELECT", request)) return rc;
     return PrepareUnanalysed(me, rc);
   }
@@ -743,12 +736,9 @@ errcode_t scs_p_SelListAddKeysnXpandWC(PSCCL me, alist_t* pRawItems, int* pbModi
 errcode_t scs_p_AllColSelectStmtBld(PSCCL me, const char* sql, SC_Request* pRqst) {
   if (!me || !pRqst) return ER_GENERAL_ERROR;
   SCR_Destroy(pRqst);
-  errcode_t rc = SCR_AnalyseSQL(pRqst, sql, 1, me->bQualName);
-  if (rc != ER_SUCCESS) {
-    LogAnalyseFailure(sql, pRqst);
-    return rc;
-  }
-  if ((rc = SCR_TagSelectList(pRqst)) != ER_SUCCESS) return rc;
+  errcode_t rc = scs_p_AnalyseLogged(pRqst, sql, 1, me->bQualName);
+  if (rc == ER_SUCCESS) rc = SCR_TagSelectList(pRqst);
+  if (rc != ER_SUCCESS) return rc;
   const uns8 nTables = TableCount(me);
   std::string list;
   for (unsigned i = 0; i < Count(me->pLS_TblCols); i++) {

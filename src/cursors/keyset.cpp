@@ -13,6 +13,7 @@
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
+#include "cursors/slices.h"
 #include "model/dataset_util.h"
 #include "util/fault.h"
 #include "util/hashtab.h"
@@ -365,18 +366,6 @@ errcode_t KeyColumnList(const KeySet* ks, const char* sep, const char* suffix, s
 
 bool HasKeys(const KeySet* ks) { return ks && ks->pLS_KeyCols && ks->pLS_KeyCols->cUsed > 0; }
 
-void LogAnalyseFailure(const char* sql, const SC_Request& r) {
-  logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", sql ? sql : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r.szParsErrMsg ? r.szParsErrMsg : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r.translated ? r.translated : "");
-}
-
-errcode_t Analyse(SC_Request* r, const char* sql, int bRebuildOnly, int bQualName) {
-  errcode_t rc = SCR_AnalyseSQL(r, sql, bRebuildOnly, bQualName);
-  if (rc != ER_SUCCESS) LogAnalyseFailure(sql, *r);
-  return rc;
-}
-
 // The cell widths of a parameter row (see KS_KeyParamDsetBld).
 precision_t ParamWidth(const Coldata& c, const char* cell, bool present, int bNullTerminate,
                        int bNullTerminated) {
@@ -631,6 +620,16 @@ errcode_t KS_GetKeyColDescs(PSCCL psccl, alist_t* pLS_RefdTables) {
   return ER_SUCCESS;
 }
 
+errcode_t scs_p_AnalyseLogged(SC_Request* pRqst, const char* sql, int bRebuildOnly, int bQualName) {
+  errcode_t rc = SCR_AnalyseSQL(pRqst, sql, bRebuildOnly, bQualName);
+  if (rc != ER_SUCCESS) {
+    logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", sql ? sql : "");
+    logit(LOG_DEBUG, __FILE__, __LINE__, "%s", pRqst->szParsErrMsg ? pRqst->szParsErrMsg : "");
+    logit(LOG_DEBUG, __FILE__, __LINE__, "%s", pRqst->translated ? pRqst->translated : "");
+  }
+  return rc;
+}
+
 errcode_t scs_p_TagReplace(SC_Request* pRqst, const char* text) {
   if (!pRqst || !pRqst->pParsTree) return ER_GENERAL_ERROR;
   char* out = nullptr;
@@ -764,14 +763,14 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   errcode_t rc;
   if (psccl->f_state & SCCL_ROWSET_SELECT) {
     psccl->f_state = uns16(psccl->f_state & ~(SCCL_ORDER_BY_KEYS | SCCL_ROWSET_SELECT));
-    if ((rc = Analyse(&psccl->Rqst, psccl->pszSQL, 1, psccl->bQualName)) != ER_SUCCESS) return rc;
+    if ((rc = scs_p_AnalyseLogged(&psccl->Rqst, psccl->pszSQL, 1, psccl->bQualName)) != ER_SUCCESS) return rc;
   }
   if (!(psccl->f_state & SCCL_ORDER_BY_KEYS)) {
     if ((rc = KS_OrderByClauseExtend(&psccl->Rqst, psccl)) != ER_SUCCESS) return rc;
     psccl->f_state |= SCCL_ORDER_BY_KEYS;
   }
   const char* extended = psccl->Rqst.translated;
-  if ((rc = Analyse(&psccl->RqstAux, extended, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_AnalyseLogged(&psccl->RqstAux, extended, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
   if ((rc = KS_KeySelectStmtBld_KSD(&psccl->RqstAux, ks)) != ER_SUCCESS) return rc;
   if ((rc = scs_p_AuxCursorOpen(psccl)) != ER_SUCCESS) return rc;
   rc = ops->prepare(psccl->hSCCurs, psccl->RqstAux.translated);
@@ -838,15 +837,11 @@ errcode_t KS_RowSetGetKeys(PSCCL psccl, Dataset* pDSKeys, uns32 offset, Dataset*
   if (!(psccl->f_stateAux2 & AUX2_KEY_REREAD) || psccl->CursType == SQL_CURSOR_DYNAMIC) {
     psccl->f_stateAux2 = uns16(psccl->f_stateAux2 & ~AUX2_KEY_REREAD);
     SC_Request* r = &psccl->RqstAux2;
-    auto again = [&]() -> errcode_t {
-      std::string text = r->translated ? r->translated : "";
-      return Analyse(r, text.c_str(), 0, psccl->bQualName);
-    };
-    if ((rc = Analyse(r, psccl->pszSQL, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
+    if ((rc = scs_p_AnalyseLogged(r, psccl->pszSQL, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
     if ((rc = KS_OrderByClauseExtend(r, psccl)) != ER_SUCCESS) return rc;
-    if ((rc = again()) != ER_SUCCESS) return rc;
+    if ((rc = ks_RqstReanalyse(psccl, r)) != ER_SUCCESS) return rc;
     if ((rc = KS_KeySelectStmtBld_KSD(r, ks)) != ER_SUCCESS) return rc;
-    if ((rc = again()) != ER_SUCCESS) return rc;
+    if ((rc = ks_RqstReanalyse(psccl, r)) != ER_SUCCESS) return rc;
     if ((rc = KS_WhereClauseExtend_KSD(r, ks, uns32(perSelect))) != ER_SUCCESS) return rc;
     if (!psccl->hSCCurs2 || !ODBC_CursorRec(psccl->hSCCurs2)) {
       if ((rc = ops->cursor(psccl->hConnect, &psccl->hSCCurs2)) != ER_SUCCESS) return rc;

@@ -29,6 +29,9 @@ errcode_t ks_GetKeyColDescs_SpCols(PSCCL psccl, TableDesc* rTableDesc, int cTabl
 errcode_t ks_GetKeyColDescs_Stats(PSCCL psccl, TableDesc* rTableDesc, int cTables, int* rbURID);
 errcode_t ks_GetKeyColDescs_PKeys(PSCCL psccl, TableDesc* rTableDesc, int cTables, int* rbURID);
 
+// SCR_AnalyseSQL; a failure is logged with the text, the parser's report and
+// the request's translated text.
+errcode_t scs_p_AnalyseLogged(SC_Request* pRqst, const char* sql, int bRebuildOnly, int bQualName);
 // The request's rebuilt text with its tag replaced by text becomes its
 // translated text (left as it was on failure; no tag: ER_GENERAL_ERROR).
 errcode_t scs_p_TagReplace(SC_Request* pRqst, const char* text);

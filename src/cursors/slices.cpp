@@ -170,25 +170,11 @@ uns16 GetBoundaryValsIndx(uns16 fFetchType, uns16 fFetchBoundary) {
   return (next != other) ? 1 : 0;
 }
 
-// Analyses a copy of the request's text into the request itself.
-namespace {
-
-// Analyses text into pRqst, logging a failure with the parser's report.
-errcode_t AnalyseLogged(PSCCL me, SC_Request* pRqst, const std::string& text) {
-  errcode_t rc = SCR_AnalyseSQL(pRqst, text.c_str(), 0, me->bQualName);
-  if (rc != ER_SUCCESS) {
-    logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", text.c_str());
-    logit(LOG_DEBUG, __FILE__, __LINE__, "%s", pRqst->szParsErrMsg ? pRqst->szParsErrMsg : "");
-    logit(LOG_DEBUG, __FILE__, __LINE__, "%s", pRqst->translated ? pRqst->translated : "");
-  }
-  return rc;
-}
-
-}  // namespace
-
 errcode_t ks_RqstReanalyse(PSCCL me, SC_Request* pRqst) {
   if (!me || !pRqst) return ER_GENERAL_ERROR;
-  return AnalyseLogged(me, pRqst, pRqst->translated ? pRqst->translated : "");
+  // The analysis frees the request's text first.
+  const std::string text = pRqst->translated ? pRqst->translated : "";
+  return scs_p_AnalyseLogged(pRqst, text.c_str(), 0, me->bQualName);
 }
 
 void scs_p_SliceReset(PSCCL psccl) {
@@ -397,7 +383,8 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   if (rc == ER_SUCCESS) rc = KS_OrderByClauseExtend(&psccl->Rqst, psccl);
   if (rc != ER_SUCCESS) return rc;
   psccl->f_state |= SCCL_ORDER_BY_KEYS;
-  rc = AnalyseLogged(psccl, &psccl->RqstAux, psccl->Rqst.translated ? psccl->Rqst.translated : "");
+  rc = scs_p_AnalyseLogged(&psccl->RqstAux, psccl->Rqst.translated ? psccl->Rqst.translated : "", 0,
+                           psccl->bQualName);
   if (rc != ER_SUCCESS) return rc;
 
   // The seek: RELATIVE reads past the slice held and keeps n of the rows.

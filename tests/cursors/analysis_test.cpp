@@ -8,6 +8,7 @@
 #include "cursors/engine_fixture.h"
 #include "cursors/keyset.h"
 #include "fixtures/engine/fake_backend.h"
+#include "fixtures/support/log_capture.h"
 #include "model/drv_param_codes.h"
 #include "util/log.h"
 
@@ -248,7 +249,9 @@ TEST(AnalysisRewrite, AllColumnsSelect) {
   State st;
   SC_Request r;
   SCR_Init(&r);
+  test_support::LogCapture log;
   EXPECT_EQ(scs_p_AllColSelectStmtBld(&st.s, "SELECT FROM", &r), ER_SYNTAXIS);
+  EXPECT_TRUE(log.Has("SCR_AnalyseSQL failed: SELECT FROM"));
   SCR_Destroy(&r);
 }
 
