@@ -137,7 +137,7 @@ TEST_F(AnalysisPostgres, DecisionTable) {
     if (k.before) {
       ASSERT_EQ(Prepare(h, k.before), ER_SUCCESS) << Errors(h);
     }
-    AnalysisLog log;
+    test_support::LogCapture log;
     errcode_t rc = Prepare(h, k.sql);
     const bool analysed = k.type != FO || ((k.parse || k.append) && strncmp(k.sql, "SELECT", 6) == 0);
     EXPECT_EQ((s->f_state & SCCL_PREPARED_ANALYSIS) != 0, analysed);

@@ -1,42 +1,15 @@
 // Prepare-time analysis over the real backend: cursors with the client's
 // options set through the backend, the prepare step (backend prepare, then the
-// analysis), the statement the driver holds, and the analysis's log lines.
+// analysis), the statement the driver holds, and the texts a type switch logs.
 #pragma once
 
 #include <map>
 
 #include "cursors/analysis.h"
 #include "cursors/engine_session.h"
-#include "util/log.h"
+#include "fixtures/support/log_capture.h"
 
 namespace engine_test {
-
-inline std::vector<std::string>& AnalysisLogLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
-struct AnalysisLog {
-  LOG* sink;
-  AnalysisLog() {
-    AnalysisLogLines().clear();
-    sink = log_open_callback(
-        [](LOG*, int level, char* text) {
-          if (level == LOG_DEBUG) AnalysisLogLines().push_back(text);
-        },
-        nullptr, 7, -1, 0);
-  }
-  ~AnalysisLog() {
-    log_close(sink);
-    free(sink);
-  }
-  int Count(const std::string& s) const {
-    int n = 0;
-    for (auto& l : AnalysisLogLines())
-      if (l.find(s) != std::string::npos) n++;
-    return n;
-  }
-};
 
 inline const char* const kToStatic = "scs_p_ChangeCursorType: Switched to static cursor";
 inline const char* const kToReadOnly = "scs_p_ChangeCursorType: Switched to read-only concurrency";

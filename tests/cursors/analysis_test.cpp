@@ -10,10 +10,11 @@
 #include "fixtures/engine/fake_backend.h"
 #include "fixtures/support/log_capture.h"
 #include "model/drv_param_codes.h"
-#include "util/log.h"
 
 namespace engine_test {
 namespace {
+
+using test_support::LogCapture;
 
 SCColDesc Col(const char* col, const char* tbl = "", const char* owner = "", sgn16 type = 0) {
   SCColDesc d{};
@@ -249,7 +250,7 @@ TEST(AnalysisRewrite, AllColumnsSelect) {
   State st;
   SC_Request r;
   SCR_Init(&r);
-  test_support::LogCapture log;
+  LogCapture log;
   EXPECT_EQ(scs_p_AllColSelectStmtBld(&st.s, "SELECT FROM", &r), ER_SYNTAXIS);
   EXPECT_TRUE(log.Has("SCR_AnalyseSQL failed: SELECT FROM"));
   SCR_Destroy(&r);
@@ -310,11 +311,6 @@ TEST(AnalysisColumns, AttributesFromTheSelectList) {
   free(d.ownerName);
 }
 
-std::vector<std::string>& Lines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-
 // An engine cursor over the fake backend.
 class FakeCursor : public ::testing::Test {
  protected:
@@ -333,7 +329,7 @@ class FakeCursor : public ::testing::Test {
 };
 
 TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
-  LOG* sink = log_open_callback([](LOG*, int, char* text) { Lines().push_back(text); }, nullptr, 7, -1, 0);
+  LogCapture log;
   struct Case {
     sgn32 type, conc;
     std::vector<errcode_t> answers;
@@ -375,19 +371,15 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
     s->f_state = 0;
     fake.fail["setDrvParameter"] = k.answers;
     fake.Take();
-    Lines().clear();
+    LogCapture::lines().clear();
     EXPECT_EQ(int(scs_p_ChangeCursorType(s)), k.rc);
     EXPECT_EQ(fake.Take(), k.calls);
     EXPECT_EQ(s->CursType, k.typeAfter);
     EXPECT_EQ(s->ConcType, k.concAfter);
     EXPECT_EQ(s->CursTypeOrig, k.type);
     EXPECT_EQ(s->ConcTypeOrig, k.conc);
-    bool logged = false;
-    for (auto& l : Lines()) logged |= k.log && l.find(k.log) != std::string::npos;
-    EXPECT_EQ(logged, k.log != nullptr) << k.calls;
+    EXPECT_EQ(k.log && log.Has(k.log), k.log != nullptr) << k.calls;
   }
-  log_close(sink);
-  free(sink);
 }
 
 TEST_F(FakeCursor, AuxCursorsMadeAtTheFirstAnalysedPrepare) {
