@@ -282,14 +282,8 @@ void SCs_Destroy(PSCCL me) {
   alist_Dealloc(&me->pLS_TblCols, SCColDescDestroy);
   alist_Dealloc(&me->pLS_OrdrCols, nullptr);
   alist_Dealloc(&me->pLS_SelectCols, SCColDescDestroy);
-  for (Dataset** ds :
-       {&me->parameters, &me->pDSOptConcColVals, &me->pDSKeyBoundaryVals, &me->pDeferredData}) {
-    if (*ds) {
-      Dataset_Done(*ds);
-      free(*ds);
-      *ds = nullptr;
-    }
-  }
+  for (Dataset** ds : {&me->parameters, &me->pDSOptConcColVals, &me->pDSKeyBoundaryVals, &me->pDeferredData})
+    scs_p_DatasetFree(ds);
   DSC_Close(&me->OCVC);
   scs_p_SetPosRelease(me);
   free(me->pszSQL);
@@ -553,11 +547,7 @@ errcode_t SCs_Bind(handle_t hCursor, uns16 nCols, Bindesc* pDesc) {
 
 errcode_t scs_p_KeepParameters(PSCCL me, Dataset* parameters) {
   if (me->CursType == SQL_CURSOR_FORWARD_ONLY || !parameters) return ER_SUCCESS;
-  if (me->parameters) {
-    Dataset_Done(me->parameters);
-    free(me->parameters);
-    me->parameters = nullptr;
-  }
+  scs_p_DatasetFree(&me->parameters);
   errcode_t rc = Dataset_Copy(&me->parameters, parameters);
   if (rc != ER_SUCCESS) return rc;
   me->f_state |= SCCL_HAS_PARAMS;

@@ -438,8 +438,7 @@ errcode_t ParamRowBuild(const std::vector<CellRef>& cells, size_t nKeyed, int bN
   Dataset* ds = static_cast<Dataset*>(vyr_fault_alloc() ? nullptr : calloc(1, sizeof(Dataset)));
   if (!ds) return ER_NO_MEMORY;
   auto fail = [&](errcode_t e) {
-    Dataset_Done(ds);
-    free(ds);
+    scs_p_DatasetFree(&ds);
     return e;
   };
   if (Dataset_Init(ds, uns16(cells.size())) != ER_SUCCESS) return fail(ER_NO_MEMORY);
@@ -852,8 +851,7 @@ errcode_t KS_RowSetGetKeys(PSCCL psccl, Dataset* pDSKeys, uns32 offset, Dataset*
   Dataset* result = static_cast<Dataset*>(vyr_fault_alloc() ? nullptr : calloc(1, sizeof(Dataset)));
   if (!result) return ER_NO_MEMORY;
   auto fail = [&](errcode_t e) {
-    Dataset_Done(result);
-    free(result);
+    scs_p_DatasetFree(&result);
     return e;
   };
   const uns16 nKeyCols = uns16(ks->pLS_KeyCols->cUsed);
@@ -872,8 +870,7 @@ errcode_t KS_RowSetGetKeys(PSCCL psccl, Dataset* pDSKeys, uns32 offset, Dataset*
       for (uns16 c = 0; c < psccl->parameters->nCols; c++) cells.push_back({psccl->parameters, 0, c});
       Dataset* both = nullptr;
       rc = ParamRowBuild(cells, 0, 0, 0, &both);
-      Dataset_Done(keyRow);
-      free(keyRow);
+      scs_p_DatasetFree(&keyRow);
       if (rc != ER_SUCCESS) return fail(rc);
       keyRow = both;
     }
