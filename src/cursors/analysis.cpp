@@ -24,13 +24,6 @@ constexpr uns16 F_NOT_SELECT = 0x200;
 // Statements whose rows are not rows of their tables: no keyset can serve them.
 constexpr uns16 F_NOT_KEYABLE = SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION;
 
-void CopyName(char* field, const char* text) {
-  size_t n = text ? strlen(text) : 0;
-  if (n > SCR_NAME_MAX) n = SCR_NAME_MAX;
-  if (n) memcpy(field, text, n);
-  field[n] = 0;
-}
-
 template <class T>
 T* At(alist_t* l, unsigned i) {
   return static_cast<T*>(alist_At(l, i));
@@ -475,9 +468,9 @@ errcode_t scs_p_SelectRqstValidate_Dyn(PSCCL me) {
     nonKey++;
     if (o->SQLType == 0) {
       SCColDesc want{};
-      CopyName(want.col_name, o->col_name);
-      CopyName(want.tbl_name, o->tbl_name);
-      CopyName(want.owner_name, o->owner_name);
+      scs_p_NameCopy(want.col_name, o->col_name);
+      scs_p_NameCopy(want.tbl_name, o->tbl_name);
+      scs_p_NameCopy(want.owner_name, o->owner_name);
       SCColDesc* t = ColDesc_FindByName(me->pLS_TblCols ? At<SCColDesc>(me->pLS_TblCols, 0) : nullptr,
                                         Count(me->pLS_TblCols), &want, nullptr);
       if (!t) return ER_GENERAL_ERROR;
@@ -522,11 +515,11 @@ errcode_t scs_p_NumericOrdrCols_GetNames(PSCCL me) {
       rc = ER_ORDR_ON_EXPRESSION;
       break;
     }
-    CopyName(o->col_name, s->col_name);
-    CopyName(o->tbl_name, s->tbl_name);
-    CopyName(o->tbl_alias, s->tbl_alias);
-    CopyName(o->owner_name, s->owner_name);
-    CopyName(o->qualifier, s->qualifier);
+    scs_p_NameCopy(o->col_name, s->col_name);
+    scs_p_NameCopy(o->tbl_name, s->tbl_name);
+    scs_p_NameCopy(o->tbl_alias, s->tbl_alias);
+    scs_p_NameCopy(o->owner_name, s->owner_name);
+    scs_p_NameCopy(o->qualifier, s->qualifier);
     o->SQLType = s->SQLType;
     o->precision = s->precision;
     o->scale = s->scale;
@@ -553,9 +546,9 @@ errcode_t scs_p_OrdrCols_NamesConvert(PSCCL me) {
       if (d->pszAlias && strcmp(d->pszAlias, o->tbl_name) == 0) byAlias = d;
     }
     if (byAlias) {
-      CopyName(o->tbl_alias, o->tbl_name);
-      CopyName(o->tbl_name, byAlias->pszName);
-      CopyName(o->owner_name, byAlias->pszOwner);
+      scs_p_NameCopy(o->tbl_alias, o->tbl_name);
+      scs_p_NameCopy(o->tbl_name, byAlias->pszName);
+      scs_p_NameCopy(o->owner_name, byAlias->pszOwner);
     } else {
       CaseConvert(me, o->tbl_name, 1);
       CaseConvert(me, o->owner_name, 1);
@@ -603,8 +596,8 @@ errcode_t scs_p_SelectColsGet(PSCCL me, alist_t* pTarget, alist_t** ppRawItems) 
         for (unsigned t = 0; t < nTables && !hit; t++)
           if (tables[t].pszAlias && strcmp(tables[t].pszAlias, item->tbl_name) == 0) {
             hit = &tables[t];
-            CopyName(item->tbl_alias, hit->pszAlias);
-            CopyName(item->tbl_name, hit->pszName);
+            scs_p_NameCopy(item->tbl_alias, hit->pszAlias);
+            scs_p_NameCopy(item->tbl_name, hit->pszName);
           }
         if (!hit) {
           CaseConvert(me, item->tbl_name, 1);
@@ -653,11 +646,11 @@ errcode_t scs_p_SelectCol_ColDescComplete(PSCCL me) {
       if (severalTables && s->tbl_name[0] && !IdentMatch(me, c->tbl_name, s->tbl_name) &&
           !(c->tbl_alias[0] && IdentMatch(me, c->tbl_alias, s->tbl_name)))
         continue;
-      CopyName(s->tbl_name, c->tbl_name);
-      CopyName(s->tbl_alias, c->tbl_alias);
-      CopyName(s->owner_name, c->owner_name);
-      CopyName(s->qualifier, c->qualifier);
-      CopyName(s->col_name, c->col_name);
+      scs_p_NameCopy(s->tbl_name, c->tbl_name);
+      scs_p_NameCopy(s->tbl_alias, c->tbl_alias);
+      scs_p_NameCopy(s->owner_name, c->owner_name);
+      scs_p_NameCopy(s->qualifier, c->qualifier);
+      scs_p_NameCopy(s->col_name, c->col_name);
       break;
     }
   }

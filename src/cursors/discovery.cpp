@@ -64,12 +64,6 @@ std::string Converted(const char* s, char q, int qcase, int icase, int unicode, 
   return t;
 }
 
-void CopyName(char* to, const std::string& from) {
-  size_t n = from.size() < SCS_IDENT_MAX ? from.size() : SCS_IDENT_MAX;
-  memcpy(to, from.data(), n);
-  to[n] = 0;
-}
-
 // Does a catalog row's name spell the wanted name? Names stored in one case
 // compare exactly; under the mixed rule the data source ignores case.
 bool SameName(const std::string& cell, const std::string& wanted, int rule, int unicode) {
@@ -136,8 +130,6 @@ sgn32 CellInt(const Coldata* c, sgn32 row) {
 
 char* Heap(const std::string& s) { return strdup(s.c_str()); }
 
-// Every row of the auxiliary cursor's result, fetched 10 at a time.
-
 void QueueOnClient(PSCCL me, errcode_t code) {
   if (me->pParent) SetVYRErrorMsg(&static_cast<_Cursor*>(me->pParent)->pendingError, code);
 }
@@ -164,7 +156,7 @@ void DBIdentCaseConvert(char* ident, char q, int qcase, int icase, int unicode, 
     std::string quoted = Quoted(t, q);
     if (quoted.size() <= SCS_IDENT_MAX) t = quoted;
   }
-  CopyName(ident, t);
+  scs_p_NameCopy(ident, t.c_str());
 }
 
 int DBIdentMatch(const char* a, const char* b, char q, int qcase, int icase, int unicode) {
@@ -400,11 +392,8 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
         return ER_GENERAL_ERROR;
       }
       SCColDesc d{};
-      CopyName(d.col_name, q ? Quoted(col, q) : col);
-      CopyName(d.tbl_name, t.pszName ? t.pszName : "");
-      CopyName(d.tbl_alias, t.pszAlias ? t.pszAlias : "");
-      CopyName(d.owner_name, t.pszOwner ? t.pszOwner : "");
-      CopyName(d.qualifier, t.pszQualifier ? t.pszQualifier : "");
+      scs_p_NameCopy(d.col_name, (q ? Quoted(col, q) : col).c_str());
+      scs_p_TableFieldsCopy(&d, t);
       d.SQLType = type;
       d.precision = precision_t(CellInt(&rows.col[6], r));
       d.scale = (type == SQL_NUMERIC || type == SQL_DECIMAL) ? scale_t(CellInt(&rows.col[8], r)) : 0;
@@ -570,4 +559,17 @@ errcode_t scs_p_FetchCatalogRows(PSCCL me, Dataset* all) {
     Dataset_Done(&batch);
     if (rc != ER_SUCCESS) return rc;
   }
+}
+
+void scs_p_NameCopy(char* field, const char* text) {
+  const size_t n = text ? strnlen(text, SCS_IDENT_MAX) : 0;
+  if (n) memcpy(field, text, n);
+  field[n] = 0;
+}
+
+void scs_p_TableFieldsCopy(SCColDesc* pDesc, const TableDesc& table) {
+  scs_p_NameCopy(pDesc->tbl_name, table.pszName);
+  scs_p_NameCopy(pDesc->tbl_alias, table.pszAlias);
+  scs_p_NameCopy(pDesc->owner_name, table.pszOwner);
+  scs_p_NameCopy(pDesc->qualifier, table.pszQualifier);
 }

@@ -40,6 +40,11 @@ errcode_t scs_p_ColDescsGet(PSCCL me);
 errcode_t scs_p_ColDescGet(PSCCL me, uns16 iCol, Coldesc** ppDesc);
 SCColDesc* ColDesc_FindByName(SCColDesc* pDescs, unsigned count, const SCColDesc* pWanted, unsigned* pIndex);
 char* scs_p_QualifyCol(uns8 nTables, const SCColDesc* pDesc);
+// Copies text (null as empty) into a name field of SCS_IDENT_MAX + 1 bytes,
+// cut to fit.
+void scs_p_NameCopy(char* field, const char* text);
+// The table's name, alias, owner and qualifier into the column's fields.
+void scs_p_TableFieldsCopy(SCColDesc* pDesc, const TableDesc& table);
 void BindDescFill(const SCColDesc* pDesc, Bindesc* pBind);
 errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count, int bAppendClntDescs);
 errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count);

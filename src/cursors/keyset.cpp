@@ -23,19 +23,6 @@
 
 namespace {
 
-void CopyField(char* to, const char* from) {
-  size_t n = from ? strnlen(from, SCR_NAME_MAX) : 0;
-  if (n) memcpy(to, from, n);
-  to[n] = 0;
-}
-
-void CopyTableFields(SCColDesc* d, const TableDesc& t) {
-  CopyField(d->tbl_name, t.pszName);
-  CopyField(d->tbl_alias, t.pszAlias);
-  CopyField(d->owner_name, t.pszOwner);
-  CopyField(d->qualifier, t.pszQualifier);
-}
-
 bool Empty(const char* s) { return !s || !*s; }
 
 // The name as the catalog wants it: quotes removed; null for an empty one.
@@ -215,12 +202,12 @@ errcode_t KeysFrom(KeySource src, PSCCL me, TableDesc* tables, int cTables, int*
           Dataset_Done(&rows);
           return ER_NO_MEMORY;
         }
-        CopyField(d.col_name, quoted);
+        scs_p_NameCopy(d.col_name, quoted);
         free(quoted);
       } else {
-        CopyField(d.col_name, name.c_str());
+        scs_p_NameCopy(d.col_name, name.c_str());
       }
-      CopyTableFields(&d, tables[i]);
+      scs_p_TableFieldsCopy(&d, tables[i]);
       if (src == KS_SPCOLS) {
         d.SQLType = sgn16(CellIntOr0(rows, 2, r));
         d.precision = precision_t(CellIntOr0(rows, 4, r));
@@ -339,7 +326,7 @@ errcode_t KeyCacheCopyOut(alist_t* cached, alist_t* keys, const TableDesc* t, un
   for (unsigned i = 0; i < cached->cUsed; i++) {
     SCColDesc d = *KeyAt(cached, i);
     d.pszText = nullptr;
-    if (d.iOrdrBy >= 1 && d.iOrdrBy <= n) CopyTableFields(&d, t[d.iOrdrBy - 1]);
+    if (d.iOrdrBy >= 1 && d.iOrdrBy <= n) scs_p_TableFieldsCopy(&d, t[d.iOrdrBy - 1]);
     d.iOrdrBy = 0;
     if (!alist_Add(keys, &d)) return ER_NO_MEMORY;
   }
