@@ -559,7 +559,7 @@ errcode_t Run(PSCCL s, uns16** prgfRowStatus, unsigned int* pcRows) {
 }  // namespace
 
 errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 /*fLock*/, uns16** prgfRowStatus,
-                     uns32* pcRows, Dataset* pDS, uns16* rgiCol, uns16 /*cUpdtCols*/) {
+                     uns32* pcRows, Dataset* pDS, uns16* rgiCol, uns16 cUpdtCols) {
   if (prgfRowStatus) *prgfRowStatus = nullptr;
   if (pcRows) *pcRows = 0;
   _Cursor* pc = ODBC_CursorRec(hCursor);
@@ -568,6 +568,14 @@ errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 /*fLock*
     scs_p_DatasetFree(&pDS);
     free(rgiCol);
     return s ? ER_INVALID_CRSTATE : ER_INVALID_ARGUMENT;
+  }
+  // The column list is read once per column of the new values: a shorter
+  // list from the client would be read past its end.
+  if ((fOption == SCS_SETPOS_UPDATE || fOption == SCS_SETPOS_ADD) && pDS && rgiCol &&
+      cUpdtCols < pDS->nCols) {
+    scs_p_DatasetFree(&pDS);
+    free(rgiCol);
+    return ER_INVALID_ARGUMENT;
   }
   // An operation still waiting for its data at execution is given up.
   scs_p_SetPosRelease(s);

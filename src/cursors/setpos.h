@@ -20,7 +20,8 @@ enum : uns16 {
 };
 
 // The setPos slot. pDS and rgiCol are the operation's from the call on (kept
-// in the cursor state while data at execution is due, freed when it ends).
+// in the cursor state while data at execution is due, freed when it ends);
+// cUpdtCols is rgiCol's length, which must cover the dataset's columns.
 errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 fLock, uns16** prgfRowStatus,
                      uns32* pcRows, Dataset* pDS, uns16* rgiCol, uns16 cUpdtCols);
 // Runs the operation stored in the state after its data at execution came.
