@@ -16,8 +16,8 @@
 #include "cursors/ds_cache.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/keyset.h"
+#include "cursors/setpos.h"
 #include "model/dataset_util.h"
-#include "model/drv_param_codes.h"
 
 namespace {
 
@@ -82,30 +82,6 @@ errcode_t RowsFromBookmarks(PSCCL s, const bookmark_t* rBookMarks, uns16 cRows, 
   return rc;
 }
 
-// "owner.name" of the first referenced table, or its name without an owner.
-errcode_t TargetText(PSCCL s, std::string* out) {
-  alist_t* tables = s->pLS_RefdTables;
-  if (!tables || tables->cUsed == 0) return ER_GENERAL_ERROR;
-  const auto* t = static_cast<const TableDesc*>(alist_At(tables, 0));
-  *out = t->pszOwner && *t->pszOwner ? std::string(t->pszOwner) + "." : "";
-  *out += t->pszName ? t->pszName : "";
-  return ER_SUCCESS;
-}
-
-// " WHERE " and each key column " = ?", joined with " AND ".
-errcode_t KeyPredicate(PSCCL s, std::string* out) {
-  alist_t* kc = s->pKeySet->pLS_KeyCols;
-  if (!kc || kc->cUsed == 0) return ER_GENERAL_ERROR;
-  *out += " WHERE ";
-  for (unsigned i = 0; i < kc->cUsed; i++)
-    *out +=
-        (i ? " AND " : "") + std::string(static_cast<const SCColDesc*>(alist_At(kc, i))->col_name) + " = ?";
-  return ER_SUCCESS;
-}
-
-// The columns optimistic concurrency compares, in the old values' order.
-alist_t* ComparedCols(PSCCL s) { return s->fOptConcValExtent == 2 ? s->pLS_SelectCols : s->pLS_TblCols; }
-
 // One keyed statement per row: what changes between delete and update.
 struct KeyedDml {
   std::string base;                 // up to and including the key predicate
@@ -124,7 +100,7 @@ errcode_t BindDescsBuild(PSCCL s, const KeyedDml& d, const std::vector<bool>* is
       d.setDescs.empty() ? ER_SUCCESS : scs_p_BindDescsAdd(s, d.setDescs.data(), d.setDescs.size());
   alist_t* kc = s->pKeySet->pLS_KeyCols;
   if (rc == ER_SUCCESS) rc = scs_p_BindDescsAdd(s, static_cast<const SCColDesc*>(alist_At(kc, 0)), kc->cUsed);
-  alist_t* cc = isNull ? ComparedCols(s) : nullptr;
+  alist_t* cc = isNull ? scs_p_OptConcCols(s) : nullptr;
   for (unsigned i = 0; cc && i < cc->cUsed && rc == ER_SUCCESS; i++)
     if (!(*isNull)[i]) rc = scs_p_BindDescsAdd(s, static_cast<const SCColDesc*>(alist_At(cc, i)), 1);
   return rc;
@@ -170,7 +146,7 @@ errcode_t RowParams(PSCCL s, const KeyedDml& d, BulkRows& rows, uns32 j, std::ve
 
 // Prepares the statement for a row whose old values have the given NULLs.
 errcode_t OptConcPrepare(PSCCL s, const KeyedDml& d, const std::vector<bool>& isNull) {
-  alist_t* cc = ComparedCols(s);
+  alist_t* cc = scs_p_OptConcCols(s);
   std::string sql = d.base;
   for (unsigned i = 0; i < cc->cUsed; i++)
     sql += " AND " + std::string(static_cast<const SCColDesc*>(alist_At(cc, i))->col_name) +
@@ -189,7 +165,7 @@ errcode_t KeyedDmlRun(PSCCL s, const KeyedDml& d, BulkRows& rows, uns16* rgfRowS
   *pLast = ER_SUCCESS;
   const bool ocv = rows.old != nullptr;
   if (ocv) {
-    alist_t* cc = ComparedCols(s);
+    alist_t* cc = scs_p_OptConcCols(s);
     if (!cc || cc->cUsed != rows.old->nCols) return ER_GENERAL_ERROR;
   }
   errcode_t rc = ER_SUCCESS;
@@ -215,13 +191,8 @@ errcode_t KeyedDmlRun(PSCCL s, const KeyedDml& d, BulkRows& rows, uns16* rgfRowS
       break;
     }
     prepareNext = hasNull;
-    last = Inner(s).parameters(s->hSCCurs, params);  // taken over
-    if (last == ER_SUCCESS && s->bNeedBind) last = Inner(s).bind(s->hSCCurs, s->nBindDesc, s->pBindDesc);
-    if (last == ER_SUCCESS) last = Inner(s).execute(s->hSCCurs);
     sgn32 n = 0;
-    uns16 len = 0;
-    if (last == ER_SUCCESS)
-      last = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, &n, sizeof n, &len);
+    last = scs_p_DmlRowRun(s, params, &n);
     if (last == ER_SUCCESS && n > 0) {
       rgfRowStatus[rows.slot[j]] = d.okStatus;
       ++*pDone;
@@ -254,9 +225,9 @@ errcode_t BulkDelete(PSCCL s, BulkRows& rows, uns16 cRows, uns16* rgfRowStatus, 
   KeyedDml d;
   d.base = "DELETE FROM ";
   std::string target;
-  if ((rc = TargetText(s, &target)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_DmlTarget(s, &target)) != ER_SUCCESS) return rc;
   d.base += target;
-  if ((rc = KeyPredicate(s, &d.base)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_DmlKeyWhere(s, &d.base)) != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_READ_ONLY) return ER_INVALID_ARGUMENT;
   uns32 done = 0;
   errcode_t last = ER_SUCCESS;
@@ -332,7 +303,7 @@ errcode_t scs_p_BulkOp_Update(PSCCL s, uns16* rgiCol, uns16 cCols, Dataset* pDS,
   if ((rc = scs_p_ColDescsGet(s)) != ER_SUCCESS) return rc;
   KeyedDml d;
   std::string target;
-  if ((rc = TargetText(s, &target)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_DmlTarget(s, &target)) != ER_SUCCESS) return rc;
   d.base = "UPDATE " + target + " SET ";
   d.newVals = pDS;
   d.okStatus = SQL_ROW_UPDATED;
@@ -356,7 +327,7 @@ errcode_t scs_p_BulkOp_Update(PSCCL s, uns16* rgiCol, uns16 cCols, Dataset* pDS,
     next++;
   }
   if (wanted == 0 || next != wanted) return ER_GENERAL_ERROR;
-  if ((rc = KeyPredicate(s, &d.base)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_DmlKeyWhere(s, &d.base)) != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_READ_ONLY) return ER_INVALID_ARGUMENT;
   BulkRows rows;
   rows.keys = pDSKeys;

@@ -137,17 +137,6 @@ errcode_t RowsOf(PSCCL s, sgn32 irow, const Dataset* pDS, RowRange* rr) {
   return ER_SUCCESS;
 }
 
-errcode_t TableName(PSCCL s, std::string* out) {
-  alist_t* tables = s->pLS_RefdTables;
-  if (!tables || tables->cUsed == 0) return ER_GENERAL_ERROR;
-  const auto* t = static_cast<const TableDesc*>(alist_At(tables, 0));
-  if (!t->pszName || !*t->pszName) return ER_GENERAL_ERROR;
-  out->clear();
-  if (t->pszOwner && *t->pszOwner) *out += std::string(t->pszOwner) + ".";
-  *out += t->pszName;
-  return ER_SUCCESS;
-}
-
 // The labels of the cursor's columns listed in rgiCol (ascending, 1-based),
 // quoted when the data source has a quote character.
 errcode_t NewValueColumns(PSCCL s, const uns16* rgiCol, uns16 nCols, std::vector<std::string>* names,
@@ -223,20 +212,6 @@ void DiagsToClient(PSCCL s) {
   AppendAuxCursorErrors(&parent->pendingError, &aux->pendingError);
 }
 
-// Runs one prepared statement with its parameter row; rows processed into *pn.
-errcode_t RunRow(PSCCL s, Dataset* params, sgn32* pn) {
-  *pn = 0;
-  errcode_t rc = Inner(s).parameters(s->hSCCurs, params);
-  if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs, s->nBindDesc, s->pBindDesc);
-  if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs);
-  uns16 len = 0;
-  if (rc == ER_SUCCESS) rc = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, pn, sizeof *pn, &len);
-  return rc;
-}
-
-// The compared columns of optimistic concurrency by values.
-alist_t* ComparedCols(PSCCL s) { return s->fOptConcValExtent == 2 ? s->pLS_SelectCols : s->pLS_TblCols; }
-
 // The rows of a positioned update or delete, given the statement text without
 // its old-value comparisons.
 struct ModifyRun {
@@ -258,7 +233,7 @@ errcode_t StatementPrepare(ModifyRun& m, const uns16* nullFlags) {
   if (s->bNeedBind) rc = BindDescsStart(s, m.newCols, true);
   if (rc != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_VALUES) {
-    alist_t* cols = ComparedCols(s);
+    alist_t* cols = scs_p_OptConcCols(s);
     const Dataset* v = s->pDSOptConcColVals;
     if (!cols || !v || cols->cUsed != v->nCols) return ER_GENERAL_ERROR;
     for (unsigned c = 0; c < cols->cUsed; c++) {
@@ -321,7 +296,7 @@ errcode_t ModifyRow(ModifyRun& m, sgn32 r, sgn32 rowsetRow, sgn32 dsRow, sgn32* 
   if (rc == ER_SUCCESS) {
     if (params == newVals) newVals = nullptr;
     if (params == keys) keys = nullptr;
-    rc = RunRow(s, params, pn);  // the backend takes the parameter row over
+    rc = scs_p_DmlRowRun(s, params, pn);  // the backend takes the parameter row over
   }
   free(nullFlags);
   scs_p_DatasetFree(&newVals);
@@ -368,7 +343,7 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
   if ((rc = RowsOf(s, irow, marks, &rr)) != ER_SUCCESS) return rc;
   ModifyRun m{s, update, pDS, {}, {}};
   std::string table;
-  if ((rc = TableName(s, &table)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_DmlTarget(s, &table)) != ER_SUCCESS) return rc;
   std::vector<std::string> names;
   if (update && (rc = NewValueColumns(s, rgiCol, pDS->nCols, &names, &m.newCols)) != ER_SUCCESS) return rc;
   if (update) {
@@ -377,10 +352,7 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
   } else {
     m.base = "DELETE FROM " + table;
   }
-  m.base += " WHERE ";
-  const SCColDesc* keys = KeyCols(s);
-  for (unsigned i = 0; i < s->pKeySet->pLS_KeyCols->cUsed; i++)
-    m.base += std::string(i ? " AND " : "") + keys[i].col_name + " = ?";
+  if ((rc = scs_p_DmlKeyWhere(s, &m.base)) != ER_SUCCESS) return rc;
   if ((rc = scs_p_AuxCursorOpen(s)) != ER_SUCCESS) return rc;
 
   uns16* status = static_cast<uns16*>(calloc(rr.nStatus, sizeof(uns16)));
@@ -430,6 +402,39 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
 
 }  // namespace
 
+errcode_t scs_p_DmlTarget(PSCCL s, std::string* out) {
+  alist_t* tables = s->pLS_RefdTables;
+  if (!tables || tables->cUsed == 0) return ER_GENERAL_ERROR;
+  const auto* t = static_cast<const TableDesc*>(alist_At(tables, 0));
+  if (!t->pszName || !*t->pszName) return ER_GENERAL_ERROR;
+  out->clear();
+  if (t->pszOwner && *t->pszOwner) *out += std::string(t->pszOwner) + ".";
+  *out += t->pszName;
+  return ER_SUCCESS;
+}
+
+errcode_t scs_p_DmlKeyWhere(PSCCL s, std::string* sql) {
+  alist_t* kc = s->pKeySet ? s->pKeySet->pLS_KeyCols : nullptr;
+  if (!kc || kc->cUsed == 0) return ER_GENERAL_ERROR;
+  *sql += " WHERE ";
+  for (unsigned i = 0; i < kc->cUsed; i++)
+    *sql +=
+        (i ? " AND " : "") + std::string(static_cast<const SCColDesc*>(alist_At(kc, i))->col_name) + " = ?";
+  return ER_SUCCESS;
+}
+
+alist_t* scs_p_OptConcCols(PSCCL s) { return s->fOptConcValExtent == 2 ? s->pLS_SelectCols : s->pLS_TblCols; }
+
+errcode_t scs_p_DmlRowRun(PSCCL s, Dataset* params, sgn32* pn) {
+  *pn = 0;
+  errcode_t rc = Inner(s).parameters(s->hSCCurs, params);
+  if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs, s->nBindDesc, s->pBindDesc);
+  if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs);
+  uns16 len = 0;
+  if (rc == ER_SUCCESS) rc = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, pn, sizeof *pn, &len);
+  return rc;
+}
+
 void scs_p_SetPosRelease(PSCCL s) {
   if (!s) return;
   scs_p_DatasetFree(&s->pdsSetPosParam);
@@ -459,7 +464,7 @@ errcode_t scs_p_SetPos_Add(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned 
   const uns32 nRows = irow == -2 ? uns32(std::max<sgn32>(s->RSSize, 1)) : 1;
   if (pDS->nRows < sgn32(nRows)) return ER_INVALID_ROW_VALUE;
   std::string table;
-  if ((rc = TableName(s, &table)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_DmlTarget(s, &table)) != ER_SUCCESS) return rc;
   std::vector<std::string> names;
   std::vector<const Coldesc*> descs;
   if ((rc = NewValueColumns(s, rgiCol, pDS->nCols, &names, &descs)) != ER_SUCCESS) return rc;
@@ -490,7 +495,7 @@ errcode_t scs_p_SetPos_Add(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned 
     Dataset* params = nullptr;
     errcode_t rowRc = KS_KeyParamDsetBld(pDS, i, 1, 1, &params, 0, 1, 0, nullptr, nullptr);
     sgn32 n = 0;
-    if (rowRc == ER_SUCCESS) rowRc = RunRow(s, params, &n);
+    if (rowRc == ER_SUCCESS) rowRc = scs_p_DmlRowRun(s, params, &n);
     status[i] = rowRc == ER_SUCCESS ? SQL_ROW_ADDED : SQL_ROW_ERROR;
     if (rowRc == ER_SUCCESS) added++;
   }
@@ -559,7 +564,7 @@ errcode_t Run(PSCCL s, uns16** prgfRowStatus, unsigned int* pcRows) {
 }  // namespace
 
 errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 /*fLock*/, uns16** prgfRowStatus,
-                     uns32* pcRows, Dataset* pDS, uns16* rgiCol, uns16 /*cUpdtCols*/) {
+                     uns32* pcRows, Dataset* pDS, uns16* rgiCol, uns16 cUpdtCols) {
   if (prgfRowStatus) *prgfRowStatus = nullptr;
   if (pcRows) *pcRows = 0;
   _Cursor* pc = ODBC_CursorRec(hCursor);
@@ -568,6 +573,14 @@ errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 /*fLock*
     scs_p_DatasetFree(&pDS);
     free(rgiCol);
     return s ? ER_INVALID_CRSTATE : ER_INVALID_ARGUMENT;
+  }
+  // The column list is read once per column of the new values: a shorter
+  // list from the client would be read past its end.
+  if ((fOption == SCS_SETPOS_UPDATE || fOption == SCS_SETPOS_ADD) && pDS && rgiCol &&
+      cUpdtCols < pDS->nCols) {
+    scs_p_DatasetFree(&pDS);
+    free(rgiCol);
+    return ER_INVALID_ARGUMENT;
   }
   // An operation still waiting for its data at execution is given up.
   scs_p_SetPosRelease(s);

@@ -5,6 +5,8 @@
 // come as data at execution is finished later by scs_p_SetPosComplete.
 #pragma once
 
+#include <string>
+
 #include "backend/sccl.h"
 #include "drv_ops.h"
 
@@ -20,7 +22,8 @@ enum : uns16 {
 };
 
 // The setPos slot. pDS and rgiCol are the operation's from the call on (kept
-// in the cursor state while data at execution is due, freed when it ends).
+// in the cursor state while data at execution is due, freed when it ends);
+// cUpdtCols is rgiCol's length, which must cover the dataset's columns.
 errcode_t SCs_SetPos(handle_t hCursor, sgn32 irow, uns16 fOption, uns16 fLock, uns16** prgfRowStatus,
                      uns32* pcRows, Dataset* pDS, uns16* rgiCol, uns16 cUpdtCols);
 // Runs the operation stored in the state after its data at execution came.
@@ -39,5 +42,15 @@ errcode_t scs_p_SetPos_Add(PSCCL psccl, sgn32 irow, UWORD** prgfRowStatus, unsig
 errcode_t scs_p_OptConcColVals_Dyn_Refresh(PSCCL psccl, uns32* rgiRow, uns32 cRows);
 // Frees the data of a stored operation (a new call replaces one still waiting).
 void scs_p_SetPosRelease(PSCCL psccl);
+// The keyed statements of the positioned and the bulk operations:
+// the target, "owner." and the name of the statement's first table;
+// " WHERE " and each key column's name with " = ?", joined by " AND ";
+// the columns that optimistic concurrency by values compares;
+// one row's run on hSCCurs (parameters taken over, bind, execute), rows
+// processed into *pn.
+errcode_t scs_p_DmlTarget(PSCCL psccl, std::string* out);
+errcode_t scs_p_DmlKeyWhere(PSCCL psccl, std::string* sql);
+alist_t* scs_p_OptConcCols(PSCCL psccl);
+errcode_t scs_p_DmlRowRun(PSCCL psccl, Dataset* params, sgn32* pn);
 // Installs the setPos slot in the engine's table (filter.cpp).
 void scs_SetPosOpsInstall(drv_ops* ops);

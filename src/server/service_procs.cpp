@@ -391,13 +391,12 @@ void dbsv_bulkoperations_2_serv(svc_req*, call_bulkoperations* a, bulkopres* res
     res->error = ER_DRV_NOT_CAPABLE;
     return;
   }
-  // Counts the client sends are bounded by the arrays it sent.
-  const uns16 cRows = uns16(std::min<uns32>(a->cRows, a->rBookMarks.rBookMarks_len));
-  const uns16 cCols = uns16(std::min<uns32>(a->cCols, a->rgiCol.rgiCol_len));
-  res->error = op(a->handle, a->fOperation, a->rBookMarks.rBookMarks_val, cRows, a->pDS, a->rgiCol.rgiCol_val,
-                  cCols, &res->rgfRowStatus.rgfRowStatus_val, &res->cRowsAffected, &res->pRowSet);
+  // The dispatcher's argument checks bound the counts by the arrays sent.
+  res->error =
+      op(a->handle, a->fOperation, a->rBookMarks.rBookMarks_val, a->cRows, a->pDS, a->rgiCol.rgiCol_val,
+         a->cCols, &res->rgfRowStatus.rgfRowStatus_val, &res->cRowsAffected, &res->pRowSet);
   // One status per bookmark, however many rows the operation touched.
-  res->rgfRowStatus.rgfRowStatus_len = res->rgfRowStatus.rgfRowStatus_val ? cRows : 0;
+  res->rgfRowStatus.rgfRowStatus_len = res->rgfRowStatus.rgfRowStatus_val ? a->cRows : 0;
   a->pDS = nullptr;
   a->rgiCol.rgiCol_val = nullptr;
   a->rgiCol.rgiCol_len = 0;

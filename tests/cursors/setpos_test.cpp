@@ -350,6 +350,21 @@ TEST_F(SetPosSqlite, Refusals) {
       ER_INVALID_COLUMN);
   EXPECT_EQ(SetPos(0xCCCC0FFF, 1, SCS_SETPOS_DELETE, ParamRows({{CTYPE_SGN32}}, {{"9"}}), {1}).rc,
             ER_INVALID_ARGUMENT);
+  // A column list shorter than the new values' columns, and hostile row numbers.
+  for (uns16 opt : {SCS_SETPOS_UPDATE, SCS_SETPOS_ADD}) {
+    SCOPED_TRACE(opt);
+    Dataset* two = ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR, 20}}, {{"90", "z"}});
+    SetPosAnswer a = SetPos(h, 1, opt, two, {2});
+    EXPECT_EQ(a.rc, ER_INVALID_ARGUMENT);
+    EXPECT_TRUE(a.status.empty());
+  }
+  for (sgn32 irow : {INT32_MIN, INT32_MAX, -3}) {
+    SCOPED_TRACE(irow);
+    EXPECT_EQ(SetPos(h, irow, SCS_SETPOS_UPDATE, ParamRows({{CTYPE_SGN32}}, {{"9"}}), {3}).rc,
+              ER_INVALID_ROW_VALUE);
+    EXPECT_EQ(SetPos(h, irow, SCS_SETPOS_DELETE, nullptr).rc, ER_INVALID_ROW_VALUE);
+  }
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"1|r1|10", "2|r2|20", "3|r3|30", "4|r4|40"}));
   engine.ops().endCursor(h);
 }
 

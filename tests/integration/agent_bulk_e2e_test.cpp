@@ -34,18 +34,19 @@ class AgentBulkE2E : public AgentTest {
     dbsvc_extendedfetch2_free(&r);
     return h;
   }
+  // cRows and cCols are sent as given when not -1, else as the arrays' lengths.
   BulkReply Bulk(handle_t h, uns16 op, std::vector<bookmark_t> bm, Dataset* values = nullptr,
-                 std::vector<uns16> cols = {}) {
+                 std::vector<uns16> cols = {}, int cRows = -1, int cCols = -1) {
     call_bulkoperations a{};
     a.handle = h;
     a.fOperation = op;
     a.rBookMarks.rBookMarks_len = unsigned(bm.size());
     a.rBookMarks.rBookMarks_val = bm.data();
-    a.cRows = uns16(bm.size());
+    a.cRows = uns16(cRows < 0 ? bm.size() : size_t(cRows));
     a.pDS = values;
     a.rgiCol.rgiCol_len = unsigned(cols.size());
     a.rgiCol.rgiCol_val = cols.data();
-    a.cCols = uns16(cols.size());
+    a.cCols = uns16(cCols < 0 ? cols.size() : size_t(cCols));
     bulkopres r{};
     BulkReply out;
     EXPECT_EQ(dbsvc_bulkoperations(cl->c, &a, &r), RPC_SUCCESS);
@@ -86,6 +87,50 @@ TEST_F(AgentBulkE2E, ByBookmarkOverTheWire) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1], "x");
   EXPECT_EQ(rows[1][0], "4");
+}
+
+// Counts beyond the arrays sent, column numbers outside the cursor's and
+// values without columns answer an error; the agent goes on serving.
+TEST_F(AgentBulkE2E, HostileCountsAnswerErrors) {
+  StartConnected();
+  handle_t h = OpenKeyset();
+  const auto one = [](int rows) {
+    std::vector<std::vector<std::string>> v(size_t(rows), std::vector<std::string>{"q"});
+    return test_support::ParamRows({{CTYPE_CHR, 20}}, v);
+  };
+  // More bookmarks counted than sent.
+  BulkReply f = Bulk(h, 7, {2, 1}, nullptr, {}, 500);
+  EXPECT_EQ(f.rc, ER_INVALID_ARGUMENT);
+  EXPECT_TRUE(f.status.empty());
+  struct Case {
+    const char* what;
+    Dataset* values;
+    std::vector<uns16> cols;
+    int cCols;
+  } cases[] = {
+      {"more columns counted than sent",
+       test_support::ParamRows({{CTYPE_CHR, 20}, {CTYPE_CHR, 20}}, {{"q", "q"}, {"q", "q"}}),
+       {2},
+       40},
+      {"column 0", one(2), {0}, -1},
+      {"column beyond the cursor's", one(2), {9}, -1},
+      {"values without columns", test_support::ParamRows({}, {}), {2}, -1},
+      {"no column list", one(2), {}, 3},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BulkReply u = Bulk(h, 5, {1, 2}, c.values, c.cols, -1, c.cCols);
+    EXPECT_NE(u.rc, ER_SUCCESS);
+    EXPECT_EQ(u.affected, 0);
+  }
+  EXPECT_EQ(Bulk(h, 6, {}, nullptr, {}, 3).rc, ER_INVALID_ARGUMENT);
+  EXPECT_EQ(Bulk(h, 6, {}).rc, ER_GENERAL_ERROR);
+  // The agent goes on serving the cursor.
+  EXPECT_EQ(Bulk(h, 7, {2, 1}).first, (std::vector<std::string>{"2", "1"}));
+  Rows rows = cl->Query(hConn, "SELECT s FROM t ORDER BY i");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0][0], "a");
+  EXPECT_EQ(rows[1][0], "b");
 }
 
 }  // namespace

@@ -138,4 +138,37 @@ TEST_F(AgentSetPosE2E, ValuesSentInPieces) {
   cl->Simple(dbsvc_endcursor, h);
 }
 
+// Hostile arguments answer an error and the agent goes on serving the cursor.
+TEST_F(AgentSetPosE2E, HostileArgumentsAnswerErrors) {
+  handle_t h = Open();
+  ASSERT_EQ(Fetch(h, 1).first, (std::vector<std::string>{"1|a|10", "2|b|20"}));
+  const auto two = [] { return ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR, 20}}, {{"9", "z"}}); };
+  struct Case {
+    const char* what;
+    sgn32 irow;
+    uns16 opt;
+    Dataset* ds;
+    std::vector<uns16> cols;
+    errcode_t rc;
+  } cases[] = {
+      {"column list shorter than the values", 1, 2, two(), {2}, ER_INVALID_ARGUMENT},
+      {"add with a short column list", 1, 4, two(), {1}, ER_INVALID_ARGUMENT},
+      {"column 0", 1, 2, two(), {0, 2}, ER_INVALID_ARGUMENT},
+      {"column beyond the cursor's", 1, 2, two(), {2, 9}, ER_INVALID_COLUMN},
+      {"no columns in the values", 1, 2, ParamRows({}, {}), {}, ER_INVALID_ARGUMENT},
+      {"lowest row number", INT32_MIN, 2, two(), {1, 2}, ER_INVALID_ROW_VALUE},
+      {"lowest row number delete", INT32_MIN, 3, nullptr, {}, ER_INVALID_ROW_VALUE},
+      {"highest row number", INT32_MAX, 3, nullptr, {}, ER_INVALID_ROW_VALUE},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Answer a = SetPos(h, c.irow, c.opt, c.ds, c.cols);
+    EXPECT_EQ(a.rc, c.rc);
+    EXPECT_TRUE(a.status.empty());
+  }
+  EXPECT_EQ(Fetch(h, 1).first, (std::vector<std::string>{"1|a|10", "2|b|20"}));
+  EXPECT_EQ(Table(), (std::vector<std::string>{"1|a|10", "2|b|20", "3|c|30", "4|d|40"}));
+  cl->Simple(dbsvc_endcursor, h);
+}
+
 }  // namespace
