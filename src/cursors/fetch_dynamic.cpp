@@ -4,6 +4,7 @@
 // cursor reads its slice (the rowset itself) again on every fetch and then its
 // rows by key on the client's cursor.
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -200,9 +201,10 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
       }
       {
         const sgn32 RS = psccl->RsltSetSize;
+        const int64_t back = -int64_t(irow);  // the client's irow: no sum of it may overflow
         const bool stays =
             oldRSPos == RSP_PARTIAL_END &&
-            ((RS < R && (RS != -1 || -irow < R - 1) && h0 - irow <= RS) || (RS >= R && -irow < R - 1));
+            ((RS < R && (RS != -1 || back < R - 1) && h0 + back <= RS) || (RS >= R && back < R - 1));
         if (stays) return ER_SUCCESS;
       }
       return readFirst();
@@ -241,11 +243,12 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
   }
   switch (ft) {
     case SQL_FETCH_NEXT:
-      if (usable() && held() >= psccl->RSPosition - 1 + 2 * R) {
+      if (usable() && held() >= int64_t(psccl->RSPosition) - 1 + 2 * int64_t(R)) {
         a = psccl->RSPosition - 1 + R;
         break;
       }
-      rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, psccl->RSPosition - 1 + R);
+      rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE,
+                            sgn32(std::min<int64_t>(int64_t(psccl->RSPosition) - 1 + R, INT32_MAX)));
       if (rc == ER_NO_DATA_FOUND) {
         psccl->KSPosition = KSP_PAST_END;
         return rc;
@@ -303,15 +306,17 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
         if (rc != ER_SUCCESS) break;
         a = irow - 1;
       } else {
-        a = irow + psccl->RSPosition - 1;
+        // The client's irow: past either end of any result it is the farthest row.
+        a = sgn32(std::clamp<int64_t>(int64_t(irow) + psccl->RSPosition - 1, -INT32_MAX, INT32_MAX));
       }
-      if (usable() && a >= 0 && held() >= a + R) break;
+      if (usable() && a >= 0 && held() >= int64_t(a) + R) break;
       const sgn32 h0 = held();
       rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, a);
       if (rc != ER_SUCCESS) break;
       psccl->KSPosition = KSP_SOMEWHERE;
       a = 0;
-      if (held() < R && irow < 0 && (-irow > R || held() < h0)) rc = read(SQL_FETCH_FIRST, 0, KSP_AT_START);
+      if (held() < R && irow < 0 && (-int64_t(irow) > R || held() < h0))
+        rc = read(SQL_FETCH_FIRST, 0, KSP_AT_START);
       break;
     }
   }

@@ -6,6 +6,7 @@
 #include "cursors/fetch_engines.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -505,13 +506,16 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
   return ER_SUCCESS;
 }
 
+bool scs_p_SnapshotKeepsResult(PSCCL s) {
+  return s->Rqst.reqType == EXPR_PROCCALL || s->ConcType == SQL_CONCUR_LOCK;
+}
+
 errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
   if (!s || !s->pSnapShot || !pRowSet) return ER_GENERAL_ERROR;
   errcode_t rc = ER_SUCCESS;
   _Cursor* pc = static_cast<_Cursor*>(s->pParent);
   // A result the client started again without closing replaces the snapshot.
-  if ((s->f_state & SCCL_SNAPSHOT_READ) && s->ConcType != SQL_CONCUR_LOCK &&
-      s->Rqst.reqType != EXPR_PROCCALL && pc && (pc->flags & CURSF_OPEN)) {
+  if ((s->f_state & SCCL_SNAPSHOT_READ) && !scs_p_SnapshotKeepsResult(s) && pc && (pc->flags & CURSF_OPEN)) {
     s->f_state = uns16(s->f_state & ~SCCL_SNAPSHOT_READ);
     SS_Close(s->pSnapShot);
   }
@@ -529,7 +533,7 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
         rc = scs_p_LockRows(s, 0, uns32(s->RsltSetSize));
       }
     }
-    if (s->Rqst.reqType != EXPR_PROCCALL && s->ConcType != SQL_CONCUR_LOCK) {
+    if (!scs_p_SnapshotKeepsResult(s)) {
       errcode_t rcClose = Inner(s).close(s->hCursor);
       if (rc == ER_SUCCESS) rc = rcClose;
     }
@@ -593,6 +597,9 @@ errcode_t ExtendedFetch(handle_t hCursor, PRSET* ppRowSet, sgn32 irow, uns32* pc
   s->cRowsProcessed = uns32(-1);
   *pcrow = 0;
   *ppRowSet = nullptr;
+  // The engines negate the client's row: the one value without a negation
+  // names a row before any start as well as its neighbour does.
+  if (irow == INT32_MIN) irow = -INT32_MAX;
   PRSET rs = nullptr;
   errcode_t rc = RS_Create(&rs, s->RSSize);
   if (rc != ER_SUCCESS) return rc;

@@ -76,5 +76,9 @@ sgn32 scs_p_KeysFromRow(PSCCL psccl, sgn32 row);
 void scs_p_DiagSave(handle_t hCurs, ErrorQ* pSaved);
 errcode_t scs_p_DiagCheck(handle_t hCurs, ErrorQ* pSaved, errcode_t rc);
 
+// A procedure call's result (for its output values) and a locking cursor's
+// rows stay open behind the snapshot; any other result is closed once read.
+bool scs_p_SnapshotKeepsResult(PSCCL psccl);
+
 // Installs the fetch operations in the engine's table (filter.cpp).
 void scs_FetchOpsInstall(drv_ops* ops);

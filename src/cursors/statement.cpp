@@ -139,8 +139,7 @@ errcode_t RowsProcessedStep(handle_t h, sgn32* pCount) {
 
 // The rest of the result behind a kept snapshot is of no use.
 errcode_t CloseBehindSnapshot(handle_t h, TSCCL& s) {
-  if (s.Rqst.reqType == EXPR_PROCCALL || s.ConcType == SQL_CONCUR_LOCK) return ER_SUCCESS;
-  return Inner().close(h);
+  return scs_p_SnapshotKeepsResult(&s) ? ER_SUCCESS : Inner().close(h);
 }
 
 errcode_t ExecuteJCommon(handle_t h, char* request, Dataset* params, uns16 nCols, Bindesc* pDesc,
@@ -436,7 +435,9 @@ errcode_t scs_p_HoldBackLongData(PSCCL me, PRSET pRowSet) {
     if (!ctype_is_long(col->cType) || col->width < 16) continue;
     // Values kept in the column's own block cannot change owner.
     if (Coldata_DetachLongData(col, ds->nRows) != ER_SUCCESS) return fail();
-    for (sgn32 r = 0; r < ds->nRows; r++) {
+    // The transfer record names rows in 16 bits: a value of a later row stays
+    // in the rowset, or a piece of it could be taken for one of another row.
+    for (sgn32 r = 0; r < std::min<sgn32>(ds->nRows, 0xFFFF); r++) {
       if (col->indicators[r] == -1 || !LongCellData(col, r)) continue;
       if (LongCellBytes(col, r) <= HOLD_BACK_ABOVE) continue;
       char* cell = Coldata_Cell(col, uint64_t(r));

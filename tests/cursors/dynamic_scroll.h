@@ -7,6 +7,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -462,5 +463,30 @@ class DynamicScroll : public EngineSession {
     EXPECT_EQ(seen, std::vector<std::string>(from, all.end()));                                             \
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "12"), 0);                                               \
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "40"), 1);                                               \
+  }                                                                                                         \
+  TEST_F(Fixture, ExtremeRelativeMovesAnswerAsFarOnes) {                                                    \
+    /* The client's irow at its extremes answers as a move past either end does. */                         \
+    struct Move {                                                                                           \
+      sgn32 extreme, far;                                                                                   \
+    } moves[] = {{INT32_MAX, 100}, {INT32_MIN, -100}, {-INT32_MAX, -100}};                                  \
+    for (sgn32 mixed : {0, 2}) {                                                                            \
+      for (const Move& m : moves) {                                                                         \
+        for (bool atEnd : {false, true}) {                                                                  \
+          SCOPED_TRACE(std::to_string(mixed) + " " + std::to_string(m.extreme) + (atEnd ? " at end" : "")); \
+          Fetched got[2];                                                                                   \
+          for (int i = 0; i < 2; i++) {                                                                     \
+            handle_t h = Arm("SELECT id, name FROM dyn_t ORDER BY grp, name", {{"id", SQL_INTEGER}},        \
+                             mixed ? 6 : 3, mixed);                                                         \
+            EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).rc, ER_SUCCESS);                                             \
+            EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).rc, ER_SUCCESS);                                             \
+            for (int k = 0; atEnd && k < 20 && Fetch(h, SQL_FETCH_NEXT).rc == ER_SUCCESS; k++) {            \
+            }                                                                                               \
+            got[i] = Fetch(h, SQL_FETCH_RELATIVE, i ? m.far : m.extreme);                                   \
+          }                                                                                                 \
+          EXPECT_EQ(got[0].rc, got[1].rc);                                                                  \
+          EXPECT_EQ(got[0].ids, got[1].ids);                                                                \
+        }                                                                                                   \
+      }                                                                                                     \
+    }                                                                                                       \
   }
 }  // namespace engine_test

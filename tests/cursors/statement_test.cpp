@@ -215,6 +215,21 @@ TEST_F(StatementTest, BatchStopsAtTheFirstFailure) {
   EXPECT_EQ(fake.Count("prepare"), 2u);
 }
 
+// A bind carries at most 65535 descriptions: more from the client end the
+// batch before the entry is prepared, its parameters still taken over.
+TEST_F(StatementTest, BatchRefusesMoreBindDescriptionsThanABindCarries) {
+  handle_t h = Cursor();
+  Batch b{const_cast<char*>("DELETE FROM t"), {0x10000, nullptr}, Params(1)};
+  uns16 n = 9;
+  sgn32* results = nullptr;
+  EXPECT_EQ(engine.ops().executeBatchJ(h, 1, &b, &n, &results), ER_INVALID_ARGUMENT);
+  EXPECT_EQ(n, 0);
+  EXPECT_NE(results, nullptr);
+  free(results);
+  EXPECT_EQ(b.parameters, nullptr);
+  EXPECT_EQ(fake.Count("prepare"), 0u);
+}
+
 TEST_F(StatementTest, BatchRefusesResults) {
   struct Case {
     std::vector<const char*> sql;
@@ -365,6 +380,40 @@ TEST_F(StatementTest, LongValuesAreHeldBackAndHandedOutInPieces) {
   handle_t f = Cursor();
   EXPECT_EQ(engine.ops().getDataJ(f, 1, 1, 10, &piece, &n, &t, &remaining), ER_SUCCESS);
   EXPECT_EQ(fake.Take(), "getData " + HandleText(f) + " 1 1 10");
+}
+
+// The transfer record names rows in 16 bits: a row past them keeps its value
+// in the rowset, and no piece of row 1's value is taken for it or back.
+TEST_F(StatementTest, LongValuesPastRow65535StayInTheRowset) {
+  const sgn32 n = 0x10001;
+  std::vector<std::string> values(n);
+  std::vector<bool> nulls(n, true);
+  values[0] = std::string(60001, 'a');
+  values[n - 1] = std::string(100000, 'b');
+  nulls[0] = nulls[n - 1] = false;
+  handle_t h = Cursor(SQL_CURSOR_STATIC);
+  LongRowSet rows(CTYPE_LBIN, values, nulls);
+  ASSERT_EQ(scs_p_HoldBackLongData(&State(h), &rows.rs), ER_SUCCESS);
+  const Coldata& col = rows.ds->col[1];
+  EXPECT_EQ(col.indicators[0], -3);
+  EXPECT_EQ(col.indicators[n - 1], 0);
+  uns32 len = 0;
+  memcpy(&len, Coldata_Cell(&col, uint64_t(n - 1)), 4);
+  EXPECT_EQ(len, 100000u);
+  char* piece = nullptr;
+  precision_t got = 0;
+  ctype_t t = CTYPE_VOID;
+  sgn32 remaining = 0;
+  EXPECT_EQ(engine.ops().getDataJ(h, 2, n, 50000, &piece, &got, &t, &remaining), ER_NO_DATA_FOUND);
+  EXPECT_EQ(piece, nullptr);
+  // Row 1's value whole, in two pieces of its own.
+  ASSERT_EQ(engine.ops().getDataJ(h, 2, 1, 50000, &piece, &got, &t, &remaining), ER_SUCCESS);
+  EXPECT_EQ(remaining, 60001);
+  free(piece);
+  ASSERT_EQ(engine.ops().getDataJ(h, 2, 1, 50000, &piece, &got, &t, &remaining), ER_SUCCESS);
+  EXPECT_EQ(remaining, 10001);
+  EXPECT_EQ(got, 10001u);
+  free(piece);
 }
 
 // Through the scrollable fetch: the static cursor's rowset holds back what is

@@ -2,6 +2,8 @@
 // launcher, the wire client and the SQLite driver. Static and keyset-driven
 // cursors scrolled by absolute row with both scrollable fetch procedures,
 // rows another connection deletes or changes, and the fetch's refusals.
+#include <cstdint>
+
 #include "agent_client.h"
 
 using namespace agent_test;
@@ -83,6 +85,9 @@ class AgentFetchE2E : public AgentTest {
         {-3, ER_SUCCESS, Range(23, 25), Statuses(3, 0, 7)},
         {26, ER_SCRL_RSLTSET_END, {}, {}},
         {-26, ER_SCRL_RSLTSET_START, {}, {}},
+        // The client's row at its extremes.
+        {INT32_MAX, ER_SCRL_RSLTSET_END, {}, {}},
+        {INT32_MIN, ER_SCRL_RSLTSET_START, {}, {}},
     };
     for (const Case& c : cases) {
       SCOPED_TRACE("irow " + std::to_string(c.irow) + " ft " + std::to_string(ft));
