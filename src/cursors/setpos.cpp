@@ -247,6 +247,11 @@ errcode_t StatementPrepare(ModifyRun& m, const uns16* nullFlags) {
       if (s->bNeedBind && (rc = scs_p_BindDescsAdd(s, d, 1)) != ER_SUCCESS) return rc;
     }
   }
+  // A client updating row after row sends the same statement each time; a
+  // new prepare would cost the data source a round trip per row.
+  const _Cursor* aux = ODBC_CursorRec(s->hSCCurs);
+  if (aux && (aux->flags & CURSF_PREPARED) && aux->request.original && sql == aux->request.original)
+    return ER_SUCCESS;
   return Inner(s).prepare(s->hSCCurs, sql.data());
 }
 

@@ -214,6 +214,49 @@ TEST_F(SetPosSqlite, OptimisticValuesRefuseOthersChanges) {
   }
 }
 
+// Rows updated one call after another reuse the statement the call before
+// prepared on the auxiliary cursor; a different statement in between (a
+// delete, a comparison with NULL) is prepared, and so is the next update.
+TEST_F(SetPosSqlite, SuccessiveCallsReuseThePreparedStatement) {
+  for (sgn32 type : {sgn32(SQL_CURSOR_KEYSET_DRIVEN), sgn32(SQL_CURSOR_STATIC)}) {
+    SCOPED_TRACE(type);
+    Fill(7);
+    ASSERT_EQ(Exec(hConn, "UPDATE t SET n = NULL WHERE i = 5"), ER_SUCCESS);
+    handle_t h = Open(type, SQL_CONCUR_VALUES, 7);
+    ASSERT_EQ(Exec(hConn2, "UPDATE t SET s = 'other' WHERE i = 3"), ER_SUCCESS);
+    statements.clear();
+    struct Step {
+      sgn32 row;
+      uns16 opt;
+      errcode_t rc;
+      int status;
+    } steps[] = {
+        {1, SCS_SETPOS_UPDATE, ER_SUCCESS, SQL_ROW_UPDATED},
+        {2, SCS_SETPOS_UPDATE, ER_SUCCESS, SQL_ROW_UPDATED},
+        {3, SCS_SETPOS_UPDATE, ER_NO_ROWS_UPDTD_DLTD, SQL_ROW_ERROR},  // changed by the other connection
+        {4, SCS_SETPOS_DELETE, ER_SUCCESS, SQL_ROW_DELETED},
+        {6, SCS_SETPOS_UPDATE, ER_SUCCESS, SQL_ROW_UPDATED},
+        {5, SCS_SETPOS_UPDATE, ER_SUCCESS, SQL_ROW_UPDATED},  // its n is NULL
+        {7, SCS_SETPOS_UPDATE, ER_SUCCESS, SQL_ROW_UPDATED},
+    };
+    for (const Step& st : steps) {
+      SCOPED_TRACE(st.row);
+      Dataset* ds = st.opt == SCS_SETPOS_UPDATE ? Values({{"u" + std::to_string(st.row), "7"}}) : nullptr;
+      SetPosAnswer a = SetPos(h, st.row, st.opt, ds, ds ? std::vector<uns16>{2, 3} : std::vector<uns16>{});
+      EXPECT_EQ(a.rc, st.rc) << Errors(h);
+      EXPECT_EQ(a.status, std::vector<int>{st.status});
+    }
+    ASSERT_EQ(statements.size(), 5u);
+    EXPECT_EQ(statements[1].rfind("DELETE", 0), 0u);
+    EXPECT_EQ(statements[2], statements[0]);
+    EXPECT_NE(statements[3].find("IS NULL"), std::string::npos);
+    EXPECT_EQ(statements[4], statements[0]);
+    EXPECT_EQ(Rows(),
+              (std::vector<std::string>{"1|u1|7", "2|u2|7", "3|other|30", "5|u5|7", "6|u6|7", "7|u7|7"}));
+    engine.ops().endCursor(h);
+  }
+}
+
 // A dynamic cursor updated twice in the same rowset compares the second time
 // with what the first stored.
 TEST_F(SetPosSqlite, DynamicSecondUpdateWithoutFetch) {
