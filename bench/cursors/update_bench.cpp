@@ -38,10 +38,12 @@
 // entries are counted per case and divided by the rows updated. The few
 // statements of the cursor's own open are included.
 //
-// Target: setpos and bulk at most 1.5x direct, on both databases.
+// Target: setpos and bulk at most 1.5x direct (wall time), on both databases.
 //
-// Run: (source scripts/pg.sh start; build/bench/cursors_update_bench [--rows N]
-//      [--reps R] [--count N]; source scripts/pg.sh stop)
+// Build: cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSQLGATE_BENCH=ON &&
+//        cmake --build build -j4 --target cursors_update_bench
+// Run:   (source scripts/pg.sh start; build/bench/cursors_update_bench
+//        [--rows N] [--reps R] [--count N]; source scripts/pg.sh stop)
 #include <dirent.h>
 #include <unistd.h>
 
