@@ -252,8 +252,24 @@ TEST(AnalysisRewrite, AllColumnsSelect) {
   SCR_Init(&r);
   LogCapture log;
   EXPECT_EQ(scs_p_AllColSelectStmtBld(&st.s, "SELECT FROM", &r), ER_SYNTAXIS);
-  EXPECT_TRUE(log.Has("SCR_AnalyseSQL failed: SELECT FROM"));
+  EXPECT_TRUE(log.HasExact(LOG_DEBUG, "SCR_AnalyseSQL failed: SELECT FROM")) << log.Dump();
   SCR_Destroy(&r);
+}
+
+// A table wildcard naming no table of the statement: the walk goes on, the
+// name (case converted) is logged and the answer is a general error.
+TEST(AnalysisColumns, WildcardOfAnUnknownTable) {
+  State st;
+  st.s.idQuoteChar = 0;
+  ASSERT_EQ(SCR_AnalyseSQL(&st.s.Rqst, "SELECT x.*, A FROM T", 0, 0), ER_SUCCESS);
+  st.Tables({{"", "T", ""}});
+  alist_t* list = alist_Alloc(sizeof(SCColDesc));
+  LogCapture log;
+  EXPECT_EQ(scs_p_SelectColsGet(&st.s, list, nullptr), ER_GENERAL_ERROR);
+  EXPECT_TRUE(log.HasExact(LOG_DEBUG, "scs_p_SelectColsGet: Unable to find descriptor for table/alias X"))
+      << log.Dump();
+  EXPECT_EQ(list->cUsed, 1u) << "the column after it is still listed";
+  alist_Dealloc(&list, SCColDescDestroy);
 }
 
 TEST(AnalysisColumns, AttributesFromTheSelectList) {
@@ -345,7 +361,7 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
        3,
        1,
        "setDrvParameter k0 32030006 3; setDrvParameter k0 32030007 1",
-       "Switched to read-only concurrency"},
+       "scs_p_ChangeCursorType: Switched to read-only concurrency"},
       {1,
        1,
        {ER_GENERAL_ERROR},
@@ -362,7 +378,14 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
        4,
        "setDrvParameter k0 32030006 3; setDrvParameter k0 32030007 1",
        "scs_p_ChangeCursorType: Couldn't switch toread-only concurrency"},
-      {0, 2, {}, ER_SUCCESS, 0, 1, "setDrvParameter k0 32030007 1", "Switched to read-only concurrency"},
+      {0,
+       2,
+       {},
+       ER_SUCCESS,
+       0,
+       1,
+       "setDrvParameter k0 32030007 1",
+       "scs_p_ChangeCursorType: Switched to read-only concurrency"},
       {3, 1, {}, ER_SUCCESS, 3, 1, "", nullptr},
   };
   for (const Case& k : cases) {
@@ -371,14 +394,16 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
     s->f_state = 0;
     fake.fail["setDrvParameter"] = k.answers;
     fake.Take();
-    LogCapture::lines().clear();
+    log.Clear();
     EXPECT_EQ(int(scs_p_ChangeCursorType(s)), k.rc);
     EXPECT_EQ(fake.Take(), k.calls);
     EXPECT_EQ(s->CursType, k.typeAfter);
     EXPECT_EQ(s->ConcType, k.concAfter);
     EXPECT_EQ(s->CursTypeOrig, k.type);
     EXPECT_EQ(s->ConcTypeOrig, k.conc);
-    EXPECT_EQ(k.log && log.Has(k.log), k.log != nullptr) << k.calls;
+    EXPECT_EQ(k.log && log.HasExact(LOG_DEBUG, k.log), k.log != nullptr) << k.calls << log.Dump();
+    EXPECT_EQ(log.HasExact(LOG_DEBUG, "scs_p_ChangeCursorType: Switched to static cursor"),
+              k.typeAfter != k.type);
   }
 }
 
