@@ -3,6 +3,7 @@
 // tagging and the compound key of dynamic cursors, the all-columns SELECT,
 // the column attributes, and a type switch the backend refuses.
 #include <array>
+#include <map>
 
 #include "cursors/analysis.h"
 #include "cursors/engine_fixture.h"
@@ -429,6 +430,72 @@ TEST_F(FakeCursor, AuxCursorsMadeAtTheFirstAnalysedPrepare) {
   EXPECT_EQ(s->hSCCurs, first);
   EXPECT_EQ(s->hSCCurs2, second);
   EXPECT_EQ(fake.Count("cursor "), 1u);
+}
+
+FakeBackend* g_keyFake = nullptr;
+
+// The key sources of the fake: recorded, failed when told, else answering
+// the scripted catalog rows.
+errcode_t KeySource(const char* op) {
+  g_keyFake->calls.push_back(op);
+  if (errcode_t e = g_keyFake->Forced(op)) return e;
+  g_keyFake->catalog = true;
+  g_keyFake->catalogAt = 0;
+  return ER_SUCCESS;
+}
+
+// A failing catalog step of the prepare logs the step's own line at the
+// error level and the analysis step that failed at the debug level.
+TEST_F(FakeCursor, FailedAnalysisStepsLogTheirLines) {
+  g_keyFake = &fake;
+  fake.ops.ddSpecialColumns = [](handle_t, DDSpecialColumns*) { return KeySource("ddSpecialColumns"); };
+  fake.ops.ddStatistics = [](handle_t, DDStatistics*) { return KeySource("ddStatistics"); };
+  fake.ops.ddPrimaryKeys = [](handle_t, DDPrimaryKeys*) { return KeySource("ddPrimaryKeys"); };
+  const errcode_t X = ER_DRV_NO_SUPPORT;
+  // One catalog answer for every call: SQLTables, SQLPrimaryKeys and
+  // SQLColumns each read the columns they need from it.
+  fake.catalogRows = {{"\x01NULL", "S", "T", "A", "4", "int4", "10", "4", "0"}};
+  struct Case {
+    sgn32 type;
+    const char* sql;
+    std::map<std::string, std::vector<errcode_t>> fail;
+    std::vector<std::pair<int, const char*>> lines;
+  } cases[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN,
+       "SELECT A FROM T",
+       {{"ddSpecialColumns", {X}}},
+       {{LOG_ERR, "KS_GetKeyColDescs_SpCols: DRV_DDSpecialColumns failed."},
+        {LOG_DEBUG, "KS_GetKeyColDescs failed"}}},
+      {SQL_CURSOR_FORWARD_ONLY,
+       "SELECT A FROM T",
+       {{"ddPrimaryKeys", {X}}, {"ddSpecialColumns", {X}}},
+       {{LOG_ERR, "KS_GetKeyColDescs_PKeys: DRV_DDPrimaryKeys failed."},
+        {LOG_DEBUG, "ks_GetKeyColDescs_PKeys failed"}}},
+      {SQL_CURSOR_FORWARD_ONLY,
+       "SELECT A FROM T",
+       {{"ddColumns", {X}}},
+       {{LOG_ERR, "scs_p_GetTblColDescs: DRV_DDColumns failed."},
+        {LOG_DEBUG, "scs_p_GetTblColDescs failed"}}},
+      // The star's columns are the second SQLColumns call.
+      {SQL_CURSOR_FORWARD_ONLY,
+       "SELECT * FROM T",
+       {{"ddColumns", {ER_SUCCESS, X}}},
+       {{LOG_ERR, "scs_p_GetTblColDescs: DRV_DDColumns failed."}, {LOG_DEBUG, "scs_p_SelectColsGet failed"}}},
+  };
+  LogCapture log;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.lines.back().second);
+    s->CursType = k.type;
+    s->ConcType = SQL_CONCUR_READ_ONLY;
+    s->bSelectAppendKeys = 1;
+    fake.fail = k.fail;
+    log.Clear();
+    EXPECT_EQ(scs_p_Prepare(s, k.sql), X) << log.Dump();
+    for (const auto& [level, line] : k.lines) EXPECT_TRUE(log.HasExact(level, line)) << log.Dump();
+  }
+  fake.fail.clear();
+  fake.catalogRows.clear();
+  g_keyFake = nullptr;
 }
 
 }  // namespace
