@@ -10,7 +10,7 @@
 
 // The pieces collected for one column of a dataset, one entry per row.
 struct DAEData {
-  ctype_t cType;           // cell type of the first piece put for a row
+  ctype_t cType;           // kind of the first piece put for a row (DAEPieceKind)
   uns32 pm_cExpdata;       // rows
   char** pm_expdata;       // accumulated bytes per row (owned; null when none)
   uns32* pm_expsize;       // accumulated byte count per row
@@ -31,3 +31,7 @@ void DAENextItemFind(const Dataset* ds, int* row, int* col);
 errcode_t DAEDatasetMerge(Dataset* ds, DAEData* data, uns32 cols, uns32 rows);
 // Whether a cell type's values have a size of their own (the others are fixed).
 bool DAEIsVariableType(int cType);
+// What a piece of this cell type carries: CTYPE_CHR for text, CTYPE_BIN for
+// binary and CTYPE_WCHR for wide text of any width; fixed types stand for
+// themselves.
+ctype_t DAEPieceKind(int cType);
