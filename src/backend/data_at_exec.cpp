@@ -29,6 +29,34 @@ enum {
 constexpr uns16 SETPOS_UPDATE = 2;
 constexpr uns16 SETPOS_ADD = 4;
 
+// What a piece of this cell type carries: text, binary or wide text of any
+// width (the client's declared width says nothing about the bytes sent);
+// fixed types stand for themselves.
+ctype_t PieceKind(int t) {
+  switch (t) {
+    case CTYPE_CHR:
+    case CTYPE_LCHR:
+    case CTYPE_VCHR:
+    case CTYPE_VCHR8:
+    case CTYPE_VCHR16:
+    case CTYPE_VCHR32:
+      return CTYPE_CHR;
+    case CTYPE_BIN:
+    case CTYPE_LBIN:
+    case CTYPE_VBIN8:
+    case CTYPE_VBIN16:
+    case CTYPE_VBIN32:
+      return CTYPE_BIN;
+    case CTYPE_WCHR:
+    case CTYPE_WVCHR:
+    case CTYPE_WLCHR:
+    case CTYPE_WVCHR32:
+      return CTYPE_WCHR;
+    default:
+      return ctype_t(t);
+  }
+}
+
 errcode_t Fail(_Cursor* pc, errcode_t e) {
   SetVYRErrorMsg(&pc->pendingError, e);
   return e;
@@ -126,7 +154,7 @@ errcode_t CheckColumn(const Coldata* col, const DAEData* d, uns32 rows) {
   for (uns32 r = 0; r < rows; r++)
     if (col->indicators[r] == -2 && PutIndicator(d, r) == 0) anyValue = true;
   if (!anyValue) return ER_SUCCESS;
-  if (d->cType != DAEPieceKind(col->cType) && d->cType != CTYPE_BIN) {
+  if (d->cType != PieceKind(col->cType) && d->cType != CTYPE_BIN) {
     logit(LOG_ERR, nullptr, 0, "DAEDatasetMerge: Type mismatch.");
     return ER_GENERAL_ERROR;
   }
@@ -241,31 +269,6 @@ errcode_t MergeVariable(Coldata* col, DAEData* d, uns32 rows, sgn32 allocRows) {
 
 bool DAEIsVariableType(int t) { return t == CTYPE_CHR || (t >= CTYPE_BIN && t <= CTYPE_WVCHR32); }
 
-ctype_t DAEPieceKind(int t) {
-  switch (t) {
-    case CTYPE_CHR:
-    case CTYPE_LCHR:
-    case CTYPE_VCHR:
-    case CTYPE_VCHR8:
-    case CTYPE_VCHR16:
-    case CTYPE_VCHR32:
-      return CTYPE_CHR;
-    case CTYPE_BIN:
-    case CTYPE_LBIN:
-    case CTYPE_VBIN8:
-    case CTYPE_VBIN16:
-    case CTYPE_VBIN32:
-      return CTYPE_BIN;
-    case CTYPE_WCHR:
-    case CTYPE_WVCHR:
-    case CTYPE_WLCHR:
-    case CTYPE_WVCHR32:
-      return CTYPE_WCHR;
-    default:
-      return ctype_t(t);
-  }
-}
-
 DAEData* DAEDataInit(uns32 cols, uns32 rows) {
   DAEData* data = static_cast<DAEData*>(calloc(cols ? cols : 1, sizeof(DAEData)));
   if (!data) return nullptr;
@@ -313,7 +316,7 @@ errcode_t DAEDataPut(DAEData* d, uns32 row, ctype_t cType, indicator_t ind, cons
     d->pm_expind[row] = -1;
     return ER_SUCCESS;
   }
-  cType = DAEPieceKind(cType);
+  cType = PieceKind(cType);
   if (d->pm_expdata[row]) {
     if (cType != d->cType) return ER_GENERAL_ERROR;
     uint64_t total = uint64_t(d->pm_expsize[row]) + len;
