@@ -186,7 +186,7 @@ TEST(DataAtExecMerge, TypeErrorsAnswer15WithTheirLogLines) {
     DAEData* data = DAEDataInit(1, 1);
     ASSERT_EQ(DAEDataPut(data, 0, c.piece, 0, "1234", 4), ER_SUCCESS);
     EXPECT_EQ(DAEDatasetMerge(&col.ds, data, 1, 1), ER_GENERAL_ERROR);
-    EXPECT_TRUE(log.Has(c.log));
+    EXPECT_TRUE(log.HasExact(LOG_ERR, c.log)) << log.Dump();
     EXPECT_EQ(col.ds.col[0].indicators[0], -2);
     DAEDataDestroy(data, 1);
   }
@@ -265,7 +265,7 @@ TEST_F(DataAtExecSqlite, ParametersInPiecesOverRowsAndColumns) {
   sgn32 seven = 7;
   ASSERT_EQ(Put(CTYPE_SGN32, std::string(reinterpret_cast<char*>(&seven), 4)), ER_SUCCESS);
   EXPECT_EQ(Put(CTYPE_SGN32, std::string(reinterpret_cast<char*>(&seven), 4)), ER_FUNCTION_SEQ);
-  EXPECT_TRUE(log.Has("ODBC_PutData: Called more than once for a fixed length type."));
+  EXPECT_TRUE(log.HasExact(LOG_ERR, "ODBC_PutData: Called more than once for a fixed length type."));
   ASSERT_EQ(ParamData(&col, &row), ER_NEED_DATA);
   EXPECT_EQ(std::make_pair(col, row), std::make_pair(1, 1));
   ASSERT_EQ(Put(CTYPE_BIN, "bi"), ER_SUCCESS);
@@ -303,7 +303,7 @@ TEST_F(DataAtExecSqlite, FailedCompletionEndsTheDialogue) {
   sgn32 one = 1;
   ASSERT_EQ(Put(CTYPE_SGN32, std::string(reinterpret_cast<char*>(&one), 4)), ER_SUCCESS);
   EXPECT_EQ(ParamData(), ER_GENERAL_ERROR);
-  EXPECT_TRUE(log.Has("DAEDatasetMerge: Type mismatch."));
+  EXPECT_TRUE(log.HasExact(LOG_ERR, "DAEDatasetMerge: Type mismatch."));
   EXPECT_EQ(ODBC_CursorRec(h)->fPassMode, 0);
   EXPECT_EQ(Put(CTYPE_CHR, "x"), ER_FUNCTION_SEQ);
 
