@@ -634,6 +634,10 @@ errcode_t scs_p_OptConcColVals_Dyn_Refresh(PSCCL s, uns32* rgiRow, uns32 cRows) 
   s->pDSOptConcColVals = nullptr;
   rc = scs_p_GetOptConcColVals(s, nullptr, 0, sel, per, last);
   Dataset* fresh = s->pDSOptConcColVals;
+  // Rows deleted since the rowset was read are missing from the re-read:
+  // empty rows in their places keep the others on their own rows.
+  if (rc == ER_SUCCESS && fresh && fresh->nRows < std::min(nKeys, s->RSSize))
+    rc = scs_p_DeletedRowsTag(s, fresh, s->pKeySet->pDataset, 0, 0, nullptr);
   for (uns32 i = 0; rc == ER_SUCCESS && i < cRows; i++) {
     const uns32 r = rgiRow[i];
     if (!fresh || !aside || sgn32(r) >= fresh->nRows || sgn32(r) >= aside->nRows) {

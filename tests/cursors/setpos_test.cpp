@@ -271,6 +271,23 @@ TEST_F(SetPosSqlite, DynamicSecondUpdateWithoutFetch) {
   engine.ops().endCursor(h);
 }
 
+// A row deleted in the rowset leaves a gap in the stored values read again
+// after an update: later rows keep their own old values.
+TEST_F(SetPosSqlite, DynamicUpdatesAfterADeleteInTheRowset) {
+  Fill(7);
+  handle_t h = Open(SQL_CURSOR_DYNAMIC, SQL_CONCUR_VALUES, 7);
+  EXPECT_EQ(SetPos(h, 4, SCS_SETPOS_DELETE).rc, ER_SUCCESS) << Errors(h);
+  for (sgn32 row : {6, 5, 7, 6}) {
+    SCOPED_TRACE(row);
+    SetPosAnswer a = SetPos(h, row, SCS_SETPOS_UPDATE, Values({{"u" + std::to_string(row), "1"}}), {2, 3});
+    EXPECT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(a.status, std::vector<int>{SQL_ROW_UPDATED});
+  }
+  EXPECT_EQ(Rows(),
+            (std::vector<std::string>{"1|r1|10", "2|r2|20", "3|r3|30", "5|u5|1", "6|u6|1", "7|u7|1"}));
+  engine.ops().endCursor(h);
+}
+
 // Row numbers that name no row of the rowset change nothing.
 TEST_F(SetPosSqlite, RowNumbersOutsideTheRowset) {
   Fill(10);
