@@ -23,14 +23,19 @@
 // that came back, the execute's own are shown apart.
 // Wall time is noisy on a shared machine: each case runs SQLGATE_BENCH_REPS
 // times (3), interleaved, and the fastest run counts; ratios come from one run
-// of the program.
+// of the program. The agent's own CPU time (user and system, from /proc) over
+// the case is shown beside it with its ratio, as the steadier figure where the
+// driver runs in the agent (SQLite); PostgreSQL's server time is not in it.
 //
 // Targets: static <= 1.5x the forward-only read, keyset-driven in order <= 3x;
 // the agent's peak on 100,000 rows at most 20 MB above its peak on 5,000.
 //
 // Run: source scripts/pg.sh start; build/bench/cursors_scroll_bench [sqlite|postgresql] [case ...]
+// 2>/dev/null
 //      (arguments: only those databases and cases, the forward-only read always;
-//      SQLGATE_BENCH_DIR: where the SQLite database is kept, /tmp/sqlgate-scroll-bench)
+//      SQLGATE_BENCH_DIR: where the SQLite database is kept, /tmp/sqlgate-scroll-bench;
+//      SQLGATE_BENCH_PG_OPTIONS: keys added to the PostgreSQL connection string,
+//      such as ";UseDeclareFetch=1;Fetch=100" to stream results as StepAPI=1 does)
 #include <strings.h>
 #include <unistd.h>
 
@@ -424,9 +429,10 @@ int main(int argc, char** argv) {
                           "k INTEGER PRIMARY KEY, s VARCHAR(20), d DOUBLE",
                           "WITH RECURSIVE g(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM g WHERE i < @N) "
                           "INSERT INTO @T SELECT i, 'row ' || i, i * 0.25 FROM g"}};
+  const char* pgOptions = getenv("SQLGATE_BENCH_PG_OPTIONS");
   if (getenv("SQLGATE_PG_PORT"))
-    dbs.push_back({"PostgreSQL", test_support::pg_conn_str(), test_support::pg_conn_str(),
-                   "k INTEGER PRIMARY KEY, s VARCHAR(20), d DOUBLE PRECISION",
+    dbs.push_back({"PostgreSQL", test_support::pg_conn_str() + (pgOptions ? pgOptions : ""),
+                   test_support::pg_conn_str(), "k INTEGER PRIMARY KEY, s VARCHAR(20), d DOUBLE PRECISION",
                    "INSERT INTO @T SELECT i, 'row ' || i, i * 0.25 FROM generate_series(1, @N) i"});
   else
     printf("PostgreSQL skipped: no SQLGATE_PG_PORT (source scripts/pg.sh start)\n");
