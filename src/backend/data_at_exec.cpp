@@ -29,6 +29,34 @@ enum {
 constexpr uns16 SETPOS_UPDATE = 2;
 constexpr uns16 SETPOS_ADD = 4;
 
+// What a piece of this cell type carries: text, binary or wide text of any
+// width (the client's declared width says nothing about the bytes sent);
+// fixed types stand for themselves.
+ctype_t PieceKind(int t) {
+  switch (t) {
+    case CTYPE_CHR:
+    case CTYPE_LCHR:
+    case CTYPE_VCHR:
+    case CTYPE_VCHR8:
+    case CTYPE_VCHR16:
+    case CTYPE_VCHR32:
+      return CTYPE_CHR;
+    case CTYPE_BIN:
+    case CTYPE_LBIN:
+    case CTYPE_VBIN8:
+    case CTYPE_VBIN16:
+    case CTYPE_VBIN32:
+      return CTYPE_BIN;
+    case CTYPE_WCHR:
+    case CTYPE_WVCHR:
+    case CTYPE_WLCHR:
+    case CTYPE_WVCHR32:
+      return CTYPE_WCHR;
+    default:
+      return ctype_t(t);
+  }
+}
+
 errcode_t Fail(_Cursor* pc, errcode_t e) {
   SetVYRErrorMsg(&pc->pendingError, e);
   return e;
@@ -118,21 +146,51 @@ bool HasMarkedRow(const Coldata* col, uns32 rows) {
 }
 
 // A type check before anything is changed, so that a refused merge leaves the
-// dataset as it was.
+// dataset as it was. Pieces are bytes of text, wide text or binary whatever
+// width the client gave them, so they fit any column of their kind; binary
+// pieces fit every column.
 errcode_t CheckColumn(const Coldata* col, const DAEData* d, uns32 rows) {
   bool anyValue = false;
   for (uns32 r = 0; r < rows; r++)
     if (col->indicators[r] == -2 && PutIndicator(d, r) == 0) anyValue = true;
   if (!anyValue) return ER_SUCCESS;
-  if (d->cType != col->cType && d->cType != CTYPE_BIN) {
+  if (d->cType != PieceKind(col->cType) && d->cType != CTYPE_BIN) {
     logit(LOG_ERR, nullptr, 0, "DAEDatasetMerge: Type mismatch.");
     return ER_GENERAL_ERROR;
   }
-  if (col->cType == CTYPE_LCHR) {
-    logit(LOG_ERR, nullptr, 0, "DAEDatasetColReplace: Unexpected Tarnwell C type.");
-    return ER_GENERAL_ERROR;
+  return ER_SUCCESS;
+}
+
+uns32 LongTerminator(int t) { return t == CTYPE_LCHR ? 1 : t == CTYPE_WLCHR ? 4 : 0; }
+
+// Long text cells end with a terminator, as when read off the wire; room for
+// it is made before the column changes, so that running out of memory leaves
+// the dataset as it was. An empty text gets a buffer of its own.
+errcode_t LongPiecesTerminate(const Coldata* col, DAEData* d, uns32 rows) {
+  const uns32 term = LongTerminator(col->cType);
+  if (!term) return ER_SUCCESS;
+  for (uns32 r = 0; r < rows; r++) {
+    if (col->indicators[r] != -2 || PutIndicator(d, r) != 0) continue;
+    char* grown = static_cast<char*>(realloc(d->pm_expdata[r], size_t(d->pm_expsize[r]) + term));
+    if (!grown) return ER_NO_MEMORY;
+    memset(grown + d->pm_expsize[r], 0, term);
+    d->pm_expdata[r] = grown;
   }
   return ER_SUCCESS;
+}
+
+// The collected bytes of a row become a long cell's own data.
+void LongCellTake(char* cell, int t, DAEData* d, uns32 r) {
+  uns32 len = d->pm_expsize[r];
+  if (t == CTYPE_WLCHR) {
+    // Whole characters only; the terminator follows them.
+    len /= 4;
+    if (d->pm_expdata[r]) memset(d->pm_expdata[r] + uint64_t(len) * 4, 0, 4);
+  }
+  memcpy(cell, &len, 4);
+  memcpy(cell + 8, &d->pm_expdata[r], sizeof(char*));
+  d->pm_expdata[r] = nullptr;
+  d->pm_expsize[r] = 0;
 }
 
 void MergeFixed(Coldata* col, DAEData* d, uns32 rows) {
@@ -152,6 +210,7 @@ void MergeFixed(Coldata* col, DAEData* d, uns32 rows) {
 errcode_t MergeVariable(Coldata* col, DAEData* d, uns32 rows, sgn32 allocRows) {
   const int t = col->cType;
   const bool isLong = ctype_is_long(t);
+  if (LongPiecesTerminate(col, d, rows) != ER_SUCCESS) return ER_NO_MEMORY;
   // Long values that live in the column's block must survive the old column.
   if (isLong && Coldata_DetachLongData(col, allocRows) != ER_SUCCESS) return ER_NO_MEMORY;
   uint64_t longest = 0;
@@ -179,12 +238,7 @@ errcode_t MergeVariable(Coldata* col, DAEData* d, uns32 rows, sgn32 allocRows) {
       fresh.indicators[r] = PutIndicator(d, r);
       if (fresh.indicators[r] != 0) continue;
       if (isLong) {
-        // The collected bytes become the cell's own data.
-        uns32 len = t == CTYPE_WLCHR ? d->pm_expsize[r] / 4 : d->pm_expsize[r];
-        memcpy(cell, &len, 4);
-        memcpy(cell + 8, &d->pm_expdata[r], sizeof(char*));
-        d->pm_expdata[r] = nullptr;
-        d->pm_expsize[r] = 0;
+        LongCellTake(cell, t, d, r);
       } else {
         CellWriteValue(&fresh, r, d->pm_expdata[r], d->pm_expsize[r]);
       }
@@ -262,6 +316,7 @@ errcode_t DAEDataPut(DAEData* d, uns32 row, ctype_t cType, indicator_t ind, cons
     d->pm_expind[row] = -1;
     return ER_SUCCESS;
   }
+  cType = PieceKind(cType);
   if (d->pm_expdata[row]) {
     if (cType != d->cType) return ER_GENERAL_ERROR;
     uint64_t total = uint64_t(d->pm_expsize[row]) + len;

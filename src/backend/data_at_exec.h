@@ -10,7 +10,8 @@
 
 // The pieces collected for one column of a dataset, one entry per row.
 struct DAEData {
-  ctype_t cType;           // cell type of the first piece put for a row
+  ctype_t cType;           // kind of the first piece put for a row: CTYPE_CHR for text,
+                           // CTYPE_BIN for binary, CTYPE_WCHR for wide text of any width
   uns32 pm_cExpdata;       // rows
   char** pm_expdata;       // accumulated bytes per row (owned; null when none)
   uns32* pm_expsize;       // accumulated byte count per row
@@ -22,6 +23,7 @@ DAEData* DAEDataInit(uns32 cols, uns32 rows);
 void DAEDataDestroy(DAEData* data, uns32 cols);
 void FreeExpData(DAEData* col);
 // Appends one piece to a row of a collection column; indicator -1 makes it NULL.
+// The pieces of a row are of one kind (text, binary, wide text): 15 otherwise.
 errcode_t DAEDataPut(DAEData* col, uns32 row, ctype_t cType, indicator_t ind, const char* data, uns32 len);
 // The next cell marked -2 after (*row, *col) in row-major order (from the first
 // cell when *row is -1); -2, -2 when there is none.

@@ -24,7 +24,7 @@ namespace {
 drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
 // The rows an operation works on: row j of keys (and of old) belongs to the
-// status entry slot[j]. Bookmarks that name no held row have no row here.
+// status entry slot[j].
 struct BulkRows {
   Dataset* keys = nullptr;
   Dataset* old = nullptr;
@@ -62,18 +62,18 @@ sgn32 OldValuesRow(PSCCL s, sgn32 row) {
 }
 
 // Copies the key rows (and old values) named by the bookmarks; a bookmark
-// outside the keyset keeps its error status and gets no row.
+// that names no row held ends the operation before anything runs.
 errcode_t RowsFromBookmarks(PSCCL s, const bookmark_t* rBookMarks, uns16 cRows, BulkRows* rows) {
   KeySet* ks = s->pKeySet;
   const bool ocv = s->ConcType == SQL_CONCUR_VALUES;
   errcode_t rc = Dataset_Clone(&rows->keys, ks->pDataset, cRows);
   if (rc == ER_SUCCESS && ocv) rc = Dataset_Clone(&rows->old, s->pDSOptConcColVals, cRows);
   for (uns16 i = 0; i < cRows && rc == ER_SUCCESS; i++) {
-    if (rBookMarks[i] == 0 || rBookMarks[i] > uns32(INT32_MAX)) continue;
+    if (rBookMarks[i] == 0 || rBookMarks[i] > uns32(INT32_MAX)) return ER_GENERAL_ERROR;
     const sgn32 row = sgn32(rBookMarks[i] - 1);
     const sgn32 k = CachedRow(&ks->KSC, &ks->Position, ks->pDataset, row, s->RsltSetSize);
     const sgn32 o = k >= 0 && ocv ? OldValuesRow(s, row) : -1;
-    if (k < 0 || (ocv && o < 0)) continue;
+    if (k < 0 || (ocv && o < 0)) return ER_GENERAL_ERROR;
     rc = Dataset_CopyRow(rows->keys, ks->pDataset, uns32(rows->keys->nRows), uns32(k), 0);
     if (rc == ER_SUCCESS && ocv)
       rc = Dataset_CopyRow(rows->old, s->pDSOptConcColVals, uns32(rows->old->nRows), uns32(o), 0);

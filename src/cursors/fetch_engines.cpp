@@ -105,6 +105,15 @@ void scs_p_DiagSave(handle_t hCurs, ErrorQ* pSaved) {
   if (pc) MoveErrorMsgQ(pSaved, &pc->pendingError);
 }
 
+errcode_t scs_p_QueuedError(const ErrorQ* pQueue) {
+  for (const ErrorMsg* m = pQueue->pFirstMsg; m; m = m->pNextMsg) {
+    if (m->szSQLSTATE && strncmp(m->szSQLSTATE, "01", 2) == 0) continue;  // a warning
+    const errcode_t e = m->szSQLSTATE ? ErrorFromSQLState(m->szSQLSTATE) : ER_SUCCESS;
+    return e != ER_SUCCESS ? e : ER_GENERAL_ERROR;
+  }
+  return ER_SUCCESS;
+}
+
 errcode_t scs_p_DiagCheck(handle_t hCurs, ErrorQ* pSaved, errcode_t rc) {
   _Cursor* pc = ODBC_CursorRec(hCurs);
   if (!pc) {
@@ -116,12 +125,7 @@ errcode_t scs_p_DiagCheck(handle_t hCurs, ErrorQ* pSaved, errcode_t rc) {
     MoveErrorMsgQ(q, pSaved);
     return rc;
   }
-  errcode_t found = ER_SUCCESS;
-  for (const ErrorMsg* m = q->pFirstMsg; m && found == ER_SUCCESS; m = m->pNextMsg) {
-    if (m->szSQLSTATE && strncmp(m->szSQLSTATE, "01", 2) == 0) continue;  // a warning
-    found = m->szSQLSTATE ? ErrorFromSQLState(m->szSQLSTATE) : ER_SUCCESS;
-    if (found == ER_SUCCESS) found = ER_GENERAL_ERROR;
-  }
+  const errcode_t found = scs_p_QueuedError(q);
   if (pSaved->bNoFlush) {
     // The queue was stacking: the new messages follow the old ones.
     AppendAuxCursorErrors(pSaved, q);

@@ -75,6 +75,8 @@ sgn32 scs_p_KeysFromRow(PSCCL psccl, sgn32 row);
 // failure and puts the queue back together.
 void scs_p_DiagSave(handle_t hCurs, ErrorQ* pSaved);
 errcode_t scs_p_DiagCheck(handle_t hCurs, ErrorQ* pSaved, errcode_t rc);
+// The code of the first error (not warning) queued, or ER_SUCCESS.
+errcode_t scs_p_QueuedError(const ErrorQ* pQueue);
 
 // A procedure call's result (for its output values) and a locking cursor's
 // rows stay open behind the snapshot; any other result is closed once read.

@@ -13,6 +13,7 @@
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
+#include "cursors/fetch_engines.h"
 #include "cursors/slices.h"
 #include "model/dataset_util.h"
 #include "util/fault.h"
@@ -460,13 +461,7 @@ errcode_t ParamRowBuild(const std::vector<CellRef>& cells, size_t nKeyed, int bN
 // read to its end must not hold an error there.
 errcode_t FetchErrorQueued(handle_t h) {
   _Cursor* pc = ODBC_CursorRec(h);
-  if (!pc) return ER_SUCCESS;
-  for (ErrorMsg* m = pc->pendingError.pFirstMsg; m; m = m->pNextMsg) {
-    if (m->szSQLSTATE && strncmp(m->szSQLSTATE, "01", 2) == 0) continue;
-    errcode_t e = m->szSQLSTATE ? ErrorFromSQLState(m->szSQLSTATE) : ER_SUCCESS;
-    return e != ER_SUCCESS ? e : ER_GENERAL_ERROR;
-  }
-  return ER_SUCCESS;
+  return pc ? scs_p_QueuedError(&pc->pendingError) : ER_SUCCESS;
 }
 
 void FlushQueue(handle_t h) {

@@ -26,7 +26,7 @@ std::string CellText(const Coldata* col, int row) {
   const char* data;
   uint64_t bytes;
   CellStoredValue(col, uint64_t(row), &data, &bytes);
-  if (col->cType == CTYPE_WVCHR || col->cType == CTYPE_WCHR) {
+  if (CellIsWide(col->cType)) {
     std::string s;
     for (uint64_t i = 0; i < bytes / 4; i++) s += char(reinterpret_cast<const wchar_t*>(data)[i]);
     return s;
@@ -149,6 +149,52 @@ TEST(DataAtExecMerge, PiecesBecomeWholeValues) {
        {{{CTYPE_SGN16, 0, "AB-overflow"}}, {{CTYPE_SGN16, 0, "C"}}},
        {"AB", std::string("C\0", 2)}},
       {"a fixed cell sent NULL", CTYPE_SGN32, 4, {"-2"}, {{{CTYPE_SGN32, -1, ""}}}, {"NULL"}},
+      // Variable text travels as long text; pieces of text of either width fit any text column.
+      {"long text takes the collected bytes",
+       CTYPE_LCHR,
+       16,
+       {"-2", "kept", "-2", "-2"},
+       {{{CTYPE_CHR, 0, "fixed "}, {CTYPE_VCHR, 0, "and variable"}},
+        {},
+        {{CTYPE_CHR, 0, ""}},
+        {{CTYPE_CHR, -1, ""}}},
+       {"fixed and variable", "kept", "", "NULL"}},
+      {"fixed-width pieces for variable text",
+       CTYPE_VCHR,
+       4,
+       {"-2"},
+       {{{CTYPE_CHR, 0, "fixed "}, {CTYPE_CHR, 0, "pieces"}}},
+       {"fixed pieces"}},
+      {"variable pieces for fixed-width text",
+       CTYPE_CHR,
+       2,
+       {"-2"},
+       {{{CTYPE_VCHR, 0, "variable"}}},
+       {"variable"}},
+      {"long pieces for prefixed text",
+       CTYPE_VCHR16,
+       4,
+       {"-2"},
+       {{{CTYPE_LCHR, 0, "long piece"}}},
+       {"long piece"}},
+      {"binary pieces for long text",
+       CTYPE_LCHR,
+       16,
+       {"-2"},
+       {{{CTYPE_BIN, 0, "by"}, {CTYPE_BIN, 0, "tes"}}},
+       {"bytes"}},
+      {"long binary pieces for long binary",
+       CTYPE_LBIN,
+       16,
+       {"-2"},
+       {{{CTYPE_VBIN8, 0, "v"}, {CTYPE_LBIN, 0, "b"}}},
+       {"vb"}},
+      {"wide pieces for long wide text",
+       CTYPE_WLCHR,
+       16,
+       {"-2"},
+       {{{CTYPE_WCHR, 0, Wide("wi")}, {CTYPE_WVCHR, 0, Wide("de")}}},
+       {"wide"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -161,7 +207,17 @@ TEST(DataAtExecMerge, PiecesBecomeWholeValues) {
                   ER_SUCCESS);
     ASSERT_EQ(DAEDatasetMerge(&col.ds, data, 1, uns32(c.rows.size())), ER_SUCCESS);
     std::vector<std::string> got;
-    for (size_t r = 0; r < c.rows.size(); r++) got.push_back(CellText(&col.ds.col[0], int(r)));
+    for (size_t r = 0; r < c.rows.size(); r++) {
+      got.push_back(CellText(&col.ds.col[0], int(r)));
+      if (c.type == CTYPE_LCHR && col.ds.col[0].indicators[r] == 0) {
+        // Long text ends with a terminator, as when it comes off the wire.
+        const char* data;
+        uint64_t bytes;
+        CellStoredValue(&col.ds.col[0], r, &data, &bytes);
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data[bytes], '\0');
+      }
+    }
     EXPECT_EQ(got, c.want);
     DAEDataDestroy(data, 1);
   }
@@ -177,7 +233,9 @@ TEST(DataAtExecMerge, TypeErrorsAnswer15WithTheirLogLines) {
     const char* log;
   } cases[] = {
       {"an integer piece for a text column", CTYPE_VCHR, 8, CTYPE_SGN32, "DAEDatasetMerge: Type mismatch."},
-      {"long text", CTYPE_LCHR, 16, CTYPE_LCHR, "DAEDatasetColReplace: Unexpected Tarnwell C type."},
+      {"text pieces for a binary column", CTYPE_VBIN8, 8, CTYPE_CHR, "DAEDatasetMerge: Type mismatch."},
+      {"wide pieces for long text", CTYPE_LCHR, 16, CTYPE_WCHR, "DAEDatasetMerge: Type mismatch."},
+      {"text pieces for wide text", CTYPE_WVCHR, 16, CTYPE_VCHR, "DAEDatasetMerge: Type mismatch."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -186,14 +244,17 @@ TEST(DataAtExecMerge, TypeErrorsAnswer15WithTheirLogLines) {
     DAEData* data = DAEDataInit(1, 1);
     ASSERT_EQ(DAEDataPut(data, 0, c.piece, 0, "1234", 4), ER_SUCCESS);
     EXPECT_EQ(DAEDatasetMerge(&col.ds, data, 1, 1), ER_GENERAL_ERROR);
-    EXPECT_TRUE(log.Has(c.log));
+    EXPECT_TRUE(log.HasExact(LOG_ERR, c.log)) << log.Dump();
     EXPECT_EQ(col.ds.col[0].indicators[0], -2);
     DAEDataDestroy(data, 1);
   }
-  // Pieces of one row keep the type of the first.
+  // Pieces of one row keep the kind of the first: text of another width is
+  // still text, binary is not.
   DAEData* data = DAEDataInit(1, 1);
   ASSERT_EQ(DAEDataPut(data, 0, CTYPE_CHR, 0, "ab", 2), ER_SUCCESS);
-  EXPECT_EQ(DAEDataPut(data, 0, CTYPE_BIN, 0, "cd", 2), ER_GENERAL_ERROR);
+  EXPECT_EQ(DAEDataPut(data, 0, CTYPE_VCHR, 0, "cd", 2), ER_SUCCESS);
+  EXPECT_EQ(DAEDataPut(data, 0, CTYPE_BIN, 0, "ef", 2), ER_GENERAL_ERROR);
+  EXPECT_EQ(data->pm_expsize[0], 4u);
   DAEDataDestroy(data, 1);
 }
 
@@ -265,7 +326,7 @@ TEST_F(DataAtExecSqlite, ParametersInPiecesOverRowsAndColumns) {
   sgn32 seven = 7;
   ASSERT_EQ(Put(CTYPE_SGN32, std::string(reinterpret_cast<char*>(&seven), 4)), ER_SUCCESS);
   EXPECT_EQ(Put(CTYPE_SGN32, std::string(reinterpret_cast<char*>(&seven), 4)), ER_FUNCTION_SEQ);
-  EXPECT_TRUE(log.Has("ODBC_PutData: Called more than once for a fixed length type."));
+  EXPECT_TRUE(log.HasExact(LOG_ERR, "ODBC_PutData: Called more than once for a fixed length type."));
   ASSERT_EQ(ParamData(&col, &row), ER_NEED_DATA);
   EXPECT_EQ(std::make_pair(col, row), std::make_pair(1, 1));
   ASSERT_EQ(Put(CTYPE_BIN, "bi"), ER_SUCCESS);
@@ -303,7 +364,7 @@ TEST_F(DataAtExecSqlite, FailedCompletionEndsTheDialogue) {
   sgn32 one = 1;
   ASSERT_EQ(Put(CTYPE_SGN32, std::string(reinterpret_cast<char*>(&one), 4)), ER_SUCCESS);
   EXPECT_EQ(ParamData(), ER_GENERAL_ERROR);
-  EXPECT_TRUE(log.Has("DAEDatasetMerge: Type mismatch."));
+  EXPECT_TRUE(log.HasExact(LOG_ERR, "DAEDatasetMerge: Type mismatch."));
   EXPECT_EQ(ODBC_CursorRec(h)->fPassMode, 0);
   EXPECT_EQ(Put(CTYPE_CHR, "x"), ER_FUNCTION_SEQ);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backend_fixture.h"
+#include "fixtures/support/log_capture.h"
 #include "fixtures/support/param_rows.h"
 #include "util/log.h"
 
@@ -71,6 +72,7 @@ class ProceduresPg : public BackendSession {
 // Input, input/output and output parameters of integer, text and numeric
 // types, 32-, 16- and 8-bit integers and a NULL output; then the results end.
 TEST_F(ProceduresPg, OutputValuesAfterTheResults) {
+  test_support::LogCapture cap;
   handle_t h = Prepared("{call sg_proc(?, ?, ?, ?, ?, ?, ?)}");
   ASSERT_EQ(ODBC_Parameters(h, ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR}}, {{"4", "abc"}})), ER_SUCCESS);
   Bindesc b[7] = {{SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 1}, {SQLTYPE_VARCHAR, CTYPE_VCHR, 20, 0, 2},
@@ -79,6 +81,8 @@ TEST_F(ProceduresPg, OutputValuesAfterTheResults) {
                   {SQLTYPE_TINYINT, CTYPE_SGN8, 3, 0, 4}};
   ASSERT_EQ(ODBC_Bind(h, 7, b), ER_SUCCESS);
   EXPECT_EQ(Outputs(h), (std::vector<std::string>{"abc!", "5.00", "400000", "-4", "NULL", "5"}));
+  // The text input/output column does not fix its return cell's type.
+  EXPECT_TRUE(cap.HasExact(LOG_DEBUG, "Unexpected variable length CTYPE_xxx type: 17")) << cap.Dump();
   EXPECT_EQ(ODBC_MoreResults(h), ER_NO_MORE_RESULTS);
   Dataset ds{};
   ASSERT_EQ(ODBC_Fetch(h, 0, &ds), ER_SUCCESS);
@@ -161,7 +165,9 @@ TEST_F(ProceduresPg, MismatchedBindingsAnswer48) {
   // A direction that is none of the three.
   Bindesc odd[2] = {{SQLTYPE_SMALLINT, CTYPE_SGN16, 5, 0, 1}, {SQLTYPE_INTEGER, CTYPE_SGN32, 10, 0, 3}};
   ASSERT_EQ(ODBC_Bind(h, 2, odd), ER_SUCCESS);
+  test_support::LogCapture cap;
   EXPECT_EQ(ODBC_Execute(h), ER_GENERAL_ERROR);
+  EXPECT_TRUE(cap.HasExact(LOG_ERR, "invalid parameter type SQL_PARAM_xxx encountered")) << cap.Dump();
   ODBC_EndCursor(h);
 }
 

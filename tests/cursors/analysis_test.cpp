@@ -3,6 +3,7 @@
 // tagging and the compound key of dynamic cursors, the all-columns SELECT,
 // the column attributes, and a type switch the backend refuses.
 #include <array>
+#include <map>
 
 #include "cursors/analysis.h"
 #include "cursors/engine_fixture.h"
@@ -252,8 +253,24 @@ TEST(AnalysisRewrite, AllColumnsSelect) {
   SCR_Init(&r);
   LogCapture log;
   EXPECT_EQ(scs_p_AllColSelectStmtBld(&st.s, "SELECT FROM", &r), ER_SYNTAXIS);
-  EXPECT_TRUE(log.Has("SCR_AnalyseSQL failed: SELECT FROM"));
+  EXPECT_TRUE(log.HasExact(LOG_DEBUG, "SCR_AnalyseSQL failed: SELECT FROM")) << log.Dump();
   SCR_Destroy(&r);
+}
+
+// A table wildcard naming no table of the statement: the walk goes on, the
+// name (case converted) is logged and the answer is a general error.
+TEST(AnalysisColumns, WildcardOfAnUnknownTable) {
+  State st;
+  st.s.idQuoteChar = 0;
+  ASSERT_EQ(SCR_AnalyseSQL(&st.s.Rqst, "SELECT x.*, A FROM T", 0, 0), ER_SUCCESS);
+  st.Tables({{"", "T", ""}});
+  alist_t* list = alist_Alloc(sizeof(SCColDesc));
+  LogCapture log;
+  EXPECT_EQ(scs_p_SelectColsGet(&st.s, list, nullptr), ER_GENERAL_ERROR);
+  EXPECT_TRUE(log.HasExact(LOG_DEBUG, "scs_p_SelectColsGet: Unable to find descriptor for table/alias X"))
+      << log.Dump();
+  EXPECT_EQ(list->cUsed, 1u) << "the column after it is still listed";
+  alist_Dealloc(&list, SCColDescDestroy);
 }
 
 TEST(AnalysisColumns, AttributesFromTheSelectList) {
@@ -345,7 +362,7 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
        3,
        1,
        "setDrvParameter k0 32030006 3; setDrvParameter k0 32030007 1",
-       "Switched to read-only concurrency"},
+       "scs_p_ChangeCursorType: Switched to read-only concurrency"},
       {1,
        1,
        {ER_GENERAL_ERROR},
@@ -362,7 +379,14 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
        4,
        "setDrvParameter k0 32030006 3; setDrvParameter k0 32030007 1",
        "scs_p_ChangeCursorType: Couldn't switch toread-only concurrency"},
-      {0, 2, {}, ER_SUCCESS, 0, 1, "setDrvParameter k0 32030007 1", "Switched to read-only concurrency"},
+      {0,
+       2,
+       {},
+       ER_SUCCESS,
+       0,
+       1,
+       "setDrvParameter k0 32030007 1",
+       "scs_p_ChangeCursorType: Switched to read-only concurrency"},
       {3, 1, {}, ER_SUCCESS, 3, 1, "", nullptr},
   };
   for (const Case& k : cases) {
@@ -371,14 +395,16 @@ TEST_F(FakeCursor, TypeSwitchRefusedByTheBackend) {
     s->f_state = 0;
     fake.fail["setDrvParameter"] = k.answers;
     fake.Take();
-    LogCapture::lines().clear();
+    log.Clear();
     EXPECT_EQ(int(scs_p_ChangeCursorType(s)), k.rc);
     EXPECT_EQ(fake.Take(), k.calls);
     EXPECT_EQ(s->CursType, k.typeAfter);
     EXPECT_EQ(s->ConcType, k.concAfter);
     EXPECT_EQ(s->CursTypeOrig, k.type);
     EXPECT_EQ(s->ConcTypeOrig, k.conc);
-    EXPECT_EQ(k.log && log.Has(k.log), k.log != nullptr) << k.calls;
+    EXPECT_EQ(k.log && log.HasExact(LOG_DEBUG, k.log), k.log != nullptr) << k.calls << log.Dump();
+    EXPECT_EQ(log.HasExact(LOG_DEBUG, "scs_p_ChangeCursorType: Switched to static cursor"),
+              k.typeAfter != k.type);
   }
 }
 
@@ -404,6 +430,72 @@ TEST_F(FakeCursor, AuxCursorsMadeAtTheFirstAnalysedPrepare) {
   EXPECT_EQ(s->hSCCurs, first);
   EXPECT_EQ(s->hSCCurs2, second);
   EXPECT_EQ(fake.Count("cursor "), 1u);
+}
+
+FakeBackend* g_keyFake = nullptr;
+
+// The key sources of the fake: recorded, failed when told, else answering
+// the scripted catalog rows.
+errcode_t KeySource(const char* op) {
+  g_keyFake->calls.push_back(op);
+  if (errcode_t e = g_keyFake->Forced(op)) return e;
+  g_keyFake->catalog = true;
+  g_keyFake->catalogAt = 0;
+  return ER_SUCCESS;
+}
+
+// A failing catalog step of the prepare logs the step's own line at the
+// error level and the analysis step that failed at the debug level.
+TEST_F(FakeCursor, FailedAnalysisStepsLogTheirLines) {
+  g_keyFake = &fake;
+  fake.ops.ddSpecialColumns = [](handle_t, DDSpecialColumns*) { return KeySource("ddSpecialColumns"); };
+  fake.ops.ddStatistics = [](handle_t, DDStatistics*) { return KeySource("ddStatistics"); };
+  fake.ops.ddPrimaryKeys = [](handle_t, DDPrimaryKeys*) { return KeySource("ddPrimaryKeys"); };
+  const errcode_t X = ER_DRV_NO_SUPPORT;
+  // One catalog answer for every call: SQLTables, SQLPrimaryKeys and
+  // SQLColumns each read the columns they need from it.
+  fake.catalogRows = {{"\x01NULL", "S", "T", "A", "4", "int4", "10", "4", "0"}};
+  struct Case {
+    sgn32 type;
+    const char* sql;
+    std::map<std::string, std::vector<errcode_t>> fail;
+    std::vector<std::pair<int, const char*>> lines;
+  } cases[] = {
+      {SQL_CURSOR_KEYSET_DRIVEN,
+       "SELECT A FROM T",
+       {{"ddSpecialColumns", {X}}},
+       {{LOG_ERR, "KS_GetKeyColDescs_SpCols: DRV_DDSpecialColumns failed."},
+        {LOG_DEBUG, "KS_GetKeyColDescs failed"}}},
+      {SQL_CURSOR_FORWARD_ONLY,
+       "SELECT A FROM T",
+       {{"ddPrimaryKeys", {X}}, {"ddSpecialColumns", {X}}},
+       {{LOG_ERR, "KS_GetKeyColDescs_PKeys: DRV_DDPrimaryKeys failed."},
+        {LOG_DEBUG, "ks_GetKeyColDescs_PKeys failed"}}},
+      {SQL_CURSOR_FORWARD_ONLY,
+       "SELECT A FROM T",
+       {{"ddColumns", {X}}},
+       {{LOG_ERR, "scs_p_GetTblColDescs: DRV_DDColumns failed."},
+        {LOG_DEBUG, "scs_p_GetTblColDescs failed"}}},
+      // The star's columns are the second SQLColumns call.
+      {SQL_CURSOR_FORWARD_ONLY,
+       "SELECT * FROM T",
+       {{"ddColumns", {ER_SUCCESS, X}}},
+       {{LOG_ERR, "scs_p_GetTblColDescs: DRV_DDColumns failed."}, {LOG_DEBUG, "scs_p_SelectColsGet failed"}}},
+  };
+  LogCapture log;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.lines.back().second);
+    s->CursType = k.type;
+    s->ConcType = SQL_CONCUR_READ_ONLY;
+    s->bSelectAppendKeys = 1;
+    fake.fail = k.fail;
+    log.Clear();
+    EXPECT_EQ(scs_p_Prepare(s, k.sql), X) << log.Dump();
+    for (const auto& [level, line] : k.lines) EXPECT_TRUE(log.HasExact(level, line)) << log.Dump();
+  }
+  fake.fail.clear();
+  fake.catalogRows.clear();
+  g_keyFake = nullptr;
 }
 
 }  // namespace

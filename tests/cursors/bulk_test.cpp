@@ -144,20 +144,37 @@ TEST_F(BulkSqlite, FetchReturnsRowsInTheCallersOrder) {
   }
 }
 
-// Bookmarks that name no row of the keyset get an error status of their own.
-TEST_F(BulkSqlite, BookmarksOutsideTheKeysetAreRowErrors) {
+// A bookmark that names no row of the keyset ends the operation with a
+// general error before anything runs; every status stays an error.
+TEST_F(BulkSqlite, BookmarksOutsideTheKeysetEndTheOperation) {
   Fill(6);
+  struct Case {
+    uns16 op;
+    std::vector<bookmark_t> bookmarks;
+  } cases[] = {
+      {SC_BULK_FETCH_BY_BOOKMARK, {3, 0}},  {SC_BULK_FETCH_BY_BOOKMARK, {0xFFFFFFFFu, 3}},
+      {SC_BULK_FETCH_BY_BOOKMARK, {3, 7}},  {SC_BULK_DELETE_BY_BOOKMARK, {0x80000000u, 2}},
+      {SC_BULK_DELETE_BY_BOOKMARK, {2, 7}}, {SC_BULK_UPDATE_BY_BOOKMARK, {7, 2}},
+      {SC_BULK_UPDATE_BY_BOOKMARK, {2, 0}},
+  };
   for (sgn32 type : kTypes) {
     SCOPED_TRACE(type);
     handle_t h = OpenT(type, SQL_CONCUR_LOCK);
-    BulkAnswer a = Bulk(h, SC_BULK_FETCH_BY_BOOKMARK, {0, 3, 0xFFFFFFFFu, 7, 0x80000000u});
-    EXPECT_EQ(a.rc, ER_SUCCESS);
-    EXPECT_EQ(a.status, (std::vector<int>{5, 0, 5, 5, 5}));
-    EXPECT_EQ(a.rows[1], "3|r3|30");
-    EXPECT_EQ(a.affected, 1);
-    a = Bulk(h, SC_BULK_UPDATE_BY_BOOKMARK, {7, 0}, Texts({"a", "b"}), {2});
-    EXPECT_EQ(a.rc, ER_NO_ROWS_UPDTD_DLTD);
-    EXPECT_EQ(a.status, (std::vector<int>{5, 5}));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.op);
+      prepared.clear();
+      BulkAnswer a = c.op == SC_BULK_UPDATE_BY_BOOKMARK ? Bulk(h, c.op, c.bookmarks, Texts({"a", "b"}), {2})
+                                                        : Bulk(h, c.op, c.bookmarks);
+      EXPECT_EQ(a.rc, ER_GENERAL_ERROR);
+      EXPECT_EQ(a.status, (std::vector<int>{5, 5}));
+      EXPECT_EQ(a.affected, 0);
+      EXPECT_TRUE(a.rows.empty());
+      EXPECT_TRUE(prepared.empty()) << "nothing was sent";
+    }
+    // The bookmarks of the keyset still work.
+    BulkAnswer a = Bulk(h, SC_BULK_FETCH_BY_BOOKMARK, {6, 3});
+    EXPECT_EQ(a.rc, ER_SUCCESS) << Errors(h);
+    EXPECT_EQ(a.rows, (std::vector<std::string>{"6|r6|60", "3|r3|30"}));
     engine.ops().endCursor(h);
   }
   EXPECT_EQ(Table().size(), 6u);
@@ -169,11 +186,13 @@ TEST_F(BulkSqlite, SpilledKeysetMapsBookmarksThroughItsWindow) {
   handle_t h = OpenT(SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_LOCK, 10);
   ASSERT_EQ(State(h)->pKeySet->KSC.fState, DSC_SPILLED);
   ASSERT_EQ(XFetch(h, 5041, 1).rc, ER_SUCCESS);
-  BulkAnswer a = Bulk(h, SC_BULK_FETCH_BY_BOOKMARK, {5045, 2, 5051});
-  EXPECT_EQ(a.status, (std::vector<int>{0, 0, 5}));
+  EXPECT_EQ(Bulk(h, SC_BULK_FETCH_BY_BOOKMARK, {5045, 2, 5051}).rc, ER_GENERAL_ERROR) << "past the last key";
+  BulkAnswer a = Bulk(h, SC_BULK_FETCH_BY_BOOKMARK, {5045, 2, 5050});
+  EXPECT_EQ(a.status, (std::vector<int>{0, 0, 0}));
   ASSERT_EQ(a.rows.size(), 3u);
   EXPECT_EQ(a.rows[0], "5045|r5045|50450");
   EXPECT_EQ(a.rows[1], "2|r2|20");
+  EXPECT_EQ(a.rows[2], "5050|r5050|50500");
   a = Bulk(h, SC_BULK_DELETE_BY_BOOKMARK, {3, 5040});
   EXPECT_EQ(a.rc, ER_SUCCESS) << Errors(h);
   EXPECT_EQ(a.status, (std::vector<int>{1, 1}));

@@ -1,9 +1,12 @@
 // Identifier rules and table and column discovery over the fake backend's
 // catalog answers: exact-name matching of pattern characters, the owner retry,
 // quoting with doubled quote characters, and the small descriptor helpers.
+#include <map>
+
 #include "cursors/discovery.h"
 #include "cursors/engine_fixture.h"
 #include "fixtures/engine/fake_backend.h"
+#include "fixtures/support/log_capture.h"
 #include "model/drv_param_codes.h"
 
 namespace engine_test {
@@ -283,6 +286,58 @@ TEST_F(DiscoveryTest, OwnerRetryWithTheUserName) {
   t = Table("", "t");
   EXPECT_EQ(scs_p_GetTblAttribs(s, &t, 1), ER_GENERAL_ERROR);
   Free(t);
+}
+
+// Each failing catalog step answers its error and logs its own lines at the
+// error level; a format of two lines is logged as its first.
+TEST_F(DiscoveryTest, CatalogFailuresLogTheirLines) {
+  const errcode_t X = ER_DRV_NO_SUPPORT;
+  struct Case {
+    bool columns;  // scs_p_GetTblColDescs, else scs_p_GetTblAttribs
+    std::vector<std::vector<std::string>> rows;
+    std::map<std::string, std::vector<errcode_t>> fail;
+    errcode_t rc;
+    std::vector<const char*> lines;
+  } cases[] = {
+      {false, {{NUL, "s", "t"}}, {{"ddTables", {X}}}, X, {"scs_p_GetTblAttribs: DRV_DDTables failed (t)."}},
+      {false,
+       {{NUL, "s", "t"}},
+       {{"fetch", {X}}},
+       X,
+       {"scs_p_GetTblDescs: Couldn't fetch table descriptors."}},
+      {false, {}, {}, ER_TABLE_NOT_FOUND, {"scs_p_GetTblDescs: Table t does not exist."}},
+      {false,
+       {{"db1", "alice", "t"}, {"db2", "alice", "t"}},
+       {},
+       ER_DUPL_TBL_NAME,
+       {"scs_p_GetTblDescs: Duplicate table name (t).",
+        "Trying current username (alice) as owner qualifier."}},
+      {true,
+       {{NUL, "s", "t", "id", "4", "int4", "10", "4", "0"}},
+       {{"ddColumns", {X}}},
+       X,
+       {"scs_p_GetTblColDescs: DRV_DDColumns failed."}},
+      {true,
+       {{NUL, "s", "t", "id", "4", "int4", "10", "4", "0"}},
+       {{"fetch", {X}}},
+       X,
+       {"scs_p_GetTblColDescs: Couldn't fetch column descriptors."}},
+  };
+  test_support::LogCapture log;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines[0]);
+    fake.catalogRows = c.rows;
+    fake.fail = c.fail;
+    TableDesc t = Table("", "t");
+    alist_t* list = alist_Alloc(sizeof(SCColDesc));
+    log.Clear();
+    EXPECT_EQ(c.columns ? scs_p_GetTblColDescs(s, &t, 1, 0, list) : scs_p_GetTblAttribs(s, &t, 1), c.rc);
+    for (const char* line : c.lines) EXPECT_TRUE(log.HasExact(LOG_ERR, line)) << log.Dump();
+    alist_Dealloc(&list, SCColDescDestroy);
+    Free(t);
+  }
+  fake.fail.clear();
+  fake.catalogRows.clear();
 }
 
 TEST_F(DiscoveryTest, ColumnsOfTheExactTable) {

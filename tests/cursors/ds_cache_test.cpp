@@ -8,6 +8,7 @@
 #include "cursors/engine_fixture.h"
 #include "cursors/snapshot.h"
 #include "fixtures/engine/fake_backend.h"
+#include "fixtures/support/log_capture.h"
 
 namespace engine_test {
 namespace {
@@ -392,7 +393,13 @@ TEST_F(CacheTest, SpillBoundary) {
     Dataset ds{};
     sgn32 count = -7;
     const int before = OpenTempFiles();
+    test_support::LogCapture log;
+    char self[64];
+    snprintf(self, sizeof self, "%p", static_cast<void*>(&cache));
     ASSERT_EQ(DSC_Fill(&cache, drv, hCursor, &ds, &count), ER_SUCCESS);
+    EXPECT_EQ(log.HasExact(LOG_DEBUG, std::string("dsc_Open: Opened temporary files for pDSC=") + self),
+              k.state == DSC_SPILLED)
+        << log.Dump();
     EXPECT_EQ(count, k.n);
     EXPECT_EQ(cache.fState, k.state);
     EXPECT_EQ(ds.nRows, k.inMemory);
@@ -408,6 +415,9 @@ TEST_F(CacheTest, SpillBoundary) {
       EXPECT_EQ(ds.nCols, 3);
     }
     DSC_Close(&cache);
+    EXPECT_EQ(log.HasExact(LOG_DEBUG, std::string("DSC_Close: Closed temporary files for pDSC=") + self),
+              k.state == DSC_SPILLED)
+        << log.Dump();
     EXPECT_EQ(OpenTempFiles(), before);
     Dataset_Done(&ds);
   }
@@ -528,7 +538,9 @@ TEST_F(CacheTest, FetchErrorsEndTheFill) {
   PSNPSHT ss = nullptr;
   ASSERT_EQ(SS_Create(&ss), ER_SUCCESS);
   sgn32 n = 0;
+  test_support::LogCapture log;
   EXPECT_EQ(SS_GetRsltSet(ss, drv, hCursor, &n), ER_COMM_FAILURE);
+  EXPECT_TRUE(log.HasExact(LOG_ERR, "SS_GetRsltSet: Could not fill dataset cache")) << log.Dump();
   EXPECT_EQ(n, 400);
   SS_Destroy(&ss);
   DSCache cache;

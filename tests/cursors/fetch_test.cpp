@@ -10,6 +10,7 @@
 #include "cursors/fetch_engines.h"
 #include "cursors/fetch_fixture.h"
 #include "cursors/snapshot.h"
+#include "fixtures/support/log_capture.h"
 
 namespace engine_test {
 namespace {
@@ -429,6 +430,43 @@ TEST_F(FetchSqliteKeyset, StaticLockCoversASpilledKeyset) {
   EXPECT_EQ(XFetch(h, 1, 1).First(), Range(1, 10));
   engine.ops().endCursor(h);
   ASSERT_EQ(engine.ops().commit(hConn), ER_SUCCESS);
+}
+
+// The static cursor's first fetch: a row lock not taken and a values read
+// that fails each answer with their code and log their line at error level.
+TEST_F(FetchSqliteKeyset, StaticFirstFetchFailuresLogTheirLine) {
+  Fill("t", 3);
+  struct Case {
+    sgn32 conc;
+    const char* op;
+    std::vector<errcode_t> answers;
+    errcode_t rc;
+    const char* line;
+  } cases[] = {
+      {SQL_CONCUR_LOCK,
+       "execute",
+       {ER_COMM_FAILURE},
+       ER_ROW_ERROR,
+       "scs_p_LockRows: Couldn't acquire row lock(s)."},
+      // The snapshot takes two fetches (its rows, then none), the values the third.
+      {SQL_CONCUR_VALUES,
+       "fetch",
+       {ER_SUCCESS, ER_SUCCESS, ER_COMM_FAILURE},
+       ER_COMM_FAILURE,
+       "scs_p_GetOptConcColVals: Could not fill optimistic concurrency values cache"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    handle_t h = Scrollable(hConn, SQL_CURSOR_STATIC, c.conc, 2);
+    ASSERT_EQ(OpenScrollable(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+    ASSERT_EQ(State(h)->ConcType, c.conc);
+    test_support::LogCapture log;
+    ip.fail[c.op] = c.answers;
+    EXPECT_EQ(XFetch(h, 1).rc, c.rc);
+    ip.fail.clear();
+    EXPECT_TRUE(log.HasExact(LOG_ERR, c.line)) << log.Dump();
+    engine.ops().endCursor(h);
+  }
 }
 
 // Only the text the engine appended is cut, never the client's own.

@@ -7,6 +7,7 @@
 #include "cursors/engine_fixture.h"
 #include "cursors/keyset.h"
 #include "fixtures/engine/fake_backend.h"
+#include "fixtures/support/log_capture.h"
 #include "util/fault.h"
 #include "util/hashtab.h"
 
@@ -423,6 +424,73 @@ TEST_F(KeysetTest, ColumnLookupMustGiveOneRow) {
   EXPECT_EQ(Keys(), ER_DRV_NO_SUPPORT);
 }
 
+// Each failing catalog step of the key discovery answers its error and logs
+// its own line at the error level.
+TEST_F(KeysetTest, CatalogFailuresLogTheirLine) {
+  const errcode_t X = ER_DRV_NO_SUPPORT;
+  const std::vector<std::vector<std::string>> none;
+  struct Case {
+    std::vector<std::vector<std::string>> sp, pk, col;
+    std::map<std::string, std::vector<errcode_t>> fail;
+    errcode_t rc;
+    const char* line;
+  } cases[] = {
+      {{Sp("K")},
+       none,
+       none,
+       {{"ddSpecialColumns", {X}}},
+       X,
+       "KS_GetKeyColDescs_SpCols: DRV_DDSpecialColumns failed."},
+      {{Sp("K")},
+       none,
+       none,
+       {{"fetch", {X}}},
+       X,
+       "KS_GetKeyColDescs_SpCols: Couldn't fetch column descriptors."},
+      {none, none, none, {{"ddStatistics", {X}}}, X, "KS_GetKeyColDescs_Stats: DRV_DDStatistics failed."},
+      {none,
+       none,
+       none,
+       {{"fetch", {ER_SUCCESS, X}}},
+       X,
+       "KS_GetKeyColDescs_Stats: Couldn't fetch column descriptors."},
+      {none, none, none, {{"ddPrimaryKeys", {X}}}, X, "KS_GetKeyColDescs_PKeys: DRV_DDPrimaryKeys failed."},
+      {none,
+       none,
+       none,
+       {{"fetch", {ER_SUCCESS, ER_SUCCESS, X}}},
+       X,
+       "KS_GetKeyColDescs_PKeys: Couldn't fetch column descriptors."},
+      {none, {Pk("P")}, {Col(4, 10)}, {{"ddColumns", {X}}}, X, "KS_GetKeyColDescs: DRV_DDColumns failed."},
+      {none,
+       {Pk("P")},
+       {Col(4, 10)},
+       {{"fetch", {ER_SUCCESS, ER_SUCCESS, ER_SUCCESS, ER_SUCCESS, X}}},
+       X,
+       "KS_GetKeyColDescs: Couldn't fetch column descriptors."},
+      {none,
+       {Pk("P")},
+       {Col(4, 10), Col(4, 10)},
+       {},
+       ER_GENERAL_ERROR,
+       "KS_GetKeyColDescs: Too many column descriptors!"},
+  };
+  // Catalog results are read until an empty batch: the primary key's row
+  // takes two fetches, the empty results one each.
+  test_support::LogCapture log;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    cat.results = {{"sp T", c.sp}, {"pk T", c.pk}, {"col T P", c.col}};
+    ResetKeyCache();
+    ASSERT_EQ(Analyse("SELECT A FROM T"), ER_SUCCESS);
+    fake.fail = c.fail;
+    log.Clear();
+    EXPECT_EQ(Keys(), c.rc);
+    EXPECT_TRUE(log.HasExact(LOG_ERR, c.line)) << log.Dump();
+  }
+  fake.fail.clear();
+}
+
 TEST_F(KeysetTest, KeyCacheByTablesWithTheStatementsAliases) {
   cat.results = {
       {"sp T", {Sp("K")}}, {"sp U", {Sp("J"), Sp("I")}}, {"sp c", {Sp("X")}}, {"sp bc", {Sp("Y")}}};
@@ -747,13 +815,27 @@ TEST_F(KeysetTest, KeysetCutShortIsAnError) {
       {"prepare", {}, "prepare"},
       {"execute", {}, "execute"},
   };
+  test_support::LogCapture log;
+  char cache[64];
+  snprintf(cache, sizeof cache, "%p", static_cast<void*>(&s->pKeySet->KSC));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     IntRows(6000);
     fake.fail.clear();
     fake.fail[c.failOp] = c.fetch;
     fake.fail[c.failOp].push_back(ER_DATA_TRUNCATED);
+    log.Clear();
     EXPECT_NE(KS_GetKeySet_KSD(s), ER_SUCCESS);
+    // A fill that fails says so; one that had spilled closes its files.
+    EXPECT_EQ(log.HasExact(LOG_ERR, "KS_GetKeySet_KSD: Could not fill dataset cache"), c.failOp == "fetch")
+        << log.Dump();
+    const bool spilled = c.fetch.size() > 25;
+    EXPECT_EQ(log.HasExact(LOG_DEBUG, std::string("dsc_Open: Opened temporary files for pDSC=") + cache),
+              spilled)
+        << log.Dump();
+    EXPECT_EQ(log.HasExact(LOG_DEBUG, std::string("DSC_Close: Closed temporary files for pDSC=") + cache),
+              spilled)
+        << log.Dump();
     EXPECT_EQ(s->RsltSetSize, -1);
     EXPECT_EQ(s->pKeySet->pDataset->nRows, 0);
     EXPECT_EQ(s->pKeySet->rgfRowStatus, nullptr);

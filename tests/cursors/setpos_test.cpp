@@ -437,6 +437,47 @@ TEST_F(SetPosDataAtExec, PiecesOverRowsAndColumns) {
   engine.ops().endCursor(h);
 }
 
+// Text pieces of either width, and binary pieces, for a text column of any
+// width: variable text from a client comes as long text. Each update and add
+// reaches the driver with the whole value.
+TEST_F(SetPosDataAtExec, TextPiecesForAnyTextColumn) {
+  Fill(2);
+  handle_t h = Open(SQL_CURSOR_KEYSET_DRIVEN, SQL_CONCUR_VALUES, 2);
+  const ctype_t columns[] = {CTYPE_LCHR, CTYPE_CHR, CTYPE_VCHR, CTYPE_VCHR32};
+  const ctype_t pieces[] = {CTYPE_CHR, CTYPE_VCHR, CTYPE_LCHR, CTYPE_BIN};
+  int added = 100;
+  for (ctype_t column : columns) {
+    for (ctype_t piece : pieces) {
+      const std::string tag = std::to_string(column) + "/" + std::to_string(piece);
+      SCOPED_TRACE(tag);
+      const std::string want = "a whole value, " + tag + ", longer than its column";
+      ASSERT_EQ(XFetch(h, 1).rc, ER_SUCCESS);  // old values as stored now
+      ASSERT_EQ(SetPos(h, 1, SCS_SETPOS_UPDATE, ParamRows({{column, 4}}, {{"-2"}}), {2}).rc, ER_NEED_DATA);
+      ASSERT_EQ(ParamData(h, nullptr, nullptr), ER_NEED_DATA);
+      for (size_t at = 0; at < want.size(); at += 10)
+        ASSERT_EQ(Put(h, piece, 0, want.substr(at, 10)), ER_SUCCESS);
+      std::vector<int> status;
+      EXPECT_EQ(ParamData(h, nullptr, nullptr, &status), ER_SUCCESS) << Errors(h);
+      EXPECT_EQ(status, std::vector<int>{SQL_ROW_UPDATED});
+      EXPECT_EQ(Rows("WHERE i = 1"), std::vector<std::string>{"1|" + want + "|10"});
+
+      ASSERT_EQ(SetPos(h, 1, SCS_SETPOS_ADD,
+                       ParamRows({{CTYPE_SGN32}, {column, 4}}, {{std::to_string(added), "-2"}}), {1, 2})
+                    .rc,
+                ER_NEED_DATA);
+      ASSERT_EQ(ParamData(h, nullptr, nullptr), ER_NEED_DATA);
+      ASSERT_EQ(Put(h, piece, 0, "added "), ER_SUCCESS);
+      ASSERT_EQ(Put(h, piece, 0, tag), ER_SUCCESS);
+      status.clear();
+      EXPECT_EQ(ParamData(h, nullptr, nullptr, &status), ER_SUCCESS) << Errors(h);
+      EXPECT_EQ(status, std::vector<int>{SQL_ROW_ADDED});
+      const std::string id = std::to_string(added++);
+      EXPECT_EQ(Rows(("WHERE i = " + id).c_str()), std::vector<std::string>{id + "|added " + tag + "|NULL"});
+    }
+  }
+  engine.ops().endCursor(h);
+}
+
 // A new positioned call gives up the one waiting for its data; a cursor
 // ended while waiting frees it too.
 TEST_F(SetPosDataAtExec, NewCallFreesTheWaitingOne) {

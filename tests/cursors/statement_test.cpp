@@ -100,7 +100,7 @@ TEST_F(StatementTest, ExecuteWithoutPrepareReachesNothing) {
     handle_t h = Cursor(type);
     EXPECT_EQ(engine.ops().execute(h), ER_FUNCTION_SEQ);
     EXPECT_EQ(fake.Take(), "");
-    EXPECT_TRUE(log.Has("execute without prior prepare"));
+    EXPECT_TRUE(log.HasExact(LOG_WARNING, "execute without prior prepare")) << log.Dump();
   }
   EXPECT_EQ(engine.ops().execute(0x12345), ER_INVALID_ARGUMENT);
 }

@@ -74,11 +74,15 @@ TEST_F(AgentBulkE2E, ByBookmarkOverTheWire) {
   EXPECT_EQ(f.rc, ER_SUCCESS) << cl->Errors(h);
   EXPECT_EQ(f.status, (std::vector<int>{0, 1, 0}));
   EXPECT_EQ(f.first, (std::vector<std::string>{"4", "NULL", "1"}));
+  // A bookmark past the keyset ends the operation before anything runs.
+  BulkReply bad = Bulk(h, 5, {3, 9}, test_support::ParamRows({{CTYPE_CHR, 20}}, {{"y"}, {"z"}}), {2});
+  EXPECT_EQ(bad.rc, ER_GENERAL_ERROR);
+  EXPECT_EQ(bad.status, (std::vector<int>{5, 5}));
   // One status per bookmark although fewer rows were affected.
-  BulkReply u = Bulk(h, 5, {3, 2, 9}, test_support::ParamRows({{CTYPE_CHR, 20}}, {{"x"}, {"y"}, {"z"}}), {2});
+  BulkReply u = Bulk(h, 5, {3, 2}, test_support::ParamRows({{CTYPE_CHR, 20}}, {{"x"}, {"y"}}), {2});
   EXPECT_EQ(u.rc, ER_ROWS_UPDTD_DLTD);
   EXPECT_EQ(u.affected, 1);
-  EXPECT_EQ(u.status, (std::vector<int>{2, 5, 5}));
+  EXPECT_EQ(u.status, (std::vector<int>{2, 5}));
   BulkReply d = Bulk(h, 6, {1, 2});
   EXPECT_EQ(d.rc, ER_ROWS_UPDTD_DLTD);
   EXPECT_EQ(d.status, (std::vector<int>{1, 5}));

@@ -36,8 +36,7 @@ class AgentDaeE2E : public AgentTest {
 };
 
 // Text in pieces, binary pieces for a text column, an integer and a NULL piece
-// over three rows; the driver gets whole values. (Variable text columns travel
-// as long text, which takes no pieces: the client sends fixed-width text.)
+// over three rows; the driver gets whole values.
 TEST_F(AgentDaeE2E, ParametersSentInPieces) {
   ASSERT_EQ(SendParams(*cl, h,
                        ParamRows({{CTYPE_SGN32}, {CTYPE_CHR, 10}}, {{"1", "-2"}, {"-2", "-2"}, {"3", "-2"}})),
@@ -66,6 +65,26 @@ TEST_F(AgentDaeE2E, ParametersSentInPieces) {
   ASSERT_EQ(cl->ParamData(h, &col, &row), ER_SUCCESS) << cl->Errors(h);
   EXPECT_EQ(std::make_pair(col, row), std::make_pair(-2, -2));
   EXPECT_EQ(Table(), (Rows{{"1", "a text longer than its column"}, {"2", "binary"}, {"3", "NULL"}}));
+}
+
+// A variable text column travels as long text: pieces of text of either width
+// and binary pieces still make its values.
+TEST_F(AgentDaeE2E, VariableTextColumnInPieces) {
+  ASSERT_EQ(SendParams(*cl, h,
+                       ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR, 4}}, {{"1", "-2"}, {"2", "-2"}, {"3", "-2"}})),
+            ER_SUCCESS);
+  ASSERT_EQ(cl->Execute(h), ER_NEED_DATA) << cl->Errors(h);
+  const std::vector<std::pair<ctype_t, std::string>> pieces[] = {
+      {{CTYPE_CHR, "fixed-width "}, {CTYPE_CHR, "pieces"}},
+      {{CTYPE_VCHR, "variable "}, {CTYPE_LCHR, "and long"}},
+      {{CTYPE_BIN, "by"}, {CTYPE_BIN, "tes"}},
+  };
+  for (const auto& row : pieces) {
+    ASSERT_EQ(cl->ParamData(h), ER_NEED_DATA) << cl->Errors(h);
+    for (auto& [type, bytes] : row) ASSERT_EQ(cl->PutData(h, type, bytes), ER_SUCCESS) << cl->Errors(h);
+  }
+  ASSERT_EQ(cl->ParamData(h), ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(Table(), (Rows{{"1", "fixed-width pieces"}, {"2", "variable and long"}, {"3", "bytes"}}));
 }
 
 // Sequence and type errors answer their codes, with their texts for the client

@@ -27,11 +27,17 @@ Answer AnswerOf(const Reply& r) {
 
 class AgentSetPosE2E : public AgentTest {
  protected:
+  std::string table = "t";
   void SetUp() override {
     StartConnected();
-    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"),
-              ER_SUCCESS);
-    ASSERT_EQ(cl->Exec(hConn, "INSERT INTO t VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40)"),
+    Fill();
+  }
+  void Fill() {
+    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE " + table + " (i INTEGER PRIMARY KEY, s VARCHAR(60), n INTEGER)"),
+              ER_SUCCESS)
+        << cl->Errors(hConn);
+    ASSERT_EQ(cl->Exec(hConn, "INSERT INTO " + table +
+                                  " VALUES (1, 'a', 10), (2, 'b', 20), (3, 'c', 30), (4, 'd', 40)"),
               ER_SUCCESS)
         << cl->Errors(hConn);
   }
@@ -40,7 +46,7 @@ class AgentSetPosE2E : public AgentTest {
     EXPECT_EQ(cl->SetInt(h, 0x32030006, 1), ER_SUCCESS);  // keyset-driven
     EXPECT_EQ(cl->SetInt(h, 0x32030007, 4), ER_SUCCESS);  // optimistic by values
     EXPECT_EQ(cl->SetInt(h, 0x32030009, 2), ER_SUCCESS);  // rowset of 2
-    EXPECT_EQ(cl->Prepare(h, "SELECT i, s, n FROM t ORDER BY i"), ER_SUCCESS) << cl->Errors(h);
+    EXPECT_EQ(cl->Prepare(h, "SELECT i, s, n FROM " + table + " ORDER BY i"), ER_SUCCESS) << cl->Errors(h);
     EXPECT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
     return h;
   }
@@ -80,9 +86,10 @@ class AgentSetPosE2E : public AgentTest {
     dbsvc_paramdata_free(&r);
     return out;
   }
+  void UpdatesAndAddsInPieces();
   std::vector<std::string> Table() {
     std::vector<std::string> out;
-    for (auto& r : cl->Query(hConn, "SELECT i, s, n FROM t ORDER BY i"))
+    for (auto& r : cl->Query(hConn, "SELECT i, s, n FROM " + table + " ORDER BY i"))
       out.push_back(r[0] + "|" + r[1] + "|" + r[2]);
     return out;
   }
@@ -137,6 +144,98 @@ TEST_F(AgentSetPosE2E, ValuesSentInPieces) {
   EXPECT_EQ(Fetch(h, 3).first, (std::vector<std::string>{"3|three and a bit|33", "4|NULL|5"}));
   cl->Simple(dbsvc_endcursor, h);
 }
+
+std::string Wide(const std::string& s) {
+  std::wstring w(s.begin(), s.end());
+  return std::string(reinterpret_cast<const char*>(w.data()), w.size() * 4);
+}
+
+// Text for s sent in pieces, however the client declares the column in its new
+// values (variable text travels as long text) and whatever width it gives its
+// pieces; binary pieces and a NULL piece too. The driver gets whole values,
+// longer than the declared width.
+void AgentSetPosE2E::UpdatesAndAddsInPieces() {
+  struct Case {
+    const char* what;
+    ctype_t column;
+    std::vector<std::pair<ctype_t, std::string>> pieces;  // none: a NULL piece
+    const char* want;
+  } cases[] = {
+      {"variable column, fixed-width pieces",
+       CTYPE_VCHR,
+       {{CTYPE_CHR, "fixed-width "}, {CTYPE_CHR, "pieces, longer "}, {CTYPE_CHR, "than declared"}},
+       "fixed-width pieces, longer than declared"},
+      {"variable column, variable pieces",
+       CTYPE_VCHR,
+       {{CTYPE_VCHR, "vari"}, {CTYPE_VCHR, "able"}},
+       "variable"},
+      {"variable column, long pieces", CTYPE_VCHR, {{CTYPE_LCHR, "lo"}, {CTYPE_LCHR, "ng"}}, "long"},
+      {"prefixed column, fixed-width pieces",
+       CTYPE_VCHR32,
+       {{CTYPE_CHR, "pre"}, {CTYPE_CHR, "fixed"}},
+       "prefixed"},
+      {"fixed-width column, variable pieces",
+       CTYPE_CHR,
+       {{CTYPE_VCHR, "fixed column, "}, {CTYPE_VCHR, "variable pieces"}},
+       "fixed column, variable pieces"},
+      {"binary pieces", CTYPE_VCHR, {{CTYPE_BIN, "bin"}, {CTYPE_BIN, "ary"}}, "binary"},
+      {"wide column, wide pieces", CTYPE_WVCHR, {{CTYPE_WCHR, Wide("wi")}, {CTYPE_WCHR, Wide("de")}}, "wide"},
+      {"a NULL piece", CTYPE_VCHR, {}, "NULL"},
+  };
+  handle_t h = Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Fetch(h, 1).first.size(), 2u);  // the values compared are the ones stored now
+    Answer a = SetPos(h, 1, 2, ParamRows({{c.column, 20}}, {{"-2"}}), {2});
+    ASSERT_EQ(a.rc, ER_NEED_DATA) << cl->Errors(h);
+    ASSERT_EQ(cl->ParamData(h), ER_NEED_DATA);
+    for (auto& [type, bytes] : c.pieces) ASSERT_EQ(cl->PutData(h, type, bytes), ER_SUCCESS);
+    if (c.pieces.empty()) {
+      ASSERT_EQ(cl->PutData(h, CTYPE_CHR, "", -1), ER_SUCCESS);
+    }
+    a = LastParamData(h);
+    EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
+    EXPECT_EQ(a.status, std::vector<int>{2});
+    EXPECT_EQ(Table()[0], std::string("1|") + c.want + "|10");
+  }
+  // Two added rows, each with its own kind of pieces.
+  Answer a =
+      SetPos(h, -2, 4, ParamRows({{CTYPE_SGN32}, {CTYPE_VCHR, 5}}, {{"7", "-2"}, {"8", "-2"}}), {1, 2});
+  ASSERT_EQ(a.rc, ER_NEED_DATA) << cl->Errors(h);
+  ASSERT_EQ(cl->ParamData(h), ER_NEED_DATA);
+  ASSERT_EQ(cl->PutData(h, CTYPE_CHR, "added "), ER_SUCCESS);
+  ASSERT_EQ(cl->PutData(h, CTYPE_CHR, "in pieces"), ER_SUCCESS);
+  ASSERT_EQ(cl->ParamData(h), ER_NEED_DATA);
+  ASSERT_EQ(cl->PutData(h, CTYPE_BIN, "as bytes"), ER_SUCCESS);
+  a = LastParamData(h);
+  EXPECT_EQ(a.rc, ER_SUCCESS) << cl->Errors(h);
+  EXPECT_EQ(a.status, (std::vector<int>{4, 4}));
+  EXPECT_EQ(Table(), (std::vector<std::string>{"1|NULL|10", "2|b|20", "3|c|30", "4|d|40",
+                                               "7|added in pieces|NULL", "8|as bytes|NULL"}));
+  cl->Simple(dbsvc_endcursor, h);
+}
+
+TEST_F(AgentSetPosE2E, TextPiecesWhateverTheDeclaredWidth) { UpdatesAndAddsInPieces(); }
+
+// The same on PostgreSQL, whose statements quote the new values' columns and
+// which checks the declared lengths of the table.
+class AgentSetPosPgE2E : public AgentSetPosE2E {
+ protected:
+  void SetUp() override {
+    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+    StartConnectedPg();
+    if (HasFatalFailure()) return;
+    table = "e2e_setpos_dae";
+    cl->Exec(hConn, "DROP TABLE IF EXISTS " + table);
+    Fill();
+  }
+  void TearDown() override {
+    if (cl && hConn) cl->Exec(hConn, "DROP TABLE IF EXISTS " + table);
+    AgentSetPosE2E::TearDown();
+  }
+};
+
+TEST_F(AgentSetPosPgE2E, TextPiecesWhateverTheDeclaredWidth) { UpdatesAndAddsInPieces(); }
 
 // Hostile arguments answer an error and the agent goes on serving the cursor.
 TEST_F(AgentSetPosE2E, HostileArgumentsAnswerErrors) {

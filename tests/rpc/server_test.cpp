@@ -224,7 +224,7 @@ TEST(TcpServer, PipelinedCallsAndTinyFragments) {
 }
 
 TEST(TcpServer, HalfARecordThenSilence) {
-  Server s({"--wait-ms", "1000"});
+  Server s({"--wait-ms", "3000"});
   Conn silent(s.port());
   Bytes rec = Record(CallMsg(1, TESTPROG, TESTVERS, TP_ECHO_INT, IntArg(1)));
   auto sent = Clock::now();
@@ -232,15 +232,15 @@ TEST(TcpServer, HalfARecordThenSilence) {
   usleep(100000);
   auto start = Clock::now();
   EXPECT_TRUE(Serving(s));  // not held up by the silent client
-  EXPECT_LT(MsSince(start), 500);
-  EXPECT_TRUE(silent.ClosedWithin(3000));
-  EXPECT_GE(MsSince(sent), 900);
+  EXPECT_LT(MsSince(start), 1500);
+  EXPECT_TRUE(silent.ClosedWithin(6000));
+  EXPECT_GE(MsSince(sent), 2700);
 }
 
 // A client that sends the rest of a record a byte at a time does not make its
 // deadline start again with every byte.
 TEST(TcpServer, DrippingRecordKeepsItsFirstDeadline) {
-  Server s({"--wait-ms", "1000"});
+  Server s({"--wait-ms", "3000"});
   Conn drip(s.port());
   Bytes rec = Record(CallMsg(1, TESTPROG, TESTVERS, TP_ECHO_INT, IntArg(1)));
   auto sent = Clock::now();
@@ -249,13 +249,13 @@ TEST(TcpServer, DrippingRecordKeepsItsFirstDeadline) {
     drip.Send(Bytes(rec.begin() + i, rec.begin() + i + 1));
     auto start = Clock::now();
     EXPECT_TRUE(Serving(s));
-    EXPECT_LT(MsSince(start), 500);
+    EXPECT_LT(MsSince(start), 1500);
     closed = drip.ClosedWithin(150);
   }
-  EXPECT_TRUE(closed || drip.ClosedWithin(2000));
+  EXPECT_TRUE(closed || drip.ClosedWithin(4000));
   long ms = MsSince(sent);
-  EXPECT_GE(ms, 900);
-  EXPECT_LT(ms, 3000);
+  EXPECT_GE(ms, 2700);
+  EXPECT_LT(ms, 6000);
 }
 
 TEST(TcpServer, PeerResetDuringALargeReply) {
@@ -275,7 +275,7 @@ TEST(TcpServer, PeerResetDuringALargeReply) {
 }
 
 TEST(TcpServer, ClientThatNeverReads) {
-  Server s({"--wait-ms", "6000"});
+  Server s({"--wait-ms", "12000"});
   Conn stuck(s.port());
   Bytes arg;
   Unit(arg, 32u << 20);
@@ -285,10 +285,10 @@ TEST(TcpServer, ClientThatNeverReads) {
   // while), long before the unread reply's deadline.
   auto start = Clock::now();
   EXPECT_TRUE(Serving(s));
-  EXPECT_LT(MsSince(start), 4000);
+  EXPECT_LT(MsSince(start), 9000);
   // The reply was queued before that call was served: its deadline has
-  // passed 6 s later, however little of it was read.
-  usleep(6500000);
+  // passed 12 s later, however little of it was read.
+  usleep(12500000);
   EXPECT_TRUE(stuck.ClosedWithin(5000));
 }
 
@@ -497,14 +497,14 @@ TEST(TlsServer, ClearReplyThenPipelinedCallsInsideTls) {
 }
 
 TEST(TlsServer, HandshakeFailureAndStall) {
-  Server s({"--tls-key", kKey, "--wait-ms", "1000"});
+  Server s({"--tls-key", kKey, "--wait-ms", "3000"});
   {
     Conn bad(s.port());
     ASSERT_TRUE(bad.Send(Record(CallMsg(1, TESTPROG, TESTVERS, TP_START_TLS))));
     Bytes r;
     ASSERT_TRUE(bad.ReadRecord(&r));
     ASSERT_TRUE(bad.Send(Bytes(64, 'G')));  // not a TLS handshake
-    EXPECT_TRUE(bad.ClosedWithin(3000));
+    EXPECT_TRUE(bad.ClosedWithin(6000));
   }
   EXPECT_TRUE(Serving(s));
   Conn stall(s.port());
@@ -513,14 +513,14 @@ TEST(TlsServer, HandshakeFailureAndStall) {
   ASSERT_TRUE(stall.ReadRecord(&r));
   auto start = Clock::now();
   EXPECT_TRUE(Serving(s));  // not held up by the stalled handshake
-  EXPECT_LT(MsSince(start), 500);
-  EXPECT_TRUE(stall.ClosedWithin(3000));
+  EXPECT_LT(MsSince(start), 1500);
+  EXPECT_TRUE(stall.ClosedWithin(6000));
 }
 
 // A listener with a context: TLS from the first byte; a client that never
 // starts its handshake holds nobody up and is dropped at its deadline.
 TEST(TlsServer, TlsAtAccept) {
-  Server s({"--tls-key", kKey, "--tls-accept", "--wait-ms", "1000"});
+  Server s({"--tls-key", kKey, "--tls-accept", "--wait-ms", "3000"});
   Conn stall(s.port());
   usleep(100000);
   SSL_CTX* ctx = ClientCtx();
@@ -533,10 +533,10 @@ TEST(TlsServer, TlsAtAccept) {
   int out = 0;
   EXPECT_EQ(EchoInt(c, 5, &out), RPC_SUCCESS);
   EXPECT_EQ(out, 5);
-  EXPECT_LT(MsSince(start), 500);
+  EXPECT_LT(MsSince(start), 1500);
   VYRRPC_clnt_destroy(c);
   SSL_CTX_free(ctx);
-  EXPECT_TRUE(stall.ClosedWithin(3000));
+  EXPECT_TRUE(stall.ClosedWithin(6000));
 }
 
 TEST(TlsServer, NoKeyFileNoSwitch) {
