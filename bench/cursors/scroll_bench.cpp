@@ -29,6 +29,9 @@
 //
 // Targets: static <= 1.5x the forward-only read, keyset-driven in order <= 3x;
 // the agent's peak on 100,000 rows at most 20 MB above its peak on 5,000.
+// The PostgreSQL driver holds a whole result in memory unless told to stream
+// it (SQLGATE_BENCH_PG_OPTIONS below): its growth shows in the forward-only
+// row as well.
 //
 // Run: source scripts/pg.sh start; build/bench/cursors_scroll_bench [sqlite|postgresql] [case ...]
 // 2>/dev/null
