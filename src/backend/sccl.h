@@ -99,6 +99,7 @@ struct SSCCL {
   char* pszUserName;
   char* pszDbmsName;
   Dataset* pDSKeyBoundaryVals;
+  int bSliceAfterEnd;  // the slice held is the empty one after the key both boundary rows hold
   sgn16 fNullCollation;
   uns16 CompoundKeySize;
   _SS* pSnapShot;

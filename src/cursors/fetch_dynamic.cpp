@@ -28,7 +28,7 @@ enum : positn_t {
 };
 
 // Dynamic-cursor marks in RSPosition.
-enum : positn_t { RSP_SOMEWHERE = -1, RSP_PARTIAL_END = -4 };
+enum : positn_t { RSP_SOMEWHERE = -1, RSP_AFTER_END = -3, RSP_PARTIAL_END = -4 };
 
 sgn32 KeysHeld(PSCCL me) { return me->pKeySet && me->pKeySet->pDataset ? me->pKeySet->pDataset->nRows : 0; }
 
@@ -149,13 +149,13 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
     if (ft == SQL_FETCH_RELATIVE) {
       errcode_t rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_FIRST, 0);
       if (rc == ER_NO_DATA_FOUND) {
-        SC_RowPositionSet(psccl, -3);
+        SC_RowPositionSet(psccl, RSP_AFTER_END);
         return ER_SCRL_RSLTSET_END;
       }
       if (rc != ER_SUCCESS) return rc;
       irow -= 1;
     }
-  } else if (ft == SQL_FETCH_PRIOR && oldRSPos == -3) {
+  } else if (ft == SQL_FETCH_PRIOR && oldRSPos == RSP_AFTER_END) {
     // After the end the rowset before it is the last one.
     ft = SQL_FETCH_LAST;
   }
@@ -171,7 +171,7 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
   switch (ft) {
     case SQL_FETCH_NEXT:
       if (rows == 0) {
-        SC_RowPositionSet(psccl, -3);
+        SC_RowPositionSet(psccl, RSP_AFTER_END);
         return ER_SCRL_RSLTSET_END;
       }
       psccl->RSPosition = rows < R ? RSP_PARTIAL_END : RSP_SOMEWHERE;
@@ -188,7 +188,7 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
     default:  // RELATIVE
       if (rows == 0) {
         if (irow < 0) return BeforeStartAnswer(psccl);
-        SC_RowPositionSet(psccl, -3);
+        SC_RowPositionSet(psccl, RSP_AFTER_END);
         return ER_SCRL_RSLTSET_END;
       }
       if (rows == R) {
@@ -202,10 +202,15 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
       {
         const sgn32 RS = psccl->RsltSetSize;
         const int64_t back = -int64_t(irow);  // the client's irow: no sum of it may overflow
-        const bool stays =
-            oldRSPos == RSP_PARTIAL_END &&
-            ((RS < R && (RS != -1 || back < R - 1) && h0 + back <= RS) || (RS >= R && back < R - 1));
-        if (stays) return ER_SUCCESS;
+        // Back from a rowset that reached the end: short for the end only when
+        // every row counted back came, else the start was passed.
+        const bool fromEnd = oldRSPos == RSP_PARTIAL_END || oldRSPos == RSP_AFTER_END;
+        const bool stays = fromEnd && ((RS < R && (RS != -1 || back < R - 1) && h0 + back <= RS) ||
+                                       (RS >= R && back < R - 1) || rows == h0 + back);
+        if (stays) {
+          psccl->RSPosition = RSP_PARTIAL_END;
+          return ER_SUCCESS;
+        }
       }
       return readFirst();
   }
@@ -247,8 +252,11 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
         a = psccl->RSPosition - 1 + R;
         break;
       }
+      // Past the end the slice held is the empty one after the last key.
       rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE,
-                            sgn32(std::min<int64_t>(int64_t(psccl->RSPosition) - 1 + R, INT32_MAX)));
+                            psccl->KSPosition == KSP_PAST_END
+                                ? 0
+                                : sgn32(std::min<int64_t>(int64_t(psccl->RSPosition) - 1 + R, INT32_MAX)));
       if (rc == ER_NO_DATA_FOUND) {
         psccl->KSPosition = KSP_PAST_END;
         return rc;
@@ -305,6 +313,8 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
           rc = read(SQL_FETCH_FIRST, 0, KSP_AT_START);
         if (rc != ER_SUCCESS) break;
         a = irow - 1;
+      } else if (psccl->KSPosition == KSP_PAST_END) {
+        a = irow;  // counted from the empty slice after the last key
       } else {
         // The client's irow: past either end of any result it is the farthest row.
         a = sgn32(std::clamp<int64_t>(int64_t(irow) + psccl->RSPosition - 1, -INT32_MAX, INT32_MAX));
@@ -312,6 +322,15 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
       if (usable() && a >= 0 && held() >= int64_t(a) + R) break;
       const sgn32 h0 = held();
       rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, a);
+      if (rc == ER_NO_DATA_FOUND) {
+        // Moved wholly past one end: the next fetch counts from there.
+        if (a < 0) {
+          psccl->KSPosition = KSP_INVALID;
+          SC_RowPositionSet(psccl, 0);
+        } else {
+          psccl->KSPosition = KSP_PAST_END;
+        }
+      }
       if (rc != ER_SUCCESS) break;
       psccl->KSPosition = KSP_SOMEWHERE;
       a = 0;
@@ -324,8 +343,10 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
   rc = scs_p_ExtendedFetch_KSD(psccl, pRowSet, a);
   if (rc != ER_SUCCESS) return rc;
   if (psccl->RsltSetSize == -1) {
-    if (RowsIn(pRowSet) < R)
-      psccl->RsltSetSize = RowsIn(pRowSet);
+    // A short rowset ends the result; its size is known where the window
+    // begins at the first row.
+    if (RowsIn(pRowSet) < R && psccl->KSPosition == KSP_AT_START)
+      psccl->RsltSetSize = a + RowsIn(pRowSet);
     else if (held() < N && (psccl->KSPosition == KSP_AT_START || psccl->KSPosition == KSP_AT_END))
       psccl->RsltSetSize = held();
   }

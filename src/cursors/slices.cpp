@@ -4,6 +4,7 @@
 #include "cursors/slices.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -136,6 +137,16 @@ errcode_t KeepRows(Dataset** ppDS, sgn32 from, sgn32 count) {
   return ER_SUCCESS;
 }
 
+// Boundary values whose rows both hold row row of src: after the last key,
+// the empty slice past the end.
+errcode_t BoundaryAt(Dataset* src, sgn32 row, Dataset** ppBV) {
+  errcode_t rc = Dataset_Clone(ppBV, src, 2);
+  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(*ppBV, src, 0, uns32(row), 0);
+  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(*ppBV, src, 1, uns32(row), 0);
+  if (rc != ER_SUCCESS && *ppBV) scs_p_DatasetFree(ppBV);
+  return rc;
+}
+
 // Drops the keyset columns after the key columns.
 void DropOrderColumns(PSCCL me) {
   Dataset* ds = me->pKeySet->pDataset;
@@ -180,6 +191,7 @@ errcode_t ks_RqstReanalyse(PSCCL me, SC_Request* pRqst) {
 void scs_p_SliceReset(PSCCL psccl) {
   if (!psccl) return;
   scs_p_DatasetFree(&psccl->pDSKeyBoundaryVals);
+  psccl->bSliceAfterEnd = 0;
   psccl->KSPosition = -6;
   psccl->RSPosition = 0;
 }
@@ -387,12 +399,28 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
                            psccl->bQualName);
   if (rc != ER_SUCCESS) return rc;
 
-  // The seek: RELATIVE reads past the slice held and keeps n of the rows.
+  // The seek: RELATIVE reads past the slice held and keeps rows [from, from + count).
   const sgn32 n = psccl->KSSize, h = ks->pDataset ? ks->pDataset->nRows : 0;
   const sgn32 a = irow < 0 ? -irow : irow;
   uns16 ft = fFetchType, fb = 0;
   const bool relative = fFetchType == SQL_FETCH_RELATIVE;
-  if (relative) {
+  // Past the end the empty slice held begins right after the last key.
+  const bool afterEnd = psccl->bSliceAfterEnd && h == 0;
+  sgn32 from = 0, count = n;
+  if (relative && afterEnd) {
+    if (irow >= 0) {
+      ft = SQL_FETCH_NEXT;
+      psccl->KSSize = sgn32(std::min<int64_t>(int64_t(n) + irow, INT32_MAX));
+      from = irow;
+    } else {
+      // Counted back from the last key itself: at most a keys, the first n of the slice.
+      ft = SQL_FETCH_PRIOR;
+      fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
+      psccl->KSSize = a;
+      from = std::max<sgn32>(0, a - n);
+      count = std::min(n, a);
+    }
+  } else if (relative) {
     if (irow == 0) {
       ft = SQL_FETCH_NEXT;
       fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
@@ -400,11 +428,21 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
       ft = irow > 0 ? SQL_FETCH_NEXT : SQL_FETCH_PRIOR;
       if (a >= n) {
         psccl->KSSize = a;
+        from = a - n;
+      } else if (irow < 0 && h < n) {
+        psccl->KSSize = n + a - 1;
+        fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
+        const sgn32 m = h + a;
+        from = std::max<sgn32>(0, m - n);
+        count = std::min(n, m);
       } else {
         psccl->KSSize = n + a - 1;
-        fb = (irow < 0 && h < n) ? (KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE) : KS_BNDRY_OTHER_END;
+        fb = KS_BNDRY_OTHER_END;
+        from = a - 1;
       }
     }
+  } else if (ft == SQL_FETCH_PRIOR && afterEnd) {
+    fb = KS_BNDRY_INCLUSIVE;  // the last key is the slice's last
   }
   const bool backwards = ft == SQL_FETCH_LAST || ft == SQL_FETCH_PRIOR;
 
@@ -465,23 +503,23 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   }
   if (prepared) ops->close(psccl->hSCCurs);
   psccl->KSSize = n;
-  if (rc == ER_SUCCESS && relative && irow != 0) {
-    sgn32 from, count = n;
-    if (fb == KS_BNDRY_OTHER_END) {
-      from = a - 1;
-    } else if (fb == 0) {
-      from = a - n;
-    } else {
-      const sgn32 m = h + a;
-      from = std::max<sgn32>(0, m - n);
-      count = std::min(n, m);
-    }
-    rc = KeepRows(&read, from, count);
-  }
+  // Nothing after the slice held: the cursor stands past the end, right after
+  // the last row read or, with none, after the key the seek started from.
+  Dataset* endBV = nullptr;
+  if (rc == ER_SUCCESS && ft == SQL_FETCH_NEXT && from >= read->nRows)
+    rc = read->nRows > 0 ? BoundaryAt(read, read->nRows - 1, &endBV)
+                         : BoundaryAt(psccl->pDSKeyBoundaryVals, GetBoundaryValsIndx(ft, fb), &endBV);
+  if (rc == ER_SUCCESS && relative && (irow != 0 || afterEnd)) rc = KeepRows(&read, from, count);
   if (rc == ER_SUCCESS && backwards && read->nRows > 1) rc = Dataset_Invert(&read);
   if (rc != ER_SUCCESS) {
     if (read) scs_p_DatasetFree(&read);
+    if (endBV) scs_p_DatasetFree(&endBV);
     return rc;
+  }
+  psccl->bSliceAfterEnd = endBV != nullptr;
+  if (endBV) {
+    scs_p_DatasetFree(&psccl->pDSKeyBoundaryVals);
+    psccl->pDSKeyBoundaryVals = endBV;
   }
   scs_p_DatasetFree(&ks->pDataset);
   ks->pDataset = read;

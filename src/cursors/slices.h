@@ -8,6 +8,10 @@
 // columns (up to CompoundKeySize), then the keys that are not in the ORDER BY.
 // Only the comparison at its last position may be inclusive, so that rows tied
 // with the boundary on the leading positions never come back before it.
+//
+// A forward read that finds nothing leaves an empty slice past the end: both
+// boundary rows then hold the last key (bSliceAfterEnd), and RELATIVE counts
+// from the row after it, so that -k begins k rows before the end.
 #pragma once
 
 #include <string>

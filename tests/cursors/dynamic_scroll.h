@@ -137,7 +137,8 @@ class DynamicScroll : public EngineSession {
   struct Fetched {
     errcode_t rc;
     std::vector<std::string> ids;
-    int prepares;  // statements the fetch prepared
+    int prepares;      // statements the fetch prepared
+    sgn32 total = -1;  // the result's size as the fetch reports it
   };
   Fetched Fetch(handle_t h, uns16 ft, sgn32 irow = 0) {
     PRSET rs = nullptr;
@@ -146,6 +147,7 @@ class DynamicScroll : public EngineSession {
     const int before = ip.counts["prepare"];
     Fetched f{engine.ops().xFetch2(h, &rs, irow, &rows, &total, ft), {}, 0};
     f.prepares = ip.counts["prepare"] - before;
+    f.total = total;
     for (uns32 r = 0; rs && rs->pDataset && r < rows; r++)
       f.ids.push_back(CellText(*rs->pDataset, 0, int(r)));
     RS_Destroy(&rs);
@@ -173,6 +175,98 @@ class DynamicScroll : public EngineSession {
       seen.insert(seen.begin(), k.begin(), k.end());
     }
     return seen;
+  }
+
+  // Past the end a RELATIVE -k rowset begins k rows before it and PRIOR
+  // reads the last rowset; before the start RELATIVE k begins at row k.
+  // Every cursor kind, reaching either end in every way a client can.
+  void RelativeFromPastEitherEnd() {
+    struct Kind {
+      sgn32 slice, rowset;  // a rowset size: a mixed cursor
+      const char* sql;
+      const char* keySql;
+    };
+    const char* sql13 = "SELECT id, name FROM dyn_t ORDER BY grp, name";
+    const char* key13 = "SELECT id FROM dyn_t ORDER BY grp, name, id";
+    const char* sql12 = "SELECT id, name FROM dyn_t WHERE id <> 7 ORDER BY name DESC";
+    const char* key12 = "SELECT id FROM dyn_t WHERE id <> 7 ORDER BY name DESC, id";
+    const Kind kinds[] = {{3, 0, sql13, key13}, {4, 0, sql12, key12}, {1, 0, sql13, key13},
+                          {6, 3, sql13, key13}, {5, 2, sql12, key12}, {4, 4, sql12, key12}};
+    for (const Kind& kind : kinds) {
+      const bool mixed = kind.rowset != 0;
+      const sgn32 R = mixed ? kind.rowset : kind.slice;
+      SCOPED_TRACE(std::string(mixed ? "mixed " : "dynamic ") + kind.sql + " rowset " + std::to_string(R) +
+                   " slice " + std::to_string(kind.slice));
+      const auto all = Expected(kind.keySql);
+      const sgn32 N = sgn32(all.size());
+      handle_t h = Arm(kind.sql, {{"id", SQL_INTEGER}}, kind.slice, kind.rowset);
+      auto expectAt = [&](const Fetched& f, sgn32 at) {
+        if (at < N) {
+          EXPECT_EQ(f.rc, ER_SUCCESS) << Errors(h);
+          EXPECT_EQ(f.ids, Part(all, size_t(at), size_t(R)));
+          EXPECT_TRUE(f.total == -1 || f.total == N) << f.total;
+        } else {
+          EXPECT_NE(f.rc, ER_SUCCESS);
+          EXPECT_TRUE(f.ids.empty());
+        }
+      };
+      // Ways past the end: NEXT to it, LAST then NEXT, a long move forward.
+      auto pastEnd = [&](int way) {
+        if (way == 0) {
+          for (int i = 0; i < 2 * N && Fetch(h, SQL_FETCH_NEXT).rc == ER_SUCCESS; i++) {
+          }
+        } else if (way == 1) {
+          expectAt(Fetch(h, SQL_FETCH_LAST), N - R);
+          expectAt(Fetch(h, SQL_FETCH_NEXT), N);
+        } else {
+          expectAt(Fetch(h, SQL_FETCH_FIRST), 0);
+          expectAt(Fetch(h, SQL_FETCH_RELATIVE, N + 2), N);
+        }
+        expectAt(Fetch(h, SQL_FETCH_NEXT), N);  // and stays there
+      };
+      // Ways before the start: PRIOR from the first rowset, a long move back.
+      auto beforeStart = [&](int way) {
+        expectAt(Fetch(h, SQL_FETCH_FIRST), 0);
+        if (way == 1) expectAt(Fetch(h, SQL_FETCH_RELATIVE, 4), 4);
+        auto f = way == 0 ? Fetch(h, SQL_FETCH_PRIOR) : Fetch(h, SQL_FETCH_RELATIVE, -(N + R + 2));
+        EXPECT_NE(f.rc, ER_SUCCESS);
+        EXPECT_TRUE(f.ids.empty());
+      };
+      std::vector<sgn32> ks;
+      for (sgn32 k : {1, R - 1, R, R + 1, 2 * R + 3, N})
+        if (k > 0 && k <= N && std::find(ks.begin(), ks.end(), k) == ks.end()) ks.push_back(k);
+      for (int way = 0; way < 3; way++) {
+        SCOPED_TRACE("way " + std::to_string(way));
+        for (sgn32 k : ks) {
+          SCOPED_TRACE("RELATIVE -" + std::to_string(k) + " after the end");
+          pastEnd(way);
+          expectAt(Fetch(h, SQL_FETCH_RELATIVE, -k), N - k);
+          expectAt(Fetch(h, SQL_FETCH_NEXT), N - k + R);
+        }
+        SCOPED_TRACE("PRIOR after the end");
+        pastEnd(way);
+        expectAt(Fetch(h, SQL_FETCH_PRIOR), N - R);
+        expectAt(Fetch(h, SQL_FETCH_PRIOR), N - 2 * R);
+      }
+      // Back from the last rowset, short when the rows do not fill it.
+      const sgn32 lastStart = (N - 1) / R * R;
+      for (sgn32 k : ks) {
+        if (k > lastStart) continue;
+        SCOPED_TRACE("RELATIVE -" + std::to_string(k) + " from the last rowset");
+        expectAt(Fetch(h, SQL_FETCH_FIRST), 0);
+        expectAt(Fetch(h, SQL_FETCH_RELATIVE, lastStart), lastStart);
+        expectAt(Fetch(h, SQL_FETCH_RELATIVE, -k), lastStart - k);
+      }
+      for (int way = 0; way < 2; way++) {
+        SCOPED_TRACE("before the start, way " + std::to_string(way));
+        for (sgn32 k : ks) {
+          SCOPED_TRACE("RELATIVE " + std::to_string(k));
+          beforeStart(way);
+          expectAt(Fetch(h, SQL_FETCH_RELATIVE, k), k - 1);
+          expectAt(Fetch(h, SQL_FETCH_NEXT), k - 1 + R);
+        }
+      }
+    }
   }
 };
 
@@ -464,6 +558,7 @@ class DynamicScroll : public EngineSession {
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "12"), 0);                                               \
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "40"), 1);                                               \
   }                                                                                                         \
+  TEST_F(Fixture, RelativeFromPastEitherEnd) { RelativeFromPastEitherEnd(); }                               \
   TEST_F(Fixture, ExtremeRelativeMovesAnswerAsFarOnes) {                                                    \
     /* The client's irow at its extremes answers as a move past either end does. */                         \
     struct Move {                                                                                           \

@@ -1,7 +1,8 @@
 // End to end through the scrollable fetches: the real sqlgate through the
 // launcher, the wire client and the SQLite driver. Static and keyset-driven
 // cursors scrolled by absolute row with both scrollable fetch procedures,
-// rows another connection deletes or changes, and the fetch's refusals.
+// dynamic and mixed cursors scrolled back from past either end, rows another
+// connection deletes or changes, and the fetch's refusals.
 #include <cstdint>
 
 #include "agent_client.h"
@@ -27,10 +28,13 @@ class AgentFetchE2E : public AgentTest {
               ER_SUCCESS)
         << cl->Errors(hConn);
   }
-  handle_t Open(sgn32 type, sgn32 rsSize, const std::string& sql) {
+  handle_t Open(sgn32 type, sgn32 rsSize, const std::string& sql, sgn32 ksSize = 0) {
     handle_t h = cl->Cursor(hConn);
     EXPECT_EQ(cl->SetInt(h, 0x32030006, type), ER_SUCCESS);
     EXPECT_EQ(cl->SetInt(h, 0x32030009, rsSize), ER_SUCCESS);
+    if (ksSize) {
+      EXPECT_EQ(cl->SetInt(h, 0x32030008, ksSize), ER_SUCCESS);
+    }
     EXPECT_EQ(cl->Prepare(h, sql), ER_SUCCESS) << cl->Errors(h);
     EXPECT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
     return h;
@@ -129,6 +133,43 @@ TEST_F(AgentFetchE2E, KeysetCursorScrollsAndSeesDeletedRows) {
     EXPECT_EQ(r.first, (std::vector<std::string>{"1", "NULL", "3", "4", "5", "6", "7", "8", "9", "10"}));
     EXPECT_EQ(r.status, (std::vector<int>{0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     ASSERT_EQ(cl->Exec(hConn, "INSERT INTO t VALUES (2, 'r2')"), ER_SUCCESS);
+    ASSERT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+  }
+}
+
+TEST_F(AgentFetchE2E, DynamicAndMixedCursorsScrollBackFromPastEitherEnd) {
+  StartConnected();
+  Fill(25);
+  // The client has the oriented fetch: dynamic cursors and keyset sizes are offered.
+  cl->GetInt(hConn, 0x22010008);
+  enum : sgn32 { NEXT = 1, FIRST = 2, PRIOR = 4, RELATIVE = 6 };
+  struct Step {
+    sgn32 ft, irow;
+    int from, to;  // the rows expected; none when to < from
+  } steps[] = {
+      {NEXT, 0, 1, 10},       {NEXT, 0, 11, 20},    {NEXT, 0, 21, 25},       {NEXT, 0, 1, 0},
+      {RELATIVE, -7, 19, 25}, {NEXT, 0, 1, 0},      {RELATIVE, -12, 14, 23}, {NEXT, 0, 24, 25},
+      {NEXT, 0, 1, 0},        {PRIOR, 0, 16, 25},   {FIRST, 0, 1, 10},       {PRIOR, 0, 1, 0},
+      {RELATIVE, 4, 4, 13},   {RELATIVE, 30, 1, 0}, {RELATIVE, -25, 1, 10},
+  };
+  for (sgn32 ksSize : {0, 15}) {
+    handle_t h = Open(ksSize ? 1 : 2, 10, "SELECT i, s FROM t ORDER BY i", ksSize);
+    ASSERT_EQ(cl->GetInt(h, 0x32030006), ksSize ? 1 : 2);
+    ASSERT_EQ(cl->GetInt(h, 0x32030008), ksSize);
+    int i = 0;
+    for (const Step& st : steps) {
+      SCOPED_TRACE("keyset " + std::to_string(ksSize) + " step " + std::to_string(i++));
+      Rowset r = XFetch(h, st.irow, st.ft);
+      const int n = st.to - st.from + 1;
+      EXPECT_EQ(r.first, Range(st.from, st.to));
+      if (n <= 0) {
+        EXPECT_NE(r.rc, ER_SUCCESS);
+        continue;
+      }
+      EXPECT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+      EXPECT_EQ(r.status, Statuses(n, 0, 10 - n));
+      EXPECT_TRUE(r.rsltSetSize == -1 || r.rsltSetSize == 25) << r.rsltSetSize;
+    }
     ASSERT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
   }
 }
