@@ -10,13 +10,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
-#include "fixtures/support/spawned_server.h"
 #include "inprocess_fetch.h"
-#include "model/drv_param_codes.h"
-#include "wire/client.h"
+#include "spawned_agent.h"
 
 namespace {
 
@@ -53,42 +50,10 @@ void BM_InProcessBlockFetch(benchmark::State& state) {
 }
 BENCHMARK(BM_InProcessBlockFetch)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The agent, started through the launcher on a port the kernel chooses.
-struct Agent {
-  test_support::SpawnedServer server{{LAUNCH_BINARY, "--", SQLGATE_BINARY}};
-  const pid_t launcher = server.pid();
-  const int port = server.port();
-  // Peak resident memory of the agent (the launcher's child), in MB.
-  double PeakMB() const {
-    std::ifstream kids("/proc/" + std::to_string(launcher) + "/task/" + std::to_string(launcher) +
-                       "/children");
-    int child = 0;
-    kids >> child;
-    std::ifstream st("/proc/" + std::to_string(child) + "/status");
-    std::string line;
-    while (std::getline(st, line))
-      if (line.rfind("VmHWM:", 0) == 0) return atof(line.c_str() + 6) / 1024.0;
-    return -1;
-  }
-};
-
 long FetchThroughAgent(WireClient* c, const std::string& dbFile, uns16 block) {
-  Server s{};
-  handleres hs{};
-  if (dbsvc_server(c, &s, &hs) != RPC_SUCCESS || hs.error) return -1;
-  handle_t hServer = hs.handle;
-  call_getdrvparameter gp{hServer, DRVP_SRV_AGENT_NAME};
-  getdrvparameterres gr{};
-  dbsvc_getdrvparameter(c, &gp, &gr);
-  dbsvc_getdrvparameter_free(&gr);
   std::string cs = std::string("DRIVER=") + agent_bench::kSqliteDriver + ";Database=" + dbFile + ";StepAPI=1";
-  Connect rec{};
-  rec.dbOptions = const_cast<char*>(cs.c_str());
-  call_connect ca{hServer, &rec};
-  connectres cr{};
-  if (dbsvc_connect(c, &ca, &cr) != RPC_SUCCESS || cr.error) return -1;
-  handle_t hConn = cr.handle;
-  dbsvc_connect_free(&cr);
+  handle_t hServer = 0, hConn = 0;
+  if (!agent_bench::ConnectThroughAgent(c, cs, &hServer, &hConn)) return -1;
   handleres hc{};
   dbsvc_cursor(c, &hConn, &hc);
   handle_t h = hc.handle;
@@ -108,8 +73,7 @@ long FetchThroughAgent(WireClient* c, const std::string& dbFile, uns16 block) {
     seen += n;
   }
   dbsvc_endcursor(c, &h, &e);
-  dbsvc_endconnect(c, &hConn, &e);
-  dbsvc_endserver(c, &hServer, &e);
+  agent_bench::DisconnectThroughAgent(c, hServer, hConn);
   return seen;
 }
 
@@ -118,7 +82,7 @@ void BM_AgentBlockFetch(benchmark::State& state) {
     state.SkipWithError("cannot make the database");
     return;
   }
-  Agent agent;
+  agent_bench::Agent agent;
   std::string err;
   WireClient* c = agent.port ? wire_client_create("127.0.0.1", uns16(agent.port), false, 120, &err) : nullptr;
   if (!c) {

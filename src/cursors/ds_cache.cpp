@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,12 +23,45 @@ namespace {
 struct SRLZ {
   int s_op;
   FILE* s_fp;
+  // Reading rows read from the file in one piece: what is left of them.
+  const char* s_buf = nullptr;
+  size_t s_left = 0;
+  // Writing rows gathered to go to the file in one piece.
+  std::string* s_out = nullptr;
 };
 
+// A cache's files belong to one cursor, used by one thread at a time: the
+// cells go through the stream without taking its lock each time.
 bool io(SRLZ* s, void* p, size_t n) {
   if (n == 0) return true;
-  if (s->s_op == SRLZ_WRITE) return fwrite(p, 1, n, s->s_fp) == n;
-  return fread(p, 1, n, s->s_fp) == n;
+  if (s->s_buf) {
+    if (n > s->s_left) return false;
+    memcpy(p, s->s_buf, n);
+    s->s_buf += n;
+    s->s_left -= n;
+    return true;
+  }
+  if (s->s_out) {
+    s->s_out->append(static_cast<const char*>(p), n);
+    return true;
+  }
+  if (s->s_op == SRLZ_WRITE) return fwrite_unlocked(p, 1, n, s->s_fp) == n;
+  return fread_unlocked(p, 1, n, s->s_fp) == n;
+}
+
+// The bytes a read can still give: what is left of the rows read in one
+// piece, or what follows the file's position.
+bool BytesLeft(SRLZ* s, uint64_t* pLeft) {
+  if (s->s_buf) {
+    *pLeft = s->s_left;
+    return true;
+  }
+  long here = ftell(s->s_fp);
+  if (here < 0 || fseek(s->s_fp, 0, SEEK_END) != 0) return false;
+  long end = ftell(s->s_fp);
+  if (end < 0 || fseek(s->s_fp, here, SEEK_SET) != 0) return false;
+  *pLeft = uint64_t(end - here);
+  return true;
 }
 
 bool io32(SRLZ* s, sgn32* v) { return io(s, v, 4); }
@@ -120,15 +155,12 @@ bool srlz_long(SRLZ* s, char* cell, size_t unit, bool text) {
     sgn32 l = sgn32(len);
     return io32(s, &l) && io(s, data, size_t(len) * unit);
   }
-  sgn32 l;
+  sgn32 l = 0;
   if (!io32(s, &l) || l < 0) return false;
   len = uns32(l);
   // A length the file cannot hold is a damaged file, not an allocation to try.
-  long here = ftell(s->s_fp);
-  if (here < 0 || fseek(s->s_fp, 0, SEEK_END) != 0) return false;
-  long end = ftell(s->s_fp);
-  if (end < 0 || fseek(s->s_fp, here, SEEK_SET) != 0) return false;
-  if (uint64_t(len) * unit > uint64_t(end - here)) return false;
+  uint64_t left = 0;
+  if (!BytesLeft(s, &left) || uint64_t(len) * unit > left) return false;
   size_t bytes = size_t(len) * unit + (text ? unit : 0);
   void* p = nullptr;
   if (bytes > 0) {
@@ -236,19 +268,41 @@ bool srlz_cell(SRLZ* s, Coldata* c, sgn32 row) {
   }
 }
 
+// The most bytes of rows a read or write takes in one piece.
+constexpr int64_t kSpanMax = 4 << 20;
+
 bool IsLongType(ctype_t t) { return t == CTYPE_LCHR || t == CTYPE_LBIN || t == CTYPE_WLCHR; }
 
 // Rows from..from+n of pDS, each followed by its offset in the index when one is given.
 bool srlz_DSetRows(SRLZ* s, FILE* fdIndx, Dataset* pDS, sgn32 from, sgn32 n) {
-  for (sgn32 r = from; r < from + n; r++) {
-    if (fdIndx && s->s_op == SRLZ_WRITE) {
-      int64_t off = ftell(s->s_fp);
-      if (off < 0 || fwrite(&off, 8, 1, fdIndx) != 1) return false;
-    }
-    for (uns16 c = 0; c < pDS->nCols; c++)
-      if (!srlz_cell(s, &pDS->col[c], r)) return false;
+  if (s->s_op != SRLZ_WRITE) {
+    for (sgn32 r = from; r < from + n; r++)
+      for (uns16 c = 0; c < pDS->nCols; c++)
+        if (!srlz_cell(s, &pDS->col[c], r)) return false;
+    return true;
   }
-  return true;
+  // Rows gather in memory and go to the files in pieces of moderate size.
+  int64_t base = ftell(s->s_fp);
+  if (base < 0) return false;
+  std::string out;
+  std::vector<int64_t> offsets;
+  SRLZ m{SRLZ_WRITE, s->s_fp};
+  m.s_out = &out;
+  auto flush = [&] {
+    if (fwrite(out.data(), 1, out.size(), s->s_fp) != out.size()) return false;
+    if (fdIndx && fwrite(offsets.data(), 8, offsets.size(), fdIndx) != offsets.size()) return false;
+    base += int64_t(out.size());
+    out.clear();
+    offsets.clear();
+    return true;
+  };
+  for (sgn32 r = from; r < from + n; r++) {
+    offsets.push_back(base + int64_t(out.size()));
+    for (uns16 c = 0; c < pDS->nCols; c++)
+      if (!srlz_cell(&m, &pDS->col[c], r)) return false;
+    if (int64_t(out.size()) >= kSpanMax && !flush()) return false;
+  }
+  return flush();
 }
 
 bool WriteHeader(FILE* fp, uns32 nCols, sgn32 nRows) {
@@ -328,11 +382,34 @@ int Dataset_SrlzSubset(int op, FILE* fdVals, FILE* fdIndx, Dataset* pDS, sgn32 i
   if (!ReadShape(fdVals, pDS, nCols)) return 0;
   int64_t off;
   if (Dataset_AllocColumns(pDS, n) != ER_SUCCESS || fseek(fdIndx, long(irow) * 8, SEEK_SET) != 0 ||
-      fread(&off, 8, 1, fdIndx) != 1 || off < 0 || fseek(fdVals, long(off), SEEK_SET) != 0) {
+      fread(&off, 8, 1, fdIndx) != 1 || off < 0) {
     Dataset_Done(pDS);
     return 0;
   }
   pDS->nRows = n;
+  // The rows end where the next row starts, or at the file's end. A span of
+  // moderate size is read in one piece: cell by cell through the stream costs
+  // a call per value.
+  int64_t end = -1;
+  if (irow + n < fileRows) {
+    if (fseek(fdIndx, long(irow + n) * 8, SEEK_SET) != 0 || fread(&end, 8, 1, fdIndx) != 1) end = -1;
+  } else if (fseek(fdVals, 0, SEEK_END) == 0) {
+    end = ftell(fdVals);
+  }
+  std::unique_ptr<char[]> span;
+  if (end > off && end - off <= kSpanMax) {
+    const size_t bytes = size_t(end - off);
+    span.reset(new (std::nothrow) char[bytes]);
+    if (!span || fseek(fdVals, long(off), SEEK_SET) != 0 || fread(span.get(), 1, bytes, fdVals) != bytes) {
+      Dataset_Done(pDS);
+      return 0;
+    }
+    s.s_buf = span.get();
+    s.s_left = bytes;
+  } else if (fseek(fdVals, long(off), SEEK_SET) != 0) {
+    Dataset_Done(pDS);
+    return 0;
+  }
   if (!srlz_DSetRows(&s, nullptr, pDS, 0, n)) {
     Dataset_Done(pDS);
     return 0;

@@ -250,6 +250,59 @@ TEST(Serialisation, NullCellTakesFourBytes) {
   Dataset_Done(&ds);
 }
 
+// Rows of long cells of 1 MB each, the second NULL: windows of a few rows and
+// of more than the bytes a read takes in one piece, written in one go and
+// appended, come back whole.
+TEST(Serialisation, WindowsOfLargeRowsRoundTrip) {
+  constexpr int kRows = 7;
+  Dataset ds{};
+  Dataset_Init(&ds, 2);
+  ds.nCols = 2;
+  ds.col[0].cType = CTYPE_SGN32;
+  ds.col[0].width = 4;
+  ds.col[1].cType = CTYPE_LBIN;
+  ds.col[1].width = 16;
+  Dataset_AllocColumns(&ds, kRows);
+  ds.nRows = kRows;
+  for (sgn32 r = 0; r < kRows; r++) {
+    memcpy(Coldata_Cell(&ds.col[0], uint64_t(r)), &r, 4);
+    ds.col[0].indicators[r] = 0;
+    if (r == 1) continue;
+    c_lbin l{1u << 20, static_cast<unsigned char*>(malloc(1u << 20))};
+    memset(l.data, 'a' + r, l.length);
+    l.data[r] = 0;
+    memcpy(Coldata_Cell(&ds.col[1], uint64_t(r)), &l, 16);
+    ds.col[1].indicators[r] = 0;
+  }
+  Files f;
+  ASSERT_EQ(Dataset_SrlzSubset(SRLZ_WRITE, f.vals, f.indx, &ds, 0, 4), 1);
+  Dataset tail{};
+  Dataset* tailp = &tail;
+  ASSERT_EQ(Dataset_Clone(&tailp, &ds, kRows - 4), ER_SUCCESS);
+  for (sgn32 r = 4; r < kRows; r++)
+    ASSERT_EQ(Dataset_CopyRow(&tail, &ds, uns32(r - 4), uns32(r), 0), ER_SUCCESS);
+  ASSERT_EQ(Dataset_SrlzAppend(f.vals, f.indx, &tail), 1);
+  Dataset_Done(&tail);
+  struct Case {
+    sgn32 from, count;
+  } cases[] = {{0, 0}, {0, 2}, {1, 3}, {2, 5}, {5, 0}, {6, 1}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE("from " + std::to_string(k.from) + " count " + std::to_string(k.count));
+    Dataset back{};
+    ASSERT_EQ(Dataset_SrlzSubset(SRLZ_READ, f.vals, f.indx, &back, k.from, k.count), 1);
+    const sgn32 n = k.count ? k.count : kRows - k.from;
+    Dataset part{};
+    Dataset* clone = &part;
+    ASSERT_EQ(Dataset_Clone(&clone, &ds, uns32(n)), ER_SUCCESS);
+    for (sgn32 r = 0; r < n; r++)
+      ASSERT_EQ(Dataset_CopyRow(&part, &ds, uns32(r), uns32(k.from + r), 0), ER_SUCCESS);
+    ExpectSameDataset(part, back);
+    Dataset_Done(&part);
+    Dataset_Done(&back);
+  }
+  Dataset_Done(&ds);
+}
+
 TEST(Serialisation, DamagedFilesFail) {
   Dataset* ds = EveryTypeDataset();
   Files f;
