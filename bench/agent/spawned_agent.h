@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fixtures/support/spawned_server.h"
 #include "model/drv_param_codes.h"
@@ -18,7 +20,13 @@
 namespace agent_bench {
 
 struct Agent {
-  test_support::SpawnedServer server{{LAUNCH_BINARY, "--", SQLGATE_BINARY}};
+  // Options are the agent's own, after its program name.
+  explicit Agent(std::vector<std::string> options = {}) : server(Argv(std::move(options))) {}
+  static std::vector<std::string> Argv(std::vector<std::string> options) {
+    options.insert(options.begin(), {LAUNCH_BINARY, "--", SQLGATE_BINARY});
+    return options;
+  }
+  test_support::SpawnedServer server;
   const pid_t launcher = server.pid();
   const int port = server.port();
   // The agent itself: the launcher's child.

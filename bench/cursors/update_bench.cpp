@@ -60,7 +60,7 @@
 #include <vector>
 
 #include "fixtures/support/odbc_config.h"
-#include "fixtures/support/spawned_server.h"
+#include "agent/spawned_agent.h"
 #include "model/dataset_util.h"
 #include "model/drv_param_codes.h"
 #include "wire/client.h"
@@ -117,56 +117,21 @@ void FreeValues(Dataset* ds) {
 class Agent {
  public:
   explicit Agent(const std::string& connStr) {
-    if (!port_) Die("agent did not start");
+    if (!spawned_.port) Die("agent did not start");
     std::string err;
-    c_ = wire_client_create("127.0.0.1", uns16(port_), false, 600, &err);
+    c_ = wire_client_create("127.0.0.1", uns16(spawned_.port), false, 600, &err);
     if (!c_) Die("agent not reachable: " + err);
-    Server s{};
-    handleres hs{};
-    if (dbsvc_server(c_, &s, &hs) != RPC_SUCCESS || hs.error) Die("server");
-    hServer_ = hs.handle;
-    call_getdrvparameter gp{hServer_, DRVP_SRV_AGENT_NAME};
-    getdrvparameterres gr{};
-    dbsvc_getdrvparameter(c_, &gp, &gr);
-    dbsvc_getdrvparameter_free(&gr);
-    Connect rec{};
-    rec.dbOptions = const_cast<char*>(connStr.c_str());
-    call_connect ca{hServer_, &rec};
-    connectres cr{};
-    if (dbsvc_connect(c_, &ca, &cr) != RPC_SUCCESS || cr.error)
-      Die(std::string("connect: ") + (cr.fail ? cr.fail : "?"));
-    hConn_ = cr.handle;
-    dbsvc_connect_free(&cr);
+    if (!agent_bench::ConnectThroughAgent(c_, connStr, &hServer_, &hConn_)) Die("connect");
   }
   ~Agent() {
-    errcode_t e = ER_SUCCESS;
-    dbsvc_endconnect(c_, &hConn_, &e);
-    dbsvc_endserver(c_, &hServer_, &e);
+    agent_bench::DisconnectThroughAgent(c_, hServer_, hConn_);
     wire_client_destroy(c_);
   }
   Agent(const Agent&) = delete;
   Agent& operator=(const Agent&) = delete;
 
-  // CPU time (user + system) of the agent, the launcher's child, so far.
-  double CpuSeconds() {
-    if (!agentPid_) {
-      std::ifstream kids("/proc/" + std::to_string(server_.pid()) + "/task/" + std::to_string(server_.pid()) +
-                         "/children");
-      kids >> agentPid_;
-    }
-    std::ifstream st("/proc/" + std::to_string(agentPid_) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(st)), std::istreambuf_iterator<char>());
-    const size_t paren = all.rfind(')');  // the command name may hold blanks
-    if (paren == std::string::npos) return 0;
-    std::istringstream in(all.substr(paren + 2));
-    std::string field;
-    double utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && in >> field; i++) {
-      if (i == 14) utime = atof(field.c_str());
-      if (i == 15) stime = atof(field.c_str());
-    }
-    return (utime + stime) / double(sysconf(_SC_CLK_TCK));
-  }
+  // CPU time (user + system) of the agent so far.
+  double CpuSeconds() const { return spawned_.CpuMs() / 1000.0; }
 
   void Check(errcode_t e, handle_t h, const char* what) {
     if (e == ER_SUCCESS) return;
@@ -321,11 +286,9 @@ class Agent {
 
  private:
   // Without the cap of 100 rows per rowset, for the bulk update of one rowset.
-  test_support::SpawnedServer server_{{LAUNCH_BINARY, "--", SQLGATE_BINARY, "+norowsetlimit"}};
-  const int port_ = server_.port();
+  agent_bench::Agent spawned_{{"+norowsetlimit"}};
   WireClient* c_ = nullptr;
   handle_t hServer_ = 0, hConn_ = 0;
-  int agentPid_ = 0;
 };
 
 // The cases; each updates rows 1..rows with the values of pass p.
