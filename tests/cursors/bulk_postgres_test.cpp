@@ -9,22 +9,9 @@
 namespace engine_test {
 namespace {
 
-class BulkPostgres : public BulkSession {
+class BulkPostgres : public OnPostgres<BulkSession> {
  protected:
-  handle_t hPg = 0, hPg2 = 0;
-  void SetUp() override {
-    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
-    BulkSession::SetUp();
-    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Connect(PgConnStr(), &hPg2), ER_SUCCESS) << Errors(hServer);
-    Exec(hPg, "DROP TABLE IF EXISTS bk_t");
-    ASSERT_EQ(Exec(hPg, "CREATE TABLE bk_t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS)
-        << Errors(hPg);
-  }
-  void TearDown() override {
-    if (hPg) Exec(hPg, "DROP TABLE IF EXISTS bk_t");
-    BulkSession::TearDown();
-  }
+  void MakeTables() override { MakeTable("bk_t", "i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER"); }
   void Reset(int n) {
     ASSERT_EQ(Exec(hPg, "DELETE FROM bk_t"), ER_SUCCESS);
     ASSERT_EQ(Exec(hPg, "INSERT INTO bk_t SELECT g, 'r' || g, g * 10 FROM generate_series(1, " +

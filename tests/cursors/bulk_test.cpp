@@ -11,38 +11,12 @@
 namespace engine_test {
 namespace {
 
-decltype(drv_ops::prepare) g_realPrepare = nullptr;
-std::vector<std::string>* g_prepared = nullptr;
-errcode_t PrepareRecorded(handle_t h, char* sql) {
-  if (g_prepared) g_prepared->push_back(sql ? sql : "");
-  return g_realPrepare(h, sql);
-}
-
-class BulkSqlite : public BulkSession {
+class BulkSqlite : public OnSqlite<BulkSession> {
  protected:
-  handle_t hConn = 0, hConn2 = 0;
   std::vector<std::string> prepared;
   void SetUp() override {
-    BulkSession::SetUp();
-    const std::string cs =
-        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("b.db");
-    ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Connect(cs, &hConn2), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
-    g_realPrepare = ip.ops.prepare;
-    ip.ops.prepare = PrepareRecorded;
-    g_prepared = &prepared;
-  }
-  void TearDown() override {
-    g_prepared = nullptr;
-    BulkSession::TearDown();
-  }
-  // t holds rows 1..n.
-  void Fill(int n) {
-    ASSERT_EQ(Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
-    ASSERT_EQ(Exec(hConn, "WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < " +
-                              std::to_string(n) + ") INSERT INTO t SELECT x, 'r' || x, x * 10 FROM g"),
-              ER_SUCCESS);
+    OnSqlite::SetUp();
+    RecordPrepares(&prepared);
   }
   // A cursor over t with its first rowset fetched (the bookmarks the client knows).
   handle_t OpenT(sgn32 type, sgn32 conc, sgn32 rsSize = 4, const std::string& sql = "SELECT i, s, n FROM t") {

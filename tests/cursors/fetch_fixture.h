@@ -1,9 +1,12 @@
 // Scrollable fetches through the engine's table for the fetch engines' tests:
 // a cursor opened with its type, concurrency and rowset size, and each
-// xFetch/xFetch2 answer as text (rows joined by '|', one status per row).
+// xFetch/xFetch2 answer as text (rows joined by '|', one status per row);
+// the statements prepared on the driver, and the sessions' two connections
+// to a SQLite file database or to the PostgreSQL test server.
 #pragma once
 
 #include <climits>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -38,8 +41,31 @@ inline std::vector<std::string> RowsText(const Dataset* ds, int maxRows = INT32_
   return out;
 }
 
+// The statements prepared on the driver while a session records them.
+inline std::vector<std::string>* g_prepared = nullptr;
+inline bool (*g_preparedKeep)(const char* sql) = nullptr;
+inline decltype(drv_ops::prepare) g_preparedNext = nullptr;
+inline errcode_t PrepareRecorded(handle_t h, char* sql) {
+  if (g_prepared && (!g_preparedKeep || (sql && g_preparedKeep(sql)))) g_prepared->push_back(sql ? sql : "");
+  return g_preparedNext(h, sql);
+}
+
 class FetchSession : public KeysetSession {
  protected:
+  void TearDown() override {
+    g_prepared = nullptr;
+    KeysetSession::TearDown();
+  }
+  // From now on each statement prepared on the driver goes to *into, in
+  // order; with keep, only those it accepts.
+  void RecordPrepares(std::vector<std::string>* into, bool (*keep)(const char* sql) = nullptr) {
+    if (ip.ops.prepare != PrepareRecorded) {
+      g_preparedNext = ip.ops.prepare;
+      ip.ops.prepare = PrepareRecorded;
+    }
+    g_prepared = into;
+    g_preparedKeep = keep;
+  }
   // A cursor of the given type, concurrency and rowset size.
   handle_t Scrollable(handle_t conn, sgn32 type, sgn32 conc, sgn32 rsSize) {
     handle_t h = NewCursor(conn, type);
@@ -86,6 +112,63 @@ class FetchSession : public KeysetSession {
   }
   // Absolute fetches over rows 1..25 (first column the row number), rowset 10.
   void CheckAbsolute(handle_t h, sgn32 ft);
+};
+
+// A session with two connections to one SQLite file database; MakeTables
+// runs once both are open and by default makes t(i, s, n).
+template <class Session>
+class OnSqlite : public Session {
+ protected:
+  handle_t hConn = 0, hConn2 = 0;
+  void SetUp() override {
+    Session::SetUp();
+    const std::string cs =
+        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + this->dir.file("t.db");
+    ASSERT_EQ(this->Connect(cs, &hConn), ER_SUCCESS) << this->Errors(this->hServer);
+    ASSERT_EQ(this->Connect(cs, &hConn2), ER_SUCCESS) << this->Errors(this->hServer);
+    MakeTables();
+  }
+  virtual void MakeTables() {
+    ASSERT_EQ(this->Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"),
+              ER_SUCCESS);
+  }
+  // t(i, s, n) holds rows 1..n.
+  void Fill(int n) {
+    ASSERT_EQ(this->Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
+    ASSERT_EQ(this->Exec(hConn, "WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < " +
+                                    std::to_string(n) + ") INSERT INTO t SELECT x, 'r' || x, x * 10 FROM g"),
+              ER_SUCCESS);
+  }
+};
+
+// A session with two connections to the PostgreSQL test server, skipped
+// without one; MakeTables runs once both are open. Tables made by MakeTable
+// are dropped at the end: the server outlives the test.
+template <class Session>
+class OnPostgres : public Session {
+ protected:
+  handle_t hPg = 0, hPg2 = 0;
+  std::vector<std::string> made;
+  void SetUp() override {
+    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+    Session::SetUp();
+    ASSERT_EQ(this->Connect(PgConnStr(), &hPg), ER_SUCCESS) << this->Errors(this->hServer);
+    ASSERT_EQ(this->Connect(PgConnStr(), &hPg2), ER_SUCCESS) << this->Errors(this->hServer);
+    MakeTables();
+  }
+  void TearDown() override {
+    for (const std::string& name : made)
+      if (hPg) this->Exec(hPg, "DROP TABLE IF EXISTS " + name);
+    Session::TearDown();
+  }
+  virtual void MakeTables() {}
+  // The table made afresh with its column definitions.
+  void MakeTable(const std::string& name, const std::string& columns) {
+    this->Exec(hPg, "DROP TABLE IF EXISTS " + name);
+    made.push_back(name);
+    ASSERT_EQ(this->Exec(hPg, "CREATE TABLE " + name + " (" + columns + ")"), ER_SUCCESS)
+        << this->Errors(hPg);
+  }
 };
 
 // "1".."n" as text.

@@ -9,22 +9,9 @@
 namespace engine_test {
 namespace {
 
-class FetchPostgres : public FetchSession {
+class FetchPostgres : public OnPostgres<FetchSession> {
  protected:
-  handle_t hPg = 0, hPg2 = 0;
-  void SetUp() override {
-    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
-    FetchSession::SetUp();
-    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Connect(PgConnStr(), &hPg2), ER_SUCCESS) << Errors(hServer);
-    Exec(hPg, "DROP TABLE IF EXISTS fe_t");
-    ASSERT_EQ(Exec(hPg, "CREATE TABLE fe_t (i INTEGER PRIMARY KEY, s VARCHAR(20))"), ER_SUCCESS)
-        << Errors(hPg);
-  }
-  void TearDown() override {
-    if (hPg) Exec(hPg, "DROP TABLE IF EXISTS fe_t");
-    FetchSession::TearDown();
-  }
+  void MakeTables() override { MakeTable("fe_t", "i INTEGER PRIMARY KEY, s VARCHAR(20)"); }
   void Fill(int n) {
     ASSERT_EQ(
         Exec(hPg, "INSERT INTO fe_t SELECT g, 'r' || g FROM generate_series(1, " + std::to_string(n) + ") g"),

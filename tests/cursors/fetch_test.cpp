@@ -15,15 +15,9 @@
 namespace engine_test {
 namespace {
 
-class FetchSqlite : public FetchSession {
+class FetchSqlite : public OnSqlite<FetchSession> {
  protected:
-  handle_t hConn = 0, hConn2 = 0;
-  void SetUp() override {
-    FetchSession::SetUp();
-    const std::string cs =
-        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("f.db");
-    ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Connect(cs, &hConn2), ER_SUCCESS) << Errors(hServer);
+  void MakeTables() override {
     ASSERT_EQ(Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20))"), ER_SUCCESS);
     ASSERT_EQ(Exec(hConn, "CREATE TABLE lt (i INTEGER PRIMARY KEY, txt TEXT)"), ER_SUCCESS);
   }
@@ -201,26 +195,12 @@ TEST_F(FetchSqlite, LongColumnRowsetsAreFull) {
   }
 }
 
-// The statements the engine prepares, in order.
-decltype(drv_ops::prepare) g_realPrepare = nullptr;
-std::vector<std::string>* g_prepared = nullptr;
-errcode_t PrepareRecorded(handle_t h, char* sql) {
-  if (g_prepared) g_prepared->push_back(sql ? sql : "");
-  return g_realPrepare(h, sql);
-}
-
 class FetchSqliteKeyset : public FetchSqlite {
  protected:
-  std::vector<std::string> prepared;
+  std::vector<std::string> prepared;  // the statements the engine prepares, in order
   void SetUp() override {
     FetchSqlite::SetUp();
-    g_realPrepare = ip.ops.prepare;
-    ip.ops.prepare = PrepareRecorded;
-    g_prepared = &prepared;
-  }
-  void TearDown() override {
-    g_prepared = nullptr;
-    FetchSqlite::TearDown();
+    RecordPrepares(&prepared);
   }
   handle_t OpenKeyset(const std::string& sql, sgn32 rsSize, sgn32 conc = SQL_CONCUR_READ_ONLY) {
     handle_t h = Scrollable(hConn, SQL_CURSOR_KEYSET_DRIVEN, conc, rsSize);

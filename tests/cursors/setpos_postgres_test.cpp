@@ -15,14 +15,9 @@ namespace {
 
 using test_support::ParamRows;
 
-class SetPosPostgres : public FetchSession {
+class SetPosPostgres : public OnPostgres<FetchSession> {
  protected:
-  handle_t hPg = 0, hPg2 = 0;
-  void SetUp() override {
-    if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
-    FetchSession::SetUp();
-    ASSERT_EQ(Connect(PgConnStr(), &hPg), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Connect(PgConnStr(), &hPg2), ER_SUCCESS) << Errors(hServer);
+  void MakeTables() override {
     for (const char* schema : {"sp_a", "sp_b"}) {
       const std::string s = schema;
       Exec(hPg, "DROP SCHEMA IF EXISTS " + s + " CASCADE");
@@ -37,7 +32,7 @@ class SetPosPostgres : public FetchSession {
   void TearDown() override {
     if (hPg) Exec(hPg, "DROP SCHEMA IF EXISTS sp_a CASCADE");
     if (hPg) Exec(hPg, "DROP SCHEMA IF EXISTS sp_b CASCADE");
-    FetchSession::TearDown();
+    OnPostgres::TearDown();
   }
   std::vector<std::string> Rows(const std::string& schema) {
     std::vector<std::string> out;

@@ -18,39 +18,16 @@ namespace {
 using test_support::ParamColumn;
 using test_support::ParamRows;
 
-std::vector<std::string>* g_statements = nullptr;
-decltype(drv_ops::prepare) g_prepareNext = nullptr;
-errcode_t PrepareSeen(handle_t h, char* sql) {
-  if (g_statements && sql &&
-      (!strncmp(sql, "UPDATE", 6) || !strncmp(sql, "DELETE", 6) || !strncmp(sql, "INSERT", 6)))
-    g_statements->push_back(sql);
-  return g_prepareNext(h, sql);
+bool Dml(const char* sql) {
+  return !strncmp(sql, "UPDATE", 6) || !strncmp(sql, "DELETE", 6) || !strncmp(sql, "INSERT", 6);
 }
 
-class SetPosSqlite : public FetchSession {
+class SetPosSqlite : public OnSqlite<FetchSession> {
  protected:
-  handle_t hConn = 0, hConn2 = 0;
   std::vector<std::string> statements;
   void SetUp() override {
-    FetchSession::SetUp();
-    const std::string cs =
-        std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("p.db");
-    ASSERT_EQ(Connect(cs, &hConn), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Connect(cs, &hConn2), ER_SUCCESS) << Errors(hServer);
-    ASSERT_EQ(Exec(hConn, "CREATE TABLE t (i INTEGER PRIMARY KEY, s VARCHAR(20), n INTEGER)"), ER_SUCCESS);
-    g_prepareNext = ip.ops.prepare;
-    ip.ops.prepare = PrepareSeen;
-    g_statements = &statements;
-  }
-  void TearDown() override {
-    g_statements = nullptr;
-    FetchSession::TearDown();
-  }
-  void Fill(int n) {
-    ASSERT_EQ(Exec(hConn, "DELETE FROM t"), ER_SUCCESS);
-    ASSERT_EQ(Exec(hConn, "WITH RECURSIVE g(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM g WHERE x < " +
-                              std::to_string(n) + ") INSERT INTO t SELECT x, 'r' || x, x * 10 FROM g"),
-              ER_SUCCESS);
+    OnSqlite::SetUp();
+    RecordPrepares(&statements, Dml);
   }
   // The table as the second connection sees it, "i|s|n" per row.
   std::vector<std::string> Rows(const char* where = "") {
