@@ -210,8 +210,7 @@ errcode_t scs_p_RowSetKeyedRead(PSCCL s, handle_t hCurs, Dataset* pKeys, uns32 i
   return rc;
 }
 
-errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStatement, size_t* pcbForUpdate) {
-  if (pcbForUpdate) *pcbForUpdate = 0;
+errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatement) {
   if (!s || !s->pKeySet) return ER_GENERAL_ERROR;
   // Until the client's cursor holds the new text, whatever Rqst holds must be
   // rebuilt from the statement on the next read.
@@ -239,7 +238,13 @@ errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStat
   }
   rc = KS_WhereClauseExtend_KSD(&s->Rqst, s->pKeySet, uns32(cRowsPerSelect));
   if (rc != ER_SUCCESS) return rc;
-  if (!s->Rqst.translated) return ER_GENERAL_ERROR;
+  return s->Rqst.translated ? ER_SUCCESS : ER_GENERAL_ERROR;
+}
+
+errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStatement, size_t* pcbForUpdate) {
+  if (pcbForUpdate) *pcbForUpdate = 0;
+  errcode_t rc = scs_p_RowSetSelectBuild(s, cRowsPerSelect, bFromStatement);
+  if (rc != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_LOCK && !s->bLockByUpdate) {
     const size_t n = strlen(s->Rqst.translated);
     char* t = static_cast<char*>(realloc(s->Rqst.translated, n + sizeof kForUpdate));

@@ -621,15 +621,7 @@ errcode_t scs_p_OptConcColVals_Dyn_Refresh(PSCCL s, uns32* rgiRow, uns32 cRows) 
   sel = (nKeys + per - 1) / per;
   last = nKeys - (sel - 1) * per;
   // The client's cursor does not hold this text: the next fetch builds its own again.
-  s->f_state |= SCCL_ROWSET_SELECT | SCCL_RSSIZE_SET;
-  rc = SCR_AnalyseSQL(&s->Rqst, s->pszSQL, 1, s->bQualName);
-  if (rc == ER_SUCCESS) rc = KS_OrderByClauseExtend(&s->Rqst, s);
-  if (rc != ER_SUCCESS) return rc;
-  s->f_state |= SCCL_ORDER_BY_KEYS;
-  std::string text(s->Rqst.translated ? s->Rqst.translated : "");
-  rc = SCR_AnalyseSQL(&s->Rqst, text.c_str(), 0, s->bQualName);
-  if (rc == ER_SUCCESS) rc = KS_WhereClauseExtend_KSD(&s->Rqst, s->pKeySet, uns32(per));
-  if (rc != ER_SUCCESS) return rc;
+  if ((rc = scs_p_RowSetSelectBuild(s, per, 1)) != ER_SUCCESS) return rc;
   Dataset* aside = s->pDSOptConcColVals;
   s->pDSOptConcColVals = nullptr;
   rc = scs_p_GetOptConcColVals(s, nullptr, 0, sel, per, last);
