@@ -37,12 +37,6 @@ Dataset* DatasetNew() {
   return d;
 }
 
-void LogAnalysisFailure(const SC_Request& r, const char* text) {
-  logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", text ? text : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r.szParsErrMsg ? r.szParsErrMsg : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r.translated ? r.translated : "");
-}
-
 bool RereadsRows(PSCCL s) { return !(s->SelectRqstFlags & kNoRowsetReread); }
 
 // The key columns' bind descriptors `copies` times, then the client's when asked.
@@ -219,11 +213,8 @@ errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatem
   errcode_t rc;
   if (bFromStatement) {
     if (!s->pszSQL) return ER_GENERAL_ERROR;
-    rc = SCR_AnalyseSQL(&s->Rqst, s->pszSQL, 1, s->bQualName);
-    if (rc != ER_SUCCESS) {
-      LogAnalysisFailure(s->Rqst, s->pszSQL);
-      return rc;
-    }
+    rc = scs_p_AnalyseLogged(&s->Rqst, s->pszSQL, 1, s->bQualName);
+    if (rc != ER_SUCCESS) return rc;
     rc = KS_OrderByClauseExtend(&s->Rqst, s);
     if (rc != ER_SUCCESS) return rc;
     s->f_state |= SCCL_ORDER_BY_KEYS;
@@ -231,11 +222,8 @@ errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatem
   const char* from = s->Rqst.translated ? s->Rqst.translated : s->Rqst.original;
   if (!from) return ER_GENERAL_ERROR;
   std::string text(from);
-  rc = SCR_AnalyseSQL(&s->Rqst, text.c_str(), 0, s->bQualName);
-  if (rc != ER_SUCCESS) {
-    LogAnalysisFailure(s->Rqst, text.c_str());
-    return rc;
-  }
+  rc = scs_p_AnalyseLogged(&s->Rqst, text.c_str(), 0, s->bQualName);
+  if (rc != ER_SUCCESS) return rc;
   rc = KS_WhereClauseExtend_KSD(&s->Rqst, s->pKeySet, uns32(cRowsPerSelect));
   if (rc != ER_SUCCESS) return rc;
   return s->Rqst.translated ? ER_SUCCESS : ER_GENERAL_ERROR;
