@@ -308,25 +308,15 @@ errcode_t scs_p_BulkOp_Update(PSCCL s, uns16* rgiCol, uns16 cCols, Dataset* pDS,
   d.newVals = pDS;
   d.okStatus = SQL_ROW_UPDATED;
   // Column numbers in ascending order, one per column of the new values.
-  const uns16 wanted = pDS->nCols;
-  const uns16 named = rgiCol ? std::min(cCols, wanted) : 0;
-  uns16 next = 0;
-  for (uns16 col = 1; col <= s->nColDesc && next < named; col++) {
-    if (rgiCol[next] != col) continue;
-    Coldesc* cd = nullptr;
-    if ((rc = scs_p_ColDescGet(s, col, &cd)) != ER_SUCCESS) return rc;
-    char* q = scs_p_QuoteIdent(cd->label, s->idQuoteChar);
-    if (!q) return ER_NO_MEMORY;
-    d.base += (next ? ", " : "") + std::string(q) + " = ?";
-    free(q);
-    SCColDesc bd{};
-    bd.SQLType = cd->sqlType;
-    bd.precision = cd->precision;
-    bd.scale = cd->scale;
-    d.setDescs.push_back(bd);
-    next++;
+  if (!rgiCol || pDS->nCols == 0 || cCols < pDS->nCols) return ER_GENERAL_ERROR;
+  std::vector<std::string> names;
+  std::vector<const Coldesc*> descs;
+  rc = scs_p_NewValueColumns(s, rgiCol, pDS->nCols, &names, &descs);
+  if (rc != ER_SUCCESS) return rc == ER_NO_MEMORY ? rc : ER_GENERAL_ERROR;
+  for (size_t i = 0; i < names.size(); i++) {
+    d.base += (i ? ", " : "") + names[i] + " = ?";
+    d.setDescs.push_back(scs_p_DescOf(descs[i]));
   }
-  if (wanted == 0 || next != wanted) return ER_GENERAL_ERROR;
   if ((rc = scs_p_DmlKeyWhere(s, &d.base)) != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_READ_ONLY) return ER_INVALID_ARGUMENT;
   BulkRows rows;

@@ -37,12 +37,6 @@ Dataset* DatasetNew() {
   return d;
 }
 
-void LogAnalysisFailure(const SC_Request& r, const char* text) {
-  logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", text ? text : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r.szParsErrMsg ? r.szParsErrMsg : "");
-  logit(LOG_DEBUG, __FILE__, __LINE__, "%s", r.translated ? r.translated : "");
-}
-
 bool RereadsRows(PSCCL s) { return !(s->SelectRqstFlags & kNoRowsetReread); }
 
 // The key columns' bind descriptors `copies` times, then the client's when asked.
@@ -210,8 +204,7 @@ errcode_t scs_p_RowSetKeyedRead(PSCCL s, handle_t hCurs, Dataset* pKeys, uns32 i
   return rc;
 }
 
-errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStatement, size_t* pcbForUpdate) {
-  if (pcbForUpdate) *pcbForUpdate = 0;
+errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatement) {
   if (!s || !s->pKeySet) return ER_GENERAL_ERROR;
   // Until the client's cursor holds the new text, whatever Rqst holds must be
   // rebuilt from the statement on the next read.
@@ -220,11 +213,8 @@ errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStat
   errcode_t rc;
   if (bFromStatement) {
     if (!s->pszSQL) return ER_GENERAL_ERROR;
-    rc = SCR_AnalyseSQL(&s->Rqst, s->pszSQL, 1, s->bQualName);
-    if (rc != ER_SUCCESS) {
-      LogAnalysisFailure(s->Rqst, s->pszSQL);
-      return rc;
-    }
+    rc = scs_p_AnalyseLogged(&s->Rqst, s->pszSQL, 1, s->bQualName);
+    if (rc != ER_SUCCESS) return rc;
     rc = KS_OrderByClauseExtend(&s->Rqst, s);
     if (rc != ER_SUCCESS) return rc;
     s->f_state |= SCCL_ORDER_BY_KEYS;
@@ -232,14 +222,17 @@ errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStat
   const char* from = s->Rqst.translated ? s->Rqst.translated : s->Rqst.original;
   if (!from) return ER_GENERAL_ERROR;
   std::string text(from);
-  rc = SCR_AnalyseSQL(&s->Rqst, text.c_str(), 0, s->bQualName);
-  if (rc != ER_SUCCESS) {
-    LogAnalysisFailure(s->Rqst, text.c_str());
-    return rc;
-  }
+  rc = scs_p_AnalyseLogged(&s->Rqst, text.c_str(), 0, s->bQualName);
+  if (rc != ER_SUCCESS) return rc;
   rc = KS_WhereClauseExtend_KSD(&s->Rqst, s->pKeySet, uns32(cRowsPerSelect));
   if (rc != ER_SUCCESS) return rc;
-  if (!s->Rqst.translated) return ER_GENERAL_ERROR;
+  return s->Rqst.translated ? ER_SUCCESS : ER_GENERAL_ERROR;
+}
+
+errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStatement, size_t* pcbForUpdate) {
+  if (pcbForUpdate) *pcbForUpdate = 0;
+  errcode_t rc = scs_p_RowSetSelectBuild(s, cRowsPerSelect, bFromStatement);
+  if (rc != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_LOCK && !s->bLockByUpdate) {
     const size_t n = strlen(s->Rqst.translated);
     char* t = static_cast<char*>(realloc(s->Rqst.translated, n + sizeof kForUpdate));

@@ -35,6 +35,9 @@ errcode_t scs_p_LockRows(PSCCL psccl, uns32 iStartRow, uns32 nRows);
 
 // Rowset reads shared by the engines that re-read rows by key.
 
+// Builds the rowset SELECT for cRowsPerSelect rows into Rqst (nothing is
+// prepared); with bFromStatement as below.
+errcode_t scs_p_RowSetSelectBuild(PSCCL psccl, sgn32 cRowsPerSelect, int bFromStatement);
 // Prepares the rowset SELECT for cRowsPerSelect rows on the client's cursor.
 // With bFromStatement the client's text is analysed again and its ORDER BY
 // extended by the keys first. For lock concurrency without locking by update

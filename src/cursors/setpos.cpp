@@ -137,10 +137,10 @@ errcode_t RowsOf(PSCCL s, sgn32 irow, const Dataset* pDS, RowRange* rr) {
   return ER_SUCCESS;
 }
 
-// The labels of the cursor's columns listed in rgiCol (ascending, 1-based),
-// quoted when the data source has a quote character.
-errcode_t NewValueColumns(PSCCL s, const uns16* rgiCol, uns16 nCols, std::vector<std::string>* names,
-                          std::vector<const Coldesc*>* descs) {
+}  // namespace
+
+errcode_t scs_p_NewValueColumns(PSCCL s, const uns16* rgiCol, uns16 nCols, std::vector<std::string>* names,
+                                std::vector<const Coldesc*>* descs) {
   errcode_t rc = scs_p_ColDescsGet(s);
   if (rc != ER_SUCCESS) return rc;
   uns16 next = 1;  // walk the cursor's columns once, in order
@@ -149,8 +149,7 @@ errcode_t NewValueColumns(PSCCL s, const uns16* rgiCol, uns16 nCols, std::vector
     if (c == 0 || c > s->nColDesc || c < next) return ER_INVALID_COLUMN;
     next = uns16(c + 1);
     const Coldesc* d = &s->pColDesc[c - 1];
-    const char q = s->idQuoteChar == ' ' ? 0 : s->idQuoteChar;
-    char* quoted = scs_p_QuoteIdent(d->label, q);
+    char* quoted = scs_p_QuoteIdent(d->label, s->idQuoteChar);
     if (!quoted) return ER_NO_MEMORY;
     names->push_back(quoted);
     free(quoted);
@@ -159,7 +158,7 @@ errcode_t NewValueColumns(PSCCL s, const uns16* rgiCol, uns16 nCols, std::vector
   return ER_SUCCESS;
 }
 
-SCColDesc DescOf(const Coldesc* d) {
+SCColDesc scs_p_DescOf(const Coldesc* d) {
   SCColDesc out{};
   out.SQLType = sgn16(d->sqlType);
   out.precision = d->precision;
@@ -167,13 +166,15 @@ SCColDesc DescOf(const Coldesc* d) {
   return out;
 }
 
+namespace {
+
 // Bind descriptors started again: the new values' then the keys'.
 errcode_t BindDescsStart(PSCCL s, const std::vector<const Coldesc*>& newCols, bool withKeys) {
   free(s->pBindDesc);
   s->pBindDesc = nullptr;
   s->nBindDesc = 0;
   std::vector<SCColDesc> descs;
-  for (const Coldesc* d : newCols) descs.push_back(DescOf(d));
+  for (const Coldesc* d : newCols) descs.push_back(scs_p_DescOf(d));
   errcode_t rc = descs.empty() ? ER_SUCCESS : scs_p_BindDescsAdd(s, descs.data(), unsigned(descs.size()));
   if (rc == ER_SUCCESS && withKeys) rc = scs_p_BindDescsAdd(s, KeyCols(s), s->pKeySet->pLS_KeyCols->cUsed);
   return rc;
@@ -350,7 +351,8 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
   std::string table;
   if ((rc = scs_p_DmlTarget(s, &table)) != ER_SUCCESS) return rc;
   std::vector<std::string> names;
-  if (update && (rc = NewValueColumns(s, rgiCol, pDS->nCols, &names, &m.newCols)) != ER_SUCCESS) return rc;
+  if (update && (rc = scs_p_NewValueColumns(s, rgiCol, pDS->nCols, &names, &m.newCols)) != ER_SUCCESS)
+    return rc;
   if (update) {
     m.base = "UPDATE " + table + " SET ";
     for (size_t i = 0; i < names.size(); i++) m.base += (i ? ", " : "") + names[i] + " = ?";
@@ -472,7 +474,7 @@ errcode_t scs_p_SetPos_Add(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned 
   if ((rc = scs_p_DmlTarget(s, &table)) != ER_SUCCESS) return rc;
   std::vector<std::string> names;
   std::vector<const Coldesc*> descs;
-  if ((rc = NewValueColumns(s, rgiCol, pDS->nCols, &names, &descs)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_NewValueColumns(s, rgiCol, pDS->nCols, &names, &descs)) != ER_SUCCESS) return rc;
   if (s->bNeedBind && (rc = BindDescsStart(s, descs, false)) != ER_SUCCESS) return rc;
   std::string sql = "INSERT INTO " + table + " ( ";
   for (size_t i = 0; i < names.size(); i++) sql += (i ? ", " : "") + names[i];
@@ -621,15 +623,7 @@ errcode_t scs_p_OptConcColVals_Dyn_Refresh(PSCCL s, uns32* rgiRow, uns32 cRows) 
   sel = (nKeys + per - 1) / per;
   last = nKeys - (sel - 1) * per;
   // The client's cursor does not hold this text: the next fetch builds its own again.
-  s->f_state |= SCCL_ROWSET_SELECT | SCCL_RSSIZE_SET;
-  rc = SCR_AnalyseSQL(&s->Rqst, s->pszSQL, 1, s->bQualName);
-  if (rc == ER_SUCCESS) rc = KS_OrderByClauseExtend(&s->Rqst, s);
-  if (rc != ER_SUCCESS) return rc;
-  s->f_state |= SCCL_ORDER_BY_KEYS;
-  std::string text(s->Rqst.translated ? s->Rqst.translated : "");
-  rc = SCR_AnalyseSQL(&s->Rqst, text.c_str(), 0, s->bQualName);
-  if (rc == ER_SUCCESS) rc = KS_WhereClauseExtend_KSD(&s->Rqst, s->pKeySet, uns32(per));
-  if (rc != ER_SUCCESS) return rc;
+  if ((rc = scs_p_RowSetSelectBuild(s, per, 1)) != ER_SUCCESS) return rc;
   Dataset* aside = s->pDSOptConcColVals;
   s->pDSOptConcColVals = nullptr;
   rc = scs_p_GetOptConcColVals(s, nullptr, 0, sel, per, last);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "backend/sccl.h"
 #include "drv_ops.h"
@@ -52,5 +53,11 @@ errcode_t scs_p_DmlTarget(PSCCL psccl, std::string* out);
 errcode_t scs_p_DmlKeyWhere(PSCCL psccl, std::string* sql);
 alist_t* scs_p_OptConcCols(PSCCL psccl);
 errcode_t scs_p_DmlRowRun(PSCCL psccl, Dataset* params, sgn32* pn);
+// The quoted labels and descriptions of the cursor's columns rgiCol[0..nCols)
+// (1-based, strictly ascending); ER_INVALID_COLUMN for any other list.
+errcode_t scs_p_NewValueColumns(PSCCL psccl, const uns16* rgiCol, uns16 nCols,
+                                std::vector<std::string>* names, std::vector<const Coldesc*>* descs);
+// A column description's type, precision and scale as a bind description's source.
+SCColDesc scs_p_DescOf(const Coldesc* pDesc);
 // Installs the setPos slot in the engine's table (filter.cpp).
 void scs_SetPosOpsInstall(drv_ops* ops);

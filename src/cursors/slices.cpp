@@ -137,12 +137,12 @@ errcode_t KeepRows(Dataset** ppDS, sgn32 from, sgn32 count) {
   return ER_SUCCESS;
 }
 
-// Boundary values whose rows both hold row row of src: after the last key,
-// the empty slice past the end.
-errcode_t BoundaryAt(Dataset* src, sgn32 row, Dataset** ppBV) {
+// Boundary values of rows first and last of src (the same row for the empty
+// slice past the end, after the last key).
+errcode_t BoundaryAt(Dataset* src, sgn32 first, sgn32 last, Dataset** ppBV) {
   errcode_t rc = Dataset_Clone(ppBV, src, 2);
-  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(*ppBV, src, 0, uns32(row), 0);
-  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(*ppBV, src, 1, uns32(row), 0);
+  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(*ppBV, src, 0, uns32(first), 0);
+  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(*ppBV, src, 1, uns32(last), 0);
   if (rc != ER_SUCCESS && *ppBV) scs_p_DatasetFree(ppBV);
   return rc;
 }
@@ -363,13 +363,8 @@ errcode_t scs_p_KeyBoundaryValsGet(PSCCL psccl, Dataset** ppDSKBV) {
   Dataset* ks = psccl->pKeySet->pDataset;
   if (ks->nRows <= 0) return ER_NO_DATA_FOUND;
   Dataset* bv = nullptr;
-  errcode_t rc = Dataset_Clone(&bv, ks, 2);
-  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(bv, ks, 0, 0, 0);
-  if (rc == ER_SUCCESS) rc = Dataset_CopyRow(bv, ks, 1, uns32(ks->nRows - 1), 0);
-  if (rc != ER_SUCCESS) {
-    if (bv) scs_p_DatasetFree(&bv);
-    return rc;
-  }
+  errcode_t rc = BoundaryAt(ks, 0, ks->nRows - 1, &bv);
+  if (rc != ER_SUCCESS) return rc;
   scs_p_DatasetFree(ppDSKBV);
   *ppDSKBV = bv;
   DropOrderColumns(psccl);
@@ -506,9 +501,11 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   // Nothing after the slice held: the cursor stands past the end, right after
   // the last row read or, with none, after the key the seek started from.
   Dataset* endBV = nullptr;
-  if (rc == ER_SUCCESS && ft == SQL_FETCH_NEXT && from >= read->nRows)
-    rc = read->nRows > 0 ? BoundaryAt(read, read->nRows - 1, &endBV)
-                         : BoundaryAt(psccl->pDSKeyBoundaryVals, GetBoundaryValsIndx(ft, fb), &endBV);
+  if (rc == ER_SUCCESS && ft == SQL_FETCH_NEXT && from >= read->nRows) {
+    const bool anyRead = read->nRows > 0;
+    const sgn32 at = anyRead ? read->nRows - 1 : GetBoundaryValsIndx(ft, fb);
+    rc = BoundaryAt(anyRead ? read : psccl->pDSKeyBoundaryVals, at, at, &endBV);
+  }
   if (rc == ER_SUCCESS && relative && (irow != 0 || afterEnd)) rc = KeepRows(&read, from, count);
   if (rc == ER_SUCCESS && backwards && read->nRows > 1) rc = Dataset_Invert(&read);
   if (rc != ER_SUCCESS) {
