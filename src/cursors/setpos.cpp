@@ -12,6 +12,7 @@
 
 #include "backend/backend.h"
 #include "backend/errors.h"
+#include "cursors/analysis.h"
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
@@ -89,15 +90,6 @@ errcode_t OldValuesRowAt(PSCCL s, sgn32 r, sgn32 i, uns32* pAt) {
 
 bool Skipped(const Dataset* ds, sgn32 row) {
   return ds && ds->nCols > 0 && row >= 0 && row < ds->nRows && ds->col[0].indicators[row] == -4;
-}
-
-errcode_t RequestCheck(PSCCL s) {
-  const uns16 f = s->SelectRqstFlags;
-  if (f & SCR_F_JOIN) return ER_PRQST_JOIN_CNDTN;
-  if (f & SCR_F_GROUP_BY) return ER_PRQST_GROUPBY_CLAUSE;
-  if (f & SCR_F_UNION) return ER_PRQST_UNION_CLAUSE;
-  if (f & SCR_F_AGGREGATE) return ER_PRQST_SCALAR_AGGR;
-  return ER_SUCCESS;
 }
 
 // The rows an update or delete works on: key rows first..first+count-1 and
@@ -338,7 +330,7 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
                  uns16* rgiCol, bool update) {
   *prgfRowStatus = nullptr;
   if (pcRows) *pcRows = 0;
-  errcode_t rc = RequestCheck(s);
+  errcode_t rc = scs_p_PostndRqstValidate(s);
   if (rc != ER_SUCCESS) return rc;
   if (s->ConcType == SQL_CONCUR_READ_ONLY) return ER_INVALID_ARGUMENT;
   if (!HasKeyCols(s)) return ER_GENERAL_ERROR;
@@ -463,7 +455,7 @@ errcode_t scs_p_SetPos_Add(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned 
                            uns16* rgiCol) {
   *prgfRowStatus = nullptr;
   if (pcRows) *pcRows = 0;
-  errcode_t rc = RequestCheck(s);
+  errcode_t rc = scs_p_PostndRqstValidate(s);
   if (rc != ER_SUCCESS) return rc;
   // A read-only cursor adds nothing either.
   if (s->ConcType == SQL_CONCUR_READ_ONLY) return ER_INVALID_ARGUMENT;
