@@ -14,7 +14,7 @@
 #include <ctime>
 
 #include "dm/diag.h"
-#include "dm/function_ids.h"
+#include "odbcconfig/function_ids.h"
 #include "sqltypes.h"
 
 // Return codes, handle types and lengths the manager works with (the same numbers as the

@@ -7,7 +7,7 @@
 
 #include <pthread.h>
 
-#include "dm/function_ids.h"
+#include "odbcconfig/function_ids.h"
 #include "dmtrace/trace.h"
 #include "dmtrace/trace_internal.h"
 

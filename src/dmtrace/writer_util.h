@@ -4,7 +4,7 @@
 
 #include <type_traits>
 
-#include "dm/function_ids.h"
+#include "odbcconfig/function_ids.h"
 #include "dmtrace/printers.h"
 #include "dmtrace/trace.h"
 

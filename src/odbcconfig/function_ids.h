@@ -1,6 +1,7 @@
 // Function ids of the driver manager: 0 to 153, the index of _zolandm_function_names.
 // Stored in statement fields (async_func, need_data_func), used to pick a driver's entry
-// point and to name the function in trace lines.
+// point (src/dm) and to name the function in trace lines (src/dmtrace). Both use them, so
+// they sit here, below both, and the manager's layers keep a single direction.
 #pragma once
 
 enum zolandm_function_id {

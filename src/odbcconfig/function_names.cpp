@@ -1,7 +1,7 @@
-// Names of the ODBC functions by the manager's function id: the symbol looked up in a
-// driver library, and the name printed in trace lines.
+// Names of the ODBC functions by the manager's function id: the symbol the manager looks up
+// in a driver library, and the name its tracing prints in trace lines.
 
-#include "dm/function_ids.h"
+#include "odbcconfig/function_ids.h"
 
 extern "C" const char* const _zolandm_function_names[ZOLANDM_FN_COUNT] = {
     "UNKNOWN FUNCTION",      // 0
