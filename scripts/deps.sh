@@ -10,6 +10,7 @@ packages=(
   libtirpc-dev rpcsvc-proto
   clang clang-format libclang-rt-14-dev
   procps iproute2
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

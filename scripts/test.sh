@@ -11,6 +11,9 @@ jobs=$(nproc)
 find src include tests bench tools \( -name '*.c' -o -name '*.cc' -o -name '*.cpp' -o -name '*.h' \) -print0 |
   xargs -0 clang-format --dry-run -Werror
 
+# Layers: includes and library links point down the layer table only.
+python3 scripts/layers.py
+
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSQLGATE_SANITIZE=ON -DSQLGATE_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 
