@@ -86,7 +86,10 @@ TEST_F(AgentBulkE2E, ByBookmarkOverTheWire) {
   BulkReply d = Bulk(h, 6, {1, 2});
   EXPECT_EQ(d.rc, ER_ROWS_UPDTD_DLTD);
   EXPECT_EQ(d.status, (std::vector<int>{1, 5}));
-  EXPECT_EQ(Bulk(h, 4, {1}).status, std::vector<int>{});
+  // Bulk add is refused, with no statuses.
+  BulkReply add = Bulk(h, 4, {1});
+  EXPECT_EQ(add.rc, ER_GENERAL_ERROR);
+  EXPECT_EQ(add.status, std::vector<int>{});
   Rows rows = cl->Query(hConn, "SELECT i, s FROM t ORDER BY i");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0][1], "x");

@@ -241,6 +241,25 @@ TEST_F(AgentE2E, CommitAndRollbackSeenFromSecondConnection) {
   EXPECT_EQ(cl->Query(other, "SELECT i FROM tx")[0][0], "2");
 }
 
+// executeN is not offered: a live cursor answers "not capable", any other handle 21.
+TEST_F(AgentE2E, ExecuteNAnswersNotCapable) {
+  StartConnected();
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, "SELECT 1"), ER_SUCCESS) << cl->Errors(h);
+  struct {
+    handle_t handle;
+    errcode_t expected;
+  } cases[] = {{h, ER_DRV_NOT_CAPABLE}, {hConn, ER_INVALID_ARGUMENT}};
+  for (auto& c : cases) {
+    call_executen a{c.handle, 0, 1};
+    executenres r{};
+    ASSERT_EQ(dbsvc_executen(cl->c, &a, &r), RPC_SUCCESS);
+    EXPECT_EQ(r.error, c.expected) << c.handle;
+    dbsvc_executen_free(&r);
+  }
+  cl->Simple(dbsvc_endcursor, h);
+}
+
 TEST_F(AgentE2E, InitialSql) {
   WriteConfig(dir);
   test_support::write_file(dir.file("init.sql"),

@@ -113,6 +113,8 @@ TEST_F(AgentSetPosE2E, UpdateDeleteAddOverTheWire) {
   EXPECT_EQ(f.second, (std::vector<int>{1, 2}));
   EXPECT_EQ(f.first[1], "2|B|20");
   EXPECT_EQ(Table(), (std::vector<std::string>{"2|B|20", "3|c|30", "4|d|40", "7|g|NULL", "8|h|NULL"}));
+  // A positioned refresh is not offered.
+  EXPECT_EQ(SetPos(h, 1, 1, nullptr, {}).rc, ER_DRV_NOT_CAPABLE);
   cl->Simple(dbsvc_endcursor, h);
 }
 
