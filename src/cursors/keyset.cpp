@@ -721,12 +721,13 @@ errcode_t scs_p_GetSelectConstraints(PSCCL psccl, sgn32* pcSelectsReqd, sgn32* p
     logit(LOG_ERR, __FILE__, __LINE__, "scs_p_GetSelectConstraints: No key columns.");
     return ER_GENERAL_ERROR;
   }
-  const sgn32 room = psccl->cMaxParams - sgn32(psccl->nParamInfo);
+  const sgn32 nClient = sgn32(scs_p_ClientParamCount(psccl));
+  const sgn32 room = psccl->cMaxParams - nClient;
   const sgn32 m = room > 0 ? room / nKeys : 0;
   if (m == 0) {
     logit(LOG_ERR, __FILE__, __LINE__,
           "scs_p_GetSelectConstraints: %d parameters and %d key columns exceed the limit of %d parameters.",
-          int(psccl->nParamInfo), int(nKeys), psccl->cMaxParams);
+          int(nClient), int(nKeys), psccl->cMaxParams);
     return ER_GENERAL_ERROR;
   }
   const sgn32 rs = psccl->RSSize > 0 ? psccl->RSSize : 0;

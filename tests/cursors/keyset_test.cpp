@@ -3,6 +3,7 @@
 // rows, the split of a rowset into keyed SELECTs and the whole keyset read.
 #include <map>
 
+#include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
 #include "cursors/engine_fixture.h"
 #include "cursors/keyset.h"
@@ -764,6 +765,42 @@ TEST_F(KeysetTest, RowsPerKeyedSelect) {
     EXPECT_EQ(last, c.last);
   }
   s->nParamInfo = 0;
+}
+
+// A client that sends parameters without describing them still takes its
+// share of the markers: the kept dataset's columns count.
+TEST_F(KeysetTest, UndescribedClientParametersTakeTheirShare) {
+  alist_Dealloc(&s->pKeySet->pLS_KeyCols, SCColDescDestroy);
+  s->pKeySet->pLS_KeyCols = alist_Alloc(sizeof(SCColDesc));
+  SCColDesc d{};
+  alist_Add(s->pKeySet->pLS_KeyCols, &d);
+  s->cMaxParams = 10;
+  s->RSSize = 20;
+  Dataset* kept = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
+  ASSERT_EQ(Dataset_Init(kept, 3), ER_SUCCESS);
+  kept->nCols = 3;
+  s->parameters = kept;
+  s->f_state |= SCCL_HAS_PARAMS;
+  EXPECT_EQ(scs_p_ClientParamCount(s), 3u);
+  sgn32 selects = 0, last = 0, per = 0;
+  ASSERT_EQ(scs_p_GetSelectConstraints(s, &selects, &last, &per), ER_SUCCESS);
+  EXPECT_EQ(per, 7);
+  EXPECT_EQ(selects, 3);
+  EXPECT_EQ(last, 6);
+  // Their descriptions: plain input ones after the keys'.
+  s->nBindDesc = 0;
+  ASSERT_EQ(scs_p_BindDescsAdd(s, &d, 1, 1), ER_SUCCESS);
+  ASSERT_EQ(s->nBindDesc, 4);
+  for (int i = 1; i < 4; i++) {
+    EXPECT_EQ(s->pBindDesc[i].usage, SQL_PARAM_INPUT);
+    EXPECT_EQ(s->pBindDesc[i].precision, 0u);
+  }
+  // Described ones count as described.
+  s->nParamInfo = 2;
+  EXPECT_EQ(scs_p_ClientParamCount(s), 2u);
+  s->nParamInfo = 0;
+  s->f_state = uns16(s->f_state & ~SCCL_HAS_PARAMS);
+  EXPECT_EQ(scs_p_ClientParamCount(s), 0u);
 }
 
 TEST_F(KeysetTest, WholeKeysetSpillsAndReadsBack) {
