@@ -531,25 +531,25 @@ TEST_F(KeysetTest, KeyStatementsExactText) {
        0,
        "SELECT A FROM T ORDER BY A, K",
        "SELECT K FROM T ORDER BY A, K",
-       "SELECT A FROM T WHERE ( K = ? OR K = ? ) ORDER BY A"},
+       "SELECT A FROM T WHERE ( K IN (?, ?) ) ORDER BY A"},
       {"SELECT A FROM T",
        {"T:K"},
        0,
        "SELECT A FROM T ORDER BY K",
        "SELECT K FROM T ORDER BY K",
-       "SELECT A FROM T WHERE ( K = ? OR K = ? )"},
+       "SELECT A FROM T WHERE ( K IN (?, ?) )"},
       {"SELECT A, K FROM T ORDER BY K",
        {"T:K"},
        0,
        "SELECT A, K FROM T ORDER BY K",
        "SELECT K FROM T ORDER BY K",
-       "SELECT A, K FROM T WHERE ( K = ? OR K = ? ) ORDER BY K"},
+       "SELECT A, K FROM T WHERE ( K IN (?, ?) ) ORDER BY K"},
       {"SELECT A FROM T ORDER BY A, B",
        {"T:K"},
        2,
        "SELECT A FROM T ORDER BY A, B",
        "SELECT K FROM T ORDER BY A, B",
-       "SELECT A FROM T WHERE ( K = ? OR K = ? ) ORDER BY A, B"},
+       "SELECT A FROM T WHERE ( K IN (?, ?) ) ORDER BY A, B"},
       {"SELECT A FROM T WHERE A > 1 OR B = 'x'",
        {"T:K1,K2"},
        0,
@@ -612,7 +612,7 @@ TEST_F(KeysetTest, ClientTextIsNeverExpanded) {
   SCR_Init(&r);
   ASSERT_EQ(SCR_AnalyseSQL(&r, sql.c_str(), 0, 0), ER_SUCCESS);
   ASSERT_EQ(KS_WhereClauseExtend_KSD(&r, s->pKeySet, 1), ER_SUCCESS);
-  EXPECT_EQ(Squeeze(r.translated), "SELECT A FROM T WHERE ( K = ? ) AND (B = 'x\xff\x01\x01y')");
+  EXPECT_EQ(Squeeze(r.translated), "SELECT A FROM T WHERE ( K IN (?) ) AND (B = 'x\xff\x01\x01y')");
   // The tag's own bytes inside a literal: the statement is refused, never spliced in the wrong place.
   const std::string tagged = "SELECT A FROM T WHERE B = 'x\x01\x01\x01y'";
   ASSERT_EQ(SCR_AnalyseSQL(&r, tagged.c_str(), 0, 0), ER_SUCCESS);
@@ -913,7 +913,7 @@ TEST_F(KeysetTest, RowsetKeysReread) {
   Dataset* got = nullptr;
   ASSERT_EQ(KS_RowSetGetKeys(s, keys, 0, &got), ER_SUCCESS);
   const std::string calls = Squeeze(fake.Take().c_str());
-  EXPECT_NE(calls.find("prepare k2 SELECT K FROM T WHERE ( K = ? OR K = ? ) AND (A > ?) ORDER BY K; "
+  EXPECT_NE(calls.find("prepare k2 SELECT K FROM T WHERE ( K IN (?, ?) ) AND (A > ?) ORDER BY K; "
                        "parameters k2 1; execute k2; fetch k2 2; parameters k2 1; execute k2; fetch k2 2"),
             std::string::npos)
       << calls;

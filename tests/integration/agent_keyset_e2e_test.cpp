@@ -27,31 +27,35 @@ class KeyedCursorE2E : public AgentTest {
  protected:
   handle_t hOther = 0;  // a second connection of the same client: the "other user"
 
+  // The agent without its rowset size limit, connected twice to SQLite or PostgreSQL.
   void Connect(bool pg) {
-    if (pg) {
-      StartConnectedPg();
-    } else {
-      ToleratePluginLeaks();
-      StartConnected();
-    }
+    if (!pg) ToleratePluginLeaks();
+    Start({"+norowsetlimit"});
     if (HasFatalFailure()) return;
+    ASSERT_EQ(cl->AgentName(hServer), "odbc");
+    const std::string connStr = pg ? test_support::pg_conn_str() : ConnStr();
+    for (handle_t* h : {&hConn, &hOther}) {
+      std::string fail;
+      ASSERT_EQ(cl->Connect(hServer, nullptr, connStr.c_str(), h, &fail), ER_SUCCESS) << fail;
+    }
     // The client has the oriented fetch: dynamic cursors and keyset sizes are offered.
     cl->GetInt(hConn, 0x22010008);
-    std::string fail;
-    ASSERT_EQ(
-        cl->Connect(hServer, nullptr, (pg ? test_support::pg_conn_str() : ConnStr()).c_str(), &hOther, &fail),
-        ER_SUCCESS)
-        << fail;
   }
-  // Table `table` with keys 1..n and `a` = "r<k>"; `keyDecl` declares the key.
-  void Fill(const std::string& table, const std::string& keyDecl, int n) {
+  // Table `table` of `columns` with keys 1..n and `a` = "r<k>"; a compound
+  // key (k, j) gets j = k % 3.
+  // `tail` follows the column list.
+  void Fill(const std::string& table, const std::string& columns, int n, bool compound = false,
+            const std::string& tail = "") {
     cl->Exec(hConn, "DROP TABLE IF EXISTS " + table);
-    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE " + table + " (" + keyDecl + ", a VARCHAR(20))"), ER_SUCCESS)
+    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE " + table + " (" + columns + ")" + tail), ER_SUCCESS)
         << cl->Errors(hConn);
     std::string values;
-    for (int k = 1; k <= n; k++)
-      values += (k > 1 ? ", (" : "(") + std::to_string(k) + ", 'r" + std::to_string(k) + "')";
+    for (int k = 1; k <= n; k++) values += (k > 1 ? ", " : "") + Values(k, compound);
     ASSERT_EQ(cl->Exec(hConn, "INSERT INTO " + table + " VALUES " + values), ER_SUCCESS) << cl->Errors(hConn);
+  }
+  static std::string Values(int k, bool compound) {
+    return "(" + std::to_string(k) + (compound ? ", " + std::to_string(k % 3) : "") + ", 'r" +
+           std::to_string(k) + "')";
   }
   handle_t Open(sgn32 type, sgn32 rsSize, sgn32 ksSize) {
     handle_t h = cl->Cursor(hConn);
@@ -111,7 +115,7 @@ class KeyedCursorE2E : public AgentTest {
     Connect(pg);
     if (HasFatalFailure()) return;
     const std::string t = "sg_kp";
-    Fill(t, "k INTEGER PRIMARY KEY", 30);
+    Fill(t, "k INTEGER PRIMARY KEY, a VARCHAR(20)", 30);
     if (HasFatalFailure()) return;
     const std::string sql = "SELECT k, a FROM " + t + " WHERE k > ? ORDER BY k";
     struct Kind {
@@ -183,9 +187,90 @@ class KeyedCursorE2E : public AgentTest {
       }
     }
   }
+
+  // Rowsets re-read by key (one key column: the keys as one IN list; a
+  // compound key: a group per row) while the other connection deletes and
+  // changes rows in them: a deleted row keeps its place with status 1, a
+  // changed one shows its new values. Rowsets of 10, and of 300, which take
+  // more than one keyed SELECT.
+  void RowsetsReadByKey(bool pg, bool compound) {
+    Connect(pg);
+    if (HasFatalFailure()) return;
+    const std::string t = compound ? "sg_kc" : "sg_ks";
+    // SQLite: no rowid to stand in for the compound key.
+    if (compound)
+      Fill(t, "k INTEGER NOT NULL, j INTEGER NOT NULL, a VARCHAR(20), PRIMARY KEY (k, j)", 600, true,
+           pg ? "" : " WITHOUT ROWID");
+    else
+      Fill(t, "k INTEGER PRIMARY KEY, a VARCHAR(20)", 600);
+    if (HasFatalFailure()) return;
+    const std::string sql = "SELECT k, a FROM " + t + " ORDER BY k";
+    struct Size {
+      sgn32 rows;
+      std::vector<int> deleted, changed;  // keys, all within the first rowset
+    } sizes[] = {{10, {3, 7}, {5, 10}}, {300, {2, 128, 129, 260, 300}, {1, 127, 255, 256, 299}}};
+    for (const Size& sz : sizes) {
+      SCOPED_TRACE("rowsets of " + std::to_string(sz.rows));
+      handle_t h = Open(1, sz.rows, 0);
+      ASSERT_EQ(cl->Prepare(h, sql), ER_SUCCESS) << cl->Errors(h);
+      ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+      std::vector<int> keys;
+      for (int k = 1; k <= sz.rows; k++) keys.push_back(k);
+      Rowset r = XFetch(h, 1, FIRST);
+      ASSERT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+      EXPECT_EQ(r.rows, Keyed(keys));
+      EXPECT_EQ(r.status, std::vector<int>(size_t(sz.rows), 0));
+
+      Rows want = Keyed(keys);
+      std::vector<int> status(size_t(sz.rows), 0);
+      for (int k : sz.deleted) {
+        ASSERT_EQ(cl->Exec(hOther, "DELETE FROM " + t + " WHERE k = " + std::to_string(k)), ER_SUCCESS);
+        want[size_t(k - 1)] = {"NULL", "NULL"};
+        status[size_t(k - 1)] = 1;
+      }
+      for (int k : sz.changed) {
+        ASSERT_EQ(cl->Exec(hOther, "UPDATE " + t + " SET a = 'u" + std::to_string(k) +
+                                       "' WHERE k = " + std::to_string(k)),
+                  ER_SUCCESS);
+        want[size_t(k - 1)][1] = "u" + std::to_string(k);
+      }
+      r = XFetch(h, 1, FIRST);
+      ASSERT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+      EXPECT_EQ(r.rows, want);
+      EXPECT_EQ(r.status, status);
+      // The next rowset, untouched, in the keyset's order.
+      r = XFetch(h, sz.rows + 1, NEXT);
+      ASSERT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+      std::vector<int> next;
+      for (int k = sz.rows + 1; k <= std::min(2 * sz.rows, 600); k++) next.push_back(k);
+      EXPECT_EQ(r.rows, Keyed(next));
+      ASSERT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+      // The rows back as they were, for the next size.
+      for (int k : sz.deleted)
+        ASSERT_EQ(cl->Exec(hOther, "INSERT INTO " + t + " VALUES " + Values(k, compound)), ER_SUCCESS);
+      for (int k : sz.changed)
+        ASSERT_EQ(cl->Exec(hOther, "UPDATE " + t + " SET a = 'r" + std::to_string(k) +
+                                       "' WHERE k = " + std::to_string(k)),
+                  ER_SUCCESS);
+    }
+  }
 };
 
 TEST_F(KeyedCursorE2E, SqliteParametersAreKeptAndSentAgain) { ParametersAreKept(false); }
+
+TEST_F(KeyedCursorE2E, SqliteRowsetsReadByOneKeyColumn) { RowsetsReadByKey(false, false); }
+
+TEST_F(KeyedCursorE2E, SqliteRowsetsReadByACompoundKey) { RowsetsReadByKey(false, true); }
+
+TEST_F(KeyedCursorE2E, PostgresRowsetsReadByOneKeyColumn) {
+  if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+  RowsetsReadByKey(true, false);
+}
+
+TEST_F(KeyedCursorE2E, PostgresRowsetsReadByACompoundKey) {
+  if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+  RowsetsReadByKey(true, true);
+}
 
 TEST_F(KeyedCursorE2E, PostgresParametersAreKeptAndSentAgain) {
   if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
