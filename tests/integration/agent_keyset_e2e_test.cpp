@@ -7,8 +7,10 @@
 #include <cstdint>
 
 #include "agent_client.h"
+#include "fixtures/support/param_rows.h"
 
 using namespace agent_test;
+using test_support::ParamRows;
 
 namespace {
 
@@ -68,17 +70,10 @@ class KeyedCursorE2E : public AgentTest {
   }
   // One parameter row of one INTEGER.
   errcode_t IntParameter(handle_t h, sgn32 v) {
-    Dataset ds{};
-    Dataset_Init(&ds, 1);
-    ds.nCols = 1;
-    ds.col[0].cType = CTYPE_SGN32;
-    ds.col[0].width = 4;
-    Dataset_AllocColumns(&ds, 1);
-    memcpy(Coldata_Cell(&ds.col[0], 0), &v, 4);
-    ds.col[0].indicators[0] = 0;
-    ds.nRows = 1;
-    errcode_t e = cl->Parameters(h, &ds);
-    Dataset_Done(&ds);
+    Dataset* ds = ParamRows({{CTYPE_SGN32}}, {{std::to_string(v)}});
+    errcode_t e = cl->Parameters(h, ds);
+    Dataset_Done(ds);
+    free(ds);
     return e;
   }
   Rowset XFetch(handle_t h, sgn32 irow, sgn32 ft) {
