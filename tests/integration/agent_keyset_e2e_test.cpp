@@ -15,6 +15,7 @@ using test_support::ParamRows;
 namespace {
 
 constexpr uns32 CURSOR_TYPE = 0x32030006;
+constexpr uns32 CONCURRENCY = 0x32030007;
 constexpr uns32 KEYSET_SIZE = 0x32030008;
 constexpr uns32 ROWSET_SIZE = 0x32030009;
 enum : sgn32 { NEXT = 1, FIRST = 2 };
@@ -115,8 +116,9 @@ class KeyedCursorE2E : public AgentTest {
     const std::string sql = "SELECT k, a FROM " + t + " WHERE k > ? ORDER BY k";
     struct Kind {
       const char* name;
-      sgn32 type, ksSize;
-    } kinds[] = {{"keyset", 1, 0}, {"mixed", 1, 12}, {"dynamic", 2, 0}};
+      sgn32 type, ksSize, concurrency;
+    } kinds[] = {{"keyset", 1, 0, 1},         {"mixed", 1, 12, 1},         {"dynamic", 2, 0, 1},
+                 {"keyset, values", 1, 0, 4}, {"mixed, values", 1, 12, 4}, {"dynamic, values", 2, 0, 4}};
     for (const Kind& kind : kinds) {
       for (bool bind : {false, true}) {
         SCOPED_TRACE(std::string(kind.name) + (bind ? " with bind" : " without bind"));
@@ -124,6 +126,8 @@ class KeyedCursorE2E : public AgentTest {
         // A whole keyset takes the absolute row; the others move on by NEXT.
         const sgn32 second = kind.type == 1 && kind.ksSize == 0 ? 6 : 0;
         handle_t h = Open(kind.type, 5, kind.ksSize);
+        // Optimistic concurrency by values reads the old values with the parameters too.
+        ASSERT_EQ(cl->SetInt(h, CONCURRENCY, kind.concurrency), ER_SUCCESS);
         ASSERT_EQ(cl->GetInt(h, CURSOR_TYPE), kind.type);
         ASSERT_EQ(cl->Prepare(h, sql), ER_SUCCESS) << cl->Errors(h);
         if (bind) {
