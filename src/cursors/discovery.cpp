@@ -506,9 +506,15 @@ void BindDescFill(const SCColDesc* d, Bindesc* b) {
   b->cType = ctype_t(c);
 }
 
+unsigned scs_p_ClientParamCount(const TSCCL* me) {
+  if (!me) return 0;
+  if (me->nParamInfo > 0) return me->nParamInfo;
+  return (me->f_state & SCCL_HAS_PARAMS) && me->parameters ? me->parameters->nCols : 0;
+}
+
 errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count, int bAppendClntDescs) {
   if (!me) return ER_GENERAL_ERROR;
-  const unsigned clnt = bAppendClntDescs && me->pParamInfo ? me->nParamInfo : 0;
+  const unsigned clnt = bAppendClntDescs ? scs_p_ClientParamCount(me) : 0;
   const unsigned total = unsigned(me->nBindDesc) + count + clnt;
   if (total > 0xFFFF) return ER_GENERAL_ERROR;
   Bindesc* arr = static_cast<Bindesc*>(calloc(total ? total : 1, sizeof(Bindesc)));
@@ -516,9 +522,13 @@ errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count, 
   if (me->nBindDesc) memcpy(arr, me->pBindDesc, sizeof(Bindesc) * me->nBindDesc);
   unsigned n = me->nBindDesc;
   for (unsigned i = 0; i < count; i++) BindDescFill(&pDescs[i], &arr[n++]);
-  if (clnt) {
+  if (clnt && me->pParamInfo) {
     memcpy(arr + n, me->pParamInfo, sizeof(Bindesc) * clnt);
     n += clnt;
+  } else {
+    // A client that described nothing gets plain input descriptions: no
+    // precision or scale, as the backend binds parameters nobody described.
+    for (unsigned i = 0; i < clnt; i++) arr[n++].usage = SQL_PARAM_INPUT;
   }
   free(me->pBindDesc);
   me->pBindDesc = arr;

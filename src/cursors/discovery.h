@@ -46,5 +46,8 @@ void scs_p_NameCopy(char* field, const char* text);
 // The table's name, alias, owner and qualifier into the column's fields.
 void scs_p_TableFieldsCopy(SCColDesc* pDesc, const TableDesc& table);
 void BindDescFill(const SCColDesc* pDesc, Bindesc* pBind);
+// Markers of the client's own in a statement of the engine: its bind
+// descriptions when it sent some, else the columns of its kept parameters.
+unsigned scs_p_ClientParamCount(const TSCCL* me);
 errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count, int bAppendClntDescs);
 errcode_t scs_p_BindDescsAdd(PSCCL me, const SCColDesc* pDescs, unsigned count);

@@ -47,11 +47,19 @@ errcode_t KeyBindDescsSet(PSCCL s, unsigned copies, int bAppendClnt) {
   alist_t* keys = s->pKeySet ? s->pKeySet->pLS_KeyCols : nullptr;
   if (!keys) return ER_GENERAL_ERROR;
   auto* descs = static_cast<const SCColDesc*>(keys->cUsed ? alist_At(keys, 0) : nullptr);
-  for (unsigned i = 0; i < copies; i++) {
-    errcode_t rc = scs_p_BindDescsAdd(s, descs, keys->cUsed, bAppendClnt && i + 1 == copies);
-    if (rc != ER_SUCCESS) return rc;
+  // One copy made, then repeated in place: a rowset's hundreds of groups
+  // cost one allocation, not one each.
+  errcode_t rc = scs_p_BindDescsAdd(s, descs, keys->cUsed, 0);
+  const size_t n = s->nBindDesc, total = n * copies;
+  if (rc == ER_SUCCESS && copies > 1 && n > 0) {
+    if (total > 0xFFFF) return ER_GENERAL_ERROR;
+    Bindesc* all = static_cast<Bindesc*>(realloc(s->pBindDesc, total * sizeof(Bindesc)));
+    if (!all) return ER_NO_MEMORY;
+    for (size_t i = 1; i < copies; i++) memcpy(all + i * n, all, n * sizeof(Bindesc));
+    s->pBindDesc = all;
+    s->nBindDesc = uns16(total);
   }
-  return ER_SUCCESS;
+  return rc == ER_SUCCESS && bAppendClnt ? scs_p_BindDescsAdd(s, nullptr, 0, 1) : rc;
 }
 
 errcode_t BindDescsSend(PSCCL s, handle_t h) { return Inner(s).bind(h, s->nBindDesc, s->pBindDesc); }
@@ -478,8 +486,11 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
   const sgn32 winStart = std::max<sgn32>(ks->Position, 0);
   Dataset* lastParams = nullptr;
   Dataset* pRows = pRowSet->pDataset;
+  // Only the old values' read takes the last parameter row again.
+  const bool oldValues =
+      RereadsRows(s) && s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2 && cSelects == 1;
   rc = scs_p_RowSetKeyedRead(s, s->hCursor, ks->pDataset, uns32(row - winStart), cSelects, cPerSelect, cLast,
-                             nullptr, pRows, cSelects == 1 ? &lastParams : nullptr);
+                             nullptr, pRows, oldValues ? &lastParams : nullptr);
   if (rc == ER_SUCCESS && s->ConcType != SQL_CONCUR_LOCK) rc = Inner(s).close(s->hCursor);
   const sgn32 keys = scs_p_KeysFromRow(s, row);
   if (rc == ER_SUCCESS && pRows->nRows < std::min(s->RSSize, keys))

@@ -655,15 +655,26 @@ errcode_t KS_KeySelectStmtBld_KSD(SC_Request* pRqst, PKSET pKeySet) {
 errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSize) {
   if (!pRqst || !HasKeys(pKeySet) || RSSize == 0) return ER_GENERAL_ERROR;
   errcode_t rc = SCR_TagWhereClause(pRqst);
+  // One key column: the keys as one IN list, whose markers a data source
+  // binds far faster than as many OR'ed comparisons. Same markers in the
+  // same order, so the parameter rows and splits are the same.
+  const bool single = pKeySet->pLS_KeyCols->cUsed == 1;
   std::string group;
-  if (rc == ER_SUCCESS) rc = KeyColumnList(pKeySet, " AND ", " = ?", &group);
+  if (rc == ER_SUCCESS) rc = KeyColumnList(pKeySet, " AND ", single ? "" : " = ?", &group);
   if (rc != ER_SUCCESS) return rc;
   std::string text = (pRqst->flags & SCR_F_WHERE) ? "" : " WHERE ";
   text += "( ";
-  text.reserve(text.size() + size_t(RSSize) * (group.size() + 4) + 2);
-  for (uns32 r = 0; r < RSSize; r++) {
-    if (r) text += " OR ";
-    text += group;
+  if (single) {
+    text.reserve(text.size() + group.size() + size_t(RSSize) * 3 + 8);
+    text += group + " IN (";
+    for (uns32 r = 0; r < RSSize; r++) text += r ? ", ?" : "?";
+    text += ")";
+  } else {
+    text.reserve(text.size() + size_t(RSSize) * (group.size() + 4) + 2);
+    for (uns32 r = 0; r < RSSize; r++) {
+      if (r) text += " OR ";
+      text += group;
+    }
   }
   text += " )";
   return scs_p_TagReplace(pRqst, text.c_str());
@@ -721,12 +732,13 @@ errcode_t scs_p_GetSelectConstraints(PSCCL psccl, sgn32* pcSelectsReqd, sgn32* p
     logit(LOG_ERR, __FILE__, __LINE__, "scs_p_GetSelectConstraints: No key columns.");
     return ER_GENERAL_ERROR;
   }
-  const sgn32 room = psccl->cMaxParams - sgn32(psccl->nParamInfo);
+  const sgn32 nClient = sgn32(scs_p_ClientParamCount(psccl));
+  const sgn32 room = psccl->cMaxParams - nClient;
   const sgn32 m = room > 0 ? room / nKeys : 0;
   if (m == 0) {
     logit(LOG_ERR, __FILE__, __LINE__,
           "scs_p_GetSelectConstraints: %d parameters and %d key columns exceed the limit of %d parameters.",
-          int(psccl->nParamInfo), int(nKeys), psccl->cMaxParams);
+          int(nClient), int(nKeys), psccl->cMaxParams);
     return ER_GENERAL_ERROR;
   }
   const sgn32 rs = psccl->RSSize > 0 ? psccl->RSSize : 0;

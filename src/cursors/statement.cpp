@@ -76,7 +76,9 @@ errcode_t ResendKept(handle_t h, TSCCL& s) {
     rc = Inner().parameters(h, copy);
     if (rc != ER_SUCCESS) return rc;
   }
-  if (s.bNeedBind && s.nParamInfo > 0) return CallInner(&drv_ops::bind, h, s.nParamInfo, s.pParamInfo);
+  // The descriptions the engine bound for its rowset SELECT stay on the
+  // cursor through a prepare: the client's own (maybe none) replace them.
+  if (s.bNeedBind) return CallInner(&drv_ops::bind, h, s.nParamInfo, s.pParamInfo);
   return ER_SUCCESS;
 }
 
@@ -231,7 +233,10 @@ errcode_t SCs_Execute(handle_t hCursor) {
     // A new result: dynamic and mixed cursors read it from its start.
     if (s.CursType == SQL_CURSOR_DYNAMIC || (s.CursType == SQL_CURSOR_KEYSET_DRIVEN && s.KSSize > 0))
       scs_p_SliceReset(&s);
-    if (s.f_state & SCCL_CLOSED) {
+    // Closed, or executed again while the cursor still holds the engine's
+    // rowset SELECT (whose markers are the keys'): the client's statement is
+    // prepared again and takes its parameters.
+    if (s.f_state & (SCCL_CLOSED | SCCL_ROWSET_SELECT)) {
       rc = BackendPrepare(pc, hCursor, s.pszSQL ? s.pszSQL : pc->request.original);
       if (rc != ER_SUCCESS) return rc;
       s.f_state = uns16(s.f_state & ~SCCL_CLOSED);

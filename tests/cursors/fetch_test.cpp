@@ -219,8 +219,9 @@ TEST_F(FetchSqliteKeyset, ScrollsByAbsoluteRow) {
     CheckAbsolute(h, ft);
     // One rowset SELECT, prepared once on the client's cursor and run once per rowset read.
     ASSERT_EQ(prepared.size(), 1u);
-    std::string keys = "_ROWID_ = ?";  // the driver's best row identifier
-    for (int i = 1; i < 10; i++) keys += " OR _ROWID_ = ?";
+    std::string keys = "_ROWID_ IN (?";  // the driver's best row identifier, the one key column
+    for (int i = 1; i < 10; i++) keys += ", ?";
+    keys += ")";
     EXPECT_EQ(prepared[0], "SELECT  i, s FROM t  WHERE ( " + keys + " )    ORDER BY _ROWID_  ");
     EXPECT_EQ(ip.counts["execute"], 7);
     EXPECT_EQ(XFetch(h, 3, ft).rows[0], "3|r3");

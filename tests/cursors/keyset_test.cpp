@@ -3,6 +3,7 @@
 // rows, the split of a rowset into keyed SELECTs and the whole keyset read.
 #include <map>
 
+#include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
 #include "cursors/engine_fixture.h"
 #include "cursors/keyset.h"
@@ -530,25 +531,25 @@ TEST_F(KeysetTest, KeyStatementsExactText) {
        0,
        "SELECT A FROM T ORDER BY A, K",
        "SELECT K FROM T ORDER BY A, K",
-       "SELECT A FROM T WHERE ( K = ? OR K = ? ) ORDER BY A"},
+       "SELECT A FROM T WHERE ( K IN (?, ?) ) ORDER BY A"},
       {"SELECT A FROM T",
        {"T:K"},
        0,
        "SELECT A FROM T ORDER BY K",
        "SELECT K FROM T ORDER BY K",
-       "SELECT A FROM T WHERE ( K = ? OR K = ? )"},
+       "SELECT A FROM T WHERE ( K IN (?, ?) )"},
       {"SELECT A, K FROM T ORDER BY K",
        {"T:K"},
        0,
        "SELECT A, K FROM T ORDER BY K",
        "SELECT K FROM T ORDER BY K",
-       "SELECT A, K FROM T WHERE ( K = ? OR K = ? ) ORDER BY K"},
+       "SELECT A, K FROM T WHERE ( K IN (?, ?) ) ORDER BY K"},
       {"SELECT A FROM T ORDER BY A, B",
        {"T:K"},
        2,
        "SELECT A FROM T ORDER BY A, B",
        "SELECT K FROM T ORDER BY A, B",
-       "SELECT A FROM T WHERE ( K = ? OR K = ? ) ORDER BY A, B"},
+       "SELECT A FROM T WHERE ( K IN (?, ?) ) ORDER BY A, B"},
       {"SELECT A FROM T WHERE A > 1 OR B = 'x'",
        {"T:K1,K2"},
        0,
@@ -611,7 +612,7 @@ TEST_F(KeysetTest, ClientTextIsNeverExpanded) {
   SCR_Init(&r);
   ASSERT_EQ(SCR_AnalyseSQL(&r, sql.c_str(), 0, 0), ER_SUCCESS);
   ASSERT_EQ(KS_WhereClauseExtend_KSD(&r, s->pKeySet, 1), ER_SUCCESS);
-  EXPECT_EQ(Squeeze(r.translated), "SELECT A FROM T WHERE ( K = ? ) AND (B = 'x\xff\x01\x01y')");
+  EXPECT_EQ(Squeeze(r.translated), "SELECT A FROM T WHERE ( K IN (?) ) AND (B = 'x\xff\x01\x01y')");
   // The tag's own bytes inside a literal: the statement is refused, never spliced in the wrong place.
   const std::string tagged = "SELECT A FROM T WHERE B = 'x\x01\x01\x01y'";
   ASSERT_EQ(SCR_AnalyseSQL(&r, tagged.c_str(), 0, 0), ER_SUCCESS);
@@ -766,6 +767,42 @@ TEST_F(KeysetTest, RowsPerKeyedSelect) {
   s->nParamInfo = 0;
 }
 
+// A client that sends parameters without describing them still takes its
+// share of the markers: the kept dataset's columns count.
+TEST_F(KeysetTest, UndescribedClientParametersTakeTheirShare) {
+  alist_Dealloc(&s->pKeySet->pLS_KeyCols, SCColDescDestroy);
+  s->pKeySet->pLS_KeyCols = alist_Alloc(sizeof(SCColDesc));
+  SCColDesc d{};
+  alist_Add(s->pKeySet->pLS_KeyCols, &d);
+  s->cMaxParams = 10;
+  s->RSSize = 20;
+  Dataset* kept = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
+  ASSERT_EQ(Dataset_Init(kept, 3), ER_SUCCESS);
+  kept->nCols = 3;
+  s->parameters = kept;
+  s->f_state |= SCCL_HAS_PARAMS;
+  EXPECT_EQ(scs_p_ClientParamCount(s), 3u);
+  sgn32 selects = 0, last = 0, per = 0;
+  ASSERT_EQ(scs_p_GetSelectConstraints(s, &selects, &last, &per), ER_SUCCESS);
+  EXPECT_EQ(per, 7);
+  EXPECT_EQ(selects, 3);
+  EXPECT_EQ(last, 6);
+  // Their descriptions: plain input ones after the keys'.
+  s->nBindDesc = 0;
+  ASSERT_EQ(scs_p_BindDescsAdd(s, &d, 1, 1), ER_SUCCESS);
+  ASSERT_EQ(s->nBindDesc, 4);
+  for (int i = 1; i < 4; i++) {
+    EXPECT_EQ(s->pBindDesc[i].usage, SQL_PARAM_INPUT);
+    EXPECT_EQ(s->pBindDesc[i].precision, 0u);
+  }
+  // Described ones count as described.
+  s->nParamInfo = 2;
+  EXPECT_EQ(scs_p_ClientParamCount(s), 2u);
+  s->nParamInfo = 0;
+  s->f_state = uns16(s->f_state & ~SCCL_HAS_PARAMS);
+  EXPECT_EQ(scs_p_ClientParamCount(s), 0u);
+}
+
 TEST_F(KeysetTest, WholeKeysetSpillsAndReadsBack) {
   cat.results = {{"sp T", {Sp("K")}}};
   ASSERT_EQ(Prepared("SELECT A, B FROM T ORDER BY B"), ER_SUCCESS);
@@ -876,7 +913,7 @@ TEST_F(KeysetTest, RowsetKeysReread) {
   Dataset* got = nullptr;
   ASSERT_EQ(KS_RowSetGetKeys(s, keys, 0, &got), ER_SUCCESS);
   const std::string calls = Squeeze(fake.Take().c_str());
-  EXPECT_NE(calls.find("prepare k2 SELECT K FROM T WHERE ( K = ? OR K = ? ) AND (A > ?) ORDER BY K; "
+  EXPECT_NE(calls.find("prepare k2 SELECT K FROM T WHERE ( K IN (?, ?) ) AND (A > ?) ORDER BY K; "
                        "parameters k2 1; execute k2; fetch k2 2; parameters k2 1; execute k2; fetch k2 2"),
             std::string::npos)
       << calls;
