@@ -80,7 +80,7 @@ struct SSCCL {
   positn_t Position;
   // 1-based row of the rowset's first row among the rows held, or an RSP_* mark; the fetch engines.
   positn_t RSPosition;
-  // The backend the engine calls through (SCs_Inner); null until SCs_Init and after SCs_Destroy.
+  // The backend the engine calls through (SCs_Inner); sc_Init, null again after SCs_Destroy.
   DRV* pDrv;
   // The backend cursor record that embeds this state; its error queue gets the engine's diagnostics.
   void* pParent;
@@ -111,21 +111,23 @@ struct SSCCL {
   uns16 SelectRqstFlags;
   // The statement as the client prepared it (heap), numeric ORDER BY positions named; analysis.
   char* pszSQL;
-  // The analysed statement; its translated text is what the client's cursor is prepared with.
+  // The analysed statement, its translated text the one the client's cursor is prepared with;
+  // analysis, rebuilt by the fetch engines for the rowset SELECT.
   SC_Request Rqst;
-  // First auxiliary cursor (same connection): catalog queries, key SELECTs, positioned statements.
+  // First auxiliary cursor (same connection): catalog queries, key SELECTs, positioned statements;
+  // made by analysis or scs_p_AuxCursorOpen.
   handle_t hSCCurs;
   // Analysed key SELECT of a dynamic or mixed cursor's slice, run on hSCCurs; the slice code.
   SC_Request RqstAux;
   // Second auxiliary cursor (same connection): key re-reads and old-values SELECTs; made by analysis.
   handle_t hSCCurs2;
-  // Analysed statement held by hSCCurs2 (key re-read or old-values SELECT).
+  // Analysed statement held by hSCCurs2 (key re-read or old-values SELECT); the fetch engines.
   SC_Request RqstAux2;
   // What hSCCurs2 holds prepared, SCCL_AUX2_* bits; cleared by option 0x32030009 and unprepare.
   uns16 f_stateAux2;
   // Number of entries in pColDesc.
   uns16 nColDesc;
-  // The client's cursor's column descriptions (owned), from describeColumns on first need.
+  // The client's cursor's column descriptions (owned), from describeColumns; scs_p_ColDescsGet.
   Coldesc* pColDesc;
   // Row argument of the SetPos in progress (kept for completion after data at execution).
   sgn32 irow;
@@ -135,7 +137,7 @@ struct SSCCL {
   int bNeedBind;
   // Number of entries in pBindDesc.
   uns16 nBindDesc;
-  // Bind descriptions of the engine's own statement on an auxiliary cursor (owned).
+  // Bind descriptions of the engine's own statement on an auxiliary cursor (owned); scs_p_BindDescsAdd.
   Bindesc* pBindDesc;
   // Number of entries in pParamInfo.
   uns16 nParamInfo;
@@ -157,14 +159,15 @@ struct SSCCL {
   char* pszDbmsName;
   // Key values at the two edges of a dynamic or mixed cursor's current slice; the slice code.
   Dataset* pDSKeyBoundaryVals;
-  int bSliceAfterEnd;  // the slice held is the empty one after the key both boundary rows hold
-  // Where NULLs sort for the seek predicates, SQL_NC_* numbering; SCs_Init.
+  // The slice held is the empty one after the key both boundary rows hold; the slice code.
+  int bSliceAfterEnd;
+  // Where NULLs sort for the seek predicates, SQL_NC_* numbering; SCs_Init (SQL_NULL_COLLATION).
   sgn16 fNullCollation;
   // Leading ORDER BY and key columns that together order a dynamic cursor; analysis.
   uns16 CompoundKeySize;
   // The static cursor's snapshot of the whole result; SS_Create in SCs_Init, the static engine.
   _SS* pSnapShot;
-  // Cache of pDSOptConcColVals for a static cursor (memory, then spill files); DSC_Init in SCs_Init.
+  // Cache of pDSOptConcColVals for a static cursor (memory, then spill files); the static engine.
   DSCache OCVC;
   // First result row of the OCVC window, SCCL_OCV_NO_WINDOW before one is loaded; the fetch engines.
   positn_t OCVPosition;
@@ -172,7 +175,8 @@ struct SSCCL {
   Dataset* pdsSetPosParam;
   // Column list of the SetPos in progress (owned); SCs_SetPos.
   uns16* rgiCol;
-  // Rows the engine's last statement, positioned or bulk operation touched, or SCCL_ROWS_UNCOUNTED.
+  // Rows the engine's last statement, positioned or bulk operation touched, or SCCL_ROWS_UNCOUNTED;
+  // the entry points, fetches, SetPos and bulk operations.
   uns32 cRowsProcessed;
   // Connection parameter 0x2201000b: keep row versions for dynamic cursors; SCs_Init.
   int bUseRVC;
