@@ -412,7 +412,7 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
         return e;
       }
       if (v != 0) return ER_OPT_VAL_CHANGED;
-      s.KSSize = 0;
+      s.KSSize = SCCL_KEYSET_WHOLE;
       s.f_state |= SCCL_KSSIZE_SET;
       return ER_SUCCESS;
     case DRVP_STMT_ROWSET_SIZE: {
@@ -424,7 +424,7 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       }
       s.RSSize = r;
       s.f_state |= SCCL_RSSIZE_SET;
-      s.f_stateAux2 &= ~0x30;
+      s.f_stateAux2 &= ~(SCCL_AUX2_KEY_REREAD | SCCL_AUX2_OPT_VALUES);
       return e;
     }
     case DRVP_STMT_SIMULATE_CURSOR:
@@ -440,7 +440,7 @@ errcode_t SetStmtParam(_Cursor* pc, uns32 code, void* value) {
       if (v && !pc->bParamsAnalysed) return FillParamDesc(pc);
       return ER_SUCCESS;
     case DRVP_STMT_CONC_VALUE_EXTENT:
-      if (v != 1 && v != 2) return ER_INVALID_ARGUMENT;
+      if (v != SCCL_OCV_TABLE_COLS && v != SCCL_OCV_SELECT_COLS) return ER_INVALID_ARGUMENT;
       s.fOptConcValExtent = v;
       return ER_SUCCESS;
     case DRVP_STMT_PARSE_FORWARD_ONLY:

@@ -11,6 +11,7 @@
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
 #include "cursors/snapshot.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr uns16 F_NOT_SELECT = 0x200;
 // Statements whose rows are not rows of their tables: no keyset can serve them.
 constexpr uns16 F_NOT_KEYABLE = SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION;
 
@@ -122,14 +122,14 @@ bool HasAlias(const SCColDesc& raw) {
 }
 
 errcode_t SetStmtOption(PSCCL me, uns32 code, sgn32 value) {
-  return me->pDrv->ops->setDrvParameter(me->hCursor, code, &value);
+  return SCs_Inner(me->pDrv).setDrvParameter(me->hCursor, code, &value);
 }
 
 // The state of the previous statement goes: keyset, snapshot, positions,
 // optimistic values.
 void ResetResultState(PSCCL me) {
-  me->KSPosition = -6;
-  me->SelectRqstFlags = F_NOT_SELECT;
+  me->KSPosition = KSP_INVALID;
+  me->SelectRqstFlags = SCCL_RQST_NOT_SELECT;
   if (me->pKeySet) KS_Close(me->pKeySet);
   if (me->pSnapShot) SS_Close(me->pSnapShot);
   SC_Reset(me);
@@ -142,7 +142,7 @@ errcode_t InitRowVersions(PSCCL me) {
 }
 
 errcode_t AuxCursorsMake(PSCCL me) {
-  drv_ops& ops = *me->pDrv->ops;
+  drv_ops& ops = SCs_Inner(me->pDrv);
   if (!me->hSCCurs || !ODBC_CursorRec(me->hSCCurs)) {
     me->hSCCurs = 0;
     if (ops.cursor(me->hConnect, &me->hSCCurs) != ER_SUCCESS) {
@@ -219,7 +219,8 @@ errcode_t PrepareForwardOnly(PSCCL me) {
     logit(LOG_DEBUG, __FILE__, __LINE__, "scs_p_SelListAddKeysnXpandWC failed");
     return rc;
   }
-  if (modified && (rc = me->pDrv->ops->prepare(me->hCursor, me->Rqst.translated)) != ER_SUCCESS) return rc;
+  if (modified && (rc = SCs_Inner(me->pDrv).prepare(me->hCursor, me->Rqst.translated)) != ER_SUCCESS)
+    return rc;
   me->f_state |= SCCL_ANALYSED;
   return ER_SUCCESS;
 }
@@ -227,14 +228,14 @@ errcode_t PrepareForwardOnly(PSCCL me) {
 // The columns optimistic concurrency compares.
 errcode_t OptConcColumnsGet(PSCCL me) {
   errcode_t rc = TableColumnsGet(me, 1);
-  if (rc != ER_SUCCESS || me->fOptConcValExtent != 2) return rc;
+  if (rc != ER_SUCCESS || me->fOptConcValExtent != SCCL_OCV_SELECT_COLS) return rc;
   if ((rc = SelectColumnsGet(me, nullptr)) != ER_SUCCESS) return rc;
   if (!me->bNeedBind) return ER_SUCCESS;
   // Names as the catalog spells them, so that the table columns are found.
   scs_p_SelectCol_ColDescComplete(me);
   for (unsigned i = 0; i < Count(me->pLS_SelectCols); i++) {
     SCColDesc* s = At<SCColDesc>(me->pLS_SelectCols, i);
-    if (s->SQLType != 0) continue;
+    if (s->SQLType != SQL_UNKNOWN_TYPE) continue;
     SCColDesc* t = ColDesc_FindByName(At<SCColDesc>(me->pLS_TblCols, 0), Count(me->pLS_TblCols), s, nullptr);
     if (!t) return ER_GENERAL_ERROR;
     s->SQLType = t->SQLType;
@@ -249,7 +250,7 @@ errcode_t OptConcColumnsGet(PSCCL me) {
 errcode_t PrepareUnanalysed(PSCCL me, errcode_t analyserRc) {
   uns16 n = 0;
   Coldesc* desc = nullptr;
-  errcode_t rc = me->pDrv->ops->describeColumns(me->hCursor, &n, &desc);
+  errcode_t rc = SCs_Inner(me->pDrv).describeColumns(me->hCursor, &n, &desc);
   FreeColdesc(desc, n);
   if (rc != ER_SUCCESS || n == 0) return analyserRc;
   ResetResultState(me);
@@ -427,7 +428,7 @@ errcode_t scs_p_PostndRqstValidate(PSCCL me) {
 
 errcode_t scs_p_SelectRqstValidate_KSD(PSCCL me) {
   const uns16 f = me->SelectRqstFlags;
-  if (f == F_NOT_SELECT) return ER_PRQST_RSLT_NOT_SLCT;
+  if (f == SCCL_RQST_NOT_SELECT) return ER_PRQST_RSLT_NOT_SLCT;
   if (f & SCR_F_GROUP_BY) return ER_PRQST_GROUPBY_CLAUSE;
   if (f & SCR_F_UNION) return ER_PRQST_UNION_CLAUSE;
   return ER_SUCCESS;
@@ -466,7 +467,7 @@ errcode_t scs_p_SelectRqstValidate_Dyn(PSCCL me) {
     }
     o->bIsKey = 0;
     nonKey++;
-    if (o->SQLType == 0) {
+    if (o->SQLType == SQL_UNKNOWN_TYPE) {
       SCColDesc want{};
       scs_p_NameCopy(want.col_name, o->col_name);
       scs_p_NameCopy(want.tbl_name, o->tbl_name);

@@ -15,13 +15,12 @@
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/setpos.h"
 #include "model/dataset_util.h"
 
 namespace {
-
-drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
 // The rows an operation works on: row j of keys (and of old) belongs to the
 // status entry slot[j].
@@ -55,7 +54,7 @@ sgn32 CachedRow(DSCache* c, sgn32* pPosition, Dataset* pDS, sgn32 row, sgn32 nTo
 // cursor keeps them for the whole result, the others for the current rowset.
 sgn32 OldValuesRow(PSCCL s, sgn32 row) {
   Dataset* ocv = s->pDSOptConcColVals;
-  if (s->CursType == SQL_CURSOR_STATIC && s->fOptConcValExtent != 2)
+  if (s->CursType == SQL_CURSOR_STATIC && s->fOptConcValExtent != SCCL_OCV_SELECT_COLS)
     return CachedRow(&s->OCVC, &s->OCVPosition, ocv, row, s->RsltSetSize);
   const sgn32 at = row - (s->RSPosition - 1);
   return at >= 0 && at < ocv->nRows ? at : -1;
@@ -151,7 +150,7 @@ errcode_t OptConcPrepare(PSCCL s, const KeyedDml& d, const std::vector<bool>& is
   for (unsigned i = 0; i < cc->cUsed; i++)
     sql += " AND " + std::string(static_cast<const SCColDesc*>(alist_At(cc, i))->col_name) +
            (isNull[i] ? " IS NULL" : " = ?");
-  errcode_t rc = Inner(s).prepare(s->hSCCurs, sql.data());
+  errcode_t rc = SCs_Inner(s->pDrv).prepare(s->hSCCurs, sql.data());
   if (rc == ER_SUCCESS && s->bNeedBind) rc = BindDescsBuild(s, d, &isNull);
   return rc;
 }
@@ -171,7 +170,7 @@ errcode_t KeyedDmlRun(PSCCL s, const KeyedDml& d, BulkRows& rows, uns16* rgfRowS
   errcode_t rc = ER_SUCCESS;
   StackErrorMsgs(s->hSCCurs, 1);
   if (!ocv) {
-    rc = Inner(s).prepare(s->hSCCurs, const_cast<char*>(d.base.c_str()));
+    rc = SCs_Inner(s->pDrv).prepare(s->hSCCurs, const_cast<char*>(d.base.c_str()));
     if (rc == ER_SUCCESS && s->bNeedBind) rc = BindDescsBuild(s, d, nullptr);
   }
   std::vector<bool> isNull(ocv ? rows.old->nCols : 0);
@@ -262,7 +261,7 @@ errcode_t BulkFetch(PSCCL s, BulkRows& rows, uns16 cRows, uns16* rgfRowStatus, u
       rgfRowStatus[rows.slot[j]] = SQL_ROW_DELETED;
   }
   if (s->ConcType != SQL_CONCUR_LOCK) {
-    errcode_t rcClose = Inner(s).close(s->hCursor);
+    errcode_t rcClose = SCs_Inner(s->pDrv).close(s->hCursor);
     if (rc == ER_SUCCESS) rc = rcClose;
   }
   PRSET rs = nullptr;

@@ -4,6 +4,43 @@
 // connection information it needs, and passes forward-only work through. The
 // program installs it at start-up (DRV_Init); tests install it over a table of
 // their own (SCs_UninstallDRV forgets the first installation).
+//
+// Map of the engine (src/cursors unless a folder is named).
+//
+//   cursor type (CursType)      engine                          file
+//   forward-only                the backend's own fetch         filter.cpp (SCs_Fetch),
+//                                                               fetch_engines.cpp (FetchForward)
+//   keyset-driven, KSSize 0     scs_p_ExtendedFetch_KSD         fetch_engines.cpp, keyset.cpp
+//   keyset-driven, KSSize > 0   scs_p_ExtendedFetch_Mixed       fetch_dynamic.cpp, slices.cpp
+//   dynamic                     scs_p_ExtendedFetch_Dynamic     fetch_dynamic.cpp, slices.cpp, rvc.cpp
+//   static                      scs_p_ExtendedFetch_Static      fetch_engines.cpp, snapshot.cpp
+//   (every scrollable type is dispatched by ExtendedFetch in fetch_engines.cpp;
+//   the J calls that hold back long values are in statement.cpp)
+//
+// Where a change goes:
+//   - the per-cursor state and its encodings: backend/sccl.h; its life cycle
+//     (sc_Init, SCs_Init, SCs_Destroy, scs_p_AuxCursorOpen, SC_RowPositionSet)
+//     and the diagnostics moved from the auxiliary cursors: filter.cpp;
+//     diagnostics of whole-result reads (scs_p_DiagSave/Check): fetch_engines.cpp
+//   - the calls down into the backend: inner.h (SCs_Inner), nowhere else
+//   - prepare-time analysis and statement rewriting: analysis.cpp; the
+//     analyser wrapper and tag splicing (scs_p_AnalyseLogged,
+//     scs_p_TagReplace): keyset.cpp; re-analysis of slice statements:
+//     slices.cpp (ks_RqstReanalyse); entry points: statement.cpp
+//   - keysets: keyset.cpp (key columns, key SELECT, key-group WHERE, key
+//     parameter rows, whole keyset, key re-read), analysis.cpp (finding keys
+//     at prepare), fetch_engines.cpp (rowset SELECT, keyed read, deleted-row
+//     tags), discovery.cpp (catalog rows, bind descriptions)
+//   - dynamic slices: slices.cpp (seek clauses, KS_GetKeySet_Dyn),
+//     fetch_dynamic.cpp (window and marks), analysis.cpp (CompoundKeySize)
+//   - positioned operations: setpos.cpp (SetPos and the keyed DML it shares),
+//     bulk.cpp (bulk operations), analysis.cpp (positioned UPDATE/DELETE
+//     checks), rvc.cpp (row versions), backend/data_at_exec.cpp (completion
+//     after data at execution)
+//   - cache files: ds_cache.cpp (format, spill, windows), snapshot.cpp
+//     (static result), keyset.cpp (keys, KSC), fetch_engines.cpp, setpos.cpp
+//     and bulk.cpp (the old values' cache OCVC)
+//   - table and column discovery, identifier case and quoting: discovery.cpp
 #pragma once
 
 #include <mutex>

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "backend/sql_type_map.h"
 #include "cursors/cursors.h"
+#include "cursors/inner.h"
 #include "model/dataset_util.h"
 #include "util/log.h"
 #include "util/strutil.h"
 #include "util/unicode.h"
 
 namespace {
-
-constexpr int IC_UPPER = 1, IC_LOWER = 2, IC_SENSITIVE = 3, IC_MIXED = 4;
 
 bool IsQuoted(const char* s, char q) { return q && s && s[0] == q; }
 
@@ -44,14 +44,14 @@ std::string Quoted(const std::string& s, char q) {
 }
 
 void ToCase(std::string& s, int rule, int unicode) {
-  if (rule != IC_UPPER && rule != IC_LOWER) return;
+  if (rule != SQL_IC_UPPER && rule != SQL_IC_LOWER) return;
   std::vector<char> buf(s.begin(), s.end());
   // Case mapping may lengthen UTF-8 text a little: room to spare.
   buf.resize(s.size() * 2 + 8, '\0');
   if (unicode)
-    rule == IC_UPPER ? utf8_upper(buf.data(), buf.size()) : utf8_lower(buf.data(), buf.size());
+    rule == SQL_IC_UPPER ? utf8_upper(buf.data(), buf.size()) : utf8_lower(buf.data(), buf.size());
   else
-    rule == IC_UPPER ? strupr(buf.data()) : strlwr(buf.data());
+    rule == SQL_IC_UPPER ? strupr(buf.data()) : strlwr(buf.data());
   s = buf.data();
 }
 
@@ -67,10 +67,10 @@ std::string Converted(const char* s, char q, int qcase, int icase, int unicode, 
 // Does a catalog row's name spell the wanted name? Names stored in one case
 // compare exactly; under the mixed rule the data source ignores case.
 bool SameName(const std::string& cell, const std::string& wanted, int rule, int unicode) {
-  if (rule != IC_MIXED) return cell == wanted;
+  if (rule != SQL_IC_MIXED) return cell == wanted;
   std::string a = cell, b = wanted;
-  ToCase(a, IC_UPPER, unicode);
-  ToCase(b, IC_UPPER, unicode);
+  ToCase(a, SQL_IC_UPPER, unicode);
+  ToCase(b, SQL_IC_UPPER, unicode);
   return a == b;
 }
 
@@ -149,9 +149,9 @@ void DBIdentCaseConvert(char* ident, char q, int qcase, int icase, int unicode, 
   if (!ident || !*ident) return;
   bool wasQuoted = false;
   std::string t = Converted(ident, q, qcase, icase, unicode, &wasQuoted);
-  const bool sameMeaning = !(icase == IC_SENSITIVE && qcase != IC_SENSITIVE) &&
-                           !(qcase == IC_UPPER && icase == IC_LOWER) &&
-                           !(qcase == IC_LOWER && icase == IC_UPPER);
+  const bool sameMeaning = !(icase == SQL_IC_SENSITIVE && qcase != SQL_IC_SENSITIVE) &&
+                           !(qcase == SQL_IC_UPPER && icase == SQL_IC_LOWER) &&
+                           !(qcase == SQL_IC_LOWER && icase == SQL_IC_UPPER);
   if (q && canQuote && (wasQuoted || sameMeaning)) {
     std::string quoted = Quoted(t, q);
     if (quoted.size() <= SCS_IDENT_MAX) t = quoted;
@@ -162,7 +162,7 @@ void DBIdentCaseConvert(char* ident, char q, int qcase, int icase, int unicode, 
 int DBIdentMatch(const char* a, const char* b, char q, int qcase, int icase, int unicode) {
   if (!a || !*a || !b || !*b) return 0;
   // For matching, the mixed rule folds like the upper one.
-  auto fold = [](int rule) { return rule == IC_MIXED ? IC_UPPER : rule; };
+  auto fold = [](int rule) { return rule == SQL_IC_MIXED ? SQL_IC_UPPER : rule; };
   return Converted(a, q, fold(qcase), fold(icase), unicode) ==
          Converted(b, q, fold(qcase), fold(icase), unicode);
 }
@@ -266,7 +266,7 @@ errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count) {
           (t.pszQualifier && *t.pszQualifier) ? scs_p_UnquoteIdent(t.pszQualifier, q) : nullptr;
       args.tableOwner = Heap(owner);
       args.tableName = Heap(name);
-      rc = me->pDrv->ops->ddTables(me->hSCCurs, &args);
+      rc = SCs_Inner(me->pDrv).ddTables(me->hSCCurs, &args);
       free(args.tableQualifier);
       free(args.tableOwner);
       free(args.tableName);
@@ -353,7 +353,7 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
     args.tableOwner = Heap(owner.empty() ? "%" : owner);
     args.tableName = Heap(name.empty() ? "%" : name);
     args.columnName = Heap("%");
-    rc = me->pDrv->ops->ddColumns(me->hSCCurs, &args);
+    rc = SCs_Inner(me->pDrv).ddColumns(me->hSCCurs, &args);
     free(args.tableQualifier);
     free(args.tableOwner);
     free(args.tableName);
@@ -384,8 +384,7 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
           CellText(&rows.col[1], r, me->unicode, &cellOwner) && cellOwner != owner)
         continue;
       sgn16 type = sgn16(CellInt(&rows.col[4], r));
-      if (bSkipLongCols && (type == SQL_LONGVARCHAR || type == SQL_LONGVARBINARY || type == SQL_WLONGVARCHAR))
-        continue;
+      if (bSkipLongCols && DB_IsLongType(type)) continue;
       std::string col;
       if (!CellText(&rows.col[3], r, me->unicode, &col)) {
         Dataset_Done(&rows);
@@ -415,7 +414,7 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
 errcode_t scs_p_ColDescsGet(PSCCL me) {
   if (!me || !me->pDrv) return ER_GENERAL_ERROR;
   if (me->pColDesc) return ER_SUCCESS;
-  return me->pDrv->ops->describeColumns(me->hCursor, &me->nColDesc, &me->pColDesc);
+  return SCs_Inner(me->pDrv).describeColumns(me->hCursor, &me->nColDesc, &me->pColDesc);
 }
 
 errcode_t scs_p_ColDescGet(PSCCL me, uns16 iCol, Coldesc** ppDesc) {
@@ -491,13 +490,13 @@ void BindDescFill(const SCColDesc* d, Bindesc* b) {
     case SQL_REAL:
       c = SQL_C_FLOAT;
       break;
-    case 9:
-    case 10:
-    case 11:
-    case 91:
-    case 92:
-    case 93:
-      c = d->SQLType;
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+      c = d->SQLType;  // the C type of a date or time has the SQL type's number
       break;
     default:
       c = SQL_C_CHAR;
@@ -546,7 +545,7 @@ errcode_t scs_p_FetchCatalogRows(PSCCL me, Dataset* all) {
   *all = Dataset{};
   for (;;) {
     Dataset batch{};
-    errcode_t rc = me->pDrv->ops->fetch(me->hSCCurs, 10, &batch);
+    errcode_t rc = SCs_Inner(me->pDrv).fetch(me->hSCCurs, 10, &batch);
     if (rc != ER_SUCCESS) {
       Dataset_Done(&batch);
       return rc;

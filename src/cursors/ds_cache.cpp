@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cursors/inner.h"
 #include "model/dataset_util.h"
 #include "util/log.h"
 
@@ -507,7 +508,7 @@ errcode_t dsc_Open(DSCache* me) {
 }  // namespace
 
 errcode_t DSC_Fill(DSCache* me, DRV* pDrv, handle_t hCursor, Dataset* pDS, sgn32* pnRows) {
-  if (!me || !pDS || !pDrv || !pDrv->ops || !pDrv->ops->fetch) return ER_GENERAL_ERROR;
+  if (!me || !pDS || !pDrv || !pDrv->ops || !SCs_Inner(pDrv).fetch) return ER_GENERAL_ERROR;
   Dataset_Done(pDS);
   Dataset batch{};
   sgn32 total = 0;
@@ -515,7 +516,7 @@ errcode_t DSC_Fill(DSCache* me, DRV* pDrv, handle_t hCursor, Dataset* pDS, sgn32
   for (;;) {
     Dataset* into = pDS->nRows == 0 ? pDS : &batch;
     if (into == pDS) Dataset_Done(pDS);
-    rc = pDrv->ops->fetch(hCursor, DSC_FETCH_ROWS, into);
+    rc = SCs_Inner(pDrv).fetch(hCursor, DSC_FETCH_ROWS, into);
     if (rc != ER_SUCCESS) break;
     sgn32 got = into->nRows;
     if (into == &batch && got > 0) {

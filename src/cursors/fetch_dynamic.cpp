@@ -11,24 +11,13 @@
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
 #include "cursors/slices.h"
 #include "model/dataset_util.h"
 
 namespace {
-
-// Window states of a mixed cursor.
-enum : positn_t {
-  KSP_INVALID = -6,
-  KSP_PAST_END = -5,
-  KSP_AT_END = -3,
-  KSP_AT_START = -2,
-  KSP_SOMEWHERE = -1,
-};
-
-// Dynamic-cursor marks in RSPosition.
-enum : positn_t { RSP_SOMEWHERE = -1, RSP_AFTER_END = -3, RSP_PARTIAL_END = -4 };
 
 sgn32 KeysHeld(PSCCL me) { return me->pKeySet && me->pKeySet->pDataset ? me->pKeySet->pDataset->nRows : 0; }
 
@@ -80,7 +69,7 @@ void DatasetRelease(Dataset** pp) {
 
 errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRSET pRowSet) {
   if (!psccl || !pRowSet || !pRowSet->pDataset || !psccl->pKeySet || !psccl->pDrv) return ER_GENERAL_ERROR;
-  drv_ops* ops = psccl->pDrv->ops;
+  drv_ops* ops = &SCs_Inner(psccl->pDrv);
   for (int attempt = 1;; attempt++) {
     ops->close(psccl->hCursor);
     errcode_t rc = attempt == 1
@@ -112,7 +101,8 @@ errcode_t scs_p_ExtendedFetch_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow, PRS
       if (rc == ER_SUCCESS && (!psccl->pDSOptConcColVals || psccl->pDSOptConcColVals->nRows < nKeys))
         rc = ER_ROW_ERROR;
       // Only the select list is compared: its old values are the rowset's.
-      if (rc == ER_SUCCESS && psccl->ConcType == SQL_CONCUR_VALUES && psccl->fOptConcValExtent == 2)
+      if (rc == ER_SUCCESS && psccl->ConcType == SQL_CONCUR_VALUES &&
+          psccl->fOptConcValExtent == SCCL_OCV_SELECT_COLS)
         rc = scs_p_OptConcValsCopy(psccl, pRowSet->pDataset);
       if (rc == ER_SUCCESS && psccl->ConcType != SQL_CONCUR_LOCK) ops->close(psccl->hCursor);
       if (rc == ER_SUCCESS && RowsLockable(psccl) && psccl->ConcType == SQL_CONCUR_LOCK &&
@@ -342,7 +332,7 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
   if (rc != ER_SUCCESS) return rc;
   rc = scs_p_ExtendedFetch_KSD(psccl, pRowSet, a);
   if (rc != ER_SUCCESS) return rc;
-  if (psccl->RsltSetSize == -1) {
+  if (psccl->RsltSetSize == SCCL_RSLT_SIZE_UNKNOWN) {
     // A short rowset ends the result; its size is known where the window
     // begins at the first row.
     if (RowsIn(pRowSet) < R && psccl->KSPosition == KSP_AT_START)

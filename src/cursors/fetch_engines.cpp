@@ -16,6 +16,7 @@
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/snapshot.h"
 #include "model/dataset_util.h"
@@ -25,11 +26,7 @@
 namespace {
 
 constexpr uns16 kNoRowsetReread = SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_UNION | SCR_F_AGGREGATE;
-constexpr uns16 kAux2KeyReread = 0x10;  // hSCCurs2 holds the key re-read of the deleted-row check
-constexpr uns16 kAux2OptValues = 0x20;  // hSCCurs2 holds the all-columns SELECT of the old values
 constexpr char kForUpdate[] = " FOR UPDATE";
-
-drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
 Dataset* DatasetNew() {
   Dataset* d = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
@@ -62,7 +59,9 @@ errcode_t KeyBindDescsSet(PSCCL s, unsigned copies, int bAppendClnt) {
   return rc == ER_SUCCESS && bAppendClnt ? scs_p_BindDescsAdd(s, nullptr, 0, 1) : rc;
 }
 
-errcode_t BindDescsSend(PSCCL s, handle_t h) { return Inner(s).bind(h, s->nBindDesc, s->pBindDesc); }
+errcode_t BindDescsSend(PSCCL s, handle_t h) {
+  return SCs_Inner(s->pDrv).bind(h, s->nBindDesc, s->pBindDesc);
+}
 
 // The 0-based row of an absolute fetch over a result of RsltSetSize rows.
 errcode_t RowFromAbsolute(PSCCL s, sgn32 irow, sgn32* pRow) {
@@ -79,7 +78,7 @@ errcode_t RowFromAbsolute(PSCCL s, sgn32 irow, sgn32* pRow) {
     row = std::max<sgn32>(0, s->RsltSetSize - s->RSSize);
   }
   if (row >= s->RsltSetSize) {
-    SC_RowPositionSet(s, -3);
+    SC_RowPositionSet(s, RSP_AFTER_END);
     return ER_SCRL_RSLTSET_END;
   }
   *pRow = row;
@@ -160,7 +159,7 @@ errcode_t scs_p_FetchRows(PSCCL s, handle_t hCurs, uns32 nRows, Dataset* pRows) 
     Dataset batch{};
     Dataset* into = pRows->nRows > 0 ? &batch : pRows;
     if (into == pRows) Dataset_Done(pRows);
-    rc = Inner(s).fetch(hCurs, uns16(std::min<uns32>(nRows - got, 0xFFFF)), into);
+    rc = SCs_Inner(s->pDrv).fetch(hCurs, uns16(std::min<uns32>(nRows - got, 0xFFFF)), into);
     const sgn32 k = rc == ER_SUCCESS ? into->nRows : 0;
     if (rc == ER_SUCCESS && into == &batch && k > 0) rc = Dataset_Grow(pRows, &batch);
     Dataset_Done(&batch);
@@ -201,12 +200,12 @@ errcode_t scs_p_RowSetKeyedRead(PSCCL s, handle_t hCurs, Dataset* pKeys, uns32 i
       scs_p_DatasetFree(&params);
       break;
     }
-    rc = Inner(s).parameters(hCurs, params);  // the backend takes the dataset over
+    rc = SCs_Inner(s->pDrv).parameters(hCurs, params);  // the backend takes the dataset over
     if (rc == ER_SUCCESS && k == 0 && s->bNeedBind) {
       rc = KeyBindDescsSet(s, unsigned(cMaxRowsPerSelect), 1);
       if (rc == ER_SUCCESS) rc = BindDescsSend(s, hCurs);
     }
-    if (rc == ER_SUCCESS) rc = Inner(s).execute(hCurs);
+    if (rc == ER_SUCCESS) rc = SCs_Inner(s->pDrv).execute(hCurs);
     if (rc == ER_SUCCESS) rc = scs_p_FetchRows(s, hCurs, uns32(cMaxRowsPerSelect), pRows);
   }
   return rc;
@@ -217,7 +216,7 @@ errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatem
   // Until the client's cursor holds the new text, whatever Rqst holds must be
   // rebuilt from the statement on the next read.
   s->f_state |= SCCL_ROWSET_SELECT | SCCL_RSSIZE_SET;
-  s->f_stateAux2 = uns16(s->f_stateAux2 & ~kAux2OptValues);
+  s->f_stateAux2 = uns16(s->f_stateAux2 & ~SCCL_AUX2_OPT_VALUES);
   errcode_t rc;
   if (bFromStatement) {
     if (!s->pszSQL) return ER_GENERAL_ERROR;
@@ -249,7 +248,7 @@ errcode_t scs_p_RowSetSelectPrepare(PSCCL s, sgn32 cRowsPerSelect, int bFromStat
     s->Rqst.translated = t;
     if (pcbForUpdate) *pcbForUpdate = sizeof kForUpdate - 1;
   }
-  rc = Inner(s).prepare(s->hCursor, s->Rqst.translated);
+  rc = SCs_Inner(s->pDrv).prepare(s->hCursor, s->Rqst.translated);
   if (rc == ER_SUCCESS) s->f_state = uns16(s->f_state & ~SCCL_RSSIZE_SET);
   return rc;
 }
@@ -292,7 +291,7 @@ errcode_t scs_p_DeletedRowsTag(PSCCL s, Dataset* pRSDataset, Dataset* pKeyVals, 
   errcode_t rc = KS_RowSetGetKeys(s, pKeyVals, uns32(w0), &reread);
   rc = scs_p_DiagCheck(s->hSCCurs2, &saved, rc);
   // The second auxiliary cursor now holds the key re-read.
-  s->f_stateAux2 = uns16(s->f_stateAux2 & ~kAux2OptValues);
+  s->f_stateAux2 = uns16(s->f_stateAux2 & ~SCCL_AUX2_OPT_VALUES);
   if (rc != ER_SUCCESS) {
     scs_p_DatasetFree(&reread);
     return rc;
@@ -328,16 +327,16 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
     return ER_NO_MEMORY;
   }
   errcode_t rc;
-  if (s->CursType == SQL_CURSOR_DYNAMIC || !(s->f_stateAux2 & kAux2OptValues)) {
+  if (s->CursType == SQL_CURSOR_DYNAMIC || !(s->f_stateAux2 & SCCL_AUX2_OPT_VALUES)) {
     const char* from = s->Rqst.translated ? s->Rqst.translated : s->Rqst.original;
     if (!from) return ER_GENERAL_ERROR;
     std::string text(from);
     rc = scs_p_AllColSelectStmtBld(s, text.c_str(), &s->RqstAux2);
     if (rc == ER_SUCCESS && !s->RqstAux2.translated) rc = ER_GENERAL_ERROR;
-    if (rc == ER_SUCCESS) rc = Inner(s).prepare(s->hSCCurs2, s->RqstAux2.translated);
-    s->f_stateAux2 = uns16(s->f_stateAux2 & ~(kAux2OptValues | kAux2KeyReread));
+    if (rc == ER_SUCCESS) rc = SCs_Inner(s->pDrv).prepare(s->hSCCurs2, s->RqstAux2.translated);
+    s->f_stateAux2 = uns16(s->f_stateAux2 & ~(SCCL_AUX2_OPT_VALUES | SCCL_AUX2_KEY_REREAD));
     if (rc != ER_SUCCESS) return rc;
-    s->f_stateAux2 |= kAux2OptValues;
+    s->f_stateAux2 |= SCCL_AUX2_OPT_VALUES;
   }
   if (s->CursType == SQL_CURSOR_STATIC) {
     rc = ER_SUCCESS;
@@ -345,12 +344,13 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
       Dataset* params = nullptr;
       rc = Dataset_Copy(&params, pParameters);
       if (rc == ER_SUCCESS)
-        rc = Inner(s).parameters(s->hSCCurs2, params);
+        rc = SCs_Inner(s->pDrv).parameters(s->hSCCurs2, params);
       else
         scs_p_DatasetFree(&params);
-      if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs2, s->nParamInfo, s->pParamInfo);
+      if (rc == ER_SUCCESS && s->bNeedBind)
+        rc = SCs_Inner(s->pDrv).bind(s->hSCCurs2, s->nParamInfo, s->pParamInfo);
     }
-    if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs2);
+    if (rc == ER_SUCCESS) rc = SCs_Inner(s->pDrv).execute(s->hSCCurs2);
     if (rc != ER_SUCCESS) return rc;
     DSC_Close(&s->OCVC);
     ErrorQ saved;
@@ -362,7 +362,7 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
             "scs_p_GetOptConcColVals: Could not fill optimistic concurrency values cache");
       return rc;
     }
-    s->OCVPosition = s->OCVC.fState == DSC_SPILLED ? -1 : 0;
+    s->OCVPosition = s->OCVC.fState == DSC_SPILLED ? SCCL_OCV_NO_WINDOW : 0;
     return ER_SUCCESS;
   }
   KeySet* ks = s->pKeySet;
@@ -429,7 +429,7 @@ errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
     where += (i ? " AND " : "") + std::string(k->col_name) + " = ?";
   }
   sql += " SET " + set + " WHERE " + where;
-  rc = Inner(s).prepare(s->hSCCurs, sql.data());
+  rc = SCs_Inner(s->pDrv).prepare(s->hSCCurs, sql.data());
   if (rc == ER_SUCCESS && s->bNeedBind) rc = BindDescsSend(s, s->hSCCurs);
   size_t locked = 0;
   for (size_t i = 0; rc == ER_SUCCESS && i < rows.size(); i++) {
@@ -444,11 +444,12 @@ errcode_t scs_p_LockRows(PSCCL s, uns32 iStartRow, uns32 nRows) {
       scs_p_DatasetFree(&params);
       break;
     }
-    rc = Inner(s).parameters(s->hSCCurs, params);
-    if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs);
+    rc = SCs_Inner(s->pDrv).parameters(s->hSCCurs, params);
+    if (rc == ER_SUCCESS) rc = SCs_Inner(s->pDrv).execute(s->hSCCurs);
     sgn32 n = 0;
     uns16 len = 0;
-    if (rc == ER_SUCCESS) rc = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, &n, sizeof n, &len);
+    if (rc == ER_SUCCESS)
+      rc = SCs_Inner(s->pDrv).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, &n, sizeof n, &len);
     if (rc != ER_SUCCESS || n <= 0) break;
     locked++;
   }
@@ -491,13 +492,13 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
       RereadsRows(s) && s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2 && cSelects == 1;
   rc = scs_p_RowSetKeyedRead(s, s->hCursor, ks->pDataset, uns32(row - winStart), cSelects, cPerSelect, cLast,
                              nullptr, pRows, oldValues ? &lastParams : nullptr);
-  if (rc == ER_SUCCESS && s->ConcType != SQL_CONCUR_LOCK) rc = Inner(s).close(s->hCursor);
+  if (rc == ER_SUCCESS && s->ConcType != SQL_CONCUR_LOCK) rc = SCs_Inner(s->pDrv).close(s->hCursor);
   const sgn32 keys = scs_p_KeysFromRow(s, row);
   if (rc == ER_SUCCESS && pRows->nRows < std::min(s->RSSize, keys))
     rc = scs_p_DeletedRowsTag(s, pRows, ks->pDataset, row, winStart, ks->rgfRowStatus);
   if (rc == ER_SUCCESS && RereadsRows(s)) {
     if (s->ConcType == SQL_CONCUR_VALUES) {
-      if (s->fOptConcValExtent == 2) {
+      if (s->fOptConcValExtent == SCCL_OCV_SELECT_COLS) {
         rc = scs_p_OptConcValsCopy(s, pRows);
       } else {
         rc = scs_p_GetOptConcColVals(s, lastParams, row, cSelects, cPerSelect, cLast);
@@ -533,7 +534,7 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
     rc = SS_GetRsltSet(s->pSnapShot, s->pDrv, s->hCursor, &s->RsltSetSize);
     rc = scs_p_DiagCheck(s->hCursor, &saved, rc);
     if (rc == ER_SUCCESS && RereadsRows(s)) {
-      if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2) {
+      if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != SCCL_OCV_SELECT_COLS) {
         Dataset* params = nullptr;
         if ((s->f_state & SCCL_HAS_PARAMS) && s->parameters) rc = Dataset_Copy(&params, s->parameters);
         if (rc == ER_SUCCESS) rc = scs_p_GetOptConcColVals(s, params, 0, 0, 0, 0);
@@ -542,7 +543,7 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
       }
     }
     if (!scs_p_SnapshotKeepsResult(s)) {
-      errcode_t rcClose = Inner(s).close(s->hCursor);
+      errcode_t rcClose = SCs_Inner(s->pDrv).close(s->hCursor);
       if (rc == ER_SUCCESS) rc = rcClose;
     }
     if (rc != ER_SUCCESS) {
@@ -574,7 +575,7 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
   } else {
     for (sgn32 i = 0; i < n; i++) pRowSet->rgfRowStatus[i] = SQL_ROW_SUCCESS;
   }
-  if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent == 2)
+  if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent == SCCL_OCV_SELECT_COLS)
     return scs_p_OptConcValsCopy(s, pRowSet->pDataset);
   return ER_SUCCESS;
 }
@@ -602,7 +603,7 @@ errcode_t ExtendedFetch(handle_t hCursor, PRSET* ppRowSet, sgn32 irow, uns32* pc
   if (!(s->f_state & SCCL_THROUGH_ENGINE) && s->CursType != SQL_CURSOR_FORWARD_ONLY &&
       !(s->CursType == SQL_CURSOR_STATIC && s->ConcType == SQL_CONCUR_READ_ONLY))
     return ER_INVALID_CRSTATE;
-  s->cRowsProcessed = uns32(-1);
+  s->cRowsProcessed = SCCL_ROWS_UNCOUNTED;
   *pcrow = 0;
   *ppRowSet = nullptr;
   // The engines negate the client's row: the one value without a negation

@@ -65,7 +65,7 @@ errcode_t scs_p_FetchRows(PSCCL psccl, handle_t hCurs, uns32 nRows, Dataset* pRo
 // Gives pDS room for at least nRows rows (its rows and shape unchanged).
 errcode_t scs_p_RowsReserve(Dataset* pDS, uns32 nRows);
 // The old values compared when only the select list is compared
-// (fOptConcValExtent 2): a copy of the rowset just read.
+// (SCCL_OCV_SELECT_COLS): a copy of the rowset just read.
 errcode_t scs_p_OptConcValsCopy(PSCCL psccl, Dataset* pRows);
 // Keys held from key row `row` to the end of the keyset window: the one bound
 // of rowset reads, statuses and deleted-row checks.

@@ -12,6 +12,7 @@
 #include "cursors/analysis.h"
 #include "cursors/bulk.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
 #include "cursors/setpos.h"
@@ -28,14 +29,10 @@ namespace {
 
 drv_ops nw_ops;
 DRV g_DBI;
-std::mutex scrs_mtx;  // around the SQL analyser
-std::mutex scrs_spl;  // around parse-tree expansion
 // Around the saved connect requests and row-version connections. Recursive: a
 // row-version link connects and ends connections through an operation table
 // while it holds the lock, and those calls come back to the saved requests.
 std::recursive_mutex scrs_spl2;
-
-drv_ops& Inner() { return *g_DBI.ops; }
 
 // Heap copy of a string that may be null; false only when memory fails.
 bool DupString(String* to, const char* from) {
@@ -124,7 +121,7 @@ errcode_t GetInfoHook(PSCCL pState, int infoType, sgn32* pValue) {
 bool AskInt(DRV* d, handle_t h, uns32 code, sgn32* pValue) {
   sgn32 v = 0;
   uns16 len = 0;
-  if (d->ops->getDrvParameter(h, code, &v, 4, &len) != ER_SUCCESS) return false;
+  if (SCs_Inner(d).getDrvParameter(h, code, &v, 4, &len) != ER_SUCCESS) return false;
   *pValue = v;
   return true;
 }
@@ -201,17 +198,17 @@ void SCs_UninstallDRV() {
 
 int sc_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, void* pParent) {
   me->RSSize = 1;
-  me->KSSize = 0;
-  me->RsltSetSize = -1;
-  me->CursType = 0;
-  me->ConcType = 1;
+  me->KSSize = SCCL_KEYSET_WHOLE;
+  me->RsltSetSize = SCCL_RSLT_SIZE_UNKNOWN;
+  me->CursType = SQL_CURSOR_FORWARD_ONLY;
+  me->ConcType = SQL_CONCUR_READ_ONLY;
   me->SimulatCurs = 0;
   me->bUseBookMarks = 0;
   me->bUseRVC = 0;
   me->bRetrieveData = 1;
   me->bParsFwdOnlyReq = 0;
   me->bSelectAppendKeys = 0;
-  me->fOptConcValExtent = 1;
+  me->fOptConcValExtent = SCCL_OCV_TABLE_COLS;
   me->hCursor = hCursor;
   me->hConnect = hConnect;
   me->Position = 0;
@@ -228,11 +225,11 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
   me->bMultipleActiveStmtsEmul = multi;
   me->bDeferLongData = deferLong;
   sc_Init(me, hCursor, hConnect, pDrv, pParent);
-  me->KSPosition = -6;
-  me->idIdentCase = 1;
-  me->idQIdentCase = 4;
+  me->KSPosition = KSP_INVALID;
+  me->idIdentCase = SQL_IC_UPPER;
+  me->idQIdentCase = SQL_IC_MIXED;
   me->cMaxParams = 255;
-  me->cRowsProcessed = uns32(-1);
+  me->cRowsProcessed = SCCL_ROWS_UNCOUNTED;
   SCR_Init(&me->Rqst);
   SCR_Init(&me->RqstAux);
   SCR_Init(&me->RqstAux2);
@@ -250,19 +247,22 @@ errcode_t SCs_Init(PSCCL me, handle_t hCursor, handle_t hConnect, DRV* pDrv, voi
 
   SWORD len = 0;
   char q[2] = {0, 0};
-  if (SC_GetInfo(pDrv, hConnect, 29, q, 2, &len) == ER_SUCCESS) me->idQuoteChar = q[0] == ' ' ? 0 : q[0];
+  if (SC_GetInfo(pDrv, hConnect, SQL_IDENTIFIER_QUOTE_CHAR, q, 2, &len) == ER_SUCCESS)
+    me->idQuoteChar = q[0] == ' ' ? 0 : q[0];
   sgn32 icase = 0;
-  if (SC_GetInfo(pDrv, hConnect, 28, &icase, 4, &len) == ER_SUCCESS) me->idIdentCase = icase;
-  if (SC_GetInfo(pDrv, hConnect, 93, &icase, 4, &len) == ER_SUCCESS) me->idQIdentCase = icase;
+  if (SC_GetInfo(pDrv, hConnect, SQL_IDENTIFIER_CASE, &icase, 4, &len) == ER_SUCCESS) me->idIdentCase = icase;
+  if (SC_GetInfo(pDrv, hConnect, SQL_QUOTED_IDENTIFIER_CASE, &icase, 4, &len) == ER_SUCCESS)
+    me->idQIdentCase = icase;
   char text[509];
-  if (SC_GetInfo(pDrv, hConnect, 47, text, sizeof text, &len) == ER_SUCCESS &&
+  if (SC_GetInfo(pDrv, hConnect, SQL_USER_NAME, text, sizeof text, &len) == ER_SUCCESS &&
       !(me->pszUserName = HeapText(text)))
     return ER_NO_MEMORY;
-  if (SC_GetInfo(pDrv, hConnect, 17, text, sizeof text, &len) == ER_SUCCESS &&
+  if (SC_GetInfo(pDrv, hConnect, SQL_DBMS_NAME, text, sizeof text, &len) == ER_SUCCESS &&
       !(me->pszDbmsName = HeapText(text)))
     return ER_NO_MEMORY;
   sgn32 maxOrder = 0;
-  if (SC_GetInfo(pDrv, hConnect, 99, &maxOrder, 4, &len) == ER_SUCCESS) me->maxOrderBy = uns16(maxOrder);
+  if (SC_GetInfo(pDrv, hConnect, SQL_MAX_COLUMNS_IN_ORDER_BY, &maxOrder, 4, &len) == ER_SUCCESS)
+    me->maxOrderBy = uns16(maxOrder);
   // Where NULLs sort, for the seek clauses of later scrolling.
   sgn16 nullColl = 0;
   if (SC_GetInfo(pDrv, hConnect, SQL_NULL_COLLATION, &nullColl, 2, &len) == ER_SUCCESS)
@@ -293,13 +293,13 @@ void SCs_Destroy(PSCCL me) {
   SCR_Destroy(&me->RqstAux2);
   // Marked done before the auxiliary cursors end: their end calls come back here.
   me->pDrv = nullptr;
-  if (me->hSCCurs) d->ops->endCursor(me->hSCCurs);
+  if (me->hSCCurs) SCs_Inner(d).endCursor(me->hSCCurs);
   // A row-version link goes with its cursor, whatever the cursor's type became.
   if (me->RVC.pParent) {
     RVC_Flush(&me->RVC);
     RVC_Done(&me->RVC);
   }
-  if (me->hSCCurs2) d->ops->endCursor(me->hSCCurs2);
+  if (me->hSCCurs2) SCs_Inner(d).endCursor(me->hSCCurs2);
   me->hSCCurs = me->hSCCurs2 = 0;
   SC_DescsFree(me);
   free(me->pszUserName);
@@ -320,22 +320,22 @@ void SC_DescsFree(PSCCL me) {
 }
 
 void SC_Reset(PSCCL me) {
-  me->RsltSetSize = -1;
+  me->RsltSetSize = SCCL_RSLT_SIZE_UNKNOWN;
   me->RSPosition = 0;
   me->Position = 0;
 }
 
 errcode_t SC_RowPositionSet(PSCCL me, sgn32 irow) {
-  if (irow == 0 || irow == -3) {
+  if (irow == 0 || irow == RSP_AFTER_END) {
     me->RSPosition = me->Position = irow;
     return ER_SUCCESS;
   }
-  if (irow == -2) {
+  if (irow == RSP_AT_START) {
     me->Position = irow;
     return ER_SUCCESS;
   }
   if (irow < 0) return ER_INVALID_ROW_VALUE;
-  if (me->RsltSetSize != -1 && irow > me->RsltSetSize) return ER_INVALID_ROW_VALUE;
+  if (me->RsltSetSize != SCCL_RSLT_SIZE_UNKNOWN && irow > me->RsltSetSize) return ER_INVALID_ROW_VALUE;
   me->Position = irow;
   return ER_SUCCESS;
 }
@@ -349,7 +349,7 @@ errcode_t SC_GetInfo(DRV* pDrv, handle_t hConnect, UWORD fInfoType, void* rgbInf
   if (IsIntInfo(fInfoType) || shortInt) {
     sgn32 v = 0;
     uns16 len = 0;
-    errcode_t rc = pDrv->ops->getDrvParameter(hConnect, DRVP_CONN_INFO_INT + fInfoType, &v, 4, &len);
+    errcode_t rc = SCs_Inner(pDrv).getDrvParameter(hConnect, DRVP_CONN_INFO_INT + fInfoType, &v, 4, &len);
     if (rc != ER_SUCCESS) return rc;
     const SWORD width = shortInt ? 2 : 4;
     if (cbInfoValueMax < width) return ER_INVALID_ARGUMENT;
@@ -368,7 +368,7 @@ errcode_t SC_GetInfo(DRV* pDrv, handle_t hConnect, UWORD fInfoType, void* rgbInf
     char text[256] = {0};
     uns16 len = 0;
     errcode_t rc =
-        pDrv->ops->getDrvParameter(hConnect, DRVP_CONN_INFO_TEXT + fInfoType, text, sizeof text, &len);
+        SCs_Inner(pDrv).getDrvParameter(hConnect, DRVP_CONN_INFO_TEXT + fInfoType, text, sizeof text, &len);
     if (rc != ER_SUCCESS) return rc;
     text[sizeof text - 1] = 0;
     size_t n = strlen(text);
@@ -390,7 +390,7 @@ errcode_t SC_GetInfo(DRV* pDrv, handle_t hConnect, UWORD fInfoType, void* rgbInf
 errcode_t scs_p_CapabilityString(handle_t hConnect, char* buf, uns16 size, uns16* pLen) {
   DRV* d = &g_DBI;
   sgn32 three = 3;
-  d->ops->setDrvParameter(hConnect, DRVP_CONN_FEATURE_0C, &three);
+  SCs_Inner(d).setDrvParameter(hConnect, DRVP_CONN_FEATURE_0C, &three);
   int dg[13] = {0};
   sgn32 w = 0, v = 0;
   const bool haveWord = AskInt(d, hConnect, DRVP_CONN_CAPABILITIES, &w);
@@ -433,7 +433,7 @@ errcode_t SCs_GetDrvParameter(handle_t h, uns32 opcode, void* value, uns16 maxLe
       // A result read into the snapshot is counted there: the driver's statement is closed.
       if (opcode == DRVP_STMT_ROW_COUNT && s.CursType != SQL_CURSOR_FORWARD_ONLY &&
           (s.Rqst.reqType == EXPR_SELECT_STATEMENT || (s.f_state & SCCL_SNAPSHOT_READ))) {
-        sgn32 n = s.cRowsProcessed == uns32(-1) ? s.RsltSetSize : sgn32(s.cRowsProcessed);
+        sgn32 n = s.cRowsProcessed == SCCL_ROWS_UNCOUNTED ? s.RsltSetSize : sgn32(s.cRowsProcessed);
         if (value && maxLength >= 4) memcpy(value, &n, 4);
         if (pOutLength) *pOutLength = 4;
         return ER_SUCCESS;
@@ -443,18 +443,18 @@ errcode_t SCs_GetDrvParameter(handle_t h, uns32 opcode, void* value, uns16 maxLe
     default:
       break;
   }
-  return Inner().getDrvParameter(h, opcode, value, maxLength, pOutLength);
+  return SCs_Inner(&g_DBI).getDrvParameter(h, opcode, value, maxLength, pOutLength);
 }
 
 errcode_t SCs_Connect(handle_t hServer, Connect* me, handle_t* phConnect) {
   _Server* s = ODBC_ServerRec(hServer);
-  errcode_t rc = Inner().connect(hServer, me, phConnect);
+  errcode_t rc = SCs_Inner(&g_DBI).connect(hServer, me, phConnect);
   if (rc != ER_SUCCESS) return rc;
   _Connect* c = ODBC_ConnectRec(*phConnect);
   if (!s || !c) return ER_SUCCESS;
   // A connection the engine cannot keep track of is ended, not left behind.
   auto undo = [&](errcode_t e) {
-    Inner().endConnect(*phConnect);
+    SCs_Inner(&g_DBI).endConnect(*phConnect);
     *phConnect = 0;
     return e;
   };
@@ -488,7 +488,7 @@ errcode_t SCs_EndConnect(handle_t hConnect) {
     if (ODBC_CursorRec(h)) SCs_EndCursor(h);
   ConnInfoRemove(ODBC_ServerRec(c->hServer), hConnect);
   KeyCacheFree(c);
-  return Inner().endConnect(hConnect);
+  return SCs_Inner(&g_DBI).endConnect(hConnect);
 }
 
 CONNINFO* SCs_ConnInfoFind(_Server* pServ, handle_t hConn) {
@@ -500,7 +500,7 @@ CONNINFO* SCs_ConnInfoFind(_Server* pServ, handle_t hConn) {
 }
 
 errcode_t SCs_Cursor(handle_t hConnect, handle_t* phCursor) {
-  errcode_t rc = Inner().cursor(hConnect, phCursor);
+  errcode_t rc = SCs_Inner(&g_DBI).cursor(hConnect, phCursor);
   if (rc != ER_SUCCESS) return rc;
   _Cursor* pc = ODBC_CursorRec(*phCursor);
   if (!pc) return ER_GENERAL_ERROR;
@@ -511,13 +511,13 @@ errcode_t SCs_Cursor(handle_t hConnect, handle_t* phCursor) {
     _Connect* c = ODBC_ConnectRec(hConnect);
     if (c) AppendAuxCursorErrors(&c->pendingError, &pc->pendingError);
     SCs_Destroy(&pc->st_sccl);
-    Inner().endCursor(*phCursor);
+    SCs_Inner(&g_DBI).endCursor(*phCursor);
     *phCursor = 0;
     return rc;
   }
   if (pc->st_sccl.bMultipleActiveStmtsEmul) {
     sgn32 type = SQL_CURSOR_STATIC;
-    return Inner().setDrvParameter(*phCursor, DRVP_STMT_CURSOR_TYPE, &type);
+    return SCs_Inner(&g_DBI).setDrvParameter(*phCursor, DRVP_STMT_CURSOR_TYPE, &type);
   }
   return ER_SUCCESS;
 }
@@ -526,7 +526,7 @@ errcode_t SCs_EndCursor(handle_t hCursor) {
   _Cursor* pc = ODBC_CursorRec(hCursor);
   if (!pc) return ER_INVALID_ARGUMENT;
   SCs_Destroy(&pc->st_sccl);
-  return Inner().endCursor(hCursor);
+  return SCs_Inner(&g_DBI).endCursor(hCursor);
 }
 
 errcode_t SCs_Bind(handle_t hCursor, uns16 nCols, Bindesc* pDesc) {
@@ -542,7 +542,7 @@ errcode_t SCs_Bind(handle_t hCursor, uns16 nCols, Bindesc* pDesc) {
     memcpy(s.pParamInfo, pDesc, sizeof(Bindesc) * nCols);
     s.nParamInfo = nCols;
   }
-  return Inner().bind(hCursor, nCols, pDesc);
+  return SCs_Inner(&g_DBI).bind(hCursor, nCols, pDesc);
 }
 
 errcode_t scs_p_KeepParameters(PSCCL me, Dataset* parameters) {
@@ -559,7 +559,7 @@ errcode_t SCs_Parameters(handle_t hCursor, Dataset* parameters) {
   if (!pc) return ER_INVALID_ARGUMENT;
   errcode_t rc = scs_p_KeepParameters(&pc->st_sccl, parameters);
   if (rc != ER_SUCCESS) return rc;
-  return Inner().parameters(hCursor, parameters);
+  return SCs_Inner(&g_DBI).parameters(hCursor, parameters);
 }
 
 errcode_t SCs_Fetch(handle_t hCursor, uns16 DataSetSize, Dataset* pBind) {
@@ -580,13 +580,13 @@ errcode_t SCs_Fetch(handle_t hCursor, uns16 DataSetSize, Dataset* pBind) {
     if (!(s.f_state & SCCL_SNAPSHOT_READ)) {
       rc = SS_GetRsltSet(s.pSnapShot, s.pDrv, hCursor, &s.RsltSetSize);
       if (rc == ER_SUCCESS) {
-        if (s.ConcType != SQL_CONCUR_LOCK) rc = s.pDrv->ops->close(hCursor);
+        if (s.ConcType != SQL_CONCUR_LOCK) rc = SCs_Inner(s.pDrv).close(hCursor);
         s.f_state |= SCCL_SNAPSHOT_READ;
       }
     }
     if (rc == ER_SUCCESS) rc = SS_Fetch(s.pSnapShot, -1, DataSetSize, &pBind);
   } else {
-    rc = Inner().fetch(hCursor, DataSetSize, pBind);
+    rc = SCs_Inner(&g_DBI).fetch(hCursor, DataSetSize, pBind);
   }
   if (rc != ER_SUCCESS) {
     GetAuxCursorErrors(&s);
@@ -603,7 +603,7 @@ errcode_t SCs_Close(handle_t hCursor) {
   s.f_state = uns16((s.f_state & ~(SCCL_THROUGH_ENGINE | SCCL_SNAPSHOT_READ)) | SCCL_CLOSED);
   // The result is discarded: its temporary files go now, not at the next execute.
   SS_Close(s.pSnapShot);
-  errcode_t rc = Inner().close(hCursor);
+  errcode_t rc = SCs_Inner(&g_DBI).close(hCursor);
   if (rc != ER_SUCCESS) GetAuxCursorErrors(&s);
   return rc;
 }
@@ -618,7 +618,7 @@ void scs_p_DatasetFree(Dataset** pp) {
 errcode_t scs_p_AuxCursorOpen(PSCCL me) {
   if (!me || !me->pDrv) return ER_GENERAL_ERROR;
   if (me->hSCCurs && ODBC_CursorRec(me->hSCCurs)) return ER_SUCCESS;
-  return me->pDrv->ops->cursor(me->hConnect, &me->hSCCurs);
+  return SCs_Inner(me->pDrv).cursor(me->hConnect, &me->hSCCurs);
 }
 
 void StackErrorMsgs(handle_t hCursor, int bQueue) {

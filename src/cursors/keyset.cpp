@@ -14,6 +14,7 @@
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/slices.h"
 #include "model/dataset_util.h"
 #include "util/fault.h"
@@ -134,13 +135,13 @@ errcode_t CatalogCall(PSCCL me, KeySource src, const TableDesc& t) {
     rc = ER_NO_MEMORY;
   } else if (src == KS_SPCOLS) {
     DDSpecialColumns a{qual, owner, name, 1, 0, 0};
-    rc = me->pDrv->ops->ddSpecialColumns(me->hSCCurs, &a);
+    rc = SCs_Inner(me->pDrv).ddSpecialColumns(me->hSCCurs, &a);
   } else if (src == KS_STATS) {
     DDStatistics a{qual, owner, name, 0, 1};
-    rc = me->pDrv->ops->ddStatistics(me->hSCCurs, &a);
+    rc = SCs_Inner(me->pDrv).ddStatistics(me->hSCCurs, &a);
   } else {
     DDPrimaryKeys a{qual, owner, name};
-    rc = me->pDrv->ops->ddPrimaryKeys(me->hSCCurs, &a);
+    rc = SCs_Inner(me->pDrv).ddPrimaryKeys(me->hSCCurs, &a);
   }
   free(qual);
   free(owner);
@@ -244,7 +245,7 @@ errcode_t CompleteKeyCol(PSCCL me, SCColDesc* d) {
   if (!a.tableOwner || !a.tableName || !a.columnName || (!Empty(d->qualifier) && !a.tableQualifier))
     rc = ER_NO_MEMORY;
   else
-    rc = me->pDrv->ops->ddColumns(me->hSCCurs, &a);
+    rc = SCs_Inner(me->pDrv).ddColumns(me->hSCCurs, &a);
   free(a.tableQualifier);
   free(a.tableOwner);
   free(a.tableName);
@@ -489,11 +490,8 @@ errcode_t SendClientParams(PSCCL me, handle_t h) {
   if (!(me->f_state & SCCL_HAS_PARAMS) || !me->parameters) return ER_SUCCESS;
   Dataset* copy = nullptr;
   errcode_t rc = Dataset_Copy(&copy, me->parameters);
-  return rc == ER_SUCCESS ? me->pDrv->ops->parameters(h, copy) : rc;
+  return rc == ER_SUCCESS ? SCs_Inner(me->pDrv).parameters(h, copy) : rc;
 }
-
-// f_stateAux2: the second auxiliary cursor holds the prepared key re-read.
-constexpr uns16 AUX2_KEY_REREAD = 0x10;
 
 }  // namespace
 
@@ -591,7 +589,7 @@ errcode_t KS_GetKeyColDescs(PSCCL psccl, alist_t* pLS_RefdTables) {
   if (complete) {
     for (unsigned i = 0; i < ks->pLS_KeyCols->cUsed; i++) {
       SCColDesc* d = KeyAt(ks->pLS_KeyCols, i);
-      if (d->SQLType != 0) continue;
+      if (d->SQLType != SQL_UNKNOWN_TYPE) continue;
       rc = CompleteKeyCol(psccl, d);
       if (rc != ER_SUCCESS) return rc;
     }
@@ -752,7 +750,7 @@ errcode_t scs_p_GetSelectConstraints(PSCCL psccl, sgn32* pcSelectsReqd, sgn32* p
 errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   if (!psccl || !psccl->pDrv || !HasKeys(psccl->pKeySet)) return ER_GENERAL_ERROR;
   KeySet* ks = psccl->pKeySet;
-  drv_ops* ops = psccl->pDrv->ops;
+  drv_ops* ops = &SCs_Inner(psccl->pDrv);
   errcode_t rc;
   if (psccl->f_state & SCCL_ROWSET_SELECT) {
     psccl->f_state = uns16(psccl->f_state & ~(SCCL_ORDER_BY_KEYS | SCCL_ROWSET_SELECT));
@@ -785,7 +783,7 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   if (rc != ER_SUCCESS) {
     logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeySet_KSD: Could not fill dataset cache");
     ks_FreeKeyVals(ks);
-    psccl->RsltSetSize = -1;
+    psccl->RsltSetSize = SCCL_RSLT_SIZE_UNKNOWN;
     return rc;
   }
   // The result is read whole: the data source may let go of it.
@@ -795,13 +793,13 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   const bool spilled = ks->KSC.fState == DSC_SPILLED;
   if (spilled && (rc = dsc_Fetch(&ks->KSC, ks->pDataset, 0)) != ER_SUCCESS) {
     ks_FreeKeyVals(ks);
-    psccl->RsltSetSize = -1;
+    psccl->RsltSetSize = SCCL_RSLT_SIZE_UNKNOWN;
     return rc;
   }
   if (sgn32 r = NullKeyRow(ks->pDataset); r >= 0) {
     logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeySet_KSD: Row %d has a NULL key value", int(r) + 1);
     ks_FreeKeyVals(ks);
-    psccl->RsltSetSize = -1;
+    psccl->RsltSetSize = SCCL_RSLT_SIZE_UNKNOWN;
     if (psccl->pParent) SetVYRErrorMsg(&static_cast<_Cursor*>(psccl->pParent)->pendingError, ER_NO_KEYS);
     return ER_NO_KEYS;
   }
@@ -812,7 +810,7 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
       static_cast<uns16*>(vyr_fault_alloc() ? nullptr : calloc(nKeys > 0 ? size_t(nKeys) : 1, sizeof(uns16)));
   if (!ks->rgfRowStatus) {
     ks_FreeKeyVals(ks);
-    psccl->RsltSetSize = -1;
+    psccl->RsltSetSize = SCCL_RSLT_SIZE_UNKNOWN;
     return ER_NO_MEMORY;
   }
   return ER_SUCCESS;
@@ -822,13 +820,13 @@ errcode_t KS_RowSetGetKeys(PSCCL psccl, Dataset* pDSKeys, uns32 offset, Dataset*
   if (!psccl || !psccl->pDrv || !pDSKeys || !ppKeyVals || !HasKeys(psccl->pKeySet)) return ER_GENERAL_ERROR;
   *ppKeyVals = nullptr;
   KeySet* ks = psccl->pKeySet;
-  drv_ops* ops = psccl->pDrv->ops;
+  drv_ops* ops = &SCs_Inner(psccl->pDrv);
   sgn32 nSelects = 0, lastRows = 0, perSelect = 0;
   errcode_t rc = scs_p_GetSelectConstraints(psccl, &nSelects, &lastRows, &perSelect);
   if (rc != ER_SUCCESS) return rc;
   if (perSelect <= 0 || nSelects <= 0) return ER_GENERAL_ERROR;
-  if (!(psccl->f_stateAux2 & AUX2_KEY_REREAD) || psccl->CursType == SQL_CURSOR_DYNAMIC) {
-    psccl->f_stateAux2 = uns16(psccl->f_stateAux2 & ~AUX2_KEY_REREAD);
+  if (!(psccl->f_stateAux2 & SCCL_AUX2_KEY_REREAD) || psccl->CursType == SQL_CURSOR_DYNAMIC) {
+    psccl->f_stateAux2 = uns16(psccl->f_stateAux2 & ~SCCL_AUX2_KEY_REREAD);
     SC_Request* r = &psccl->RqstAux2;
     if ((rc = scs_p_AnalyseLogged(r, psccl->pszSQL, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
     if ((rc = KS_OrderByClauseExtend(r, psccl)) != ER_SUCCESS) return rc;
@@ -840,7 +838,7 @@ errcode_t KS_RowSetGetKeys(PSCCL psccl, Dataset* pDSKeys, uns32 offset, Dataset*
       if ((rc = ops->cursor(psccl->hConnect, &psccl->hSCCurs2)) != ER_SUCCESS) return rc;
     }
     if ((rc = ops->prepare(psccl->hSCCurs2, r->translated)) != ER_SUCCESS) return rc;
-    psccl->f_stateAux2 |= AUX2_KEY_REREAD;
+    psccl->f_stateAux2 |= SCCL_AUX2_KEY_REREAD;
   }
   Dataset* result = static_cast<Dataset*>(vyr_fault_alloc() ? nullptr : calloc(1, sizeof(Dataset)));
   if (!result) return ER_NO_MEMORY;

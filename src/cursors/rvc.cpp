@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cursors/cursors.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "model/dataset_util.h"
 #include "model/drv_param_codes.h"
@@ -100,7 +101,7 @@ std::string FlushSql(const TRVC* me) {
 }
 
 errcode_t Prepare(const Link& l, const std::string& sql) {
-  return l.pDrv->ops->prepare(l.hCursRVC, const_cast<char*>(sql.c_str()));
+  return SCs_Inner(l.pDrv).prepare(l.hCursRVC, const_cast<char*>(sql.c_str()));
 }
 
 // One row of nCols version cells, each CTYPE_VCHR16 of width 36.
@@ -137,15 +138,15 @@ errcode_t Run(const Link& l, ParamRow& p) {
   Dataset* copy = nullptr;
   errcode_t rc = Dataset_Copy(&copy, &p.ds);
   if (rc != ER_SUCCESS) return rc;
-  rc = l.pDrv->ops->parameters(l.hCursRVC, copy);
+  rc = SCs_Inner(l.pDrv).parameters(l.hCursRVC, copy);
   if (rc != ER_SUCCESS) return rc;
   if (l.bNeedBind) {
     Bindesc desc[2];
     for (Bindesc& d : desc) d = Bindesc{SQLTYPE_CHAR, CTYPE_CHR, kVersionDigits, 0, 1};
-    rc = l.pDrv->ops->bind(l.hCursRVC, p.ds.nCols, desc);
+    rc = SCs_Inner(l.pDrv).bind(l.hCursRVC, p.ds.nCols, desc);
     if (rc != ER_SUCCESS) return rc;
   }
-  return l.pDrv->ops->execute(l.hCursRVC);
+  return SCs_Inner(l.pDrv).execute(l.hCursRVC);
 }
 
 // True when the fetched version cell holds the 32 digits of text; a NULL or
@@ -173,8 +174,8 @@ bool SameVersion(const Coldata* col, const char* text) {
 
 // Ends a half-made link's cursor and connection (outside the lock).
 void EndMade(DRV* d, handle_t hConn, handle_t hCurs) {
-  if (hCurs) d->ops->endCursor(hCurs);
-  if (hConn) d->ops->endConnect(hConn);
+  if (hCurs) SCs_Inner(d).endCursor(hCurs);
+  if (hConn) SCs_Inner(d).endConnect(hConn);
 }
 
 }  // namespace
@@ -246,11 +247,11 @@ errcode_t RVC_Init(TRVC* me, DRV* pDrv, handle_t hConn, handle_t hCurs, int bNee
     ReleaseIfEmpty(cxt);
     return ER_NO_MEMORY;
   }
-  errcode_t e = pDrv->ops->connect(hServer, saved->pConnect, &rc->hConnRVC);
+  errcode_t e = SCs_Inner(pDrv).connect(hServer, saved->pConnect, &rc->hConnRVC);
   // The versions must reach the table whatever the agent's commit mode is.
   sgn32 on = 1;
-  if (e == ER_SUCCESS) e = pDrv->ops->setDrvParameter(rc->hConnRVC, DRVP_CONN_AUTOCOMMIT, &on);
-  if (e == ER_SUCCESS) e = pDrv->ops->cursor(rc->hConnRVC, &rc->hCursRVC);
+  if (e == ER_SUCCESS) e = SCs_Inner(pDrv).setDrvParameter(rc->hConnRVC, DRVP_CONN_AUTOCOMMIT, &on);
+  if (e == ER_SUCCESS) e = SCs_Inner(pDrv).cursor(rc->hConnRVC, &rc->hCursRVC);
   if (e != ER_SUCCESS) {
     const handle_t hConnRVC = rc->hConnRVC, hCursRVC = rc->hCursRVC;
     FreeConn(rc);
@@ -282,7 +283,7 @@ errcode_t RVC_Flush(TRVC* me) {
   Link l;
   if (!LinkOf(me, &l)) return ER_GENERAL_ERROR;
   errcode_t rc = Prepare(l, FlushSql(me));
-  if (rc == ER_SUCCESS) rc = l.pDrv->ops->execute(l.hCursRVC);
+  if (rc == ER_SUCCESS) rc = SCs_Inner(l.pDrv).execute(l.hCursRVC);
   if (rc == ER_SUCCESS) return rc;
   _Cursor* client = ODBC_CursorRec(me->hCurs);
   StackErrorMsgs(me->hCurs, 1);
@@ -308,7 +309,8 @@ errcode_t RVC_UpdateRows(TRVC* me, const uns8* rgKeyDigests, const uns8* rgRowDi
     rc = Run(l, p);
     sgn32 count = 0;
     uns16 len = 0;
-    if (rc == ER_SUCCESS) rc = l.pDrv->ops->getDrvParameter(l.hCursRVC, DRVP_STMT_ROW_COUNT, &count, 4, &len);
+    if (rc == ER_SUCCESS)
+      rc = SCs_Inner(l.pDrv).getDrvParameter(l.hCursRVC, DRVP_STMT_ROW_COUNT, &count, 4, &len);
     if (rc != ER_SUCCESS || count < 1) rgfRowStatus[r] = SQL_ROW_ERROR;
   }
   return rc;
@@ -338,7 +340,7 @@ errcode_t RVC_Write(TRVC* me, _KeySet* pKeySet, Dataset* pRowSet, uns16* rgfRowS
     rc = Run(l, key);
     if (rc != ER_SUCCESS) break;
     Dataset got{};
-    rc = l.pDrv->ops->fetch(l.hCursRVC, 2, &got);
+    rc = SCs_Inner(l.pDrv).fetch(l.hCursRVC, 2, &got);
     if (rc == ER_SUCCESS) {
       if (got.nRows >= 2) {
         rc = ER_GENERAL_ERROR;
@@ -356,7 +358,7 @@ errcode_t RVC_Write(TRVC* me, _KeySet* pKeySet, Dataset* pRowSet, uns16* rgfRowS
     Dataset_Done(&got);
   }
   // An open result would keep a file database's read lock on the table.
-  l.pDrv->ops->close(l.hCursRVC);
+  SCs_Inner(l.pDrv).close(l.hCursRVC);
 
   if (rc == ER_SUCCESS && updated) rc = RVC_UpdateRows(me, keys.get(), rows.get(), rgfRowStatus, n);
   if (rc == ER_SUCCESS && added) {

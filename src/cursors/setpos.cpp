@@ -17,6 +17,7 @@
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/rvc.h"
 #include "model/dataset_util.h"
@@ -24,8 +25,6 @@
 #include "util/log.h"
 
 namespace {
-
-drv_ops& Inner(PSCCL s) { return *s->pDrv->ops; }
 
 bool IsDynamic(PSCCL s) { return s->CursType == SQL_CURSOR_DYNAMIC; }
 
@@ -245,7 +244,7 @@ errcode_t StatementPrepare(ModifyRun& m, const uns16* nullFlags) {
   const _Cursor* aux = ODBC_CursorRec(s->hSCCurs);
   if (aux && (aux->flags & CURSF_PREPARED) && aux->request.original && sql == aux->request.original)
     return ER_SUCCESS;
-  return Inner(s).prepare(s->hSCCurs, sql.data());
+  return SCs_Inner(s->pDrv).prepare(s->hSCCurs, sql.data());
 }
 
 // One row: its parameters, the statement when it must be (re)built, the run.
@@ -383,7 +382,7 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
   rc = ER_SUCCESS;
   if (update && IsDynamic(s) && !updatedRows.empty()) {
     // A second update of the same rowset compares with what is stored now.
-    if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2)
+    if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != SCCL_OCV_SELECT_COLS)
       rc = scs_p_OptConcColVals_Dyn_Refresh(s, updatedRows.data(), uns32(updatedRows.size()));
     if (s->bUseRVC) RowVersionsWrite(s, rr, keyStatus);
   }
@@ -422,15 +421,18 @@ errcode_t scs_p_DmlKeyWhere(PSCCL s, std::string* sql) {
   return ER_SUCCESS;
 }
 
-alist_t* scs_p_OptConcCols(PSCCL s) { return s->fOptConcValExtent == 2 ? s->pLS_SelectCols : s->pLS_TblCols; }
+alist_t* scs_p_OptConcCols(PSCCL s) {
+  return s->fOptConcValExtent == SCCL_OCV_SELECT_COLS ? s->pLS_SelectCols : s->pLS_TblCols;
+}
 
 errcode_t scs_p_DmlRowRun(PSCCL s, Dataset* params, sgn32* pn) {
   *pn = 0;
-  errcode_t rc = Inner(s).parameters(s->hSCCurs, params);
-  if (rc == ER_SUCCESS && s->bNeedBind) rc = Inner(s).bind(s->hSCCurs, s->nBindDesc, s->pBindDesc);
-  if (rc == ER_SUCCESS) rc = Inner(s).execute(s->hSCCurs);
+  errcode_t rc = SCs_Inner(s->pDrv).parameters(s->hSCCurs, params);
+  if (rc == ER_SUCCESS && s->bNeedBind) rc = SCs_Inner(s->pDrv).bind(s->hSCCurs, s->nBindDesc, s->pBindDesc);
+  if (rc == ER_SUCCESS) rc = SCs_Inner(s->pDrv).execute(s->hSCCurs);
   uns16 len = 0;
-  if (rc == ER_SUCCESS) rc = Inner(s).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, pn, sizeof *pn, &len);
+  if (rc == ER_SUCCESS)
+    rc = SCs_Inner(s->pDrv).getDrvParameter(s->hSCCurs, DRVP_STMT_ROW_COUNT, pn, sizeof *pn, &len);
   return rc;
 }
 
@@ -475,7 +477,7 @@ errcode_t scs_p_SetPos_Add(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned 
   sql += " )";
   if ((rc = scs_p_AuxCursorOpen(s)) != ER_SUCCESS) return rc;
   StackErrorMsgs(s->hSCCurs, 1);
-  rc = Inner(s).prepare(s->hSCCurs, sql.data());
+  rc = SCs_Inner(s->pDrv).prepare(s->hSCCurs, sql.data());
   if (rc != ER_SUCCESS) {
     DiagsToClient(s);
     return rc;

@@ -13,6 +13,7 @@
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "model/dataset_util.h"
 #include "util/log.h"
@@ -192,7 +193,7 @@ void scs_p_SliceReset(PSCCL psccl) {
   if (!psccl) return;
   scs_p_DatasetFree(&psccl->pDSKeyBoundaryVals);
   psccl->bSliceAfterEnd = 0;
-  psccl->KSPosition = -6;
+  psccl->KSPosition = KSP_INVALID;
   psccl->RSPosition = 0;
 }
 
@@ -381,7 +382,7 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
       fFetchType != SQL_FETCH_PRIOR && fFetchType != SQL_FETCH_RELATIVE)
     return ER_INVALID_FETCHTYPE;
   KeySet* ks = psccl->pKeySet;
-  drv_ops* ops = psccl->pDrv->ops;
+  drv_ops* ops = &SCs_Inner(psccl->pDrv);
   errcode_t rc = scs_p_AuxCursorOpen(psccl);
   if (rc != ER_SUCCESS) return rc;
 

@@ -13,6 +13,7 @@
 #include "cursors/analysis.h"
 #include "cursors/cursors.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/slices.h"
 #include "cursors/snapshot.h"
@@ -25,12 +26,10 @@ namespace {
 
 constexpr uns32 HOLD_BACK_ABOVE = 60000;  // bytes a rowset cell carries at most
 
-drv_ops& Inner() { return *SCs_InnerDRV()->ops; }
-
 // A backend slot that may be empty in the table the engine was installed over.
 template <typename Slot, typename... Args>
 errcode_t CallInner(Slot drv_ops::*slot, Args... args) {
-  Slot f = Inner().*slot;
+  Slot f = SCs_Inner(SCs_InnerDRV()).*slot;
   return f ? f(args...) : ER_DRV_NOT_CAPABLE;
 }
 
@@ -54,11 +53,11 @@ errcode_t BackendPrepare(_Cursor* pc, handle_t h, const char* sql) {
   if (!text) return ER_NO_MEMORY;
   errcode_t rc;
   if (!IsScrollable(pc->st_sccl) || !pc->pConnect) {
-    rc = Inner().prepare(h, text);
+    rc = SCs_Inner(SCs_InnerDRV()).prepare(h, text);
   } else {
     const int keep = pc->pConnect->bDeferLongData;
     pc->pConnect->bDeferLongData = 0;
-    rc = Inner().prepare(h, text);
+    rc = SCs_Inner(SCs_InnerDRV()).prepare(h, text);
     pc->pConnect->bDeferLongData = keep;
     pc->st_sccl.bDeferLongData = 0;
   }
@@ -73,7 +72,7 @@ errcode_t ResendKept(handle_t h, TSCCL& s) {
     Dataset* copy = nullptr;
     errcode_t rc = Dataset_Copy(&copy, s.parameters);
     if (rc != ER_SUCCESS) return rc;
-    rc = Inner().parameters(h, copy);
+    rc = SCs_Inner(SCs_InnerDRV()).parameters(h, copy);
     if (rc != ER_SUCCESS) return rc;
   }
   // The descriptions the engine bound for its rowset SELECT stay on the
@@ -91,7 +90,7 @@ errcode_t PrepareStep(handle_t h, char* request) {
   _Cursor* pc = ODBC_CursorRec(h);
   if (!pc || !request) return ER_INVALID_ARGUMENT;
   TSCCL& s = pc->st_sccl;
-  s.cRowsProcessed = uns32(-1);
+  s.cRowsProcessed = SCCL_ROWS_UNCOUNTED;
   // A new statement: the snapshot of the last one is no result of it.
   SS_Close(s.pSnapShot);
   s.f_state = uns16(s.f_state & ~SCCL_SNAPSHOT_READ);
@@ -116,7 +115,7 @@ errcode_t ParamStep(handle_t h, Dataset* params) {
     scs_p_DatasetFree(&params);
     return rc;
   }
-  return Inner().parameters(h, params);
+  return SCs_Inner(SCs_InnerDRV()).parameters(h, params);
 }
 
 // Prepare, parameter and bind steps of the combined calls; params is taken over.
@@ -141,7 +140,7 @@ errcode_t RowsProcessedStep(handle_t h, sgn32* pCount) {
 
 // The rest of the result behind a kept snapshot is of no use.
 errcode_t CloseBehindSnapshot(handle_t h, TSCCL& s) {
-  return scs_p_SnapshotKeepsResult(&s) ? ER_SUCCESS : Inner().close(h);
+  return scs_p_SnapshotKeepsResult(&s) ? ER_SUCCESS : SCs_Inner(SCs_InnerDRV()).close(h);
 }
 
 errcode_t ExecuteJCommon(handle_t h, char* request, Dataset* params, uns16 nCols, Bindesc* pDesc,
@@ -155,12 +154,13 @@ errcode_t ExecuteJCommon(handle_t h, char* request, Dataset* params, uns16 nCols
   TSCCL& s = pc->st_sccl;
   if (IsScrollable(s) && rowSetSize) {
     sgn32 want = *rowSetSize;
-    errcode_t rc = Inner().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &want);
+    errcode_t rc = SCs_Inner(SCs_InnerDRV()).setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &want);
     if (rc == ER_OPT_VAL_CHANGED) {
       // The backend settled on another size: the client learns which.
       sgn32 got = s.RSSize;
       uns16 len = 0;
-      if (Inner().getDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &got, 4, &len) != ER_SUCCESS) got = s.RSSize;
+      if (SCs_Inner(SCs_InnerDRV()).getDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &got, 4, &len) != ER_SUCCESS)
+        got = s.RSSize;
       *rowSetSize = got;
     } else if (rc != ER_SUCCESS) {
       scs_p_DatasetFree(&params);
@@ -226,7 +226,7 @@ errcode_t SCs_Execute(handle_t hCursor) {
     logit(LOG_WARNING, nullptr, 0, "execute without prior prepare");
     return ER_FUNCTION_SEQ;
   }
-  s.cRowsProcessed = uns32(-1);
+  s.cRowsProcessed = SCCL_ROWS_UNCOUNTED;
   s.f_state |= SCCL_THROUGH_ENGINE;
   errcode_t rc;
   if (IsScrollable(s)) {
@@ -252,7 +252,7 @@ errcode_t SCs_Execute(handle_t hCursor) {
     const uns16 noKeys = SCR_F_JOIN | SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION;
     const bool keyed =
         s.Rqst.reqType == EXPR_SELECT_STATEMENT &&
-        ((s.CursType == SQL_CURSOR_KEYSET_DRIVEN && s.KSSize == 0) ||
+        ((s.CursType == SQL_CURSOR_KEYSET_DRIVEN && s.KSSize == SCCL_KEYSET_WHOLE) ||
          (s.CursType == SQL_CURSOR_STATIC && s.ConcType != SQL_CONCUR_READ_ONLY && !(s.Rqst.flags & noKeys)));
     if (keyed) {
       if ((rc = KS_GetKeySet_KSD(&s)) != ER_SUCCESS) return Failed(s, rc);
@@ -268,7 +268,7 @@ errcode_t SCs_Execute(handle_t hCursor) {
       }
     }
   }
-  if ((rc = Inner().execute(hCursor)) != ER_SUCCESS) return rc;
+  if ((rc = SCs_Inner(SCs_InnerDRV()).execute(hCursor)) != ER_SUCCESS) return rc;
   const bool select = IsSelect(pc);
   if (IsScrollable(s) && select && !s.pColDesc) {
     rc = CallInner(&drv_ops::describeColumns, hCursor, &s.nColDesc, &s.pColDesc);
@@ -293,7 +293,7 @@ errcode_t SCs_Execute(handle_t hCursor) {
   if (rc != ER_SUCCESS) {
     // No later fetch may read on from where the failed read stopped.
     SS_Close(s.pSnapShot);
-    Inner().close(hCursor);
+    SCs_Inner(SCs_InnerDRV()).close(hCursor);
     return Failed(s, rc);
   }
   if ((rc = CloseBehindSnapshot(hCursor, s)) != ER_SUCCESS) return Failed(s, rc);
@@ -357,9 +357,9 @@ errcode_t SCs_PrepareJ(handle_t hConnect, char* request, sgn32 cursConcurrency, 
   };
   if (cursType != 0) {
     // A changed value is the backend's answer of what it offers, not a refusal.
-    rc = Inner().setDrvParameter(h, DRVP_STMT_CURSOR_TYPE, &cursType);
+    rc = SCs_Inner(SCs_InnerDRV()).setDrvParameter(h, DRVP_STMT_CURSOR_TYPE, &cursType);
     if (rc == ER_SUCCESS || rc == ER_OPT_VAL_CHANGED)
-      rc = Inner().setDrvParameter(h, DRVP_STMT_CONCURRENCY, &cursConcurrency);
+      rc = SCs_Inner(SCs_InnerDRV()).setDrvParameter(h, DRVP_STMT_CONCURRENCY, &cursConcurrency);
     if (rc != ER_SUCCESS && rc != ER_OPT_VAL_CHANGED) return end(rc);
   }
   if (!request) return ER_SUCCESS;
@@ -393,7 +393,7 @@ errcode_t SCs_ExecuteJ2(handle_t hCursor, char* request, Dataset* params, uns16 
 errcode_t SCs_FetchProcJ(handle_t hCursor, uns16* pnCols, Coldesc** ppDesc, Dataset* pBind) {
   if (!ODBC_CursorRec(hCursor) || !pBind) return ER_INVALID_ARGUMENT;
   if (ppDesc) *ppDesc = nullptr;
-  errcode_t rc = Inner().fetch(hCursor, 0, pBind);
+  errcode_t rc = SCs_Inner(SCs_InnerDRV()).fetch(hCursor, 0, pBind);
   if (rc != ER_SUCCESS) return rc;
   if (pnCols) *pnCols = pBind->nCols;
   if (!ppDesc || pBind->nCols == 0) return ER_SUCCESS;
