@@ -227,6 +227,8 @@ static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMA
                                            SQLSMALLINT* out_len, char width) {
   if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   if (need_data_state(stmt) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  // Whether a cursor is open decides; a result left unsettled is settled first.
+  _zolandm_stmt_settle(stmt);
   if (stmt->state <= ZOLANDM_STMT_NO_RESULT && stmt->cursor_state == ZOLANDM_CURSOR_NONE)
     return _zolandm_fail(stmt, ZOLANDM_E_S1015);
 

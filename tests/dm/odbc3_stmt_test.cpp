@@ -137,15 +137,41 @@ TEST_F(FetchScroll, StatesAndOrientations) {
   exec("SELECT a");
   EXPECT_EQ(SQLFetchScroll(stmt, 7, 0), SQL_ERROR);
   EXPECT_EQ(stmt_states(), std::vector<std::string>{"HY092"});
+  // An ODBC 3 application goes on with either function after the other.
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-  EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_ERROR);
-  EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(rec()->state, 6);
+  EXPECT_EQ(rec()->cursor_state, 4);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(rec()->state, 5);
+  EXPECT_EQ(rec()->cursor_state, 3);
   ASSERT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
   exec("SELECT a");
   ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(rec()->state, 6);
   EXPECT_EQ(rec()->cursor_state, 4);
   EXPECT_EQ(fake->last("FetchScroll"), "FetchScroll orientation=1 offset=0");
+  // SQLExtendedFetch keeps its rowsets apart from SQLFetch.
+  ASSERT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
+  exec("SELECT a");
+  SQLULEN count = 0;
+  SQLUSMALLINT status[1];
+  ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 0, &count, status), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
+  EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+
+  // An ODBC 2 application does not mix them.
+  TearDown();
+  stmt = nullptr;
+  dbc = nullptr;
+  env = nullptr;
+  open_fake("odbc3", 2);
+  exec("SELECT a");
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_ERROR);
+  EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
 }
 
 TEST_F(FetchScroll, EveryOrientationThroughAnOdbc3Driver) {
@@ -344,6 +370,96 @@ TEST_F(Odbc3Stmt, EndTran) {
   EXPECT_EQ(diag_states(SQL_HANDLE_DBC, dbc), std::vector<std::string>{"S1012"});
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_STMT, stmt, SQL_COMMIT), SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, env, SQL_COMMIT), SQL_INVALID_HANDLE);
+}
+
+TEST_F(Odbc3Stmt, EndTranRewindsByTheCompletionsOwnBehaviour) {
+  struct Case {
+    int app;
+    SQLSMALLINT completion;
+    int state_after;  // of a prepared, fetched statement
+  } cases[] = {
+      // commit keeps cursors, rollback closes them
+      {3, SQL_COMMIT, 5},
+      {3, SQL_ROLLBACK, 1},
+      // an ODBC 2 application: both behaviours together, as before
+      {2, SQL_COMMIT, 1},
+      {2, SQL_ROLLBACK, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.app) + (c.completion == SQL_COMMIT ? " commit" : " rollback"));
+    open_fake("odbc3", c.app);
+    static_cast<zolandm_dbc*>(dbc)->commit_behavior = SQL_CB_PRESERVE;
+    static_cast<zolandm_dbc*>(dbc)->rollback_behavior = SQL_CB_CLOSE;
+    ASSERT_EQ(SQLPrepare(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, c.completion), SQL_SUCCESS);
+    EXPECT_EQ(rec()->state, c.state_after);
+    if (c.state_after == 5) {
+      EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    }
+    TearDown();
+    stmt = nullptr;
+    dbc = nullptr;
+    env = nullptr;
+  }
+}
+
+// A driver's SQL_SUCCESS_WITH_INFO and its records reach an ODBC 3 application through every
+// call that ends in a new result state; the manager asks the driver nothing in between.
+TEST_F(Odbc3Stmt, DriverWarningsReachTheApplication) {
+  struct Case {
+    const char* name;  // the driver function that warns
+    SQLRETURN (*run)(SQLHSTMT);
+  } cases[] = {
+      {"ExecDirect", [](SQLHSTMT h) { return SQLExecDirect(h, S("SELECT a"), SQL_NTS); }},
+      {"Execute",
+       [](SQLHSTMT h) {
+         EXPECT_EQ(SQLPrepare(h, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+         return SQLExecute(h);
+       }},
+      {"ParamData",
+       [](SQLHSTMT h) {
+         static SQLLEN dae = SQL_DATA_AT_EXEC;
+         static SQLINTEGER v = 1;
+         EXPECT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
+                   SQL_SUCCESS);
+         EXPECT_EQ(SQLExecDirect(h, S("SELECT ?"), SQL_NTS), SQL_NEED_DATA);
+         return SQLParamData(h, nullptr);
+       }},
+      {"MoreResults",
+       [](SQLHSTMT h) {
+         EXPECT_EQ(SQLExecDirect(h, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+         return SQLMoreResults(h);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    open_fake("odbc3", 3);
+    fake->set("warn", 1);
+    fake->set((std::string("rc:") + c.name).c_str(), SQL_SUCCESS_WITH_INFO);
+    ASSERT_EQ(c.run(stmt), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(fake->log().back().rfind(c.name, 0), 0u) << fake->log().back();
+    auto recs = diag_recs(SQL_HANDLE_STMT, stmt);
+    ASSERT_EQ(recs.size(), 1u);
+    EXPECT_EQ(recs[0].state, "01000");
+    EXPECT_EQ(recs[0].native, 7);
+    EXPECT_NE(recs[0].text.find(std::string(c.name) + " warning"), std::string::npos) << recs[0].text;
+    SQLINTEGER count = 0;
+    ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 0, SQL_DIAG_NUMBER, &count, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(count, 1);
+    // The result is there all the same.
+    EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    TearDown();
+    stmt = nullptr;
+    dbc = nullptr;
+    env = nullptr;
+  }
+  // An ODBC 2 application keeps SQL_SUCCESS from an execution.
+  open_fake("odbc3", 2);
+  fake->set("rc:ExecDirect", SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLExecDirect(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(rec()->state, 4);
 }
 
 }  // namespace
