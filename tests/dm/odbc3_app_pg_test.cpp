@@ -47,21 +47,10 @@ class Odbc3AppPostgres : public Odbc3Test {
 // ---- parameter arrays of text ----------------------------------------------------------------
 
 TEST_F(Odbc3AppPostgres, ParameterArraysInsertEveryRowIntact) {
-  struct Case {
-    bool by_row;
-    int rows;
-  } cases[] = {{false, 3}, {true, 3}, {false, 10000}, {true, 10000}};
   connect();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.by_row ? "row-wise " : "column-wise ") + std::to_string(c.rows));
-    exec("CREATE TABLE dm_app_t (a VARCHAR(30), b VARCHAR(30))");
-    ASSERT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, V(SQL_AUTOCOMMIT_OFF), 0), SQL_SUCCESS);
-    insert_text_arrays(stmt, "INSERT INTO dm_app_t VALUES (?, ?)", c.by_row, c.rows, true);
-    ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_SUCCESS);
-    ASSERT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, V(SQL_AUTOCOMMIT_ON), 0), SQL_SUCCESS);
-    EXPECT_EQ(read_back(), expected_rows(c.rows));
-    exec("DROP TABLE dm_app_t");
-  }
+  check_text_arrays(dbc, stmt, "CREATE TABLE dm_app_t (a VARCHAR(30), b VARCHAR(30))",
+                    "INSERT INTO dm_app_t VALUES (?, ?)", "SELECT a, b FROM dm_app_t ORDER BY a",
+                    "DROP TABLE dm_app_t", true);
 }
 
 TEST_F(Odbc3AppPostgres, BindParamInsertsText) {
@@ -82,15 +71,7 @@ TEST_F(Odbc3AppPostgres, BindParamInsertsText) {
 
 TEST_F(Odbc3AppPostgres, FetchAndFetchScrollContinueEachOther) {
   connect();
-  const char* query = "SELECT g FROM generate_series(1,5) g";
-  {
-    SCOPED_TRACE("SQLFetch first");
-    run_fetch_steps(stmt, query, kFetchFirst);
-  }
-  {
-    SCOPED_TRACE("SQLFetchScroll first");
-    run_fetch_steps(stmt, query, kScrollFirst);
-  }
+  check_mixed_fetches(stmt, "SELECT g FROM generate_series(1,5) g");
 }
 
 TEST_F(Odbc3AppPostgres, ScrollAfterFetchThenPositionAndGetData) {

@@ -112,18 +112,33 @@ inline std::vector<std::string> read_text_rows(SQLHSTMT stmt, const char* query)
   return out;
 }
 
+// Inserts parameter arrays of 3 and 10,000 rows, by column and by row, into an empty table
+// made by `create` (columns a and b, text), commits, and reads them back with `select` (a, b
+// in key order) before `drop`.
+inline void check_text_arrays(SQLHDBC dbc, SQLHSTMT stmt, const char* create, const char* insert,
+                              const char* select, const char* drop, bool statuses) {
+  struct Case {
+    bool by_row;
+    int rows;
+  } cases[] = {{false, 3}, {true, 3}, {false, 10000}, {true, 10000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.by_row ? "row-wise " : "column-wise ") + std::to_string(c.rows));
+    ASSERT_TRUE(ok(SQLExecDirect(stmt, S(create), SQL_NTS)));
+    ASSERT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, V(SQL_AUTOCOMMIT_OFF), 0), SQL_SUCCESS);
+    insert_text_arrays(stmt, insert, c.by_row, c.rows, statuses);
+    ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_SUCCESS);
+    ASSERT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, V(SQL_AUTOCOMMIT_ON), 0), SQL_SUCCESS);
+    EXPECT_EQ(read_text_rows(stmt, select), expected_rows(c.rows));
+    ASSERT_TRUE(ok(SQLExecDirect(stmt, S(drop), SQL_NTS)));
+  }
+}
+
 // One step of a fetch sequence: which function, and the value expected in the row (0: end of
 // data).
 struct FetchStep {
   bool scroll;
   int value;
 };
-
-// SQLFetch first and SQLFetchScroll first, each alternating over a result of 1 .. 5.
-inline const std::vector<FetchStep> kFetchFirst = {{false, 1}, {true, 2}, {false, 3}, {true, 4},
-                                                   {false, 5}, {true, 0}, {false, 0}};
-inline const std::vector<FetchStep> kScrollFirst = {{true, 1}, {false, 2}, {true, 3}, {false, 4},
-                                                    {true, 5}, {false, 0}, {true, 0}};
 
 // Runs `query` (one integer column) and the steps on it, one row per fetch, checking the row,
 // the row status and the rows-fetched count after each; the cursor is closed afterwards.
@@ -156,6 +171,23 @@ inline void run_fetch_steps(SQLHSTMT stmt, const char* query, const std::vector<
   EXPECT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0), SQL_SUCCESS);
   EXPECT_EQ(SQLFreeStmt(stmt, SQL_UNBIND), SQL_SUCCESS);
+}
+
+// SQLFetch first and SQLFetchScroll first, each alternating over `query`, whose result is the
+// integers 1 to 5 in order.
+inline void check_mixed_fetches(SQLHSTMT stmt, const char* query) {
+  const std::vector<FetchStep> fetch_first = {{false, 1}, {true, 2}, {false, 3}, {true, 4},
+                                              {false, 5}, {true, 0}, {false, 0}};
+  const std::vector<FetchStep> scroll_first = {{true, 1}, {false, 2}, {true, 3}, {false, 4},
+                                               {true, 5}, {false, 0}, {true, 0}};
+  {
+    SCOPED_TRACE("SQLFetch first");
+    run_fetch_steps(stmt, query, fetch_first);
+  }
+  {
+    SCOPED_TRACE("SQLFetchScroll first");
+    run_fetch_steps(stmt, query, scroll_first);
+  }
 }
 
 }  // namespace odbc3test

@@ -163,10 +163,7 @@ TEST_F(FetchScroll, StatesAndOrientations) {
   EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
 
   // An ODBC 2 application does not mix them.
-  TearDown();
-  stmt = nullptr;
-  dbc = nullptr;
-  env = nullptr;
+  close_all();
   open_fake("odbc3", 2);
   exec("SELECT a");
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
@@ -398,10 +395,7 @@ TEST_F(Odbc3Stmt, EndTranRewindsByTheCompletionsOwnBehaviour) {
     if (c.state_after == 5) {
       EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
     }
-    TearDown();
-    stmt = nullptr;
-    dbc = nullptr;
-    env = nullptr;
+    close_all();
   }
 }
 
@@ -450,10 +444,7 @@ TEST_F(Odbc3Stmt, DriverWarningsReachTheApplication) {
     EXPECT_EQ(count, 1);
     // The result is there all the same.
     EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-    TearDown();
-    stmt = nullptr;
-    dbc = nullptr;
-    env = nullptr;
+    close_all();
   }
   // An ODBC 2 application keeps SQL_SUCCESS from an execution.
   open_fake("odbc3", 2);
