@@ -217,6 +217,18 @@ void widen_params(zolandm_stmt* stmt) {
   }
 }
 
+// An ODBC 3 driver answers SQL_NO_DATA to a searched update or delete that touched no row. For
+// an ODBC 3 application that is an execution like any other, without a result: the statement
+// moves on as after success (SQLRowCount then answers 0).
+bool executed_without_rows(const zolandm_stmt* stmt, SQLRETURN rc) {
+  return rc == ZOLANDM_NO_DATA && _zolandm_app_version(stmt->dbc) == 3;
+}
+
+void no_result_state(zolandm_stmt* stmt) {
+  stmt->state = ZOLANDM_STMT_NO_RESULT;
+  stmt->cursor_state = ZOLANDM_CURSOR_NONE;
+}
+
 // What a successful execution returns: the driver's own code to an ODBC 3 application, so that
 // a warning reaches it; SQL_SUCCESS to an ODBC 2 application, whose warnings stay readable
 // through SQLError.
@@ -259,7 +271,8 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
     return rc;
   }
   _zolandm_stmt_free_tmpbufs(stmt);
-  if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecDirect, rc, true, false)) return rc;
+  const bool no_rows = executed_without_rows(stmt, rc);
+  if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecDirect, rc, true, no_rows)) return rc;
   if (zolandm_succeeded(rc)) {
     widen_params(stmt);
     if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
@@ -267,6 +280,13 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
       stmt->prepared = 1;
     }
     return success_code(stmt, rc);
+  }
+  if (no_rows) {
+    if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
+      no_result_state(stmt);
+      stmt->prepared = 1;
+    }
+    return rc;
   }
   if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
     if (rc == ZOLANDM_NEED_DATA) {
@@ -467,7 +487,8 @@ static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
     }
     reset_getdata(stmt);
     SQLRETURN rc = _zolandm_call<ExecuteFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt);
-    if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecute, rc, true, false)) return rc;
+    const bool no_rows = executed_without_rows(stmt, rc);
+    if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecute, rc, true, no_rows)) return rc;
     if (zolandm_succeeded(rc)) {
       widen_params(stmt);
       rc = success_code(stmt, rc);
@@ -481,6 +502,8 @@ static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
         stmt->need_data_func = ZOLANDM_FN_SQLExecute;
       } else if (zolandm_succeeded(rc) && s == ZOLANDM_STMT_PREPARED) {
         _zolandm_stmt_result_state(stmt);
+      } else if (no_rows) {
+        no_result_state(stmt);
       } else if (rc == ZOLANDM_ERROR && s == ZOLANDM_STMT_NO_RESULT) {
         stmt->state = ZOLANDM_STMT_PREPARED;
         stmt->cursor_state = ZOLANDM_CURSOR_NONE;
@@ -558,6 +581,9 @@ static SQLRETURN entry_SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
       // statement must not stay in a need-data state the driver has left.
       widen_params(stmt);
       end_need_data(stmt);
+    } else if (executed_without_rows(stmt, rc) && stmt->need_data_func != ZOLANDM_FN_SQLSetPos) {
+      no_result_state(stmt);
+      stmt->need_data_func = 0;
     } else if (rc == ZOLANDM_ERROR) {
       fail_need_data(stmt);
     }

@@ -227,4 +227,30 @@ TEST_F(Odbc3AppPostgres, TruncationWarningOfAWideColumn) {
   }
 }
 
+// ---- searched statements that touch no row ------------------------------------------------------
+
+TEST_F(Odbc3AppPostgres, UpdateOfNoRowsCountsZero) {
+  connect();
+  exec("CREATE TABLE dm_app_t (a VARCHAR(30), b VARCHAR(30))");
+  SQLLEN n = -1;
+  // A fresh statement, run directly.
+  ASSERT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLExecDirect(stmt, S("UPDATE dm_app_t SET b = 'x' WHERE a = 'none'"), SQL_NTS), SQL_NO_DATA);
+  ASSERT_EQ(SQLRowCount(stmt, &n), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(n, 0);
+  // A prepared one, run twice.
+  ASSERT_EQ(SQLPrepare(stmt, S("DELETE FROM dm_app_t WHERE a = 'none'"), SQL_NTS), SQL_SUCCESS);
+  for (int i = 0; i < 2; ++i) {
+    n = -1;
+    ASSERT_EQ(SQLExecute(stmt), SQL_NO_DATA);
+    ASSERT_EQ(SQLRowCount(stmt, &n), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+    EXPECT_EQ(n, 0);
+  }
+  exec("INSERT INTO dm_app_t VALUES ('one', 'b')");
+  ASSERT_EQ(SQLExecDirect(stmt, S("UPDATE dm_app_t SET b = 'x'"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLRowCount(stmt, &n), SQL_SUCCESS);
+  EXPECT_EQ(n, 1);
+}
+
 }  // namespace

@@ -453,4 +453,46 @@ TEST_F(Odbc3Stmt, DriverWarningsReachTheApplication) {
   EXPECT_EQ(rec()->state, 4);
 }
 
+// SQL_NO_DATA from an execution (a searched update or delete without rows) is an execution
+// without a result for an ODBC 3 application: SQLRowCount may follow.
+TEST_F(Odbc3Stmt, ExecutionWithoutRows) {
+  struct Case {
+    const char* name;  // the driver function that answers SQL_NO_DATA
+    SQLRETURN (*run)(SQLHSTMT);
+  } cases[] = {
+      {"ExecDirect", [](SQLHSTMT h) { return SQLExecDirect(h, S("UPDATE a"), SQL_NTS); }},
+      {"Execute",
+       [](SQLHSTMT h) {
+         EXPECT_EQ(SQLPrepare(h, S("UPDATE a"), SQL_NTS), SQL_SUCCESS);
+         return SQLExecute(h);
+       }},
+      {"ParamData",
+       [](SQLHSTMT h) {
+         static SQLLEN dae = SQL_DATA_AT_EXEC;
+         static SQLINTEGER v = 1;
+         EXPECT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
+                   SQL_SUCCESS);
+         EXPECT_EQ(SQLExecDirect(h, S("UPDATE ?"), SQL_NTS), SQL_NEED_DATA);
+         return SQLParamData(h, nullptr);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    open_fake("odbc3", 3);
+    fake->set((std::string("rc:") + c.name).c_str(), SQL_NO_DATA);
+    ASSERT_EQ(c.run(stmt), SQL_NO_DATA);
+    EXPECT_EQ(rec()->state, 3);
+    EXPECT_EQ(rec()->need_data_func, 0);
+    SQLLEN n = -1;
+    EXPECT_EQ(SQLRowCount(stmt, &n), SQL_SUCCESS);
+    close_all();
+  }
+  // An ODBC 2 application's statement stays where it was.
+  open_fake("odbc3", 2);
+  ASSERT_EQ(SQLPrepare(stmt, S("UPDATE a"), SQL_NTS), SQL_SUCCESS);
+  fake->set("rc:Execute", SQL_NO_DATA);
+  ASSERT_EQ(SQLExecute(stmt), SQL_NO_DATA);
+  EXPECT_EQ(rec()->state, 1);
+}
+
 }  // namespace
