@@ -827,7 +827,7 @@ static SQLRETURN entry_SQLMoreResults(SQLHSTMT h) {
     SQLRETURN rc = _zolandm_call<FetchFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt);
     if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLMoreResults, rc, false, true)) return rc;
     // States 0 and 1 have no result to move from: they stay as they are.
-    if (stmt->state == ZOLANDM_STMT_EXECUTED) _zolandm_stmt_result_state(stmt);
+    _zolandm_stmt_settle(stmt);
     int s = stmt->state;
     if (s >= ZOLANDM_STMT_NO_RESULT && s <= ZOLANDM_STMT_EXT_FETCHED) {
       if (rc == ZOLANDM_NO_DATA) {
@@ -835,6 +835,10 @@ static SQLRETURN entry_SQLMoreResults(SQLHSTMT h) {
         stmt->cursor_state = ZOLANDM_CURSOR_NONE;
       } else if (rc == SQL_STILL_EXECUTING) {
         stmt->async_func = ZOLANDM_FN_SQLMoreResults;
+      } else if (zolandm_succeeded(rc) && _zolandm_app_version(stmt->dbc) == 3) {
+        // An ODBC 3 application reads the next result like the first: with or without
+        // columns, not yet fetched.
+        _zolandm_stmt_result_state(stmt);
       }
     }
     return rc;

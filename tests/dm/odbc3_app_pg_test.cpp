@@ -253,4 +253,39 @@ TEST_F(Odbc3AppPostgres, UpdateOfNoRowsCountsZero) {
   EXPECT_EQ(n, 1);
 }
 
+// ---- batches of statements ------------------------------------------------------------------------
+
+TEST_F(Odbc3AppPostgres, MoreResultsStepsThroughABatch) {
+  connect();
+  exec("CREATE TABLE dm_app_t (a VARCHAR(30), b VARCHAR(30))");
+  exec("INSERT INTO dm_app_t VALUES ('one', 'b'), ('two', 'b')");
+  ASSERT_TRUE(ok(SQLExecDirect(
+      stmt, S("UPDATE dm_app_t SET b = 'c'; SELECT a FROM dm_app_t ORDER BY a; SELECT 7"), SQL_NTS)));
+  SQLLEN n = -1;
+  ASSERT_EQ(SQLRowCount(stmt, &n), SQL_SUCCESS);
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(SQLMoreResults(stmt), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+  char a[16] = "";
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_CHAR, a, sizeof a, nullptr), SQL_SUCCESS)
+      << first_state(SQL_HANDLE_STMT, stmt);
+  EXPECT_STREQ(a, "one");
+  // The rest of this result is skipped.
+  ASSERT_EQ(SQLMoreResults(stmt), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << first_state(SQL_HANDLE_STMT, stmt);
+  SQLINTEGER seven = 0;
+  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_LONG, &seven, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(seven, 7);
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+  EXPECT_EQ(SQLMoreResults(stmt), SQL_NO_DATA);
+  // The statement can run again; a result read to its end is followed by the next.
+  ASSERT_EQ(SQLExecDirect(stmt, S("SELECT 1; SELECT 2"), SQL_NTS), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+  ASSERT_EQ(SQLMoreResults(stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  ASSERT_EQ(SQLGetData(stmt, 1, SQL_C_LONG, &seven, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(seven, 2);
+}
+
 }  // namespace

@@ -495,4 +495,20 @@ TEST_F(Odbc3Stmt, ExecutionWithoutRows) {
   EXPECT_EQ(rec()->state, 1);
 }
 
+// The next result of a batch starts unfetched for an ODBC 3 application; an ODBC 2
+// application's statement keeps its state.
+TEST_F(Odbc3Stmt, MoreResultsStartsTheNextResult) {
+  for (int app : {3, 2}) {
+    SCOPED_TRACE(app);
+    open_fake("odbc3", app);
+    exec("SELECT a");
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    fake->set("rc:MoreResults", SQL_SUCCESS);
+    ASSERT_EQ(SQLMoreResults(stmt), SQL_SUCCESS);
+    EXPECT_EQ(rec()->state, app == 3 ? 4 : 5);
+    EXPECT_EQ(rec()->cursor_state, app == 3 ? 2 : 3);
+    close_all();
+  }
+}
+
 }  // namespace
