@@ -399,46 +399,45 @@ TEST_F(Odbc3Stmt, EndTranRewindsByTheCompletionsOwnBehaviour) {
   }
 }
 
+// Runs one kind of execution of `sql` on a fresh statement, ending with the call to the driver
+// function `name`: ExecDirect, Execute (after SQLPrepare), ParamData (of a data-at-execution
+// parameter, "?" in the text) or MoreResults (after SQLExecDirect).
+SQLRETURN run_execution(SQLHSTMT h, const std::string& name, const char* sql) {
+  static SQLLEN dae = SQL_DATA_AT_EXEC;
+  static SQLINTEGER v = 1;
+  if (name == "Execute") {
+    EXPECT_EQ(SQLPrepare(h, S(sql), SQL_NTS), SQL_SUCCESS);
+    return SQLExecute(h);
+  }
+  if (name == "ParamData") {
+    EXPECT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
+              SQL_SUCCESS);
+    EXPECT_EQ(SQLExecDirect(h, S(sql), SQL_NTS), SQL_NEED_DATA);
+    return SQLParamData(h, nullptr);
+  }
+  if (name == "MoreResults") {
+    EXPECT_EQ(SQLExecDirect(h, S(sql), SQL_NTS), SQL_SUCCESS);
+    return SQLMoreResults(h);
+  }
+  return SQLExecDirect(h, S(sql), SQL_NTS);
+}
+
 // A driver's SQL_SUCCESS_WITH_INFO and its records reach an ODBC 3 application through every
 // call that ends in a new result state; the manager asks the driver nothing in between.
 TEST_F(Odbc3Stmt, DriverWarningsReachTheApplication) {
-  struct Case {
-    const char* name;  // the driver function that warns
-    SQLRETURN (*run)(SQLHSTMT);
-  } cases[] = {
-      {"ExecDirect", [](SQLHSTMT h) { return SQLExecDirect(h, S("SELECT a"), SQL_NTS); }},
-      {"Execute",
-       [](SQLHSTMT h) {
-         EXPECT_EQ(SQLPrepare(h, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
-         return SQLExecute(h);
-       }},
-      {"ParamData",
-       [](SQLHSTMT h) {
-         static SQLLEN dae = SQL_DATA_AT_EXEC;
-         static SQLINTEGER v = 1;
-         EXPECT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
-                   SQL_SUCCESS);
-         EXPECT_EQ(SQLExecDirect(h, S("SELECT ?"), SQL_NTS), SQL_NEED_DATA);
-         return SQLParamData(h, nullptr);
-       }},
-      {"MoreResults",
-       [](SQLHSTMT h) {
-         EXPECT_EQ(SQLExecDirect(h, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
-         return SQLMoreResults(h);
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const char* name : {"ExecDirect", "Execute", "ParamData", "MoreResults"}) {
+    SCOPED_TRACE(name);
     open_fake("odbc3", 3);
     fake->set("warn", 1);
-    fake->set((std::string("rc:") + c.name).c_str(), SQL_SUCCESS_WITH_INFO);
-    ASSERT_EQ(c.run(stmt), SQL_SUCCESS_WITH_INFO);
-    EXPECT_EQ(fake->log().back().rfind(c.name, 0), 0u) << fake->log().back();
+    fake->set((std::string("rc:") + name).c_str(), SQL_SUCCESS_WITH_INFO);
+    ASSERT_EQ(run_execution(stmt, name, std::string(name) == "ParamData" ? "SELECT ?" : "SELECT a"),
+              SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(fake->log().back().rfind(name, 0), 0u) << fake->log().back();
     auto recs = diag_recs(SQL_HANDLE_STMT, stmt);
     ASSERT_EQ(recs.size(), 1u);
     EXPECT_EQ(recs[0].state, "01000");
     EXPECT_EQ(recs[0].native, 7);
-    EXPECT_NE(recs[0].text.find(std::string(c.name) + " warning"), std::string::npos) << recs[0].text;
+    EXPECT_NE(recs[0].text.find(std::string(name) + " warning"), std::string::npos) << recs[0].text;
     SQLINTEGER count = 0;
     ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 0, SQL_DIAG_NUMBER, &count, 0, nullptr), SQL_SUCCESS);
     EXPECT_EQ(count, 1);
@@ -456,31 +455,12 @@ TEST_F(Odbc3Stmt, DriverWarningsReachTheApplication) {
 // SQL_NO_DATA from an execution (a searched update or delete without rows) is an execution
 // without a result for an ODBC 3 application: SQLRowCount may follow.
 TEST_F(Odbc3Stmt, ExecutionWithoutRows) {
-  struct Case {
-    const char* name;  // the driver function that answers SQL_NO_DATA
-    SQLRETURN (*run)(SQLHSTMT);
-  } cases[] = {
-      {"ExecDirect", [](SQLHSTMT h) { return SQLExecDirect(h, S("UPDATE a"), SQL_NTS); }},
-      {"Execute",
-       [](SQLHSTMT h) {
-         EXPECT_EQ(SQLPrepare(h, S("UPDATE a"), SQL_NTS), SQL_SUCCESS);
-         return SQLExecute(h);
-       }},
-      {"ParamData",
-       [](SQLHSTMT h) {
-         static SQLLEN dae = SQL_DATA_AT_EXEC;
-         static SQLINTEGER v = 1;
-         EXPECT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
-                   SQL_SUCCESS);
-         EXPECT_EQ(SQLExecDirect(h, S("UPDATE ?"), SQL_NTS), SQL_NEED_DATA);
-         return SQLParamData(h, nullptr);
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const char* name : {"ExecDirect", "Execute", "ParamData"}) {
+    SCOPED_TRACE(name);
     open_fake("odbc3", 3);
-    fake->set((std::string("rc:") + c.name).c_str(), SQL_NO_DATA);
-    ASSERT_EQ(c.run(stmt), SQL_NO_DATA);
+    fake->set((std::string("rc:") + name).c_str(), SQL_NO_DATA);
+    ASSERT_EQ(run_execution(stmt, name, std::string(name) == "ParamData" ? "UPDATE ?" : "UPDATE a"),
+              SQL_NO_DATA);
     EXPECT_EQ(rec()->state, 3);
     EXPECT_EQ(rec()->need_data_func, 0);
     SQLLEN n = -1;
