@@ -230,8 +230,8 @@ void no_result_state(zolandm_stmt* stmt) {
 }
 
 // What a successful execution returns: the driver's own code to an ODBC 3 application, so that
-// a warning reaches it; SQL_SUCCESS to an ODBC 2 application, whose warnings stay readable
-// through SQLError.
+// a warning reaches it; SQL_SUCCESS to an ODBC 2 application, as it always had (the agent's
+// backend among them).
 SQLRETURN success_code(const zolandm_stmt* stmt, SQLRETURN rc) {
   return _zolandm_app_version(stmt->dbc) == 3 ? rc : ZOLANDM_OK;
 }
