@@ -192,6 +192,9 @@ struct zolandm_stmt {
   uint16_t gd_column;
   uint8_t gd_carry_len;
   char gd_carry[8];
+  // 1 while the rowset in place came from the application's SQLExtendedFetch: an ODBC 3
+  // application may mix SQLFetch and SQLFetchScroll on a cursor, but not with that.
+  uint8_t ext_fetched;
 };
 
 struct zolandm_desc {

@@ -217,6 +217,25 @@ void widen_params(zolandm_stmt* stmt) {
   }
 }
 
+// An ODBC 3 driver answers SQL_NO_DATA to a searched update or delete that touched no row. For
+// an ODBC 3 application that is an execution like any other, without a result: the statement
+// moves on as after success (SQLRowCount then answers 0).
+bool executed_without_rows(const zolandm_stmt* stmt, SQLRETURN rc) {
+  return rc == ZOLANDM_NO_DATA && _zolandm_app_version(stmt->dbc) == 3;
+}
+
+void no_result_state(zolandm_stmt* stmt) {
+  stmt->state = ZOLANDM_STMT_NO_RESULT;
+  stmt->cursor_state = ZOLANDM_CURSOR_NONE;
+}
+
+// What a successful execution returns: the driver's own code to an ODBC 3 application, so that
+// a warning reaches it; SQL_SUCCESS to an ODBC 2 application, as it always had (the agent's
+// backend among them).
+SQLRETURN success_code(const zolandm_stmt* stmt, SQLRETURN rc) {
+  return _zolandm_app_version(stmt->dbc) == 3 ? rc : ZOLANDM_OK;
+}
+
 SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, char width) {
   if (text == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
   if (length < 0 && length != SQL_NTS) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
@@ -252,14 +271,22 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
     return rc;
   }
   _zolandm_stmt_free_tmpbufs(stmt);
-  if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecDirect, rc, true, false)) return rc;
+  const bool no_rows = executed_without_rows(stmt, rc);
+  if (!_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecDirect, rc, true, no_rows)) return rc;
   if (zolandm_succeeded(rc)) {
     widen_params(stmt);
     if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
       _zolandm_stmt_result_state(stmt);
       stmt->prepared = 1;
     }
-    return ZOLANDM_OK;
+    return success_code(stmt, rc);
+  }
+  if (no_rows) {
+    if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
+      no_result_state(stmt);
+      stmt->prepared = 1;
+    }
+    return rc;
   }
   if (stmt->state <= ZOLANDM_STMT_NO_RESULT) {
     if (rc == ZOLANDM_NEED_DATA) {
@@ -384,7 +411,9 @@ SQLRETURN get_data_widened(zolandm_stmt* stmt, void* f, SQLUSMALLINT column, SQL
 
 }  // namespace
 
-void _zolandm_stmt_result_state(zolandm_stmt* stmt) {
+namespace {
+
+void settle_now(zolandm_stmt* stmt) {
   stmt->state = ZOLANDM_STMT_NO_RESULT;
   SQLSMALLINT saved_rc = stmt->last_rc;
   int saved_async = stmt->async_func;
@@ -419,6 +448,23 @@ void _zolandm_stmt_result_state(zolandm_stmt* stmt) {
   }
 }
 
+}  // namespace
+
+void _zolandm_stmt_result_state(zolandm_stmt* stmt) {
+  stmt->ext_fetched = 0;
+  if (stmt->last_rc == ZOLANDM_OK_INFO && _zolandm_app_version(stmt->dbc) == 3) {
+    // The driver's records of this call stay with the driver until the application reads
+    // them; the count is asked when the next entry needs the state.
+    stmt->state = ZOLANDM_STMT_EXECUTED;
+    return;
+  }
+  settle_now(stmt);
+}
+
+void _zolandm_stmt_settle(zolandm_stmt* stmt) {
+  if (stmt->state == ZOLANDM_STMT_EXECUTED) settle_now(stmt);
+}
+
 // ---- execution ------------------------------------------------------------------------------
 
 static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
@@ -441,10 +487,11 @@ static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
     }
     reset_getdata(stmt);
     SQLRETURN rc = _zolandm_call<ExecuteFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt);
-    if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecute, rc, true, false)) return rc;
+    const bool no_rows = executed_without_rows(stmt, rc);
+    if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLExecute, rc, true, no_rows)) return rc;
     if (zolandm_succeeded(rc)) {
       widen_params(stmt);
-      rc = ZOLANDM_OK;
+      rc = success_code(stmt, rc);
     }
     int s = stmt->state;
     if (s == ZOLANDM_STMT_PREPARED || s == ZOLANDM_STMT_NO_RESULT) {
@@ -453,8 +500,10 @@ static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
       } else if (rc == ZOLANDM_NEED_DATA) {
         stmt->state = ZOLANDM_STMT_NEED_DATA;
         stmt->need_data_func = ZOLANDM_FN_SQLExecute;
-      } else if (rc == ZOLANDM_OK && s == ZOLANDM_STMT_PREPARED) {
+      } else if (zolandm_succeeded(rc) && s == ZOLANDM_STMT_PREPARED) {
         _zolandm_stmt_result_state(stmt);
+      } else if (no_rows) {
+        no_result_state(stmt);
       } else if (rc == ZOLANDM_ERROR && s == ZOLANDM_STMT_NO_RESULT) {
         stmt->state = ZOLANDM_STMT_PREPARED;
         stmt->cursor_state = ZOLANDM_CURSOR_NONE;
@@ -532,6 +581,9 @@ static SQLRETURN entry_SQLParamData(SQLHSTMT h, SQLPOINTER* value) {
       // statement must not stay in a need-data state the driver has left.
       widen_params(stmt);
       end_need_data(stmt);
+    } else if (executed_without_rows(stmt, rc) && stmt->need_data_func != ZOLANDM_FN_SQLSetPos) {
+      no_result_state(stmt);
+      stmt->need_data_func = 0;
     } else if (rc == ZOLANDM_ERROR) {
       fail_need_data(stmt);
     }
@@ -597,9 +649,10 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
     int s = stmt->state;
-    if (s <= ZOLANDM_STMT_PREPARED || s >= ZOLANDM_STMT_EXT_FETCHED)
+    const bool continues = s == ZOLANDM_STMT_EXT_FETCHED && _zolandm_stmt_mixed_fetch(stmt);
+    if (s <= ZOLANDM_STMT_PREPARED || (s >= ZOLANDM_STMT_EXT_FETCHED && !continues))
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-    if (s == ZOLANDM_STMT_EXECUTED) _zolandm_stmt_result_state(stmt);
+    _zolandm_stmt_settle(stmt);
   }
   zolandm_dbc* dbc = stmt->dbc;
   reset_getdata(stmt);
@@ -623,7 +676,9 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
     rc = _zolandm_call<FetchFn>(dbc->driver, &stmt->last_rc, f, stmt->drv_stmt);
   }
   if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLFetch, rc, false, true)) return rc;
-  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_FETCHED) {
+  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_FETCHED ||
+      (stmt->state == ZOLANDM_STMT_EXT_FETCHED && _zolandm_stmt_mixed_fetch(stmt))) {
+    stmt->ext_fetched = 0;
     if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = ZOLANDM_FN_SQLFetch;
     } else if (rc == ZOLANDM_NO_DATA) {
@@ -640,17 +695,20 @@ SQLRETURN SQLFetch_Internal(zolandm_stmt* stmt, SQLULEN* rows) {
 static SQLRETURN entry_SQLFetch(SQLHSTMT h) {
   return _zolandm_stmt_entry(h, [&](zolandm_stmt* stmt) -> SQLRETURN {
     SQLULEN rows = 0;
+    zolandm_dbc* dbc = stmt->dbc;
+    // An ODBC 3 driver fetches its row array size.
+    const bool driver_array = _zolandm_app_version(dbc) == 3 && _zolandm_drv_version(dbc) == 3;
+    zolandm_row_layout layout{};
+    if (stmt->wide_cols != nullptr && driver_array) layout = _zolandm_boundcol_layout(stmt);
     SQLRETURN rc = SQLFetch_Internal(stmt, &rows);
     if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) {
-      zolandm_dbc* dbc = stmt->dbc;
       if (rows > 0) {
         // Emulated through SQLExtendedFetch: the rows it filled.
         int64_t n =
             rows > static_cast<SQLULEN>(stmt->rowset_size) ? stmt->rowset_size : static_cast<int64_t>(rows);
         _zolandm_boundcol_widen_rows(stmt, n, stmt->row_status_ptr);
-      } else if (_zolandm_app_version(dbc) == 3 && _zolandm_drv_version(dbc) == 3) {
-        // An ODBC 3 driver fetches its row array size.
-        _zolandm_boundcol_widen_fetched(stmt);
+      } else if (driver_array) {
+        _zolandm_boundcol_widen_layout(stmt, layout);
       } else {
         _zolandm_boundcol_widen_rows(stmt, 1, nullptr);
       }
@@ -667,10 +725,13 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   if (orientation < 1 || orientation > 8) return _zolandm_fail(stmt, ZOLANDM_E_S1106);
   int pend = pending_check(stmt, id);
   if (pend < 0) return ZOLANDM_ERROR;
+  // SQLFetchScroll, emulated here, continues what SQLFetch fetched for an ODBC 3 application.
+  const bool scroll = id == ZOLANDM_FN_SQLFetchScroll && _zolandm_stmt_mixed_fetch(stmt);
   if (pend == 0) {
     int s = stmt->state;
-    if (s <= ZOLANDM_STMT_PREPARED || s == ZOLANDM_STMT_FETCHED || s >= ZOLANDM_STMT_NEED_DATA)
+    if (s <= ZOLANDM_STMT_PREPARED || (s == ZOLANDM_STMT_FETCHED && !scroll) || s >= ZOLANDM_STMT_NEED_DATA)
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    _zolandm_stmt_settle(stmt);
   }
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLExtendedFetch);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -679,12 +740,14 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
   SQLRETURN rc = _zolandm_call<ExtendedFetchFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
                                                 orientation, offset, row_count, row_status);
   if (pend == 1 && !_zolandm_async_complete(stmt, id, rc, false, true)) return rc;
-  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_EXT_FETCHED) {
+  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_EXT_FETCHED ||
+      (stmt->state == ZOLANDM_STMT_FETCHED && scroll)) {
     if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = id;
     } else if (zolandm_succeeded(rc) || rc == ZOLANDM_NO_DATA) {
       stmt->state = ZOLANDM_STMT_EXT_FETCHED;
       stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
+      stmt->ext_fetched = id == ZOLANDM_FN_SQLExtendedFetch ? 1 : 0;
     }
   }
   return rc;
@@ -757,11 +820,14 @@ static SQLRETURN entry_SQLMoreResults(SQLHSTMT h) {
     if (pend == 0 && need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLMoreResults);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
+    // A result whose state was left open is settled before the driver moves past it; the
+    // count asked afterwards would drop the records of this call.
+    if (pend == 0) _zolandm_stmt_settle(stmt);
     reset_getdata(stmt);
     SQLRETURN rc = _zolandm_call<FetchFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt);
     if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLMoreResults, rc, false, true)) return rc;
     // States 0 and 1 have no result to move from: they stay as they are.
-    if (stmt->state == ZOLANDM_STMT_EXECUTED) _zolandm_stmt_result_state(stmt);
+    _zolandm_stmt_settle(stmt);
     int s = stmt->state;
     if (s >= ZOLANDM_STMT_NO_RESULT && s <= ZOLANDM_STMT_EXT_FETCHED) {
       if (rc == ZOLANDM_NO_DATA) {
@@ -769,6 +835,10 @@ static SQLRETURN entry_SQLMoreResults(SQLHSTMT h) {
         stmt->cursor_state = ZOLANDM_CURSOR_NONE;
       } else if (rc == SQL_STILL_EXECUTING) {
         stmt->async_func = ZOLANDM_FN_SQLMoreResults;
+      } else if (zolandm_succeeded(rc) && _zolandm_app_version(stmt->dbc) == 3) {
+        // An ODBC 3 application reads the next result like the first: with or without
+        // columns, not yet fetched.
+        _zolandm_stmt_result_state(stmt);
       }
     }
     return rc;

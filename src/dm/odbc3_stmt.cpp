@@ -256,8 +256,11 @@ SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offse
   if (!own_pending) {
     if (stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
     int s = stmt->state;
-    if (s <= ZOLANDM_STMT_PREPARED || s == ZOLANDM_STMT_FETCHED || s >= ZOLANDM_STMT_NEED_DATA)
+    const bool continues = s == ZOLANDM_STMT_FETCHED && _zolandm_stmt_mixed_fetch(stmt);
+    if (s <= ZOLANDM_STMT_PREPARED || (s == ZOLANDM_STMT_FETCHED && !continues) ||
+        s >= ZOLANDM_STMT_NEED_DATA)
       return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+    _zolandm_stmt_settle(stmt);
   }
   zolandm_dbc* dbc = stmt->dbc;
   void* f = odbc3_choice(dbc, _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLExtendedFetch),
@@ -283,13 +286,16 @@ SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offse
     }
     return rc;
   }
+  zolandm_row_layout layout{};
+  if (stmt->wide_cols != nullptr) layout = _zolandm_boundcol_layout(stmt);
   SQLRETURN rc = _zolandm_call<FetchScrollFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,
                                               orientation, offset);
   if (own_pending) {
     if (!zolandm_succeeded(rc) && rc != ZOLANDM_NO_DATA && rc != ZOLANDM_ERROR) return rc;
     stmt->async_func = 0;
   }
-  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_EXT_FETCHED) {
+  if (stmt->state == ZOLANDM_STMT_CURSOR_OPEN || stmt->state == ZOLANDM_STMT_EXT_FETCHED ||
+      (stmt->state == ZOLANDM_STMT_FETCHED && _zolandm_stmt_mixed_fetch(stmt))) {
     if (rc == SQL_STILL_EXECUTING) {
       stmt->async_func = ZOLANDM_FN_SQLFetchScroll;
       return rc;
@@ -297,9 +303,10 @@ SQLRETURN fetch_scroll(zolandm_stmt* stmt, SQLSMALLINT orientation, SQLLEN offse
     if (zolandm_succeeded(rc) || rc == ZOLANDM_NO_DATA) {
       stmt->state = ZOLANDM_STMT_EXT_FETCHED;
       stmt->cursor_state = ZOLANDM_CURSOR_EXT_FETCHED;
+      stmt->ext_fetched = 0;
     }
   }
-  if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) _zolandm_boundcol_widen_fetched(stmt);
+  if (zolandm_succeeded(rc) && stmt->wide_cols != nullptr) _zolandm_boundcol_widen_layout(stmt, layout);
   return rc;
 }
 
@@ -312,11 +319,12 @@ SQLRETURN bulk_operations(zolandm_stmt* stmt, SQLSMALLINT operation) {
     if (operation != SQL_ADD) return _zolandm_fail(stmt, ZOLANDM_E_HYC00);
     return SQLSetPos_Internal(stmt, 0, SQL_ADD, SQL_LOCK_NO_CHANGE);
   }
+  const bool widens = operation == SQL_FETCH_BY_BOOKMARK && stmt->wide_cols != nullptr;
+  zolandm_row_layout layout{};
+  if (widens) layout = _zolandm_boundcol_layout(stmt);
   SQLRETURN rc =
       _zolandm_call<BulkFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt, operation);
-  if (operation == SQL_FETCH_BY_BOOKMARK && zolandm_succeeded(rc) && stmt->wide_cols != nullptr) {
-    _zolandm_boundcol_widen_fetched(stmt);
-  }
+  if (widens && zolandm_succeeded(rc)) _zolandm_boundcol_widen_layout(stmt, layout);
   return rc;
 }
 

@@ -86,11 +86,13 @@ SQLRETURN bind_parameter(zolandm_stmt* stmt, SQLUSMALLINT ipar, SQLSMALLINT io_t
   row.buffer_len = buffer_len;
   row.io_type = static_cast<uint16_t>(io_type);
 
-  int app = _zolandm_app_version(dbc);
   void* bind_parameter_fn = _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLBindParameter);
-  void* bind_param_fn = set_param ? nullptr : _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLBindParam);
-  bool use_bind_param = bind_param_fn != nullptr && io_type == SQL_PARAM_INPUT &&
-                        !(app == 2 && (drv_ver == 2 || bind_parameter_fn != nullptr));
+  // SQLBindParam has no buffer length, and without one a driver cannot step through an
+  // array of text values: it is used only by a driver that has nothing else.
+  void* bind_param_fn = set_param || bind_parameter_fn != nullptr
+                            ? nullptr
+                            : _zolandm_driver_entry(dbc, ZOLANDM_FN_SQLBindParam);
+  bool use_bind_param = bind_param_fn != nullptr && io_type == SQL_PARAM_INPUT;
   if (use_bind_param) {
     return _zolandm_call<BindParamFn>(dbc->driver, &stmt->last_rc, bind_param_fn, stmt->drv_stmt, ipar,
                                       SQLSMALLINT(drv_c_type), SQLSMALLINT(sql_type), column_size, digits,
@@ -225,6 +227,8 @@ static SQLRETURN SQLGetCursorName_Internal(zolandm_stmt* stmt, void* buf, SQLSMA
                                            SQLSMALLINT* out_len, char width) {
   if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
   if (need_data_state(stmt) || stmt->async_func != 0) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
+  // Whether a cursor is open decides; a result left unsettled is settled first.
+  _zolandm_stmt_settle(stmt);
   if (stmt->state <= ZOLANDM_STMT_NO_RESULT && stmt->cursor_state == ZOLANDM_CURSOR_NONE)
     return _zolandm_fail(stmt, ZOLANDM_E_S1015);
 

@@ -720,24 +720,27 @@ SQLULEN _zolandm_stmt_read_rowset(zolandm_stmt* stmt, SQLULEN fallback) {
   return rc == ZOLANDM_OK && got > 0 ? got : fallback;
 }
 
-void _zolandm_boundcol_widen_fetched(zolandm_stmt* stmt) {
+zolandm_row_layout _zolandm_boundcol_layout(zolandm_stmt* stmt) {
   zolandm_dbc* dbc = stmt->dbc;
-  SQLULEN size = static_cast<SQLULEN>(stmt->rowset_size);
-  SQLULEN* fetched = nullptr;
-  SQLUSMALLINT* status = nullptr;
+  zolandm_row_layout out{static_cast<SQLULEN>(stmt->rowset_size), nullptr, nullptr};
   SQLSMALLINT saved = stmt->last_rc;
   if (void* get = _zolandm_driver_entry_width(dbc, ZOLANDM_FN_SQLGetStmtAttr, ZOLANDM_FN_SQLGetStmtAttrW,
                                               ZOLANDM_FN_SQLGetStmtAttrA)) {
-    auto ask = [&](SQLINTEGER attr, void* out) {
-      return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt, attr, out,
+    auto ask = [&](SQLINTEGER attr, void* value) {
+      return _zolandm_call<GetStmtAttrFn>(dbc->driver, &stmt->last_rc, get, stmt->drv_stmt, attr, value,
                                           SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
     };
     SQLULEN array_size = 0;
-    if (ask(SQL_ATTR_ROW_ARRAY_SIZE, &array_size) == ZOLANDM_OK && array_size > 0) size = array_size;
-    if (ask(SQL_ATTR_ROWS_FETCHED_PTR, static_cast<void*>(&fetched)) != ZOLANDM_OK) fetched = nullptr;
-    if (ask(SQL_ATTR_ROW_STATUS_PTR, static_cast<void*>(&status)) != ZOLANDM_OK) status = nullptr;
+    if (ask(SQL_ATTR_ROW_ARRAY_SIZE, &array_size) == ZOLANDM_OK && array_size > 0) out.size = array_size;
+    if (ask(SQL_ATTR_ROWS_FETCHED_PTR, static_cast<void*>(&out.fetched)) != ZOLANDM_OK) out.fetched = nullptr;
+    if (ask(SQL_ATTR_ROW_STATUS_PTR, static_cast<void*>(&out.status)) != ZOLANDM_OK) out.status = nullptr;
   }
   stmt->last_rc = saved;
-  SQLULEN rows = fetched != nullptr && *fetched < size ? *fetched : size;
-  _zolandm_boundcol_widen_rows(stmt, static_cast<int64_t>(rows > INT64_MAX ? INT64_MAX : rows), status);
+  return out;
+}
+
+void _zolandm_boundcol_widen_layout(zolandm_stmt* stmt, const zolandm_row_layout& layout) {
+  SQLULEN rows = layout.fetched != nullptr && *layout.fetched < layout.size ? *layout.fetched : layout.size;
+  _zolandm_boundcol_widen_rows(stmt, static_cast<int64_t>(rows > INT64_MAX ? INT64_MAX : rows),
+                               layout.status);
 }

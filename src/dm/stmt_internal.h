@@ -143,7 +143,18 @@ SQLRETURN SQLExtendedFetch_Internal(zolandm_stmt* stmt, SQLUSMALLINT orientation
                                     int id = ZOLANDM_FN_SQLExtendedFetch);
 SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation,
                              SQLUSMALLINT lock_type);
+// Settles the state after a successful execution by the driver's column count. For an ODBC 3
+// application whose driver answered SQL_SUCCESS_WITH_INFO the count is not asked yet (asking
+// would make some drivers drop the records the application is about to read): the statement
+// stays in the executed state until _zolandm_stmt_settle is called by a later entry.
 void _zolandm_stmt_result_state(zolandm_stmt* stmt);
+// Settles a statement left in the executed state (no-op in any other state).
+void _zolandm_stmt_settle(zolandm_stmt* stmt);
+// An ODBC 3 application mixes SQLFetch and SQLFetchScroll on one cursor: either continues a
+// rowset the other fetched (not one of SQLExtendedFetch).
+inline bool _zolandm_stmt_mixed_fetch(const zolandm_stmt* stmt) {
+  return _zolandm_app_version(stmt->dbc) == 3 && !stmt->ext_fetched;
+}
 SQLRETURN SQLGetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER buf_len,
                                   SQLINTEGER* str_len);
 SQLRETURN SQLSetStmtAttr_Internal(zolandm_stmt* stmt, SQLINTEGER attr, SQLPOINTER value, SQLINTEGER str_len);
@@ -160,9 +171,18 @@ bool _zolandm_stmt_rowset_changed(zolandm_stmt* stmt, SQLULEN rows);
 // The rowset size the driver reports, asked without a diagnostic of the manager's own;
 // `fallback` when it cannot be read. last_rc keeps its value.
 SQLULEN _zolandm_stmt_read_rowset(zolandm_stmt* stmt, SQLULEN fallback);
-// Widens the wide-bound columns after a fetch of an ODBC 3 driver that filled a row array the
-// manager does not hold: the driver's rows-fetched count or row statuses bound the pass.
-void _zolandm_boundcol_widen_fetched(zolandm_stmt* stmt);
+// The row array of an ODBC 3 driver that the manager does not hold: its size and the driver's
+// rows-fetched and row-status pointers (null when unknown). Read before the fetch, because
+// some drivers drop the records of their last call on any call, these reads included.
+struct zolandm_row_layout {
+  SQLULEN size;
+  SQLULEN* fetched;
+  SQLUSMALLINT* status;
+};
+zolandm_row_layout _zolandm_boundcol_layout(zolandm_stmt* stmt);
+// Widens the wide-bound columns after a fetch into that row array: the rows-fetched count or
+// the row statuses bound the pass.
+void _zolandm_boundcol_widen_layout(zolandm_stmt* stmt, const zolandm_row_layout& layout);
 
 // ---- entry helper ----------------------------------------------------------------------------
 

@@ -10,8 +10,10 @@ namespace {
 using TransactFn = SQLRETURN (*)(SQLHENV, SQLHDBC, SQLUSMALLINT);
 using EndTranFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT);
 
-// Where a statement stands after a transaction ends; commit and rollback behaviour taken
-// together whatever the completion type.
+// Where a statement stands after a transaction ends. An ODBC 2 application has its statements
+// rewound by the commit and rollback behaviours taken together whatever the completion type;
+// an ODBC 3 application by the behaviour of the completion it asked for only, so that a
+// cursor the data source keeps across a commit stays usable.
 void rewind_statement(zolandm_stmt* s, int commit, int rollback) {
   bool either_delete = commit == SQL_CB_DELETE || rollback == SQL_CB_DELETE;
   bool either_close = commit == SQL_CB_CLOSE || rollback == SQL_CB_CLOSE;
@@ -55,9 +57,10 @@ SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type) {
   }
   if (!zolandm_succeeded(rc)) return rc;
   dbc->state = ZOLANDM_DBC_IN_USE;
-  for (zolandm_stmt* s = dbc->stmts; s != nullptr; s = s->next) {
-    rewind_statement(s, dbc->commit_behavior, dbc->rollback_behavior);
-  }
+  int commit = dbc->commit_behavior;
+  int rollback = dbc->rollback_behavior;
+  if (_zolandm_app_version(dbc) == 3) commit = rollback = type == SQL_COMMIT ? commit : rollback;
+  for (zolandm_stmt* s = dbc->stmts; s != nullptr; s = s->next) rewind_statement(s, commit, rollback);
   return rc;
 }
 

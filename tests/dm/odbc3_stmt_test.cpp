@@ -137,15 +137,38 @@ TEST_F(FetchScroll, StatesAndOrientations) {
   exec("SELECT a");
   EXPECT_EQ(SQLFetchScroll(stmt, 7, 0), SQL_ERROR);
   EXPECT_EQ(stmt_states(), std::vector<std::string>{"HY092"});
+  // An ODBC 3 application goes on with either function after the other.
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
-  EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_ERROR);
-  EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(rec()->state, 6);
+  EXPECT_EQ(rec()->cursor_state, 4);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(rec()->state, 5);
+  EXPECT_EQ(rec()->cursor_state, 3);
   ASSERT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
   exec("SELECT a");
   ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
   EXPECT_EQ(rec()->state, 6);
   EXPECT_EQ(rec()->cursor_state, 4);
   EXPECT_EQ(fake->last("FetchScroll"), "FetchScroll orientation=1 offset=0");
+  // SQLExtendedFetch keeps its rowsets apart from SQLFetch.
+  ASSERT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
+  exec("SELECT a");
+  SQLULEN count = 0;
+  SQLUSMALLINT status[1];
+  ASSERT_EQ(SQLExtendedFetch(stmt, SQL_FETCH_NEXT, 0, &count, status), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
+  EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+
+  // An ODBC 2 application does not mix them.
+  close_all();
+  open_fake("odbc3", 2);
+  exec("SELECT a");
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(SQLFetchScroll(stmt, SQL_FETCH_NEXT, 0), SQL_ERROR);
+  EXPECT_EQ(stmt_states(), std::vector<std::string>{"S1010"});
 }
 
 TEST_F(FetchScroll, EveryOrientationThroughAnOdbc3Driver) {
@@ -318,12 +341,10 @@ TEST_F(Odbc3Stmt, BindParamIsAnInputBindParameter) {
     ASSERT_EQ(SQLBindParam(stmt, 1, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, nullptr), SQL_SUCCESS);
     EXPECT_EQ(rec()->params[0].io_type, SQL_PARAM_INPUT);
     EXPECT_EQ(rec()->params[0].buffer_len, 256);
-    if (app == 3) {
-      EXPECT_EQ(fake->last("BindParam"), "BindParam ipar=1 c=4 sql=4 size=0 digits=0");
-    } else {
-      EXPECT_EQ(fake->last("BindParameter"),
-                "BindParameter ipar=1 io=1 c=4 sql=4 size=0 digits=0 len=256 own=set");
-    }
+    // A driver that has SQLBindParameter gets it, with a buffer length, for either application.
+    EXPECT_EQ(fake->last("BindParameter"),
+              "BindParameter ipar=1 io=1 c=4 sql=4 size=0 digits=0 len=256 own=set");
+    EXPECT_TRUE(fake->calls("BindParam ").empty());
     TearDown();
     stmt = nullptr;
     dbc = nullptr;
@@ -346,6 +367,128 @@ TEST_F(Odbc3Stmt, EndTran) {
   EXPECT_EQ(diag_states(SQL_HANDLE_DBC, dbc), std::vector<std::string>{"S1012"});
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_STMT, stmt, SQL_COMMIT), SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_DBC, env, SQL_COMMIT), SQL_INVALID_HANDLE);
+}
+
+TEST_F(Odbc3Stmt, EndTranRewindsByTheCompletionsOwnBehaviour) {
+  struct Case {
+    int app;
+    SQLSMALLINT completion;
+    int state_after;  // of a prepared, fetched statement
+  } cases[] = {
+      // commit keeps cursors, rollback closes them
+      {3, SQL_COMMIT, 5},
+      {3, SQL_ROLLBACK, 1},
+      // an ODBC 2 application: both behaviours together, as before
+      {2, SQL_COMMIT, 1},
+      {2, SQL_ROLLBACK, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.app) + (c.completion == SQL_COMMIT ? " commit" : " rollback"));
+    open_fake("odbc3", c.app);
+    static_cast<zolandm_dbc*>(dbc)->commit_behavior = SQL_CB_PRESERVE;
+    static_cast<zolandm_dbc*>(dbc)->rollback_behavior = SQL_CB_CLOSE;
+    ASSERT_EQ(SQLPrepare(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    ASSERT_EQ(SQLEndTran(SQL_HANDLE_DBC, dbc, c.completion), SQL_SUCCESS);
+    EXPECT_EQ(rec()->state, c.state_after);
+    if (c.state_after == 5) {
+      EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    }
+    close_all();
+  }
+}
+
+// Runs one kind of execution of `sql` on a fresh statement, ending with the call to the driver
+// function `name`: ExecDirect, Execute (after SQLPrepare), ParamData (of a data-at-execution
+// parameter, "?" in the text) or MoreResults (after SQLExecDirect).
+SQLRETURN run_execution(SQLHSTMT h, const std::string& name, const char* sql) {
+  static SQLLEN dae = SQL_DATA_AT_EXEC;
+  static SQLINTEGER v = 1;
+  if (name == "Execute") {
+    EXPECT_EQ(SQLPrepare(h, S(sql), SQL_NTS), SQL_SUCCESS);
+    return SQLExecute(h);
+  }
+  if (name == "ParamData") {
+    EXPECT_EQ(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &dae),
+              SQL_SUCCESS);
+    EXPECT_EQ(SQLExecDirect(h, S(sql), SQL_NTS), SQL_NEED_DATA);
+    return SQLParamData(h, nullptr);
+  }
+  if (name == "MoreResults") {
+    EXPECT_EQ(SQLExecDirect(h, S(sql), SQL_NTS), SQL_SUCCESS);
+    return SQLMoreResults(h);
+  }
+  return SQLExecDirect(h, S(sql), SQL_NTS);
+}
+
+// A driver's SQL_SUCCESS_WITH_INFO and its records reach an ODBC 3 application through every
+// call that ends in a new result state; the manager asks the driver nothing in between.
+TEST_F(Odbc3Stmt, DriverWarningsReachTheApplication) {
+  for (const char* name : {"ExecDirect", "Execute", "ParamData", "MoreResults"}) {
+    SCOPED_TRACE(name);
+    open_fake("odbc3", 3);
+    fake->set("warn", 1);
+    fake->set((std::string("rc:") + name).c_str(), SQL_SUCCESS_WITH_INFO);
+    ASSERT_EQ(run_execution(stmt, name, std::string(name) == "ParamData" ? "SELECT ?" : "SELECT a"),
+              SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(fake->log().back().rfind(name, 0), 0u) << fake->log().back();
+    auto recs = diag_recs(SQL_HANDLE_STMT, stmt);
+    ASSERT_EQ(recs.size(), 1u);
+    EXPECT_EQ(recs[0].state, "01000");
+    EXPECT_EQ(recs[0].native, 7);
+    EXPECT_NE(recs[0].text.find(std::string(name) + " warning"), std::string::npos) << recs[0].text;
+    SQLINTEGER count = 0;
+    ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 0, SQL_DIAG_NUMBER, &count, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(count, 1);
+    // The result is there all the same.
+    EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    close_all();
+  }
+  // An ODBC 2 application keeps SQL_SUCCESS from an execution.
+  open_fake("odbc3", 2);
+  fake->set("rc:ExecDirect", SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(SQLExecDirect(stmt, S("SELECT a"), SQL_NTS), SQL_SUCCESS);
+  EXPECT_EQ(rec()->state, 4);
+}
+
+// SQL_NO_DATA from an execution (a searched update or delete without rows) is an execution
+// without a result for an ODBC 3 application: SQLRowCount may follow.
+TEST_F(Odbc3Stmt, ExecutionWithoutRows) {
+  for (const char* name : {"ExecDirect", "Execute", "ParamData"}) {
+    SCOPED_TRACE(name);
+    open_fake("odbc3", 3);
+    fake->set((std::string("rc:") + name).c_str(), SQL_NO_DATA);
+    ASSERT_EQ(run_execution(stmt, name, std::string(name) == "ParamData" ? "UPDATE ?" : "UPDATE a"),
+              SQL_NO_DATA);
+    EXPECT_EQ(rec()->state, 3);
+    EXPECT_EQ(rec()->need_data_func, 0);
+    SQLLEN n = -1;
+    EXPECT_EQ(SQLRowCount(stmt, &n), SQL_SUCCESS);
+    close_all();
+  }
+  // An ODBC 2 application's statement stays where it was.
+  open_fake("odbc3", 2);
+  ASSERT_EQ(SQLPrepare(stmt, S("UPDATE a"), SQL_NTS), SQL_SUCCESS);
+  fake->set("rc:Execute", SQL_NO_DATA);
+  ASSERT_EQ(SQLExecute(stmt), SQL_NO_DATA);
+  EXPECT_EQ(rec()->state, 1);
+}
+
+// The next result of a batch starts unfetched for an ODBC 3 application; an ODBC 2
+// application's statement keeps its state.
+TEST_F(Odbc3Stmt, MoreResultsStartsTheNextResult) {
+  for (int app : {3, 2}) {
+    SCOPED_TRACE(app);
+    open_fake("odbc3", app);
+    exec("SELECT a");
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+    fake->set("rc:MoreResults", SQL_SUCCESS);
+    ASSERT_EQ(SQLMoreResults(stmt), SQL_SUCCESS);
+    EXPECT_EQ(rec()->state, app == 3 ? 4 : 5);
+    EXPECT_EQ(rec()->cursor_state, app == 3 ? 2 : 3);
+    close_all();
+  }
 }
 
 }  // namespace

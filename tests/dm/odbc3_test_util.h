@@ -96,6 +96,14 @@ class Odbc3Test : public ::testing::Test {
     }
   }
 
+  // Frees everything, so that a table-driven test can open the next case.
+  void close_all() {
+    TearDown();
+    stmt = nullptr;
+    dbc = nullptr;
+    env = nullptr;
+  }
+
   zolandm_stmt* rec() const { return static_cast<zolandm_stmt*>(stmt); }
   std::vector<std::string> stmt_states() const { return diag_states(SQL_HANDLE_STMT, stmt); }
   std::string first_state(SQLSMALLINT type, SQLHANDLE h) const {

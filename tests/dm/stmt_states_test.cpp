@@ -992,7 +992,8 @@ TEST_F(Fake, BindingFunctionByVersionAndDirection) {
   SQLINTEGER v = 0;
   SQLLEN ind = 0;
   ASSERT_EQ(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_LONG, SQL_DATE, 0, 0, &v, 0, &ind), SQL_SUCCESS);
-  EXPECT_EQ(fake->last("BindParam"), "BindParam ipar=1 c=4 sql=91 size=0 digits=0");
+  // The driver has SQLBindParameter: it gets it, with the buffer length, also for input.
+  EXPECT_EQ(fake->last("BindParam"), "BindParameter ipar=1 io=1 c=4 sql=91 size=0 digits=0 len=0 own=set");
   ASSERT_EQ(SQLBindParameter(stmt, 2, SQL_PARAM_OUTPUT, SQL_C_LONG, SQL_INTEGER, 0, 0, &v, 0, &ind),
             SQL_SUCCESS);
   EXPECT_EQ(fake->last("BindParameter"), "BindParameter ipar=2 io=4 c=4 sql=4 size=0 digits=0 len=0 own=set");
