@@ -126,6 +126,39 @@ TEST_F(StatementSqlite, ScrollableCursorsKeepLongDataUndeferred) {
   engine.ops().endCursor(h);
 }
 
+// On a deferring connection the statements the engine prepares itself are read
+// whole: the keyset-driven cursor's rowset SELECT on the client's cursor, and
+// the key SELECT on its own cursor, here over a binary key.
+TEST_F(StatementSqlite, EnginePreparedStatementsKeepLongDataUndeferred) {
+  sgn32 on = 1;
+  ASSERT_EQ(engine.ops().setDrvParameter(hConn, DRVP_CONN_DEFER_LONG_DATA, &on), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn, "CREATE TABLE bk (b BLOB PRIMARY KEY, lt TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn, "INSERT INTO bk VALUES (x'01', 'one'), (x'02', 'two'), (x'03', 'three')"),
+            ER_SUCCESS);
+  for (const char* sql : {"SELECT i, lt FROM t ORDER BY i", "SELECT lt FROM bk ORDER BY b"}) {
+    SCOPED_TRACE(sql);
+    handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+    sgn32 rs = 10;
+    ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rs), ER_SUCCESS);
+    ASSERT_EQ(Open(h, sql), ER_SUCCESS) << Errors(h);
+    PRSET set = nullptr;
+    uns32 crow = 0;
+    sgn32 size = 0;
+    ASSERT_EQ(engine.ops().xFetch(h, &set, 1, &crow, &size), ER_SUCCESS) << Errors(h);
+    ASSERT_NE(set, nullptr);
+    const bool blob = strstr(sql, "bk") != nullptr;
+    ASSERT_EQ(crow, blob ? 3u : 7u);
+    const Dataset& ds = *set->pDataset;
+    for (uns32 r = 0; r < crow; r++) {
+      EXPECT_EQ(set->rgfRowStatus[r], 0) << r;
+      EXPECT_EQ(ds.col[ds.nCols - 1].indicators[r], 0) << r;
+    }
+    EXPECT_EQ(CellText(ds, ds.nCols - 1, int(crow) - 1), blob ? "three" : std::string(106, 'g'));
+    RS_Destroy(&set);
+    engine.ops().endCursor(h);
+  }
+}
+
 TEST_F(StatementSqlite, BatchOfStatements) {
   handle_t h = NewCursor(hConn);
   Batch calls[3] = {{const_cast<char*>("INSERT INTO t (i, s) VALUES (10, 'x')"), {}, nullptr},

@@ -181,6 +181,74 @@ TEST_P(AgentCursorFaults, DynamicCursorWithRowVersionsPreparedAgain) {
   EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
 }
 
+// Long values on a connection that defers long data: every scrollable cursor
+// type brings each value whole in its rowset cell, through the plain, the
+// oriented and the J fetch, and executed again after a close.
+TEST_P(AgentCursorFaults, LongValuesOnADeferringConnection) {
+  Begin();
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(cl->SetInt(hConn, DEFER_LONG_DATA, 1), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hOther, "CREATE TABLE tl (k INTEGER PRIMARY KEY, a VARCHAR(20), l TEXT)"), ER_SUCCESS);
+  std::vector<std::string> values;
+  for (int k = 1; k <= 12; k++) {
+    values.push_back(std::string(size_t(200 + 650 * k), char('a' + k)));
+    ASSERT_EQ(cl->Exec(hOther, "INSERT INTO tl VALUES (" + std::to_string(k) + ", 'a" + std::to_string(k) +
+                                   "', '" + values.back() + "')"),
+              ER_SUCCESS)
+        << cl->Errors(hOther);
+  }
+  auto want = [&](int from, int n) {
+    Rows rows;
+    for (int k = from; k < from + n; k++)
+      rows.push_back({std::to_string(k), "a" + std::to_string(k), values[k - 1]});
+    return rows;
+  };
+  const std::string sql = "SELECT k, a, l FROM tl ORDER BY k";
+  struct Case {
+    const char* name;
+    sgn32 type, ksSize;
+  } cases[] = {{"keyset", 1, 0}, {"mixed", 1, 15}, {"dynamic", 2, 0}, {"static", 3, 0}};
+  for (const Case& c : cases) {
+    for (int proc = 0; proc < 3; proc++) {
+      // The plain fetch takes absolute rows: keyset-driven and static only.
+      if (proc == 0 && (c.type == 2 || c.ksSize)) continue;
+      SCOPED_TRACE(std::string(c.name) + " fetch " + std::to_string(proc));
+      handle_t h = Open(c.type, 10, sql, c.ksSize);
+      ASSERT_EQ(cl->GetInt(h, CURSOR_TYPE), c.type);
+      for (int again = 0; again < 2; again++) {
+        Rowset r = XFetch(h, 1, FIRST, proc);
+        ASSERT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+        EXPECT_EQ(r.rows, want(1, 10));
+        EXPECT_EQ(r.indicators, std::vector<int>(10, 0));
+        // Keyset-driven with the whole keyset and static cursors take absolute rows.
+        const bool absolute = c.type == 3 || (c.type == 1 && c.ksSize == 0);
+        r = absolute ? XFetch(h, 11, NEXT, proc) : XFetch(h, 0, NEXT, proc);
+        ASSERT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+        EXPECT_EQ(r.rows, want(11, 2));
+        if (proc == 2) {
+          errcode_t e = ER_SUCCESS;
+          GetDataJ(h, 3, 1, &e);
+          EXPECT_EQ(e, ER_NO_DATA_FOUND) << "nothing held back";
+        }
+        // Executed again after a close: the engine prepares the cursor again.
+        ASSERT_EQ(cl->Simple(dbsvc_close, h), ER_SUCCESS);
+        ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+      }
+      EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+    }
+  }
+  // The forward-only cursor still leaves them to the long-data call.
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->Prepare(h, sql), ER_SUCCESS) << cl->Errors(h);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  Rows rows;
+  ASSERT_EQ(cl->Fetch(h, 10, &rows), 1);
+  EXPECT_EQ(rows[0][2], "LONG");
+  errcode_t e = ER_GENERAL_ERROR;
+  EXPECT_EQ(cl->GetLong(h, 3, 1000, &e), values[0]);
+  EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, AgentCursorFaults, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& i) {
                            return i.param ? "PostgreSQL" : "SQLite";
