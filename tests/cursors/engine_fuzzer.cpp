@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -154,6 +155,9 @@ void DropRowSet(PRSET set) {
 void Step(FuzzedDataProvider& in, handle_t hConn, handle_t hOther, handle_t* curs) {
   handle_t& h = curs[in.ConsumeIntegralInRange<int>(0, kCursors - 1)];
   const int op = in.ConsumeIntegralInRange<int>(0, 27);
+  // ENGINE_FUZZ_TRACE=1 in the environment: each step's cursor slot and operation.
+  static const bool trace = getenv("ENGINE_FUZZ_TRACE") != nullptr;
+  if (trace) fprintf(stderr, "step: cursor %u op %d\n", unsigned(&h - curs), op);
   if (!h && op > 2 && op != 20 && op != 25) {
     Ops().cursor(hConn, &h);
     return;

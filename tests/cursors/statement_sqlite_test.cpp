@@ -159,6 +159,38 @@ TEST_F(StatementSqlite, EnginePreparedStatementsKeepLongDataUndeferred) {
   }
 }
 
+// A catalog call on a cursor that read a dynamic slice: the catalog rows are
+// served as a static result of their own, with statuses for every row and
+// nothing of the slice's keys.
+TEST_F(StatementSqlite, CatalogResultAfterADynamicSlice) {
+  sgn32 x2 = 0;
+  uns16 len = 0;
+  ASSERT_EQ(engine.ops().getDrvParameter(hConn, 0x22010008, &x2, 4, &len), ER_SUCCESS);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_DYNAMIC);
+  ASSERT_EQ(ODBC_CursorRec(h)->st_sccl.CursType, SQL_CURSOR_DYNAMIC);
+  ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  PRSET set = nullptr;
+  uns32 crow = 0;
+  sgn32 size = 0;
+  ASSERT_EQ(engine.ops().xFetch2(h, &set, 0, &crow, &size, 2), ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(crow, 1u);
+  RS_Destroy(&set);
+  DDColumns cols{};
+  cols.tableName = strdup("t");
+  ASSERT_EQ(engine.ops().ddColumns(h, &cols), ER_SUCCESS) << Errors(h);
+  free(cols.tableName);
+  sgn32 rs = 5;
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rs), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().xFetch(h, &set, 1, &crow, &size), ER_SUCCESS) << Errors(h);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(crow, 3u) << "the columns of t";
+  EXPECT_EQ(size, 3);
+  for (int i = 0; i < 3; i++) EXPECT_EQ(set->rgfRowStatus[i], SQL_ROW_SUCCESS) << i;
+  EXPECT_EQ(CellText(*set->pDataset, 3, 2), "lt");
+  RS_Destroy(&set);
+  engine.ops().endCursor(h);
+}
+
 TEST_F(StatementSqlite, BatchOfStatements) {
   handle_t h = NewCursor(hConn);
   Batch calls[3] = {{const_cast<char*>("INSERT INTO t (i, s) VALUES (10, 'x')"), {}, nullptr},
