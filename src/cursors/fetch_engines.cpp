@@ -558,11 +558,13 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
   rc = SS_Fetch(s->pSnapShot, row, uns32(s->RSSize), &pRowSet->pDataset);
   if (rc != ER_SUCCESS) return rc;
   const sgn32 n = std::min(pRowSet->pDataset->nRows, s->RsltSetSize - row);
-  if (keyed && ks->rgfRowStatus) {
-    StatusesFromKeyset(ks->rgfRowStatus, row, n, pRowSet, true);
-  } else {
-    for (sgn32 i = 0; i < n; i++) pRowSet->rgfRowStatus[i] = SQL_ROW_SUCCESS;
-  }
+  // The keys were read by a statement of their own, before the snapshot's: rows
+  // added in between have no key, and no status of theirs.
+  sgn32 withKeys = 0;
+  if (keyed && ks->rgfRowStatus)
+    withKeys = ks->KSC.fState == DSC_SPILLED ? n : std::clamp<sgn32>(ks->pDataset->nRows - row, 0, n);
+  StatusesFromKeyset(ks ? ks->rgfRowStatus : nullptr, row, withKeys, pRowSet, true);
+  for (sgn32 i = withKeys; i < n; i++) pRowSet->rgfRowStatus[i] = SQL_ROW_SUCCESS;
   if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent == 2)
     return scs_p_OptConcValsCopy(s, pRowSet->pDataset);
   return ER_SUCCESS;

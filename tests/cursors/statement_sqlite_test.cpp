@@ -233,5 +233,38 @@ TEST_F(StatementSqlite, StaticCursorWithConcurrencyIsPreparedWithItsKeys) {
   engine.ops().endCursor(h);
 }
 
+// A row another connection adds between the static cursor's key read and its
+// own execute is in the snapshot but has no key: it comes with status 0, and
+// no status is read beyond the keys'.
+TEST_F(StatementSqlite, StaticRowAddedAfterTheKeysWereRead) {
+  handle_t other = 0;
+  ASSERT_EQ(Connect(std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("test.db"),
+                    &other),
+            ER_SUCCESS);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
+  sgn32 conc = SQL_CONCUR_VALUES, rs = 10;
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONCURRENCY, &conc), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rs), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>("SELECT i, s FROM t")), ER_SUCCESS) << Errors(h);
+  int executes = 0;
+  ip.before["execute"] = [&] {
+    // The second execute is the client's cursor's, after the key read.
+    if (++executes == 2) {
+      ASSERT_EQ(Exec(other, "INSERT INTO t VALUES (7, 'added', 'x')"), ER_SUCCESS);
+    }
+  };
+  ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
+  PRSET set = nullptr;
+  uns32 crow = 0;
+  sgn32 size = 0;
+  ASSERT_EQ(engine.ops().xFetch(h, &set, 1, &crow, &size), ER_SUCCESS) << Errors(h);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(crow, 8u);
+  for (uns32 i = 0; i < crow; i++) EXPECT_EQ(set->rgfRowStatus[i], SQL_ROW_SUCCESS) << i;
+  EXPECT_EQ(CellText(*set->pDataset, 1, 7), "added");
+  RS_Destroy(&set);
+  engine.ops().endCursor(h);
+}
+
 }  // namespace
 }  // namespace engine_test
