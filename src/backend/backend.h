@@ -163,7 +163,11 @@ struct _Cursor {
   int bBlockStarted;  // the current result has had its first SQLExtendedFetch
   int bRowPath;       // the current result is fetched row by row
   int bXFetchUsed;    // SQLExtendedFetch ran since the statement was last closed
-  int bRowCountSum;   // rowCountSum holds the rows of a row-by-row execution
+  // The statement's SQL_ROWSET_SIZE as a block fetch last set it (0: never set,
+  // the driver's 1). It outlives a close: a later result fetched row by row
+  // must set it back, or the driver writes that many rows into one row's room.
+  SQLULEN drvRowsetSize;
+  int bRowCountSum;  // rowCountSum holds the rows of a row-by-row execution
   SQLLEN rowCountSum;
 };
 

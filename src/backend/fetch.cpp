@@ -104,6 +104,13 @@ uint64_t CopyLength(const Coldata* col, SQLLEN received, const CellRoom& room) {
   return (IsPrefixed(col->cType) ? 4 : 0) + len + (room.text ? uint64_t(room.unit) : 0);
 }
 
+// The buffers bound for a fetch are the call's or the caller's dataset's: no
+// binding to them may outlive the call.
+struct UnbindOnExit {
+  SQLHSTMT st;
+  ~UnbindOnExit() { SQLFreeStmt(st, SQL_UNBIND); }
+};
+
 // Row by row: SQLFetch into one row's buffers, bound once for the dataset, and
 // each row copied into its cells.
 errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
@@ -130,9 +137,14 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
   std::vector<SQLLEN> ind(std::max<size_t>(nc, 1), 0);
   if (CheckStmtErrors(pc, "SQLFreeStmt(UNBIND)", SQLFreeStmt(pc->hStmt, SQL_UNBIND)) != ER_SUCCESS)
     return ER_SUCCESS;
-  if (pc->bXFetchUsed && CheckStmtErrors(pc, "SQLSetStmtOption(ROWSET_SIZE)",
-                                         SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, 1)) != ER_SUCCESS)
-    return ER_SUCCESS;
+  // One row per call whatever an earlier result of the statement fetched.
+  if (pc->drvRowsetSize > 1) {
+    if (CheckStmtErrors(pc, "SQLSetStmtOption(ROWSET_SIZE)",
+                        SQLSetStmtOption(pc->hStmt, SQL_ROWSET_SIZE, 1)) != ER_SUCCESS)
+      return ER_SUCCESS;
+    pc->drvRowsetSize = 1;
+  }
+  const UnbindOnExit unbind{pc->hStmt};
   for (uns16 i = 0; i < nc; i++) {
     if (!cols[i].bound) continue;
     char* buf = rowBuf.data() + cols[i].offset;
@@ -176,7 +188,6 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
       warned = true;
     }
   }
-  SQLFreeStmt(pc->hStmt, SQL_UNBIND);
   return ER_SUCCESS;
 }
 
@@ -193,6 +204,8 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     if (CheckStmtErrors(pc, what, r) == ER_SUCCESS) return false;
     return true;
   };
+  // A refused size may still have been taken: the row path sets it back.
+  pc->drvRowsetSize = std::max(pc->drvRowsetSize, SQLULEN(nr));
   if (setupFailed("SQLSetStmtOption(BIND_TYPE)",
                   SQLSetStmtOption(pc->hStmt, SQL_BIND_TYPE, SQL_BIND_BY_COLUMN)) ||
       setupFailed("SQLSetStmtOption(ROWSET_SIZE)",
@@ -201,6 +214,8 @@ bool FetchBlock(_Cursor* pc, Dataset* ds) {
     if (!pc->bBlockStarted) return false;
     return true;  // rows fetched so far stand; the diagnostics stay queued
   }
+  pc->drvRowsetSize = SQLULEN(nr);
+  const UnbindOnExit unbind{pc->hStmt};
   for (uns16 i = 0; i < nc; i++) {
     const Coldesc& d = pc->pColdesc[i];
     Coldata* col = &ds->col[i];

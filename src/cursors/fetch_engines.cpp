@@ -488,8 +488,8 @@ errcode_t scs_p_ExtendedFetch_KSD(PSCCL s, PRSET pRowSet, sgn32 irow) {
   Dataset* lastParams = nullptr;
   Dataset* pRows = pRowSet->pDataset;
   // Only the old values' read takes the last parameter row again.
-  const bool oldValues =
-      RereadsRows(s) && s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent != 2 && cSelects == 1;
+  const bool oldValues = RereadsRows(s) && s->ConcType == SQL_CONCUR_VALUES &&
+                         s->fOptConcValExtent != SCCL_OCV_SELECT_COLS && cSelects == 1;
   rc = scs_p_RowSetKeyedRead(s, s->hCursor, ks->pDataset, uns32(row - winStart), cSelects, cPerSelect, cLast,
                              nullptr, pRows, oldValues ? &lastParams : nullptr);
   if (rc == ER_SUCCESS && s->ConcType != SQL_CONCUR_LOCK) rc = SCs_Inner(s->pDrv).close(s->hCursor);
@@ -570,11 +570,13 @@ errcode_t scs_p_ExtendedFetch_Static(PSCCL s, PRSET pRowSet, sgn32 irow) {
   rc = SS_Fetch(s->pSnapShot, row, uns32(s->RSSize), &pRowSet->pDataset);
   if (rc != ER_SUCCESS) return rc;
   const sgn32 n = std::min(pRowSet->pDataset->nRows, s->RsltSetSize - row);
-  if (keyed && ks->rgfRowStatus) {
-    StatusesFromKeyset(ks->rgfRowStatus, row, n, pRowSet, true);
-  } else {
-    for (sgn32 i = 0; i < n; i++) pRowSet->rgfRowStatus[i] = SQL_ROW_SUCCESS;
-  }
+  // The keys were read by a statement of their own, before the snapshot's: rows
+  // added in between have no key, and no status of theirs.
+  sgn32 withKeys = 0;
+  if (keyed && ks->rgfRowStatus)
+    withKeys = ks->KSC.fState == DSC_SPILLED ? n : std::clamp<sgn32>(ks->pDataset->nRows - row, 0, n);
+  StatusesFromKeyset(ks ? ks->rgfRowStatus : nullptr, row, withKeys, pRowSet, true);
+  for (sgn32 i = withKeys; i < n; i++) pRowSet->rgfRowStatus[i] = SQL_ROW_SUCCESS;
   if (s->ConcType == SQL_CONCUR_VALUES && s->fOptConcValExtent == SCCL_OCV_SELECT_COLS)
     return scs_p_OptConcValsCopy(s, pRowSet->pDataset);
   return ER_SUCCESS;

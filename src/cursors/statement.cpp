@@ -590,6 +590,10 @@ errcode_t Catalog(Slot drv_ops::*slot, handle_t h, Args... args) {
     SC_Reset(&s);
     s.f_state = uns16(s.f_state & ~SCCL_SNAPSHOT_READ);
   }
+  // Nor are its keys: the static fetch would take their statuses for this
+  // result's rows, beyond the ones the keys have.
+  if (s.pKeySet) ks_FreeKeyVals(s.pKeySet);
+  s.KSPosition = -6;
   return CallInner(slot, h, args...);
 }
 

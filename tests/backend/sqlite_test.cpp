@@ -497,6 +497,43 @@ TEST_F(BackendSqlite, CatalogCalls) {
   ODBC_EndCursor(h);
 }
 
+// A statement that fetched in blocks keeps the driver's rowset size after it
+// is closed: the next results it fetches row by row (a catalog result, one with
+// a long column) still get one row per driver call, into one row's room.
+TEST_F(BackendSqlite, RowPathAfterBlocksOnTheSameStatement) {
+  MakeTable(30);
+  ASSERT_EQ(Exec("CREATE TABLE lg (i INTEGER, v TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec("INSERT INTO lg VALUES (1, 'one'), (2, printf('%.*c', 3000, 'w')), (3, 'three')"),
+            ER_SUCCESS);
+  handle_t h = NewCursor();
+  for (int round = 0; round < 2; round++) {
+    ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT i, s, d FROM t ORDER BY i")), ER_SUCCESS);
+    ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+    Dataset ds{};
+    ASSERT_EQ(ODBC_Fetch(h, 10, &ds), ER_SUCCESS);
+    EXPECT_EQ(ds.nRows, 10);
+    Dataset_Done(&ds);
+    ASSERT_EQ(ODBC_Close(h), ER_SUCCESS);
+    if (round == 0) {
+      DDColumns cols{};
+      cols.tableName = strdup("t");
+      ASSERT_EQ(ODBC_DDColumns(h, &cols), ER_SUCCESS) << Errors(h);
+      free(cols.tableName);
+      auto rows = FetchAll(h, 10);
+      ASSERT_EQ(rows.size(), 3u);
+      EXPECT_EQ(rows[2][3], "d");
+    } else {
+      ASSERT_EQ(ODBC_Prepare(h, const_cast<char*>("SELECT i, v FROM lg ORDER BY i")), ER_SUCCESS);
+      ASSERT_EQ(ODBC_Execute(h), ER_SUCCESS);
+      auto rows = FetchAll(h, 10);
+      EXPECT_EQ(rows, (std::vector<std::vector<std::string>>{
+                          {"1", "one"}, {"2", std::string(3000, 'w')}, {"3", "three"}}));
+    }
+    ASSERT_EQ(ODBC_Close(h), ER_SUCCESS);
+  }
+  ODBC_EndCursor(h);
+}
+
 // The plain and the Unicode connection answer every catalog call alike.
 TEST_F(BackendSqlite, CatalogCallsAnswerAlikeNarrowAndWide) {
   MakeTable(0);

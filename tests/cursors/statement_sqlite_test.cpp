@@ -126,6 +126,71 @@ TEST_F(StatementSqlite, ScrollableCursorsKeepLongDataUndeferred) {
   engine.ops().endCursor(h);
 }
 
+// On a deferring connection the statements the engine prepares itself are read
+// whole: the keyset-driven cursor's rowset SELECT on the client's cursor, and
+// the key SELECT on its own cursor, here over a binary key.
+TEST_F(StatementSqlite, EnginePreparedStatementsKeepLongDataUndeferred) {
+  sgn32 on = 1;
+  ASSERT_EQ(engine.ops().setDrvParameter(hConn, DRVP_CONN_DEFER_LONG_DATA, &on), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn, "CREATE TABLE bk (b BLOB PRIMARY KEY, lt TEXT)"), ER_SUCCESS);
+  ASSERT_EQ(Exec(hConn, "INSERT INTO bk VALUES (x'01', 'one'), (x'02', 'two'), (x'03', 'three')"),
+            ER_SUCCESS);
+  for (const char* sql : {"SELECT i, lt FROM t ORDER BY i", "SELECT lt FROM bk ORDER BY b"}) {
+    SCOPED_TRACE(sql);
+    handle_t h = NewCursor(hConn, SQL_CURSOR_KEYSET_DRIVEN);
+    sgn32 rs = 10;
+    ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rs), ER_SUCCESS);
+    ASSERT_EQ(Open(h, sql), ER_SUCCESS) << Errors(h);
+    PRSET set = nullptr;
+    uns32 crow = 0;
+    sgn32 size = 0;
+    ASSERT_EQ(engine.ops().xFetch(h, &set, 1, &crow, &size), ER_SUCCESS) << Errors(h);
+    ASSERT_NE(set, nullptr);
+    const bool blob = strstr(sql, "bk") != nullptr;
+    ASSERT_EQ(crow, blob ? 3u : 7u);
+    const Dataset& ds = *set->pDataset;
+    for (uns32 r = 0; r < crow; r++) {
+      EXPECT_EQ(set->rgfRowStatus[r], 0) << r;
+      EXPECT_EQ(ds.col[ds.nCols - 1].indicators[r], 0) << r;
+    }
+    EXPECT_EQ(CellText(ds, ds.nCols - 1, int(crow) - 1), blob ? "three" : std::string(106, 'g'));
+    RS_Destroy(&set);
+    engine.ops().endCursor(h);
+  }
+}
+
+// A catalog call on a cursor that read a dynamic slice: the catalog rows are
+// served as a static result of their own, with statuses for every row and
+// nothing of the slice's keys.
+TEST_F(StatementSqlite, CatalogResultAfterADynamicSlice) {
+  sgn32 x2 = 0;
+  uns16 len = 0;
+  ASSERT_EQ(engine.ops().getDrvParameter(hConn, 0x22010008, &x2, 4, &len), ER_SUCCESS);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_DYNAMIC);
+  ASSERT_EQ(ODBC_CursorRec(h)->st_sccl.CursType, SQL_CURSOR_DYNAMIC);
+  ASSERT_EQ(Open(h, "SELECT i, s FROM t ORDER BY i"), ER_SUCCESS) << Errors(h);
+  PRSET set = nullptr;
+  uns32 crow = 0;
+  sgn32 size = 0;
+  ASSERT_EQ(engine.ops().xFetch2(h, &set, 0, &crow, &size, 2), ER_SUCCESS) << Errors(h);
+  EXPECT_EQ(crow, 1u);
+  RS_Destroy(&set);
+  DDColumns cols{};
+  cols.tableName = strdup("t");
+  ASSERT_EQ(engine.ops().ddColumns(h, &cols), ER_SUCCESS) << Errors(h);
+  free(cols.tableName);
+  sgn32 rs = 5;
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rs), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().xFetch(h, &set, 1, &crow, &size), ER_SUCCESS) << Errors(h);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(crow, 3u) << "the columns of t";
+  EXPECT_EQ(size, 3);
+  for (int i = 0; i < 3; i++) EXPECT_EQ(set->rgfRowStatus[i], SQL_ROW_SUCCESS) << i;
+  EXPECT_EQ(CellText(*set->pDataset, 3, 2), "lt");
+  RS_Destroy(&set);
+  engine.ops().endCursor(h);
+}
+
 TEST_F(StatementSqlite, BatchOfStatements) {
   handle_t h = NewCursor(hConn);
   Batch calls[3] = {{const_cast<char*>("INSERT INTO t (i, s) VALUES (10, 'x')"), {}, nullptr},
@@ -165,6 +230,39 @@ TEST_F(StatementSqlite, StaticCursorWithConcurrencyIsPreparedWithItsKeys) {
   ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0], std::vector<std::string>{"r3"});
   EXPECT_EQ(rows[3], std::vector<std::string>{"r6"});
+  engine.ops().endCursor(h);
+}
+
+// A row another connection adds between the static cursor's key read and its
+// own execute is in the snapshot but has no key: it comes with status 0, and
+// no status is read beyond the keys'.
+TEST_F(StatementSqlite, StaticRowAddedAfterTheKeysWereRead) {
+  handle_t other = 0;
+  ASSERT_EQ(Connect(std::string("DRIVER=") + test_support::kSqliteDriver + ";Database=" + dir.file("test.db"),
+                    &other),
+            ER_SUCCESS);
+  handle_t h = NewCursor(hConn, SQL_CURSOR_STATIC);
+  sgn32 conc = SQL_CONCUR_VALUES, rs = 10;
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_CONCURRENCY, &conc), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().setDrvParameter(h, DRVP_STMT_ROWSET_SIZE, &rs), ER_SUCCESS);
+  ASSERT_EQ(engine.ops().prepare(h, const_cast<char*>("SELECT i, s FROM t")), ER_SUCCESS) << Errors(h);
+  int executes = 0;
+  ip.before["execute"] = [&] {
+    // The second execute is the client's cursor's, after the key read.
+    if (++executes == 2) {
+      ASSERT_EQ(Exec(other, "INSERT INTO t VALUES (7, 'added', 'x')"), ER_SUCCESS);
+    }
+  };
+  ASSERT_EQ(engine.ops().execute(h), ER_SUCCESS) << Errors(h);
+  PRSET set = nullptr;
+  uns32 crow = 0;
+  sgn32 size = 0;
+  ASSERT_EQ(engine.ops().xFetch(h, &set, 1, &crow, &size), ER_SUCCESS) << Errors(h);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(crow, 8u);
+  for (uns32 i = 0; i < crow; i++) EXPECT_EQ(set->rgfRowStatus[i], SQL_ROW_SUCCESS) << i;
+  EXPECT_EQ(CellText(*set->pDataset, 1, 7), "added");
+  RS_Destroy(&set);
   engine.ops().endCursor(h);
 }
 
