@@ -84,13 +84,35 @@ function(sqlgate_fuzzer name)
   add_dependencies(fuzzers ${name})
 endfunction()
 
-# sqlgate_bench(name SOURCES ... [DEPS ...]): a Google Benchmark program (not a test).
+# sqlgate_bench(name SOURCES ... [DEPS ...] [LABELS ...]): a Google Benchmark program (not a test),
+# smoke-run by the tests (sqlgate_bench_smoke) with the labels given.
 function(sqlgate_bench name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
-                             ${PROJECT_SOURCE_DIR}/tests)
+                             ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/bench)
   target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+  sqlgate_bench_smoke(${name} LABELS ${A_LABELS})
+endfunction()
+
+# sqlgate_bench_smoke(name [LABELS ...]): the test bench_smoke.<name> runs the benchmark program once,
+# small and briefly (bench/bench_smoke.h; one iteration of what Google Benchmark times), in a folder
+# of its own. It fails when the program fails or a case reports an error; timings are not judged.
+function(sqlgate_bench_smoke name)
+  cmake_parse_arguments(A "" "" "LABELS" ${ARGN})
+  if(NOT SQLGATE_TESTS)
+    return()
+  endif()
+  set(labels bench ${A_LABELS})
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.smoke)
+  file(MAKE_DIRECTORY ${dir})
+  add_test(NAME bench_smoke.${name} COMMAND ${name})
+  set_tests_properties(bench_smoke.${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
+    FAIL_REGULAR_EXPRESSION "ERROR OCCURRED"
+    ENVIRONMENT "SQLGATE_BENCH_SMOKE=1;BENCHMARK_MIN_TIME=0.000001;SQLGATE_BENCH_DIR=${dir};TMPDIR=${dir}")
+  if("postgres" IN_LIST labels)
+    set_tests_properties(bench_smoke.${name} PROPERTIES RESOURCE_LOCK sqlgate_postgres)
+  endif()
 endfunction()

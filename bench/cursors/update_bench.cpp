@@ -61,6 +61,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_smoke.h"
 #include "fixtures/support/odbc_config.h"
 #include "agent/spawned_agent.h"
 #include "model/dataset_util.h"
@@ -490,7 +491,8 @@ Figures Measure(const std::string& dir, const Db& db, int rows, int reps, int co
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rows = 10000, reps = 3, countRows = 1000;
+  int rows = bench_smoke::Pick(10000, 100), reps = bench_smoke::Pick(3, 1),
+      countRows = bench_smoke::Pick(1000, 20);
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!strcmp(argv[i], "--rows"))
       rows = atoi(argv[i + 1]);
