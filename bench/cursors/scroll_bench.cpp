@@ -411,6 +411,10 @@ bool Bench(const Db& db, int reps) {
            Percentile(r.latencyMs, 0.95), c.rowsets ? double(c.fetchStatements) / double(c.rowsets) : 0,
            c.execStatements, r.peakMB, small[id].peakMB, grow, targets.c_str());
   }
+  if (bench_smoke::On()) {  // the tests share the data source: a smoke run leaves no table behind
+    EngineLink link(db.fillConnStr);
+    for (long n : {kBigRows, kSmallRows}) link.Run("DROP TABLE scroll" + std::to_string(n));
+  }
   return ok;
 }
 

@@ -482,6 +482,9 @@ Figures Measure(const std::string& dir, const Db& db, int rows, int reps, int co
       f.perRow[c.name] = {double(after.executes - before.executes) / countRows,
                           double(after.prepares - before.prepares) / countRows};
     }
+    // The tests share the data source and may make a table t of their own.
+    a.TryExec("DROP TABLE t");
+    a.Commit();
   }
   WriteIni(dir, false);
   if (system(("rm -f " + dir + "/trace.*").c_str()) != 0) fprintf(stderr, "cannot remove the traces\n");
