@@ -43,6 +43,16 @@ function(sqlgate_library name)
   endif()
 endfunction()
 
+# sqlgate_postgres_lock(labels out): the test properties of a test with these labels that keep the
+# PostgreSQL tests, which share one server and database, to one at a time.
+function(sqlgate_postgres_lock labels out)
+  if("postgres" IN_LIST labels)
+    set(${out} RESOURCE_LOCK sqlgate_postgres PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
 # sqlgate_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s] [ENV VAR=val ...])
 # A GoogleTest program; each test case becomes a CTest test with the labels given.
 function(sqlgate_test name)
@@ -62,10 +72,8 @@ function(sqlgate_test name)
                              ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(props LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
-  if("postgres" IN_LIST A_LABELS)
-    # The PostgreSQL tests share one server and database: one at a time.
-    list(APPEND props RESOURCE_LOCK sqlgate_postgres)
-  endif()
+  sqlgate_postgres_lock("${A_LABELS}" lock)
+  list(APPEND props ${lock})
   if(A_ENV)
     list(APPEND props ENVIRONMENT "${A_ENV}")
   endif()
@@ -115,7 +123,8 @@ function(sqlgate_bench_smoke name)
   set_tests_properties(bench_smoke.${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
     FAIL_REGULAR_EXPRESSION "ERROR OCCURRED"
     ENVIRONMENT "SQLGATE_BENCH_SMOKE=1;BENCHMARK_MIN_TIME=0.000001;SQLGATE_BENCH_DIR=${dir};TMPDIR=${dir}")
-  if("postgres" IN_LIST labels)
-    set_tests_properties(bench_smoke.${name} PROPERTIES RESOURCE_LOCK sqlgate_postgres)
+  sqlgate_postgres_lock("${labels}" lock)
+  if(lock)
+    set_tests_properties(bench_smoke.${name} PROPERTIES ${lock})
   endif()
 endfunction()
