@@ -43,14 +43,18 @@ function(sqlgate_library name)
   endif()
 endfunction()
 
-# sqlgate_postgres_lock(labels out): the test properties of a test with these labels that keep the
-# PostgreSQL tests, which share one server and database, to one at a time.
-function(sqlgate_postgres_lock labels out)
+# sqlgate_schedule(labels out): the test properties that schedule a test with these labels. The
+# PostgreSQL tests share one server and database: one at a time, and started before the others,
+# since their chain is long; a slow test starts first of all.
+function(sqlgate_schedule labels out)
+  set(props)
   if("postgres" IN_LIST labels)
-    set(${out} RESOURCE_LOCK sqlgate_postgres PARENT_SCOPE)
-  else()
-    set(${out} "" PARENT_SCOPE)
+    list(APPEND props RESOURCE_LOCK sqlgate_postgres COST 10)
   endif()
+  if("slow" IN_LIST labels)
+    list(APPEND props COST 100)
+  endif()
+  set(${out} ${props} PARENT_SCOPE)
 endfunction()
 
 # sqlgate_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s] [ENV VAR=val ...])
@@ -72,8 +76,8 @@ function(sqlgate_test name)
                              ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(props LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
-  sqlgate_postgres_lock("${A_LABELS}" lock)
-  list(APPEND props ${lock})
+  sqlgate_schedule("${A_LABELS}" schedule)
+  list(APPEND props ${schedule})
   if(A_ENV)
     list(APPEND props ENVIRONMENT "${A_ENV}")
   endif()
@@ -123,8 +127,8 @@ function(sqlgate_bench_smoke name)
   set_tests_properties(bench_smoke.${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
     FAIL_REGULAR_EXPRESSION "ERROR OCCURRED"
     ENVIRONMENT "SQLGATE_BENCH_SMOKE=1;BENCHMARK_MIN_TIME=0.000001;SQLGATE_BENCH_DIR=${dir};TMPDIR=${dir}")
-  sqlgate_postgres_lock("${labels}" lock)
-  if(lock)
-    set_tests_properties(bench_smoke.${name} PROPERTIES ${lock})
+  sqlgate_schedule("${labels}" schedule)
+  if(schedule)
+    set_tests_properties(bench_smoke.${name} PROPERTIES ${schedule})
   endif()
 endfunction()
