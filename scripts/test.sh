@@ -13,13 +13,11 @@ find src include tests bench tools \( -name '*.c' -o -name '*.cc' -o -name '*.cp
   xargs -0 clang-format --dry-run -Werror
 
 # Build time: Ninja compiles a program's sources while the libraries it needs still link (a folder
-# already configured keeps its generator); lld links the many test programs faster; -g1 keeps the
-# file and line of every frame in sanitizer reports at a fraction of the debug information.
+# already configured keeps its generator); -g1 keeps the file and line of every frame in sanitizer
+# reports at a fraction of the debug information.
 generator=()
 [ -f build-asan/CMakeCache.txt ] || generator=(-G Ninja)
-quick=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
-  -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld
-  -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
+quick=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 cmake -S . -B build-asan "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSQLGATE_SANITIZE=ON \
   -DSQLGATE_BENCH=ON "${quick[@]}" >/dev/null
 cmake --build build-asan -j"$jobs"
