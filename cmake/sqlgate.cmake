@@ -1,6 +1,9 @@
 # Build rules shared by every folder.
 
 set(SQLGATE_WARNINGS -Wall -Wextra)
+# Test programs are built for a quick build, not for speed (their macro-heavy code compiles several
+# times slower at -O2); the code they test keeps the build type's optimisation.
+set(SQLGATE_TEST_OPTIMIZE -Og)
 
 if(SQLGATE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
@@ -40,6 +43,20 @@ function(sqlgate_library name)
   endif()
 endfunction()
 
+# sqlgate_schedule(labels out): the test properties that schedule a test with these labels. The
+# PostgreSQL tests share one server and database: one at a time, and started before the others,
+# since their chain is long; a slow test starts first of all.
+function(sqlgate_schedule labels out)
+  set(props)
+  if("postgres" IN_LIST labels)
+    list(APPEND props RESOURCE_LOCK sqlgate_postgres COST 10)
+  endif()
+  if("slow" IN_LIST labels)
+    list(APPEND props COST 100)
+  endif()
+  set(${out} ${props} PARENT_SCOPE)
+endfunction()
+
 # sqlgate_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s] [ENV VAR=val ...])
 # A GoogleTest program; each test case becomes a CTest test with the labels given.
 function(sqlgate_test name)
@@ -54,15 +71,13 @@ function(sqlgate_test name)
     set(A_TIMEOUT 300)
   endif()
   add_executable(${name} ${A_SOURCES})
-  target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS})
+  target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS} ${SQLGATE_TEST_OPTIMIZE})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
                              ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(props LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
-  if("postgres" IN_LIST A_LABELS)
-    # The PostgreSQL tests share one server and database: one at a time.
-    list(APPEND props RESOURCE_LOCK sqlgate_postgres)
-  endif()
+  sqlgate_schedule("${A_LABELS}" schedule)
+  list(APPEND props ${schedule})
   if(A_ENV)
     list(APPEND props ENVIRONMENT "${A_ENV}")
   endif()
@@ -84,13 +99,36 @@ function(sqlgate_fuzzer name)
   add_dependencies(fuzzers ${name})
 endfunction()
 
-# sqlgate_bench(name SOURCES ... [DEPS ...]): a Google Benchmark program (not a test).
+# sqlgate_bench(name SOURCES ... [DEPS ...] [LABELS ...]): a Google Benchmark program (not a test),
+# smoke-run by the tests (sqlgate_bench_smoke) with the labels given.
 function(sqlgate_bench name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_compile_options(${name} PRIVATE ${SQLGATE_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
-                             ${PROJECT_SOURCE_DIR}/tests)
+                             ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/bench)
   target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+  sqlgate_bench_smoke(${name} LABELS ${A_LABELS})
+endfunction()
+
+# sqlgate_bench_smoke(name [LABELS ...]): the test bench_smoke.<name> runs the benchmark program once,
+# small and briefly (bench/bench_smoke.h; one iteration of what Google Benchmark times), in a folder
+# of its own. It fails when the program fails or a case reports an error; timings are not judged.
+function(sqlgate_bench_smoke name)
+  cmake_parse_arguments(A "" "" "LABELS" ${ARGN})
+  if(NOT SQLGATE_TESTS)
+    return()
+  endif()
+  set(labels bench ${A_LABELS})
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.smoke)
+  file(MAKE_DIRECTORY ${dir})
+  add_test(NAME bench_smoke.${name} COMMAND ${name})
+  set_tests_properties(bench_smoke.${name} PROPERTIES LABELS "${labels}" TIMEOUT 300
+    FAIL_REGULAR_EXPRESSION "ERROR OCCURRED"
+    ENVIRONMENT "SQLGATE_BENCH_SMOKE=1;BENCHMARK_MIN_TIME=0.000001;SQLGATE_BENCH_DIR=${dir};TMPDIR=${dir}")
+  sqlgate_schedule("${labels}" schedule)
+  if(schedule)
+    set_tests_properties(bench_smoke.${name} PROPERTIES ${schedule})
+  endif()
 endfunction()

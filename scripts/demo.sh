@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The main job: builds sqlgate, makes a small SQLite database, writes the ini
+# The main job: builds sqlgate and the two tools it needs, makes a small SQLite database, writes the ini
 # files of the agent's driver manager in a temporary folder, starts sqlgate
 # through the launcher (the broker's stand-in) on a free loopback port, runs a
 # query through the wire client, prints the rows as a table and stops the agent.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+bash scripts/build.sh sqlgate launch wirecli
 
 work=$(mktemp -d /tmp/sqlgate-demo.XXXXXX)
 launch_pid=

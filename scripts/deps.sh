@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need (as root).
 set -euo pipefail
 packages=(
-  build-essential cmake g++ gcc make pkg-config
+  build-essential cmake g++ gcc make ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev openssl gettext bison flex
   libsqliteodbc libsqlite3-dev sqlite3

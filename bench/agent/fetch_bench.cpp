@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench_smoke.h"
 #include "inprocess_fetch.h"
 #include "spawned_agent.h"
 
@@ -25,7 +26,7 @@ std::string BenchDir() {
 
 long Rows() {
   const char* r = getenv("SQLGATE_BENCH_ROWS");
-  return r ? atol(r) : 1000000;
+  return r ? atol(r) : bench_smoke::Pick(1000000L, 1000L);
 }
 
 bool Prepared() {

@@ -22,6 +22,7 @@
 #include <random>
 #include <string>
 
+#include "bench_smoke.h"
 #include "cursors/snapshot.h"
 #include "fixtures/engine/fake_backend.h"
 #include "model/dataset_util.h"
@@ -99,7 +100,8 @@ int main(int argc, char** argv) {
     printf("%.1f %ld %.1f\n", f.nsPerRow, f.peakKB, f.fileBytesPerRow);
     return 0;
   }
-  const long sizes[] = {5000, 50000, 500000};
+  const long full[] = {5000, 50000, 500000}, smoke[] = {500, 1000, 2000};
+  const long* sizes = bench_smoke::On() ? smoke : full;
   Figures got[3];
   for (int i = 0; i < 3; i++) {
     std::string cmd = std::string(argv[0]) + " --child " + std::to_string(sizes[i]);

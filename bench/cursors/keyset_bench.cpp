@@ -28,6 +28,7 @@
 #include <map>
 #include <string>
 
+#include "bench_smoke.h"
 #include "cursors/cursors.h"
 #include "cursors/discovery.h"
 #include "cursors/keyset.h"
@@ -268,21 +269,18 @@ int main(int argc, char** argv) {
       argc--;
       break;
     }
-  std::vector<long> sizes = {5000, 50000};
+  std::vector<long> sizes = bench_smoke::Pick<std::vector<long>>({5000, 50000}, {200, 1000});
   if (large) sizes.push_back(500000);
   for (long n : sizes) {
+    const long iterations = bench_smoke::On() ? 1 : n >= 500000 ? 3 : n >= 50000 ? 10 : 40;
     benchmark::RegisterBenchmark("BM_KeysetExecute", BM_KeysetExecute)
         ->Arg(n)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(n >= 500000  ? 3
-                     : n >= 50000 ? 10
-                                  : 40);
+        ->Iterations(iterations);
     benchmark::RegisterBenchmark("BM_ForwardKeyRead", BM_ForwardKeyRead)
         ->Arg(n)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(n >= 500000  ? 3
-                     : n >= 50000 ? 10
-                                  : 40);
+        ->Iterations(iterations);
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

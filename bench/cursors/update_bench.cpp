@@ -61,6 +61,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_smoke.h"
 #include "fixtures/support/odbc_config.h"
 #include "agent/spawned_agent.h"
 #include "model/dataset_util.h"
@@ -481,6 +482,9 @@ Figures Measure(const std::string& dir, const Db& db, int rows, int reps, int co
       f.perRow[c.name] = {double(after.executes - before.executes) / countRows,
                           double(after.prepares - before.prepares) / countRows};
     }
+    // The tests share the data source and may make a table t of their own.
+    a.TryExec("DROP TABLE t");
+    a.Commit();
   }
   WriteIni(dir, false);
   if (system(("rm -f " + dir + "/trace.*").c_str()) != 0) fprintf(stderr, "cannot remove the traces\n");
@@ -490,7 +494,8 @@ Figures Measure(const std::string& dir, const Db& db, int rows, int reps, int co
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rows = 10000, reps = 3, countRows = 1000;
+  int rows = bench_smoke::Pick(10000, 100), reps = bench_smoke::Pick(3, 1),
+      countRows = bench_smoke::Pick(1000, 20);
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!strcmp(argv[i], "--rows"))
       rows = atoi(argv[i + 1]);

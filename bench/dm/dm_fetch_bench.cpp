@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_smoke.h"
 #include "driver_symbols.h"
 #include "sql.h"
 #include "sqlext.h"
@@ -19,7 +20,7 @@
 namespace {
 
 const char* const kDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
-constexpr int kRows = 1000000;
+const int kRows = bench_smoke::Pick(1000000, 1000);
 constexpr int kRowset = 100;
 
 // The ODBC functions used, from the manager or from the driver.

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_smoke.h"
 #include "fixtures/support/odbc_config.h"
 #include "driver_symbols.h"
 #include "sql.h"
@@ -89,7 +90,7 @@ bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 // Rows in the table: SQLGATE_BENCH_ROWS, or a million.
 int64_t row_count() {
   const char* v = std::getenv("SQLGATE_BENCH_ROWS");
-  return v != nullptr && std::atoll(v) > 0 ? std::atoll(v) : 1000000;
+  return v != nullptr && std::atoll(v) > 0 ? std::atoll(v) : bench_smoke::Pick(1000000, 1000);
 }
 
 // The folder with the ini files and the database, made once per process.
@@ -360,7 +361,7 @@ int main(int argc, char** argv) {
     count_instructions();
     return 0;
   }
-  const int pairs = 3;
+  const int pairs = bench_smoke::Pick(3, 1);
   struct Pair {
     const char* name;
     Work work;
@@ -381,10 +382,10 @@ int main(int argc, char** argv) {
   for (int i = 0; i < pairs; ++i) {
     benchmark::RegisterBenchmark("Connect/fresh", connects, false)
         ->Unit(benchmark::kMicrosecond)
-        ->Iterations(10000);
+        ->Iterations(bench_smoke::Pick(10000, 10));
     benchmark::RegisterBenchmark("Connect/pooled", connects, true)
         ->Unit(benchmark::kMicrosecond)
-        ->Iterations(10000);
+        ->Iterations(bench_smoke::Pick(10000, 10));
   }
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;

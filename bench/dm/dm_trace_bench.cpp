@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_smoke.h"
 #include "fixtures/support/odbc_config.h"
 #include "sql.h"
 #include "sqlext.h"
@@ -140,8 +141,8 @@ Result run(const std::string& dir, bool getdata, bool traced, int64_t rows, cons
 }  // namespace
 
 int main() {
-  const int64_t rows = env_rows("SQLGATE_BENCH_ROWS", 1000000);
-  const int64_t traced_rows = std::min(rows, env_rows("SQLGATE_TRACE_ROWS", 100000));
+  const int64_t rows = env_rows("SQLGATE_BENCH_ROWS", bench_smoke::Pick(1000000, 1000));
+  const int64_t traced_rows = std::min(rows, env_rows("SQLGATE_TRACE_ROWS", bench_smoke::Pick(100000, 1000)));
   std::string dir =
       std::filesystem::temp_directory_path() / ("sqlgate-dm-trace-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);

@@ -7,13 +7,14 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_smoke.h"
 #include "rpc/record_stream.h"
 #include "model/dataset.h"
 #include "wire/wire_xdr.h"
 
 namespace {
 
-constexpr int kRows = 10000;
+const int kRows = bench_smoke::Pick(10000, 500);
 
 Dataset make_rows() {
   Dataset ds{};
