@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "cursors/cursors.h"
+#include "cursors/cursor_state.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
 #include "cursors/inner.h"
-#include "cursors/keyset.h"
+#include "cursors/key_columns.h"
+#include "cursors/keyset_store.h"
 #include "cursors/rvc.h"
 #include "cursors/snapshot.h"
+#include "cursors/statement_rewrite.h"
 #include "model/drv_param_codes.h"
 #include "util/log.h"
 #include "util/strutil.h"
