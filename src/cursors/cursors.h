@@ -29,17 +29,20 @@
 //   - engine diagnostics (auxiliary cursors' messages, whole-result reads):
 //     engine_diagnostics.cpp
 //   - the calls down into the backend: inner.h (SCs_Inner), nowhere else
-//   - prepare-time analysis: analysis.cpp; entry points: statement.cpp
+//   - prepare-time analysis: analysis.cpp (what a cursor can serve, the
+//     prepare flow), statement_columns.cpp (select and ORDER BY columns, key
+//     marks, column attributes); entry points: statement.cpp
 //   - statement rewriting: statement_rewrite.cpp (re-analysis, tag splicing,
-//     ORDER BY by the keys, key SELECT, key WHERE); analysis.cpp (select list
-//     of forward-only cursors, the old values' SELECT); rowset_reads.cpp
-//     (rowset SELECT); slices.cpp (seek clauses)
+//     ORDER BY by the keys, key SELECT, key WHERE, the select list of
+//     forward-only cursors, the old values' SELECT); rowset_reads.cpp (rowset
+//     SELECT); slices.cpp (seek clauses)
 //   - keysets: keyset.cpp (keyset building: the whole keyset, key re-read),
 //     keyset_store.cpp (the record), key_columns.cpp (key columns and their
 //     cache), key_params.cpp (key parameter rows, splits), rowset_reads.cpp
 //     (rowset SELECT, keyed read), deleted_rows.cpp (deleted-row tags)
 //   - dynamic slices: slices.cpp (seek clauses, KS_GetKeySet_Dyn),
-//     fetch_dynamic.cpp (window and marks), analysis.cpp (CompoundKeySize)
+//     fetch_dynamic.cpp (window and marks), statement_columns.cpp
+//     (CompoundKeySize)
 //   - positioned operations: setpos.cpp (positioned update, delete, add and
 //     the keyed DML it shares), bulk.cpp (bulk operations), analysis.cpp
 //     (positioned UPDATE/DELETE checks), old_values.cpp (optimistic
@@ -53,11 +56,12 @@
 //
 // Order of the files, lowest first; a file includes only files before it:
 //   inner, cursor_state, engine_diagnostics, saved_connects, catalog_rows,
-//   discovery, ds_cache, snapshot, keyset_store, statement_rewrite,
-//   key_columns, key_params, keyset, rvc, analysis, rowset_reads, slices,
-//   deleted_rows, old_values, row_locks, fetch_engines, fetch_dynamic,
-//   fetch_dispatch, setpos, bulk, data_source_info, state_init_destroy,
-//   filter_ops, statement, filter (cursors.h).
+//   discovery, ds_cache, snapshot, keyset_store, analysis_helpers,
+//   statement_rewrite, key_columns, key_params, keyset, rvc,
+//   statement_columns, analysis, rowset_reads, slices, deleted_rows,
+//   old_values, row_locks, fetch_engines, fetch_dynamic, fetch_dispatch,
+//   setpos, bulk, data_source_info, state_init_destroy, filter_ops,
+//   statement, filter (cursors.h).
 #pragma once
 
 #include "backend/backend.h"

@@ -26,21 +26,6 @@
 
 extern DRV g_DBI;  // inner.cpp
 
-namespace {
-
-// The handles of the live engine cursors of a connection.
-std::vector<handle_t> CursorsOf(_Connect* c) {
-  std::vector<handle_t> out;
-  for (uns16 i = 0; i < crsHandles.numAllocated && crsHandles.handleArray; i++) {
-    HandleItem& it = crsHandles.handleArray[i];
-    if (!it.version) continue;
-    if (static_cast<_Cursor*>(it.datum)->pConnect == c) out.push_back((crsHandles.magicToCheck << 16) | i);
-  }
-  return out;
-}
-
-}  // namespace
-
 errcode_t SCs_GetDrvParameter(handle_t h, uns32 opcode, void* value, uns16 maxLength, uns16* pOutLength) {
   switch (DrvParamScope(opcode)) {
     case DRVP_SCOPE_CONNECT:
@@ -101,6 +86,21 @@ errcode_t SCs_Connect(handle_t hServer, Connect* me, handle_t* phConnect) {
   c->keyCache = kc;
   return ER_SUCCESS;
 }
+
+namespace {
+
+// The handles of the live engine cursors of a connection.
+std::vector<handle_t> CursorsOf(_Connect* c) {
+  std::vector<handle_t> out;
+  for (uns16 i = 0; i < crsHandles.numAllocated && crsHandles.handleArray; i++) {
+    HandleItem& it = crsHandles.handleArray[i];
+    if (!it.version) continue;
+    if (static_cast<_Cursor*>(it.datum)->pConnect == c) out.push_back((crsHandles.magicToCheck << 16) | i);
+  }
+  return out;
+}
+
+}  // namespace
 
 errcode_t SCs_EndConnect(handle_t hConnect) {
   _Connect* c = ODBC_ConnectRec(hConnect);

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "cursors/analysis.h"
 #include "cursors/cursor_state.h"
 #include "cursors/deleted_rows.h"
 #include "cursors/ds_cache.h"
@@ -17,6 +16,7 @@
 #include "cursors/inner.h"
 #include "cursors/keyset_store.h"
 #include "cursors/rowset_reads.h"
+#include "cursors/statement_rewrite.h"
 #include "model/dataset_util.h"
 #include "util/log.h"
 

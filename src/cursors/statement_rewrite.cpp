@@ -1,13 +1,18 @@
 // Statement rewriting (statement_rewrite.h): the analyser run again over a
 // request's text, the splice of new text at the request's tag, and the
 // rewrites built on the keys: the ORDER BY extended by the keys, the key
-// SELECT and the WHERE that matches groups of key values. Called by the
-// analysis, the keyset, the slices and the rowset reads.
+// SELECT and the WHERE that matches groups of key values; the select list of
+// forward-only cursors that ask for keys, and the SELECT of every table column
+// that the old values read. Called by the analysis, the keyset, the slices,
+// the rowset reads and the old values.
 #include "cursors/statement_rewrite.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "cursors/analysis_helpers.h"
 #include "cursors/discovery.h"
 #include "util/log.h"
 
@@ -34,6 +39,17 @@ errcode_t KeyColumnList(const KeySet* ks, const char* sep, const char* suffix, s
 }
 
 bool HasKeys(const KeySet* ks) { return ks && ks->pLS_KeyCols && ks->pLS_KeyCols->cUsed > 0; }
+
+// A column item written with an alias ("a AS x", "t.a x"): its text is more
+// than its name.
+bool HasAlias(const SCColDesc& raw) {
+  if (raw.selectItemType != SIT_COL_NAME || !raw.pszText) return false;
+  std::string name;
+  if (raw.owner_name[0]) name += std::string(raw.owner_name) + ".";
+  if (raw.tbl_name[0]) name += std::string(raw.tbl_name) + ".";
+  name += raw.col_name;
+  return name != raw.pszText;
+}
 
 }  // namespace
 
@@ -121,4 +137,96 @@ errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSiz
   }
   text += " )";
   return scs_p_TagReplace(pRqst, text.c_str());
+}
+
+errcode_t scs_p_SelListAddKeysnXpandWC(PSCCL me, alist_t* pRawItems, int* pbModified) {
+  if (pbModified) *pbModified = 0;
+  bool star = false, tableWildcard = false;
+  std::vector<const SCColDesc*> rawItems;  // the items written as text, in order
+  for (unsigned i = 0; i < Count(pRawItems); i++) {
+    const SCColDesc* r = At<SCColDesc>(pRawItems, i);
+    if (r->selectItemType == SIT_ALL_COLS) star = true;
+    if (r->selectItemType == SIT_ALL_TBL_COLS) tableWildcard = true;
+    if (r->pszText) rawItems.push_back(r);
+  }
+  // Keys appended to a DISTINCT, grouped, aggregated or united list would
+  // change its rows or make it invalid.
+  const bool keysFit =
+      !(me->Rqst.flags & (SCR_F_GROUP_BY | SCR_F_AGGREGATE | SCR_F_UNION)) && !IsDistinct(&me->Rqst);
+  std::vector<unsigned> marked;
+  alist_t* keys = KeyCols(me);
+  if (!star) {
+    if (me->bSelectAppendKeys && keysFit) {
+      for (unsigned k = 0; k < Count(keys); k++) {
+        const SCColDesc* key = At<SCColDesc>(keys, k);
+        bool present = false;
+        for (unsigned s = 0; s < Count(me->pLS_SelectCols) && !present; s++)
+          present = SameColumn(*At<SCColDesc>(me->pLS_SelectCols, s), *key);
+        if (!present) marked.push_back(k);
+      }
+    }
+    if (marked.empty() && !tableWildcard) return ER_SUCCESS;
+  }
+  // The client's own text holds the marker bytes: it cannot be tagged, and
+  // stays as the client wrote it.
+  if (strstr(pt_Label(me->Rqst.pParsTree), SCR_TAG_MARKER)) return ER_SUCCESS;
+  errcode_t rc = SCR_TagSelectList(&me->Rqst);
+  if (rc != ER_SUCCESS) return rc;
+  const uns8 nTables = TableCount(me);
+  std::string list;
+  size_t nextRaw = 0;
+  const unsigned nSelect = Count(me->pLS_SelectCols);
+  for (unsigned i = 0; i < nSelect; i++) {
+    const SCColDesc* s = At<SCColDesc>(me->pLS_SelectCols, i);
+    const SCColDesc* r = s->pszText && nextRaw < rawItems.size() ? rawItems[nextRaw++] : nullptr;
+    if (i) list += ", ";
+    if (s->selectItemType == SIT_EXPR) {
+      list += s->pszText ? s->pszText : s->col_name;
+    } else if (r && HasAlias(*r)) {
+      list += s->pszText;  // a renamed column keeps its name
+    } else {
+      char* q = scs_p_QualifyCol(nTables, s);
+      if (!q) return ER_NO_MEMORY;
+      list += q;
+      free(q);
+    }
+  }
+  for (unsigned k : marked) {
+    const SCColDesc* key = At<SCColDesc>(keys, k);
+    char* q = scs_p_QualifyCol(nTables, key);
+    if (!q) return ER_NO_MEMORY;
+    list += ", ";
+    list += q;
+    free(q);
+    SCColDesc added = *key;
+    added.pszText = nullptr;
+    added.selectItemType = SIT_COL_NAME;
+    if (!alist_Add(me->pLS_SelectCols, &added)) return ER_NO_MEMORY;
+  }
+  if ((rc = scs_p_TagReplace(&me->Rqst, list.c_str())) != ER_SUCCESS) return rc;
+  if (pbModified) *pbModified = 1;
+  return ER_SUCCESS;
+}
+
+errcode_t scs_p_AllColSelectStmtBld(PSCCL me, const char* sql, SC_Request* pRqst) {
+  if (!me || !pRqst) return ER_GENERAL_ERROR;
+  SCR_Destroy(pRqst);
+  errcode_t rc = scs_p_AnalyseLogged(pRqst, sql, 1, me->bQualName);
+  if (rc == ER_SUCCESS) rc = SCR_TagSelectList(pRqst);
+  if (rc != ER_SUCCESS) return rc;
+  const uns8 nTables = TableCount(me);
+  std::string list;
+  for (unsigned i = 0; i < Count(me->pLS_TblCols); i++) {
+    const SCColDesc* c = At<SCColDesc>(me->pLS_TblCols, i);
+    if (i) list += ", ";
+    if (nTables > 1) {
+      char* q = scs_p_QualifyCol(nTables, c);
+      if (!q) return ER_NO_MEMORY;
+      list += q;
+      free(q);
+    } else {
+      list += c->col_name;
+    }
+  }
+  return scs_p_TagReplace(pRqst, list.c_str());
 }

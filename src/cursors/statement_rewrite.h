@@ -1,8 +1,9 @@
 // Statement rewriting: the analyser run again over a request's text, the
 // splice of new text at the request's tag, and the rewrites built on the keys
 // (the ORDER BY extended by the keys, the key SELECT, the WHERE that matches
-// groups of key values). The select-list rewrites of the analysis are in
-// analysis.h, the seek clauses of slices in slices.h.
+// groups of key values), the select list of forward-only cursors that ask for
+// keys and the old values' SELECT of every table column. The seek clauses of
+// slices are in slices.h, the rowset SELECT in rowset_reads.h.
 #pragma once
 
 #include "backend/sccl.h"
@@ -29,3 +30,13 @@ errcode_t KS_KeySelectStmtBld_KSD(SC_Request* pRqst, PKSET pKeySet);
 // the rowset SELECT and the key re-read. RSSize 0 or no key columns give
 // ER_GENERAL_ERROR.
 errcode_t KS_WhereClauseExtend_KSD(SC_Request* pRqst, PKSET pKeySet, uns32 RSSize);
+
+// Rewrites Rqst's select list of a forward-only SELECT: wildcards expanded to
+// pLS_SelectCols and, with bSelectAppendKeys, the missing key columns appended
+// (also to pLS_SelectCols). *pbModified (optional) is 1 when Rqst's translated
+// text changed. pRawItems stays the caller's.
+errcode_t scs_p_SelListAddKeysnXpandWC(PSCCL me, alist_t* pRawItems, int* pbModified);
+// Builds into pRqst (emptied first; the caller owns it, usually RqstAux2)
+// sql with its select list replaced by every column of pLS_TblCols: the
+// SELECT of the old values optimistic concurrency compares.
+errcode_t scs_p_AllColSelectStmtBld(PSCCL me, const char* sql, SC_Request* pRqst);
