@@ -1,4 +1,4 @@
-// The mixed and dynamic fetch engines (fetch_engines.h): rowsets read through
+// The mixed and dynamic fetch engines (fetch_dynamic.h): rowsets read through
 // key slices that move with the client's scrolling. A mixed cursor holds a
 // window of KSSize keys and moves it only when a fetch leaves it; a dynamic
 // cursor reads its slice (the rowset itself) again on every fetch and then its
