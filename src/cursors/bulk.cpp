@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "cursors/analysis.h"
-#include "cursors/cursors.h"
+#include "cursors/cursor_state.h"
 #include "cursors/discovery.h"
 #include "cursors/ds_cache.h"
-#include "cursors/fetch_engines.h"
+#include "cursors/engine_diagnostics.h"
 #include "cursors/inner.h"
-#include "cursors/keyset.h"
+#include "cursors/key_params.h"
+#include "cursors/keyset_store.h"
+#include "cursors/rowset_reads.h"
 #include "cursors/setpos.h"
 #include "model/dataset_util.h"
 

@@ -12,8 +12,7 @@
 #include <cstddef>
 
 #include "backend/sccl.h"
-
-constexpr size_t SCS_IDENT_MAX = 508;
+#include "cursors/catalog_rows.h"
 
 // Rewrites the identifier (a buffer of SCS_IDENT_MAX + 1 bytes) by the data
 // source's case rules, quoted when that keeps its meaning and canQuote is set.
@@ -28,11 +27,6 @@ char* scs_p_QuoteIdent(const char* ident, char idQuoteChar);
 // The inverse: outer quotes removed and doubled quotes made single, heap.
 char* scs_p_UnquoteIdent(const char* ident, char idQuoteChar);
 
-errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width,
-                                              const char** ppText, const wchar_t** ppWText, size_t* pLen);
-// The whole result of the first auxiliary cursor, read until a fetch brings
-// no row (drivers may hand out fewer rows per fetch than asked for).
-errcode_t scs_p_FetchCatalogRows(PSCCL me, Dataset* all);
 errcode_t scs_p_GetTblAttribs(PSCCL me, TableDesc* pTables, unsigned count);
 errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int bSkipLongCols,
                                alist_t* pTarget);

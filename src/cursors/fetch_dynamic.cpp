@@ -1,18 +1,25 @@
-// The mixed and dynamic fetch engines (fetch_engines.h): rowsets read through
+// The mixed and dynamic fetch engines (fetch_dynamic.h): rowsets read through
 // key slices that move with the client's scrolling. A mixed cursor holds a
 // window of KSSize keys and moves it only when a fetch leaves it; a dynamic
 // cursor reads its slice (the rowset itself) again on every fetch and then its
 // rows by key on the client's cursor.
+#include "cursors/fetch_dynamic.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "cursors/cursors.h"
+#include "cursors/cursor_state.h"
 #include "cursors/discovery.h"
+#include "cursors/engine_diagnostics.h"
 #include "cursors/fetch_engines.h"
 #include "cursors/inner.h"
-#include "cursors/keyset.h"
+#include "cursors/key_params.h"
+#include "cursors/keyset_store.h"
+#include "cursors/old_values.h"
+#include "cursors/row_locks.h"
+#include "cursors/rowset_reads.h"
 #include "cursors/rvc.h"
 #include "cursors/slices.h"
 #include "model/dataset_util.h"

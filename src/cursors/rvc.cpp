@@ -10,9 +10,10 @@
 #include <new>
 #include <string>
 
-#include "cursors/cursors.h"
+#include "cursors/engine_diagnostics.h"
 #include "cursors/inner.h"
-#include "cursors/keyset.h"
+#include "cursors/keyset_store.h"
+#include "cursors/saved_connects.h"
 #include "model/dataset_util.h"
 #include "model/drv_param_codes.h"
 #include "util/fault.h"

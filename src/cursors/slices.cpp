@@ -10,11 +10,14 @@
 #include <strings.h>
 #include <vector>
 
-#include "cursors/cursors.h"
+#include "cursors/cursor_state.h"
 #include "cursors/discovery.h"
-#include "cursors/fetch_engines.h"
+#include "cursors/engine_diagnostics.h"
 #include "cursors/inner.h"
-#include "cursors/keyset.h"
+#include "cursors/key_params.h"
+#include "cursors/keyset_store.h"
+#include "cursors/rowset_reads.h"
+#include "cursors/statement_rewrite.h"
 #include "model/dataset_util.h"
 #include "util/log.h"
 
@@ -180,13 +183,6 @@ uns16 GetBoundaryValsIndx(uns16 fFetchType, uns16 fFetchBoundary) {
   const bool next = fFetchType == SQL_FETCH_NEXT;
   const bool other = (fFetchBoundary & KS_BNDRY_OTHER_END) != 0;
   return (next != other) ? 1 : 0;
-}
-
-errcode_t ks_RqstReanalyse(PSCCL me, SC_Request* pRqst) {
-  if (!me || !pRqst) return ER_GENERAL_ERROR;
-  // The analysis frees the request's text first.
-  const std::string text = pRqst->translated ? pRqst->translated : "";
-  return scs_p_AnalyseLogged(pRqst, text.c_str(), 0, me->bQualName);
 }
 
 void scs_p_SliceReset(PSCCL psccl) {

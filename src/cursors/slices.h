@@ -56,9 +56,6 @@ int ks_NullCase(sgn16 fNullCollation, int sortDirection, uns16 fFetchType);
 // sorts them as the lowest values, last in a descending order).
 sgn16 scs_p_NullCollation(const char* pszDbmsName, sgn16 fReported);
 
-// Analyses a copy of the request's translated text into the request itself;
-// a failure is logged with the text and the parser's report.
-errcode_t ks_RqstReanalyse(PSCCL psccl, SC_Request* pRqst);
 // Forgets the slice held: the next fetch of a dynamic or mixed cursor starts
 // from the beginning of the result (call after every execute).
 void scs_p_SliceReset(PSCCL psccl);

@@ -11,8 +11,11 @@
 #include <strings.h>
 
 #include "cursors/analysis.h"
-#include "cursors/cursors.h"
+#include "cursors/cursor_state.h"
+#include "cursors/engine_diagnostics.h"
+#include "cursors/fetch_dispatch.h"
 #include "cursors/fetch_engines.h"
+#include "cursors/filter_ops.h"
 #include "cursors/inner.h"
 #include "cursors/keyset.h"
 #include "cursors/slices.h"
