@@ -18,6 +18,25 @@ enum : sgn32 { NEXT = 1, FIRST = 2, LAST = 3, PRIOR = 4, ABSOLUTE = 5, RELATIVE 
 constexpr uns32 CURSOR_TYPE = 0x32030006, KEYSET_SIZE = 0x32030008, ROWSET_SIZE = 0x32030009;
 constexpr uns32 DEFER_LONG_DATA = 0x2201000f, SECOND_XFETCH = 0x22010008;
 
+// proc: 0 the plain scrollable fetch, 1 the oriented one, 2 its J form.
+clnt_stat CallXFetch(WireClient* c, handle_t h, sgn32 irow, sgn32 ft, int proc, xfetchres* r) {
+  if (proc == 0) {
+    call_extendedfetch a{h, irow};
+    return dbsvc_extendedfetch(c, &a, r);
+  }
+  call_extendedfetch2 a{h, irow, ft};
+  return proc == 1 ? dbsvc_extendedfetch2(c, &a, r) : dbsvc_extendedfetch2j(c, &a, r);
+}
+
+void FreeXFetch(int proc, xfetchres* r) {
+  if (proc == 0)
+    dbsvc_extendedfetch_free(r);
+  else if (proc == 1)
+    dbsvc_extendedfetch2_free(r);
+  else
+    dbsvc_extendedfetch2j_free(r);
+}
+
 struct Rowset {
   errcode_t rc = ER_GENERAL_ERROR;
   Rows rows;
@@ -82,15 +101,7 @@ class AgentCursorFaults : public AgentTest, public ::testing::WithParamInterface
   Rowset XFetch(handle_t h, sgn32 irow, sgn32 ft, int proc = 1) {
     Rowset out;
     xfetchres r{};
-    clnt_stat st;
-    if (proc == 0) {
-      call_extendedfetch a{h, irow};
-      st = dbsvc_extendedfetch(cl->c, &a, &r);
-    } else {
-      call_extendedfetch2 a{h, irow, ft};
-      st = proc == 1 ? dbsvc_extendedfetch2(cl->c, &a, &r) : dbsvc_extendedfetch2j(cl->c, &a, &r);
-    }
-    EXPECT_EQ(st, RPC_SUCCESS);
+    EXPECT_EQ(CallXFetch(cl->c, h, irow, ft, proc, &r), RPC_SUCCESS);
     out.rc = r.error;
     if (r.pRowSet) {
       const Dataset* ds = r.pRowSet->pDataset;
@@ -102,12 +113,7 @@ class AgentCursorFaults : public AgentTest, public ::testing::WithParamInterface
       }
       for (int i = 0; i < r.pRowSet->RSSize; i++) out.status.push_back(r.pRowSet->rgfRowStatus[i]);
     }
-    if (proc == 0)
-      dbsvc_extendedfetch_free(&r);
-    else if (proc == 1)
-      dbsvc_extendedfetch2_free(&r);
-    else
-      dbsvc_extendedfetch2j_free(&r);
+    FreeXFetch(proc, &r);
     return out;
   }
   std::string GetDataJ(handle_t h, sgn32 col, sgn32 row, errcode_t* pe) {
@@ -294,15 +300,7 @@ struct LongRowsetWant {
 // the rest for 60,001 bytes).
 void ExpectLongRowset(AgentClient* cl, handle_t h, int proc, sgn32 irow, sgn32 ft, const LongRowsetWant& w) {
   xfetchres r{};
-  clnt_stat st;
-  if (proc == 0) {
-    call_extendedfetch a{h, irow};
-    st = dbsvc_extendedfetch(cl->c, &a, &r);
-  } else {
-    call_extendedfetch2 a{h, irow, ft};
-    st = proc == 1 ? dbsvc_extendedfetch2(cl->c, &a, &r) : dbsvc_extendedfetch2j(cl->c, &a, &r);
-  }
-  ASSERT_EQ(st, RPC_SUCCESS);
+  ASSERT_EQ(CallXFetch(cl->c, h, irow, ft, proc, &r), RPC_SUCCESS);
   EXPECT_EQ(r.error, ER_SUCCESS) << cl->Errors(h);
   const Dataset* ds = r.pRowSet ? r.pRowSet->pDataset : nullptr;
   EXPECT_TRUE(ds && ds->nRows == sgn32(w.rows.size()));
@@ -346,12 +344,7 @@ void ExpectLongRowset(AgentClient* cl, handle_t h, int proc, sgn32 irow, sgn32 f
       EXPECT_TRUE(got == *want) << "value differs";
     }
   }
-  if (proc == 0)
-    dbsvc_extendedfetch_free(&r);
-  else if (proc == 1)
-    dbsvc_extendedfetch2_free(&r);
-  else
-    dbsvc_extendedfetch2j_free(&r);
+  FreeXFetch(proc, &r);
 }
 
 // Values around the 60,000-byte line and far above it, text and binary, on a
