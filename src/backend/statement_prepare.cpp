@@ -15,15 +15,16 @@ namespace {
 using backend_text::MatchKeyword;
 using backend_text::SkipBlanks;
 
+// The connection's switch, unless the cursor's own cap is too small for it.
+bool ConnectionDefers(const _Cursor* pc) {
+  return pc->pConnect->bDeferLongData && (pc->maxDataLen == 0 || pc->maxDataLen >= 65536);
+}
+
 // Long values are left for the long-data call only where the client reads the
 // rows itself, one by one: on its forward-only cursors. The rows of a
 // scrollable cursor are read by the cursor engine, whatever statement it
 // prepares there, and so are those of the engine's own cursors (with the
 // engine installed, the cursors that carry no engine state): it keeps them whole.
-bool ConnectionDefers(const _Cursor* pc) {
-  return pc->pConnect->bDeferLongData && (pc->maxDataLen == 0 || pc->maxDataLen >= 65536);
-}
-
 bool DefersLongData(const _Cursor* pc) {
   if (!ConnectionDefers(pc)) return false;
   if (pc->st_sccl.CursType != SQL_CURSOR_FORWARD_ONLY) return false;
