@@ -167,6 +167,10 @@ struct _Cursor {
   // the driver's 1). It outlives a close: a later result fetched row by row
   // must set it back, or the driver writes that many rows into one row's room.
   SQLULEN drvRowsetSize;
+  // Long values come whole, in long cells read piece by piece after the row's
+  // fetch: the scrollable and engine cursors of a connection that defers long
+  // data, whose rows the cursor engine reads and holds back itself. Prepare.
+  int bWholeLongData;
   int bRowCountSum;  // rowCountSum holds the rows of a row-by-row execution
   SQLLEN rowCountSum;
 };

@@ -29,8 +29,9 @@ void CutUtf8(char* dst, const char* src, size_t n) {
 
 // A precision of 0 means the driver does not know the size: such a column
 // gets the cap too, not an empty cell.
-precision_t LongPrecision(const _Cursor* pc, precision_t p) {
-  precision_t cap = pc->st_sccl.bDeferLongData ? LONGDATA_CAP_DEFERRED : LONGDATA_CAP;
+// Values that come whole into long cells (`whole`) are as long as deferred ones.
+precision_t LongPrecision(const _Cursor* pc, precision_t p, bool whole = false) {
+  precision_t cap = pc->st_sccl.bDeferLongData || whole ? LONGDATA_CAP_DEFERRED : LONGDATA_CAP;
   precision_t r = p == 0 ? cap : std::min(p, cap);
   if (pc->maxDataLen) r = std::min(r, pc->maxDataLen);
   return r;
@@ -126,6 +127,7 @@ errcode_t GetColdesc(_Cursor* pc) {
     if (c->SessFlags.f_jetfix && type == SQL_BIGINT) d.sqlType = SQLTYPE_NUMERIC;
 
     int mapType = type;
+    const bool whole = pc->bWholeLongData && DB_IsLongType(type);
     precision_t mapPrec = prec;
     // Narrow text cells hold the bytes of the characters the driver declares,
     // in the encoding they arrive in; 0 when the cell is sized in characters.
@@ -147,20 +149,22 @@ errcode_t GetColdesc(_Cursor* pc) {
         break;
       case SQL_WLONGVARCHAR:
         if (c->unicode) {
-          mapPrec = LongPrecision(pc, prec) / 4;
+          mapPrec = LongPrecision(pc, prec, whole) / 4;
         } else {
           mapType = SQL_LONGVARCHAR, d.sqlType = SQLTYPE_LONGVARCHAR;
-          mapPrec = LongPrecision(pc, prec);
-          fetchPrec = LongPrecision(pc, CharsToBytes(prec, charBytes));
+          mapPrec = LongPrecision(pc, prec, whole);
+          fetchPrec = LongPrecision(pc, CharsToBytes(prec, charBytes), whole);
         }
         break;
       case SQL_LONGVARCHAR:
-        mapPrec = LongPrecision(pc, prec);
-        fetchPrec = LongPrecision(pc, CharsToBytes(prec, charBytes));
+        mapPrec = LongPrecision(pc, prec, whole);
+        fetchPrec = LongPrecision(pc, CharsToBytes(prec, charBytes), whole);
+        break;
+      case SQL_LONGVARBINARY:
+        mapPrec = LongPrecision(pc, prec, whole);
         break;
       case SQL_BINARY:
       case SQL_VARBINARY:
-      case SQL_LONGVARBINARY:
         mapPrec = LongPrecision(pc, prec);
         break;
       case SQL_BIGINT:
@@ -175,6 +179,16 @@ errcode_t GetColdesc(_Cursor* pc) {
     if (mapped) {
       d.fetchType = GetVYRCTypeFromSQLType(mapType, mapPrec, &d.fetchLength, &d.display);
       if (fetchPrec > mapPrec) GetVYRCTypeFromSQLType(mapType, fetchPrec, &d.fetchLength, nullptr);
+      if (whole) {
+        // A cell of a value's length and buffer. The fetch length is the most
+        // the value may bring (bytes, or characters for wide text): drivers
+        // declare sizes of long columns that their values exceed, and a value
+        // is read only as long as it is.
+        d.fetchType = type == SQL_LONGVARBINARY     ? CTYPE_LBIN
+                      : mapType == SQL_WLONGVARCHAR ? CTYPE_WLCHR
+                                                    : CTYPE_LCHR;
+        d.fetchLength = LongPrecision(pc, 0, true) / (d.fetchType == CTYPE_WLCHR ? 4 : 1);
+      }
     } else {
       d.display = prec;
       d.fetchLength = 0;

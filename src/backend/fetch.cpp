@@ -104,6 +104,101 @@ uint64_t CopyLength(const Coldata* col, SQLLEN received, const CellRoom& room) {
   return (IsPrefixed(col->cType) ? 4 : 0) + len + (room.text ? uint64_t(room.unit) : 0);
 }
 
+// A column whose values come whole into long cells (a cursor with
+// bWholeLongData): read with SQLGetData after the row's fetch.
+bool IsWholeLongColumn(const Coldesc& d) { return ctype_is_long(d.fetchType) && d.fetchLength != 0; }
+
+// One long value read piece by piece into a buffer of its own, which grows
+// with what the driver announces and never beyond the value's cap.
+struct LongValue {
+  char* data = nullptr;  // text ends with a terminator
+  uint64_t bytes = 0;
+  bool null = false;
+  bool cut = false;  // longer than the cap: cut there
+  LongValue() = default;
+  LongValue(const LongValue&) = delete;
+  LongValue& operator=(const LongValue&) = delete;
+  ~LongValue() { Reset(); }
+  void Reset() {
+    free(data);
+    data = nullptr;
+    bytes = 0;
+    null = cut = false;
+  }
+};
+
+// The bytes a text piece the driver cut holds: up to its terminator.
+uint64_t PieceLength(const char* p, uint64_t room, uint64_t unit) {
+  if (unit == 1) return strnlen(p, size_t(room));
+  uint64_t n = 0;
+  for (uint32_t ch; n + 4 <= room; n += 4) {
+    memcpy(&ch, p + n, 4);
+    if (ch == 0) break;
+  }
+  return n;
+}
+
+// False when the driver failed (its diagnostics are queued) or memory ran out.
+bool ReadLongValue(_Cursor* pc, uns16 i, LongValue* v) {
+  const Coldesc& d = pc->pColdesc[i];
+  const bool wide = d.fetchType == CTYPE_WLCHR, text = d.fetchType != CTYPE_LBIN;
+  const SQLSMALLINT cType = wide ? SQL_C_WCHAR : text ? SQL_C_CHAR : SQL_C_BINARY;
+  const uint64_t unit = wide ? 4 : 1, term = text ? unit : 0;
+  const uint64_t cap = uint64_t(d.fetchLength) * unit;
+  constexpr uint64_t kFirstPiece = 64 * 1024;
+  uint64_t want = std::min(cap, kFirstPiece), have = 0;
+  for (;;) {
+    if (v->bytes + want + term > have) {
+      have = v->bytes + want + term;
+      void* p = realloc(v->data, size_t(std::max<uint64_t>(have, 1)));
+      if (!p) return false;
+      v->data = static_cast<char*>(p);
+    }
+    char* at = v->data + v->bytes;
+    SQLLEN avail = 0;
+    SQLRETURN r = SQLGetData(pc->hStmt, SQLUSMALLINT(i + 1), cType, at, SQLLEN(want + term), &avail);
+    if (r == SQL_NO_DATA) break;  // nothing more of the value
+    if (CheckStmtErrors(pc, "SQLGetData", r) != ER_SUCCESS) return false;
+    if (avail == SQL_NULL_DATA) {
+      v->null = true;
+      return true;
+    }
+    // The driver announces the bytes left before this piece, or no total.
+    const bool last = avail >= 0 ? uint64_t(avail) <= want : r == SQL_SUCCESS;
+    uint64_t got = avail >= 0 && uint64_t(avail) <= want ? uint64_t(avail)
+                   : text                                ? PieceLength(at, want, unit)
+                                                         : want;
+    if (unit == 4) got &= ~uint64_t(3);
+    v->bytes += got;
+    if (last) break;
+    // A driver that hands out nothing more before the end: what came is kept, as cut.
+    if (got == 0 || v->bytes >= cap) {
+      v->cut = true;
+      break;
+    }
+    const uint64_t rest = avail >= 0 ? uint64_t(avail) - got : std::max(v->bytes, kFirstPiece);
+    want = std::min(std::max<uint64_t>(rest, unit), cap - v->bytes);
+    if (unit == 4) want = std::max<uint64_t>(want & ~uint64_t(3), 4);
+  }
+  if (v->cut && unit == 1 && text) v->bytes = utf8_whole_prefix(v->data, size_t(v->bytes));
+  if (term) memset(v->data + v->bytes, 0, size_t(term));
+  // Only the value's own length stays allocated.
+  if (void* p = realloc(v->data, size_t(std::max<uint64_t>(v->bytes + term, 1))))
+    v->data = static_cast<char*>(p);
+  return true;
+}
+
+// Hands a value over to its long cell: its length (characters for wide text)
+// and its buffer.
+void PutLongCell(Coldata* col, uint64_t row, LongValue* v) {
+  char* cell = Coldata_Cell(col, row);
+  const uns32 len = uns32(col->cType == CTYPE_WLCHR ? v->bytes / 4 : v->bytes);
+  memset(cell, 0, 16);
+  memcpy(cell, &len, 4);
+  memcpy(cell + 8, &v->data, sizeof v->data);
+  v->data = nullptr;
+}
+
 // The buffers bound for a fetch are the call's or the caller's dataset's: no
 // binding to them may outlive the call.
 struct UnbindOnExit {
@@ -119,15 +214,23 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
   struct Bound {
     bool bound = false;
     bool deferred = false;
-    size_t offset = 0;  // of the column's buffer in the row buffer
+    bool whole = false;  // read whole into a long cell after the fetch
+    bool late = false;   // read with SQLGetData after the fetch, not bound
+    size_t offset = 0;   // of the column's buffer in the row buffer
     CellRoom room{};
   };
   std::vector<Bound> cols(nc);
   size_t rowBytes = 0;
+  // Drivers hand out unbound columns after the last bound one only: from the
+  // first long value on, every column is read after the fetch, in order.
+  bool late = false;
   for (uns16 i = 0; i < nc; i++) {
     const Coldesc& d = pc->pColdesc[i];
     cols[i].deferred = IsDeferredColumn(pc, d);
-    if (cols[i].deferred || d.fetchLength == 0) continue;
+    cols[i].whole = IsWholeLongColumn(d);
+    late |= cols[i].whole;
+    cols[i].late = late;
+    if (cols[i].deferred || cols[i].whole || d.fetchLength == 0) continue;
     cols[i].bound = true;
     cols[i].offset = rowBytes;
     cols[i].room = RoomOf(&ds->col[i], BindCType(pc, d), 1);
@@ -145,14 +248,32 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
     pc->drvRowsetSize = 1;
   }
   const UnbindOnExit unbind{pc->hStmt};
-  for (uns16 i = 0; i < nc; i++) {
-    if (!cols[i].bound) continue;
+  auto bufOf = [&](uns16 i) {
     char* buf = rowBuf.data() + cols[i].offset;
-    if (IsPrefixed(ds->col[i].cType)) buf += 4;
-    SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, pc->pColdesc[i]), buf,
+    return IsPrefixed(ds->col[i].cType) ? buf + 4 : buf;
+  };
+  for (uns16 i = 0; i < nc; i++) {
+    if (!cols[i].bound || cols[i].late) continue;
+    SQLRETURN br = SQLBindCol(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, pc->pColdesc[i]), bufOf(i),
                               cols[i].room.bufLen, &ind[i]);
     if (CheckStmtErrors(pc, "SQLBindCol", br) != ER_SUCCESS) return ER_SUCCESS;
   }
+  // The columns read after the fetch, into the row buffer as if bound, or
+  // whole; false when a read failed (the row is not taken).
+  std::vector<LongValue> longs(late ? nc : 0);
+  auto readLate = [&]() {
+    for (uns16 i = 0; late && i < nc; i++) {
+      if (cols[i].whole) {
+        longs[i].Reset();
+        if (!ReadLongValue(pc, i, &longs[i])) return false;
+      } else if (cols[i].bound && cols[i].late) {
+        SQLRETURN gr = SQLGetData(pc->hStmt, SQLUSMALLINT(i + 1), BindCType(pc, pc->pColdesc[i]), bufOf(i),
+                                  cols[i].room.bufLen, &ind[i]);
+        if (CheckStmtErrors(pc, "SQLGetData", gr) != ER_SUCCESS) return false;
+      }
+    }
+    return true;
+  };
   bool warned = false;
   for (sgn32 r = 0; r < nr; r++) {
     SQLRETURN fr;
@@ -172,11 +293,17 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
       break;
     }
     if (CheckStmtErrors(pc, pc->bXFetchUsed ? "SQLExtendedFetch" : "SQLFetch", fr) != ER_SUCCESS) break;
+    if (!readLate()) break;
     pc->rowsProcessed++;
     bool cut = false;
     for (uns16 i = 0; i < nc; i++) {
       Coldata* col = &ds->col[i];
       if (cols[i].deferred) col->indicators[r] = -3;
+      if (cols[i].whole && !longs[i].null) {
+        col->indicators[r] = 0;
+        cut |= longs[i].cut;
+        PutLongCell(col, uint64_t(r), &longs[i]);
+      }
       if (!cols[i].bound || ind[i] == SQL_NULL_DATA) continue;
       col->indicators[r] = 0;
       memcpy(Coldata_Cell(col, uint64_t(r)), rowBuf.data() + cols[i].offset,

@@ -441,6 +441,7 @@ errcode_t ODBC_Close(handle_t hCursor) {
 void UnPrepareCursor(_Cursor* pc) {
   CloseCursor(pc);
   pc->nextParRow = 0;
+  pc->bWholeLongData = 0;  // a catalog result is read as ever
   pc->fetchProc = nullptr;
   pc->flags &= ~(CURSF_PREPARED | CURSF_DESCRIBED | CURSF_OUTPARAMS | CURSF_NEW_RESULT);
   pc->flags |= CURSF_REBIND;

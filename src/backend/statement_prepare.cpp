@@ -15,14 +15,18 @@ namespace {
 using backend_text::MatchKeyword;
 using backend_text::SkipBlanks;
 
+// The connection's switch, unless the cursor's own cap is too small for it.
+bool ConnectionDefers(const _Cursor* pc) {
+  return pc->pConnect->bDeferLongData && (pc->maxDataLen == 0 || pc->maxDataLen >= 65536);
+}
+
 // Long values are left for the long-data call only where the client reads the
 // rows itself, one by one: on its forward-only cursors. The rows of a
 // scrollable cursor are read by the cursor engine, whatever statement it
 // prepares there, and so are those of the engine's own cursors (with the
 // engine installed, the cursors that carry no engine state): it keeps them whole.
 bool DefersLongData(const _Cursor* pc) {
-  const _Connect* c = pc->pConnect;
-  if (!c->bDeferLongData || (pc->maxDataLen != 0 && pc->maxDataLen < 65536)) return false;
+  if (!ConnectionDefers(pc)) return false;
   if (pc->st_sccl.CursType != SQL_CURSOR_FORWARD_ONLY) return false;
   return !scs_CursorDone_hook || pc->st_sccl.pDrv;
 }
@@ -57,6 +61,9 @@ errcode_t ODBC_Prepare(handle_t hCursor, char* sql) {
   UnPrepareCursor(pc);
   _Connect* c = pc->pConnect;
   pc->st_sccl.bDeferLongData = DefersLongData(pc);
+  // Where the engine reads the rows, the values the client would have taken
+  // piece by piece come whole, for the engine to hold back the longest ones.
+  pc->bWholeLongData = !pc->st_sccl.bDeferLongData && ConnectionDefers(pc);
   errcode_t e = ODBC_Request(&pc->request, sql);
   if (e != ER_SUCCESS) {
     logit(LOG_DEBUG, nullptr, 0, "Request prepare failed: %s", sql);

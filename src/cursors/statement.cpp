@@ -46,24 +46,17 @@ bool IsSelect(const _Cursor* pc) {
   return s.Rqst.reqType <= 0 && pc->request.reqType == 1;
 }
 
-// The backend's prepare. A scrollable cursor cannot hand out long values held
-// back by the backend, so its statement is described and fetched undeferred,
-// whatever the connection's switch says.
+// The backend's prepare. The backend leaves no long value of a scrollable
+// cursor to the long-data call (the engine could not hand it out): on a
+// connection that defers long data it brings them whole, and the J fetch holds
+// back the longest.
 errcode_t BackendPrepare(_Cursor* pc, handle_t h, const char* sql) {
   if (!sql) return ER_INVALID_ARGUMENT;
   // The backend replaces its request record, which may hold the text passed.
   char* text = vyr_fault_alloc() ? nullptr : strdup(sql);
   if (!text) return ER_NO_MEMORY;
-  errcode_t rc;
-  if (!IsScrollable(pc->st_sccl) || !pc->pConnect) {
-    rc = SCs_Inner(SCs_InnerDRV()).prepare(h, text);
-  } else {
-    const int keep = pc->pConnect->bDeferLongData;
-    pc->pConnect->bDeferLongData = 0;
-    rc = SCs_Inner(SCs_InnerDRV()).prepare(h, text);
-    pc->pConnect->bDeferLongData = keep;
-    pc->st_sccl.bDeferLongData = 0;
-  }
+  errcode_t rc = SCs_Inner(SCs_InnerDRV()).prepare(h, text);
+  if (IsScrollable(pc->st_sccl)) pc->st_sccl.bDeferLongData = 0;
   free(text);
   return rc;
 }

@@ -8,14 +8,34 @@
 #include <unistd.h>
 
 #include "agent_client.h"
+#include "fixtures/support/param_rows.h"
 
 using namespace agent_test;
 
 namespace {
 
-enum : sgn32 { NEXT = 1, FIRST = 2, LAST = 3, PRIOR = 4, RELATIVE = 6 };
+enum : sgn32 { NEXT = 1, FIRST = 2, LAST = 3, PRIOR = 4, ABSOLUTE = 5, RELATIVE = 6 };
 constexpr uns32 CURSOR_TYPE = 0x32030006, KEYSET_SIZE = 0x32030008, ROWSET_SIZE = 0x32030009;
 constexpr uns32 DEFER_LONG_DATA = 0x2201000f, SECOND_XFETCH = 0x22010008;
+
+// proc: 0 the plain scrollable fetch, 1 the oriented one, 2 its J form.
+clnt_stat CallXFetch(WireClient* c, handle_t h, sgn32 irow, sgn32 ft, int proc, xfetchres* r) {
+  if (proc == 0) {
+    call_extendedfetch a{h, irow};
+    return dbsvc_extendedfetch(c, &a, r);
+  }
+  call_extendedfetch2 a{h, irow, ft};
+  return proc == 1 ? dbsvc_extendedfetch2(c, &a, r) : dbsvc_extendedfetch2j(c, &a, r);
+}
+
+void FreeXFetch(int proc, xfetchres* r) {
+  if (proc == 0)
+    dbsvc_extendedfetch_free(r);
+  else if (proc == 1)
+    dbsvc_extendedfetch2_free(r);
+  else
+    dbsvc_extendedfetch2j_free(r);
+}
 
 struct Rowset {
   errcode_t rc = ER_GENERAL_ERROR;
@@ -81,15 +101,7 @@ class AgentCursorFaults : public AgentTest, public ::testing::WithParamInterface
   Rowset XFetch(handle_t h, sgn32 irow, sgn32 ft, int proc = 1) {
     Rowset out;
     xfetchres r{};
-    clnt_stat st;
-    if (proc == 0) {
-      call_extendedfetch a{h, irow};
-      st = dbsvc_extendedfetch(cl->c, &a, &r);
-    } else {
-      call_extendedfetch2 a{h, irow, ft};
-      st = proc == 1 ? dbsvc_extendedfetch2(cl->c, &a, &r) : dbsvc_extendedfetch2j(cl->c, &a, &r);
-    }
-    EXPECT_EQ(st, RPC_SUCCESS);
+    EXPECT_EQ(CallXFetch(cl->c, h, irow, ft, proc, &r), RPC_SUCCESS);
     out.rc = r.error;
     if (r.pRowSet) {
       const Dataset* ds = r.pRowSet->pDataset;
@@ -101,12 +113,7 @@ class AgentCursorFaults : public AgentTest, public ::testing::WithParamInterface
       }
       for (int i = 0; i < r.pRowSet->RSSize; i++) out.status.push_back(r.pRowSet->rgfRowStatus[i]);
     }
-    if (proc == 0)
-      dbsvc_extendedfetch_free(&r);
-    else if (proc == 1)
-      dbsvc_extendedfetch2_free(&r);
-    else
-      dbsvc_extendedfetch2j_free(&r);
+    FreeXFetch(proc, &r);
     return out;
   }
   std::string GetDataJ(handle_t h, sgn32 col, sgn32 row, errcode_t* pe) {
@@ -246,6 +253,238 @@ TEST_P(AgentCursorFaults, LongValuesOnADeferringConnection) {
   EXPECT_EQ(rows[0][2], "LONG");
   errcode_t e = ER_GENERAL_ERROR;
   EXPECT_EQ(cl->GetLong(h, 3, 1000, &e), values[0]);
+  EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+}
+
+// Text of exactly n bytes: letters with two- and three-byte characters among
+// them, so that pieces and cuts would show in the middle of a character.
+std::string LongText(size_t n, size_t seed) {
+  std::string t;
+  t.reserve(n);
+  while (t.size() < n) {
+    const size_t i = t.size();
+    if (i % 13 == 5 && i + 3 <= n)
+      t += "\xE2\x82\xAC";
+    else if (i % 11 == 3 && i + 2 <= n)
+      t += "\xC3\xA9";
+    else
+      t += char('a' + (i * 7 + seed) % 26);
+  }
+  return t;
+}
+
+// Bytes of every value, zero among them.
+std::string LongBinary(size_t n, size_t seed) {
+  std::string b(n, '\0');
+  for (size_t i = 0; i < n; i++) b[i] = char((i * 31 + seed * 5) % 256);
+  return b;
+}
+
+std::string BinaryLiteral(bool pg, const std::string& b) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char ch : b) hex += {digits[ch >> 4], digits[ch & 15]};
+  return pg ? "decode('" + hex + "', 'hex')" : "X'" + hex + "'";
+}
+
+// What a rowset of long values must bring: per row, the expected value of
+// each checked column (0-based in the dataset; null: not checked).
+struct LongRowsetWant {
+  std::vector<int> cols;
+  std::vector<std::vector<const std::string*>> rows;
+};
+
+// Fetches a rowset (proc as in XFetch) and checks each long value byte for
+// byte: whole in its cell, or, on the J fetch above 60,000 bytes, held back
+// and handed out by getDataJ in pieces of 30,000 bytes (two full pieces and
+// the rest for 60,001 bytes).
+void ExpectLongRowset(AgentClient* cl, handle_t h, int proc, sgn32 irow, sgn32 ft, const LongRowsetWant& w) {
+  xfetchres r{};
+  ASSERT_EQ(CallXFetch(cl->c, h, irow, ft, proc, &r), RPC_SUCCESS);
+  EXPECT_EQ(r.error, ER_SUCCESS) << cl->Errors(h);
+  const Dataset* ds = r.pRowSet ? r.pRowSet->pDataset : nullptr;
+  EXPECT_TRUE(ds && ds->nRows == sgn32(w.rows.size()));
+  for (int row = 0; ds && row < ds->nRows && row < int(w.rows.size()); row++) {
+    for (size_t j = 0; j < w.cols.size(); j++) {
+      const std::string* want = w.rows[size_t(row)][j];
+      if (!want) continue;
+      const int col = w.cols[j];
+      SCOPED_TRACE("row " + std::to_string(row + 1) + " column " + std::to_string(col + 1));
+      const indicator_t ind = ds->col[col].indicators[row];
+      std::string got;
+      if (proc == 2 && want->size() > 60000) {
+        EXPECT_EQ(ind, -3);
+        for (int guard = 0; guard < 100; guard++) {
+          call_getdata a{h, col + 1, row + 1, 30000};
+          getdatares g{};
+          EXPECT_EQ(dbsvc_getdataj(cl->c, &a, &g), RPC_SUCCESS);
+          EXPECT_EQ(g.error, ER_SUCCESS);
+          // Before each piece: the bytes not yet handed out.
+          EXPECT_EQ(g.cbRemaining, sgn32(want->size() - got.size()));
+          const size_t n = g.error == ER_SUCCESS ? g.RcvBuff.RcvBuff_len : 0;
+          if (n) got.append(g.RcvBuff.RcvBuff_val, n);
+          dbsvc_getdataj_free(&g);
+          if (n == 0) break;
+          EXPECT_EQ(n, std::min<size_t>(30000, want->size() - (got.size() - n)));
+        }
+      } else {
+        EXPECT_EQ(ind, 0);
+        got = Cell(*ds, col, row);
+        if (proc == 2) {
+          errcode_t e = ER_SUCCESS;
+          call_getdata a{h, col + 1, row + 1, 30000};
+          getdatares g{};
+          EXPECT_EQ(dbsvc_getdataj(cl->c, &a, &g), RPC_SUCCESS);
+          e = g.error;
+          dbsvc_getdataj_free(&g);
+          EXPECT_EQ(e, ER_NO_DATA_FOUND) << "nothing held back";
+        }
+      }
+      EXPECT_EQ(got.size(), want->size());
+      EXPECT_TRUE(got == *want) << "value differs";
+    }
+  }
+  FreeXFetch(proc, &r);
+}
+
+// Values around the 60,000-byte line and far above it, text and binary, on a
+// connection that defers long data, plain and Unicode: every scrollable cursor
+// type brings each value whole; the J fetch keeps those of up to 60,000 bytes
+// in the rowset and holds back the longer ones, which getDataJ hands out in
+// pieces, whole.
+TEST_P(AgentCursorFaults, LongValuesAboveTheCapOnADeferringConnection) {
+  Begin();
+  if (HasFatalFailure()) return;
+  const std::string blob = pg() ? "BYTEA" : "BLOB";
+  ASSERT_EQ(cl->Exec(hOther, "CREATE TABLE tb (k INTEGER PRIMARY KEY, l TEXT, b " + blob + ")"), ER_SUCCESS)
+      << cl->Errors(hOther);
+  const size_t sizes[] = {59999, 60000, 60001, 200003};
+  std::vector<std::string> texts, bins;
+  for (size_t k = 0; k < 4; k++) {
+    texts.push_back(LongText(sizes[k], k));
+    bins.push_back(LongBinary(sizes[k], k));
+    ASSERT_EQ(cl->Exec(hOther, "INSERT INTO tb VALUES (" + std::to_string(k + 1) + ", '" + texts.back() +
+                                   "', " + BinaryLiteral(pg(), bins.back()) + ")"),
+              ER_SUCCESS)
+        << cl->Errors(hOther);
+  }
+  // SQLite describes BLOB columns as BINARY(255), not as long ones.
+  LongRowsetWant want;
+  want.cols = pg() ? std::vector<int>{1, 2} : std::vector<int>{1};
+  for (size_t k = 0; k < 4; k++) {
+    want.rows.push_back({&texts[k]});
+    if (pg()) want.rows.back().push_back(&bins[k]);
+  }
+  const std::string sql = "SELECT k, l, b FROM tb ORDER BY k";
+  struct Case {
+    const char* name;
+    sgn32 type, ksSize;
+  } cases[] = {{"keyset", 1, 0}, {"mixed", 1, 8}, {"dynamic", 2, 0}, {"static", 3, 0}};
+  const handle_t plain = hConn;
+  handle_t wide = 0;
+  std::string fail;
+  ASSERT_EQ(
+      cl->Connect(hServer, nullptr, Conn().c_str(), &wide, &fail, std::string("W\x7F\x01\x01", 4) + "u"),
+      ER_SUCCESS)
+      << fail;
+  cl->GetInt(wide, SECOND_XFETCH);
+  for (handle_t conn : {plain, wide}) {
+    SCOPED_TRACE(conn == wide ? "unicode" : "plain");
+    ASSERT_EQ(cl->SetInt(conn, DEFER_LONG_DATA, 1), ER_SUCCESS);
+    hConn = conn;
+    for (const Case& c : cases) {
+      for (int proc = 0; proc < 3; proc++) {
+        if (proc == 0 && (c.type == 2 || c.ksSize)) continue;
+        SCOPED_TRACE(std::string(c.name) + " fetch " + std::to_string(proc));
+        handle_t h = Open(c.type, 4, sql, c.ksSize);
+        for (int again = 0; again < 2; again++) {
+          ExpectLongRowset(cl.get(), h, proc, 1, FIRST, want);
+          if (HasFatalFailure()) return;
+          // Executed again after a close: the engine prepares the cursor again.
+          ASSERT_EQ(cl->Simple(dbsvc_close, h), ER_SUCCESS);
+          ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+        }
+        EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+      }
+    }
+  }
+  hConn = plain;
+  EXPECT_EQ(cl->Simple(dbsvc_endconnect, wide), ER_SUCCESS);
+}
+
+// A static cursor whose result is too long for memory keeps its rows in spill
+// files: long values there, before and after the spill, come back whole.
+TEST_P(AgentCursorFaults, LongValuesInASpilledSnapshot) {
+  Begin();
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(cl->SetInt(hConn, DEFER_LONG_DATA, 1), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hOther, "CREATE TABLE ts (k INTEGER PRIMARY KEY, l TEXT)"), ER_SUCCESS);
+  const int rows = 5100;
+  const std::string n = std::to_string(rows);
+  ASSERT_EQ(
+      cl->Exec(hOther, pg() ? "INSERT INTO ts SELECT g, 'v' || g FROM generate_series(1, " + n + ") g"
+                            : "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " +
+                                  n + ") INSERT INTO ts SELECT x, 'v' || x FROM c"),
+      ER_SUCCESS)
+      << cl->Errors(hOther);
+  // Row 3 is kept in memory until the spill; rows 5050 to 5053 go to the files.
+  const size_t sizes[] = {59999, 60000, 60001, 200003};
+  std::vector<std::string> texts;
+  for (size_t k = 0; k < 4; k++) texts.push_back(LongText(sizes[k], k + 3));
+  const std::string early = LongText(200003, 9);
+  ASSERT_EQ(cl->Exec(hOther, "UPDATE ts SET l = '" + early + "' WHERE k = 3"), ER_SUCCESS);
+  for (size_t k = 0; k < 4; k++)
+    ASSERT_EQ(cl->Exec(hOther, "UPDATE ts SET l = '" + texts[k] + "' WHERE k = " + std::to_string(5050 + k)),
+              ER_SUCCESS);
+  const std::string v1 = "v1", v2 = "v2", v4 = "v4";
+  LongRowsetWant head{{1}, {{&v1}, {&v2}, {&early}, {&v4}}}, tail{{1}, {}};
+  for (const std::string& t : texts) tail.rows.push_back({&t});
+  for (int proc : {0, 2}) {
+    SCOPED_TRACE("fetch " + std::to_string(proc));
+    handle_t h = Open(3, 4, "SELECT k, l FROM ts ORDER BY k");
+    ExpectLongRowset(cl.get(), h, proc, 5050, ABSOLUTE, tail);
+    ExpectLongRowset(cl.get(), h, proc, 1, ABSOLUTE, head);
+    ExpectLongRowset(cl.get(), h, proc, 5050, ABSOLUTE, tail);
+    EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+  }
+  EXPECT_NE(test_support::read_file(dir.file("agent.log")).find("Opened temporary files"), std::string::npos)
+      << "the snapshot spilled";
+}
+
+// A positioned update on a keyset-driven cursor, optimistic by values, whose
+// rowset holds long values above 60,000 bytes: the old values carry them, the
+// update goes through, and the long values stay whole in the table.
+TEST_P(AgentCursorFaults, PositionedUpdateBesideLongValues) {
+  Begin();
+  if (HasFatalFailure()) return;
+  ASSERT_EQ(cl->SetInt(hConn, DEFER_LONG_DATA, 1), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hOther, "CREATE TABLE tu (k INTEGER PRIMARY KEY, a VARCHAR(20), l TEXT)"), ER_SUCCESS);
+  const std::string l1 = LongText(200003, 1), l2 = LongText(60001, 2);
+  ASSERT_EQ(cl->Exec(hOther, "INSERT INTO tu VALUES (1, 'a1', '" + l1 + "')"), ER_SUCCESS);
+  ASSERT_EQ(cl->Exec(hOther, "INSERT INTO tu VALUES (2, 'a2', '" + l2 + "')"), ER_SUCCESS);
+  handle_t h = cl->Cursor(hConn);
+  ASSERT_EQ(cl->SetInt(h, CURSOR_TYPE, 1), ER_SUCCESS);
+  ASSERT_EQ(cl->SetInt(h, 0x32030007, 4), ER_SUCCESS);  // optimistic by values
+  ASSERT_EQ(cl->SetInt(h, ROWSET_SIZE, 2), ER_SUCCESS);
+  ASSERT_EQ(cl->Prepare(h, "SELECT k, a, l FROM tu ORDER BY k"), ER_SUCCESS) << cl->Errors(h);
+  ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+  LongRowsetWant want{{2}, {{&l1}, {&l2}}};
+  ExpectLongRowset(cl.get(), h, 2, 1, FIRST, want);
+  uns16 cols[] = {2};
+  call_setpos a{h, 1, 2, 0, test_support::ParamRows({{CTYPE_VCHR, 20}}, {{"b1"}}), {1, cols}};
+  setposres r{};
+  ASSERT_EQ(dbsvc_setpos(cl->c, &a, &r), RPC_SUCCESS);
+  EXPECT_EQ(r.error, ER_SUCCESS) << cl->Errors(h);
+  ASSERT_EQ(r.rgfRowStatus.rgfRowStatus_len, 1u);
+  EXPECT_EQ(r.rgfRowStatus.rgfRowStatus_val[0], 2);
+  dbsvc_setpos_free(&r);
+  Dataset_Done(a.pDS);
+  free(a.pDS);
+  EXPECT_EQ(cl->Query(hOther, "SELECT k, a FROM tu ORDER BY k"), (Rows{{"1", "b1"}, {"2", "a2"}}));
+  // The whole long values, compared by the database.
+  EXPECT_EQ(cl->Query(hOther, "SELECT k FROM tu WHERE l = '" + l1 + "'"), (Rows{{"1"}}));
+  EXPECT_EQ(cl->Query(hOther, "SELECT k FROM tu WHERE l = '" + l2 + "'"), (Rows{{"2"}}));
+  ExpectLongRowset(cl.get(), h, 2, 1, FIRST, want);
   EXPECT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
 }
 
