@@ -3,10 +3,12 @@
 // narrow and the wide driver calls must answer alike.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "backend_fixture.h"
 #include "sqlext.h"
@@ -140,15 +142,21 @@ inline const CatalogCase kCatalogCases[] = {
 class CatalogSession : public BackendSession {
  protected:
   // The call's code and, on success, every row as text, on a new cursor of conn.
+  // Rows are sorted: rows that tie on a catalog's order columns (PostgreSQL's
+  // overloaded procedures) come in any order from one call to the next.
   std::string CatalogAnswer(const CatalogCase& c, const char* table, handle_t conn = 0) {
     handle_t h = NewCursor(conn);
     errcode_t e = c.run(h, table);
     std::string out = "code " + std::to_string(e) + "\n";
     if (e == ER_SUCCESS) {
+      std::vector<std::string> rows;
       for (auto& row : FetchAll(h)) {
-        for (auto& cell : row) out += cell + "|";
-        out += "\n";
+        std::string line;
+        for (auto& cell : row) line += cell + "|";
+        rows.push_back(line + "\n");
       }
+      std::sort(rows.begin(), rows.end());
+      for (auto& line : rows) out += line;
     }
     ODBC_EndCursor(h);
     return out;
