@@ -92,6 +92,7 @@ TEST(Parser, RebuiltTextParsesToTheSameText) {
       "SELECT a FROM a@b:c.d",
       "SELECT a FROM \"my t\"@lnk, [o].[u]@lnk",
       "SELECT a FROM t @ @lnk, \"u\" @ @lnk, @v @ @lnk x",  // link names starting with "@"
+      "SELECT a FROM t@12 @ @lnk, t@12@@lnk",               // a numbered name, then a link starting with "@"
       "SELECT a FROM --(* vendor(Microsoft), product(ODBC) oj t LEFT OUTER JOIN u ON t.a = u.a *)--",
       "SELECT a FROM t WHERE d = --(* vendor(Microsoft), product(ODBC) d '2020-01-01' *)--",
       "SELECT TOP 5 PERCENT WITH TIES a FROM t",
