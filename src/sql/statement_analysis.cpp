@@ -1,3 +1,5 @@
+// Statement analysis (statement_analysis.h): what the cursor engine needs to
+// know of a statement, from its parse tree.
 #include "sql/statement_analysis.h"
 
 #include <cctype>
