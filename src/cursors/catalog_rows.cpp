@@ -141,7 +141,7 @@ bool CellText(const Coldata* c, sgn32 row, int unicode, std::string* out) {
 bool CellNull(const Coldata* c, sgn32 row) { return c->indicators[row] != 0; }
 
 bool CellNull(const Dataset& ds, unsigned col, sgn32 row) {
-  return col >= ds.nCols || ds.col[col].indicators[row] == -1;
+  return col >= ds.nCols || ds.col[col].indicators[row] == IND_NULL;
 }
 
 bool CellInt(const Coldata* c, sgn32 row, sgn32* pValue) {

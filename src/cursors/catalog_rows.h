@@ -26,7 +26,7 @@ errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, p
 
 // The cells of catalog rows. Two NULL tests, as their callers read them: a
 // Coldata cell is NULL unless its indicator is 0; a Dataset cell is NULL when
-// the column is missing or its indicator is -1.
+// the column is missing or its indicator is IND_NULL.
 bool CellNull(const Coldata* c, sgn32 row);
 bool CellNull(const Dataset& ds, unsigned col, sgn32 row);
 // An 8-, 16- or 32-bit integer cell into *pValue; false for any other type.
