@@ -125,7 +125,7 @@ void SCR_Init(SC_Request* me) {
   if (!me) return;
   me->original = me->translated = me->szParsErrMsg = nullptr;
   me->pParsTree = nullptr;
-  me->reqType = static_cast<expr_t>(-1);
+  me->reqType = SCR_REQ_EMPTY;
   me->flags = 0;
 }
 
@@ -136,7 +136,7 @@ void SCR_Destroy(SC_Request* me) {
   free(me->szParsErrMsg);
   me->original = me->translated = me->szParsErrMsg = nullptr;
   pt_treeFree(&me->pParsTree);
-  me->reqType = static_cast<expr_t>(-1);
+  me->reqType = SCR_REQ_EMPTY;
   me->flags = 0;
 }
 
