@@ -219,6 +219,7 @@ errcode_t ReadKeys(PSCCL psccl, uns16 ft, uns16 fb, sgn32 take, Dataset* read) {
   if (prepared) ops->close(psccl->hSCCurs);
   return rc;
 }
+
 }  // namespace
 
 int ks_NullCase(sgn16 fNullCollation, int sortDirection, uns16 fFetchType) {
@@ -448,9 +449,8 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   if (rc != ER_SUCCESS) return rc;
   psccl->f_state |= SCCL_ORDER_BY_KEYS;
 
-  // The seek. RELATIVE counts from the first key held in the result as it
-  // stands now (rows inserted or deleted inside the slice since it was read
-  // count or not), reads `take` rows and keeps rows [from, from + count) of them.
+  // The seek. RELATIVE counts from the first key held through the result as
+  // it stands now: it reads `take` rows and keeps rows [from, from + count).
   const sgn32 n = psccl->KSSize, h = ks->pDataset ? ks->pDataset->nRows : 0;
   const int64_t a = irow < 0 ? -int64_t(irow) : irow;
   auto rowsFor = [](int64_t v) { return sgn32(std::clamp<int64_t>(v, 0, INT32_MAX)); };
