@@ -433,7 +433,7 @@ class DynamicScroll : public EngineSession {
          f = Fetch(h, SQL_FETCH_NEXT))                                                                      \
       seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                  \
     EXPECT_EQ(seen, want);                                                                                  \
-    /* RELATIVE -3 with ten keys held reads twelve before the last, keeps ten. */                           \
+    /* RELATIVE -3 with ten keys held: the three keys before the first, seven from it on. */                \
     handle_t w = Arm("SELECT id FROM dyn_t ORDER BY grp DESC, name", {{"id", SQL_INTEGER}}, 10);            \
     auto all = Expected("SELECT id FROM dyn_t ORDER BY grp DESC, name, id");                                \
     ASSERT_EQ(Read(w, SQL_FETCH_FIRST), ER_SUCCESS);                                                        \
