@@ -132,11 +132,12 @@ Snapshot Measure(int pid, bool stacks) {
   return s;
 }
 
-// Room for the clients' descriptors here and, inherited, in the agent.
+// Room for the clients' descriptors here and, inherited, in the agent: a
+// socket and a database file for each client there, and one to spare.
 bool RaiseDescriptorLimit(long clients) {
   rlimit rl{};
   if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return false;
-  rlim_t want = rlim_t(4 * clients + 256);
+  rlim_t want = rlim_t(3 * clients + 256);
   if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < want) {
     if (rl.rlim_max != RLIM_INFINITY && rl.rlim_max < want) return false;
     rl.rlim_cur = want;
