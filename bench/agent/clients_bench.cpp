@@ -305,11 +305,11 @@ void ConnectedClients(benchmark::State& state, bool sessions) {
     state.PauseTiming();
     usleep(200000);
     with.push_back(Measure(pid, true));
-    if (with.back().threads < before.threads + n)
+    if (failure.empty() && with.back().threads < before.threads + n)
       failure = "only " + std::to_string(with.back().threads - before.threads) + " connection threads";
     clients.clear();
     // Gone again: threads and descriptors.
-    if (!BackTo(pid, before)) {
+    if (!BackTo(pid, before) && failure.empty()) {
       Snapshot now = Measure(pid, false);
       failure = "after the clients left: " + std::to_string(now.threads) + " threads, " +
                 std::to_string(now.fds) + " descriptors";
