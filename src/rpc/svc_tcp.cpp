@@ -138,6 +138,8 @@ unsigned long long next_serial = 0;
 // of waiting, and the listener stops being readable.
 int reserve_fd = -1;
 bool accept_failure_logged = false;
+// Logged once until a connection's thread starts again.
+bool thread_failure_logged = false;
 std::vector<SVCXPRT*> listeners;
 
 int rendezvous_recv(SVCXPRT*, rpc_msg*);
@@ -640,7 +642,16 @@ int rendezvous_recv(SVCXPRT* x, rpc_msg*) {
   c->xp_addrlen = len;
   if (r->threading) {
     conn_of(c)->singlethreaded = 0;
-    if (!VYR_thread_create(svctcp_handler, 0, c)) svctcp_destroy(c);
+    if (VYR_thread_create(svctcp_handler, 0, c)) {
+      thread_failure_logged = false;
+    } else {
+      // Out of threads or memory: the peer sees its connection closed.
+      if (!thread_failure_logged)
+        logit(LOG_ERR, __FILE__, __LINE__,
+              "cannot start a thread for a connection: closing connections until one starts");
+      thread_failure_logged = true;
+      svctcp_destroy(c);
+    }
   } else if (dead(conn_of(c))) {
     svctcp_destroy(c);
   } else {
