@@ -16,10 +16,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -140,6 +144,13 @@ int reserve_fd = -1;
 bool accept_failure_logged = false;
 // Logged once until a connection's thread starts again.
 bool thread_failure_logged = false;
+
+// The sockets of the connections served by their own threads, and how many of
+// those threads still run: the process ends them before it exits.
+std::mutex threaded_mu;
+std::condition_variable threaded_cv;
+std::vector<int> threaded_socks;
+unsigned threaded_running = 0;
 std::vector<SVCXPRT*> listeners;
 
 int rendezvous_recv(SVCXPRT*, rpc_msg*);
@@ -560,11 +571,20 @@ SVCXPRT* make_conn(int fd, unsigned int sendsize, unsigned int recvsize, SSL_CTX
   return x;
 }
 
+void thread_gone() {
+  std::lock_guard lock(threaded_mu);
+  --threaded_running;
+  threaded_cv.notify_all();
+}
+
 int svctcp_handler(void* arg) {
   SVCXPRT* x = static_cast<SVCXPRT*>(arg);
   while (VYRRPC_svc_doreq(x) != XPRT_DIED) {
   }
   if (_svc_threadterm_hook) _svc_threadterm_hook(x);
+  // The thread's TLS library state goes now, before the thread counts as gone.
+  OPENSSL_thread_stop();
+  thread_gone();
   return 0;
 }
 
@@ -642,9 +662,15 @@ int rendezvous_recv(SVCXPRT* x, rpc_msg*) {
   c->xp_addrlen = len;
   if (r->threading) {
     conn_of(c)->singlethreaded = 0;
+    {
+      std::lock_guard lock(threaded_mu);
+      threaded_socks.push_back(c->xp_sock);
+      threaded_running++;
+    }
     if (VYR_thread_create(svctcp_handler, 0, c)) {
       thread_failure_logged = false;
     } else {
+      thread_gone();
       // Out of threads or memory: the peer sees its connection closed.
       if (!thread_failure_logged)
         logit(LOG_ERR, __FILE__, __LINE__,
@@ -729,8 +755,13 @@ void svctcp_destroy(SVCXPRT* x) {
     return;
   }
   if (_svc_conn_closed_hook) _svc_conn_closed_hook(x);
-  close(x->xp_sock);
   tcp_conn* cd = conn_of(x);
+  if (!cd->singlethreaded) {
+    std::lock_guard lock(threaded_mu);
+    threaded_socks.erase(std::remove(threaded_socks.begin(), threaded_socks.end(), x->xp_sock),
+                         threaded_socks.end());
+  }
+  close(x->xp_sock);
   const bool loopServed = cd->singlethreaded;
   if (loopServed) VYRRPC_xprt_unregister(x);
   VYRRPC_xdr_destroy(&cd->xdrs);
@@ -820,6 +851,14 @@ SVCXPRT* VYRRPC_svcssl_create(void* ctx, int sock, unsigned int sendsize, unsign
   listeners.push_back(x);
   VYRRPC_xprt_register(x);
   return x;
+}
+
+int VYRRPC_svc_end_threads(int waitMs) {
+  std::unique_lock lock(threaded_mu);
+  for (int fd : threaded_socks) shutdown(fd, SHUT_RDWR);
+  return threaded_cv.wait_for(lock, std::chrono::milliseconds(waitMs), [] { return threaded_running == 0; })
+             ? TRUE
+             : FALSE;
 }
 
 SVCXPRT* VYRRPC_svctcp_create(int sock, unsigned int sendsize, unsigned int recvsize) {
