@@ -146,11 +146,18 @@ bool accept_failure_logged = false;
 bool thread_failure_logged = false;
 
 // The sockets of the connections served by their own threads, and how many of
-// those threads still run: the process ends them before it exits.
-std::mutex threaded_mu;
-std::condition_variable threaded_cv;
-std::vector<int> threaded_socks;
-unsigned threaded_running = 0;
+// those threads still run: the process ends them before it exits. Never
+// destroyed: a detached thread may still use it while the process exits.
+struct Threaded {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::vector<int> socks;
+  unsigned running = 0;
+};
+Threaded& threaded() {
+  static Threaded* t = new Threaded;
+  return *t;
+}
 std::vector<SVCXPRT*> listeners;
 
 int rendezvous_recv(SVCXPRT*, rpc_msg*);
@@ -572,9 +579,10 @@ SVCXPRT* make_conn(int fd, unsigned int sendsize, unsigned int recvsize, SSL_CTX
 }
 
 void thread_gone() {
-  std::lock_guard lock(threaded_mu);
-  --threaded_running;
-  threaded_cv.notify_all();
+  Threaded& t = threaded();
+  std::lock_guard lock(t.mu);
+  --t.running;
+  t.cv.notify_all();
 }
 
 int svctcp_handler(void* arg) {
@@ -663,9 +671,10 @@ int rendezvous_recv(SVCXPRT* x, rpc_msg*) {
   if (r->threading) {
     conn_of(c)->singlethreaded = 0;
     {
-      std::lock_guard lock(threaded_mu);
-      threaded_socks.push_back(c->xp_sock);
-      threaded_running++;
+      Threaded& t = threaded();
+      std::lock_guard lock(t.mu);
+      t.socks.push_back(c->xp_sock);
+      t.running++;
     }
     if (VYR_thread_create(svctcp_handler, 0, c)) {
       thread_failure_logged = false;
@@ -757,9 +766,9 @@ void svctcp_destroy(SVCXPRT* x) {
   if (_svc_conn_closed_hook) _svc_conn_closed_hook(x);
   tcp_conn* cd = conn_of(x);
   if (!cd->singlethreaded) {
-    std::lock_guard lock(threaded_mu);
-    threaded_socks.erase(std::remove(threaded_socks.begin(), threaded_socks.end(), x->xp_sock),
-                         threaded_socks.end());
+    Threaded& t = threaded();
+    std::lock_guard lock(t.mu);
+    t.socks.erase(std::remove(t.socks.begin(), t.socks.end(), x->xp_sock), t.socks.end());
   }
   close(x->xp_sock);
   const bool loopServed = cd->singlethreaded;
@@ -854,11 +863,11 @@ SVCXPRT* VYRRPC_svcssl_create(void* ctx, int sock, unsigned int sendsize, unsign
 }
 
 int VYRRPC_svc_end_threads(int waitMs) {
-  std::unique_lock lock(threaded_mu);
-  for (int fd : threaded_socks) shutdown(fd, SHUT_RDWR);
-  return threaded_cv.wait_for(lock, std::chrono::milliseconds(waitMs), [] { return threaded_running == 0; })
-             ? TRUE
-             : FALSE;
+  Threaded& t = threaded();
+  std::unique_lock lock(t.mu);
+  for (int fd : t.socks) shutdown(fd, SHUT_RDWR);
+  return t.cv.wait_for(lock, std::chrono::milliseconds(waitMs), [&t] { return t.running == 0; }) ? TRUE
+                                                                                                 : FALSE;
 }
 
 SVCXPRT* VYRRPC_svctcp_create(int sock, unsigned int sendsize, unsigned int recvsize) {
