@@ -93,7 +93,7 @@ TEST_F(Errors, HandleChoice) {
   // A statement handle that is not one is passed over for the connection.
   _zolandm_diag_add(dbc, ZOLANDM_E_08003);
   _zolandm_diag_add(env, ZOLANDM_E_S1001);
-  zolandm_hdr bogus{0, nullptr, 0};
+  zolandm_hdr bogus{0, nullptr, 0, nullptr};
   EXPECT_EQ(states(env, dbc, &bogus), std::vector<std::string>{"08003"});
   EXPECT_EQ(states(env, nullptr, nullptr), std::vector<std::string>{"S1001"});
 }
