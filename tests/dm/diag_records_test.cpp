@@ -131,6 +131,36 @@ TEST_F(DiagRecords, StatementHeaderFields) {
   }
 }
 
+TEST_F(DiagRecords, HeaderFieldsWhateverTheRecordNumber) {
+  open_fake("odbc3");
+  ASSERT_EQ(SQLExecDirect(stmt, S("INSERT x"), SQL_NTS), SQL_SUCCESS);
+  _zolandm_diag_add(stmt, ZOLANDM_E_01004);
+  struct Answer {
+    SQLRETURN rc;
+    SQLLEN value;
+    std::string text;
+    bool operator==(const Answer&) const = default;
+  };
+  auto ask = [&](SQLSMALLINT rec, SQLSMALLINT id) {
+    Answer a{};
+    char buf[32] = "";
+    a.rc = id == SQL_DIAG_DYNAMIC_FUNCTION
+               ? SQLGetDiagField(SQL_HANDLE_STMT, stmt, rec, id, buf, sizeof buf, nullptr)
+               : SQLGetDiagField(SQL_HANDLE_STMT, stmt, rec, id, &a.value, 0, nullptr);
+    a.text = buf;
+    return a;
+  };
+  for (SQLSMALLINT id : {SQL_DIAG_NUMBER, SQL_DIAG_RETURNCODE, SQL_DIAG_ROW_COUNT, SQL_DIAG_CURSOR_ROW_COUNT,
+                         SQL_DIAG_DYNAMIC_FUNCTION, SQL_DIAG_DYNAMIC_FUNCTION_CODE}) {
+    SCOPED_TRACE(id);
+    const Answer header = ask(0, id);
+    for (SQLSMALLINT rec : {1, 2, 5}) EXPECT_EQ(ask(rec, id), header) << "record " << rec;
+  }
+  EXPECT_EQ(ask(3, SQL_DIAG_NUMBER).value, 1);
+  EXPECT_EQ(ask(1, SQL_DIAG_ROW_COUNT).value, 4);
+  EXPECT_EQ(ask(1, SQL_DIAG_DYNAMIC_FUNCTION).text, "SELECT CURSOR");
+}
+
 TEST_F(DiagRecords, ManagerRecordFields) {
   open_fake("odbc3");
   struct Case {
