@@ -10,6 +10,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 
@@ -242,12 +243,16 @@ struct zolandm_lib {
 
 extern "C" {
 extern pthread_mutex_t _zolandm_global_lock;
-extern int _zolandm_trace_enabled;  // owned by the tracing code
+extern std::atomic<int> _zolandm_trace_enabled;  // owned by the tracing code
 extern int64_t _zolandm_env_count;
 extern int _zolandm_initialised;
 extern int _zolandm_default_pooling;
 extern zolandm_lib* _zolandm_lib_list;
 }
+
+// Whether tracing is on. Entry points ask without the global lock, which the flag's writers
+// hold: a relaxed load (a plain load on the call path) is all that needs.
+inline bool _zolandm_trace_on() { return _zolandm_trace_enabled.load(std::memory_order_relaxed) != 0; }
 
 // ---- entry protocol -------------------------------------------------------------------
 

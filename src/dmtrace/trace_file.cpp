@@ -16,7 +16,7 @@
 
 extern "C" {
 
-int _zolandm_trace_enabled = 0;
+std::atomic<int> _zolandm_trace_enabled{0};
 int _zolandm_trace_seq = 0;
 struct timeval _zolandm_trace_start_time = {0, 0};
 int _zolandm_trace_own_file = 0;
@@ -206,7 +206,7 @@ void _zolandm_trace_set_filename(const char* name_template) {
 
 void _zolandm_trace_start(void) {
   if (_zolandm_trace_filename != nullptr && stream_is_named_file(_zolandm_trace_filename)) {
-    _zolandm_trace_enabled = 1;
+    _zolandm_trace_enabled.store(1, std::memory_order_relaxed);
     return;
   }
   _zolandm_trace_stop();
@@ -227,7 +227,7 @@ void _zolandm_trace_start(void) {
   write_time_line("** Trace started on %a %b %d %H:%M:%S %Y");
   _zolandm_trace_printf("** Driver Manager: %02d.%02d.%04d.%04d\n\n", 3, 52, 1015, 210);
   _zolandm_trace_set_appname(__progname);
-  _zolandm_trace_enabled = 1;
+  _zolandm_trace_enabled.store(1, std::memory_order_relaxed);
 }
 
 void _zolandm_trace_stop(void) {
@@ -242,7 +242,7 @@ void _zolandm_trace_stop(void) {
   }
   _zolandm_trace_stream = nullptr;
   _zolandm_trace_own_file = 0;
-  _zolandm_trace_enabled = 0;
+  _zolandm_trace_enabled.store(0, std::memory_order_relaxed);
 }
 
 char* _zolandm_trace_get_filename(void) {

@@ -66,8 +66,9 @@ class TraceThreads : public ::testing::Test {
   }
 
   // One round of a worker: a query read back whole, a failing statement and its record, an
-  // attribute read; false (with the reason) when anything comes back wrong.
-  static bool round(SQLHDBC dbc, int w, std::string* why) {
+  // attribute read, and a connection made and dropped beside its own (the driver's record and
+  // library list, the pooling setting); false (with the reason) when anything comes back wrong.
+  bool round(SQLHDBC dbc, int w, std::string* why) const {
     SQLHSTMT stmt = nullptr;
     if (SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt) != SQL_SUCCESS) return *why = "alloc", false;
     std::string query = "SELECT k, v FROM t" + std::to_string(w) + " ORDER BY k";
@@ -101,6 +102,22 @@ class TraceThreads : public ::testing::Test {
       good = false;
     }
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    SQLUINTEGER pooling = 9;
+    if (good && (SQLGetEnvAttr(env, SQL_ATTR_CONNECTION_POOLING, &pooling, 0, nullptr) != SQL_SUCCESS ||
+                 pooling != SQL_CP_OFF)) {
+      *why = "pooling attribute";
+      good = false;
+    }
+    SQLHDBC other = nullptr;
+    if (good && SQLAllocHandle(SQL_HANDLE_DBC, env, &other) == SQL_SUCCESS) {
+      std::string in = std::string("DRIVER=") + kSqliteDriver + ";Database=" + ini.path("t.db");
+      char name[64] = "";
+      good = ok(SQLDriverConnect(other, nullptr, S(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)) &&
+             ok(SQLGetInfo(other, SQL_DRIVER_NAME, name, sizeof name, nullptr)) &&
+             SQLDisconnect(other) == SQL_SUCCESS && std::string(name).find("sqlite") != std::string::npos;
+      if (SQLFreeHandle(SQL_HANDLE_DBC, other) != SQL_SUCCESS) good = false;
+      if (!good) *why = "second connection";
+    }
     return good;
   }
 
@@ -163,6 +180,8 @@ TEST_F(TraceThreads, CallsGoOnWhileAnotherThreadSwitchesTracing) {
     const std::string& file = files[session % 2];
     EXPECT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_TRACEFILE, S(file), SQL_NTS), SQL_SUCCESS);
     EXPECT_EQ(SQLSetConnectAttr(dbc, SQL_ATTR_TRACE, V(SQL_OPT_TRACE_ON), 0), SQL_SUCCESS);
+    // The process-wide pooling setting, as it is: read by every environment made meanwhile.
+    EXPECT_EQ(SQLSetEnvAttr(SQL_NULL_HANDLE, SQL_ATTR_CONNECTION_POOLING, V(SQL_CP_OFF), 0), SQL_SUCCESS);
     go.store(true);
     do {
       std::this_thread::yield();
