@@ -67,7 +67,8 @@ int _zolandm_drv_diag_read(zolandm_hdr* hdr, zolandm_dbc* dbc, SQLSMALLINT type,
 
   const char width = dbc->driver->unicode ? 'W' : 'A';
   auto* copy = static_cast<zolandm_drv_diag*>(_zolandm_calloc(1, sizeof(zolandm_drv_diag)));
-  void* message = _zolandm_calloc(static_cast<size_t>(message_max) + 1, unit_of(width));
+  // Each read starts with an empty text and is never looked at past message_max characters.
+  void* message = _zolandm_malloc((static_cast<size_t>(message_max) + 1) * unit_of(width));
   if (copy == nullptr || message == nullptr) {
     std::free(copy);
     std::free(message);

@@ -211,4 +211,25 @@ TEST_F(Errors, NoMemoryForTheConversionBufferLeavesTheDriversRecordsUnread) {
   }
 }
 
+TEST_F(Errors, NoMemoryWhileCopyingKeepsTheRecordsCopied) {
+  fake_dsn("fake", "odbc3");
+  static_cast<zolandm_env*>(env)->odbc_version = 3;
+  refused_connect("fake");
+  // The copy, the read buffer and the first record's message, not the second's.
+  _zolandm_fail_alloc_after(4);
+  SQLCHAR state[6];
+  SQLCHAR text[64];
+  EXPECT_EQ(SQLError(nullptr, dbc, nullptr, state, nullptr, text, sizeof text, nullptr), SQL_SUCCESS);
+  _zolandm_fail_alloc_after(0);
+  EXPECT_STREQ(reinterpret_cast<char*>(text), "[fake]connect refused");
+  EXPECT_EQ(SQLError(nullptr, dbc, nullptr, state, nullptr, text, sizeof text, nullptr), SQL_ERROR);
+  SQLINTEGER n = 0;
+  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_DBC, dbc, 0, SQL_DIAG_NUMBER, &n, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, nullptr, text, sizeof text, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 2, state, nullptr, text, sizeof text, nullptr), SQL_ERROR);
+  // The driver was read once.
+  EXPECT_EQ(fake_calls("odbc3", "GetDiagRec type=2").size(), 2u);
+}
+
 }  // namespace
