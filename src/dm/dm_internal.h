@@ -3,9 +3,10 @@
 // source file of src/dm includes this; nothing outside the driver manager does.
 //
 // Locks: _zolandm_global_lock guards every handle's bookkeeping, the handle lists, the
-// library list and the environment count. Diagnostics lists have their own leaf mutex
-// (diag.h). A driver record's mutex serialises calls into one driver library when its data
-// source asks for it; it is always taken after the global lock, never before.
+// library list, the environment count and each handle's copy of its driver's diagnostic
+// records. Diagnostics lists have their own leaf mutex (diag.h). A driver record's mutex
+// serialises calls into one driver library when its data source asks for it; it is always
+// taken after the global lock, never before.
 #pragma once
 
 #include <pthread.h>
@@ -589,8 +590,8 @@ struct zolandm_drv_diag {
 int _zolandm_drv_diag_read(zolandm_hdr* hdr, zolandm_dbc* dbc, SQLSMALLINT type, SQLHANDLE drv_handle);
 void _zolandm_drv_diag_free(zolandm_drv_diag* copy);
 // A record's message into a buffer of `size` characters of the call's width, cut with a
-// terminator; *length (when given) gets the whole length in those
-// characters. 1 when a buffer was given and the message did not fit, else 0.
+// terminator; *length (when given) gets the whole length in those characters. 1 when a
+// buffer was given and the message did not fit, else 0.
 int _zolandm_drv_rec_message(const zolandm_drv_diag* copy, const zolandm_drv_rec* rec, void* buffer,
                              SQLSMALLINT size, SQLSMALLINT* length, char width);
 // Record k (from 0) as SQLGetDiagRec and SQLError report it: SQLSTATE (six characters with

@@ -153,8 +153,8 @@ SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sq
   }
   _zolandm_diag_unlock();
   if (dbc == nullptr) return ZOLANDM_NO_DATA;
-  // Then the driver's records, one a call, from the copy the first read makes; the driver's
-  // own last_rc stays as the call left it.
+  // Then the driver's records, one a call, from the copy the first read makes; the handle's
+  // last_rc stays as the call left it.
   SQLHANDLE drv_handle = stmt != nullptr ? SQLHANDLE(stmt->drv_stmt) : SQLHANDLE(dbc->drv_dbc);
   const SQLSMALLINT type = stmt != nullptr ? SQLSMALLINT(SQL_HANDLE_STMT) : SQLSMALLINT(SQL_HANDLE_DBC);
   const int got = _zolandm_drv_diag_read(hdr, dbc, type, drv_handle);
