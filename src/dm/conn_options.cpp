@@ -62,7 +62,7 @@ SQLRETURN set_trace_file(zolandm_dbc* dbc, SQLULEN value, char width) {
     if (narrow[0] == '\0') return _zolandm_fail(dbc, ZOLANDM_E_S1009);
     name = nullptr;
   }
-  if (_zolandm_trace_enabled) {
+  if (_zolandm_trace_on()) {
     std::free(name);
     return _zolandm_fail(dbc, ZOLANDM_E_IM013);
   }
@@ -222,7 +222,7 @@ SQLRETURN SQLGetConnectOption_Internal(zolandm_dbc* dbc, SQLUSMALLINT option, SQ
   // callers' buffers hold.
   if (option == SQL_OPT_TRACE) {
     zolandm_global_guard lock;
-    if (value != nullptr) *static_cast<SQLUINTEGER*>(value) = _zolandm_trace_enabled ? 1 : 0;
+    if (value != nullptr) *static_cast<SQLUINTEGER*>(value) = _zolandm_trace_on() ? 1 : 0;
     return ZOLANDM_OK;
   }
   if (option == SQL_OPT_TRACEFILE) {

@@ -1,7 +1,7 @@
 // SQLGetDiagRec and SQLGetDiagField: the diagnostics of a handle by record number, without
 // removing them. Numbers 1 to n are the manager's own records, oldest first; higher numbers
-// are the driver's records, asked of the driver with the number less n. SQLGetDiagField also
-// answers the header fields.
+// are the driver's records, numbered from 1 after them and read from the handle's copy
+// (driver_diag.cpp). SQLGetDiagField also answers the header fields.
 
 #include <cstdlib>
 #include <cstring>
@@ -68,24 +68,26 @@ bool unicode_driver(const zolandm_dbc* dbc) {
   return dbc != nullptr && dbc->driver != nullptr && dbc->driver->unicode;
 }
 
-// A text answer in the call's width, cut silently to the buffer.
-SQLRETURN put_text(const char* text, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len,
-                   char width) {
+// A text answer in the call's width, cut to the buffer: silently for the manager's own
+// texts, with SQL_SUCCESS_WITH_INFO for what a driver record holds (report_cut).
+SQLRETURN put_text(const char* text, SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width,
+                   bool report_cut = false) {
+  const SQLSMALLINT room = width == 'W' ? static_cast<SQLSMALLINT>(buf_len / 4) : buf_len;
+  const bool given = value != nullptr && room > 0;
+  SQLSMALLINT n = 0;
   if (width == 'W') {
-    SQLSMALLINT n = 0;
-    _zolandm_mbs_to_wcs_buf(text, static_cast<SQLWCHAR*>(value),
-                            static_cast<SQLSMALLINT>(value != nullptr ? buf_len / 4 : 0), &n);
+    _zolandm_mbs_to_wcs_buf(text, given ? static_cast<SQLWCHAR*>(value) : nullptr, given ? room : 0, &n);
     if (str_len != nullptr) *str_len = static_cast<SQLSMALLINT>(n * 4);
-    return ZOLANDM_OK;
+  } else {
+    n = static_cast<SQLSMALLINT>(std::strlen(text));
+    if (str_len != nullptr) *str_len = n;
+    if (given) {
+      size_t k = n < room ? static_cast<size_t>(n) : static_cast<size_t>(room) - 1;
+      std::memcpy(value, text, k);
+      static_cast<char*>(value)[k] = '\0';
+    }
   }
-  const size_t len = std::strlen(text);
-  if (str_len != nullptr) *str_len = static_cast<SQLSMALLINT>(len);
-  if (value != nullptr && buf_len > 0) {
-    size_t n = len < static_cast<size_t>(buf_len) ? len : static_cast<size_t>(buf_len) - 1;
-    std::memcpy(value, text, n);
-    static_cast<char*>(value)[n] = '\0';
-  }
-  return ZOLANDM_OK;
+  return report_cut && given && n >= room ? ZOLANDM_OK_INFO : ZOLANDM_OK;
 }
 
 bool text_field(SQLSMALLINT id) {
@@ -183,6 +185,17 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
       if (value == nullptr) return ZOLANDM_OK;
       auto* number = static_cast<SQLINTEGER*>(value);
       const int n = _zolandm_diag_count(t.hdr);
+      if (type != SQL_HANDLE_ENV) {
+        // The driver's records as the reads see them.
+        const int got = _zolandm_drv_diag_read(t.hdr, t.dbc, type, t.drv_handle);
+        if (got < 0) return ZOLANDM_ERROR;
+        if (got == 0) {
+          *number = n + t.hdr->drv_diag->count;
+          t.hdr->last_rc = ZOLANDM_OK;
+          return ZOLANDM_OK;
+        }
+      }
+      // Nothing to read the driver's records with: its own count, when it keeps one.
       void* f = t.drv_handle != nullptr ? diag_field_entry(t.dbc) : nullptr;
       if (f != nullptr) {
         // A driver that does not keep this header field leaves the value as it was.
@@ -195,22 +208,6 @@ SQLRETURN header_field(SQLSMALLINT type, const diag_target& t, SQLSMALLINT id, S
           return ZOLANDM_OK;
         }
         if (rc != ZOLANDM_OK && rc != ZOLANDM_NO_DATA) return rc;
-        // Then its records are counted as they are read, without removing any.
-        void* f_error;
-        void* f_diag;
-        _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
-        if (f_diag != nullptr) {
-          int count = 0;
-          SQLWCHAR state[6];
-          while (count < 64 &&
-                 zolandm_succeeded(_zolandm_read_driver_record(
-                     t.dbc, f_diag, false, type, t.drv_handle, static_cast<SQLSMALLINT>(count + 1), nullptr,
-                     state, nullptr, nullptr, 0, nullptr, 'A', &t.hdr->last_rc))) {
-            ++count;
-          }
-          *number = n + count;
-          return ZOLANDM_OK;
-        }
       }
       bool odbc2_driver_spoke = t.dbc != nullptr && t.dbc->driver != nullptr &&
                                 t.dbc->driver->drv_version == 2 && t.hdr->last_rc != ZOLANDM_OK;
@@ -270,14 +267,25 @@ SQLRETURN manager_field(SQLSMALLINT type, const diag_target& t, int code, const 
   }
 }
 
-// A field of the driver's record d read as a whole record: through its SQLError (only its
-// first record, which the read removes) for drivers without SQLGetDiagField, or through its
-// SQLGetDiagRec for the fields its SQLGetDiagField does not keep.
-SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT d, SQLSMALLINT id,
-                            SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width,
-                            bool via_error) {
-  if (via_error && d > 1) return ZOLANDM_NO_DATA;
-  if (via_error && type == SQL_HANDLE_DESC) return ZOLANDM_INVALID;
+bool header_id(SQLSMALLINT id) {
+  switch (id) {
+    case SQL_DIAG_NUMBER:
+    case SQL_DIAG_RETURNCODE:
+    case SQL_DIAG_ROW_COUNT:
+    case SQL_DIAG_CURSOR_ROW_COUNT:
+    case SQL_DIAG_DYNAMIC_FUNCTION:
+    case SQL_DIAG_DYNAMIC_FUNCTION_CODE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A field of the driver's record d when there is no way to read the driver's records (no
+// SQLGetDiagRec, no SQLError; or a descriptor, which SQLError cannot name).
+SQLRETURN field_without_records(SQLSMALLINT type, SQLSMALLINT d, SQLSMALLINT id, SQLPOINTER value,
+                                SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
+  if (d > 1) return ZOLANDM_NO_DATA;
   switch (id) {
     case SQL_DIAG_CONNECTION_NAME:
     case SQL_DIAG_SERVER_NAME:
@@ -290,60 +298,66 @@ SQLRETURN field_from_record(SQLSMALLINT type, const diag_target& t, SQLSMALLINT 
     case SQL_DIAG_MESSAGE_TEXT:
     case SQL_DIAG_CLASS_ORIGIN:
     case SQL_DIAG_SUBCLASS_ORIGIN:
-      break;
+      return ZOLANDM_INVALID;
     default:
       return ZOLANDM_ERROR;
   }
-  void* f_error;
-  void* f_diag;
-  _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
-  void* f = via_error ? f_error : f_diag;
-  if (f == nullptr) return via_error ? ZOLANDM_INVALID : ZOLANDM_NO_DATA;
+}
+
+// A field of a driver record from the handle's copy. The fields a record read does not
+// carry are asked of the driver's SQLGetDiagField (f, when it has one) and, where it does not
+// keep them, made from the record: the origins from the class of its SQLSTATE.
+SQLRETURN field_of_copy(SQLSMALLINT type, const diag_target& t, void* f, SQLSMALLINT d, SQLSMALLINT id,
+                        SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
+  const zolandm_drv_diag* copy = t.hdr->drv_diag;
+  if (d > copy->count) {
+    t.hdr->last_rc = copy->end_rc;
+    return copy->end_rc;
+  }
+  const zolandm_drv_rec* rec = &copy->recs[d - 1];
   if (text_field(id) && value != nullptr && buf_len < 0) return ZOLANDM_ERROR;
-  // The record is read in the call's width.
-  SQLWCHAR state[6] = {0, 0, 0, 0, 0, 0};
-  SQLINTEGER native = 0;
-  const bool message = id == SQL_DIAG_MESSAGE_TEXT;
-  const SQLSMALLINT chars = static_cast<SQLSMALLINT>(width == 'W' ? buf_len / 4 : buf_len);
-  SQLSMALLINT len = 0;
-  SQLRETURN rc = _zolandm_read_driver_record(
-      t.dbc, f, via_error, type, t.drv_handle, d, nullptr, state, &native, message ? value : nullptr,
-      message ? chars : SQLSMALLINT(0), message ? &len : nullptr, width, &t.hdr->last_rc);
+  SQLRETURN rc;
   switch (id) {
+    case SQL_DIAG_SQLSTATE:
+      rc = put_text(rec->sqlstate, value, buf_len, str_len, width, true);
+      break;
     case SQL_DIAG_NATIVE:
-      // Read without a message buffer, a record may be called cut: the number is whole.
-      if (!zolandm_succeeded(rc)) return rc;
-      if (value != nullptr) *static_cast<SQLINTEGER*>(value) = native;
-      return ZOLANDM_OK;
-    case SQL_DIAG_MESSAGE_TEXT:
-      if (zolandm_succeeded(rc) && str_len != nullptr)
-        *str_len = static_cast<SQLSMALLINT>(width == 'W' ? len * 4 : len);
-      return rc;
-    case SQL_DIAG_SQLSTATE: {
-      if (!zolandm_succeeded(rc)) return rc;
-      char narrow[6];
-      if (width == 'W') {
-        for (int i = 0; i < 6; ++i) narrow[i] = static_cast<char>(state[i]);
-      } else {
-        std::memcpy(narrow, state, 6);
-      }
-      narrow[5] = '\0';
-      return put_text(narrow, value, buf_len, str_len, width);
+      if (value != nullptr) *static_cast<SQLINTEGER*>(value) = rec->native;
+      rc = ZOLANDM_OK;
+      break;
+    case SQL_DIAG_MESSAGE_TEXT: {
+      SQLSMALLINT len = 0;
+      const SQLSMALLINT room = width == 'W' ? static_cast<SQLSMALLINT>(buf_len / 4) : buf_len;
+      rc = _zolandm_drv_rec_message(copy, rec, value, room, &len, width) ? ZOLANDM_OK_INFO : ZOLANDM_OK;
+      if (str_len != nullptr) *str_len = static_cast<SQLSMALLINT>(width == 'W' ? len * 4 : len);
+      break;
     }
     default: {
-      // Without a message buffer a driver may well call its record cut: it was read all the same.
-      if (!zolandm_succeeded(rc)) return ZOLANDM_NO_DATA;
-      char cls[3];
-      if (width == 'W') {
-        cls[0] = static_cast<char>(state[0]);
-        cls[1] = static_cast<char>(state[1]);
-      } else {
-        std::memcpy(cls, state, 2);
+      if (f != nullptr) {
+        rc = driver_field(t, f, type, d, id, value, buf_len, str_len, width);
+        if (rc != ZOLANDM_NO_DATA) return rc;
       }
-      cls[2] = '\0';
-      return put_text(std::strcmp(cls, "IM") == 0 ? "ODBC 3.0" : "ISO 9075", value, buf_len, str_len, width);
+      switch (id) {
+        case SQL_DIAG_CLASS_ORIGIN:
+        case SQL_DIAG_SUBCLASS_ORIGIN:
+          rc = put_text(std::strncmp(rec->sqlstate, "IM", 2) == 0 ? "ODBC 3.0" : "ISO 9075", value, buf_len,
+                        str_len, width, true);
+          break;
+        case SQL_DIAG_CONNECTION_NAME:
+        case SQL_DIAG_SERVER_NAME:
+          rc = put_text("", value, buf_len, str_len, width);
+          break;
+        case SQL_DIAG_ROW_NUMBER:
+        case SQL_DIAG_COLUMN_NUMBER:
+          return unknown_position(type, id, value);
+        default:
+          return ZOLANDM_ERROR;
+      }
+      break;
     }
   }
+  t.hdr->last_rc = rc;
+  return rc;
 }
 
 }  // namespace
@@ -368,27 +382,25 @@ SQLRETURN SQLGetDiagRec_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec,
   }
   _zolandm_diag_unlock();
   if (type == SQL_HANDLE_ENV) return ZOLANDM_NO_DATA;
-  const SQLSMALLINT d = static_cast<SQLSMALLINT>(rec - n);
-  zolandm_dbc* dbc = t.dbc;
-  if (dbc->driver == nullptr || t.drv_handle == nullptr) return ZOLANDM_ERROR;
-  int app = dbc->env != nullptr ? dbc->env->odbc_version : 3;
-  int drv = dbc->driver->drv_version;
-  void* f_error;
-  void* f_diag;
-  _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
-  bool via_error = (app == 2 && drv == 2) || (app == 2 && f_error != nullptr) || f_diag == nullptr;
-  void* f = via_error ? f_error : f_diag;
-  if (f == nullptr) return ZOLANDM_ERROR;
-  if (via_error && (d > 1 || type == SQL_HANDLE_DESC)) return ZOLANDM_NO_DATA;
-  return _zolandm_read_driver_record(dbc, f, via_error, type, t.drv_handle, d, nullptr, sqlstate, native, msg,
-                                     buf_len, text_len, width, &t.hdr->last_rc);
+  const int d = rec - n;
+  const int got = _zolandm_drv_diag_read(t.hdr, t.dbc, type, t.drv_handle);
+  if (got != 0) return ZOLANDM_ERROR;
+  const zolandm_drv_diag* copy = t.hdr->drv_diag;
+  SQLRETURN rc = d > copy->count
+                     ? copy->end_rc
+                     : _zolandm_drv_rec_report(copy, d - 1, sqlstate, native, msg, buf_len, text_len, width);
+  // As a read of the driver's would have left it.
+  t.hdr->last_rc = rc;
+  return rc;
 }
 
 SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec, SQLSMALLINT id,
                                    SQLPOINTER value, SQLSMALLINT buf_len, SQLSMALLINT* str_len, char width) {
   diag_target t;
   if (!resolve(type, h, &t)) return ZOLANDM_INVALID;
-  if (rec == 0) return header_field(type, t, id, value, buf_len, str_len, width);
+  // A header field is the handle's whatever record number comes with it.
+  if (rec == 0 || (rec > 0 && header_id(id)))
+    return header_field(type, t, id, value, buf_len, str_len, width);
   if (rec < 0) return ZOLANDM_ERROR;
   _zolandm_diag_lock();
   const int n = t.hdr->diag != nullptr ? t.hdr->diag->index + 1 : 0;
@@ -411,24 +423,18 @@ SQLRETURN SQLGetDiagField_Internal(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT re
   }
   if (type == SQL_HANDLE_ENV || t.dbc->driver == nullptr) return ZOLANDM_NO_DATA;
   const SQLSMALLINT d = static_cast<SQLSMALLINT>(rec - n);
-  if (void* f = diag_field_entry(t.dbc)) {
-    // A descriptor the driver never handed out has no records in the driver.
-    if (t.drv_handle == nullptr) return ZOLANDM_NO_DATA;
-    // What a whole record holds is read as a record where the driver can: some drivers keep
-    // these fields only there, and one drops its record when its message is asked as a field.
-    void* f_error;
-    void* f_diag;
-    _zolandm_driver_diag_entries(t.dbc, &f_error, &f_diag);
-    if (f_diag != nullptr &&
-        (id == SQL_DIAG_SQLSTATE || id == SQL_DIAG_NATIVE || id == SQL_DIAG_MESSAGE_TEXT)) {
-      return field_from_record(type, t, d, id, value, buf_len, str_len, width, false);
-    }
-    SQLRETURN rc = driver_field(t, f, type, d, id, value, buf_len, str_len, width);
-    // A driver whose SQLGetDiagField does not keep a field of a record it has.
-    if (rc == ZOLANDM_NO_DATA) rc = field_from_record(type, t, d, id, value, buf_len, str_len, width, false);
-    return rc;
+  void* f = diag_field_entry(t.dbc);
+  if (f == nullptr && type == SQL_HANDLE_DESC)
+    return field_without_records(type, d, id, value, buf_len, str_len, width);
+  // A descriptor the driver never handed out has no records in the driver.
+  if (t.drv_handle == nullptr) return ZOLANDM_NO_DATA;
+  const int got = _zolandm_drv_diag_read(t.hdr, t.dbc, type, t.drv_handle);
+  if (got < 0) return ZOLANDM_ERROR;
+  if (got > 0) {
+    return f != nullptr ? driver_field(t, f, type, d, id, value, buf_len, str_len, width)
+                        : field_without_records(type, d, id, value, buf_len, str_len, width);
   }
-  return field_from_record(type, t, d, id, value, buf_len, str_len, width, true);
+  return field_of_copy(type, t, f, d, id, value, buf_len, str_len, width);
 }
 
 // ---- entries ----------------------------------------------------------------------------------

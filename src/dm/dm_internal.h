@@ -3,13 +3,15 @@
 // source file of src/dm includes this; nothing outside the driver manager does.
 //
 // Locks: _zolandm_global_lock guards every handle's bookkeeping, the handle lists, the
-// library list and the environment count. Diagnostics lists have their own leaf mutex
-// (diag.h). A driver record's mutex serialises calls into one driver library when its data
-// source asks for it; it is always taken after the global lock, never before.
+// library list, the environment count and each handle's copy of its driver's diagnostic
+// records. Diagnostics lists have their own leaf mutex (diag.h). A driver record's mutex
+// serialises calls into one driver library when its data source asks for it; it is always
+// taken after the global lock, never before.
 #pragma once
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 
@@ -74,11 +76,14 @@ struct zolandm_desc;
 struct zolandm_driver;
 struct zolandm_param;  // bound-parameter row, defined with the binding code
 
-// The three fields every handle record begins with, in this order.
+struct zolandm_drv_diag;  // the driver's records as read for the current diagnostics
+
+// The four fields every handle record begins with, in this order.
 struct zolandm_hdr {
   int handle_type;  // 1..4; 0 once released
   zolandm_err* diag;
   SQLSMALLINT last_rc;
+  zolandm_drv_diag* drv_diag;  // null until the driver's records are first read after a call
 };
 
 // A connection attribute above 999 set before connecting. The value is kept exactly as the
@@ -110,6 +115,7 @@ struct zolandm_env {
   int handle_type;
   zolandm_err* diag;
   SQLSMALLINT last_rc;
+  zolandm_drv_diag* drv_diag;
   zolandm_driver* drivers;
   zolandm_dbc* dbcs;
   int odbc_version;
@@ -123,6 +129,7 @@ struct zolandm_dbc {
   int handle_type;
   zolandm_err* diag;
   SQLSMALLINT last_rc;
+  zolandm_drv_diag* drv_diag;
   zolandm_dbc* next;
   zolandm_env* env;
   SQLHDBC drv_dbc;
@@ -160,6 +167,7 @@ struct zolandm_stmt {
   int handle_type;
   zolandm_err* diag;
   SQLSMALLINT last_rc;
+  zolandm_drv_diag* drv_diag;
   zolandm_stmt* next;
   zolandm_dbc* dbc;
   SQLHSTMT drv_stmt;
@@ -201,6 +209,7 @@ struct zolandm_desc {
   int handle_type;
   zolandm_err* diag;
   SQLSMALLINT last_rc;
+  zolandm_drv_diag* drv_diag;
   zolandm_desc* next;
   zolandm_dbc* dbc;
   SQLHDESC drv_desc;
@@ -235,24 +244,31 @@ struct zolandm_lib {
 
 extern "C" {
 extern pthread_mutex_t _zolandm_global_lock;
-extern int _zolandm_trace_enabled;  // owned by the tracing code
+extern std::atomic<int> _zolandm_trace_enabled;  // owned by the tracing code
 extern int64_t _zolandm_env_count;
 extern int _zolandm_initialised;
 extern int _zolandm_default_pooling;
 extern zolandm_lib* _zolandm_lib_list;
 }
 
+// Whether tracing is on. Entry points ask without the global lock, which the flag's writers
+// hold: a relaxed load (a plain load on the call path) is all that needs.
+inline bool _zolandm_trace_on() { return _zolandm_trace_enabled.load(std::memory_order_relaxed) != 0; }
+
 // ---- entry protocol -------------------------------------------------------------------
 
-// Step 6 of the protocol on a record of any of the four types: frees its diagnostics and
-// zeroes last_rc and diag_read_count. Nearly every call finds the list empty; then nothing
+// Step 6 of the protocol on a record of any of the four types: frees its diagnostics (the
+// manager's list and the copy of the driver's records) and zeroes last_rc and
+// diag_read_count. Nearly every call finds both empty; then one test is all it costs, nothing
 // is freed and the leaf mutex is not taken (a push racing with that read is a push made
-// after the clear, which the mutex would have allowed too).
-void _zolandm_diag_drop(zolandm_hdr* h);  // frees a list that was not empty, under the leaf mutex
+// after the clear, which the mutex would have allowed too). The driver's copy is only made
+// and dropped with the global lock held.
+void _zolandm_diag_drop(zolandm_hdr* h);  // frees what is there, the list under the leaf mutex
 void _zolandm_stmt_free_tmpbufs(zolandm_stmt* stmt);
 template <typename Record>
 inline void _zolandm_diag_reset(Record* r) {
-  if (__atomic_load_n(&r->diag, __ATOMIC_ACQUIRE) != nullptr)
+  if ((reinterpret_cast<uintptr_t>(__atomic_load_n(&r->diag, __ATOMIC_ACQUIRE)) |
+       reinterpret_cast<uintptr_t>(r->drv_diag)) != 0)
     _zolandm_diag_drop(reinterpret_cast<zolandm_hdr*>(r));
   r->last_rc = 0;
   r->diag_read_count = 0;
@@ -545,14 +561,46 @@ SQLRETURN _zolandm_report_record(const zolandm_err* rec, void* sqlstate, void* m
 void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_diag_rec);
 // Reads one record of the driver's own into the caller's buffers, converted between the
 // caller's width and the driver's: through its SQLError (record number ignored; the driver
-// removes what it reports) or its SQLGetDiagRec for record `recno`, or, with `counter`, the
-// record after the one *counter names (the counter is advanced only when the driver is
-// asked). The result goes to *last_rc when given.
-// SQL_ERROR without a driver call when a conversion buffer cannot be had.
+// removes what it reports) or its SQLGetDiagRec for record `recno`. The result goes to
+// *last_rc when given. SQL_ERROR without a driver call when a conversion buffer cannot be had.
+// For the manager's own look at a record during a call; what the application reads comes
+// from the handle's copy below.
 SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error, SQLSMALLINT type,
-                                      SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter,
-                                      void* sqlstate, SQLINTEGER* native, void* msg, SQLSMALLINT msg_max,
+                                      SQLHANDLE drv_handle, SQLSMALLINT recno, void* sqlstate,
+                                      SQLINTEGER* native, void* msg, SQLSMALLINT msg_max,
                                       SQLSMALLINT* msg_len, char width, SQLSMALLINT* last_rc);
+
+// The driver's records of a handle as the application reads them (driver_diag.cpp): a copy
+// made by the first read after a call and freed with the handle's diagnostics.
+constexpr int ZOLANDM_DRV_DIAG_MAX = 64;
+struct zolandm_drv_rec {
+  char sqlstate[6];
+  SQLINTEGER native;
+  SQLSMALLINT length;  // of the message, in characters of the driver's width
+  void* message;       // whole and terminated, in the driver's width; owned
+};
+struct zolandm_drv_diag {
+  int count;
+  SQLRETURN end_rc;  // the driver's answer after the last record (SQL_NO_DATA, or its failure)
+  char width;        // the driver's: 'A' or 'W'
+  zolandm_drv_rec recs[ZOLANDM_DRV_DIAG_MAX];
+};
+// Makes the copy of the handle's driver records unless it exists: 0 when hdr->drv_diag is
+// there, 1 when there is nothing to read them from (no driver, no driver handle, or neither
+// SQLError nor SQLGetDiagRec to read with), -1 when memory runs out before the driver is asked.
+// The driver is chosen and called as for SQLError and SQLGetDiagRec; last_rc is not touched.
+// Global lock held.
+int _zolandm_drv_diag_read(zolandm_hdr* hdr, zolandm_dbc* dbc, SQLSMALLINT type, SQLHANDLE drv_handle);
+void _zolandm_drv_diag_free(zolandm_drv_diag* copy);
+// A record's message into a buffer of `size` characters of the call's width, cut with a
+// terminator; *length (when given) gets the whole length in those characters. 1 when a
+// buffer was given and the message did not fit, else 0.
+int _zolandm_drv_rec_message(const zolandm_drv_diag* copy, const zolandm_drv_rec* rec, void* buffer,
+                             SQLSMALLINT size, SQLSMALLINT* length, char width);
+// Record k (from 0) as SQLGetDiagRec and SQLError report it: SQLSTATE (six characters with
+// the terminator), native error and message; SQL_SUCCESS_WITH_INFO when the message was cut.
+SQLRETURN _zolandm_drv_rec_report(const zolandm_drv_diag* copy, int k, void* sqlstate, SQLINTEGER* native,
+                                  void* msg, SQLSMALLINT msg_max, SQLSMALLINT* msg_len, char width);
 
 // ---- ODBC 3 workers shared between entries ---------------------------------------------
 

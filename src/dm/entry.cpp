@@ -29,6 +29,11 @@ void _zolandm_diag_add(void* handle, int code, const char* message) {
 }
 
 void _zolandm_diag_drop(zolandm_hdr* h) {
+  if (h->drv_diag != nullptr) {
+    _zolandm_drv_diag_free(h->drv_diag);
+    h->drv_diag = nullptr;
+  }
+  if (__atomic_load_n(&h->diag, __ATOMIC_ACQUIRE) == nullptr) return;
   _zolandm_diag_lock();
   zolandm_err* list = h->diag;
   __atomic_store_n(&h->diag, nullptr, __ATOMIC_RELEASE);
@@ -53,7 +58,7 @@ void _zolandm_diag_clear(void* handle) {
     default: {
       // A record without a read counter (a released one): only the list and last_rc.
       auto* h = static_cast<zolandm_hdr*>(handle);
-      if (__atomic_load_n(&h->diag, __ATOMIC_ACQUIRE) != nullptr) _zolandm_diag_drop(h);
+      _zolandm_diag_drop(h);
       h->last_rc = 0;
       break;
     }

@@ -85,7 +85,7 @@ SQLRETURN _zolandm_free_env_entry(SQLHENV henv, void (*last_exit_record)(SQLHENV
     _zolandm_diag_clear(env);
     bool last = --_zolandm_env_count == 0;
     // The last environment's exit record still goes into the file, before the trailer.
-    if (last && _zolandm_trace_enabled && last_exit_record != nullptr) last_exit_record(henv);
+    if (last && _zolandm_trace_on() && last_exit_record != nullptr) last_exit_record(henv);
     std::free(env);
     if (last) _zolandm_trace_stop();
   }
@@ -124,9 +124,9 @@ extern "C" SQLRETURN SQL_API SQLAllocConnect(SQLHENV henv, SQLHDBC* out) {
   if (!_zolandm_valid_handle(henv, ZOLANDM_ENV)) return ZOLANDM_INVALID;
   auto* env = static_cast<zolandm_env*>(henv);
   _zolandm_diag_clear(env);
-  if (__builtin_expect(_zolandm_trace_enabled != 0, 0)) trace_SQLAllocConnect(0, 0, henv, out);
+  if (__builtin_expect(_zolandm_trace_on(), 0)) trace_SQLAllocConnect(0, 0, henv, out);
   SQLRETURN rc = SQLAllocConnect_Internal(env, out);
-  if (__builtin_expect(_zolandm_trace_enabled != 0, 0)) trace_SQLAllocConnect(1, rc, henv, out);
+  if (__builtin_expect(_zolandm_trace_on(), 0)) trace_SQLAllocConnect(1, rc, henv, out);
   return rc;
 }
 

@@ -1,5 +1,6 @@
 // SQLError: the manager's own records of a handle, newest first, each removed once read;
-// then the driver's records, through its SQLError or its SQLGetDiagRec.
+// then the driver's records one after the other, from the copy read through its SQLError or
+// its SQLGetDiagRec (driver_diag.cpp).
 
 #include <cstdlib>
 #include <cstring>
@@ -17,25 +18,6 @@ using ErrorFn = SQLRETURN (*)(SQLHENV, SQLHDBC, SQLHSTMT, void*, SQLINTEGER*, vo
 using DiagRecFn = SQLRETURN (*)(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, void*, SQLINTEGER*, void*, SQLSMALLINT,
                                 SQLSMALLINT*);
 
-// Asks the driver for one record of its own (the manager's list of the handle is empty).
-SQLRETURN ask_driver(zolandm_dbc* dbc, zolandm_stmt* stmt, void* sqlstate, SQLINTEGER* native, void* msg,
-                     SQLSMALLINT msg_max, SQLSMALLINT* msg_len, char width) {
-  int app_version = dbc->env != nullptr ? dbc->env->odbc_version : 2;
-  int drv_version = dbc->driver != nullptr ? dbc->driver->drv_version : 2;
-  void* f_error;
-  void* f_diag;
-  _zolandm_driver_diag_entries(dbc, &f_error, &f_diag);
-  bool use_error =
-      (app_version == 2 && drv_version == 2) || (app_version == 2 && f_error != nullptr) || f_diag == nullptr;
-  SQLSMALLINT type = stmt != nullptr ? SQLSMALLINT(SQL_HANDLE_STMT) : SQLSMALLINT(SQL_HANDLE_DBC);
-  SQLHANDLE handle = stmt != nullptr ? stmt->drv_stmt : dbc->drv_dbc;
-  if (use_error && f_error == nullptr) return ZOLANDM_NO_DATA;
-  uint16_t* count = stmt != nullptr ? &stmt->diag_read_count : &dbc->diag_read_count;
-  return _zolandm_read_driver_record(dbc, use_error ? f_error : f_diag, use_error, type, handle, 0,
-                                     use_error ? nullptr : count, sqlstate, native, msg, msg_max, msg_len,
-                                     width, nullptr);
-}
-
 }  // namespace
 
 void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_diag_rec) {
@@ -50,8 +32,8 @@ void _zolandm_driver_diag_entries(zolandm_dbc* dbc, void** f_error, void** f_dia
 }
 
 SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error, SQLSMALLINT type,
-                                      SQLHANDLE drv_handle, SQLSMALLINT recno, uint16_t* counter,
-                                      void* sqlstate, SQLINTEGER* native, void* msg, SQLSMALLINT msg_max,
+                                      SQLHANDLE drv_handle, SQLSMALLINT recno, void* sqlstate,
+                                      SQLINTEGER* native, void* msg, SQLSMALLINT msg_max,
                                       SQLSMALLINT* msg_len, char width, SQLSMALLINT* last_rc) {
   zolandm_driver* drv = dbc->driver;
   char driver_width = drv != nullptr && drv->unicode ? 'W' : 'A';
@@ -77,7 +59,6 @@ SQLRETURN _zolandm_read_driver_record(zolandm_dbc* dbc, void* f, bool via_error,
                                 type == SQL_HANDLE_STMT ? SQLHSTMT(drv_handle) : SQLHSTMT(nullptr), drv_state,
                                 native, drv_msg, msg_max, msg_len);
   } else {
-    if (counter != nullptr) recno = static_cast<SQLSMALLINT>(++*counter);
     rc = _zolandm_call<DiagRecFn>(drv, last_rc, f, type, drv_handle, recno, drv_state, native, drv_msg,
                                   msg_max, msg_len);
   }
@@ -172,7 +153,17 @@ SQLRETURN SQLError_Internal(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, void* sq
   }
   _zolandm_diag_unlock();
   if (dbc == nullptr) return ZOLANDM_NO_DATA;
-  return ask_driver(dbc, stmt, sqlstate, native, msg, msg_max, msg_len, width);
+  // Then the driver's records, one a call, from the copy the first read makes; the handle's
+  // last_rc stays as the call left it.
+  SQLHANDLE drv_handle = stmt != nullptr ? SQLHANDLE(stmt->drv_stmt) : SQLHANDLE(dbc->drv_dbc);
+  const SQLSMALLINT type = stmt != nullptr ? SQLSMALLINT(SQL_HANDLE_STMT) : SQLSMALLINT(SQL_HANDLE_DBC);
+  const int got = _zolandm_drv_diag_read(hdr, dbc, type, drv_handle);
+  if (got < 0) return ZOLANDM_ERROR;
+  if (got > 0) return ZOLANDM_NO_DATA;
+  uint16_t* next = stmt != nullptr ? &stmt->diag_read_count : &dbc->diag_read_count;
+  const zolandm_drv_diag* copy = hdr->drv_diag;
+  if (*next >= copy->count) return copy->end_rc;
+  return _zolandm_drv_rec_report(copy, (*next)++, sqlstate, native, msg, msg_max, msg_len, width);
 }
 
 static SQLRETURN entry_SQLError(SQLHENV henv, SQLHDBC hdbc, SQLHSTMT hstmt, SQLCHAR* sqlstate,

@@ -65,6 +65,8 @@ void* _zolandm_lib_symbol(void* lib, const char* name) { return dlsym(lib, name)
 const char* _zolandm_lib_error() { return dlerror(); }
 
 int _zolandm_lib_refs(const char* path) {
+  // Asked by tests from outside any call, while other threads may be connecting.
+  zolandm_global_guard lock;
   for (zolandm_lib* node = _zolandm_lib_list; node != nullptr; node = node->next) {
     if (std::strcmp(node->path, path) == 0) return node->refs;
   }

@@ -293,6 +293,7 @@ int _zolandm_pool_return_conn(zolandm_dbc* dbc) {
   rec->pool_entry = nullptr;
   // The connection keeps its diagnostics: they tell the application why it came back.
   rec->diag = nullptr;
+  rec->drv_diag = nullptr;
   rec->diag_read_count = 0;
 
   dbc->drv_dbc = nullptr;

@@ -95,8 +95,8 @@ bool refused_as_not_capable(zolandm_stmt* stmt) {
   // Only a reader that leaves the record in place: the application may still want it.
   if (f_diag == nullptr) return false;
   char state[6] = "";
-  SQLRETURN rc = _zolandm_read_driver_record(dbc, f_diag, false, SQL_HANDLE_STMT, stmt->drv_stmt, 1, nullptr,
-                                             state, nullptr, nullptr, 0, nullptr, 'A', nullptr);
+  SQLRETURN rc = _zolandm_read_driver_record(dbc, f_diag, false, SQL_HANDLE_STMT, stmt->drv_stmt, 1, state,
+                                             nullptr, nullptr, 0, nullptr, 'A', nullptr);
   if (!zolandm_succeeded(rc)) return false;
   return std::strcmp(state, "IM001") == 0 || std::strcmp(state, "HYC00") == 0 ||
          std::strcmp(state, "S1C00") == 0;
@@ -123,7 +123,7 @@ void drop_refusal(zolandm_stmt* stmt) {
   if (f_error == nullptr) return;
   for (int i = 0; i < 64; ++i) {
     SQLRETURN rc = _zolandm_read_driver_record(dbc, f_error, true, SQL_HANDLE_STMT, stmt->drv_stmt, 0,
-                                               nullptr, nullptr, nullptr, nullptr, 0, nullptr, 'A', nullptr);
+                                               nullptr, nullptr, nullptr, 0, nullptr, 'A', nullptr);
     if (!zolandm_succeeded(rc)) break;
   }
 }

@@ -6,11 +6,14 @@
 // Callers: the entry points of the driver manager call the per-call writers only while
 // _zolandm_trace_enabled is non-zero; the environment and connect code set the file name and
 // start or stop the trace. Everything here runs with _zolandm_global_lock held; the state
-// has no lock of its own.
+// has no lock of its own. Only the flag is also read without the lock (every entry point
+// looks at it on its way in and out), so it is atomic; it changes only under the lock.
 #pragma once
 
 #include <stdio.h>
 #include <sys/time.h>
+
+#include <atomic>
 
 #include "sql.h"
 
@@ -18,7 +21,7 @@ extern "C" {
 
 // ---- trace state (zero at program start, never freed) ---------------------------------
 
-extern int _zolandm_trace_enabled;                // non-zero while a trace is on
+extern std::atomic<int> _zolandm_trace_enabled;   // non-zero while a trace is on
 extern int _zolandm_trace_seq;                    // behind the $S escape; only grows
 extern struct timeval _zolandm_trace_start_time;  // base of the elapsed time in headers
 extern int _zolandm_trace_own_file;               // 1: the stream was opened by start

@@ -16,7 +16,7 @@
 
 extern "C" {
 
-int _zolandm_trace_enabled = 0;
+std::atomic<int> _zolandm_trace_enabled{0};
 int _zolandm_trace_seq = 0;
 struct timeval _zolandm_trace_start_time = {0, 0};
 int _zolandm_trace_own_file = 0;
@@ -32,8 +32,9 @@ extern const char* __progname;  // the C library's short program name
 namespace {
 
 constexpr long default_size_limit = 1000000000L;
-long size_limit = default_size_limit;
-zolandm_trace_clock_fn trace_clock = nullptr;
+// Test seams: set without the global lock, read under it by whatever thread traces.
+std::atomic<long> size_limit{default_size_limit};
+std::atomic<zolandm_trace_clock_fn> trace_clock{nullptr};
 
 constexpr const char* default_filename = "/tmp/odbc.log";
 constexpr size_t expansion_max = 254;  // characters one escape may add
@@ -181,14 +182,14 @@ FILE* open_trace_file(const char* name) {
 }  // namespace
 
 void _zolandm_trace_now(struct timeval* now) {
-  if (trace_clock != nullptr) {
-    trace_clock(now);
+  if (zolandm_trace_clock_fn clock = trace_clock.load(std::memory_order_acquire)) {
+    clock(now);
   } else {
     gettimeofday(now, nullptr);
   }
 }
 
-long _zolandm_trace_size_limit() { return size_limit; }
+long _zolandm_trace_size_limit() { return size_limit.load(std::memory_order_relaxed); }
 
 extern "C" {
 
@@ -206,7 +207,7 @@ void _zolandm_trace_set_filename(const char* name_template) {
 
 void _zolandm_trace_start(void) {
   if (_zolandm_trace_filename != nullptr && stream_is_named_file(_zolandm_trace_filename)) {
-    _zolandm_trace_enabled = 1;
+    _zolandm_trace_enabled.store(1, std::memory_order_relaxed);
     return;
   }
   _zolandm_trace_stop();
@@ -227,7 +228,7 @@ void _zolandm_trace_start(void) {
   write_time_line("** Trace started on %a %b %d %H:%M:%S %Y");
   _zolandm_trace_printf("** Driver Manager: %02d.%02d.%04d.%04d\n\n", 3, 52, 1015, 210);
   _zolandm_trace_set_appname(__progname);
-  _zolandm_trace_enabled = 1;
+  _zolandm_trace_enabled.store(1, std::memory_order_relaxed);
 }
 
 void _zolandm_trace_stop(void) {
@@ -242,7 +243,7 @@ void _zolandm_trace_stop(void) {
   }
   _zolandm_trace_stream = nullptr;
   _zolandm_trace_own_file = 0;
-  _zolandm_trace_enabled = 0;
+  _zolandm_trace_enabled.store(0, std::memory_order_relaxed);
 }
 
 char* _zolandm_trace_get_filename(void) {
@@ -255,8 +256,12 @@ void _zolandm_trace_set_appname(const char* name) {
   _zolandm_trace_appname = copy;
 }
 
-void _zolandm_trace_set_size_limit(long limit) { size_limit = limit > 0 ? limit : default_size_limit; }
+void _zolandm_trace_set_size_limit(long limit) {
+  size_limit.store(limit > 0 ? limit : default_size_limit, std::memory_order_relaxed);
+}
 
-void _zolandm_trace_set_clock(zolandm_trace_clock_fn clock) { trace_clock = clock; }
+void _zolandm_trace_set_clock(zolandm_trace_clock_fn clock) {
+  trace_clock.store(clock, std::memory_order_release);
+}
 
 }  // extern "C"

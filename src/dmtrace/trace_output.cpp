@@ -67,7 +67,7 @@ extern "C" {
 
 void _zolandm_trace_printf(const char* format, ...) {
   if (_zolandm_trace_stream == nullptr) {
-    _zolandm_trace_enabled = 0;
+    _zolandm_trace_enabled.store(0, std::memory_order_relaxed);
     return;
   }
   va_list args;
@@ -78,7 +78,7 @@ void _zolandm_trace_printf(const char* format, ...) {
 
 void _zolandm_trace_putc(int c) {
   if (_zolandm_trace_stream == nullptr) {
-    _zolandm_trace_enabled = 0;
+    _zolandm_trace_enabled.store(0, std::memory_order_relaxed);
     return;
   }
   putc(c, _zolandm_trace_stream);

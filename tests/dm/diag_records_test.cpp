@@ -131,6 +131,36 @@ TEST_F(DiagRecords, StatementHeaderFields) {
   }
 }
 
+TEST_F(DiagRecords, HeaderFieldsWhateverTheRecordNumber) {
+  open_fake("odbc3");
+  ASSERT_EQ(SQLExecDirect(stmt, S("INSERT x"), SQL_NTS), SQL_SUCCESS);
+  _zolandm_diag_add(stmt, ZOLANDM_E_01004);
+  struct Answer {
+    SQLRETURN rc;
+    SQLLEN value;
+    std::string text;
+    bool operator==(const Answer&) const = default;
+  };
+  auto ask = [&](SQLSMALLINT rec, SQLSMALLINT id) {
+    Answer a{};
+    char buf[32] = "";
+    a.rc = id == SQL_DIAG_DYNAMIC_FUNCTION
+               ? SQLGetDiagField(SQL_HANDLE_STMT, stmt, rec, id, buf, sizeof buf, nullptr)
+               : SQLGetDiagField(SQL_HANDLE_STMT, stmt, rec, id, &a.value, 0, nullptr);
+    a.text = buf;
+    return a;
+  };
+  for (SQLSMALLINT id : {SQL_DIAG_NUMBER, SQL_DIAG_RETURNCODE, SQL_DIAG_ROW_COUNT, SQL_DIAG_CURSOR_ROW_COUNT,
+                         SQL_DIAG_DYNAMIC_FUNCTION, SQL_DIAG_DYNAMIC_FUNCTION_CODE}) {
+    SCOPED_TRACE(id);
+    const Answer header = ask(0, id);
+    for (SQLSMALLINT rec : {1, 2, 5}) EXPECT_EQ(ask(rec, id), header) << "record " << rec;
+  }
+  EXPECT_EQ(ask(3, SQL_DIAG_NUMBER).value, 1);
+  EXPECT_EQ(ask(1, SQL_DIAG_ROW_COUNT).value, 4);
+  EXPECT_EQ(ask(1, SQL_DIAG_DYNAMIC_FUNCTION).text, "SELECT CURSOR");
+}
+
 TEST_F(DiagRecords, ManagerRecordFields) {
   open_fake("odbc3");
   struct Case {
@@ -236,8 +266,9 @@ TEST_F(DiagRecords, DriverRecordFieldsThroughItsGetDiagField) {
     SQLINTEGER native = 0;
     ASSERT_EQ(get(SQL_HANDLE_STMT, stmt, 4, SQL_DIAG_NATIVE, &native, 0, nullptr), SQL_SUCCESS);
     EXPECT_EQ(native, 1);
-    // Asked of the driver as its first record: what a record holds, as a record.
-    EXPECT_EQ(dmtest::fake_calls("odbc3", "GetDiagRec").back(), "GetDiagRec type=3 rec=1");
+    // The driver's records were read once, as records, for all these fields.
+    EXPECT_EQ(dmtest::fake_calls("odbc3", "GetDiagRec"),
+              (std::vector<std::string>{"GetDiagRec type=3 rec=1", "GetDiagRec type=3 rec=2"}));
     // The connection name is the driver's field, in a buffer of the driver's width.
     EXPECT_EQ(dmtest::fake_calls("odbc3", "GetDiagField").back(),
               wide ? "GetDiagField type=3 rec=1 id=10 max=16" : "GetDiagField type=3 rec=1 id=10 max=64");
@@ -258,8 +289,10 @@ TEST_F(DiagRecords, DriverRecordsThroughAConsumingError) {
   fake->set("rc:ExecDirect", SQL_ERROR);
   ASSERT_EQ(SQLExecDirect(stmt, S("SELECT a"), SQL_NTS), SQL_ERROR);
   EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN), "ODBC 3.0");
-  // Each read went through the driver's SQLError, which removed the record.
-  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE), "");
+  // The driver's SQLError removed the record it reported; the manager's copy stays.
+  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SQLSTATE), "IM001");
+  EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_CLASS_ORIGIN), "ODBC 3.0");
+  EXPECT_EQ(dmtest::fake_calls("odbc2", "Error stmt").size(), 2u) << "one record and the end, read once";
   fake->set_text("state:ExecDirect", "S1000");
   ASSERT_EQ(SQLExecDirect(stmt, S("SELECT a"), SQL_NTS), SQL_ERROR);
   EXPECT_EQ(field_text(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_SUBCLASS_ORIGIN), "ISO 9075");

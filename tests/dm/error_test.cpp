@@ -93,7 +93,7 @@ TEST_F(Errors, HandleChoice) {
   // A statement handle that is not one is passed over for the connection.
   _zolandm_diag_add(dbc, ZOLANDM_E_08003);
   _zolandm_diag_add(env, ZOLANDM_E_S1001);
-  zolandm_hdr bogus{0, nullptr, 0};
+  zolandm_hdr bogus{0, nullptr, 0, nullptr};
   EXPECT_EQ(states(env, dbc, &bogus), std::vector<std::string>{"08003"});
   EXPECT_EQ(states(env, nullptr, nullptr), std::vector<std::string>{"S1001"});
 }
@@ -209,6 +209,27 @@ TEST_F(Errors, NoMemoryForTheConversionBufferLeavesTheDriversRecordsUnread) {
     ASSERT_FALSE(read.empty());
     EXPECT_EQ(read[0].state, "08001");
   }
+}
+
+TEST_F(Errors, NoMemoryWhileCopyingKeepsTheRecordsCopied) {
+  fake_dsn("fake", "odbc3");
+  static_cast<zolandm_env*>(env)->odbc_version = 3;
+  refused_connect("fake");
+  // The copy, the read buffer and the first record's message, not the second's.
+  _zolandm_fail_alloc_after(4);
+  SQLCHAR state[6];
+  SQLCHAR text[64];
+  EXPECT_EQ(SQLError(nullptr, dbc, nullptr, state, nullptr, text, sizeof text, nullptr), SQL_SUCCESS);
+  _zolandm_fail_alloc_after(0);
+  EXPECT_STREQ(reinterpret_cast<char*>(text), "[fake]connect refused");
+  EXPECT_EQ(SQLError(nullptr, dbc, nullptr, state, nullptr, text, sizeof text, nullptr), SQL_ERROR);
+  SQLINTEGER n = 0;
+  ASSERT_EQ(SQLGetDiagField(SQL_HANDLE_DBC, dbc, 0, SQL_DIAG_NUMBER, &n, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, nullptr, text, sizeof text, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetDiagRec(SQL_HANDLE_DBC, dbc, 2, state, nullptr, text, sizeof text, nullptr), SQL_ERROR);
+  // The driver was read once.
+  EXPECT_EQ(fake_calls("odbc3", "GetDiagRec type=2").size(), 2u);
 }
 
 }  // namespace
