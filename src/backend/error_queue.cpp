@@ -145,7 +145,8 @@ void ReadDiagnostics(ErrorQ* q, int unicode, SQLHENV env, SQLHDBC dbc, SQLHSTMT 
       SQLWCHAR wtext[512] = {0};
       SQLSMALLINT len = 0;
       rc = SQLErrorW(env, dbc, stmt, wstate, &native, wtext, 512, &len);
-      if (rc != SQL_SUCCESS) break;
+      // A longer text comes cut, with SQL_SUCCESS_WITH_INFO: kept as cut.
+      if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
       wstate[5] = 0;
       wtext[511] = 0;
       StrCopyOut_WtoU8(wstate, state, 20, nullptr);
@@ -154,7 +155,7 @@ void ReadDiagnostics(ErrorQ* q, int unicode, SQLHENV env, SQLHDBC dbc, SQLHSTMT 
       SQLSMALLINT len = 0;
       rc = SQLError(env, dbc, stmt, reinterpret_cast<SQLCHAR*>(state), &native,
                     reinterpret_cast<SQLCHAR*>(text), 512, &len);
-      if (rc != SQL_SUCCESS) break;
+      if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
       state[5] = 0;
       text[511] = 0;
     }

@@ -52,7 +52,8 @@ int ExecuteSQLstatementsFromFile(_Connect* c, const char* option) {
           SQLCHAR state[6] = {0}, text[512] = {0};
           SQLINTEGER native = 0;
           SQLSMALLINT len = 0;
-          if (SQLError(c->hEnv, c->hDbc, st, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
+          SQLRETURN er = SQLError(c->hEnv, c->hDbc, st, state, &native, text, sizeof text, &len);
+          if (er != SQL_SUCCESS && er != SQL_SUCCESS_WITH_INFO) break;  // a long text comes cut
           logit(LOG_DEBUG, nullptr, 0, "  %.100s", reinterpret_cast<char*>(text));
         }
       }

@@ -132,8 +132,8 @@ void LogConnDiagnostics(_Connect* c, const char* what) {
     SQLCHAR state[6] = {0}, text[512] = {0};
     SQLINTEGER native = 0;
     SQLSMALLINT len = 0;
-    if (SQLError(c->hEnv, c->hDbc, SQL_NULL_HSTMT, state, &native, text, sizeof text, &len) != SQL_SUCCESS)
-      break;
+    SQLRETURN r = SQLError(c->hEnv, c->hDbc, SQL_NULL_HSTMT, state, &native, text, sizeof text, &len);
+    if (r != SQL_SUCCESS && r != SQL_SUCCESS_WITH_INFO) break;  // a long text comes cut
     logit(LOG_ERR, nullptr, 0, "%s: [%s] %s", what, reinterpret_cast<char*>(state),
           reinterpret_cast<char*>(text));
   }

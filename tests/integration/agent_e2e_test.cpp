@@ -124,6 +124,25 @@ TEST_F(AgentE2E, MissingDataSourceTextsInTheReply) {
   EXPECT_NE(fail.find("SAVEFILE"), std::string::npos) << fail;
 }
 
+// A driver text longer than the agent's read of it reaches the client cut,
+// narrow and wide, instead of being lost.
+TEST_F(AgentE2E, LongDriverTextsComeCut) {
+  Start();
+  ASSERT_EQ(cl->AgentName(hServer), "odbc");
+  const std::string sql = "SELECT * FROM " + std::string(700, 'q');
+  for (const std::string& sv : {std::string(), kUnicodeSession}) {
+    SCOPED_TRACE(sv.empty() ? "narrow" : "wide");
+    handle_t conn = 0;
+    ASSERT_EQ(cl->Connect(hServer, nullptr, ConnStr().c_str(), &conn, nullptr, sv), ER_SUCCESS);
+    handle_t h = cl->Cursor(conn);
+    ASSERT_EQ(cl->Prepare(h, sql), ER_SYNTAXIS);
+    std::vector<std::string> texts = cl->ErrorTexts(h);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts[0].find("no such table: qqqq"), std::string::npos) << texts[0];
+    EXPECT_LT(texts[0].size(), 600u);
+  }
+}
+
 TEST_F(AgentE2E, DescribeFetchAndExactValues) {
   StartConnected();
   ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE t (i INTEGER NOT NULL, s VARCHAR(20), d DOUBLE)"), ER_SUCCESS);
