@@ -35,9 +35,9 @@ TEST_P(DiagReadsSqlite, EveryWayFindsTheWholeRecord) {
     std::wstring table;
   } cases[] = {{L"nosuch"}, {L"nosuch_\u00fc\u65e5"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(diagreads::narrow(c.table));
+    SCOPED_TRACE(odbc3test::utf8(c.table));
     const Record want{state, 1, prefix + L"no such table: " + c.table + L" (1)"};
-    diagreads::check_reads(stmt, "SELECT * FROM " + diagreads::narrow(c.table), want, "SELECT 1");
+    diagreads::check_reads(stmt, "SELECT * FROM " + odbc3test::utf8(c.table), want, "SELECT 1");
   }
 }
 

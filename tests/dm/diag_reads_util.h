@@ -26,18 +26,6 @@ struct Record {
   std::wstring text;
 };
 
-// Narrow text under the test's UTF-8 locale.
-inline std::string narrow(const std::wstring& w) {
-  std::string out;
-  for (wchar_t c : w) {
-    char buf[8];
-    std::mbstate_t st{};
-    size_t n = std::wcrtomb(buf, c, &st);
-    if (n != static_cast<size_t>(-1)) out.append(buf, n);
-  }
-  return out;
-}
-
 // One read of a record, in either width (texts widened for the comparison).
 struct Read {
   SQLRETURN rc = -99;
@@ -70,7 +58,7 @@ inline Read rec(SQLHSTMT stmt, SQLSMALLINT k, SQLSMALLINT size, bool wide) {
     std::vector<SQLWCHAR> text = unwritten<SQLWCHAR>();
     r.rc = SQLGetDiagRecW(SQL_HANDLE_STMT, stmt, k, state, &r.native, size < 0 ? nullptr : text.data(),
                           size < 0 ? SQLSMALLINT(0) : size, &r.length);
-    r.state = narrow(state);
+    r.state = odbc3test::utf8(state);
     if (size > 0) r.text = text.data();
   } else {
     SQLCHAR state[6] = {0};
@@ -91,7 +79,7 @@ inline Read error(SQLHSTMT stmt, SQLSMALLINT size, bool wide) {
     SQLWCHAR state[6] = {0};
     std::vector<SQLWCHAR> text = unwritten<SQLWCHAR>();
     r.rc = SQLErrorW(nullptr, nullptr, stmt, state, &r.native, text.data(), size, &r.length);
-    r.state = narrow(state);
+    r.state = odbc3test::utf8(state);
     r.text = text.data();
   } else {
     SQLCHAR state[6] = {0};
@@ -129,7 +117,7 @@ inline SQLINTEGER number(SQLHSTMT stmt, SQLSMALLINT k = 0) {
 
 // The length of the record's message in characters of the call's width.
 inline SQLSMALLINT length_of(const Record& want, bool wide) {
-  return static_cast<SQLSMALLINT>(wide ? want.text.size() : narrow(want.text).size());
+  return static_cast<SQLSMALLINT>(wide ? want.text.size() : odbc3test::utf8(want.text).size());
 }
 
 inline void expect_whole(const Read& got, const Record& want, bool wide) {
@@ -187,7 +175,7 @@ inline const std::vector<Way>& ways() {
          EXPECT_EQ(whole.length, length_of(want, wide) * unit);
          Read state = field(stmt, 1, SQL_DIAG_SQLSTATE, 6, wide);
          EXPECT_EQ(state.rc, SQL_SUCCESS);
-         EXPECT_EQ(narrow(state.text), want.state);
+         EXPECT_EQ(odbc3test::utf8(state.text), want.state);
          SQLINTEGER native = -1;
          EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_NATIVE, &native, 0, nullptr),
                    SQL_SUCCESS);

@@ -21,17 +21,6 @@ SQLPOINTER V(intptr_t v) { return reinterpret_cast<SQLPOINTER>(v); }
 // Ten characters, twenty bytes in UTF-8.
 const std::wstring kText = L"Gr\u00fc\u00dfe \u65e5\u672c \u20ac";
 
-std::string utf8(const std::wstring& w) {
-  std::string out;
-  for (wchar_t c : w) {
-    char buf[8];
-    std::mbstate_t st{};
-    size_t n = std::wcrtomb(buf, c, &st);
-    if (n != static_cast<size_t>(-1)) out.append(buf, n);
-  }
-  return out;
-}
-
 class Odbc3Sqlite : public Odbc3Test, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,18 @@ inline std::vector<std::string> diag_states(SQLSMALLINT type, SQLHANDLE h, bool 
 }
 
 inline bool ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// Narrow text under the test's locale (UTF-8).
+inline std::string utf8(const std::wstring& w) {
+  std::string out;
+  for (wchar_t c : w) {
+    char buf[8];
+    std::mbstate_t st{};
+    size_t n = std::wcrtomb(buf, c, &st);
+    if (n != static_cast<size_t>(-1)) out.append(buf, n);
+  }
+  return out;
+}
 
 // An ODBC 3 application: environment, connection and statement made with SQLAllocHandle.
 class Odbc3Test : public ::testing::Test {
