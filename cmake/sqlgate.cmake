@@ -5,6 +5,11 @@ set(SQLGATE_WARNINGS -Wall -Wextra)
 # times slower at -O2); the code they test keeps the build type's optimisation.
 set(SQLGATE_TEST_OPTIMIZE -Og)
 
+# ThreadSanitizer cannot share a process with AddressSanitizer: one sanitizer build or the other.
+if(SQLGATE_TSAN AND (SQLGATE_SANITIZE OR SQLGATE_FUZZ))
+  message(FATAL_ERROR "SQLGATE_TSAN excludes SQLGATE_SANITIZE and SQLGATE_FUZZ: configure a build folder of its own")
+endif()
+
 if(SQLGATE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
