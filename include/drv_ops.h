@@ -93,8 +93,10 @@ struct drv_ops {
   errcode_t (*bindX)(handle_t h, uns16 count, BindescX* pDesc);
 };
 
-/* A driver record: flags (bit 0x2 asks for one thread per TCP connection) and
- * the operation table. */
+/* Asks for one thread per TCP connection. */
+#define DRV_FLAG_THREADING 0x2
+
+/* A driver record: flags (DRV_FLAG_*) and the operation table. */
 struct DRV {
   int drvFlags;
   drv_ops* ops;

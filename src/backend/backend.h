@@ -5,7 +5,10 @@
 // the service procedures, and directly by the cursor engine.
 #pragma once
 
+#include <atomic>
 #include <map>
+#include <mutex>
+#include <vector>
 
 #include "backend/errors.h"
 #include "backend/sccl.h"
@@ -176,13 +179,18 @@ struct _Cursor {
 };
 
 // Process globals of the backend.
+// Tables and the session count are shared by every connection's thread; the
+// server-wide defaults below are read and written under ODBC_ServerLock().
 extern HandleArray srvHandles, conHandles, crsHandles;
-extern unsigned int numServers;
-extern handle_t ghServer;
+extern std::atomic<unsigned> numServers;
+extern std::atomic<handle_t> ghServer;
 extern char* f_SqlDbmsName;
 extern int f_useRVC;
 extern int f_extendedFetch;
-extern int agent_version_set;
+extern std::atomic<int> agent_version_set;
+// The lock of the server record (its error queue, the session count) and the
+// defaults above; held briefly, never while a driver call waits.
+std::recursive_mutex& ODBC_ServerLock();
 
 // What the program hands the backend at start-up: the agent's options, copied
 // into every new connection, and how the program installs its termination hook.
@@ -240,8 +248,13 @@ void UnPrepareCursor(_Cursor* pCurs);
 void CloseCursor(_Cursor* pCurs);
 // Ends every cursor of a connection (their handles become invalid).
 void EndConnectCursors(_Connect* pConn);
-// The termination hook: ends every connection. Always 0.
+// The handles of a connection's cursors, at the time of the call.
+std::vector<handle_t> ODBC_CursorsOf(const _Connect* pConn);
+// The termination hook: cancels the driver calls that wait, ends every
+// connection (for a few seconds at most). Always 0.
 int ODBC_ShutdownProc(int sig);
+// How many connections the last shutdown procedure left because they stayed busy.
+unsigned ODBC_ShutdownLeft();
 
 // Capability probe (driver_caps.cpp), initial SQL (init_sql_file.cpp) and the
 // type-information cache (type_info_cache.cpp), run on every new connection.

@@ -576,7 +576,13 @@ errcode_t IsSupported(PSCCL pState, int option, sgn32* pValue) {
 }
 
 int GetScrollOptions(const _Connect* c) {
-  int sens = c ? c->SessFlags.f_useRVC : f_useRVC;
+  int sens = 0;
+  if (c) {
+    sens = c->SessFlags.f_useRVC;
+  } else {
+    std::lock_guard lock(ODBC_ServerLock());
+    sens = f_useRVC;
+  }
   return sens == 2 ? 17 : 31;
 }
 

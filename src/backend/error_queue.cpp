@@ -217,11 +217,13 @@ void QueueTruncationWarning(_Cursor* pCurs) {
 
 errcode_t ODBC_ErrInfo(handle_t h, ErrInfo* pInfo) {
   ErrorQ* q = nullptr;
+  // The server's queue is every session's: read under its lock.
+  std::unique_lock<std::recursive_mutex> serverLock;
   if (_Cursor* c = ODBC_CursorRec(h)) {
     q = &c->pendingError;
   } else if (_Connect* k = ODBC_ConnectRec(h)) {
     q = &k->pendingError;
-  } else if (_Server* s = ODBC_ServerRec(h)) {
+  } else if (serverLock = std::unique_lock(ODBC_ServerLock()); _Server* s = ODBC_ServerRec(h)) {
     q = &s->pendingError;
   } else {
     return ER_INVALID_ARGUMENT;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "backend/sessions.h"
 #include "sqlucode.h"
 #include "util/unicode.h"
 
@@ -209,6 +210,7 @@ struct UnbindOnExit {
 // Row by row: SQLFetch into one row's buffers, bound once for the dataset, and
 // each row copied into its cells.
 errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
+  DriverWait wait(pc->hStmt);
   const uns16 nc = pc->nColdesc;
   const sgn32 nr = ds->allocRows;
   struct Bound {
@@ -322,6 +324,7 @@ errcode_t FetchRows(_Cursor* pc, Dataset* ds) {
 // set-up step failed before the result's first block fetch, so that the caller
 // fetches the same rows on the row path instead.
 bool FetchBlock(_Cursor* pc, Dataset* ds) {
+  DriverWait wait(pc->hStmt);
   const uns16 nc = pc->nColdesc;
   const sgn32 nr = ds->allocRows;
   std::vector<SQLLEN> ind(size_t(std::max<uns16>(nc, 1)) * size_t(nr), 0);

@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "backend/backend.h"
+#include "backend/sessions.h"
 #include "backend/cell_value.h"
 #include "backend/sql_type_map.h"
 #include "util/log.h"
@@ -305,7 +306,10 @@ errcode_t ProcExecute(_Cursor* pc) {
   // input/output value must be sent again from the parameters.
   errcode_t e = BindProcParams(pc);
   if (e != ER_SUCCESS) return e;
-  e = CheckStmtErrors(pc, "SQLExecute", SQLExecute(pc->hStmt));
+  {
+    DriverWait wait(pc->hStmt);
+    e = CheckStmtErrors(pc, "SQLExecute", SQLExecute(pc->hStmt));
+  }
   if (e != ER_SUCCESS) return e == ER_GENERAL_ERROR ? ER_SYNTAXIS : e;
   pc->flags &= ~CURSF_NEW_RESULT;
   e = GetColdesc(pc);

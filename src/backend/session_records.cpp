@@ -1,30 +1,74 @@
 // Server sessions, data-source connections and cursors: the records behind the
 // client's handles, their creation and release, and the shutdown hook.
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "backend/backend.h"
 #include "backend/client_connstr.h"
+#include "backend/sessions.h"
 #include "sqlucode.h"
 #include "util/log.h"
 #include "util/unicode.h"
 
+// The tables are made once and kept: calls of other threads may look a handle
+// up while the last session ends.
 HandleArray srvHandles, conHandles, crsHandles;
-unsigned int numServers;
-handle_t ghServer;
+std::atomic<unsigned> numServers;
+std::atomic<handle_t> ghServer;
 char* f_SqlDbmsName;
 int f_useRVC;
 int f_extendedFetch = 1;
-int agent_version_set;
+std::atomic<int> agent_version_set;
 
 namespace {
 // The program's options, as handed over at start-up.
 AgentOptions g_agentOptions{};
+
+// Guards the server record, the session count and the server-wide defaults
+// above. Recursive: a connect made under it may report into the server queue.
+std::recursive_mutex g_serverMu;
+
+// Connections that could not be ended because their session stayed busy, at
+// the end of the shutdown procedure.
+std::atomic<unsigned> g_shutdownLeft;
+
+struct TablesInit {
+  TablesInit() {
+    HandleInit(&srvHandles, HANDLE_MAGIC_SERVER);
+    HandleInit(&conHandles, HANDLE_MAGIC_CONNECT);
+    HandleInit(&crsHandles, HANDLE_MAGIC_CURSOR);
+  }
+} g_tablesInit;
+
+// Served outside any client's call: every record answers.
+class AsAgent {
+ public:
+  AsAgent() {
+    if (const HandleCaller* c = HandleCurrentCaller()) {
+      saved_ = *c;
+      had_ = true;
+    }
+    HandleSetCaller(nullptr);
+  }
+  ~AsAgent() { HandleSetCaller(had_ ? &saved_ : nullptr); }
+  AsAgent(const AsAgent&) = delete;
+  AsAgent& operator=(const AsAgent&) = delete;
+
+ private:
+  HandleCaller saved_{};
+  bool had_ = false;
+};
 }  // namespace
+
+std::recursive_mutex& ODBC_ServerLock() { return g_serverMu; }
 
 void ODBC_SetAgentOptions(const AgentOptions* options) {
   g_agentOptions = options ? *options : AgentOptions{};
@@ -125,17 +169,36 @@ void DestroyConnection(_Connect* c, handle_t h) {
   if (scs_ConnectDone_hook) scs_ConnectDone_hook(c);
   ReleaseDriverConnection(c);
   HandleUnregister(&conHandles, h);
+  SessionForget(h);
   FreeConnectRecord(c);
 }
 
-// Ends every connection still open (with its cursors).
-void EndAllConnections() {
-  for (uns16 i = 0; i < conHandles.numAllocated && conHandles.handleArray; i++) {
-    HandleItem& it = conHandles.handleArray[i];
-    if (!it.version) continue;
-    handle_t h = (conHandles.magicToCheck << 16) | i;
-    DestroyConnection(static_cast<_Connect*>(it.datum), h);
+int OfServer(void* datum, void* ctx) { return !ctx || static_cast<_Connect*>(datum)->pServ == ctx; }
+
+// One pass over the connections of a server record (every one when s is
+// null): each is ended once its session is free, waiting for it at most waitMs.
+// The result is how many stayed busy.
+unsigned EndConnectionsOnce(_Server* s, long waitMs) {
+  AsAgent agent;
+  std::vector<handle_t> hs(HandleCollect(&conHandles, OfServer, s, nullptr, 0));
+  hs.resize(HandleCollect(&conHandles, OfServer, s, hs.data(), unsigned(hs.size())));
+  unsigned busy = 0;
+  for (handle_t h : hs) {
+    SessionCall call(h, waitMs);
+    if (!call.held()) {
+      busy++;
+      continue;
+    }
+    _Connect* c = ODBC_ConnectRec(h);
+    if (c && (!s || c->pServ == s)) DestroyConnection(c, h);
   }
+  return busy;
+}
+
+// Ends every connection of the server record: a session that stays busy has
+// its driver call cancelled and is asked again.
+void EndAllConnections(_Server* s) {
+  while (EndConnectionsOnce(s, 100) > 0) SessionCancelAll();
 }
 
 SQLRETURN ConnectCall(_Connect* c, const char* dsn, const char* user, const char* pwd, const char* connStr) {
@@ -166,19 +229,27 @@ SQLRETURN ConnectCall(_Connect* c, const char* dsn, const char* user, const char
 
 }  // namespace
 
+namespace {
+int OfConnect(void* datum, void* ctx) { return static_cast<_Cursor*>(datum)->pConnect == ctx; }
+}  // namespace
+
+std::vector<handle_t> ODBC_CursorsOf(const _Connect* pConn) {
+  void* ctx = const_cast<_Connect*>(pConn);
+  std::vector<handle_t> hs(HandleCollect(&crsHandles, OfConnect, ctx, nullptr, 0));
+  hs.resize(HandleCollect(&crsHandles, OfConnect, ctx, hs.data(), unsigned(hs.size())));
+  return hs;
+}
+
 void EndConnectCursors(_Connect* pConn) {
-  for (uns16 i = 0; i < crsHandles.numAllocated && crsHandles.handleArray; i++) {
-    HandleItem& it = crsHandles.handleArray[i];
-    if (!it.version) continue;
-    _Cursor* pc = static_cast<_Cursor*>(it.datum);
-    if (pc->pConnect != pConn) continue;
-    DestroyCursor(pc, (crsHandles.magicToCheck << 16) | i);
-  }
+  AsAgent agent;
+  for (handle_t h : ODBC_CursorsOf(pConn))
+    if (_Cursor* pc = ODBC_CursorRec(h); pc && pc->pConnect == pConn) DestroyCursor(pc, h);
 }
 
 errcode_t ODBC_Server(Server* /*pServer*/, handle_t* phServer) {
   if (!phServer) return ER_INVALID_ARGUMENT;
   *phServer = 0;
+  std::lock_guard lock(g_serverMu);
   if (numServers > 0) {
     // Another session on the one server record: its caller holds it too.
     errcode_t rc = HandleHold(&srvHandles, ghServer);
@@ -187,19 +258,17 @@ errcode_t ODBC_Server(Server* /*pServer*/, handle_t* phServer) {
     *phServer = ghServer;
     return ER_SUCCESS;
   }
-  if (HandleInit(&srvHandles, HANDLE_MAGIC_SERVER) != ER_SUCCESS ||
-      HandleInit(&conHandles, HANDLE_MAGIC_CONNECT) != ER_SUCCESS ||
-      HandleInit(&crsHandles, HANDLE_MAGIC_CURSOR) != ER_SUCCESS)
-    return ER_GENERAL_ERROR;
   _Server* s = new (std::nothrow) _Server{};
   if (!s) return ER_NO_MEMORY;
-  errcode_t rc = HandleRegister(&srvHandles, &ghServer, s);
+  handle_t h = 0;
+  errcode_t rc = HandleRegister(&srvHandles, &h, s);
   if (rc != ER_SUCCESS) {
     delete s;
     return rc;
   }
+  ghServer = h;
   numServers = 1;
-  *phServer = ghServer;
+  *phServer = h;
 
   free(f_SqlDbmsName);
   f_SqlDbmsName = DupOrNull(getenv("SQL_DBMS_NAME"));
@@ -210,24 +279,27 @@ errcode_t ODBC_Server(Server* /*pServer*/, handle_t* phServer) {
 }
 
 errcode_t ODBC_EndServer(handle_t hServer) {
-  _Server* s = ODBC_ServerRec(hServer);
-  if (!s) return ER_INVALID_ARGUMENT;
-  if (numServers > 1) {
-    HandleRelease(&srvHandles, hServer);
-    numServers--;
-    return ER_SUCCESS;
+  _Server* s = nullptr;
+  {
+    std::lock_guard lock(g_serverMu);
+    s = ODBC_ServerRec(hServer);
+    if (!s) return ER_INVALID_ARGUMENT;
+    if (numServers > 1) {
+      HandleRelease(&srvHandles, hServer);
+      numServers--;
+      return ER_SUCCESS;
+    }
+    // The last session: no connect may start on the record from here on.
+    numServers = 0;
+    ghServer = 0;
+    HandleUnregister(&srvHandles, hServer);
   }
-  // The last session: nothing may stay connected behind it.
-  EndAllConnections();
+  // Nothing may stay connected behind it. Connections are ended as their
+  // sessions come free, without the server lock.
+  EndAllConnections(s);
   if (scs_ServerDone_hook) scs_ServerDone_hook(s);
-  numServers = 0;
-  HandleUnregister(&srvHandles, hServer);
-  HandleDone(&crsHandles);
-  HandleDone(&conHandles);
-  HandleDone(&srvHandles);
   FlushErrorMsgQ(&s->pendingError);
   delete s;
-  ghServer = 0;
   return ER_SUCCESS;
 }
 
@@ -239,22 +311,28 @@ errcode_t ODBC_Connect(handle_t hServer, Connect* req, handle_t* phConnect) {
   if (!req) return ER_INVALID_ARGUMENT;
   _Connect* c = new (std::nothrow) _Connect{};
   if (!c) return ER_NO_MEMORY;
-  c->SessFlags.f_useRVC = f_useRVC;
   const AgentOptions& opt = g_agentOptions;
+  {
+    std::lock_guard lock(g_serverMu);
+    c->SessFlags.f_useRVC = f_useRVC;
+    c->SessFlags.f_extendedFetch = f_extendedFetch;
+    c->SessFlags.f_SqlDbmsName = DupOrNull(f_SqlDbmsName);
+  }
   c->SessFlags.f_noautocommit = opt.f_noautocommit;
   c->SessFlags.f_maxrows = opt.f_maxrows;
   c->SessFlags.f_norowsetsizelimit = opt.f_norowsetsizelimit;
   c->SessFlags.f_initSQL = DupOrNull(opt.f_initSQL);
-  c->SessFlags.f_extendedFetch = f_extendedFetch;
   c->SessFlags.f_jetfix = opt.f_jetfix;
-  c->SessFlags.f_SqlDbmsName = DupOrNull(f_SqlDbmsName);
 
   const char* so = req->svOptions;
   if (so && strlen(so) > 3 && so[0] == 'W' && so[1] == 0x7F && so[2] == 0x01 && so[3] == 0x01) c->unicode = 1;
 
   auto fail = [&](errcode_t rc) {
     // The client reads a failed connect's texts from the server's queue.
-    MoveErrorMsgQ(&s->pendingError, &c->pendingError);
+    {
+      std::lock_guard lock(g_serverMu);
+      if (ODBC_ServerRec(hServer) == s) MoveErrorMsgQ(&s->pendingError, &c->pendingError);
+    }
     FreeConnectRecord(c);
     return rc;
   };
@@ -339,7 +417,13 @@ errcode_t ODBC_Connect(handle_t hServer, Connect* req, handle_t* phConnect) {
   c->pServ = s;
   c->bDeferLongData = 0;
   c->readOnly = c->effReadOnly = req->readOnly ? 1 : 0;
-  e = HandleRegister(&conHandles, &c->hConnect, c);
+  SessionClaimNew();
+  {
+    // The last session may have ended the server record meanwhile.
+    std::lock_guard lock(g_serverMu);
+    e = ODBC_ServerRec(hServer) == s ? HandleRegister(&conHandles, &c->hConnect, c) : ER_INVALID_ARGUMENT;
+    if (e == ER_SUCCESS) SessionPublish(c->hConnect);
+  }
   if (e != ER_SUCCESS) {
     ReleaseDriverConnection(c);
     FreeConnectRecord(c);
@@ -502,6 +586,17 @@ errcode_t ODBC_GetCursorName(handle_t hCursor, char* buf, uns16 size, uns16* pLe
 }
 
 int ODBC_ShutdownProc(int /*sig*/) {
-  EndAllConnections();
+  // Calls waiting in a driver are cancelled, their work rolled back and every
+  // connection ended, for a few seconds at most.
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  unsigned left = 0;
+  do {
+    SessionCancelAll();
+    left = EndConnectionsOnce(nullptr, 100);
+  } while (left > 0 && std::chrono::steady_clock::now() < until);
+  g_shutdownLeft = left;
+  if (left > 0) logit(LOG_ERR, nullptr, 0, "shutdown: %u connections still busy", left);
   return 0;
 }
+
+unsigned ODBC_ShutdownLeft() { return g_shutdownLeft; }

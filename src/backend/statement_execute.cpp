@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "backend/backend.h"
+#include "backend/sessions.h"
 #include "backend/keywords.h"
 #include "util/log.h"
 #include "util/unicode.h"
@@ -26,6 +27,7 @@ int ParamRows(const _Cursor* pc) {
 }
 
 errcode_t RunStatement(_Cursor* pc) {
+  DriverWait wait(pc->hStmt);
   SQLRETURN r;
   if (SetIdentityInsertStmt(pc)) {
     if (pc->pConnect->unicode) {
@@ -221,7 +223,11 @@ errcode_t ODBC_MoreResults(handle_t hCursor) {
     pc->flags |= CURSF_REBIND;
     return ExecuteComplete(pc);
   }
-  SQLRETURN r = SQLMoreResults(pc->hStmt);
+  SQLRETURN r;
+  {
+    DriverWait wait(pc->hStmt);
+    r = SQLMoreResults(pc->hStmt);
+  }
   if (r == SQL_NO_DATA) {
     if ((pc->flags & CURSF_OUTPARAMS) && !(pc->flags & CURSF_OUTPARAMS_SENT)) return ProcHandleOutParams(pc);
     pc->flags |= CURSF_NO_MORE;

@@ -87,26 +87,11 @@ errcode_t SCs_Connect(handle_t hServer, Connect* me, handle_t* phConnect) {
   return ER_SUCCESS;
 }
 
-namespace {
-
-// The handles of the live engine cursors of a connection.
-std::vector<handle_t> CursorsOf(_Connect* c) {
-  std::vector<handle_t> out;
-  for (uns16 i = 0; i < crsHandles.numAllocated && crsHandles.handleArray; i++) {
-    HandleItem& it = crsHandles.handleArray[i];
-    if (!it.version) continue;
-    if (static_cast<_Cursor*>(it.datum)->pConnect == c) out.push_back((crsHandles.magicToCheck << 16) | i);
-  }
-  return out;
-}
-
-}  // namespace
-
 errcode_t SCs_EndConnect(handle_t hConnect) {
   _Connect* c = ODBC_ConnectRec(hConnect);
   if (!c) return ER_INVALID_ARGUMENT;
   // Every cursor of the connection ends first, with what the engine holds for it.
-  for (handle_t h : CursorsOf(c))
+  for (handle_t h : ODBC_CursorsOf(c))
     if (ODBC_CursorRec(h)) SCs_EndCursor(h);
   ConnInfoRemove(ODBC_ServerRec(c->hServer), hConnect);
   KeyCacheFree(c);

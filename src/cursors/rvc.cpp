@@ -227,56 +227,58 @@ errcode_t RVC_Init(TRVC* me, DRV* pDrv, handle_t hConn, handle_t hCurs, int bNee
   _Connect* conn = ODBC_ConnectRec(hConn);
   _Server* s = conn ? (conn->pServ ? conn->pServ : ODBC_ServerRec(conn->hServer)) : nullptr;
   if (!s) return ER_GENERAL_ERROR;
-  const handle_t hServer = conn->hServer ? conn->hServer : ghServer;
+  const handle_t hServer = conn->hServer ? conn->hServer : ghServer.load();
 
-  std::unique_lock lock(scs_p_Spl2());
+  // The saved request is the connection's own (it goes only when the
+  // connection ends, which this session's call excludes): the second
+  // connection is opened without the lock, which other sessions' links need.
   CONNINFO* saved = SCs_ConnInfoFind(s, hConn);
   if (!saved || !saved->pConnect) return ER_GENERAL_ERROR;
-  RVCCxt_t* cxt = static_cast<RVCCxt_t*>(s->RVCCxt);
-  if (!cxt) {
-    cxt = vyr_fault_alloc() ? nullptr : static_cast<RVCCxt_t*>(calloc(1, sizeof(RVCCxt_t)));
-    if (!cxt) return ER_NO_MEMORY;
-    cxt->pServer = s;
-    s->RVCCxt = cxt;
-  }
   RVCConn* rc = vyr_fault_alloc() ? nullptr : static_cast<RVCConn*>(calloc(1, sizeof(RVCConn)));
   if (rc && saved->pConnect->dbPath && !(rc->pszDBName = strdup(saved->pConnect->dbPath))) {
     free(rc);
     rc = nullptr;
   }
-  if (!rc) {
-    ReleaseIfEmpty(cxt);
-    return ER_NO_MEMORY;
-  }
+  if (!rc) return ER_NO_MEMORY;
   errcode_t e = SCs_Inner(pDrv).connect(hServer, saved->pConnect, &rc->hConnRVC);
   // The versions must reach the table whatever the agent's commit mode is.
   sgn32 on = 1;
   if (e == ER_SUCCESS) e = SCs_Inner(pDrv).setDrvParameter(rc->hConnRVC, DRVP_CONN_AUTOCOMMIT, &on);
   if (e == ER_SUCCESS) e = SCs_Inner(pDrv).cursor(rc->hConnRVC, &rc->hCursRVC);
-  if (e != ER_SUCCESS) {
-    const handle_t hConnRVC = rc->hConnRVC, hCursRVC = rc->hCursRVC;
-    FreeConn(rc);
-    ReleaseIfEmpty(cxt);
-    // Ending a connection comes back to the saved requests: not under the lock.
-    lock.unlock();
-    logit(LOG_ERR, nullptr, 0, "row versions: no second connection (error %d)", int(e));
-    EndMade(pDrv, hConnRVC, hCursRVC);
-    return e;
+  RVCCxt_t* cxt = nullptr;
+  if (e == ER_SUCCESS) {
+    std::lock_guard lock(scs_p_Spl2());
+    cxt = static_cast<RVCCxt_t*>(s->RVCCxt);
+    if (!cxt) {
+      cxt = vyr_fault_alloc() ? nullptr : static_cast<RVCCxt_t*>(calloc(1, sizeof(RVCCxt_t)));
+      if (cxt) {
+        cxt->pServer = s;
+        s->RVCCxt = cxt;
+      }
+    }
+    if (cxt) {
+      rc->cUsage = 1;
+      rc->hCursOwner = hCurs;
+      if (!cxt->pRVCFirstConn) {
+        cxt->pDrv = pDrv;
+        cxt->bNeedBind = bNeedBind;
+      }
+      RVCConn** tail = &cxt->pRVCFirstConn;
+      while (*tail) tail = &(*tail)->pNext;
+      *tail = rc;
+      me->pParent = cxt;
+      me->hConn = hConn;
+      me->hCurs = hCurs;
+      me->hCursRVC = rc->hCursRVC;
+      return ER_SUCCESS;
+    }
+    e = ER_NO_MEMORY;
   }
-  rc->cUsage = 1;
-  rc->hCursOwner = hCurs;
-  if (!cxt->pRVCFirstConn) {
-    cxt->pDrv = pDrv;
-    cxt->bNeedBind = bNeedBind;
-  }
-  RVCConn** tail = &cxt->pRVCFirstConn;
-  while (*tail) tail = &(*tail)->pNext;
-  *tail = rc;
-  me->pParent = cxt;
-  me->hConn = hConn;
-  me->hCurs = hCurs;
-  me->hCursRVC = rc->hCursRVC;
-  return ER_SUCCESS;
+  const handle_t hConnRVC = rc->hConnRVC, hCursRVC = rc->hCursRVC;
+  FreeConn(rc);
+  logit(LOG_ERR, nullptr, 0, "row versions: no second connection (error %d)", int(e));
+  EndMade(pDrv, hConnRVC, hCursRVC);
+  return e;
 }
 
 errcode_t RVC_Flush(TRVC* me) {

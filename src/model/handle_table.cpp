@@ -16,8 +16,10 @@ using Host = std::array<uns8, 16>;
 // Records per host in one table (only those made by a client's call).
 using HostCounts = std::map<Host, uns32>;
 
-HandleCaller current_caller;
-bool have_caller = false;
+// The caller of the call this thread serves: each connection's thread serves
+// its own client.
+thread_local HandleCaller current_caller;
+thread_local bool have_caller = false;
 
 Host host_of(const HandleCaller& c) {
   Host h;
@@ -71,6 +73,8 @@ const HandleCaller* HandleCurrentCaller(void) { return have_caller ? &current_ca
 
 errcode_t HandleInit(HandleArray* me, uns32 magicToCheck) {
   release_table(me);
+  // Calls of several clients run at once: every table locks.
+  HandleSpinlocking(me);
   me->handleArray = static_cast<HandleItem*>(std::calloc(kGrowBy, sizeof(HandleItem)));
   if (!me->handleArray) return ER_NO_MEMORY;
   me->numAllocated = kGrowBy;
@@ -248,23 +252,54 @@ errcode_t HandleRelease(HandleArray* me, handle_t handle) {
   return rc;
 }
 
-uns32 HandleHoldsFrom(const HandleArray* me, handle_t handle, uint64_t origin) {
+uns32 HandleHoldsFrom(HandleArray* me, handle_t handle, uint64_t origin) {
+  if (!me || origin == 0) return 0;
+  HandleLock(me);
   const HandleItem* it = item_of(me, handle);
-  if (!it || !it->owned || origin == 0) return 0;
-  uns32 n = it->hold.by.origin == origin ? it->hold.count : 0;
-  for (uns32 i = 0; i < it->nMore; i++)
-    if (it->more[i].by.origin == origin) n += it->more[i].count;
+  uns32 n = 0;
+  if (it && it->owned) {
+    n = it->hold.by.origin == origin ? it->hold.count : 0;
+    for (uns32 i = 0; i < it->nMore; i++)
+      if (it->more[i].by.origin == origin) n += it->more[i].count;
+  }
+  HandleUnLock(me);
   return n;
 }
 
-unsigned HandleListFrom(const HandleArray* me, uint64_t origin, handle_t* out, unsigned max) {
+unsigned HandleListFrom(HandleArray* me, uint64_t origin, handle_t* out, unsigned max) {
   unsigned n = 0;
-  if (!me || !me->handleArray || origin == 0) return 0;
-  for (unsigned slot = 0; slot < me->numAllocated; slot++) {
+  if (!me || origin == 0) return 0;
+  HandleLock(me);
+  for (unsigned slot = 0; me->handleArray && slot < me->numAllocated; slot++) {
     const HandleItem& it = me->handleArray[slot];
     if (it.version == 0 || !it.owned || it.hold.by.origin != origin) continue;
     if (n < max) out[n] = (me->magicToCheck << 16) | slot;
     n++;
   }
+  HandleUnLock(me);
   return n;
+}
+
+unsigned HandleCollect(HandleArray* me, int (*keep)(void* datum, void* ctx), void* ctx, handle_t* out,
+                       unsigned max) {
+  unsigned n = 0;
+  if (!me) return 0;
+  HandleLock(me);
+  for (unsigned slot = 0; me->handleArray && slot < me->numAllocated; slot++) {
+    const HandleItem& it = me->handleArray[slot];
+    if (it.version == 0 || (keep && !keep(it.datum, ctx))) continue;
+    if (n < max) out[n] = (me->magicToCheck << 16) | slot;
+    n++;
+  }
+  HandleUnLock(me);
+  return n;
+}
+
+int HandleVisit(HandleArray* me, handle_t handle, int (*fn)(void* datum, void* ctx), void* ctx) {
+  if (!me) return 0;
+  HandleLock(me);
+  HandleItem* it = item_of(me, handle);
+  int r = it && caller_may_use(*it) ? fn(it->datum, ctx) : 0;
+  HandleUnLock(me);
+  return r;
 }

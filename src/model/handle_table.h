@@ -69,8 +69,8 @@ void HandleUnregister(HandleArray* me, handle_t handle);
 
 // The caller of the call being served, copied; null when no client call is
 // being served (start-up, clean-up of a dropped connection's records is served
-// as that connection, tests), and then every handle answers. Process-wide: the
-// agent serves one call at a time.
+// as that connection, tests), and then every handle answers. One per thread:
+// each thread serves its own client's calls.
 void HandleSetCaller(const HandleCaller* caller);
 const HandleCaller* HandleCurrentCaller(void);
 
@@ -82,8 +82,16 @@ errcode_t HandleHold(HandleArray* me, handle_t handle);
 // connection first. ER_INVALID_ARGUMENT when the host holds none.
 errcode_t HandleRelease(HandleArray* me, handle_t handle);
 // The holds a record has from calls over the connection `origin`.
-uns32 HandleHoldsFrom(const HandleArray* me, handle_t handle, uint64_t origin);
+uns32 HandleHoldsFrom(HandleArray* me, handle_t handle, uint64_t origin);
 // The records made by calls over the connection `origin` (origin 0, datagrams,
 // finds none): their handles, in slot order, into out (at most max of them);
 // the result is how many there are.
-unsigned HandleListFrom(const HandleArray* me, uint64_t origin, handle_t* out, unsigned max);
+unsigned HandleListFrom(HandleArray* me, uint64_t origin, handle_t* out, unsigned max);
+// The records for which keep(datum, ctx) answers non-zero (every record when
+// keep is null), as HandleListFrom; keep runs under the table's lock.
+unsigned HandleCollect(HandleArray* me, int (*keep)(void* datum, void* ctx), void* ctx, handle_t* out,
+                       unsigned max);
+// Runs fn on the record the handle names, under the table's lock, so that the
+// record cannot be unregistered meanwhile; fn's result, 0 when the handle
+// names no record the caller may use.
+int HandleVisit(HandleArray* me, handle_t handle, int (*fn)(void* datum, void* ctx), void* ctx);

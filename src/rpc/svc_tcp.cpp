@@ -720,13 +720,15 @@ void svctcp_destroy(SVCXPRT* x) {
   if (_svc_conn_closed_hook) _svc_conn_closed_hook(x);
   close(x->xp_sock);
   tcp_conn* cd = conn_of(x);
-  if (cd->singlethreaded) VYRRPC_xprt_unregister(x);
+  const bool loopServed = cd->singlethreaded;
+  if (loopServed) VYRRPC_xprt_unregister(x);
   VYRRPC_xdr_destroy(&cd->xdrs);
   if (cd->ssl) SSL_free(cd->ssl);
   delete cd;
   free(x);
-  // A descriptor is free again.
-  resume_listeners();
+  // A descriptor is free again. The listeners are the loop thread's: a
+  // connection's own thread leaves a resting listener to its next try.
+  if (loopServed) resume_listeners();
 }
 
 int svctcp_control(SVCXPRT* x, int request, char* info) {

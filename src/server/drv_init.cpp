@@ -20,7 +20,8 @@ int DRV_Init(DRV* pDrv) {
                                 f_jetfix,       f_norowsetsizelimit, install_sigterm_hook};
   ODBC_SetAgentOptions(&options);
   pDrv->ops = &odbc_ops;
-  pDrv->drvFlags = 0;
+  // Each client connection is served by its own thread.
+  pDrv->drvFlags = DRV_FLAG_THREADING;
   // The cursor engine puts itself in front of the backend.
   return SCs_InitDRV(pDrv) == 0 ? 0 : 1;
 }

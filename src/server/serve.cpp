@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "backend/backend.h"
+#include "backend/sessions.h"
 #include "drv_ops.h"
 #include "rpc/svc.h"
 #include "server/signals.h"
@@ -63,18 +64,23 @@ void end_what_the_connection_opened(SVCXPRT* x) {
   dbsv_caller_of(x, &caller);
   HandleSetCaller(&caller);
   unsigned cursors = 0, connections = 0, sessions = 0;
+  // Each record is ended inside its session, as a call of the client would be.
   if (ops->endCursor)
-    for (handle_t h : made_over(&crsHandles, x->xp_serial))
+    for (handle_t h : made_over(&crsHandles, x->xp_serial)) {
+      SessionCall call(h);
       if (ops->endCursor(h) == ER_SUCCESS) cursors++;
+    }
   if (ops->endConnect)
     for (handle_t h : made_over(&conHandles, x->xp_serial)) {
+      SessionCall call(h);
       // Work the client left uncommitted is not committed for it.
       if (ops->rollback) ops->rollback(h);
       if (ops->endConnect(h) == ER_SUCCESS) connections++;
     }
   if (ops->endServer) {
-    for (uint32_t n = HandleHoldsFrom(&srvHandles, ghServer, x->xp_serial); n > 0 && numServers > 0; n--)
-      if (ops->endServer(ghServer) == ER_SUCCESS) sessions++;
+    const handle_t hServer = ghServer;
+    for (uint32_t n = HandleHoldsFrom(&srvHandles, hServer, x->xp_serial); n > 0 && numServers > 0; n--)
+      if (ops->endServer(hServer) == ER_SUCCESS) sessions++;
   }
   HandleSetCaller(nullptr);
   if (cursors + connections + sessions > 0) {
@@ -112,7 +118,7 @@ void agent_install_transports(const char* list) {
         if (x == nullptr)
           logit(LOG_DEBUG, nullptr, 0, "xprt == NULL(1), sock=%d, sendsz=%d, recvsz=%d", fd, sendSize,
                 recvSize);
-        else if (drv.drvFlags & 0x2)
+        else if (drv.drvFlags & DRV_FLAG_THREADING)
           VYRRPC_svc_control(x, VYRRPC_SVCCTL_THREADING, nullptr);
       }
     }

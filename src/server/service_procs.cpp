@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <mutex>
 #include <string>
 
 #include "backend/errors.h"
 #include "drv_ops.h"
 #include "model/drv_param_codes.h"
 #include "rpc/svc.h"
+#include "server/call_gate.h"
 #include "util/log.h"
 #include "wire/services.h"
 
@@ -21,7 +23,9 @@ namespace {
 
 constexpr sgn32 XAER_RMERR = -3;
 
-// The process's one server TLS context, made on a client's request.
+// The process's one server TLS context, made on a client's request (guarded
+// by g_sslMu: two clients may ask at once).
+std::mutex g_sslMu;
 void* g_sslCtx = nullptr;
 
 // The two TLS driver parameters: make the server context from a key file, and
@@ -33,6 +37,7 @@ errcode_t TlsParameter(svc_req* rq, uns32 opcode, const char* keyFile) {
       logit(LOG_ERR, nullptr, 0, "no SSLKeyFile specified");
       return ER_INVALID_ARGUMENT;
     }
+    std::lock_guard lock(g_sslMu);
     if (g_sslCtx) return ER_FUNCTION_SEQ;
     int capable = 0;
     if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_TLS_CAPABLE, reinterpret_cast<char*>(&capable)) ||
@@ -45,8 +50,13 @@ errcode_t TlsParameter(svc_req* rq, uns32 opcode, const char* keyFile) {
     }
     return ER_SUCCESS;
   }
-  if (!g_sslCtx) return ER_DRV_NO_SUPPORT;
-  if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_SET_SSL_CTX, static_cast<char*>(g_sslCtx)))
+  void* ctx = nullptr;
+  {
+    std::lock_guard lock(g_sslMu);
+    ctx = g_sslCtx;
+  }
+  if (!ctx) return ER_DRV_NO_SUPPORT;
+  if (!x || !VYRRPC_svc_control(x, VYRRPC_SVCCTL_SET_SSL_CTX, static_cast<char*>(ctx)))
     return ER_COMM_FAILURE;
   return ER_SUCCESS;
 }
@@ -596,8 +606,10 @@ void dbsv_bindx_2_serv(svc_req*, call_bindx* a, errcode_t* res) {
 }
 
 void dbsv_install_services() {
-  static dbsv_service_table tbl;
-  tbl = dbsv_service_table{};
-  DBSV_FILL_SERVICE_TABLE(tbl);
+  // Every procedure passes the gate: it holds the session of the handle it names.
+#define DBSV_GATED_FILL_ITEM(n, name, A, R, xa, xr) tbl.proc[n] = &gated_service<A, R, &dbsv_##name##_2_serv>;
+  dbsv_service_table tbl{};
+  DBSV_PROCEDURES(DBSV_GATED_FILL_ITEM)
+#undef DBSV_GATED_FILL_ITEM
   dbsv_set_services(&tbl);
 }

@@ -3,5 +3,5 @@
 // the termination hook at the first connect request; nothing sets the other.
 #include "server/signals.h"
 
-int (*sigterm_hook)(int);
-int (*sighup_hook)(int);
+std::atomic<int (*)(int)> sigterm_hook;
+std::atomic<int (*)(int)> sighup_hook;

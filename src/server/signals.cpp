@@ -1,9 +1,13 @@
 #include "server/signals.h"
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <initializer_list>
 
+#include "backend/backend.h"
 #include "util/log.h"
 #include "util/options.h"
 #include "util/signame.h"
@@ -42,7 +46,8 @@ void handle_pending_signals(void) {
   if (g_hangUp) {
     g_hangUp = 0;
     logit(LOG_DEBUG, nullptr, 0, "got SIGHUP");
-    if (sighup_hook && sighup_hook(SIGHUP) == 0) terminate(0);
+    int (*hup)(int) = sighup_hook;
+    if (hup && hup(SIGHUP) == 0) terminate(0);
   }
   int sig = g_termSignal;
   if (!sig) return;
@@ -54,6 +59,14 @@ void handle_pending_signals(void) {
   } else {
     logit(LOG_INFO, nullptr, 0, "got signal %d", sig);
   }
-  if (sigterm_hook && sigterm_hook(sig) == 1) return;
+  int (*hook)(int) = sigterm_hook;
+  if (hook && hook(sig) == 1) return;
+  // A call still waiting in a driver keeps its thread: the process ends
+  // without running the exit handlers under it.
+  if (ODBC_ShutdownLeft() > 0) {
+    logit(LOG_DEBUG, __FILE__, __LINE__, "server shutting down");
+    fflush(nullptr);
+    _exit(0);
+  }
   terminate(0);
 }

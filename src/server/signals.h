@@ -3,10 +3,13 @@
 // the backend's shutdown hook and ends the process, a hang-up is logged.
 #pragma once
 
+#include <atomic>
+
 // Hooks consulted when a recorded signal is acted on: a termination hook that
 // answers 1 keeps the agent running; a hang-up hook that answers 0 ends it.
-extern int (*sigterm_hook)(int);
-extern int (*sighup_hook)(int);
+// Atomic: a connection's thread installs the termination hook at its connect.
+extern std::atomic<int (*)(int)> sigterm_hook;
+extern std::atomic<int (*)(int)> sighup_hook;
 
 // SIGINT, SIGTERM and SIGQUIT to the termination handler, SIGHUP to the
 // hang-up handler, SIGABRT and SIGSEGV to their defaults.

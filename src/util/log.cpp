@@ -7,12 +7,18 @@
 #include <ctime>
 #include <libintl.h>
 
+#include <mutex>
+
 #include "util/fault.h"
 #include "util/options.h"
 
 namespace {
 
 LOG _head;  // next is null until the first sink is opened
+
+// Guards the list of sinks and each sink's fields: every connection's thread
+// logs. Recursive: an emitter may log or close its own sink.
+std::recursive_mutex g_logMu;
 
 const char* const level_names[8] = {"EMERG", "ALERT", "CRIT", "ERROR", "WARNING", "NOTICE", "INFO", "DEBUG"};
 
@@ -100,6 +106,7 @@ LOG* new_sink(log_emit_func emitter, log_close_func closer, void* user_data, int
   sink->emitter = emitter;
   sink->closer = closer;
   sink->user_data = user_data;
+  std::lock_guard lock(g_logMu);
   log_set_mask(sink, level, mask);
   if (_head.next == nullptr) _head.next = _head.prev = &_head;
   sink->next = _head.next;
@@ -155,6 +162,7 @@ int logmsg_ap(int level, const char* file, int line, int mask, const char* forma
   const int saved_errno = errno;
   char fmt[LINE_MAX_LEN + 2];
 
+  std::lock_guard lock(g_logMu);
   if (_head.next == nullptr) {
     fix_format(fmt, format, file, line, saved_errno);
 #pragma GCC diagnostic push
@@ -268,6 +276,7 @@ LOG* log_open_callback(log_emit_func emitter, log_close_func closer, int level, 
 int log_close(LOG* sink) {
   // A sink linked to itself (or never linked) is closed already: closing it
   // again must not run its closer twice.
+  std::lock_guard lock(g_logMu);
   if (sink == nullptr || sink->next == nullptr || sink->next == sink) return 0;
   if (sink->closer != nullptr) sink->closer(sink);
   sink->prev->next = sink->next;
@@ -277,12 +286,14 @@ int log_close(LOG* sink) {
 }
 
 void log_close_all(void) {
+  std::lock_guard lock(g_logMu);
   if (_head.next == nullptr) return;
   while (_head.next != &_head) log_close(_head.next);
 }
 
 int log_set_mask(LOG* sink, int level, int mask) {
   if (sink == nullptr) return 0;
+  std::lock_guard lock(g_logMu);
   level = clamp_level(level);
   for (int i = 0; i < 8; ++i) {
     if (i <= level)
@@ -295,6 +306,7 @@ int log_set_mask(LOG* sink, int level, int mask) {
 
 int log_set_level(LOG* sink, int level) {
   if (sink == nullptr) return 0;
+  std::lock_guard lock(g_logMu);
   level = clamp_level(level);
   for (int i = 0; i < 8; ++i) sink->mask[i] = i <= level ? -1 : 0;
   return 0;
@@ -322,7 +334,7 @@ int log_parse_mask(const char* mask_str, const LOGMASK_ALIST* alist, int size, i
 void log_flush_all(void) {}
 
 const char* vyr_strerror(int err) {
-  static char buf[512];
+  thread_local char buf[512];
   if (strerrorname_np(err) == nullptr) {
     snprintf(buf, sizeof buf, gettext("Unknown error %u"), static_cast<unsigned>(err));
     return buf;

@@ -71,7 +71,7 @@ char* rtrim(char* str) {
 }
 
 char* setext(const char* path, const char* ext, int mode) {
-  static char name[4096];
+  thread_local char name[4096];
   if (path == nullptr) path = "";
   if (ext == nullptr) ext = "";
   size_t len = strlen(path);
