@@ -35,14 +35,20 @@ status=0
 ctest --test-dir build-tsan/tests/integration -j"$jobs" --output-on-failure --timeout 900 || status=1
 t2=$(date +%s)
 
+# Each kind of report once (by its summary line), with how often it came.
 shopt -s nullglob
 found=("$reports"/report.*)
 if [ ${#found[@]} -gt 0 ]; then
-  for f in "${found[@]}"; do
-    echo "--- $f"
-    head -n 80 "$f"
-  done
-  echo "tsan: ${#found[@]} processes reported data races or other faults"
+  awk '
+    function flush() {
+      if (key != "") { n[key]++; if (!(key in first)) { first[key] = rec; order[++k] = key } }
+      rec = ""; key = ""
+    }
+    /^==================$/ { flush(); next }
+    { rec = rec $0 "\n"; if ($0 ~ /^SUMMARY: /) key = $0 }
+    END { flush(); for (i = 1; i <= k; i++) printf "=== %d times:\n%s\n", n[order[i]], first[order[i]] }
+  ' "${found[@]}"
+  echo "tsan: ${#found[@]} processes reported data races or other faults (all in $reports)"
   status=1
 fi
 echo "tsan: build $((t1 - t0)) s, tests $((t2 - t1)) s, total $((t2 - t0)) s"
