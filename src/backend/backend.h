@@ -389,6 +389,12 @@ errcode_t ODBC_NativeSQL(handle_t hConnect, char* sql, char* buf, uns16 size, un
 // engine_hooks.cpp).
 extern errcode_t (*SC_GetInfo_hook)(PSCCL pState, int infoType, sgn32* pValue);
 extern errcode_t (*scs_p_ColGetInfo_hook)(_Cursor* pCurs, uns16 iCol, ColAttrib* pAttribs, int nAttribs);
+// Column attributes only the engine can answer: the backend leaves them with
+// the id negated for scs_p_ColGetInfo_hook, which fills them and restores it.
+enum : sgn16 {
+  COLATTR_KEY_COLUMN = 1053,  // the column is one of the statement's key columns
+  COLATTR_EXPRESSION = 1055,  // the select-list item is an expression
+};
 // Runs a positioned operation whose values came at execution time; fills the
 // row-status array (owned by the caller afterwards) and its length.
 extern errcode_t (*scs_p_SetPosComplete_hook)(PSCCL pState, uns16** prgfRowStatus, unsigned int* pcRows);

@@ -256,10 +256,11 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
     attrType_t type;
     sgn32 deflt;
     int odbcId;  // 0: not asked of the driver
-  } tmpl[10] = {{11, ATTR_SGN32, 0, 11}, {12, ATTR_SGN32, 0, 12},  {-13, ATTR_SGN32, 0, 13},
-                {10, ATTR_SGN32, 2, 10}, {14, ATTR_STRING, 0, 0},  {27, ATTR_STRING, 0, 0},
-                {28, ATTR_STRING, 0, 0}, {1053, ATTR_SGN32, 0, 0}, {35, ATTR_SGN32, 0, 0},
-                {1055, ATTR_SGN32, 0, 0}};
+  } tmpl[10] = {{11, ATTR_SGN32, 0, 11},  {12, ATTR_SGN32, 0, 12},
+                {-13, ATTR_SGN32, 0, 13}, {10, ATTR_SGN32, 2, 10},
+                {14, ATTR_STRING, 0, 0},  {27, ATTR_STRING, 0, 0},
+                {28, ATTR_STRING, 0, 0},  {COLATTR_KEY_COLUMN, ATTR_SGN32, 0, 0},
+                {35, ATTR_SGN32, 0, 0},   {COLATTR_EXPRESSION, ATTR_SGN32, 0, 0}};
   size_t total = size_t(n + 1) * 10;
   if (total > 0xFFFF) return ER_GENERAL_ERROR;
   // The working array and its strings are handed to the packing, which frees them.
@@ -324,7 +325,7 @@ errcode_t ODBC_ColAttributes(handle_t hCursor, uns16* pnCols, uns16* pnAttribs, 
         }
       } else {
         a.attribVal.u.l = 0;
-        if (t.id == 1053 || t.id == 1055) a.attribId = sgn16(-t.id);
+        if (t.id == COLATTR_KEY_COLUMN || t.id == COLATTR_EXPRESSION) a.attribId = sgn16(-t.id);
       }
     }
   }

@@ -27,6 +27,10 @@ struct DSCache {
   uns32 WinSize;  // rows loaded into the window
 };
 
+// The result row of a cache window's first row before a window is loaded (a
+// cache that spilled holds its rows in the files only).
+enum : positn_t { DSC_NO_WINDOW = -1 };
+
 // A dynamic cursor's row-version link: the server's row-version context, the
 // client's connection and cursor, and the cursor on the second connection.
 struct _RVCCxt;
@@ -46,10 +50,11 @@ struct TJXFER {
   uns32 xf_remaining;  // bytes still to hand out
 };
 
-// Who sets what: "sc_Init"/"SCs_Init" (cursors/filter.cpp) give the defaults
-// when the cursor is made; "option 0x3203xxxx" is a statement driver parameter
-// the backend writes (backend/drv_params.cpp); "analysis" is the prepare-time
-// analysis (cursors/analysis.cpp); everything else names its writer.
+// Who sets what: "sc_Init" (cursors/cursor_state.cpp) and "SCs_Init"
+// (cursors/state_init_destroy.cpp) give the defaults when the cursor is made;
+// "option 0x3203xxxx" is a statement driver parameter the backend writes
+// (backend/drv_params.cpp); "analysis" is the prepare-time analysis
+// (cursors/analysis.cpp); everything else names its writer.
 struct SSCCL {
   // Rows per scrollable fetch (rowset size); 1 from sc_Init, option 0x32030009 (capped at 100).
   sgn32 RSSize;
@@ -169,7 +174,7 @@ struct SSCCL {
   _SS* pSnapShot;
   // Cache of pDSOptConcColVals for a static cursor (memory, then spill files); the static engine.
   DSCache OCVC;
-  // First result row of the OCVC window, SCCL_OCV_NO_WINDOW before one is loaded; the fetch engines.
+  // First result row of the OCVC window, DSC_NO_WINDOW before one is loaded; the fetch engines.
   positn_t OCVPosition;
   // Data of the SetPos in progress (owned); SCs_SetPos.
   Dataset* pdsSetPosParam;
@@ -182,8 +187,6 @@ struct SSCCL {
   int bUseRVC;
   // Row-version link of a dynamic cursor; the row-version code (rvc.cpp).
   TRVC RVC;
-  // The analyser's keep-catalog-qualifier switch; 0, never set.
-  int bQualName;
   // Long values are deferred to the long-data call; the backend's prepare, cleared for scrollable ones.
   int bDeferLongData;
   // Analyse forward-only SELECTs too; option 0x3203041c.
@@ -237,9 +240,6 @@ enum : sgn32 {
   SCCL_OCV_TABLE_COLS = 1,   // every non-long column of the table (pLS_TblCols)
   SCCL_OCV_SELECT_COLS = 2,  // only the select-list columns (pLS_SelectCols)
 };
-
-// OCVPosition: no window of the spilled old values is loaded yet.
-enum : positn_t { SCCL_OCV_NO_WINDOW = -1 };
 
 // SelectRqstFlags beside the SCR_F_* bits: the statement is not a SELECT.
 enum : uns16 { SCCL_RQST_NOT_SELECT = 0x200 };

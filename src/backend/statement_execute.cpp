@@ -17,7 +17,7 @@ using backend_text::SkipBlanks;
 bool UseArrays(const _Cursor* pc) {
   const _Connect* c = pc->pConnect;
   if (!GetCap(c, CAP_PARAMOPTIONS)) return false;
-  if (pc->request.reqType == 1 && !GetCap(c, CAP_PARAM_BATCH)) return false;
+  if (pc->request.reqType == REQ_QUERY && !GetCap(c, CAP_PARAM_BATCH)) return false;
   return true;
 }
 
@@ -106,7 +106,7 @@ errcode_t ExecuteComplete(_Cursor* pc) {
     }
     e = RunStatement(pc);
     if (e != ER_SUCCESS) return e;
-  } else if (pc->request.reqType == 1) {
+  } else if (pc->request.reqType == REQ_QUERY) {
     if (pc->flags & CURSF_REBIND) {
       int row = (pc->parameters && pc->nextParRow < pc->parameters->nRows) ? pc->nextParRow : 0;
       e = BindAllParameters(pc, 1, row);
@@ -218,7 +218,7 @@ errcode_t ODBC_MoreResults(handle_t hCursor) {
   pc->flags &= ~CURSF_NO_MORE;
   pc->rowsProcessed = 0;
   int rows = (pc->nPardesc > 0 && pc->parameters && pc->parameters->nRows > 0) ? pc->parameters->nRows : 1;
-  if (pc->request.reqType == 1 && !UseArrays(pc) && pc->nextParRow > 0 && pc->nextParRow < rows) {
+  if (pc->request.reqType == REQ_QUERY && !UseArrays(pc) && pc->nextParRow > 0 && pc->nextParRow < rows) {
     CloseCursor(pc);
     pc->flags |= CURSF_REBIND;
     return ExecuteComplete(pc);

@@ -45,11 +45,12 @@ errcode_t ODBC_Request(Request* r, const char* sql) {
   const char* p = r->translated;
   while (*p == '(') p++;
   if (MatchKeyword(SkipBlanks(p), "SELECT")) {
-    r->reqType = 1;
+    r->reqType = REQ_QUERY;
   } else {
     const char* q = SkipBlanks(r->translated);
-    r->reqType =
-        (MatchKeyword(q, "INSERT") || MatchKeyword(q, "DELETE") || MatchKeyword(q, "UPDATE")) ? 2 : 3;
+    r->reqType = (MatchKeyword(q, "INSERT") || MatchKeyword(q, "DELETE") || MatchKeyword(q, "UPDATE"))
+                     ? REQ_DML
+                     : REQ_OTHER;
   }
   return ER_SUCCESS;
 }
@@ -88,7 +89,7 @@ errcode_t ODBC_Prepare(handle_t hCursor, char* sql) {
     if (e != ER_SUCCESS) return e;
     if (n < 0) n = 0;
     pc->request.numInput = uns16(n);
-    if (n > 0) pc->request.flags |= 2;
+    if (n > 0) pc->request.flags |= REQ_F_HAS_PARAMS;
   }
   e = GetColdesc(pc);
   if (e != ER_SUCCESS) return e;

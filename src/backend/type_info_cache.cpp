@@ -1,49 +1,20 @@
 // The type-information cache: each connection's TYPE_NAME, LITERAL_PREFIX and
 // LITERAL_SUFFIX per SQL type, read once from the driver's type catalog and
 // reported as column attributes.
-#include <algorithm>
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 #include "backend/backend.h"
-#include "util/unicode.h"
+#include "model/dataset_util.h"
 
 namespace {
 
-// Copies a text cell of any text type into a bounded narrow buffer.
+// Copies a text cell of any text type into a bounded buffer, as UTF-8.
 void CellText(const Coldata* col, int row, char* out, size_t size) {
-  out[0] = 0;
-  if (!col || col->indicators[row] < 0) return;
-  const char* cell = Coldata_Cell(col, row);
-  switch (col->cType) {
-    case CTYPE_VCHR:
-    case CTYPE_CHR: {
-      size_t n = strnlen(cell, col->width);
-      if (n >= size) n = size - 1;
-      memcpy(out, cell, n);
-      out[n] = 0;
-      break;
-    }
-    case CTYPE_VCHR32: {
-      uns32 len;
-      memcpy(&len, cell, 4);
-      size_t n = std::min<size_t>(len, col->width > 4 ? col->width - 4 : 0);
-      if (n >= size) n = size - 1;
-      memcpy(out, cell + 4, n);
-      out[n] = 0;
-      break;
-    }
-    case CTYPE_WVCHR: {
-      size_t nchars = col->width / 4;
-      std::wstring w(reinterpret_cast<const wchar_t*>(cell),
-                     wcsnlen(reinterpret_cast<const wchar_t*>(cell), nchars));
-      StrCopyOut_WtoU8(w.c_str(), out, size, nullptr);
-      break;
-    }
-    default:
-      break;
-  }
+  std::string text;
+  if (col) Dataset_CellText(col, uint64_t(row), false, size - 1, size - 1, &text);
+  memcpy(out, text.data(), text.size());
+  out[text.size()] = 0;
 }
 
 }  // namespace

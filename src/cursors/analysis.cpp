@@ -185,7 +185,7 @@ errcode_t PrepareSelect(PSCCL me) {
     return scs_p_ChangeCursorType(me);
 
   if (!NewList(&me->pLS_RefdTables, sizeof(TableDesc), TableDescDestroy)) return ER_NO_MEMORY;
-  rc = SCR_TablesGet(&me->Rqst, me->pLS_RefdTables, me->bQualName);
+  rc = SCR_TablesGet(&me->Rqst, me->pLS_RefdTables, SCR_DROP_QUALIFIER);
   if (rc != ER_SUCCESS) {
     logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_TablesGet failed");
     return rc;
@@ -258,7 +258,7 @@ errcode_t scs_p_Prepare(PSCCL me, const char* request) {
 
   free(me->pszSQL);
   if (!(me->pszSQL = strdup(request))) return ER_NO_MEMORY;
-  rc = scs_p_AnalyseLogged(&me->Rqst, request, 0, me->bQualName);
+  rc = scs_p_AnalyseLogged(&me->Rqst, request, 0);
   if (rc != ER_SUCCESS) {
     if (!strexpect("SELECT", request)) return rc;
     return PrepareUnanalysed(me, rc);

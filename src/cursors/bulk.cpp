@@ -117,7 +117,7 @@ errcode_t RowParams(PSCCL s, const KeyedDml& d, BulkRows& rows, uns32 j, std::ve
     Dataset* old = rows.old;
     bool anyValue = false;
     for (uns16 c = 0; c < old->nCols; c++) {
-      (*isNull)[c] = old->col[c].indicators[j] == -1;
+      (*isNull)[c] = old->col[c].indicators[j] == IND_NULL;
       anyValue = anyValue || !(*isNull)[c];
     }
     if (anyValue) {

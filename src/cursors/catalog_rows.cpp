@@ -4,82 +4,18 @@
 #include "cursors/catalog_rows.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "cursors/inner.h"
 #include "model/dataset_util.h"
+#include "util/log.h"
 #include "util/strutil.h"
-#include "util/unicode.h"
 
 errcode_t scs_p_GetTblAttribs_GetNameCellAttr(const char* cell, ctype_t cType, precision_t width,
                                               const char** ppText, const wchar_t** ppWText, size_t* pLen) {
-  *ppText = nullptr;
-  *ppWText = nullptr;
-  size_t len = 0;
-  switch (cType) {
-    case CTYPE_CHR:
-      *ppText = cell;
-      len = width;
-      break;
-    case CTYPE_LCHR: {
-      c_lchr v;
-      memcpy(&v, cell, sizeof v);
-      *ppText = v.data;
-      len = v.data ? v.length : 0;
-      break;
-    }
-    case CTYPE_VCHR:
-      *ppText = cell;
-      len = strnlen(cell, width);
-      break;
-    case CTYPE_VCHR8:
-      *ppText = cell + 1;
-      len = uns8(cell[0]);
-      break;
-    case CTYPE_VCHR16: {
-      uns16 n;
-      memcpy(&n, cell, 2);
-      *ppText = cell + 2;
-      len = n;
-      break;
-    }
-    case CTYPE_VCHR32: {
-      uns32 n;
-      memcpy(&n, cell, 4);
-      *ppText = cell + 4;
-      len = n;
-      break;
-    }
-    case CTYPE_WCHR:
-      *ppWText = reinterpret_cast<const wchar_t*>(cell);
-      len = width >= 2032 ? SCS_IDENT_MAX : width / 4;
-      break;
-    case CTYPE_WVCHR: {
-      const wchar_t* w = reinterpret_cast<const wchar_t*>(cell);
-      size_t max = width / 4, n = 0;
-      while (n < max && w[n]) n++;
-      *ppWText = w;
-      len = n;
-      break;
-    }
-    case CTYPE_WLCHR: {
-      c_wlchr v;
-      memcpy(&v, cell, sizeof v);
-      *ppWText = v.data;
-      len = v.data ? v.length : 0;
-      break;
-    }
-    case CTYPE_WVCHR32: {
-      uns32 n;
-      memcpy(&n, cell, 4);
-      *ppWText = reinterpret_cast<const wchar_t*>(cell + 4);
-      len = n;
-      break;
-    }
-    default:
-      return ER_GENERAL_ERROR;
-  }
-  *pLen = len > SCS_IDENT_MAX ? SCS_IDENT_MAX : len;
+  if (!Dataset_CellTextSpan(cell, cType, width, ppText, ppWText, pLen)) return ER_GENERAL_ERROR;
+  if (*pLen > SCS_IDENT_MAX) *pLen = SCS_IDENT_MAX;
   return ER_SUCCESS;
 }
 
@@ -114,34 +50,43 @@ errcode_t scs_p_FetchCatalogRows(PSCCL me, Dataset* all) {
   }
 }
 
-// A name cell of a catalog row as UTF-8 text; false for an unexpected cell type.
-bool CellText(const Coldata* c, sgn32 row, int unicode, std::string* out) {
-  const char* text = nullptr;
-  const wchar_t* wtext = nullptr;
-  size_t len = 0;
-  if (scs_p_GetTblAttribs_GetNameCellAttr(Coldata_Cell(c, uint64_t(row)), c->cType, c->width, &text, &wtext,
-                                          &len) != ER_SUCCESS)
-    return false;
-  char buf[SCS_IDENT_MAX * 4 + 1] = {0};
-  if (wtext) {
-    unsigned short conv = 0;
-    size_t n = wcsntoutf8(wtext, buf, len, SCS_IDENT_MAX + 1, &conv);
-    *out = std::string(buf, strnlen(buf, n < sizeof buf ? n : sizeof buf - 1));
-  } else if (unicode) {
-    std::string narrow(text ? text : "", len);
-    strncpy_AtoU8(buf, narrow.c_str(), SCS_IDENT_MAX + 1);
-    buf[SCS_IDENT_MAX] = 0;
-    *out = buf;
-  } else {
-    *out = std::string(text ? text : "", len);
+errcode_t scs_p_CatalogRows(PSCCL me, errcode_t callRc, const char* callFailed, const char* fetchFailed,
+                            Dataset* rows) {
+  *rows = Dataset{};
+  if (callRc != ER_SUCCESS) {
+    logit(LOG_ERR, __FILE__, __LINE__, "%s", callFailed);
+    return callRc;
   }
-  return true;
+  errcode_t rc = scs_p_FetchCatalogRows(me, rows);
+  if (rc != ER_SUCCESS) {
+    Dataset_Done(rows);
+    logit(LOG_ERR, __FILE__, __LINE__, "%s", fetchFailed);
+  }
+  return rc;
+}
+
+errcode_t scs_p_CatalogColumns(PSCCL me, DDColumns* args, const char* who, Dataset* rows) {
+  errcode_t rc = ER_NO_MEMORY;
+  if (args->tableOwner && args->tableName && args->columnName)
+    rc = SCs_Inner(me->pDrv).ddColumns(me->hSCCurs, args);
+  free(args->tableQualifier);
+  free(args->tableOwner);
+  free(args->tableName);
+  free(args->columnName);
+  *args = DDColumns{};
+  const std::string callFailed = std::string(who) + ": DRV_DDColumns failed.";
+  const std::string fetchFailed = std::string(who) + ": Couldn't fetch column descriptors.";
+  return scs_p_CatalogRows(me, rc, callFailed.c_str(), fetchFailed.c_str(), rows);
+}
+
+bool CellText(const Coldata* c, sgn32 row, int unicode, std::string* out) {
+  return Dataset_CellText(c, uint64_t(row), unicode != 0, SCS_IDENT_MAX, SCS_IDENT_MAX, out);
 }
 
 bool CellNull(const Coldata* c, sgn32 row) { return c->indicators[row] != 0; }
 
 bool CellNull(const Dataset& ds, unsigned col, sgn32 row) {
-  return col >= ds.nCols || ds.col[col].indicators[row] == -1;
+  return col >= ds.nCols || ds.col[col].indicators[row] == IND_NULL;
 }
 
 bool CellInt(const Coldata* c, sgn32 row, sgn32* pValue) {
@@ -196,8 +141,6 @@ errcode_t CellName(PSCCL me, const Dataset& ds, unsigned col, sgn32 row, std::st
   out->clear();
   if (CellNull(ds, col, row)) return ER_SUCCESS;
   if (!CellText(&ds.col[col], row, me->unicode, out)) return ER_GENERAL_ERROR;
-  // A fixed-width cell may hold the name and its terminator.
-  out->resize(strnlen(out->c_str(), out->size()));
   if (out->size() > SCR_NAME_MAX) out->resize(SCR_NAME_MAX);
   return ER_SUCCESS;
 }

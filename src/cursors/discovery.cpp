@@ -229,22 +229,8 @@ errcode_t scs_p_GetTblColDescs(PSCCL me, TableDesc* pTables, unsigned count, int
     args.tableOwner = Heap(owner.empty() ? "%" : owner);
     args.tableName = Heap(name.empty() ? "%" : name);
     args.columnName = Heap("%");
-    rc = SCs_Inner(me->pDrv).ddColumns(me->hSCCurs, &args);
-    free(args.tableQualifier);
-    free(args.tableOwner);
-    free(args.tableName);
-    free(args.columnName);
-    if (rc != ER_SUCCESS) {
-      logit(LOG_ERR, __FILE__, __LINE__, "scs_p_GetTblColDescs: DRV_DDColumns failed.");
-      return rc;
-    }
     Dataset rows{};
-    rc = scs_p_FetchCatalogRows(me, &rows);
-    if (rc != ER_SUCCESS) {
-      Dataset_Done(&rows);
-      logit(LOG_ERR, __FILE__, __LINE__, "scs_p_GetTblColDescs: Couldn't fetch column descriptors.");
-      return rc;
-    }
+    if ((rc = scs_p_CatalogColumns(me, &args, "scs_p_GetTblColDescs", &rows)) != ER_SUCCESS) return rc;
     if (rows.nRows == 0 || rows.nCols < 9) {
       Dataset_Done(&rows);
       return ER_GENERAL_ERROR;

@@ -567,11 +567,12 @@ errcode_t DSC_SyncWindowPos(DSCache* me, sgn32 irow, uns32 R, sgn32* pPosition, 
   if (me->fState != DSC_SPILLED) {
     // The window is the whole result: any rowset that starts inside it is served.
     if (!pDS) return ER_GENERAL_ERROR;
-    if (pos != -1 && irow >= pos && int64_t(irow) <= int64_t(pos) + pDS->nRows) return ER_SUCCESS;
+    if (pos != DSC_NO_WINDOW && irow >= pos && int64_t(irow) <= int64_t(pos) + pDS->nRows) return ER_SUCCESS;
     if (me->WinSize < 2 * R) me->WinSize = 2 * R;
     return ER_GENERAL_ERROR;
   }
-  if (pos != -1 && irow >= pos && me->WinSize >= 2 * R && int64_t(pos) + me->WinSize >= int64_t(irow) + R)
+  if (pos != DSC_NO_WINDOW && irow >= pos && me->WinSize >= 2 * R &&
+      int64_t(pos) + me->WinSize >= int64_t(irow) + R)
     return ER_SUCCESS;
   if (me->WinSize < 2 * R) me->WinSize = 2 * R;
   if (!pDS) return ER_GENERAL_ERROR;

@@ -202,8 +202,9 @@ errcode_t scs_p_ExtendedFetch_Dynamic(PSCCL psccl, sgn32 irow, uns16 fFetchType,
         // Back from a rowset that reached the end: short for the end only when
         // every row counted back came, else the start was passed.
         const bool fromEnd = oldRSPos == RSP_PARTIAL_END || oldRSPos == RSP_AFTER_END;
-        const bool stays = fromEnd && ((RS < R && (RS != -1 || back < R - 1) && h0 + back <= RS) ||
-                                       (RS >= R && back < R - 1) || rows == h0 + back);
+        const bool stays =
+            fromEnd && ((RS < R && (RS != SCCL_RSLT_SIZE_UNKNOWN || back < R - 1) && h0 + back <= RS) ||
+                        (RS >= R && back < R - 1) || rows == h0 + back);
         if (stays) {
           psccl->RSPosition = RSP_PARTIAL_END;
           return ER_SUCCESS;

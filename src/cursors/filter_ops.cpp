@@ -183,7 +183,7 @@ errcode_t SCs_Fetch(handle_t hCursor, uns16 DataSetSize, Dataset* pBind) {
         s.f_state |= SCCL_SNAPSHOT_READ;
       }
     }
-    if (rc == ER_SUCCESS) rc = SS_Fetch(s.pSnapShot, -1, DataSetSize, &pBind);
+    if (rc == ER_SUCCESS) rc = SS_Fetch(s.pSnapShot, SS_SEQUENTIAL, DataSetSize, &pBind);
   } else {
     rc = SCs_Inner(&g_DBI).fetch(hCursor, DataSetSize, pBind);
   }

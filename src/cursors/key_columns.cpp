@@ -83,18 +83,9 @@ errcode_t KeysFrom(KeySource src, PSCCL me, TableDesc* tables, int cTables, int*
   for (int i = 0; i < cTables; i++) {
     if (rbURID && rbURID[i]) continue;
     asked = true;
-    rc = CatalogCall(me, src, tables[i]);
-    if (rc != ER_SUCCESS) {
-      logit(LOG_ERR, __FILE__, __LINE__, "%s", info.opFailed);
-      return rc;
-    }
     Dataset rows{};
-    rc = scs_p_FetchCatalogRows(me, &rows);
-    if (rc != ER_SUCCESS) {
-      Dataset_Done(&rows);
-      logit(LOG_ERR, __FILE__, __LINE__, "%s", info.fetchFailed);
-      return rc;
-    }
+    rc = scs_p_CatalogRows(me, CatalogCall(me, src, tables[i]), info.opFailed, info.fetchFailed, &rows);
+    if (rc != ER_SUCCESS) return rc;
     lastAdded = 0;
     if (rows.nRows <= 0) anyEmpty = true;
     for (sgn32 r = 0; r < rows.nRows; r++) {
@@ -162,26 +153,9 @@ errcode_t CompleteKeyCol(PSCCL me, SCColDesc* d) {
   a.tableOwner = Empty(d->owner_name) ? strdup("%") : scs_p_UnquoteIdent(d->owner_name, q);
   a.tableName = scs_p_UnquoteIdent(d->tbl_name, q);
   a.columnName = scs_p_UnquoteIdent(d->col_name, q);
-  errcode_t rc = ER_SUCCESS;
-  if (!a.tableOwner || !a.tableName || !a.columnName || (!Empty(d->qualifier) && !a.tableQualifier))
-    rc = ER_NO_MEMORY;
-  else
-    rc = SCs_Inner(me->pDrv).ddColumns(me->hSCCurs, &a);
-  free(a.tableQualifier);
-  free(a.tableOwner);
-  free(a.tableName);
-  free(a.columnName);
-  if (rc != ER_SUCCESS) {
-    logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeyColDescs: DRV_DDColumns failed.");
-    return rc;
-  }
   Dataset rows{};
-  rc = scs_p_FetchCatalogRows(me, &rows);
-  if (rc != ER_SUCCESS) {
-    Dataset_Done(&rows);
-    logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeyColDescs: Couldn't fetch column descriptors.");
-    return rc;
-  }
+  errcode_t rc = scs_p_CatalogColumns(me, &a, "KS_GetKeyColDescs", &rows);
+  if (rc != ER_SUCCESS) return rc;
   if (rows.nRows != 1) {
     Dataset_Done(&rows);
     logit(LOG_ERR, __FILE__, __LINE__, "KS_GetKeyColDescs: Too many column descriptors!");

@@ -56,7 +56,7 @@ errcode_t CopyParamCell(const Coldata& src, sgn32 row, Coldata* dst) {
   const char* from = Coldata_Cell(&src, uint64_t(row));
   char* to = Coldata_Cell(dst, 0);
   dst->indicators[0] = src.indicators[row];
-  const bool present = src.indicators[row] != -1;
+  const bool present = src.indicators[row] != IND_NULL;
   if (ctype_is_long(src.cType)) {
     c_lchr v{};
     memcpy(&v, from, sizeof v);
@@ -96,7 +96,7 @@ errcode_t ParamRowBuild(const std::vector<CellRef>& cells, size_t nKeyed, int bN
     const Coldata& s = cells[i].ds->col[cells[i].col];
     Coldata& d = ds->col[i];
     d.cType = s.cType;
-    const bool present = s.indicators[cells[i].row] != -1;
+    const bool present = s.indicators[cells[i].row] != IND_NULL;
     d.width = i < nKeyed ? ParamWidth(s, Coldata_Cell(&s, uint64_t(cells[i].row)), present, bNullTerminate,
                                       bNullTerminated)
                          : s.width;
@@ -134,7 +134,7 @@ errcode_t KS_KeyParamDsetBld(Dataset* pKeySet, uns32 nStartRow, uns32 cRows2Fill
     uns16 flagged = 0;
     for (uns16 c = 0; c < pKeySet->nCols; c++)
       for (uns32 r = nStartRow; r <= lastMatch; r++)
-        if (pKeySet->col[c].indicators[r] == -1) {
+        if (pKeySet->col[c].indicators[r] == IND_NULL) {
           omit[c] = 1;
           flagged++;
           break;

@@ -29,7 +29,7 @@ bool HasKeys(const KeySet* ks) { return ks && ks->pLS_KeyCols && ks->pLS_KeyCols
 sgn32 NullKeyRow(const Dataset* ds) {
   for (sgn32 r = 0; r < ds->nRows; r++)
     for (uns16 c = 0; c < ds->nCols; c++)
-      if (ds->col[c].indicators[r] == -1) return r;
+      if (ds->col[c].indicators[r] == IND_NULL) return r;
   return -1;
 }
 
@@ -50,14 +50,14 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   errcode_t rc;
   if (psccl->f_state & SCCL_ROWSET_SELECT) {
     psccl->f_state = uns16(psccl->f_state & ~(SCCL_ORDER_BY_KEYS | SCCL_ROWSET_SELECT));
-    if ((rc = scs_p_AnalyseLogged(&psccl->Rqst, psccl->pszSQL, 1, psccl->bQualName)) != ER_SUCCESS) return rc;
+    if ((rc = scs_p_AnalyseLogged(&psccl->Rqst, psccl->pszSQL, 1)) != ER_SUCCESS) return rc;
   }
   if (!(psccl->f_state & SCCL_ORDER_BY_KEYS)) {
     if ((rc = KS_OrderByClauseExtend(&psccl->Rqst, psccl)) != ER_SUCCESS) return rc;
     psccl->f_state |= SCCL_ORDER_BY_KEYS;
   }
   const char* extended = psccl->Rqst.translated;
-  if ((rc = scs_p_AnalyseLogged(&psccl->RqstAux, extended, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
+  if ((rc = scs_p_AnalyseLogged(&psccl->RqstAux, extended, 0)) != ER_SUCCESS) return rc;
   if ((rc = KS_KeySelectStmtBld_KSD(&psccl->RqstAux, ks)) != ER_SUCCESS) return rc;
   if ((rc = scs_p_AuxCursorOpen(psccl)) != ER_SUCCESS) return rc;
   rc = ops->prepare(psccl->hSCCurs, psccl->RqstAux.translated);
@@ -101,7 +101,7 @@ errcode_t KS_GetKeySet_KSD(PSCCL psccl) {
   }
   if (spilled) Dataset_Done(ks->pDataset);
   psccl->RsltSetSize = nKeys;
-  ks->Position = spilled ? -1 : 0;
+  ks->Position = spilled ? DSC_NO_WINDOW : 0;
   ks->rgfRowStatus =
       static_cast<uns16*>(vyr_fault_alloc() ? nullptr : calloc(nKeys > 0 ? size_t(nKeys) : 1, sizeof(uns16)));
   if (!ks->rgfRowStatus) {
@@ -124,7 +124,7 @@ errcode_t KS_RowSetGetKeys(PSCCL psccl, Dataset* pDSKeys, uns32 offset, Dataset*
   if (!(psccl->f_stateAux2 & SCCL_AUX2_KEY_REREAD) || psccl->CursType == SQL_CURSOR_DYNAMIC) {
     psccl->f_stateAux2 = uns16(psccl->f_stateAux2 & ~SCCL_AUX2_KEY_REREAD);
     SC_Request* r = &psccl->RqstAux2;
-    if ((rc = scs_p_AnalyseLogged(r, psccl->pszSQL, 0, psccl->bQualName)) != ER_SUCCESS) return rc;
+    if ((rc = scs_p_AnalyseLogged(r, psccl->pszSQL, 0)) != ER_SUCCESS) return rc;
     if ((rc = KS_OrderByClauseExtend(r, psccl)) != ER_SUCCESS) return rc;
     if ((rc = ks_RqstReanalyse(psccl, r)) != ER_SUCCESS) return rc;
     if ((rc = KS_KeySelectStmtBld_KSD(r, ks)) != ER_SUCCESS) return rc;

@@ -10,7 +10,7 @@
 struct _KeySet {
   uns16* rgfRowStatus;   // one ODBC row status per key row
   Dataset* pDataset;     // key values (the loaded window once spilled)
-  sgn32 Position;        // keyset row that is row 0 of pDataset; -1 right after spilling
+  sgn32 Position;        // keyset row that is row 0 of pDataset; DSC_NO_WINDOW right after spilling
   uns8 cRefdTables;      // tables the statement references (qualify keys when > 1)
   alist_t* pLS_KeyCols;  // key columns (SCColDesc), names quoted, with their tables
   DSCache KSC;           // the keys beyond memory: spill files read back through pDataset

@@ -71,7 +71,7 @@ errcode_t OptConcColValsRead(PSCCL s, Dataset* pParameters, sgn32 irow, int cSel
             "scs_p_GetOptConcColVals: Could not fill optimistic concurrency values cache");
       return rc;
     }
-    s->OCVPosition = s->OCVC.fState == DSC_SPILLED ? SCCL_OCV_NO_WINDOW : 0;
+    s->OCVPosition = s->OCVC.fState == DSC_SPILLED ? DSC_NO_WINDOW : 0;
     return ER_SUCCESS;
   }
   KeySet* ks = s->pKeySet;

@@ -135,7 +135,7 @@ errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatem
   errcode_t rc;
   if (bFromStatement) {
     if (!s->pszSQL) return ER_GENERAL_ERROR;
-    rc = scs_p_AnalyseLogged(&s->Rqst, s->pszSQL, 1, s->bQualName);
+    rc = scs_p_AnalyseLogged(&s->Rqst, s->pszSQL, 1);
     if (rc != ER_SUCCESS) return rc;
     rc = KS_OrderByClauseExtend(&s->Rqst, s);
     if (rc != ER_SUCCESS) return rc;
@@ -144,7 +144,7 @@ errcode_t scs_p_RowSetSelectBuild(PSCCL s, sgn32 cRowsPerSelect, int bFromStatem
   const char* from = s->Rqst.translated ? s->Rqst.translated : s->Rqst.original;
   if (!from) return ER_GENERAL_ERROR;
   std::string text(from);
-  rc = scs_p_AnalyseLogged(&s->Rqst, text.c_str(), 0, s->bQualName);
+  rc = scs_p_AnalyseLogged(&s->Rqst, text.c_str(), 0);
   if (rc != ER_SUCCESS) return rc;
   rc = KS_WhereClauseExtend_KSD(&s->Rqst, s->pKeySet, uns32(cRowsPerSelect));
   if (rc != ER_SUCCESS) return rc;

@@ -234,12 +234,24 @@ errcode_t RVC_Init(TRVC* me, DRV* pDrv, handle_t hConn, handle_t hCurs, int bNee
   // connection is opened without the lock, which other sessions' links need.
   CONNINFO* saved = SCs_ConnInfoFind(s, hConn);
   if (!saved || !saved->pConnect) return ER_GENERAL_ERROR;
+  // What the link needs is had before the connection is made.
+  auto newContext = [] {
+    return vyr_fault_alloc() ? nullptr : static_cast<RVCCxt_t*>(calloc(1, sizeof(RVCCxt_t)));
+  };
+  RVCCxt_t* spare = nullptr;
+  {
+    std::lock_guard lock(scs_p_Spl2());
+    if (!s->RVCCxt && !(spare = newContext())) return ER_NO_MEMORY;
+  }
   RVCConn* rc = vyr_fault_alloc() ? nullptr : static_cast<RVCConn*>(calloc(1, sizeof(RVCConn)));
   if (rc && saved->pConnect->dbPath && !(rc->pszDBName = strdup(saved->pConnect->dbPath))) {
     free(rc);
     rc = nullptr;
   }
-  if (!rc) return ER_NO_MEMORY;
+  if (!rc) {
+    free(spare);
+    return ER_NO_MEMORY;
+  }
   errcode_t e = SCs_Inner(pDrv).connect(hServer, saved->pConnect, &rc->hConnRVC);
   // The versions must reach the table whatever the agent's commit mode is.
   sgn32 on = 1;
@@ -250,12 +262,16 @@ errcode_t RVC_Init(TRVC* me, DRV* pDrv, handle_t hConn, handle_t hCurs, int bNee
     std::lock_guard lock(scs_p_Spl2());
     cxt = static_cast<RVCCxt_t*>(s->RVCCxt);
     if (!cxt) {
-      cxt = vyr_fault_alloc() ? nullptr : static_cast<RVCCxt_t*>(calloc(1, sizeof(RVCCxt_t)));
+      // Another session's last link may have taken the context meanwhile.
+      cxt = spare ? spare : newContext();
+      spare = nullptr;
       if (cxt) {
         cxt->pServer = s;
         s->RVCCxt = cxt;
       }
     }
+    free(spare);
+    spare = nullptr;
     if (cxt) {
       rc->cUsage = 1;
       rc->hCursOwner = hCurs;
@@ -274,6 +290,7 @@ errcode_t RVC_Init(TRVC* me, DRV* pDrv, handle_t hConn, handle_t hCurs, int bNee
     }
     e = ER_NO_MEMORY;
   }
+  free(spare);
   const handle_t hConnRVC = rc->hConnRVC, hCursRVC = rc->hCursRVC;
   FreeConn(rc);
   logit(LOG_ERR, nullptr, 0, "row versions: no second connection (error %d)", int(e));

@@ -92,7 +92,8 @@ errcode_t OldValuesRowAt(PSCCL s, sgn32 r, sgn32 i, uns32* pAt) {
 }
 
 bool Skipped(const Dataset* ds, sgn32 row) {
-  return ds && ds->nCols > 0 && row >= 0 && row < ds->nRows && ds->col[0].indicators[row] == -4;
+  return ds && ds->nCols > 0 && row >= 0 && row < ds->nRows &&
+         ds->col[0].indicators[row] == SCS_SETPOS_SKIP_ROW;
 }
 
 // The rows an update or delete works on: key rows first..first+count-1 and
@@ -110,7 +111,7 @@ struct RowRange {
 errcode_t RowsOf(PSCCL s, sgn32 irow, const Dataset* pDS, RowRange* rr) {
   const sgn32 p = IsDynamic(s) ? 1 : s->RSPosition;
   const sgn32 held = KeyRowsHeld(s);
-  if (irow == -2) {
+  if (irow == SCS_SETPOS_ALL_ROWS) {
     rr->first = p - 1;
     const sgn32 last = std::min(p + s->RSSize - 2, held - 1);
     rr->count = std::max<sgn32>(0, last - rr->first + 1);
@@ -126,7 +127,7 @@ errcode_t RowsOf(PSCCL s, sgn32 irow, const Dataset* pDS, RowRange* rr) {
     rr->dsFirst = irow - 1;
   }
   if (pDS && pDS->nCols > 0 && rr->count > 0) {
-    if (irow != -2 && pDS->nRows == 1) rr->dsFirst = 0;
+    if (irow != SCS_SETPOS_ALL_ROWS && pDS->nRows == 1) rr->dsFirst = 0;
     if (pDS->nRows < rr->dsFirst + rr->count) return ER_INVALID_ROW_VALUE;
   }
   return ER_SUCCESS;
@@ -271,7 +272,7 @@ errcode_t ModifyRow(ModifyRun& m, sgn32 r, sgn32 rowsetRow, sgn32 dsRow, sgn32* 
     uns16 cNull = 0;
     if (rc == ER_SUCCESS) {
       for (uns16 c = 0; c < v->nCols; c++)
-        if (v->col[c].indicators[ov] == -1) cNull++;
+        if (v->col[c].indicators[ov] == IND_NULL) cNull++;
       hasNulls = cNull > 0;
       if (cNull < v->nCols) {
         rc = KS_KeyParamDsetBld(v, ov, 1, 1, &oldVals, s->bHasParamOp, 0, 1, &cNull, &nullFlags);
@@ -396,7 +397,7 @@ errcode_t Modify(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned int* pcRow
   s->cRowsProcessed = affected;
   if (affected == 0)
     rc = ER_NO_ROWS_UPDTD_DLTD;
-  else if (irow == -2 && sgn32(affected) < s->RSSize)
+  else if (irow == SCS_SETPOS_ALL_ROWS && sgn32(affected) < s->RSSize)
     rc = ER_ROWS_UPDTD_DLTD;
   DiagsToClient(s);
   return rc;
@@ -466,7 +467,7 @@ errcode_t scs_p_SetPos_Add(PSCCL s, sgn32 irow, UWORD** prgfRowStatus, unsigned 
   // A read-only cursor adds nothing either.
   if (s->ConcType == SQL_CONCUR_READ_ONLY) return ER_INVALID_ARGUMENT;
   if (pDS->nCols == 0) return ER_INVALID_ARGUMENT;
-  const uns32 nRows = irow == -2 ? uns32(std::max<sgn32>(s->RSSize, 1)) : 1;
+  const uns32 nRows = irow == SCS_SETPOS_ALL_ROWS ? uns32(std::max<sgn32>(s->RSSize, 1)) : 1;
   if (pDS->nRows < sgn32(nRows)) return ER_INVALID_ROW_VALUE;
   std::string table;
   if ((rc = scs_p_DmlTarget(s, &table)) != ER_SUCCESS) return rc;
@@ -536,7 +537,7 @@ namespace {
 errcode_t RowNumberCheck(PSCCL s) {
   const sgn32 irow = s->irow;
   if (s->fOption == SCS_SETPOS_UPDATE || s->fOption == SCS_SETPOS_DELETE)
-    if (irow != -2 && irow < 1) return ER_INVALID_ROW_VALUE;
+    if (irow != SCS_SETPOS_ALL_ROWS && irow < 1) return ER_INVALID_ROW_VALUE;
   if (irow > s->RSSize) return ER_INVALID_ROW_VALUE;
   return ER_SUCCESS;
 }

@@ -22,6 +22,11 @@ enum : uns16 {
   SCS_SETPOS_ADD = 4,
 };
 
+// irow of an operation on every row of the rowset (else the 1-based row).
+enum : sgn32 { SCS_SETPOS_ALL_ROWS = -2 };
+// Indicator of a row's first cell in the operation's data: the row is passed over.
+enum : indicator_t { SCS_SETPOS_SKIP_ROW = -4 };
+
 // The setPos slot. pDS and rgiCol are the operation's from the call on (kept
 // in the cursor state while data at execution is due, freed when it ends);
 // cUpdtCols is rgiCol's length, which must cover the dataset's columns.

@@ -73,7 +73,7 @@ errcode_t CompoundKey(PSCCL me, std::vector<CkPos>* pOut) {
 }
 
 bool IsNullAt(const Dataset* ds, uns16 col, uns16 row) {
-  return col < ds->nCols && row < ds->nRows && ds->col[col].indicators[row] == -1;
+  return col < ds->nCols && row < ds->nRows && ds->col[col].indicators[row] == IND_NULL;
 }
 
 // The qualified name of a key column, or of a non-key ORDER BY column.
@@ -383,12 +383,11 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   if (rc != ER_SUCCESS) return rc;
 
   psccl->f_state = uns16(psccl->f_state & ~(SCCL_ORDER_BY_KEYS | SCCL_ROWSET_SELECT));
-  rc = SCR_AnalyseSQL(&psccl->Rqst, psccl->pszSQL, 0, psccl->bQualName);
+  rc = SCR_AnalyseSQL(&psccl->Rqst, psccl->pszSQL, 0, SCR_DROP_QUALIFIER);
   if (rc == ER_SUCCESS) rc = KS_OrderByClauseExtend(&psccl->Rqst, psccl);
   if (rc != ER_SUCCESS) return rc;
   psccl->f_state |= SCCL_ORDER_BY_KEYS;
-  rc = scs_p_AnalyseLogged(&psccl->RqstAux, psccl->Rqst.translated ? psccl->Rqst.translated : "", 0,
-                           psccl->bQualName);
+  rc = scs_p_AnalyseLogged(&psccl->RqstAux, psccl->Rqst.translated ? psccl->Rqst.translated : "", 0);
   if (rc != ER_SUCCESS) return rc;
 
   // The seek: RELATIVE reads past the slice held and keeps rows [from, from + count).

@@ -46,7 +46,7 @@ errcode_t SS_GetRsltSet(PSNPSHT pSS, DRV* pDrv, handle_t hCursor, sgn32* pnRows)
     logit(LOG_ERR, __FILE__, __LINE__, "SS_GetRsltSet: Could not fill dataset cache");
     return rc;
   }
-  if (pSS->SSC.fState == DSC_SPILLED) pSS->Position = -1;
+  if (pSS->SSC.fState == DSC_SPILLED) pSS->Position = DSC_NO_WINDOW;
   return ER_SUCCESS;
 }
 
@@ -60,8 +60,8 @@ errcode_t SS_Fetch(PSNPSHT pSS, sgn32 start, uns32 count, Dataset** ppDS) {
   }
   Dataset* out = *ppDS;
   Dataset_Done(out);
-  if (pSS->CursPosition == -2 || count == 0) return ER_SUCCESS;
-  sgn32 first = start != -1 ? start : pSS->CursPosition;
+  if (pSS->CursPosition == SS_EXHAUSTED || count == 0) return ER_SUCCESS;
+  sgn32 first = start != SS_SEQUENTIAL ? start : pSS->CursPosition;
   errcode_t rc = DSC_SyncWindowPos(&pSS->SSC, first, count, &pSS->Position, pSS->pDataset);
   if (rc != ER_SUCCESS) {
     if (allocated) {
@@ -85,8 +85,8 @@ errcode_t SS_Fetch(PSNPSHT pSS, sgn32 start, uns32 count, Dataset** ppDS) {
     }
     return rc;
   }
-  if (start == -1)
-    pSS->CursPosition = n == count ? pSS->CursPosition + sgn32(count) : -2;
+  if (start == SS_SEQUENTIAL)
+    pSS->CursPosition = n == count ? pSS->CursPosition + sgn32(count) : SS_EXHAUSTED;
   else
     pSS->CursPosition = start;
   return ER_SUCCESS;

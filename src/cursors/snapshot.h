@@ -6,10 +6,15 @@
 
 struct _SS {
   Dataset* pDataset;      // the window, or the whole result while it fits in memory
-  positn_t Position;      // result row of the window's first row; -1 when it holds nothing valid
-  positn_t CursPosition;  // where the next sequential fetch starts; -2 once exhausted
+  positn_t Position;      // result row of the window's first row; DSC_NO_WINDOW when it holds nothing valid
+  positn_t CursPosition;  // where the next sequential fetch starts; SS_EXHAUSTED once past the end
   DSCache SSC;
 };
+
+// CursPosition once a sequential fetch came back short.
+enum : positn_t { SS_EXHAUSTED = -2 };
+// SS_Fetch's start for a sequential fetch: where the last one ended.
+enum : sgn32 { SS_SEQUENTIAL = -1 };
 typedef _SS SnapShot;
 typedef _SS* PSNPSHT;
 
@@ -17,6 +22,6 @@ errcode_t SS_Create(PSNPSHT* ppSS);
 void SS_Close(PSNPSHT pSS);
 void SS_Destroy(PSNPSHT* ppSS);
 errcode_t SS_GetRsltSet(PSNPSHT pSS, DRV* pDrv, handle_t hCursor, sgn32* pnRows);
-// count rows from start (-1: where the last sequential fetch ended) into *ppDS,
+// count rows from start (or SS_SEQUENTIAL) into *ppDS,
 // allocated here when the caller passes none.
 errcode_t SS_Fetch(PSNPSHT pSS, sgn32 start, uns32 count, Dataset** ppDS);

@@ -28,6 +28,7 @@
 namespace {
 
 constexpr uns32 HOLD_BACK_ABOVE = 60000;  // bytes a rowset cell carries at most
+constexpr sgn32 BATCH_COUNT_FAILED = -2;  // a batch entry's result when its row count could not be read
 
 // A backend slot that may be empty in the table the engine was installed over.
 template <typename Slot, typename... Args>
@@ -43,7 +44,7 @@ bool IsScrollable(const TSCCL& s) { return s.CursType != SQL_CURSOR_FORWARD_ONLY
 bool IsSelect(const _Cursor* pc) {
   const TSCCL& s = pc->st_sccl;
   if (s.Rqst.reqType == EXPR_SELECT_STATEMENT) return true;
-  return s.Rqst.reqType <= 0 && pc->request.reqType == 1;
+  return s.Rqst.reqType <= 0 && pc->request.reqType == REQ_QUERY;
 }
 
 // The backend's prepare. The backend leaves no long value of a scrollable
@@ -94,7 +95,8 @@ errcode_t PrepareStep(handle_t h, char* request) {
   if (rc != ER_SUCCESS) return rc;
   rc = scs_p_Prepare(&s, request);
   if (rc != ER_SUCCESS) return Failed(s, rc);
-  if ((pc->request.flags & 0x2) && s.CursType == SQL_CURSOR_KEYSET_DRIVEN) s.f_state |= SCCL_HAS_PARAMS;
+  if ((pc->request.flags & REQ_F_HAS_PARAMS) && s.CursType == SQL_CURSOR_KEYSET_DRIVEN)
+    s.f_state |= SCCL_HAS_PARAMS;
   s.f_state |= SCCL_THROUGH_ENGINE;
   return ER_SUCCESS;
 }
@@ -238,7 +240,7 @@ errcode_t SCs_Execute(handle_t hCursor) {
       s.f_state = uns16(s.f_state & ~SCCL_CLOSED);
       if ((rc = ResendKept(hCursor, s)) != ER_SUCCESS) return rc;
     }
-    if (s.Rqst.reqType == -1 && pc->request.original) {
+    if (s.Rqst.reqType == SCR_REQ_EMPTY && pc->request.original) {
       char* text = vyr_fault_alloc() ? nullptr : strdup(pc->request.original);
       if (!text) return ER_NO_MEMORY;
       rc = scs_p_Prepare(&s, text);
@@ -439,13 +441,13 @@ errcode_t scs_p_HoldBackLongData(PSCCL me, PRSET pRowSet) {
     // The transfer record names rows in 16 bits: a value of a later row stays
     // in the rowset, or a piece of it could be taken for one of another row.
     for (sgn32 r = 0; r < std::min<sgn32>(ds->nRows, 0xFFFF); r++) {
-      if (col->indicators[r] == -1 || !LongCellData(col, r)) continue;
+      if (col->indicators[r] == IND_NULL || !LongCellData(col, r)) continue;
       if (LongCellBytes(col, r) <= HOLD_BACK_ABOVE) continue;
       char* cell = Coldata_Cell(col, uint64_t(r));
       memcpy(Coldata_Cell(&held->col[c], uint64_t(r)), cell, 16);
       held->col[c].indicators[r] = 0;
       memset(cell, 0, 16);
-      col->indicators[r] = -3;
+      col->indicators[r] = IND_LONG_LEFT;
     }
   }
   return ER_SUCCESS;
@@ -476,7 +478,7 @@ errcode_t SCs_GetDataJ(handle_t hCursor, sgn32 iCol, sgn32 iRow, precision_t cbW
   if (!ppRcvBuff || !pcbRetrieved || !pCType || !pcbRemaining) return ER_INVALID_ARGUMENT;
   *ppRcvBuff = nullptr;
   *pcbRetrieved = 0;
-  *pcbRemaining = -4;
+  *pcbRemaining = SQL_NO_TOTAL;
   const Dataset* held = s.pDeferredData;
   if (!held || held->nCols == 0) return ER_NO_DATA_FOUND;
   if (iCol < 1 || iCol > held->nCols || iRow < 1 || iRow > held->nRows) return ER_INVALID_ARGUMENT;
@@ -551,7 +553,7 @@ errcode_t SCs_ExecuteBatchJ(handle_t hCursor, uns16 nCalls, Batch* calls, uns16*
     if (rc == ER_SUCCESS) rc = SCs_Execute(hCursor);
     if (rc != ER_SUCCESS) break;
     sgn32 n = 0;
-    results[i] = RowsProcessedStep(hCursor, &n) == ER_SUCCESS ? (n < 0 ? 0 : n) : -2;
+    results[i] = RowsProcessedStep(hCursor, &n) == ER_SUCCESS ? (n < 0 ? 0 : n) : BATCH_COUNT_FAILED;
     if (procCall) {
       uns16 nc = 0;
       Coldesc* cd = nullptr;
@@ -589,7 +591,7 @@ errcode_t Catalog(Slot drv_ops::*slot, handle_t h, Args... args) {
   // Nor are its keys: the static fetch would take their statuses for this
   // result's rows, beyond the ones the keys have.
   if (s.pKeySet) ks_FreeKeyVals(s.pKeySet);
-  s.KSPosition = -6;
+  s.KSPosition = KSP_INVALID;
   return CallInner(slot, h, args...);
 }
 

@@ -317,12 +317,12 @@ errcode_t scs_p_ColGetInfo(PSCCL me, uns16 iCol, Coldesc* pDesc, uns16 fInfo, un
     isKey = SameColumn(*s, *At<SCColDesc>(KeyCols(me), k));
   for (unsigned i = iCol; i < cColAttribs; i += cColsPerAttrib) {
     ColAttrib& a = pAttribs[i];
-    if (a.attribId == -1053) {
+    if (a.attribId == -COLATTR_KEY_COLUMN) {
       a.attribVal.u.l = isKey ? 1 : 0;
-      a.attribId = 1053;
-    } else if (a.attribId == -1055) {
+      a.attribId = COLATTR_KEY_COLUMN;
+    } else if (a.attribId == -COLATTR_EXPRESSION) {
       a.attribVal.u.l = s->selectItemType == SIT_EXPR ? 1 : 0;
-      a.attribId = 1055;
+      a.attribId = COLATTR_EXPRESSION;
     }
   }
   return ER_SUCCESS;

@@ -53,8 +53,8 @@ bool HasAlias(const SCColDesc& raw) {
 
 }  // namespace
 
-errcode_t scs_p_AnalyseLogged(SC_Request* pRqst, const char* sql, int bRebuildOnly, int bQualName) {
-  errcode_t rc = SCR_AnalyseSQL(pRqst, sql, bRebuildOnly, bQualName);
+errcode_t scs_p_AnalyseLogged(SC_Request* pRqst, const char* sql, int bRebuildOnly) {
+  errcode_t rc = SCR_AnalyseSQL(pRqst, sql, bRebuildOnly, SCR_DROP_QUALIFIER);
   if (rc != ER_SUCCESS) {
     logit(LOG_DEBUG, __FILE__, __LINE__, "SCR_AnalyseSQL failed: %s", sql ? sql : "");
     logit(LOG_DEBUG, __FILE__, __LINE__, "%s", pRqst->szParsErrMsg ? pRqst->szParsErrMsg : "");
@@ -77,7 +77,7 @@ errcode_t ks_RqstReanalyse(PSCCL me, SC_Request* pRqst) {
   if (!me || !pRqst) return ER_GENERAL_ERROR;
   // The analysis frees the request's text first.
   const std::string text = pRqst->translated ? pRqst->translated : "";
-  return scs_p_AnalyseLogged(pRqst, text.c_str(), 0, me->bQualName);
+  return scs_p_AnalyseLogged(pRqst, text.c_str(), 0);
 }
 
 errcode_t KS_OrderByClauseExtend(SC_Request* pRqst, PSCCL psccl) {
@@ -211,7 +211,7 @@ errcode_t scs_p_SelListAddKeysnXpandWC(PSCCL me, alist_t* pRawItems, int* pbModi
 errcode_t scs_p_AllColSelectStmtBld(PSCCL me, const char* sql, SC_Request* pRqst) {
   if (!me || !pRqst) return ER_GENERAL_ERROR;
   SCR_Destroy(pRqst);
-  errcode_t rc = scs_p_AnalyseLogged(pRqst, sql, 1, me->bQualName);
+  errcode_t rc = scs_p_AnalyseLogged(pRqst, sql, 1);
   if (rc == ER_SUCCESS) rc = SCR_TagSelectList(pRqst);
   if (rc != ER_SUCCESS) return rc;
   const uns8 nTables = TableCount(me);

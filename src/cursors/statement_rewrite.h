@@ -10,8 +10,9 @@
 #include "cursors/keyset_store.h"
 
 // SCR_AnalyseSQL; a failure is logged with the text, the parser's report and
-// the request's translated text.
-errcode_t scs_p_AnalyseLogged(SC_Request* pRqst, const char* sql, int bRebuildOnly, int bQualName);
+// the request's translated text. The engine names tables by owner and name:
+// it drops catalog qualifiers.
+errcode_t scs_p_AnalyseLogged(SC_Request* pRqst, const char* sql, int bRebuildOnly);
 // The request's rebuilt text with its tag replaced by text becomes its
 // translated text (left as it was on failure; no tag: ER_GENERAL_ERROR).
 errcode_t scs_p_TagReplace(SC_Request* pRqst, const char* text);

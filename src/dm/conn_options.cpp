@@ -22,21 +22,6 @@ using GetAttrFn = SQLRETURN (*)(SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER, SQL
 // Longest option string the manager hands back, without its terminator.
 constexpr int kMaxOptionString = 256;
 
-bool carries_string(unsigned option) {
-  switch (option) {
-    case 106:
-    case 109:
-    case 1051:
-    case 1207:
-    case 1212:
-    case 1214:
-    case 1254:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool odbc3_only(unsigned option) {
   return option == 4 || option == 113 || option == 1209 || option == 10001 || option == 10014;
 }
@@ -138,7 +123,8 @@ SQLRETURN set_on_driver(zolandm_dbc* dbc, SQLUSMALLINT option, SQLULEN value, ch
   if (drv == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);
   char driver_width = drv->unicode ? 'W' : 'A';
   void* converted = nullptr;
-  if (carries_string(option) && width != driver_width && value != 0) {
+  // The trace file option never gets here: the manager answers it itself.
+  if (_zolandm_conn_option_is_string(option) && width != driver_width && value != 0) {
     if (driver_width == 'W') {
       converted = _zolandm_mbs_to_wcs_dup(reinterpret_cast<const char*>(value), SQL_NTS);
     } else {

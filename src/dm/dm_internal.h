@@ -413,6 +413,9 @@ int _zolandm_driver_release(zolandm_dbc* dbc, int mode);
 // connection handle, that its wide characters are 2 bytes; 0 otherwise.
 int _zolandm_driver_two_byte_wide(zolandm_driver* drv, SQLHDBC drv_dbc);
 int _zolandm_conn_option_to_driver(zolandm_dbc* dbc, uint16_t option, SQLULEN value, char width);
+// True for the connection options whose value is a string: a driver of the other width gets
+// a converted copy.
+bool _zolandm_conn_option_is_string(unsigned option);
 
 // Frees every driver record still listed in an environment (its driver environment and its
 // library reference); used when the environment itself is freed.

@@ -33,22 +33,6 @@ void profile_read(const char* section, const char* key, const char* file, char* 
   SQLGetPrivateProfileString(section, key, "", buf, kProfileBuf, file);
 }
 
-bool is_string_option(unsigned option) {
-  switch (option) {
-    case 105:
-    case 106:
-    case 109:
-    case 1051:
-    case 1207:
-    case 1212:
-    case 1214:
-    case 1254:
-      return true;
-    default:
-      return false;
-  }
-}
-
 void free_driver_record(zolandm_driver* drv) {
   if (drv->thread_safe == 0) pthread_mutex_destroy(&drv->mutex);
   std::free(drv);
@@ -337,6 +321,22 @@ void _zolandm_env_free_drivers(zolandm_env* env) {
   }
 }
 
+bool _zolandm_conn_option_is_string(unsigned option) {
+  switch (option) {
+    case SQL_OPT_TRACEFILE:
+    case SQL_TRANSLATE_DLL:
+    case SQL_CURRENT_QUALIFIER:
+    case 1051:
+    case SQL_ATTR_ENLIST_IN_DTC:
+    case 1212:
+    case 1214:
+    case 1254:
+      return true;
+    default:
+      return false;
+  }
+}
+
 int _zolandm_conn_option_to_driver(zolandm_dbc* dbc, uint16_t option, SQLULEN value, char width) {
   zolandm_driver* drv = dbc->driver;
   if (drv == nullptr) {
@@ -344,7 +344,7 @@ int _zolandm_conn_option_to_driver(zolandm_dbc* dbc, uint16_t option, SQLULEN va
     return 1;
   }
   char driver_width = drv->unicode ? 'W' : 'A';
-  bool is_string = is_string_option(option);
+  bool is_string = _zolandm_conn_option_is_string(option);
   void* converted = nullptr;
   if (is_string && width != driver_width && value != 0) {
     if (driver_width == 'W') {

@@ -42,6 +42,28 @@ int pending_check(zolandm_stmt* stmt, int id) {
   return -1;
 }
 
+// Positioned on a row: fetched by SQLFetch, or by SQLExtendedFetch or SQLFetchScroll.
+bool fetched_state(const zolandm_stmt* s) {
+  return s->state == ZOLANDM_STMT_FETCHED || s->state == ZOLANDM_STMT_EXT_FETCHED;
+}
+
+// pending_check for a call on the fetched row (SQLGetData, SQLSetPos), with its state rule when
+// it runs anew: a result not fetched yet answers 24000, any other state without a row S1010.
+int fetched_row_check(zolandm_stmt* stmt, int id) {
+  int pend = pending_check(stmt, id);
+  if (pend != 0) return pend;
+  int s = stmt->state;
+  if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN) {
+    _zolandm_diag_add(stmt, ZOLANDM_E_24000);
+    return -1;
+  }
+  if (!fetched_state(stmt)) {
+    _zolandm_diag_add(stmt, ZOLANDM_E_S1010);
+    return -1;
+  }
+  return 0;
+}
+
 void reset_getdata(zolandm_stmt* stmt) {
   stmt->gd_column = 0;
   stmt->gd_carry_len = 0;
@@ -242,8 +264,7 @@ SQLRETURN exec_direct(zolandm_stmt* stmt, const void* text, SQLINTEGER length, c
   int pend = pending_check(stmt, ZOLANDM_FN_SQLExecDirect);
   if (pend < 0) return ZOLANDM_ERROR;
   if (pend == 0) {
-    if (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED)
-      return _zolandm_fail(stmt, ZOLANDM_E_24000);
+    if (fetched_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_24000);
     if (need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
   }
   bool failed = false;
@@ -476,8 +497,7 @@ static SQLRETURN entry_SQLExecute(SQLHSTMT h) {
       if (s == ZOLANDM_STMT_ALLOCATED || need_data_state(stmt)) return _zolandm_fail(stmt, ZOLANDM_E_S1010);
       if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN && !stmt->prepared)
         return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-      if (s == ZOLANDM_STMT_FETCHED || s == ZOLANDM_STMT_EXT_FETCHED)
-        return _zolandm_fail(stmt, stmt->prepared ? ZOLANDM_E_24000 : ZOLANDM_E_S1010);
+      if (fetched_state(stmt)) return _zolandm_fail(stmt, stmt->prepared ? ZOLANDM_E_24000 : ZOLANDM_E_S1010);
     }
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLExecute);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
@@ -781,15 +801,8 @@ static SQLRETURN entry_SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT t
     if (target == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
     if (buf_len < 0) return _zolandm_fail(stmt, ZOLANDM_E_S1090);
     if (!_zolandm_valid_ctype(target_type)) return _zolandm_fail(stmt, ZOLANDM_E_S1003);
-    int pend = pending_check(stmt, ZOLANDM_FN_SQLGetData);
+    int pend = fetched_row_check(stmt, ZOLANDM_FN_SQLGetData);
     if (pend < 0) return ZOLANDM_ERROR;
-    if (pend == 0) {
-      int s = stmt->state;
-      if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN)
-        return _zolandm_fail(stmt, ZOLANDM_E_24000);
-      if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED)
-        return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-    }
     void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLGetData);
     if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
     int c_type = _zolandm_map_ctype(target_type, _zolandm_drv_version(stmt->dbc));
@@ -802,9 +815,7 @@ static SQLRETURN entry_SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT t
                                     SQLSMALLINT(c_type), target, buf_len, ind);
     }
     if (pend == 1 && !_zolandm_async_complete(stmt, ZOLANDM_FN_SQLGetData, rc, false, true)) return rc;
-    if (rc == SQL_STILL_EXECUTING &&
-        (stmt->state == ZOLANDM_STMT_FETCHED || stmt->state == ZOLANDM_STMT_EXT_FETCHED))
-      stmt->async_func = ZOLANDM_FN_SQLGetData;
+    if (rc == SQL_STILL_EXECUTING && fetched_state(stmt)) stmt->async_func = ZOLANDM_FN_SQLGetData;
     return rc;
   });
 }
@@ -851,15 +862,8 @@ extern "C" SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
 SQLRETURN SQLSetPos_Internal(zolandm_stmt* stmt, SQLSETPOSIROW row, SQLUSMALLINT operation,
                              SQLUSMALLINT lock_type) {
   if (operation > SQL_ADD || lock_type > SQL_LOCK_UNLOCK) return _zolandm_fail(stmt, ZOLANDM_E_S1009);
-  int pend = pending_check(stmt, ZOLANDM_FN_SQLSetPos);
+  int pend = fetched_row_check(stmt, ZOLANDM_FN_SQLSetPos);
   if (pend < 0) return ZOLANDM_ERROR;
-  if (pend == 0) {
-    int s = stmt->state;
-    if (s >= ZOLANDM_STMT_EXECUTED && s <= ZOLANDM_STMT_CURSOR_OPEN)
-      return _zolandm_fail(stmt, ZOLANDM_E_24000);
-    if (s != ZOLANDM_STMT_FETCHED && s != ZOLANDM_STMT_EXT_FETCHED)
-      return _zolandm_fail(stmt, ZOLANDM_E_S1010);
-  }
   void* f = _zolandm_driver_entry(stmt->dbc, ZOLANDM_FN_SQLSetPos);
   if (f == nullptr) return _zolandm_fail(stmt, ZOLANDM_E_IM001);
   SQLRETURN rc = _zolandm_call<SetPosFn>(_zolandm_stmt_driver(stmt), &stmt->last_rc, f, stmt->drv_stmt,

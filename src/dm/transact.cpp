@@ -42,19 +42,34 @@ void rewind_statement(zolandm_stmt* s, int commit, int rollback) {
   }
 }
 
-// The statement check and the driver call of a transaction end on a connection in state 3.
-SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type) {
+// The statement check and the driver call of a transaction end on a connection in state 3,
+// entered with the global lock held. On one connection that no other call is using, the
+// driver's commit runs without the global lock, with the connection marked busy: a commit
+// may wait in the driver (SQLite waits for other connections' readers), and the other
+// connections' calls, those readers' among them, must go on meanwhile.
+SQLRETURN end_on_driver(zolandm_dbc* dbc, SQLUSMALLINT type, bool alone) {
   if (_zolandm_dbc_has_pending_stmt(dbc)) return _zolandm_fail(dbc, ZOLANDM_E_S1010);
   bool odbc3 = false;
   void* f = _zolandm_choose_2_or_3(dbc, ZOLANDM_FN_SQLTransact, ZOLANDM_FN_SQLEndTran, &odbc3);
   if (f == nullptr) return _zolandm_fail(dbc, ZOLANDM_E_IM001);
+  const bool unlocked = alone && dbc->busy == 0;
+  if (unlocked) {
+    dbc->busy = 1;
+    pthread_mutex_unlock(&_zolandm_global_lock);
+  }
+  SQLSMALLINT last_rc = 0;
   SQLRETURN rc;
   if (odbc3) {
-    rc = _zolandm_call<EndTranFn>(dbc->driver, &dbc->last_rc, f, SQLSMALLINT(SQL_HANDLE_DBC),
+    rc = _zolandm_call<EndTranFn>(dbc->driver, &last_rc, f, SQLSMALLINT(SQL_HANDLE_DBC),
                                   SQLHANDLE(dbc->drv_dbc), SQLSMALLINT(type));
   } else {
-    rc = _zolandm_call<TransactFn>(dbc->driver, &dbc->last_rc, f, SQLHENV(nullptr), dbc->drv_dbc, type);
+    rc = _zolandm_call<TransactFn>(dbc->driver, &last_rc, f, SQLHENV(nullptr), dbc->drv_dbc, type);
   }
+  if (unlocked) {
+    pthread_mutex_lock(&_zolandm_global_lock);
+    dbc->busy = 0;
+  }
+  dbc->last_rc = last_rc;
   if (!zolandm_succeeded(rc)) return rc;
   dbc->state = ZOLANDM_DBC_IN_USE;
   int commit = dbc->commit_behavior;
@@ -70,7 +85,7 @@ SQLRETURN _zolandm_conn_transact(zolandm_dbc* dbc, SQLUSMALLINT type) {
   if (dbc->state == ZOLANDM_DBC_ALLOCATED || dbc->state == ZOLANDM_DBC_BROWSING)
     return _zolandm_fail(dbc, ZOLANDM_E_08003);
   if (dbc->state == ZOLANDM_DBC_CONNECTED) return ZOLANDM_OK;
-  return end_on_driver(dbc, type);
+  return end_on_driver(dbc, type, true);
 }
 
 SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
@@ -92,7 +107,7 @@ SQLRETURN SQLTransact_Internal(SQLHENV henv, SQLHDBC hdbc, SQLUSMALLINT type) {
       _zolandm_diag_add(dbc, ZOLANDM_E_08003);
       failed = true;
     } else if (dbc->state == ZOLANDM_DBC_IN_USE) {
-      SQLRETURN rc = end_on_driver(dbc, type);
+      SQLRETURN rc = end_on_driver(dbc, type, false);
       if (rc == ZOLANDM_OK_INFO)
         info = true;
       else if (rc != ZOLANDM_OK)

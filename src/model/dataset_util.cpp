@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "model/wire_alloc.h"
+#include "util/unicode.h"
 
 namespace {
 
@@ -181,6 +182,80 @@ bool Dataset_CellValue(const Coldata* c, uint64_t row, const char** pData, uint6
       *pLen = w;
       return true;
   }
+}
+
+bool Dataset_CellTextSpan(const char* cell, ctype_t cType, precision_t width, const char** ppText,
+                          const wchar_t** ppWText, size_t* pLen) {
+  *ppText = nullptr;
+  *ppWText = nullptr;
+  *pLen = 0;
+  const unsigned pre = ctype_prefix_size(cType);
+  const size_t room = width > pre ? width - pre : 0;
+  switch (cType) {
+    case CTYPE_CHR:
+      *ppText = cell;
+      *pLen = width;
+      return true;
+    case CTYPE_VCHR:
+      *ppText = cell;
+      *pLen = bounded_strlen(cell, width);
+      return true;
+    case CTYPE_VCHR8:
+    case CTYPE_VCHR16:
+    case CTYPE_VCHR32:
+      *ppText = cell + pre;
+      *pLen = width >= pre ? std::min<size_t>(read_prefix(cell, pre), room) : 0;
+      return true;
+    case CTYPE_WCHR:
+      *ppWText = reinterpret_cast<const wchar_t*>(cell);
+      *pLen = width / 4;
+      return true;
+    case CTYPE_WVCHR:
+      *ppWText = reinterpret_cast<const wchar_t*>(cell);
+      *pLen = bounded_wcslen(cell, width / 4);
+      return true;
+    case CTYPE_WVCHR32:
+      *ppWText = reinterpret_cast<const wchar_t*>(cell + pre);
+      *pLen = width >= pre ? std::min<size_t>(read_prefix(cell, pre), room / 4) : 0;
+      return true;
+    case CTYPE_LCHR:
+    case CTYPE_WLCHR: {
+      if (width < 16) return true;
+      LongCell lc = long_get(cell);
+      if (!lc.data) return true;
+      if (cType == CTYPE_LCHR)
+        *ppText = static_cast<const char*>(lc.data);
+      else
+        *ppWText = static_cast<const wchar_t*>(lc.data);
+      *pLen = lc.length;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool Dataset_CellText(const Coldata* c, uint64_t row, bool fromLocale, size_t maxChars, size_t maxBytes,
+                      std::string* out) {
+  out->clear();
+  const char* text = nullptr;
+  const wchar_t* wtext = nullptr;
+  size_t len = 0;
+  if (!Dataset_CellTextSpan(Coldata_Cell(c, row), c->cType, c->width, &text, &wtext, &len)) return false;
+  if (c->indicators[row] < 0) return true;
+  len = std::min(len, maxChars);
+  if (wtext) {
+    out->resize(maxBytes);
+    out->resize(wcsntoutf8(wtext, out->data(), len, maxBytes, nullptr));
+  } else if (text && fromLocale) {
+    const std::string narrow(text, len);
+    out->resize(maxBytes + 1);
+    strncpy_AtoU8(out->data(), narrow.c_str(), maxBytes + 1);
+  } else if (text) {
+    out->assign(text, std::min(len, maxBytes));
+  }
+  out->resize(strnlen(out->c_str(), out->size()));
+  return true;
 }
 
 errcode_t Dataset_EmptyRowInsert(Dataset* pDS, uns32 irow) {

@@ -28,15 +28,26 @@ struct Connect {
   localString application;
 };
 
+// A statement as the backend prepared it.
 struct Request {
-  String original;
-  String translated;
-  uns16 numOutput;
-  uns16 numInput;
-  uns16 numInputOutput;
-  uns16 reqType;
-  uns16 flags;
+  String original;       // the client's text
+  String translated;     // the text the driver runs
+  uns16 numOutput;       // output parameters
+  uns16 numInput;        // input parameters
+  uns16 numInputOutput;  // input/output parameters
+  uns16 reqType;         // REQ_* (below), by the statement's first word
+  uns16 flags;           // REQ_F_* bits
 };
+
+// Request.reqType.
+enum : uns16 {
+  REQ_QUERY = 1,  // SELECT, also in parentheses
+  REQ_DML = 2,    // INSERT, DELETE or UPDATE
+  REQ_OTHER = 3,  // anything else
+};
+
+// Request.flags bits.
+enum : uns16 { REQ_F_HAS_PARAMS = 0x2 };  // the statement has parameter markers
 
 // The most error texts one ErrInfo may carry; the rest wait for the next call.
 constexpr unsigned ERRINFO_MAX_MESSAGES = 10;

@@ -15,7 +15,7 @@ typedef double flt64;
 
 typedef uns32 precision_t;  // a width, length or precision
 typedef uns16 scale_t;
-typedef sgn16 indicator_t;  // -1 NULL, 0 value; -2 data at execution, -3 long value left behind
+typedef sgn16 indicator_t;  // 0 value, or IND_* (below)
 typedef sgn16 dbtype_t;     // the data source's native type code
 typedef uns32 bookmark_t;
 typedef uns32 handle_t;  // table magic in the upper 16 bits, slot in the lower 16
@@ -25,6 +25,13 @@ typedef char* String;
 // Fields of a record that never travel on the wire.
 typedef char* localString;
 typedef int localBool;
+
+// A cell's indicator when it holds no value of its own.
+enum : indicator_t {
+  IND_NULL = -1,          // NULL
+  IND_DATA_AT_EXEC = -2,  // the value comes later (data at execution)
+  IND_LONG_LEFT = -3,     // a long value left behind for the long-data call
+};
 
 // Cell types: they fix a cell's width, layout and wire encoding.
 typedef enum ctype_t : int {

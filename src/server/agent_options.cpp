@@ -1,3 +1,4 @@
+// The agent's option variables (agent_options.h), set from the command line.
 #include "server/agent_options.h"
 
 int f_noautocommit = 0;

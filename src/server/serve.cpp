@@ -1,3 +1,5 @@
+// The agent's transports and its service loop (serve.h): the loop thread
+// accepts and serves datagrams; each TCP connection has a thread of its own.
 #include "server/serve.h"
 
 #include <signal.h>

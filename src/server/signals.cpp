@@ -1,3 +1,5 @@
+// Signal handlers that only record, and the loop thread's acting on what
+// they recorded (signals.h).
 #include "server/signals.h"
 
 #include <signal.h>

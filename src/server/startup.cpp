@@ -1,3 +1,4 @@
+// The agent's start-up up to the service loop, and its orderly exit (startup.h).
 #include "server/startup.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// The growable array (alist.h): elements copied in, grown by doubling.
 #include "sql/alist.h"
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// Parameter analysis (param_analysis.h): each marker of an analysed statement
+// described by the column or expression it stands beside.
 #include "sql/param_analysis.h"
 
 #include <cctype>

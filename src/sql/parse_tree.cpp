@@ -474,24 +474,11 @@ bool fenced(int kind, const int* fences) {
 template <typename Visit>
 void descendants(PRSTR_NODE* node, const int* fences, bool enterMatches, int kind, Visit visit) {
   if (!node) return;
-  SmallStack<PRSTR_NODE*, 64> resume;
-  PRSTR_NODE* cur = node->left;
-  for (;;) {
-    while (cur) {
-      bool match = cur->symbl.nType == kind;
-      if (match && !visit(cur)) return;
-      bool enter = cur->left && !fenced(cur->symbl.nType, fences) && (!match || enterMatches);
-      if (enter) {
-        if (cur->right) resume.push(cur->right);
-        cur = cur->left;
-      } else {
-        cur = cur->right;
-      }
-    }
-    if (resume.empty()) return;
-    cur = resume.top();
-    resume.pop();
-  }
+  tr_walk(node->left, [&](PRSTR_NODE* cur) {
+    const bool match = cur->symbl.nType == kind;
+    if (match && !visit(cur)) return TR_STOP;
+    return !fenced(cur->symbl.nType, fences) && (!match || enterMatches) ? TR_ENTER : TR_SKIP;
+  });
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+// The parser's entry (parser.h): one parse at a time under scrs_mtx, with the
+// scanner and the saved-text buffer made once and reused.
 #include "sql/parser.h"
 
 #include <cstdlib>

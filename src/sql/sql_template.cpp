@@ -1,3 +1,5 @@
+// The template expander (sql_template.h): writes a statement text from a
+// template and its arguments.
 #include "sql/sql_template.h"
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// Statement analysis (statement_analysis.h): what the cursor engine needs to
+// know of a statement, from its parse tree.
 #include "sql/statement_analysis.h"
 
 #include <cctype>
@@ -123,7 +125,7 @@ void SCR_Init(SC_Request* me) {
   if (!me) return;
   me->original = me->translated = me->szParsErrMsg = nullptr;
   me->pParsTree = nullptr;
-  me->reqType = static_cast<expr_t>(-1);
+  me->reqType = SCR_REQ_EMPTY;
   me->flags = 0;
 }
 
@@ -134,7 +136,7 @@ void SCR_Destroy(SC_Request* me) {
   free(me->szParsErrMsg);
   me->original = me->translated = me->szParsErrMsg = nullptr;
   pt_treeFree(&me->pParsTree);
-  me->reqType = static_cast<expr_t>(-1);
+  me->reqType = SCR_REQ_EMPTY;
   me->flags = 0;
 }
 

@@ -51,10 +51,13 @@ struct _SC_Request {
   char* translated;       // parse report, or the engine's rewritten text (see above)
   char* szParsErrMsg;     // "syntax error", "memory exhausted", "Unterminated string literal."
   PRSTR_NODE* pParsTree;  // NULL after a failed parse
-  expr_t reqType;         // -1 empty, 0 failed, else the root's kind
+  expr_t reqType;         // SCR_REQ_EMPTY, 0 failed, else the root's kind
   uns16 flags;
 };
 typedef struct _SC_Request SC_Request;
+
+// reqType of a request that holds no statement (never analysed, or destroyed).
+constexpr expr_t SCR_REQ_EMPTY = static_cast<expr_t>(-1);
 
 // One referenced table (element size 32); strings heap, never NULL.
 struct _TableDesc {
@@ -120,6 +123,10 @@ typedef struct _SCOrdrColDesc SCOrdrColDesc;
 
 void SCR_Init(SC_Request* me);
 void SCR_Destroy(SC_Request* me);
+// bKeepQual: a table's catalog qualifier (q:t, q.o.t) is kept in its TableDesc,
+// or dropped.
+enum { SCR_DROP_QUALIFIER = 0, SCR_KEEP_QUALIFIER = 1 };
+
 // 0, or 68 when the statement does not parse (15/16 for a missing node or memory).
 errcode_t SCR_AnalyseSQL(SC_Request* me, const char* request, int bRebuildOnly, int bKeepQual);
 

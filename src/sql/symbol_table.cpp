@@ -1,3 +1,4 @@
+// The symbol search tree (symbol_table.h): entries found by exact comparison.
 #include "sql/symbol_table.h"
 
 #include <cstdlib>

@@ -3,37 +3,16 @@
 #include <cstdlib>
 #include <vector>
 
-namespace {
-
-template <typename Step>
-void walk(tr_node* cur, Step step) {
-  std::vector<tr_node*> resume;  // where each open level continues
-  for (;;) {
-    while (cur) {
-      if (!step(cur)) break;  // ends this sibling chain only
-      if (cur->left) {
-        resume.push_back(cur->right);
-        cur = cur->left;
-      } else {
-        cur = cur->right;
-      }
-    }
-    if (resume.empty()) return;
-    cur = resume.back();
-    resume.pop_back();
-  }
-}
-
-}  // namespace
-
 void tr_preorder(void* node, tr_process_fun process, int differentiator, void* yourPtr) {
   if (!node || !process) return;
-  walk(static_cast<tr_node*>(node), [&](tr_node* n) { return process(n, differentiator, yourPtr); });
+  tr_walk(static_cast<tr_node*>(node),
+          [&](tr_node* n) { return process(n, differentiator, yourPtr) ? TR_ENTER : TR_END_CHAIN; });
 }
 
 void tr_preorder2Id(void* node, tr_process2_fun process, int differentiator, int endId, void* yourPtr) {
   if (!node || !process) return;
-  walk(static_cast<tr_node*>(node), [&](tr_node* n) { return process(n, differentiator, endId, yourPtr); });
+  tr_walk(static_cast<tr_node*>(node),
+          [&](tr_node* n) { return process(n, differentiator, endId, yourPtr) ? TR_ENTER : TR_END_CHAIN; });
 }
 
 void tr_preorderLeft(void* node, tr_process_fun process, int differentiator, void* yourPtr) {

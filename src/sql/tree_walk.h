@@ -4,6 +4,8 @@
 // chain) never exhaust the C stack.
 #pragma once
 
+#include "sql/small_stack.h"
+
 struct tr_node {
   tr_node* left;   // first child
   tr_node* right;  // next sibling
@@ -23,3 +25,35 @@ void tr_preorderLeft(void* node, tr_process_fun process, int differentiator, voi
 // Frees the node, everything below it and its later siblings; calls destroy on
 // each node first; sets *ppRoot to null.
 void tr_close(void* ppRoot, tr_destroy_fun destroy);
+
+// What a step of tr_walk answers for its node.
+enum tr_step {
+  TR_ENTER,      // go on with the node's children, then its later siblings
+  TR_SKIP,       // go on with its later siblings, not its children
+  TR_END_CHAIN,  // skip its children and later siblings; enclosing levels go on
+  TR_STOP,       // end the walk
+};
+
+// The pre-order walk behind the walks above and the parse tree's searches:
+// from cur over its later siblings and, where step enters, their children.
+// Node is any record that begins with the two links of tr_node.
+template <typename Node, typename Step>
+void tr_walk(Node* cur, Step step) {
+  SmallStack<Node*, 64> resume;  // where each open level continues
+  for (;;) {
+    while (cur) {
+      const tr_step s = step(cur);
+      if (s == TR_STOP) return;
+      if (s == TR_END_CHAIN) break;
+      if (s == TR_ENTER && cur->left) {
+        if (cur->right) resume.push(cur->right);
+        cur = cur->left;
+      } else {
+        cur = cur->right;
+      }
+    }
+    if (resume.empty()) return;
+    cur = resume.top();
+    resume.pop();
+  }
+}

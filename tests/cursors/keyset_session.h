@@ -60,11 +60,11 @@ class KeysetSession : public EngineSession {
     s->pszSQL = strdup(sql.c_str());
     s->f_state = uns16(s->f_state & ~(SCCL_ORDER_BY_KEYS | SCCL_ROWSET_SELECT));
     s->f_stateAux2 = 0;
-    if ((rc = SCR_AnalyseSQL(&s->Rqst, sql.c_str(), 0, s->bQualName)) != ER_SUCCESS) return rc;
+    if ((rc = SCR_AnalyseSQL(&s->Rqst, sql.c_str(), 0, SCR_DROP_QUALIFIER)) != ER_SUCCESS) return rc;
     alist_Dealloc(&s->pLS_RefdTables, TableDescDestroy);
     alist_Dealloc(&s->pLS_OrdrCols, nullptr);
     s->pLS_RefdTables = alist_Alloc(sizeof(TableDesc));
-    if ((rc = SCR_TablesGet(&s->Rqst, s->pLS_RefdTables, s->bQualName)) != ER_SUCCESS) return rc;
+    if ((rc = SCR_TablesGet(&s->Rqst, s->pLS_RefdTables, SCR_DROP_QUALIFIER)) != ER_SUCCESS) return rc;
     rc = scs_p_GetTblAttribs(s, static_cast<TableDesc*>(s->pLS_RefdTables->rElemnts),
                              s->pLS_RefdTables->cUsed);
     if (rc != ER_SUCCESS) return rc;
