@@ -250,11 +250,16 @@ errcode_t scs_p_ExtendedFetch_Mixed(PSCCL psccl, sgn32 irow, uns16 fFetchType, P
         a = psccl->RSPosition - 1 + R;
         break;
       }
-      // Past the end the slice held is the empty one after the last key.
-      rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE,
-                            psccl->KSPosition == KSP_PAST_END
-                                ? 0
-                                : sgn32(std::min<int64_t>(int64_t(psccl->RSPosition) - 1 + R, INT32_MAX)));
+      // Past the end the slice held is the empty one after the last key. A
+      // rowset that ends the window goes on after the window's last key, so
+      // rows changed inside the window do not move it; else the window moves
+      // to the next rowset's first row.
+      if (psccl->KSPosition == KSP_PAST_END)
+        rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, 0);
+      else if (int64_t(psccl->RSPosition) - 1 + R == held())
+        rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_NEXT, 0);
+      else
+        rc = KS_GetKeySet_Dyn(psccl, SQL_FETCH_RELATIVE, psccl->RSPosition - 1 + R);
       if (rc == ER_NO_DATA_FOUND) {
         psccl->KSPosition = KSP_PAST_END;
         return rc;

@@ -158,6 +158,68 @@ void DropOrderColumns(PSCCL me) {
   while (ds && ds->nCols > nKeys) Dataset_ColDrop(ds, uns16(ds->nCols - 1));
 }
 
+// One read of keys on the first auxiliary cursor: the slice SELECT of the
+// statement's extended text for (ft, fb), at most `take` rows in the order read.
+errcode_t ReadKeys(PSCCL psccl, uns16 ft, uns16 fb, sgn32 take, Dataset* read) {
+  drv_ops* ops = &SCs_Inner(psccl->pDrv);
+  errcode_t rc =
+      scs_p_AnalyseLogged(&psccl->RqstAux, psccl->Rqst.translated ? psccl->Rqst.translated : "", 0);
+  if (rc != ER_SUCCESS) return rc;
+  if (psccl->bNeedBind) {
+    free(psccl->pBindDesc);
+    psccl->pBindDesc = nullptr;
+    psccl->nBindDesc = 0;
+  }
+  Dataset* params = nullptr;
+  rc = KS_KeySelectStmtBld_Dyn(psccl, &psccl->RqstAux, ft, fb, &params);
+  if (rc == ER_SUCCESS && (ft == SQL_FETCH_LAST || ft == SQL_FETCH_PRIOR)) {
+    rc = ks_RqstReanalyse(psccl, &psccl->RqstAux);
+    if (rc == ER_SUCCESS) rc = SCR_InvertSortOrder(&psccl->RqstAux);
+    if (rc == ER_SUCCESS) rc = SetTranslated(&psccl->RqstAux, pt_Label(psccl->RqstAux.pParsTree));
+  }
+  if (rc == ER_SUCCESS && params && psccl->bHasParamOp) {
+    Dataset* rebuilt = nullptr;
+    rc = params->nCols == 0
+             ? ER_GENERAL_ERROR
+             : KS_KeyParamDsetBld(params, 0, 1, 1, &rebuilt, psccl->bHasParamOp, 0, 0, nullptr, nullptr);
+    scs_p_DatasetFree(&params);
+    params = rebuilt;
+  }
+  bool prepared = false;
+  if (rc == ER_SUCCESS) {
+    rc = ops->prepare(psccl->hSCCurs, psccl->RqstAux.translated);
+    prepared = true;
+  }
+  if (rc == ER_SUCCESS && (psccl->f_state & SCCL_HAS_PARAMS) && psccl->parameters) {
+    Dataset* all = nullptr;
+    rc = Dataset_Copy(&all, psccl->parameters);
+    if (rc == ER_SUCCESS && params) rc = Dataset_Prepend(all, params);
+    if (params) scs_p_DatasetFree(&params);
+    params = all;
+  }
+  if (rc == ER_SUCCESS && params) {
+    rc = ops->parameters(psccl->hSCCurs, params);
+    params = nullptr;  // the backend took it over
+    if (rc == ER_SUCCESS && psccl->bNeedBind) {
+      rc = scs_p_BindDescsAdd(psccl, nullptr, 0, 1);
+      if (rc == ER_SUCCESS) rc = ops->bind(psccl->hSCCurs, psccl->nBindDesc, psccl->pBindDesc);
+    }
+  }
+  if (params) scs_p_DatasetFree(&params);
+  if (rc == ER_SUCCESS) rc = ops->execute(psccl->hSCCurs);
+  if (rc == ER_SUCCESS) {
+    ks_FreeKeyVals(psccl->pKeySet);
+    // A driver error ends the backend's fetch with the rows so far: the
+    // slice read fails rather than come back short.
+    ErrorQ saved;
+    scs_p_DiagSave(psccl->hSCCurs, &saved);
+    rc = scs_p_FetchRows(psccl, psccl->hSCCurs, uns32(std::max<sgn32>(take, 1)), read);
+    rc = scs_p_DiagCheck(psccl->hSCCurs, &saved, rc);
+  }
+  if (prepared) ops->close(psccl->hSCCurs);
+  return rc;
+}
+
 }  // namespace
 
 int ks_NullCase(sgn16 fNullCollation, int sortDirection, uns16 fFetchType) {
@@ -378,7 +440,6 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
       fFetchType != SQL_FETCH_PRIOR && fFetchType != SQL_FETCH_RELATIVE)
     return ER_INVALID_FETCHTYPE;
   KeySet* ks = psccl->pKeySet;
-  drv_ops* ops = &SCs_Inner(psccl->pDrv);
   errcode_t rc = scs_p_AuxCursorOpen(psccl);
   if (rc != ER_SUCCESS) return rc;
 
@@ -387,113 +448,59 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   if (rc == ER_SUCCESS) rc = KS_OrderByClauseExtend(&psccl->Rqst, psccl);
   if (rc != ER_SUCCESS) return rc;
   psccl->f_state |= SCCL_ORDER_BY_KEYS;
-  rc = scs_p_AnalyseLogged(&psccl->RqstAux, psccl->Rqst.translated ? psccl->Rqst.translated : "", 0);
-  if (rc != ER_SUCCESS) return rc;
 
-  // The seek: RELATIVE reads past the slice held and keeps rows [from, from + count).
+  // The seek. RELATIVE counts from the first key held through the result as
+  // it stands now: it reads `take` rows and keeps rows [from, from + count).
   const sgn32 n = psccl->KSSize, h = ks->pDataset ? ks->pDataset->nRows : 0;
-  const sgn32 a = irow < 0 ? -irow : irow;
+  const int64_t a = irow < 0 ? -int64_t(irow) : irow;
+  auto rowsFor = [](int64_t v) { return sgn32(std::clamp<int64_t>(v, 0, INT32_MAX)); };
   uns16 ft = fFetchType, fb = 0;
   const bool relative = fFetchType == SQL_FETCH_RELATIVE;
   // Past the end the empty slice held begins right after the last key.
   const bool afterEnd = psccl->bSliceAfterEnd && h == 0;
-  sgn32 from = 0, count = n;
+  sgn32 take = n, from = 0, count = n;
+  sgn32 rest = 0;  // rows read from the first key on, after the rows before it
   if (relative && afterEnd) {
     if (irow >= 0) {
       ft = SQL_FETCH_NEXT;
-      psccl->KSSize = sgn32(std::min<int64_t>(int64_t(n) + irow, INT32_MAX));
+      take = rowsFor(int64_t(n) + irow);
       from = irow;
     } else {
       // Counted back from the last key itself: at most a keys, the first n of the slice.
       ft = SQL_FETCH_PRIOR;
       fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
-      psccl->KSSize = a;
-      from = std::max<sgn32>(0, a - n);
-      count = std::min(n, a);
+      take = rowsFor(a);
+      from = rowsFor(std::max<int64_t>(0, a - n));
+      count = rowsFor(std::min<int64_t>(n, a));
     }
+  } else if (relative && irow == 0) {
+    ft = SQL_FETCH_NEXT;
+    fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
+  } else if (relative && irow > 0) {
+    ft = SQL_FETCH_NEXT;
+    fb = KS_BNDRY_OTHER_END;
+    take = rowsFor(int64_t(n) + a - 1);
+    from = rowsFor(a - 1);
+  } else if (relative && a >= n) {
+    ft = SQL_FETCH_PRIOR;
+    take = rowsFor(a);
+    from = rowsFor(a - n);
   } else if (relative) {
-    if (irow == 0) {
-      ft = SQL_FETCH_NEXT;
-      fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
-    } else {
-      ft = irow > 0 ? SQL_FETCH_NEXT : SQL_FETCH_PRIOR;
-      if (a >= n) {
-        psccl->KSSize = a;
-        from = a - n;
-      } else if (irow < 0 && h < n) {
-        psccl->KSSize = n + a - 1;
-        fb = KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE;
-        const sgn32 m = h + a;
-        from = std::max<sgn32>(0, m - n);
-        count = std::min(n, m);
-      } else {
-        psccl->KSSize = n + a - 1;
-        fb = KS_BNDRY_OTHER_END;
-        from = a - 1;
-      }
-    }
+    // Back by less than the slice: the a rows before the first key, then the
+    // first n - a from it on.
+    ft = SQL_FETCH_PRIOR;
+    take = count = rowsFor(a);
+    rest = rowsFor(n - a);
   } else if (ft == SQL_FETCH_PRIOR && afterEnd) {
     fb = KS_BNDRY_INCLUSIVE;  // the last key is the slice's last
   }
   const bool backwards = ft == SQL_FETCH_LAST || ft == SQL_FETCH_PRIOR;
 
-  if (psccl->bNeedBind) {
-    free(psccl->pBindDesc);
-    psccl->pBindDesc = nullptr;
-    psccl->nBindDesc = 0;
-  }
-  Dataset* params = nullptr;
   Dataset* read = static_cast<Dataset*>(calloc(1, sizeof(Dataset)));
-  if (!read) rc = ER_NO_MEMORY;
-  if (rc == ER_SUCCESS) rc = KS_KeySelectStmtBld_Dyn(psccl, &psccl->RqstAux, ft, fb, &params);
-  if (rc == ER_SUCCESS && backwards) {
-    rc = ks_RqstReanalyse(psccl, &psccl->RqstAux);
-    if (rc == ER_SUCCESS) rc = SCR_InvertSortOrder(&psccl->RqstAux);
-    if (rc == ER_SUCCESS) rc = SetTranslated(&psccl->RqstAux, pt_Label(psccl->RqstAux.pParsTree));
-  }
-  if (rc == ER_SUCCESS && params && psccl->bHasParamOp) {
-    Dataset* rebuilt = nullptr;
-    rc = params->nCols == 0
-             ? ER_GENERAL_ERROR
-             : KS_KeyParamDsetBld(params, 0, 1, 1, &rebuilt, psccl->bHasParamOp, 0, 0, nullptr, nullptr);
-    scs_p_DatasetFree(&params);
-    params = rebuilt;
-  }
-  bool prepared = false;
-  if (rc == ER_SUCCESS) {
-    rc = ops->prepare(psccl->hSCCurs, psccl->RqstAux.translated);
-    prepared = true;
-  }
-  if (rc == ER_SUCCESS && (psccl->f_state & SCCL_HAS_PARAMS) && psccl->parameters) {
-    Dataset* all = nullptr;
-    rc = Dataset_Copy(&all, psccl->parameters);
-    if (rc == ER_SUCCESS && params) rc = Dataset_Prepend(all, params);
-    if (params) scs_p_DatasetFree(&params);
-    params = all;
-  }
-  if (rc == ER_SUCCESS && params) {
-    rc = ops->parameters(psccl->hSCCurs, params);
-    params = nullptr;  // the backend took it over
-    if (rc == ER_SUCCESS && psccl->bNeedBind) {
-      rc = scs_p_BindDescsAdd(psccl, nullptr, 0, 1);
-      if (rc == ER_SUCCESS) rc = ops->bind(psccl->hSCCurs, psccl->nBindDesc, psccl->pBindDesc);
-    }
-  }
-  if (params) scs_p_DatasetFree(&params);
-  if (rc == ER_SUCCESS) rc = ops->execute(psccl->hSCCurs);
-  if (rc == ER_SUCCESS) {
-    ks_FreeKeyVals(ks);
-    free(ks->rgfRowStatus);
-    ks->rgfRowStatus = nullptr;
-    // A driver error ends the backend's fetch with the rows so far: the
-    // slice read fails rather than come back short.
-    ErrorQ saved;
-    scs_p_DiagSave(psccl->hSCCurs, &saved);
-    rc = scs_p_FetchRows(psccl, psccl->hSCCurs, uns32(std::max<sgn32>(psccl->KSSize, 1)), read);
-    rc = scs_p_DiagCheck(psccl->hSCCurs, &saved, rc);
-  }
-  if (prepared) ops->close(psccl->hSCCurs);
-  psccl->KSSize = n;
+  Dataset* tail = rest > 0 ? static_cast<Dataset*>(calloc(1, sizeof(Dataset))) : nullptr;
+  rc = !read || (rest > 0 && !tail) ? ER_NO_MEMORY : ReadKeys(psccl, ft, fb, take, read);
+  if (rc == ER_SUCCESS && tail)
+    rc = ReadKeys(psccl, SQL_FETCH_NEXT, KS_BNDRY_OTHER_END | KS_BNDRY_INCLUSIVE, rest, tail);
   // Nothing after the slice held: the cursor stands past the end, right after
   // the last row read or, with none, after the key the seek started from.
   Dataset* endBV = nullptr;
@@ -504,6 +511,11 @@ errcode_t KS_GetKeySet_Dyn(PSCCL psccl, uns16 fFetchType, sgn32 irow) {
   }
   if (rc == ER_SUCCESS && relative && (irow != 0 || afterEnd)) rc = KeepRows(&read, from, count);
   if (rc == ER_SUCCESS && backwards && read->nRows > 1) rc = Dataset_Invert(&read);
+  if (rc == ER_SUCCESS && tail) {
+    if (read->nRows == 0) std::swap(read, tail);
+    rc = Dataset_Grow(read, tail);
+  }
+  if (tail) scs_p_DatasetFree(&tail);
   if (rc != ER_SUCCESS) {
     if (read) scs_p_DatasetFree(&read);
     if (endBV) scs_p_DatasetFree(&endBV);

@@ -4,6 +4,13 @@
 // the data source's NULL ordering included; FIRST and LAST read from either
 // end, RELATIVE moves the slice by a row count.
 //
+// RELATIVE counts from the first key held through the result as it stands
+// now: rows another connection inserted inside the slice since it was read
+// count, rows it deleted do not, and a deleted first key still marks the
+// place. Forward moves read on from the first key; backward ones read the
+// rows before it and, when they go back by less than the slice, the rest of
+// the slice from it on in a second read.
+//
 // The compound key is the ordering the seek clauses follow: the ORDER BY
 // columns (up to CompoundKeySize), then the keys that are not in the ORDER BY.
 // Only the comparison at its last position may be inclusive, so that rows tied

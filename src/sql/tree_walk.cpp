@@ -1,3 +1,4 @@
+// The callback walks and the destruction of trees (tree_walk.h), over its tr_walk.
 #include "sql/tree_walk.h"
 
 #include <cstdlib>

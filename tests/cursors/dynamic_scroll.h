@@ -268,6 +268,93 @@ class DynamicScroll : public EngineSession {
       }
     }
   }
+
+  // The row of dyn_t with key id: its name sorts as the key does.
+  static std::string Values(int id) {
+    return "(" + std::to_string(id) + ", " + std::to_string(id % 3) + ", 'n" + std::to_string(1000 + id) +
+           "', 'x')";
+  }
+  // dyn_t holds the keys 10, 20, ... 200 only.
+  void FillByTens() {
+    EXPECT_EQ(Exec(hConn, "DELETE FROM dyn_t"), ER_SUCCESS) << Errors(hConn);
+    std::string rows;
+    for (int id = 10; id <= 200; id += 10) rows += (id > 10 ? ", " : "") + Values(id);
+    EXPECT_EQ(Exec(hConn, "INSERT INTO dyn_t VALUES " + rows), ER_SUCCESS) << Errors(hConn);
+  }
+
+  // Another connection inserts or deletes rows inside the rowset held (keys
+  // 10, 20, ... 200, the rowset at the sixth row); a RELATIVE move then counts
+  // from the rowset's first row in the result as it stands now, or from where
+  // that row stood when it is the one deleted. Ascending by the key and
+  // descending by a column that is not one; dynamic cursors and mixed ones
+  // whose move leaves the window (inside it a mixed cursor reads its keys as
+  // held). A move prepares the key slice (two reads when it goes back by less
+  // than the slice), the rows and, for a dynamic cursor, their old values.
+  void RelativeCountsFromTheFirstRowAsItStandsNow() {
+    constexpr sgn32 R = 5, At = 5;
+    FillByTens();
+    struct Order {
+      const char* sql;
+      const char* keySql;
+    } orders[] = {
+        {"SELECT id, name FROM dyn_t ORDER BY id", "SELECT id FROM dyn_t ORDER BY id"},
+        {"SELECT id, name FROM dyn_t ORDER BY name DESC", "SELECT id FROM dyn_t ORDER BY name DESC, id"}};
+    struct Kind {
+      sgn32 slice, rowset;  // a rowset size: a mixed cursor
+      int statements;       // prepared by a move that reads the slice once
+    } kinds[] = {{R, 0, 3}, {R, R, 2}, {8, R, 2}};
+    // Rows of the rowset (0-based) deleted, and rows after which one is inserted.
+    struct Change {
+      std::vector<int> insertAfter, remove;
+    } changes[] = {{{}, {}}, {{1}, {}}, {{0}, {}}, {{}, {1}}, {{}, {0}}, {{}, {4}}, {{2}, {3}}, {{0, 3}, {}}};
+    const sgn32 moves[] = {-5, -4, -1, 0, 1, 4, 5, 6, 12};
+    for (const Order& order : orders) {
+      const auto before = Expected(order.keySql);
+      const std::vector<std::string> held(before.begin() + At, before.begin() + At + R);
+      for (const Kind& kind : kinds) {
+        const bool mixed = kind.rowset != 0;
+        handle_t h = Arm(order.sql, {{"id", SQL_INTEGER}}, kind.slice, kind.rowset);
+        for (const Change& ch : changes) {
+          for (sgn32 irow : moves) {
+            // Inside a mixed cursor's window the rows are those of its keys.
+            if (mixed && irow >= 0 && irow + R <= kind.slice) continue;
+            std::string what = std::string(order.sql) + (mixed ? " mixed " : " dynamic ") +
+                               std::to_string(kind.slice) + ", RELATIVE " + std::to_string(irow) + " after";
+            for (int i : ch.insertAfter) what += " insert after " + held[size_t(i)];
+            for (int i : ch.remove) what += " delete " + held[size_t(i)];
+            SCOPED_TRACE(what);
+            ASSERT_EQ(Fetch(h, SQL_FETCH_FIRST).ids, Part(before, 0, R)) << Errors(h);
+            ASSERT_EQ(Fetch(h, SQL_FETCH_RELATIVE, At).ids, held) << Errors(h);
+            std::vector<std::string> undo;
+            for (int i : ch.insertAfter) {
+              // Halfway between the row and the next: next to it in either order.
+              const int id = (std::stoi(held[size_t(i)]) + std::stoi(before[size_t(At + i + 1)])) / 2;
+              ASSERT_EQ(Exec(hConn2, "INSERT INTO dyn_t VALUES " + Values(id)), ER_SUCCESS) << Errors(hConn2);
+              undo.push_back("DELETE FROM dyn_t WHERE id = " + std::to_string(id));
+            }
+            for (int i : ch.remove) {
+              ASSERT_EQ(Exec(hConn2, "DELETE FROM dyn_t WHERE id = " + held[size_t(i)]), ER_SUCCESS);
+              undo.push_back("INSERT INTO dyn_t VALUES " + Values(std::stoi(held[size_t(i)])));
+            }
+            const auto now = Expected(order.keySql);
+            const auto first = std::find(now.begin(), now.end(), held[0]);
+            // A deleted first row: the rows before it come first, then the rows after it.
+            const sgn32 t = first != now.end() ? sgn32(first - now.begin()) + irow : At + irow - (irow > 0);
+            auto f = Fetch(h, SQL_FETCH_RELATIVE, irow);
+            if (t < sgn32(now.size())) {
+              EXPECT_EQ(f.rc, ER_SUCCESS) << Errors(h);
+              EXPECT_EQ(f.ids, Part(now, size_t(t), R));
+            } else {
+              EXPECT_EQ(f.rc, ER_SCRL_RSLTSET_END);
+              EXPECT_TRUE(f.ids.empty());
+            }
+            EXPECT_LE(f.prepares, kind.statements + (irow < 0 && -irow < kind.slice)) << "statements";
+            for (const std::string& u : undo) ASSERT_EQ(Exec(hConn2, u), ER_SUCCESS) << Errors(hConn2);
+          }
+        }
+      }
+    }
+  }
 };
 
 // The walks every data source must pass.
@@ -346,7 +433,7 @@ class DynamicScroll : public EngineSession {
          f = Fetch(h, SQL_FETCH_NEXT))                                                                      \
       seen.insert(seen.end(), f.ids.begin(), f.ids.end());                                                  \
     EXPECT_EQ(seen, want);                                                                                  \
-    /* RELATIVE -3 with ten keys held reads twelve before the last, keeps ten. */                           \
+    /* RELATIVE -3 with ten keys held: the three keys before the first, seven from it on. */                \
     handle_t w = Arm("SELECT id FROM dyn_t ORDER BY grp DESC, name", {{"id", SQL_INTEGER}}, 10);            \
     auto all = Expected("SELECT id FROM dyn_t ORDER BY grp DESC, name, id");                                \
     ASSERT_EQ(Read(w, SQL_FETCH_FIRST), ER_SUCCESS);                                                        \
@@ -559,6 +646,37 @@ class DynamicScroll : public EngineSession {
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "40"), 1);                                               \
   }                                                                                                         \
   TEST_F(Fixture, RelativeFromPastEitherEnd) { RelativeFromPastEitherEnd(); }                               \
+  TEST_F(Fixture, RelativeCountsFromTheFirstRowAsItStandsNow) {                                             \
+    RelativeCountsFromTheFirstRowAsItStandsNow();                                                           \
+  }                                                                                                         \
+  TEST_F(Fixture, NextGoesOnAfterTheRowsetUnderChanges) {                                                   \
+    /* Rows inserted or deleted inside the slice or window held, before or */                               \
+    /* in the rowset: NEXT goes on after the rowset's last row all the same. */                             \
+    FillByTens();                                                                                           \
+    struct Kind {                                                                                           \
+      sgn32 slice, rowset; /* a rowset size: a mixed cursor */                                              \
+    } kinds[] = {{4, 0}, {8, 4}, {4, 4}};                                                                   \
+    struct Change {                                                                                         \
+      int id;                                                                                               \
+      bool insert;                                                                                          \
+    } changes[] = {{55, true}, {15, true}, {70, false}, {20, false}};                                       \
+    using Ids = std::vector<std::string>;                                                                   \
+    for (const Kind& kind : kinds) {                                                                        \
+      handle_t h =                                                                                          \
+          Arm("SELECT id, name FROM dyn_t ORDER BY id", {{"id", SQL_INTEGER}}, kind.slice, kind.rowset);    \
+      for (const Change& ch : changes) {                                                                    \
+        SCOPED_TRACE(std::to_string(kind.slice) + "/" + std::to_string(kind.rowset) +                       \
+                     (ch.insert ? " insert " : " delete ") + std::to_string(ch.id));                        \
+        ASSERT_EQ(Fetch(h, SQL_FETCH_FIRST).ids, (Ids{"10", "20", "30", "40"})) << Errors(h);               \
+        ASSERT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, (Ids{"50", "60", "70", "80"})) << Errors(h);                \
+        const std::string row = "INSERT INTO dyn_t VALUES " + Values(ch.id);                                \
+        const std::string gone = "DELETE FROM dyn_t WHERE id = " + std::to_string(ch.id);                   \
+        ASSERT_EQ(Exec(hConn2, ch.insert ? row : gone), ER_SUCCESS) << Errors(hConn2);                      \
+        EXPECT_EQ(Fetch(h, SQL_FETCH_NEXT).ids, (Ids{"90", "100", "110", "120"})) << Errors(h);             \
+        ASSERT_EQ(Exec(hConn2, ch.insert ? gone : row), ER_SUCCESS) << Errors(hConn2);                      \
+      }                                                                                                     \
+    }                                                                                                       \
+  }                                                                                                         \
   TEST_F(Fixture, ExtremeRelativeMovesAnswerAsFarOnes) {                                                    \
     /* The client's irow at its extremes answers as a move past either end does. */                         \
     struct Move {                                                                                           \

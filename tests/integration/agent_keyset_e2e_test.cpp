@@ -2,8 +2,9 @@
 // the wire client, the SQLite driver and the PostgreSQL driver. A statement
 // with parameter markers on keyset-driven, mixed and dynamic cursors (its
 // parameters kept and sent again with every keyed statement of the engine,
-// after a close and when replaced), and rowsets re-read by key while another
-// connection deletes and changes rows in them.
+// after a close and when replaced), rowsets re-read by key while another
+// connection deletes and changes rows in them, and RELATIVE moves of dynamic
+// and mixed cursors after it inserted or deleted rows in the rowset.
 #include <cstdint>
 
 #include "agent_client.h"
@@ -18,7 +19,7 @@ constexpr uns32 CURSOR_TYPE = 0x32030006;
 constexpr uns32 CONCURRENCY = 0x32030007;
 constexpr uns32 KEYSET_SIZE = 0x32030008;
 constexpr uns32 ROWSET_SIZE = 0x32030009;
-enum : sgn32 { NEXT = 1, FIRST = 2 };
+enum : sgn32 { NEXT = 1, FIRST = 2, RELATIVE = 6 };
 
 struct Rowset {
   errcode_t rc = ER_GENERAL_ERROR;
@@ -253,6 +254,66 @@ class KeyedCursorE2E : public AgentTest {
                   ER_SUCCESS);
     }
   }
+  // Keys 10, 20, ... 200 in rowsets of 5, the rowset at 60-100; the other
+  // connection inserts or deletes a row inside it, then a RELATIVE move
+  // starts irow rows from the rowset's first row in the result as it stands
+  // now (from where that row stood, when it is the one deleted). Dynamic
+  // cursors, and mixed ones whose window is the rowset.
+  void RelativeCountsFromTheFirstRow(bool pg) {
+    Connect(pg);
+    if (HasFatalFailure()) return;
+    const std::string t = "sg_rel";
+    cl->Exec(hConn, "DROP TABLE IF EXISTS " + t);
+    ASSERT_EQ(cl->Exec(hConn, "CREATE TABLE " + t + " (k INTEGER PRIMARY KEY, a VARCHAR(20))"), ER_SUCCESS)
+        << cl->Errors(hConn);
+    std::string values;
+    for (int k = 10; k <= 200; k += 10) values += (k > 10 ? ", " : "") + Values(k, false);
+    ASSERT_EQ(cl->Exec(hConn, "INSERT INTO " + t + " VALUES " + values), ER_SUCCESS) << cl->Errors(hConn);
+    auto range = [](int from, int to) {
+      std::vector<int> keys;
+      for (int k = from; k <= to; k += 10) keys.push_back(k);
+      return keys;
+    };
+    struct Case {
+      int key;
+      bool insert;  // else delete
+      sgn32 irow;
+      std::vector<int> keys;
+    } cases[] = {
+        {75, true, -1, {50, 60, 70, 75, 80}},   {75, true, 6, range(110, 150)},
+        {75, true, -3, {30, 40, 50, 60, 70}},   {75, true, -5, range(10, 50)},
+        {75, true, 1, {70, 75, 80, 90, 100}},   {75, true, 5, range(100, 140)},
+        {75, true, 0, {60, 70, 75, 80, 90}},    {70, false, -1, {50, 60, 80, 90, 100}},
+        {70, false, 6, range(130, 170)},        {70, false, -2, {40, 50, 60, 80, 90}},
+        {70, false, 1, range(80, 120)},         {70, false, 5, range(120, 160)},
+        {70, false, 0, {60, 80, 90, 100, 110}}, {60, false, -1, {50, 70, 80, 90, 100}},
+        {60, false, 6, range(120, 160)},        {60, false, -4, {20, 30, 40, 50, 70}},
+        {95, true, -1, range(50, 90)},          {95, true, 6, range(110, 150)},
+        {95, true, 3, {90, 95, 100, 110, 120}},
+    };
+    for (sgn32 ksSize : {0, 5}) {
+      handle_t h = Open(ksSize ? 1 : 2, 5, ksSize);
+      ASSERT_EQ(cl->Prepare(h, "SELECT k, a FROM " + t + " ORDER BY k"), ER_SUCCESS) << cl->Errors(h);
+      ASSERT_EQ(cl->Execute(h), ER_SUCCESS) << cl->Errors(h);
+      for (const Case& c : cases) {
+        // RELATIVE 0 stays inside a mixed cursor's window: its rows are those of its keys.
+        if (ksSize && c.irow == 0) continue;
+        SCOPED_TRACE(std::string(ksSize ? "mixed" : "dynamic") + (c.insert ? ", insert " : ", delete ") +
+                     std::to_string(c.key) + ", RELATIVE " + std::to_string(c.irow));
+        ASSERT_EQ(XFetch(h, 1, FIRST).rows, Keyed(range(10, 50))) << cl->Errors(h);
+        ASSERT_EQ(XFetch(h, 5, RELATIVE).rows, Keyed(range(60, 100))) << cl->Errors(h);
+        const std::string row = "INSERT INTO " + t + " VALUES " + Values(c.key, false);
+        const std::string gone = "DELETE FROM " + t + " WHERE k = " + std::to_string(c.key);
+        ASSERT_EQ(cl->Exec(hOther, c.insert ? row : gone), ER_SUCCESS) << cl->Errors(hOther);
+        Rowset r = XFetch(h, c.irow, RELATIVE);
+        EXPECT_EQ(r.rc, ER_SUCCESS) << cl->Errors(h);
+        EXPECT_EQ(r.rows, Keyed(c.keys));
+        EXPECT_EQ(r.status, std::vector<int>(5, 0));
+        ASSERT_EQ(cl->Exec(hOther, c.insert ? gone : row), ER_SUCCESS) << cl->Errors(hOther);
+      }
+      ASSERT_EQ(cl->Simple(dbsvc_endcursor, h), ER_SUCCESS);
+    }
+  }
 };
 
 TEST_F(KeyedCursorE2E, SqliteParametersAreKeptAndSentAgain) { ParametersAreKept(false); }
@@ -274,6 +335,13 @@ TEST_F(KeyedCursorE2E, PostgresRowsetsReadByACompoundKey) {
 TEST_F(KeyedCursorE2E, PostgresParametersAreKeptAndSentAgain) {
   if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
   ParametersAreKept(true);
+}
+
+TEST_F(KeyedCursorE2E, SqliteRelativeCountsFromTheFirstRow) { RelativeCountsFromTheFirstRow(false); }
+
+TEST_F(KeyedCursorE2E, PostgresRelativeCountsFromTheFirstRow) {
+  if (!getenv("SQLGATE_PG_PORT")) GTEST_SKIP() << "SQLGATE_PG_PORT not set";
+  RelativeCountsFromTheFirstRow(true);
 }
 
 }  // namespace
