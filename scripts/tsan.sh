@@ -7,6 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+bash scripts/deps.sh
 jobs=${SQLGATE_TSAN_JOBS:-$(nproc)}
 t0=$(date +%s)
 
