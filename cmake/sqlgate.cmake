@@ -83,13 +83,20 @@ function(sqlgate_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src
                              ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  set(props LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
+  set(props TIMEOUT ${A_TIMEOUT})
   sqlgate_schedule("${A_LABELS}" schedule)
   list(APPEND props ${schedule})
+  # The discovery step splits every list it is given into single words, so only single values go
+  # through it: a second label would be read as a property name and eat what follows. The label
+  # and environment lists are set once the tests are known.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS PROPERTIES ${props})
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_lists.cmake)
+  set(body "foreach(t IN LISTS ${name}_TESTS)\n  set_tests_properties(\"\${t}\" PROPERTIES LABELS [==[${A_LABELS}]==]")
   if(A_ENV)
-    list(APPEND props ENVIRONMENT "${A_ENV}")
+    string(APPEND body " ENVIRONMENT [==[${A_ENV}]==]")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  file(WRITE ${script} "${body})\nendforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
 # sqlgate_fuzzer(name SOURCES ... [DEPS ...]): a libFuzzer target, built only with SQLGATE_FUZZ.
