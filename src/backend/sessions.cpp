@@ -18,7 +18,10 @@ struct Session {
 namespace {
 
 std::mutex g_regMu;  // guards g_sessions
-std::unordered_map<handle_t, std::shared_ptr<Session>> g_sessions;
+// Never destroyed: a detached thread may still look a session up while the
+// process exits.
+std::unordered_map<handle_t, std::shared_ptr<Session>>& g_sessions =
+    *new std::unordered_map<handle_t, std::shared_ptr<Session>>;
 
 // The sessions this thread holds, innermost last, and those its calls made.
 thread_local std::vector<Session*> t_held;

@@ -282,7 +282,9 @@ int VYRRPC_xdrrec_create(XDR* xdrs, unsigned int sendsize, unsigned int recvsize
   // that a long record goes out in few writes (same fragments on the wire).
   uint64_t outcap = sendsize >= OUT_AREA ? sendsize : static_cast<uint64_t>(OUT_AREA / sendsize) * sendsize;
   uint64_t total = outcap + recvsize + 4;
-  r->the_buffer = total <= SIZE_MAX ? static_cast<char*>(calloc(total, 1)) : nullptr;
+  // Not zero-filled: every byte is written before it is sent or read, and a
+  // filled area would be resident in every connection, whether used or not.
+  r->the_buffer = total <= SIZE_MAX ? static_cast<char*>(malloc(total)) : nullptr;
   if (!r->the_buffer) {
     free(r);
     return FALSE;

@@ -118,6 +118,10 @@ void VYRRPC_svc_run(void);
 // errno (EINTR when a signal came).
 int VYRRPC_svc_poll_once(const sigset_t* sigmask);
 
+// Shuts down the connections served by their own threads and waits at most
+// waitMs for those threads to end; TRUE when none is left.
+int VYRRPC_svc_end_threads(int waitMs);
+
 // Called with a gone transport's address when a connection thread ends.
 extern void (*_svc_threadterm_hook)(SVCXPRT*);
 

@@ -16,10 +16,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/crypto.h>
 #include <openssl/err.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -138,6 +142,22 @@ unsigned long long next_serial = 0;
 // of waiting, and the listener stops being readable.
 int reserve_fd = -1;
 bool accept_failure_logged = false;
+// Logged once until a connection's thread starts again.
+bool thread_failure_logged = false;
+
+// The sockets of the connections served by their own threads, and how many of
+// those threads still run: the process ends them before it exits. Never
+// destroyed: a detached thread may still use it while the process exits.
+struct Threaded {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::vector<int> socks;
+  unsigned running = 0;
+};
+Threaded& threaded() {
+  static Threaded* t = new Threaded;
+  return *t;
+}
 std::vector<SVCXPRT*> listeners;
 
 int rendezvous_recv(SVCXPRT*, rpc_msg*);
@@ -558,11 +578,21 @@ SVCXPRT* make_conn(int fd, unsigned int sendsize, unsigned int recvsize, SSL_CTX
   return x;
 }
 
+void thread_gone() {
+  Threaded& t = threaded();
+  std::lock_guard lock(t.mu);
+  --t.running;
+  t.cv.notify_all();
+}
+
 int svctcp_handler(void* arg) {
   SVCXPRT* x = static_cast<SVCXPRT*>(arg);
   while (VYRRPC_svc_doreq(x) != XPRT_DIED) {
   }
   if (_svc_threadterm_hook) _svc_threadterm_hook(x);
+  // The thread's TLS library state goes now, before the thread counts as gone.
+  OPENSSL_thread_stop();
+  thread_gone();
   return 0;
 }
 
@@ -640,7 +670,23 @@ int rendezvous_recv(SVCXPRT* x, rpc_msg*) {
   c->xp_addrlen = len;
   if (r->threading) {
     conn_of(c)->singlethreaded = 0;
-    if (!VYR_thread_create(svctcp_handler, 0, c)) svctcp_destroy(c);
+    {
+      Threaded& t = threaded();
+      std::lock_guard lock(t.mu);
+      t.socks.push_back(c->xp_sock);
+      t.running++;
+    }
+    if (VYR_thread_create(svctcp_handler, 0, c)) {
+      thread_failure_logged = false;
+    } else {
+      thread_gone();
+      // Out of threads or memory: the peer sees its connection closed.
+      if (!thread_failure_logged)
+        logit(LOG_ERR, __FILE__, __LINE__,
+              "cannot start a thread for a connection: closing connections until one starts");
+      thread_failure_logged = true;
+      svctcp_destroy(c);
+    }
   } else if (dead(conn_of(c))) {
     svctcp_destroy(c);
   } else {
@@ -718,8 +764,13 @@ void svctcp_destroy(SVCXPRT* x) {
     return;
   }
   if (_svc_conn_closed_hook) _svc_conn_closed_hook(x);
-  close(x->xp_sock);
   tcp_conn* cd = conn_of(x);
+  if (!cd->singlethreaded) {
+    Threaded& t = threaded();
+    std::lock_guard lock(t.mu);
+    t.socks.erase(std::remove(t.socks.begin(), t.socks.end(), x->xp_sock), t.socks.end());
+  }
+  close(x->xp_sock);
   const bool loopServed = cd->singlethreaded;
   if (loopServed) VYRRPC_xprt_unregister(x);
   VYRRPC_xdr_destroy(&cd->xdrs);
@@ -809,6 +860,14 @@ SVCXPRT* VYRRPC_svcssl_create(void* ctx, int sock, unsigned int sendsize, unsign
   listeners.push_back(x);
   VYRRPC_xprt_register(x);
   return x;
+}
+
+int VYRRPC_svc_end_threads(int waitMs) {
+  Threaded& t = threaded();
+  std::unique_lock lock(t.mu);
+  for (int fd : t.socks) shutdown(fd, SHUT_RDWR);
+  return t.cv.wait_for(lock, std::chrono::milliseconds(waitMs), [&t] { return t.running == 0; }) ? TRUE
+                                                                                                 : FALSE;
 }
 
 SVCXPRT* VYRRPC_svctcp_create(int sock, unsigned int sendsize, unsigned int recvsize) {

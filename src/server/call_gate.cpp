@@ -18,9 +18,10 @@ namespace {
 // session's busy lock (a cancel runs under it), never while waiting on a
 // session's lock.
 std::mutex g_watchMu;
-std::vector<WatchedCall*> g_running;
+std::vector<WatchedCall*>& g_running = *new std::vector<WatchedCall*>;  // never destroyed: see watch_forever
 std::once_flag g_watcherStarted;
 
+// Runs until the process ends, through its exit handlers.
 [[noreturn]] void watch_forever() {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "backend/backend.h"
+#include "rpc/svc.h"
 #include "util/log.h"
 #include "util/options.h"
 #include "util/signame.h"
@@ -63,9 +64,10 @@ void handle_pending_signals(void) {
   }
   int (*hook)(int) = sigterm_hook;
   if (hook && hook(sig) == 1) return;
-  // A call still waiting in a driver keeps its thread: the process ends
-  // without running the exit handlers under it.
-  if (ODBC_ShutdownLeft() > 0) {
+  // The connections' threads end before the exit handlers run; one that is
+  // still busy (a call waiting in a driver) keeps its thread, and the process
+  // ends without running them under it.
+  if (ODBC_ShutdownLeft() > 0 || !VYRRPC_svc_end_threads(2000)) {
     logit(LOG_DEBUG, __FILE__, __LINE__, "server shutting down");
     fflush(nullptr);
     _exit(0);

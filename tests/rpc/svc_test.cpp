@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "fixtures/rpc_server/server_harness.h"
 #include "fixtures/rpc_server/test_protocol.h"
 #include "fixtures/support/log_capture.h"
+#include "fixtures/support/raw_conn.h"
+#include "util/fault.h"
 #include "util/log.h"
 
 using namespace rpctest;
@@ -25,6 +28,8 @@ void DispatchA(svc_req*, SVCXPRT* x) {
   VYRRPC_svc_sendreply(x, XP(VYRRPC_xdr_void), nullptr);
 }
 void DispatchB(svc_req*, SVCXPRT*) {}
+// Answers from a connection's own thread; touches nothing shared.
+void DispatchOwnThread(svc_req*, SVCXPRT* x) { VYRRPC_svc_sendreply(x, XP(VYRRPC_xdr_void), nullptr); }
 
 using test_support::LogCapture;
 
@@ -103,6 +108,38 @@ TEST(Svc, DescriptorsAbove1024) {
   EXPECT_EQ(VYRRPC_svc_poll_once(nullptr), 1);
   EXPECT_LT(VYRRPC__svc_getmaxfds(), 1501);
   setrlimit(RLIMIT_NOFILE, &rl);
+}
+
+// A connection whose thread cannot start is closed (its peer is not left
+// waiting) and the log says so once; connections are served again as soon as
+// threads start.
+TEST(Svc, ConnectionWhoseThreadCannotStart) {
+  SVCXPRT* tcp = VYRRPC_svctcp_create(-1, 0, 0);
+  ASSERT_NE(tcp, nullptr);
+  ASSERT_TRUE(VYRRPC_svc_control(tcp, VYRRPC_SVCCTL_THREADING, nullptr));
+  ASSERT_TRUE(VYRRPC_svc_register(tcp, 300299, 1, DispatchOwnThread, 0));
+  LogCapture cap;
+  std::vector<std::unique_ptr<test_support::RawConn>> refused;
+  vyr_fault_inject(0);  // the start record of every new thread
+  for (int i = 0; i < 3; i++) {
+    refused.push_back(std::make_unique<test_support::RawConn>(tcp->xp_port));
+    ASSERT_GE(refused.back()->fd(), 0);
+    EXPECT_EQ(VYRRPC_svc_poll_once(nullptr), 1);
+  }
+  vyr_fault_inject(-1);
+  for (auto& c : refused) EXPECT_TRUE(c->ClosedWithin(2000));
+  int said = 0;
+  for (const std::string& line : cap.lines())
+    if (line.find("cannot start a thread for a connection") != std::string::npos) said++;
+  EXPECT_EQ(said, 1);
+  test_support::RawConn served(tcp->xp_port);
+  ASSERT_GE(served.fd(), 0);
+  EXPECT_EQ(VYRRPC_svc_poll_once(nullptr), 1);
+  ASSERT_TRUE(served.Send(Record(CallMsg(7, 300299, 1, 0))));
+  Bytes reply;
+  ASSERT_TRUE(served.ReadRecord(&reply, 5000));
+  EXPECT_EQ(GetUnit(reply, 0), 7u);
+  tcp->xp_ops->xp_destroy(tcp);
 }
 
 TEST(Tls, ContextsFromKeyFiles) {
