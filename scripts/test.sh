@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything under AddressSanitizer and UndefinedBehaviorSanitizer and runs every test and
 # a smoke run of every benchmark, with a PostgreSQL server of its own; meanwhile builds the
-# fuzzers with clang, then runs them all at once for a bounded time each.
+# fuzzers with clang, then runs them all at once for a bounded time each, and runs the end-to-end
+# tests under ThreadSanitizer (scripts/tsan.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,12 +31,20 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 
 fuzz_pid=
+tsan_pid=
 cleanup() {
   [ -z "$fuzz_pid" ] || wait "$fuzz_pid" || true
+  [ -z "$tsan_pid" ] || wait "$tsan_pid" || true
   source "$root/scripts/pg.sh" stop
 }
-source scripts/pg.sh start
 trap cleanup EXIT
+
+# ThreadSanitizer: the agent and the end-to-end tests in a build of their own, with a PostgreSQL
+# server of their own, beside everything below.
+mkdir -p build-tsan
+bash scripts/tsan.sh >build-tsan/tsan.log 2>&1 &
+tsan_pid=$!
+source scripts/pg.sh start
 
 # Fuzzers: clang's libFuzzer. Their build runs beside the tests, at a lower priority.
 fuzz=false
@@ -51,6 +60,17 @@ if grep -rqs sqlgate_fuzzer --include=CMakeLists.txt src tests; then
 fi
 
 ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 600
+
+waited=$(date +%s)
+if ! wait "$tsan_pid"; then
+  tsan_pid=
+  tail -n 200 build-tsan/tsan.log
+  echo "tsan: failed (all of it in build-tsan/tsan.log)"
+  exit 1
+fi
+tsan_pid=
+grep '^tsan: ' build-tsan/tsan.log
+echo "tsan: the test command waited $(($(date +%s) - waited)) s for it"
 
 if $fuzz; then
   wait "$fuzz_pid" || { tail -n 60 build-fuzz/build.log; echo "fuzz: the build failed"; exit 1; }
