@@ -2,6 +2,7 @@
 // client's handles, their creation and release, and the shutdown hook.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -588,10 +589,16 @@ errcode_t ODBC_GetCursorName(handle_t hCursor, char* buf, uns16 size, uns16* pLe
 int ODBC_ShutdownProc(int /*sig*/) {
   // Calls waiting in a driver are cancelled, their work rolled back and every
   // connection ended, for a few seconds at most.
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  using Clock = std::chrono::steady_clock;
+  auto until = Clock::now() + std::chrono::seconds(3);
   unsigned left = 0;
   do {
     SessionCancelAll();
+    // The cancelled calls come back before anything is rolled back: ending
+    // another connection first could free the lock such a call waits on and
+    // let it run. A driver that cannot cancel a wait gets a second.
+    auto settle = std::min(until, Clock::now() + std::chrono::seconds(1));
+    while (SessionsWaiting() > 0 && Clock::now() < settle) usleep(10000);
     left = EndConnectionsOnce(nullptr, 100);
   } while (left > 0 && std::chrono::steady_clock::now() < until);
   g_shutdownLeft = left;

@@ -158,6 +158,22 @@ void SessionCancel(Session* s) {
   if (s->busy) SQLCancel(s->busy);
 }
 
+unsigned SessionsWaiting() {
+  std::lock_guard lock(g_regMu);
+  std::vector<Session*> seen;
+  for (auto& entry : g_sessions) {
+    Session* s = entry.second.get();
+    if (std::find(seen.begin(), seen.end(), s) != seen.end()) continue;
+    seen.push_back(s);
+  }
+  unsigned n = 0;
+  for (Session* s : seen) {
+    std::lock_guard busy(s->busyMu);
+    n += s->busy != SQL_NULL_HSTMT;
+  }
+  return n;
+}
+
 void SessionCancelAll() {
   std::vector<std::shared_ptr<Session>> all;
   {

@@ -62,5 +62,7 @@ void SessionForget(handle_t hConnect);
 void SessionCancel(Session* s);
 // Cancels every session's waiting driver call.
 void SessionCancelAll();
+// How many sessions have a call waiting in a driver now.
+unsigned SessionsWaiting();
 // The session a connection handle belongs to, shared; null for none.
 std::shared_ptr<Session> SessionOf(handle_t hConnect);

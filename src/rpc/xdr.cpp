@@ -12,7 +12,8 @@ namespace {
 
 // Pad bytes: a zero source for encoding, a sink for decoding.
 const char xdr_zero[4] = {0, 0, 0, 0};
-char xdr_sink[4];
+// One sink per thread: every connection thread decodes at once.
+thread_local char xdr_sink[4];
 
 thread_local int pointer_depth = 0;
 
