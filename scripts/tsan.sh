@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the agent, the launcher and the end-to-end test programs under ThreadSanitizer in
-# build-tsan, and runs the end-to-end tests (the concurrent-clients tests among them) with a
-# PostgreSQL server of its own. tests/tsan.supp silences reports that lie wholly in third-party
+# Builds the agent, the launcher, the end-to-end test programs and the driver manager's threaded
+# tests under ThreadSanitizer in build-tsan, and runs them (the concurrent-clients tests among
+# them) with a PostgreSQL server of its own. tests/tsan.supp silences reports that lie wholly in third-party
 # code (the ODBC drivers, libpq); any other report fails the run. Prints how long each step took.
 #   SQLGATE_TSAN_JOBS  build and test jobs (default: the number of processors)
 set -euo pipefail
@@ -16,7 +16,7 @@ generator=()
 quick=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 cmake -S . -B build-tsan "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSQLGATE_TSAN=ON \
   -DSQLGATE_BENCH=OFF "${quick[@]}" >/dev/null
-cmake --build build-tsan -j"$jobs" --target tests/integration/all
+cmake --build build-tsan -j"$jobs" --target tests/integration/all dm_trace_threads_test dm_sqlite_commit_wait_test
 t1=$(date +%s)
 
 # Every process writes its reports to a file of its own here, the agents too (their standard
@@ -34,6 +34,8 @@ trap 'source "$root/scripts/pg.sh" stop' EXIT
 
 status=0
 ctest --test-dir build-tsan/tests/integration -j"$jobs" --output-on-failure --timeout 900 || status=1
+ctest --test-dir build-tsan/tests/dm -j"$jobs" --output-on-failure --timeout 900 \
+  -R '^(TraceThreads|SqliteCommitWait)\.' || status=1
 t2=$(date +%s)
 
 # Each kind of report once (by its summary line), with how often it came.
