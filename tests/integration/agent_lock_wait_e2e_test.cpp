@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "agent_client.h"
@@ -91,6 +92,28 @@ class LockWait : public AgentTest, public ::testing::WithParamInterface<Db> {
     }
     return false;
   }
+  // B, a client of its own, with its update of A's row waiting in the driver,
+  // and C, a third client whose fresh session is served meanwhile. Members
+  // end in reverse order: the update's call before the clients it uses.
+  struct Waiting {
+    std::unique_ptr<AgentClient> b, c;
+    handle_t hB = 0, hC = 0;
+    std::unique_ptr<BoundedCall<Answer>> update;
+  };
+  void BWaitsOnA(Waiting& w) {
+    w.b = std::make_unique<AgentClient>(proc->port());
+    w.hB = Open(*w.b);
+    ASSERT_NE(w.hB, 0u);
+    w.update = std::make_unique<BoundedCall<Answer>>(
+        proc.get(), [&w] { return ExecRaw(w.b->c, w.hB, "UPDATE lk SET v = 2 WHERE k = 1"); });
+    w.c = std::make_unique<AgentClient>(proc->port());
+    BoundedCall<handle_t> cOpen(proc.get(), [&w, this] { return Open(*w.c); });
+    ASSERT_TRUE(cOpen.Await("a third client's fresh session"));
+    w.hC = cOpen.Get();
+    ASSERT_NE(w.hC, 0u);
+    ASSERT_TRUE(ShowsWaiting(*w.update, *w.c, w.hC)) << "B's update did not wait for A's row lock";
+  }
+
   static constexpr const char* kLockWaiters =
       "SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' AND datname = current_database()";
 };
@@ -98,18 +121,11 @@ class LockWait : public AgentTest, public ::testing::WithParamInterface<Db> {
 // A commits while B waits; a third client is served meanwhile; B's update
 // then completes over A's.
 TEST_P(LockWait, OthersAreServedWhileOneWaits) {
-  AgentClient b(proc->port());
-  handle_t hB = Open(b);
-  ASSERT_NE(hB, 0u);
-  BoundedCall<Answer> bUpdate(proc.get(),
-                              [&] { return ExecRaw(b.c, hB, "UPDATE lk SET v = 2 WHERE k = 1"); });
-
-  AgentClient c(proc->port());
-  BoundedCall<handle_t> cOpen(proc.get(), [&] { return Open(c); });
-  ASSERT_TRUE(cOpen.Await("a third client's fresh session"));
-  handle_t hC = cOpen.Get();
-  ASSERT_NE(hC, 0u);
-  ASSERT_TRUE(ShowsWaiting(bUpdate, c, hC)) << "B's update did not wait for A's row lock";
+  Waiting w;
+  ASSERT_NO_FATAL_FAILURE(BWaitsOnA(w));
+  AgentClient &b = *w.b, &c = *w.c;
+  BoundedCall<Answer>& bUpdate = *w.update;
+  const handle_t hB = w.hB, hC = w.hC;
   EXPECT_EQ(Ask(c, hC, "SELECT v FROM lk WHERE k = 1", "a third client's query"), (Rows{{"0"}}));
   ASSERT_FALSE(bUpdate.Answered(0)) << "B's update ended while A held the row: " << bUpdate.Get();
 
@@ -130,16 +146,9 @@ TEST_P(LockWait, OthersAreServedWhileOneWaits) {
 // SIGTERM while B waits in the driver: the agent cancels the wait, rolls A
 // back and exits 0, leaving neither update behind.
 TEST_P(LockWait, SigtermEndsAWaitingAgent) {
-  AgentClient b(proc->port());
-  handle_t hB = Open(b);
-  ASSERT_NE(hB, 0u);
-  BoundedCall<Answer> bUpdate(proc.get(),
-                              [&] { return ExecRaw(b.c, hB, "UPDATE lk SET v = 2 WHERE k = 1"); });
-  AgentClient c(proc->port());
-  BoundedCall<handle_t> cOpen(proc.get(), [&] { return Open(c); });
-  ASSERT_TRUE(cOpen.Await("a third client's fresh session"));
-  handle_t hC = cOpen.Get();
-  ASSERT_TRUE(ShowsWaiting(bUpdate, c, hC)) << "B's update did not wait for A's row lock";
+  Waiting w;
+  ASSERT_NO_FATAL_FAILURE(BWaitsOnA(w));
+  BoundedCall<Answer>& bUpdate = *w.update;
 
   auto at = Clock::now();
   proc->signal(SIGTERM);
@@ -236,16 +245,11 @@ TEST_P(LockWait, ADisconnectCancelsTheWaitingCall) {
 // second connection waits its turn while the first's call waits in the
 // driver, and other sessions go on meanwhile.
 TEST_P(LockWait, ASessionsCallsTakeTurns) {
-  AgentClient b(proc->port());
-  handle_t hB = Open(b);
-  ASSERT_NE(hB, 0u);
-  BoundedCall<Answer> bUpdate(proc.get(),
-                              [&] { return ExecRaw(b.c, hB, "UPDATE lk SET v = 2 WHERE k = 1"); });
-  AgentClient c(proc->port());
-  BoundedCall<handle_t> cOpen(proc.get(), [&] { return Open(c); });
-  ASSERT_TRUE(cOpen.Await("a third client's fresh session"));
-  handle_t hC = cOpen.Get();
-  ASSERT_TRUE(ShowsWaiting(bUpdate, c, hC)) << "B's update did not wait for A's row lock";
+  Waiting w;
+  ASSERT_NO_FATAL_FAILURE(BWaitsOnA(w));
+  AgentClient &b = *w.b, &c = *w.c;
+  BoundedCall<Answer>& bUpdate = *w.update;
+  const handle_t hB = w.hB, hC = w.hC;
 
   AgentClient b2(proc->port());  // B's host again, over another connection
   BoundedCall<Rows> b2Query(proc.get(), [&] { return b2.Query(hB, "SELECT v FROM lk WHERE k = 1"); });
