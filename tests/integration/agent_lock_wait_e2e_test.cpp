@@ -265,6 +265,30 @@ TEST_P(LockWait, ASessionsCallsTakeTurns) {
   EXPECT_EQ(b2Query.Get(), (Rows{{"2"}}));
 }
 
+// A datagram's call is served by the loop thread: on a session whose call
+// waits in the driver it waits a moment and is answered "connection in use",
+// and the loop goes on accepting clients.
+TEST_P(LockWait, ADatagramOnABusySessionIsTurnedAway) {
+  Waiting w;
+  ASSERT_NO_FATAL_FAILURE(BWaitsOnA(w));
+  AgentClient udp(proc->port(), true);
+  ASSERT_NE(udp.c, nullptr);
+  BoundedCall<errcode_t> viaUdp(proc.get(), [&] { return udp.Simple(dbsvc_commit, w.hB); });
+  ASSERT_TRUE(viaUdp.Await("a datagram on B's session"));
+  EXPECT_EQ(viaUdp.Get(), ER_CONN_IN_USE);
+
+  AgentClient d(proc->port());
+  BoundedCall<handle_t> dOpen(proc.get(), [&] { return Open(d); });
+  ASSERT_TRUE(dOpen.Await("a new client after the datagram"));
+  EXPECT_NE(dOpen.Get(), 0u);
+
+  BoundedCall<errcode_t> aCommit(proc.get(), [&] { return cl->Simple(dbsvc_commit, hA); });
+  ASSERT_TRUE(aCommit.Await("A's commit"));
+  EXPECT_EQ(aCommit.Get(), ER_SUCCESS);
+  ASSERT_TRUE(w.update->Await("B's update after A's commit"));
+  EXPECT_TRUE(w.update->Get().Ok());
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, LockWait, ::testing::Values(Db{"SQLite", false}, Db{"PostgreSQL", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
