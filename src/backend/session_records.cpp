@@ -174,6 +174,14 @@ void DestroyConnection(_Connect* c, handle_t h) {
   FreeConnectRecord(c);
 }
 
+// The handles of the records keep() picks, as the table stands now (a record
+// made between the count and the copy is not among them).
+std::vector<handle_t> Picked(HandleArray* table, int (*keep)(void*, void*), void* ctx) {
+  std::vector<handle_t> hs(HandleCollect(table, keep, ctx, nullptr, 0));
+  hs.resize(std::min<size_t>(hs.size(), HandleCollect(table, keep, ctx, hs.data(), unsigned(hs.size()))));
+  return hs;
+}
+
 int OfServer(void* datum, void* ctx) { return !ctx || static_cast<_Connect*>(datum)->pServ == ctx; }
 
 // One pass over the connections of a server record (every one when s is
@@ -181,8 +189,7 @@ int OfServer(void* datum, void* ctx) { return !ctx || static_cast<_Connect*>(dat
 // The result is how many stayed busy.
 unsigned EndConnectionsOnce(_Server* s, long waitMs) {
   AsAgent agent;
-  std::vector<handle_t> hs(HandleCollect(&conHandles, OfServer, s, nullptr, 0));
-  hs.resize(HandleCollect(&conHandles, OfServer, s, hs.data(), unsigned(hs.size())));
+  std::vector<handle_t> hs = Picked(&conHandles, OfServer, s);
   unsigned busy = 0;
   for (handle_t h : hs) {
     SessionCall call(h, waitMs);
@@ -236,9 +243,7 @@ int OfConnect(void* datum, void* ctx) { return static_cast<_Cursor*>(datum)->pCo
 
 std::vector<handle_t> ODBC_CursorsOf(const _Connect* pConn) {
   void* ctx = const_cast<_Connect*>(pConn);
-  std::vector<handle_t> hs(HandleCollect(&crsHandles, OfConnect, ctx, nullptr, 0));
-  hs.resize(HandleCollect(&crsHandles, OfConnect, ctx, hs.data(), unsigned(hs.size())));
-  return hs;
+  return Picked(&crsHandles, OfConnect, ctx);
 }
 
 void EndConnectCursors(_Connect* pConn) {

@@ -158,16 +158,25 @@ void SessionCancel(Session* s) {
   if (s->busy) SQLCancel(s->busy);
 }
 
-unsigned SessionsWaiting() {
-  std::lock_guard lock(g_regMu);
-  std::vector<Session*> seen;
-  for (auto& entry : g_sessions) {
-    Session* s = entry.second.get();
-    if (std::find(seen.begin(), seen.end(), s) != seen.end()) continue;
-    seen.push_back(s);
+namespace {
+
+// Every session once (several connections may share one), kept alive for the caller.
+std::vector<std::shared_ptr<Session>> AllSessions() {
+  std::vector<std::shared_ptr<Session>> all;
+  {
+    std::lock_guard lock(g_regMu);
+    for (auto& entry : g_sessions) all.push_back(entry.second);
   }
+  std::sort(all.begin(), all.end());
+  all.erase(std::unique(all.begin(), all.end()), all.end());
+  return all;
+}
+
+}  // namespace
+
+unsigned SessionsWaiting() {
   unsigned n = 0;
-  for (Session* s : seen) {
+  for (auto& s : AllSessions()) {
     std::lock_guard busy(s->busyMu);
     n += s->busy != SQL_NULL_HSTMT;
   }
@@ -175,12 +184,5 @@ unsigned SessionsWaiting() {
 }
 
 void SessionCancelAll() {
-  std::vector<std::shared_ptr<Session>> all;
-  {
-    std::lock_guard lock(g_regMu);
-    for (auto& [h, s] : g_sessions) all.push_back(s);
-  }
-  std::sort(all.begin(), all.end());
-  all.erase(std::unique(all.begin(), all.end()), all.end());
-  for (auto& s : all) SessionCancel(s.get());
+  for (auto& s : AllSessions()) SessionCancel(s.get());
 }

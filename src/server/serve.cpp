@@ -9,6 +9,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -52,7 +53,9 @@ int entry_descriptor(const std::string& entry) {
 
 std::vector<handle_t> made_over(HandleArray* table, uint64_t origin) {
   std::vector<handle_t> handles(HandleListFrom(table, origin, nullptr, 0));
-  HandleListFrom(table, origin, handles.data(), static_cast<unsigned>(handles.size()));
+  // Another thread may end one of them between the count and the copy.
+  size_t n = HandleListFrom(table, origin, handles.data(), static_cast<unsigned>(handles.size()));
+  handles.resize(std::min(handles.size(), n));
   return handles;
 }
 
