@@ -63,16 +63,8 @@ long FetchThroughAgent(WireClient* c, const std::string& dbFile, uns16 block) {
   dbsvc_prepare(c, &pa, &e);
   dbsvc_execute(c, &h, &e);
   if (e) return -1;
-  long seen = 0;
-  for (;;) {
-    call_fetch fa{h, block};
-    datasetres fr{};
-    if (dbsvc_fetch(c, &fa, &fr) != RPC_SUCCESS || fr.error) return -1;
-    int n = fr.desc.nRows;
-    dbsvc_fetch_free(&fr);
-    if (n <= 0) break;
-    seen += n;
-  }
+  long seen = agent_bench::FetchToEnd(c, h, block);
+  if (seen < 0) return -1;
   dbsvc_endcursor(c, &h, &e);
   agent_bench::DisconnectThroughAgent(c, hServer, hConn);
   return seen;

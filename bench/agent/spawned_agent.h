@@ -83,6 +83,24 @@ inline bool ConnectThroughAgent(WireClient* c, const std::string& connStr, handl
   return ok;
 }
 
+// Fetches a cursor's executed result to its end, block rows per call: the rows
+// seen, -1 on a failure.
+inline long FetchToEnd(WireClient* c, handle_t h, uns16 block) {
+  long seen = 0;
+  for (;;) {
+    call_fetch fa{h, block};
+    datasetres fr{};
+    if (dbsvc_fetch(c, &fa, &fr) != RPC_SUCCESS || fr.error) {
+      dbsvc_fetch_free(&fr);
+      return -1;
+    }
+    int n = fr.desc.nRows;
+    dbsvc_fetch_free(&fr);
+    if (n <= 0) return seen;
+    seen += n;
+  }
+}
+
 inline void DisconnectThroughAgent(WireClient* c, handle_t hServer, handle_t hConn) {
   errcode_t e = ER_SUCCESS;
   dbsvc_endconnect(c, &hConn, &e);

@@ -128,22 +128,8 @@ long ReadAll(int port, Db db) {
     handle_t h = hc.handle;
     call_prepare pa{h, const_cast<char*>(Query(db))};
     errcode_t e = ER_SUCCESS;
-    if (dbsvc_prepare(c, &pa, &e) == RPC_SUCCESS && !e && dbsvc_execute(c, &h, &e) == RPC_SUCCESS && !e) {
-      seen = 0;
-      for (;;) {
-        call_fetch fa{h, kBlock};
-        datasetres fr{};
-        if (dbsvc_fetch(c, &fa, &fr) != RPC_SUCCESS || fr.error) {
-          dbsvc_fetch_free(&fr);
-          seen = -1;
-          break;
-        }
-        int n = fr.desc.nRows;
-        dbsvc_fetch_free(&fr);
-        if (n <= 0) break;
-        seen += n;
-      }
-    }
+    if (dbsvc_prepare(c, &pa, &e) == RPC_SUCCESS && !e && dbsvc_execute(c, &h, &e) == RPC_SUCCESS && !e)
+      seen = agent_bench::FetchToEnd(c, h, kBlock);
     dbsvc_endcursor(c, &h, &e);
     agent_bench::DisconnectThroughAgent(c, hServer, hConn);
   }
